@@ -1,0 +1,38 @@
+// The simulated adapter host, chosen when ZELTNVM_SIM names a directory.
+//
+// Every absolute host path is taken under the simulated root. The clock is virtual:
+// a sleep advances it at once, so resets, polls and time-outs run in milliseconds.
+#pragma once
+
+#include "host/linux_host.h"
+
+namespace zelt::sim {
+
+class SimHost : public host::LinuxHost {
+public:
+    explicit SimHost(std::string root);
+
+    // Devices of the simulated adapters (filled by the simulator).
+    int device_open(std::string_view path, int flags) override;
+    long device_write(int fd, const void* data, size_t size) override;
+    int device_ioctl(int fd, unsigned long request, void* arg) override;
+    void device_close(int fd) override;
+    int interface_ioctl(unsigned long request, struct ifreq* ifr) override;
+    std::unique_ptr<host::RegisterWindow> map_registers(std::string_view resource_path, size_t size) override;
+    std::unique_ptr<host::NamedLock> acquire_named_lock(std::string_view name, unsigned timeout_ms) override;
+
+    void syslog_info(std::string_view message) override;
+    host::HostFacts facts() override;
+    int unbind_driver(std::string_view pci_address, std::string_view driver) override;
+    int set_vf_count(std::string_view pci_address, unsigned count) override;
+    bool module_loaded(std::string_view module) override;
+
+    struct timeval now() override;
+    void sleep_ms(unsigned milliseconds) override;
+
+private:
+    // Virtual time added to the wall clock by sleeps of this process.
+    uint64_t virtual_offset_us_ = 0;
+};
+
+}  // namespace zelt::sim

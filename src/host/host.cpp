@@ -1,0 +1,110 @@
+#include "host/host.h"
+
+#include <glob.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+#include "host/linux_host.h"
+
+namespace zelt::host {
+
+namespace {
+std::unique_ptr<Host> g_host;
+}
+
+Host& current() {
+    if (!g_host) g_host = std::make_unique<LinuxHost>();
+    return *g_host;
+}
+
+void install(std::unique_ptr<Host> host) { g_host = std::move(host); }
+
+FILE* Host::open_file(std::string_view path, const char* mode) {
+    return std::fopen(map_path(path).c_str(), mode);
+}
+
+bool Host::exists(std::string_view path) {
+    struct stat st;
+    return ::stat(map_path(path).c_str(), &st) == 0;
+}
+
+bool Host::is_directory(std::string_view path) {
+    struct stat st;
+    return ::stat(map_path(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Host::list_directory(std::string_view path, std::vector<std::string>& names) {
+    std::error_code ec;
+    std::filesystem::directory_iterator it(map_path(path), ec);
+    if (ec) return false;
+    names.clear();
+    for (const auto& entry : it) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return true;
+}
+
+bool Host::read_file(std::string_view path, std::string& data) {
+    FILE* f = open_file(path, "rb");
+    if (!f) return false;
+    data.clear();
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
+    bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+bool Host::write_file(std::string_view path, std::string_view data) {
+    FILE* f = open_file(path, "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    ok = (std::fclose(f) == 0) && ok;
+    return ok;
+}
+
+bool Host::read_link(std::string_view path, std::string& target) {
+    char buf[4096];
+    ssize_t n = ::readlink(map_path(path).c_str(), buf, sizeof buf - 1);
+    if (n < 0) return false;
+    target.assign(buf, static_cast<size_t>(n));
+    return true;
+}
+
+bool Host::remove_file(std::string_view path) { return ::unlink(map_path(path).c_str()) == 0; }
+
+bool Host::make_directories(std::string_view path) {
+    std::error_code ec;
+    std::filesystem::create_directories(map_path(path), ec);
+    return !ec && is_directory(path);
+}
+
+int Host::glob_paths(std::string_view pattern, std::vector<std::string>& matches) {
+    matches.clear();
+    std::string mapped = map_path(pattern);
+    std::string prefix = mapped.substr(0, mapped.size() - pattern.size());
+    glob_t g{};
+    int rc = ::glob(mapped.c_str(), 0, nullptr, &g);
+    if (rc == 0) {
+        for (size_t i = 0; i < g.gl_pathc; ++i) {
+            std::string m = g.gl_pathv[i];
+            // Report matches in host terms, without the simulated root.
+            if (!prefix.empty() && m.compare(0, prefix.size(), prefix) == 0) m.erase(0, prefix.size());
+            matches.push_back(std::move(m));
+        }
+    }
+    globfree(&g);
+    return rc;
+}
+
+struct tm Host::local_time(time_t t) {
+    struct tm out{};
+    localtime_r(&t, &out);
+    return out;
+}
+
+}  // namespace zelt::host

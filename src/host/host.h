@@ -1,0 +1,140 @@
+// The host layer: the only code that talks to the operating system.
+//
+// Everything the utility asks of the system goes through `Host`: files under
+// absolute host paths, the firmware-channel device, socket ioctls on network
+// interfaces, the BAR0 register window, named locks, the PCI function scan, the
+// system log, host facts, the host actions done with shell commands on Linux, and
+// the clock.
+//
+// `LinuxHost` does the real thing. The simulated adapter host (sim/) derives from it:
+// every absolute path is mapped under the simulated root, the devices behind the
+// ioctls and the register window are the simulated adapter's, and the clock is
+// virtual. Relative paths (dump files, eye-scope files, saved option scripts,
+// backups) stay relative to the working directory in both hosts.
+#pragma once
+
+#include <sys/time.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct ifreq;
+
+namespace zelt::host {
+
+// One PCI function as the PCI scan reports it.
+struct PciFunction {
+    uint16_t domain = 0;
+    uint8_t bus = 0;
+    uint8_t dev = 0;
+    uint8_t func = 0;
+    uint16_t vendor_id = 0;
+    uint16_t device_id = 0;
+    uint16_t subsys_vendor_id = 0;
+    uint16_t subsys_id = 0;
+    uint32_t class_code = 0;  // base class, subclass, programming interface
+    uint8_t revision = 0;
+};
+
+// Host facts that commands print or store.
+struct HostFacts {
+    std::string kernel_release;  // uname(2) release
+    std::string machine;         // uname(2) machine (processor)
+    std::string hostname;
+};
+
+// A mapped register window (BAR0). Offsets are byte offsets into the window.
+class RegisterWindow {
+public:
+    virtual ~RegisterWindow() = default;
+    virtual size_t size() const = 0;
+    virtual uint32_t read32(size_t offset) = 0;
+    virtual void write32(size_t offset, uint32_t value) = 0;
+};
+
+// A held named lock (POSIX named semaphore on Linux). Released on destruction.
+class NamedLock {
+public:
+    virtual ~NamedLock() = default;
+};
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // ---- Paths and files ---------------------------------------------------------
+    // Where an absolute host path lives (under the simulated root for the simulated
+    // host). Relative paths are returned unchanged.
+    virtual std::string map_path(std::string_view path) const = 0;
+
+    // fopen(3) of a host path. Returns nullptr with errno set on failure.
+    virtual FILE* open_file(std::string_view path, const char* mode);
+    virtual bool exists(std::string_view path);
+    virtual bool is_directory(std::string_view path);
+    // Names in a directory (without "." and ".."), sorted. False when it cannot be read.
+    virtual bool list_directory(std::string_view path, std::vector<std::string>& names);
+    // Reads a whole file. False when it cannot be opened or read.
+    virtual bool read_file(std::string_view path, std::string& data);
+    // Writes a whole file (created or truncated). False on failure.
+    virtual bool write_file(std::string_view path, std::string_view data);
+    // Target of a symbolic link. False when the path is not a readable link.
+    virtual bool read_link(std::string_view path, std::string& target);
+    virtual bool remove_file(std::string_view path);
+    // Creates the directory and its missing parents.
+    virtual bool make_directories(std::string_view path);
+    // Shell-style globbing of a pattern, results sorted. Returns glob(3)'s result
+    // (0 on success; GLOB_NOMATCH when nothing matches).
+    virtual int glob_paths(std::string_view pattern, std::vector<std::string>& matches);
+
+    // ---- Firmware-channel device and network interfaces ---------------------------
+    // open(2) of a device path. Returns a descriptor, or -1 with errno set.
+    virtual int device_open(std::string_view path, int flags) = 0;
+    virtual long device_write(int fd, const void* data, size_t size) = 0;
+    // ioctl(2) on a device descriptor. Returns 0, or -1 with errno set.
+    virtual int device_ioctl(int fd, unsigned long request, void* arg) = 0;
+    virtual void device_close(int fd) = 0;
+    // ioctl(2) of a socket request (SIOCETHTOOL, SIOCGIFHWADDR, SIOCGIFMTU) on a
+    // network interface named in `ifr`. Returns 0, or -1 with errno set.
+    virtual int interface_ioctl(unsigned long request, struct ifreq* ifr) = 0;
+
+    // ---- Register window, locks, PCI ---------------------------------------------
+    // Maps `size` bytes of a resource file (sysfs resource0). nullptr with errno set on failure.
+    virtual std::unique_ptr<RegisterWindow> map_registers(std::string_view resource_path, size_t size) = 0;
+    // Takes a named lock, waiting at most `timeout_ms`. nullptr when it could not be had.
+    virtual std::unique_ptr<NamedLock> acquire_named_lock(std::string_view name, unsigned timeout_ms) = 0;
+    // The PCI functions of the host, as libpci reports them.
+    virtual bool scan_pci(std::vector<PciFunction>& functions) = 0;
+    // Reads `size` bytes of a function's configuration space from `offset`.
+    virtual bool read_pci_config(const PciFunction& fn, unsigned offset, void* out, size_t size) = 0;
+
+    // ---- System log, facts, host actions -----------------------------------------
+    // One message to the system log at information priority.
+    virtual void syslog_info(std::string_view message) = 0;
+    virtual HostFacts facts() = 0;
+    virtual unsigned real_user_id() = 0;
+    // Host actions that the Linux build performs with shell commands.
+    // Each returns 0 on success or a non-zero status.
+    virtual int unbind_driver(std::string_view pci_address, std::string_view driver) = 0;
+    virtual int set_vf_count(std::string_view pci_address, unsigned count) = 0;
+    virtual bool module_loaded(std::string_view module) = 0;
+
+    // ---- Clock -------------------------------------------------------------------
+    // Wall-clock time (virtual for the simulated host).
+    virtual struct timeval now() = 0;
+    virtual void sleep_ms(unsigned milliseconds) = 0;
+    // Local broken-down time of `t` (time zone of the host).
+    virtual struct tm local_time(time_t t);
+};
+
+// The process-wide host. `current()` is valid after `install()`; before that it is a
+// LinuxHost with no path mapping.
+Host& current();
+void install(std::unique_ptr<Host> host);
+
+}  // namespace zelt::host

@@ -1,0 +1,48 @@
+// Helpers for tests that run the built programs: run a program with its output
+// captured, and a temporary directory removed at the end of the test.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zelt::test {
+
+struct RunResult {
+    int status = -1;  // exit status, or 128 + signal number
+    std::string out;  // standard output
+    std::string err;  // standard error
+};
+
+struct RunOptions {
+    std::vector<std::pair<std::string, std::string>> env;  // set (or, with an empty value, kept empty)
+    std::vector<std::string> unset_env;                    // removed from the environment
+    std::string input;                                     // standard input
+    std::string cwd;                                       // working directory (empty: unchanged)
+    std::vector<std::string> wrapper;                      // prefix, such as setpriv arguments
+};
+
+// Runs `argv` (argv[0] is a path) and waits for it.
+RunResult run_program(const std::vector<std::string>& argv, const RunOptions& options = {});
+
+// A fresh directory under the system's temporary directory, removed with its contents.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+std::string read_text_file(const std::string& path);
+void write_text_file(const std::string& path, const std::string& text);
+
+}  // namespace zelt::test
+
+// Path of a program built into the build directory (tests are compiled with ZELT_BIN_DIR).
+#define ZELT_PROGRAM(name) (std::string(ZELT_BIN_DIR) + "/" + (name))
