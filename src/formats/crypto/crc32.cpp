@@ -1,0 +1,177 @@
+#include "formats/crypto/crc32.h"
+
+#include <cstring>
+
+#include "formats/crypto/cpu_features.h"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define ZELT_CRC32_HAVE_CLMUL 1
+#endif
+
+namespace {
+
+// tables[0] is the byte table; tables[k][b] is the register contribution of byte b
+// followed by k zero bytes, which lets the loop consume 8 bytes per step.
+constexpr std::array<std::array<uint32_t, 256>, 8> make_tables() {
+    std::array<std::array<uint32_t, 256>, 8> t{};
+    t[0] = crc32tbl;
+    for (uint32_t b = 0; b < 256; ++b) {
+        for (size_t k = 1; k < 8; ++k) {
+            const uint32_t prev = t[k - 1][b];
+            t[k][b] = (prev >> 8) ^ t[0][prev & 0xFFu];
+        }
+    }
+    return t;
+}
+
+constexpr auto kTables = make_tables();
+
+inline uint32_t load_le32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    v = __builtin_bswap32(v);
+#endif
+    return v;
+}
+
+// Register in, register out (no complement).
+uint32_t update_bytewise(uint32_t crc, const uint8_t* p, size_t len) {
+    for (size_t i = 0; i < len; ++i) crc = (crc >> 8) ^ kTables[0][(crc ^ p[i]) & 0xFFu];
+    return crc;
+}
+
+uint32_t update_slice8(uint32_t crc, const uint8_t* p, size_t len) {
+    while (len >= 8) {
+        const uint32_t lo = load_le32(p) ^ crc;
+        const uint32_t hi = load_le32(p + 4);
+        crc = kTables[7][lo & 0xFF] ^ kTables[6][(lo >> 8) & 0xFF] ^ kTables[5][(lo >> 16) & 0xFF] ^
+              kTables[4][lo >> 24] ^ kTables[3][hi & 0xFF] ^ kTables[2][(hi >> 8) & 0xFF] ^
+              kTables[1][(hi >> 16) & 0xFF] ^ kTables[0][hi >> 24];
+        p += 8;
+        len -= 8;
+    }
+    return update_bytewise(crc, p, len);
+}
+
+#ifdef ZELT_CRC32_HAVE_CLMUL
+
+// Folding constants of the reflected polynomial: x^(n) mod P for the fold distances
+// 4x128+64/4x128 (fold by four blocks), 128+64/128 (fold by one block), 64 (the
+// last 64-bit fold), and the Barrett pair (P and floor(x^64 / P)), all bit-reflected.
+alignas(16) constexpr uint64_t kFold4[2] = {0x154442bd4ull, 0x1c6e41596ull};
+alignas(16) constexpr uint64_t kFold1[2] = {0x1751997d0ull, 0x0ccaa009eull};
+alignas(16) constexpr uint64_t kFold64[2] = {0x163cd6124ull, 0};
+alignas(16) constexpr uint64_t kBarrett[2] = {0x1DB710641ull, 0x1F7011641ull};
+
+// Folds the 128-bit accumulator over 128 bits and adds the next block.
+__attribute__((target("pclmul,sse4.1"))) inline __m128i fold_block(__m128i acc, __m128i next, __m128i k) {
+    const __m128i hi = _mm_clmulepi64_si128(acc, k, 0x11);
+    const __m128i lo = _mm_clmulepi64_si128(acc, k, 0x00);
+    return _mm_xor_si128(_mm_xor_si128(lo, hi), next);
+}
+
+// Register in, register out. Needs len >= 64; consumes a multiple of 16 bytes and
+// reports how many through `used`.
+__attribute__((target("pclmul,sse4.1"))) uint32_t update_clmul(uint32_t crc, const uint8_t* p, size_t len,
+                                                                   size_t* used) {
+    const uint8_t* const start = p;
+    __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i x2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    __m128i x3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+    __m128i x4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48));
+    x1 = _mm_xor_si128(x1, _mm_cvtsi32_si128(static_cast<int>(crc)));
+    p += 64;
+    len -= 64;
+
+    __m128i k = _mm_load_si128(reinterpret_cast<const __m128i*>(kFold4));
+    while (len >= 64) {
+        const __m128i h1 = _mm_clmulepi64_si128(x1, k, 0x11);
+        const __m128i h2 = _mm_clmulepi64_si128(x2, k, 0x11);
+        const __m128i h3 = _mm_clmulepi64_si128(x3, k, 0x11);
+        const __m128i h4 = _mm_clmulepi64_si128(x4, k, 0x11);
+        x1 = _mm_clmulepi64_si128(x1, k, 0x00);
+        x2 = _mm_clmulepi64_si128(x2, k, 0x00);
+        x3 = _mm_clmulepi64_si128(x3, k, 0x00);
+        x4 = _mm_clmulepi64_si128(x4, k, 0x00);
+        x1 = _mm_xor_si128(_mm_xor_si128(x1, h1), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+        x2 = _mm_xor_si128(_mm_xor_si128(x2, h2), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)));
+        x3 = _mm_xor_si128(_mm_xor_si128(x3, h3), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)));
+        x4 = _mm_xor_si128(_mm_xor_si128(x4, h4), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48)));
+        p += 64;
+        len -= 64;
+    }
+
+    // Fold the four lanes into one.
+    k = _mm_load_si128(reinterpret_cast<const __m128i*>(kFold1));
+    x1 = fold_block(x1, x2, k);
+    x1 = fold_block(x1, x3, k);
+    x1 = fold_block(x1, x4, k);
+    while (len >= 16) {
+        x1 = fold_block(x1, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), k);
+        p += 16;
+        len -= 16;
+    }
+
+    // 128 -> 64 bits (appending 32 zero bits).
+    const __m128i mask32 = _mm_setr_epi32(-1, 0, 0, 0);
+    __m128i t = _mm_clmulepi64_si128(k, x1, 0x01);
+    x1 = _mm_xor_si128(_mm_srli_si128(x1, 8), t);
+    // 64 -> 32 bits.
+    k = _mm_load_si128(reinterpret_cast<const __m128i*>(kFold64));
+    t = _mm_srli_si128(x1, 4);
+    x1 = _mm_clmulepi64_si128(_mm_and_si128(x1, mask32), k, 0x00);
+    x1 = _mm_xor_si128(x1, t);
+    // Barrett reduction to the 32-bit register.
+    k = _mm_load_si128(reinterpret_cast<const __m128i*>(kBarrett));
+    t = x1;
+    x1 = _mm_clmulepi64_si128(_mm_and_si128(x1, mask32), k, 0x10);
+    x1 = _mm_clmulepi64_si128(_mm_and_si128(x1, mask32), k, 0x00);
+    x1 = _mm_xor_si128(x1, t);
+
+    *used = static_cast<size_t>(p - start);
+    return static_cast<uint32_t>(_mm_extract_epi32(x1, 1));
+}
+
+#endif  // ZELT_CRC32_HAVE_CLMUL
+
+uint32_t update(uint32_t crc, const uint8_t* p, size_t len) {
+#ifdef ZELT_CRC32_HAVE_CLMUL
+    if (len >= 64 && zelt::crypto::cpu_features().pclmul) {
+        size_t used = 0;
+        crc = update_clmul(crc, p, len, &used);
+        p += used;
+        len -= used;
+    }
+#endif
+    return update_slice8(crc, p, len);
+}
+
+}  // namespace
+
+uint32_t crc32i(uint32_t crc, const void* buf, size_t len) {
+    return ~update(crc, static_cast<const uint8_t*>(buf), len);
+}
+
+uint32_t file_crc32(const void* buf, size_t len) { return crc32i(ZELT_CRC32_INIT, buf, len); }
+
+namespace zelt::crypto {
+
+uint32_t crc32_bytewise(uint32_t crc, const void* buf, size_t len) {
+    return ~update_bytewise(crc, static_cast<const uint8_t*>(buf), len);
+}
+
+uint32_t crc32_portable(uint32_t crc, const void* buf, size_t len) {
+    return ~update_slice8(crc, static_cast<const uint8_t*>(buf), len);
+}
+
+bool crc32_has_fast_path() {
+#ifdef ZELT_CRC32_HAVE_CLMUL
+    return cpu_features().pclmul;
+#else
+    return false;
+#endif
+}
+
+}  // namespace zelt::crypto
