@@ -101,6 +101,11 @@ int Host::glob_paths(std::string_view pattern, std::vector<std::string>& matches
     return rc;
 }
 
+bool Host::discard_stream(FILE* stream) {
+    // The null device of the machine itself, also on the simulated host.
+    return std::freopen("/dev/null", "w", stream) != nullptr;
+}
+
 struct tm Host::local_time(time_t t) {
     struct tm out{};
     localtime_r(&t, &out);

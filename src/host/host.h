@@ -91,6 +91,8 @@ public:
     // Shell-style globbing of a pattern, results sorted. Returns glob(3)'s result
     // (0 on success; GLOB_NOMATCH when nothing matches).
     virtual int glob_paths(std::string_view pattern, std::vector<std::string>& matches);
+    // Sends a standard stream (stdout, stderr) to the null device. False on failure.
+    virtual bool discard_stream(FILE* stream);
 
     // ---- Firmware-channel device and network interfaces ---------------------------
     // open(2) of a device path. Returns a descriptor, or -1 with errno set.

@@ -1,0 +1,15 @@
+// The program's version and its tool identification text.
+#pragma once
+
+constexpr unsigned ZELT_VERSION_MAJOR = 226;
+constexpr unsigned ZELT_VERSION_MINOR = 0;
+constexpr unsigned ZELT_VERSION_BUILD = 121;
+constexpr unsigned ZELT_VERSION_FOURTH = 0;
+
+// Platform named in the tool identification.
+inline constexpr const char* ZELT_PLATFORM_NAME = "Linux";
+
+// "zeltnvm v226.0.121.0 for Linux built <date> <time> by <account>", formatted by
+// zeltnvm_format_verstr once the argument scan ends (empty before). Backups store it.
+extern char verstr[256];
+void zeltnvm_format_verstr();

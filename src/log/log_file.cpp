@@ -1,0 +1,104 @@
+#include "log/log_state.h"
+#include "log/print.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "host/host.h"
+
+const char* const ZELT_DEFAULT_CONFIG =
+    "#zeltnvm configuration file v1.0\n"
+    "\n"
+    "#Supported values for zeltnvm log level\n"
+    "#0 - Disabled\n"
+    "#1 - Error\n"
+    "#2 - Debug\n"
+    "#3 - Error | Debug\n"
+    "#4 - Information\n"
+    "#5 - Error | Information\n"
+    "#6 - Debug | Information\n"
+    "#7 - Error | Debug | Information\n"
+    "ZELT_NVM_LOG_LEVEL=7\n";
+
+namespace zelt::log {
+
+LogState& state() {
+    static LogState s;
+    return s;
+}
+
+namespace {
+
+constexpr const char* kLevelKey = "ZELT_NVM_LOG_LEVEL";
+
+// Parent directory of an absolute path ("/var/log" for "/var/log/zeltnvm.log").
+std::string parent_of(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    if (!slash || slash == path) return "/";
+    return std::string(path, static_cast<size_t>(slash - path));
+}
+
+// Writes the default configuration. Under a simulated root the directory may not
+// exist yet; on a real host it always does.
+void create_default_config(host::Host& h) {
+    h.make_directories(parent_of(ZELT_CONFIG_PATH));
+    h.write_file(ZELT_CONFIG_PATH, ZELT_DEFAULT_CONFIG);
+}
+
+// The mask of the first line that names the level key: the text after '=' up to the
+// next blank, read as a hexadecimal number. 0 when the file has no such line.
+unsigned read_level_mask(FILE* f) {
+    char line[256];
+    while (std::fgets(line, sizeof line, f)) {
+        size_t len = std::strlen(line);
+        // Only a line feed is dropped, so a last line without one keeps its value.
+        if (len > 0 && line[len - 1] == '\n') line[--len] = '\0';
+        if (!std::strstr(line, kLevelKey)) continue;
+        const char* eq = std::strchr(line, '=');
+        if (!eq) return 0;
+        ++eq;
+        size_t n = std::strcspn(eq, " \t");
+        std::string value(eq, n);
+        return static_cast<unsigned>(std::strtoul(value.c_str(), nullptr, 16));
+    }
+    return 0;
+}
+
+}  // namespace
+}  // namespace zelt::log
+
+void zeltnvm_open_log_file() {
+    zelt::host::Host& h = zelt::host::current();
+    zelt::log::LogState& s = zelt::log::state();
+    if (s.log) return;  // opened once per run
+
+    FILE* conf = h.open_file(ZELT_CONFIG_PATH, "r");
+    if (!conf) {
+        // Only a missing file is created; an unreadable one is left alone.
+        if (!h.exists(ZELT_CONFIG_PATH)) zelt::log::create_default_config(h);
+        return;
+    }
+    s.level_mask = zelt::log::read_level_mask(conf);
+    std::fclose(conf);
+    if (s.level_mask == 0) return;
+
+    h.make_directories(zelt::log::parent_of(ZELT_LOG_PATH));
+    s.log = h.open_file(ZELT_LOG_PATH, "a+");
+    if (!s.log) {
+        std::fputs("ERROR: Log file creation failed\n", stdout);
+        std::fflush(stdout);
+    }
+}
+
+void zeltnvm_close_log_file() {
+    auto& s = zelt::log::state();
+    if (!s.log) return;
+    std::fclose(s.log);
+    s.log = nullptr;
+}
+
+unsigned zeltnvm_log_level_mask() { return zelt::log::state().level_mask; }
+
+FILE* zeltnvm_log_stream() { return zelt::log::state().log; }

@@ -1,0 +1,32 @@
+#include "log/print.h"
+
+#include <cstdarg>
+#include <ctime>
+
+#include "host/host.h"
+#include "log/log_state.h"
+#include "log/time_text.h"
+
+void zeltnvm_print(int location, int level, const char* format, ...) {
+    auto& s = zelt::log::state();
+    const bool to_log = s.log && (location == ZELT_LOC_LOG || location == ZELT_LOC_BOTH) &&
+                        (static_cast<unsigned>(level) & s.level_mask) != 0;
+    const bool to_console = location == ZELT_LOC_CONSOLE || location == ZELT_LOC_BOTH;
+
+    va_list args;
+    va_start(args, format);
+    if (to_log) {
+        if (level != ZELT_LVL_INFO) {
+            auto& h = zelt::host::current();
+            struct timeval tv = h.now();
+            std::string when = zelt::log::ctime_text(h.local_time(tv.tv_sec));
+            std::fprintf(s.log, "%s   %s", when.c_str(), level == ZELT_LVL_ERROR ? "ERROR:" : "DEBUG:");
+        }
+        va_list copy;
+        va_copy(copy, args);
+        std::vfprintf(s.log, format, copy);
+        va_end(copy);
+    }
+    if (to_console) std::vfprintf(level == ZELT_LVL_INFO ? stdout : stderr, format, args);
+    va_end(args);
+}

@@ -1,0 +1,4 @@
+#include "log/run_flags.h"
+
+bool zelt_util_init = false;
+uint32_t zeltnvm_verbose = 0;
