@@ -1,0 +1,584 @@
+#include "cli/device_queries.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string_view>
+#include <vector>
+
+#include "cli/command_table.h"
+#include "cli/display_error.h"
+#include "common/directory_types.h"
+#include "common/hvxretval.h"
+#include "common/supported_devices.h"
+#include "device/adapter_queries.h"
+#include "device/discovery_lookup.h"
+#include "host/host.h"
+#include "log/print.h"
+
+namespace {
+
+using zelt::device::AdapterQueries;
+using zelt::device::PciAddress;
+
+constexpr const char* kNA = "N/A";
+constexpr int kFruMissing = 68;
+// Options read by the listings.
+constexpr uint16_t kOptNvmCfgVersion = 602;
+constexpr uint16_t kOptPortMode = 301;
+constexpr uint16_t kOptHcrmVersion = 1200;
+constexpr uint16_t kOptHcrmProfileId = 1199;
+// Firmware-image status bits.
+constexpr uint32_t kImageDegradedBits = 0x1E2A;
+constexpr uint32_t kImageFastbooted = 0x80;
+// Firmware versions below this number always boot securely.
+constexpr int kSecureBootQueryFirstVersion = 220;
+
+AdapterQueries& Q() { return zelt::device::adapter_queries(); }
+
+PciAddress address_of(const zelt_nvm_device_info_t& rec) {
+    return {rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no, rec.pci_info.function_no};
+}
+
+// A listing line: standard output and, at information level, the log.
+void line(const char* label, const std::string& value) {
+    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%-27s : %s\n", label, value.empty() ? kNA : value.c_str());
+}
+// A line that goes to standard output only.
+void console_line(const char* label, const std::string& value) {
+    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%-27s : %s\n", label, value.empty() ? kNA : value.c_str());
+}
+
+std::string hex4(unsigned v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "%04x", v & 0xFFFF);
+    return b;
+}
+
+std::string version3(const uint8_t v[3]) {
+    char b[16];
+    std::snprintf(b, sizeof b, "%d.%d.%d", v[0], v[1], v[2]);
+    return b;
+}
+
+// Text of a fixed-size field that may lack its terminator.
+std::string fixed_text(std::span<const uint8_t> bytes) {
+    size_t n = 0;
+    while (n < bytes.size() && bytes[n] != 0) ++n;
+    return std::string(reinterpret_cast<const char*>(bytes.data()), n);
+}
+
+int lookup(const char* name, zelt_nvm_device_info_t& rec) {
+    return zelt_nvm_device_info(name, g_device_selection_type, &rec);
+}
+
+// First number of a dotted version text, or -1.
+int first_version_number(const std::string& v) {
+    if (v.empty() || v[0] < '0' || v[0] > '9') return -1;
+    return std::atoi(v.c_str());
+}
+
+std::string local_time_text(uint64_t seconds) {
+    struct tm tm = zelt::host::current().local_time(static_cast<time_t>(seconds));
+    char b[64];
+    if (std::strftime(b, sizeof b, "%a %Y-%m-%d %H:%M:%S %Z", &tm) == 0) return {};
+    return b;
+}
+
+}  // namespace
+
+// ---- Parsers ---------------------------------------------------------------------------------
+
+std::string zeltnvm_parse_installed_pkg_ver(std::span<const uint8_t> log) {
+    std::string_view text(reinterpret_cast<const char*>(log.data()), log.size());
+    if (size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
+    std::string version;
+    while (!text.empty()) {
+        size_t eol = text.find('\n');
+        std::string_view ln = text.substr(0, eol);
+        text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
+        std::string_view fields[3];
+        int n = 0;
+        while (n < 3) {
+            size_t tab = ln.find('\t');
+            fields[n++] = ln.substr(0, tab);
+            if (tab == std::string_view::npos) break;
+            ln = ln.substr(tab + 1);
+        }
+        if (n < 3) continue;
+        if (fields[1].find("Patch") != std::string_view::npos) continue;
+        version.assign(fields[2].substr(0, 23));
+    }
+    return version;
+}
+
+bool zeltnvm_parse_fru(std::span<const uint8_t> item, zelt_fru_fields& fields) {
+    constexpr size_t kEnd = 73 + 3;
+    if (item.size() < kEnd) return false;
+    fields.product_name = fixed_text(item.subspan(19, 32));
+    fields.serial = fixed_text(item.subspan(52, 14));
+    fields.part_number = fixed_text(item.subspan(67, 6));
+    fields.adapter_rev = fixed_text(item.subspan(73, 3));
+    return true;
+}
+
+bool zeltnvm_parse_vpd_field(std::span<const uint8_t> item, const char* keyword, std::string& text) {
+    constexpr uint8_t kReadOnlyResource = 0x10;
+    constexpr uint8_t kEndTag = 0x0F;
+    if (!keyword || std::strlen(keyword) != 2 || item.size() < 4) return false;
+    size_t pos = 4;  // the item starts with a version word
+    while (pos < item.size()) {
+        const uint8_t tag = item[pos];
+        uint8_t name;
+        size_t len, data;
+        if (tag & 0x80) {
+            if (pos + 3 > item.size()) return false;
+            name = tag & 0x7F;
+            len = static_cast<size_t>(item[pos + 1] | (item[pos + 2] << 8));
+            data = pos + 3;
+        } else {
+            name = (tag >> 3) & 0x0F;
+            len = tag & 0x07;
+            data = pos + 1;
+        }
+        if (name == kEndTag && !(tag & 0x80)) return false;
+        if (data + len > item.size()) return false;
+        if (name == kReadOnlyResource) {
+            // Keywords: two name bytes, a length byte, then the data.
+            size_t k = data;
+            while (k + 3 <= data + len) {
+                const size_t klen = item[k + 2];
+                if (k + 3 + klen > data + len) return false;
+                if (item[k] == static_cast<uint8_t>(keyword[0]) && item[k + 1] == static_cast<uint8_t>(keyword[1])) {
+                    text = fixed_text(item.subspan(k + 3, klen));
+                    return true;
+                }
+                k += 3 + klen;
+            }
+            return false;
+        }
+        pos = data + len;
+    }
+    return false;
+}
+
+// ---- Listing queries ---------------------------------------------------------------------------
+
+int zeltnvm_get_installed_pkg_ver(const char* name, std::string& version) {
+    version.clear();
+    uint32_t length = 0;
+    if (Q().find_item(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, length) != 0 || length == 0) return 0;
+    std::vector<uint8_t> data;
+    if (Q().read_item(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, data) != 0) return 0;
+    version = zeltnvm_parse_installed_pkg_ver(data);
+    return 0;
+}
+
+int zeltnvm_get_nvm_cfg_version(const char* name, options*, uint8_t version[3]) {
+    zelt_nvm_device_info_t rec;
+    if (lookup(name, rec) != 0) {
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "specified device not found\n");
+        return HVXRETVAL_NO_SUPPORTED_DEVICES_FOUND;
+    }
+    std::vector<uint8_t> value;
+    if (Q().option_get(name, address_of(rec), rec.sriov.Active_VFs, kOptNvmCfgVersion, value, 3) != 0 ||
+        value.size() < 3) {
+        return HVXRETVAL_FAILURE;
+    }
+    // Most significant byte first: major, minor, update.
+    version[0] = value[2];
+    version[1] = value[1];
+    version[2] = value[0];
+    return 0;
+}
+
+int zeltnvm_get_nvm_hcrm_version(const char* name, options*, uint32_t* id, uint8_t version[3]) {
+    zelt_nvm_device_info_t rec;
+    if (lookup(name, rec) != 0) return ZELT_RC_DEVICE_NOT_FOUND;
+    std::vector<uint8_t> value;
+    int rc = Q().option_get(name, address_of(rec), rec.sriov.Active_VFs, kOptHcrmVersion, value, 3);
+    if (rc != 0) return rc;
+    if (value.size() < 3) return HVXRETVAL_FAILURE;
+    version[0] = value[2];
+    version[1] = value[1];
+    version[2] = value[0];
+    rc = Q().option_get(name, address_of(rec), rec.sriov.Active_VFs, kOptHcrmProfileId, value, 4);
+    if (rc != 0) return rc;
+    if (value.size() < 4) return HVXRETVAL_FAILURE;
+    *id = (static_cast<uint32_t>(value[0]) << 24) | (static_cast<uint32_t>(value[1]) << 16) |
+          (static_cast<uint32_t>(value[2]) << 8) | value[3];
+    return 0;
+}
+
+int zeltnvm_get_fru_data(const char* name, zelt_fru_fields& fields) {
+    uint32_t length = 0;
+    if (Q().find_item(name, ZEL_DIR_TYPE_FRU, 0, 0, length) != 0) return kFruMissing;
+    if (length == 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_INFO, "tFRU entry found, but directory length is empty.\n");
+        return 1;
+    }
+    std::vector<uint8_t> data;
+    int rc = Q().read_item(name, ZEL_DIR_TYPE_FRU, 0, 0, data);
+    if (rc != 0) return rc;
+    if (!zeltnvm_parse_fru(data, fields)) return HVXRETVAL_INVALID_DATA_LENGTH;
+    return 0;
+}
+
+int zeltnvm_get_vpd_each_field_data(const char* name, std::string& text, const char* keyword) {
+    uint32_t length = 0;
+    if (Q().find_item(name, ZEL_DIR_TYPE_VPD, 0, 0, length) != 0 || length == 0) return 1;
+    std::vector<uint8_t> data;
+    int rc = Q().read_item(name, ZEL_DIR_TYPE_VPD, 0, 0, data);
+    if (rc != 0) return rc;
+    if (!zeltnvm_parse_vpd_field(data, keyword, text)) text = kNA;
+    return 0;
+}
+
+// ---- One function ---------------------------------------------------------------------------
+
+namespace {
+
+// Ends the listing with `rc` when a query answered busy.
+#define ZELT_RETURN_IF_BUSY(rc)              \
+    do {                                     \
+        if ((rc) == ZELT_RC_BUSY) return rc; \
+    } while (0)
+
+int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool short_mode) {
+    const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
+    const bool pci_dev = zeltnvm_is_pci_dev_name(name);
+    line("Device Interface Name", pci_dev ? kNA : name);
+    line("MACAddress", rec.nic_info.current_mac_addr);
+    if (short_mode) {
+        char b[32];
+        std::snprintf(b, sizeof b, "%04x:%02x:%02x.%x", pci.domain_no, pci.bus_no, pci.device_no, pci.function_no);
+        line("PCI Device Name", b);
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n");
+        return 0;
+    }
+    line("Base MACAddress", rec.nic_info.base_mac_addr);
+
+    zelt_fru_fields fru;
+    const int fru_rc = zeltnvm_get_fru_data(name, fru);
+    int result = fru_rc;
+    std::string serial = fru_rc == 0 ? fru.serial : std::string();
+    if (fru_rc == kFruMissing) zeltnvm_get_vpd_each_field_data(name, serial, "SN");
+    line("Device Serial Number", serial);
+
+    char table_text[32];
+    zeltnvm_get_chip_number(table_text, &rec);
+    line("Chip Number", table_text);
+
+    std::string part = fru_rc == 0 ? fru.part_number : std::string();
+    if (part.empty()) {
+        if (zeltnvm_get_vpd_each_field_data(name, part, "PN") != 0 || part == kNA) part.clear();
+    }
+    if (part.empty()) {
+        zeltnvm_get_part_number(table_text, &rec);
+        part = table_text;
+    }
+    line("Part Number", part);
+
+    std::string desc = fru_rc == 0 ? fru.product_name : std::string();
+    if (desc.empty()) Q().item_version(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 3, desc);
+    line("Description", desc);
+
+    line("PCI Vendor Id", hex4(pci.vendor_id));
+    line("PCI Device Id", hex4(pci.device_id));
+    line("PCI Subsys Vendor Id", hex4(pci.sub_system_vendor_id));
+    line("PCI Subsys Device Id", hex4(pci.sub_system_device_id));
+    {
+        char b[32];
+        std::snprintf(b, sizeof b, "%04x:%02x:%02x.%x", pci.domain_no, pci.bus_no, pci.device_no, pci.function_no);
+        line("PCI Device Name", b);
+    }
+    if (fru_rc == 0 && !fru.adapter_rev.empty()) {
+        line("Adapter Rev", fru.adapter_rev);
+    } else {
+        char b[8];
+        std::snprintf(b, sizeof b, "%02x", pci.revision);
+        line("Adapter Rev", b);
+    }
+
+    std::string active;
+    int rc = Q().active_package_version(name, active);
+    ZELT_RETURN_IF_BUSY(rc);
+    if (rc != 0 || active.empty()) {
+        active.clear();
+        rc = Q().item_version(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, active);
+        ZELT_RETURN_IF_BUSY(rc);
+        if (rc != 0) active.clear();
+    }
+    line("Active Package version", active);
+
+    std::string on_nvm;
+    zeltnvm_get_installed_pkg_ver(name, on_nvm);
+    line("Package version on NVM", on_nvm);
+
+    std::string fw;
+    rc = Q().firmware_version(name, fw);
+    ZELT_RETURN_IF_BUSY(rc);
+    if (rc != 0) fw.clear();
+    line("Firmware version", fw);
+
+    uint8_t active_cfg[3] = {};
+    rc = Q().active_cfg_version(name, active_cfg);
+    ZELT_RETURN_IF_BUSY(rc);
+    const bool have_active_cfg = rc == 0;
+    console_line("Active NVM config version", have_active_cfg ? version3(active_cfg) : std::string());
+    uint8_t nvm_cfg[3] = {};
+    rc = zeltnvm_get_nvm_cfg_version(name, nullptr, nvm_cfg);
+    ZELT_RETURN_IF_BUSY(rc);
+    const bool have_nvm_cfg = rc == 0;
+    console_line("NVM config version", have_nvm_cfg ? version3(nvm_cfg) : std::string());
+
+    uint32_t hcrm_len = 0;
+    rc = Q().find_item(name, ZEL_DIR_TYPE_HCAPI_RM_CFG, 0, 0, hcrm_len);
+    ZELT_RETURN_IF_BUSY(rc);
+    if (rc == 0 && hcrm_len != 0) {
+        uint32_t id = 0;
+        uint8_t ver[3] = {};
+        rc = zeltnvm_get_nvm_hcrm_version(name, nullptr, &id, ver);
+        ZELT_RETURN_IF_BUSY(rc);
+        console_line("HCRM Profile ID", rc == 0 ? std::to_string(id) : std::string());
+        console_line("HCRM Profile Version", rc == 0 ? version3(ver) : std::string());
+    }
+
+    uint16_t device_type = 0;
+    zeltnvm_get_device_type(name, &device_type);
+    uint32_t counter = 0;
+    rc = Q().fw_reset_counter(name, address_of(rec), device_type, counter);
+    ZELT_RETURN_IF_BUSY(rc);
+    line("Firmware Reset Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
+    rc = Q().error_recovery_counter(name, address_of(rec), device_type, counter);
+    ZELT_RETURN_IF_BUSY(rc);
+    line("Error Recovery Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
+
+    uint64_t stamp = 0;
+    rc = Q().crashdump_timestamp(name, stamp);
+    ZELT_RETURN_IF_BUSY(rc);
+    line("Crash Dump Timestamp", rc == 0 && stamp != 0 ? local_time_text(stamp) : std::string());
+
+    // A differing version only counts when both sides could be read.
+    const bool pkg_differs = !active.empty() && !on_nvm.empty() && active != on_nvm;
+    const bool cfg_differs = have_active_cfg && have_nvm_cfg && std::memcmp(active_cfg, nvm_cfg, 3) != 0;
+    line("Reboot Required", pkg_differs || cfg_differs ? "Yes" : "No");
+
+    bool secure_boot = false, secure_fw = false;
+    rc = Q().secure_boot_status(name, secure_boot, secure_fw);
+    ZELT_RETURN_IF_BUSY(rc);
+    result = rc;
+    const int fw_major = first_version_number(fw);
+    if (fw_major >= 0 && fw_major < kSecureBootQueryFirstVersion) {
+        line("Secure Boot", "Enabled");
+    } else {
+        line("Secure Boot", rc == 0 ? (secure_boot ? "Enabled" : "Disabled") : std::string());
+    }
+    line("Secure Firmware Update", rc == 0 ? (secure_fw ? "Enabled" : "Disabled") : std::string());
+
+    if (device_type > 7) {
+        uint32_t status = 0;
+        rc = Q().fw_image_status(name, status);
+        ZELT_RETURN_IF_BUSY(rc);
+        result = rc;
+        std::string text;
+        if (rc == 0) {
+            if (status & kImageDegradedBits) {
+                text = "Degraded(Please run \"zeltnvm -dev=<interface_name> fw_sync\" command)";
+            } else if (status & kImageFastbooted) {
+                text = "Fastbooted";
+            } else {
+                text = "Operational";
+            }
+        }
+        line("FW Image Status", text);
+        bool in_ddr = false;
+        int ddr_rc = Q().crashdump_in_ddr(name, in_ddr);
+        ZELT_RETURN_IF_BUSY(ddr_rc);
+        line("Crash Dump Available in DDR", ddr_rc == 0 ? (in_ddr ? "True" : "False") : std::string());
+    }
+    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n");
+    return result;
+}
+
+#undef ZELT_RETURN_IF_BUSY
+
+}  // namespace
+
+int list_device(const char* name, options* opts) {
+    zeltnvm_set_selection_for_name(name);
+    zelt_nvm_device_info_t rec;
+    int rc = lookup(name, rec);
+    if (rc != 0) return rc;
+    return list_device_body(name, rec, opts && opts->flag);
+}
+
+int list_devices(options* opts) {
+    const bool short_mode = opts && opts->flag;
+    int rc = 0;
+    for (int n = 0; n < adapters.total_no_of_adapters; ++n) {
+        const int idx = zeltnvm_adapter_representative(n);
+        if (idx < 0) continue;
+        // A copy: the listing changes the selection state but never the records.
+        char name[ZELT_NAME_LEN];
+        std::memcpy(name, devicelist[idx].nic_info.dev_name, sizeof name);
+        name[sizeof name - 1] = '\0';
+        if (short_mode) {
+            std::string desc;
+            if (Q().item_version(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 3, desc) == 0 && !desc.empty()) {
+                zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n%s #%d\n", desc.c_str(), n + 1);
+            } else {
+                zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nDevice #%d\n", n + 1);
+            }
+        } else {
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Device #%d\n----------\n", n + 1);
+        }
+        rc = list_device(name, opts);
+        if (rc != 0) zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Hardware not responding to list the device properties\n");
+    }
+    return rc;
+}
+
+int zeltnvm_device_info(const char* device, options* opts) {
+    opts->verbosity = 1;
+    opts->flag = false;
+    int rc;
+    if (device) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n");
+        rc = list_device(device, opts);
+    } else {
+        rc = list_devices(opts);
+    }
+    if (rc == ZELT_RC_BUSY) return zeltnvm_display_error_msg(CMD_DEVINFO, rc);
+    return rc;
+}
+
+int zeltnvm_device_info_command(options* opts) { return zeltnvm_device_info(nullptr, opts); }
+
+// ---- devid and pkgver ---------------------------------------------------------------------------
+
+int zeltnvm_devid_device(const char* name, options*) {
+    zeltnvm_set_selection_for_name(name);
+    zelt_nvm_device_info_t rec;
+    int rc = lookup(name, rec);
+    if (rc != 0) return rc;
+    const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
+    std::printf("%-20s : %04x\n", "PCI VendorID", pci.vendor_id);
+    std::printf("%-20s : %04x\n", "PCI DeviceID", pci.device_id);
+    std::printf("%-20s : %04x\n", "PCI Subsys VendorID", pci.sub_system_vendor_id);
+    std::printf("%-20s : %04x\n", "PCI Subsys DeviceID", pci.sub_system_device_id);
+    std::printf("%-20s : %04x:%02x:%02x.%x\n", "PCI Device Name", pci.domain_no, pci.bus_no, pci.device_no,
+                pci.function_no);
+    std::printf("\n");
+    return 0;
+}
+
+int zeltnvm_pkgver_device(const char* name, options*) {
+    zeltnvm_set_selection_for_name(name);
+    zelt_nvm_device_info_t rec;
+    int rc = lookup(name, rec);
+    if (rc != 0) return rc;
+    std::string active;
+    if (Q().active_package_version(name, active) != 0 || active.empty()) {
+        active.clear();
+        if (Q().item_version(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, active) != 0) active.clear();
+    }
+    std::string on_nvm;
+    zeltnvm_get_installed_pkg_ver(name, on_nvm);
+    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%-25s : %s\n", "Active Package version",
+                  active.empty() ? kNA : active.c_str());
+    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%-25s : %s\n", "Package version on NVM",
+                  on_nvm.empty() ? kNA : on_nvm.c_str());
+    uint16_t device_type = 0;
+    zeltnvm_get_device_type(name, &device_type);
+    if (device_type > 7) {
+        struct Image {
+            const char* label;
+            uint16_t type;
+            uint16_t ordinal;
+        };
+        static constexpr Image kImages[] = {
+            {"Primary SBI Version", ZEL_DIR_TYPE_SBI, 0}, {"Secondary SBI Version", ZEL_DIR_TYPE_SBI, 1},
+            {"Primary SRT Version", ZEL_DIR_TYPE_SRT, 0}, {"Secondary SRT Version", ZEL_DIR_TYPE_SRT, 1},
+            {"Primary CRT Version", ZEL_DIR_TYPE_CRT, 0}, {"Secondary CRT Version", ZEL_DIR_TYPE_CRT, 1},
+        };
+        for (const Image& img : kImages) {
+            std::string v;
+            if (Q().item_version(name, img.type, img.ordinal, 0, 0, v) == 0 && !v.empty()) {
+                zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%-25s : %s\n", img.label, v.c_str());
+            }
+        }
+    }
+    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\n");
+    return 0;
+}
+
+int zeltnvm_device_command_all_adapters(int command, options* opts) {
+    int rc = 0;
+    for (int n = 0; n < adapters.total_no_of_adapters; ++n) {
+        const int idx = zeltnvm_adapter_representative(n);
+        if (idx < 0) continue;
+        char name[ZELT_NAME_LEN];
+        std::memcpy(name, devicelist[idx].nic_info.dev_name, sizeof name);
+        name[sizeof name - 1] = '\0';
+        std::printf("\nDevice #%d\n---------\n", n + 1);
+        std::printf("Device: %s\n", name);
+        rc = command == CMD_DEVID ? zeltnvm_devid_device(name, opts) : zeltnvm_pkgver_device(name, opts);
+    }
+    return rc;
+}
+
+// ---- Adapter queries for the handlers --------------------------------------------------------
+
+int zeltnvm_get_dev_port_count(const char* name, int* count) {
+    zelt_nvm_device_info_t rec;
+    if (lookup(name, rec) != 0) {
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "specified device not found\n");
+        return HVXRETVAL_NO_SUPPORTED_DEVICES_FOUND;
+    }
+    std::vector<uint8_t> value;
+    int rc = Q().option_get(name, address_of(rec), rec.sriov.Active_VFs, kOptPortMode, value, 1);
+    if (rc == ZELT_RC_NOT_PERMITTED) {
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
+                      "This operation does not have administrative privileges for given interface");
+        return ZELT_RC_NO_ADMIN;
+    }
+    if (rc != 0) return rc;
+    if (value.empty()) return HVXRETVAL_FAILURE;
+    int ports = 0;
+    if (Q().port_count_of_mode(value[0], ports) != 0) return HVXRETVAL_FAILURE;
+    *count = ports;
+    return 0;
+}
+
+int zelt_get_function_count(const char* name, options* opts, int* count, bool trace) {
+    zelt_nvm_device_info_t rec;
+    if (lookup(name, rec) != 0) return 0;
+    if (trace && opts && opts->debug) {
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "device_id = %04x vendor_id = %04x\n", rec.pci_info.device_id,
+                      rec.pci_info.vendor_id);
+    }
+    const int a = zeltnvm_adapter_of(&rec);
+    *count = a >= 0 ? adapters.chip_info[a].active_pf_count : 0;
+    return 0;
+}
+
+int zeltnvm_check_device_mode(const char* name) {
+    zelt_nvm_device_info_t rec;
+    if (lookup(name, rec) != 0) return 13;
+    bool secure = false;
+    int rc = Q().device_secure_mode(name, secure);
+    if (rc != 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Error: Failed to query device secure mode\n");
+        return rc;
+    }
+    if (!secure) return 0;
+    bool admin = true;
+    if (Q().admin_pf_status(name, address_of(rec), admin) == 0 && !admin) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                      "This operation do not have administrative privileges for given interface\n");
+        return ZELT_RC_NO_ADMIN;
+    }
+    return 0;
+}

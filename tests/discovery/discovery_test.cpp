@@ -1,0 +1,289 @@
+// Discovery over a host tree built in a temporary directory: which functions become
+// records, how they are named, and how they group into adapters.
+#include "device/discovery.h"
+
+#include <gtest/gtest.h>
+#include <linux/ethtool.h>
+#include <linux/sockios.h>
+#include <net/if.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "common/hvxretval.h"
+#include "common/supported_devices.h"
+#include "device/discovery_lookup.h"
+#include "host/linux_host.h"
+#include "tests/support/run_program.h"
+
+namespace {
+
+using zelt::device::PciAddress;
+
+struct FakeFunction {
+    zelt::host::PciFunction pci;
+    std::string ifname;      // empty: no interface
+    std::string driver;      // bound PCI driver
+    std::string serial;      // empty: the serial number cannot be read
+    uint8_t mac[6];
+};
+
+// A host whose files live under a temporary root, with a scripted PCI bus and
+// interface ioctls.
+class TreeHost : public zelt::host::LinuxHost {
+public:
+    explicit TreeHost(std::string root) : LinuxHost(std::move(root)) {}
+    std::vector<zelt::host::PciFunction> bus;
+    std::map<std::string, std::array<uint8_t, 6>> hwaddr;
+    bool scan_pci(std::vector<zelt::host::PciFunction>& out) override {
+        out = bus;
+        return true;
+    }
+    int interface_ioctl(unsigned long request, struct ifreq* ifr) override {
+        auto it = hwaddr.find(ifr->ifr_name);
+        if (it == hwaddr.end()) {
+            errno = ENODEV;
+            return -1;
+        }
+        if (request == SIOCGIFHWADDR) std::memcpy(ifr->ifr_hwaddr.sa_data, it->second.data(), 6);
+        if (request == SIOCGIFMTU) ifr->ifr_mtu = 9000;
+        if (request == SIOCETHTOOL) reinterpret_cast<ethtool_value*>(ifr->ifr_data)->data = 1;
+        return 0;
+    }
+    int device_open(std::string_view, int) override {
+        errno = ENOENT;
+        return -1;
+    }
+    bool module_loaded(std::string_view) override { return true; }
+};
+
+// Firmware answers: serial numbers and MACs by PCI address.
+class FakeQueries : public zelt::device::AdapterQueries {
+public:
+    std::map<std::string, FakeFunction> by_addr;  // "d:b:dv.f"
+    std::map<std::string, std::string> if_addr;   // interface -> "d:b:dv.f"
+
+    static std::string key(const PciAddress& a) {
+        char b[32];
+        std::snprintf(b, sizeof b, "%x:%x:%x.%x", a.domain, a.bus, a.device, a.function);
+        return b;
+    }
+    int drv_info(const std::string& name, PciAddress& addr, std::string& version, std::string& driver) override {
+        auto it = if_addr.find(name);
+        if (it == if_addr.end()) return HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE;
+        unsigned d, b, dv, f;
+        std::sscanf(it->second.c_str(), "%x:%x:%x.%x", &d, &b, &dv, &f);
+        addr = {d, b, dv, f};
+        version = "1.2.3";
+        driver = "zelt_en";
+        return 0;
+    }
+    int base_mac(const std::string&, const PciAddress& a, std::string& mac) override {
+        const auto& fn = by_addr.at(key(a));
+        char b[20];
+        std::snprintf(b, sizeof b, "%02x:%02x:%02x:%02x:%02x:%02x", fn.mac[0], fn.mac[1], fn.mac[2], fn.mac[3],
+                      fn.mac[4], 0);
+        mac = b;
+        return 0;
+    }
+    int permanent_mac(const std::string&, const PciAddress& a, uint8_t mac[6]) override {
+        std::memcpy(mac, by_addr.at(key(a)).mac, 6);
+        return 0;
+    }
+    int serial_number(const std::string&, const PciAddress& a, std::string& serial) override {
+        const auto& fn = by_addr.at(key(a));
+        if (fn.serial.empty()) return HVXRETVAL_FAILURE;
+        serial = fn.serial;
+        return 0;
+    }
+    int link_speed(const std::string&, const PciAddress&, double& rate, uint16_t& speed) override {
+        speed = 250;
+        rate = 25781250000.0;
+        return 0;
+    }
+    int find_item(const std::string&, uint16_t, uint16_t, uint16_t, uint32_t&) override { return -80; }
+    int read_item(const std::string&, uint16_t, uint16_t, uint16_t, std::vector<uint8_t>&) override { return -80; }
+    int item_version(const std::string&, uint16_t, uint16_t, uint16_t, int, std::string&) override { return -80; }
+    int option_get(const std::string&, const PciAddress&, uint16_t, uint16_t, std::vector<uint8_t>&, size_t) override {
+        return -1;
+    }
+    int port_count_of_mode(uint8_t, int&) override { return -1; }
+    int active_package_version(const std::string&, std::string&) override { return -1; }
+    int firmware_version(const std::string&, std::string&) override { return -1; }
+    int active_cfg_version(const std::string&, uint8_t*) override { return -1; }
+    int fw_reset_counter(const std::string&, const PciAddress&, int, uint32_t&) override { return -1; }
+    int error_recovery_counter(const std::string&, const PciAddress&, int, uint32_t&) override { return -1; }
+    int crashdump_timestamp(const std::string&, uint64_t&) override { return -1; }
+    int secure_boot_status(const std::string&, bool&, bool&) override { return -1; }
+    int fw_image_status(const std::string&, uint32_t&) override { return -1; }
+    int crashdump_in_ddr(const std::string&, bool&) override { return -1; }
+    int device_secure_mode(const std::string&, bool&) override { return -1; }
+    int admin_pf_status(const std::string&, const PciAddress&, bool&) override { return -1; }
+};
+
+class DiscoveryTest : public testing::Test {
+protected:
+    zelt::test::TempDir root;
+    TreeHost host{root.path()};
+    FakeQueries queries;
+    std::string proc_net_dev = "Inter-|   Receive\n face |bytes\n    lo: 0 0\n";
+
+    std::string path(const std::string& p) { return root.path() + p; }
+    void mkdirs(const std::string& p) { ASSERT_TRUE(host.make_directories(p)); }
+
+    void add(const FakeFunction& fn) {
+        host.bus.push_back(fn.pci);
+        char addr[32];
+        std::snprintf(addr, sizeof addr, "%04x:%02x:%02x.%x", fn.pci.domain, fn.pci.bus, fn.pci.dev, fn.pci.func);
+        const std::string dir = std::string("/sys/bus/pci/devices/") + addr;
+        mkdirs(dir);
+        uint8_t cfg[256] = {};
+        cfg[0] = fn.pci.vendor_id & 0xFF;
+        cfg[1] = fn.pci.vendor_id >> 8;
+        cfg[2] = fn.pci.device_id & 0xFF;
+        cfg[3] = fn.pci.device_id >> 8;
+        cfg[0x08] = 0x11;
+        cfg[0x2E] = 0x01;
+        cfg[0x2F] = 0xa1;
+        cfg[0xB8] = 0x83;  // width 8, speed 3
+        ASSERT_TRUE(host.write_file(dir + "/config", std::string_view(reinterpret_cast<char*>(cfg), sizeof cfg)));
+        ASSERT_TRUE(host.write_file(dir + "/sriov_numvfs", "2\n"));
+        ASSERT_TRUE(host.write_file(dir + "/sriov_totalvfs", "8\n"));
+        if (!fn.driver.empty()) {
+            mkdirs("/sys/bus/pci/drivers/" + fn.driver);
+            ASSERT_EQ(::symlink(path("/sys/bus/pci/drivers/" + fn.driver).c_str(), path(dir + "/driver").c_str()), 0);
+        }
+        char key[32];
+        std::snprintf(key, sizeof key, "%x:%x:%x.%x", fn.pci.domain, fn.pci.bus, fn.pci.dev, fn.pci.func);
+        queries.by_addr[key] = fn;
+        if (!fn.ifname.empty()) {
+            const std::string net = "/sys/class/net/" + fn.ifname;
+            mkdirs(net + "/device/driver/module/drivers/pci:zelt_en");
+            char id[8];
+            std::snprintf(id, sizeof id, "0x%04x\n", fn.pci.device_id);
+            ASSERT_TRUE(host.write_file(net + "/device/device", id));
+            queries.if_addr[fn.ifname] = key;
+            host.hwaddr[fn.ifname] = {fn.mac[0], fn.mac[1], fn.mac[2], fn.mac[3], fn.mac[4], fn.mac[5]};
+            proc_net_dev += "  " + fn.ifname + ": 100 2 0 0\n";
+        }
+    }
+
+    int discover() {
+        mkdirs("/proc/net");
+        EXPECT_TRUE(host.write_file("/proc/net/dev", proc_net_dev));
+        return zelt_nvm_discover(host, queries);
+    }
+
+    static FakeFunction pf(uint8_t bus, uint8_t func, uint16_t device_id, std::string ifname, std::string serial) {
+        FakeFunction f{};
+        f.pci.bus = bus;
+        f.pci.func = func;
+        f.pci.vendor_id = ZELT_PCI_VENDOR_ID;
+        f.pci.device_id = device_id;
+        f.ifname = std::move(ifname);
+        f.driver = f.ifname.empty() ? "" : "zelt_en";
+        f.serial = std::move(serial);
+        uint8_t mac[6] = {0x00, 0x0a, 0xf7, bus, func, 0x56};
+        std::memcpy(f.mac, mac, 6);
+        return f;
+    }
+};
+
+TEST_F(DiscoveryTest, NoAdapterIsSuccess) {
+    ASSERT_EQ(discover(), 0);
+    EXPECT_EQ(adapters.total_dev_count, 0);
+    EXPECT_EQ(adapters.total_no_of_adapters, 0);
+    EXPECT_EQ(zeltnvm_first_device_name(), nullptr);
+}
+
+TEST_F(DiscoveryTest, MissingProcNetDevFails) {
+    EXPECT_EQ(zelt_nvm_discover(host, queries), ZELT_RC_DEVICE_NOT_FOUND);
+}
+
+TEST_F(DiscoveryTest, FunctionsBecomeRecordsAndAdapters) {
+    add(pf(0x3b, 0, 0x9803, "eth2", "a1b2c3d4e5f6071"));
+    add(pf(0x3b, 1, 0x9803, "eth3", "a1b2c3d4e5f6071"));
+    add(pf(0x5e, 0, 0x7402, "", "0011223344556677"));  // no interface; serial longer than 15
+    add(pf(0x5e, 1, 0x7402, "", ""));                  // serial cannot be read
+    FakeFunction vfio = pf(0x60, 0, 0x7402, "", "ffff");
+    vfio.driver = "vfio-pci";
+    add(vfio);
+    add(pf(0x61, 0, 0x98f1, "", "eeee"));  // a VF id
+    FakeFunction other = pf(0x62, 0, 0x9803, "", "dddd");
+    other.pci.vendor_id = 0x1234;
+    add(other);
+
+    ASSERT_EQ(discover(), 0);
+    ASSERT_EQ(adapters.total_dev_count, 4);
+    EXPECT_TRUE(zeltnvm_pci_pf_enumerated);
+
+    const zelt_nvm_device_info_t& eth2 = devicelist[0];
+    EXPECT_STREQ(eth2.nic_info.dev_name, "eth2");
+    EXPECT_STREQ(eth2.nic_info.driver_name, "zelt_en");
+    EXPECT_EQ(eth2.nic_info.driver_loaded, 1u);
+    EXPECT_EQ(eth2.nic_info.driver_type, ZELT_DRIVER_MODULE);
+    EXPECT_STREQ(eth2.nic_info.current_mac_addr, "00:0a:f7:3b:00:56");
+    EXPECT_STREQ(eth2.nic_info.base_mac_addr, "00:0a:f7:3b:00:00");
+    EXPECT_EQ(eth2.pci_info.sub_system_device_id, 0xa101);
+    EXPECT_EQ(eth2.pci_info.revision, 0x11);
+    EXPECT_EQ(eth2.pci_info.chip_rev_id, 0x98030011u);
+    EXPECT_EQ(eth2.pci_info.pcie_width, 8u);
+    EXPECT_EQ(eth2.pci_info.pcie_speed, 3u);
+    EXPECT_EQ(eth2.pci_info.valid, 0);
+    EXPECT_EQ(eth2.link_info.mtu, 9000u);
+    EXPECT_EQ(eth2.link_info.link_status, 1u);
+    EXPECT_EQ(eth2.link_info.link_speed, 250);
+    EXPECT_EQ(eth2.sriov.Active_VFs, 2);
+    EXPECT_EQ(eth2.sriov.Max_VFs, 8);
+
+    const zelt_nvm_device_info_t& nodrv = devicelist[2];
+    EXPECT_STREQ(nodrv.nic_info.dev_name, "zelt_pci_dev:0:5e:0.0");
+    EXPECT_EQ(nodrv.nic_info.driver_loaded, 0u);
+    EXPECT_EQ(nodrv.nic_info.driver_type, ZELT_DRIVER_NONE);
+    EXPECT_STREQ(nodrv.nic_info.current_mac_addr, nodrv.nic_info.permanent_mac_addr);
+    EXPECT_STREQ(nodrv.nic_info.serial_number, "001122334455667");
+    EXPECT_EQ(devicelist[3].nic_info.valid, 1);  // serial number missing
+
+    // eth2 and eth3 share a serial number; the unreadable serial forms its own adapter.
+    ASSERT_EQ(adapters.total_no_of_adapters, 3);
+    EXPECT_STREQ(adapters.chip_info[0].serial_number, "a1b2c3d4e5f6071");
+    EXPECT_EQ(adapters.chip_info[0].active_pf_count, 2);
+    EXPECT_EQ(adapters.chip_info[1].active_pf_count, 1);
+    EXPECT_STREQ(adapters.chip_info[2].serial_number, "");
+    EXPECT_EQ(adapters.chip_info[2].active_pf_count, 1);
+    EXPECT_STREQ(zeltnvm_first_device_name(), "eth2");
+
+    uint16_t type = 0;
+    EXPECT_EQ(zeltnvm_get_device_type("eth3", &type), 8);
+    EXPECT_EQ(type, 8);
+    EXPECT_EQ(zeltnvm_get_device_type("zelt_pci_dev:0:5e:0.1", &type), 4);
+    EXPECT_EQ(g_device_selection_type, DEV_BY_TITLE);
+    EXPECT_EQ(zeltnvm_get_device_type("eth9", &type), ZELT_RC_DEVICE_NOT_FOUND);
+    EXPECT_EQ(g_device_selection_type, DEV_BY_SERVICE);
+}
+
+TEST_F(DiscoveryTest, LongInterfaceNameIsQueriedByItsFirst15Characters) {
+    add(pf(0x3b, 0, 0x9803, "enp59s0f0np0abcd", "a1"));
+    host.hwaddr.erase("enp59s0f0np0abcd");
+    host.hwaddr["enp59s0f0np0abc"] = {1, 2, 3, 4, 5, 6};
+    ASSERT_EQ(discover(), 0);
+    ASSERT_EQ(adapters.total_dev_count, 1);
+    EXPECT_STREQ(devicelist[0].nic_info.dev_name, "enp59s0f0np0abcd");
+    EXPECT_STREQ(devicelist[0].nic_info.current_mac_addr, "01:02:03:04:05:06");
+}
+
+TEST_F(DiscoveryTest, InterfacesOfOtherDriversAreSkipped) {
+    add(pf(0x3b, 0, 0x9803, "eth2", "a1"));
+    host.remove_file("/sys/class/net/eth2/device/driver/module/drivers/pci:zelt_en");
+    ASSERT_TRUE(host.make_directories("/sys/class/net/eth2/device/driver/module/drivers/pci:other"));
+    ::rmdir(path("/sys/class/net/eth2/device/driver/module/drivers/pci:zelt_en").c_str());
+    ASSERT_EQ(discover(), 0);
+    ASSERT_EQ(adapters.total_dev_count, 1);
+    EXPECT_STREQ(devicelist[0].nic_info.dev_name, "zelt_pci_dev:0:3b:0.0");
+}
+
+}  // namespace
