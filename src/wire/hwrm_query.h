@@ -226,6 +226,9 @@ ZELT_WIRE_FIELD(hwrm_func_qcfg_output, port_pf_cnt, 43);
 ZELT_WIRE_FIELD(hwrm_func_qcfg_output, registered_vfs, 74);
 
 // ---- hwrm_port_phy_qcfg (0x0027) -----------------------------------------------------
+// The firmware answers for the port of the function the message is addressed to;
+// `port_id` is filled from hwrm_func_qcaps where the caller has it and is not used to
+// pick another port.
 struct hwrm_port_phy_qcfg_input {
     hwrm_input_header hdr;
     uint16_t port_id;

@@ -1,0 +1,66 @@
+// The PCI mailbox: firmware messages exchanged through the adapter's mapped PCI
+// memory window, used for recovery names and when /dev/zelt_lfc cannot be opened;
+// and encoded firmware register reads through the same window.
+//
+// Until the mailbox is built, these answer HVXRETVAL_UNSUPPORTED_OPERATION after a
+// log message (mailbox_unavailable.cpp); the mailbox code replaces that file.
+#pragma once
+
+#include <cstdint>
+
+// Mailbox status values.
+enum zelt_pci_ioctl_error : int32_t {
+    ZELT_PCI_IOCTL_SUCCESS = 0,
+    ZELT_PCI_IOCTL_FAILURE = 1,
+    ZELT_PCI_IOCTL_BUSY = 2,
+    ZELT_PCI_IOCTL_HOST_TIMEOUT = 3,
+    ZELT_PCI_IOCTL_DEVICE_NOT_FOUND = 4,
+    ZELT_PCI_IOCTL_SIGNATURE_MISMATCH = 5,
+    ZELT_PCI_IOCTL_LOCK_ACQUIRE_FAILED = 6,
+    ZELT_PCI_IOCTL_BAR0_MMAP_FAILED = 7,
+    ZELT_PCI_IOCTL_BAR0_MUNMAP_FAILED = 8,
+    ZELT_PCI_IOCTL_BAR0_OPEN_FAILED = 9,
+    ZELT_PCI_IOCTL_MMAP_PERMISSION_DENIED = 10,
+    ZELT_PCI_IOCTL_INVALID_PAYLOAD_LENGTH = 11,
+    ZELT_PCI_IOCTL_INVALID_HWRM_RESP_LENGTH = 12,
+    ZELT_PCI_IOCTL_REG_READ_FAILED = 13,
+    ZELT_PCI_IOCTL_REG_WRITE_FAILED = 14,
+    ZELT_PCI_IOCTL_RETRY = 15,
+};
+
+struct zelt_device_info {
+    uint16_t domain;
+    uint16_t bus;
+    uint16_t device;
+    uint16_t func;
+    uint8_t ushi_fw_state;
+    uint8_t rsvd;
+};
+
+struct zelt_pci_request {
+    void* hwrm_req;
+    uint32_t hwrm_req_size;
+    uint32_t payload_length;  // host-to-device data (writes)
+    void* payload_data;
+    uint32_t dma_addr_offset;
+};
+
+struct zelt_pci_response {
+    void* hwrm_resp;
+    uint32_t hwrm_resp_size;
+    uint32_t payload_length;  // device-to-host data (reads)
+    void* payload_data;
+};
+
+// One message through the mailbox. Same arguments and result convention as
+// zeltnvm_send_hwrm_ioctl without the device name and the indication count; the
+// request's target_id is already set for the mailbox. A non-zero mailbox status is
+// returned as it is (busy as 16).
+int32_t zeltnvm_issue_pci_ioctl(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function, void* req,
+                                uint32_t req_len, void* resp, uint32_t resp_len, uint16_t offset, uint8_t direction,
+                                void* data, uint32_t length);
+
+// Reads one firmware register named by an encoded address through the PCI memory
+// window. 0 on success.
+int32_t zeltnvm_read_fw_reg(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function, uint32_t* value,
+                            uint32_t address);

@@ -1,0 +1,295 @@
+#include <cerrno>
+#include <cstring>
+#include <numeric>
+
+#include "common/hvxretval.h"
+#include "tests/transport/transport_fixture.h"
+#include "transport/ethtool_channel.h"
+
+namespace zelt::test {
+namespace {
+
+using Ethtool = TransportTest;
+
+// Fills GEEPROM answers with bytes derived from the requested item offset.
+int32_t itemByte(uint32_t offset) { return static_cast<uint8_t>(offset * 7 + 3); }
+
+TEST_F(Ethtool, EraseEncodesTheIndexAndRefusesPast254) {
+    ASSERT_EQ(zeltnvmEraseItem("eth1", 254), 0);
+    ASSERT_EQ(host->ethtool_calls.size(), 1u);
+    const auto& call = host->ethtool_calls[0];
+    EXPECT_EQ(call.ifname, "eth1");
+    EXPECT_EQ(call.cmd, static_cast<uint32_t>(ETHTOOL_SEEPROM));
+    auto ee = call.head<ethtool_eeprom>();
+    EXPECT_EQ(ee.magic, 0xFFFF0EFFu);
+    EXPECT_EQ(ee.offset, 0x0000F100u);
+    EXPECT_EQ(ee.len, 1u);
+
+    EXPECT_EQ(zeltnvmEraseItem("eth1", 255), HVXRETVAL_INVALID_INDEX_PARAMETER);
+    EXPECT_EQ(host->ethtool_calls.size(), 1u);
+}
+
+TEST_F(Ethtool, ReadMovesInPiecesOf4080) {
+    host->driver = [](const FakeAdapterHost::EthtoolCall&, void* arg) {
+        auto* ee = static_cast<ethtool_eeprom*>(arg);
+        for (uint32_t i = 0; i < ee->len; ++i) ee->data[i] = itemByte((ee->offset & 0xFFFFFF) + i);
+        return 0;
+    };
+    std::vector<uint8_t> data(10000);
+    ASSERT_EQ(zeltnvmGetItem("eth0", 4, 100, data.data(), 10000), 0);
+    ASSERT_EQ(host->ethtool_calls.size(), 3u);
+    const uint32_t lens[] = {4080, 4080, 1840};
+    uint32_t at = 100;
+    for (int i = 0; i < 3; ++i) {
+        auto ee = host->ethtool_calls[i].head<ethtool_eeprom>();
+        EXPECT_EQ(host->ethtool_calls[i].cmd, static_cast<uint32_t>(ETHTOOL_GEEPROM));
+        EXPECT_EQ(ee.magic, 0u);
+        EXPECT_EQ(ee.offset, (5u << 24) + at);
+        EXPECT_EQ(ee.len, lens[i]);
+        at += lens[i];
+    }
+    for (uint32_t i = 0; i < data.size(); ++i) ASSERT_EQ(data[i], itemByte(100 + i)) << i;
+}
+
+TEST_F(Ethtool, ReadRefusesWhatTheEncodingCannotCarry) {
+    uint8_t buf[16];
+    EXPECT_EQ(zeltnvmGetItem("eth0", 0, 0, buf, 0), 0);
+    EXPECT_EQ(zeltnvmGetItem("eth0", 255, 0, buf, 16), HVXRETVAL_INVALID_INDEX_PARAMETER);
+    // The last byte would land at offset 0x01000000, inside the index byte.
+    EXPECT_EQ(zeltnvmGetItem("eth0", 3, 0x00FFFFF1, buf, 16), HVXRETVAL_INVALID_OFFSET_PARAMETER);
+    EXPECT_TRUE(host->ethtool_calls.empty());
+    EXPECT_EQ(zeltnvmGetItem("eth0", 3, 0x00FFFFF0, buf, 16), 0);
+}
+
+TEST_F(Ethtool, ReadStopsAtTheFailingPiece) {
+    host->driver = [](const FakeAdapterHost::EthtoolCall& call, void* arg) {
+        auto* ee = static_cast<ethtool_eeprom*>(arg);
+        if ((call.head<ethtool_eeprom>().offset & 0xFFFFFF) != 0) return EIO;
+        std::memset(ee->data, 0xAB, ee->len);
+        return 0;
+    };
+    std::vector<uint8_t> data(5000, 0);
+    EXPECT_EQ(zeltnvmGetItem("eth0", 0, 0, data.data(), 5000), HVXRETVAL_FAILURE);
+    EXPECT_EQ(host->ethtool_calls.size(), 2u);
+    EXPECT_EQ(data[4079], 0xAB);
+    EXPECT_EQ(data[4080], 0);
+}
+
+TEST_F(Ethtool, WriteEncodesTheItemIdentity) {
+    std::vector<uint8_t> item(300);
+    std::iota(item.begin(), item.end(), 0);
+    ASSERT_EQ(zeltnvmWriteItem("eth0", 5, 1, 2, 0x10, item.data(), 300), 0);
+    const auto& call = host->ethtool_calls.at(0);
+    auto ee = call.head<ethtool_eeprom>();
+    EXPECT_EQ(call.cmd, static_cast<uint32_t>(ETHTOOL_SEEPROM));
+    EXPECT_EQ(ee.magic, 0x00050002u);
+    EXPECT_EQ(ee.offset, 0x00010010u);
+    EXPECT_EQ(ee.len, 300u);
+    EXPECT_EQ(std::vector<uint8_t>(call.arg.begin() + 16, call.arg.end()), item);
+
+    EXPECT_EQ(zeltnvmWriteItem("eth0", 5, 1, 2, 0, item.data(), 0), HVXRETVAL_INVALID_LENGTH_PARAMETER);
+    EXPECT_EQ(host->ethtool_calls.size(), 1u);
+}
+
+TEST_F(Ethtool, DriverErrorsMapToResults) {
+    const struct {
+        int err;
+        int32_t expected;
+    } cases[] = {{EACCES, 3}, {EAGAIN, -16}, {EROFS, 17}, {EOPNOTSUPP, 0xFFFF}, {EIO, -1}, {ENODEV, -1}};
+    for (const auto& c : cases) {
+        host->driver = [&c](const FakeAdapterHost::EthtoolCall&, void*) { return c.err; };
+        EXPECT_EQ(zeltnvmEraseItem("eth0", 1), c.expected) << c.err;
+    }
+}
+
+TEST_F(Ethtool, SecureUpdateStoresAndFlashesThePackage) {
+    const struct {
+        uint32_t install_type;
+        uint32_t region;
+    } cases[] = {{2, 0x00020000}, {0, 0}, {0xFFFF, 0xFFFF}, {0xFFFE, 0xFFFE0000}, {0x10000, 0x10000}};
+    const std::string package = "PKG0 package bytes";
+    for (const auto& c : cases) {
+        host->ethtool_calls.clear();
+        int reboot = 0;
+        ASSERT_EQ(zeltnvmSecureUpdate("eth0", reinterpret_cast<const uint8_t*>(package.data()),
+                                      static_cast<uint32_t>(package.size()), nullptr, &reboot, c.install_type),
+                  0);
+        EXPECT_EQ(reboot, 1);
+        const auto& call = host->ethtool_calls.at(0);
+        EXPECT_EQ(call.cmd, static_cast<uint32_t>(ETHTOOL_FLASHDEV));
+        auto flash = call.head<ethtool_flash>();
+        EXPECT_EQ(flash.region, c.region) << c.install_type;
+        EXPECT_STREQ(flash.data, "hvxupdate.pkg");
+    }
+    EXPECT_EQ(read_text_file(dir.file("lib/firmware/hvxupdate.pkg")), package);
+
+    // A refused flash leaves the flag alone; the package file stays.
+    host->driver = [](const FakeAdapterHost::EthtoolCall&, void*) { return EROFS; };
+    int reboot = 0;
+    EXPECT_EQ(zeltnvmSecureUpdate("eth0", reinterpret_cast<const uint8_t*>(package.data()), 4, nullptr, &reboot, 2), 17);
+    EXPECT_EQ(reboot, 0);
+    EXPECT_EQ(read_text_file(dir.file("lib/firmware/hvxupdate.pkg")), "PKG0");
+}
+
+TEST_F(Ethtool, SecureUpdateReportsAnUnwritableFirmwareDirectory) {
+    // "/lib/firmware" is a file, so the package cannot be created.
+    hostFile("/lib/firmware", "not a directory");
+    int reboot = 0;
+    const uint8_t byte = 1;
+    EXPECT_EQ(zeltnvmSecureUpdate("eth0", &byte, 1, nullptr, &reboot, 2), HVXRETVAL_FILE_OPEN_FAILURE);
+    EXPECT_TRUE(host->ethtool_calls.empty());
+}
+
+TEST_F(Ethtool, FlashRefusesANameThatWouldBeCut) {
+    std::string name(128, 'a');
+    EXPECT_EQ(zeltnvmEthtoolFlashItem("eth0", name.c_str(), 0), HVXRETVAL_INVALID_FILENAME_PARAMETER);
+    name.pop_back();
+    EXPECT_EQ(zeltnvmEthtoolFlashItem("eth0", name.c_str(), 0), 0);
+    EXPECT_EQ(host->ethtool_calls.size(), 1u);
+}
+
+// A module EEPROM served from a 256-byte image.
+struct Module {
+    uint8_t bytes[256] = {};
+    explicit Module(uint8_t id, const char* vendor) {
+        bytes[0] = id;
+        std::memcpy(bytes + 148, vendor, std::strlen(vendor));
+    }
+};
+
+TEST_F(Ethtool, ModuleInfoReadsByModuleKind) {
+    struct Case {
+        const char* what;
+        uint8_t id;
+        const char* vendor;
+        std::vector<std::pair<int, uint8_t>> bytes;
+        int length, awg, loss;
+    };
+    const Case cases[] = {
+        {"SFP", 3, "ACME OPTICS", {{18, 3}, {109, 26}, {110, 4}, {146, 9}, {238, 9}}, 3, 26, 4},
+        {"QSFP", 0x11, "ACME OPTICS", {{18, 9}, {109, 30}, {110, 9}, {146, 5}, {238, 7}}, 5, 30, 7},
+        {"length in the other byte", 0x0D, "ACME", {{146, 0}, {108, 2}, {109, 28}, {238, 6}}, 2, 28, 6},
+        {"vendor without a loss figure", 3, "CISCO-ACME", {{18, 1}, {109, 30}, {110, 3}}, 1, 30, 255},
+        {"mixed case vendor", 0x11, "Acme-CiScO", {{146, 1}, {109, 30}, {238, 3}}, 1, 30, 255},
+    };
+    for (const auto& c : cases) {
+        Module module(c.id, c.vendor);
+        for (auto [at, value] : c.bytes) module.bytes[at] = value;
+        host->driver = [&module](const FakeAdapterHost::EthtoolCall& call, void* arg) {
+            if (call.cmd != ETHTOOL_GMODULEEEPROM) return EINVAL;
+            auto* ee = static_cast<ethtool_eeprom*>(arg);
+            if (ee->offset + ee->len > sizeof module.bytes) return EINVAL;
+            std::memcpy(ee->data, module.bytes + ee->offset, ee->len);
+            return 0;
+        };
+        int length = -1, awg = -1, loss = -1;
+        ASSERT_EQ(zeltnvmGetModuleInfo("eth0", &length, &awg, &loss), 0) << c.what;
+        EXPECT_EQ(length, c.length) << c.what;
+        EXPECT_EQ(awg, c.awg) << c.what;
+        EXPECT_EQ(loss, c.loss) << c.what;
+    }
+}
+
+TEST_F(Ethtool, VersionsComeFromTheDriverText) {
+    const struct {
+        const char* fw_version;
+        const char* firmware;
+        int32_t pkg_rc;
+        const char* package;
+    } cases[] = {
+        {"227.1.40.0/pkg 227.1.52.0", "227.1.40.0", 0, "227.1.52.0"},
+        {"227.1.40.0", "227.1.40.0", HVXRETVAL_ITEM_NOT_FOUND, ""},
+        {"0123456789012345678901234567890123", "0123456789012345678901234567890", HVXRETVAL_ITEM_NOT_FOUND, ""},
+    };
+    for (const auto& c : cases) {
+        host->driver = [&c](const FakeAdapterHost::EthtoolCall&, void* arg) {
+            auto* info = static_cast<ethtool_drvinfo*>(arg);
+            std::memcpy(info->fw_version, c.fw_version, strnlen(c.fw_version, sizeof info->fw_version));
+            return 0;
+        };
+        char fw[32] = "untouched";
+        ASSERT_EQ(zeltnvmGetInstalledfwVersion("eth0", fw), 0);
+        EXPECT_STREQ(fw, c.firmware);
+        char pkg[32] = "";
+        EXPECT_EQ(zeltnvmGetInstalledPackageVersion("eth0", pkg, sizeof pkg), c.pkg_rc) << c.fw_version;
+        if (c.pkg_rc == 0) {
+            EXPECT_STREQ(pkg, c.package);
+        }
+    }
+    char small[5];
+    ASSERT_EQ(zeltnvmGetInstalledPackageVersion("eth0", small, sizeof small), HVXRETVAL_ITEM_NOT_FOUND);
+    host->driver = [](const FakeAdapterHost::EthtoolCall&, void* arg) {
+        std::strcpy(static_cast<ethtool_drvinfo*>(arg)->fw_version, "1.2/pkg 227.1.52.0");
+        return 0;
+    };
+    ASSERT_EQ(zeltnvmGetInstalledPackageVersion("eth0", small, sizeof small), 0);
+    EXPECT_STREQ(small, "227.");
+}
+
+// A driver holding a dump of `dump` bytes behind the dump flag.
+struct DumpDriver {
+    std::string dump;
+    uint32_t flag = 0;
+    int fail_clear = 0;
+    std::vector<uint32_t> flags_set;
+
+    int operator()(const FakeAdapterHost::EthtoolCall& call, void* arg) {
+        auto* d = static_cast<ethtool_dump*>(arg);
+        switch (call.cmd) {
+            case ETHTOOL_SET_DUMP:
+                flags_set.push_back(d->flag);
+                if (d->flag == 0 && fail_clear) return fail_clear;
+                flag = d->flag;
+                return 0;
+            case ETHTOOL_GET_DUMP_FLAG:
+                d->flag = flag;
+                d->len = flag ? static_cast<uint32_t>(dump.size()) : 0;
+                return 0;
+            case ETHTOOL_GET_DUMP_DATA:
+                if (d->len < dump.size()) return EINVAL;
+                d->len = static_cast<uint32_t>(dump.size());
+                std::memcpy(d->data, dump.data(), dump.size());
+                return 0;
+            default: return EOPNOTSUPP;
+        }
+    }
+};
+
+TEST_F(Ethtool, CrashDumpProbeLeavesTheFlagCleared) {
+    for (const std::string& dump : {std::string("crash"), std::string()}) {
+        auto driver = std::make_shared<DumpDriver>();
+        driver->dump = dump;
+        host->driver = [driver](const auto& call, void* arg) { return (*driver)(call, arg); };
+        EXPECT_EQ(zeltnvm_is_ethtool_crashdump_available("eth0"), dump.empty() ? 0 : 1);
+        EXPECT_EQ(driver->flags_set, (std::vector<uint32_t>{1, 0}));
+    }
+}
+
+TEST_F(Ethtool, CoredumpWritesTheDumpToTheFile) {
+    auto driver = std::make_shared<DumpDriver>();
+    driver->dump = std::string(9000, 'd') + "end";
+    host->driver = [driver](const auto& call, void* arg) { return (*driver)(call, arg); };
+    FILE* fp = std::fopen(dir.file("out.core").c_str(), "wb");
+    ASSERT_NE(fp, nullptr);
+    ASSERT_EQ(zeltnvmEthtoolCoredump("eth0", fp, 1), 0);  // closes fp
+    EXPECT_EQ(read_text_file(dir.file("out.core")), driver->dump);
+    EXPECT_EQ(driver->flags_set, (std::vector<uint32_t>{1, 0}));
+}
+
+TEST_F(Ethtool, CoredumpFailures) {
+    auto driver = std::make_shared<DumpDriver>();
+    host->driver = [driver](const auto& call, void* arg) { return (*driver)(call, arg); };
+    FILE* fp = std::fopen(dir.file("out.core").c_str(), "wb");
+    ASSERT_NE(fp, nullptr);
+    // An empty dump.
+    EXPECT_EQ(zeltnvmEthtoolCoredump("eth0", fp, 1), HVXRETVAL_INVALID_DATA_LENGTH);
+    EXPECT_EQ(driver->flags_set.back(), 0u);
+    // The dump was written but the flag could not be cleared afterwards.
+    driver->dump = "dump";
+    driver->fail_clear = EIO;
+    EXPECT_EQ(zeltnvmEthtoolCoredump("eth0", fp, 1), HVXRETVAL_FAILURE);
+    EXPECT_EQ(read_text_file(dir.file("out.core")), "dump");
+}
+
+}  // namespace
+}  // namespace zelt::test
