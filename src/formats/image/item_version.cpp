@@ -73,7 +73,6 @@ int firmware_version(Bytes image, int selector, RawVersion* out) {
     if (!selector_is_primary_or_secondary(selector)) return HVXRETVAL_UNSUPPORTED_DETAIL;
     apebinHeader hdr;
     if (!load_firmware_header(image, &hdr)) return HVXRETVAL_INVALID_LENGTH_PARAMETER;
-    std::string_view text;
     if (has_extended_header(hdr)) {
         Ext_Bin_Header ext;
         if (!load_extended_header(image, hdr, &ext)) return HVXRETVAL_HEADER_NOT_FOUND;
