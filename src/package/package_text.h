@@ -1,0 +1,13 @@
+// Texts of the package library: result descriptions and item directive names.
+#pragma once
+
+#include <cstdint>
+
+// Text of a result code.
+const char* zelpkgResultDesc(int32_t result);
+
+// Short name of a directive ("Install", "Replace", ...), or nullptr for a value without one.
+const char* zelpkgDirectiveName(unsigned directive);
+
+// Description of a directive ("Always-Install", ...), "Unknown" for any other value.
+const char* zelpkgDirectiveDesc(unsigned directive);
