@@ -1,0 +1,194 @@
+// Text and file helpers, the result report, the clock and the progress dots.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "common/hvxretval.h"
+#include "log/clock.h"
+#include "log/error_check.h"
+#include "log/file_helpers.h"
+#include "log/monitor.h"
+#include "log/print.h"
+#include "log/run_flags.h"
+#include "log/text_helpers.h"
+#include "tests/log/log_fixture.h"
+
+namespace zelt::test {
+namespace {
+
+TEST(StringSplit, ReplacesEverySeparatorInPlace) {
+    char text[] = "a,b;;c";
+    EXPECT_EQ(zelt_nvm_string_split(text, ",;"), 3);
+    EXPECT_STREQ(text, "a");
+    EXPECT_STREQ(text + 2, "b");
+    EXPECT_STREQ(text + 5, "c");
+    EXPECT_EQ(zelt_nvm_string_split(nullptr, ","), -1);
+}
+
+TEST(Parse, PicksTheNthNonEmptyWord) {
+    struct Case {
+        const char* line;
+        int column;
+        const char* want;  // nullptr: none
+    };
+    const Case cases[] = {
+        {"alpha beta gamma\n", 1, "alpha"},
+        {"alpha beta gamma\n", 3, "gamma"},  // trailing line feed removed
+        {"alpha   beta", 2, "beta"},          // empty words skipped
+        {" lead", 1, "lead"},
+        {"alpha beta", 3, nullptr},  // fewer words
+        {"alpha beta", 0, nullptr},
+        {"single", 1, nullptr},  // no separator at all
+        {"", 1, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "'" << c.line << "' column " << c.column);
+        auto word = zelt_nvm_parse(c.line, c.column, " ");
+        if (c.want) {
+            ASSERT_TRUE(word.has_value());
+            EXPECT_EQ(*word, c.want);
+        } else {
+            EXPECT_FALSE(word.has_value());
+        }
+    }
+    EXPECT_FALSE(zelt_nvm_parse(nullptr, 1, " ").has_value());
+}
+
+TEST(FilenameExt, TextAfterTheLastDot) {
+    struct Case {
+        const char* name;
+        const char* ext;
+    };
+    const Case cases[] = {
+        {"fw.b.pkg", "pkg"}, {"image.bin", "bin"}, {".hidden", ""}, {"noext", ""}, {"trailing.", ""},
+        {"dir.d/file", "d/file"},
+    };
+    for (const auto& c : cases) EXPECT_STREQ(zeltnvm_get_filename_ext(c.name), c.ext) << c.name;
+}
+
+TEST(CheckInputValue, OnlyDecimalDigits) {
+    EXPECT_TRUE(checkInputValue("0123456789"));
+    EXPECT_TRUE(checkInputValue(""));
+    EXPECT_FALSE(checkInputValue("12a"));
+    EXPECT_FALSE(checkInputValue("-1"));
+    EXPECT_FALSE(checkInputValue(" 1"));
+    EXPECT_FALSE(checkInputValue("0x10"));
+}
+
+// File helpers go through the host: absolute paths under the test root.
+class FileHelpers : public ::testing::Test {
+protected:
+    void SetUp() override { host::install(std::make_unique<TestHost>(root_.path())); }
+    void TearDown() override {
+        zeltnvm_verbose = 0;
+        host::install(std::make_unique<host::LinuxHost>());
+    }
+    TempDir root_;
+};
+
+TEST_F(FileHelpers, ReadFileDataResults) {
+    write_text_file(root_.file("data.bin"), std::string("\x01\x00\x02", 3));
+    write_text_file(root_.file("empty.bin"), "");
+    size_t size = 99;
+    int rc = -1;
+    auto data = zeltnvm_read_file_data("/data.bin", "rb", &size, &rc);
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(data, (std::vector<uint8_t>{1, 0, 2}));
+
+    data = zeltnvm_read_file_data("/missing.bin", "rb", &size, &rc);
+    EXPECT_EQ(rc, ZELT_READ_OPEN_FAILED);
+    EXPECT_TRUE(data.empty());
+    data = zeltnvm_read_file_data("/empty.bin", "rb", &size, &rc);
+    EXPECT_EQ(rc, ZELT_READ_EMPTY_OR_SHORT);
+    EXPECT_EQ(size, 0u);
+    data = zeltnvm_read_file_data(nullptr, "rb", &size, &rc);
+    EXPECT_EQ(rc, ZELT_READ_OPEN_FAILED);
+}
+
+TEST_F(FileHelpers, OpenAndCloseIgnoreMissingArguments) {
+    EXPECT_EQ(zeltnvm_file_open(nullptr, "r"), nullptr);
+    EXPECT_EQ(zeltnvm_file_open("/x", nullptr), nullptr);
+    zeltnvm_file_close(nullptr);
+    FILE* f = zeltnvm_file_open("/made.txt", "w");
+    ASSERT_NE(f, nullptr);
+    zeltnvm_file_close(f);
+    EXPECT_TRUE(std::filesystem::exists(root_.file("made.txt")));
+}
+
+TEST_F(FileHelpers, DeleteReportsOnlyWhenVerbose) {
+    write_text_file(root_.file("a"), "x");
+    write_text_file(root_.file("b"), "x");
+    StreamCapture cap;
+    EXPECT_EQ(zeltnvm_delete_file("/a"), 0);
+    zeltnvm_verbose = 1;
+    EXPECT_EQ(zeltnvm_delete_file("/b"), 0);
+    EXPECT_NE(zeltnvm_delete_file("/b"), 0);  // already gone: no report
+    EXPECT_EQ(cap.out(), "zeltnvm_delete_file: /b deleted\n");
+    EXPECT_FALSE(std::filesystem::exists(root_.file("a")));
+}
+
+TEST(CheckErrorcode, ReportsPrivilegesOrTheCodeName) {
+    struct Case {
+        int32_t rc;
+        bool show;
+        const char* out;
+    };
+    const Case cases[] = {
+        {3, false, "This operation does not have administrative privileges for given interface\n"},
+        {3, true, "This operation does not have administrative privileges for given interface\n"},
+        {HVXRETVAL_INVALID_SYNTAX, true, "INVALID_SYNTAX\n"},
+        {HVXRETVAL_INVALID_SYNTAX, false, ""},
+        {-15, true, "Unknown: -15\n"},
+    };
+    for (const auto& c : cases) {
+        StreamCapture cap;
+        checkErrorcode(c.rc, c.show);
+        EXPECT_EQ(cap.out(), c.out) << c.rc;
+    }
+}
+
+class ClockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto h = std::make_unique<TestHost>("");
+        host_ = h.get();
+        host::install(std::move(h));
+    }
+    void TearDown() override { host::install(std::make_unique<host::LinuxHost>()); }
+    TestHost* host_ = nullptr;
+};
+
+TEST_F(ClockTest, ElapsedTimeAcrossASecondBoundary) {
+    host_->clock = {100, 900000};
+    zeltnvm_start_clock();
+    host_->clock = {102, 100000};  // 1.2 s later: the microseconds borrow from the seconds
+    uint32_t ms = 0;
+    double seconds = 0;
+    zeltnvm_stop_clock(&ms);
+    zeltnvm_get_elapsed_time(&seconds);
+    EXPECT_EQ(ms, 1200u);
+    EXPECT_DOUBLE_EQ(seconds, 1.2);
+
+    zeltnvm_start_clock();  // starting again restarts
+    host_->sleep_ms(30);
+    zeltnvm_stop_clock(&ms);
+    EXPECT_EQ(ms, 30u);
+}
+
+TEST(Monitor, WritesDotsUntilStoppedAndJoins) {
+    zeltnvm_stop_monitor();  // nothing running: no effect
+    StreamCapture cap;
+    zeltnvm_start_monitor();
+    zeltnvm_start_monitor();  // already running: still one thread
+    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    zeltnvm_stop_monitor();
+    std::string dots = cap.out();
+    EXPECT_EQ(dots, ".");
+    // Stopped: nothing more is written.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    zeltnvm_stop_monitor();
+}
+
+}  // namespace
+}  // namespace zelt::test
