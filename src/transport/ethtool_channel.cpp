@@ -183,6 +183,8 @@ int zeltnvm_is_ethtool_crashdump_available(const char* devname) {
 }
 
 int32_t zeltnvmEthtoolCoredump(const char* devname, FILE* fp, int type) {
+    // The file is closed on every path, so the caller never has to guess.
+    std::unique_ptr<FILE, int (*)(FILE*)> file(fp, [](FILE* f) { return f ? std::fclose(f) : 0; });
     const bool crash = type == 1;
     int32_t rc = 0;
     if (crash && (rc = setDumpFlag(devname, ZELT_ETHTOOL_DUMP_FLAG_CRASH)) != 0) return rc;
@@ -201,8 +203,10 @@ int32_t zeltnvmEthtoolCoredump(const char* devname, FILE* fp, int type) {
             if (rc == 0) {
                 // Never more than the buffer holds, whatever length the driver reports.
                 const size_t n = std::min<size_t>(dump->len, len);
-                if (std::fwrite(buf.payload(sizeof(ethtool_dump)), 1, n, fp) != n) rc = HVXRETVAL_FILE_WRITE_FAILURE;
-                if (std::fclose(fp) != 0 && rc == 0) rc = HVXRETVAL_FILE_WRITE_FAILURE;
+                FILE* out = file.release();
+                bool written = out && std::fwrite(buf.payload(sizeof(ethtool_dump)), 1, n, out) == n;
+                if (out && std::fclose(out) != 0) written = false;
+                if (!written) rc = HVXRETVAL_FILE_WRITE_FAILURE;
             }
         }
     }

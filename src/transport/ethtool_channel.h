@@ -43,7 +43,7 @@ int32_t zeltnvmGetInstalledPackageVersion(const char* devname, char* ver, uint32
 
 // 1 when the driver holds a crash dump, else 0. Leaves the dump flag at 0.
 int zeltnvm_is_ethtool_crashdump_available(const char* devname);
-// Writes the driver's dump (type 1: the crash dump) to `fp` and closes `fp` on
-// success. Length 0: -28; allocation failure -3; failing to clear the crash dump flag
-// afterwards: -1.
+// Writes the driver's dump (type 1: the crash dump) to `fp`. Takes `fp` over and
+// closes it on every path. Length 0: -28; allocation failure -3; failing to clear
+// the crash dump flag afterwards: -1.
 int32_t zeltnvmEthtoolCoredump(const char* devname, FILE* fp, int type);

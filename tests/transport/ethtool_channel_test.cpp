@@ -279,15 +279,14 @@ TEST_F(Ethtool, CoredumpWritesTheDumpToTheFile) {
 TEST_F(Ethtool, CoredumpFailures) {
     auto driver = std::make_shared<DumpDriver>();
     host->driver = [driver](const auto& call, void* arg) { return (*driver)(call, arg); };
-    FILE* fp = std::fopen(dir.file("out.core").c_str(), "wb");
-    ASSERT_NE(fp, nullptr);
-    // An empty dump.
-    EXPECT_EQ(zeltnvmEthtoolCoredump("eth0", fp, 1), HVXRETVAL_INVALID_DATA_LENGTH);
+    // An empty dump. The file is closed on failures too.
+    EXPECT_EQ(zeltnvmEthtoolCoredump("eth0", std::fopen(dir.file("out.core").c_str(), "wb"), 1),
+              HVXRETVAL_INVALID_DATA_LENGTH);
     EXPECT_EQ(driver->flags_set.back(), 0u);
     // The dump was written but the flag could not be cleared afterwards.
     driver->dump = "dump";
     driver->fail_clear = EIO;
-    EXPECT_EQ(zeltnvmEthtoolCoredump("eth0", fp, 1), HVXRETVAL_FAILURE);
+    EXPECT_EQ(zeltnvmEthtoolCoredump("eth0", std::fopen(dir.file("out.core").c_str(), "wb"), 1), HVXRETVAL_FAILURE);
     EXPECT_EQ(read_text_file(dir.file("out.core")), "dump");
 }
 
