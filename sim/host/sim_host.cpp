@@ -1,41 +1,94 @@
 #include "sim/host/sim_host.h"
 
+#include <fcntl.h>
+
 #include <cerrno>
-#include <ctime>
+#include <cstring>
+#include <nlohmann/json.hpp>
+
+#include "sim/driver/sim_devices.h"
+#include "sim/state/sim_store.h"
+#include "sim/tree/host_tree.h"
+#include "wire/lfc.h"
 
 namespace zelt::sim {
 
 SimHost::SimHost(std::string root) : host::LinuxHost(std::move(root)) {}
 
-// Until the simulated devices exist, every device request fails as on a host
-// without the drivers.
-int SimHost::device_open(std::string_view, int) {
-    errno = ENOENT;
-    return -1;
+const HostDesc& SimHost::description() {
+    if (!description_loaded_) {
+        std::string text, error;
+        if (read_whole_file(SimPaths{root()}.description(), text)) {
+            nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
+            if (!j.is_discarded()) host_from_json(j, description_, error);
+        }
+        description_loaded_ = true;
+    }
+    return description_;
 }
 
-long SimHost::device_write(int, const void*, size_t) {
-    errno = EBADF;
-    return -1;
+int SimHost::device_open(std::string_view path, int flags) {
+    if (path != ZELT_LFC_DEVICE_PATH) return host::LinuxHost::device_open(path, flags);
+    if (!exists(path)) {
+        errno = ENOENT;
+        return -1;
+    }
+    if (!description().root_user) {
+        errno = EACCES;
+        return -1;
+    }
+    int fd = next_fd_++;
+    open_channels_[fd] = 0;
+    return fd;
 }
 
-int SimHost::device_ioctl(int, unsigned long, void*) {
-    errno = EBADF;
-    return -1;
+long SimHost::device_write(int fd, const void* data, size_t size) {
+    auto it = open_channels_.find(fd);
+    if (it == open_channels_.end()) return host::LinuxHost::device_write(fd, data, size);
+    zelt_lfc_generic_msg msg;
+    if (size != sizeof msg || !data) {
+        errno = EINVAL;
+        return -1;
+    }
+    std::memcpy(&msg, data, sizeof msg);
+    if (msg.key != ZELT_LFC_SELECT_DOMAIN_KEY) {
+        errno = EINVAL;
+        return -1;
+    }
+    it->second = msg.value;
+    return static_cast<long>(size);
 }
 
-void SimHost::device_close(int) {}
-
-int SimHost::interface_ioctl(unsigned long, struct ifreq*) {
-    errno = ENODEV;
-    return -1;
+int SimHost::device_ioctl(int fd, unsigned long request, void* arg) {
+    auto it = open_channels_.find(fd);
+    if (it == open_channels_.end()) return host::LinuxHost::device_ioctl(fd, request, arg);
+    int err = 0;
+    int rc = lfc_device_ioctl(root(), it->second, request, arg, err);
+    clock_loaded_ = false;  // the driver may have waited on the virtual clock
+    if (rc != 0) errno = err;
+    return rc;
 }
 
+void SimHost::device_close(int fd) {
+    if (open_channels_.erase(fd)) return;
+    host::LinuxHost::device_close(fd);
+}
+
+int SimHost::interface_ioctl(unsigned long request, struct ifreq* ifr) {
+    int err = 0;
+    int rc = interface_device_ioctl(root(), request, ifr, err);
+    if (rc != 0) errno = err;
+    return rc;
+}
+
+// The register window and the PCI mailbox behind it are not simulated yet: mapping
+// fails as it does for a process without access to the resource file.
 std::unique_ptr<host::RegisterWindow> SimHost::map_registers(std::string_view, size_t) {
     errno = ENOENT;
     return nullptr;
 }
 
+// One process drives a simulated host's mailbox at a time anyway; the lock is a token.
 std::unique_ptr<host::NamedLock> SimHost::acquire_named_lock(std::string_view, unsigned) {
     return std::make_unique<host::NamedLock>();
 }
@@ -50,25 +103,75 @@ void SimHost::syslog_info(std::string_view message) {
 }
 
 host::HostFacts SimHost::facts() {
-    return host::HostFacts{"6.1.0-sim", "x86_64", "simhost"};
+    const HostDesc& d = description();
+    return host::HostFacts{d.kernel_release, d.machine, d.hostname};
 }
 
-int SimHost::unbind_driver(std::string_view, std::string_view) { return 1; }
+unsigned SimHost::real_user_id() { return description().root_user ? 0u : 1000u; }
 
-int SimHost::set_vf_count(std::string_view, unsigned) { return 1; }
+namespace {
+
+// Changes the description under the lock and rebuilds the file tree.
+template <class Change>
+int change_host(const std::string& root, Change change) {
+    std::string error;
+    auto session = SimSession::open(root, error);
+    if (!session) return 1;
+    if (!change(session->host())) return 1;
+    session->description_changed();
+    if (!session->save(error)) return 1;
+    return render_host_tree(root, session->host(), error) ? 0 : 1;
+}
+
+}  // namespace
+
+int SimHost::unbind_driver(std::string_view pci_address, std::string_view driver) {
+    return change_host(root(), [&](HostDesc& host) {
+        FunctionRef ref = find_function(host, std::string(pci_address));
+        if (!ref || ref.function->driver != driver) return false;
+        ref.function->driver.clear();
+        return true;
+    });
+}
+
+int SimHost::set_vf_count(std::string_view pci_address, unsigned count) {
+    return change_host(root(), [&](HostDesc& host) {
+        FunctionRef ref = find_function(host, std::string(pci_address));
+        if (!ref || ref.function->is_vf || count > ref.function->total_vfs) return false;
+        return set_active_vfs(*ref.adapter, ref.function->pf_index, count);
+    });
+}
 
 bool SimHost::module_loaded(std::string_view module) {
     return is_directory("/sys/module/" + std::string(module));
 }
 
 struct timeval SimHost::now() {
-    struct timeval tv = host::LinuxHost::now();
-    uint64_t us = static_cast<uint64_t>(tv.tv_sec) * 1000000u + static_cast<uint64_t>(tv.tv_usec) + virtual_offset_us_;
+    if (!clock_loaded_) {
+        std::string text;
+        clock_offset_us_ = 0;
+        if (read_whole_file(SimPaths{root()}.state(), text)) {
+            nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
+            if (j.is_object()) clock_offset_us_ = j.value("clock_offset_us", int64_t{0});
+        }
+        clock_loaded_ = true;
+    }
+    uint64_t us = static_cast<uint64_t>(static_cast<int64_t>(wall_clock_us()) + clock_offset_us_);
+    struct timeval tv;
     tv.tv_sec = static_cast<time_t>(us / 1000000u);
     tv.tv_usec = static_cast<suseconds_t>(us % 1000000u);
     return tv;
 }
 
-void SimHost::sleep_ms(unsigned milliseconds) { virtual_offset_us_ += static_cast<uint64_t>(milliseconds) * 1000u; }
+void SimHost::sleep_ms(unsigned milliseconds) {
+    std::string error;
+    auto session = SimSession::open(root(), error);
+    if (!session) return;
+    session->state().clock_offset_us += int64_t{milliseconds} * 1000;
+    if (session->save(error)) {
+        clock_offset_us_ = session->state().clock_offset_us;
+        clock_loaded_ = true;
+    }
+}
 
 }  // namespace zelt::sim

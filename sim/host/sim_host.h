@@ -1,10 +1,15 @@
 // The simulated adapter host, chosen when ZELTNVM_SIM names a directory.
 //
-// Every absolute host path is taken under the simulated root. The clock is virtual:
-// a sleep advances it at once, so resets, polls and time-outs run in milliseconds.
+// Every absolute host path is taken under the simulated root. The firmware-channel
+// device and the network interfaces are the simulated drivers of sim/driver; the
+// clock is virtual: a sleep advances it at once (persisted in the host's state, so
+// waits span processes), so resets, polls and time-outs run in milliseconds.
 #pragma once
 
+#include <map>
+
 #include "host/linux_host.h"
+#include "sim/state/description.h"
 
 namespace zelt::sim {
 
@@ -12,7 +17,6 @@ class SimHost : public host::LinuxHost {
 public:
     explicit SimHost(std::string root);
 
-    // Devices of the simulated adapters (filled by the simulator).
     int device_open(std::string_view path, int flags) override;
     long device_write(int fd, const void* data, size_t size) override;
     int device_ioctl(int fd, unsigned long request, void* arg) override;
@@ -23,6 +27,7 @@ public:
 
     void syslog_info(std::string_view message) override;
     host::HostFacts facts() override;
+    unsigned real_user_id() override;
     int unbind_driver(std::string_view pci_address, std::string_view driver) override;
     int set_vf_count(std::string_view pci_address, unsigned count) override;
     bool module_loaded(std::string_view module) override;
@@ -31,8 +36,15 @@ public:
     void sleep_ms(unsigned milliseconds) override;
 
 private:
-    // Virtual time added to the wall clock by sleeps of this process.
-    uint64_t virtual_offset_us_ = 0;
+    // The description as this process first read it (host facts, rights).
+    const HostDesc& description();
+
+    std::map<int, uint32_t> open_channels_;  // descriptor -> selected PCI domain
+    int next_fd_ = 0x5a00;
+    bool description_loaded_ = false;
+    HostDesc description_;
+    bool clock_loaded_ = false;
+    int64_t clock_offset_us_ = 0;
 };
 
 }  // namespace zelt::sim

@@ -1,0 +1,33 @@
+// Creating a simulated host directory from a description.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "sim/state/description.h"
+#include "sim/state/runtime_state.h"
+
+namespace zelt::sim {
+
+// A host to create: its description and each adapter's initial firmware state.
+struct HostSetup {
+    HostDesc host;
+    std::map<std::string, AdapterState> initial;  // by adapter name
+};
+
+// Reads a configuration file's JSON. Besides the description fields, an adapter may
+// give "options" ([{"num": 157, "index": 0, "bits": 8, "value": 2}], "index" also as
+// "1.0.0.0"), "temperature", "fw_status" and "crash_dump_length".
+bool setup_from_json(const nlohmann::json& j, HostSetup& setup, std::string& error);
+
+// The default host.
+HostSetup default_setup();
+
+// Creates the host directory at `root` (which must not hold a simulated host yet):
+// file tree, flash images with the factory content, description and state. Structural
+// faults of the description are applied to it first.
+bool create_host(const std::string& root, HostSetup setup, std::string& error);
+
+}  // namespace zelt::sim

@@ -1,0 +1,103 @@
+#include "sim/faults/faults.h"
+
+#include <array>
+#include <string_view>
+
+namespace zelt::sim {
+
+namespace {
+
+constexpr std::array<std::string_view, 6> kScheduled = {"hwrm_error", "busy",      "timeout",
+                                                        "unresponsive", "lfc_errno", "ethtool_errno"};
+constexpr std::array<std::string_view, 5> kStructural = {"no_lfc_device", "driver_unloaded", "vfio", "link_down",
+                                                         "no_root"};
+
+bool function_matches(const FaultDesc& f, const AdapterDesc& a, const FunctionDesc& fn) {
+    if (!f.adapter.empty() && f.adapter != a.name) return false;
+    if (!f.function.empty() && f.function != fn.address() && f.function != fn.ifname) return false;
+    return true;
+}
+
+// Counts the request against a fault whose filters match; true when it fires.
+bool fires(SimSession& session, size_t index) {
+    const FaultDesc& f = session.host().faults[index];
+    auto& hits = session.state().fault_hits;
+    if (hits.size() <= index) hits.resize(index + 1, 0);
+    uint32_t n = ++hits[index];
+    return f.nth == 0 || n == f.nth;
+}
+
+}  // namespace
+
+bool is_structural_fault(const std::string& kind) {
+    for (auto k : kStructural)
+        if (k == kind) return true;
+    return false;
+}
+
+bool is_known_fault(const std::string& kind) {
+    if (is_structural_fault(kind)) return true;
+    for (auto k : kScheduled)
+        if (k == kind) return true;
+    return false;
+}
+
+bool apply_structural_fault(HostDesc& host, const FaultDesc& fault, std::string& error) {
+    if (fault.kind == "no_lfc_device") {
+        host.lfc_device = false;
+        return true;
+    }
+    if (fault.kind == "no_root") {
+        host.root_user = false;
+        return true;
+    }
+    bool any = false;
+    for (auto& a : host.adapters) {
+        for (auto& fn : a.functions) {
+            if (!function_matches(fault, a, fn)) continue;
+            any = true;
+            if (fault.kind == "driver_unloaded") {
+                if (fn.driver == kEthernetDriver) fn.driver.clear();
+            } else if (fault.kind == "vfio") {
+                if (!fn.is_vf) fn.driver = kPassThroughDriver;
+            } else if (fault.kind == "link_down") {
+                fn.link_up = false;
+            }
+        }
+    }
+    if (!any) error = "no function matches adapter '" + fault.adapter + "' function '" + fault.function + "'";
+    return any;
+}
+
+const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,
+                                     uint16_t req_type) {
+    const auto& faults = session.host().faults;
+    const FaultDesc* hit = nullptr;
+    for (size_t i = 0; i < faults.size(); ++i) {
+        const FaultDesc& f = faults[i];
+        if (f.kind == "ethtool_errno" || is_structural_fault(f.kind)) continue;
+        if (!function_matches(f, adapter, function)) continue;
+        if (f.req_type >= 0 && f.req_type != req_type) continue;
+        if (fires(session, i) && !hit) hit = &f;
+    }
+    return hit;
+}
+
+const FaultDesc* match_ethtool_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,
+                                     uint32_t ethtool_cmd, bool reaches_firmware) {
+    const auto& faults = session.host().faults;
+    const FaultDesc* hit = nullptr;
+    for (size_t i = 0; i < faults.size(); ++i) {
+        const FaultDesc& f = faults[i];
+        bool relevant = f.kind == "ethtool_errno" ||
+                        (reaches_firmware && (f.kind == "busy" || f.kind == "unresponsive"));
+        if (!relevant || !function_matches(f, adapter, function)) continue;
+        if (f.kind == "ethtool_errno" && f.ethtool_cmd >= 0 && static_cast<uint32_t>(f.ethtool_cmd) != ethtool_cmd)
+            continue;
+        if (f.kind != "ethtool_errno" && f.req_type >= 0) continue;  // narrowed to a firmware message
+        if (fires(session, i) && !hit) hit = &f;
+    }
+    return hit;
+}
+
+}  // namespace zelt::sim

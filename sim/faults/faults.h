@@ -1,0 +1,50 @@
+// Scheduled faults of a simulated host.
+//
+// Faults of the message and driver paths stay in the description's fault list and are
+// checked on every request:
+//   "hwrm_error"    the firmware answers the message with `error_code` and `cmd_err`
+//   "busy"          the driver refuses the request as busy (EBUSY on the firmware
+//                   channel, EAGAIN on ethtool)
+//   "timeout"       the firmware does not answer in time (ETIMEDOUT after the
+//                   message's time-out has passed on the virtual clock)
+//   "unresponsive"  like "timeout", for every message and every NVM ethtool command
+//   "lfc_errno"     the firmware-channel ioctl fails with `errno`, answer codes 0
+//   "ethtool_errno" the ethtool command `ethtool_cmd` fails with `errno`
+// Each may be narrowed to an adapter, a function (PCI address or interface name), a
+// message number (`req_type`) and to the Nth matching request only (`nth`).
+//
+// Faults that change the host itself are applied to the description at once and the
+// file tree is rebuilt:
+//   "no_lfc_device"   /dev/zelt_lfc and the firmware-channel driver are gone
+//   "driver_unloaded" the Ethernet driver releases the functions (all, or the adapter's)
+//   "vfio"            the function(s) are bound to the pass-through driver
+//   "link_down"       the link of the function(s) is down
+//   "no_root"         commands run without administrative rights
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "sim/state/description.h"
+#include "sim/state/sim_store.h"
+
+namespace zelt::sim {
+
+// True for the kinds that are applied to the description instead of being scheduled.
+bool is_structural_fault(const std::string& kind);
+bool is_known_fault(const std::string& kind);
+
+// Applies a structural fault to the description. False with `error` when it names an
+// adapter or function that does not exist.
+bool apply_structural_fault(HostDesc& host, const FaultDesc& fault, std::string& error);
+
+// The first scheduled fault that fires for a firmware message, or nullptr. Every fault
+// whose filters match counts the request, so `nth` counts matching requests.
+const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,
+                                     uint16_t req_type);
+// The same for an ethtool command on an interface. "busy" and "unresponsive" only hit
+// commands that reach the firmware (`reaches_firmware`: NVM, flash, dump, module, reset).
+const FaultDesc* match_ethtool_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,
+                                     uint32_t ethtool_cmd, bool reaches_firmware);
+
+}  // namespace zelt::sim

@@ -1,0 +1,95 @@
+#include "sim/firmware/firmware.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "sim/firmware/fw_exchange.h"
+#include "wire/hwrm_nvm.h"
+
+namespace zelt::sim {
+
+uint64_t DmaMap::map(std::span<uint8_t> buffer) {
+    uint64_t bus = kBusBase;
+    if (!maps_.empty()) {
+        const Mapping& last = maps_.back();
+        bus = (last.bus + last.bytes.size() + (1u << 20)) & ~uint64_t{(1u << 20) - 1};
+    }
+    maps_.push_back({bus, buffer});
+    return bus;
+}
+
+std::span<uint8_t> DmaMap::find(uint64_t bus_address, uint64_t length) const {
+    for (const Mapping& m : maps_) {
+        if (bus_address < m.bus) continue;
+        uint64_t off = bus_address - m.bus;
+        if (off <= m.bytes.size() && length <= m.bytes.size() - off) return m.bytes.subspan(off, length);
+    }
+    return {};
+}
+
+void firmware_error_answer(std::span<const uint8_t> request, std::span<uint8_t> response, uint16_t error_code,
+                           uint8_t cmd_err) {
+    hwrm_err_output err{};
+    err.error_code = error_code;
+    if (request.size() >= 2) std::memcpy(&err.req_type, request.data(), 2);
+    if (request.size() >= 6) std::memcpy(&err.seq_id, request.data() + 4, 2);
+    err.resp_len = sizeof err;
+    err.cmd_err = cmd_err;
+    err.valid = 1;
+    std::fill(response.begin(), response.end(), 0);
+    std::memcpy(response.data(), &err, std::min(sizeof err, response.size()));
+    if (!response.empty()) response.back() = 1;
+}
+
+void firmware_answer(FirmwareContext& ctx, std::span<const uint8_t> request, std::span<uint8_t> response,
+                     const DmaMap& dma) {
+    if (response.empty()) return;
+    Exchange ex(request, response, dma);
+    if (request.size() < sizeof(hwrm_input_header)) {
+        ex.error(kFwErrInvalidParams);
+        return;
+    }
+    if (answer_nvm_message(ctx, ex) || answer_query_message(ctx, ex)) {
+        if (!ex.answered()) ex.error(kFwErrFail);
+        return;
+    }
+    ex.error(kFwErrUnsupported);
+}
+
+void firmware_reset(FirmwareContext& ctx, unsigned restart_ms) {
+    AdapterState& st = ctx.state;
+    if (st.reset_pending && st.last_install.valid && st.last_install.result == 0) {
+        st.running_fw_version = st.pending_fw_version.empty() ? st.running_fw_version : st.pending_fw_version;
+        st.running_pkg_version = st.pending_pkg_version.empty() ? st.running_pkg_version : st.pending_pkg_version;
+    }
+    st.reset_pending = false;
+    st.option_action_status = 0;
+    st.reset_count++;
+    st.down_until_us = ctx.session.now_us() + uint64_t{restart_ms} * 1000u;
+}
+
+bool firmware_restarting(FirmwareContext& ctx) { return ctx.session.now_us() < ctx.state.down_until_us; }
+
+uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uint16_t flags, InstallResult& result) {
+    (void)flags;
+    result = InstallResult{};
+    result.valid = true;
+    result.install_type = install_type;
+    result.when_us = ctx.session.now_us();
+    int index = ctx.flash.find(2 /* update staging item */, 0, 0);
+    if (index < 0 || ctx.flash.entry(static_cast<uint32_t>(index)).data_length == 0) {
+        // Nothing staged: the firmware reports the staging item as the problem.
+        result.result = 1;
+        result.problem_item = 2;
+    } else {
+        // The staged package is accepted as it is; applying its items is the installer's.
+        result.result = 0;
+        result.reset_required = 1;
+        result.installed_items[0] = 1;
+        ctx.state.reset_pending = true;
+    }
+    ctx.state.last_install = result;
+    return 0;
+}
+
+}  // namespace zelt::sim

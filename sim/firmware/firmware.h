@@ -1,0 +1,78 @@
+// The adapter firmware: answers one firmware message from the state of the adapter
+// (its flash, run-time state and description).
+//
+// The firmware sees what real firmware sees: the request bytes (with the bus
+// addresses the driver wrote into them) and the host memory reachable by DMA. A data
+// buffer is found through the address in the request field that the message defines
+// for it, so a request that puts the address anywhere else finds no buffer and is
+// refused.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "sim/flash/flash_model.h"
+#include "sim/state/sim_store.h"
+
+namespace zelt::sim {
+
+// Error codes the simulated firmware answers with (the `error_code` word).
+inline constexpr uint16_t kFwErrFail = 1;
+inline constexpr uint16_t kFwErrInvalidParams = 2;
+inline constexpr uint16_t kFwErrAccessDenied = 3;
+inline constexpr uint16_t kFwErrNoResources = 4;
+inline constexpr uint16_t kFwErrNotFound = 6;
+inline constexpr uint16_t kFwErrUnsupported = 0xFFFF;
+
+// Host memory made visible to the device for one message.
+class DmaMap {
+public:
+    // Bus address of the first mapping; later ones follow at 1 MiB-aligned steps.
+    static constexpr uint64_t kBusBase = 0x00000000fee00000ull;
+
+    // Maps a buffer and returns its bus address.
+    uint64_t map(std::span<uint8_t> buffer);
+    // The buffer at `bus_address` if `length` bytes from there lie inside one mapping.
+    std::span<uint8_t> find(uint64_t bus_address, uint64_t length) const;
+
+private:
+    struct Mapping {
+        uint64_t bus;
+        std::span<uint8_t> bytes;
+    };
+    std::vector<Mapping> maps_;
+};
+
+struct FirmwareContext {
+    SimSession& session;
+    const AdapterDesc& adapter;
+    const FunctionDesc& function;
+    AdapterState& state;
+    FlashModel flash;
+};
+
+// Answers `request` into `response` (zero-filled by the caller, exactly the size the
+// caller gave). The answer's common header echoes the request and its last byte is
+// the `valid` byte.
+void firmware_answer(FirmwareContext& ctx, std::span<const uint8_t> request, std::span<uint8_t> response,
+                     const DmaMap& dma);
+
+// Writes an error answer (error form of the response) with `valid` in the last byte.
+void firmware_error_answer(std::span<const uint8_t> request, std::span<uint8_t> response, uint16_t error_code,
+                           uint8_t cmd_err);
+
+// Activates what a reset activates: the pending installation becomes the running
+// firmware, the reset counter grows and the firmware restarts for `restart_ms` of
+// virtual time.
+void firmware_reset(FirmwareContext& ctx, unsigned restart_ms);
+
+// True while the firmware restarts after a reset.
+bool firmware_restarting(FirmwareContext& ctx);
+
+// Installs the package staged in the update item (the outcome is stored in the
+// state and returned). Shared by the install message and the Ethernet driver's flash
+// command. Returns 0 or a `cmd_err` value of a refused installation.
+uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uint16_t flags, InstallResult& result);
+
+}  // namespace zelt::sim

@@ -1,0 +1,74 @@
+// One request and its answer inside the simulated firmware: typed access to the
+// request record and the writing of the answer record.
+#pragma once
+
+#include <cstring>
+#include <span>
+#include <type_traits>
+
+#include "sim/firmware/firmware.h"
+#include "wire/hwrm_header.h"
+
+namespace zelt::sim {
+
+class Exchange {
+public:
+    Exchange(std::span<const uint8_t> request, std::span<uint8_t> response, const DmaMap& dma)
+        : request_(request), response_(response), dma_(dma) {}
+
+    // Copies the request record; false when the request is shorter than the record.
+    template <class In>
+    bool request(In& in) const {
+        static_assert(std::is_trivially_copyable_v<In>);
+        if (request_.size() < sizeof(In)) return false;
+        std::memcpy(&in, request_.data(), sizeof(In));
+        return true;
+    }
+
+    // Writes a success answer: header echoed from the request, `valid` set.
+    template <class Out>
+    void answer(Out& out) {
+        static_assert(std::is_trivially_copyable_v<Out>);
+        out.hdr.error_code = 0;
+        out.hdr.req_type = req_type();
+        out.hdr.seq_id = seq_id();
+        out.hdr.resp_len = sizeof(Out);
+        out.valid = 1;
+        std::memcpy(response_.data(), &out, std::min(sizeof(Out), response_.size()));
+        answered_ = true;
+    }
+
+    void error(uint16_t error_code, uint8_t cmd_err = 0) {
+        firmware_error_answer(request_, response_, error_code, cmd_err);
+        answered_ = true;
+    }
+
+    // The DMA buffer whose bus address the request holds at `field_offset`.
+    std::span<uint8_t> dma_at(size_t field_offset, uint64_t length) const {
+        if (request_.size() < field_offset + 8) return {};
+        uint64_t bus;
+        std::memcpy(&bus, request_.data() + field_offset, 8);
+        return dma_.find(bus, length);
+    }
+
+    uint16_t req_type() const { return word(0); }
+    uint16_t seq_id() const { return word(4); }
+    bool answered() const { return answered_; }
+
+private:
+    uint16_t word(size_t off) const {
+        uint16_t v = 0;
+        if (request_.size() >= off + 2) std::memcpy(&v, request_.data() + off, 2);
+        return v;
+    }
+    std::span<const uint8_t> request_;
+    std::span<uint8_t> response_;
+    const DmaMap& dma_;
+    bool answered_ = false;
+};
+
+// Handlers of the two message families; each returns false for a message it does not know.
+bool answer_nvm_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_query_message(FirmwareContext& ctx, Exchange& ex);
+
+}  // namespace zelt::sim

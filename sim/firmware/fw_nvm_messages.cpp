@@ -1,0 +1,243 @@
+// NVM messages: directory, item read/modify/write, raw block fill, defragmentation,
+// flush, staged installation, directory search, configuration variables.
+#include <algorithm>
+#include <cstring>
+
+#include "sim/firmware/fw_exchange.h"
+#include "wire/hwrm_messages.h"
+#include "wire/hwrm_nvm.h"
+#include "wire/hwrm_query.h"
+
+namespace zelt::sim {
+
+namespace {
+
+// Answers a refused item allocation with the cmd_err the host maps to its results.
+void allocation_error(Exchange& ex, FlashStatus st) {
+    switch (st) {
+        case FlashStatus::fragmented: ex.error(kFwErrNoResources, HWRM_NVM_WRITE_CMD_ERR_FRAG_ERR); break;
+        case FlashStatus::no_space:
+        case FlashStatus::directory_full: ex.error(kFwErrNoResources, HWRM_NVM_WRITE_CMD_ERR_NO_SPACE); break;
+        case FlashStatus::no_directory: ex.error(kFwErrFail); break;
+        default: ex.error(kFwErrInvalidParams); break;
+    }
+}
+
+void get_dir_info(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_nvm_get_dir_info_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    hwrm_nvm_get_dir_info_output out{};
+    out.entries = ctx.flash.entry_count();
+    out.entry_length = FlashModel::kEntryLength;
+    ex.answer(out);
+}
+
+void get_dir_entries(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_nvm_get_dir_entries_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    std::vector<uint8_t> dir = ctx.flash.raw_directory();
+    std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_get_dir_entries_input, host_dest_addr), dir.size());
+    if (buf.size() != dir.size()) return ex.error(kFwErrInvalidParams);
+    std::copy(dir.begin(), dir.end(), buf.begin());
+    hwrm_nvm_get_dir_entries_output out{};
+    ex.answer(out);
+}
+
+void nvm_read(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_nvm_read_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_read_input, host_dest_addr), in.len);
+    if (buf.size() != in.len) return ex.error(kFwErrInvalidParams);
+    if (ctx.flash.read(in.dir_idx, in.offset, buf) != FlashStatus::ok) return ex.error(kFwErrInvalidParams);
+    hwrm_nvm_read_output out{};
+    ex.answer(out);
+}
+
+void nvm_modify(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_nvm_modify_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_modify_input, host_src_addr), in.len);
+    if (buf.size() != in.len) return ex.error(kFwErrInvalidParams);
+    if (ctx.flash.modify(in.dir_idx, in.offset, buf) != FlashStatus::ok) return ex.error(kFwErrInvalidParams);
+    hwrm_nvm_modify_output out{};
+    ex.answer(out);
+}
+
+void nvm_write(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_nvm_write_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    if (in.dir_type == 0) return ex.error(kFwErrInvalidParams);
+    uint32_t index = 0;
+    FlashStatus st;
+    if (in.host_src_addr == 0) {
+        st = ctx.flash.create(in.dir_type, in.dir_ordinal, in.dir_ext, in.dir_attr, in.dir_item_length, index);
+    } else {
+        std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_write_input, host_src_addr), in.dir_data_length);
+        if (buf.size() != in.dir_data_length) return ex.error(kFwErrInvalidParams);
+        st = ctx.flash.write(in.dir_type, in.dir_ordinal, in.dir_ext, in.dir_attr, buf, in.dir_item_length, index);
+    }
+    if (st != FlashStatus::ok) return allocation_error(ex, st);
+    hwrm_nvm_write_output out{};
+    out.dir_item_length = ctx.flash.entry(index).item_length;
+    out.dir_idx = static_cast<uint16_t>(index);
+    ex.answer(out);
+}
+
+void raw_write_blk(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_nvm_raw_write_blk_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_raw_write_blk_input, host_src_addr), in.len);
+    if (buf.size() != in.len) return ex.error(kFwErrInvalidParams);
+    if (ctx.flash.raw_write(in.dest_addr, buf) != FlashStatus::ok) return ex.error(kFwErrInvalidParams);
+    hwrm_nvm_raw_write_blk_output out{};
+    ex.answer(out);
+}
+
+void defrag(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_nvm_defrag_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    if (in.flags & HWRM_NVM_DEFRAG_FLAGS_DEFRAG) {
+        if (ctx.flash.defragment() != FlashStatus::ok) return ex.error(kFwErrFail);
+    }
+    hwrm_nvm_defrag_output out{};
+    ex.answer(out);
+}
+
+void flush(FirmwareContext& ctx, Exchange& ex) {
+    ctx.state.flush_count++;
+    hwrm_nvm_flush_output out{};
+    ex.answer(out);
+}
+
+void install_update(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_nvm_install_update_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    InstallResult r;
+    if (uint8_t cmd_err = firmware_install_staged(ctx, in.install_type, in.flags, r)) return ex.error(kFwErrFail, cmd_err);
+    hwrm_nvm_install_update_output out{};
+    out.installed_items[0] = r.installed_items[0];
+    out.installed_items[1] = r.installed_items[1];
+    out.result = r.result;
+    out.problem_item = r.problem_item;
+    out.reset_required = r.reset_required;
+    ex.answer(out);
+}
+
+void find_dir_entry(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_nvm_find_dir_entry_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    int index;
+    if (in.enables & 1) {  // search by index
+        index = in.dir_idx < ctx.flash.entry_count() && ctx.flash.entry(in.dir_idx).type != 0 ? in.dir_idx : -1;
+    } else {
+        index = ctx.flash.find(in.dir_type, in.dir_ordinal, in.dir_ext);
+    }
+    if (index < 0) return ex.error(kFwErrNotFound);
+    zelnvm_directory_entry_t e = ctx.flash.entry(static_cast<uint32_t>(index));
+    hwrm_nvm_find_dir_entry_output out{};
+    out.dir_item_length = e.item_length;
+    out.dir_data_length = e.data_length;
+    out.dir_ordinal = e.ordinal;
+    out.dir_idx = static_cast<uint16_t>(index);
+    ex.answer(out);
+}
+
+bool option_exists(const FirmwareContext& ctx, uint16_t num) {
+    const auto& missing = ctx.adapter.missing_options;
+    return num != 0 && std::find(missing.begin(), missing.end(), num) == missing.end();
+}
+
+template <class In>
+OptionIndex option_index(const In& in) {
+    OptionIndex idx;
+    if (in.dimensions > 0) {
+        idx.i[0] = in.index_0;
+        idx.i[1] = in.index_1;
+        idx.i[2] = in.index_2;
+        idx.i[3] = in.index_3;
+    }
+    return idx;
+}
+
+void get_variable(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_nvm_get_variable_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    if (!option_exists(ctx, in.option_num)) return ex.error(kFwErrInvalidParams, HWRM_NVM_VARIABLE_CMD_ERR_VAR_NOT_EXIST);
+    size_t bytes = (in.data_len + 7u) / 8u;
+    if (bytes == 0) return ex.error(kFwErrInvalidParams);
+    std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_get_variable_input, dest_data_addr), bytes);
+    if (buf.size() != bytes) return ex.error(kFwErrInvalidParams);
+    std::fill(buf.begin(), buf.end(), 0);
+    auto var = ctx.state.options.find(in.option_num);
+    if (var != ctx.state.options.end()) {
+        auto value = var->second.values.find(option_index(in));
+        if (value != var->second.values.end())
+            std::copy_n(value->second.begin(), std::min(bytes, value->second.size()), buf.begin());
+    }
+    hwrm_nvm_get_variable_output out{};
+    out.data_len = in.data_len;
+    out.option_num = in.option_num;
+    ex.answer(out);
+}
+
+void set_variable(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_nvm_set_variable_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    if (!option_exists(ctx, in.option_num)) return ex.error(kFwErrInvalidParams, HWRM_NVM_VARIABLE_CMD_ERR_VAR_NOT_EXIST);
+    size_t bytes = (in.data_len + 7u) / 8u;
+    if (bytes == 0) return ex.error(kFwErrInvalidParams);
+    std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_set_variable_input, src_data_addr), bytes);
+    if (buf.size() != bytes) return ex.error(kFwErrInvalidParams);
+    OptionVar& var = ctx.state.options[in.option_num];
+    var.bits = in.data_len;
+    var.values[option_index(in)] = std::vector<uint8_t>(buf.begin(), buf.end());
+    ctx.state.option_action_status = 2;
+    hwrm_nvm_set_variable_output out{};
+    ex.answer(out);
+}
+
+void factory_defaults(FirmwareContext& ctx, Exchange& ex) {
+    ctx.state.options.clear();
+    ctx.state.option_action_status = 2;
+    hwrm_status_output out{};
+    ex.answer(out);
+}
+
+void get_dev_info(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_nvm_get_dev_info_output out{};
+    out.manufacturer_id = 0x00C2;
+    out.device_id = 0x2018;
+    out.sector_size = FlashModel::kBlock;
+    out.nvram_size = ctx.flash.size();
+    out.reserved_size = FlashModel::kDirectoryBytes;
+    out.available_size = ctx.flash.free_bytes();
+    bool newest = ctx.adapter.device_type > 7;
+    out.nvm_cfg_ver_maj = newest ? 2 : 1;
+    out.nvm_cfg_ver_min = newest ? 5 : 9;
+    out.nvm_cfg_ver_upd = newest ? 1 : 0;
+    ex.answer(out);
+}
+
+}  // namespace
+
+bool answer_nvm_message(FirmwareContext& ctx, Exchange& ex) {
+    switch (ex.req_type()) {
+        case HWRM_NVM_GET_DIR_INFO: get_dir_info(ctx, ex); return true;
+        case HWRM_NVM_GET_DIR_ENTRIES: get_dir_entries(ctx, ex); return true;
+        case HWRM_NVM_READ: nvm_read(ctx, ex); return true;
+        case HWRM_NVM_MODIFY: nvm_modify(ctx, ex); return true;
+        case HWRM_NVM_WRITE: nvm_write(ctx, ex); return true;
+        case HWRM_NVM_RAW_WRITE_BLK: raw_write_blk(ctx, ex); return true;
+        case HWRM_NVM_DEFRAG: defrag(ctx, ex); return true;
+        case HWRM_NVM_FLUSH: flush(ctx, ex); return true;
+        case HWRM_NVM_INSTALL_UPDATE: install_update(ctx, ex); return true;
+        case HWRM_NVM_FIND_DIR_ENTRY: find_dir_entry(ctx, ex); return true;
+        case HWRM_NVM_GET_VARIABLE: get_variable(ctx, ex); return true;
+        case HWRM_NVM_SET_VARIABLE: set_variable(ctx, ex); return true;
+        case HWRM_NVM_FACTORY_DEFAULTS: factory_defaults(ctx, ex); return true;
+        case HWRM_NVM_GET_DEV_INFO: get_dev_info(ctx, ex); return true;
+        default: return false;
+    }
+}
+
+}  // namespace zelt::sim

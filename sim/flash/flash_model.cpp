@@ -1,0 +1,279 @@
+#include "sim/flash/flash_model.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "formats/crypto/crc32.h"
+
+namespace zelt::sim {
+
+namespace {
+
+uint32_t get32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+void put32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+
+}  // namespace
+
+const char* flash_status_name(FlashStatus status) {
+    switch (status) {
+        case FlashStatus::ok: return "ok";
+        case FlashStatus::no_space: return "no space";
+        case FlashStatus::fragmented: return "fragmented";
+        case FlashStatus::directory_full: return "directory full";
+        case FlashStatus::bad_index: return "bad index";
+        case FlashStatus::out_of_range: return "out of range";
+        case FlashStatus::no_directory: return "no directory";
+    }
+    return "?";
+}
+
+// A live entry whose allocation lies inside the item area. Raw writes can put anything
+// into the directory area; entries that point outside the flash are never followed.
+bool FlashModel::sane(const zelnvm_directory_entry_t& e) const {
+    uint64_t end = uint64_t{e.item_location} + blocks_for(e.item_length);
+    return e.type != 0 && e.item_location >= kDirectoryBytes && end <= size() && e.data_length <= e.item_length;
+}
+
+uint64_t FlashModel::blocks_for(uint32_t length) {
+    uint64_t n = std::max<uint64_t>(length, 1);
+    return (n + kBlock - 1) / kBlock * kBlock;
+}
+
+void FlashModel::format() {
+    std::fill(bytes_.begin(), bytes_.end(), 0xFF);
+    put32(bytes_.data(), kMagic);
+    uint16_t version = 1, entry_length = kEntryLength;
+    std::memcpy(bytes_.data() + 4, &version, 2);
+    std::memcpy(bytes_.data() + 6, &entry_length, 2);
+    set_count(0);
+    put32(bytes_.data() + 12, 0);
+}
+
+bool FlashModel::has_directory() const {
+    return bytes_.size() >= kDirectoryBytes + kBlock && get32(bytes_.data()) == kMagic &&
+           get32(bytes_.data() + 8) <= kMaxEntries;
+}
+
+uint32_t FlashModel::entry_count() const { return has_directory() ? get32(bytes_.data() + 8) : 0; }
+
+void FlashModel::set_count(uint32_t count) { put32(bytes_.data() + 8, count); }
+
+uint8_t* FlashModel::entry_ptr(uint32_t index) { return bytes_.data() + kHeaderBytes + index * kEntryLength; }
+
+const uint8_t* FlashModel::entry_ptr(uint32_t index) const {
+    return bytes_.data() + kHeaderBytes + index * kEntryLength;
+}
+
+zelnvm_directory_entry_t FlashModel::entry(uint32_t index) const {
+    zelnvm_directory_entry_t e{};
+    if (index < entry_count()) std::memcpy(&e, entry_ptr(index), sizeof e);
+    return e;
+}
+
+void FlashModel::put_entry(uint32_t index, const zelnvm_directory_entry_t& e) {
+    uint8_t* p = entry_ptr(index);
+    std::memcpy(p, &e, sizeof e);
+    std::memset(p + sizeof e, 0, kEntryLength - sizeof e);
+}
+
+std::vector<uint8_t> FlashModel::raw_directory() const {
+    uint32_t n = entry_count();
+    const uint8_t* p = entry_ptr(0);
+    return std::vector<uint8_t>(p, p + n * kEntryLength);
+}
+
+int FlashModel::find(uint16_t type, uint16_t ordinal, uint16_t ext) const {
+    if (type == 0) return -1;
+    uint32_t n = entry_count();
+    for (uint32_t i = 0; i < n; ++i) {
+        zelnvm_directory_entry_t e = entry(i);
+        if (e.type == type && e.ordinal == ordinal && e.ext == ext) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::vector<FlashModel::Span> FlashModel::used_spans(int except_index) const {
+    std::vector<Span> spans;
+    uint32_t n = entry_count();
+    for (uint32_t i = 0; i < n; ++i) {
+        if (static_cast<int>(i) == except_index) continue;
+        zelnvm_directory_entry_t e = entry(i);
+        if (!sane(e)) continue;
+        spans.push_back({e.item_location, static_cast<uint32_t>(e.item_location + blocks_for(e.item_length))});
+    }
+    std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.begin < b.begin; });
+    return spans;
+}
+
+FlashStatus FlashModel::allocate(uint64_t need, int except_index, uint32_t& location) const {
+    uint64_t total_free = 0;
+    uint64_t cursor = kDirectoryBytes;
+    auto consider = [&](uint64_t gap_end) -> bool {
+        if (gap_end > cursor) {
+            total_free += gap_end - cursor;
+            if (gap_end - cursor >= need) {
+                location = static_cast<uint32_t>(cursor);
+                return true;
+            }
+        }
+        return false;
+    };
+    for (const Span& s : used_spans(except_index)) {
+        if (consider(s.begin)) return FlashStatus::ok;
+        cursor = std::max<uint64_t>(cursor, s.end);
+    }
+    if (consider(size() / kBlock * kBlock)) return FlashStatus::ok;
+    return total_free >= need ? FlashStatus::fragmented : FlashStatus::no_space;
+}
+
+FlashStatus FlashModel::free_slot(uint32_t& index) const {
+    uint32_t n = entry_count();
+    for (uint32_t i = 0; i < n; ++i) {
+        if (entry(i).type == 0) {
+            index = i;
+            return FlashStatus::ok;
+        }
+    }
+    if (n >= kMaxEntries) return FlashStatus::directory_full;
+    index = n;
+    return FlashStatus::ok;
+}
+
+void FlashModel::update_checksum(zelnvm_directory_entry_t& e) const {
+    e.data_chksum = crc32i(ZELT_CRC32_INIT, bytes_.data() + e.item_location, e.data_length);
+}
+
+FlashStatus FlashModel::create(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr, uint32_t item_length,
+                               uint32_t& index) {
+    if (!has_directory()) return FlashStatus::no_directory;
+    uint32_t slot;
+    if (FlashStatus st = free_slot(slot); st != FlashStatus::ok) return st;
+    uint32_t location;
+    if (FlashStatus st = allocate(blocks_for(item_length), -1, location); st != FlashStatus::ok) return st;
+    std::fill_n(bytes_.data() + location, blocks_for(item_length), 0xFF);
+    zelnvm_directory_entry_t e{type, ordinal, ext, attr, location, item_length, 0, 0};
+    update_checksum(e);
+    put_entry(slot, e);
+    if (slot == entry_count()) set_count(slot + 1);
+    index = slot;
+    return FlashStatus::ok;
+}
+
+FlashStatus FlashModel::write(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
+                              std::span<const uint8_t> data, uint32_t item_length, uint32_t& index) {
+    if (!has_directory()) return FlashStatus::no_directory;
+    uint32_t data_length = static_cast<uint32_t>(data.size());
+    item_length = std::max(item_length, data_length);
+    int existing = find(type, ordinal, ext);
+    uint32_t slot;
+    if (existing >= 0) {
+        slot = static_cast<uint32_t>(existing);
+    } else if (FlashStatus st = free_slot(slot); st != FlashStatus::ok) {
+        return st;
+    }
+    uint32_t location;
+    if (existing >= 0 && sane(entry(slot)) && blocks_for(item_length) <= blocks_for(entry(slot).item_length)) {
+        location = entry(slot).item_location;  // fits where it is
+        item_length = std::max(item_length, entry(slot).item_length);
+    } else if (FlashStatus st = allocate(blocks_for(item_length), existing, location); st != FlashStatus::ok) {
+        return st;
+    }
+    std::fill_n(bytes_.data() + location, blocks_for(item_length), 0xFF);
+    std::copy(data.begin(), data.end(), bytes_.data() + location);
+    zelnvm_directory_entry_t e{type, ordinal, ext, attr, location, item_length, data_length, 0};
+    update_checksum(e);
+    put_entry(slot, e);
+    if (slot == entry_count()) set_count(slot + 1);
+    index = slot;
+    return FlashStatus::ok;
+}
+
+FlashStatus FlashModel::read(uint32_t index, uint32_t offset, std::span<uint8_t> out) const {
+    if (index >= entry_count() || entry(index).type == 0) return FlashStatus::bad_index;
+    zelnvm_directory_entry_t e = entry(index);
+    if (!sane(e)) return FlashStatus::out_of_range;
+    if (offset > e.item_length || out.size() > e.item_length - offset) return FlashStatus::out_of_range;
+    std::copy_n(bytes_.data() + e.item_location + offset, out.size(), out.begin());
+    return FlashStatus::ok;
+}
+
+FlashStatus FlashModel::modify(uint32_t index, uint32_t offset, std::span<const uint8_t> data) {
+    if (index >= entry_count() || entry(index).type == 0) return FlashStatus::bad_index;
+    zelnvm_directory_entry_t e = entry(index);
+    if (!sane(e)) return FlashStatus::out_of_range;
+    if (offset > e.item_length || data.size() > e.item_length - offset) return FlashStatus::out_of_range;
+    std::copy(data.begin(), data.end(), bytes_.data() + e.item_location + offset);
+    e.data_length = std::max<uint32_t>(e.data_length, offset + static_cast<uint32_t>(data.size()));
+    update_checksum(e);
+    put_entry(index, e);
+    return FlashStatus::ok;
+}
+
+FlashStatus FlashModel::erase_entry(uint32_t index) {
+    if (index >= entry_count() || entry(index).type == 0) return FlashStatus::bad_index;
+    zelnvm_directory_entry_t e = entry(index);
+    if (sane(e)) std::fill_n(bytes_.data() + e.item_location, blocks_for(e.item_length), 0xFF);
+    put_entry(index, zelnvm_directory_entry_t{});
+    return FlashStatus::ok;
+}
+
+FlashStatus FlashModel::raw_write(uint32_t offset, std::span<const uint8_t> data) {
+    if (offset > size() || data.size() > size() - offset) return FlashStatus::out_of_range;
+    std::copy(data.begin(), data.end(), bytes_.data() + offset);
+    return FlashStatus::ok;
+}
+
+FlashStatus FlashModel::raw_fill(uint32_t offset, uint32_t length, uint8_t pattern) {
+    if (offset > size() || length > size() - offset) return FlashStatus::out_of_range;
+    std::fill_n(bytes_.data() + offset, length, pattern);
+    return FlashStatus::ok;
+}
+
+FlashStatus FlashModel::defragment() {
+    if (!has_directory()) return FlashStatus::no_directory;
+    uint32_t n = entry_count();
+    std::vector<uint32_t> order;
+    for (uint32_t i = 0; i < n; ++i)
+        if (sane(entry(i))) order.push_back(i);
+    std::sort(order.begin(), order.end(),
+              [&](uint32_t a, uint32_t b) { return entry(a).item_location < entry(b).item_location; });
+    uint32_t cursor = kDirectoryBytes;
+    for (uint32_t i : order) {
+        zelnvm_directory_entry_t e = entry(i);
+        uint64_t span = blocks_for(e.item_length);
+        if (e.item_location != cursor) {
+            // Items only ever move towards the start, so an overlapping move is safe.
+            std::memmove(bytes_.data() + cursor, bytes_.data() + e.item_location, span);
+            e.item_location = cursor;
+            put_entry(i, e);
+        }
+        cursor += span;
+    }
+    std::fill(bytes_.begin() + cursor, bytes_.end(), 0xFF);
+    return FlashStatus::ok;
+}
+
+uint32_t FlashModel::free_bytes() const {
+    uint64_t used = 0;
+    for (const Span& s : used_spans(-1)) used += s.end - s.begin;
+    uint64_t area = size() / kBlock * kBlock - kDirectoryBytes;
+    return used >= area ? 0 : static_cast<uint32_t>(area - used);
+}
+
+uint32_t FlashModel::largest_free_run() const {
+    uint64_t best = 0, cursor = kDirectoryBytes;
+    for (const Span& s : used_spans(-1)) {
+        if (s.begin > cursor) best = std::max<uint64_t>(best, s.begin - cursor);
+        cursor = std::max<uint64_t>(cursor, s.end);
+    }
+    uint64_t end = size() / kBlock * kBlock;
+    if (end > cursor) best = std::max<uint64_t>(best, end - cursor);
+    return static_cast<uint32_t>(best);
+}
+
+}  // namespace zelt::sim

@@ -1,0 +1,161 @@
+#include "sim/state/runtime_state.h"
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+namespace zelt::sim {
+
+using nlohmann::json;
+
+std::string OptionIndex::key() const {
+    if (i[1] == 0 && i[2] == 0 && i[3] == 0) return std::to_string(i[0]);
+    return std::to_string(i[0]) + "." + std::to_string(i[1]) + "." + std::to_string(i[2]) + "." + std::to_string(i[3]);
+}
+
+bool OptionIndex::parse(const std::string& key, OptionIndex& out) {
+    unsigned v[4] = {0, 0, 0, 0};
+    char tail;
+    int n = std::sscanf(key.c_str(), "%u.%u.%u.%u%c", &v[0], &v[1], &v[2], &v[3], &tail);
+    if (n != 1 && n != 4) return false;
+    for (int k = 0; k < 4; ++k) {
+        if (v[k] > 0xFFFF) return false;
+        out.i[k] = static_cast<uint16_t>(v[k]);
+    }
+    return true;
+}
+
+namespace {
+
+std::string to_hex(const std::vector<uint8_t>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string s;
+    for (uint8_t b : bytes) {
+        s += digits[b >> 4];
+        s += digits[b & 15];
+    }
+    return s;
+}
+
+std::vector<uint8_t> from_hex(const std::string& s) {
+    if (s.size() % 2) throw std::invalid_argument("odd hex text");
+    std::vector<uint8_t> out;
+    for (size_t k = 0; k < s.size(); k += 2) out.push_back(static_cast<uint8_t>(std::stoul(s.substr(k, 2), nullptr, 16)));
+    return out;
+}
+
+json adapter_to_json(const AdapterState& a) {
+    json options = json::object();
+    for (const auto& [num, var] : a.options) {
+        json values = json::object();
+        for (const auto& [idx, bytes] : var.values) values[idx.key()] = to_hex(bytes);
+        options[std::to_string(num)] = json{{"bits", var.bits}, {"values", values}};
+    }
+    json regs = json::object();
+    for (const auto& [addr, value] : a.registers) regs[std::to_string(addr)] = value;
+    const InstallResult& r = a.last_install;
+    json install = json{{"valid", r.valid},
+                        {"result", r.result},
+                        {"problem_item", r.problem_item},
+                        {"reset_required", r.reset_required},
+                        {"installed_items", {r.installed_items[0], r.installed_items[1]}},
+                        {"install_type", r.install_type},
+                        {"when_us", r.when_us}};
+    return json{{"running_fw_version", a.running_fw_version},
+                {"running_pkg_version", a.running_pkg_version},
+                {"pending_fw_version", a.pending_fw_version},
+                {"pending_pkg_version", a.pending_pkg_version},
+                {"reset_pending", a.reset_pending},
+                {"option_action_status", a.option_action_status},
+                {"fw_status", a.fw_status},
+                {"dump_flag", a.dump_flag},
+                {"crash_dump_length", a.crash_dump_length},
+                {"reset_count", a.reset_count},
+                {"down_until_us", a.down_until_us},
+                {"error_recovery_count", a.error_recovery_count},
+                {"fw_time_year", a.fw_time_year},
+                {"fw_time_seconds", a.fw_time_seconds},
+                {"sync_count", a.sync_count},
+                {"flush_count", a.flush_count},
+                {"temperature", a.temperature},
+                {"options", options},
+                {"registers", regs},
+                {"last_install", install},
+                {"pcie_counters", a.pcie_counters}};
+}
+
+void adapter_from_json(const json& j, AdapterState& a) {
+    a.running_fw_version = j.value("running_fw_version", "");
+    a.running_pkg_version = j.value("running_pkg_version", "");
+    a.pending_fw_version = j.value("pending_fw_version", "");
+    a.pending_pkg_version = j.value("pending_pkg_version", "");
+    a.reset_pending = j.value("reset_pending", false);
+    a.option_action_status = j.value("option_action_status", uint8_t{0});
+    a.fw_status = j.value("fw_status", 0u);
+    a.dump_flag = j.value("dump_flag", 0u);
+    a.crash_dump_length = j.value("crash_dump_length", 0u);
+    a.reset_count = j.value("reset_count", 0u);
+    a.down_until_us = j.value("down_until_us", uint64_t{0});
+    a.error_recovery_count = j.value("error_recovery_count", 0u);
+    a.fw_time_year = j.value("fw_time_year", 0);
+    a.fw_time_seconds = j.value("fw_time_seconds", 0u);
+    a.sync_count = j.value("sync_count", 0u);
+    a.flush_count = j.value("flush_count", 0u);
+    a.temperature = static_cast<int8_t>(j.value("temperature", 52));
+    if (j.contains("options")) {
+        for (const auto& [num, oj] : j.at("options").items()) {
+            OptionVar var;
+            var.bits = oj.value("bits", uint16_t{8});
+            if (oj.contains("values")) {
+                for (const auto& [key, hex] : oj.at("values").items()) {
+                    OptionIndex idx;
+                    if (!OptionIndex::parse(key, idx)) throw std::invalid_argument("bad option index " + key);
+                    var.values[idx] = from_hex(hex.get<std::string>());
+                }
+            }
+            a.options[static_cast<uint32_t>(std::stoul(num))] = std::move(var);
+        }
+    }
+    if (j.contains("registers"))
+        for (const auto& [addr, value] : j.at("registers").items())
+            a.registers[static_cast<uint32_t>(std::stoul(addr))] = value.get<uint32_t>();
+    if (j.contains("last_install")) {
+        const json& r = j.at("last_install");
+        a.last_install.valid = r.value("valid", false);
+        a.last_install.result = r.value("result", uint8_t{0});
+        a.last_install.problem_item = r.value("problem_item", uint8_t{0});
+        a.last_install.reset_required = r.value("reset_required", uint8_t{0});
+        if (r.contains("installed_items") && r.at("installed_items").size() == 2) {
+            a.last_install.installed_items[0] = r.at("installed_items")[0].get<uint32_t>();
+            a.last_install.installed_items[1] = r.at("installed_items")[1].get<uint32_t>();
+        }
+        a.last_install.install_type = r.value("install_type", 0u);
+        a.last_install.when_us = r.value("when_us", uint64_t{0});
+    }
+    if (j.contains("pcie_counters")) a.pcie_counters = j.at("pcie_counters").get<std::vector<uint64_t>>();
+    a.pcie_counters.resize(12, 0);
+}
+
+}  // namespace
+
+json to_json(const RuntimeState& state) {
+    json adapters = json::object();
+    for (const auto& [name, a] : state.adapters) adapters[name] = adapter_to_json(a);
+    return json{{"clock_offset_us", state.clock_offset_us}, {"fault_hits", state.fault_hits}, {"adapters", adapters}};
+}
+
+bool state_from_json(const json& j, RuntimeState& state, std::string& error) {
+    try {
+        RuntimeState s;
+        s.clock_offset_us = j.value("clock_offset_us", int64_t{0});
+        if (j.contains("fault_hits")) s.fault_hits = j.at("fault_hits").get<std::vector<uint32_t>>();
+        if (j.contains("adapters"))
+            for (const auto& [name, aj] : j.at("adapters").items()) adapter_from_json(aj, s.adapters[name]);
+        state = std::move(s);
+        return true;
+    } catch (const std::exception& e) {
+        error = e.what();
+        return false;
+    }
+}
+
+}  // namespace zelt::sim

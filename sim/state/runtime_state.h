@@ -1,0 +1,73 @@
+// The run-time state of the simulated firmware: what survives between the separate
+// processes of a simulated host besides the flash images (running versions, pending
+// resets, option values, the last install result, counters) and the virtual clock.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
+
+namespace zelt::sim {
+
+// Four instance/array indexes of an NVM variable.
+struct OptionIndex {
+    uint16_t i[4] = {0, 0, 0, 0};
+    auto operator<=>(const OptionIndex&) const = default;
+    std::string key() const;  // "2" or "2.1.0.0"
+    static bool parse(const std::string& key, OptionIndex& out);
+};
+
+// One NVM variable the adapter has: its width and the values set so far. An index
+// never set reads as zero.
+struct OptionVar {
+    uint16_t bits = 8;
+    std::map<OptionIndex, std::vector<uint8_t>> values;
+};
+
+struct InstallResult {
+    bool valid = false;
+    uint8_t result = 0;
+    uint8_t problem_item = 0;
+    uint8_t reset_required = 0;
+    uint32_t installed_items[2] = {0, 0};
+    uint32_t install_type = 0;
+    uint64_t when_us = 0;  // virtual time of the installation
+};
+
+struct AdapterState {
+    std::string running_fw_version;  // "a.b.c.d"
+    std::string running_pkg_version;
+    std::string pending_fw_version;  // versions a reset activates (empty: unchanged)
+    std::string pending_pkg_version;
+    bool reset_pending = false;      // an installation waits for a reset to activate
+    uint8_t option_action_status = 0;  // 2: a changed option waits for a reboot
+    uint32_t reset_count = 0;
+    uint64_t down_until_us = 0;      // the firmware is restarting until this virtual time
+    uint32_t error_recovery_count = 0;
+    int fw_time_year = 0;            // last time set by the host (0: never)
+    uint32_t fw_time_seconds = 0;
+    uint32_t sync_count = 0;
+    uint32_t flush_count = 0;
+    int8_t temperature = 52;
+    uint32_t fw_status = 0;          // redundancy/health status word (0: healthy)
+    uint32_t dump_flag = 0;          // dump flag set through the Ethernet driver
+    uint32_t crash_dump_length = 0;  // bytes of crash dump the driver holds (0: none)
+    std::map<uint32_t, OptionVar> options;
+    std::map<uint32_t, uint32_t> registers;  // direct register access, by firmware address
+    InstallResult last_install;
+    std::vector<uint64_t> pcie_counters = std::vector<uint64_t>(12, 0);
+};
+
+struct RuntimeState {
+    int64_t clock_offset_us = 0;          // virtual clock = wall clock + offset
+    std::vector<uint32_t> fault_hits;     // matching requests seen, per scheduled fault
+    std::map<std::string, AdapterState> adapters;  // by adapter name
+};
+
+nlohmann::json to_json(const RuntimeState& state);
+bool state_from_json(const nlohmann::json& j, RuntimeState& state, std::string& error);
+
+}  // namespace zelt::sim

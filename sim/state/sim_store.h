@@ -1,0 +1,102 @@
+// The files of a simulated host directory and exclusive access to them.
+//
+// Layout of a simulated host directory <root>:
+//   <root>/sim/description.json   adapters, functions, scheduled faults
+//   <root>/sim/state.json         firmware run-time state and the virtual clock
+//   <root>/sim/<adapter>.flash    flash image of each adapter
+//   <root>/sim/requests.log       what the simulated drivers received, one JSON object a line
+//   <root>/sim/lock               the lock file
+//   <root>/sys, <root>/proc, <root>/dev, <root>/lib/firmware   the host's file tree
+//
+// Every process that reads or changes the state holds an exclusive flock on the lock
+// file for the whole read-modify-write, so concurrent commands never interleave.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "sim/state/description.h"
+#include "sim/state/runtime_state.h"
+
+namespace zelt::sim {
+
+struct SimPaths {
+    std::string root;
+    std::string dir() const { return root + "/sim"; }
+    std::string description() const { return dir() + "/description.json"; }
+    std::string state() const { return dir() + "/state.json"; }
+    std::string lock() const { return dir() + "/lock"; }
+    std::string request_log() const { return dir() + "/requests.log"; }
+    std::string flash(const std::string& adapter) const { return dir() + "/" + adapter + ".flash"; }
+};
+
+// A flash image file mapped into memory (shared, so changes reach the file).
+class MappedFlash {
+public:
+    static std::unique_ptr<MappedFlash> open(const std::string& path, std::string& error);
+    ~MappedFlash();
+    MappedFlash(const MappedFlash&) = delete;
+    MappedFlash& operator=(const MappedFlash&) = delete;
+    std::span<uint8_t> bytes() { return {base_, size_}; }
+
+private:
+    MappedFlash(uint8_t* base, size_t size) : base_(base), size_(size) {}
+    uint8_t* base_;
+    size_t size_;
+};
+
+// An exclusive flock held for the lifetime of the object.
+class FileLock {
+public:
+    static std::unique_ptr<FileLock> acquire(const std::string& path, std::string& error);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    explicit FileLock(int fd) : fd_(fd) {}
+    int fd_;
+};
+
+// One locked session on a simulated host: the description and state loaded, flash
+// images mapped on first use. `save` writes the state (and the description when it
+// was marked changed) atomically; a session dropped without `save` changes nothing
+// but the flash bytes it touched.
+class SimSession {
+public:
+    static std::unique_ptr<SimSession> open(const std::string& root, std::string& error);
+
+    const SimPaths& paths() const { return paths_; }
+    HostDesc& host() { return host_; }
+    RuntimeState& state() { return state_; }
+    AdapterState& adapter_state(const std::string& adapter) { return state_.adapters[adapter]; }
+    // The adapter's flash bytes; empty span when the image is missing.
+    std::span<uint8_t> flash(const std::string& adapter);
+
+    void description_changed() { description_dirty_ = true; }
+    bool save(std::string& error);
+
+    // Virtual time in microseconds since the epoch.
+    uint64_t now_us() const;
+
+private:
+    SimSession() = default;
+    SimPaths paths_;
+    std::unique_ptr<FileLock> lock_;
+    HostDesc host_;
+    RuntimeState state_;
+    bool description_dirty_ = false;
+    std::map<std::string, std::unique_ptr<MappedFlash>> flash_;
+};
+
+// Writes a file through a temporary name and a rename, so readers never see half of it.
+bool write_file_atomic(const std::string& path, const std::string& data, std::string& error);
+bool read_whole_file(const std::string& path, std::string& data);
+
+// Wall clock in microseconds.
+uint64_t wall_clock_us();
+
+}  // namespace zelt::sim

@@ -1,0 +1,157 @@
+// zeltsim: creates simulated adapter hosts, shows their state and schedules faults.
+//
+//   zeltsim create <dir> [--config <file>]
+//   zeltsim show <dir> [--adapters] [--directory] [--options] [--log] [--faults]
+//                      [--requests] [--item <adapter> <index>]
+//   zeltsim fault <dir> <kind> [--adapter <name>] [--function <address|ifname>]
+//                      [--req-type <n>] [--error-code <n>] [--cmd-err <n>]
+//                      [--errno <n>] [--ethtool-cmd <n>] [--nth <n>]
+//   zeltsim fault <dir> --clear
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim/create/host_setup.h"
+#include "sim/faults/faults.h"
+#include "sim/state/sim_store.h"
+#include "sim/tree/host_tree.h"
+#include "tools/zeltsim/show_report.h"
+
+namespace {
+
+using namespace zelt::sim;
+
+const char kUsage[] =
+    "usage: zeltsim create <dir> [--config <file>]\n"
+    "       zeltsim show <dir> [--adapters] [--directory] [--options] [--log] [--faults] [--requests]\n"
+    "                          [--item <adapter> <index>]\n"
+    "       zeltsim fault <dir> <kind> [--adapter <name>] [--function <address|ifname>] [--req-type <n>]\n"
+    "                          [--error-code <n>] [--cmd-err <n>] [--errno <n>] [--ethtool-cmd <n>] [--nth <n>]\n"
+    "       zeltsim fault <dir> --clear\n"
+    "fault kinds: hwrm_error busy timeout unresponsive lfc_errno ethtool_errno\n"
+    "             no_lfc_device driver_unloaded vfio link_down no_root\n";
+
+int usage() {
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+int failure(const std::string& message) {
+    std::fprintf(stderr, "zeltsim: %s\n", message.c_str());
+    return 1;
+}
+
+bool parse_number(const std::string& text, long long& out) {
+    char* end = nullptr;
+    errno = 0;
+    out = std::strtoll(text.c_str(), &end, 0);
+    return errno == 0 && end && *end == '\0' && !text.empty();
+}
+
+int cmd_create(const std::vector<std::string>& args) {
+    if (args.size() != 1 && !(args.size() == 3 && args[1] == "--config")) return usage();
+    HostSetup setup;
+    std::string error;
+    if (args.size() == 3) {
+        std::ifstream in(args[2]);
+        if (!in) return failure(args[2] + ": cannot be read");
+        std::stringstream ss;
+        ss << in.rdbuf();
+        nlohmann::json j = nlohmann::json::parse(ss.str(), nullptr, false);
+        if (j.is_discarded()) return failure(args[2] + ": not JSON");
+        if (!setup_from_json(j, setup, error)) return failure(args[2] + ": " + error);
+    } else {
+        setup = default_setup();
+    }
+    if (!create_host(args[0], std::move(setup), error)) return failure(error);
+    return 0;
+}
+
+int cmd_show(const std::vector<std::string>& args) {
+    if (args.empty()) return usage();
+    ShowSelection what;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--adapters") what.adapters = true;
+        else if (a == "--directory") what.directory = true;
+        else if (a == "--options") what.options = true;
+        else if (a == "--log") what.install_log = true;
+        else if (a == "--faults") what.faults = true;
+        else if (a == "--requests") what.requests = true;
+        else if (a == "--item" && i + 2 < args.size()) {
+            long long index;
+            if (!parse_number(args[i + 2], index) || index < 0 || index > 0xFFFF) return usage();
+            what.item_adapter = args[i + 1];
+            what.item_index = static_cast<int>(index);
+            i += 2;
+        } else {
+            return usage();
+        }
+    }
+    std::string error, out;
+    auto session = SimSession::open(args[0], error);
+    if (!session) return failure(error);
+    if (!show_report(*session, what, out, error)) return failure(error);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
+int cmd_fault(const std::vector<std::string>& args) {
+    if (args.size() < 2) return usage();
+    std::string error;
+    auto session = SimSession::open(args[0], error);
+    if (!session) return failure(error);
+    HostDesc& host = session->host();
+    if (args[1] == "--clear") {
+        if (args.size() != 2) return usage();
+        host.faults.clear();
+        session->state().fault_hits.clear();
+    } else {
+        FaultDesc f;
+        f.kind = args[1];
+        if (!is_known_fault(f.kind)) return failure("unknown fault kind '" + f.kind + "'");
+        for (size_t i = 2; i < args.size(); i += 2) {
+            if (i + 1 >= args.size()) return usage();
+            const std::string& opt = args[i];
+            const std::string& val = args[i + 1];
+            long long n = 0;
+            bool numeric = parse_number(val, n) && n >= 0;
+            if (opt == "--adapter") f.adapter = val;
+            else if (opt == "--function") f.function = val;
+            else if (opt == "--req-type" && numeric && n <= 0xFFFF) f.req_type = static_cast<int>(n);
+            else if (opt == "--error-code" && numeric && n <= 0xFFFF) f.error_code = static_cast<uint16_t>(n);
+            else if (opt == "--cmd-err" && numeric && n <= 0xFF) f.cmd_err = static_cast<uint8_t>(n);
+            else if (opt == "--errno" && numeric && n <= 4095) f.err_no = static_cast<int>(n);
+            else if (opt == "--ethtool-cmd" && numeric && n <= 0xFFFF) f.ethtool_cmd = static_cast<int>(n);
+            else if (opt == "--nth" && numeric && n <= 0xFFFFFF) f.nth = static_cast<unsigned>(n);
+            else return usage();
+        }
+        if (!f.adapter.empty() && !host.find_adapter(f.adapter)) return failure("no adapter named " + f.adapter);
+        if (is_structural_fault(f.kind)) {
+            if (!apply_structural_fault(host, f, error)) return failure(error);
+        } else {
+            host.faults.push_back(f);
+            session->state().fault_hits.resize(host.faults.size(), 0);
+        }
+    }
+    session->description_changed();
+    if (!session->save(error)) return failure(error);
+    if (!render_host_tree(args[0], host, error)) return failure(error);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return usage();
+    std::string command = argv[1];
+    std::vector<std::string> args(argv + 2, argv + argc);
+    if (command == "create") return cmd_create(args);
+    if (command == "show") return cmd_show(args);
+    if (command == "fault") return cmd_fault(args);
+    return usage();
+}
