@@ -120,7 +120,8 @@ const uint8_t* vpd_get_field_hdr(const uint8_t* data, size_t len, const char* ke
 int32_t vpd_get_field(const uint8_t* data, size_t len, const char* keyword, vpd_field* field);
 
 // Number of fields of a resource: for VPD-R and VPD-W those before the terminator,
-// for other resources those up to a zero byte or the end of the data.
+// for other resources those up to a zero byte or the end of the data. A header of
+// three zero bytes (unused space) ends every field walk.
 int32_t vpd_count_fields(const uint8_t* data, size_t len, uint8_t name);
 
 // Copies up to `max` fields (counted as vpd_count_fields does) to `fields`; returns

@@ -54,13 +54,14 @@ bool read_field(const uint8_t* data, size_t len, size_t offset, Field& field);
 // How a walk over the fields of a resource ended.
 enum class FieldWalkEnd {
     terminator,  // VPD-R/VPD-W terminator met (not visited)
-    boundary,    // end of the resource, a zero byte (resources other than VPD-R/W) or
-                 // a partial header
+    boundary,    // end of the resource, a header of three zero bytes (unused space), a
+                 // zero byte (resources other than VPD-R/W) or a partial header
     overrun,     // a field whose data would pass the end of the resource (not visited)
 };
 
 // Visits every field up to the terminator (VPD-R, VPD-W) or up to a zero byte (other
-// resources); `visit(const Field&)` returns false to stop early.
+// resources), and never past a header of three zero bytes, which marks unused space
+// for every reader; `visit(const Field&)` returns false to stop early.
 template <typename Visit>
 FieldWalkEnd walk_fields(const uint8_t* data, size_t len, uint8_t name, Visit&& visit);
 
@@ -72,6 +73,7 @@ FieldWalkEnd walk_fields(const uint8_t* data, size_t len, uint8_t name, Visit&& 
     const bool terminated = has_terminator(name);
     Field field;
     for (size_t offset = 0; read_field(data, len, offset, field); offset = field.end()) {
+        if (field.zero_header()) return FieldWalkEnd::boundary;
         if (terminated) {
             if (is_terminator(name, field.keyword)) return FieldWalkEnd::terminator;
         } else if (field.keyword[0] == 0) {
