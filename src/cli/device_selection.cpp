@@ -20,7 +20,9 @@ bool is_hex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; 
 const char* adopt_name(const zelt_nvm_device_info_t& rec) {
     std::memcpy(g_selected_name, rec.nic_info.dev_name, sizeof g_selected_name);
     g_selected_name[sizeof g_selected_name - 1] = '\0';
-    if (zeltnvm_is_pci_dev_name(g_selected_name)) g_device_selection_type = DEV_BY_TITLE;
+    // A name without interface is looked up by its address from now on; take the
+    // address from the name so that it holds whichever selector form found it.
+    if (zeltnvm_is_pci_dev_name(g_selected_name)) zeltnvm_set_selection_for_name(g_selected_name);
     return g_selected_name;
 }
 
@@ -28,8 +30,7 @@ const char* adopt_name(const zelt_nvm_device_info_t& rec) {
 
 bool is_nice_mac_addr(const char* text) {
     if (!text) return false;
-    // Groups of up to two digits are accepted as the separated form is read by fixed
-    // offsets afterwards, so require exactly two here.
+    // The groups are read back at fixed offsets, so each must have exactly two digits.
     if (std::strlen(text) != 17) return false;
     const char sep = text[2];
     if (sep != ':' && sep != '-') return false;
