@@ -1,0 +1,157 @@
+// The firmware side of the option commands: variable get and set, flush, the port
+// count, the resource-manager directory check, and the single-value writer that other
+// commands use.
+#include <cstdio>
+#include <cstring>
+
+#include "cli/option_commands.h"
+#include "cli/option_commands_internal.h"
+#include "common/directory_types.h"
+#include "common/hvxretval.h"
+#include "device/discovery_lookup.h"
+#include "log/print.h"
+#include "options/catalogue.h"
+#include "options/option_parse.h"
+#include "options/port_count.h"
+#include "transport/hwrm_exchange.h"
+#include "wire/hwrm_messages.h"
+#include "wire/hwrm_nvm.h"
+
+using zelt::transport::exchange;
+using zelt::transport::HwrmData;
+using zelt::transport::PciFunctionAddress;
+
+namespace {
+
+PciFunctionAddress address_of(const zeltnvm_option* opt) {
+    return PciFunctionAddress{opt->domain_no, opt->bus_no, opt->device_no, opt->function_no};
+}
+
+template <class In>
+void fill_variable_request(In& req, const zeltnvm_option* opt) {
+    req.data_len = cpu_to_le16(opt->length);
+    req.option_num = cpu_to_le16(opt->option);
+    req.dimensions = cpu_to_le16(opt->dimensions);
+    req.index_0 = cpu_to_le16(opt->index_0);
+    req.index_1 = cpu_to_le16(opt->index_1);
+    req.index_2 = cpu_to_le16(opt->index_2);
+    req.index_3 = cpu_to_le16(opt->index_3);
+}
+
+uint16_t exchanged_bytes(const zeltnvm_option* opt) {
+    return std::min<uint16_t>(opt->num_bytes, ZELTNVM_OPTION_VALUE_BYTES);
+}
+
+}  // namespace
+
+int zeltnvmOptionGet(const char* device, zeltnvm_option* opt) {
+    hwrm_nvm_get_variable_input req{};
+    fill_variable_request(req, opt);
+    hwrm_nvm_get_variable_output resp{};
+    uint8_t buf[ZELTNVM_OPTION_VALUE_BYTES] = {};
+    const uint16_t n = exchanged_bytes(opt);
+    HwrmData data{buf, n, HWRM_DMA_ADDR_OFFSET, 1};
+    const int rc = exchange(device, address_of(opt), HWRM_NVM_GET_VARIABLE, req, resp, &data);
+    if (rc == 0) std::memcpy(opt->value, buf, n);  // outputs only on success
+    return rc;
+}
+
+int zeltnvmOptionSet(const char* device, zeltnvm_option* opt) {
+    hwrm_nvm_set_variable_input req{};
+    fill_variable_request(req, opt);
+    hwrm_nvm_set_variable_output resp{};
+    uint8_t buf[ZELTNVM_OPTION_VALUE_BYTES] = {};
+    const uint16_t n = exchanged_bytes(opt);
+    std::memcpy(buf, opt->value, n);
+    HwrmData data{buf, n, HWRM_DMA_ADDR_OFFSET, 0};
+    return exchange(device, address_of(opt), HWRM_NVM_SET_VARIABLE, req, resp, &data);
+}
+
+int zeltnvmFlush(const char* device, zeltnvm_option* opt) {
+    hwrm_nvm_flush_input req{};
+    hwrm_nvm_flush_output resp{};
+    return exchange(device, address_of(opt), HWRM_NVM_FLUSH, req, resp);
+}
+
+int zeltnvm_set_option_device(const char* device, zeltnvm_option* opt) {
+    zelt_nvm_device_info_t rec;
+    if (device == nullptr || zelt_nvm_device_info(device, g_device_selection_type, &rec) != 0) return 13;
+    opt->domain_no = static_cast<uint16_t>(rec.pci_info.domain_no);
+    opt->bus_no = static_cast<uint16_t>(rec.pci_info.bus_no);
+    opt->device_no = static_cast<uint16_t>(rec.pci_info.device_no);
+    opt->function_no = static_cast<uint16_t>(rec.pci_info.function_no);
+    opt->max_instance = ZELTNVM_MAX_PHYS_INSTANCE;
+    opt->active_vfs = rec.sriov.Active_VFs;
+    return 0;
+}
+
+int zeltnvm_read_option_value(const char* device, const zeltnvm_option* tmpl, uint16_t option, uint16_t bits,
+                              uint16_t dimensions, uint16_t index, uint64_t* value) {
+    zeltnvm_option q;
+    std::memset(&q, 0, sizeof q);
+    q.domain_no = tmpl->domain_no;
+    q.bus_no = tmpl->bus_no;
+    q.device_no = tmpl->device_no;
+    q.function_no = tmpl->function_no;
+    q.max_instance = tmpl->max_instance;
+    q.active_vfs = tmpl->active_vfs;
+    q.command = ZELTNVM_OPTION_GET;
+    q.option = option;
+    q.length = bits;
+    q.num_bytes = static_cast<uint16_t>((bits + 7) / 8);
+    q.dimensions = dimensions;
+    q.index_0 = index;
+    const int rc = zeltnvmOptionGet(device, &q);
+    if (rc == 0) *value = zeltnvm_option_value_number(&q);
+    return rc;
+}
+
+int zeltnvm_option_port_count(const char* device, const zeltnvm_option* tmpl, int* count) {
+    uint64_t mode = 0;
+    const int rc = zeltnvm_read_option_value(device, tmpl, ZELTNVM_OPT_NETWORK_PORT_MODE, 8, 0, 0, &mode);
+    if (rc == ZELT_RC_NOT_PERMITTED) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
+                      "This operation does not have administrative privileges for given interface\n");
+        return ZELT_RC_NO_ADMIN;
+    }
+    if (rc != 0) return rc;
+    const int ports = zeltnvm_port_count_from_mode(static_cast<uint32_t>(mode));
+    if (ports < 0) return HVXRETVAL_FAILURE;
+    *count = ports;
+    return 0;
+}
+
+bool zeltnvm_has_hcapi_directory(const char* device, const zeltnvm_option* opt) {
+    hwrm_nvm_find_dir_entry_input req{};
+    req.dir_type = cpu_to_le16(ZEL_DIR_TYPE_HCAPI_RM_CFG);
+    hwrm_nvm_find_dir_entry_output resp{};
+    return exchange(device, address_of(opt), HWRM_NVM_FIND_DIR_ENTRY, req, resp) == 0;
+}
+
+int persistent_nvm_value(const char* device, options* opts, const char* name, int value, int scope,
+                         const zeltnvm_option* tmpl) {
+    char buf[256];
+    if (scope == ZEL_DIR_TYPE_SHARED_CFG) {
+        std::snprintf(buf, sizeof buf, "%s#%d", name, value);
+    } else {
+        std::snprintf(buf, sizeof buf, "%s:%d#%d", name, tmpl->function_no, value);
+    }
+    if (opts != nullptr && opts->verbosity) zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "buf = %s\n", buf);
+    zeltnvm_option opt;
+    std::memset(&opt, 0, sizeof opt);
+    opt.command = ZELTNVM_OPTION_SET;
+    int rc = zeltnvm_set_option_device(device, &opt);
+    if (rc != 0) return rc;
+    const auto sink = zeltnvm_console_sink();
+    rc = zeltnvm_fill_option_Info(&opt, buf, sink);
+    if (rc == 0) rc = zeltnvm_verify_option_Info(&opt, sink);
+    if (rc != 0) return rc;
+    rc = zeltnvmOptionSet(device, &opt);
+    if (rc == ZELT_RC_NOT_PERMITTED) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
+                      "This operation does not have administrative privileges for given interface\n");
+        return rc;
+    }
+    if (rc != 0) return rc;
+    return zeltnvmFlush(device, &opt);
+}
