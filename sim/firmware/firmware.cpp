@@ -65,17 +65,17 @@ void firmware_reset(FirmwareContext& ctx, unsigned restart_ms) {
     st.reset_pending = false;
     st.option_action_status = 0;
     st.reset_count++;
-    st.down_until_us = ctx.session.now_us() + uint64_t{restart_ms} * 1000u;
+    st.down_until_us = ctx.now_us + uint64_t{restart_ms} * 1000u;
 }
 
-bool firmware_restarting(FirmwareContext& ctx) { return ctx.session.now_us() < ctx.state.down_until_us; }
+bool firmware_restarting(FirmwareContext& ctx) { return ctx.now_us < ctx.state.down_until_us; }
 
 uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uint16_t flags, InstallResult& result) {
     (void)flags;
     result = InstallResult{};
     result.valid = true;
     result.install_type = install_type;
-    result.when_us = ctx.session.now_us();
+    result.when_us = ctx.now_us;
     int index = ctx.flash.find(2 /* update staging item */, 0, 0);
     if (index < 0 || ctx.flash.entry(static_cast<uint32_t>(index)).data_length == 0) {
         // Nothing staged: the firmware reports the staging item as the problem.

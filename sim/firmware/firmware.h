@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "sim/flash/flash_model.h"
-#include "sim/state/sim_store.h"
+#include "sim/state/description.h"
+#include "sim/state/runtime_state.h"
 
 namespace zelt::sim {
 
@@ -45,11 +46,11 @@ private:
 };
 
 struct FirmwareContext {
-    SimSession& session;
     const AdapterDesc& adapter;
     const FunctionDesc& function;
     AdapterState& state;
     FlashModel flash;
+    uint64_t now_us;  // virtual time of the request
 };
 
 // Answers `request` into `response` (zero-filled by the caller, exactly the size the

@@ -54,7 +54,7 @@ uint16_t function_id(const AdapterDesc& a, const FunctionDesc& f) {
 uint32_t read_register(FirmwareContext& ctx, uint32_t addr) {
     switch (addr) {
         case kRegHealthStatus: return firmware_restarting(ctx) ? 0x0 : 0x8000;
-        case kRegHeartbeat: return static_cast<uint32_t>(ctx.session.now_us() / 100000u);
+        case kRegHeartbeat: return static_cast<uint32_t>(ctx.now_us / 100000u);
         case kRegResetCount: return ctx.state.reset_count;
         case kRegResetInProgress: return firmware_restarting(ctx) ? 1 : 0;
         case kRegErrorRecoveryCount: return ctx.state.error_recovery_count;
