@@ -1,0 +1,334 @@
+#include "cli/package_commands.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "cli/command_table.h"
+#include "cli/front_end_hooks.h"
+#include "common/directory_types.h"
+#include "common/hvxretval.h"
+#include "common/supported_devices.h"
+#include "host/host.h"
+#include "log/print.h"
+#include "package/item_check.h"
+#include "package/package_checks.h"
+#include "package/package_properties.h"
+#include "package/package_reader.h"
+#include "package/package_text.h"
+#include "package/package_view.h"
+#include "package/pldm_wrapper.h"
+
+// ---- Reading and writing package files ---------------------------------------------
+
+int32_t zelpkgReadFile(const char* name, std::vector<uint8_t>& data) {
+    data.clear();
+    if (name == nullptr) return HVXRETVAL_FILE_OPEN_FAILURE;
+    FILE* f = zelt::host::current().open_file(name, "rb");
+    if (f == nullptr) return HVXRETVAL_FILE_OPEN_FAILURE;
+    struct Closer {
+        FILE* f;
+        ~Closer() { std::fclose(f); }
+    } closer{f};
+    if (std::fseek(f, 0, SEEK_END) != 0) return HVXRETVAL_FILE_READ_FAILURE;
+    const long size = std::ftell(f);
+    if (size <= 0) return HVXRETVAL_INVALID_LENGTH;
+    if (std::fseek(f, 0, SEEK_SET) != 0) return HVXRETVAL_FILE_READ_FAILURE;
+    try {
+        data.resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        return HVXRETVAL_MALLOC_FAILURE;
+    }
+    if (std::fread(data.data(), 1, data.size(), f) != data.size()) {
+        data.clear();
+        return HVXRETVAL_FILE_READ_FAILURE;
+    }
+    return HVXRETVAL_SUCCESS;
+}
+
+int32_t zelpkgReadPackage(const char* name, std::vector<uint8_t>& data) {
+    const int32_t rc = zelpkgReadFile(name, data);
+    if (rc != HVXRETVAL_SUCCESS) return rc;
+    return zelpkgLoadPackage(data);
+}
+
+zelpkg_file_output::~zelpkg_file_output() { close(); }
+
+bool zelpkg_file_output::truncate() {
+    if (file_ == nullptr) return false;
+    std::fflush(file_);
+    if (ftruncate(fileno(file_), 0) != 0) return false;
+    return std::fseek(file_, 0, SEEK_SET) == 0;
+}
+
+bool zelpkg_file_output::write(const void* data, size_t size) {
+    return file_ != nullptr && std::fwrite(data, 1, size, file_) == size;
+}
+
+bool zelpkg_file_output::skip(size_t size) {
+    return file_ != nullptr && std::fseek(file_, static_cast<long>(size), SEEK_CUR) == 0;
+}
+
+uint64_t zelpkg_file_output::position() {
+    if (file_ == nullptr) return 0;
+    const long p = std::ftell(file_);
+    return p < 0 ? 0 : static_cast<uint64_t>(p);
+}
+
+bool zelpkg_file_output::close() {
+    if (file_ == nullptr) return true;
+    const bool ok = std::fclose(file_) == 0;
+    file_ = nullptr;
+    return ok;
+}
+
+// ---- Configuration packages --------------------------------------------------------
+
+int is_cfg_pkg(int device_type, const char* file, const options* opts) {
+    std::vector<uint8_t> pkg;
+    const int32_t rc = zelpkgReadPackage(file, pkg);
+    if (rc != HVXRETVAL_SUCCESS) {
+        if (opts->verbosity > 0) {
+            if (rc < -99)
+                zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "\nPackage %s read error: %s\n", file,
+                              zelpkgResultDesc(rc));
+            else
+                zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "\nPackage %s unsupported: %s\n", file,
+                              zelpkgResultDesc(rc));
+        }
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Failed with status %d\n", "is_cfg_pkg", rc);
+        return 0;
+    }
+    const ConfigPackageResult r =
+        zelpkgClassifyConfigPackage(pkg.data(), pkg.size(), device_type, opts->recovery, opts->force);
+    if (r.system_cfg_backup)
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
+                      "%s: Item count %d of the pkg file. Mostly its a backup cfg from zeltnvm.\n", "is_cfg_pkg",
+                      static_cast<int>(r.item_count));
+    return r.is_config ? 1 : 0;
+}
+
+// ---- Commands on package files -------------------------------------------------------
+
+namespace {
+
+void out(const std::string& text) { zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", text.c_str()); }
+
+// A text property up to 255 bytes, or "" when absent.
+std::string text_property(const std::vector<uint8_t>& pkg, uint8_t id) {
+    char value[256] = {};
+    if (zelpkgGetProperty(pkg.data(), pkg.size(), id, value, sizeof(value) - 1) < 0) return "";
+    return value;
+}
+
+uint16_t u16_property(const std::vector<uint8_t>& pkg, uint8_t id, uint16_t fallback) {
+    uint8_t v[2] = {};
+    if (zelpkgGetProperty(pkg.data(), pkg.size(), id, v, sizeof(v)) < 0) return fallback;
+    return static_cast<uint16_t>(v[0] | (v[1] << 8));
+}
+
+int devid(const std::vector<uint8_t>& pkg, const options& o) {
+    const uint16_t subsys_vendor = u16_property(pkg, ZELPKG_PROP_SUBSYS_VENDOR, ZELT_PCI_VENDOR_ID);
+    const uint16_t subsys = u16_property(pkg, ZELPKG_PROP_SUBSYS_ID, 0xFFFF);
+    const uint8_t* ids = nullptr;
+    const int32_t len = zelpkgGetPropertyPtr(pkg.data(), pkg.size(), ZELPKG_PROP_DEVICE_IDS, &ids);
+    std::string text;
+    for (int32_t i = 0; i + 1 < len; i += 2) {
+        char line[64];
+        std::snprintf(line, sizeof(line), "%s%04x:%04x", o.tab ? "" : "Target PCI-ID: ", ZELT_PCI_VENDOR_ID,
+                      static_cast<unsigned>(ids[i] | (ids[i + 1] << 8)));
+        text += line;
+        if (subsys != 0xFFFF) {
+            std::snprintf(line, sizeof(line), ":%04x:%04x", subsys_vendor, subsys);
+            text += line;
+        }
+        text += '\n';
+    }
+    out(text);
+    return HVXRETVAL_SUCCESS;
+}
+
+int pkgver(const std::vector<uint8_t>& pkg, const options& o) {
+    auto or_na = [](const std::string& s) { return s.empty() ? std::string("N/A") : s; };
+    const std::string version = text_property(pkg, ZELPKG_PROP_PKG_VERSION);
+    const std::string description = text_property(pkg, ZELPKG_PROP_PKG_DESCRIPTION);
+    std::string stamp = text_property(pkg, ZELPKG_PROP_UPDATED_ON);
+    if (stamp.empty()) stamp = text_property(pkg, ZELPKG_PROP_CREATED_ON);
+    std::string checksum;
+    uint32_t sum = 0;
+    if (zelpkgGetChecksum(pkg.data(), pkg.size(), &sum) == HVXRETVAL_SUCCESS) {
+        char hex[16];
+        std::snprintf(hex, sizeof(hex), "%08X", sum);
+        checksum = hex;
+    }
+    std::string line = (o.tab ? "" : "Package version: ") + or_na(version);
+    const struct {
+        unsigned level;
+        const char* label;
+        const std::string& value;
+    } fields[] = {{1, ", Timestamp: ", stamp}, {2, ", Checksum: ", checksum}, {3, ", Description: ", description}};
+    for (const auto& f : fields)
+        if (o.verbosity >= f.level) line += (o.tab ? "\t" : f.label) + or_na(f.value);
+    out(line + "\n");
+    return HVXRETVAL_SUCCESS;
+}
+
+int verify(const std::vector<uint8_t>& pkg) {
+    int32_t index = -1;
+    const int32_t rc = zelpkgVerify(pkg.data(), pkg.size(), &index);
+    if (rc == HVXRETVAL_SUCCESS) {
+        out("Package verification successful\n");
+    } else if (index < 0) {
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "Package verification error: %s\n", zelpkgResultDesc(rc));
+    } else {
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "Packaged item #%d verification error: %s\n", index + 1,
+                      zelpkgResultDesc(rc));
+    }
+    return rc;
+}
+
+int view(const std::vector<uint8_t>& pkg, const options& o) {
+    std::string text;
+    const int32_t rc = zelpkgView(pkg.data(), pkg.size(), o.type, o.verbosity, text);
+    out(text);
+    return rc;
+}
+
+// The item's primary version and one secondary version per verbosity level, joined by
+// ", " and stopping at the first that does not exist.
+std::string item_versions(const std::vector<uint8_t>& pkg, const zelnvm_directory_entry_t& e, unsigned verbosity) {
+    if (!zelpkgItemDataInBounds(pkg.data(), pkg.size(), e)) return "";
+    const uint8_t* data = pkg.data() + e.item_location;
+    std::string joined, v;
+    for (unsigned selector = 0; selector <= verbosity; ++selector) {
+        if (zelt::pkg::item_version_text(e.type, data, e.data_length, static_cast<int>(selector), e.attr, v) !=
+            HVXRETVAL_SUCCESS)
+            break;
+        if (selector > 0) joined += ", ";
+        joined += v;
+    }
+    return joined;
+}
+
+int list(const std::vector<uint8_t>& pkg, const options& o) {
+    constexpr uint32_t kMaxListItems = 100;
+    uint32_t count = 0;
+    int32_t rc = zelpkgGetItemCount(pkg.data(), pkg.size(), &count);
+    if (rc != HVXRETVAL_SUCCESS) return rc;
+    std::vector<zelpkg_manifest_item_t> items(kMaxListItems);
+    const int32_t n = zelpkgGetItems(pkg.data(), pkg.size(), kMaxListItems, items.data());
+    if (n < 0) return n;
+
+    const int type_width = 12;
+    const int version_width = o.verbosity >= 1 ? 40 : 16;
+    std::string text;
+    char buf[512];
+    if (!o.tab) {
+        std::snprintf(buf, sizeof(buf), "item %-*s ord.ext    data/length  attr %-*s", type_width, "type", version_width,
+                      "version");
+        text += buf;
+        if (o.verbosity >= 2) text += "  chksum ";
+        if (o.verbosity >= 1) text += " install_directive    item_description";
+        text += '\n';
+    }
+    unsigned long data_total = 0, item_total = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        const zelpkg_manifest_item_t& item = items[static_cast<size_t>(i)];
+        const zelnvm_directory_entry_t& e = item.direntry;
+        if (o.type != 0 && o.type != -1 && e.type != static_cast<unsigned>(o.type)) continue;
+        if (o.numeric) {
+            std::snprintf(buf, sizeof(buf), o.tab ? "%u" : "%-4u", e.type);
+        } else {
+            const char* name = zeltnvmDirectoryTypeName(e.type);
+            char unnamed[16];
+            std::snprintf(unnamed, sizeof(unnamed), "<%u>", e.type);
+            if (o.tab)
+                std::snprintf(buf, sizeof(buf), "%s", name ? name : unnamed);
+            else
+                std::snprintf(buf, sizeof(buf), "%4u %-*s ", static_cast<unsigned>(i + 1), type_width,
+                              name ? name : unnamed);
+        }
+        text += buf;
+        const std::string versions = item_versions(pkg, e, o.verbosity);
+        std::snprintf(buf, sizeof(buf), o.tab ? "\t%d\t%hX\t%u\t%u\t%hX" : " %3d.%-4hX%7u/%-7u %04hX", e.ordinal, e.ext,
+                      e.data_length, e.item_length, e.attr);
+        text += buf;
+        if (o.tab)
+            std::snprintf(buf, sizeof(buf), "\t%s", versions.c_str());
+        else
+            std::snprintf(buf, sizeof(buf), " %-*.*s", version_width, version_width, versions.c_str());
+        text += buf;
+        if (o.verbosity >= 2) {
+            std::snprintf(buf, sizeof(buf), "%s%08X", o.tab ? "\t" : " ", e.data_chksum);
+            text += buf;
+        }
+        if (o.verbosity >= 1) {
+            const char* directive = zelpkgDirectiveName(item.metadata.directive);
+            char description[sizeof(item.metadata.description) + 1] = {};
+            std::memcpy(description, item.metadata.description, sizeof(item.metadata.description));
+            std::snprintf(buf, sizeof(buf), o.tab ? "\t%s\t%s" : " %-20s %s", directive ? directive : "", description);
+            text += buf;
+        }
+        text += '\n';
+        data_total += e.data_length;
+        item_total += e.item_length;
+    }
+    if (o.totals) {
+        if (!o.tab) {
+            std::snprintf(buf, sizeof(buf), "%26s%.15s\n", "", "---------------");
+            text += buf;
+        }
+        std::snprintf(buf, sizeof(buf), o.tab ? "%lu\t%lu\n" : "%33lu/%lu\n", data_total, item_total);
+        text += buf;
+    }
+    out(text);
+    return HVXRETVAL_SUCCESS;
+}
+
+}  // namespace
+
+int invoke_package_command(const char* file, int command, options* opts) {
+    const options& o = *opts;
+    std::vector<uint8_t> pkg;
+    const int32_t rc = zelpkgReadPackage(file, pkg);
+    if (rc != HVXRETVAL_SUCCESS) {
+        if (o.verbosity > 0)
+            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "Package '%s' read error: %s\n", file, zelpkgResultDesc(rc));
+        return rc < -99 ? rc : HVXRETVAL_UNSUPPORTED_FILE_TYPE;
+    }
+    switch (command) {
+        case CMD_DEVID: return devid(pkg, o);
+        case CMD_PKGVER: return pkgver(pkg, o);
+        case CMD_VERIFY: return verify(pkg);
+        case CMD_VIEW: return view(pkg, o);
+        case CMD_LIST: return list(pkg, o);
+        default:
+            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "!Package file not supported as target of this command\n");
+            return HVXRETVAL_FAILURE;
+    }
+}
+
+int invoke_package_commands(char** files, int count, int command, options* opts) {
+    // Runs of this process so far; every run after the first is set off by "---".
+    static unsigned runs = 0;
+    int rc = 0;
+    for (int i = 0; i < count; ++i) {
+        if (runs++ > 0) zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "---\n");
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s%s\n", opts->tab ? "" : "Package File: ", files[i]);
+        errno = 0;
+        rc = invoke_package_command(files[i], command, opts);
+        if (rc == 0) continue;
+        const int err = errno;
+        const char* word = command >= 0 && command < ZELT_CMD_COUNT ? cmd_str[command] : "?";
+        std::string line = std::string("Command '") + word + "' error: " + zelpkgResultDesc(rc);
+        if (opts->verbosity > 0 || rc < -99)
+            line += " (errno: " + std::to_string(err) + ", " + std::strerror(err) + ")";
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "%s\n", line.c_str());
+        if (!opts->cont) break;
+    }
+    return rc;
+}

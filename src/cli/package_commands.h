@@ -1,0 +1,47 @@
+// Package files in the command layer: reading a package file, writing one, telling
+// configuration packages apart, and the devid, pkgver, verify, view and list commands
+// on package files (invoke_package_commands is declared in cli/front_end_hooks.h).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "cli/options_record.h"
+#include "package/package_writer.h"
+
+// Reads any file whole through the host. FILE_OPEN_FAILURE when it cannot be opened,
+// INVALID_LENGTH when it is empty, MALLOC_FAILURE, FILE_READ_FAILURE on a short read.
+int32_t zelpkgReadFile(const char* name, std::vector<uint8_t>& data);
+
+// Reads a package file. A file behind the firmware update package header is handed on
+// as the package it wraps, so the bytes always begin with "PKG0". Results as
+// zelpkgReadFile, then INVALID_FILE_HEADER or INVALID_CHECKSUM for a bad wrapper and
+// the header checks of the package; on any failure `data` is left empty.
+int32_t zelpkgReadPackage(const char* name, std::vector<uint8_t>& data);
+
+// 1 when the package file is a configuration package for a device of `device_type`
+// (with the run's -recovery and -force), else 0 (also when it cannot be read).
+int is_cfg_pkg(int device_type, const char* file, const options* opts);
+
+// One command on one package file. 0 or a result code.
+int invoke_package_command(const char* file, int command, options* opts);
+
+// A package written to a file opened for update ("w+b"); owns the stream and closes it.
+class zelpkg_file_output : public zelpkg_output {
+public:
+    explicit zelpkg_file_output(FILE* file) : file_(file) {}
+    ~zelpkg_file_output() override;
+    zelpkg_file_output(const zelpkg_file_output&) = delete;
+    zelpkg_file_output& operator=(const zelpkg_file_output&) = delete;
+
+    bool truncate() override;
+    bool write(const void* data, size_t size) override;
+    bool skip(size_t size) override;
+    uint64_t position() override;
+    // Flushes and closes the file; false when the last writes failed.
+    bool close();
+
+private:
+    FILE* file_;
+};
