@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -124,20 +126,36 @@ namespace {
 
 void pci_quiet(char*, ...) {}
 
-// libpci access pointed at this host's sysfs tree.
+// libpci reports failures it cannot go on from through its error handler and expects
+// the handler not to return. The scan in progress is abandoned instead of the process.
+thread_local std::jmp_buf* t_pci_escape = nullptr;
+
+__attribute__((noreturn)) void pci_fatal(char*, ...) {
+    if (t_pci_escape) std::longjmp(*t_pci_escape, 1);
+    std::abort();
+}
+
+// Points libpci's fatal errors at `escape` while alive.
+struct PciEscape {
+    explicit PciEscape(std::jmp_buf* escape) { t_pci_escape = escape; }
+    ~PciEscape() { t_pci_escape = nullptr; }
+};
+
+// libpci access pointed at this host's sysfs tree (initialised by the caller, under
+// its escape).
 struct PciAccess {
     pci_access* pacc = nullptr;
+    std::string sysfs;
     explicit PciAccess(const std::string& root) {
         pacc = pci_alloc();
         if (!pacc) return;
         if (!root.empty()) {
             pacc->method = PCI_ACCESS_SYS_BUS_PCI;
-            std::string sysfs = root + "/sys/bus/pci";
-            pci_set_param(pacc, const_cast<char*>("sysfs.path"), const_cast<char*>(sysfs.c_str()));
+            sysfs = root + "/sys/bus/pci";
+            pci_set_param(pacc, const_cast<char*>("sysfs.path"), sysfs.data());
         }
-        pacc->error = pci_quiet;
+        pacc->error = pci_fatal;
         pacc->warning = pci_quiet;
-        pci_init(pacc);
     }
     ~PciAccess() {
         if (pacc) pci_cleanup(pacc);
@@ -153,6 +171,14 @@ bool LinuxHost::scan_pci(std::vector<PciFunction>& functions) {
     if (::stat(devices.c_str(), &st) != 0) return root_.empty() ? false : true;  // no PCI tree: no functions
     PciAccess access(root_);
     if (!access.pacc) return false;
+    std::jmp_buf escape;
+    PciEscape guard(&escape);
+    // Only C code runs between here and a fatal libpci error, so nothing is skipped.
+    if (setjmp(escape) != 0) {
+        functions.clear();
+        return false;
+    }
+    pci_init(access.pacc);
     pci_scan_bus(access.pacc);
     for (pci_dev* d = access.pacc->devices; d; d = d->next) {
         pci_fill_info(d, PCI_FILL_IDENT | PCI_FILL_CLASS);

@@ -1,12 +1,12 @@
-#include "log/log_state.h"
 #include "log/print.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "host/host.h"
+#include "log/log_config.h"
+#include "log/log_state.h"
 
 const char* const ZELT_DEFAULT_CONFIG =
     "#zeltnvm configuration file v1.0\n"
@@ -31,8 +31,6 @@ LogState& state() {
 
 namespace {
 
-constexpr const char* kLevelKey = "ZELT_NVM_LOG_LEVEL";
-
 // Parent directory of an absolute path ("/var/log" for "/var/log/zeltnvm.log").
 std::string parent_of(const char* path) {
     const char* slash = std::strrchr(path, '/');
@@ -47,27 +45,24 @@ void create_default_config(host::Host& h) {
     h.write_file(ZELT_CONFIG_PATH, ZELT_DEFAULT_CONFIG);
 }
 
-// The mask of the first line that names the level key: the text after '=' up to the
-// next blank, read as a hexadecimal number. 0 when the file has no such line.
-unsigned read_level_mask(FILE* f) {
+}  // namespace
+}  // namespace zelt::log
+
+unsigned zeltnvm_parse_log_level(FILE* config) {
     char line[256];
-    while (std::fgets(line, sizeof line, f)) {
+    while (std::fgets(line, sizeof line, config)) {
         size_t len = std::strlen(line);
         // Only a line feed is dropped, so a last line without one keeps its value.
         if (len > 0 && line[len - 1] == '\n') line[--len] = '\0';
-        if (!std::strstr(line, kLevelKey)) continue;
+        if (!std::strstr(line, "ZELT_NVM_LOG_LEVEL")) continue;
         const char* eq = std::strchr(line, '=');
         if (!eq) return 0;
         ++eq;
-        size_t n = std::strcspn(eq, " \t");
-        std::string value(eq, n);
+        std::string value(eq, std::strcspn(eq, " \t"));
         return static_cast<unsigned>(std::strtoul(value.c_str(), nullptr, 16));
     }
     return 0;
 }
-
-}  // namespace
-}  // namespace zelt::log
 
 void zeltnvm_open_log_file() {
     zelt::host::Host& h = zelt::host::current();
@@ -80,7 +75,7 @@ void zeltnvm_open_log_file() {
         if (!h.exists(ZELT_CONFIG_PATH)) zelt::log::create_default_config(h);
         return;
     }
-    s.level_mask = zelt::log::read_level_mask(conf);
+    s.level_mask = zeltnvm_parse_log_level(conf);
     std::fclose(conf);
     if (s.level_mask == 0) return;
 
