@@ -2,3 +2,4 @@
 
 bool zelt_util_init = false;
 uint32_t zeltnvm_verbose = 0;
+bool recovery_mode_enabled = false;
