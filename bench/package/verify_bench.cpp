@@ -1,0 +1,77 @@
+// `zeltnvm verify` of a 64 MiB package holding one signed 64 MiB firmware image,
+// beside the same file hashed by `openssl dgst -sha256` plus zlib's crc32 of it (the
+// least work any verification of that file has to do). The target is a ratio of at
+// most 1.5; compare the two wall times.
+#include <benchmark/benchmark.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+
+#include "tests/support/run_program.h"
+#include "tools/zeltpkg/pkgbuild.h"
+
+namespace {
+
+using zelt::test::run_program;
+
+struct Setup {
+    zelt::test::TempDir dir;
+    std::string package = "big.pkg";
+
+    Setup() {
+        std::system(("mkdir -p " + dir.file("host/proc/net")).c_str());
+        zelt::test::write_text_file(dir.file("host/proc/net/dev"), "Inter-|   Receive\n face |bytes\n");
+        zelt::pkgbuild::PackageSpec spec;
+        zelt::pkgbuild::ItemSpec boot;
+        boot.type = 4;
+        // 64 MiB image: 28-byte header, body, 256-byte signature, 4-byte CRC.
+        zelt::pkgbuild::firmware_image(4, {1, 0, 0, 0}, "bench", (64u << 20) - 288, zelt::pkgbuild::test_signing_key(),
+                                       &boot.data);
+        spec.items.push_back(std::move(boot));
+        spec.verify = false;
+        zelt::pkgbuild::Bytes bytes;
+        std::string error;
+        zelt::pkgbuild::build_package(spec, &bytes, &error);
+        std::ofstream(dir.file(package), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+};
+
+Setup& setup() {
+    static Setup s;
+    return s;
+}
+
+void BM_ZeltnvmVerify(benchmark::State& state) {
+    Setup& s = setup();
+    zelt::test::RunOptions o;
+    o.env = {{"ZELTNVM_SIM", s.dir.file("host")}};
+    o.cwd = s.dir.path();
+    for (auto _ : state) {
+        const auto r = run_program({ZELT_PROGRAM("zeltnvm"), "verify", s.package}, o);
+        if (r.status != 0) state.SkipWithError(("zeltnvm verify failed: " + r.err).c_str());
+    }
+}
+BENCHMARK(BM_ZeltnvmVerify)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_OpensslSha256PlusZlibCrc32(benchmark::State& state) {
+    Setup& s = setup();
+    const std::string path = s.dir.file(s.package);
+    for (auto _ : state) {
+        const auto r = run_program({"openssl", "dgst", "-sha256", path});
+        if (r.status != 0) state.SkipWithError("openssl failed");
+        std::ifstream in(path, std::ios::binary | std::ios::ate);
+        std::string data(static_cast<size_t>(in.tellg()), '\0');
+        in.seekg(0);
+        in.read(data.data(), static_cast<std::streamsize>(data.size()));
+        benchmark::DoNotOptimize(
+            crc32(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+    }
+}
+BENCHMARK(BM_OpensslSha256PlusZlibCrc32)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+}  // namespace
+
+BENCHMARK_MAIN();
