@@ -20,12 +20,11 @@ if ls fuzz/*/CMakeLists.txt >/dev/null 2>&1; then
   echo "== fuzz targets (short runs)"
   CC=clang CXX=clang++ scripts/build.sh build-fuzz -DZELT_FUZZ=ON -DZELT_TESTS=OFF -DZELT_BENCH=OFF
   for f in build-fuzz/fuzz/*; do
-    [ -x "$f" ] || continue
+    [ -f "$f" ] && [ -x "$f" ] || continue
     name=$(basename "$f")
     corpus="build-fuzz/corpus-$name"
     mkdir -p "$corpus"
-    seeds="fuzz/$(ls fuzz | while read d; do [ -d "fuzz/$d/seeds/$name" ] && echo "$d/seeds/$name"; done | head -1)"
-    [ -d "$seeds" ] || seeds=""
+    seeds=$(ls -d fuzz/*/seeds/"$name" 2>/dev/null | head -n 1 || true)
     echo "-- $name"
     "$f" -max_total_time="${FUZZ_SECONDS:-10}" -rss_limit_mb=2048 "$corpus" $seeds 2>&1 | tail -n 2
   done
