@@ -119,26 +119,29 @@ TEST_F(CliTest, SimulatedRootMustBeADirectory) {
     EXPECT_TRUE(entries(cwd_.path()).empty());
 }
 
-// Non-root runs stop before anything is written. The program is copied where the
-// unprivileged user can reach it.
+// Non-root runs on the real host stop before anything is written. The program is
+// copied where the unprivileged user can reach it.
 TEST_F(CliTest, NonRootRunsAreRefused) {
     if (::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is not installed";
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to switch to an unprivileged user";
     TempDir bin;
-    fs::permissions(bin.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                    fs::perms::others_read | fs::perms::others_exec);
+    const auto rx = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                    fs::perms::others_exec;
+    fs::permissions(bin.path(), rx);
     fs::copy_file(ZELT_PROGRAM("zeltnvm"), bin.file("zeltnvm"));
-    fs::permissions(bin.file("zeltnvm"), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                             fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(bin.file("zeltnvm"), rx);
+    const FileMark real_conf = mark("/etc/zeltnvm.conf");
+    const FileMark real_log = mark("/var/log/zeltnvm.log");
     const std::vector<std::string> wrapper{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
     for (auto args : {std::vector<std::string>{"version"}, std::vector<std::string>{"-h"},
                       std::vector<std::string>{"bogus"}}) {
         args.insert(args.begin(), bin.file("zeltnvm"));
-        RunResult r = run_program(args, RunOptions{{{"ZELTNVM_SIM", root_.path()}}, {}, {}, "/", wrapper});
+        RunResult r = run_program(args, RunOptions{{}, {"ZELTNVM_SIM"}, {}, "/", wrapper});
         EXPECT_EQ(r.status, 40) << args[1] << r.err;
         EXPECT_EQ(r.out, "Error: Operation not permitted. This operation requires root privileges\n");
     }
-    EXPECT_TRUE(entries(root_.path()).empty());
+    EXPECT_TRUE(mark("/etc/zeltnvm.conf") == real_conf);
+    EXPECT_TRUE(mark("/var/log/zeltnvm.log") == real_log);
 }
 
 }  // namespace

@@ -28,12 +28,23 @@ TEST_F(CliTest, VersionAndUsageRunWithoutDiscovery) {
     EXPECT_EQ(r.out, "Halvex Orvanta-C/E/S firmware update and configuration utility\nVersion v226.0.121.0\n");
     EXPECT_EQ(r.err, "");
 
-    for (const char* usage : {"-h", "-vh"}) {
-        r = run({usage});
-        EXPECT_EQ(r.status, 0) << usage;
-        EXPECT_EQ(r.out.rfind("NAME\n        zeltnvm\n", 0), 0u) << r.out;
-        EXPECT_TRUE(contains(r.out, "                version                  : Query zeltnvm version\n"));
+    r = run({"-h"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("NAME\n        zeltnvm\n", 0), 0u) << r.out;
+    EXPECT_TRUE(contains(r.out, "                version                  : Query zeltnvm version\n"));
+}
+
+// Flags are read left to right: the usage stops the run at its letter.
+TEST_F(CliTest, UsageAmongFlags) {
+    make_empty_host();
+    for (const char* flags : {"-vh", "-v?", "-hz"}) {
+        RunResult r = run({flags});
+        EXPECT_EQ(r.status, 0) << flags;
+        EXPECT_EQ(r.out.rfind("NAME\n", 0), 0u) << r.out;
     }
+    RunResult r = run({"-zh"});
+    EXPECT_EQ(r.status, 16);
+    EXPECT_EQ(r.err, "Option not supported: 'zh', use -h for help.\n");
 }
 
 TEST_F(CliTest, PerCommandHelp) {
@@ -106,6 +117,7 @@ TEST_F(CliTest, TooManyArgumentsAreRefused) {
 }
 
 TEST_F(CliTest, DirectoryTypeList) {
+    make_empty_host();
     for (const char* option : {"-type=?", "-type="}) {
         RunResult r = run({option});
         EXPECT_EQ(r.status, 0);
