@@ -61,9 +61,14 @@ bool write_flash_image(const std::string& path, const AdapterDesc& a, std::strin
     ::close(fd);
     auto mapped = MappedFlash::open(path, error);
     if (!mapped) return false;
+    std::vector<FactoryItem> items;
+    if (factory_items(a, items, error) != 0) {
+        error = a.name + ": building the factory content failed: " + error;
+        return false;
+    }
     FlashModel flash(mapped->bytes());
     flash.format();
-    for (const FactoryItem& item : factory_items(a)) {
+    for (const FactoryItem& item : items) {
         uint32_t index;
         FlashStatus st = flash.write(item.type, item.ordinal, item.ext, item.attr, item.data, item.item_length, index);
         if (st != FlashStatus::ok) {

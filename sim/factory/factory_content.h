@@ -1,6 +1,8 @@
-// What an adapter's NVM holds when it leaves the factory: firmware items, VPD with the
-// serial and part number, FRU data, configuration items, the install log with the
-// factory entry, and an empty update staging item.
+// What an adapter's NVM holds when it leaves the factory: signed firmware items,
+// secure-boot images (newest chips), trailer-signed tables, VPD with the serial and
+// part number, FRU data, configuration items, the install log with the factory entry,
+// and an empty update staging item. Images are made by the package builder and
+// signed with the repository's test key.
 #pragma once
 
 #include <cstdint>
@@ -21,15 +23,7 @@ struct FactoryItem {
 };
 
 // The factory items of an adapter, in the order they are written to the flash.
-std::vector<FactoryItem> factory_items(const AdapterDesc& adapter);
-
-// The VPD item: format revision word, identifier string (product name) and a read-only
-// area with part number ("PN"), serial number ("SN"), manufacturer number ("MN") and
-// engineering change level ("EC").
-std::vector<uint8_t> build_vpd_item(const AdapterDesc& adapter);
-
-// The FRU item: board product name at 19 (32 bytes), serial number at 52 (14 bytes),
-// part number at 67 (6 bytes), adapter revision at 73 (3 bytes).
-std::vector<uint8_t> build_fru_item(const AdapterDesc& adapter);
+// 0, or the builder's failure with `error` naming the item.
+int factory_items(const AdapterDesc& adapter, std::vector<FactoryItem>& items, std::string& error);
 
 }  // namespace zelt::sim

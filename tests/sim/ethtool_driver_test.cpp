@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "tests/sim/sim_test_support.h"
+#include "tools/zeltpkg/pkgbuild.h"
 #include "wire/ethtool_nvm.h"
 
 namespace zelt::sim::test {
@@ -107,7 +108,10 @@ TEST_F(EthtoolDriverTest, ItemWriteAndEraseEncodings) {
 }
 
 TEST_F(EthtoolDriverTest, FlashStagesTheFileAndRecordsTheInstallType) {
-    std::ofstream(root() + "/lib/firmware/hvxupdate.pkg", std::ios::binary) << std::string(10000, 'P');
+    pkgbuild::Bytes package;
+    ASSERT_EQ(pkgbuild::build_example_package(pkgbuild::kExamplePackageVersion, pkgbuild::test_signing_key(), &package), 0);
+    std::ofstream(root() + "/lib/firmware/hvxupdate.pkg", std::ios::binary)
+        .write(reinterpret_cast<const char*>(package.data()), static_cast<std::streamsize>(package.size()));
     ethtool_flash f{};
     f.cmd = ETHTOOL_FLASHDEV;
     f.region = ethtoolFlashPackageRegion(2);
@@ -116,7 +120,7 @@ TEST_F(EthtoolDriverTest, FlashStagesTheFileAndRecordsTheInstallType) {
     auto log = read_request_log(root());
     EXPECT_EQ(log.back()["region"], 0x00020000u);
     EXPECT_EQ(log.back()["install_type"], 2u);
-    EXPECT_EQ(log.back()["size"], 10000u);
+    EXPECT_EQ(log.back()["size"], package.size());
     std::string out;
     ASSERT_EQ(run_zeltsim({"show", root(), "--adapters"}, &out), 0);
     EXPECT_NE(out.find("last install: type 2, result 0"), std::string::npos) << out;
