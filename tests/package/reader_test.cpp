@@ -1,6 +1,8 @@
 // The package reader: header and manifest checks, record sizes, lookups and item reads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/hvxretval.h"
 #include "package/package_reader.h"
 #include "package_fixture.h"
@@ -9,10 +11,11 @@ namespace zelt::test {
 namespace {
 
 Bytes header_only(uint32_t sig, uint32_t trailer, uint32_t manifest_offset, size_t size) {
-    Bytes b(size, 0);
+    Bytes b(std::max<size_t>(size, 12), 0);
     set_u32(b, 0, sig);
     set_u32(b, 4, trailer);
     set_u32(b, 8, manifest_offset);
+    b.resize(size);
     return b;
 }
 
