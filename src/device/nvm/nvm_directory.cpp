@@ -5,7 +5,6 @@
 #include <new>
 
 #include "common/hvxretval.h"
-#include "log/print.h"
 #include "transport/hwrm_exchange.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
@@ -80,12 +79,19 @@ int32_t zeltnvmListDirectory(const char* dev, std::vector<zelnvm_directory_entry
         rc = readRaw(dev, size, buf, count, stride);
     }
     if (rc != 0) return rc;
+    return zeltnvmParseDirectory(buf.get(), size, count, stride, entries);
+}
+
+int32_t zeltnvmParseDirectory(const uint8_t* raw, size_t raw_size, uint32_t count, uint32_t entry_size,
+                              std::vector<zelnvm_directory_entry_t>& entries) {
+    if (entry_size < sizeof(zelnvm_directory_entry_t)) return HVXRETVAL_INVALID_DATA_LENGTH;
+    if (!raw || static_cast<uint64_t>(count) * entry_size > raw_size) return HVXRETVAL_INVALID_DATA_LENGTH;
     try {
-        entries.reserve(count);
+        entries.reserve(entries.size() + count);
     } catch (const std::bad_alloc&) {
         return HVXRETVAL_MALLOC_FAILURE;
     }
-    for (uint32_t i = 0; i < count; ++i) entries.push_back(entryFromWire(buf.get() + static_cast<size_t>(i) * stride));
+    for (uint32_t i = 0; i < count; ++i) entries.push_back(entryFromWire(raw + static_cast<size_t>(i) * entry_size));
     return 0;
 }
 

@@ -24,6 +24,12 @@ inline constexpr uint32_t ZELTNVM_DIR_LOOKUP_MAX_ENTRIES = 100;
 int32_t zeltnvm_linux_GetDirEntries(const char* dev, uint32_t* count, uint32_t* entry_size, uint8_t* entries,
                                     uint32_t size);
 
+// Walks a raw directory answer of `count` entries spaced `entry_size` bytes apart and
+// appends the first 24 bytes of each to `entries`. -28 when an entry is shorter than
+// the record or the entries do not lie within the `raw_size` bytes at `raw`.
+int32_t zeltnvmParseDirectory(const uint8_t* raw, size_t raw_size, uint32_t count, uint32_t entry_size,
+                              std::vector<zelnvm_directory_entry_t>& entries);
+
 // The whole directory as records, in index order (the first 24 bytes of each raw
 // entry). The answer is read into a 4096-byte buffer, or a larger one when the
 // directory needs it.

@@ -1,0 +1,211 @@
+// Item reads, modifies, creation, writes and raw fills against the simulated adapter:
+// the bytes that end up in the flash and the pieces the drivers received.
+#include <gtest/gtest.h>
+
+#include "common/directory_types.h"
+#include "common/hvxretval.h"
+#include "device/nvm/nvm_directory.h"
+#include "device/nvm/nvm_items.h"
+#include "tests/nvm/nvm_fixture.h"
+#include "wire/hwrm_messages.h"
+#include "wire/hwrm_nvm.h"
+
+namespace zelt::test {
+namespace {
+
+class Items : public NvmOnSimHost {
+protected:
+    template <class In>
+    std::vector<uint32_t> pieceLengths(uint16_t req_type) {
+        std::vector<uint32_t> out;
+        for (const auto& r : requests("lfc", req_type)) out.push_back(record<In>(r).len);
+        return out;
+    }
+    static std::vector<uint32_t> pieces(uint32_t total, uint32_t piece) {
+        std::vector<uint32_t> out;
+        for (; total > piece; total -= piece) out.push_back(piece);
+        out.push_back(total);
+        return out;
+    }
+};
+
+TEST_F(Items, ReadItemReadsTheWholeItemThroughTheDriverAndVerifiesIt) {
+    zelnvm_directory_entry_t e;
+    const int32_t index = zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_BOOTCODE, 0, 0, &e);
+    ASSERT_GE(index, 0);
+    const auto expected = readFlashItem(static_cast<uint32_t>(index), 0, e.data_length);
+    clearRequests();
+
+    std::vector<uint8_t> data(e.data_length);
+    zelnvm_directory_entry_t got;
+    EXPECT_EQ(zeltnvmReadItem(kDev, ZEL_DIR_TYPE_BOOTCODE, 0, 0, data.data(), e.data_length, 1, &got),
+              static_cast<int32_t>(e.data_length));
+    EXPECT_EQ(data, expected);
+    EXPECT_EQ(got.data_length, e.data_length);
+    EXPECT_FALSE(requests("ethtool").empty());
+    EXPECT_TRUE(requests("lfc", HWRM_NVM_READ).empty());
+}
+
+TEST_F(Items, ReadItemRefusesAShortBufferAndReadsNothing) {
+    zelnvm_directory_entry_t e;
+    ASSERT_GE(zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_VPD, 0, 0, &e), 0);
+    clearRequests();
+    std::vector<uint8_t> data(e.data_length, 0x5A);
+    EXPECT_EQ(zeltnvmReadItem(kDev, ZEL_DIR_TYPE_VPD, 0, 0, data.data(), e.data_length - 1, 0, nullptr),
+              HVXRETVAL_INSUFFICIENT_SPACE);
+    EXPECT_TRUE(requests("ethtool").empty());
+    EXPECT_EQ(data, std::vector<uint8_t>(e.data_length, 0x5A));
+    EXPECT_EQ(zeltnvmReadItem(kDev, ZEL_DIR_TYPE_VPD, 9, 0, data.data(), e.data_length, 0, nullptr),
+              HVXRETVAL_ITEM_NOT_FOUND);
+}
+
+TEST_F(Items, ReadItemReportsADriverFailureAsAFailureNotALength) {
+    // The driver refuses with EACCES, which the ethtool channel returns as 3.
+    sim::FaultDesc denied;
+    denied.kind = "ethtool_errno";
+    denied.ethtool_cmd = 0x0B;  // GEEPROM
+    denied.err_no = EACCES;
+    schedule({denied});
+    std::vector<uint8_t> data(1 << 20);
+    EXPECT_EQ(zeltnvmReadItem(kDev, ZEL_DIR_TYPE_VPD, 0, 0, data.data(), static_cast<uint32_t>(data.size()), 0,
+                              nullptr),
+              HVXRETVAL_FAILURE);
+}
+
+TEST_F(Items, MessageReadsAndModifiesMoveInPiecesByChannelAndMode) {
+    constexpr uint32_t kLength = 70000;
+    const uint32_t index = createItem(ZEL_DIR_TYPE_MGMT_DATA, 0, 80000);
+    struct Case {
+        bool recovery;
+        uint32_t piece;
+    } cases[] = {{false, ZELTNVM_MSG_PIECE_CHANNEL}, {true, ZELTNVM_MSG_PIECE_SMALL}};
+    uint8_t seed = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.recovery ? "recovery mode" : "firmware channel");
+        recovery_mode_enabled = c.recovery;
+        const auto data = pattern(kLength, seed++);
+        clearRequests();
+        ASSERT_EQ(zeltnvm_modify_nvm(kDev, index, 100, data.data(), kLength), 0);
+        EXPECT_EQ(pieceLengths<hwrm_nvm_modify_input>(HWRM_NVM_MODIFY), pieces(kLength, c.piece));
+        EXPECT_EQ(readFlashItem(index, 100, kLength), data);
+
+        std::vector<uint8_t> back(kLength);
+        clearRequests();
+        ASSERT_EQ(zeltnvm_linux_GetItem(kDev, index, 100, back.data(), kLength), 0);
+        EXPECT_EQ(back, data);
+        const auto reads = requests("lfc", HWRM_NVM_READ);
+        EXPECT_EQ(pieceLengths<hwrm_nvm_read_input>(HWRM_NVM_READ), pieces(kLength, c.piece));
+        ASSERT_FALSE(reads.empty());
+        EXPECT_EQ(record<hwrm_nvm_read_input>(reads.back()).offset, 100 + kLength - kLength % c.piece);
+        EXPECT_EQ(record<hwrm_nvm_read_input>(reads.back()).dir_idx, index);
+    }
+}
+
+TEST_F(Items, AModifyFailingPartWayKeepsTheEarlierPieces) {
+    const uint32_t index = createItem(ZEL_DIR_TYPE_MGMT_DATA, 0, 3 * 65536);
+    const auto before = readFlashItem(index, 65536, 65536);
+    sim::FaultDesc refuse;
+    refuse.kind = "hwrm_error";
+    refuse.req_type = HWRM_NVM_MODIFY;
+    refuse.error_code = 2;
+    refuse.nth = 2;
+    schedule({refuse});
+    const auto data = pattern(2 * 65536, 9);
+    EXPECT_EQ(zeltnvm_modify_nvm(kDev, index, 0, data.data(), 2 * 65536), 2);
+    EXPECT_EQ(readFlashItem(index, 0, 65536), std::vector<uint8_t>(data.begin(), data.begin() + 65536));
+    EXPECT_EQ(readFlashItem(index, 65536, 65536), before);
+}
+
+TEST_F(Items, WriteItemByMessageModifiesAnExistingItemOrCreatesOne) {
+    const uint32_t existing = createItem(ZEL_DIR_TYPE_MGMT_DATA, 1, 4096);
+    struct Case {
+        uint16_t ordinal;
+        bool exists;
+    } cases[] = {{1, true}, {2, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ordinal);
+        const auto data = pattern(3000, static_cast<uint8_t>(c.ordinal));
+        clearRequests();
+        ASSERT_EQ(zeltnvm_linux_WriteItem(kDev, ZEL_DIR_TYPE_MGMT_DATA, c.ordinal, 0, ZEL_DIR_ATTR_NO_CHKSUM,
+                                          data.data(), 3000),
+                  0);
+        zelnvm_directory_entry_t e;
+        const int32_t index = zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_MGMT_DATA, c.ordinal, 0, &e);
+        ASSERT_GE(index, 0);
+        EXPECT_EQ(readFlashItem(static_cast<uint32_t>(index), 0, 3000), data);
+        const auto writes = requests("lfc", HWRM_NVM_WRITE);
+        if (c.exists) {
+            EXPECT_EQ(static_cast<uint32_t>(index), existing);
+            EXPECT_TRUE(writes.empty());
+        } else {
+            ASSERT_EQ(writes.size(), 1u);
+            const auto req = record<hwrm_nvm_write_input>(writes[0]);
+            EXPECT_EQ(req.dir_item_length, 3000u);
+            EXPECT_EQ(req.host_src_addr, 0u);
+            EXPECT_EQ(e.attr, ZEL_DIR_ATTR_NO_CHKSUM);
+            EXPECT_EQ(e.item_length, 3000u);
+        }
+    }
+}
+
+TEST_F(Items, WholeItemWritesCarryDataAndSizes) {
+    const auto fru = pattern(700, 3);
+    ASSERT_EQ(zeltnvm_write_nvm_dir(kDev, ZEL_DIR_TYPE_FRU, 0, 0, 0, 0, fru.data(), 700, 1024, 0), 0);
+    zelnvm_directory_entry_t e;
+    const int32_t index = zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_FRU, 0, 0, &e);
+    ASSERT_GE(index, 0);
+    EXPECT_EQ(e.data_length, 700u);
+    EXPECT_EQ(e.item_length, 1024u);
+    EXPECT_EQ(readFlashItem(static_cast<uint32_t>(index), 0, 700), fru);
+
+    ASSERT_EQ(zeltnvmCreateItem(kDev, ZEL_DIR_TYPE_MGMT_WEB_DATA, 4, 0, ZEL_DIR_ATTR_IPV4, 5000), 0);
+    ASSERT_GE(zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_MGMT_WEB_DATA, 4, 0, &e), 0);
+    EXPECT_EQ(e.item_length, 5000u);
+    EXPECT_EQ(e.data_length, 0u);
+    EXPECT_EQ(e.attr, ZEL_DIR_ATTR_IPV4);
+}
+
+TEST_F(Items, RawFillRoundsUpToWholeWordsInPiecesOfAtMost4096) {
+    struct Case {
+        uint32_t length;
+        std::vector<uint32_t> pieces;
+    } cases[] = {{5, {8}}, {4096, {4096}}, {10001, {4096, 4096, 1812}}};
+    const uint32_t index = createItem(ZEL_DIR_TYPE_MGMT_DATA, 0, 16384);
+    zelnvm_directory_entry_t e;
+    ASSERT_EQ(zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_MGMT_DATA, 0, 0, &e), static_cast<int32_t>(index));
+    uint8_t fill = 0x10;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        ++fill;
+        clearRequests();
+        ASSERT_EQ(zeltnvm_erase_nvm_blk(kDev, 0, 0x03, 0, 0, e.item_location, c.length, fill), 0);
+        const auto reqs = requests("lfc", HWRM_NVM_RAW_WRITE_BLK);
+        std::vector<uint32_t> lengths;
+        uint32_t next = e.item_location;
+        for (const auto& r : reqs) {
+            const auto req = record<hwrm_nvm_raw_write_blk_input>(r);
+            EXPECT_EQ(req.dest_addr, next);
+            next += req.len;
+            lengths.push_back(req.len);
+        }
+        EXPECT_EQ(lengths, c.pieces);
+        const uint32_t filled = (c.length + 3) & ~3u;
+        auto bytes = readFlashItem(index, 0, filled + 4);
+        EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + filled), std::vector<uint8_t>(filled, fill));
+        EXPECT_NE(bytes[filled], fill);
+    }
+}
+
+TEST_F(Items, PciWindowNamesNeverUseTheDriverOrTheFirmwareChannel) {
+    const char* dev = "zelt_pci_dev:0:3:0.0";
+    std::vector<uint8_t> data(4096);
+    clearRequests();
+    zeltnvmReadItem(dev, ZEL_DIR_TYPE_VPD, 0, 0, data.data(), 4096, 0, nullptr);
+    zeltnvm_linux_GetItem(dev, 1, 0, data.data(), 4096);
+    zeltnvm_modify_nvm(dev, 1, 0, data.data(), 4096);
+    EXPECT_TRUE(requests("ethtool").empty());
+    EXPECT_TRUE(requests("lfc").empty());
+}
+
+}  // namespace
+}  // namespace zelt::test
