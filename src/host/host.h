@@ -7,7 +7,8 @@
 // the clock.
 //
 // `LinuxHost` does the real thing. The simulated adapter host (sim/) derives from it:
-// every absolute path is mapped under the simulated root, the devices behind the
+// every path of the host's own trees (/etc, /var, /sys, /proc, /dev, /lib, /run) is
+// mapped under the simulated root, the devices behind the
 // ioctls and the register window are the simulated adapter's, and the clock is
 // virtual. Relative paths (dump files, eye-scope files, saved option scripts,
 // backups) stay relative to the working directory in both hosts.

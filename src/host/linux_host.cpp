@@ -27,8 +27,26 @@ LinuxHost::LinuxHost(std::string root) : root_(std::move(root)) {
     while (!root_.empty() && root_.back() == '/') root_.pop_back();
 }
 
+namespace {
+
+// The host's own trees: configuration, logs, sysfs, procfs, device nodes, firmware and
+// module directories. Under a simulated root only these are taken from the root;
+// files an administrator names elsewhere (packages, scripts) stay where they are.
+constexpr std::string_view kHostTrees[] = {"/etc", "/var", "/sys", "/proc", "/dev", "/lib", "/run"};
+
+bool is_host_tree_path(std::string_view path) {
+    for (std::string_view tree : kHostTrees) {
+        if (path.substr(0, tree.size()) == tree && (path.size() == tree.size() || path[tree.size()] == '/')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 std::string LinuxHost::map_path(std::string_view path) const {
-    if (root_.empty() || path.empty() || path.front() != '/') return std::string(path);
+    if (root_.empty() || !is_host_tree_path(path)) return std::string(path);
     return root_ + std::string(path);
 }
 

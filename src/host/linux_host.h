@@ -1,6 +1,7 @@
 // The real host: system calls, libpci, syslog and the wall clock.
 //
-// A non-empty root prefixes every absolute path (the simulated host builds on this);
+// A non-empty root prefixes every path of the host's own trees (the simulated host
+// builds on this);
 // with an empty root paths are used as they are.
 #pragma once
 
