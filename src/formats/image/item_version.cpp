@@ -243,7 +243,7 @@ public:
         if (capacity_ == 0) return;
         const size_t room = capacity_ - 1 - used_;
         const size_t n = std::min(room, s.size());
-        std::memcpy(text_ + used_, s.data(), n);
+        if (n != 0) std::memcpy(text_ + used_, s.data(), n);
         used_ += n;
         text_[used_] = '\0';
     }
