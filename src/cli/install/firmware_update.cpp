@@ -1,0 +1,206 @@
+// Installing the package on one adapter, and the advice on how the new firmware takes
+// effect.
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "cli/install/install_command.h"
+#include "cli/install/installer_bridge.h"
+#include "cli/install/mac_identity.h"
+#include "cli/package_commands.h"
+#include "common/directory_types.h"
+#include "common/hvxretval.h"
+#include "device/discovery_lookup.h"
+#include "device/nvm/nvm_item_version.h"
+#include "device/nvm/nvm_items.h"
+#include "formats/image/item_version.h"
+#include "log/monitor.h"
+#include "log/print.h"
+#include "package/package_reader.h"
+#include "transport/fw_queries.h"
+
+namespace {
+
+constexpr int kFwSelfResetColdBoot = 3;
+
+bool is_fragmentation(int32_t rc) {
+    return rc == HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE || rc == 2 ||
+           rc == HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_NO_SPACE;
+}
+
+// Exit status and message of a failed installation.
+int report_install_failure(const char* file, int32_t rc) {
+    switch (rc) {
+        case HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_ANTI_ROLLBACK:
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                          "Package installation failed. Because firmware failed to update package due to "
+                          "anti-rollback.\n");
+            return 67;
+        case HVXRETVAL_NVM_INSTALL_UPDATE_ERR_CODE_NO_VOLTREG_SUPPORT:
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                          "Package installation failed. Because firmware update does not support voltage regulators "
+                          "on the device.\n");
+            return 73;
+        case 3:
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                          "\n\nThis operation does not have administrative privileges for given interface\n");
+            return 10;
+        case 17:
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                          "Package installation failed. Because Firmware resources are locked.\n");
+            return 57;
+        default: break;
+    }
+    if (is_fragmentation(rc)) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                      "Package installation failed, because NVM is fragmented. Please use -recovery option in the "
+                      "install command to update the package file.\n");
+        return 20;
+    }
+    if (rc < 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Install error %s\n", file, hvxretvalStringify(rc));
+        std::printf("\n\nPackage installation failed. Please review debug log file for more information");
+        std::fflush(stdout);
+        return 11;
+    }
+    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                  "Package installation failed. Please review debug log file for more information.\n");
+    return 11;
+}
+
+}  // namespace
+
+void zeltnvm_get_pkg_dir_type_version(const char*, std::string& version, int dir_type, const char* file,
+                                      const options*) {
+    version.clear();
+    std::vector<uint8_t> pkg;
+    if (zelpkgReadPackage(file, pkg) != 0) return;
+    uint32_t count = 0;
+    if (zelpkgGetItemCount(pkg.data(), pkg.size(), &count) != 0) return;
+    for (uint32_t i = 0; i < count; ++i) {
+        zelpkg_manifest_item_t item{};
+        if (zelpkgGetItem(pkg.data(), pkg.size(), i, &item) != 1) return;
+        if (item.direntry.type != dir_type) continue;
+        if (!zelpkgItemDataInBounds(pkg.data(), pkg.size(), item.direntry)) return;
+        char text[128] = {};
+        if (zeltnvmGetItemBufVersionString(item.direntry.type, pkg.data() + item.direntry.item_location,
+                                           item.direntry.data_length, 0, text, sizeof text, item.direntry.attr) == 0)
+            version = text;
+        return;
+    }
+}
+
+void print_reboot_message(const char* dev, const char* file, const options* opts, int cfg_pkg) {
+    uint16_t type = 0;
+    zeltnvm_get_device_type(dev, &type);
+    std::string pkg_pcie;
+    char nvm_pcie[128] = {};
+    if (type <= 5) {
+        zeltnvm_get_pkg_dir_type_version(dev, pkg_pcie, ZEL_DIR_TYPE_PCIE, file, opts);
+        zeltnvmGetItemVersionString(dev, ZEL_DIR_TYPE_PCIE, 0, 0, 0, nvm_pcie, sizeof nvm_pcie);
+    }
+    const char* kConfigColdBoot = "A system cold boot is needed for configuration package update to take effect.\n";
+    const char* kFirmwareColdBoot = "A system cold boot is needed for firmware update to take effect.\n";
+    uint8_t selfrst = 0;
+    if (type >= 8) {
+        if (cfg_pkg) {
+            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kConfigColdBoot);
+            return;
+        }
+        zeltnvmFwQueryStatus(dev, 0, 0, &selfrst);
+    } else if (type <= 5 && cfg_pkg) {
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kConfigColdBoot);
+        return;
+    }
+    if (selfrst == kFwSelfResetColdBoot) {
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kFirmwareColdBoot);
+        return;
+    }
+    if (type <= 5 && !pkg_pcie.empty() && pkg_pcie != nvm_pcie) {
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kFirmwareColdBoot);
+        return;
+    }
+    if (livepatch_pkg_file) {
+        livepatch_pkg_file = false;
+        return;
+    }
+    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "A system reboot is needed for firmware update to take effect.\n");
+}
+
+int zeltnvm_invoke_firmware_update(const zelt_update_row& row, const char* file, options* opts, int cfg_pkg) {
+    const char* dev = row.name;
+    std::vector<uint8_t> pkg;
+    int32_t rc = zelpkgReadPackage(file, pkg);
+    if (rc != 0) {
+        if (rc < -99)
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "\nPackage %s read error: %s\n", file, hvxretvalStringify(rc));
+        else
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "\nPackage %s unsupported: %s\n", file, hvxretvalStringify(rc));
+        return report_install_failure(file, rc);
+    }
+
+    std::vector<uint8_t> saved_log;
+    bool have_saved_log = false;
+    if (!opts->recovery) {
+        zelt_nvm_save_mac(dev);
+        if (cfg_pkg) {
+            zelnvm_directory_entry_t entry{};
+            std::vector<uint8_t> buf(1u << 16);
+            int32_t n = zeltnvmReadItem(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, buf.data(), static_cast<uint32_t>(buf.size()),
+                                        0, &entry);
+            if (n > 0) {
+                buf.resize(static_cast<size_t>(n));
+                saved_log = std::move(buf);
+                have_saved_log = true;
+            }
+        }
+    }
+    zeltnvm_start_monitor();
+
+    const auto length = static_cast<uint32_t>(pkg.size());
+    rc = zelt_install_stage_and_install(dev, pkg.data(), length, opts->type, row.device_id);
+    if (is_fragmentation(rc)) {
+        bool retry = true;
+        if (rc == HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE) {
+            int32_t defrag = zeltnvm_defragment_nvm(dev);
+            if (defrag != 0) {
+                zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\ndefrag command failed with status %d.\n", defrag);
+                retry = false;
+            }
+        }
+        if (retry) rc = zelt_install_stage_and_install(dev, pkg.data(), length, opts->type, row.device_id);
+    }
+    zeltnvm_stop_monitor();
+    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\n");
+
+    if (rc == -16) {
+        zelt_nvm_release_saved_macs();
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Error: %s\n", "Adapter is busy. Please try again after some time");
+        return 21;
+    }
+    if (cfg_pkg && have_saved_log) {
+        saved_log.resize((saved_log.size() + 3) / 4 * 4, 0);
+        zeltnvm_linux_WriteItem(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, saved_log.data(),
+                                static_cast<uint32_t>(saved_log.size()));
+    } else {
+        zelt_install_report_log(dev, pkg.data(), length);
+    }
+    pkg.clear();
+
+    if (rc != 0) {
+        zelt_nvm_release_saved_macs();
+        return report_install_failure(file, rc);
+    }
+    if (!opts->recovery) {
+        const int mac_rc = zelt_nvm_apply_mac();
+        if (mac_rc != 0 && mac_rc != 1)
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
+                      "Failed to restore mac address. Please reconfigure mac address manually.\n");
+    }
+    if (cfg_pkg && !opts->recovery)
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nConfiguration package update is completed.\n");
+    else
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nFirmware update is completed.\n");
+    print_reboot_message(dev, file, opts, cfg_pkg);
+    return 0;
+}

@@ -1,0 +1,231 @@
+// The install command: selection per adapter, the update table, the confirmation and
+// the updates.
+#include "cli/install/install_command.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "cli/install/mac_identity.h"
+#include "cli/install/user_answer.h"
+#include "cli/package_commands.h"
+#include "cli/version.h"
+#include "device/discovery_lookup.h"
+#include "device/discovery_records.h"
+#include "device/recovery.h"
+#include "host/host.h"
+#include "log/print.h"
+
+namespace {
+
+// Family label of the messages: `selection` is true for the messages of the selection
+// step, which name the newest families "Orvanta-E" as well.
+const char* family_label(int device_type, bool selection) {
+    if (device_type == 2 || device_type == 3) return "Orvanta-C";
+    if (device_type >= 4 && device_type <= 6) return "Orvanta-E";
+    if (selection && device_type >= 8) return "Orvanta-E";
+    return "Orvanta-C/E/S";
+}
+
+// The package files to consider: the shell-style expansion of each file argument.
+std::vector<std::string> candidate_files(char** files, int count, const options* opts) {
+    std::vector<std::string> patterns;
+    for (int i = 0; i < count; ++i)
+        if (files[i]) patterns.emplace_back(files[i]);
+    if (patterns.empty() && opts->arg) patterns.emplace_back(opts->arg);
+    std::vector<std::string> out;
+    for (const std::string& p : patterns) {
+        std::vector<std::string> matches;
+        if (zelt::host::current().glob_paths(p, matches) != 0) continue;
+        for (std::string& m : matches) out.push_back(std::move(m));
+    }
+    return out;
+}
+
+bool fill_row(const char* name, zelt_update_row& row) {
+    zelt_nvm_device_info_t rec;
+    zeltnvm_set_selection_for_name(name);
+    if (zelt_nvm_device_info(name, g_device_selection_type, &rec) != 0) return false;
+    std::memset(row.name, 0, sizeof row.name);
+    std::strncpy(row.name, name, sizeof row.name - 1);
+    row.domain = rec.pci_info.domain_no;
+    row.bus = rec.pci_info.bus_no;
+    row.device = rec.pci_info.device_no;
+    row.function = rec.pci_info.function_no;
+    row.device_id = rec.pci_info.device_id;
+    uint16_t type = 0;
+    zeltnvm_get_device_type(name, &type);
+    row.device_type = type;
+    row.skip = 0;
+    return true;
+}
+
+void print_selection_failure(int rc) {
+    switch (rc) {
+        case 12:
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                          "Package file verification failed. Please provide a valid package file to update the "
+                          "firmware.\n");
+            break;
+        case 4: zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Invalid package file. Package installation failed\n"); break;
+        case 69:
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                          "Invalid package file. Given package file supports the \"OnboardCfg\" which requires "
+                          "\"OnboardCfg\" directory in the device nvm.\n");
+            break;
+        case 77:
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                          "Invalid package file. Given package file is a livepatch package file, which does not "
+                          "support with recovery operation.\n");
+            break;
+        default:
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                          "Package installation failed. Please review debug log file for more information\n");
+            break;
+    }
+}
+
+}  // namespace
+
+int zeltnvm_install_command(const char* device, char** files, int count, options* opts) {
+    if (opts->recovery && !device) {
+        std::printf("Please specify \"-dev=\" option for recovery to perform.\n");
+        return -1;
+    }
+    opts->flag = false;
+    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
+                  "\nHalvex Orvanta-C/E/S firmware update and configuration utility version v%u.%u.%u.%u\n",
+                  ZELT_VERSION_MAJOR, ZELT_VERSION_MINOR, ZELT_VERSION_BUILD, ZELT_VERSION_FOURTH);
+
+    // The adapters to consider, in discovery order.
+    std::vector<std::string> names;
+    if (device) {
+        names.emplace_back(device);
+    } else {
+        for (int n = 0; n < adapters.total_no_of_adapters; ++n) {
+            const int idx = zeltnvm_adapter_representative(n);
+            if (idx >= 0) names.emplace_back(devicelist[idx].nic_info.dev_name);
+        }
+    }
+    const bool single = names.size() == 1;
+
+    std::vector<zelt_update_row> rows;
+    std::vector<int> cfg_flags;
+    for (const std::string& name : names) {
+        if (opts->online) {
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Command '%s' is not available in this build.\n",
+                          "install -online");
+            return 14;
+        }
+        const std::vector<std::string> candidates = candidate_files(files, count, opts);
+        if (candidates.empty()) {
+            std::printf("No package files found in the given path. Package installation failed");
+            std::fflush(stdout);
+            return 1;
+        }
+        std::string version;
+        std::string first;
+        std::vector<std::string> applicable;
+        int rc = zeltnvm_check_package_supported(name.c_str(), candidates, version, opts, first, applicable);
+        if (rc != 0) {
+            if (single) {
+                print_selection_failure(rc);
+                return rc;
+            }
+            continue;
+        }
+        zelt_update_row row;
+        if (!fill_row(name.c_str(), row)) continue;
+        const int cfg = is_cfg_pkg(row.device_type, first.c_str(), opts);
+
+        if (opts->recovery) {
+            rc = zeltnvm_invoke_recovery_process(row.name, static_cast<int>(rows.size()), opts->force, cfg);
+            if (rc != 0) {
+                zelt_nvm_release_saved_macs();
+                return rc;
+            }
+        }
+        row.file = first;
+        rows.push_back(row);
+        cfg_flags.push_back(cfg);
+        const int number = static_cast<int>(rows.size());
+        const char* label = family_label(row.device_type, true);
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n%s Controller #%d at PCI Domain:%04x Bus:%02x Dev:%02x\n", label,
+                      number, row.domain, row.bus, row.device);
+
+        std::string installed;
+        if (opts->recovery && opts->force) {
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Skip to get the Installed NVM version.\n");
+        } else {
+            installed = zeltnvm_installed_pkg_version(row.name);
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "        Firmware on NVM - v%s\n\n", installed.c_str());
+        }
+
+        zelt_update_row& added = rows.back();
+        if (applicable.size() >= 2) {
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "ERROR: Multiple supported package files found.\n");
+            for (const std::string& f : applicable) zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\t%s\n", f.c_str());
+            added.skip = 76;
+            if (single) return 76;
+            continue;
+        }
+        if (cfg && !opts->recovery)
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Device %s : Installing package file v%s\n", row.name,
+                          installed.c_str());
+        else
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Device %s : Installing package file %s\n", row.name,
+                          first.c_str());
+        const bool newer = !is_pkg_upgrade(installed.c_str(), version.c_str());
+        if (!newer && !opts->force && !cfg && !opts->recovery) {
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
+                          "%s Controller #%d is already up-to-date, hence skipping update. Please use '-force' option "
+                          "to update the image.\n\n",
+                          label, number);
+            added.skip = 1;
+            if (single) return 0;
+            continue;
+        }
+        std::string shown = version;
+        if (cfg && !opts->recovery && shown.empty()) shown = installed;
+        if (shown.empty()) shown = "(N/A)";
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s Controller #%d will be updated to firmware version v%s\n", label,
+                      number, shown.c_str());
+    }
+
+    if (rows.empty()) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "No supported devices found for the given package.\n\n");
+        return 13;
+    }
+    bool any = false;
+    for (const zelt_update_row& r : rows) any = any || r.skip == 0;
+    if (!any) {
+        zelt_nvm_release_saved_macs();
+        return 0;
+    }
+
+    if (!opts->prompt && !opts->recovery) {
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\nDo you want to continue (Y/N)?");
+        switch (zeltnvm_read_answer()) {
+            case zelt_answer::yes: break;
+            case zelt_answer::no: return 0;
+            case zelt_answer::other:
+                zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Invalid input value. Exiting\n");
+                return 1;
+        }
+    }
+
+    opts->flag = true;
+    int rc = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const zelt_update_row& r = rows[i];
+        if (r.skip != 0) continue;
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\n");
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s Controller #%d is being updated",
+                      family_label(r.device_type, false), static_cast<int>(i) + 1);
+        std::fflush(stdout);
+        opts->install_count = static_cast<int32_t>(i) + 2;
+        rc = zeltnvm_invoke_firmware_update(r, r.file.c_str(), opts, cfg_flags[i]);
+    }
+    zelt_nvm_release_saved_macs();
+    return rc;
+}

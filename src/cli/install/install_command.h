@@ -1,0 +1,56 @@
+// The install command: picks the package for each adapter, decides which adapters need
+// it, asks once, then installs adapter by adapter and advises how the new firmware
+// takes effect.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/options_record.h"
+
+// The chosen package requires the onboard-configuration item / is a live-patch package.
+extern bool onboard_cfg_pkg_required;
+extern bool livepatch_pkg_file;
+
+// One adapter considered by the install command.
+struct zelt_update_row {
+    char name[256];
+    uint32_t domain;
+    uint32_t bus;
+    uint32_t device;
+    uint32_t function;
+    uint16_t device_id;
+    int device_type;
+    std::string file;
+    int skip;  // 0 update, 1 already up to date, 76 several applicable packages
+};
+
+// The install command on `device` (nullptr: every adapter). Returns the exit status.
+int zeltnvm_install_command(const char* device, char** files, int count, options* opts);
+
+// True when `installed` is the same as or newer than `package` (both "a.b.c.d").
+bool is_pkg_upgrade(const char* installed, const char* package);
+
+// Package selection for one device among `files`: 0 when at least one applies (its
+// version in `version`, the first applicable file in `first`, all of them in
+// `applicable`); else 4, 8, 12, 69 or 77.
+int zeltnvm_check_package_supported(const char* dev, const std::vector<std::string>& files, std::string& version,
+                                    const options* opts, std::string& first, std::vector<std::string>& applicable);
+
+// Installs one adapter. Returns the exit status of that adapter's update.
+int zeltnvm_invoke_firmware_update(const zelt_update_row& row, const char* file, options* opts, int cfg_pkg);
+
+// How the new firmware takes effect (cold boot, reboot, or nothing for a live patch).
+void print_reboot_message(const char* dev, const char* file, const options* opts, int cfg_pkg);
+
+// Primary version of the first item of `dir_type` in the package file; empty when
+// there is none.
+void zeltnvm_get_pkg_dir_type_version(const char* dev, std::string& version, int dir_type, const char* file,
+                                      const options* opts);
+
+// The installed package version of the adapter: what the driver (or, for a PCI
+// window name, the firmware) reports, else the install log's last version. Empty when
+// neither is known.
+std::string zeltnvm_installed_pkg_version(const char* dev);

@@ -1,0 +1,158 @@
+// Choosing the package file for one adapter, and the version rules of the install flow.
+#include <cstdio>
+#include <cstring>
+
+#include "cli/install/install_command.h"
+#include "cli/package_commands.h"
+#include "common/directory_types.h"
+#include "common/hvxretval.h"
+#include "device/discovery_lookup.h"
+#include "device/nvm/nvm_directory.h"
+#include "device/nvm/nvm_item_version.h"
+#include "log/print.h"
+#include "package/package_checks.h"
+#include "package/package_properties.h"
+#include "package/package_reader.h"
+#include "transport/ethtool_channel.h"
+#include "transport/fw_queries.h"
+#include "transport/hwrm_channel.h"
+
+bool onboard_cfg_pkg_required = false;
+bool livepatch_pkg_file = false;
+
+namespace {
+
+constexpr uint8_t kPropPackageVersion = 9;
+constexpr size_t kVersionTextLen = 128;
+
+struct Version4 {
+    int n[4] = {0, 0, 0, 0};
+};
+
+Version4 parse_version(const char* text) {
+    Version4 v;
+    if (text) std::sscanf(text, "%d.%d.%d.%d", &v.n[0], &v.n[1], &v.n[2], &v.n[3]);
+    return v;
+}
+
+}  // namespace
+
+bool is_pkg_upgrade(const char* installed, const char* package) {
+    const Version4 inst = parse_version(installed);
+    const Version4 pkg = parse_version(package);
+    // Firmware of the old numbering (major 21, or above 200) counts as older than any
+    // package of the new numbering (major below 20).
+    if ((inst.n[0] == 21 || inst.n[0] > 200) && pkg.n[0] < 20) return false;
+    for (int i = 0; i < 4; ++i) {
+        if (pkg.n[i] > inst.n[i]) return false;
+        if (pkg.n[i] < inst.n[i]) return true;
+    }
+    return true;
+}
+
+std::string zeltnvm_installed_pkg_version(const char* dev) {
+    char text[kVersionTextLen] = {};
+    int32_t rc = zeltIsPciWindowName(dev) ? zeltnvm_linux_GetInstalledPackageVersion(dev, text, sizeof text)
+                                          : zeltnvmGetInstalledPackageVersion(dev, text, sizeof text);
+    if (rc == 0 && text[0] != '\0') return text;
+    std::memset(text, 0, sizeof text);
+    if (zeltnvmGetItemVersionString(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, text, sizeof text) == 0) return text;
+    return "";
+}
+
+int zeltnvm_check_package_supported(const char* dev, const std::vector<std::string>& files, std::string& version,
+                                    const options* opts, std::string& first, std::vector<std::string>& applicable) {
+    static constexpr const char* kFn = "zeltnvm_check_package_supported";
+    zelt_nvm_device_info_t rec;
+    zeltnvm_set_selection_for_name(dev);
+    int rc = zelt_nvm_device_info(dev, g_device_selection_type, &rec);
+    if (rc != 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Error %d getting device info for %s\n", rc, dev);
+        return 8;
+    }
+    const zelt_pci_id_t id{rec.pci_info.vendor_id, rec.pci_info.device_id, rec.pci_info.sub_system_vendor_id,
+                           rec.pci_info.sub_system_device_id};
+    const int chip_rev = rec.pci_info.revision;
+    // The prerequisite rule compares the package's required version with the version
+    // of the package installed on this adapter.
+    const std::string installed = zeltnvm_installed_pkg_version(dev);
+
+    int status = 4;
+    for (const std::string& file : files) {
+        const char* name = file.c_str();
+        std::vector<uint8_t> pkg;
+        rc = zelpkgReadPackage(name, pkg);
+        if (rc != 0) {
+            if (rc < -99)
+                zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Package %s read error: %s\n", kFn, name,
+                              hvxretvalStringify(rc));
+            else
+                zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Package %s unsupported: %s\n", kFn, name,
+                              hvxretvalStringify(rc));
+            status = 4;
+            continue;
+        }
+        uint32_t items = 0;
+        rc = zelpkgGetItemCount(pkg.data(), pkg.size(), &items);
+        if (rc != 0) {
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Package '%s' item count error: %s\n", kFn, name,
+                          hvxretvalStringify(rc));
+            status = 4;
+            continue;
+        }
+        if (items == 0) {
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Package '%s' skipped (empty)\n", kFn, name);
+            status = 4;
+            continue;
+        }
+        const bool live = zelpkgLivePatchPkg(pkg.data(), pkg.size());
+        if (live && opts->recovery) return 77;
+        if (opts->noidcheck && opts->recovery) {
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Skipped 4 Part ID check.\n");
+        } else if (zelpkgDeviceMatch(pkg.data(), pkg.size(), id, chip_rev) != 0) {
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Package '%s' skipped (not applicable to this device)\n",
+                          kFn, name);
+            status = 4;
+            continue;
+        }
+        char required[kVersionTextLen] = {};
+        if (!zelpkgPrerequisitesMet(pkg.data(), pkg.size(), installed.c_str(), required, sizeof required)) {
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Package '%s' skipped (prerequisite not met: %s)\n", kFn,
+                          name, required);
+            status = 4;
+            continue;
+        }
+        if (zelpkgRequireOnboardConfig(pkg.data(), pkg.size())) {
+            onboard_cfg_pkg_required = true;
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "RequireOnboardConfig property is enabled.\n");
+            if (zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_ONBOARD_CFG, 0, 0, nullptr) < 0) {
+                zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "NVM ONBOARD CFG directory not found.\n");
+                status = 69;
+                continue;
+            }
+        }
+        if (live) {
+            livepatch_pkg_file = true;
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Given package file is Livepatch package file.\n");
+        }
+        int32_t item = -1;
+        rc = zelpkgVerify(pkg.data(), pkg.size(), &item);
+        if (rc != 0) {
+            if (item < 0)
+                zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Package '%s' verification error: %s\n", kFn, name,
+                              hvxretvalStringify(rc));
+            else
+                zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR,
+                              "%s: Package '%s' verification error: %s with  packaged item #%d\n", kFn, name,
+                              hvxretvalStringify(rc), item + 1);
+            status = 12;
+            continue;
+        }
+        char text[kVersionTextLen] = {};
+        if (zelpkgGetProperty(pkg.data(), pkg.size(), kPropPackageVersion, text, sizeof text - 1) >= 0)
+            version = text;
+        if (applicable.empty()) first = file;
+        applicable.push_back(file);
+    }
+    return applicable.empty() ? status : 0;
+}

@@ -1,0 +1,79 @@
+#include "cli/reset_command.h"
+
+#include "cli/front_end_hooks.h"
+#include "common/hvxretval.h"
+#include "cli/install/user_answer.h"
+#include "device/discovery_lookup.h"
+#include "device/reset/device_reset.h"
+#include "log/print.h"
+#include "transport/fw_queries.h"
+
+int zeltnvm_reset_command(const char* device, options* opts, int, char (*)[ZELT_ARG_LEN]) {
+    if (!device) device = zeltnvm_first_device_name();
+    if (!device) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "specified device not found\n");
+        return ZELT_RC_DEVICE_NOT_FOUND;
+    }
+    uint8_t status = 0;
+    if (zeltnvmFwQueryStatus(device, 0, 1, &status) != 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to query fw reboot status.\n");
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\n\nDevice Hot Reset failed.\n\n");
+        return 1;
+    }
+    if (status == ZELT_FW_STATUS_REBOOT_PENDING) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
+                      "System reboot is pending. Please reboot the system before resetting the device.\n");
+        return 0;
+    }
+    if (status == ZELT_FW_STATUS_COLD_BOOT_PENDING) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
+                      "System cold boot is pending. Please cold boot the system before resetting the device.\n");
+        return 0;
+    }
+
+    zelt_nvm_pci_info info;
+    int rc = zelt_fill_reset_info(device, &info);
+    if (rc != 0) return rc;
+
+    int hot = 0;
+    rc = zelt_check_hotfw_supported(device, info.domain, info.bus, info.device, info.func, &hot);
+    if (rc != 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the reset flags from the firmware and status = %d\n",
+                      rc);
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                      "\n\nDevice reset is not supported by one or more installed components in the system.\n");
+        return 2;
+    }
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "ishotfw = %d\n", hot);
+
+    if (hot) {
+        int multi_host = 0;
+        int multi_root = 0;
+        zelt_query_host_type(device, &multi_host, &multi_root);
+        if (multi_host && !opts->prompt) {
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nPerforming Device Reset on Multi Host Device\n");
+            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\nDo you want to continue (Y/N)?");
+            switch (zeltnvm_read_answer()) {
+                case zelt_answer::no: return 0;
+                case zelt_answer::yes: zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "User input yes\n"); break;
+                case zelt_answer::other:
+                    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Invalid input value.\n");
+                    return 1;
+            }
+        }
+        return zeltnvm_device_reset(&info);
+    }
+
+    rc = zelt_hot_fw_reset(device, info.domain, info.bus, info.device, 0, 0);
+    if (rc == ZELT_RC_NOT_SUPPORTED) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Device reset is not supported by the hardware.\n");
+        return 2;
+    }
+    if (rc != 0) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Device reset failed. Manual system reboot is needed.\n");
+        return 78;
+    }
+    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Device reset issued successfully.\n");
+    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Please reload the Orvanta drivers for reset to take effect.\n");
+    return 0;
+}

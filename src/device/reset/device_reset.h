@@ -1,0 +1,96 @@
+// Resetting an adapter's firmware from the host and checking that the adapter came
+// back: the firmware answers, its reset counter moved, every PF answers and has its
+// VFs registered again, and on the newest chips the firmware copies are in step.
+//
+// Results are 0 on success, the channel's result for a failed message, or the small
+// statuses given per function.
+#pragma once
+
+#include <cstdint>
+
+// The function an adapter reset is aimed at.
+struct zelt_nvm_pci_info {
+    char name[256];
+    uint32_t domain;
+    uint32_t bus;
+    uint32_t device;
+    uint32_t func;
+    uint16_t device_id;
+    uint16_t vendor_id;
+    char serial_number[16];
+};
+
+// Wait periods of a reset when the firmware reports none: the first sleep after the
+// reset, the wait for the counter to move and the wait for the firmware to answer.
+inline constexpr unsigned ZELT_RESET_DEFAULT_SLEEP_MS = 3000;
+inline constexpr unsigned ZELT_RESET_DEFAULT_COUNTER_WAIT_S = 12;
+inline constexpr unsigned ZELT_RESET_DEFAULT_ANSWER_WAIT_S = 120;
+// Time limits of the PF and VF checks when the firmware reports no bail-out time.
+inline constexpr unsigned ZELT_RESET_DEFAULT_PF_WAIT_S = 6;
+inline constexpr unsigned ZELT_RESET_DEFAULT_VF_WAIT_S = 120;
+// Firmware status bits that mean the firmware copies are out of step, and the sync
+// status bits that mean synchronising failed.
+inline constexpr uint32_t ZELT_FW_STATUS_UNSYNCED_MASK = 0x1E2A;
+inline constexpr uint32_t ZELT_FW_SYNC_FAILED_MASK = 0x40000003;
+// Option status values of the firmware's status query.
+inline constexpr uint8_t ZELT_FW_STATUS_REBOOT_PENDING = 2;
+inline constexpr uint8_t ZELT_FW_STATUS_COLD_BOOT_PENDING = 3;
+
+// Sets `hot` to 1 when the firmware reports the three hot-reset capability bits (it is
+// left alone otherwise). 0, or the failing message's result.
+int32_t zelt_check_hotfw_supported(const char* dev, uint32_t domain, uint32_t bus, uint32_t device,
+                                   uint32_t function, int* hot);
+// Resets the whole chip (`flags` 1 from the verified device reset, 0 elsewhere).
+int32_t zelt_hot_fw_reset(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function,
+                          uint8_t flags);
+// Resets the boot processor only.
+int32_t zeltnvm_warm_fw_reset(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function);
+
+// The firmware's wait periods in milliseconds: the minimum wait after a reset and the
+// maximum time to bail out.
+int32_t zelt_get_timeout_vals(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function,
+                              uint32_t* min_wait_ms, uint32_t* max_timeout_ms);
+// The firmware's reset counter.
+int32_t zelt_get_fw_reset_counter(const char* dev, uint32_t domain, uint32_t bus, uint32_t device,
+                                  uint32_t function, uint32_t* value, int device_type);
+
+// Waits for the firmware to answer and its counter to pass `counter_before`. 0, or 5
+// on time-out.
+int32_t zelt_nvm_reset_status(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function,
+                              uint32_t counter_before, uint32_t min_wait_ms, uint32_t max_timeout_ms);
+
+// One physical function of the adapter being reset.
+struct zelt_reset_pf {
+    char name[256];
+    uint32_t domain;
+    uint32_t bus;
+    uint32_t device;
+    uint32_t function;
+};
+
+// Polls every PF until each answers. 0, or 1 on time-out.
+int32_t zelt_nvm_check_pf_status(const zelt_reset_pf* pfs, int pf_count, int* loaded_pf_count,
+                                 uint32_t max_timeout_ms);
+// Registered VF count of each PF before a reset, indexed as zelt_reset_vf_index.
+int32_t zelt_nvm_get_active_vf_count(const zelt_reset_pf* pfs, int pf_count, uint16_t registered_vfs[256],
+                                     int* total);
+// Polls every PF until its registered VF count is back to the count before the reset.
+// 0, or 1 on time-out (then `total_registered` is the sum of the counts seen).
+int32_t zelt_nvm_check_vf_status(const zelt_reset_pf* pfs, int pf_count, const uint16_t registered_vfs_before[256],
+                                 int* total_registered, uint32_t max_timeout_ms);
+// Slot of a PF in the VF count table.
+int zelt_reset_vf_index(uint32_t device, uint32_t function);
+
+// The full hot reset of the adapter of `info`, with its checks: 0; 1 when the
+// firmware copies could not be synchronised; 5 when the reset failed; 41 when a PF
+// did not come back; 42 when a PF did not get its VFs back; or the device-type
+// lookup's failure.
+int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info);
+
+// The reset that ends a recovery installation (`force`: the installation ran with
+// -force, which changes the advice on failure). 0, or 58 when the adapter does not
+// answer afterwards.
+int32_t zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force);
+
+// Fills `info` from the discovered record of `dev`. 0, or 17 when it is not found.
+int zelt_fill_reset_info(const char* dev, zelt_nvm_pci_info* info);
