@@ -254,7 +254,8 @@ int interface_device_ioctl(const std::string& root, unsigned long request, struc
     nlohmann::json log{{"channel", "ethtool"}, {"ifname", ifname}, {"function", ref.function->address()}, {"cmd", cmd}};
     EthtoolCall call{*session, ref,
                      FirmwareContext{adapter, *ref.function, session->adapter_state(adapter.name),
-                                     FlashModel(session->flash(adapter.name)), session->now_us()},
+                                     FlashModel(session->flash(adapter.name)), session->now_us(),
+                                     &session->host().faults},
                      log, err};
     int rc;
     const FaultDesc* fault = match_ethtool_fault(*session, adapter, *ref.function, cmd, reaches_firmware(cmd));

@@ -101,7 +101,7 @@ int lfc_device_ioctl(const std::string& root, uint32_t domain, unsigned long req
 
     const AdapterDesc& adapter = *ref.adapter;
     FirmwareContext ctx{adapter, *ref.function, session->adapter_state(adapter.name),
-                        FlashModel(session->flash(adapter.name)), session->now_us()};
+                        FlashModel(session->flash(adapter.name)), session->now_us(), &session->host().faults};
     std::vector<uint8_t> response(msg.len_resp, 0);
     int result = 0;
     const FaultDesc* fault = match_message_fault(*session, adapter, *ref.function, req_type);

@@ -7,8 +7,9 @@ namespace zelt::sim {
 
 namespace {
 
-constexpr std::array<std::string_view, 6> kScheduled = {"hwrm_error", "busy",      "timeout",
-                                                        "unresponsive", "lfc_errno", "ethtool_errno"};
+constexpr std::array<std::string_view, 8> kScheduled = {"hwrm_error",    "busy",          "timeout",
+                                                        "unresponsive",  "lfc_errno",     "ethtool_errno",
+                                                        "install_fault", "reset_fault"};
 constexpr std::array<std::string_view, 5> kStructural = {"no_lfc_device", "driver_unloaded", "vfio", "link_down",
                                                          "no_root"};
 
@@ -75,7 +76,10 @@ const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& ada
     const FaultDesc* hit = nullptr;
     for (size_t i = 0; i < faults.size(); ++i) {
         const FaultDesc& f = faults[i];
-        if (f.kind == "ethtool_errno" || is_structural_fault(f.kind)) continue;
+        // Installation and reset faults belong to the firmware's own work, not to a message.
+        if (f.kind == "ethtool_errno" || f.kind == "install_fault" || f.kind == "reset_fault" ||
+            is_structural_fault(f.kind))
+            continue;
         if (!function_matches(f, adapter, function)) continue;
         if (f.req_type >= 0 && f.req_type != req_type) continue;
         if (fires(session, i) && !hit) hit = &f;

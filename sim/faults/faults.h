@@ -10,6 +10,13 @@
 //   "unresponsive"  like "timeout", for every message and every NVM ethtool command
 //   "lfc_errno"     the firmware-channel ioctl fails with `errno`, answer codes 0
 //   "ethtool_errno" the ethtool command `ethtool_cmd` fails with `errno`
+//   "install_fault" the firmware's installation of a staged package goes wrong, by
+//                   either road: with `cmd_err` 1 to 4 it is refused with that detail
+//                   (1, fragmented, only while defragmentation is not allowed); with
+//                   `cmd_err` 0 the flash write of the last item it installs fails
+//                   (result `error_code`, or 5). Only the adapter and function narrow
+//                   it; it fires on every installation until cleared.
+//   "reset_fault"   the firmware's reset goes wrong, by `cmd_err` (sim/firmware/reset.h)
 // Each may be narrowed to an adapter, a function (PCI address or interface name), a
 // message number (`req_type`) and to the Nth matching request only (`nth`).
 //

@@ -70,26 +70,4 @@ void firmware_reset(FirmwareContext& ctx, unsigned restart_ms) {
 
 bool firmware_restarting(FirmwareContext& ctx) { return ctx.now_us < ctx.state.down_until_us; }
 
-uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uint16_t flags, InstallResult& result) {
-    (void)flags;
-    result = InstallResult{};
-    result.valid = true;
-    result.install_type = install_type;
-    result.when_us = ctx.now_us;
-    int index = ctx.flash.find(2 /* update staging item */, 0, 0);
-    if (index < 0 || ctx.flash.entry(static_cast<uint32_t>(index)).data_length == 0) {
-        // Nothing staged: the firmware reports the staging item as the problem.
-        result.result = 1;
-        result.problem_item = 2;
-    } else {
-        // The staged package is accepted as it is; applying its items is the installer's.
-        result.result = 0;
-        result.reset_required = 1;
-        result.installed_items[0] = 1;
-        ctx.state.reset_pending = true;
-    }
-    ctx.state.last_install = result;
-    return 0;
-}
-
 }  // namespace zelt::sim

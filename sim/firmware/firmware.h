@@ -51,6 +51,8 @@ struct FirmwareContext {
     AdapterState& state;
     FlashModel flash;
     uint64_t now_us;  // virtual time of the request
+    // Scheduled faults of the host; the installation looks here for "install_fault".
+    const std::vector<FaultDesc>* faults = nullptr;
 };
 
 // Answers `request` into `response` (zero-filled by the caller, exactly the size the
@@ -73,7 +75,8 @@ bool firmware_restarting(FirmwareContext& ctx);
 
 // Installs the package staged in the update item (the outcome is stored in the
 // state and returned). Shared by the install message and the Ethernet driver's flash
-// command. Returns 0 or a `cmd_err` value of a refused installation.
+// command. Returns 0 or a `cmd_err` value of a refused installation. Defined with the
+// rest of the installation in sim/firmware/install_staged.cpp.
 uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uint16_t flags, InstallResult& result);
 
 }  // namespace zelt::sim

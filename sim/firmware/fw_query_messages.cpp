@@ -7,6 +7,8 @@
 
 #include "formats/crypto/crc32.h"
 #include "sim/firmware/fw_exchange.h"
+#include "sim/firmware/install_staged.h"
+#include "sim/firmware/reset.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_query.h"
 
@@ -111,9 +113,8 @@ void error_recovery_qcfg(FirmwareContext& ctx, Exchange& ex) {
     out.flags = 0x1;  // host-driven recovery
     out.driver_polling_freq = 1000;
     out.master_func_wait_period = 20;
-    out.normal_func_wait_period = 30;
+    sim_reset_wait_periods(ctx, out.normal_func_wait_period, out.max_bailout_time_after_reset);
     out.master_func_wait_period_after_reset = 20;
-    out.max_bailout_time_after_reset = 100;
     out.fw_health_status_reg = base + kRegHealthStatus;
     out.fw_heartbeat_reg = base + kRegHeartbeat;
     out.fw_reset_cnt_reg = base + kRegResetCount;
@@ -136,7 +137,7 @@ void func_qcaps(FirmwareContext& ctx, Exchange& ex) {
     out.flags = HWRM_FUNC_QCAPS_FLAGS_CRASHDUMP_HOST_SUPPORTED;
     if (!f.is_vf && !a.multi_host) out.flags |= HWRM_FUNC_QCAPS_FLAGS_ADMIN_PF;
     if (a.device_type > 5) out.flags |= HWRM_FUNC_QCAPS_FLAGS_ERR_RECOVER_RELOAD;
-    if (newest) out.flags |= HWRM_FUNC_QCAPS_FLAGS_HOT_RESET_CAPABLE;
+    if (sim_hot_reset_capable(a)) out.flags |= HWRM_FUNC_QCAPS_FLAGS_HOT_RESET_CAPABLE;
     std::memcpy(out.mac_address, f.mac.data(), 6);
     out.max_rsscos_ctx = 64;
     out.max_cmpl_rings = 128;
@@ -147,7 +148,8 @@ void func_qcaps(FirmwareContext& ctx, Exchange& ex) {
     out.first_vf_id = static_cast<uint16_t>(128 + f.pf_index * f.total_vfs);
     out.max_vfs = static_cast<uint16_t>(f.total_vfs);
     out.max_stat_ctx = 128;
-    if (newest) out.flags_ext = HWRM_FUNC_QCAPS_FLAGS_EXT_HOT_RESET_IF_SUPPORT | HWRM_FUNC_QCAPS_FLAGS_EXT_REBOOT_CAP_ENABLED;
+    if (newest) out.flags_ext = HWRM_FUNC_QCAPS_FLAGS_EXT_REBOOT_CAP_ENABLED;
+    if (sim_hot_reset_capable(a)) out.flags_ext |= HWRM_FUNC_QCAPS_FLAGS_EXT_HOT_RESET_IF_SUPPORT;
     ex.answer(out);
 }
 
@@ -162,14 +164,14 @@ void func_qcfg(FirmwareContext& ctx, Exchange& ex) {
     out.port_id = static_cast<uint16_t>(f.port);
     if (a.multi_host) out.flags |= HWRM_FUNC_QCFG_FLAGS_MULTI_HOST;
     if (a.secure_boot) out.flags |= HWRM_FUNC_QCFG_FLAGS_SECURE_MODE_ENABLED;
-    if (a.device_type > 7) out.flags |= HWRM_FUNC_QCFG_FLAGS_HOT_RESET_ALLOWED;
+    if (sim_hot_reset_capable(a)) out.flags |= HWRM_FUNC_QCFG_FLAGS_HOT_RESET_ALLOWED;
     std::memcpy(out.mac_address, f.mac.data(), 6);
     out.pci_id = static_cast<uint16_t>((f.bus << 8) | (f.dev << 3) | f.func);
     out.mtu = static_cast<uint16_t>(f.mtu);
     out.mru = static_cast<uint16_t>(f.mtu);
     out.port_pf_cnt = static_cast<uint8_t>(pfs_on_port(a, f.port));
     out.alloc_vfs = static_cast<uint16_t>(f.num_vfs);
-    out.registered_vfs = static_cast<uint16_t>(f.num_vfs);
+    out.registered_vfs = sim_registered_vfs(ctx);
     out.alloc_msix = 74;
     ex.answer(out);
 }
@@ -200,7 +202,7 @@ void fw_reset(FirmwareContext& ctx, Exchange& ex) {
     out.selfrst_status = in.selfrst_status;
     ex.answer(out);
     // The answer leaves before the firmware goes down.
-    firmware_reset(ctx, 2000);
+    sim_fw_reset(ctx, in);
 }
 
 void fw_qstatus(FirmwareContext& ctx, Exchange& ex) {
@@ -273,11 +275,13 @@ void mfg_otp_qcfg(FirmwareContext& ctx, Exchange& ex) {
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     hwrm_mfg_otp_qcfg_output out{};
     if (in.enables & 0x1) out.enc_device_type = ctx.adapter.device_type;
-    if (in.enables & 0x2) out.crid = 0x0001;
-    if (in.enables & 0x4) out.srt_rev_id = 3;
+    // The counters the installation enforces (sim/firmware/install_staged.h).
+    const AntiRollbackCounters fuses = anti_rollback_counters(ctx.adapter);
+    if (in.enables & 0x2) out.crid = fuses.crid;
+    if (in.enables & 0x4) out.srt_rev_id = fuses.srt_rev;
     if (in.enables & 0x8) {
-        out.crt_rev_id = 3;
-        out.sbi_rev_id = 2;
+        out.crt_rev_id = fuses.crt_rev;
+        out.sbi_rev_id = fuses.sbi_rev;
     }
     ex.answer(out);
 }

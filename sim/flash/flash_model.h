@@ -43,6 +43,8 @@ public:
     explicit FlashModel(std::span<uint8_t> bytes) : bytes_(bytes) {}
 
     uint32_t size() const { return static_cast<uint32_t>(bytes_.size()); }
+    // The raw flash bytes (read-only), for taking a copy of the whole part.
+    std::span<const uint8_t> bytes() const { return bytes_; }
 
     // Erases the whole flash and writes an empty directory.
     void format();

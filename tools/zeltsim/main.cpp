@@ -32,7 +32,7 @@ const char kUsage[] =
     "       zeltsim fault <dir> <kind> [--adapter <name>] [--function <address|ifname>] [--req-type <n>]\n"
     "                          [--error-code <n>] [--cmd-err <n>] [--errno <n>] [--ethtool-cmd <n>] [--nth <n>]\n"
     "       zeltsim fault <dir> --clear\n"
-    "fault kinds: hwrm_error busy timeout unresponsive lfc_errno ethtool_errno\n"
+    "fault kinds: hwrm_error busy timeout unresponsive lfc_errno ethtool_errno install_fault\n"
     "             no_lfc_device driver_unloaded vfio link_down no_root\n";
 
 int usage() {

@@ -1,0 +1,416 @@
+// The firmware's installation of the staged package: checks, then the item directives
+// applied to a copy of the flash that replaces the flash only when all went well.
+#include "sim/firmware/install_staged.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <optional>
+
+#include "common/directory_types.h"
+#include "formats/image/image_records.h"
+#include "formats/image/verify_item.h"
+#include "formats/patch/patch.h"
+#include "formats/vpd/vpd.h"
+#include "package/item_check.h"
+#include "package/package_checks.h"
+#include "package/package_properties.h"
+#include "package/package_reader.h"
+#include "wire/hwrm_nvm.h"
+
+namespace zelt::sim {
+
+AntiRollbackCounters anti_rollback_counters(const AdapterDesc& adapter) {
+    if (!adapter.secure_boot) return {};
+    return AntiRollbackCounters{1, 2, 3, 3};
+}
+
+std::string voltage_regulator_name(const AdapterDesc& adapter) {
+    return adapter.device_type > 7 ? "HVR-4410" : "HVR-2205";
+}
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+uint64_t round_up(uint64_t n, uint64_t unit) { return (n + unit - 1) / unit * unit; }
+
+// The staged bytes may end in stale bytes of an earlier, longer package (staging by
+// message only overwrites from the start), so the package's own length is worked out
+// from its layout: the last item's data (padded to 4), or the manifest when no item
+// has data, followed by the trailer. 0 when the layout does not fit the staged bytes.
+size_t staged_package_length(const Bytes& staged) {
+    zelpkg_file_header_t hdr;
+    zelpkg_manifest_header mh;
+    if (zelpkgGetHeader(staged.data(), staged.size(), &hdr) != 0) return 0;
+    if (zelpkgGetManifestHeader(staged.data(), staged.size(), &mh) != 0) return 0;
+    uint64_t end = uint64_t{hdr.manifest_offset} + mh.length +
+                   uint64_t{mh.items} * (uint64_t{mh.item_metadata_length} + mh.item_direntry_length);
+    if (end > staged.size()) return 0;
+    for (uint32_t i = 0; i < mh.items; ++i) {
+        zelpkg_manifest_item_t item;
+        if (zelpkgGetItem(staged.data(), staged.size(), i, &item) != 1) return 0;
+        if (item.direntry.data_length > 0)
+            end = std::max(end, round_up(uint64_t{item.direntry.item_location} + item.direntry.data_length, 4));
+    }
+    end += hdr.trailer_length;
+    return end <= staged.size() ? static_cast<size_t>(end) : 0;
+}
+
+std::string property_text(const Bytes& pkg, uint8_t id) {
+    const uint8_t* value = nullptr;
+    int32_t n = zelpkgGetPropertyPtr(pkg.data(), pkg.size(), id, &value);
+    if (n <= 0 || value == nullptr) return {};
+    return std::string(reinterpret_cast<const char*>(value), strnlen(reinterpret_cast<const char*>(value), static_cast<size_t>(n)));
+}
+
+bool is_write_directive(uint8_t directive) {
+    return directive == ZELPKG_ITEM_ALWAYS_INSTALL || directive == ZELPKG_ITEM_REPLACE_IF_PRESENT ||
+           directive == ZELPKG_ITEM_CREATE_IF_ABSENT;
+}
+
+// The secure-boot header of an SBI, SRT or CRT item inside the package, if it fits.
+std::optional<AuthenticatedBootImageHeader_t> secure_boot_header(const Bytes& pkg, const zelnvm_directory_entry_t& e) {
+    size_t at = e.type == ZEL_DIR_TYPE_SBI ? SBI_HEADER_OFFSET_IN_SBI : 0;
+    if (e.data_length < at + sizeof(AuthenticatedBootImageHeader_t)) return std::nullopt;
+    AuthenticatedBootImageHeader_t h;
+    std::memcpy(&h, pkg.data() + e.item_location + at, sizeof h);
+    return h;
+}
+
+// True when a secure-boot image of the package is older than the adapter's counters
+// allow, or made for another customer.
+bool rollback_refused(const Bytes& pkg, const std::vector<zelpkg_manifest_item_t>& items,
+                      const AntiRollbackCounters& fuses) {
+    for (const auto& item : items) {
+        const zelnvm_directory_entry_t& e = item.direntry;
+        if (!is_write_directive(item.metadata.directive)) continue;
+        if (e.type != ZEL_DIR_TYPE_SBI && e.type != ZEL_DIR_TYPE_SRT && e.type != ZEL_DIR_TYPE_CRT) continue;
+        auto h = secure_boot_header(pkg, e);
+        if (!h) continue;  // not a secure-boot image; item verification has judged it
+        if (e.type == ZEL_DIR_TYPE_SBI && (h->sbi.CustomerRevisionID != fuses.crid || h->sbi.SBIRevisionID < fuses.sbi_rev))
+            return true;
+        if (e.type == ZEL_DIR_TYPE_SRT && h->sbi.CustomerRevisionID < fuses.srt_rev) return true;
+        if (e.type == ZEL_DIR_TYPE_CRT && h->sbi.CustomerRevisionID < fuses.crt_rev) return true;
+    }
+    return false;
+}
+
+// True when the package lists supported voltage regulators and the adapter's is not
+// among them.
+bool regulator_refused(const Bytes& pkg, const AdapterDesc& adapter) {
+    std::string list = property_text(pkg, ZELPKG_PROP_SUPPORTED_VRS);
+    const std::string mine = voltage_regulator_name(adapter);
+    bool any = false;
+    size_t pos = 0;
+    while (pos <= list.size()) {
+        size_t comma = list.find(',', pos);
+        if (comma == std::string::npos) comma = list.size();
+        std::string name = list.substr(pos, comma - pos);
+        name.erase(0, name.find_first_not_of(" \t"));
+        name.erase(name.find_last_not_of(" \t") + 1);
+        if (!name.empty()) {
+            any = true;
+            if (name == mine) return false;
+        }
+        pos = comma + 1;
+    }
+    return any;
+}
+
+// The "install_fault" scheduled for this adapter function, if any.
+const FaultDesc* install_fault(const FirmwareContext& ctx) {
+    if (!ctx.faults) return nullptr;
+    for (const FaultDesc& f : *ctx.faults) {
+        if (f.kind != "install_fault") continue;
+        if (!f.adapter.empty() && f.adapter != ctx.adapter.name) continue;
+        if (!f.function.empty() && f.function != ctx.function.address() && f.function != ctx.function.ifname) continue;
+        return &f;
+    }
+    return nullptr;
+}
+
+// An installation in progress on a copy of the flash.
+class Installation {
+public:
+    Installation(const FirmwareContext& ctx, const Bytes& pkg, bool may_defrag)
+        : image_(ctx.flash.bytes().begin(), ctx.flash.bytes().end()), flash_(image_), pkg_(pkg),
+          may_defrag_(may_defrag) {}
+
+    const Bytes& image() const { return image_; }
+    FlashModel& flash() { return flash_; }
+
+    // Applies one manifest record. Returns 0 (check `result`) or a refusal's cmd_err.
+    uint8_t apply(const zelpkg_manifest_item_t& item, uint8_t& result, bool& installed) {
+        const zelnvm_directory_entry_t& d = item.direntry;
+        installed = false;
+        result = kInstallOk;
+        // The staging item holds the package being installed; it is never replaced here.
+        if (d.type == ZEL_DIR_TYPE_UPDATE || d.type == 0) return 0;
+        const int present = flash_.find(d.type, d.ordinal, d.ext);
+        std::span<const uint8_t> data;
+        if (d.data_length > 0) data = {pkg_.data() + d.item_location, d.data_length};
+        switch (item.metadata.directive) {
+            case ZELPKG_ITEM_ALWAYS_INSTALL: break;
+            case ZELPKG_ITEM_REPLACE_IF_PRESENT:
+                if (present < 0) return 0;
+                break;
+            case ZELPKG_ITEM_CREATE_IF_ABSENT:
+                if (present >= 0 && verifies(static_cast<uint32_t>(present))) return 0;
+                break;
+            case ZELPKG_ITEM_REMOVE_IF_PRESENT:
+                if (present < 0) return 0;
+                flash_.erase_entry(static_cast<uint32_t>(present));
+                installed = true;
+                return 0;
+            case ZELPKG_ITEM_PATCH_IF_PRESENT:
+                if (present < 0) return 0;
+                return patch(static_cast<uint32_t>(present), data, result, installed);
+            default: return 0;  // directives this firmware does not know are skipped
+        }
+        if (data.empty() && present >= 0) {
+            installed = true;  // an item without data only asks for the item to exist
+            return 0;
+        }
+        uint8_t refusal = place(d.type, d.ordinal, d.ext, d.attr, data, d.item_length, result);
+        installed = refusal == 0 && result == kInstallOk;
+        return refusal;
+    }
+
+    // Writes a whole item, defragmenting the copy first when that is allowed and needed.
+    uint8_t place(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr, std::span<const uint8_t> data,
+                  uint32_t item_length, uint8_t& result) {
+        uint32_t index;
+        FlashStatus st = data.empty() && flash_.find(type, ordinal, ext) < 0
+                             ? flash_.create(type, ordinal, ext, attr, item_length, index)
+                             : flash_.write(type, ordinal, ext, attr, data, item_length, index);
+        if (st == FlashStatus::fragmented && may_defrag_) {
+            flash_.defragment();
+            st = data.empty() && flash_.find(type, ordinal, ext) < 0
+                     ? flash_.create(type, ordinal, ext, attr, item_length, index)
+                     : flash_.write(type, ordinal, ext, attr, data, item_length, index);
+        }
+        switch (st) {
+            case FlashStatus::ok: return 0;
+            case FlashStatus::fragmented: return HWRM_NVM_INSTALL_UPDATE_CMD_ERR_FRAG_ERR;
+            case FlashStatus::no_space:
+            case FlashStatus::directory_full: return HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_SPACE;
+            default: result = kInstallWriteFailed; return 0;
+        }
+    }
+
+private:
+    Bytes item_bytes(uint32_t index, bool whole_allocation) const {
+        zelnvm_directory_entry_t e = flash_.entry(index);
+        Bytes buf(whole_allocation ? e.item_length : e.data_length);
+        if (flash_.read(index, 0, buf) != FlashStatus::ok) buf.clear();
+        return buf;
+    }
+
+    bool verifies(uint32_t index) const {
+        zelnvm_directory_entry_t e = flash_.entry(index);
+        Bytes buf = item_bytes(index, false);
+        return buf.size() == e.data_length && zeltnvmVerifyItem(buf.data(), buf.size(), e) == 0;
+    }
+
+    // Patches the item in place: a VPD item after its format revision word, any other
+    // item as binary patch lines. The item keeps its attributes and allocation.
+    uint8_t patch(uint32_t index, std::span<const uint8_t> text, uint8_t& result, bool& installed) {
+        zelnvm_directory_entry_t e = flash_.entry(index);
+        if (!verifies(index)) {
+            result = kInstallBadNvmItem;
+            return 0;
+        }
+        Bytes buf = item_bytes(index, true);
+        if (buf.size() != e.item_length || e.data_length > buf.size()) {
+            result = kInstallWriteFailed;
+            return 0;
+        }
+        // Bytes past the data are erased flash; the patch sees them as zeros.
+        std::fill(buf.begin() + e.data_length, buf.end(), 0);
+        const char* patch_text = reinterpret_cast<const char*>(text.data());
+        int32_t rc;
+        if (e.type == ZEL_DIR_TYPE_VPD) {
+            if (e.data_length < VPD_IMAGE_HEADER_SIZE) {
+                result = kInstallPatchFailed;
+                return 0;
+            }
+            rc = zeltnvmPatchVPD(buf.data() + VPD_IMAGE_HEADER_SIZE, buf.size() - VPD_IMAGE_HEADER_SIZE, patch_text,
+                                 text.size());
+            if (rc >= 0) rc += static_cast<int32_t>(VPD_IMAGE_HEADER_SIZE);
+        } else {
+            rc = zeltnvmPatch(buf.data(), buf.size(), e.data_length, patch_text, text.size());
+        }
+        if (rc < 0) {
+            result = kInstallPatchFailed;
+            return 0;
+        }
+        buf.resize(static_cast<size_t>(rc));
+        uint8_t refusal = place(e.type, e.ordinal, e.ext, e.attr, buf, e.item_length, result);
+        installed = refusal == 0 && result == kInstallOk;
+        return refusal;
+    }
+
+    Bytes image_;
+    FlashModel flash_;
+    const Bytes& pkg_;
+    bool may_defrag_;
+};
+
+// Appends `line` to the install log held in `flash`. 0, or the cmd_err of a log that
+// found no room (a failed write gives kInstallWriteFailed in `result`).
+uint8_t write_log(FlashModel& flash, const std::string& line, bool may_defrag, uint8_t& result) {
+    Bytes old;
+    uint16_t attr = 0;
+    uint32_t item_length = 0;
+    int index = flash.find(ZEL_DIR_TYPE_PKG_LOG, 0, 0);
+    if (index >= 0) {
+        zelnvm_directory_entry_t e = flash.entry(static_cast<uint32_t>(index));
+        old.resize(e.data_length);
+        if (flash.read(static_cast<uint32_t>(index), 0, old) != FlashStatus::ok) old.clear();
+        attr = e.attr;
+        item_length = e.item_length;
+    }
+    std::string text = append_install_log(old, line);
+    item_length = std::max<uint32_t>(item_length, static_cast<uint32_t>(round_up(text.size(), FlashModel::kBlock)));
+    uint32_t written;
+    std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    FlashStatus st = flash.write(ZEL_DIR_TYPE_PKG_LOG, 0, 0, attr, bytes, item_length, written);
+    if (st == FlashStatus::fragmented && may_defrag) {
+        flash.defragment();
+        st = flash.write(ZEL_DIR_TYPE_PKG_LOG, 0, 0, attr, bytes, item_length, written);
+    }
+    if (st == FlashStatus::fragmented) return HWRM_NVM_INSTALL_UPDATE_CMD_ERR_FRAG_ERR;
+    if (st == FlashStatus::no_space || st == FlashStatus::directory_full) return HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_SPACE;
+    if (st != FlashStatus::ok) result = kInstallWriteFailed;
+    return 0;
+}
+
+// The primary version of the management firmware the package installs, if it has one.
+std::string installed_firmware_version(const Bytes& pkg, const std::vector<zelpkg_manifest_item_t>& items,
+                                       uint64_t mask) {
+    for (uint16_t type : {uint16_t{ZEL_DIR_TYPE_BOOTCODE_2}, uint16_t{ZEL_DIR_TYPE_BOOTCODE}}) {
+        for (size_t i = 0; i < items.size() && i < 64; ++i) {
+            const zelnvm_directory_entry_t& e = items[i].direntry;
+            if (e.type != type || !(mask >> i & 1) || e.data_length == 0) continue;
+            std::string text;
+            if (zelt::pkg::item_version_text(type, pkg.data() + e.item_location, e.data_length, 0, e.attr, text) >= 0)
+                return text;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uint16_t flags, InstallResult& result) {
+    result = InstallResult{};
+    result.valid = true;
+    result.install_type = install_type;
+    result.when_us = ctx.now_us;
+    result.problem_item = kInstallNoProblemItem;
+    const bool may_defrag = (flags & HWRM_NVM_INSTALL_UPDATE_FLAGS_ALLOWED_TO_DEFRAG) != 0;
+
+    auto finish = [&](uint8_t cmd_err) {
+        if (cmd_err == 0) ctx.state.last_install = result;
+        return cmd_err;
+    };
+
+    // The staged package.
+    int staging = ctx.flash.find(ZEL_DIR_TYPE_UPDATE, 0, 0);
+    Bytes pkg;
+    if (staging >= 0) {
+        pkg.resize(ctx.flash.entry(static_cast<uint32_t>(staging)).data_length);
+        if (ctx.flash.read(static_cast<uint32_t>(staging), 0, pkg) != FlashStatus::ok) pkg.clear();
+    }
+    if (pkg.empty()) {
+        result.result = kInstallNothingStaged;
+        return finish(0);
+    }
+
+    InstallLogFields log;
+    log.when_us = ctx.now_us;
+    log.install_type = install_type;
+    auto fail_logged = [&](uint8_t code, uint8_t problem) {
+        // The flash is left as it was; only the log records the attempt.
+        result.result = code;
+        result.problem_item = problem;
+        log.status = "Failed";
+        uint8_t ignored = 0;
+        write_log(ctx.flash, install_log_line(log), may_defrag, ignored);
+        return finish(0);
+    };
+
+    const size_t pkg_length = staged_package_length(pkg);
+    if (pkg_length == 0) return fail_logged(kInstallBadPackage, kInstallNoProblemItem);
+    pkg.resize(pkg_length);
+    log.description = property_text(pkg, ZELPKG_PROP_PKG_DESCRIPTION);
+    log.version = property_text(pkg, ZELPKG_PROP_PKG_VERSION);
+    log.pkg_timestamp = property_text(pkg, ZELPKG_PROP_UPDATED_ON);
+    if (log.pkg_timestamp.empty()) log.pkg_timestamp = property_text(pkg, ZELPKG_PROP_CREATED_ON);
+    log.has_checksum = zelpkgGetChecksum(pkg.data(), pkg.size(), &log.checksum) == 0;
+
+    // Every item is checked before anything is written.
+    int32_t bad_item = -1;
+    if (zelpkgVerify(pkg.data(), pkg.size(), &bad_item) != 0)
+        return fail_logged(kInstallBadPackage, bad_item >= 0 && bad_item < 0xFF ? static_cast<uint8_t>(bad_item)
+                                                                                 : kInstallNoProblemItem);
+    uint32_t count = 0;
+    zelpkgGetItemCount(pkg.data(), pkg.size(), &count);
+    std::vector<zelpkg_manifest_item_t> items(count);
+    if (count > 0 && zelpkgGetItems(pkg.data(), pkg.size(), count, items.data()) != static_cast<int32_t>(count))
+        return fail_logged(kInstallBadPackage, kInstallNoProblemItem);
+
+    // Refusals change nothing and leave no log entry.
+    const FaultDesc* fault = install_fault(ctx);
+    if (fault && fault->cmd_err != 0 && !(fault->cmd_err == HWRM_NVM_INSTALL_UPDATE_CMD_ERR_FRAG_ERR && may_defrag))
+        return finish(fault->cmd_err);
+    if (rollback_refused(pkg, items, anti_rollback_counters(ctx.adapter)))
+        return finish(HWRM_NVM_INSTALL_UPDATE_CMD_ERR_ANTI_ROLLBACK);
+    if (regulator_refused(pkg, ctx.adapter)) return finish(HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_VOLTREG_SUPPORT);
+
+    Installation inst(ctx, pkg, may_defrag);
+    // A forced fragmentation that defragmentation may cure: the firmware defragments.
+    if (fault && fault->cmd_err == HWRM_NVM_INSTALL_UPDATE_CMD_ERR_FRAG_ERR) inst.flash().defragment();
+    uint64_t mask = 0;
+    int last_written = -1;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint8_t code = kInstallOk;
+        bool installed = false;
+        if (uint8_t refusal = inst.apply(items[i], code, installed)) return finish(refusal);
+        if (code != kInstallOk) return fail_logged(code, i < 0xFF ? static_cast<uint8_t>(i) : kInstallNoProblemItem);
+        if (installed) {
+            if (i < 64) mask |= uint64_t{1} << i;
+            last_written = static_cast<int>(i);
+        }
+    }
+    // A scheduled write fault breaks the installation at the last item it wrote.
+    if (fault && fault->cmd_err == 0)
+        return fail_logged(fault->error_code ? static_cast<uint8_t>(fault->error_code) : kInstallWriteFailed,
+                           last_written >= 0 && last_written < 0xFF ? static_cast<uint8_t>(last_written)
+                                                                    : kInstallNoProblemItem);
+
+    log.status = "Success";
+    log.installed_items = static_cast<unsigned>(std::popcount(mask));
+    log.installed_mask = mask;
+    uint8_t code = kInstallOk;
+    if (uint8_t refusal = write_log(inst.flash(), install_log_line(log), may_defrag, code)) return finish(refusal);
+    if (code != kInstallOk) return fail_logged(code, kInstallNoProblemItem);
+
+    // Everything is in place: the copy becomes the flash.
+    ctx.flash.raw_write(0, inst.image());
+    const bool live_patch = zelpkgLivePatchPkg(pkg.data(), pkg.size());
+    result.result = kInstallOk;
+    result.reset_required = live_patch ? 0 : 1;
+    result.installed_items[0] = static_cast<uint32_t>(mask);
+    result.installed_items[1] = static_cast<uint32_t>(mask >> 32);
+    if (!live_patch) {
+        ctx.state.reset_pending = true;
+        if (!log.version.empty()) ctx.state.pending_pkg_version = log.version;
+        std::string fw = installed_firmware_version(pkg, items, mask);
+        if (!fw.empty()) ctx.state.pending_fw_version = fw;
+    }
+    return finish(0);
+}
+
+}  // namespace zelt::sim
