@@ -26,6 +26,7 @@ struct World {
     HostDesc host = default_host();
     std::vector<uint8_t> pristine;
     World() {
+        host.adapters[1].nvm_size = 2u << 20;  // small, so every run can start from a fresh copy
         pristine.assign(host.adapters[1].nvm_size, 0);
         FlashModel flash(pristine);
         flash.format();
@@ -49,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> request(data + 4, data + size);
     if (request.size() >= 2) std::memcpy(request.data(), &req_type, 2);
 
-    std::vector<uint8_t> flash_bytes = world.pristine;
+    static std::vector<uint8_t> flash_bytes;
+    flash_bytes.assign(world.pristine.begin(), world.pristine.end());
     const AdapterDesc& adapter = world.host.adapters[1];
     AdapterState state;
     state.running_fw_version = adapter.fw_version;

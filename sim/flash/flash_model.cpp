@@ -242,6 +242,13 @@ FlashStatus FlashModel::defragment() {
         if (sane(entry(i))) order.push_back(i);
     std::sort(order.begin(), order.end(),
               [&](uint32_t a, uint32_t b) { return entry(a).item_location < entry(b).item_location; });
+    // Items that share blocks mean a damaged directory: moving them would copy one over
+    // the other, so the firmware refuses.
+    for (size_t k = 1; k < order.size(); ++k) {
+        zelnvm_directory_entry_t prev = entry(order[k - 1]);
+        if (prev.item_location + blocks_for(prev.item_length) > entry(order[k]).item_location)
+            return FlashStatus::out_of_range;
+    }
     uint32_t cursor = kDirectoryBytes;
     for (uint32_t i : order) {
         zelnvm_directory_entry_t e = entry(i);

@@ -107,5 +107,19 @@ TEST_F(FlashModelTest, EntriesPointingOutsideTheFlashAreNeverFollowed) {
     EXPECT_EQ(flash.erase_entry(a), FlashStatus::ok);
 }
 
+TEST_F(FlashModelTest, DefragmentationRefusesItemsThatShareBlocks) {
+    uint32_t a = write(4, 0, std::vector<uint8_t>(3 * kBlock, 1));
+    uint32_t b = write(5, 0, std::vector<uint8_t>(3 * kBlock, 2));
+    // Point the second item into the first one's blocks.
+    uint32_t location = flash.entry(a).item_location + kBlock;
+    std::vector<uint8_t> loc(4);
+    std::memcpy(loc.data(), &location, 4);
+    ASSERT_EQ(flash.raw_write(FlashModel::kHeaderBytes + b * FlashModel::kEntryLength + 8, loc), FlashStatus::ok);
+    EXPECT_EQ(flash.defragment(), FlashStatus::out_of_range);
+    std::vector<uint8_t> data(3 * kBlock);
+    ASSERT_EQ(flash.read(a, 0, data), FlashStatus::ok);
+    EXPECT_EQ(data, std::vector<uint8_t>(3 * kBlock, 1));
+}
+
 }  // namespace
 }  // namespace zelt::sim
