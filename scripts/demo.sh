@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
-# The main job on a simulated adapter host: builds the programs and runs the
-# utility against a simulated host created in a temporary directory.
+# The main job on a simulated adapter host: builds the programs, creates the default
+# simulated host, lists it, builds the example package, installs it on both adapters,
+# resets one adapter and shows its new active version.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh build
-host=$(mktemp -d /tmp/zeltnvm-demo-XXXXXX)
+work=$(mktemp -d /tmp/zeltnvm-demo-XXXXXX)
+host="$work/host"
 echo "== simulated host: $host"
-run() { echo "\$ ZELTNVM_SIM=$host zeltnvm $*"; ZELTNVM_SIM="$host" build/zeltnvm "$@"; echo "(exit $?)"; }
+build/zeltsim create "$host"
+build/zeltpkg example --version 229.0.1.0 "$work/example.pkg"
+bin=$(pwd)/build
+cd "$work"
+run() { echo "\$ ZELTNVM_SIM=$host zeltnvm $*"; ZELTNVM_SIM="$host" "$bin/zeltnvm" "$@"; echo "(exit $?)"; }
 set +e
 run version
 run listdev
+run -y install example.pkg
+run -dev=zen2 reset
+run -dev=zen2 pkgver

@@ -1,0 +1,38 @@
+// The simulated firmware's reset: what a reset activates, how long the firmware and the
+// VFs take to come back, and the reset faults that stop any of it.
+//
+// A "reset_fault" scheduled on the host picks its effect with `cmd_err`:
+//   1  the firmware does not come back after the reset (it stays down for an hour)
+//   2  the reset counter does not move
+//   3  the PFs the fault names (all when none) get one VF fewer back than they had
+//   4  the firmware reports no wait periods (both read as 0)
+#pragma once
+
+#include <cstdint>
+
+#include "sim/firmware/firmware.h"
+#include "wire/hwrm_query.h"
+
+namespace zelt::sim {
+
+// Virtual time the firmware needs to restart after a reset, and the time after that
+// until the drivers have registered the VFs again.
+inline constexpr unsigned kResetRestartMs = 2000;
+inline constexpr unsigned kResetVfReturnMs = 1500;
+// How long a firmware that does not come back stays down.
+inline constexpr unsigned kResetStuckMs = 3600u * 1000u;
+
+enum class ResetFault : uint8_t { none = 0, stays_down = 1, counter_stuck = 2, fewer_vfs = 3, no_wait_periods = 4 };
+
+// True when the adapter's firmware can reset the whole chip on request.
+bool sim_hot_reset_capable(const AdapterDesc& adapter);
+// Answers a reset request: a chip or boot-processor reset activates the installed
+// firmware, moves the counter and takes the firmware down for its restart.
+void sim_fw_reset(FirmwareContext& ctx, const hwrm_fw_reset_input& request);
+// VFs the function has registered now: none while the firmware restarts or the drivers
+// have not brought them back yet.
+uint16_t sim_registered_vfs(FirmwareContext& ctx);
+// The firmware's wait periods in units of 100 ms.
+void sim_reset_wait_periods(FirmwareContext& ctx, uint32_t& normal_wait, uint32_t& max_bailout);
+
+}  // namespace zelt::sim
