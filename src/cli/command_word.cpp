@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/cli_helper.h"
+#include "cli/device_queries.h"
 #include "cli/display_error.h"
 #include "cli/front_end_hooks.h"
 #include "cli/scan_state.h"
@@ -123,9 +124,7 @@ StepResult run_at_word(ScanState& s, bool has_argument) {
     options* o = &s.opts;
     auto run = [&](Handler h) { return h(s.device, o, s.argc, s.args.get()); };
     switch (s.command) {
-        case CMD_DEVINFO:
-            o->verbosity = 1;
-            return zeltnvm_device_info_command(o);
+        case CMD_DEVINFO: return zeltnvm_device_info(s.device, o);
         case CMD_ADDNTUPLE: return run(zeltnvm_add_ntuple_filter_command);
         case CMD_FREENTUPLE: return run(zeltnvm_free_ntuple_filter_command);
         case CMD_CFGTUNNEL: s.kept_result = run(zeltnvm_cfgtunnel_command); return std::nullopt;

@@ -1,73 +1,110 @@
-// The live adapter queries. Device-name resolution and the serial number are read from
-// the host here; the firmware, option and NVM item queries are answered by the
-// transport and device code, and report "unsupported operation" until that code is
-// linked in.
-#include <linux/ethtool.h>
-#include <linux/sockios.h>
-#include <net/if.h>
-
+// The live adapter queries: each forwards to the transport or NVM code that owns the
+// operation. Firmware messages go through the firmware channel (or the PCI mailbox for
+// "zelt_pci_dev" names), NVM items through the driver or by message as the NVM code
+// decides, and driver texts through ethtool.
 #include <cstdio>
 #include <cstring>
-#include <sstream>
+#include <vector>
 
 #include "common/hvxretval.h"
 #include "device/adapter_queries.h"
 #include "device/discovery_lookup.h"
+#include "device/nvm/nvm_directory.h"
+#include "device/nvm/nvm_item_version.h"
+#include "device/nvm/nvm_items.h"
 #include "host/host.h"
+#include "options/port_count.h"
+#include "transport/ethtool_channel.h"
+#include "transport/fw_queries.h"
+#include "transport/hwrm_exchange.h"
+#include "transport/pci_info.h"
+#include "wire/hwrm_messages.h"
+#include "wire/hwrm_nvm.h"
+#include "wire/hwrm_query.h"
 
 namespace zelt::device {
 namespace {
 
-bool parse_bdf(const std::string& text, PciAddress& addr) {
-    unsigned d, b, dv, f;
-    char tail;
-    if (std::sscanf(text.c_str(), "%x:%x:%x.%x%c", &d, &b, &dv, &f, &tail) != 4) return false;
-    addr = {d, b, dv, f};
-    return true;
+using transport::exchange;
+using transport::exchangeByName;
+using transport::HwrmData;
+using transport::PciFunctionAddress;
+
+// The function's base MAC address is option 1 (the function MAC) of function 0.
+constexpr uint16_t kOptMacAddress = 1;
+constexpr size_t kMacOptionBytes = 8;
+// Room for the version texts the driver and the firmware report.
+constexpr size_t kVersionTextLen = 256;
+// Debug capability: the firmware can keep its crash dump in host memory.
+constexpr uint32_t kCrashdumpInDdrCap = HWRM_DBG_QCAPS_FLAGS_CRASHDUMP_HOST_DDR;
+
+PciFunctionAddress wire_address(const PciAddress& a) { return {a.domain, a.bus, a.device, a.function}; }
+
+// One NVM option read by message. `dimensions` 0 reads a device-wide option, 1 the
+// instance `index`.
+int read_option(const std::string& name, const PciAddress& addr, uint16_t option, uint16_t dimensions,
+                uint16_t index, size_t size, std::vector<uint8_t>& value) {
+    if (size == 0 || size > 0xFFFF / 8) return HVXRETVAL_INVALID_PARAMETER;
+    std::vector<uint8_t> buf(size, 0);
+    hwrm_nvm_get_variable_input req{};
+    req.data_len = cpu_to_le16(static_cast<uint16_t>(size * 8));
+    req.option_num = cpu_to_le16(option);
+    req.dimensions = cpu_to_le16(dimensions);
+    req.index_0 = cpu_to_le16(index);
+    hwrm_nvm_get_variable_output resp{};
+    HwrmData data{buf.data(), static_cast<uint32_t>(buf.size()), HWRM_DMA_ADDR_OFFSET, 1};
+    const int rc = exchange(name.c_str(), wire_address(addr), HWRM_NVM_GET_VARIABLE, req, resp, &data);
+    if (rc == 0) value = std::move(buf);
+    return rc;
 }
+
+// The register address the firmware gives for its reset counter, read as the error
+// recovery counter is.
+int read_fw_reset_counter(const std::string& name, const PciAddress& addr, int device_type, uint32_t& value) {
+    hwrm_error_recovery_qcfg_input req{};
+    hwrm_error_recovery_qcfg_output cfg{};
+    int rc = exchange(name.c_str(), wire_address(addr), HWRM_ERROR_RECOVERY_QCFG, req, cfg);
+    if (rc != 0) return rc;
+    const uint32_t reg = le32_to_cpu(cfg.fw_reset_cnt_reg);
+    if (reg == 0) return 9;  // the firmware keeps no counter register
+    uint32_t v = 0;
+    rc = zeltnvm_read_counter_register(name.c_str(), addr.domain, addr.bus, addr.device, addr.function, reg,
+                                       device_type, &v);
+    if (rc == 0) value = v;
+    return rc;
+}
+
+std::string text_of(const char* buf, size_t cap) { return std::string(buf, strnlen(buf, cap)); }
 
 class LiveAdapterQueries final : public AdapterQueries {
 public:
     int drv_info(const std::string& name, PciAddress& addr, std::string& version, std::string& driver) override {
-        if (zeltnvm_is_pci_dev_name(name.c_str())) {
-            size_t at = name.find("zelt_pci_dev");
-            if (name.size() < at + ZELT_PCI_DEV_PREFIX_LEN ||
-                !parse_bdf(name.substr(at + ZELT_PCI_DEV_PREFIX_LEN), addr)) {
-                return HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE;
-            }
-            return 0;
-        }
-        host::Host& host = host::current();
-        struct ethtool_drvinfo info{};
-        info.cmd = ETHTOOL_GDRVINFO;
-        struct ifreq ifr{};
-        std::snprintf(ifr.ifr_name, IFNAMSIZ, "%.*s", IFNAMSIZ - 1, name.c_str());
-        ifr.ifr_data = reinterpret_cast<char*>(&info);
-        const bool have_info = host.interface_ioctl(SIOCETHTOOL, &ifr) == 0;
-
-        std::string uevent;
-        if (host.read_file("/sys/class/net/" + name + "/device/uevent", uevent)) {
-            std::istringstream lines(uevent);
-            std::string line;
-            bool found = false;
-            while (std::getline(lines, line)) {
-                if (line.find("PCI_SLOT_NAME") == std::string::npos) continue;
-                size_t eq = line.find('=');
-                if (eq == std::string::npos || !parse_bdf(line.substr(eq + 1), addr)) {
-                    return HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE;
-                }
-                found = true;
-                break;
-            }
-            if (!found) return HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE;
-        } else {
-            if (!have_info || !parse_bdf(info.bus_info, addr)) return HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE;
-        }
-        if (have_info) {
-            version.assign(info.version, strnlen(info.version, sizeof info.version));
-            driver.assign(info.driver, strnlen(info.driver, sizeof info.driver));
-        }
+        uint32_t d = 0, b = 0, dv = 0, f = 0;
+        char ver[ZELT_DRV_TEXT_LEN] = {};
+        char drv[ZELT_DRV_TEXT_LEN] = {};
+        const bool window_name = zeltnvm_is_pci_dev_name(name.c_str());
+        const int rc = zeltDrvInfo(name.c_str(), &d, &b, &dv, &f, window_name ? nullptr : ver,
+                                   window_name ? nullptr : drv);
+        if (rc != 0) return rc;
+        addr = {d, b, dv, f};
+        version = text_of(ver, sizeof ver);
+        driver = text_of(drv, sizeof drv);
         return 0;
+    }
+
+    int base_mac(const std::string& name, const PciAddress& addr, std::string& mac) override {
+        std::vector<uint8_t> v;
+        const int rc = read_option(name, addr, kOptMacAddress, 1, 0, kMacOptionBytes, v);
+        if (rc != 0) return rc;
+        // Stored as two little-endian words: m1 m0 0 0 m5 m4 m3 m2.
+        char text[ZELT_MAC_TEXT_LEN];
+        std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", v[1], v[0], v[7], v[6], v[5], v[4]);
+        mac = text;
+        return 0;
+    }
+
+    int permanent_mac(const std::string& name, const PciAddress& addr, uint8_t mac[6]) override {
+        return zelt_nvm_get_permanent_mac(name.c_str(), addr.domain, addr.bus, addr.device, addr.function, mac);
     }
 
     int serial_number(const std::string&, const PciAddress& addr, std::string& serial) override {
@@ -86,36 +123,143 @@ public:
         return 0;
     }
 
-    int base_mac(const std::string&, const PciAddress&, std::string&) override { return unsupported(); }
-    int permanent_mac(const std::string&, const PciAddress&, uint8_t*) override { return unsupported(); }
-    int link_speed(const std::string&, const PciAddress&, double&, uint16_t&) override { return unsupported(); }
-    int find_item(const std::string&, uint16_t, uint16_t, uint16_t, uint32_t&) override { return unsupported(); }
-    int read_item(const std::string&, uint16_t, uint16_t, uint16_t, std::vector<uint8_t>&) override {
-        return unsupported();
+    int link_speed(const std::string& name, const PciAddress& addr, double& rate, uint16_t& speed) override {
+        return zelt_get_link_speed(name.c_str(), addr.domain, addr.bus, addr.device, addr.function, &rate, &speed);
     }
-    int item_version(const std::string&, uint16_t, uint16_t, uint16_t, int, std::string&) override {
-        return unsupported();
-    }
-    int option_get(const std::string&, const PciAddress&, uint16_t, uint16_t, std::vector<uint8_t>&, size_t) override {
-        return unsupported();
-    }
-    int port_count_of_mode(uint8_t, int&) override { return unsupported(); }
-    int active_package_version(const std::string&, std::string&) override { return unsupported(); }
-    int firmware_version(const std::string&, std::string&) override { return unsupported(); }
-    int active_cfg_version(const std::string&, uint8_t*) override { return unsupported(); }
-    int fw_reset_counter(const std::string&, const PciAddress&, int, uint32_t&) override { return unsupported(); }
-    int error_recovery_counter(const std::string&, const PciAddress&, int, uint32_t&) override {
-        return unsupported();
-    }
-    int crashdump_timestamp(const std::string&, uint64_t&) override { return unsupported(); }
-    int secure_boot_status(const std::string&, bool&, bool&) override { return unsupported(); }
-    int fw_image_status(const std::string&, uint32_t&) override { return unsupported(); }
-    int crashdump_in_ddr(const std::string&, bool&) override { return unsupported(); }
-    int device_secure_mode(const std::string&, bool&) override { return unsupported(); }
-    int admin_pf_status(const std::string&, const PciAddress&, bool&) override { return unsupported(); }
 
-private:
-    static int unsupported() { return HVXRETVAL_UNSUPPORTED_OPERATION; }
+    int find_item(const std::string& name, uint16_t type, uint16_t ordinal, uint16_t ext, uint32_t& length) override {
+        zelnvm_directory_entry_t entry{};
+        const int rc = zeltnvmGetDirEntry(name.c_str(), type, ordinal, ext, &entry);
+        if (rc < 0) return rc;
+        length = entry.data_length;
+        return 0;
+    }
+
+    int read_item(const std::string& name, uint16_t type, uint16_t ordinal, uint16_t ext,
+                  std::vector<uint8_t>& data) override {
+        uint32_t length = 0;
+        int rc = find_item(name, type, ordinal, ext, length);
+        if (rc != 0) return rc;
+        std::vector<uint8_t> buf(length);
+        if (length == 0) {
+            data.clear();
+            return 0;
+        }
+        rc = zeltnvmReadItem(name.c_str(), type, ordinal, ext, buf.data(), length, 0, nullptr);
+        if (rc < 0) return rc;
+        buf.resize(static_cast<size_t>(rc) < buf.size() ? static_cast<size_t>(rc) : buf.size());
+        data = std::move(buf);
+        return 0;
+    }
+
+    int item_version(const std::string& name, uint16_t type, uint16_t ordinal, uint16_t ext, int selector,
+                     std::string& text) override {
+        char buf[kVersionTextLen];
+        const int rc = zeltnvmGetItemVersionString(name.c_str(), type, ordinal, ext, selector, buf, sizeof buf);
+        if (rc != 0) return rc;
+        text = text_of(buf, sizeof buf);
+        return 0;
+    }
+
+    int option_get(const std::string& name, const PciAddress& addr, uint16_t, uint16_t option,
+                   std::vector<uint8_t>& value, size_t size) override {
+        return read_option(name, addr, option, 0, 0, size, value);
+    }
+
+    int port_count_of_mode(uint8_t mode, int& count) override {
+        const int ports = zeltnvm_port_count_from_mode(mode);
+        if (ports < 0) return HVXRETVAL_FAILURE;
+        count = ports;
+        return 0;
+    }
+
+    int active_package_version(const std::string& name, std::string& text) override {
+        char buf[kVersionTextLen] = {};
+        // A function without interface has no driver to ask; its firmware answers instead.
+        const int rc = zeltnvm_is_pci_dev_name(name.c_str())
+                           ? zeltnvm_linux_GetInstalledPackageVersion(name.c_str(), buf, sizeof buf)
+                           : zeltnvmGetInstalledPackageVersion(name.c_str(), buf, sizeof buf);
+        if (rc != 0) return rc;
+        text = text_of(buf, sizeof buf);
+        return 0;
+    }
+
+    int firmware_version(const std::string& name, std::string& text) override {
+        char buf[kVersionTextLen] = {};
+        const int rc = zeltnvmGetInstalledfwVersion(name.c_str(), buf);
+        if (rc != 0) return rc;
+        text = text_of(buf, sizeof buf);
+        return 0;
+    }
+
+    int active_cfg_version(const std::string& name, uint8_t version[3]) override {
+        return zeltnvm_get_active_cfg_version(name.c_str(), version);
+    }
+
+    int fw_reset_counter(const std::string& name, const PciAddress& addr, int device_type, uint32_t& value) override {
+        return read_fw_reset_counter(name, addr, device_type, value);
+    }
+
+    int error_recovery_counter(const std::string& name, const PciAddress& addr, int device_type,
+                               uint32_t& value) override {
+        return zelt_get_error_recovery_counter(name.c_str(), addr.domain, addr.bus, addr.device, addr.function,
+                                               &value, device_type);
+    }
+
+    int crashdump_timestamp(const std::string& name, uint64_t& seconds) override {
+        hwrm_func_qcaps_output caps{};
+        int rc = zeltnvm_get_func_qcaps(name.c_str(), &caps);
+        if (rc != 0) return rc;
+        if (!(le32_to_cpu(caps.flags) & HWRM_FUNC_QCAPS_FLAGS_CRASHDUMP_HOST_SUPPORTED))
+            return HVXRETVAL_UNSUPPORTED_OPERATION;
+        hwrm_dbg_crashdump_header_input req{};
+        hwrm_dbg_crashdump_header_output resp{};
+        rc = exchangeByName(name.c_str(), HWRM_DBG_CRASHDUMP_HEADER, req, resp);
+        if (rc != 0) return rc;
+        seconds = le32_to_cpu(resp.crash_time);
+        return 0;
+    }
+
+    int secure_boot_status(const std::string& name, bool& secure_boot, bool& secure_fw) override {
+        int boot = 0, fw = 0;
+        const int rc = zelt_check_secure_fw_boot_status(name.c_str(), &boot, &fw);
+        if (rc != 0) return rc;
+        secure_boot = boot != 0;
+        secure_fw = fw != 0;
+        return 0;
+    }
+
+    int fw_image_status(const std::string& name, uint32_t& status) override {
+        return zelt_check_sync_status(name.c_str(), &status);
+    }
+
+    int crashdump_in_ddr(const std::string& name, bool& available) override {
+        hwrm_dbg_qcaps_output caps{};
+        const int rc = zeltnvm_query_dbg_qcaps(name.c_str(), &caps);
+        if (rc != 0) return rc;
+        // Only a firmware that can keep its crash dump in host memory leaves one there;
+        // the driver then says whether it holds one.
+        available = (le32_to_cpu(caps.flags) & kCrashdumpInDdrCap) != 0 &&
+                    zeltnvm_is_ethtool_crashdump_available(name.c_str()) == 1;
+        return 0;
+    }
+
+    int device_secure_mode(const std::string& name, bool& secure) override {
+        int mode = 0;
+        const int rc = zelt_query_device_secure_mode(name.c_str(), &mode);
+        if (rc != 0) return rc;
+        secure = mode != 0;
+        return 0;
+    }
+
+    int admin_pf_status(const std::string& name, const PciAddress& addr, bool& admin) override {
+        int is_admin = 0;
+        const int rc =
+            zelt_query_admin_pf_status(name.c_str(), addr.domain, addr.bus, addr.device, addr.function, &is_admin);
+        if (rc != 0) return rc;
+        admin = is_admin != 0;
+        return 0;
+    }
 };
 
 LiveAdapterQueries g_live;

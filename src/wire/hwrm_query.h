@@ -588,6 +588,22 @@ ZELT_HWRM_OUTPUT(hwrm_dbg_qcaps_output, 24);
 ZELT_WIRE_FIELD(hwrm_dbg_qcaps_output, coredump_component_disable_caps, 12);
 ZELT_WIRE_FIELD(hwrm_dbg_qcaps_output, flags, 16);
 
+// ---- hwrm_dbg_crashdump_header (0xFF1D) ----------------------------------------------
+// Asked only when hwrm_func_qcaps reports HWRM_FUNC_QCAPS_FLAGS_CRASHDUMP_HOST_SUPPORTED.
+struct hwrm_dbg_crashdump_header_input {
+    hwrm_input_header hdr;
+};
+ZELT_HWRM_INPUT(hwrm_dbg_crashdump_header_input, 16);
+
+struct hwrm_dbg_crashdump_header_output {
+    hwrm_output_header hdr;
+    uint32_t crash_time;  // seconds since the epoch of the last crash; 0 when none
+    uint8_t unused_0[3];
+    uint8_t valid;
+};
+ZELT_HWRM_OUTPUT(hwrm_dbg_crashdump_header_output, 16);
+ZELT_WIRE_FIELD(hwrm_dbg_crashdump_header_output, crash_time, 8);
+
 // ---- hwrm_nvm_get_dev_info (0xFFF6) --------------------------------------------------
 struct hwrm_nvm_get_dev_info_input {
     hwrm_input_header hdr;
