@@ -1,0 +1,58 @@
+// `zeltnvm listdev` on a simulated host of 16 adapters with 4 functions each, beside
+// `zeltnvm version` (which runs no discovery) on the same host. The target is a ratio
+// of at most 10; compare the two wall times.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "tests/support/run_program.h"
+
+namespace {
+
+using zelt::test::run_program;
+
+struct Setup {
+    zelt::test::TempDir dir;
+    bool ok = false;
+
+    Setup() {
+        std::string adapters;
+        for (int i = 0; i < 16; ++i) {
+            if (i) adapters += ",";
+            adapters += i % 2 ? R"({"device_type":5,"ports":4})" : R"({"device_type":8,"ports":2,"pfs_per_port":2})";
+        }
+        zelt::test::write_text_file(dir.file("config.json"), "{\"adapters\":[" + adapters + "]}");
+        const auto r =
+            run_program({ZELT_PROGRAM("zeltsim"), "create", dir.file("host"), "--config", dir.file("config.json")});
+        ok = r.status == 0;
+    }
+};
+
+Setup& setup() {
+    static Setup s;
+    return s;
+}
+
+void run(benchmark::State& state, const char* command) {
+    Setup& s = setup();
+    if (!s.ok) {
+        state.SkipWithError("zeltsim create failed");
+        return;
+    }
+    zelt::test::RunOptions o;
+    o.env = {{"ZELTNVM_SIM", s.dir.file("host")}};
+    for (auto _ : state) {
+        const auto r = run_program({ZELT_PROGRAM("zeltnvm"), command}, o);
+        if (r.status != 0) state.SkipWithError((std::string("zeltnvm ") + command + " failed: " + r.err).c_str());
+    }
+}
+
+void BM_ZeltnvmListdev(benchmark::State& state) { run(state, "listdev"); }
+BENCHMARK(BM_ZeltnvmListdev)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_ZeltnvmVersion(benchmark::State& state) { run(state, "version"); }
+BENCHMARK(BM_ZeltnvmVersion)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+}  // namespace
+
+BENCHMARK_MAIN();
