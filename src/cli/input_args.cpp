@@ -16,15 +16,24 @@ bool listdev_rule(int argc, char (*args)[ZELT_ARG_LEN]) {
     return argc == 2 || (argc == 3 && contains(args[1], "-dev="));
 }
 
-// setoption, getoption, optionhelp: the command word carries '='; a fourth argument
-// must be the force option and sets it.
+// setoption, getoption, optionhelp: the command word carries '='; what follows may be
+// the force option (which sets it) and -dec (getoption's label-or-decimal output), each
+// at most once. Without room for -dec here the option could never reach getoption.
 bool option_rule(int argc, char (*args)[ZELT_ARG_LEN], options* opts) {
-    if (argc == 3) return contains(args[2], "=");
-    if (argc == 4 && contains(args[2], "=") && contains(args[3], "-force")) {
-        if (opts) opts->force = true;
-        return true;
+    if (argc < 3 || argc > 5 || !contains(args[2], "=")) return false;
+    int force = 0, dec = 0;
+    for (int i = 3; i < argc; ++i) {
+        if (std::strcmp(args[i], "-dec") == 0) {
+            ++dec;
+        } else if (contains(args[i], "-force")) {
+            ++force;
+        } else {
+            return false;
+        }
     }
-    return false;
+    if (force > 1 || dec > 1) return false;
+    if (force && opts) opts->force = true;
+    return true;
 }
 
 // install: every argument is the command word, a package file, or one of the few

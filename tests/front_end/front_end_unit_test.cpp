@@ -86,6 +86,11 @@ TEST(InputArgs, OptionRuleAndForce) {
         {{p, d, "getoption=x", "-v"}, false, false},
         {{p, d, "getoption", "-force"}, false, false},
         {{p, d, "getoption=x", "-force", "-v"}, false, false},
+        {{p, d, "getoption=x", "-dec"}, true, false},
+        {{p, d, "getoption=x", "-dec", "-force"}, true, true},
+        {{p, d, "getoption=x", "-dec", "-dec"}, false, false},
+        {{p, d, "getoption=x", "-force", "-force"}, false, false},
+        {{p, d, "getoption=x", "-force", "-dec", "-v"}, false, false},
     };
     for (int cmd : {CMD_SETOPTION, CMD_GETOPTION, CMD_OPTIONHELP}) {
         for (const auto& c : cases) {
