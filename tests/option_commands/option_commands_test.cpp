@@ -141,6 +141,27 @@ TEST(OptionCommands, AWrittenValueIsReadBackByALaterRun) {
     EXPECT_NE(stored.find("516[0] = 04 (8 bits)"), std::string::npos) << stored;
 }
 
+// With -dec a value prints as its label when it has one, else as a decimal number.
+TEST(OptionCommands, DecimalOutputReadsBackTheWrittenValue) {
+    struct DecCase {
+        const char* set;
+        const char* get;
+        const char* shown;
+    };
+    const DecCase cases[] = {
+        {"setoption=mba_vlan_value:1#0x102", "getoption=mba_vlan_value:1", "mba_vlan_value = 258\n"},
+        {"setoption=mba_link_speed:0#10g", "getoption=mba_link_speed:0", "mba_link_speed = 10G\n\n"},
+    };
+    SimHost host;
+    for (const auto& c : cases) {
+        const RunResult set = host.zeltnvm({"-dev=zen0", c.set});
+        EXPECT_EQ(set.status, 0) << c.set << "\n" << set.out << set.err;
+        const RunResult get = host.zeltnvm({"-dev=zen0", c.get, "-dec"});
+        EXPECT_EQ(get.status, 0) << c.get << "\n" << get.err;
+        EXPECT_EQ(get.out, c.shown) << c.get;
+    }
+}
+
 TEST(OptionCommands, AdviceFollowsTheOptionAndTheFirmwaresBootStatus) {
     const struct {
         const char* device;
