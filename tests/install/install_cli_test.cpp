@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/install/install_command.h"
-#include "tests/support/run_program.h"
+#include "tests/support/simulated_host.h"
 
 using zelt::test::RunOptions;
 using zelt::test::RunResult;
@@ -18,49 +18,27 @@ using zelt::test::TempDir;
 
 namespace {
 
-class Host {
+class Host : public zelt::test::SimulatedHost {
 public:
-    explicit Host(const std::string& config = "") {
-        std::vector<std::string> argv = {ZELT_PROGRAM("zeltsim"), "create", dir_.file("host")};
-        if (!config.empty()) {
-            zelt::test::write_text_file(dir_.file("config.json"), config);
-            argv.insert(argv.end(), {"--config", dir_.file("config.json")});
-        }
-        const RunResult r = run_program(argv);
-        EXPECT_EQ(r.status, 0) << r.err;
-    }
+    using SimulatedHost::SimulatedHost;
 
     // The example package of `version` as `name` in the working directory.
     void example(const std::string& name, const std::string& version) const {
         const RunResult r =
-            run_program({ZELT_PROGRAM("zeltpkg"), "example", "--version", version, dir_.file(name)});
+            run_program({ZELT_PROGRAM("zeltpkg"), "example", "--version", version, work_file(name)});
         ASSERT_EQ(r.status, 0) << r.err;
     }
     void package(const std::string& name, const std::string& description) const {
-        zelt::test::write_text_file(dir_.file(name + ".json"), description);
-        const RunResult r = run_program({ZELT_PROGRAM("zeltpkg"), "build", dir_.file(name + ".json"), dir_.file(name)});
+        zelt::test::write_text_file(work_file(name + ".json"), description);
+        const RunResult r =
+            run_program({ZELT_PROGRAM("zeltpkg"), "build", work_file(name + ".json"), work_file(name)});
         ASSERT_EQ(r.status, 0) << r.err;
-    }
-
-    RunResult zeltnvm(const std::vector<std::string>& args, const std::string& input = "") const {
-        std::vector<std::string> argv = {ZELT_PROGRAM("zeltnvm")};
-        argv.insert(argv.end(), args.begin(), args.end());
-        RunOptions o;
-        o.env = {{"ZELTNVM_SIM", dir_.file("host")}};
-        o.cwd = dir_.path();
-        o.input = input;
-        return run_program(argv, o);
     }
     void fault(const std::vector<std::string>& args) const {
-        std::vector<std::string> argv = {ZELT_PROGRAM("zeltsim"), "fault", dir_.file("host")};
-        argv.insert(argv.end(), args.begin(), args.end());
-        const RunResult r = run_program(argv);
+        const RunResult r = zeltsim("fault", args);
         ASSERT_EQ(r.status, 0) << r.err;
     }
-    std::string log() const { return zelt::test::read_text_file(dir_.file("host") + "/var/log/zeltnvm.log"); }
-
-private:
-    TempDir dir_;
+    std::string log() const { return zelt::test::read_text_file(root() + "/var/log/zeltnvm.log"); }
 };
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }

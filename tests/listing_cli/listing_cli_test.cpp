@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/run_program.h"
+#include "tests/support/simulated_host.h"
 
 using zelt::test::RunOptions;
 using zelt::test::RunResult;
@@ -19,30 +19,7 @@ using zelt::test::TempDir;
 
 namespace {
 
-class SimHost {
-public:
-    // The default host, or one described by `config`.
-    explicit SimHost(const std::string& config = "") {
-        std::vector<std::string> argv = {ZELT_PROGRAM("zeltsim"), "create", dir_.file("host")};
-        if (!config.empty()) {
-            zelt::test::write_text_file(dir_.file("config.json"), config);
-            argv.insert(argv.end(), {"--config", dir_.file("config.json")});
-        }
-        const RunResult r = run_program(argv);
-        EXPECT_EQ(r.status, 0) << r.err;
-    }
-
-    RunResult zeltnvm(const std::vector<std::string>& args) const {
-        std::vector<std::string> argv = {ZELT_PROGRAM("zeltnvm")};
-        argv.insert(argv.end(), args.begin(), args.end());
-        RunOptions o;
-        o.env = {{"ZELTNVM_SIM", dir_.file("host")}};
-        return run_program(argv, o);
-    }
-
-private:
-    TempDir dir_;
-};
+using SimHost = zelt::test::SimulatedHost;
 
 // One adapter of device type 5 whose function 0 has interface eth2, function 1 no
 // driver, and function 2 the pass-through driver.

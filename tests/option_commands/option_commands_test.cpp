@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/run_program.h"
+#include "tests/support/simulated_host.h"
 
 using zelt::test::RunOptions;
 using zelt::test::RunResult;
@@ -17,30 +17,13 @@ using zelt::test::TempDir;
 
 namespace {
 
-class SimHost {
+class SimHost : public zelt::test::SimulatedHost {
 public:
-    // A host made by zeltsim: the default one, or one described by `config`.
-    explicit SimHost(const std::string& config = "") {
-        std::vector<std::string> argv = {ZELT_PROGRAM("zeltsim"), "create", dir_.file("host")};
-        if (!config.empty()) {
-            zelt::test::write_text_file(dir_.file("config.json"), config);
-            argv.insert(argv.end(), {"--config", dir_.file("config.json")});
-        }
-        const RunResult r = run_program(argv);
-        EXPECT_EQ(r.status, 0) << r.err;
-    }
-
-    RunResult zeltnvm(const std::vector<std::string>& args) const {
-        std::vector<std::string> argv = {ZELT_PROGRAM("zeltnvm")};
-        argv.insert(argv.end(), args.begin(), args.end());
-        RunOptions o;
-        o.env = {{"ZELTNVM_SIM", dir_.file("host")}};
-        return run_program(argv, o);
-    }
+    using SimulatedHost::SimulatedHost;
 
     // Option variable writes the simulated firmware has received so far.
     size_t option_writes() const {
-        const RunResult r = run_program({ZELT_PROGRAM("zeltsim"), "show", dir_.file("host"), "--requests"});
+        const RunResult r = zeltsim("show", {"--requests"});
         size_t n = 0;
         for (size_t at = r.out.find("\"req_type\":65522"); at != std::string::npos;
              at = r.out.find("\"req_type\":65522", at + 1)) {
@@ -49,12 +32,7 @@ public:
         return n;
     }
 
-    std::string stored_options() const {
-        return run_program({ZELT_PROGRAM("zeltsim"), "show", dir_.file("host"), "--options"}).out;
-    }
-
-private:
-    TempDir dir_;
+    std::string stored_options() const { return zeltsim("show", {"--options"}).out; }
 };
 
 struct RefusalCase {

@@ -1,0 +1,56 @@
+// A simulated adapter host made by zeltsim in a temporary directory, for tests that
+// run the built programs against it. Header-only: ZELT_PROGRAM needs the test's
+// ZELT_BIN_DIR.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/run_program.h"
+
+namespace zelt::test {
+
+class SimulatedHost {
+public:
+    // The default host, or one described by the JSON text `config`.
+    explicit SimulatedHost(const std::string& config = "") {
+        std::vector<std::string> argv = {ZELT_PROGRAM("zeltsim"), "create", root()};
+        if (!config.empty()) {
+            write_text_file(dir_.file("config.json"), config);
+            argv.insert(argv.end(), {"--config", dir_.file("config.json")});
+        }
+        const RunResult r = run_program(argv);
+        EXPECT_EQ(r.status, 0) << r.err;
+    }
+
+    // The simulated root (ZELTNVM_SIM).
+    std::string root() const { return dir_.file("host"); }
+    // The working directory the programs run in (package files, dumps, scripts).
+    const std::string& work_dir() const { return dir_.path(); }
+    std::string work_file(const std::string& name) const { return dir_.file(name); }
+
+    // zeltnvm with `args` against this host, from the working directory.
+    RunResult zeltnvm(const std::vector<std::string>& args, const std::string& input = "") const {
+        std::vector<std::string> argv = {ZELT_PROGRAM("zeltnvm")};
+        argv.insert(argv.end(), args.begin(), args.end());
+        RunOptions o;
+        o.env = {{"ZELTNVM_SIM", root()}};
+        o.cwd = dir_.path();
+        o.input = input;
+        return run_program(argv, o);
+    }
+
+    // zeltsim <verb> <root> <args...>
+    RunResult zeltsim(const std::string& verb, const std::vector<std::string>& args = {}) const {
+        std::vector<std::string> argv = {ZELT_PROGRAM("zeltsim"), verb, root()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return run_program(argv);
+    }
+
+private:
+    TempDir dir_;
+};
+
+}  // namespace zelt::test
