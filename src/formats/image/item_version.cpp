@@ -324,7 +324,7 @@ int zeltnvmGetItemBufVersion(unsigned dir_type, const uint8_t* image, size_t ima
                                    false, &version);
     if (rc != 0) return rc;
     if (version.bytes.size() > capacity) return HVXRETVAL_INSUFFICIENT_SPACE;
-    std::memcpy(raw, version.bytes.data(), version.bytes.size());
+    if (!version.bytes.empty()) std::memcpy(raw, version.bytes.data(), version.bytes.size());
     *raw_length = version.bytes.size();
     *format = version.format;
     return HVXRETVAL_SUCCESS;
