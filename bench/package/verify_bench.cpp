@@ -23,17 +23,17 @@ struct Setup {
     Setup() {
         std::system(("mkdir -p " + dir.file("host/proc/net")).c_str());
         zelt::test::write_text_file(dir.file("host/proc/net/dev"), "Inter-|   Receive\n face |bytes\n");
-        zelt::pkgbuild::PackageSpec spec;
+        zelt::pkgbuild::PackageSpec plan;
         zelt::pkgbuild::ItemSpec boot;
         boot.type = 4;
         // 64 MiB image: 28-byte header, body, 256-byte signature, 4-byte CRC.
         zelt::pkgbuild::firmware_image(4, {1, 0, 0, 0}, "bench", (64u << 20) - 288, zelt::pkgbuild::test_signing_key(),
                                        &boot.data);
-        spec.items.push_back(std::move(boot));
-        spec.verify = false;
+        plan.items.push_back(std::move(boot));
+        plan.verify = false;
         zelt::pkgbuild::Bytes bytes;
         std::string error;
-        zelt::pkgbuild::build_package(spec, &bytes, &error);
+        zelt::pkgbuild::build_package(plan, &bytes, &error);
         std::ofstream(dir.file(package), std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }

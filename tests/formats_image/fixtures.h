@@ -38,17 +38,17 @@ inline void refresh_tail_crc(std::vector<uint8_t>* image) {
     put<uint32_t>(image, image->size() - 4, file_crc32(image->data(), image->size() - 4));
 }
 
-inline std::vector<uint8_t> signed_firmware(const image::FirmwareImageSpec& spec) {
+inline std::vector<uint8_t> signed_firmware(const image::FirmwareImageSpec& plan) {
     std::vector<uint8_t> out;
-    if (image::build_firmware_image(spec, signing_key(), &out) != 0) out.clear();
+    if (image::build_firmware_image(plan, signing_key(), &out) != 0) out.clear();
     return out;
 }
 
 // An image body followed by a component trailer (signed with the test key when asked).
-inline std::vector<uint8_t> trailer_image(const image::TrailerSpec& spec, size_t body, bool signed_trailer) {
+inline std::vector<uint8_t> trailer_image(const image::TrailerSpec& plan, size_t body, bool signed_trailer) {
     std::vector<uint8_t> out = pattern(body);
     const std::vector<uint8_t> no_key;
-    if (image::append_component_trailer(&out, spec, signed_trailer ? std::span(signing_key()) : std::span(no_key)) != 0) {
+    if (image::append_component_trailer(&out, plan, signed_trailer ? std::span(signing_key()) : std::span(no_key)) != 0) {
         out.clear();
     }
     return out;

@@ -24,10 +24,10 @@ void set_trailer_length(Image* image, uint16_t length) {
 }
 
 Image signed_trailer_image() {
-    zelt::image::TrailerSpec spec;
-    spec.dir_type = 21;
-    spec.version = {'1', '.', '2'};
-    return zelt::test::trailer_image(spec, 1000, true);
+    zelt::image::TrailerSpec plan;
+    plan.dir_type = 21;
+    plan.version = {'1', '.', '2'};
+    return zelt::test::trailer_image(plan, 1000, true);
 }
 
 struct TrailerCase {
@@ -41,9 +41,9 @@ TEST(ComponentTrailer, ParseAndVerify) {
     const TrailerCase cases[] = {
         {"intact signed trailer", [](Image*) {}, 0, 0},
         {"base only (32 bytes)", [](Image* i) {
-             zelt::image::TrailerSpec spec;
-             spec.dir_type = 21;
-             *i = zelt::test::trailer_image(spec, 1000, false);
+             zelt::image::TrailerSpec plan;
+             plan.dir_type = 21;
+             *i = zelt::test::trailer_image(plan, 1000, false);
          }, 0, HVXRETVAL_INVALID_TRAILER},
         {"image shorter than a base", [](Image* i) { i->resize(31); }, HVXRETVAL_INVALID_LENGTH_PARAMETER,
          HVXRETVAL_INVALID_LENGTH_PARAMETER},
@@ -83,8 +83,8 @@ TEST(ComponentTrailer, ParseFillsBaseAndSignature) {
     EXPECT_EQ(out.base.trailer_length, 288);
     EXPECT_EQ(0, std::memcmp(out.rsa_sig, image.data() + image.size() - 288, 256));
 
-    zelt::image::TrailerSpec spec;
-    const Image unsigned_image = zelt::test::trailer_image(spec, 500, false);
+    zelt::image::TrailerSpec plan;
+    const Image unsigned_image = zelt::test::trailer_image(plan, 500, false);
     std::memset(&out, 0xAB, sizeof out);
     ASSERT_EQ(zeltnvmComponentTrailerParse(unsigned_image.data(), unsigned_image.size(), &out), 0);
     EXPECT_EQ(out.rsa_sig[0], 0);  // zeroed, not left over
@@ -101,15 +101,15 @@ TEST(ComponentTrailer, VerifiesAnImageInsideALargerBuffer) {
 }
 
 zelt::image::FirmwareImageSpec boot_spec() {
-    zelt::image::FirmwareImageSpec spec;
-    spec.code_type = CODE_BOOT;
-    spec.major = 2;
-    spec.minor = 1;
-    spec.revision = 0;
-    spec.build = 7;
-    spec.version_text = "boot-2.1";
-    spec.body = zelt::test::pattern(2000);
-    return spec;
+    zelt::image::FirmwareImageSpec plan;
+    plan.code_type = CODE_BOOT;
+    plan.major = 2;
+    plan.minor = 1;
+    plan.revision = 0;
+    plan.build = 7;
+    plan.version_text = "boot-2.1";
+    plan.body = zelt::test::pattern(2000);
+    return plan;
 }
 
 TEST(FirmwareImage, VerifyInOrder) {
@@ -147,9 +147,9 @@ TEST(FirmwareImage, VerifyInOrder) {
 }
 
 TEST(FirmwareImage, SmallestSignedImageVerifies) {
-    auto spec = boot_spec();
-    spec.body.clear();
-    const Image image = zelt::test::signed_firmware(spec);
+    auto plan = boot_spec();
+    plan.body.clear();
+    const Image image = zelt::test::signed_firmware(plan);
     ASSERT_EQ(image.size(), 288u);
     EXPECT_EQ(zeltnvmVerifyFirmware(image.data(), image.size()), 0);
 }
@@ -167,14 +167,14 @@ TEST(FirmwareImage, HeaderReport) {
               "           Version Str : boot-2.1\n"
               "           Version Num : 2.1.0.7\n");
 
-    auto spec = boot_spec();
-    spec.extended_header = true;
-    spec.ext_major = 218;
-    spec.ext_minor = 1;
-    spec.ext_build = 300;
-    spec.ext_patch = 4;
-    spec.ext_version_text = "218.1.300.4-rc";
-    const Image ext = zelt::test::signed_firmware(spec);
+    auto plan = boot_spec();
+    plan.extended_header = true;
+    plan.ext_major = 218;
+    plan.ext_minor = 1;
+    plan.ext_build = 300;
+    plan.ext_patch = 4;
+    plan.ext_version_text = "218.1.300.4-rc";
+    const Image ext = zelt::test::signed_firmware(plan);
     text.clear();
     EXPECT_EQ(zeltnvmViewApeBinHdr(ext.data(), ext.size(), &text), 0);
     EXPECT_EQ(text,
@@ -186,9 +186,9 @@ TEST(FirmwareImage, HeaderReport) {
               "           Version Str : 218.1.300.4-rc\n"
               "           Version Num : 218.1.300.4\n");
 
-    spec = boot_spec();
-    spec.version_text.clear();
-    const Image no_text = zelt::test::signed_firmware(spec);
+    plan = boot_spec();
+    plan.version_text.clear();
+    const Image no_text = zelt::test::signed_firmware(plan);
     text.clear();
     EXPECT_EQ(zeltnvmViewApeBinHdr(no_text.data(), no_text.size(), &text), 0);
     EXPECT_EQ(text.find("Version Str"), std::string::npos);

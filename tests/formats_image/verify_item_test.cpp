@@ -13,23 +13,23 @@ using zelt::test::put;
 using Image = std::vector<uint8_t>;
 
 Image firmware_with_code(uint8_t code_type) {
-    zelt::image::FirmwareImageSpec spec;
-    spec.code_type = code_type;
-    spec.body = zelt::test::pattern(500);
-    return zelt::test::signed_firmware(spec);
+    zelt::image::FirmwareImageSpec plan;
+    plan.code_type = code_type;
+    plan.body = zelt::test::pattern(500);
+    return zelt::test::signed_firmware(plan);
 }
 
 Image signed_trailer(uint16_t dir_type) {
-    zelt::image::TrailerSpec spec;
-    spec.dir_type = dir_type;
-    spec.version = {'1'};
-    return zelt::test::trailer_image(spec, 700, true);
+    zelt::image::TrailerSpec plan;
+    plan.dir_type = dir_type;
+    plan.version = {'1'};
+    return zelt::test::trailer_image(plan, 700, true);
 }
 
 Image unsigned_trailer(uint16_t dir_type) {
-    zelt::image::TrailerSpec spec;
-    spec.dir_type = dir_type;
-    return zelt::test::trailer_image(spec, 700, false);
+    zelt::image::TrailerSpec plan;
+    plan.dir_type = dir_type;
+    return zelt::test::trailer_image(plan, 700, false);
 }
 
 Image sbi_item(bool good) {

@@ -54,28 +54,28 @@ Image rom_chain(const std::vector<Rom>& roms, uint32_t pxe_version = 0x00030201,
 }
 
 Image firmware(bool ext, const std::string& text) {
-    zelt::image::FirmwareImageSpec spec;
-    spec.major = 2;
-    spec.minor = 1;
-    spec.revision = 0;
-    spec.build = 7;
-    spec.version_text = text;
-    spec.extended_header = ext;
-    spec.ext_major = 20;
-    spec.ext_minor = 6;
-    spec.ext_build = 1000;
-    spec.ext_patch = 3;
-    spec.ext_version_text = ext ? "20.6.1000.3 release" : "";
-    spec.body = zelt::test::pattern(64);
-    return zelt::image::firmware_image_unsealed(spec);
+    zelt::image::FirmwareImageSpec plan;
+    plan.major = 2;
+    plan.minor = 1;
+    plan.revision = 0;
+    plan.build = 7;
+    plan.version_text = text;
+    plan.extended_header = ext;
+    plan.ext_major = 20;
+    plan.ext_minor = 6;
+    plan.ext_build = 1000;
+    plan.ext_patch = 3;
+    plan.ext_version_text = ext ? "20.6.1000.3 release" : "";
+    plan.body = zelt::test::pattern(64);
+    return zelt::image::firmware_image_unsealed(plan);
 }
 
 Image with_trailer(Image body, uint16_t dir_type, uint8_t format, std::vector<uint8_t> version) {
-    zelt::image::TrailerSpec spec;
-    spec.dir_type = dir_type;
-    spec.version_format = format;
-    spec.version = std::move(version);
-    zelt::image::append_component_trailer(&body, spec, {});
+    zelt::image::TrailerSpec plan;
+    plan.dir_type = dir_type;
+    plan.version_format = format;
+    plan.version = std::move(version);
+    zelt::image::append_component_trailer(&body, plan, {});
     return body;
 }
 

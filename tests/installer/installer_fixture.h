@@ -56,18 +56,18 @@ inline pb::ItemSpec item(uint16_t type, uint8_t directive, pb::Bytes data, uint1
 }
 inline pb::Bytes text(const std::string& t) { return pb::Bytes(t.begin(), t.end()); }
 
-inline pb::Bytes package(std::vector<pb::ItemSpec> specs, std::vector<pb::PropertySpec> extra = {},
+inline pb::Bytes package(std::vector<pb::ItemSpec> plans, std::vector<pb::PropertySpec> extra = {},
                          uint32_t stream_size = 512) {
-    pb::PackageSpec spec;
-    spec.properties = {{ZELPKG_PROP_PKG_DESCRIPTION, pb::text_value("Test package")},
+    pb::PackageSpec plan;
+    plan.properties = {{ZELPKG_PROP_PKG_DESCRIPTION, pb::text_value("Test package")},
                        {ZELPKG_PROP_PKG_VERSION, pb::text_value("229.1.2.3")},
                        {ZELPKG_PROP_CREATED_ON, pb::text_value("2026-11-02 10:00:00")}};
-    for (auto& p : extra) spec.properties.push_back(std::move(p));
-    spec.stream_size = stream_size;
-    spec.items = std::move(specs);
+    for (auto& p : extra) plan.properties.push_back(std::move(p));
+    plan.stream_size = stream_size;
+    plan.items = std::move(plans);
     pb::Bytes out;
     std::string error;
-    EXPECT_EQ(pb::build_package(spec, &out, &error), 0) << error;
+    EXPECT_EQ(pb::build_package(plan, &out, &error), 0) << error;
     return out;
 }
 

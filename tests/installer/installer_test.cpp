@@ -17,12 +17,12 @@ namespace {
 // A package of exactly `size` bytes: the update record asking for `update_length`
 // bytes (none when 0) and one configuration item; the property stream takes up the rest.
 pb::Bytes packageOfSize(size_t size, uint32_t update_length) {
-    std::vector<pb::ItemSpec> specs;
-    if (update_length) specs.push_back(updateRecord(update_length));
-    specs.push_back(item(ZEL_DIR_TYPE_FUNC_CFG, ZELPKG_ITEM_ALWAYS_INSTALL, pb::filler(9, 4096)));
-    const size_t first = package(specs).size();
+    std::vector<pb::ItemSpec> plans;
+    if (update_length) plans.push_back(updateRecord(update_length));
+    plans.push_back(item(ZEL_DIR_TYPE_FUNC_CFG, ZELPKG_ITEM_ALWAYS_INSTALL, pb::filler(9, 4096)));
+    const size_t first = package(plans).size();
     EXPECT_LT(first, size);
-    return package(specs, {}, static_cast<uint32_t>(512 + size - first));
+    return package(plans, {}, static_cast<uint32_t>(512 + size - first));
 }
 
 class Installer : public InstallerOnSimHost {

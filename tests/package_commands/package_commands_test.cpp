@@ -32,13 +32,13 @@ protected:
 
     std::string package(const std::string& name, std::vector<pkgbuild::PropertySpec> props,
                         std::vector<pkgbuild::ItemSpec> items) {
-        pkgbuild::PackageSpec spec;
-        spec.properties = std::move(props);
-        spec.items = std::move(items);
-        spec.verify = false;
+        pkgbuild::PackageSpec plan;
+        plan.properties = std::move(props);
+        plan.items = std::move(items);
+        plan.verify = false;
         Bytes bytes;
         std::string error;
-        EXPECT_EQ(pkgbuild::build_package(spec, &bytes, &error), 0) << error;
+        EXPECT_EQ(pkgbuild::build_package(plan, &bytes, &error), 0) << error;
         return save(name, bytes);
     }
 

@@ -65,26 +65,26 @@ Bytes filler(uint16_t seed, uint32_t size) {
 
 int firmware_image(uint16_t dir_type, const std::vector<uint16_t>& version, const std::string& text,
                    uint32_t body_size, std::span<const uint8_t> key, Bytes* image) {
-    zelt::image::FirmwareImageSpec spec;
-    spec.code_type = code_type_for(dir_type);
-    spec.major = static_cast<uint8_t>(version_part(version, 0));
-    spec.minor = static_cast<uint8_t>(version_part(version, 1));
-    spec.revision = static_cast<uint8_t>(version_part(version, 2));
-    spec.build = static_cast<uint8_t>(version_part(version, 3));
-    spec.version_text = text.substr(0, 16);
-    spec.body = filler(dir_type, body_size);
-    return zelt::image::build_firmware_image(spec, key, image);
+    zelt::image::FirmwareImageSpec plan;
+    plan.code_type = code_type_for(dir_type);
+    plan.major = static_cast<uint8_t>(version_part(version, 0));
+    plan.minor = static_cast<uint8_t>(version_part(version, 1));
+    plan.revision = static_cast<uint8_t>(version_part(version, 2));
+    plan.build = static_cast<uint8_t>(version_part(version, 3));
+    plan.version_text = text.substr(0, 16);
+    plan.body = filler(dir_type, body_size);
+    return zelt::image::build_firmware_image(plan, key, image);
 }
 
 int trailer_image(uint16_t dir_type, const std::vector<uint16_t>& version, uint32_t body_size,
                   std::span<const uint8_t> key, Bytes* image) {
     *image = filler(static_cast<uint16_t>(dir_type + 0x100), body_size);
-    zelt::image::TrailerSpec spec;
-    spec.dir_type = dir_type;
-    spec.version_format = ZEL_VERSION_FMT_DEC;
-    spec.version = zelt::image::dec_version({version_part(version, 0), version_part(version, 1),
+    zelt::image::TrailerSpec plan;
+    plan.dir_type = dir_type;
+    plan.version_format = ZEL_VERSION_FMT_DEC;
+    plan.version = zelt::image::dec_version({version_part(version, 0), version_part(version, 1),
                                              version_part(version, 2), version_part(version, 3)});
-    return zelt::image::append_component_trailer(image, spec, key);
+    return zelt::image::append_component_trailer(image, plan, key);
 }
 
 int vpd_image(const std::string& product, const std::map<std::string, std::string>& fields, Bytes* image) {
@@ -146,11 +146,11 @@ Bytes u16_values(const std::vector<uint16_t>& values) {
     return b;
 }
 
-int build_package(const PackageSpec& spec, Bytes* package, std::string* error) {
+int build_package(const PackageSpec& plan, Bytes* package, std::string* error) {
     size_t needed = 3;
-    for (const PropertySpec& p : spec.properties) needed += 3 + p.value.size();
-    Bytes stream(std::max<size_t>(spec.stream_size, needed), 0);
-    for (const PropertySpec& p : spec.properties) {
+    for (const PropertySpec& p : plan.properties) needed += 3 + p.value.size();
+    Bytes stream(std::max<size_t>(plan.stream_size, needed), 0);
+    for (const PropertySpec& p : plan.properties) {
         const int32_t rc = zelpkgPutProperty(stream.data(), stream.size(), p.id, p.value.data(), p.value.size());
         if (rc < 0) {
             if (error) *error = "property " + std::to_string(p.id) + ": " + zelpkgErrorDesc(rc);
@@ -159,7 +159,7 @@ int build_package(const PackageSpec& spec, Bytes* package, std::string* error) {
     }
     std::vector<zelpkg_manifest_item_t> records;
     std::vector<const void*> data;
-    for (const ItemSpec& it : spec.items) {
+    for (const ItemSpec& it : plan.items) {
         zelpkg_manifest_item_t r{};
         r.metadata.directive = it.directive;
         std::strncpy(r.metadata.description, it.description.c_str(), sizeof(r.metadata.description) - 1);
@@ -177,7 +177,7 @@ int build_package(const PackageSpec& spec, Bytes* package, std::string* error) {
     int32_t problem = -1;
     const int32_t rc = zelpkgCreate(out, static_cast<uint32_t>(stream.size()), stream.data(),
                                     static_cast<uint32_t>(records.size()), records.data(), data.data(), &problem,
-                                    spec.verify);
+                                    plan.verify);
     if (rc != HVXRETVAL_SUCCESS) {
         if (error) {
             *error = std::string("package creation failed: ") + zelpkgErrorDesc(rc);
@@ -186,13 +186,13 @@ int build_package(const PackageSpec& spec, Bytes* package, std::string* error) {
         return rc;
     }
     *package = out.take();
-    if (spec.wrap) {
+    if (plan.wrap) {
         std::vector<uint16_t> ids;
-        for (const PropertySpec& p : spec.properties)
+        for (const PropertySpec& p : plan.properties)
             if (p.id == ZELPKG_PROP_DEVICE_IDS)
                 for (size_t i = 0; i + 1 < p.value.size(); i += 2)
                     ids.push_back(static_cast<uint16_t>(p.value[i] | (p.value[i + 1] << 8)));
-        *package = zelpkgPldmWrap(package->data(), package->size(), spec.wrap_version, ZELT_PCI_VENDOR_ID, ids);
+        *package = zelpkgPldmWrap(package->data(), package->size(), plan.wrap_version, ZELT_PCI_VENDOR_ID, ids);
     }
     return HVXRETVAL_SUCCESS;
 }
@@ -246,8 +246,8 @@ std::vector<uint16_t> example_device_ids() {
 
 int build_example_package(const std::string& version, std::span<const uint8_t> key, Bytes* package, bool wrap) {
     const std::vector<uint16_t> v = parse_version(version);
-    PackageSpec spec;
-    spec.properties = {
+    PackageSpec plan;
+    plan.properties = {
         {ZELPKG_PROP_PKG_DESCRIPTION, text_value("Orvanta example firmware package")},
         {ZELPKG_PROP_DEVICE_IDS, u16_values(example_device_ids())},
         {ZELPKG_PROP_CREATED_BY, text_value("zeltpkg")},
@@ -271,7 +271,7 @@ int build_example_package(const std::string& version, std::span<const uint8_t> k
         const int rc = firmware_image(f.type, v, version, f.size, key, &it.data);
         if (rc != 0) return rc;
         it.item_length = static_cast<uint32_t>((it.data.size() / 4096 + 2) * 4096);
-        spec.items.push_back(std::move(it));
+        plan.items.push_back(std::move(it));
     }
     for (uint16_t type : {ZEL_DIR_TYPE_AVS, ZEL_DIR_TYPE_CCM}) {
         ItemSpec it;
@@ -279,12 +279,12 @@ int build_example_package(const std::string& version, std::span<const uint8_t> k
         it.description = type == ZEL_DIR_TYPE_AVS ? "Voltage scaling table" : "Configuration microcode";
         const int rc = trailer_image(type, v, 8 * 1024, key, &it.data);
         if (rc != 0) return rc;
-        spec.items.push_back(std::move(it));
+        plan.items.push_back(std::move(it));
     }
-    spec.wrap = wrap;
-    spec.wrap_version = version;
+    plan.wrap = wrap;
+    plan.wrap_version = version;
     std::string error;
-    return build_package(spec, package, &error);
+    return build_package(plan, package, &error);
 }
 
 // ---- Descriptions ------------------------------------------------------------------
@@ -335,7 +335,7 @@ std::vector<uint16_t> numbers(const json& j) {
     return v;
 }
 
-void add_properties(const json& props, PackageSpec& spec) {
+void add_properties(const json& props, PackageSpec& plan) {
     static const std::pair<const char*, uint8_t> kTexts[] = {
         {"description", ZELPKG_PROP_PKG_DESCRIPTION}, {"created_by", ZELPKG_PROP_CREATED_BY},
         {"created_on", ZELPKG_PROP_CREATED_ON},       {"updated_by", ZELPKG_PROP_UPDATED_BY},
@@ -353,15 +353,15 @@ void add_properties(const json& props, PackageSpec& spec) {
         const std::string& key = it.key();
         bool known = false;
         for (const auto& [name, id] : kTexts)
-            if (key == name) spec.properties.push_back({id, text_value(it->get<std::string>())}), known = true;
+            if (key == name) plan.properties.push_back({id, text_value(it->get<std::string>())}), known = true;
         for (const auto& [name, id] : kU16s)
-            if (key == name) spec.properties.push_back({id, u16_values({it->get<uint16_t>()})}), known = true;
+            if (key == name) plan.properties.push_back({id, u16_values({it->get<uint16_t>()})}), known = true;
         for (const auto& [name, id] : kBytes)
-            if (key == name) spec.properties.push_back({id, Bytes{it->get<uint8_t>()}}), known = true;
-        if (key == "device_ids") spec.properties.push_back({ZELPKG_PROP_DEVICE_IDS, u16_values(numbers(*it))}), known = true;
+            if (key == name) plan.properties.push_back({id, Bytes{it->get<uint8_t>()}}), known = true;
+        if (key == "device_ids") plan.properties.push_back({ZELPKG_PROP_DEVICE_IDS, u16_values(numbers(*it))}), known = true;
         if (key == "orig_checksum") {
             const uint32_t v = it->get<uint32_t>();
-            spec.properties.push_back({ZELPKG_PROP_ORIG_CHECKSUM, Bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+            plan.properties.push_back({ZELPKG_PROP_ORIG_CHECKSUM, Bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
                                                                         static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)}});
             known = true;
         }
@@ -437,18 +437,18 @@ int build_from_description(const std::string& json_text, const std::string& base
                 throw std::runtime_error("cannot read key " + d["key"].get<std::string>());
             key = key_bytes;
         }
-        PackageSpec spec;
-        spec.stream_size = d.value("stream_size", uint32_t{512});
-        spec.verify = d.value("verify", true);
-        if (d.contains("properties")) add_properties(d["properties"], spec);
+        PackageSpec plan;
+        plan.stream_size = d.value("stream_size", uint32_t{512});
+        plan.verify = d.value("verify", true);
+        if (d.contains("properties")) add_properties(d["properties"], plan);
         for (const json& p : d.value("raw_properties", json::array()))
-            spec.properties.push_back({p.at("id").get<uint8_t>(), from_hex(p.value("hex", std::string()))});
-        for (const json& j : d.value("items", json::array())) spec.items.push_back(item_of(j, base_dir, key));
+            plan.properties.push_back({p.at("id").get<uint8_t>(), from_hex(p.value("hex", std::string()))});
+        for (const json& j : d.value("items", json::array())) plan.items.push_back(item_of(j, base_dir, key));
         if (d.contains("wrap")) {
-            spec.wrap = true;
-            spec.wrap_version = d["wrap"].value("version", std::string());
+            plan.wrap = true;
+            plan.wrap_version = d["wrap"].value("version", std::string());
         }
-        const int rc = build_package(spec, package, error);
+        const int rc = build_package(plan, package, error);
         if (rc != 0) return rc;
         if (d.contains("faults")) apply_faults(package, faults_of(d["faults"]));
         return 0;

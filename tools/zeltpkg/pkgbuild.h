@@ -85,7 +85,7 @@ Bytes text_value(const std::string& text);
 Bytes u16_values(const std::vector<uint16_t>& values);
 
 // Writes the package. 0 or the writer's failure; `error` names the failing step.
-int build_package(const PackageSpec& spec, Bytes* package, std::string* error);
+int build_package(const PackageSpec& plan, Bytes* package, std::string* error);
 
 // Deliberate faults applied to a finished package (for tests).
 struct Fault {

@@ -26,38 +26,38 @@ void copy_text(char* field, size_t size, const std::string& text) {
 
 }  // namespace
 
-std::vector<uint8_t> firmware_image_unsealed(const FirmwareImageSpec& spec) {
+std::vector<uint8_t> firmware_image_unsealed(const FirmwareImageSpec& plan) {
     apebinHeader hdr{};
     hdr.signature = APEBIN_SIGNATURE;
-    hdr.codeType = spec.code_type;
-    hdr.device = spec.device;
-    hdr.media = spec.media;
-    hdr.major_ver = spec.major;
-    hdr.minor_ver = spec.minor;
-    hdr.revision = spec.revision;
-    hdr.build = spec.build;
+    hdr.codeType = plan.code_type;
+    hdr.device = plan.device;
+    hdr.media = plan.media;
+    hdr.major_ver = plan.major;
+    hdr.minor_ver = plan.minor;
+    hdr.revision = plan.revision;
+    hdr.build = plan.build;
     std::vector<uint8_t> image;
-    if (spec.extended_header) {
+    if (plan.extended_header) {
         hdr.flags |= APEBIN_FLAG_EXT_HEADER;
-        copy_text(hdr.ver, APEBIN_EXT_OFFSET_POS - offsetof(apebinHeader, ver), spec.version_text);
+        copy_text(hdr.ver, APEBIN_EXT_OFFSET_POS - offsetof(apebinHeader, ver), plan.version_text);
         const uint32_t ext_offset = sizeof(apebinHeader);
         std::memcpy(hdr.ver + (APEBIN_EXT_OFFSET_POS - offsetof(apebinHeader, ver)), &ext_offset, 4);
         Ext_Bin_Header ext{};
         ext.ext_signature = EXT_BIN_HEADER_SIGNATURE;
         ext.ext_header_len = sizeof ext;
         ext.ext_header_ver = 1;
-        ext.ver_major = spec.ext_major;
-        ext.ver_minor = spec.ext_minor;
-        ext.ver_build = spec.ext_build;
-        ext.ver_patch = spec.ext_patch;
-        copy_text(ext.ver_str, sizeof ext.ver_str, spec.ext_version_text);
+        ext.ver_major = plan.ext_major;
+        ext.ver_minor = plan.ext_minor;
+        ext.ver_build = plan.ext_build;
+        ext.ver_patch = plan.ext_patch;
+        copy_text(ext.ver_str, sizeof ext.ver_str, plan.ext_version_text);
         append_record(&image, hdr);
         append_record(&image, ext);
     } else {
-        copy_text(hdr.ver, sizeof hdr.ver, spec.version_text);
+        copy_text(hdr.ver, sizeof hdr.ver, plan.version_text);
         append_record(&image, hdr);
     }
-    image.insert(image.end(), spec.body.begin(), spec.body.end());
+    image.insert(image.end(), plan.body.begin(), plan.body.end());
     return image;
 }
 
@@ -70,9 +70,9 @@ int seal_firmware_image(std::vector<uint8_t>* image, std::span<const uint8_t> pr
     return HVXRETVAL_SUCCESS;
 }
 
-int build_firmware_image(const FirmwareImageSpec& spec, std::span<const uint8_t> private_key,
+int build_firmware_image(const FirmwareImageSpec& plan, std::span<const uint8_t> private_key,
                          std::vector<uint8_t>* image) {
-    std::vector<uint8_t> built = firmware_image_unsealed(spec);
+    std::vector<uint8_t> built = firmware_image_unsealed(plan);
     const int rc = seal_firmware_image(&built, private_key);
     if (rc == 0) *image = std::move(built);
     return rc;
@@ -84,16 +84,16 @@ std::vector<uint8_t> dec_version(std::initializer_list<uint16_t> numbers) {
     return out;
 }
 
-int append_component_trailer(std::vector<uint8_t>* image, const TrailerSpec& spec,
+int append_component_trailer(std::vector<uint8_t>* image, const TrailerSpec& plan,
                              std::span<const uint8_t> private_key) {
-    if (spec.version.size() > ZELNVM_TRAILER_VERSION_SIZE) return HVXRETVAL_INVALID_DATA_LENGTH;
+    if (plan.version.size() > ZELNVM_TRAILER_VERSION_SIZE) return HVXRETVAL_INVALID_DATA_LENGTH;
     std::vector<uint8_t> out = *image;
     zelnvm_component_trailer_base_t base{};
-    base.flags = spec.flags;
-    base.version_format = spec.version_format;
-    base.version_length = static_cast<uint8_t>(spec.version.size());
-    std::copy(spec.version.begin(), spec.version.end(), base.version);
-    base.dir_type = spec.dir_type;
+    base.flags = plan.flags;
+    base.version_format = plan.version_format;
+    base.version_length = static_cast<uint8_t>(plan.version.size());
+    std::copy(plan.version.begin(), plan.version.end(), base.version);
+    base.dir_type = plan.dir_type;
     base.sig = ZELNVM_TRAILER_SIGNATURE;
     if (!private_key.empty()) {
         std::vector<uint8_t> sig;

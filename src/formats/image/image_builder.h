@@ -27,14 +27,14 @@ struct FirmwareImageSpec {
 };
 
 // Header (and extended header) followed by the body, without signature and CRC.
-std::vector<uint8_t> firmware_image_unsealed(const FirmwareImageSpec& spec);
+std::vector<uint8_t> firmware_image_unsealed(const FirmwareImageSpec& plan);
 
 // Appends the RSA signature over all of `image` and the CRC-32 over everything before
 // the CRC. 0, or the signer's failure.
 int seal_firmware_image(std::vector<uint8_t>* image, std::span<const uint8_t> private_key);
 
 // firmware_image_unsealed + seal_firmware_image.
-int build_firmware_image(const FirmwareImageSpec& spec, std::span<const uint8_t> private_key,
+int build_firmware_image(const FirmwareImageSpec& plan, std::span<const uint8_t> private_key,
                          std::vector<uint8_t>* image);
 
 struct TrailerSpec {
@@ -50,7 +50,7 @@ std::vector<uint8_t> dec_version(std::initializer_list<uint16_t> numbers);
 // Appends a component trailer to `image`: 288 bytes with the RSA signature over the
 // image when `private_key` is given, else the 32-byte base alone. 0; the signer's
 // failure; HVXRETVAL_INVALID_DATA_LENGTH (-28) for a version longer than 16 bytes.
-int append_component_trailer(std::vector<uint8_t>* image, const TrailerSpec& spec,
+int append_component_trailer(std::vector<uint8_t>* image, const TrailerSpec& plan,
                              std::span<const uint8_t> private_key);
 
 // A 64-byte secure-boot image header with its Tag, MagicNumber and FwVersion set.
