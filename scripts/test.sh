@@ -25,5 +25,5 @@ for f in build-asan/fuzz/*; do
   mkdir -p "$corpus"
   seeds=$(ls -d fuzz/*/seeds/"$name" 2>/dev/null | head -n 1 || true)
   echo "-- $name"
-  "$f" -max_total_time="${FUZZ_SECONDS:-5}" -rss_limit_mb=2048 "$corpus" $seeds 2>&1 | tail -n 1
+  "$f" -max_total_time="${FUZZ_SECONDS:-5}" -timeout=20 -rss_limit_mb=2048 "$corpus" $seeds 2>&1 | tail -n 1
 done
