@@ -5,12 +5,15 @@
 #include <vector>
 
 #include "cli/install/install_command.h"
-#include "cli/install/installer_bridge.h"
+#include "cli/command_table.h"
+#include "cli/display_error.h"
 #include "cli/install/mac_identity.h"
+#include "cli/install/recovery_steps.h"
 #include "cli/package_commands.h"
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
 #include "device/discovery_lookup.h"
+#include "device/installer/installer.h"
 #include "device/nvm/nvm_item_version.h"
 #include "device/nvm/nvm_items.h"
 #include "formats/image/item_version.h"
@@ -23,13 +26,34 @@ namespace {
 
 constexpr int kFwSelfResetColdBoot = 3;
 
+// The identity data kept for this adapter's update is dropped when the update ends early.
+void release_saved_identity() { zelt_nvm_release_saved_macs(); }
+
 bool is_fragmentation(int32_t rc) {
     return rc == HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE || rc == 2 ||
            rc == HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_NO_SPACE;
 }
 
-// Exit status and message of a failed installation.
-int report_install_failure(const char* file, int32_t rc) {
+// The one retry of an installation that found no room or a fragmented NVM; a lack of
+// room in the NVM write is first met by defragmenting.
+int32_t install_with_retry(const char* dev, const uint8_t* pkg, uint32_t length, const options* opts,
+                           uint16_t device_id) {
+    const auto type = static_cast<uint32_t>(opts->type);
+    int32_t rc = zeltnvmInstallPackage(dev, pkg, length, nullptr, nullptr, type, device_id);
+    if (!is_fragmentation(rc)) return rc;
+    if (rc == HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE) {
+        const int32_t defrag = zeltnvm_defragment_nvm(dev);
+        if (defrag != 0) {
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\ndefrag command failed with status %d.\n", defrag);
+            return rc;
+        }
+    }
+    return zeltnvmInstallPackage(dev, pkg, length, nullptr, nullptr, type, device_id);
+}
+
+}  // namespace
+
+int zeltnvm_install_failure_status(const char* file, int32_t rc) {
     switch (rc) {
         case HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_ANTI_ROLLBACK:
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
@@ -67,8 +91,6 @@ int report_install_failure(const char* file, int32_t rc) {
                   "Package installation failed. Please review debug log file for more information.\n");
     return 11;
 }
-
-}  // namespace
 
 void zeltnvm_get_pkg_dir_type_version(const char*, std::string& version, int dir_type, const char* file,
                                       const options*) {
@@ -136,71 +158,50 @@ int zeltnvm_invoke_firmware_update(const zelt_update_row& row, const char* file,
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "\nPackage %s read error: %s\n", file, hvxretvalStringify(rc));
         else
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "\nPackage %s unsupported: %s\n", file, hvxretvalStringify(rc));
-        return report_install_failure(file, rc);
+        release_saved_identity();
+        return zeltnvm_install_failure_status(file, rc);
     }
+    const auto length = static_cast<uint32_t>(pkg.size());
 
-    std::vector<uint8_t> saved_log;
-    bool have_saved_log = false;
+    std::string saved_log;
     if (!opts->recovery) {
         zelt_nvm_save_mac(dev);
-        if (cfg_pkg) {
-            zelnvm_directory_entry_t entry{};
-            std::vector<uint8_t> buf(1u << 16);
-            int32_t n = zeltnvmReadItem(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, buf.data(), static_cast<uint32_t>(buf.size()),
-                                        0, &entry);
-            if (n > 0) {
-                buf.resize(static_cast<size_t>(n));
-                saved_log = std::move(buf);
-                have_saved_log = true;
-            }
-        }
+        // A configuration package leaves no log entry behind: the log is put back as it was.
+        if (cfg_pkg) saved_log = zeltnvmReadPackageLog(dev);
+    } else {
+        const int status = zeltnvm_recovery_before_install(row, pkg.data(), length, opts);
+        if (status != 0) return status;
     }
     zeltnvm_start_monitor();
-
-    const auto length = static_cast<uint32_t>(pkg.size());
-    rc = zelt_install_stage_and_install(dev, pkg.data(), length, opts->type, row.device_id);
-    if (is_fragmentation(rc)) {
-        bool retry = true;
-        if (rc == HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE) {
-            int32_t defrag = zeltnvm_defragment_nvm(dev);
-            if (defrag != 0) {
-                zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\ndefrag command failed with status %d.\n", defrag);
-                retry = false;
-            }
-        }
-        if (retry) rc = zelt_install_stage_and_install(dev, pkg.data(), length, opts->type, row.device_id);
-    }
+    rc = install_with_retry(dev, pkg.data(), length, opts, row.device_id);
     zeltnvm_stop_monitor();
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\n");
 
-    if (rc == -16) {
-        zelt_nvm_release_saved_macs();
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Error: %s\n", "Adapter is busy. Please try again after some time");
-        return 21;
+    if (rc == -ZELT_RC_BUSY) {
+        release_saved_identity();
+        return zeltnvm_display_error_msg(CMD_INSTALL, rc);
     }
-    if (cfg_pkg && have_saved_log) {
-        saved_log.resize((saved_log.size() + 3) / 4 * 4, 0);
-        zeltnvm_linux_WriteItem(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, saved_log.data(),
-                                static_cast<uint32_t>(saved_log.size()));
-    } else {
-        zelt_install_report_log(dev, pkg.data(), length);
-    }
-    pkg.clear();
+    if (cfg_pkg && !saved_log.empty())
+        zeltnvmWritePackageLog(dev, saved_log);
+    else
+        zeltnvmReadAndUpdatePackageLog(dev, pkg.data(), length);
+    pkg = {};
 
     if (rc != 0) {
-        zelt_nvm_release_saved_macs();
-        return report_install_failure(file, rc);
+        release_saved_identity();
+        return zeltnvm_install_failure_status(file, rc);
     }
     if (!opts->recovery) {
         const int mac_rc = zelt_nvm_apply_mac();
         if (mac_rc != 0 && mac_rc != 1)
-        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
-                      "Failed to restore mac address. Please reconfigure mac address manually.\n");
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
+                          "Failed to restore mac address. Please reconfigure mac address manually.\n");
     }
     if (cfg_pkg && !opts->recovery)
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nConfiguration package update is completed.\n");
     else
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nFirmware update is completed.\n");
+    if (opts->recovery) return zeltnvm_recovery_after_install(row, file, opts);
     print_reboot_message(dev, file, opts, cfg_pkg);
     return 0;
 }

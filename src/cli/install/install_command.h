@@ -42,6 +42,11 @@ int zeltnvm_check_package_supported(const char* dev, const std::vector<std::stri
 // Installs one adapter. Returns the exit status of that adapter's update.
 int zeltnvm_invoke_firmware_update(const zelt_update_row& row, const char* file, options* opts, int cfg_pkg);
 
+// The message and exit status of an installation that ended with `rc` (not 0, not
+// busy): 67 anti-rollback, 73 voltage regulator, 20 no room or fragmented NVM, 10 no
+// administrative rights, 57 resources locked, 11 anything else.
+int zeltnvm_install_failure_status(const char* file, int32_t rc);
+
 // How the new firmware takes effect (cold boot, reboot, or nothing for a live patch).
 void print_reboot_message(const char* dev, const char* file, const options* opts, int cfg_pkg);
 

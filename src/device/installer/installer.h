@@ -47,6 +47,17 @@ int32_t zeltnvmInstallPackage(const char* dev, const uint8_t* pkg, uint32_t leng
 // `length` are not used.
 int32_t zeltnvmReadAndUpdatePackageLog(const char* dev, const uint8_t* pkg, uint32_t length);
 
+// The install log item's data (type 1, ordinal 0, ext 0), read by message for a
+// "zelt_pci_dev" name and through the driver otherwise; empty when the item is absent,
+// empty or unreadable.
+std::string zeltnvmReadPackageLog(const char* dev);
+
+// Writes `text` as the install log item (attribute 0) by the same road, its length
+// rounded up to 4 with zeros. By message the zeros also cover the item's old data, so
+// no entry past the text survives. An empty text is not written and gives
+// HVXRETVAL_INVALID_LENGTH_PARAMETER; otherwise the write's result.
+int32_t zeltnvmWritePackageLog(const char* dev, const std::string& text);
+
 // The log text as it is written back: each entry flagged "F" is formatted with
 // Format_Log_string into `reports` and flipped to "0", then the oldest entries are
 // dropped until at most `limit` bytes remain. Trailing erased (0xFF) and zero bytes

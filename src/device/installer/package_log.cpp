@@ -67,10 +67,33 @@ std::string zeltnvmUpdatePackageLogText(const char* dev, const uint8_t* data, si
     return text;
 }
 
-int32_t zeltnvmReadAndUpdatePackageLog(const char* dev, const uint8_t*, uint32_t) {
+std::string zeltnvmReadPackageLog(const char* dev) {
     zelnvm_directory_entry_t entry{};
     int32_t index = -1;
-    const std::string old = readLogData(dev, entry, index);
+    return readLogData(dev, entry, index);
+}
+
+int32_t zeltnvmWritePackageLog(const char* dev, const std::string& text) {
+    // Nothing to write back: leave the item as it is.
+    if (text.empty()) return HVXRETVAL_INVALID_LENGTH_PARAMETER;
+    const bool by_message = zeltnvmItemGoesByMessage(dev);
+    size_t size = (text.size() + 3) / 4 * 4;
+    // A message write overwrites from the start and keeps the old data length, so the
+    // text is padded with zeros over the whole old data: no stale entry survives it.
+    if (by_message) {
+        zelnvm_directory_entry_t entry{};
+        if (zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, &entry) >= 0)
+            size = std::max<size_t>(size, (entry.data_length + 3u) / 4u * 4u);
+    }
+    std::vector<uint8_t> out(size, 0);
+    std::memcpy(out.data(), text.data(), text.size());
+    const uint32_t n = static_cast<uint32_t>(out.size());
+    return by_message ? zeltnvm_linux_WriteItem(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, out.data(), n)
+                      : zeltnvmWriteItem(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, out.data(), n);
+}
+
+int32_t zeltnvmReadAndUpdatePackageLog(const char* dev, const uint8_t*, uint32_t) {
+    const std::string old = zeltnvmReadPackageLog(dev);
     std::vector<std::string> reports;
     std::string text = zeltnvmUpdatePackageLogText(dev, reinterpret_cast<const uint8_t*>(old.data()), old.size(),
                                                    ZELTNVM_PKG_LOG_LIMIT, reports);
@@ -79,19 +102,7 @@ int32_t zeltnvmReadAndUpdatePackageLog(const char* dev, const uint8_t*, uint32_t
         while (!message.empty() && message.back() == '\n') message.pop_back();
         zelt::host::current().syslog_info(message);
     }
-    // Nothing to write back: leave the item as it is.
-    if (text.empty()) return HVXRETVAL_INVALID_LENGTH_PARAMETER;
-
-    const bool by_message = zeltnvmItemGoesByMessage(dev);
-    size_t size = (text.size() + 3) / 4 * 4;
-    // A message write overwrites from the start and keeps the old data length, so the
-    // text is padded with zeros over the whole old data: no stale entry survives it.
-    if (by_message && index >= 0) size = std::max<size_t>(size, (entry.data_length + 3u) / 4u * 4u);
-    std::vector<uint8_t> out(size, 0);
-    std::memcpy(out.data(), text.data(), text.size());
-    const uint32_t n = static_cast<uint32_t>(out.size());
-    return by_message ? zeltnvm_linux_WriteItem(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, out.data(), n)
-                      : zeltnvmWriteItem(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, out.data(), n);
+    return zeltnvmWritePackageLog(dev, text);
 }
 
 int Format_Log_string(const char* dev, const char* entry, std::string& out) {
