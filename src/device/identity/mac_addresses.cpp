@@ -1,15 +1,14 @@
 // Keeping the function MAC addresses across an update: they are read from the MAC
 // option of each function before the installation and written back afterwards where
 // the new firmware changed them.
-#include "cli/install/mac_identity.h"
-
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "cli/option_commands.h"
 #include "common/directory_types.h"
 #include "device/discovery_lookup.h"
+#include "device/identity/identity.h"
+#include "device/identity/identity_internal.h"
 #include "device/nvm/nvm_directory.h"
 #include "log/print.h"
 
@@ -33,24 +32,15 @@ struct SavedMac {
 std::vector<SavedMac> g_macs;
 bool g_macs_saved = false;
 
-bool mac_option(const char* dev, int index, zeltnvm_option& opt) {
-    std::memset(&opt, 0, sizeof opt);
-    if (zeltnvm_set_option_device(dev, &opt) != 0) return false;
-    opt.option = kMacOption;
-    opt.length = 64;
-    opt.num_bytes = 8;
-    opt.dimensions = 1;
-    opt.index_0 = static_cast<uint16_t>(index);
-    return true;
-}
+namespace id = zelt::device::identity;
+
+id::OptionRef mac_option(int index) { return {kMacOption, 64, 1, static_cast<uint16_t>(index), 0}; }
 
 int read_mac(const char* dev, int index, uint8_t mac[6]) {
-    zeltnvm_option opt;
-    if (!mac_option(dev, index, opt)) return 13;
-    opt.command = ZELTNVM_OPTION_GET;
-    int rc = zeltnvmOptionGet(dev, &opt);
+    uint8_t value[8] = {};
+    int rc = id::option_get(dev, mac_option(index), value, sizeof value);
     if (rc != 0) return rc;
-    for (int i = 0; i < 6; ++i) mac[i] = opt.value[kMacBytePos[i]];
+    for (int i = 0; i < 6; ++i) mac[i] = value[kMacBytePos[i]];
     return 0;
 }
 
@@ -144,16 +134,11 @@ int zelt_nvm_apply_mac() {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Failed to Get MAC Address for Device %04x:%02x:%02x.%x\n",
                           kFn, s.domain, s.bus, s.device, s.index);
         }
-        zeltnvm_option opt;
-        if (!mac_option(s.dev, s.index, opt)) {
-            rc = 13;
-            continue;
-        }
         unsigned b[6];
         std::sscanf(s.mac, "%x-%x-%x-%x-%x-%x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]);
-        for (int i = 0; i < 6; ++i) opt.value[kMacBytePos[i]] = static_cast<uint8_t>(b[i]);
-        opt.command = ZELTNVM_OPTION_SET;
-        rc = zeltnvmOptionSet(s.dev, &opt);
+        uint8_t value[8] = {};
+        for (int i = 0; i < 6; ++i) value[kMacBytePos[i]] = static_cast<uint8_t>(b[i]);
+        rc = id::option_set(s.dev, mac_option(s.index), value, sizeof value);
         if (rc == 3) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
                           "%s: This operation does not have administrative privileges for given interface\n", kFn);
@@ -164,7 +149,7 @@ int zelt_nvm_apply_mac() {
                           s.mac, s.dev);
             continue;
         }
-        rc = zeltnvmFlush(s.dev, &opt);
+        rc = id::option_flush(s.dev);
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: NVM Flush failed while setting MAC Address %s for interface %s\n",
                           kFn, s.mac, s.dev);

@@ -1,0 +1,41 @@
+// Helpers shared by the identity files: where an adapter sits on the PCI bus, reading
+// a whole NVM item into a saved piece, and NVM option reads and writes by firmware
+// message.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/directory_entry.h"
+#include "device/identity/identity.h"
+
+namespace zelt::device::identity {
+
+// PCI location (and function number) of the discovered function `dev`. False when
+// discovery does not know it.
+bool location_of(const char* dev, zelt_saved_location& loc, uint32_t* function = nullptr);
+// True when `dev` sits at the saved location (same domain, bus and device).
+bool at_location(const char* dev, const zelt_saved_location& saved);
+// Device type of `dev` from the supported-device table; -1 when unknown.
+int device_type_of(const char* dev);
+
+// Reads the data_length bytes of the item of `entry` into `out` (lengths and identity
+// copied from the entry). 0 or the read's failure.
+int32_t read_item(const char* dev, const zelnvm_directory_entry_t& entry, zelt_saved_item& out);
+
+// One NVM option value by firmware message: `bits` wide, `dimensions` indexes.
+struct OptionRef {
+    uint16_t option;
+    uint16_t bits;
+    uint16_t dimensions;
+    uint16_t index_0;
+    uint16_t index_1;
+};
+// Reads (bits + 7) / 8 bytes of the option into `value` (at most `size`).
+int option_get(const char* dev, const OptionRef& ref, uint8_t* value, size_t size);
+// Writes (bits + 7) / 8 bytes of `value` to the option.
+int option_set(const char* dev, const OptionRef& ref, const uint8_t* value, size_t size);
+// Commits written options to the NVM.
+int option_flush(const char* dev);
+
+}  // namespace zelt::device::identity

@@ -1,0 +1,112 @@
+// The multi-function (NPAR) mode and the PCI BAR2 size: NVM options read before an
+// installation that erases the NVM, and the mode written back afterwards.
+#include <cstring>
+
+#include "device/discovery_lookup.h"
+#include "device/identity/identity.h"
+#include "device/identity/identity_internal.h"
+#include "log/print.h"
+#include "options/port_count.h"
+
+namespace id = zelt::device::identity;
+
+namespace {
+
+constexpr uint16_t kOptMfMode = 157;
+constexpr uint16_t kOptPortMode = 301;
+constexpr uint16_t kOptBar2Size = 104;
+// Only adapters presenting this many PFs can be in an NPAR mode.
+constexpr int kNparPfCount = 16;
+// Modes from this value on are NPAR modes.
+constexpr uint32_t kFirstNparMode = 2;
+
+id::OptionRef mf_mode_option(int port) { return {kOptMfMode, 8, 1, static_cast<uint16_t>(port), 0}; }
+
+int active_pf_count(const char* dev) {
+    zelt_nvm_device_info_t rec;
+    zeltnvm_set_selection_for_name(dev);
+    if (zelt_nvm_device_info(dev, g_device_selection_type, &rec) != 0) return 0;
+    for (int i = 0; i < adapters.total_no_of_adapters && i < ZELT_MAX_ADAPTERS; ++i) {
+        if (std::strncmp(adapters.chip_info[i].serial_number, rec.nic_info.serial_number, ZELT_SERIAL_LEN) == 0)
+            return adapters.chip_info[i].active_pf_count;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void zelt_nvm_save_mf_mode_config(const char* dev) {
+    zelt_saved_identity_t& s = zeltnvm_saved_identity;
+    s.mf_mode_config = 0;
+    const int pfs = active_pf_count(dev);
+    if (pfs < kNparPfCount) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "might mf_mode not configured because of active_pf_count(%d).\n",
+                      pfs);
+        return;
+    }
+    int ports = 1;
+    uint8_t value[2] = {};
+    int rc = id::option_get(dev, {kOptPortMode, 8, 0, 0, 0}, value, sizeof value);
+    const int from_mode = rc == 0 ? zeltnvm_port_count_from_mode(value[0]) : -1;
+    if (from_mode > 0)
+        ports = from_mode;
+    else
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the device port count (%d)\n", rc != 0 ? rc : -1);
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "port_count = %d\n", ports);
+    rc = id::option_get(dev, mf_mode_option(0), value, sizeof value);
+    if (rc != 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the option(%d) to save the MF mode.\n", kOptMfMode);
+        return;
+    }
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "MF Mode %d is configured on the device.\n", value[0]);
+    if (!id::location_of(dev, s.mf_mode_location)) return;
+    s.mf_mode_config = value[0] | (static_cast<uint32_t>(ports & 0xFF) << 8);
+}
+
+int zelt_nvm_apply_mf_mode_config(const char* dev) {
+    zelt_saved_identity_t& s = zeltnvm_saved_identity;
+    const uint32_t mode = s.mf_mode_config & 0xFF;
+    const int ports = static_cast<int>((s.mf_mode_config >> 8) & 0xFF);
+    if (mode < kFirstNparMode) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "mf_mode not configured to NPAR. skip..\n");
+        return 1;
+    }
+    zelt_saved_location here{};
+    uint32_t fn = 0;
+    if (!id::location_of(dev, here, &fn) || !id::at_location(dev, s.mf_mode_location)) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saved mf_mode belongs to another adapter; not written.\n");
+        return 1;
+    }
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "mf_mode value = %d port_count = %d\n", mode, ports);
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "PCI BDF = %04x:%02x:%02x:%x\n", here.domain, here.bus, here.device, fn);
+    for (int p = 0; p < ports; ++p) {
+        const uint8_t value[1] = {static_cast<uint8_t>(mode)};
+        int rc = id::option_set(dev, mf_mode_option(p), value, sizeof value);
+        if (rc != 0) {
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to set the option mf_mode on port %d\n", p);
+            return rc;
+        }
+        rc = id::option_flush(dev);
+        if (rc != 0) {
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to flush the mf_mode on port %d\n", p);
+            return rc;
+        }
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "mf_mode successfully configured on port %d\n", p);
+    }
+    return 0;
+}
+
+int zelt_nvm_get_pci_bar2_size(const char* dev, uint32_t* out) {
+    uint8_t value[2] = {};
+    const int rc = id::option_get(dev, {kOptBar2Size, 16, 2, 0, 2}, value, sizeof value);
+    if (rc != 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the option(%d) to save the pci bar2 size.\n",
+                      kOptBar2Size);
+        return rc;
+    }
+    const uint32_t size = value[0] | (static_cast<uint32_t>(value[1]) << 8);
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "PCI Bar2 size of %d is configured on the device.\n",
+                  static_cast<int>(size));
+    if (out) *out = size;
+    return 0;
+}

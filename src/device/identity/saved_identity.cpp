@@ -1,0 +1,104 @@
+// The saved identity record and the helpers every identity file uses.
+#include <algorithm>
+#include <cstring>
+
+#include "common/hvxretval.h"
+#include "device/discovery_lookup.h"
+#include "device/identity/identity.h"
+#include "device/identity/identity_internal.h"
+#include "device/nvm/nvm_items.h"
+#include "transport/hwrm_exchange.h"
+#include "wire/hwrm_messages.h"
+#include "wire/hwrm_nvm.h"
+
+zelt_saved_identity_t zeltnvm_saved_identity{};
+
+void zelt_nvm_release_saved_identity() {
+    zelt_nvm_release_saved_macs();
+    zeltnvm_saved_identity = zelt_saved_identity_t{};
+}
+
+namespace zelt::device::identity {
+
+bool location_of(const char* dev, zelt_saved_location& loc, uint32_t* function) {
+    if (dev == nullptr) return false;
+    zelt_nvm_device_info_t rec;
+    zeltnvm_set_selection_for_name(dev);
+    if (zelt_nvm_device_info(dev, g_device_selection_type, &rec) != 0) return false;
+    loc = {rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no};
+    if (function) *function = rec.pci_info.function_no;
+    return true;
+}
+
+bool at_location(const char* dev, const zelt_saved_location& saved) {
+    zelt_saved_location here{};
+    return location_of(dev, here) && here.domain == saved.domain && here.bus == saved.bus &&
+           here.device == saved.device;
+}
+
+int device_type_of(const char* dev) {
+    uint16_t type = 0;
+    if (zeltnvm_get_device_type(dev, &type) != static_cast<int>(type)) return -1;
+    return type;
+}
+
+int32_t read_item(const char* dev, const zelnvm_directory_entry_t& entry, zelt_saved_item& out) {
+    std::vector<uint8_t> data(std::max<uint32_t>(entry.data_length, 1));
+    const int32_t n = zeltnvmReadItem(dev, entry.type, entry.ordinal, entry.ext, data.data(),
+                                      static_cast<uint32_t>(data.size()), 0, nullptr);
+    if (n < 0) return n;
+    data.resize(static_cast<size_t>(n));
+    out.data = std::move(data);
+    out.item_length = entry.item_length;
+    out.ordinal = entry.ordinal;
+    out.ext = entry.ext;
+    out.attr = entry.attr;
+    return 0;
+}
+
+namespace {
+
+template <class In>
+void fill_variable(In& req, const OptionRef& ref) {
+    req.data_len = cpu_to_le16(ref.bits);
+    req.option_num = cpu_to_le16(ref.option);
+    req.dimensions = cpu_to_le16(ref.dimensions);
+    req.index_0 = cpu_to_le16(ref.index_0);
+    req.index_1 = cpu_to_le16(ref.index_1);
+}
+
+size_t value_bytes(const OptionRef& ref) { return (ref.bits + 7u) / 8u; }
+
+}  // namespace
+
+int option_get(const char* dev, const OptionRef& ref, uint8_t* value, size_t size) {
+    const size_t n = value_bytes(ref);
+    if (n == 0 || n > size) return HVXRETVAL_INVALID_PARAMETER;
+    std::vector<uint8_t> buf(n, 0);
+    hwrm_nvm_get_variable_input req{};
+    fill_variable(req, ref);
+    hwrm_nvm_get_variable_output resp{};
+    transport::HwrmData data{buf.data(), static_cast<uint32_t>(n), HWRM_DMA_ADDR_OFFSET, 1};
+    const int rc = transport::exchangeByName(dev, HWRM_NVM_GET_VARIABLE, req, resp, &data);
+    if (rc == 0) std::memcpy(value, buf.data(), n);
+    return rc;
+}
+
+int option_set(const char* dev, const OptionRef& ref, const uint8_t* value, size_t size) {
+    const size_t n = value_bytes(ref);
+    if (n == 0 || n > size) return HVXRETVAL_INVALID_PARAMETER;
+    std::vector<uint8_t> buf(value, value + n);
+    hwrm_nvm_set_variable_input req{};
+    fill_variable(req, ref);
+    hwrm_nvm_set_variable_output resp{};
+    transport::HwrmData data{buf.data(), static_cast<uint32_t>(n), HWRM_DMA_ADDR_OFFSET, 0};
+    return transport::exchangeByName(dev, HWRM_NVM_SET_VARIABLE, req, resp, &data);
+}
+
+int option_flush(const char* dev) {
+    hwrm_nvm_flush_input req{};
+    hwrm_nvm_flush_output resp{};
+    return transport::exchangeByName(dev, HWRM_NVM_FLUSH, req, resp);
+}
+
+}  // namespace zelt::device::identity

@@ -1,0 +1,151 @@
+// The VPD identity fields: read from the adapter's VPD item before an installation
+// that erases the NVM, and written back one field at a time afterwards.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "common/directory_types.h"
+#include "common/hvxretval.h"
+#include "device/identity/identity.h"
+#include "device/identity/identity_internal.h"
+#include "device/nvm/nvm_directory.h"
+#include "device/nvm/nvm_items.h"
+#include "formats/vpd/vpd.h"
+#include "formats/vpd/vpd_rebuild.h"
+#include "log/print.h"
+
+namespace {
+
+constexpr int kNoVpd = 1;
+constexpr int kNoMemory = 6;
+
+// The whole VPD item (type 5, ordinal 0). 0, kNoVpd or kNoMemory.
+int read_vpd_item(const char* dev, std::vector<uint8_t>& item, zelnvm_directory_entry_t* entry_out = nullptr) {
+    zelnvm_directory_entry_t entry{};
+    if (zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_VPD, 0, 0, &entry) < 0 || entry.data_length == 0) return kNoVpd;
+    std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[entry.data_length]);
+    if (!buf) return kNoMemory;
+    const int32_t n = zeltnvmReadItem(dev, ZEL_DIR_TYPE_VPD, 0, 0, buf.get(), entry.data_length, 0, nullptr);
+    if (n <= 0) return kNoVpd;
+    item.assign(buf.get(), buf.get() + n);
+    if (entry_out) *entry_out = entry;
+    return 0;
+}
+
+// Reads the identity table of the current VPD item. 0 or 1 (with the reason logged).
+int read_table(const std::vector<uint8_t>& item, vpd_identity_table& table) {
+    uint8_t expected = 0;
+    uint8_t found = 0;
+    const int32_t rc = vpd_read_identity(item.data(), item.size(), table, &expected, &found);
+    if (rc == HVXRETVAL_INVALID_TAG)
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
+                      expected == VPD_TAG_IDENTIFIER_STRING ? "get_vpd_image ID tag failed. Expected 0x%x, read 0x%x\n"
+                                                            : "get_vpd_image VPD-R tag failed. Expected 0x%x, read 0x%x\n",
+                      expected, found);
+    return rc == 0 ? 0 : 1;
+}
+
+void copy_text(char* out, size_t cap, const std::string& text) {
+    const size_t n = std::min(cap - 1, text.size());
+    std::memcpy(out, text.data(), n);
+    out[n] = '\0';
+}
+
+}  // namespace
+
+int zeltnvm_get_vpd_each_field_data(const char* dev, char* out, size_t out_size, const char* keyword) {
+    if (out == nullptr || out_size == 0 || keyword == nullptr) return kNoVpd;
+    std::vector<uint8_t> item;
+    if (int rc = read_vpd_item(dev, item); rc != 0) return rc;
+    zelt_vpd_get_field(item.data(), item.size(), keyword, out, out_size);  // "N/A" when missing
+    return 0;
+}
+
+int zeltnvm_get_vpd_info_from_image(const char* dev, zeltnvm_vpd_fields* table) {
+    if (table == nullptr) return kNoVpd;
+    std::vector<uint8_t> item;
+    if (int rc = read_vpd_item(dev, item); rc != 0) return rc;
+    vpd_identity_table parsed;
+    if (read_table(item, parsed) != 0) return kNoVpd;
+    copy_text(table->product_name, sizeof table->product_name, parsed.product_name);
+    table->product_name_len = static_cast<int>(std::strlen(table->product_name));
+    for (const vpd_identity_field& f : parsed.fields) {
+        if (std::strcmp(f.keyword, "SN") == 0) copy_text(table->serial_number, sizeof table->serial_number, f.value);
+        if (std::strcmp(f.keyword, "PN") == 0) copy_text(table->part_number, sizeof table->part_number, f.value);
+        if (std::strcmp(f.keyword, "MN") == 0) copy_text(table->manuf_number, sizeof table->manuf_number, f.value);
+    }
+    return 0;
+}
+
+int zelt_nvm_restore_device_vpd_info(const char* dev, const char* field, const char* value) {
+    if (field == nullptr || field[0] == '\0' || value == nullptr) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Invalid tag_name or data.\n");
+        return 1;
+    }
+    std::vector<uint8_t> item;
+    zelnvm_directory_entry_t entry{};
+    vpd_identity_table table;
+    if (read_vpd_item(dev, item, &entry) != 0 || read_table(item, table) != 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "get_vpd_info_from_image failed\n");
+        return 1;
+    }
+    const bool name = std::strcmp(field, VPD_FIELD_PRODUCT_NAME) == 0;
+    bool appended = false;
+    const int32_t set = vpd_identity_set(table, field, value, &appended);
+    if (set == HVXRETVAL_INVALID_PARAMETER) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Invalid tag_name or data.\n");
+        return 1;
+    }
+    if (set != 0) {
+        if (!name)
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Invalid %s length.\n", field);
+        else if (set == HVXRETVAL_INVALID_LENGTH)
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Invalid PRODUCT_NAME length.\n");
+        else
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Length of PRODUCT_NAME exceeded the array size.\n");
+        return 1;
+    }
+    if (appended) zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD tag not found. Adding a new VDP tag ..\n");
+
+    std::vector<uint8_t> image;
+    if (vpd_rebuild_image(table, item.size(), image) != 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD file parsing error: remaining length at RV TAG exceeds 255\n");
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to create VPD image!\n");
+        return 1;
+    }
+    const auto len = static_cast<uint32_t>(image.size());
+    if (zeltnvm_update_vpd_data(dev, ZEL_DIR_TYPE_VPD, 0, 0, entry.attr, 0, image.data(), len,
+                                std::max(len, entry.item_length), 0) != 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to program updated VPD image !!\n");
+        return 1;
+    }
+    return 0;
+}
+
+namespace {
+
+// Writes one saved field back, or advises when there is nothing sound to write.
+void restore_field(const char* dev, const char* field, const char* value, const char* what) {
+    if (value[0] == '\0' || std::strcmp(value, "N/A") == 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Cannot configure device vpd %s because value is %s. \n", what,
+                      value);
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                      "Please check with the manufacturer, to program the device vpd %s.\n", what);
+        return;
+    }
+    if (zelt_nvm_restore_device_vpd_info(dev, field, value) != 0)
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\nFailed to restore the device vpd %s.\n", what);
+}
+
+}  // namespace
+
+void zelt_nvm_restore_saved_vpd(const char* dev, bool all_fields) {
+    const zeltnvm_vpd_fields& vpd = zeltnvm_saved_identity.zeltnvm_vpd_table;
+    restore_field(dev, "SN", vpd.serial_number, "serial number");
+    if (!all_fields) return;
+    restore_field(dev, VPD_FIELD_PRODUCT_NAME, vpd.product_name, "product name");
+    restore_field(dev, "PN", vpd.part_number, "part number");
+    restore_field(dev, "MN", vpd.manuf_number, "manuf number");
+}
