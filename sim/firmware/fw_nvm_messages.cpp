@@ -70,7 +70,12 @@ void nvm_write(FirmwareContext& ctx, Exchange& ex) {
     uint32_t index = 0;
     FlashStatus st;
     if (in.host_src_addr == 0) {
-        st = ctx.flash.create(in.dir_type, in.dir_ordinal, in.dir_ext, in.dir_attr, in.dir_item_length, index);
+        // A creation replaces an item of the same type, ordinal and ext with an empty one
+        // of the asked size; it never leaves two entries that a lookup cannot tell apart.
+        if (ctx.flash.find(in.dir_type, in.dir_ordinal, in.dir_ext) >= 0)
+            st = ctx.flash.write(in.dir_type, in.dir_ordinal, in.dir_ext, in.dir_attr, {}, in.dir_item_length, index);
+        else
+            st = ctx.flash.create(in.dir_type, in.dir_ordinal, in.dir_ext, in.dir_attr, in.dir_item_length, index);
     } else {
         std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_write_input, host_src_addr), in.dir_data_length);
         if (buf.size() != in.dir_data_length) return ex.error(kFwErrInvalidParams);

@@ -1,15 +1,11 @@
-// install and reset run as programs against simulated hosts.
-//
-// The default simulated host has adapter0 (zen0, zen1: device type 8, installed
-// package 228.1.107.0) and adapter1 (zen2, zen3: device type 5, 224.0.150.0). Package
-// files are given relative to the working directory, which stays outside the host.
+// install and reset run as programs against simulated hosts (tests/install/install_host.h).
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "cli/install/install_command.h"
-#include "tests/support/simulated_host.h"
+#include "tests/install/install_host.h"
 
 using zelt::test::RunOptions;
 using zelt::test::RunResult;
@@ -18,30 +14,8 @@ using zelt::test::TempDir;
 
 namespace {
 
-class Host : public zelt::test::SimulatedHost {
-public:
-    using SimulatedHost::SimulatedHost;
-
-    // The example package of `version` as `name` in the working directory.
-    void example(const std::string& name, const std::string& version) const {
-        const RunResult r =
-            run_program({ZELT_PROGRAM("zeltpkg"), "example", "--version", version, work_file(name)});
-        ASSERT_EQ(r.status, 0) << r.err;
-    }
-    void package(const std::string& name, const std::string& description) const {
-        zelt::test::write_text_file(work_file(name + ".json"), description);
-        const RunResult r =
-            run_program({ZELT_PROGRAM("zeltpkg"), "build", work_file(name + ".json"), work_file(name)});
-        ASSERT_EQ(r.status, 0) << r.err;
-    }
-    void fault(const std::vector<std::string>& args) const {
-        const RunResult r = zeltsim("fault", args);
-        ASSERT_EQ(r.status, 0) << r.err;
-    }
-    std::string log() const { return zelt::test::read_text_file(root() + "/var/log/zeltnvm.log"); }
-};
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using Host = zelt::test::InstallHost;
+using zelt::test::contains;
 
 TEST(InstallVersionRule, ComparesFourNumbersWithTheOldNumberingBelowTheNew) {
     struct Case {

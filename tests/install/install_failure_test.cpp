@@ -1,0 +1,137 @@
+// How an installation that goes wrong ends: the exit status and message of each
+// failure, and the one retry after the NVM found no room.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/install/install_command.h"
+#include "common/hvxretval.h"
+#include "sim/state/request_log.h"
+#include "tests/install/install_host.h"
+
+using zelt::test::contains;
+using zelt::test::InstallHost;
+using zelt::test::RunResult;
+
+namespace {
+
+constexpr const char* kZen2 = "0000:13:00.0";
+constexpr int kNvmWrite = 0xFFFE;
+constexpr int kNvmDefrag = 0xFFEC;
+
+// Firmware messages of `req_type` that zen2's function received.
+int messages_to_zen2(const InstallHost& host, int req_type) {
+    int n = 0;
+    for (const auto& r : zelt::sim::read_request_log(host.root()))
+        if (r.value("channel", "") == "lfc" && r.value("function", "") == kZen2 && r.value("req_type", -1) == req_type)
+            ++n;
+    return n;
+}
+
+// Through the Ethernet driver, a failed installation reaches the tool as the driver's
+// errno; each one that means something of its own has its own message and status.
+TEST(InstallFailure, ReportedByTheDriver) {
+    struct Case {
+        std::vector<std::string> fault;
+        int status;
+        const char* out;  // expected on standard output, or ""
+        const char* err;  // expected on standard error, or ""
+    } cases[] = {
+        {{"ethtool_errno", "--ethtool-cmd", "51", "--errno", "13"},  // EACCES
+         10, "", "\n\nThis operation does not have administrative privileges for given interface\n"},
+        {{"ethtool_errno", "--ethtool-cmd", "51", "--errno", "30"},  // EROFS
+         57, "", "Package installation failed. Because Firmware resources are locked.\n"},
+        {{"ethtool_errno", "--ethtool-cmd", "51", "--errno", "11"},  // EAGAIN: busy
+         21, "\nError: Adapter is busy. Please try again after some time\n", ""},
+        {{"ethtool_errno", "--ethtool-cmd", "51", "--errno", "95"},  // EOPNOTSUPP: a positive result
+         11, "", "Package installation failed. Please review debug log file for more information.\n"},
+        // The firmware refuses (anti-rollback); the driver can only say the flash failed.
+        {{"install_fault", "--cmd-err", "3"},
+         11, "\n\nPackage installation failed. Please review debug log file for more information", ""},
+    };
+    for (const Case& c : cases) {
+        InstallHost host;
+        host.example("new.pkg", "229.0.1.0");
+        host.fault(c.fault);
+        const RunResult r = host.zeltnvm({"-dev=zen2", "-y", "install", "new.pkg"});
+        EXPECT_EQ(r.status, c.status) << c.fault[0] << r.out << r.err;
+        EXPECT_TRUE(contains(r.out, c.out)) << r.out;
+        EXPECT_TRUE(contains(r.err, c.err)) << r.err;
+        EXPECT_FALSE(contains(r.out, "Firmware update is completed.")) << r.out;
+    }
+}
+
+// Results that only the firmware-message road (recovery names) or the other platform
+// delivers: their messages and statuses.
+TEST(InstallFailure, ResultsOfTheFirmwareItself) {
+    struct Case {
+        int32_t rc;
+        int status;
+        const char* err;
+    } cases[] = {
+        {HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_ANTI_ROLLBACK, 67,
+         "Package installation failed. Because firmware failed to update package due to anti-rollback.\n"},
+        {HVXRETVAL_NVM_INSTALL_UPDATE_ERR_CODE_NO_VOLTREG_SUPPORT, 73,
+         "Package installation failed. Because firmware update does not support voltage regulators on the "
+         "device.\n"},
+        {HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_NO_SPACE, 20,
+         "Package installation failed, because NVM is fragmented. Please use -recovery option in the install "
+         "command to update the package file.\n"},
+        {2, 20,
+         "Package installation failed, because NVM is fragmented. Please use -recovery option in the install "
+         "command to update the package file.\n"},
+    };
+    for (const Case& c : cases) {
+        testing::internal::CaptureStderr();
+        const int status = zeltnvm_install_failure_status("p.pkg", c.rc);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, c.status) << c.rc;
+        EXPECT_EQ(err, c.err) << c.rc;
+    }
+}
+
+// On zen2 the factory staging item holds 1 MiB, so this package (about 1.1 MB) has the
+// staging item created anew, by an NVM write message that a fault can refuse.
+constexpr const char* kLargePackage = R"({"properties": {"version": "229.0.1.0", "device_ids": [29953]},
+  "items": [{"type": 2, "directive": "Install", "item_length": 65536},
+            {"type": "chimpBoot", "directive": "Install",
+             "firmware": {"version": [229, 0, 1, 0], "text": "229.0.1", "body_size": 1100000}}]})";
+
+// An NVM write that finds no room is met by defragmenting and one more try.
+TEST(InstallFailure, NoRoomDefragmentsAndTriesOnceMore) {
+    struct Case {
+        const char* name;
+        const char* write_nth;  // "0": every creation finds no room
+        bool defrag_fails;
+        int status;
+        int creations;
+    } cases[] = {
+        {"once", "1", false, 0, 2},
+        {"twice", "0", false, 20, 2},
+        {"defragmentation fails", "0", true, 20, 1},
+    };
+    for (const Case& c : cases) {
+        InstallHost host;
+        host.package("big.pkg", kLargePackage);
+        host.zeltnvm({"-dev=zen2", "devid"});  // the first run only creates the configuration
+        host.fault({"hwrm_error", "--function", "zen2", "--req-type", std::to_string(kNvmWrite), "--error-code", "4",
+                    "--cmd-err", "2", "--nth", c.write_nth});
+        if (c.defrag_fails)
+            host.fault({"hwrm_error", "--function", "zen2", "--req-type", std::to_string(kNvmDefrag), "--error-code",
+                        "2"});
+        zelt::sim::clear_request_log(host.root());
+
+        const RunResult r = host.zeltnvm({"-dev=zen2", "-y", "install", "big.pkg"});
+        EXPECT_EQ(r.status, c.status) << c.name << r.out << r.err;
+        EXPECT_EQ(messages_to_zen2(host, kNvmDefrag), 1) << c.name;
+        EXPECT_EQ(messages_to_zen2(host, kNvmWrite), c.creations) << c.name;
+        EXPECT_EQ(contains(r.out, "\nFirmware update is completed.\n"), c.status == 0) << c.name << r.out;
+        if (c.status == 20) {
+            EXPECT_TRUE(contains(r.err, "Package installation failed, because NVM is fragmented.")) << r.err;
+        }
+        EXPECT_EQ(contains(host.log(), "\ndefrag command failed with status 2.\n"), c.defrag_fails) << c.name;
+    }
+}
+
+}  // namespace
