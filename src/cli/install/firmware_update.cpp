@@ -1,5 +1,6 @@
 // Installing the package on one adapter, and the advice on how the new firmware takes
 // effect.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -97,8 +98,12 @@ void zeltnvm_get_pkg_dir_type_version(const char*, std::string& version, int dir
     version.clear();
     std::vector<uint8_t> pkg;
     if (zelpkgReadPackage(file, pkg) != 0) return;
-    uint32_t count = 0;
-    if (zelpkgGetItemCount(pkg.data(), pkg.size(), &count) != 0) return;
+    zelpkg_manifest_header manifest{};
+    if (zelpkgGetManifestHeader(pkg.data(), pkg.size(), &manifest) != 0) return;
+    // Records of zero bytes all read as the same record: one look is enough however
+    // many the manifest claims. Longer records end where the package ends.
+    const bool empty_records = manifest.item_metadata_length == 0 && manifest.item_direntry_length == 0;
+    const uint32_t count = empty_records ? std::min<uint32_t>(manifest.items, 1) : manifest.items;
     for (uint32_t i = 0; i < count; ++i) {
         zelpkg_manifest_item_t item{};
         if (zelpkgGetItem(pkg.data(), pkg.size(), i, &item) != 1) return;
