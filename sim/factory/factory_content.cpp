@@ -73,6 +73,11 @@ int factory_items(const AdapterDesc& a, std::vector<FactoryItem>& items, std::st
     items.push_back({ZEL_DIR_TYPE_CFG_TABLE, 0, 0, 0, 0, pb::filler(ZEL_DIR_TYPE_CFG_TABLE, 4096)});
     items.push_back({ZEL_DIR_TYPE_ONBOARD_CFG, 0, 0, 0, 0, pb::filler(ZEL_DIR_TYPE_ONBOARD_CFG, 512)});
     items.push_back({ZEL_DIR_TYPE_CERT_CHAIN, 0, 0, 0, 0, pb::filler(ZEL_DIR_TYPE_CERT_CHAIN, 1536)});
+    if (newest) {
+        // The newest chips carry a second chain certificate and the device's alias certificate.
+        items.push_back({ZEL_DIR_TYPE_CERT_CHAIN, 1, 0, 0, 0, pb::filler(ZEL_DIR_TYPE_CERT_CHAIN * 16 + 1, 1280)});
+        items.push_back({ZEL_DIR_TYPE_CERT_ALIAS, 0, 0, 0, 0, pb::filler(ZEL_DIR_TYPE_CERT_ALIAS, 768)});
+    }
 
     // Install log: one entry for the factory installation, already reported.
     std::string log = "2026-01-12 08:30:00\tOrvanta factory package\t" + a.pkg_version +

@@ -1,6 +1,8 @@
 // What an adapter's NVM holds when it leaves the factory: signed firmware items,
 // secure-boot images (newest chips), trailer-signed tables, VPD with the serial and
-// part number, FRU data, configuration items, the install log with the factory entry,
+// part number, FRU data, configuration items (the onboard configuration with its data
+// checksum in the directory entry), certificates (a chain of two and the alias on the
+// newest chips), the install log with the factory entry,
 // and an empty update staging item. Images are made by the package builder and
 // signed with the repository's test key.
 #pragma once

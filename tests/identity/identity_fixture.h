@@ -1,0 +1,131 @@
+// A default simulated host (adapter0: device type 8 with functions zen0 and zen1;
+// adapter1: device type 5 on another PCI bus) installed as the process's host and
+// discovered, with the saved identity cleared around each test, direct access to the
+// adapters' flash, and the MAC option read and written the way the firmware keeps it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/directory_types.h"
+#include "device/discovery.h"
+#include "device/discovery_lookup.h"
+#include "device/identity/identity.h"
+#include "device/identity/identity_internal.h"
+#include "host/host.h"
+#include "log/print.h"
+#include "log/run_flags.h"
+#include "sim/create/host_setup.h"
+#include "sim/flash/flash_model.h"
+#include "sim/host/sim_host.h"
+#include "sim/state/sim_store.h"
+#include "tests/support/run_program.h"
+
+namespace zelt::test {
+
+using Mac = std::array<uint8_t, 6>;
+
+class IdentityOnSimHost : public ::testing::Test {
+protected:
+    static constexpr const char* kDev = "zen0";  // adapter0, device type 8
+
+    void SetUp() override { fresh(); }
+    // A new default host, installed, discovered, and nothing saved.
+    void fresh() {
+        zeltnvm_close_log_file();
+        root_ = std::make_unique<TempDir>();
+        std::string error;
+        ASSERT_TRUE(sim::create_host(root_->path(), sim::default_setup(), error)) << error;
+        host::install(std::make_unique<sim::SimHost>(root_->path()));
+        recovery_mode_enabled = false;
+        ASSERT_EQ(zelt_nvm_init(), 0);
+        zelt_nvm_release_saved_identity();
+    }
+    void TearDown() override {
+        zelt_nvm_release_saved_identity();
+        zeltnvm_close_log_file();
+    }
+
+    // A function of the adapter on the other PCI bus than zen0.
+    std::string otherAdapterDevice() {
+        zelt_nvm_device_info_t first;
+        zeltnvm_set_selection_for_name(kDev);
+        EXPECT_EQ(zelt_nvm_device_info(kDev, g_device_selection_type, &first), 0);
+        for (int i = 0; i < adapters.total_dev_count; ++i)
+            if (devicelist[i].pci_info.bus_no != first.pci_info.bus_no) return devicelist[i].nic_info.dev_name;
+        ADD_FAILURE() << "no second adapter";
+        return {};
+    }
+
+    // Runs `fn` on an adapter's flash inside a saved session.
+    void withFlash(const std::function<void(sim::FlashModel&)>& fn, const std::string& adapter = "adapter0") {
+        std::string error;
+        auto session = sim::SimSession::open(root_->path(), error);
+        ASSERT_TRUE(session) << error;
+        sim::FlashModel flash(session->flash(adapter));
+        fn(flash);
+        ASSERT_TRUE(session->save(error)) << error;
+    }
+    // Data of the item (type, ordinal), empty when absent.
+    std::vector<uint8_t> itemData(uint16_t type, uint16_t ordinal, const std::string& adapter = "adapter0") {
+        std::vector<uint8_t> out;
+        withFlash(
+            [&](sim::FlashModel& f) {
+                const int i = f.find(type, ordinal, 0);
+                if (i < 0) return;
+                out.resize(f.entry(static_cast<uint32_t>(i)).data_length);
+                EXPECT_EQ(f.read(static_cast<uint32_t>(i), 0, out), sim::FlashStatus::ok);
+            },
+            adapter);
+        return out;
+    }
+    void writeItem(uint16_t type, uint16_t ordinal, const std::vector<uint8_t>& data, uint16_t attr = 0) {
+        withFlash([&](sim::FlashModel& f) {
+            uint32_t index;
+            ASSERT_EQ(f.write(type, ordinal, 0, attr, data, 0, index), sim::FlashStatus::ok);
+        });
+    }
+
+    // Function MAC addresses through the MAC option (address bytes at 1, 0, 7, 6, 5, 4).
+    static constexpr int kMacBytePos[6] = {1, 0, 7, 6, 5, 4};
+    void setMac(const std::string& dev, int index, const Mac& mac) {
+        uint8_t value[8] = {};
+        for (int i = 0; i < 6; ++i) value[kMacBytePos[i]] = mac[i];
+        ASSERT_EQ(device::identity::option_set(dev.c_str(), {1, 64, 1, static_cast<uint16_t>(index), 0}, value, 8), 0);
+    }
+    Mac getMac(const std::string& dev, int index) {
+        uint8_t value[8] = {};
+        EXPECT_EQ(device::identity::option_get(dev.c_str(), {1, 64, 1, static_cast<uint16_t>(index), 0}, value, 8), 0);
+        Mac mac{};
+        for (int i = 0; i < 6; ++i) mac[i] = value[kMacBytePos[i]];
+        return mac;
+    }
+    static Mac macFor(int adapter, int index) {
+        return {0x02, 0x1f, 0x7a, static_cast<uint8_t>(adapter), 0x10, static_cast<uint8_t>(index + 1)};
+    }
+
+    // Opens the tool's log under the simulated root (the first open only writes the
+    // configuration file) and returns a reader of what it holds.
+    void openLog() {
+        zeltnvm_open_log_file();
+        zeltnvm_close_log_file();
+        zeltnvm_open_log_file();
+    }
+    std::string logText() {
+        std::ifstream in(root_->path() + "/var/log/zeltnvm.log");
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+
+    std::unique_ptr<TempDir> root_;
+};
+
+}  // namespace zelt::test

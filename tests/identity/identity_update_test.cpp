@@ -1,0 +1,216 @@
+// The adapter's identity read the same before and after an installation whose package
+// overwrites it, and the cases where a piece must not be saved or written back.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "common/hvxretval.h"
+#include "device/installer/installer.h"
+#include "formats/vpd/vpd.h"
+#include "package/package_records.h"
+#include "tests/identity/identity_fixture.h"
+#include "tools/zeltpkg/pkgbuild.h"
+
+namespace zelt::test {
+namespace {
+
+namespace pb = zelt::pkgbuild;
+
+pb::ItemSpec packageItem(uint16_t type, uint16_t ordinal, pb::Bytes data) {
+    pb::ItemSpec s;
+    s.type = type;
+    s.ordinal = ordinal;
+    s.directive = ZELPKG_ITEM_ALWAYS_INSTALL;
+    s.description = "identity";
+    s.data = std::move(data);
+    return s;
+}
+
+// A package that replaces every identity item with other content.
+pb::Bytes overwritingPackage() {
+    pb::ItemSpec staging;
+    staging.type = ZEL_DIR_TYPE_UPDATE;
+    staging.directive = ZELPKG_ITEM_CREATE_IF_ABSENT;
+    staging.description = "staging";
+    staging.item_length = 8192;
+    pb::Bytes vpd;
+    EXPECT_EQ(pb::vpd_image("Generic adapter", {{"PN", "GEN-0000"}, {"SN", "GENERIC0000"}, {"MN", "0000"}}, &vpd), 0);
+    pb::PackageSpec plan;
+    plan.properties = {{ZELPKG_PROP_PKG_DESCRIPTION, pb::text_value("Identity overwriting package")},
+                       {ZELPKG_PROP_PKG_VERSION, pb::text_value("229.1.2.3")},
+                       {ZELPKG_PROP_CREATED_ON, pb::text_value("2026-11-02 10:00:00")}};
+    plan.items = {staging,
+                  packageItem(ZEL_DIR_TYPE_CERT_CHAIN, 0, pb::filler(900, 1536)),
+                  packageItem(ZEL_DIR_TYPE_CERT_CHAIN, 1, pb::filler(901, 1280)),
+                  packageItem(ZEL_DIR_TYPE_CERT_ALIAS, 0, pb::filler(902, 768)),
+                  packageItem(ZEL_DIR_TYPE_FRU, 0, pb::fru_image("Generic adapter", "GENERIC0000", "GEN000", "X00")),
+                  packageItem(ZEL_DIR_TYPE_VPD, 0, vpd)};
+    pb::Bytes out;
+    std::string error;
+    EXPECT_EQ(pb::build_package(plan, &out, &error), 0) << error;
+    return out;
+}
+
+std::string vpdField(const std::vector<uint8_t>& item, const char* keyword) {
+    char text[256];
+    zelt_vpd_get_field(item.data(), item.size(), keyword, text, sizeof text);
+    return text;
+}
+
+using Identity = IdentityOnSimHost;
+
+TEST_F(Identity, ReadsTheSameAfterAnUpdateThatOverwritesIt) {
+    setMac(kDev, 0, macFor(0, 0));
+    setMac(kDev, 1, macFor(0, 1));
+    const auto vpd_before = itemData(ZEL_DIR_TYPE_VPD, 0);
+    struct Piece {
+        uint16_t type, ordinal;
+        std::vector<uint8_t> before;
+    } pieces[] = {{ZEL_DIR_TYPE_FRU, 0, {}}, {ZEL_DIR_TYPE_CERT_CHAIN, 0, {}}, {ZEL_DIR_TYPE_CERT_CHAIN, 1, {}},
+                  {ZEL_DIR_TYPE_CERT_ALIAS, 0, {}}};
+    for (Piece& p : pieces) {
+        p.before = itemData(p.type, p.ordinal);
+        ASSERT_FALSE(p.before.empty()) << "factory item " << p.type << "/" << p.ordinal;
+    }
+
+    zelt_nvm_save_identity_for_recovery(kDev, true);
+    const pb::Bytes pkg = overwritingPackage();
+    int reboot = 0;
+    ASSERT_EQ(zeltnvmInstallPackage(kDev, pkg.data(), static_cast<uint32_t>(pkg.size()), nullptr, &reboot, 0, 0), 0);
+    for (const Piece& p : pieces) ASSERT_NE(itemData(p.type, p.ordinal), p.before) << "package did not overwrite";
+    ASSERT_NE(vpdField(itemData(ZEL_DIR_TYPE_VPD, 0), "SN"), vpdField(vpd_before, "SN"));
+    // The new firmware came up with other function addresses.
+    setMac(kDev, 0, macFor(9, 0));
+    setMac(kDev, 1, macFor(9, 1));
+
+    EXPECT_EQ(zelt_nvm_apply_mac(), 0);
+    EXPECT_EQ(zelt_nvm_apply_cert_nvm_dirs(kDev, true, true), 0);
+    EXPECT_EQ(zelt_nvm_apply_fru(kDev), 0);
+    zelt_nvm_restore_saved_vpd(kDev, true);
+
+    EXPECT_EQ(getMac(kDev, 0), macFor(0, 0));
+    EXPECT_EQ(getMac(kDev, 1), macFor(0, 1));
+    for (const Piece& p : pieces)
+        EXPECT_EQ(itemData(p.type, p.ordinal), p.before) << "item " << p.type << "/" << p.ordinal;
+    const auto vpd_after = itemData(ZEL_DIR_TYPE_VPD, 0);
+    for (const char* keyword : {"SN", "PN", "MN"}) EXPECT_EQ(vpdField(vpd_after, keyword), vpdField(vpd_before, keyword));
+    EXPECT_EQ(vpd_verify_image(vpd_after.data(), vpd_after.size()), 0);
+    // Everything written back is forgotten.
+    EXPECT_FALSE(zeltnvm_saved_identity.is_fru_saved || zeltnvm_saved_identity.is_cert_chain_saved ||
+                 zeltnvm_saved_identity.is_cert_alias_saved);
+}
+
+TEST_F(Identity, SavedFruIsNotWrittenToAnAdapterOnAnotherBus) {
+    const std::string other = otherAdapterDevice();
+    const auto other_fru = itemData(ZEL_DIR_TYPE_FRU, 0, "adapter1");
+    ASSERT_NE(itemData(ZEL_DIR_TYPE_FRU, 0), other_fru);
+    zelt_nvm_save_fru_dir(kDev);
+    ASSERT_TRUE(zeltnvm_saved_identity.is_fru_saved);
+
+    EXPECT_EQ(zelt_nvm_apply_fru(other.c_str()), 1);
+    EXPECT_EQ(itemData(ZEL_DIR_TYPE_FRU, 0, "adapter1"), other_fru);
+    EXPECT_FALSE(zeltnvm_saved_identity.is_fru_saved);  // released either way
+}
+
+TEST_F(Identity, ASerialNumberThatIsNotKnownIsNotWrittenAndTheConsoleSaysWhom) {
+    const auto vpd_before = itemData(ZEL_DIR_TYPE_VPD, 0);
+    for (const char* value : {"N/A", ""}) {
+        SCOPED_TRACE(std::string("serial number '") + value + "'");
+        std::strcpy(zeltnvm_saved_identity.zeltnvm_vpd_table.serial_number, value);
+        testing::internal::CaptureStderr();
+        zelt_nvm_restore_saved_vpd(kDev, false);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("Please check with the manufacturer, to program the device vpd serial number.\n"),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(itemData(ZEL_DIR_TYPE_VPD, 0), vpd_before);
+    }
+}
+
+TEST_F(Identity, MacSaveSkipsZeroAddressesAndRestoresOnlyWhatChanged) {
+    setMac(kDev, 0, macFor(0, 0));  // function 1 reads zero
+    openLog();
+    zelt_nvm_save_mac(kDev);
+    setMac(kDev, 0, macFor(9, 0));
+    setMac(kDev, 1, macFor(9, 1));
+    EXPECT_EQ(zelt_nvm_apply_mac(), 0);
+    EXPECT_EQ(getMac(kDev, 0), macFor(0, 0));
+    EXPECT_EQ(getMac(kDev, 1), macFor(9, 1));  // never saved, left alone
+    zeltnvm_close_log_file();
+    EXPECT_NE(logText().find("MAC Address because it's zero's.\n"), std::string::npos);
+    EXPECT_EQ(logText().find("MAC Addresses successfully"), std::string::npos);
+}
+
+TEST_F(Identity, KeptMacAddressesAreNotRewritten) {
+    setMac(kDev, 0, macFor(0, 0));
+    setMac(kDev, 1, macFor(0, 1));
+    openLog();
+    zelt_nvm_save_mac(kDev);
+    EXPECT_EQ(zelt_nvm_apply_mac(), 0);
+    zeltnvm_close_log_file();
+    const std::string log = logText();
+    EXPECT_NE(log.find("MAC Addresses successfully.\n"), std::string::npos) << log;
+    // Only that line: no address was written back.
+    EXPECT_EQ(log.find("Restored Device"), log.rfind("Restored Device")) << log;
+    EXPECT_EQ(zelt_nvm_apply_mac(), 1);  // the list was emptied
+}
+
+TEST_F(Identity, AtMostSixteenFunctionMacsAreSaved) {
+    // adapter1 (device type 5) counts its function-configuration items.
+    const std::string dev = otherAdapterDevice();
+    withFlash(
+        [](sim::FlashModel& f) {
+            for (uint16_t ordinal = 1; ordinal < 20; ++ordinal) {
+                uint32_t index;
+                ASSERT_EQ(f.write(ZEL_DIR_TYPE_FUNC_CFG, ordinal, 0, 0, std::vector<uint8_t>(64, 0x5A), 0, index),
+                          sim::FlashStatus::ok);
+            }
+        },
+        "adapter1");
+    for (int i = 0; i < 20; ++i) setMac(dev, i, macFor(1, i));
+    zelt_nvm_save_mac(dev.c_str());
+    for (int i = 0; i < 20; ++i) setMac(dev, i, macFor(9, i));
+    EXPECT_EQ(zelt_nvm_apply_mac(), 0);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(getMac(dev, i), macFor(i < 16 ? 1 : 9, i)) << "function " << i;
+}
+
+TEST_F(Identity, OnboardConfigurationWithABadChecksumIsNotSaved) {
+    const auto good = itemData(ZEL_DIR_TYPE_ONBOARD_CFG, 0);
+    ASSERT_FALSE(good.empty());
+    // Spoils the data of ordinal 0 behind its directory entry's checksum.
+    auto spoil = [this] {
+        withFlash([](sim::FlashModel& f) {
+            const auto e = f.entry(static_cast<uint32_t>(f.find(ZEL_DIR_TYPE_ONBOARD_CFG, 0, 0)));
+            const uint8_t junk[4] = {0xDE, 0xAD, 0xBE, 0xEF};
+            ASSERT_EQ(f.raw_write(e.item_location, junk), sim::FlashStatus::ok);
+        });
+    };
+    const std::vector<uint8_t> second(300, 0x42);
+    struct Case {
+        const char* name;
+        bool spoil_first;
+        bool add_second;
+        uint16_t second_attr;
+        bool saved;
+        std::vector<uint8_t> data;
+        int count;
+    } cases[] = {
+        {"good item", false, false, 0, true, good, 1},
+        {"bad checksum only", true, false, 0, false, {}, 1},
+        {"bad checksum, then a good item", true, true, 0, true, second, 2},
+        {"bad checksum, then an item without checksum", true, true, ZEL_DIR_ATTR_NO_CHKSUM, false, {}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fresh();
+        if (c.spoil_first) spoil();
+        if (c.add_second) writeItem(ZEL_DIR_TYPE_ONBOARD_CFG, 1, second, c.second_attr);
+        zelt_nvm_save_onboardcfg_dir(kDev);
+        EXPECT_EQ(zeltnvm_saved_identity.is_onboard_cfg_saved, c.saved);
+        EXPECT_EQ(zeltnvm_saved_identity.onboard_cfg.data, c.data);
+        EXPECT_EQ(zeltnvm_saved_identity.onboard_cfg_dir_cnt, c.count);
+    }
+}
+
+}  // namespace
+}  // namespace zelt::test
