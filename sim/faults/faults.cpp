@@ -7,9 +7,9 @@ namespace zelt::sim {
 
 namespace {
 
-constexpr std::array<std::string_view, 8> kScheduled = {"hwrm_error",    "busy",          "timeout",
+constexpr std::array<std::string_view, 9> kScheduled = {"hwrm_error",    "busy",          "timeout",
                                                         "unresponsive",  "lfc_errno",     "ethtool_errno",
-                                                        "install_fault", "reset_fault"};
+                                                        "install_fault", "reset_fault",   "install_slow"};
 constexpr std::array<std::string_view, 5> kStructural = {"no_lfc_device", "driver_unloaded", "vfio", "link_down",
                                                          "no_root"};
 
@@ -77,7 +77,8 @@ const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& ada
     for (size_t i = 0; i < faults.size(); ++i) {
         const FaultDesc& f = faults[i];
         // Installation and reset faults belong to the firmware's own work, not to a message.
-        if (f.kind == "ethtool_errno" || f.kind == "install_fault" || f.kind == "reset_fault" ||
+        if (f.kind == "ethtool_errno" || f.kind == "install_fault" || f.kind == "install_slow" ||
+            f.kind == "reset_fault" ||
             is_structural_fault(f.kind))
             continue;
         if (!function_matches(f, adapter, function)) continue;

@@ -16,6 +16,9 @@
 //                   `cmd_err` 0 the flash write of the last item it installs fails
 //                   (result `error_code`, or 5). Only the adapter and function narrow
 //                   it; it fires on every installation until cleared.
+//   "install_slow"  the firmware's final flash write of an installation takes real time:
+//                   the directory is written, then kInstallSlowWriteMs pass, then the
+//                   items (adapter and function narrow it).
 //   "reset_fault"   the firmware's reset goes wrong, by `cmd_err` (sim/firmware/reset.h)
 // Each may be narrowed to an adapter, a function (PCI address or interface name), a
 // message number (`req_type`) and to the Nth matching request only (`nth`).
@@ -36,6 +39,9 @@
 #include "sim/state/sim_store.h"
 
 namespace zelt::sim {
+
+// Real-time pause inside the flash write of an "install_slow" installation.
+inline constexpr unsigned kInstallSlowWriteMs = 2000;
 
 // True for the kinds that are applied to the description instead of being scheduled.
 bool is_structural_fault(const std::string& kind);

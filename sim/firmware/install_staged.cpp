@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <cstring>
 #include <optional>
+#include <thread>
 
 #include "common/directory_types.h"
 #include "formats/image/image_records.h"
@@ -16,6 +18,7 @@
 #include "package/package_checks.h"
 #include "package/package_properties.h"
 #include "package/package_reader.h"
+#include "sim/faults/faults.h"
 #include "wire/hwrm_nvm.h"
 
 namespace zelt::sim {
@@ -47,7 +50,9 @@ size_t staged_package_length(const Bytes& staged) {
     uint64_t end = uint64_t{hdr.manifest_offset} + mh.length +
                    uint64_t{mh.items} * (uint64_t{mh.item_metadata_length} + mh.item_direntry_length);
     if (end > staged.size()) return 0;
-    for (uint32_t i = 0; i < mh.items; ++i) {
+    // Records of zero bytes are all empty and hold no data, however many are claimed.
+    const bool empty_records = mh.item_metadata_length == 0 && mh.item_direntry_length == 0;
+    for (uint32_t i = 0; i < mh.items && !empty_records; ++i) {
         zelpkg_manifest_item_t item;
         if (zelpkgGetItem(staged.data(), staged.size(), i, &item) != 1) return 0;
         if (item.direntry.data_length > 0)
@@ -118,11 +123,12 @@ bool regulator_refused(const Bytes& pkg, const AdapterDesc& adapter) {
     return any;
 }
 
-// The "install_fault" scheduled for this adapter function, if any.
-const FaultDesc* install_fault(const FirmwareContext& ctx) {
+// The fault of `kind` ("install_fault", "install_slow") scheduled for this adapter
+// function, if any.
+const FaultDesc* install_fault(const FirmwareContext& ctx, const char* kind = "install_fault") {
     if (!ctx.faults) return nullptr;
     for (const FaultDesc& f : *ctx.faults) {
-        if (f.kind != "install_fault") continue;
+        if (f.kind != kind) continue;
         if (!f.adapter.empty() && f.adapter != ctx.adapter.name) continue;
         if (!f.function.empty() && f.function != ctx.function.address() && f.function != ctx.function.ifname) continue;
         return &f;
@@ -397,8 +403,17 @@ uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uin
     if (uint8_t refusal = write_log(inst.flash(), install_log_line(log), may_defrag, code)) return finish(refusal);
     if (code != kInstallOk) return fail_logged(code, kInstallNoProblemItem);
 
-    // Everything is in place: the copy becomes the flash.
-    ctx.flash.raw_write(0, inst.image());
+    // Everything is in place: the copy becomes the flash. A slow part takes its time
+    // between the directory and the items.
+    if (install_fault(ctx, "install_slow")) {
+        const std::span<const uint8_t> image(inst.image());
+        const size_t head = std::min<size_t>(FlashModel::kDirectoryBytes, image.size());
+        ctx.flash.raw_write(0, image.first(head));
+        std::this_thread::sleep_for(std::chrono::milliseconds(kInstallSlowWriteMs));
+        ctx.flash.raw_write(static_cast<uint32_t>(head), image.subspan(head));
+    } else {
+        ctx.flash.raw_write(0, inst.image());
+    }
     const bool live_patch = zelpkgLivePatchPkg(pkg.data(), pkg.size());
     result.result = kInstallOk;
     result.reset_required = live_patch ? 0 : 1;

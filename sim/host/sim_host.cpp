@@ -1,6 +1,9 @@
 #include "sim/host/sim_host.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+
+#include <csignal>
 
 #include <cerrno>
 #include <cstring>
@@ -12,6 +15,29 @@
 #include "wire/lfc.h"
 
 namespace zelt::sim {
+
+namespace {
+
+// A driver call runs to its end like a system call into a kernel driver: an interrupt
+// or termination signal that arrives meanwhile is delivered when it returns, so the
+// simulated firmware never stops half-way through changing the flash or its state.
+class UninterruptedCall {
+public:
+    UninterruptedCall() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&held, sig);
+        pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~UninterruptedCall() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    UninterruptedCall(const UninterruptedCall&) = delete;
+    UninterruptedCall& operator=(const UninterruptedCall&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
+}  // namespace
 
 SimHost::SimHost(std::string root) : host::LinuxHost(std::move(root)) {}
 
@@ -63,7 +89,11 @@ int SimHost::device_ioctl(int fd, unsigned long request, void* arg) {
     auto it = open_channels_.find(fd);
     if (it == open_channels_.end()) return host::LinuxHost::device_ioctl(fd, request, arg);
     int err = 0;
-    int rc = lfc_device_ioctl(root(), it->second, request, arg, err);
+    int rc;
+    {
+        UninterruptedCall call;
+        rc = lfc_device_ioctl(root(), it->second, request, arg, err);
+    }
     clock_loaded_ = false;  // the driver may have waited on the virtual clock
     if (rc != 0) errno = err;
     return rc;
@@ -76,7 +106,11 @@ void SimHost::device_close(int fd) {
 
 int SimHost::interface_ioctl(unsigned long request, struct ifreq* ifr) {
     int err = 0;
-    int rc = interface_device_ioctl(root(), request, ifr, err);
+    int rc;
+    {
+        UninterruptedCall call;
+        rc = interface_device_ioctl(root(), request, ifr, err);
+    }
     if (rc != 0) errno = err;
     return rc;
 }

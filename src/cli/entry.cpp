@@ -10,6 +10,7 @@
 #include "cli/front_end_hooks.h"
 #include "cli/version.h"
 #include "host/host.h"
+#include "log/monitor.h"
 #include "log/print.h"
 #include "log/run_flags.h"
 
@@ -23,6 +24,8 @@ bool skips_discovery(const char* first) { return std::strcmp(first, "-h") == 0 |
 }  // namespace
 
 void zeltnvmExit(int signal) {
+    // No dot may follow the last message, nor the thread outlive the log it writes beside.
+    zeltnvm_stop_monitor_at_exit();
     zeltnvm_close_log_file();
     zeltnvm_stop_running_eye_scope();
     zeltnvm_release_pci_mailbox();
