@@ -27,8 +27,6 @@ namespace {
 
 constexpr int kFwSelfResetColdBoot = 3;
 
-// The identity data kept for this adapter's update is dropped when the update ends early.
-void release_saved_identity() { zelt_nvm_release_saved_macs(); }
 
 bool is_fragmentation(int32_t rc) {
     return rc == HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE || rc == 2 ||
@@ -163,7 +161,7 @@ int zeltnvm_invoke_firmware_update(const zelt_update_row& row, const char* file,
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "\nPackage %s read error: %s\n", file, hvxretvalStringify(rc));
         else
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "\nPackage %s unsupported: %s\n", file, hvxretvalStringify(rc));
-        release_saved_identity();
+        zelt_nvm_release_saved_identity();
         return zeltnvm_install_failure_status(file, rc);
     }
     const auto length = static_cast<uint32_t>(pkg.size());
@@ -183,7 +181,7 @@ int zeltnvm_invoke_firmware_update(const zelt_update_row& row, const char* file,
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\n");
 
     if (rc == -ZELT_RC_BUSY) {
-        release_saved_identity();
+        zelt_nvm_release_saved_identity();
         return zeltnvm_display_error_msg(CMD_INSTALL, rc);
     }
     if (cfg_pkg && !saved_log.empty())
@@ -193,7 +191,7 @@ int zeltnvm_invoke_firmware_update(const zelt_update_row& row, const char* file,
     pkg = {};
 
     if (rc != 0) {
-        release_saved_identity();
+        zelt_nvm_release_saved_identity();
         return zeltnvm_install_failure_status(file, rc);
     }
     if (!opts->recovery) {

@@ -85,9 +85,7 @@ void print_selection_failure(int rc) {
     }
 }
 
-}  // namespace
-
-int zeltnvm_install_command(const char* device, char** files, int count, options* opts) {
+int install_command(const char* device, char** files, int count, options* opts) {
     if (opts->recovery && !device) {
         std::printf("Please specify \"-dev=\" option for recovery to perform.\n");
         return -1;
@@ -141,7 +139,7 @@ int zeltnvm_install_command(const char* device, char** files, int count, options
         if (opts->recovery) {
             rc = zeltnvm_invoke_recovery_process(row.name, static_cast<int>(rows.size()), opts->force, cfg);
             if (rc != 0) {
-                zelt_nvm_release_saved_macs();
+                zelt_nvm_release_saved_identity();
                 return rc;
             }
         }
@@ -199,7 +197,7 @@ int zeltnvm_install_command(const char* device, char** files, int count, options
     bool any = false;
     for (const zelt_update_row& r : rows) any = any || r.skip == 0;
     if (!any) {
-        zelt_nvm_release_saved_macs();
+        zelt_nvm_release_saved_identity();
         return 0;
     }
 
@@ -226,6 +224,14 @@ int zeltnvm_install_command(const char* device, char** files, int count, options
         opts->install_count = static_cast<int32_t>(i) + 2;
         rc = zeltnvm_invoke_firmware_update(r, r.file.c_str(), opts, cfg_flags[i]);
     }
-    zelt_nvm_release_saved_macs();
     return rc;
+}
+
+}  // namespace
+
+int zeltnvm_install_command(const char* device, char** files, int count, options* opts) {
+    const int status = install_command(device, files, count, opts);
+    // Whatever a recovery preparation or an update saved ends with the command.
+    zelt_nvm_release_saved_identity();
+    return status;
 }
