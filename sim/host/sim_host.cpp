@@ -182,12 +182,7 @@ bool SimHost::module_loaded(std::string_view module) {
 
 struct timeval SimHost::now() {
     if (!clock_loaded_) {
-        std::string text;
-        clock_offset_us_ = 0;
-        if (read_whole_file(SimPaths{root()}.state(), text)) {
-            nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
-            if (j.is_object()) clock_offset_us_ = j.value("clock_offset_us", int64_t{0});
-        }
+        clock_offset_us_ = read_clock_offset(root());
         clock_loaded_ = true;
     }
     uint64_t us = static_cast<uint64_t>(static_cast<int64_t>(wall_clock_us()) + clock_offset_us_);

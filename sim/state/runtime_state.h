@@ -25,6 +25,7 @@ struct OptionIndex {
 struct OptionVar {
     uint16_t bits = 8;
     std::map<OptionIndex, std::vector<uint8_t>> values;
+    bool operator==(const OptionVar&) const = default;
 };
 
 struct InstallResult {
@@ -35,6 +36,7 @@ struct InstallResult {
     uint32_t installed_items[2] = {0, 0};
     uint32_t install_type = 0;
     uint64_t when_us = 0;  // virtual time of the installation
+    bool operator==(const InstallResult&) const = default;
 };
 
 struct AdapterState {
@@ -59,12 +61,16 @@ struct AdapterState {
     std::map<uint32_t, uint32_t> registers;  // direct register access, by firmware address
     InstallResult last_install;
     std::vector<uint64_t> pcie_counters = std::vector<uint64_t>(12, 0);
+    // A session saves the state only when it compares unequal to what was loaded, so a
+    // field added here must be comparable (give a record type a defaulted operator==).
+    bool operator==(const AdapterState&) const = default;
 };
 
 struct RuntimeState {
     int64_t clock_offset_us = 0;          // virtual clock = wall clock + offset
     std::vector<uint32_t> fault_hits;     // matching requests seen, per scheduled fault
     std::map<std::string, AdapterState> adapters;  // by adapter name
+    bool operator==(const RuntimeState&) const = default;
 };
 
 nlohmann::json to_json(const RuntimeState& state);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -10,10 +11,122 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <list>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 namespace zelt::sim {
+
+namespace {
+
+// What identifies one version of a file that is only ever replaced whole.
+struct FileStamp {
+    bool exists = false;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = 0;
+    int64_t mtime_sec = 0;
+    int64_t mtime_nsec = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stamp_of(const std::string& path) {
+    FileStamp f;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return f;
+    f.exists = true;
+    f.device = st.st_dev;
+    f.inode = st.st_ino;
+    f.size = st.st_size;
+    f.mtime_sec = st.st_mtim.tv_sec;
+    f.mtime_nsec = st.st_mtim.tv_nsec;
+    return f;
+}
+
+// The description and state of a host as this process last read or wrote them, with
+// the generation token and file identities they belong to, and the flash mappings.
+struct KeptHost {
+    std::string root;
+    bool valid = false;
+    uint64_t token = 0;
+    FileStamp description;
+    FileStamp state;
+    HostDesc host;
+    RuntimeState runtime;
+    std::map<std::string, std::shared_ptr<MappedFlash>> flash;
+};
+
+// A process normally works on one host; a few are kept so tests switching between
+// hosts stay cheap, and the oldest is dropped (its mappings with it).
+constexpr size_t kKeptHosts = 4;
+
+std::mutex& kept_mutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::list<KeptHost>& kept_hosts() {
+    static std::list<KeptHost> hosts;
+    return hosts;
+}
+
+// The kept record of `root`, moved to the front; created (invalid) when missing.
+// Call with kept_mutex() held.
+KeptHost& kept_host(const std::string& root) {
+    auto& hosts = kept_hosts();
+    for (auto it = hosts.begin(); it != hosts.end(); ++it) {
+        if (it->root == root) {
+            hosts.splice(hosts.begin(), hosts, it);
+            return hosts.front();
+        }
+    }
+    hosts.emplace_front();
+    hosts.front().root = root;
+    while (hosts.size() > kKeptHosts) hosts.pop_back();
+    return hosts.front();
+}
+
+// A fresh nonzero generation token, drawn from the kernel each time so that processes
+// forked from one parent never draw the same sequence.
+uint64_t new_token() {
+    uint64_t t = 0;
+    while (t == 0) {
+        if (::getrandom(&t, sizeof t, 0) != static_cast<ssize_t>(sizeof t)) {
+            // No entropy call: the time and the process id still differ between writers.
+            t = wall_clock_us() ^ (static_cast<uint64_t>(::getpid()) << 40) ^ t;
+        }
+    }
+    return t;
+}
+
+bool parse_description(const std::string& path, HostDesc& host, std::string& error) {
+    std::string text;
+    if (!read_whole_file(path, text)) {
+        error = path + ": cannot be read";
+        return false;
+    }
+    nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
+    if (j.is_discarded() || !host_from_json(j, host, error)) {
+        error = path + ": " + (j.is_discarded() ? std::string("not JSON") : error);
+        return false;
+    }
+    return true;
+}
+
+// A missing state file is an empty state.
+bool parse_state(const std::string& path, RuntimeState& state, std::string& error) {
+    std::string text;
+    if (!read_whole_file(path, text)) return true;
+    nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
+    if (j.is_discarded() || !state_from_json(j, state, error)) {
+        error = path + ": " + (j.is_discarded() ? std::string("not JSON") : error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 uint64_t wall_clock_us() {
     struct timeval tv;
@@ -77,7 +190,21 @@ std::unique_ptr<MappedFlash> MappedFlash::open(const std::string& path, std::str
         error = path + ": " + std::strerror(saved);
         return nullptr;
     }
-    return std::unique_ptr<MappedFlash>(new MappedFlash(static_cast<uint8_t*>(base), size));
+    std::unique_ptr<MappedFlash> mapped(new MappedFlash(static_cast<uint8_t*>(base), size));
+    mapped->device_ = st.st_dev;
+    mapped->inode_ = st.st_ino;
+    return mapped;
+}
+
+std::shared_ptr<MappedFlash> MappedFlash::reuse_or_open(const std::string& path, std::shared_ptr<MappedFlash> mapped,
+                                                        std::string& error) {
+    // A shared mapping sees every write to the file; only a file replaced or resized
+    // under the same name needs a new one.
+    struct stat st;
+    if (mapped && ::stat(path.c_str(), &st) == 0 && st.st_dev == mapped->device_ && st.st_ino == mapped->inode_ &&
+        static_cast<size_t>(st.st_size) == mapped->size_)
+        return mapped;
+    return open(path, error);
 }
 
 MappedFlash::~MappedFlash() { ::munmap(base_, size_); }
@@ -97,6 +224,20 @@ std::unique_ptr<FileLock> FileLock::acquire(const std::string& path, std::string
     return std::unique_ptr<FileLock>(new FileLock(fd));
 }
 
+uint64_t FileLock::read_token() const {
+    uint64_t token = 0;
+    if (::pread(fd_, &token, sizeof token, 0) != static_cast<ssize_t>(sizeof token)) return 0;
+    return token;
+}
+
+bool FileLock::write_token(uint64_t token, std::string& error) {
+    if (::pwrite(fd_, &token, sizeof token, 0) != static_cast<ssize_t>(sizeof token)) {
+        error = std::string("lock file: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
 FileLock::~FileLock() {
     ::flock(fd_, LOCK_UN);
     ::close(fd_);
@@ -113,41 +254,116 @@ std::unique_ptr<SimSession> SimSession::open(const std::string& root, std::strin
     }
     s->lock_ = FileLock::acquire(s->paths_.lock(), error);
     if (!s->lock_) return nullptr;
-    std::string text;
-    if (!read_whole_file(s->paths_.description(), text)) {
-        error = s->paths_.description() + ": cannot be read";
-        return nullptr;
-    }
-    nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
-    if (j.is_discarded() || !host_from_json(j, s->host_, error)) {
-        error = s->paths_.description() + ": " + (j.is_discarded() ? std::string("not JSON") : error);
-        return nullptr;
-    }
-    if (read_whole_file(s->paths_.state(), text)) {
-        j = nlohmann::json::parse(text, nullptr, false);
-        if (j.is_discarded() || !state_from_json(j, s->state_, error)) {
-            error = s->paths_.state() + ": " + (j.is_discarded() ? std::string("not JSON") : error);
-            return nullptr;
-        }
-    }
+    if (!s->load(error)) return nullptr;
     s->state_.fault_hits.resize(s->host_.faults.size(), 0);
     return s;
+}
+
+// Takes the kept copy when nothing changed since it was taken, else reads the files
+// and keeps what they hold. Runs under the lock.
+bool SimSession::load(std::string& error) {
+    uint64_t token = lock_->read_token();
+    FileStamp description = stamp_of(paths_.description());
+    FileStamp state = stamp_of(paths_.state());
+    {
+        std::lock_guard<std::mutex> guard(kept_mutex());
+        KeptHost& kept = kept_host(paths_.root);
+        if (kept.valid && token != 0 && kept.token == token && kept.description == description &&
+            kept.state == state) {
+            host_ = kept.host;
+            state_ = kept.runtime;
+            loaded_state_ = state_;
+            return true;
+        }
+        kept.valid = false;
+    }
+    if (!parse_description(paths_.description(), host_, error)) return false;
+    if (!parse_state(paths_.state(), state_, error)) return false;
+    loaded_state_ = state_;
+    if (token == 0) {
+        // A host no session has saved yet gets its first token, so that a host created
+        // again under the same name can never pass for this one.
+        token = new_token();
+        if (!lock_->write_token(token, error)) return true;  // usable, just not kept
+    }
+    std::lock_guard<std::mutex> guard(kept_mutex());
+    KeptHost& kept = kept_host(paths_.root);
+    kept.valid = true;
+    kept.token = token;
+    kept.description = description;
+    kept.state = state;
+    kept.host = host_;
+    kept.runtime = state_;
+    return true;
 }
 
 std::span<uint8_t> SimSession::flash(const std::string& adapter) {
     auto it = flash_.find(adapter);
     if (it == flash_.end()) {
         std::string error;
-        it = flash_.emplace(adapter, MappedFlash::open(paths_.flash(adapter), error)).first;
+        const std::string path = paths_.flash(adapter);
+        std::lock_guard<std::mutex> guard(kept_mutex());
+        KeptHost& kept = kept_host(paths_.root);
+        std::shared_ptr<MappedFlash>& mapped = kept.flash[adapter];
+        mapped = MappedFlash::reuse_or_open(path, mapped, error);
+        it = flash_.emplace(adapter, mapped).first;
     }
     return it->second ? it->second->bytes() : std::span<uint8_t>();
 }
 
 bool SimSession::save(std::string& error) {
+    const bool state_dirty = !(state_ == loaded_state_);
+    if (!description_dirty_ && !state_dirty) return true;
+    uint64_t token;
+    {
+        std::lock_guard<std::mutex> guard(kept_mutex());
+        kept_host(paths_.root).valid = false;
+    }
+    token = new_token();
+    // The token changes before the files do: whatever happens to the writes, no process
+    // keeps using what it read before.
+    if (!lock_->write_token(token, error)) return false;
     if (description_dirty_ && !write_file_atomic(paths_.description(), to_json(host_).dump(2) + "\n", error))
         return false;
     description_dirty_ = false;
-    return write_file_atomic(paths_.state(), to_json(state_).dump(1) + "\n", error);
+    if (state_dirty && !write_file_atomic(paths_.state(), to_json(state_).dump(1) + "\n", error)) return false;
+    loaded_state_ = state_;
+    FileStamp description = stamp_of(paths_.description());
+    FileStamp state = stamp_of(paths_.state());
+    std::lock_guard<std::mutex> guard(kept_mutex());
+    KeptHost& kept = kept_host(paths_.root);
+    kept.valid = true;
+    kept.token = token;
+    kept.description = description;
+    kept.state = state;
+    kept.host = host_;
+    kept.runtime = state_;
+    return true;
+}
+
+int64_t read_clock_offset(const std::string& root) {
+    SimPaths paths{root};
+    while (paths.root.size() > 1 && paths.root.back() == '/') paths.root.pop_back();
+    FileStamp state = stamp_of(paths.state());
+    {
+        // The kept copy answers only for the very file it was read from, with the token
+        // the lock file holds now.
+        uint64_t token = 0;
+        int fd = ::open(paths.lock().c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            if (::pread(fd, &token, sizeof token, 0) != static_cast<ssize_t>(sizeof token)) token = 0;
+            ::close(fd);
+        }
+        std::lock_guard<std::mutex> guard(kept_mutex());
+        for (const KeptHost& kept : kept_hosts())
+            if (kept.root == paths.root && kept.valid && token != 0 && kept.token == token && kept.state == state)
+                return kept.runtime.clock_offset_us;
+    }
+    std::string text;
+    if (!read_whole_file(paths.state(), text)) return 0;
+    nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
+    if (!j.is_object()) return 0;
+    return j.value("clock_offset_us", int64_t{0});
 }
 
 uint64_t SimSession::now_us() const { return static_cast<uint64_t>(static_cast<int64_t>(wall_clock_us()) + state_.clock_offset_us); }

@@ -10,6 +10,13 @@
 //
 // Every process that reads or changes the state holds an exclusive flock on the lock
 // file for the whole read-modify-write, so concurrent commands never interleave.
+//
+// A process keeps the description and state it last read or wrote (and its flash
+// mappings) in memory. The lock file holds a generation token that every saving
+// session replaces (before it writes the files) with a fresh random value; a session
+// reuses the kept copy only when the token and the identity of both files (device,
+// inode, size, modification time) are what they were when the copy was taken, so a
+// change made by any other process is always read again.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +44,9 @@ struct SimPaths {
 class MappedFlash {
 public:
     static std::unique_ptr<MappedFlash> open(const std::string& path, std::string& error);
+    // Opens the file and maps it only when `path` is no longer the file `mapped` holds.
+    static std::shared_ptr<MappedFlash> reuse_or_open(const std::string& path, std::shared_ptr<MappedFlash> mapped,
+                                                      std::string& error);
     ~MappedFlash();
     MappedFlash(const MappedFlash&) = delete;
     MappedFlash& operator=(const MappedFlash&) = delete;
@@ -46,6 +56,8 @@ private:
     MappedFlash(uint8_t* base, size_t size) : base_(base), size_(size) {}
     uint8_t* base_;
     size_t size_;
+    uint64_t device_ = 0;  // the mapped file
+    uint64_t inode_ = 0;
 };
 
 // An exclusive flock held for the lifetime of the object.
@@ -56,15 +68,19 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
+    // The generation token kept in the lock file (0 when none was written yet).
+    uint64_t read_token() const;
+    bool write_token(uint64_t token, std::string& error);
+
 private:
     explicit FileLock(int fd) : fd_(fd) {}
     int fd_;
 };
 
 // One locked session on a simulated host: the description and state loaded, flash
-// images mapped on first use. `save` writes the state (and the description when it
-// was marked changed) atomically; a session dropped without `save` changes nothing
-// but the flash bytes it touched.
+// images mapped on first use. `save` writes the state when it differs from what was
+// loaded (and the description when it was marked changed) atomically; a session
+// dropped without `save` changes nothing but the flash bytes it touched.
 class SimSession {
 public:
     static std::unique_ptr<SimSession> open(const std::string& root, std::string& error);
@@ -84,13 +100,19 @@ public:
 
 private:
     SimSession() = default;
+    bool load(std::string& error);
     SimPaths paths_;
     std::unique_ptr<FileLock> lock_;
     HostDesc host_;
     RuntimeState state_;
+    RuntimeState loaded_state_;  // the state as the files hold it
     bool description_dirty_ = false;
-    std::map<std::string, std::unique_ptr<MappedFlash>> flash_;
+    std::map<std::string, std::shared_ptr<MappedFlash>> flash_;
 };
+
+// The virtual clock offset of a host as its state file holds it, read without taking
+// the lock (the file is only ever replaced whole); 0 when the file is missing.
+int64_t read_clock_offset(const std::string& root);
 
 // Writes a file through a temporary name and a rename, so readers never see half of it.
 bool write_file_atomic(const std::string& path, const std::string& data, std::string& error);

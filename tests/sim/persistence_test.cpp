@@ -1,7 +1,10 @@
 // A simulated host lives on disk: what one process changes the next one sees, and
 // processes changing it at the same time do not lose each other's changes.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <functional>
 
 #include "tests/sim/sim_test_support.h"
 #include "wire/hwrm_nvm.h"
@@ -24,7 +27,82 @@ protected:
                    set, {&v, 16, ZELT_LFC_DMA_HOST_TO_DEVICE})
             .rc;
     }
+
+    // The option's value as the firmware answers it; -1 when the message fails.
+    int get_option(uint16_t num, uint16_t index) {
+        auto get = zeroed_request<hwrm_nvm_get_variable_input>(HWRM_NVM_GET_VARIABLE);
+        get.option_num = num;
+        get.data_len = 8;
+        get.dimensions = 1;
+        get.index_0 = index;
+        std::vector<uint8_t> v(1, 0);
+        HwrmReply r = send_kestra<hwrm_nvm_get_variable_input, hwrm_nvm_get_variable_output>(get, {&v, 16});
+        return r.rc == 0 ? v[0] : -1;
+    }
+
+    // Runs `change` in a child process, as another command on the host would.
+    void in_other_process(const std::function<void()>& change) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            change();
+            _exit(::testing::Test::HasFailure() ? 1 : 0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+
+    struct stat file_stat(const std::string& name) {
+        struct stat st {};
+        EXPECT_EQ(::stat((root() + "/sim/" + name).c_str(), &st), 0) << name;
+        return st;
+    }
 };
+
+// This process keeps what it read in memory; a change another process makes between
+// two of its requests must still be what the next request sees.
+TEST_F(PersistenceTest, KeptStateFollowsChangesOfOtherProcesses) {
+    ASSERT_EQ(set_option(201, 1, 0x41), 0);
+    ASSERT_EQ(get_option(201, 1), 0x41);
+
+    // A value of the same width: the state file keeps its size.
+    in_other_process([&] { EXPECT_EQ(set_option(201, 1, 0x42), 0); });
+    EXPECT_EQ(get_option(201, 1), 0x42);
+    // Back again, quickly, twice in a row.
+    in_other_process([&] {
+        EXPECT_EQ(set_option(201, 1, 0x41), 0);
+        EXPECT_EQ(set_option(201, 1, 0x43), 0);
+    });
+    EXPECT_EQ(get_option(201, 1), 0x43);
+
+    // A fault scheduled by zeltsim changes the description.
+    ASSERT_EQ(run_zeltsim({"fault", root(), "busy", "--req-type", std::to_string(HWRM_NVM_GET_VARIABLE)}), 0);
+    EXPECT_EQ(get_option(201, 1), -1);
+    ASSERT_EQ(run_zeltsim({"fault", root(), "--clear"}), 0);
+    EXPECT_EQ(get_option(201, 1), 0x43);
+
+    // The virtual clock moved by another process.
+    const int64_t before = host().now().tv_sec;
+    in_other_process([&] { SimHost(root()).sleep_ms(7200 * 1000); });
+    EXPECT_EQ(get_option(201, 1), 0x43);  // a request drops the clock this host object read
+    EXPECT_GE(host().now().tv_sec - before, 7200);
+}
+
+TEST_F(PersistenceTest, OnlyRequestsThatChangeSomethingRewriteTheState) {
+    ASSERT_EQ(set_option(201, 1, 0x41), 0);
+    const struct stat before = file_stat("state.json");
+    const struct stat description = file_stat("description.json");
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(get_option(201, 1), 0x41);
+    struct stat after = file_stat("state.json");
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+
+    ASSERT_EQ(set_option(201, 1, 0x42), 0);
+    after = file_stat("state.json");
+    EXPECT_NE(after.st_ino, before.st_ino);
+    EXPECT_EQ(file_stat("description.json").st_ino, description.st_ino);
+}
 
 TEST_F(PersistenceTest, ValuesAndClockSurviveTheProcess) {
     ASSERT_EQ(set_option(201, 1, 0x42), 0);
