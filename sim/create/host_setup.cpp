@@ -24,6 +24,7 @@ bool read_initial_state(const json& aj, AdapterState& st, std::string& error) {
     try {
         st.temperature = static_cast<int8_t>(aj.value("temperature", 52));
         st.fw_status = aj.value("fw_status", 0u);
+        st.option_action_status = aj.value("option_action_status", uint8_t{0});
         st.crash_dump_length = aj.value("crash_dump_length", 0u);
         if (aj.contains("options")) {
             for (const auto& o : aj.at("options")) {

@@ -121,6 +121,8 @@ void error_recovery_qcfg(FirmwareContext& ctx, Exchange& ex) {
     out.reset_inprogress_reg = base + kRegResetInProgress;
     out.reset_inprogress_reg_mask = 0x1;
     out.err_recovery_cnt_reg = base + kRegErrorRecoveryCount;
+    // The newest chips name registers the host reads through the configuration window.
+    if (ctx.adapter.device_type > 7) sim_window_recovery_registers(out);
     ex.answer(out);
 }
 
@@ -224,9 +226,13 @@ void fw_sync(FirmwareContext& ctx, Exchange& ex) {
     hwrm_fw_sync_input in;
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     ctx.state.sync_count++;
-    ctx.state.fw_status = 0;  // synchronising clears the pending redundancy work
     hwrm_fw_sync_output out{};
-    out.sync_status = 0;
+    if (sim_sync_fails(ctx)) {
+        out.sync_status = kSyncStatusFailed;
+    } else {
+        ctx.state.fw_status = 0;  // synchronising clears the pending redundancy work
+        out.sync_status = 0;
+    }
     ex.answer(out);
 }
 
@@ -341,6 +347,15 @@ void dbg_qcaps(FirmwareContext& ctx, Exchange& ex) {
     ex.answer(out);
 }
 
+// The simulated firmware never crashes, so it holds no crash dump and no crash time.
+void dbg_crashdump_header(FirmwareContext&, Exchange& ex) {
+    hwrm_dbg_crashdump_header_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    hwrm_dbg_crashdump_header_output out{};
+    out.crash_time = 0;
+    ex.answer(out);
+}
+
 }  // namespace
 
 bool answer_query_message(FirmwareContext& ctx, Exchange& ex) {
@@ -363,6 +378,7 @@ bool answer_query_message(FirmwareContext& ctx, Exchange& ex) {
         case HWRM_DBG_READ_DIRECT: dbg_read_direct(ctx, ex); return true;
         case HWRM_DBG_WRITE_DIRECT: dbg_write_direct(ctx, ex); return true;
         case HWRM_DBG_QCAPS: dbg_qcaps(ctx, ex); return true;
+        case HWRM_DBG_CRASHDUMP_HEADER: dbg_crashdump_header(ctx, ex); return true;
         default: return false;
     }
 }

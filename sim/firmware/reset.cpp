@@ -1,5 +1,7 @@
 #include "sim/firmware/reset.h"
 
+#include "wire/fw_register_address.h"
+
 namespace zelt::sim {
 
 namespace {
@@ -29,7 +31,9 @@ bool sim_hot_reset_capable(const AdapterDesc& adapter) { return adapter.device_t
 void sim_fw_reset(FirmwareContext& ctx, const hwrm_fw_reset_input& request) {
     (void)request;
     const uint32_t counter = ctx.state.reset_count;
-    firmware_reset(ctx, has_fault(ctx, ResetFault::stays_down) ? kResetStuckMs : kResetRestartMs);
+    unsigned restart_ms = sim_hot_reset_capable(ctx.adapter) ? kResetRestartMs : 0;
+    if (has_fault(ctx, ResetFault::stays_down)) restart_ms = kResetStuckMs;
+    firmware_reset(ctx, restart_ms);
     if (has_fault(ctx, ResetFault::counter_stuck)) ctx.state.reset_count = counter;
 }
 
@@ -47,6 +51,28 @@ void sim_reset_wait_periods(FirmwareContext& ctx, uint32_t& normal_wait, uint32_
     const bool none = has_fault(ctx, ResetFault::no_wait_periods);
     normal_wait = none ? 0 : kNormalWait;
     max_bailout = none ? 0 : kMaxBailout;
+}
+
+bool sim_sync_fails(FirmwareContext& ctx) { return has_fault(ctx, ResetFault::sync_fails); }
+
+void sim_window_recovery_registers(hwrm_error_recovery_qcfg_output& out) {
+    out.fw_health_status_reg = zeltFwRegWindowAddress(ZELT_CFG_WINDOW_FW_HEALTH);
+    out.fw_heartbeat_reg = zeltFwRegWindowAddress(kWindowHeartbeat);
+    out.fw_reset_cnt_reg = zeltFwRegWindowAddress(kWindowResetCount);
+    out.reset_inprogress_reg = zeltFwRegWindowAddress(kWindowResetInProgress);
+    out.err_recovery_cnt_reg = zeltFwRegWindowAddress(kWindowErrorRecoveryCount);
+}
+
+uint32_t sim_window_register(const AdapterState& state, uint64_t now_us, uint16_t offset) {
+    const bool restarting = now_us < state.down_until_us;
+    switch (offset) {
+        case ZELT_CFG_WINDOW_FW_HEALTH: return restarting ? 0x0 : 0x8000;
+        case kWindowHeartbeat: return static_cast<uint32_t>(now_us / 100000u);
+        case kWindowResetCount: return state.reset_count;
+        case kWindowResetInProgress: return restarting ? 1 : 0;
+        case kWindowErrorRecoveryCount: return state.error_recovery_count;
+        default: return 0;
+    }
 }
 
 }  // namespace zelt::sim

@@ -6,6 +6,7 @@
 //   2  the reset counter does not move
 //   3  the PFs the fault names (all when none) get one VF fewer back than they had
 //   4  the firmware reports no wait periods (both read as 0)
+//   5  synchronising the firmware copies fails (the sync status reports failure)
 #pragma once
 
 #include <cstdint>
@@ -22,13 +23,41 @@ inline constexpr unsigned kResetVfReturnMs = 1500;
 // How long a firmware that does not come back stays down.
 inline constexpr unsigned kResetStuckMs = 3600u * 1000u;
 
-enum class ResetFault : uint8_t { none = 0, stays_down = 1, counter_stuck = 2, fewer_vfs = 3, no_wait_periods = 4 };
+enum class ResetFault : uint8_t {
+    none = 0,
+    stays_down = 1,
+    counter_stuck = 2,
+    fewer_vfs = 3,
+    no_wait_periods = 4,
+    sync_fails = 5,
+};
+
+// Sync status bit the firmware reports when synchronising its copies failed.
+inline constexpr uint32_t kSyncStatusFailed = 0x40000000;
+
+// Offsets of the firmware registers that the newest chips (device type above 7) put
+// behind the configuration direct window; the health word is at
+// ZELT_CFG_WINDOW_FW_HEALTH. The recovery query names them with the window encoding.
+inline constexpr uint16_t kWindowHeartbeat = 0x524;
+inline constexpr uint16_t kWindowResetCount = 0x528;
+inline constexpr uint16_t kWindowResetInProgress = 0x52C;
+inline constexpr uint16_t kWindowErrorRecoveryCount = 0x530;
 
 // True when the adapter's firmware can reset the whole chip on request.
 bool sim_hot_reset_capable(const AdapterDesc& adapter);
 // Answers a reset request: a chip or boot-processor reset activates the installed
-// firmware, moves the counter and takes the firmware down for its restart.
+// firmware and moves the counter. A chip that can reset under running drivers is down
+// for its restart afterwards. Any other chip resets while the administrator reloads
+// the drivers, which the simulated host does not model: its firmware answers again
+// at once, as it does by the time reloaded drivers talk to it.
 void sim_fw_reset(FirmwareContext& ctx, const hwrm_fw_reset_input& request);
+// True when a synchronisation of the firmware copies is to fail.
+bool sim_sync_fails(FirmwareContext& ctx);
+// The registers of the recovery query, named for the configuration direct window.
+void sim_window_recovery_registers(hwrm_error_recovery_qcfg_output& out);
+// The register at a direct-window offset at virtual time `now_us`: 0 for offsets the
+// firmware does not use.
+uint32_t sim_window_register(const AdapterState& state, uint64_t now_us, uint16_t offset);
 // VFs the function has registered now: none while the firmware restarts or the drivers
 // have not brought them back yet.
 uint16_t sim_registered_vfs(FirmwareContext& ctx);

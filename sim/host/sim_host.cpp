@@ -11,7 +11,9 @@
 
 #include "sim/driver/sim_devices.h"
 #include "sim/state/sim_store.h"
+#include "sim/tree/config_space.h"
 #include "sim/tree/host_tree.h"
+#include "wire/fw_register_address.h"
 #include "wire/lfc.h"
 
 namespace zelt::sim {
@@ -125,6 +127,28 @@ std::unique_ptr<host::RegisterWindow> SimHost::map_registers(std::string_view, s
 // One process drives a simulated host's mailbox at a time anyway; the lock is a token.
 std::unique_ptr<host::NamedLock> SimHost::acquire_named_lock(std::string_view, unsigned) {
     return std::make_unique<host::NamedLock>();
+}
+
+bool SimHost::read_pci_config(const host::PciFunction& fn, unsigned offset, void* out, size_t size) {
+    if (!host::LinuxHost::read_pci_config(fn, offset, out, size)) return false;
+    if (!config_window_data(offset, size)) return true;
+    uint8_t select[2];
+    if (!host::LinuxHost::read_pci_config(fn, ZELT_PCI_CFG_WINDOW_SELECT, select, sizeof select)) return true;
+    uint32_t value = 0;
+    if (!config_window_read(root(), fn, static_cast<uint16_t>(select[0] | select[1] << 8), value)) return true;
+    // Lay the data dword over the bytes read.
+    for (unsigned i = 0; i < 4; ++i) {
+        const unsigned at = ZELT_PCI_CFG_WINDOW_DATA + i;
+        if (at >= offset && at < offset + size)
+            static_cast<uint8_t*>(out)[at - offset] = static_cast<uint8_t>(value >> (8 * i));
+    }
+    return true;
+}
+
+bool SimHost::write_pci_config(const host::PciFunction& fn, unsigned offset, const void* data, size_t size) {
+    // The window's registers are read only here: a write of the data dword alone is dropped.
+    if (offset >= ZELT_PCI_CFG_WINDOW_DATA && offset + size <= ZELT_PCI_CFG_WINDOW_DATA + 4) return true;
+    return host::LinuxHost::write_pci_config(fn, offset, data, size);
 }
 
 void SimHost::syslog_info(std::string_view message) {

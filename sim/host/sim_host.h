@@ -24,6 +24,10 @@ public:
     int interface_ioctl(unsigned long request, struct ifreq* ifr) override;
     std::unique_ptr<host::RegisterWindow> map_registers(std::string_view resource_path, size_t size) override;
     std::unique_ptr<host::NamedLock> acquire_named_lock(std::string_view name, unsigned timeout_ms) override;
+    // Configuration space as the files hold it, with the direct window of the newest
+    // chips answered from the firmware's state.
+    bool read_pci_config(const host::PciFunction& fn, unsigned offset, void* out, size_t size) override;
+    bool write_pci_config(const host::PciFunction& fn, unsigned offset, const void* data, size_t size) override;
 
     void syslog_info(std::string_view message) override;
     host::HostFacts facts() override;

@@ -3,6 +3,9 @@
 #include <cstring>
 
 #include "common/supported_devices.h"
+#include "sim/firmware/reset.h"
+#include "sim/state/sim_store.h"
+#include "wire/fw_register_address.h"
 
 namespace zelt::sim {
 
@@ -60,6 +63,21 @@ std::vector<uint8_t> build_config_space(const AdapterDesc& a, const FunctionDesc
     put32(c, kDsnCapOffset + 4, static_cast<uint32_t>(a.dsn));
     put32(c, kDsnCapOffset + 8, static_cast<uint32_t>(a.dsn >> 32));
     return c;
+}
+
+bool config_window_data(unsigned offset, size_t size) {
+    return offset < ZELT_PCI_CFG_WINDOW_DATA + 4 && offset + size > ZELT_PCI_CFG_WINDOW_DATA;
+}
+
+bool config_window_read(const std::string& root, const host::PciFunction& fn, uint16_t window_offset,
+                        uint32_t& value) {
+    std::string error;
+    auto session = SimSession::open(root, error);
+    if (!session) return false;
+    FunctionRef ref = find_function(session->host(), fn.domain, fn.bus, fn.dev, fn.func);
+    if (!ref || ref.function->is_vf || ref.adapter->device_type <= 7) return false;
+    value = sim_window_register(session->adapter_state(ref.adapter->name), session->now_us(), window_offset);
+    return true;
 }
 
 }  // namespace zelt::sim

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "host/host.h"
 #include "sim/state/description.h"
 
 namespace zelt::sim {
@@ -20,5 +22,16 @@ std::vector<uint8_t> build_config_space(const AdapterDesc& adapter, const Functi
 
 // Bus address of a function's BAR0 (distinct for every function of the host).
 uint64_t bar0_address(const FunctionDesc& function);
+
+// The configuration direct window of the newest chips' PFs: the select word at
+// ZELT_PCI_CFG_WINDOW_SELECT is kept in the configuration file as the device keeps it,
+// and the data dword at ZELT_PCI_CFG_WINDOW_DATA reads the firmware register the select
+// word names.
+// True when configuration bytes [offset, offset + size) overlap the data dword.
+bool config_window_data(unsigned offset, size_t size);
+// The data dword for `window_offset` on the function of the host at `root`. False
+// when the function has no window (not found, a VF, or an older chip).
+bool config_window_read(const std::string& root, const host::PciFunction& fn, uint16_t window_offset,
+                        uint32_t& value);
 
 }  // namespace zelt::sim

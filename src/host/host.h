@@ -115,6 +115,8 @@ public:
     virtual bool scan_pci(std::vector<PciFunction>& functions) = 0;
     // Reads `size` bytes of a function's configuration space from `offset`.
     virtual bool read_pci_config(const PciFunction& fn, unsigned offset, void* out, size_t size) = 0;
+    // Writes `size` bytes of a function's configuration space at `offset`.
+    virtual bool write_pci_config(const PciFunction& fn, unsigned offset, const void* data, size_t size) = 0;
 
     // ---- System log, facts, host actions -----------------------------------------
     // One message to the system log at information priority.

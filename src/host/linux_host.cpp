@@ -216,13 +216,30 @@ bool LinuxHost::scan_pci(std::vector<PciFunction>& functions) {
     return true;
 }
 
-bool LinuxHost::read_pci_config(const PciFunction& fn, unsigned offset, void* out, size_t size) {
+namespace {
+
+std::string config_path(const PciFunction& fn) {
     char path[128];
     std::snprintf(path, sizeof path, "/sys/bus/pci/devices/%04x:%02x:%02x.%x/config", fn.domain, fn.bus, fn.dev,
                   fn.func);
-    int fd = ::open(map_path(path).c_str(), O_RDONLY);
+    return path;
+}
+
+}  // namespace
+
+bool LinuxHost::read_pci_config(const PciFunction& fn, unsigned offset, void* out, size_t size) {
+    int fd = ::open(map_path(config_path(fn)).c_str(), O_RDONLY);
     if (fd < 0) return false;
     ssize_t n = ::pread(fd, out, size, offset);
+    ::close(fd);
+    return n == static_cast<ssize_t>(size);
+}
+
+// The kernel passes a write of 1, 2 or 4 aligned bytes to the device as one access.
+bool LinuxHost::write_pci_config(const PciFunction& fn, unsigned offset, const void* data, size_t size) {
+    int fd = ::open(map_path(config_path(fn)).c_str(), O_WRONLY);
+    if (fd < 0) return false;
+    ssize_t n = ::pwrite(fd, data, size, offset);
     ::close(fd);
     return n == static_cast<ssize_t>(size);
 }

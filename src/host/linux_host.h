@@ -26,6 +26,7 @@ public:
     std::unique_ptr<NamedLock> acquire_named_lock(std::string_view name, unsigned timeout_ms) override;
     bool scan_pci(std::vector<PciFunction>& functions) override;
     bool read_pci_config(const PciFunction& fn, unsigned offset, void* out, size_t size) override;
+    bool write_pci_config(const PciFunction& fn, unsigned offset, const void* data, size_t size) override;
 
     void syslog_info(std::string_view message) override;
     HostFacts facts() override;

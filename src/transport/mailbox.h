@@ -2,8 +2,9 @@
 // memory window, used for recovery names and when /dev/zelt_lfc cannot be opened;
 // and encoded firmware register reads through the same window.
 //
-// Until the mailbox is built, these answer HVXRETVAL_UNSUPPORTED_OPERATION after a
+// Until the mailbox is built, exchanges answer HVXRETVAL_UNSUPPORTED_OPERATION after a
 // log message (mailbox_unavailable.cpp); the mailbox code replaces that file.
+// Register reads are in fw_register_window.cpp.
 #pragma once
 
 #include <cstdint>
@@ -60,7 +61,9 @@ int32_t zeltnvm_issue_pci_ioctl(uint32_t domain, uint32_t bus, uint32_t device, 
                                 uint32_t req_len, void* resp, uint32_t resp_len, uint16_t offset, uint8_t direction,
                                 void* data, uint32_t length);
 
-// Reads one firmware register named by an encoded address through the PCI memory
-// window. 0 on success.
+// Reads one firmware register named by an encoded address (wire/fw_register_address.h):
+// a configuration-space offset, or on the newest chips the configuration direct
+// window. 0 on success; HVXRETVAL_REG_READ_FAILED when the function or register cannot
+// be read; HVXRETVAL_UNSUPPORTED_OPERATION for registers behind the BAR0 window.
 int32_t zeltnvm_read_fw_reg(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function, uint32_t* value,
                             uint32_t address);

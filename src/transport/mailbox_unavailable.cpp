@@ -9,11 +9,3 @@ int32_t zeltnvm_issue_pci_ioctl(uint32_t domain, uint32_t bus, uint32_t device, 
                   bus, device, function);
     return HVXRETVAL_UNSUPPORTED_OPERATION;
 }
-
-int32_t zeltnvm_read_fw_reg(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function, uint32_t*,
-                            uint32_t address) {
-    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR,
-                  "PCI register window is not available in this build (%x:%x:%x.%x reg 0x%x)\n", domain, bus, device,
-                  function, address);
-    return HVXRETVAL_UNSUPPORTED_OPERATION;
-}
