@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job on a simulated adapter host: builds the programs, creates the default
 # simulated host, lists it, builds the example package, installs it on both adapters,
-# resets one adapter and shows its new active version.
+# resets both adapters (the newest one with the verified hot reset, the older one with
+# the plain reset) and shows their new active versions.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -18,5 +19,7 @@ set +e
 run version
 run listdev
 run -y install example.pkg
+run -dev=zen0 reset
+run -dev=zen0 pkgver
 run -dev=zen2 reset
 run -dev=zen2 pkgver
