@@ -151,6 +151,29 @@ TEST(ResetCommand, MultiHostAdapterAsksBeforeResetting) {
     }
 }
 
+// A firmware that reports no wait periods and does not come back: the reset waits the
+// default 120 seconds of virtual time for it to answer, then gives up.
+TEST(ResetCommand, FirmwareNeverBackWithoutWaitPeriodsGivesUpAfter120Seconds) {
+    Host host;
+    host.fault({"reset_fault", "--cmd-err", "4"});
+    host.fault({"reset_fault", "--cmd-err", "1"});
+    host.zeltnvm({"-dev=zen0", "devid"});  // the first run creates the configuration and no log
+    const RunResult r = host.zeltnvm({"-dev=zen0", "reset"});
+    EXPECT_EQ(r.status, 5) << r.out << r.err;
+    EXPECT_TRUE(contains(r.out + r.err, "Manual system reboot is needed for reset to take effect.\n"));
+    const std::string log = zelt::test::read_text_file(host.root() + "/var/log/zeltnvm.log");
+    EXPECT_TRUE(contains(log, "Min wait = 0 Max bailout = 0")) << log;
+    const std::string key = "VER_GET failed with status 0x";
+    const size_t last = log.rfind(key);
+    ASSERT_NE(last, std::string::npos) << log;
+    const size_t at = log.find("elapsed time = ", last);
+    ASSERT_NE(at, std::string::npos);
+    // Each probe of a firmware that is down costs the driver's 12-second time-out.
+    const double elapsed = std::stod(log.substr(at + 15));
+    EXPECT_GT(elapsed, 120.0);
+    EXPECT_LT(elapsed, 135.0);
+}
+
 // An adapter that cannot reset under running drivers gets the plain reset request.
 // Once issued, the next command finds the firmware answering: the reset is complete by
 // the time the administrator has reloaded the drivers.
