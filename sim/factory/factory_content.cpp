@@ -63,8 +63,13 @@ int factory_items(const AdapterDesc& a, std::vector<FactoryItem>& items, std::st
         return rc;
     }
     items.push_back(std::move(vpd));
-    items.push_back({ZEL_DIR_TYPE_FRU, 0, 0, 0, 0,
-                     pb::fru_image(a.product_name, a.vpd_serial, a.part_number.substr(0, 6), "A01")});
+    // Board data fields are short: the product name when it fits, else the maker and the
+    // part number; the part number without its variant suffix.
+    const std::string board_name =
+        a.product_name.size() <= 32 ? a.product_name : ("Orvanta " + a.part_number).substr(0, 32);
+    const std::string board_part =
+        a.part_number.size() <= 6 ? a.part_number : a.part_number.substr(0, a.part_number.find('-')).substr(0, 6);
+    items.push_back({ZEL_DIR_TYPE_FRU, 0, 0, 0, 0, pb::fru_image(board_name, a.vpd_serial, board_part, "A01")});
     items.push_back({ZEL_DIR_TYPE_SHARED_CFG, 0, 0, 0, 0, pb::filler(ZEL_DIR_TYPE_SHARED_CFG, 2048)});
     for (unsigned p = 0; p < a.ports; ++p)
         items.push_back({ZEL_DIR_TYPE_PORT_CFG, static_cast<uint16_t>(p), 0, 0, 0,

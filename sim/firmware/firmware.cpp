@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "sim/firmware/fw_exchange.h"
+#include "sim/firmware/option_values.h"
 #include "wire/hwrm_nvm.h"
 
 namespace zelt::sim {
@@ -62,6 +63,7 @@ void firmware_reset(FirmwareContext& ctx, unsigned restart_ms) {
         st.running_fw_version = st.pending_fw_version.empty() ? st.running_fw_version : st.pending_fw_version;
         st.running_pkg_version = st.pending_pkg_version.empty() ? st.running_pkg_version : st.pending_pkg_version;
     }
+    activate_stored_cfg_version(st);
     st.reset_pending = false;
     st.option_action_status = 0;
     st.reset_count++;

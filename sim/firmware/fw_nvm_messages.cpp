@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "sim/firmware/fw_exchange.h"
+#include "sim/firmware/option_values.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 #include "wire/hwrm_query.h"
@@ -173,12 +174,16 @@ void get_variable(FirmwareContext& ctx, Exchange& ex) {
     std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_get_variable_input, dest_data_addr), bytes);
     if (buf.size() != bytes) return ex.error(kFwErrInvalidParams);
     std::fill(buf.begin(), buf.end(), 0);
+    bool stored = false;
     auto var = ctx.state.options.find(in.option_num);
     if (var != ctx.state.options.end()) {
         auto value = var->second.values.find(option_index(in));
-        if (value != var->second.values.end())
+        if (value != var->second.values.end()) {
             std::copy_n(value->second.begin(), std::min(bytes, value->second.size()), buf.begin());
+            stored = true;
+        }
     }
+    if (!stored) option_initial_value(ctx, in.option_num, option_index(in), buf);
     hwrm_nvm_get_variable_output out{};
     out.data_len = in.data_len;
     out.option_num = in.option_num;
@@ -216,10 +221,10 @@ void get_dev_info(FirmwareContext& ctx, Exchange& ex) {
     out.nvram_size = ctx.flash.size();
     out.reserved_size = FlashModel::kDirectoryBytes;
     out.available_size = ctx.flash.free_bytes();
-    bool newest = ctx.adapter.device_type > 7;
-    out.nvm_cfg_ver_maj = newest ? 2 : 1;
-    out.nvm_cfg_ver_min = newest ? 5 : 9;
-    out.nvm_cfg_ver_upd = newest ? 1 : 0;
+    const std::array<uint8_t, 3> cfg = running_cfg_version(ctx);
+    out.nvm_cfg_ver_maj = cfg[0];
+    out.nvm_cfg_ver_min = cfg[1];
+    out.nvm_cfg_ver_upd = cfg[2];
     ex.answer(out);
 }
 

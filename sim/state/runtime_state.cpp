@@ -64,6 +64,7 @@ json adapter_to_json(const AdapterState& a) {
                 {"running_pkg_version", a.running_pkg_version},
                 {"pending_fw_version", a.pending_fw_version},
                 {"pending_pkg_version", a.pending_pkg_version},
+                {"running_cfg_version", a.running_cfg_version},
                 {"reset_pending", a.reset_pending},
                 {"option_action_status", a.option_action_status},
                 {"fw_status", a.fw_status},
@@ -88,6 +89,7 @@ void adapter_from_json(const json& j, AdapterState& a) {
     a.running_pkg_version = j.value("running_pkg_version", "");
     a.pending_fw_version = j.value("pending_fw_version", "");
     a.pending_pkg_version = j.value("pending_pkg_version", "");
+    a.running_cfg_version = j.value("running_cfg_version", "");
     a.reset_pending = j.value("reset_pending", false);
     a.option_action_status = j.value("option_action_status", uint8_t{0});
     a.fw_status = j.value("fw_status", 0u);

@@ -44,6 +44,7 @@ struct AdapterState {
     std::string running_pkg_version;
     std::string pending_fw_version;  // versions a reset activates (empty: unchanged)
     std::string pending_pkg_version;
+    std::string running_cfg_version;  // "a.b.c" the NVM configuration runs at (empty: factory)
     bool reset_pending = false;      // an installation waits for a reset to activate
     uint8_t option_action_status = 0;  // 2: a changed option waits for a reboot
     uint32_t reset_count = 0;

@@ -16,6 +16,7 @@
 #include "device/discovery_lookup.h"
 #include "host/host.h"
 #include "log/print.h"
+#include "wire/nvm_option_values.h"
 
 namespace {
 
@@ -25,7 +26,6 @@ using zelt::device::PciAddress;
 constexpr const char* kNA = "N/A";
 constexpr int kFruMissing = 68;
 // Options read by the listings.
-constexpr uint16_t kOptNvmCfgVersion = 602;
 constexpr uint16_t kOptPortMode = 301;
 constexpr uint16_t kOptHcrmVersion = 1200;
 constexpr uint16_t kOptHcrmProfileId = 1199;
@@ -67,6 +67,14 @@ std::string fixed_text(std::span<const uint8_t> bytes) {
     size_t n = 0;
     while (n < bytes.size() && bytes[n] != 0) ++n;
     return std::string(reinterpret_cast<const char*>(bytes.data()), n);
+}
+
+// A fixed-size field padded with blanks, as board data fields are: the text without
+// the padding.
+std::string padded_text(std::span<const uint8_t> bytes) {
+    std::string text = fixed_text(bytes);
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
 }
 
 int lookup(const char* name, zelt_nvm_device_info_t& rec) {
@@ -116,10 +124,10 @@ std::string zeltnvm_parse_installed_pkg_ver(std::span<const uint8_t> log) {
 bool zeltnvm_parse_fru(std::span<const uint8_t> item, zelt_fru_fields& fields) {
     constexpr size_t kEnd = 73 + 3;
     if (item.size() < kEnd) return false;
-    fields.product_name = fixed_text(item.subspan(19, 32));
-    fields.serial = fixed_text(item.subspan(52, 14));
-    fields.part_number = fixed_text(item.subspan(67, 6));
-    fields.adapter_rev = fixed_text(item.subspan(73, 3));
+    fields.product_name = padded_text(item.subspan(19, 32));
+    fields.serial = padded_text(item.subspan(52, 14));
+    fields.part_number = padded_text(item.subspan(67, 6));
+    fields.adapter_rev = padded_text(item.subspan(73, 3));
     return true;
 }
 
@@ -182,14 +190,12 @@ int zeltnvm_get_nvm_cfg_version(const char* name, options*, uint8_t version[3]) 
         return HVXRETVAL_NO_SUPPORTED_DEVICES_FOUND;
     }
     std::vector<uint8_t> value;
-    if (Q().option_get(name, address_of(rec), rec.sriov.Active_VFs, kOptNvmCfgVersion, value, 3) != 0 ||
-        value.size() < 3) {
+    if (Q().option_get(name, address_of(rec), rec.sriov.Active_VFs, ZELT_OPT_NVM_CFG_VERSION, value,
+                       ZELT_OPT_NVM_CFG_VERSION_BYTES) != 0 ||
+        value.size() < ZELT_OPT_NVM_CFG_VERSION_BYTES) {
         return HVXRETVAL_FAILURE;
     }
-    // Most significant byte first: major, minor, update.
-    version[0] = value[2];
-    version[1] = value[1];
-    version[2] = value[0];
+    zeltOptCfgVersionDecode(value.data(), version);
     return 0;
 }
 

@@ -21,6 +21,7 @@
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 #include "wire/hwrm_query.h"
+#include "wire/nvm_option_values.h"
 
 namespace zelt::device {
 namespace {
@@ -30,9 +31,6 @@ using transport::exchangeByName;
 using transport::HwrmData;
 using transport::PciFunctionAddress;
 
-// The function's base MAC address is option 1 (the function MAC) of function 0.
-constexpr uint16_t kOptMacAddress = 1;
-constexpr size_t kMacOptionBytes = 8;
 // Room for the version texts the driver and the firmware report.
 constexpr size_t kVersionTextLen = 256;
 // Debug capability: the firmware can keep its crash dump in host memory.
@@ -92,13 +90,15 @@ public:
         return 0;
     }
 
+    // The base MAC address is the MAC address option of the adapter's function 0.
     int base_mac(const std::string& name, const PciAddress& addr, std::string& mac) override {
         std::vector<uint8_t> v;
-        const int rc = read_option(name, addr, kOptMacAddress, 1, 0, kMacOptionBytes, v);
+        const int rc = read_option(name, addr, ZELT_OPT_MAC_ADDRESS, 1, 0, ZELT_OPT_MAC_ADDRESS_BYTES, v);
         if (rc != 0) return rc;
-        // Stored as two little-endian words: m1 m0 0 0 m5 m4 m3 m2.
+        uint8_t m[6];
+        zeltOptMacDecode(v.data(), m);
         char text[ZELT_MAC_TEXT_LEN];
-        std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", v[1], v[0], v[7], v[6], v[5], v[4]);
+        std::snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", m[0], m[1], m[2], m[3], m[4], m[5]);
         mac = text;
         return 0;
     }

@@ -128,7 +128,8 @@ TEST_F(Identity, ASerialNumberThatIsNotKnownIsNotWrittenAndTheConsoleSaysWhom) {
 }
 
 TEST_F(Identity, MacSaveSkipsZeroAddressesAndRestoresOnlyWhatChanged) {
-    setMac(kDev, 0, macFor(0, 0));  // function 1 reads zero
+    setMac(kDev, 0, macFor(0, 0));
+    setMac(kDev, 1, Mac{});  // function 1 reads zero
     openLog();
     zelt_nvm_save_mac(kDev);
     setMac(kDev, 0, macFor(9, 0));

@@ -96,20 +96,39 @@ TEST(ListingCli, DeviceInfoPrintsEveryLineInOrder) {
     std::vector<std::string> newest = common;
     newest.insert(newest.end(), {"FW Image Status", "Crash Dump Available in DDR"});
 
+    // A fresh host: every value read, NVM and running configuration alike, nothing on
+    // standard error, and board data fields without their blank padding.
     struct Case {
         const char* device;
         const std::vector<std::string>* lines;
         const char* pci_name;
         const char* version;
+        const char* base_mac;
+        const char* serial;
+        const char* part;
+        const char* description;
+        const char* cfg_version;
     };
     const Case cases[] = {
-        {"zen0", &newest, "0000:03:00.0", "228.1.107.0"},
-        {"zen2", &common, "0000:13:00.0", "224.0.150.0"},
+        {"zen0", &newest, "0000:03:00.0", "228.1.107.0", "02:5a:0b:00:01:00", "HX0100004100", "OA801",
+         "Orvanta OA801-2P200G-B", "2.5.1"},
+        {"zen2", &common, "0000:13:00.0", "224.0.150.0", "02:5a:0b:00:02:00", "HX0200004117", "OA501",
+         "Orvanta OA501-2P100G-B", "1.9.0"},
     };
     SimHost host;
     for (const Case& c : cases) {
         const RunResult r = host.zeltnvm({std::string("-dev=") + c.device, "device_info"});
         EXPECT_EQ(r.status, 0) << c.device << r.err;
+        EXPECT_EQ(r.err, "") << c.device;
+        EXPECT_EQ(value_of(r.out, "Base MACAddress"), c.base_mac);
+        EXPECT_EQ(value_of(r.out, "Device Serial Number"), c.serial);
+        EXPECT_EQ(value_of(r.out, "Part Number"), c.part);
+        EXPECT_EQ(value_of(r.out, "Description"), c.description);
+        EXPECT_EQ(value_of(r.out, "Adapter Rev"), "A01");
+        EXPECT_EQ(value_of(r.out, "Active NVM config version"), c.cfg_version);
+        EXPECT_EQ(value_of(r.out, "NVM config version"), c.cfg_version);
+        EXPECT_EQ(value_of(r.out, "Crash Dump Timestamp"), "N/A");
+        EXPECT_EQ(value_of(r.out, "Reboot Required"), "No");
         EXPECT_EQ(r.out.substr(0, 1), "\n") << c.device;
         EXPECT_EQ(r.out.substr(r.out.size() - 2), "\n\n") << c.device;
         EXPECT_EQ(labels(r.out), *c.lines) << c.device;
@@ -119,6 +138,25 @@ TEST(ListingCli, DeviceInfoPrintsEveryLineInOrder) {
         EXPECT_EQ(value_of(r.out, "Package version on NVM"), c.version);
         EXPECT_EQ(value_of(r.out, "Firmware version"), c.version);
         EXPECT_EQ(value_of(r.out, "Secure Firmware Update"), "Enabled");
+    }
+}
+
+// The base MAC address is function 0's MAC address option: setting it from another
+// function of the adapter shows in that adapter's listing only.
+TEST(ListingCli, BaseMacFollowsTheMacAddressOption) {
+    SimHost host;
+    const RunResult set = host.zeltnvm({"-dev=zen1", "setoption=mac_address:0#02-5a-0b-00-09-99"});
+    ASSERT_EQ(set.status, 0) << set.out << set.err;
+    struct Case {
+        const char* device;
+        const char* base_mac;
+    };
+    for (const Case& c : {Case{"zen0", "02:5a:0b:00:09:99"}, Case{"zen1", "02:5a:0b:00:09:99"},
+                          Case{"zen2", "02:5a:0b:00:02:00"}}) {
+        const RunResult r = host.zeltnvm({std::string("-dev=") + c.device, "device_info"});
+        EXPECT_EQ(r.status, 0) << c.device << r.err;
+        EXPECT_EQ(value_of(r.out, "Base MACAddress"), c.base_mac) << c.device;
+        EXPECT_EQ(value_of(r.out, "Reboot Required"), "No") << c.device;
     }
 }
 
