@@ -1,10 +1,12 @@
 // The firmware-channel driver and the firmware behind it: the records the driver
 // decodes, the data buffers it moves, the answers and the scheduled faults.
+#include <array>
 #include <cerrno>
 
 #include "tests/sim/sim_test_support.h"
 #include "wire/hwrm_nvm.h"
 #include "wire/hwrm_query.h"
+#include "wire/nvm_option_values.h"
 
 namespace zelt::sim::test {
 namespace {
@@ -132,6 +134,66 @@ TEST_F(LfcDriverTest, VariablesExistUnlessTheAdapterLacksThem) {
     get.index_0 = 0;  // another port still reads its default
     ASSERT_EQ((send_kestra<hwrm_nvm_get_variable_input, hwrm_nvm_get_variable_output>(get, {&back}).rc), 0);
     EXPECT_EQ(back[0], 0);
+}
+
+// Options the firmware answers from the adapter while nothing is set: each physical
+// function's MAC address, and the configuration version it runs, which a stored one
+// replaces only at the next reset.
+TEST_F(LfcDriverTest, MacAndConfigurationVersionOptionsStartFromTheAdapter) {
+    auto get_option = [&](uint16_t num, uint16_t bits, uint16_t index) {
+        auto get = zeroed_request<hwrm_nvm_get_variable_input>(HWRM_NVM_GET_VARIABLE);
+        get.option_num = num;
+        get.data_len = bits;
+        get.dimensions = 1;
+        get.index_0 = index;
+        std::vector<uint8_t> back(bits / 8, 0xEE);
+        EXPECT_EQ((send_kestra<hwrm_nvm_get_variable_input, hwrm_nvm_get_variable_output>(get, {&back}).rc), 0);
+        return back;
+    };
+    struct MacCase {
+        uint16_t index;
+        std::array<uint8_t, 6> mac;  // zeros: no such function
+    };
+    for (const MacCase& c : {MacCase{0, {0x02, 0x5a, 0x0b, 0x00, 0x01, 0x00}},
+                             MacCase{1, {0x02, 0x5a, 0x0b, 0x00, 0x01, 0x01}}, MacCase{7, {}}}) {
+        std::vector<uint8_t> value = get_option(ZELT_OPT_MAC_ADDRESS, 64, c.index);
+        std::array<uint8_t, 6> mac;
+        zeltOptMacDecode(value.data(), mac.data());
+        EXPECT_EQ(mac, c.mac) << c.index;
+    }
+
+    auto running = [&] {
+        auto in = zeroed_request<hwrm_nvm_get_dev_info_input>(HWRM_NVM_GET_DEV_INFO);
+        auto out = send_kestra<hwrm_nvm_get_dev_info_input, hwrm_nvm_get_dev_info_output>(in)
+                       .as<hwrm_nvm_get_dev_info_output>();
+        return std::vector<uint8_t>{out.nvm_cfg_ver_maj, out.nvm_cfg_ver_min, out.nvm_cfg_ver_upd};
+    };
+    auto stored = [&] {
+        std::vector<uint8_t> value = get_option(ZELT_OPT_NVM_CFG_VERSION, 24, 0), version(3);
+        zeltOptCfgVersionDecode(value.data(), version.data());
+        return version;
+    };
+    EXPECT_EQ(running(), (std::vector<uint8_t>{2, 5, 1}));
+    EXPECT_EQ(stored(), running());
+
+    const uint8_t next[3] = {3, 0, 2};
+    std::vector<uint8_t> value(3);
+    zeltOptCfgVersionEncode(next, value.data());
+    auto set = zeroed_request<hwrm_nvm_set_variable_input>(HWRM_NVM_SET_VARIABLE);
+    set.option_num = ZELT_OPT_NVM_CFG_VERSION;
+    set.data_len = 24;
+    set.dimensions = 1;
+    ASSERT_EQ((send_kestra<hwrm_nvm_set_variable_input, hwrm_nvm_set_variable_output>(
+                   set, {&value, 16, ZELT_LFC_DMA_HOST_TO_DEVICE})
+                   .rc),
+              0);
+    EXPECT_EQ(stored(), (std::vector<uint8_t>{3, 0, 2}));
+    EXPECT_EQ(running(), (std::vector<uint8_t>{2, 5, 1}));
+
+    ASSERT_EQ((send_kestra<hwrm_fw_reset_input, hwrm_fw_reset_output>(zeroed_request<hwrm_fw_reset_input>(HWRM_FW_RESET)).rc), 0);
+    auto ver = zeroed_request<hwrm_ver_get_input>(HWRM_VER_GET);
+    EXPECT_EQ((send_kestra<hwrm_ver_get_input, hwrm_ver_get_output>(ver).err), ETIMEDOUT);  // restarting
+    EXPECT_EQ(running(), (std::vector<uint8_t>{3, 0, 2}));
 }
 
 TEST(LfcDriverMissingVariable, AnsweredWithCommandError1) {
