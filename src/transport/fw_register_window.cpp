@@ -1,6 +1,8 @@
 // Firmware registers read by encoded address: configuration-space offsets, and on the
 // newest chips the configuration direct window. The BAR0 window is not reachable in
 // this build; reads through it fail as not available.
+#include <cstdio>
+
 #include "common/hvxretval.h"
 #include "common/supported_devices.h"
 #include "host/host.h"
@@ -38,11 +40,23 @@ int device_type_of(const zelt::host::PciFunction& fn) {
     return zeltnvm_table_device_type(static_cast<uint16_t>(ids >> 16));
 }
 
-// Selects the register at `window_offset` and reads it through the data dword.
-bool read_direct_window(const zelt::host::PciFunction& fn, uint16_t window_offset, uint32_t& value) {
+// Selects the register at `window_offset` and reads it through the data dword. The
+// select word is shared by every process: the bus's PCI lock keeps another process from
+// selecting a different register between the two steps. 0, ZELT_RC_BUSY or
+// HVXRETVAL_REG_READ_FAILED.
+int32_t read_direct_window(const zelt::host::PciFunction& fn, uint16_t window_offset, uint32_t& value) {
+    char lock_name[64];
+    std::snprintf(lock_name, sizeof lock_name, ZELT_PCI_LOCK_NAME_FORMAT, fn.domain, fn.bus);
+    const auto lock = zelt::host::current().acquire_named_lock(lock_name, ZELT_PCI_LOCK_TIMEOUT_MS);
+    if (!lock) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to acquire lock on %s\n", lock_name);
+        return ZELT_RC_BUSY;
+    }
     const uint8_t select[2] = {static_cast<uint8_t>(window_offset), static_cast<uint8_t>(window_offset >> 8)};
-    if (!zelt::host::current().write_pci_config(fn, ZELT_PCI_CFG_WINDOW_SELECT, select, sizeof select)) return false;
-    return read_config_dword(fn, ZELT_PCI_CFG_WINDOW_DATA, value);
+    if (!zelt::host::current().write_pci_config(fn, ZELT_PCI_CFG_WINDOW_SELECT, select, sizeof select) ||
+        !read_config_dword(fn, ZELT_PCI_CFG_WINDOW_DATA, value))
+        return HVXRETVAL_REG_READ_FAILED;
+    return 0;
 }
 
 }  // namespace
@@ -68,9 +82,10 @@ int32_t zeltnvm_read_fw_reg(uint32_t domain, uint32_t bus, uint32_t device, uint
         case ZELT_FW_REG_SPACE_WINDOW:
         case ZELT_FW_REG_SPACE_WINDOW_ONLY:
             if (newest) {
-                if (!read_direct_window(fn, zeltFwRegWindowOffset(address), word)) {
+                const int32_t rc = read_direct_window(fn, zeltFwRegWindowOffset(address), word);
+                if (rc != 0) {
                     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Failed to read FW register value\n");
-                    return HVXRETVAL_REG_READ_FAILED;
+                    return rc;
                 }
                 *value = word;
                 return 0;

@@ -9,6 +9,12 @@
 
 #include <cstdint>
 
+// Name of the cross-process lock of one PCI domain and bus (printf form: domain, bus),
+// held for one mailbox exchange or one windowed register access, and how long a taker
+// waits for it.
+inline constexpr const char* ZELT_PCI_LOCK_NAME_FORMAT = "ZELTNVM_PCI_LOCK_%04x_%02x";
+inline constexpr unsigned ZELT_PCI_LOCK_TIMEOUT_MS = 1000;
+
 // Mailbox status values.
 enum zelt_pci_ioctl_error : int32_t {
     ZELT_PCI_IOCTL_SUCCESS = 0,
@@ -64,6 +70,8 @@ int32_t zeltnvm_issue_pci_ioctl(uint32_t domain, uint32_t bus, uint32_t device, 
 // Reads one firmware register named by an encoded address (wire/fw_register_address.h):
 // a configuration-space offset, or on the newest chips the configuration direct
 // window. 0 on success; HVXRETVAL_REG_READ_FAILED when the function or register cannot
-// be read; HVXRETVAL_UNSUPPORTED_OPERATION for registers behind the BAR0 window.
+// be read; 16 (busy) when another process holds the bus's PCI lock for longer than
+// ZELT_PCI_LOCK_TIMEOUT_MS; HVXRETVAL_UNSUPPORTED_OPERATION for registers behind the
+// BAR0 window.
 int32_t zeltnvm_read_fw_reg(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function, uint32_t* value,
                             uint32_t address);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/hvxretval.h"
@@ -41,9 +43,16 @@ public:
     bool write_pci_config(const zelt::host::PciFunction& fn, unsigned offset, const void* data,
                           size_t size) override {
         if (!ours(fn) || offset + size > config.size()) return false;
+        EXPECT_TRUE(locked) << "configuration written without the PCI lock";
         writes.push_back(offset);
         std::memcpy(&config[offset], data, size);
         return true;
+    }
+    // The lock is held while the returned object lives; none when another process has it.
+    std::unique_ptr<zelt::host::NamedLock> acquire_named_lock(std::string_view name, unsigned) override {
+        lock_names.emplace_back(name);
+        if (lock_taken_elsewhere) return nullptr;
+        return std::make_unique<Held>(locked);
     }
     void put32(unsigned offset, uint32_t v) { std::memcpy(&config[offset], &v, 4); }
     uint16_t selected() const {
@@ -55,8 +64,16 @@ public:
     std::vector<uint8_t> config;
     std::map<uint16_t, uint32_t> registers{{0x528, 7}, {0x520, 0x8000}};
     std::vector<unsigned> writes;
+    std::vector<std::string> lock_names;
+    bool locked = false;
+    bool lock_taken_elsewhere = false;
 
 private:
+    struct Held : zelt::host::NamedLock {
+        explicit Held(bool& flag) : flag_(flag) { flag_ = true; }
+        ~Held() override { flag_ = false; }
+        bool& flag_;
+    };
     static bool ours(const zelt::host::PciFunction& fn) {
         return fn.domain == 0 && fn.bus == kBus && fn.dev == 0 && fn.func == 0;
     }
@@ -115,6 +132,8 @@ TEST_F(FwRegisterWindow, ReadsByAddressSpaceAndChip) {
         } else {
             EXPECT_EQ(host.writes, std::vector<unsigned>{ZELT_PCI_CFG_WINDOW_SELECT}) << std::hex << c.address;
             EXPECT_EQ(host.selected(), c.window_selected) << std::hex << c.address;
+            EXPECT_EQ(host.lock_names, std::vector<std::string>{"ZELTNVM_PCI_LOCK_0000_5e"});
+            EXPECT_FALSE(host.locked) << "lock still held after the read";
         }
     }
 }
@@ -128,6 +147,17 @@ TEST_F(FwRegisterWindow, FunctionThatCannotBeReadFails) {
     WindowHost& host = use(8);
     host.put32(0, 0x12348086);
     EXPECT_EQ(zeltnvm_read_fw_reg(0, kBus, 0, 0, &value, 0x52A), HVXRETVAL_REG_READ_FAILED);
+    EXPECT_TRUE(host.writes.empty());
+}
+
+// Another process holding the bus's lock keeps the window as it is: the read reports
+// the adapter busy instead of selecting a register under the other process.
+TEST_F(FwRegisterWindow, WindowInUseElsewhereIsBusy) {
+    WindowHost& host = use(8);
+    host.lock_taken_elsewhere = true;
+    uint32_t value = 0x5A5A5A5A;
+    EXPECT_EQ(zeltnvm_read_fw_reg(0, kBus, 0, 0, &value, 0x52A), ZELT_RC_BUSY);
+    EXPECT_EQ(value, 0x5A5A5A5Au);
     EXPECT_TRUE(host.writes.empty());
 }
 
