@@ -58,6 +58,16 @@ bool option_initial_value(const FirmwareContext& ctx, uint16_t num, const Option
             return true;
         }
     }
+    if (num == ZELT_OPT_MF_MODE && index.i[0] < ctx.adapter.ports && !index.i[1] && !index.i[2] && !index.i[3]) {
+        std::fill_n(out.begin(), std::min(out.size(), ZELT_OPT_MF_MODE_BYTES), ZELT_MF_MODE_FACTORY);
+        return true;
+    }
+    if (num == ZELT_OPT_PF_BAR2_SIZE && index.i[0] < ctx.adapter.ports) {
+        const uint8_t value[ZELT_OPT_PF_BAR2_SIZE_BYTES] = {ZELT_PF_BAR2_SIZE_FACTORY & 0xFF,
+                                                            ZELT_PF_BAR2_SIZE_FACTORY >> 8};
+        std::copy_n(value, std::min(out.size(), sizeof value), out.begin());
+        return true;
+    }
     return false;
 }
 

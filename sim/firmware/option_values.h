@@ -1,5 +1,6 @@
 // NVM options whose value the firmware derives from the adapter itself until one is
-// set: a function's MAC address and the NVM configuration version.
+// set: a function's MAC address, the NVM configuration version, the multi-function
+// mode of each port and the PF PCI BAR2 size.
 #pragma once
 
 #include <array>

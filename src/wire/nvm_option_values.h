@@ -12,6 +12,17 @@ inline constexpr size_t ZELT_OPT_MAC_ADDRESS_BYTES = 8;
 inline constexpr uint16_t ZELT_OPT_NVM_CFG_VERSION = 602;
 inline constexpr size_t ZELT_OPT_NVM_CFG_VERSION_BYTES = 3;
 
+// The multi-function mode of a port (1 byte, indexed by port): 1 single function,
+// 2 and above the NPAR modes. Adapters leave the factory in single-function mode.
+inline constexpr uint16_t ZELT_OPT_MF_MODE = 157;
+inline constexpr size_t ZELT_OPT_MF_MODE_BYTES = 1;
+inline constexpr uint8_t ZELT_MF_MODE_FACTORY = 1;
+// The PF PCI BAR2 size (2 bytes, little-endian, a size code: 5 is 1 MiB), read with the
+// port as first index and 2 as second index. Adapters leave the factory with 1 MiB.
+inline constexpr uint16_t ZELT_OPT_PF_BAR2_SIZE = 104;
+inline constexpr size_t ZELT_OPT_PF_BAR2_SIZE_BYTES = 2;
+inline constexpr uint16_t ZELT_PF_BAR2_SIZE_FACTORY = 5;
+
 // MAC m0..m5 is kept as m1 m0 0 0 m5 m4 m3 m2: two little-endian 32-bit words, m0 m1 in
 // the low half of the first, m2..m5 from the most significant byte down in the second.
 inline void zeltOptMacEncode(const uint8_t mac[6], uint8_t value[ZELT_OPT_MAC_ADDRESS_BYTES]) {

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "common/directory_types.h"
 #include "device/discovery.h"
 #include "device/discovery_lookup.h"
@@ -27,6 +29,7 @@
 #include "sim/host/sim_host.h"
 #include "sim/state/sim_store.h"
 #include "tests/support/run_program.h"
+#include "wire/nvm_option_values.h"
 
 namespace zelt::test {
 
@@ -37,12 +40,17 @@ protected:
     static constexpr const char* kDev = "zen0";  // adapter0, device type 8
 
     void SetUp() override { fresh(); }
-    // A new default host, installed, discovered, and nothing saved.
-    void fresh() {
+    // A new host (the default one, or the one the JSON text `config` describes),
+    // installed, discovered, and nothing saved.
+    void fresh(const std::string& config = "") {
         zeltnvm_close_log_file();
         root_ = std::make_unique<TempDir>();
         std::string error;
-        ASSERT_TRUE(sim::create_host(root_->path(), sim::default_setup(), error)) << error;
+        sim::HostSetup setup = sim::default_setup();
+        if (!config.empty()) {
+            ASSERT_TRUE(sim::setup_from_json(nlohmann::json::parse(config), setup, error)) << error;
+        }
+        ASSERT_TRUE(sim::create_host(root_->path(), setup, error)) << error;
         host::install(std::make_unique<sim::SimHost>(root_->path()));
         recovery_mode_enabled = false;
         ASSERT_EQ(zelt_nvm_init(), 0);
@@ -93,18 +101,17 @@ protected:
         });
     }
 
-    // Function MAC addresses through the MAC option (address bytes at 1, 0, 7, 6, 5, 4).
-    static constexpr int kMacBytePos[6] = {1, 0, 7, 6, 5, 4};
+    // Function MAC addresses through the MAC option.
     void setMac(const std::string& dev, int index, const Mac& mac) {
         uint8_t value[8] = {};
-        for (int i = 0; i < 6; ++i) value[kMacBytePos[i]] = mac[i];
+        zeltOptMacEncode(mac.data(), value);
         ASSERT_EQ(device::identity::option_set(dev.c_str(), {1, 64, 1, static_cast<uint16_t>(index), 0}, value, 8), 0);
     }
     Mac getMac(const std::string& dev, int index) {
         uint8_t value[8] = {};
         EXPECT_EQ(device::identity::option_get(dev.c_str(), {1, 64, 1, static_cast<uint16_t>(index), 0}, value, 8), 0);
         Mac mac{};
-        for (int i = 0; i < 6; ++i) mac[i] = value[kMacBytePos[i]];
+        zeltOptMacDecode(value, mac.data());
         return mac;
     }
     static Mac macFor(int adapter, int index) {

@@ -2,6 +2,7 @@
 // overwrites it, and the cases where a piece must not be saved or written back.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "common/hvxretval.h"
@@ -210,6 +211,42 @@ TEST_F(Identity, OnboardConfigurationWithABadChecksumIsNotSaved) {
         EXPECT_EQ(zeltnvm_saved_identity.is_onboard_cfg_saved, c.saved);
         EXPECT_EQ(zeltnvm_saved_identity.onboard_cfg.data, c.data);
         EXPECT_EQ(zeltnvm_saved_identity.onboard_cfg_dir_cnt, c.count);
+    }
+}
+
+TEST_F(Identity, MultiFunctionModeIsKeptForAnAdapterWithSixteenFunctions) {
+    // One adapter of 16 PFs on two ports (zen0 .. zen15), in NPAR mode on port 0.
+    nlohmann::json functions = nlohmann::json::array();
+    for (int i = 0; i < 16; ++i) {
+        char address[32];
+        std::snprintf(address, sizeof address, "0000:03:%02x.%x", i / 8, i % 8);
+        functions.push_back({{"address", address}, {"port", i % 2}, {"pf_index", i}, {"ifname", "zen" + std::to_string(i)}});
+    }
+    const nlohmann::json config = {
+        {"adapters", {{{"device_type", 8}, {"ports", 2}, {"functions", functions}}}}};
+    const device::identity::OptionRef port0{ZELT_OPT_MF_MODE, 8, 1, 0, 0};
+    struct Case {
+        const char* name;
+        std::string config;
+        uint8_t mode;
+        uint8_t after_apply;
+    } cases[] = {
+        {"16 functions in NPAR mode", config.dump(), 2, 2},
+        {"16 functions in single-function mode", config.dump(), 1, 1},
+        {"2 functions", "", 2, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fresh(c.config);
+        uint8_t mode[1] = {c.mode};
+        ASSERT_EQ(device::identity::option_set(kDev, port0, mode, 1), 0);
+        zelt_nvm_save_mf_mode_config(kDev);
+        // The installation left the port in single-function mode.
+        mode[0] = ZELT_MF_MODE_FACTORY;
+        ASSERT_EQ(device::identity::option_set(kDev, port0, mode, 1), 0);
+        EXPECT_EQ(zelt_nvm_apply_mf_mode_config(kDev), c.after_apply == 2 ? 0 : 1);
+        ASSERT_EQ(device::identity::option_get(kDev, port0, mode, 1), 0);
+        EXPECT_EQ(mode[0], c.after_apply);
     }
 }
 

@@ -133,7 +133,7 @@ TEST_F(LfcDriverTest, VariablesExistUnlessTheAdapterLacksThem) {
     EXPECT_EQ(back[0], 3);
     get.index_0 = 0;  // another port still reads its default
     ASSERT_EQ((send_kestra<hwrm_nvm_get_variable_input, hwrm_nvm_get_variable_output>(get, {&back}).rc), 0);
-    EXPECT_EQ(back[0], 0);
+    EXPECT_EQ(back[0], ZELT_MF_MODE_FACTORY);
 }
 
 // Options the firmware answers from the adapter while nothing is set: each physical

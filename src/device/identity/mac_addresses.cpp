@@ -11,14 +11,12 @@
 #include "device/identity/identity_internal.h"
 #include "device/nvm/nvm_directory.h"
 #include "log/print.h"
+#include "wire/nvm_option_values.h"
 
 namespace {
 
-constexpr uint16_t kMacOption = 1;
 constexpr int kMaxMacs = 16;
 constexpr size_t kDirScan = 100;
-// Positions of the six address bytes inside the 8-byte option value.
-constexpr int kMacBytePos[6] = {1, 0, 7, 6, 5, 4};
 
 struct SavedMac {
     char dev[256];
@@ -34,13 +32,15 @@ bool g_macs_saved = false;
 
 namespace id = zelt::device::identity;
 
-id::OptionRef mac_option(int index) { return {kMacOption, 64, 1, static_cast<uint16_t>(index), 0}; }
+id::OptionRef mac_option(int index) {
+    return {ZELT_OPT_MAC_ADDRESS, ZELT_OPT_MAC_ADDRESS_BYTES * 8, 1, static_cast<uint16_t>(index), 0};
+}
 
 int read_mac(const char* dev, int index, uint8_t mac[6]) {
-    uint8_t value[8] = {};
+    uint8_t value[ZELT_OPT_MAC_ADDRESS_BYTES] = {};
     int rc = id::option_get(dev, mac_option(index), value, sizeof value);
     if (rc != 0) return rc;
-    for (int i = 0; i < 6; ++i) mac[i] = value[kMacBytePos[i]];
+    zeltOptMacDecode(value, mac);
     return 0;
 }
 
@@ -136,8 +136,10 @@ int zelt_nvm_apply_mac() {
         }
         unsigned b[6];
         std::sscanf(s.mac, "%x-%x-%x-%x-%x-%x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]);
-        uint8_t value[8] = {};
-        for (int i = 0; i < 6; ++i) value[kMacBytePos[i]] = static_cast<uint8_t>(b[i]);
+        uint8_t saved[6];
+        for (int i = 0; i < 6; ++i) saved[i] = static_cast<uint8_t>(b[i]);
+        uint8_t value[ZELT_OPT_MAC_ADDRESS_BYTES];
+        zeltOptMacEncode(saved, value);
         rc = id::option_set(s.dev, mac_option(s.index), value, sizeof value);
         if (rc == 3) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,

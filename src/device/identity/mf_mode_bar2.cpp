@@ -7,20 +7,23 @@
 #include "device/identity/identity_internal.h"
 #include "log/print.h"
 #include "options/port_count.h"
+#include "wire/nvm_option_values.h"
 
 namespace id = zelt::device::identity;
 
 namespace {
 
-constexpr uint16_t kOptMfMode = 157;
+constexpr uint16_t kOptMfMode = ZELT_OPT_MF_MODE;
 constexpr uint16_t kOptPortMode = 301;
-constexpr uint16_t kOptBar2Size = 104;
+constexpr uint16_t kOptBar2Size = ZELT_OPT_PF_BAR2_SIZE;
 // Only adapters presenting this many PFs can be in an NPAR mode.
 constexpr int kNparPfCount = 16;
 // Modes from this value on are NPAR modes.
 constexpr uint32_t kFirstNparMode = 2;
 
-id::OptionRef mf_mode_option(int port) { return {kOptMfMode, 8, 1, static_cast<uint16_t>(port), 0}; }
+id::OptionRef mf_mode_option(int port) {
+    return {kOptMfMode, ZELT_OPT_MF_MODE_BYTES * 8, 1, static_cast<uint16_t>(port), 0};
+}
 
 int active_pf_count(const char* dev) {
     zelt_nvm_device_info_t rec;
@@ -98,7 +101,7 @@ int zelt_nvm_apply_mf_mode_config(const char* dev) {
 
 int zelt_nvm_get_pci_bar2_size(const char* dev, uint32_t* out) {
     uint8_t value[2] = {};
-    const int rc = id::option_get(dev, {kOptBar2Size, 16, 2, 0, 2}, value, sizeof value);
+    const int rc = id::option_get(dev, {kOptBar2Size, ZELT_OPT_PF_BAR2_SIZE_BYTES * 8, 2, 0, 2}, value, sizeof value);
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the option(%d) to save the pci bar2 size.\n",
                       kOptBar2Size);
