@@ -87,6 +87,19 @@ KeptHost& kept_host(const std::string& root) {
     return hosts.front();
 }
 
+// Remembers what a session read or wrote, for the next session of this process.
+void keep(const std::string& root, uint64_t token, const FileStamp& description, const FileStamp& state,
+          const HostDesc& host, const RuntimeState& runtime) {
+    std::lock_guard<std::mutex> guard(kept_mutex());
+    KeptHost& kept = kept_host(root);
+    kept.valid = true;
+    kept.token = token;
+    kept.description = description;
+    kept.state = state;
+    kept.host = host;
+    kept.runtime = runtime;
+}
+
 // A fresh nonzero generation token, drawn from the kernel each time so that processes
 // forked from one parent never draw the same sequence.
 uint64_t new_token() {
@@ -286,14 +299,7 @@ bool SimSession::load(std::string& error) {
         token = new_token();
         if (!lock_->write_token(token, error)) return true;  // usable, just not kept
     }
-    std::lock_guard<std::mutex> guard(kept_mutex());
-    KeptHost& kept = kept_host(paths_.root);
-    kept.valid = true;
-    kept.token = token;
-    kept.description = description;
-    kept.state = state;
-    kept.host = host_;
-    kept.runtime = state_;
+    keep(paths_.root, token, description, state, host_, state_);
     return true;
 }
 
@@ -330,14 +336,7 @@ bool SimSession::save(std::string& error) {
     loaded_state_ = state_;
     FileStamp description = stamp_of(paths_.description());
     FileStamp state = stamp_of(paths_.state());
-    std::lock_guard<std::mutex> guard(kept_mutex());
-    KeptHost& kept = kept_host(paths_.root);
-    kept.valid = true;
-    kept.token = token;
-    kept.description = description;
-    kept.state = state;
-    kept.host = host_;
-    kept.runtime = state_;
+    keep(paths_.root, token, description, state, host_, state_);
     return true;
 }
 
