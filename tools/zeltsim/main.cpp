@@ -33,7 +33,7 @@ const char kUsage[] =
     "                          [--error-code <n>] [--cmd-err <n>] [--errno <n>] [--ethtool-cmd <n>] [--nth <n>]\n"
     "       zeltsim fault <dir> --clear\n"
     "fault kinds: hwrm_error busy timeout unresponsive lfc_errno ethtool_errno install_fault\n"
-    "             no_lfc_device driver_unloaded vfio link_down no_root\n";
+    "             reset_fault install_slow no_lfc_device driver_unloaded vfio link_down no_root\n";
 
 int usage() {
     std::fputs(kUsage, stderr);
