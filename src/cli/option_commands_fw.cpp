@@ -14,6 +14,7 @@
 #include "options/option_parse.h"
 #include "options/port_count.h"
 #include "transport/hwrm_exchange.h"
+#include "transport/nvm_variables.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 
@@ -27,15 +28,16 @@ PciFunctionAddress address_of(const zeltnvm_option* opt) {
     return PciFunctionAddress{opt->domain_no, opt->bus_no, opt->device_no, opt->function_no};
 }
 
-template <class In>
-void fill_variable_request(In& req, const zeltnvm_option* opt) {
-    req.data_len = cpu_to_le16(opt->length);
-    req.option_num = cpu_to_le16(opt->option);
-    req.dimensions = cpu_to_le16(opt->dimensions);
-    req.index_0 = cpu_to_le16(opt->index_0);
-    req.index_1 = cpu_to_le16(opt->index_1);
-    req.index_2 = cpu_to_le16(opt->index_2);
-    req.index_3 = cpu_to_le16(opt->index_3);
+zelt::transport::NvmVariableRef variable_of(const zeltnvm_option* opt) {
+    zelt::transport::NvmVariableRef v;
+    v.option = opt->option;
+    v.bits = opt->length;
+    v.dimensions = opt->dimensions;
+    v.index_0 = opt->index_0;
+    v.index_1 = opt->index_1;
+    v.index_2 = opt->index_2;
+    v.index_3 = opt->index_3;
+    return v;
 }
 
 uint16_t exchanged_bytes(const zeltnvm_option* opt) {
@@ -45,32 +47,19 @@ uint16_t exchanged_bytes(const zeltnvm_option* opt) {
 }  // namespace
 
 int zeltnvmOptionGet(const char* device, zeltnvm_option* opt) {
-    hwrm_nvm_get_variable_input req{};
-    fill_variable_request(req, opt);
-    hwrm_nvm_get_variable_output resp{};
-    uint8_t buf[ZELTNVM_OPTION_VALUE_BYTES] = {};
-    const uint16_t n = exchanged_bytes(opt);
-    HwrmData data{buf, n, HWRM_DMA_ADDR_OFFSET, 1};
-    const int rc = exchange(device, address_of(opt), HWRM_NVM_GET_VARIABLE, req, resp, &data);
-    if (rc == 0) std::memcpy(opt->value, buf, n);  // outputs only on success
-    return rc;
+    const PciFunctionAddress addr = address_of(opt);
+    // The value changes only on success.
+    return zelt::transport::nvmVariableGet(device, &addr, variable_of(opt), opt->value, exchanged_bytes(opt));
 }
 
 int zeltnvmOptionSet(const char* device, zeltnvm_option* opt) {
-    hwrm_nvm_set_variable_input req{};
-    fill_variable_request(req, opt);
-    hwrm_nvm_set_variable_output resp{};
-    uint8_t buf[ZELTNVM_OPTION_VALUE_BYTES] = {};
-    const uint16_t n = exchanged_bytes(opt);
-    std::memcpy(buf, opt->value, n);
-    HwrmData data{buf, n, HWRM_DMA_ADDR_OFFSET, 0};
-    return exchange(device, address_of(opt), HWRM_NVM_SET_VARIABLE, req, resp, &data);
+    const PciFunctionAddress addr = address_of(opt);
+    return zelt::transport::nvmVariableSet(device, &addr, variable_of(opt), opt->value, exchanged_bytes(opt));
 }
 
 int zeltnvmFlush(const char* device, zeltnvm_option* opt) {
-    hwrm_nvm_flush_input req{};
-    hwrm_nvm_flush_output resp{};
-    return exchange(device, address_of(opt), HWRM_NVM_FLUSH, req, resp);
+    const PciFunctionAddress addr = address_of(opt);
+    return zelt::transport::nvmVariablesFlush(device, &addr);
 }
 
 int zeltnvm_set_option_device(const char* device, zeltnvm_option* opt) {

@@ -17,6 +17,7 @@
 #include "transport/ethtool_channel.h"
 #include "transport/fw_queries.h"
 #include "transport/hwrm_exchange.h"
+#include "transport/nvm_variables.h"
 #include "transport/pci_info.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
@@ -44,14 +45,13 @@ int read_option(const std::string& name, const PciAddress& addr, uint16_t option
                 uint16_t index, size_t size, std::vector<uint8_t>& value) {
     if (size == 0 || size > 0xFFFF / 8) return HVXRETVAL_INVALID_PARAMETER;
     std::vector<uint8_t> buf(size, 0);
-    hwrm_nvm_get_variable_input req{};
-    req.data_len = cpu_to_le16(static_cast<uint16_t>(size * 8));
-    req.option_num = cpu_to_le16(option);
-    req.dimensions = cpu_to_le16(dimensions);
-    req.index_0 = cpu_to_le16(index);
-    hwrm_nvm_get_variable_output resp{};
-    HwrmData data{buf.data(), static_cast<uint32_t>(buf.size()), HWRM_DMA_ADDR_OFFSET, 1};
-    const int rc = exchange(name.c_str(), wire_address(addr), HWRM_NVM_GET_VARIABLE, req, resp, &data);
+    transport::NvmVariableRef ref;
+    ref.option = option;
+    ref.bits = static_cast<uint16_t>(size * 8);
+    ref.dimensions = dimensions;
+    ref.index_0 = index;
+    const PciFunctionAddress address = wire_address(addr);
+    const int rc = transport::nvmVariableGet(name.c_str(), &address, ref, buf.data(), static_cast<uint16_t>(size));
     if (rc == 0) value = std::move(buf);
     return rc;
 }

@@ -8,6 +8,7 @@
 #include "device/identity/identity_internal.h"
 #include "device/nvm/nvm_items.h"
 #include "transport/hwrm_exchange.h"
+#include "transport/nvm_variables.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 
@@ -58,47 +59,32 @@ int32_t read_item(const char* dev, const zelnvm_directory_entry_t& entry, zelt_s
 
 namespace {
 
-template <class In>
-void fill_variable(In& req, const OptionRef& ref) {
-    req.data_len = cpu_to_le16(ref.bits);
-    req.option_num = cpu_to_le16(ref.option);
-    req.dimensions = cpu_to_le16(ref.dimensions);
-    req.index_0 = cpu_to_le16(ref.index_0);
-    req.index_1 = cpu_to_le16(ref.index_1);
-}
-
 size_t value_bytes(const OptionRef& ref) { return (ref.bits + 7u) / 8u; }
+
+transport::NvmVariableRef variable_of(const OptionRef& ref) {
+    transport::NvmVariableRef v;
+    v.option = ref.option;
+    v.bits = ref.bits;
+    v.dimensions = ref.dimensions;
+    v.index_0 = ref.index_0;
+    v.index_1 = ref.index_1;
+    return v;
+}
 
 }  // namespace
 
 int option_get(const char* dev, const OptionRef& ref, uint8_t* value, size_t size) {
     const size_t n = value_bytes(ref);
     if (n == 0 || n > size) return HVXRETVAL_INVALID_PARAMETER;
-    std::vector<uint8_t> buf(n, 0);
-    hwrm_nvm_get_variable_input req{};
-    fill_variable(req, ref);
-    hwrm_nvm_get_variable_output resp{};
-    transport::HwrmData data{buf.data(), static_cast<uint32_t>(n), HWRM_DMA_ADDR_OFFSET, 1};
-    const int rc = transport::exchangeByName(dev, HWRM_NVM_GET_VARIABLE, req, resp, &data);
-    if (rc == 0) std::memcpy(value, buf.data(), n);
-    return rc;
+    return transport::nvmVariableGet(dev, nullptr, variable_of(ref), value, static_cast<uint16_t>(n));
 }
 
 int option_set(const char* dev, const OptionRef& ref, const uint8_t* value, size_t size) {
     const size_t n = value_bytes(ref);
     if (n == 0 || n > size) return HVXRETVAL_INVALID_PARAMETER;
-    std::vector<uint8_t> buf(value, value + n);
-    hwrm_nvm_set_variable_input req{};
-    fill_variable(req, ref);
-    hwrm_nvm_set_variable_output resp{};
-    transport::HwrmData data{buf.data(), static_cast<uint32_t>(n), HWRM_DMA_ADDR_OFFSET, 0};
-    return transport::exchangeByName(dev, HWRM_NVM_SET_VARIABLE, req, resp, &data);
+    return transport::nvmVariableSet(dev, nullptr, variable_of(ref), value, static_cast<uint16_t>(n));
 }
 
-int option_flush(const char* dev) {
-    hwrm_nvm_flush_input req{};
-    hwrm_nvm_flush_output resp{};
-    return transport::exchangeByName(dev, HWRM_NVM_FLUSH, req, resp);
-}
+int option_flush(const char* dev) { return transport::nvmVariablesFlush(dev, nullptr); }
 
 }  // namespace zelt::device::identity
