@@ -1,4 +1,5 @@
-// Command words of the utility and their enumeration.
+// The commands of the utility, numbered; each value has one row in the command
+// registry (cli/command_registry.h), which holds its word.
 #pragma once
 
 enum cmd : int {
@@ -54,6 +55,3 @@ enum cmd : int {
 };
 
 constexpr int ZELT_CMD_COUNT = 48;
-
-// Command words indexed by `cmd` (CMD_HELP's "-h" is never matched as a word).
-extern const char* const cmd_str[ZELT_CMD_COUNT];

@@ -462,6 +462,13 @@ int zeltnvm_device_info(const char* device, options* opts) {
 
 int zeltnvm_device_info_command(options* opts) { return zeltnvm_device_info(nullptr, opts); }
 
+int device_info_command(zelt::cli::ParsedCommand& parsed) { return zeltnvm_device_info(parsed.device, &parsed.opts); }
+
+int listdev_command(zelt::cli::ParsedCommand& parsed) {
+    parsed.opts.flag = true;
+    return list_devices(&parsed.opts);
+}
+
 // ---- devid and pkgver ---------------------------------------------------------------------------
 
 int zeltnvm_devid_device(const char* name, options*) {
@@ -533,6 +540,12 @@ int zeltnvm_device_command_all_adapters(int command, options* opts) {
         rc = command == CMD_DEVID ? zeltnvm_devid_device(name, opts) : zeltnvm_pkgver_device(name, opts);
     }
     return rc;
+}
+
+int devid_pkgver_device_command(zelt::cli::ParsedCommand& parsed) {
+    if (!parsed.device) return zeltnvm_device_command_all_adapters(parsed.command, &parsed.opts);
+    return parsed.command == CMD_DEVID ? zeltnvm_devid_device(parsed.device, &parsed.opts)
+                                       : zeltnvm_pkgver_device(parsed.device, &parsed.opts);
 }
 
 // ---- Adapter queries for the handlers --------------------------------------------------------

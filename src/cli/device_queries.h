@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/options_record.h"
+#include "cli/parsed_command.h"
 #include "device/discovery_records.h"
 
 // ---- Listings --------------------------------------------------------------------------
@@ -23,6 +24,10 @@ int list_device(const char* name, options* opts);
 int zeltnvm_device_info(const char* device, options* opts);
 // device_info run at the command word: every adapter.
 int zeltnvm_device_info_command(options* opts);
+// device_info at the command word: the selected device, or every adapter.
+int device_info_command(zelt::cli::ParsedCommand& parsed);
+// listdev: the short listing of every adapter.
+int listdev_command(zelt::cli::ParsedCommand& parsed);
 
 // ---- devid and pkgver on devices ---------------------------------------------------------
 // PCI identity of the function (standard output only). 0, or 17 when not found.
@@ -33,6 +38,8 @@ int zeltnvm_pkgver_device(const char* name, options* opts);
 // devid or pkgver (command CMD_DEVID or CMD_PKGVER) on the representative function of
 // every adapter, each preceded by its "Device #n" header. Returns the last result.
 int zeltnvm_device_command_all_adapters(int command, options* opts);
+// devid and pkgver after the scan: the selected device, or every adapter without one.
+int devid_pkgver_device_command(zelt::cli::ParsedCommand& parsed);
 
 // ---- Listing queries ----------------------------------------------------------------------
 struct zelt_fru_fields {

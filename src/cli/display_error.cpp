@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "cli/command_table.h"
+#include "cli/command_registry.h"
 #include "common/hvxretval.h"
 #include "log/print.h"
 
@@ -40,7 +40,7 @@ const char* failure_text(int cmd, int32_t rc) {
 }  // namespace
 
 void zeltnvm_print_syntax_error(int cmd) {
-    const char* word = (cmd >= 0 && cmd < ZELT_CMD_COUNT) ? cmd_str[cmd] : "";
+    const char* word = zelt::cli::command_word(cmd);
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Error: Invalid syntax. Please run \"zeltnvm %s -h\" for help.\n",
                   word);
 }

@@ -9,7 +9,6 @@
 
 #include "cli/device_queries.h"
 #include "cli/display_error.h"
-#include "cli/front_end_hooks.h"
 #include "cli/option_commands_internal.h"
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
@@ -472,7 +471,10 @@ int zeltnvm_option_device_type(const char* device) {
     return rc < 0 || rc == ZELT_RC_DEVICE_NOT_FOUND ? 0 : type;
 }
 
-int zeltnvm_option_check(const char* device, int command, options* opts, int, char (*)[ZELT_ARG_LEN]) {
+int zeltnvm_option_check(zelt::cli::ParsedCommand& parsed) {
+    const char* device = parsed.device;
+    const int command = parsed.command;
+    options* opts = &parsed.opts;
     // The option list is printed once, after the scan.
     const char* arg = opts->arg ? opts->arg : "";
     if (arg[0] == '\0' || std::strcmp(arg, "?") == 0) return 0;
@@ -482,7 +484,10 @@ int zeltnvm_option_check(const char* device, int command, options* opts, int, ch
     return done ? rc : 0;
 }
 
-int zeltnvm_option_command(const char* device, int command, options* opts, int, char (*)[ZELT_ARG_LEN]) {
+int zeltnvm_option_command(zelt::cli::ParsedCommand& parsed) {
+    const char* device = parsed.device;
+    const int command = parsed.command;
+    options* opts = &parsed.opts;
     if (opts->arg == nullptr) {
         say(command == CMD_SETOPTION ? "zeltnvm -dev=<interface name> setoption=<option name>:[function/port index]#<val>\n"
                                      : "zeltnvm -dev=<interface name> getoption=<option name>:[function/port index]\n");
@@ -495,8 +500,8 @@ int zeltnvm_option_command(const char* device, int command, options* opts, int, 
     return command == CMD_SETOPTION ? run_set(device, command, &opt, opts) : run_get(device, command, &opt, opts);
 }
 
-int zeltnvm_optionhelp_command(const char* device, options* opts, int, char (*)[ZELT_ARG_LEN]) {
+int zeltnvm_optionhelp_command(zelt::cli::ParsedCommand& parsed) {
     zeltnvm_option opt;
     bool done = false;
-    return front_part(device, CMD_OPTIONHELP, opts, &opt, &done);
+    return front_part(parsed.device, CMD_OPTIONHELP, &parsed.opts, &opt, &done);
 }

@@ -5,7 +5,18 @@
 #include <cstdint>
 
 #include "cli/options_record.h"
+#include "cli/parsed_command.h"
 #include "options/option_record.h"
+
+// ---- The commands ---------------------------------------------------------------------
+// setoption=/getoption= at the command word: looks the option named in opts.arg up and
+// checks its name and index. A non-zero result ends the run with that result.
+int zeltnvm_option_check(zelt::cli::ParsedCommand& parsed);
+// setoption and getoption after the scan. Without an '=' argument (opts.arg nullptr)
+// they print their syntax line and return 0.
+int zeltnvm_option_command(zelt::cli::ParsedCommand& parsed);
+// optionhelp=<name> at the command word: prints the option's detailed help.
+int zeltnvm_optionhelp_command(zelt::cli::ParsedCommand& parsed);
 
 // ---- Exchange with the firmware ------------------------------------------------------
 // Reads option `opt->option` (length, dimensions and indexes of the record) from the

@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/front_end_hooks.h"
+#include "cli/command_registry.h"
+#include "cli/device_queries.h"
+#include "cli/device_selection.h"
 #include "cli/scan_state.h"
 #include "common/directory_types.h"
 #include "host/host.h"
@@ -46,7 +48,7 @@ StepResult type_used_twice() {
 }
 
 StepResult type_option(ScanState& s, const char* value) {
-    if (s.opts.type != 0) return type_used_twice();
+    if (s.parsed.opts.type != 0) return type_used_twice();
     if (*value == '\0' || std::strcmp(value, "?") == 0) {
         print_directory_type_list();
         return 0;
@@ -55,7 +57,7 @@ StepResult type_option(ScanState& s, const char* value) {
     if (is_digit(*value)) {
         if (!parse_number(value, ULONG_MAX, &type) || type == 0 || type > kMaxSelectableType) type = 0;
     } else if (strcasecmp(value, "all") == 0) {
-        s.opts.type = -1;
+        s.parsed.opts.type = -1;
         return std::nullopt;
     } else {
         type = zeltnvmDirectoryTypeByName(value, kMaxSelectableType);
@@ -64,7 +66,7 @@ StepResult type_option(ScanState& s, const char* value) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "!unrecognized directory type: '%s'\n", value);
         return kBadTypeResult;
     }
-    s.opts.type = static_cast<int32_t>(type);
+    s.parsed.opts.type = static_cast<int32_t>(type);
     return std::nullopt;
 }
 
@@ -80,27 +82,27 @@ StepResult number_option(const char* name, const char* value, uint16_t* field) {
 
 StepResult device_option(ScanState& s, const char* selector) {
     if (std::strcmp(selector, "?") == 0) {
-        s.opts.flag = true;
-        return list_devices(&s.opts);
+        s.parsed.opts.flag = true;
+        return list_devices(&s.parsed.opts);
     }
-    const char* name = select_device(selector, &s.opts);
+    const char* name = select_device(selector, &s.parsed.opts);
     if (!name) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Invalid or unsupported device selector: '%s'\n", selector);
         return kBadSelectorResult;
     }
-    s.device = name;
+    s.parsed.device = name;
     return std::nullopt;
 }
 
 StepResult savemac_option(ScanState& s, const char* text) {
-    if (!s.device) {
+    if (!s.parsed.device) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "device information missing \n");
         return kUsageResult;
     }
     // The words are no longer used by the install flow; more than the record holds
     // are dropped.
     if (s.save_opts_count < kSaveOptCount) {
-        char* slot = s.opts.save_opts[s.save_opts_count++];
+        char* slot = s.parsed.opts.save_opts[s.save_opts_count++];
         std::strncpy(slot, text, kSaveOptLen);
         slot[kSaveOptLen] = '\0';
     }
@@ -116,13 +118,13 @@ bool type_name_option(ScanState& s, const char* text, StepResult* result) {
     std::string name = colon ? std::string(text, static_cast<size_t>(colon - text)) : std::string(text);
     unsigned type = zeltnvmDirectoryTypeByName(name.c_str(), kMaxNamedType);
     if (type == 0) return false;
-    if (s.opts.type != 0) {
+    if (s.parsed.opts.type != 0) {
         *result = type_used_twice();
         return true;
     }
-    s.opts.type = static_cast<int32_t>(type);
+    s.parsed.opts.type = static_cast<int32_t>(type);
     if (colon && is_digit(colon[1])) {
-        s.opts.ordinal = static_cast<uint16_t>(std::strtoul(colon + 1, nullptr, 0));
+        s.parsed.opts.ordinal = static_cast<uint16_t>(std::strtoul(colon + 1, nullptr, 0));
     }
     return true;
 }
@@ -135,8 +137,8 @@ StepResult flag_letters(ScanState& s, const char* text) {
         switch (*p) {
             case 'h':
             case '?': return zeltnvm_display_help(0);
-            case 'V': s.opts.verbosity = 0xFFFFFFFFu; break;
-            case 'v': ++s.opts.verbosity; break;
+            case 'V': s.parsed.opts.verbosity = 0xFFFFFFFFu; break;
+            case 'v': ++s.parsed.opts.verbosity; break;
             case 'q':
                 host::current().discard_stream(previous == 'q' ? stderr : stdout);
                 break;
@@ -151,10 +153,10 @@ StepResult flag_letters(ScanState& s, const char* text) {
 
 }  // namespace
 
-StepResult scan_option(ScanState& s, int index) {
-    const char* o = s.args[index];
+StepResult scan_option(ScanState& s, std::size_t index) {
+    const char* o = s.parsed.words[index].c_str();
     while (*o == '-') ++o;
-    options& opts = s.opts;
+    options& opts = s.parsed.opts;
 
     if (starts_with(o, "dev=")) return device_option(s, o + 4);
     if (starts_with(o, "savemac")) return savemac_option(s, o);

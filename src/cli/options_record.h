@@ -30,9 +30,10 @@ struct options {
     bool recovery;          // -recovery
 };
 
-// Size of one entry of the front end's argument table.
+// Longest argument the front end accepts, plus one.
 constexpr int ZELT_ARG_LEN = 256;
-// Entries in the argument table.
+// Most arguments the front end accepts, the program name and a device selector taken
+// for the command included.
 constexpr int ZELT_MAX_ARGS = 256;
 // Entries in the file list.
 constexpr int ZELT_MAX_FILES = 1000;

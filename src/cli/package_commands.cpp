@@ -8,8 +8,7 @@
 #include <new>
 #include <string>
 
-#include "cli/command_table.h"
-#include "cli/front_end_hooks.h"
+#include "cli/command_registry.h"
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
 #include "common/supported_devices.h"
@@ -323,7 +322,7 @@ int invoke_package_commands(char** files, int count, int command, options* opts)
         rc = invoke_package_command(files[i], command, opts);
         if (rc == 0) continue;
         const int err = errno;
-        const char* word = command >= 0 && command < ZELT_CMD_COUNT ? cmd_str[command] : "?";
+        const char* word = command >= 0 && command < ZELT_CMD_COUNT ? zelt::cli::command_word(command) : "?";
         std::string line = std::string("Command '") + word + "' error: " + zelpkgResultDesc(rc);
         if (opts->verbosity > 0 || rc < -99)
             line += " (errno: " + std::to_string(err) + ", " + std::strerror(err) + ")";
@@ -331,4 +330,11 @@ int invoke_package_commands(char** files, int count, int command, options* opts)
         if (!opts->cont) break;
     }
     return rc;
+}
+
+int package_files_command(zelt::cli::ParsedCommand& parsed) {
+    std::vector<char*> files;
+    files.reserve(parsed.files.size());
+    for (auto& f : parsed.files) files.push_back(f.data());
+    return invoke_package_commands(files.data(), static_cast<int>(files.size()), parsed.command, &parsed.opts);
 }

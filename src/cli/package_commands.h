@@ -1,6 +1,6 @@
 // Package files in the command layer: reading a package file, writing one, telling
 // configuration packages apart, and the devid, pkgver, verify, view and list commands
-// on package files (invoke_package_commands is declared in cli/front_end_hooks.h).
+// on package files.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/options_record.h"
+#include "cli/parsed_command.h"
 #include "package/package_writer.h"
 
 // Reads any file whole through the host. FILE_OPEN_FAILURE when it cannot be opened,
@@ -23,6 +24,12 @@ int32_t zelpkgReadPackage(const char* name, std::vector<uint8_t>& data);
 // 1 when the package file is a configuration package for a device of `device_type`
 // (with the run's -recovery and -force), else 0 (also when it cannot be read).
 int is_cfg_pkg(int device_type, const char* file, const options* opts);
+
+// devid, pkgver, verify, list and view on package files, in order. Returns the last
+// file's result; unless -continue is given the loop stops at the first failure.
+int invoke_package_commands(char** files, int count, int command, options* opts);
+// The same command over the parsed command's file list.
+int package_files_command(zelt::cli::ParsedCommand& parsed);
 
 // One command on one package file. 0 or a result code.
 int invoke_package_command(const char* file, int command, options* opts);

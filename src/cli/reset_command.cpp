@@ -1,14 +1,16 @@
 #include "cli/reset_command.h"
 
-#include "cli/front_end_hooks.h"
 #include "common/hvxretval.h"
 #include "cli/install/user_answer.h"
+#include "device/discovery.h"
 #include "device/discovery_lookup.h"
 #include "device/reset/device_reset.h"
 #include "log/print.h"
 #include "transport/fw_queries.h"
 
-int zeltnvm_reset_command(const char* device, options* opts, int, char (*)[ZELT_ARG_LEN]) {
+int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
+    const char* device = parsed.device;
+    options* opts = &parsed.opts;
     if (!device) device = zeltnvm_first_device_name();
     if (!device) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "specified device not found\n");

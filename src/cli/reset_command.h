@@ -1,3 +1,8 @@
 // The reset command: resets the selected adapter's firmware so that newly installed
-// firmware runs (zeltnvm_reset_command is declared in cli/front_end_hooks.h).
+// firmware runs.
 #pragma once
+
+#include "cli/parsed_command.h"
+
+// reset on the selected device (the single adapter's when none is selected).
+int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed);

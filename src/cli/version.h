@@ -1,6 +1,8 @@
 // The program's version and its tool identification text.
 #pragma once
 
+#include "cli/parsed_command.h"
+
 constexpr unsigned ZELT_VERSION_MAJOR = 226;
 constexpr unsigned ZELT_VERSION_MINOR = 0;
 constexpr unsigned ZELT_VERSION_BUILD = 121;
@@ -13,3 +15,6 @@ inline constexpr const char* ZELT_PLATFORM_NAME = "Linux";
 // zeltnvm_format_verstr once the argument scan ends (empty before). Backups store it.
 extern char verstr[256];
 void zeltnvm_format_verstr();
+
+// version: prints the product line and the program's version.
+int version_command(zelt::cli::ParsedCommand& parsed);

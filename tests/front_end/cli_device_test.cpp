@@ -6,19 +6,7 @@ namespace {
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-class CliDeviceTest : public CliTest {
-protected:
-    // A host with one adapter (`adapters` 1) or zeltsim's default two.
-    void make_host(int adapters) {
-        std::vector<std::string> args{ZELT_PROGRAM("zeltsim"), "create", root_.path()};
-        if (adapters == 1) {
-            write_text_file(cwd_.file("one.json"), "{\"adapters\":[{\"name\":\"a\"}]}");
-            args.insert(args.end(), {"--config", cwd_.file("one.json")});
-        }
-        RunResult r = run_program(args);
-        ASSERT_EQ(r.status, 0) << r.err;
-    }
-};
+using CliDeviceTest = CliTest;
 
 TEST_F(CliDeviceTest, SingleAdapterIsTakenWhenNoDeviceIsGiven) {
     make_host(1);

@@ -22,6 +22,16 @@ protected:
                         " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets errs "
                         "drop fifo colls carrier compressed\n");
     }
+    // A host made by zeltsim: one adapter (`adapters` 1) or zeltsim's default two.
+    void make_host(int adapters) {
+        std::vector<std::string> args{ZELT_PROGRAM("zeltsim"), "create", root_.path()};
+        if (adapters == 1) {
+            write_text_file(cwd_.file("one.json"), "{\"adapters\":[{\"name\":\"a\"}]}");
+            args.insert(args.end(), {"--config", cwd_.file("one.json")});
+        }
+        RunResult r = run_program(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
     RunResult run(std::vector<std::string> args, RunOptions options = {}) {
         args.insert(args.begin(), ZELT_PROGRAM("zeltnvm"));
         options.env.emplace_back("ZELTNVM_SIM", root_.path());

@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_helper.h"
-#include "cli/command_table.h"
+#include "cli/command_registry.h"
 #include "cli/display_error.h"
 #include "common/hvxretval.h"
 #include "tests/log/log_fixture.h"
@@ -15,13 +14,15 @@
 namespace zelt::test {
 namespace {
 
-// Runs the argument rule of `cmd` over `args` (program name first).
+// Runs the argument rule of `cmd` over `args` (program name first), as typed.
 int check(int cmd, const std::vector<std::string>& args, options* opts = nullptr) {
-    static char table[ZELT_MAX_ARGS][ZELT_ARG_LEN];
-    for (size_t i = 0; i < args.size(); ++i) std::snprintf(table[i], ZELT_ARG_LEN, "%s", args[i].c_str());
-    options local{};
+    cli::ParsedCommand parsed;
+    parsed.command = cmd;
+    parsed.words.assign(args.begin() + 1, args.end());
     StreamCapture quiet;
-    return zeltnvm_check_input_args(cmd, static_cast<int>(args.size()), table, opts ? opts : &local);
+    const int rc = cli::zeltnvm_check_input_args(parsed);
+    if (opts) *opts = parsed.opts;
+    return rc;
 }
 
 TEST(InputArgs, CountRules) {
@@ -103,10 +104,11 @@ TEST(InputArgs, OptionRuleAndForce) {
 }
 
 TEST(InputArgs, FailurePrintsTheSyntaxLine) {
-    static char table[ZELT_MAX_ARGS][ZELT_ARG_LEN] = {"zeltnvm", "-dev=eth0", "coredump", "a", "b"};
-    options o{};
+    cli::ParsedCommand parsed;
+    parsed.command = CMD_COREDUMP;
+    parsed.words = {"-dev=eth0", "coredump", "a", "b"};
     StreamCapture cap;
-    EXPECT_EQ(zeltnvm_check_input_args(CMD_COREDUMP, 5, table, &o), HVXRETVAL_INVALID_SYNTAX);
+    EXPECT_EQ(cli::zeltnvm_check_input_args(parsed), HVXRETVAL_INVALID_SYNTAX);
     EXPECT_EQ(cap.err(), "Error: Invalid syntax. Please run \"zeltnvm coredump -h\" for help.\n");
 }
 
@@ -131,7 +133,7 @@ TEST(DisplayErrorMsg, MessagesAndResults) {
         {CMD_RESET, -1, -1, "", "Error: Unknown\n"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << cmd_str[c.cmd] << " " << c.rc);
+        SCOPED_TRACE(testing::Message() << cli::command_word(c.cmd) << " " << c.rc);
         StreamCapture cap;
         EXPECT_EQ(zeltnvm_display_error_msg(c.cmd, c.rc), c.result);
         EXPECT_EQ(cap.out(), c.out);

@@ -1,13 +1,10 @@
-// Help texts: the general usage and one text per command word.
-#include <cstdio>
+// Help texts: the general usage and one text per command word. Only the command
+// registry includes this header; each row points at its text.
+#pragma once
 
-#include "cli/command_table.h"
-#include "cli/front_end_hooks.h"
-#include "log/print.h"
+namespace zelt::cli::help_text {
 
-namespace {
-
-constexpr const char* HELP_H =
+inline constexpr const char* kHelpUsage =
     "NAME\n"
     "        zeltnvm\n"
     "\n"
@@ -107,7 +104,7 @@ constexpr const char* HELP_H =
     "        To set NVM config option         : zeltnvm -dev=<ethX> setoption=<NVM_option_name>:[function/port index]#<value>\n"
     "        To reset firmware                : zeltnvm -dev=<ethX> reset";
 
-constexpr const char* HELP_VERSION =
+inline constexpr const char* kHelpVersion =
     "\n"
     "DESCRIPTION\n"
     "        Displays zeltnvm version details\n"
@@ -115,7 +112,7 @@ constexpr const char* HELP_VERSION =
     "SYNTAX\n"
     "        zeltnvm version";
 
-constexpr const char* HELP_DEVID =
+inline constexpr const char* kHelpDevid =
     "\n"
     "DESCRIPTION\n"
     "        Displays the PCI vendor, device and subsystem IDs of the device,\n"
@@ -125,7 +122,7 @@ constexpr const char* HELP_DEVID =
     "        zeltnvm -dev=<interface name> devid\n"
     "        zeltnvm devid <package file(s)>";
 
-constexpr const char* HELP_PKGVER =
+inline constexpr const char* kHelpPkgver =
     "\n"
     "DESCRIPTION\n"
     "        Displays the package version of the device or of package files\n"
@@ -134,7 +131,7 @@ constexpr const char* HELP_PKGVER =
     "        zeltnvm -dev=<interface name> pkgver\n"
     "        zeltnvm pkgver <package file(s)>";
 
-constexpr const char* HELP_BACKUP =
+inline constexpr const char* kHelpBackup =
     "\n"
     "DESCRIPTION\n"
     "        Saves the NVM contents of the device into a package file\n"
@@ -142,7 +139,7 @@ constexpr const char* HELP_BACKUP =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> backup <package file>";
 
-constexpr const char* HELP_INSTALL =
+inline constexpr const char* kHelpInstall =
     "\n"
     "DESCRIPTION\n"
     "        Installs a firmware package file on the device, keeping the device's\n"
@@ -153,7 +150,7 @@ constexpr const char* HELP_INSTALL =
     "        zeltnvm -dev=<interface name> install -online [-y]\n"
     "        zeltnvm -dev=<pci address> install -recovery <package file>";
 
-constexpr const char* HELP_VERIFY =
+inline constexpr const char* kHelpVerify =
     "\n"
     "DESCRIPTION\n"
     "        Verifies the NVM components of the device or of package files\n"
@@ -162,7 +159,7 @@ constexpr const char* HELP_VERIFY =
     "        zeltnvm -dev=<interface name> verify\n"
     "        zeltnvm verify <package file(s)>";
 
-constexpr const char* HELP_LISTDEV =
+inline constexpr const char* kHelpListdev =
     "\n"
     "DESCRIPTION\n"
     "        Lists the supported devices\n"
@@ -170,7 +167,7 @@ constexpr const char* HELP_LISTDEV =
     "SYNTAX\n"
     "        zeltnvm listdev";
 
-constexpr const char* HELP_SETOPTION =
+inline constexpr const char* kHelpSetoption =
     "\n"
     "DESCRIPTION\n"
     "        Configures an NVM configuration option of the device\n"
@@ -178,7 +175,7 @@ constexpr const char* HELP_SETOPTION =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> setoption=<option name>:[function/port index]#<val>";
 
-constexpr const char* HELP_GETOPTION =
+inline constexpr const char* kHelpGetoption =
     "\n"
     "DESCRIPTION\n"
     "        Queries an NVM configuration option of the device\n"
@@ -187,7 +184,7 @@ constexpr const char* HELP_GETOPTION =
     "        zeltnvm -dev=<interface name> getoption=<option name>:[function/port index]\n"
     "                -dec: display the value as its label or decimal number";
 
-constexpr const char* HELP_CFGTUNNEL =
+inline constexpr const char* kHelpCfgtunnel =
     "\n"
     "DESCRIPTION\n"
     "        Configures or queries the custom tunnel destination port and the RSS mode\n"
@@ -196,7 +193,7 @@ constexpr const char* HELP_CFGTUNNEL =
     "        zeltnvm -dev=<interface name> cfgtunnel vxlan_ipv4 [dst_port [<port>]]\n"
     "        zeltnvm -dev=<interface name> cfgtunnel rss_mode [inner/outer]";
 
-constexpr const char* HELP_MODULEINFO =
+inline constexpr const char* kHelpModuleinfo =
     "\n"
     "DESCRIPTION\n"
     "        Queries the cable information of the module\n"
@@ -204,7 +201,7 @@ constexpr const char* HELP_MODULEINFO =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> moduleinfo";
 
-constexpr const char* HELP_COREDUMP =
+inline constexpr const char* kHelpCoredump =
     "\n"
     "DESCRIPTION\n"
     "        Retrieves coredump data from the device and from the ddr (if available).\n"
@@ -213,7 +210,7 @@ constexpr const char* HELP_COREDUMP =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> coredump [<file name>]";
 
-constexpr const char* HELP_OPTIONHELP =
+inline constexpr const char* kHelpOptionhelp =
     "\n"
     "DESCRIPTION\n"
     "        Displays the help of an NVM configuration option\n"
@@ -221,7 +218,7 @@ constexpr const char* HELP_OPTIONHELP =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> optionhelp=<NVM_config_option_name>";
 
-constexpr const char* HELP_ETHERDIAGRAM =
+inline constexpr const char* kHelpEtherdiagram =
     "\n"
     "DESCRIPTION\n"
     "        Displays the Ethernet SerDes eye diagram of a lane\n"
@@ -229,7 +226,7 @@ constexpr const char* HELP_ETHERDIAGRAM =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> ether_serdes_eye_diagram <lane_number>";
 
-constexpr const char* HELP_RESET =
+inline constexpr const char* kHelpReset =
     "\n"
     "DESCRIPTION\n"
     "        Resets the firmware of the device to activate a new firmware\n"
@@ -237,7 +234,7 @@ constexpr const char* HELP_RESET =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> reset";
 
-constexpr const char* HELP_PCIDIAGRAM =
+inline constexpr const char* kHelpPcidiagram =
     "\n"
     "DESCRIPTION\n"
     "        Displays the PCIe eye diagram of a lane.\n"
@@ -249,7 +246,7 @@ constexpr const char* HELP_PCIDIAGRAM =
     "                -margin: show the eye margins\n"
     "                -v|-V: show more detail";
 
-constexpr const char* HELP_RESMGMT =
+inline constexpr const char* kHelpResmgmt =
     "\n"
     "DESCRIPTION\n"
     "        Saves, restores or shows the hardware resource profile\n"
@@ -259,7 +256,7 @@ constexpr const char* HELP_RESMGMT =
     "        zeltnvm -dev=<interface name> resmgmt restore <file>\n"
     "        zeltnvm -dev=<interface name> resmgmt show";
 
-constexpr const char* HELP_SAVEOPTIONS =
+inline constexpr const char* kHelpSaveoptions =
     "\n"
     "DESCRIPTION\n"
     "        Saves the NVM configuration options of the device to a script file\n"
@@ -267,7 +264,7 @@ constexpr const char* HELP_SAVEOPTIONS =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> saveoptions <file>";
 
-constexpr const char* HELP_DEVICETEMP =
+inline constexpr const char* kHelpDevicetemp =
     "\n"
     "DESCRIPTION\n"
     "        Queries the device temperature in Celsius\n"
@@ -275,7 +272,7 @@ constexpr const char* HELP_DEVICETEMP =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> device_temperature";
 
-constexpr const char* HELP_PCIECOUNTERS =
+inline constexpr const char* kHelpPciecounters =
     "\n"
     "DESCRIPTION\n"
     "        Queries the PCIe counters of the device\n"
@@ -283,7 +280,7 @@ constexpr const char* HELP_PCIECOUNTERS =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> pcie_counters";
 
-constexpr const char* HELP_TRUSTEDVF =
+inline constexpr const char* kHelpTrustedvf =
     "\n"
     "DESCRIPTION\n"
     "        Configures or queries a trusted VF\n"
@@ -292,7 +289,7 @@ constexpr const char* HELP_TRUSTEDVF =
     "        Configure trusted VF: zeltnvm -dev=<interface name> vf <vf_index> trust <enable/disable>\n"
     "        Query for trusted VF: zeltnvm -dev=<interface name> vf <vf_index> trust";
 
-constexpr const char* HELP_DEVINFO =
+inline constexpr const char* kHelpDevinfo =
     "\n"
     "DESCRIPTION\n"
     "        Displays the details of every supported device\n"
@@ -300,7 +297,7 @@ constexpr const char* HELP_DEVINFO =
     "SYNTAX\n"
     "        zeltnvm device_info";
 
-constexpr const char* HELP_PCIEYESCOPE =
+inline constexpr const char* kHelpPcieyescope =
     "\n"
     "DESCRIPTION\n"
     "        Runs the PCIe eye scope test\n"
@@ -308,7 +305,7 @@ constexpr const char* HELP_PCIEYESCOPE =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> pci_eye_scope <parameters>";
 
-constexpr const char* HELP_PRBS_TEST =
+inline constexpr const char* kHelpPrbsTest =
     "\n"
     "DESCRIPTION\n"
     "        Runs the PRBS test on the lanes of the port\n"
@@ -317,7 +314,7 @@ constexpr const char* HELP_PRBS_TEST =
     "        zeltnvm -dev=<interface name> prbs_test enable/disable [prbs_mode <mode> rx_lane_mask <mask> tx_lane_mask <mask> duration <seconds>]\n"
     "                prbs_mode: PRBS31 (default), PRBS7, PRBS9, PRBS11, PRBS15, PRBS23, PRBS58";
 
-constexpr const char* HELP_ADDNTUPLE =
+inline constexpr const char* kHelpAddntuple =
     "\n"
     "DESCRIPTION\n"
     "        Adds an ntuple flow filter\n"
@@ -326,7 +323,7 @@ constexpr const char* HELP_ADDNTUPLE =
     "        zeltnvm -dev=<interface name> add_ntuple_filter <MAC> <port> <port mask> <vf index> <ip type>\n"
     "                ip type: 1 - IPV4, 2 - IPV6, 3 - arp-reply";
 
-constexpr const char* HELP_FREENTUPLE =
+inline constexpr const char* kHelpFreentuple =
     "\n"
     "DESCRIPTION\n"
     "        Removes an ntuple flow filter\n"
@@ -334,7 +331,7 @@ constexpr const char* HELP_FREENTUPLE =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> free_ntuple_filter <filter id>";
 
-constexpr const char* HELP_RESTORE_FACTORY_DEFAULTS =
+inline constexpr const char* kHelpRestoreFactoryDefaults =
     "\n"
     "DESCRIPTION\n"
     "        Restores the NVM factory defaults.\n"
@@ -343,7 +340,7 @@ constexpr const char* HELP_RESTORE_FACTORY_DEFAULTS =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> restore_factory_defaults [-y]";
 
-constexpr const char* HELP_LOOPBACK =
+inline constexpr const char* kHelpLoopback =
     "\n"
     "DESCRIPTION\n"
     "        Configures or queries the loopback mode\n"
@@ -351,7 +348,7 @@ constexpr const char* HELP_LOOPBACK =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> loopback [phy_remote/phy_local/mac_local/external/disable]";
 
-constexpr const char* HELP_FWSYNC =
+inline constexpr const char* kHelpFwsync =
     "\n"
     "DESCRIPTION\n"
     "        Synchronises the firmware images of the device\n"
@@ -359,7 +356,7 @@ constexpr const char* HELP_FWSYNC =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> fw_sync";
 
-constexpr const char* HELP_DEVICE_HEALTH_CHECK =
+inline constexpr const char* kHelpDeviceHealthCheck =
     "\n"
     "DESCRIPTION\n"
     "        Checks the health of the device\n"
@@ -367,7 +364,7 @@ constexpr const char* HELP_DEVICE_HEALTH_CHECK =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> device_health_check [<parameters>]";
 
-constexpr const char* HELP_DSCDUMP =
+inline constexpr const char* kHelpDscdump =
     "\n"
     "DESCRIPTION\n"
     "        Retrieves the DSC dump of the device\n"
@@ -375,7 +372,7 @@ constexpr const char* HELP_DSCDUMP =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> dscdump <parameters>";
 
-constexpr const char* HELP_LIST =
+inline constexpr const char* kHelpList =
     "\n"
     "DESCRIPTION\n"
     "        Lists the NVM directory of the device or the items of package files\n"
@@ -384,7 +381,7 @@ constexpr const char* HELP_LIST =
     "        zeltnvm -dev=<interface name> list [-type=<type>] [-sort[=<pattern>]]\n"
     "        zeltnvm list <package file(s)>";
 
-constexpr const char* HELP_VIEW =
+inline constexpr const char* kHelpView =
     "\n"
     "DESCRIPTION\n"
     "        Displays the NVM items of the device or of package files\n"
@@ -393,7 +390,7 @@ constexpr const char* HELP_VIEW =
     "        zeltnvm -dev=<interface name> view [-type=<type>]\n"
     "        zeltnvm view <package file(s)>";
 
-constexpr const char* HELP_SET_TXFIR =
+inline constexpr const char* kHelpSetTxfir =
     "\n"
     "DESCRIPTION\n"
     "        Configures the transmit equalisation settings of lanes\n"
@@ -401,7 +398,7 @@ constexpr const char* HELP_SET_TXFIR =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> set_txfir <NRZ/PAM4> <lane mask> <v1> <v2> <v3> <v4>";
 
-constexpr const char* HELP_GET_TXFIR =
+inline constexpr const char* kHelpGetTxfir =
     "\n"
     "DESCRIPTION\n"
     "        Queries the transmit equalisation settings of a lane\n"
@@ -409,7 +406,7 @@ constexpr const char* HELP_GET_TXFIR =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> get_txfir <NRZ/PAM4> <lane number>";
 
-constexpr const char* HELP_MH_PF_ALLOC =
+inline constexpr const char* kHelpMhPfAlloc =
     "\n"
     "DESCRIPTION\n"
     "        Configures or queries the PF allocation of a multi-host adapter.\n"
@@ -418,7 +415,7 @@ constexpr const char* HELP_MH_PF_ALLOC =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> mh_pf_alloc [<ep0> <ep1> <ep2> <ep3>]";
 
-constexpr const char* HELP_MSIX_MAX_VECTORS =
+inline constexpr const char* kHelpMsixMaxVectors =
     "\n"
     "DESCRIPTION\n"
     "        Configures or queries the MSI-X vectors of the functions.\n"
@@ -427,7 +424,7 @@ constexpr const char* HELP_MSIX_MAX_VECTORS =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> msix_max_vectors <pf> [<start_vf> <msix>]...";
 
-constexpr const char* HELP_LIVEPATCH =
+inline constexpr const char* kHelpLivepatch =
     "\n"
     "DESCRIPTION\n"
     "        Queries, activates, deactivates or updates firmware live patches.\n"
@@ -438,7 +435,7 @@ constexpr const char* HELP_LIVEPATCH =
     "        zeltnvm -dev=<interface name> livepatch update [<target>] <file>\n"
     "                target: common_fw, secure_fw or chimp_fw";
 
-constexpr const char* HELP_TSIO_FUNCTION_PIN =
+inline constexpr const char* kHelpTsioFunctionPin =
     "\n"
     "DESCRIPTION\n"
     "        Configures or queries the time-synchronisation pins.\n"
@@ -447,7 +444,7 @@ constexpr const char* HELP_TSIO_FUNCTION_PIN =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> tsio_function_pin [<pin> <enable/disable> <usage>]";
 
-constexpr const char* HELP_DUTY_CYCLE =
+inline constexpr const char* kHelpDutyCycle =
     "\n"
     "DESCRIPTION\n"
     "        Configures the duty cycle of a time-synchronisation pin.\n"
@@ -456,7 +453,7 @@ constexpr const char* HELP_DUTY_CYCLE =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> duty_cycle <parameters>";
 
-constexpr const char* HELP_DLL_SOURCE =
+inline constexpr const char* kHelpDllSource =
     "\n"
     "DESCRIPTION\n"
     "        Configures the DLL source of a time-synchronisation pin.\n"
@@ -465,7 +462,7 @@ constexpr const char* HELP_DLL_SOURCE =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> dll_source <parameters>";
 
-constexpr const char* HELP_GET_PRVSN_STATE =
+inline constexpr const char* kHelpGetPrvsnState =
     "\n"
     "DESCRIPTION\n"
     "        Queries the certificate provisioning state.\n"
@@ -474,7 +471,7 @@ constexpr const char* HELP_GET_PRVSN_STATE =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> cert_provision_state [<slot>]";
 
-constexpr const char* HELP_GET_PTP_EXT =
+inline constexpr const char* kHelpGetPtpExt =
     "\n"
     "DESCRIPTION\n"
     "        Queries the extended PTP parameters.\n"
@@ -483,7 +480,7 @@ constexpr const char* HELP_GET_PTP_EXT =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> get_ptp_extended";
 
-constexpr const char* HELP_SET_PTP_EXT =
+inline constexpr const char* kHelpSetPtpExt =
     "\n"
     "DESCRIPTION\n"
     "        Configures the extended PTP parameters.\n"
@@ -492,7 +489,7 @@ constexpr const char* HELP_SET_PTP_EXT =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> set_ptp_extended <parameters>";
 
-constexpr const char* HELP_NVM_MEASUREMENT =
+inline constexpr const char* kHelpNvmMeasurement =
     "\n"
     "DESCRIPTION\n"
     "        Queries the NVM configuration measurement.\n"
@@ -501,7 +498,7 @@ constexpr const char* HELP_NVM_MEASUREMENT =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> nvm_measurement";
 
-constexpr const char* HELP_SET_SYNC_ETHERNET =
+inline constexpr const char* kHelpSetSyncEthernet =
     "\n"
     "DESCRIPTION\n"
     "        Configures synchronous Ethernet.\n"
@@ -510,7 +507,7 @@ constexpr const char* HELP_SET_SYNC_ETHERNET =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> set_sync_ethernet <parameters>";
 
-constexpr const char* HELP_GET_SYNC_ETHERNET =
+inline constexpr const char* kHelpGetSyncEthernet =
     "\n"
     "DESCRIPTION\n"
     "        Queries the synchronous Ethernet configuration.\n"
@@ -519,62 +516,4 @@ constexpr const char* HELP_GET_SYNC_ETHERNET =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> get_sync_ethernet";
 
-// Indexed by command; CMD_HELP selects the general usage.
-const char* const kHelpTexts[ZELT_CMD_COUNT] = {
-    HELP_H,
-    HELP_VERSION,
-    HELP_DEVID,
-    HELP_PKGVER,
-    HELP_BACKUP,
-    HELP_INSTALL,
-    HELP_VERIFY,
-    HELP_LISTDEV,
-    HELP_SETOPTION,
-    HELP_GETOPTION,
-    HELP_CFGTUNNEL,
-    HELP_MODULEINFO,
-    HELP_COREDUMP,
-    HELP_OPTIONHELP,
-    HELP_ETHERDIAGRAM,
-    HELP_RESET,
-    HELP_PCIDIAGRAM,
-    HELP_RESMGMT,
-    HELP_SAVEOPTIONS,
-    HELP_DEVICETEMP,
-    HELP_PCIECOUNTERS,
-    HELP_TRUSTEDVF,
-    HELP_DEVINFO,
-    HELP_PCIEYESCOPE,
-    HELP_PRBS_TEST,
-    HELP_ADDNTUPLE,
-    HELP_FREENTUPLE,
-    HELP_RESTORE_FACTORY_DEFAULTS,
-    HELP_LOOPBACK,
-    HELP_FWSYNC,
-    HELP_DEVICE_HEALTH_CHECK,
-    HELP_DSCDUMP,
-    HELP_LIST,
-    HELP_VIEW,
-    HELP_SET_TXFIR,
-    HELP_GET_TXFIR,
-    HELP_MH_PF_ALLOC,
-    HELP_MSIX_MAX_VECTORS,
-    HELP_LIVEPATCH,
-    HELP_TSIO_FUNCTION_PIN,
-    HELP_DUTY_CYCLE,
-    HELP_DLL_SOURCE,
-    HELP_GET_PRVSN_STATE,
-    HELP_GET_PTP_EXT,
-    HELP_SET_PTP_EXT,
-    HELP_NVM_MEASUREMENT,
-    HELP_SET_SYNC_ETHERNET,
-    HELP_GET_SYNC_ETHERNET,
-};
-
-}  // namespace
-
-int zeltnvm_display_help(int command) {
-    if (command < 0 || command >= ZELT_CMD_COUNT) return 0;
-    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s\n", kHelpTexts[command]);
-    return 0;
-}
+}  // namespace zelt::cli::help_text

@@ -1,0 +1,91 @@
+// The command registry: one row per command word says everything the front end asks
+// about a command. Adding a command is one row here and its handler in its family's file.
+#pragma once
+
+#include <climits>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "cli/command_table.h"
+#include "cli/parsed_command.h"
+
+namespace zelt::cli {
+
+// How the text after '=' in the command word is taken.
+enum class ArgumentKind {
+    text,         // opts.arg is the text after '=', nullptr without one
+    text_always,  // as text, but "" without '='
+    file_spec,    // as text, and the text is a pattern whose matches join the file list
+};
+
+// The words an argument rule counts and indexes: the program name first, then the
+// device selector taken for the command when -dev= was missing, then the command line
+// as typed. Rules written against the whole command line keep their positions this way.
+class ArgumentLine {
+public:
+    explicit ArgumentLine(const ParsedCommand& parsed);
+    int count() const;
+    // The word at `index` (0 is the program name); "" past the end.
+    std::string_view operator[](int index) const;
+
+private:
+    const ParsedCommand& parsed_;
+    std::string taken_selector_;
+};
+
+// The argument rule of a command: a word count (program name included) and an optional
+// check of the words themselves. The default accepts everything.
+struct ArgumentRule {
+    int min_count = 0;
+    int max_count = INT_MAX;
+    // Further check; may set options (a -force among the words sets opts.force).
+    bool (*check)(const ArgumentLine&, options&) = nullptr;
+};
+
+// A handler run after the scan; returns the command's result (the exit status).
+using CommandHandler = int (*)(ParsedCommand&);
+// A handler run as soon as the command word is read: a result ends the run, nothing
+// lets the scan go on.
+using WordHandler = std::optional<int> (*)(ParsedCommand&);
+
+struct CommandRow {
+    int command;
+    const char* word;
+    // Takes the single adapter's function when no -dev= precedes the command word.
+    bool implicit_device;
+    ArgumentKind argument;
+    ArgumentRule rule;
+    const char* help;
+    // Runs at the command word, during the scan (nullptr: nothing runs there).
+    WordHandler at_word;
+    // Runs after the scan (nullptr: the command has no such form in this build).
+    CommandHandler after_scan;
+    // Package-file command: with file arguments it reports on the files first, then
+    // runs its device form when a device is selected.
+    bool package_files;
+    // False for a command that is not part of this build: the front end answers for it.
+    bool available;
+};
+
+// Every row, in enumeration order (CMD_HELP first).
+std::span<const CommandRow> command_rows();
+// The row of a command value in 0..ZELT_CMD_COUNT-1.
+const CommandRow& command_row(int command);
+// The row whose word is exactly `word` (case-sensitive), or nullptr. "-h" is never
+// matched: it is an option.
+const CommandRow* find_command_row(std::string_view word);
+// The command's word, "" for a value outside the table.
+const char* command_word(int command);
+// The answer for a command that is not available in this build: prints
+// "Command '<word>' is not available in this build." and returns its result.
+int answer_unavailable(const CommandRow& row);
+// Runs the row's argument rule over the parsed command. Prints the syntax error and
+// returns HVXRETVAL_INVALID_SYNTAX when it fails; 0 otherwise.
+int zeltnvm_check_input_args(ParsedCommand& parsed);
+
+}  // namespace zelt::cli
+
+// The general usage (0) or one command's help text, followed by a line feed. A value
+// outside the table prints nothing. Returns 0.
+int zeltnvm_display_help(int command);

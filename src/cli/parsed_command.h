@@ -1,0 +1,38 @@
+// One command as the argument scan parsed it: what every command handler receives.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "cli/command_table.h"
+#include "cli/options_record.h"
+
+namespace zelt::cli {
+
+struct ParsedCommand {
+    int command = CMD_NONE;
+    options opts{};
+    // The selected device: named by -dev=, or the single adapter's function taken for a
+    // command that needs one; nullptr when none is selected.
+    const char* device = nullptr;
+    // True when `device` was taken because -dev= was missing.
+    bool device_taken = false;
+    // The command line after the program name, as typed. Option texts the scan keeps
+    // (opts.arg, opts.sort) point into these strings, so the list never changes after
+    // the scan starts.
+    std::vector<std::string> words;
+    // Position of the command word in `words` (valid once `command` is set).
+    std::size_t word_index = 0;
+    // What followed the command word, as typed (options included: some handlers read
+    // flags such as -margin by position).
+    std::vector<std::string> args;
+    // The file arguments and the matches of a file specification, at most ZELT_MAX_FILES.
+    std::vector<std::string> files;
+
+    ParsedCommand() = default;
+    ParsedCommand(const ParsedCommand&) = delete;
+    ParsedCommand& operator=(const ParsedCommand&) = delete;
+};
+
+}  // namespace zelt::cli

@@ -1,5 +1,0 @@
-// The device health check is not part of this build yet.
-#include "cli/command_unavailable.h"
-#include "cli/front_end_hooks.h"
-
-int zeltnvm_device_health_check_command(const char*, options*, int, char (*)[ZELT_ARG_LEN]) { return zeltnvm_command_unavailable("device_health_check"); }

@@ -1,5 +1,0 @@
-// DSC dumps are not part of this build yet.
-#include "cli/command_unavailable.h"
-#include "cli/front_end_hooks.h"
-
-int zeltnvm_dscdump_command(const char*, options*, int, char (*)[ZELT_ARG_LEN]) { return zeltnvm_command_unavailable("dscdump"); }

@@ -1,0 +1,91 @@
+// The command registry, row by row: words, help texts, handlers, and the one answer
+// for commands that are not part of this build.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "cli/command_registry.h"
+#include "common/hvxretval.h"
+#include "tests/front_end/cli_fixture.h"
+#include "tests/log/log_fixture.h"
+
+namespace zelt::test {
+namespace {
+
+using cli::CommandRow;
+
+TEST(CommandRegistry, EveryRowIsFoundByItsWordAndPrintsItsHelp) {
+    ASSERT_EQ(cli::command_rows().size(), static_cast<size_t>(ZELT_CMD_COUNT));
+    std::set<std::string> words;
+    for (int c = 0; c < ZELT_CMD_COUNT; ++c) {
+        const CommandRow& row = cli::command_row(c);
+        SCOPED_TRACE(row.word);
+        EXPECT_EQ(row.command, c);
+        EXPECT_TRUE(words.insert(row.word).second) << "word used twice";
+        // "-h" is an option, never a command word.
+        EXPECT_EQ(cli::find_command_row(row.word), c == CMD_HELP ? nullptr : &row);
+
+        StreamCapture cap;
+        EXPECT_EQ(zeltnvm_display_help(c), 0);
+        EXPECT_EQ(cap.out(), std::string(row.help) + "\n");
+        EXPECT_GT(std::string(row.help).size(), 20u);
+    }
+    StreamCapture cap;
+    EXPECT_EQ(zeltnvm_display_help(ZELT_CMD_COUNT), 0);
+    EXPECT_EQ(cap.out(), "");
+}
+
+TEST(CommandRegistry, AvailableRowsHaveAHandlerAndUnavailableRowsNone) {
+    for (const CommandRow& row : cli::command_rows()) {
+        SCOPED_TRACE(row.word);
+        const bool has_handler = row.at_word || row.after_scan || row.package_files;
+        EXPECT_EQ(has_handler, row.available);
+        if (!row.available) {
+            EXPECT_EQ(row.at_word, nullptr);
+            EXPECT_EQ(row.after_scan, nullptr);
+        }
+    }
+}
+
+// Words after the command word that satisfy the row's argument rule with the single
+// adapter's function taken as the device. "trust" fills every place, which also meets
+// the rule that wants it after the VF index.
+std::vector<std::string> accepted_line(const CommandRow& row) {
+    for (int extra = 0; extra < 8; ++extra) {
+        cli::ParsedCommand parsed;
+        parsed.command = row.command;
+        parsed.device = "zen0";
+        parsed.device_taken = row.implicit_device;
+        parsed.words = {row.word};
+        parsed.words.resize(static_cast<size_t>(extra) + 1, "trust");
+        StreamCapture quiet;
+        if (cli::zeltnvm_check_input_args(parsed) == 0) return parsed.words;
+    }
+    ADD_FAILURE() << "no line passes the rule of " << row.word;
+    return {};
+}
+
+// Every command not built here, and the device forms of the package-file commands,
+// answer the same way through the program: one line on standard error and one result.
+TEST_F(CliTest, UnavailableCommandsGiveTheOneAnswer) {
+    make_host(1);
+    for (const CommandRow& row : cli::command_rows()) {
+        std::vector<std::string> line;
+        if (!row.available) {
+            line = accepted_line(row);
+        } else if (row.package_files && !row.after_scan) {
+            line = {"-dev=zen0", row.word};
+        } else {
+            continue;
+        }
+        SCOPED_TRACE(testing::PrintToString(line));
+        const RunResult r = run(line);
+        EXPECT_EQ(r.status, HVXRETVAL_UNSUPPORTED_OPERATION & 0xFF);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, std::string("Command '") + row.word + "' is not available in this build.\n");
+    }
+}
+
+}  // namespace
+}  // namespace zelt::test
