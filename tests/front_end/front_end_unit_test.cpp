@@ -73,6 +73,37 @@ TEST(InputArgs, CountRules) {
     }
 }
 
+// A device taken because -dev= was missing counts as the first word after the program
+// name, so positions and counts are those of the line with the selector typed first.
+TEST(InputArgs, TakenDeviceCountsAsTheFirstWord) {
+    struct Case {
+        int cmd;
+        std::vector<std::string> words;
+        bool taken;
+        bool ok;
+    };
+    const Case cases[] = {
+        {CMD_FWSYNC, {"fw_sync"}, true, true},
+        {CMD_FWSYNC, {"fw_sync"}, false, false},
+        {CMD_DEVICETEMP, {"device_temperature"}, true, true},
+        {CMD_DEVICETEMP, {"-v", "device_temperature"}, true, false},
+        {CMD_TRUSTEDVF, {"vf", "1", "trust"}, true, true},
+        {CMD_TRUSTEDVF, {"-v", "vf", "1", "trust"}, true, false},
+        {CMD_GETOPTION, {"getoption=x", "-dec"}, true, true},
+        {CMD_RESTORE_FACTORY_DEFAULTS, {"restore_factory_defaults", "-y"}, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.words));
+        cli::ParsedCommand parsed;
+        parsed.command = c.cmd;
+        parsed.device = "eth0";
+        parsed.device_taken = c.taken;
+        parsed.words = c.words;
+        StreamCapture quiet;
+        EXPECT_EQ(cli::zeltnvm_check_input_args(parsed), c.ok ? 0 : HVXRETVAL_INVALID_SYNTAX);
+    }
+}
+
 TEST(InputArgs, OptionRuleAndForce) {
     struct Case {
         std::vector<std::string> args;
