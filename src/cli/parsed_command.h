@@ -27,7 +27,7 @@ struct ParsedCommand {
     // What followed the command word, as typed (options included: some handlers read
     // flags such as -margin by position).
     std::vector<std::string> args;
-    // The file arguments and the matches of a file specification, at most ZELT_MAX_FILES.
+    // The file arguments and the matches of a file pattern, at most ZELT_MAX_FILES.
     std::vector<std::string> files;
 
     ParsedCommand() = default;
