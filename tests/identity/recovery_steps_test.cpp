@@ -156,5 +156,55 @@ TEST_F(RecoverySteps, AfterTheInstallIdentityIsRestoredAndAChangedBar2SizeSkipsT
     }
 }
 
+// The whole update of a recovery: what the erase lost comes back, whether it is
+// written before the installation (onboard configuration, certificate chain) or after
+// it (certificate alias, FRU, MAC addresses, VPD fields), and the update keeps nothing.
+TEST_F(RecoverySteps, ARecoveryUpdateWritesEveryPieceBack) {
+    setMac(kDev, 0, macFor(0, 0));
+    setMac(kDev, 1, macFor(0, 1));
+    const uint16_t types[] = {ZEL_DIR_TYPE_FRU, ZEL_DIR_TYPE_ONBOARD_CFG, ZEL_DIR_TYPE_CERT_CHAIN,
+                              ZEL_DIR_TYPE_CERT_ALIAS, ZEL_DIR_TYPE_VPD};
+    std::vector<std::vector<uint8_t>> before;
+    for (uint16_t type : types) before.push_back(itemData(type, 0));
+    const auto chain1 = itemData(ZEL_DIR_TYPE_CERT_CHAIN, 1);
+
+    saved_ = device::zelt_nvm_save_identity_for_recovery(kDev, true);
+    for (uint16_t type : types)
+        if (type != ZEL_DIR_TYPE_VPD) dropItems(type);
+    pb::Bytes other;
+    ASSERT_EQ(pb::vpd_image("Generic", {{"SN", "GENERIC0000"}, {"PN", "GEN-0"}, {"MN", "0"}}, &other), 0);
+    writeItem(ZEL_DIR_TYPE_VPD, 0, other);
+    setMac(kDev, 0, macFor(9, 0));
+
+    const pb::Bytes pkg = package(8192);
+    UpdateMessages messages(true);
+    device::installer::AdapterUpdate update(recoveryTarget(true), std::move(saved_), messages);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(update.prepare(pkg).ok());
+    EXPECT_EQ(itemData(ZEL_DIR_TYPE_ONBOARD_CFG, 0), before[1]);
+    EXPECT_EQ(itemData(ZEL_DIR_TYPE_CERT_CHAIN, 0), before[2]);
+    EXPECT_EQ(itemData(ZEL_DIR_TYPE_CERT_CHAIN, 1), chain1);
+    EXPECT_EQ(update.install(pkg).code(), 0);
+    EXPECT_EQ(update.finish_recovery(true).code(), 0);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // nothing failed
+
+    // The VPD item is rebuilt around its fields; the other items come back byte for byte.
+    for (size_t i = 0; i + 1 < std::size(types); ++i) EXPECT_EQ(itemData(types[i], 0), before[i]) << "type " << types[i];
+    const auto vpd = itemData(ZEL_DIR_TYPE_VPD, 0);
+    for (const char* keyword : {"SN", "PN", "MN"}) {
+        char now[64], then[64];
+        zelt_vpd_get_field(vpd.data(), vpd.size(), keyword, now, sizeof now);
+        zelt_vpd_get_field(before[4].data(), before[4].size(), keyword, then, sizeof then);
+        EXPECT_STREQ(now, then) << keyword;
+    }
+    EXPECT_EQ(getMac(kDev, 0), macFor(0, 0));
+    EXPECT_EQ(getMac(kDev, 1), macFor(0, 1));
+    const device::SavedIdentity& left = update.saved();
+    EXPECT_FALSE(left.macs || left.fru || left.onboard_cfg || left.cert_chain[0] || left.cert_alias || left.vpd ||
+                 left.bar2_size);
+}
+
 }  // namespace
 }  // namespace zelt::test
