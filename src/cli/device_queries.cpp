@@ -14,6 +14,8 @@
 #include "common/supported_devices.h"
 #include "device/adapter_queries.h"
 #include "device/discovery_lookup.h"
+#include "formats/fru/fru.h"
+#include "formats/vpd/vpd.h"
 #include "host/host.h"
 #include "log/print.h"
 #include "wire/nvm_option_values.h"
@@ -62,21 +64,6 @@ std::string version3(const uint8_t v[3]) {
     return b;
 }
 
-// Text of a fixed-size field that may lack its terminator.
-std::string fixed_text(std::span<const uint8_t> bytes) {
-    size_t n = 0;
-    while (n < bytes.size() && bytes[n] != 0) ++n;
-    return std::string(reinterpret_cast<const char*>(bytes.data()), n);
-}
-
-// A fixed-size field padded with blanks, as board data fields are: the text without
-// the padding.
-std::string padded_text(std::span<const uint8_t> bytes) {
-    std::string text = fixed_text(bytes);
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
-
 int lookup(const char* name, zelt_nvm_device_info_t& rec) {
     return zelt_nvm_device_info(name, g_device_selection_type, &rec);
 }
@@ -122,53 +109,20 @@ std::string zeltnvm_parse_installed_pkg_ver(std::span<const uint8_t> log) {
 }
 
 bool zeltnvm_parse_fru(std::span<const uint8_t> item, zelt_fru_fields& fields) {
-    constexpr size_t kEnd = 73 + 3;
-    if (item.size() < kEnd) return false;
-    fields.product_name = padded_text(item.subspan(19, 32));
-    fields.serial = padded_text(item.subspan(52, 14));
-    fields.part_number = padded_text(item.subspan(67, 6));
-    fields.adapter_rev = padded_text(item.subspan(73, 3));
+    const auto board = zelt::formats::fru::parse(item);
+    if (!board) return false;
+    fields.product_name = board->product_name;
+    fields.serial = board->serial_number;
+    fields.part_number = board->part_number;
+    fields.adapter_rev = board->revision;
     return true;
 }
 
 bool zeltnvm_parse_vpd_field(std::span<const uint8_t> item, const char* keyword, std::string& text) {
-    constexpr uint8_t kReadOnlyResource = 0x10;
-    constexpr uint8_t kEndTag = 0x0F;
-    if (!keyword || std::strlen(keyword) != 2 || item.size() < 4) return false;
-    size_t pos = 4;  // the item starts with a version word
-    while (pos < item.size()) {
-        const uint8_t tag = item[pos];
-        uint8_t name;
-        size_t len, data;
-        if (tag & 0x80) {
-            if (pos + 3 > item.size()) return false;
-            name = tag & 0x7F;
-            len = static_cast<size_t>(item[pos + 1] | (item[pos + 2] << 8));
-            data = pos + 3;
-        } else {
-            name = (tag >> 3) & 0x0F;
-            len = tag & 0x07;
-            data = pos + 1;
-        }
-        if (name == kEndTag && !(tag & 0x80)) return false;
-        if (data + len > item.size()) return false;
-        if (name == kReadOnlyResource) {
-            // Keywords: two name bytes, a length byte, then the data.
-            size_t k = data;
-            while (k + 3 <= data + len) {
-                const size_t klen = item[k + 2];
-                if (k + 3 + klen > data + len) return false;
-                if (item[k] == static_cast<uint8_t>(keyword[0]) && item[k + 1] == static_cast<uint8_t>(keyword[1])) {
-                    text = fixed_text(item.subspan(k + 3, klen));
-                    return true;
-                }
-                k += 3 + klen;
-            }
-            return false;
-        }
-        pos = data + len;
-    }
-    return false;
+    auto found = zelt::formats::vpd::read_only_field(item, keyword);
+    if (!found) return false;
+    text = std::move(*found);
+    return true;
 }
 
 // ---- Listing queries ---------------------------------------------------------------------------

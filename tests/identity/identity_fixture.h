@@ -1,6 +1,6 @@
 // A default simulated host (adapter0: device type 8 with functions zen0 and zen1;
 // adapter1: device type 5 on another PCI bus) installed as the process's host and
-// discovered, with the saved identity cleared around each test, direct access to the
+// discovered, with a saved identity of its own for each test, direct access to the
 // adapters' flash, and the MAC option read and written the way the firmware keeps it.
 #pragma once
 
@@ -54,12 +54,9 @@ protected:
         host::install(std::make_unique<sim::SimHost>(root_->path()));
         recovery_mode_enabled = false;
         ASSERT_EQ(zelt_nvm_init(), 0);
-        zelt_nvm_release_saved_identity();
+        saved_ = device::SavedIdentity{};
     }
-    void TearDown() override {
-        zelt_nvm_release_saved_identity();
-        zeltnvm_close_log_file();
-    }
+    void TearDown() override { zeltnvm_close_log_file(); }
 
     // A function of the adapter on the other PCI bus than zen0.
     std::string otherAdapterDevice() {
@@ -133,6 +130,7 @@ protected:
     }
 
     std::unique_ptr<TempDir> root_;
+    device::SavedIdentity saved_;
 };
 
 }  // namespace zelt::test

@@ -74,7 +74,7 @@ TEST_F(Identity, ReadsTheSameAfterAnUpdateThatOverwritesIt) {
         ASSERT_FALSE(p.before.empty()) << "factory item " << p.type << "/" << p.ordinal;
     }
 
-    zelt_nvm_save_identity_for_recovery(kDev, true);
+    saved_ = device::zelt_nvm_save_identity_for_recovery(kDev, true);
     const pb::Bytes pkg = overwritingPackage();
     int reboot = 0;
     ASSERT_EQ(zeltnvmInstallPackage(kDev, pkg.data(), static_cast<uint32_t>(pkg.size()), nullptr, &reboot, 0, 0), 0);
@@ -84,10 +84,10 @@ TEST_F(Identity, ReadsTheSameAfterAnUpdateThatOverwritesIt) {
     setMac(kDev, 0, macFor(9, 0));
     setMac(kDev, 1, macFor(9, 1));
 
-    EXPECT_EQ(zelt_nvm_apply_mac(), 0);
-    EXPECT_EQ(zelt_nvm_apply_cert_nvm_dirs(kDev, true, true), 0);
-    EXPECT_EQ(zelt_nvm_apply_fru(kDev), 0);
-    zelt_nvm_restore_saved_vpd(kDev, true);
+    EXPECT_EQ(device::zelt_nvm_apply_mac(saved_), 0);
+    EXPECT_EQ(device::zelt_nvm_apply_cert_nvm_dirs(kDev, saved_, true, true), 0);
+    EXPECT_EQ(device::zelt_nvm_apply_fru(kDev, saved_), 0);
+    device::zelt_nvm_restore_saved_vpd(kDev, saved_, true);
 
     EXPECT_EQ(getMac(kDev, 0), macFor(0, 0));
     EXPECT_EQ(getMac(kDev, 1), macFor(0, 1));
@@ -97,29 +97,59 @@ TEST_F(Identity, ReadsTheSameAfterAnUpdateThatOverwritesIt) {
     for (const char* keyword : {"SN", "PN", "MN"}) EXPECT_EQ(vpdField(vpd_after, keyword), vpdField(vpd_before, keyword));
     EXPECT_EQ(vpd_verify_image(vpd_after.data(), vpd_after.size()), 0);
     // Everything written back is forgotten.
-    EXPECT_FALSE(zeltnvm_saved_identity.is_fru_saved || zeltnvm_saved_identity.is_cert_chain_saved ||
-                 zeltnvm_saved_identity.is_cert_alias_saved);
+    EXPECT_FALSE(saved_.fru || saved_.cert_chain[0] || saved_.cert_alias);
 }
 
-TEST_F(Identity, SavedFruIsNotWrittenToAnAdapterOnAnotherBus) {
+TEST_F(Identity, SavedPiecesAreNotWrittenToAnAdapterOnAnotherBus) {
     const std::string other = otherAdapterDevice();
-    const auto other_fru = itemData(ZEL_DIR_TYPE_FRU, 0, "adapter1");
-    ASSERT_NE(itemData(ZEL_DIR_TYPE_FRU, 0), other_fru);
-    zelt_nvm_save_fru_dir(kDev);
-    ASSERT_TRUE(zeltnvm_saved_identity.is_fru_saved);
-
-    EXPECT_EQ(zelt_nvm_apply_fru(other.c_str()), 1);
-    EXPECT_EQ(itemData(ZEL_DIR_TYPE_FRU, 0, "adapter1"), other_fru);
-    EXPECT_FALSE(zeltnvm_saved_identity.is_fru_saved);  // released either way
+    const device::SavedIdentity all = device::zelt_nvm_save_identity_for_recovery(kDev, true);
+    ASSERT_TRUE(all.fru && all.onboard_cfg && all.vpd);
+    // Both adapters left the factory with the same onboard configuration: the other
+    // one has none here, so a wrong write back would show.
+    withFlash(
+        [](sim::FlashModel& f) {
+            ASSERT_EQ(f.erase_entry(static_cast<uint32_t>(f.find(ZEL_DIR_TYPE_ONBOARD_CFG, 0, 0))),
+                      sim::FlashStatus::ok);
+        },
+        "adapter1");
+    struct Case {
+        const char* name;
+        uint16_t type;
+        std::function<int(device::SavedIdentity&)> write_back;  // -1 when the step gives no result
+    } cases[] = {
+        {"FRU", ZEL_DIR_TYPE_FRU, [&](device::SavedIdentity& s) { return device::zelt_nvm_apply_fru(other.c_str(), s); }},
+        {"onboard configuration", ZEL_DIR_TYPE_ONBOARD_CFG,
+         [&](device::SavedIdentity& s) { return device::zelt_nvm_apply_onboard_cfg(other.c_str(), s, 0); }},
+        {"VPD fields", ZEL_DIR_TYPE_VPD,
+         [&](device::SavedIdentity& s) {
+             device::zelt_nvm_restore_saved_vpd(other.c_str(), s, true);
+             return -1;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto before = itemData(c.type, 0, "adapter1");
+        ASSERT_NE(itemData(c.type, 0), before) << "the adapters must differ";
+        device::SavedIdentity saved = all;
+        const int rc = c.write_back(saved);
+        if (rc != -1) {
+            EXPECT_EQ(rc, 1);
+        }
+        EXPECT_EQ(itemData(c.type, 0, "adapter1"), before);
+    }
+    device::SavedIdentity saved = all;
+    device::zelt_nvm_apply_fru(other.c_str(), saved);
+    EXPECT_FALSE(saved.fru);  // forgotten either way
 }
 
 TEST_F(Identity, ASerialNumberThatIsNotKnownIsNotWrittenAndTheConsoleSaysWhom) {
     const auto vpd_before = itemData(ZEL_DIR_TYPE_VPD, 0);
     for (const char* value : {"N/A", ""}) {
         SCOPED_TRACE(std::string("serial number '") + value + "'");
-        std::strcpy(zeltnvm_saved_identity.zeltnvm_vpd_table.serial_number, value);
+        saved_ = device::zelt_nvm_save_identity_for_recovery(kDev, false);
+        saved_.vpd->value.serial_number = value;
         testing::internal::CaptureStderr();
-        zelt_nvm_restore_saved_vpd(kDev, false);
+        device::zelt_nvm_restore_saved_vpd(kDev, saved_, false);
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_NE(err.find("Please check with the manufacturer, to program the device vpd serial number.\n"),
                   std::string::npos)
@@ -132,10 +162,10 @@ TEST_F(Identity, MacSaveSkipsZeroAddressesAndRestoresOnlyWhatChanged) {
     setMac(kDev, 0, macFor(0, 0));
     setMac(kDev, 1, Mac{});  // function 1 reads zero
     openLog();
-    zelt_nvm_save_mac(kDev);
+    device::zelt_nvm_save_mac(kDev, saved_);
     setMac(kDev, 0, macFor(9, 0));
     setMac(kDev, 1, macFor(9, 1));
-    EXPECT_EQ(zelt_nvm_apply_mac(), 0);
+    EXPECT_EQ(device::zelt_nvm_apply_mac(saved_), 0);
     EXPECT_EQ(getMac(kDev, 0), macFor(0, 0));
     EXPECT_EQ(getMac(kDev, 1), macFor(9, 1));  // never saved, left alone
     zeltnvm_close_log_file();
@@ -147,14 +177,14 @@ TEST_F(Identity, KeptMacAddressesAreNotRewritten) {
     setMac(kDev, 0, macFor(0, 0));
     setMac(kDev, 1, macFor(0, 1));
     openLog();
-    zelt_nvm_save_mac(kDev);
-    EXPECT_EQ(zelt_nvm_apply_mac(), 0);
+    device::zelt_nvm_save_mac(kDev, saved_);
+    EXPECT_EQ(device::zelt_nvm_apply_mac(saved_), 0);
     zeltnvm_close_log_file();
     const std::string log = logText();
     EXPECT_NE(log.find("MAC Addresses successfully.\n"), std::string::npos) << log;
     // Only that line: no address was written back.
     EXPECT_EQ(log.find("Restored Device"), log.rfind("Restored Device")) << log;
-    EXPECT_EQ(zelt_nvm_apply_mac(), 1);  // the list was emptied
+    EXPECT_EQ(device::zelt_nvm_apply_mac(saved_), 1);  // the list was emptied
 }
 
 TEST_F(Identity, AtMostSixteenFunctionMacsAreSaved) {
@@ -170,9 +200,9 @@ TEST_F(Identity, AtMostSixteenFunctionMacsAreSaved) {
         },
         "adapter1");
     for (int i = 0; i < 20; ++i) setMac(dev, i, macFor(1, i));
-    zelt_nvm_save_mac(dev.c_str());
+    device::zelt_nvm_save_mac(dev.c_str(), saved_);
     for (int i = 0; i < 20; ++i) setMac(dev, i, macFor(9, i));
-    EXPECT_EQ(zelt_nvm_apply_mac(), 0);
+    EXPECT_EQ(device::zelt_nvm_apply_mac(saved_), 0);
     for (int i = 0; i < 20; ++i) EXPECT_EQ(getMac(dev, i), macFor(i < 16 ? 1 : 9, i)) << "function " << i;
 }
 
@@ -207,10 +237,12 @@ TEST_F(Identity, OnboardConfigurationWithABadChecksumIsNotSaved) {
         fresh();
         if (c.spoil_first) spoil();
         if (c.add_second) writeItem(ZEL_DIR_TYPE_ONBOARD_CFG, 1, second, c.second_attr);
-        zelt_nvm_save_onboardcfg_dir(kDev);
-        EXPECT_EQ(zeltnvm_saved_identity.is_onboard_cfg_saved, c.saved);
-        EXPECT_EQ(zeltnvm_saved_identity.onboard_cfg.data, c.data);
-        EXPECT_EQ(zeltnvm_saved_identity.onboard_cfg_dir_cnt, c.count);
+        device::zelt_nvm_save_onboardcfg_dir(kDev, saved_);
+        ASSERT_EQ(saved_.onboard_cfg.has_value(), c.saved);
+        if (c.saved) {
+            EXPECT_EQ(saved_.onboard_cfg->value.data, c.data);
+        }
+        EXPECT_EQ(saved_.onboard_cfg_count, c.count);
     }
 }
 
@@ -240,11 +272,11 @@ TEST_F(Identity, MultiFunctionModeIsKeptForAnAdapterWithSixteenFunctions) {
         fresh(c.config);
         uint8_t mode[1] = {c.mode};
         ASSERT_EQ(device::identity::option_set(kDev, port0, mode, 1), 0);
-        zelt_nvm_save_mf_mode_config(kDev);
+        device::zelt_nvm_save_mf_mode_config(kDev, saved_);
         // The installation left the port in single-function mode.
         mode[0] = ZELT_MF_MODE_FACTORY;
         ASSERT_EQ(device::identity::option_set(kDev, port0, mode, 1), 0);
-        EXPECT_EQ(zelt_nvm_apply_mf_mode_config(kDev), c.after_apply == 2 ? 0 : 1);
+        EXPECT_EQ(device::zelt_nvm_apply_mf_mode_config(kDev, saved_), c.after_apply == 2 ? 0 : 1);
         ASSERT_EQ(device::identity::option_get(kDev, port0, mode, 1), 0);
         EXPECT_EQ(mode[0], c.after_apply);
     }

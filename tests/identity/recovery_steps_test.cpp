@@ -4,7 +4,8 @@
 
 #include <cstring>
 
-#include "cli/install/recovery_steps.h"
+#include "cli/install/update_messages.h"
+#include "device/installer/adapter_update.h"
 #include "common/hvxretval.h"
 #include "formats/vpd/vpd.h"
 #include "package/package_records.h"
@@ -18,18 +19,13 @@ namespace pb = zelt::pkgbuild;
 
 class RecoverySteps : public IdentityOnSimHost {
 protected:
-    zelt_update_row row() const {
-        zelt_update_row r{};
-        std::strncpy(r.name, kDev, sizeof r.name - 1);
-        r.device_type = 8;
-        return r;
-    }
-    static options recoveryOptions(bool force) {
-        options o{};
-        o.recovery = true;
-        o.force = force;
-        o.type = -1;
-        return o;
+    static device::installer::UpdateTarget recoveryTarget(bool force) {
+        device::installer::UpdateTarget t;
+        t.dev = kDev;
+        t.install_type = static_cast<uint32_t>(-1);
+        t.recovery = true;
+        t.force = force;
+        return t;
     }
     // A package whose update record asks for `staging` bytes.
     static pb::Bytes package(uint32_t staging) {
@@ -78,22 +74,22 @@ protected:
 TEST_F(RecoverySteps, TwoOnboardConfigurationItemsComeBackAsOrdinalsZeroAndTwo) {
     writeItem(ZEL_DIR_TYPE_ONBOARD_CFG, 1, std::vector<uint8_t>(200, 0x33));
     const auto saved = itemData(ZEL_DIR_TYPE_ONBOARD_CFG, 0);
-    zelt_nvm_save_onboardcfg_dir(kDev);
-    ASSERT_EQ(zeltnvm_saved_identity.onboard_cfg_dir_cnt, 2);
+    device::zelt_nvm_save_onboardcfg_dir(kDev, saved_);
+    ASSERT_EQ(saved_.onboard_cfg_count, 2);
     dropItems(ZEL_DIR_TYPE_ONBOARD_CFG);
 
     const pb::Bytes pkg = package(8192);
-    options opts = recoveryOptions(true);
-    EXPECT_EQ(zeltnvm_recovery_before_install(row(), pkg.data(), static_cast<uint32_t>(pkg.size()), &opts), 0);
+    UpdateMessages messages(true);
+    device::installer::AdapterUpdate update(recoveryTarget(true), std::move(saved_), messages);
+    EXPECT_TRUE(update.prepare(pkg).ok());
     EXPECT_EQ(itemData(ZEL_DIR_TYPE_ONBOARD_CFG, 0), saved);
     EXPECT_EQ(itemData(ZEL_DIR_TYPE_ONBOARD_CFG, 2), saved);
     EXPECT_TRUE(itemData(ZEL_DIR_TYPE_ONBOARD_CFG, 1).empty());
-    EXPECT_FALSE(zeltnvm_saved_identity.is_onboard_cfg_saved);
+    EXPECT_FALSE(update.saved().onboard_cfg);
 }
 
 TEST_F(RecoverySteps, AnErasedNvmGetsItsStagingItemOnlyWithForce) {
     const pb::Bytes pkg = package(8192);
-    const auto length = static_cast<uint32_t>(pkg.size());
     struct Case {
         bool force;
         int result;
@@ -106,14 +102,15 @@ TEST_F(RecoverySteps, AnErasedNvmGetsItsStagingItemOnlyWithForce) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.force ? "-force" : "without -force");
         fresh();
-        zelt_nvm_save_fru_dir(kDev);
+        device::zelt_nvm_save_fru_dir(kDev, saved_);
         dropItems(ZEL_DIR_TYPE_UPDATE);
-        options opts = recoveryOptions(c.force);
+        UpdateMessages messages(true);
+        device::installer::AdapterUpdate update(recoveryTarget(c.force), std::move(saved_), messages);
         testing::internal::CaptureStderr();
-        EXPECT_EQ(zeltnvm_recovery_before_install(row(), pkg.data(), length, &opts), c.result);
+        EXPECT_EQ(update.prepare(pkg).code(), c.result);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
         EXPECT_EQ(stagingLength(), c.staging);
-        EXPECT_EQ(zeltnvm_saved_identity.is_fru_saved, c.force);  // released when the command ends here
+        EXPECT_TRUE(update.saved().fru);  // written back only after the installation
     }
 }
 
@@ -131,8 +128,8 @@ TEST_F(RecoverySteps, AfterTheInstallIdentityIsRestoredAndAChangedBar2SizeSkipsT
         SCOPED_TRACE(c.bar2_after);
         fresh();
         setBar2(5);
-        zelt_nvm_save_identity_for_recovery(kDev, false);
-        ASSERT_TRUE(zeltnvm_saved_identity.is_bar2_saved);
+        saved_ = device::zelt_nvm_save_identity_for_recovery(kDev, false);
+        ASSERT_TRUE(saved_.bar2_size);
         // The installation replaced the VPD and the FRU.
         pb::Bytes other;
         ASSERT_EQ(pb::vpd_image("Generic", {{"SN", "GENERIC0000"}}, &other), 0);
@@ -141,9 +138,10 @@ TEST_F(RecoverySteps, AfterTheInstallIdentityIsRestoredAndAChangedBar2SizeSkipsT
         setBar2(c.bar2_after);
         const uint32_t resets_before = resetCount();
 
-        options opts = recoveryOptions(true);
+        UpdateMessages messages(true);
+        device::installer::AdapterUpdate update(recoveryTarget(true), std::move(saved_), messages);
         testing::internal::CaptureStdout();
-        EXPECT_EQ(zeltnvm_recovery_after_install(row(), "pkg", &opts), 0);
+        EXPECT_EQ(update.finish_recovery(false).code(), 0);
         const std::string out = testing::internal::GetCapturedStdout();
         EXPECT_NE(out.find(c.says), std::string::npos) << out;
         EXPECT_EQ(resetCount() - resets_before, c.resets);
@@ -154,8 +152,58 @@ TEST_F(RecoverySteps, AfterTheInstallIdentityIsRestoredAndAChangedBar2SizeSkipsT
         zelt_vpd_get_field(vpd.data(), vpd.size(), "SN", sn_before, sizeof sn_before);
         EXPECT_STREQ(sn, sn_before);
         EXPECT_NE(itemData(ZEL_DIR_TYPE_FRU, 0), std::vector<uint8_t>(256, 0));
-        EXPECT_FALSE(zeltnvm_saved_identity.is_bar2_saved);  // everything released
+        EXPECT_FALSE(update.saved().bar2_size);  // everything forgotten
     }
+}
+
+// The whole update of a recovery: what the erase lost comes back, whether it is
+// written before the installation (onboard configuration, certificate chain) or after
+// it (certificate alias, FRU, MAC addresses, VPD fields), and the update keeps nothing.
+TEST_F(RecoverySteps, ARecoveryUpdateWritesEveryPieceBack) {
+    setMac(kDev, 0, macFor(0, 0));
+    setMac(kDev, 1, macFor(0, 1));
+    const uint16_t types[] = {ZEL_DIR_TYPE_FRU, ZEL_DIR_TYPE_ONBOARD_CFG, ZEL_DIR_TYPE_CERT_CHAIN,
+                              ZEL_DIR_TYPE_CERT_ALIAS, ZEL_DIR_TYPE_VPD};
+    std::vector<std::vector<uint8_t>> before;
+    for (uint16_t type : types) before.push_back(itemData(type, 0));
+    const auto chain1 = itemData(ZEL_DIR_TYPE_CERT_CHAIN, 1);
+
+    saved_ = device::zelt_nvm_save_identity_for_recovery(kDev, true);
+    for (uint16_t type : types)
+        if (type != ZEL_DIR_TYPE_VPD) dropItems(type);
+    pb::Bytes other;
+    ASSERT_EQ(pb::vpd_image("Generic", {{"SN", "GENERIC0000"}, {"PN", "GEN-0"}, {"MN", "0"}}, &other), 0);
+    writeItem(ZEL_DIR_TYPE_VPD, 0, other);
+    setMac(kDev, 0, macFor(9, 0));
+
+    const pb::Bytes pkg = package(8192);
+    UpdateMessages messages(true);
+    device::installer::AdapterUpdate update(recoveryTarget(true), std::move(saved_), messages);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(update.prepare(pkg).ok());
+    EXPECT_EQ(itemData(ZEL_DIR_TYPE_ONBOARD_CFG, 0), before[1]);
+    EXPECT_EQ(itemData(ZEL_DIR_TYPE_CERT_CHAIN, 0), before[2]);
+    EXPECT_EQ(itemData(ZEL_DIR_TYPE_CERT_CHAIN, 1), chain1);
+    EXPECT_EQ(update.install(pkg).code(), 0);
+    EXPECT_EQ(update.finish_recovery(true).code(), 0);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // nothing failed
+
+    // The VPD item is rebuilt around its fields; the other items come back byte for byte.
+    for (size_t i = 0; i + 1 < std::size(types); ++i) EXPECT_EQ(itemData(types[i], 0), before[i]) << "type " << types[i];
+    const auto vpd = itemData(ZEL_DIR_TYPE_VPD, 0);
+    for (const char* keyword : {"SN", "PN", "MN"}) {
+        char now[64], then[64];
+        zelt_vpd_get_field(vpd.data(), vpd.size(), keyword, now, sizeof now);
+        zelt_vpd_get_field(before[4].data(), before[4].size(), keyword, then, sizeof then);
+        EXPECT_STREQ(now, then) << keyword;
+    }
+    EXPECT_EQ(getMac(kDev, 0), macFor(0, 0));
+    EXPECT_EQ(getMac(kDev, 1), macFor(0, 1));
+    const device::SavedIdentity& left = update.saved();
+    EXPECT_FALSE(left.macs || left.fru || left.onboard_cfg || left.cert_chain[0] || left.cert_alias || left.vpd ||
+                 left.bar2_size);
 }
 
 }  // namespace

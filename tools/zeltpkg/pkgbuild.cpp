@@ -12,6 +12,7 @@
 #include "common/hvxretval.h"
 #include "common/supported_devices.h"
 #include "formats/crypto/crc32.h"
+#include "formats/fru/fru.h"
 #include "formats/image/image_builder.h"
 #include "formats/vpd/vpd.h"
 #include "package/package_records.h"
@@ -113,18 +114,7 @@ int vpd_image(const std::string& product, const std::map<std::string, std::strin
 
 Bytes fru_image(const std::string& product, const std::string& serial, const std::string& part,
                 const std::string& revision) {
-    Bytes fru(256, 0);
-    fru[0] = 0x01;  // common header: format version
-    fru[3] = 0x01;  // board area at 8 bytes
-    auto put = [&fru](size_t at, size_t width, const std::string& s) {
-        std::fill_n(fru.begin() + static_cast<long>(at), width, ' ');
-        std::copy_n(s.begin(), std::min(width, s.size()), fru.begin() + static_cast<long>(at));
-    };
-    put(19, 32, product);
-    put(52, 14, serial);
-    put(67, 6, part);
-    put(73, 3, revision);
-    return fru;
+    return zelt::formats::fru::build({product, serial, part, revision});
 }
 
 Bytes secure_boot_image(uint16_t dir_type, uint32_t fw_version, uint32_t size) {

@@ -41,8 +41,7 @@ int trailer_image(uint16_t dir_type, const std::vector<uint16_t>& version, uint3
 // text, e.g. "PN", "SN") with their checksum, and an empty read-write area.
 int vpd_image(const std::string& product, const std::map<std::string, std::string>& fields, Bytes* image);
 
-// A FRU item: product name at 19 (32 bytes), serial number at 52 (14 bytes), part
-// number at 67 (6 bytes), revision at 73 (3 bytes), 256 bytes in all.
+// A FRU item holding the product name, serial number, part number and revision.
 Bytes fru_image(const std::string& product, const std::string& serial, const std::string& part,
                 const std::string& revision);
 

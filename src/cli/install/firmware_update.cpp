@@ -6,19 +6,18 @@
 #include <vector>
 
 #include "cli/install/install_command.h"
+#include "cli/install/update_messages.h"
 #include "cli/command_table.h"
 #include "cli/display_error.h"
-#include "cli/install/mac_identity.h"
-#include "cli/install/recovery_steps.h"
 #include "cli/package_commands.h"
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
 #include "device/discovery_lookup.h"
+#include "device/installer/adapter_update.h"
 #include "device/installer/installer.h"
 #include "device/nvm/nvm_item_version.h"
 #include "device/nvm/nvm_items.h"
 #include "formats/image/item_version.h"
-#include "log/monitor.h"
 #include "log/print.h"
 #include "package/package_reader.h"
 #include "transport/fw_queries.h"
@@ -27,28 +26,7 @@ namespace {
 
 constexpr int kFwSelfResetColdBoot = 3;
 
-
-bool is_fragmentation(int32_t rc) {
-    return rc == HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE || rc == 2 ||
-           rc == HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_NO_SPACE;
-}
-
-// The one retry of an installation that found no room or a fragmented NVM; a lack of
-// room in the NVM write is first met by defragmenting.
-int32_t install_with_retry(const char* dev, const uint8_t* pkg, uint32_t length, const options* opts,
-                           uint16_t device_id) {
-    const auto type = static_cast<uint32_t>(opts->type);
-    int32_t rc = zeltnvmInstallPackage(dev, pkg, length, nullptr, nullptr, type, device_id);
-    if (!is_fragmentation(rc)) return rc;
-    if (rc == HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE) {
-        const int32_t defrag = zeltnvm_defragment_nvm(dev);
-        if (defrag != 0) {
-            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\ndefrag command failed with status %d.\n", defrag);
-            return rc;
-        }
-    }
-    return zeltnvmInstallPackage(dev, pkg, length, nullptr, nullptr, type, device_id);
-}
+namespace installer = zelt::device::installer;
 
 }  // namespace
 
@@ -74,7 +52,7 @@ int zeltnvm_install_failure_status(const char* file, int32_t rc) {
             return 57;
         default: break;
     }
-    if (is_fragmentation(rc)) {
+    if (installer::is_no_room(installer::install_result(rc))) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
                       "Package installation failed, because NVM is fragmented. Please use -recovery option in the "
                       "install command to update the package file.\n");
@@ -152,59 +130,43 @@ void print_reboot_message(const char* dev, const char* file, const options* opts
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "A system reboot is needed for firmware update to take effect.\n");
 }
 
-int zeltnvm_invoke_firmware_update(const zelt_update_row& row, const char* file, options* opts, int cfg_pkg) {
+int zeltnvm_invoke_firmware_update(zelt_update_row& row, const char* file, options* opts, int cfg_pkg) {
     const char* dev = row.name;
     std::vector<uint8_t> pkg;
-    int32_t rc = zelpkgReadPackage(file, pkg);
-    if (rc != 0) {
-        if (rc < -99)
-            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "\nPackage %s read error: %s\n", file, hvxretvalStringify(rc));
+    const int32_t read = zelpkgReadPackage(file, pkg);
+    if (read != 0) {
+        if (read < -99)
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "\nPackage %s read error: %s\n", file, hvxretvalStringify(read));
         else
-            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "\nPackage %s unsupported: %s\n", file, hvxretvalStringify(rc));
-        zelt_nvm_release_saved_identity();
-        return zeltnvm_install_failure_status(file, rc);
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "\nPackage %s unsupported: %s\n", file, hvxretvalStringify(read));
+        return zeltnvm_install_failure_status(file, read);
     }
-    const auto length = static_cast<uint32_t>(pkg.size());
 
-    std::string saved_log;
-    if (!opts->recovery) {
-        zelt_nvm_save_mac(dev);
-        // A configuration package leaves no log entry behind: the log is put back as it was.
-        if (cfg_pkg) saved_log = zeltnvmReadPackageLog(dev);
-    } else {
-        const int status = zeltnvm_recovery_before_install(row, pkg.data(), length, opts);
-        if (status != 0) return status;
-    }
-    zeltnvm_start_monitor();
-    rc = install_with_retry(dev, pkg.data(), length, opts, row.device_id);
-    zeltnvm_stop_monitor();
-    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\n");
+    installer::UpdateTarget target;
+    target.dev = dev;
+    target.device_id = row.device_id;
+    target.install_type = static_cast<uint32_t>(opts->type);
+    target.recovery = opts->recovery;
+    target.force = opts->force;
+    target.cfg_pkg = cfg_pkg != 0;
+    UpdateMessages messages(opts->recovery);
+    installer::AdapterUpdate update(target, std::move(row.saved), messages);
 
-    if (rc == -ZELT_RC_BUSY) {
-        zelt_nvm_release_saved_identity();
-        return zeltnvm_display_error_msg(CMD_INSTALL, rc);
-    }
-    if (cfg_pkg && !saved_log.empty())
-        zeltnvmWritePackageLog(dev, saved_log);
-    else
-        zeltnvmReadAndUpdatePackageLog(dev, pkg.data(), length);
+    if (const zelt::Result prepared = update.prepare(pkg); !prepared.ok()) return prepared.code();
+    const zelt::Result rc = update.install(pkg);
     pkg = {};
+    if (installer::is_busy(rc)) return zeltnvm_display_error_msg(CMD_INSTALL, rc.code());
+    if (!rc.ok()) return zeltnvm_install_failure_status(file, rc.code());
 
-    if (rc != 0) {
-        zelt_nvm_release_saved_identity();
-        return zeltnvm_install_failure_status(file, rc);
-    }
-    if (!opts->recovery) {
-        const int mac_rc = zelt_nvm_apply_mac();
-        if (mac_rc != 0 && mac_rc != 1)
-            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
-                          "Failed to restore mac address. Please reconfigure mac address manually.\n");
-    }
     if (cfg_pkg && !opts->recovery)
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nConfiguration package update is completed.\n");
     else
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nFirmware update is completed.\n");
-    if (opts->recovery) return zeltnvm_recovery_after_install(row, file, opts);
+    if (opts->recovery) {
+        const zelt::Result status = update.finish_recovery(onboard_cfg_pkg_required);
+        onboard_cfg_pkg_required = false;
+        return status.code();
+    }
     print_reboot_message(dev, file, opts, cfg_pkg);
     return 0;
 }

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#include "cli/install/mac_identity.h"
 #include "cli/install/user_answer.h"
 #include "cli/package_commands.h"
 #include "cli/version.h"
@@ -137,29 +136,28 @@ int install_command(const char* device, char** files, int count, options* opts) 
         const int cfg = is_cfg_pkg(row.device_type, first.c_str(), opts);
 
         if (opts->recovery) {
-            rc = zeltnvm_invoke_recovery_process(row.name, static_cast<int>(rows.size()), opts->force, cfg);
-            if (rc != 0) {
-                zelt_nvm_release_saved_identity();
-                return rc;
-            }
+            auto prepared = zelt::device::zeltnvm_invoke_recovery_process(row.name, static_cast<int>(rows.size()),
+                                                                          opts->force, cfg != 0);
+            if (!prepared) return prepared.result().code();
+            row.saved = std::move(prepared).value();
         }
         row.file = first;
-        rows.push_back(row);
+        rows.push_back(std::move(row));
+        zelt_update_row& added = rows.back();
         cfg_flags.push_back(cfg);
         const int number = static_cast<int>(rows.size());
-        const char* label = family_label(row.device_type, true);
+        const char* label = family_label(added.device_type, true);
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n%s Controller #%d at PCI Domain:%04x Bus:%02x Dev:%02x\n", label,
-                      number, row.domain, row.bus, row.device);
+                      number, added.domain, added.bus, added.device);
 
         std::string installed;
         if (opts->recovery && opts->force) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Skip to get the Installed NVM version.\n");
         } else {
-            installed = zeltnvm_installed_pkg_version(row.name);
+            installed = zeltnvm_installed_pkg_version(added.name);
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "        Firmware on NVM - v%s\n\n", installed.c_str());
         }
 
-        zelt_update_row& added = rows.back();
         if (applicable.size() >= 2) {
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "ERROR: Multiple supported package files found.\n");
             for (const std::string& f : applicable) zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\t%s\n", f.c_str());
@@ -168,10 +166,10 @@ int install_command(const char* device, char** files, int count, options* opts) 
             continue;
         }
         if (cfg && !opts->recovery)
-            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Device %s : Installing package file v%s\n", row.name,
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Device %s : Installing package file v%s\n", added.name,
                           installed.c_str());
         else
-            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Device %s : Installing package file %s\n", row.name,
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Device %s : Installing package file %s\n", added.name,
                           first.c_str());
         const bool newer = !is_pkg_upgrade(installed.c_str(), version.c_str());
         if (!newer && !opts->force && !cfg && !opts->recovery) {
@@ -196,10 +194,7 @@ int install_command(const char* device, char** files, int count, options* opts) 
     }
     bool any = false;
     for (const zelt_update_row& r : rows) any = any || r.skip == 0;
-    if (!any) {
-        zelt_nvm_release_saved_identity();
-        return 0;
-    }
+    if (!any) return 0;
 
     if (!opts->prompt && !opts->recovery) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\nDo you want to continue (Y/N)?");
@@ -215,7 +210,7 @@ int install_command(const char* device, char** files, int count, options* opts) 
     opts->flag = true;
     int rc = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
-        const zelt_update_row& r = rows[i];
+        zelt_update_row& r = rows[i];
         if (r.skip != 0) continue;
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\n");
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s Controller #%d is being updated",
@@ -230,8 +225,5 @@ int install_command(const char* device, char** files, int count, options* opts) 
 }  // namespace
 
 int zeltnvm_install_command(const char* device, char** files, int count, options* opts) {
-    const int status = install_command(device, files, count, opts);
-    // Whatever a recovery preparation or an update saved ends with the command.
-    zelt_nvm_release_saved_identity();
-    return status;
+    return install_command(device, files, count, opts);
 }

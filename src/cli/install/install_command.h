@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/options_record.h"
+#include "device/identity/identity.h"
 
 // The chosen package requires the onboard-configuration item / is a live-patch package.
 extern bool onboard_cfg_pkg_required;
@@ -25,6 +26,9 @@ struct zelt_update_row {
     int device_type;
     std::string file;
     int skip;  // 0 update, 1 already up to date, 76 several applicable packages
+    // What the recovery preparation saved of the adapter's identity, written back by
+    // the update (empty without -recovery).
+    zelt::device::SavedIdentity saved;
 };
 
 // The install command on `device` (nullptr: every adapter). Returns the exit status.
@@ -39,8 +43,9 @@ bool is_pkg_upgrade(const char* installed, const char* package);
 int zeltnvm_check_package_supported(const char* dev, const std::vector<std::string>& files, std::string& version,
                                     const options* opts, std::string& first, std::vector<std::string>& applicable);
 
-// Installs one adapter. Returns the exit status of that adapter's update.
-int zeltnvm_invoke_firmware_update(const zelt_update_row& row, const char* file, options* opts, int cfg_pkg);
+// Installs one adapter; the row's saved identity goes with the update. Returns the
+// exit status of that adapter's update.
+int zeltnvm_invoke_firmware_update(zelt_update_row& row, const char* file, options* opts, int cfg_pkg);
 
 // The message and exit status of an installation that ended with `rc` (not 0, not
 // busy): 67 anti-rollback, 73 voltage regulator, 20 no room or fragmented NVM, 10 no

@@ -10,7 +10,9 @@
 #include "device/nvm/nvm_items.h"
 #include "log/print.h"
 
-namespace id = zelt::device::identity;
+namespace zelt::device {
+
+namespace id = identity;
 
 namespace {
 
@@ -20,7 +22,7 @@ void log_debug(const char* text) { zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "
 
 // Saves one certificate item. `what` names it in the messages ("CERT_CHAIN nvm
 // directory for ordinal 0", "Cert alias nvm directory").
-bool save_one(const char* dev, uint16_t type, uint16_t ordinal, const char* what, zelt_saved_item& out) {
+bool save_one(const char* dev, uint16_t type, uint16_t ordinal, const char* what, SavedItem& out) {
     zelnvm_directory_entry_t entry{};
     if (zeltnvmGetDirEntry(dev, type, ordinal, 0, &entry) < 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s not found.\n", what);
@@ -30,7 +32,7 @@ bool save_one(const char* dev, uint16_t type, uint16_t ordinal, const char* what
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s is empty %d.\n", what, 0);
         return false;
     }
-    zelt_saved_item item{};
+    SavedItem item{};
     const int32_t rc = id::read_item(dev, entry, item);
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to read %s, status = %d.\n", what, rc);
@@ -40,7 +42,7 @@ bool save_one(const char* dev, uint16_t type, uint16_t ordinal, const char* what
     return true;
 }
 
-void log_chain(int ordinal, const zelt_saved_item& item) {
+void log_chain(int ordinal, const SavedItem& item) {
     const int data_len = static_cast<int>(item.data.size());
     const int item_len = static_cast<int>(item.item_length);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "CertChain Ordinal %d data_len = %d(0x%x)\n", ordinal, data_len,
@@ -52,8 +54,8 @@ void log_chain(int ordinal, const zelt_saved_item& item) {
 }
 
 // Creates the item, finds it and writes the saved data into it. 0 or 1.
-int write_one(const char* dev, uint16_t type, const zelt_saved_item& item, const char* name, const char* modify_msg,
-              const zelt_saved_location& loc) {
+int write_one(const char* dev, uint16_t type, const SavedItem& item, const char* name, const char* modify_msg,
+              const PciAddress& loc) {
     if (zeltnvmCreateItem(dev, type, item.ordinal, 0, 0, item.item_length) != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to create nvm directory type %d with ordinal %d\n", type,
                       item.ordinal);
@@ -79,53 +81,56 @@ int write_one(const char* dev, uint16_t type, const zelt_saved_item& item, const
 
 }  // namespace
 
-void zelt_nvm_save_cert_chain(const char* dev) {
-    zelt_saved_identity_t& s = zeltnvm_saved_identity;
-    s.is_cert_chain_saved = s.is_cert_chain1_saved = s.is_cert_alias_saved = false;
-    s.cert_chain[0] = s.cert_chain[1] = s.cert_alias = zelt_saved_item{};
+void zelt_nvm_save_cert_chain(const char* dev, SavedIdentity& saved) {
+    saved.cert_chain[0].reset();
+    saved.cert_chain[1].reset();
+    saved.cert_alias.reset();
     if (id::device_type_of(dev) != kCertDeviceType) return;
-    if (!id::location_of(dev, s.cert_location)) return;
+    PciAddress from{};
+    if (!id::location_of(dev, from)) return;
 
-    if (save_one(dev, ZEL_DIR_TYPE_CERT_CHAIN, 0, "CERT_CHAIN nvm directory for ordinal 0", s.cert_chain[0])) {
-        s.is_cert_chain_saved = true;
-        log_chain(0, s.cert_chain[0]);
-        if (save_one(dev, ZEL_DIR_TYPE_CERT_CHAIN, 1, "CERT_CHAIN nvm directory for ordinal 1", s.cert_chain[1])) {
-            s.is_cert_chain1_saved = true;
-            log_chain(1, s.cert_chain[1]);
+    SavedItem item{};
+    if (save_one(dev, ZEL_DIR_TYPE_CERT_CHAIN, 0, "CERT_CHAIN nvm directory for ordinal 0", item)) {
+        log_chain(0, item);
+        saved.cert_chain[0] = Saved<SavedItem>{std::move(item), from};
+        if (save_one(dev, ZEL_DIR_TYPE_CERT_CHAIN, 1, "CERT_CHAIN nvm directory for ordinal 1", item)) {
+            log_chain(1, item);
+            saved.cert_chain[1] = Saved<SavedItem>{std::move(item), from};
         }
     }
-    if (save_one(dev, ZEL_DIR_TYPE_CERT_ALIAS, 0, "Cert alias nvm directory", s.cert_alias)) {
-        s.is_cert_alias_saved = true;
-        const int len = static_cast<int>(s.cert_alias.data.size());
+    if (save_one(dev, ZEL_DIR_TYPE_CERT_ALIAS, 0, "Cert alias nvm directory", item)) {
+        const int len = static_cast<int>(item.data.size());
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "cert_alias_len = %d(0x%x)\n", len, len);
+        saved.cert_alias = Saved<SavedItem>{std::move(item), from};
     }
 }
 
-int zelt_nvm_apply_cert_nvm_dirs(const char* dev, bool chain, bool alias) {
-    zelt_saved_identity_t& s = zeltnvm_saved_identity;
-    const bool have_chain = chain && s.is_cert_chain_saved;
-    const bool have_alias = alias && s.is_cert_alias_saved;
+int zelt_nvm_apply_cert_nvm_dirs(const char* dev, SavedIdentity& saved, bool chain, bool alias) {
+    const bool have_chain = chain && saved.cert_chain[0];
+    const bool have_alias = alias && saved.cert_alias;
     if (!have_chain && !have_alias) return 0;
-    if (id::device_type_of(dev) != kCertDeviceType || !id::at_location(dev, s.cert_location)) {
+    const PciAddress& from = have_chain ? saved.cert_chain[0]->from : saved.cert_alias->from;
+    if (id::device_type_of(dev) != kCertDeviceType || !id::at_location(dev, from)) {
         log_debug("Saved certificates belong to another adapter; not written.\n");
         return 1;
     }
     int rc = 0;
     if (have_chain) {
-        rc = write_one(dev, ZEL_DIR_TYPE_CERT_CHAIN, s.cert_chain[0], "CertChain",
-                       "modify_nvm cert_chain_0 failed with status = %d\n", s.cert_location);
-        if (rc == 0 && s.is_cert_chain1_saved)
-            rc = write_one(dev, ZEL_DIR_TYPE_CERT_CHAIN, s.cert_chain[1], "CertChain",
-                           "modify_nvm cert_chain_1 failed with status %d\n", s.cert_location);
-        s.cert_chain[0] = s.cert_chain[1] = zelt_saved_item{};
-        s.is_cert_chain_saved = s.is_cert_chain1_saved = false;
+        rc = write_one(dev, ZEL_DIR_TYPE_CERT_CHAIN, saved.cert_chain[0]->value, "CertChain",
+                       "modify_nvm cert_chain_0 failed with status = %d\n", from);
+        if (rc == 0 && saved.cert_chain[1])
+            rc = write_one(dev, ZEL_DIR_TYPE_CERT_CHAIN, saved.cert_chain[1]->value, "CertChain",
+                           "modify_nvm cert_chain_1 failed with status %d\n", from);
+        saved.cert_chain[0].reset();
+        saved.cert_chain[1].reset();
     }
     if (have_alias) {
-        if (write_one(dev, ZEL_DIR_TYPE_CERT_ALIAS, s.cert_alias, "CertAlias",
-                      "modify_nvm cert_alias failed with status = %d\n", s.cert_location) != 0)
+        if (write_one(dev, ZEL_DIR_TYPE_CERT_ALIAS, saved.cert_alias->value, "CertAlias",
+                      "modify_nvm cert_alias failed with status = %d\n", from) != 0)
             rc = 1;
-        s.cert_alias = zelt_saved_item{};
-        s.is_cert_alias_saved = false;
+        saved.cert_alias.reset();
     }
     return rc;
 }
+
+}  // namespace zelt::device

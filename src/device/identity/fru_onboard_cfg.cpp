@@ -1,5 +1,6 @@
 // The FRU record and the onboard configuration, kept across an installation that
 // erases the NVM.
+#include <optional>
 #include <vector>
 
 #include "common/directory_types.h"
@@ -20,11 +21,12 @@ constexpr size_t kDirScan = 100;
 
 }  // namespace
 
-void zelt_nvm_save_fru_dir(const char* dev) {
-    zelt_saved_identity_t& s = zeltnvm_saved_identity;
-    s.is_fru_saved = false;
-    s.fru = zelt_saved_item{};
-    if (!id::location_of(dev, s.fru_location)) return;
+namespace zelt::device {
+
+void zelt_nvm_save_fru_dir(const char* dev, SavedIdentity& saved) {
+    saved.fru.reset();
+    Saved<SavedItem> fru{};
+    if (!id::location_of(dev, fru.from)) return;
     zelnvm_directory_entry_t entry{};
     if (zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_FRU, 0, 0, &entry) < 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "FRU NVM Directory for ordinal 0 not found.\n");
@@ -34,45 +36,39 @@ void zelt_nvm_save_fru_dir(const char* dev) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "FRU NVM Directory for ordinal 0 is empty %d.\n", 0);
         return;
     }
-    if (int32_t rc = id::read_item(dev, entry, s.fru); rc != 0) {
+    if (int32_t rc = id::read_item(dev, entry, fru.value); rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to read FRU NVM Directory, status = %d.\n", rc);
-        s.fru = zelt_saved_item{};
         return;
     }
-    const int len = static_cast<int>(s.fru.data.size());
+    const int len = static_cast<int>(fru.value.data.size());
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "fru_ordinal_0_len = %d(0x%x)\n", len, len);
-    s.is_fru_saved = true;
+    saved.fru = std::move(fru);
 }
 
-int zelt_nvm_apply_fru(const char* dev) {
-    zelt_saved_identity_t& s = zeltnvm_saved_identity;
-    int rc = 1;
-    uint32_t function = 0;
-    zelt_saved_location here{};
-    if (s.is_fru_saved && !s.fru.data.empty()) {
-        if (!id::location_of(dev, here, &function) || here.domain != s.fru_location.domain ||
-            here.bus != s.fru_location.bus || here.device != s.fru_location.device) {
-            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saved FRU belongs to another adapter; not written.\n");
-        } else {
-            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Restoring FRU on Device %04x:%02x:%02x.%x\n",
-                          "zelt_nvm_apply_fru", here.domain, here.bus, here.device, function);
-            const auto len = static_cast<uint32_t>(s.fru.data.size());
-            rc = zeltnvm_write_nvm_dir(dev, ZEL_DIR_TYPE_FRU, 0, 0, 0, 0, s.fru.data.data(), len, len, 0);
-            if (rc != 0)
-                zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Failed to restore FRU on Device %04x:%02x:%02x.%x\n",
-                              "zelt_nvm_apply_fru", here.domain, here.bus, here.device, function);
-        }
+int zelt_nvm_apply_fru(const char* dev, SavedIdentity& saved) {
+    // Written back once at most: the saved record is forgotten either way.
+    const std::optional<Saved<SavedItem>> fru = std::move(saved.fru);
+    saved.fru.reset();
+    if (!fru || fru->value.data.empty()) return 1;
+    PciAddress here{};
+    if (!id::location_of(dev, here) || !id::same_adapter(here, fru->from)) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saved FRU belongs to another adapter; not written.\n");
+        return 1;
     }
-    s.is_fru_saved = false;
-    s.fru = zelt_saved_item{};
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Restoring FRU on Device %04x:%02x:%02x.%x\n", "zelt_nvm_apply_fru",
+                  here.domain, here.bus, here.device, here.function);
+    const std::vector<uint8_t>& data = fru->value.data;
+    const auto len = static_cast<uint32_t>(data.size());
+    const int rc = zeltnvm_write_nvm_dir(dev, ZEL_DIR_TYPE_FRU, 0, 0, 0, 0, data.data(), len, len, 0);
+    if (rc != 0)
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Failed to restore FRU on Device %04x:%02x:%02x.%x\n",
+                      "zelt_nvm_apply_fru", here.domain, here.bus, here.device, here.function);
     return rc;
 }
 
-void zelt_nvm_save_onboardcfg_dir(const char* dev) {
-    zelt_saved_identity_t& s = zeltnvm_saved_identity;
-    s.is_onboard_cfg_saved = false;
-    s.onboard_cfg = zelt_saved_item{};
-    s.onboard_cfg_dir_cnt = 0;
+void zelt_nvm_save_onboardcfg_dir(const char* dev, SavedIdentity& saved) {
+    saved.onboard_cfg.reset();
+    saved.onboard_cfg_count = 0;
     std::vector<zelnvm_directory_entry_t> dir;
     if (int32_t rc = zeltnvmListDirectory(dev, dir); rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to save OnboardCfg directory. zeltnvmGetDir(%s) returned %d\n",
@@ -80,8 +76,9 @@ void zelt_nvm_save_onboardcfg_dir(const char* dev) {
         return;
     }
     if (dir.size() > kDirScan) dir.resize(kDirScan);
-    if (!id::location_of(dev, s.onboard_cfg_location)) return;
-    for (const zelnvm_directory_entry_t& e : dir) s.onboard_cfg_dir_cnt += e.type == ZEL_DIR_TYPE_ONBOARD_CFG ? 1 : 0;
+    PciAddress from{};
+    if (!id::location_of(dev, from)) return;
+    for (const zelnvm_directory_entry_t& e : dir) saved.onboard_cfg_count += e.type == ZEL_DIR_TYPE_ONBOARD_CFG ? 1 : 0;
 
     for (const zelnvm_directory_entry_t& listed : dir) {
         if (listed.type != ZEL_DIR_TYPE_ONBOARD_CFG) continue;
@@ -96,7 +93,7 @@ void zelt_nvm_save_onboardcfg_dir(const char* dev) {
                           entry.ordinal, 0);
             continue;
         }
-        zelt_saved_item item{};
+        SavedItem item{};
         if (id::read_item(dev, entry, item) != 0) continue;
         const uint32_t crc = crc32i(ZELT_CRC32_INIT, item.data.data(), item.data.size());
         if ((entry.attr & ZEL_DIR_ATTR_NO_CHKSUM) != 0 || crc != entry.data_chksum) {
@@ -107,32 +104,29 @@ void zelt_nvm_save_onboardcfg_dir(const char* dev) {
         }
         const int len = static_cast<int>(item.data.size());
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "OnboardCfg nvm directory len  = %d(0x%x)\n", len, len);
-        s.onboard_cfg = std::move(item);
-        s.is_onboard_cfg_saved = true;
+        saved.onboard_cfg = Saved<SavedItem>{std::move(item), from};
         return;
     }
 }
 
-int zelt_nvm_apply_onboard_cfg(const char* dev, int ordinal) {
-    const zelt_saved_identity_t& s = zeltnvm_saved_identity;
-    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "onboard_cfg_dir_cnt = %d\n", s.onboard_cfg_dir_cnt);
-    if (!s.is_onboard_cfg_saved) return 1;
-    zelt_saved_location here{};
-    uint32_t fn = 0;
-    if (!id::location_of(dev, here, &fn) || here.domain != s.onboard_cfg_location.domain ||
-        here.bus != s.onboard_cfg_location.bus || here.device != s.onboard_cfg_location.device) {
+int zelt_nvm_apply_onboard_cfg(const char* dev, const SavedIdentity& saved, int ordinal) {
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "onboard_cfg_dir_cnt = %d\n", saved.onboard_cfg_count);
+    if (!saved.onboard_cfg) return 1;
+    PciAddress here{};
+    if (!id::location_of(dev, here) || !id::same_adapter(here, saved.onboard_cfg->from)) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Invalid \"OnboardCfg\" BDF when compare to adapter BDF.\n");
         return 1;
     }
-    const auto len = static_cast<uint32_t>(s.onboard_cfg.data.size());
-    if (len == 0) {
+    const std::vector<uint8_t>& data = saved.onboard_cfg->value.data;
+    if (data.empty()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\"OnboardCfg\" nvm directory length %d\n", 0);
         return 1;
     }
+    const uint32_t fn = here.function;
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Restoring \"OnboardCfg\" ordinal %d on Device %04x:%02x:%02x.%x\n",
                   ordinal, here.domain, here.bus, here.device, fn);
     // The data is written in whole 32-bit words; the item is made large enough for them.
-    std::vector<uint8_t> words(s.onboard_cfg.data);
+    std::vector<uint8_t> words(data);
     words.resize((words.size() + 3) / 4 * 4, 0);
     const auto words_len = static_cast<uint32_t>(words.size());
     const auto ord = static_cast<uint16_t>(ordinal);
@@ -160,3 +154,5 @@ int zelt_nvm_apply_onboard_cfg(const char* dev, int ordinal) {
                       ordinal, here.domain, here.bus, here.device, fn);
     return rc;
 }
+
+}  // namespace zelt::device

@@ -3,144 +3,143 @@
 // configuration, the multi-function mode, the PCI BAR2 size and the VPD identity
 // fields.
 //
-// What is saved lives in one process-wide record (zeltnvm_saved_identity) from the
-// save before the installation to the restore after it. Each piece remembers the PCI
-// domain, bus and device of the adapter it came from and is never written to another
-// adapter. A save that fails leaves its piece unsaved; restoring an unsaved piece
-// does nothing. zelt_nvm_release_saved_identity() forgets everything.
+// What is saved is a SavedIdentity value, owned by the one installation or recovery
+// that saved it and dropped with it. Each piece is optional (a save that fails leaves
+// it empty; writing back an empty piece does nothing) and remembers the PCI function
+// it was read from; it is only ever written back to that adapter (same domain, bus and
+// device). Writing a piece back forgets it.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-// ---- Saved state -------------------------------------------------------------------
+#include "common/pci_address.h"
 
-// PCI location of the adapter a piece was saved from.
-struct zelt_saved_location {
-    uint32_t domain;
-    uint32_t bus;
-    uint32_t device;
+namespace zelt::device {
+
+// A saved piece and the PCI function it was read from.
+template <class T>
+struct Saved {
+    T value;
+    PciAddress from;
 };
 
 // One saved NVM item.
-struct zelt_saved_item {
+struct SavedItem {
     std::vector<uint8_t> data;  // data_length bytes
-    uint32_t item_length;
-    uint16_t ordinal;
-    uint16_t ext;
-    uint16_t attr;
+    uint32_t item_length = 0;
+    uint16_t ordinal = 0;
+    uint16_t ext = 0;
+    uint16_t attr = 0;
+};
+
+// The MAC option of one function, by option index.
+struct FunctionMac {
+    int index = 0;
+    std::array<uint8_t, 6> mac{};
+};
+
+// The function MAC addresses of one adapter and the function name they are read and
+// written through. Functions whose address read zero are not kept.
+struct SavedMacs {
+    std::string dev;
+    std::vector<FunctionMac> functions;
 };
 
 // Longest VPD texts kept: product name, and each keyword value.
-inline constexpr size_t ZELTNVM_VPD_NAME_MAX = 81;
-inline constexpr size_t ZELTNVM_VPD_FIELD_MAX = 63;
+inline constexpr size_t kVpdNameMax = 81;
+inline constexpr size_t kVpdFieldMax = 63;
 
-struct zeltnvm_vpd_fields {
-    char product_name[ZELTNVM_VPD_NAME_MAX + 1];
-    int product_name_len;
-    char serial_number[ZELTNVM_VPD_FIELD_MAX + 1];
-    char part_number[ZELTNVM_VPD_FIELD_MAX + 1];
-    char manuf_number[ZELTNVM_VPD_FIELD_MAX + 1];
+struct VpdFields {
+    std::string product_name;
+    std::string serial_number;
+    std::string part_number;
+    std::string manuf_number;
 };
 
-struct zelt_saved_identity_t {
-    // FRU (type 81, ordinal 0).
-    bool is_fru_saved;
-    zelt_saved_item fru;
-    zelt_saved_location fru_location;
-    // Onboard configuration (one good type-82 item) and how many type-82 items the
-    // NVM held.
-    bool is_onboard_cfg_saved;
-    zelt_saved_item onboard_cfg;
-    int onboard_cfg_dir_cnt;
-    zelt_saved_location onboard_cfg_location;
-    // Certificate chain (type 80, ordinals 0 and 1) and alias (type 84, ordinal 0).
-    bool is_cert_chain_saved;  // chain ordinal 0 saved
-    bool is_cert_chain1_saved;
-    bool is_cert_alias_saved;
-    zelt_saved_item cert_chain[2];
-    zelt_saved_item cert_alias;
-    zelt_saved_location cert_location;
-    bool cert_chain_dir_not_applied;  // writing the chain back failed
-    // Multi-function mode: the mode in bits 0-7, the port count in bits 8-15.
-    uint32_t mf_mode_config;
-    zelt_saved_location mf_mode_location;
-    // PCI BAR2 size option value.
-    bool is_bar2_saved;
-    uint32_t zeltnvm_pci_bar2_size;
-    // VPD identity fields.
-    zeltnvm_vpd_fields zeltnvm_vpd_table;
+// Multi-function mode of port 0 and the adapter's port count.
+struct MfMode {
+    uint8_t mode = 0;
+    uint8_t ports = 1;
 };
 
-extern zelt_saved_identity_t zeltnvm_saved_identity;
-
-// Forgets every saved piece, the MAC addresses included.
-void zelt_nvm_release_saved_identity();
+struct SavedIdentity {
+    std::optional<Saved<SavedMacs>> macs;
+    std::optional<Saved<SavedItem>> fru;            // type 81, ordinal 0
+    std::optional<Saved<SavedItem>> onboard_cfg;    // the first type-82 item with a good checksum
+    int onboard_cfg_count = 0;                       // type-82 items the NVM held
+    std::optional<Saved<SavedItem>> cert_chain[2];  // type 80, ordinals 0 and 1
+    std::optional<Saved<SavedItem>> cert_alias;     // type 84, ordinal 0
+    std::optional<Saved<MfMode>> mf_mode;
+    std::optional<Saved<uint32_t>> bar2_size;       // PCI BAR2 size option value
+    std::optional<Saved<VpdFields>> vpd;
+};
 
 // ---- MAC addresses -----------------------------------------------------------------
 
 // Saves the MAC option of each function of the adapter of `dev` (at most 16; zero
 // addresses are not kept). A failed read keeps nothing.
-void zelt_nvm_save_mac(const char* dev);
+void zelt_nvm_save_mac(const char* dev, SavedIdentity& saved);
 // Writes back every saved address the adapter no longer holds, then forgets them.
 // 0, 1 when nothing was saved, or the last failing write or flush.
-int zelt_nvm_apply_mac();
-// Forgets the saved addresses.
-void zelt_nvm_release_saved_macs();
+int zelt_nvm_apply_mac(SavedIdentity& saved);
 
 // ---- Certificates, FRU, onboard configuration ---------------------------------------
 
 // Device type 8 and above: saves chain ordinal 0, ordinal 1 (only after ordinal 0) and
 // the alias.
-void zelt_nvm_save_cert_chain(const char* dev);
+void zelt_nvm_save_cert_chain(const char* dev, SavedIdentity& saved);
 // Writes back the saved chain ordinals (`chain`) and/or the alias (`alias`) to the
 // adapter they came from; each written piece is then forgotten. 0, or 1 on a failure
 // (also for another adapter or device type).
-int zelt_nvm_apply_cert_nvm_dirs(const char* dev, bool chain, bool alias);
+int zelt_nvm_apply_cert_nvm_dirs(const char* dev, SavedIdentity& saved, bool chain, bool alias);
 
 // Saves FRU ordinal 0.
-void zelt_nvm_save_fru_dir(const char* dev);
+void zelt_nvm_save_fru_dir(const char* dev, SavedIdentity& saved);
 // Writes the saved FRU back to the adapter it came from, then forgets it. 0 when
 // written, 1 when there was nothing to write here, else the write's failure.
-int zelt_nvm_apply_fru(const char* dev);
+int zelt_nvm_apply_fru(const char* dev, SavedIdentity& saved);
 
 // Saves the first type-82 item whose data matches the CRC-32 of its directory entry
 // (and whose No-Chksum attribute is clear), and counts the type-82 items.
-void zelt_nvm_save_onboardcfg_dir(const char* dev);
+void zelt_nvm_save_onboardcfg_dir(const char* dev, SavedIdentity& saved);
 // Creates onboard-configuration item `ordinal` and writes the saved data into it. 0,
 // 1 when nothing is saved for this adapter, or the failure.
-int zelt_nvm_apply_onboard_cfg(const char* dev, int ordinal);
+int zelt_nvm_apply_onboard_cfg(const char* dev, const SavedIdentity& saved, int ordinal);
 
 // ---- Options -----------------------------------------------------------------------
 
 // Saves the multi-function mode and port count of an adapter with 16 PFs or more.
-void zelt_nvm_save_mf_mode_config(const char* dev);
+void zelt_nvm_save_mf_mode_config(const char* dev, SavedIdentity& saved);
 // Sets the saved mode (NPAR modes only, 2 and above) on each port and flushes. 0, 1
 // when nothing is to be set, or the first failure.
-int zelt_nvm_apply_mf_mode_config(const char* dev);
+int zelt_nvm_apply_mf_mode_config(const char* dev, const SavedIdentity& saved);
 // Reads the PCI BAR2 size option. 0 with *out set, or the read's failure.
 int zelt_nvm_get_pci_bar2_size(const char* dev, uint32_t* out);
 
 // ---- VPD -----------------------------------------------------------------------------
 
-// Copies the text of VPD-R keyword `keyword` (two characters) of the adapter's VPD
-// item into `out` ("N/A" when the keyword is missing). 0, 1 when there is no VPD item
-// (or it is empty or unreadable), 6 when memory runs out.
-int zeltnvm_get_vpd_each_field_data(const char* dev, char* out, size_t out_size, const char* keyword);
-// Fills the table's product name and the keywords it keeps from the VPD item. 0, 1
-// (no usable VPD item or wrong layout), or 6.
-int zeltnvm_get_vpd_info_from_image(const char* dev, zeltnvm_vpd_fields* table);
+// The text of VPD-R keyword `keyword` (two characters) of the adapter's VPD item,
+// at most kVpdFieldMax characters ("N/A" when the keyword is missing). 0, 1 when there
+// is no VPD item (or it is empty or unreadable), 6 when memory runs out.
+int zeltnvm_get_vpd_each_field_data(const char* dev, std::string& out, const char* keyword);
+// Fills the product name and the keywords kept from the VPD item. 0, 1 (no usable VPD
+// item or wrong layout), or 6.
+int zeltnvm_get_vpd_info_from_image(const char* dev, VpdFields& fields);
 // Rewrites one field of the adapter's VPD: "PRODUCT_NAME", or a keyword ("SN", "PN",
 // "MN", ...) which is appended when missing. 0 or 1.
 int zelt_nvm_restore_device_vpd_info(const char* dev, const char* field, const char* value);
 
 // Writes the saved VPD fields back: the serial number, and with `all_fields` also the
-// product name, part number and manufacturer number. An empty or "N/A" value is not
-// written; the console then advises asking the manufacturer to program it. A failed
-// write prints which field could not be restored.
-void zelt_nvm_restore_saved_vpd(const char* dev, bool all_fields);
+// product name, part number and manufacturer number. An empty or "N/A" value (or none
+// saved) is not written; the console then advises asking the manufacturer to program
+// it. A failed write prints which field could not be restored. Fields saved from
+// another adapter are not written.
+void zelt_nvm_restore_saved_vpd(const char* dev, const SavedIdentity& saved, bool all_fields);
 
 // ---- Recovery ----------------------------------------------------------------------
 
@@ -148,4 +147,6 @@ void zelt_nvm_restore_saved_vpd(const char* dev, bool all_fields);
 // serial number (with `onboard_cfg_required` also product name, part number and
 // manufacturer number), MAC addresses, certificates, FRU, onboard configuration,
 // multi-function mode and the PCI BAR2 size.
-void zelt_nvm_save_identity_for_recovery(const char* dev, bool onboard_cfg_required);
+SavedIdentity zelt_nvm_save_identity_for_recovery(const char* dev, bool onboard_cfg_required);
+
+}  // namespace zelt::device

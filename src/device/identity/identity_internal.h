@@ -7,21 +7,23 @@
 #include <cstdint>
 
 #include "common/directory_entry.h"
+#include "common/pci_address.h"
 #include "device/identity/identity.h"
 
 namespace zelt::device::identity {
 
-// PCI location (and function number) of the discovered function `dev`. False when
-// discovery does not know it.
-bool location_of(const char* dev, zelt_saved_location& loc, uint32_t* function = nullptr);
-// True when `dev` sits at the saved location (same domain, bus and device).
-bool at_location(const char* dev, const zelt_saved_location& saved);
+// PCI address of the discovered function `dev`. False when discovery does not know it.
+bool location_of(const char* dev, PciAddress& where);
+// True when `a` and `b` are functions of one adapter (same domain, bus and device).
+bool same_adapter(const PciAddress& a, const PciAddress& b);
+// True when `dev` is a function of the adapter `saved` was read from.
+bool at_location(const char* dev, const PciAddress& saved);
 // Device type of `dev` from the supported-device table; -1 when unknown.
 int device_type_of(const char* dev);
 
 // Reads the data_length bytes of the item of `entry` into `out` (lengths and identity
 // copied from the entry). 0 or the read's failure.
-int32_t read_item(const char* dev, const zelnvm_directory_entry_t& entry, zelt_saved_item& out);
+int32_t read_item(const char* dev, const zelnvm_directory_entry_t& entry, SavedItem& out);
 
 // One NVM option value by firmware message: `bits` wide, `dimensions` indexes.
 struct OptionRef {

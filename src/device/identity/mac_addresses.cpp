@@ -3,6 +3,8 @@
 // the new firmware changed them.
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "common/directory_types.h"
@@ -18,18 +20,6 @@ namespace {
 constexpr int kMaxMacs = 16;
 constexpr size_t kDirScan = 100;
 
-struct SavedMac {
-    char dev[256];
-    uint32_t domain;
-    uint32_t bus;
-    uint32_t device;
-    int index;
-    char mac[20];
-};
-
-std::vector<SavedMac> g_macs;
-bool g_macs_saved = false;
-
 namespace id = zelt::device::identity;
 
 id::OptionRef mac_option(int index) {
@@ -44,8 +34,10 @@ int read_mac(const char* dev, int index, uint8_t mac[6]) {
     return 0;
 }
 
-void mac_text(const uint8_t mac[6], char out[20]) {
-    std::snprintf(out, 20, "%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+std::string mac_text(const uint8_t mac[6]) {
+    char out[20];
+    std::snprintf(out, sizeof out, "%02x-%02x-%02x-%02x-%02x-%02x", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+    return out;
 }
 
 int function_count(const char* dev, int device_type) {
@@ -63,9 +55,10 @@ int function_count(const char* dev, int device_type) {
 
 }  // namespace
 
-void zelt_nvm_save_mac(const char* dev) {
-    g_macs.clear();
-    g_macs_saved = false;
+namespace zelt::device {
+
+void zelt_nvm_save_mac(const char* dev, SavedIdentity& saved) {
+    saved.macs.reset();
     uint16_t type = 0;
     zeltnvm_get_device_type(dev, &type);
     const int count = function_count(dev, type);
@@ -73,74 +66,62 @@ void zelt_nvm_save_mac(const char* dev) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Function CFG directory not found.\n", "zelt_nvm_save_mac");
         return;
     }
+    Saved<SavedMacs> macs{{dev, {}}, {}};
     for (int i = 0; i < count; ++i) {
-        zelt_nvm_device_info_t rec;
-        zeltnvm_set_selection_for_name(dev);
-        if (zelt_nvm_device_info(dev, g_device_selection_type, &rec) != 0) {
+        if (!id::location_of(dev, macs.from)) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: specified device not found\n", "zelt_nvm_save_mac");
-            g_macs.clear();
             return;
         }
-        const uint32_t domain = rec.pci_info.domain_no;
-        const uint32_t bus = rec.pci_info.bus_no;
-        const uint32_t device = rec.pci_info.device_no;
-        uint8_t mac[6];
-        if (read_mac(dev, i, mac) != 0) {
+        const PciAddress& at = macs.from;
+        FunctionMac f{i, {}};
+        if (read_mac(dev, i, f.mac.data()) != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Failed to Get MAC Address for Device %04x:%02x:%02x.%x\n",
-                          "zelt_nvm_save_mac", domain, bus, device, i);
-            g_macs.clear();
+                          "zelt_nvm_save_mac", at.domain, at.bus, at.device, i);
             return;
         }
-        if (std::memcmp(mac, "\0\0\0\0\0\0", 6) == 0) {
+        if (f.mac == std::array<uint8_t, 6>{}) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_INFO,
-                          "Not saving device %04x:%02x:%02x.%x MAC Address because it's zero's.\n", domain, bus, device,
-                          i);
+                          "Not saving device %04x:%02x:%02x.%x MAC Address because it's zero's.\n", at.domain, at.bus,
+                          at.device, i);
             continue;
         }
-        SavedMac s{};
-        std::strncpy(s.dev, dev, sizeof s.dev - 1);
-        s.domain = domain;
-        s.bus = bus;
-        s.device = device;
-        s.index = i;
-        mac_text(mac, s.mac);
-        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saving Device %04x:%02x:%02x.%x MAC Address %s\n", domain, bus,
-                      device, i, s.mac);
-        g_macs.push_back(s);
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saving Device %04x:%02x:%02x.%x MAC Address %s\n", at.domain,
+                      at.bus, at.device, i, mac_text(f.mac.data()).c_str());
+        macs.value.functions.push_back(f);
     }
-    g_macs_saved = true;
+    saved.macs = std::move(macs);
 }
 
-int zelt_nvm_apply_mac() {
+int zelt_nvm_apply_mac(SavedIdentity& saved) {
     static constexpr const char* kFn = "zelt_nvm_apply_mac";
-    if (g_macs.empty()) {
+    // Whatever happens below, the addresses are written back once only.
+    const std::optional<Saved<SavedMacs>> macs = std::move(saved.macs);
+    saved.macs.reset();
+    if (!macs || macs->value.functions.empty()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: mac_count is zero\n", kFn);
-        g_macs_saved = false;
         return 1;
     }
-    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: mac_count = %d\n", kFn, static_cast<int>(g_macs.size()));
+    const char* dev = macs->value.dev.c_str();
+    const PciAddress& at = macs->from;
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: mac_count = %d\n", kFn,
+                  static_cast<int>(macs->value.functions.size()));
     int rc = 0;
     bool any_kept = false;
-    for (const SavedMac& s : g_macs) {
-        uint8_t mac[6];
-        char now[20] = {};
-        if (read_mac(s.dev, s.index, mac) == 0) {
-            mac_text(mac, now);
-            if (std::strcmp(now, s.mac) == 0) {
+    for (const FunctionMac& f : macs->value.functions) {
+        const std::string text = mac_text(f.mac.data());
+        uint8_t now[6];
+        if (read_mac(dev, f.index, now) == 0) {
+            if (std::memcmp(now, f.mac.data(), sizeof now) == 0) {
                 any_kept = true;
                 continue;
             }
         } else {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Failed to Get MAC Address for Device %04x:%02x:%02x.%x\n",
-                          kFn, s.domain, s.bus, s.device, s.index);
+                          kFn, at.domain, at.bus, at.device, f.index);
         }
-        unsigned b[6];
-        std::sscanf(s.mac, "%x-%x-%x-%x-%x-%x", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5]);
-        uint8_t saved[6];
-        for (int i = 0; i < 6; ++i) saved[i] = static_cast<uint8_t>(b[i]);
         uint8_t value[ZELT_OPT_MAC_ADDRESS_BYTES];
-        zeltOptMacEncode(saved, value);
-        rc = id::option_set(s.dev, mac_option(s.index), value, sizeof value);
+        zeltOptMacEncode(f.mac.data(), value);
+        rc = id::option_set(dev, mac_option(f.index), value, sizeof value);
         if (rc == 3) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
                           "%s: This operation does not have administrative privileges for given interface\n", kFn);
@@ -148,27 +129,22 @@ int zelt_nvm_apply_mac() {
         }
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Setting MAC Address %s failed for interface %s\n", kFn,
-                          s.mac, s.dev);
+                          text.c_str(), dev);
             continue;
         }
-        rc = id::option_flush(s.dev);
+        rc = id::option_flush(dev);
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: NVM Flush failed while setting MAC Address %s for interface %s\n",
-                          kFn, s.mac, s.dev);
+                          kFn, text.c_str(), dev);
             continue;
         }
-        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Restored Device %04x:%02x:%02x.%x MAC Address %s\n", s.domain,
-                      s.bus, s.device, s.index, s.mac);
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Restored Device %04x:%02x:%02x.%x MAC Address %s\n", at.domain,
+                      at.bus, at.device, f.index, text.c_str());
     }
     if (any_kept)
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Restored Device %04x:%02x:%02x MAC Addresses successfully.\n",
-                      g_macs[0].domain, g_macs[0].bus, g_macs[0].device);
-    g_macs.clear();
-    g_macs_saved = false;
+                      at.domain, at.bus, at.device);
     return rc;
 }
 
-void zelt_nvm_release_saved_macs() {
-    g_macs.clear();
-    g_macs_saved = false;
-}
+}  // namespace zelt::device

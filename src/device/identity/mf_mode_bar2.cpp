@@ -9,7 +9,9 @@
 #include "options/port_count.h"
 #include "wire/nvm_option_values.h"
 
-namespace id = zelt::device::identity;
+namespace zelt::device {
+
+namespace id = identity;
 
 namespace {
 
@@ -38,9 +40,8 @@ int active_pf_count(const char* dev) {
 
 }  // namespace
 
-void zelt_nvm_save_mf_mode_config(const char* dev) {
-    zelt_saved_identity_t& s = zeltnvm_saved_identity;
-    s.mf_mode_config = 0;
+void zelt_nvm_save_mf_mode_config(const char* dev, SavedIdentity& saved) {
+    saved.mf_mode.reset();
     const int pfs = active_pf_count(dev);
     if (pfs < kNparPfCount) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "might mf_mode not configured because of active_pf_count(%d).\n",
@@ -62,26 +63,26 @@ void zelt_nvm_save_mf_mode_config(const char* dev) {
         return;
     }
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "MF Mode %d is configured on the device.\n", value[0]);
-    if (!id::location_of(dev, s.mf_mode_location)) return;
-    s.mf_mode_config = value[0] | (static_cast<uint32_t>(ports & 0xFF) << 8);
+    Saved<MfMode> mode{{value[0], static_cast<uint8_t>(ports & 0xFF)}, {}};
+    if (!id::location_of(dev, mode.from)) return;
+    saved.mf_mode = mode;
 }
 
-int zelt_nvm_apply_mf_mode_config(const char* dev) {
-    zelt_saved_identity_t& s = zeltnvm_saved_identity;
-    const uint32_t mode = s.mf_mode_config & 0xFF;
-    const int ports = static_cast<int>((s.mf_mode_config >> 8) & 0xFF);
+int zelt_nvm_apply_mf_mode_config(const char* dev, const SavedIdentity& saved) {
+    const uint32_t mode = saved.mf_mode ? saved.mf_mode->value.mode : 0;
+    const int ports = saved.mf_mode ? saved.mf_mode->value.ports : 0;
     if (mode < kFirstNparMode) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "mf_mode not configured to NPAR. skip..\n");
         return 1;
     }
-    zelt_saved_location here{};
-    uint32_t fn = 0;
-    if (!id::location_of(dev, here, &fn) || !id::at_location(dev, s.mf_mode_location)) {
+    PciAddress here{};
+    if (!id::location_of(dev, here) || !id::same_adapter(here, saved.mf_mode->from)) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saved mf_mode belongs to another adapter; not written.\n");
         return 1;
     }
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "mf_mode value = %d port_count = %d\n", mode, ports);
-    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "PCI BDF = %04x:%02x:%02x:%x\n", here.domain, here.bus, here.device, fn);
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "PCI BDF = %04x:%02x:%02x:%x\n", here.domain, here.bus, here.device,
+                  here.function);
     for (int p = 0; p < ports; ++p) {
         const uint8_t value[1] = {static_cast<uint8_t>(mode)};
         int rc = id::option_set(dev, mf_mode_option(p), value, sizeof value);
@@ -113,3 +114,5 @@ int zelt_nvm_get_pci_bar2_size(const char* dev, uint32_t* out) {
     if (out) *out = size;
     return 0;
 }
+
+}  // namespace zelt::device

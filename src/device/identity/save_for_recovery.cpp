@@ -1,38 +1,42 @@
 // Everything a -recovery -force installation erases, saved in one call before the NVM
 // is wiped.
-#include <cstring>
-
 #include "device/identity/identity.h"
+#include "device/identity/identity_internal.h"
 #include "log/print.h"
 
-void zelt_nvm_save_identity_for_recovery(const char* dev, bool onboard_cfg_required) {
-    zelt_saved_identity_t& s = zeltnvm_saved_identity;
-    zeltnvm_vpd_fields& vpd = s.zeltnvm_vpd_table;
-    vpd = zeltnvm_vpd_fields{};
-    zeltnvm_get_vpd_each_field_data(dev, vpd.serial_number, sizeof vpd.serial_number, "SN");
-    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD Serial Number = %s\n", vpd.serial_number);
+namespace zelt::device {
+
+SavedIdentity zelt_nvm_save_identity_for_recovery(const char* dev, bool onboard_cfg_required) {
+    SavedIdentity s;
+    Saved<VpdFields> vpd{};
+    const bool located = identity::location_of(dev, vpd.from);
+    zeltnvm_get_vpd_each_field_data(dev, vpd.value.serial_number, "SN");
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD Serial Number = %s\n", vpd.value.serial_number.c_str());
     if (onboard_cfg_required) {
-        if (zeltnvm_get_vpd_info_from_image(dev, &vpd) != 0) {
+        if (zeltnvm_get_vpd_info_from_image(dev, vpd.value) != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "get_vpd_info_from_image failed\n");
-            std::strcpy(vpd.product_name, "N/A");
-            vpd.product_name_len = 0;
+            vpd.value.product_name = "N/A";
         }
-        zeltnvm_get_vpd_each_field_data(dev, vpd.part_number, sizeof vpd.part_number, "PN");
-        zeltnvm_get_vpd_each_field_data(dev, vpd.manuf_number, sizeof vpd.manuf_number, "MN");
+        zeltnvm_get_vpd_each_field_data(dev, vpd.value.part_number, "PN");
+        zeltnvm_get_vpd_each_field_data(dev, vpd.value.manuf_number, "MN");
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Backup the below vpd contents\n");
-        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD Part Number   = %s\n", vpd.part_number);
-        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD Manuf Number  = %s\n", vpd.manuf_number);
-        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD Product Name  = %s\n", vpd.product_name);
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD Part Number   = %s\n", vpd.value.part_number.c_str());
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD Manuf Number  = %s\n", vpd.value.manuf_number.c_str());
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD Product Name  = %s\n", vpd.value.product_name.c_str());
     }
-    zelt_nvm_save_mac(dev);
-    zelt_nvm_save_cert_chain(dev);
-    zelt_nvm_save_fru_dir(dev);
-    zelt_nvm_save_onboardcfg_dir(dev);
-    zelt_nvm_save_mf_mode_config(dev);
-    s.is_bar2_saved = false;
-    if (zelt_nvm_get_pci_bar2_size(dev, &s.zeltnvm_pci_bar2_size) == 0) {
-        s.is_bar2_saved = true;
-        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saving zeltnvm_pci_bar2_size = %d\n",
-                      static_cast<int>(s.zeltnvm_pci_bar2_size));
+    if (located) s.vpd = std::move(vpd);
+    zelt_nvm_save_mac(dev, s);
+    zelt_nvm_save_cert_chain(dev, s);
+    zelt_nvm_save_fru_dir(dev, s);
+    zelt_nvm_save_onboardcfg_dir(dev, s);
+    zelt_nvm_save_mf_mode_config(dev, s);
+    uint32_t bar2 = 0;
+    if (zelt_nvm_get_pci_bar2_size(dev, &bar2) == 0) {
+        PciAddress from{};
+        if (identity::location_of(dev, from)) s.bar2_size = Saved<uint32_t>{bar2, from};
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saving zeltnvm_pci_bar2_size = %d\n", static_cast<int>(bar2));
     }
+    return s;
 }
+
+}  // namespace zelt::device

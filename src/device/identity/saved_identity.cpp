@@ -1,4 +1,4 @@
-// The saved identity record and the helpers every identity file uses.
+// The helpers every identity file uses.
 #include <algorithm>
 #include <cstring>
 
@@ -12,29 +12,24 @@
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 
-zelt_saved_identity_t zeltnvm_saved_identity{};
-
-void zelt_nvm_release_saved_identity() {
-    zelt_nvm_release_saved_macs();
-    zeltnvm_saved_identity = zelt_saved_identity_t{};
-}
-
 namespace zelt::device::identity {
 
-bool location_of(const char* dev, zelt_saved_location& loc, uint32_t* function) {
+bool location_of(const char* dev, PciAddress& where) {
     if (dev == nullptr) return false;
     zelt_nvm_device_info_t rec;
     zeltnvm_set_selection_for_name(dev);
     if (zelt_nvm_device_info(dev, g_device_selection_type, &rec) != 0) return false;
-    loc = {rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no};
-    if (function) *function = rec.pci_info.function_no;
+    where = {rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no, rec.pci_info.function_no};
     return true;
 }
 
-bool at_location(const char* dev, const zelt_saved_location& saved) {
-    zelt_saved_location here{};
-    return location_of(dev, here) && here.domain == saved.domain && here.bus == saved.bus &&
-           here.device == saved.device;
+bool same_adapter(const PciAddress& a, const PciAddress& b) {
+    return a.domain == b.domain && a.bus == b.bus && a.device == b.device;
+}
+
+bool at_location(const char* dev, const PciAddress& saved) {
+    PciAddress here{};
+    return location_of(dev, here) && same_adapter(here, saved);
 }
 
 int device_type_of(const char* dev) {
@@ -43,7 +38,7 @@ int device_type_of(const char* dev) {
     return type;
 }
 
-int32_t read_item(const char* dev, const zelnvm_directory_entry_t& entry, zelt_saved_item& out) {
+int32_t read_item(const char* dev, const zelnvm_directory_entry_t& entry, SavedItem& out) {
     std::vector<uint8_t> data(std::max<uint32_t>(entry.data_length, 1));
     const int32_t n = zeltnvmReadItem(dev, entry.type, entry.ordinal, entry.ext, data.data(),
                                       static_cast<uint32_t>(data.size()), 0, nullptr);

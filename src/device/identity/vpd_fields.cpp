@@ -47,38 +47,36 @@ int read_table(const std::vector<uint8_t>& item, vpd_identity_table& table) {
     return rc == 0 ? 0 : 1;
 }
 
-void copy_text(char* out, size_t cap, const std::string& text) {
-    const size_t n = std::min(cap - 1, text.size());
-    std::memcpy(out, text.data(), n);
-    out[n] = '\0';
-}
+// At most `cap` characters of `text`, as the saved fields keep them.
+std::string clipped(const std::string& text, size_t cap) { return text.substr(0, std::min(cap, text.size())); }
 
 }  // namespace
 
-int zeltnvm_get_vpd_each_field_data(const char* dev, char* out, size_t out_size, const char* keyword) {
-    if (out == nullptr || out_size == 0 || keyword == nullptr) return kNoVpd;
+namespace zelt::device {
+
+int zeltnvm_get_vpd_each_field_data(const char* dev, std::string& out, const char* keyword) {
+    if (keyword == nullptr) return kNoVpd;
     std::vector<uint8_t> item;
     if (int rc = read_vpd_item(dev, item); rc != 0) return rc;
-    zelt_vpd_get_field(item.data(), item.size(), keyword, out, out_size);  // "N/A" when missing
+    char text[kVpdFieldMax + 1];
+    zelt_vpd_get_field(item.data(), item.size(), keyword, text, sizeof text);  // "N/A" when missing
+    out = text;
     return 0;
 }
 
-int zeltnvm_get_vpd_info_from_image(const char* dev, zeltnvm_vpd_fields* table) {
-    if (table == nullptr) return kNoVpd;
+int zeltnvm_get_vpd_info_from_image(const char* dev, VpdFields& fields) {
     std::vector<uint8_t> item;
     if (int rc = read_vpd_item(dev, item); rc != 0) return rc;
     vpd_identity_table parsed;
     if (read_table(item, parsed) != 0) return kNoVpd;
-    copy_text(table->product_name, sizeof table->product_name, parsed.product_name);
-    table->product_name_len = static_cast<int>(std::strlen(table->product_name));
+    fields.product_name = clipped(parsed.product_name, kVpdNameMax);
     for (const vpd_identity_field& f : parsed.fields) {
-        if (std::strcmp(f.keyword, "SN") == 0) copy_text(table->serial_number, sizeof table->serial_number, f.value);
-        if (std::strcmp(f.keyword, "PN") == 0) copy_text(table->part_number, sizeof table->part_number, f.value);
-        if (std::strcmp(f.keyword, "MN") == 0) copy_text(table->manuf_number, sizeof table->manuf_number, f.value);
+        if (std::strcmp(f.keyword, "SN") == 0) fields.serial_number = clipped(f.value, kVpdFieldMax);
+        if (std::strcmp(f.keyword, "PN") == 0) fields.part_number = clipped(f.value, kVpdFieldMax);
+        if (std::strcmp(f.keyword, "MN") == 0) fields.manuf_number = clipped(f.value, kVpdFieldMax);
     }
     return 0;
 }
-
 int zelt_nvm_restore_device_vpd_info(const char* dev, const char* field, const char* value) {
     if (field == nullptr || field[0] == '\0' || value == nullptr) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Invalid tag_name or data.\n");
@@ -127,7 +125,8 @@ int zelt_nvm_restore_device_vpd_info(const char* dev, const char* field, const c
 namespace {
 
 // Writes one saved field back, or advises when there is nothing sound to write.
-void restore_field(const char* dev, const char* field, const char* value, const char* what) {
+void restore_field(const char* dev, const char* field, const std::string& text, const char* what) {
+    const char* value = text.c_str();
     if (value[0] == '\0' || std::strcmp(value, "N/A") == 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Cannot configure device vpd %s because value is %s. \n", what,
                       value);
@@ -141,11 +140,17 @@ void restore_field(const char* dev, const char* field, const char* value, const 
 
 }  // namespace
 
-void zelt_nvm_restore_saved_vpd(const char* dev, bool all_fields) {
-    const zeltnvm_vpd_fields& vpd = zeltnvm_saved_identity.zeltnvm_vpd_table;
+void zelt_nvm_restore_saved_vpd(const char* dev, const SavedIdentity& saved, bool all_fields) {
+    if (saved.vpd && !identity::at_location(dev, saved.vpd->from)) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saved VPD fields belong to another adapter; not written.\n");
+        return;
+    }
+    const VpdFields vpd = saved.vpd ? saved.vpd->value : VpdFields{};
     restore_field(dev, "SN", vpd.serial_number, "serial number");
     if (!all_fields) return;
     restore_field(dev, VPD_FIELD_PRODUCT_NAME, vpd.product_name, "product name");
     restore_field(dev, "PN", vpd.part_number, "part number");
     restore_field(dev, "MN", vpd.manuf_number, "manuf number");
 }
+
+}  // namespace zelt::device

@@ -22,6 +22,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "common/hvxretval.h"
@@ -218,3 +220,12 @@ void vpd_hex_dump(const uint8_t* data, size_t len, std::string& out);
 // such field, in which case `out` holds "N/A".
 int32_t zelt_vpd_get_field(const uint8_t* item, size_t item_len, const char* keyword, char* out,
                            size_t out_size);
+
+namespace zelt::formats::vpd {
+
+// The text of the VPD-R field `keyword` (two characters) of a whole NVM item (format
+// revision word included), up to its first zero byte. Nothing when the item has no
+// such field, or when the walk to it meets a resource or field that runs past the end.
+std::optional<std::string> read_only_field(std::span<const uint8_t> item, const char* keyword);
+
+}  // namespace zelt::formats::vpd

@@ -1,0 +1,23 @@
+// What the console and the log show while one adapter is updated: the progress dots
+// around the installation and the messages of the steps that went wrong.
+#pragma once
+
+#include <cstdint>
+
+#include "device/installer/adapter_update.h"
+
+class UpdateMessages final : public zelt::device::installer::UpdateObserver {
+public:
+    // `recovery`: a -recovery installation, whose restore failures go to the console.
+    explicit UpdateMessages(bool recovery) : recovery_(recovery) {}
+
+    void install_starting() override;
+    void install_ended() override;
+    void nvm_not_healthy() override;
+    void recovery_failed() override;
+    void restore_failed(zelt::device::installer::Piece piece) override;
+    void bar2_size_changed(uint32_t before, uint32_t after) override;
+
+private:
+    bool recovery_;
+};

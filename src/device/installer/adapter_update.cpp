@@ -1,0 +1,173 @@
+// Updating the firmware of one adapter.
+#include "device/installer/adapter_update.h"
+
+#include <algorithm>
+
+#include "common/directory_types.h"
+#include "common/hvxretval.h"
+#include "device/installer/installer.h"
+#include "device/nvm/nvm_directory.h"
+#include "device/nvm/nvm_items.h"
+#include "device/reset/device_reset.h"
+#include "log/print.h"
+#include "package/package_reader.h"
+#include "wire/hwrm_nvm.h"
+
+namespace zelt::device::installer {
+
+namespace {
+
+// The installation's own result byte for an NVM without room for the new items.
+constexpr int32_t kInstallResultNoSpace = 2;
+
+}  // namespace
+
+Result install_result(int32_t rc) {
+    // The installation still answers with the tool's integer; the firmware answers it
+    // stands for get their origin back here.
+    switch (rc) {
+        case HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE:
+            return Result::firmware(0, HWRM_NVM_WRITE_CMD_ERR_NO_SPACE, rc);
+        case HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_NO_SPACE:
+            return Result::firmware(0, HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_SPACE, rc);
+        case kInstallResultNoSpace:
+            return Result::firmware(0, HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_SPACE, rc);
+        default:
+            return Result::tool(rc);
+    }
+}
+
+bool is_no_room(const Result& result) {
+    return result.is_firmware_cmd_err(HWRM_NVM_WRITE_CMD_ERR_NO_SPACE) ||
+           result.is_firmware_cmd_err(HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_SPACE);
+}
+
+bool is_busy(const Result& result) { return result.origin() == Origin::kTool && result.code() == -ZELT_RC_BUSY; }
+
+AdapterUpdate::AdapterUpdate(const UpdateTarget& target, SavedIdentity saved, UpdateObserver& observer)
+    : target_(target), saved_(std::move(saved)), observer_(observer) {}
+
+Result AdapterUpdate::prepare(std::span<const uint8_t> pkg) {
+    if (target_.recovery) return prepare_recovery(pkg);
+    zelt_nvm_save_mac(target_.dev, saved_);
+    // A configuration package leaves no log entry behind: the log is put back as it was.
+    if (target_.cfg_pkg) saved_log_ = zeltnvmReadPackageLog(target_.dev);
+    return Result::success();
+}
+
+Result AdapterUpdate::prepare_recovery(std::span<const uint8_t> pkg) {
+    const char* dev = target_.dev;
+    onboard_cfg_not_applied_ = false;
+    if (target_.force && saved_.onboard_cfg) {
+        int rc = zelt_nvm_apply_onboard_cfg(dev, saved_, 0);
+        if (saved_.onboard_cfg_count == 2 && zelt_nvm_apply_onboard_cfg(dev, saved_, 2) != 0) rc = 1;
+        onboard_cfg_not_applied_ = rc != 0;
+        saved_.onboard_cfg.reset();
+    }
+    if (saved_.cert_chain[0] && zelt_nvm_apply_cert_nvm_dirs(dev, saved_, true, false) != 0)
+        cert_chain_not_applied_ = true;
+
+    const int32_t lookup = zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_UPDATE, 0, 0, nullptr);
+    if (lookup >= 0) return Result::success();
+    if (!target_.force) {
+        observer_.nvm_not_healthy();
+        return Result::tool(lookup);
+    }
+    return create_staging_item(pkg);
+}
+
+Result AdapterUpdate::create_staging_item(std::span<const uint8_t> pkg) {
+    const auto length = static_cast<uint32_t>(pkg.size());
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
+                  "\nRecovery with -force option, creating the update directory in the NVM.\n");
+    zelpkg_manifest_item_t record{};
+    int32_t rc = zelpkgFindItem(pkg.data(), length, ZEL_DIR_TYPE_UPDATE, 0, 0, &record);
+    if (rc != 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to find the update directory in the given pkg file.\n");
+        return Result::tool(rc);
+    }
+    const uint64_t rounded =
+        (uint64_t{length} + ZELTNVM_STAGING_UNIT - 1) / ZELTNVM_STAGING_UNIT * ZELTNVM_STAGING_UNIT;
+    const uint64_t size = std::max<uint64_t>(record.direntry.item_length, rounded);
+    rc = size > UINT32_MAX ? HVXRETVAL_INVALID_LENGTH
+                           : zeltnvmCreateItem(target_.dev, ZEL_DIR_TYPE_UPDATE, 0, 0, ZELTNVM_STAGING_ATTR,
+                                               static_cast<uint32_t>(size));
+    if (rc != 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to create the update directory.\n");
+        observer_.recovery_failed();
+        return Result::tool(rc);
+    }
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\nCreated \"Update\" directory with size = 0x%x\n",
+                  static_cast<uint32_t>(size));
+    return Result::success();
+}
+
+Result AdapterUpdate::install_with_retry(std::span<const uint8_t> pkg) {
+    const auto length = static_cast<uint32_t>(pkg.size());
+    auto once = [&] {
+        return install_result(zeltnvmInstallPackage(target_.dev, pkg.data(), length, nullptr, nullptr,
+                                                    target_.install_type, target_.device_id));
+    };
+    const Result first = once();
+    if (!is_no_room(first)) return first;
+    if (first.code() == HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE) {
+        // The staging item itself could not be written: room is made first.
+        const int32_t defrag = zeltnvm_defragment_nvm(target_.dev);
+        if (defrag != 0) {
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\ndefrag command failed with status %d.\n", defrag);
+            return first;
+        }
+    }
+    return once();
+}
+
+Result AdapterUpdate::install(std::span<const uint8_t> pkg) {
+    observer_.install_starting();
+    const Result rc = install_with_retry(pkg);
+    observer_.install_ended();
+    if (is_busy(rc)) return rc;
+
+    if (target_.cfg_pkg && !saved_log_.empty())
+        zeltnvmWritePackageLog(target_.dev, saved_log_);
+    else
+        zeltnvmReadAndUpdatePackageLog(target_.dev, pkg.data(), static_cast<uint32_t>(pkg.size()));
+    if (!rc.ok()) return rc;
+
+    if (!target_.recovery) {
+        const int mac = zelt_nvm_apply_mac(saved_);
+        if (mac != 0 && mac != 1) observer_.restore_failed(Piece::kMacAddresses);
+    }
+    return rc;
+}
+
+Result AdapterUpdate::reset_after_recovery() {
+    uint32_t now = 0;
+    if (saved_.bar2_size && zelt_nvm_get_pci_bar2_size(target_.dev, &now) == 0 && now != saved_.bar2_size->value) {
+        // The new PCI configuration takes effect only with a cold boot.
+        observer_.bar2_size_changed(saved_.bar2_size->value, now);
+        return Result::success();
+    }
+    zelt_nvm_pci_info info{};
+    if (zelt_fill_reset_info(target_.dev, &info) != 0) return Result::tool(58);
+    return Result::tool(zeltnvm_post_recovery(&info, target_.force));
+}
+
+Result AdapterUpdate::finish_recovery(bool all_vpd_fields) {
+    const char* dev = target_.dev;
+    zelt_nvm_apply_mf_mode_config(dev, saved_);
+    if (onboard_cfg_not_applied_) observer_.restore_failed(Piece::kOnboardCfg);
+    onboard_cfg_not_applied_ = false;
+    const int mac = zelt_nvm_apply_mac(saved_);
+    if (mac != 0 && mac != 1) observer_.restore_failed(Piece::kMacAddresses);
+    if (saved_.cert_alias && zelt_nvm_apply_cert_nvm_dirs(dev, saved_, false, true) != 0)
+        observer_.restore_failed(Piece::kCertAlias);
+    if (saved_.fru && zelt_nvm_apply_fru(dev, saved_) != 0) observer_.restore_failed(Piece::kFru);
+
+    const Result status = reset_after_recovery();
+    if (status.ok() && target_.force) zelt_nvm_restore_saved_vpd(dev, saved_, all_vpd_fields);
+    if (cert_chain_not_applied_) observer_.restore_failed(Piece::kCertChain);
+    saved_ = SavedIdentity{};
+    return status;
+}
+
+}  // namespace zelt::device::installer
