@@ -9,6 +9,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "host/interrupt.h"
 #include "sim/driver/sim_devices.h"
 #include "sim/state/sim_store.h"
 #include "sim/tree/config_space.h"
@@ -23,6 +24,7 @@ namespace {
 // A driver call runs to its end like a system call into a kernel driver: an interrupt
 // or termination signal that arrives meanwhile is delivered when it returns, so the
 // simulated firmware never stops half-way through changing the flash or its state.
+// The caller's interruption point follows the call.
 class UninterruptedCall {
 public:
     UninterruptedCall() {
@@ -97,6 +99,7 @@ int SimHost::device_ioctl(int fd, unsigned long request, void* arg) {
         rc = lfc_device_ioctl(root(), it->second, request, arg, err);
     }
     clock_loaded_ = false;  // the driver may have waited on the virtual clock
+    host::interruption_point();
     if (rc != 0) errno = err;
     return rc;
 }
@@ -113,6 +116,7 @@ int SimHost::interface_ioctl(unsigned long request, struct ifreq* ifr) {
         UninterruptedCall call;
         rc = interface_device_ioctl(root(), request, ifr, err);
     }
+    host::interruption_point();
     if (rc != 0) errno = err;
     return rc;
 }
@@ -225,6 +229,8 @@ void SimHost::sleep_ms(unsigned milliseconds) {
         clock_offset_us_ = session->state().clock_offset_us;
         clock_loaded_ = true;
     }
+    session.reset();
+    host::interruption_point();
 }
 
 }  // namespace zelt::sim

@@ -21,6 +21,8 @@ extern "C" {
 #include <pci/pci.h>
 }
 
+#include "host/interrupt.h"
+
 namespace zelt::host {
 
 LinuxHost::LinuxHost(std::string root) : root_(std::move(root)) {
@@ -56,7 +58,13 @@ int LinuxHost::device_open(std::string_view path, int flags) {
 
 long LinuxHost::device_write(int fd, const void* data, size_t size) { return ::write(fd, data, size); }
 
-int LinuxHost::device_ioctl(int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); }
+int LinuxHost::device_ioctl(int fd, unsigned long request, void* arg) {
+    const int rc = ::ioctl(fd, request, arg);
+    const int saved = errno;
+    interruption_point();
+    errno = saved;
+    return rc;
+}
 
 void LinuxHost::device_close(int fd) {
     if (fd >= 0) ::close(fd);
@@ -68,6 +76,7 @@ int LinuxHost::interface_ioctl(unsigned long request, struct ifreq* ifr) {
     int rc = ::ioctl(s, request, ifr);
     int saved = errno;
     ::close(s);
+    interruption_point();
     errno = saved;
     return rc;
 }
@@ -284,8 +293,7 @@ struct timeval LinuxHost::now() {
 
 void LinuxHost::sleep_ms(unsigned milliseconds) {
     struct timespec ts{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
+    while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) interruption_point();
 }
 
 }  // namespace zelt::host
