@@ -1,6 +1,8 @@
 #include "sim/host/sim_host.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <pthread.h>
 
 #include <csignal>
@@ -43,7 +45,9 @@ private:
 
 }  // namespace
 
-SimHost::SimHost(std::string root) : host::LinuxHost(std::move(root)) {}
+SimHost::SimHost(std::string root) : tree_(std::move(root)) {}
+
+std::string SimHost::map_path(std::string_view path) const { return tree_.map_path(path); }
 
 const HostDesc& SimHost::description() {
     if (!description_loaded_) {
@@ -58,7 +62,7 @@ const HostDesc& SimHost::description() {
 }
 
 int SimHost::device_open(std::string_view path, int flags) {
-    if (path != ZELT_LFC_DEVICE_PATH) return host::LinuxHost::device_open(path, flags);
+    if (path != ZELT_LFC_DEVICE_PATH) return ::open(map_path(path).c_str(), flags);
     if (!exists(path)) {
         errno = ENOENT;
         return -1;
@@ -74,7 +78,7 @@ int SimHost::device_open(std::string_view path, int flags) {
 
 long SimHost::device_write(int fd, const void* data, size_t size) {
     auto it = open_channels_.find(fd);
-    if (it == open_channels_.end()) return host::LinuxHost::device_write(fd, data, size);
+    if (it == open_channels_.end()) return ::write(fd, data, size);
     zelt_lfc_generic_msg msg;
     if (size != sizeof msg || !data) {
         errno = EINVAL;
@@ -91,7 +95,7 @@ long SimHost::device_write(int fd, const void* data, size_t size) {
 
 int SimHost::device_ioctl(int fd, unsigned long request, void* arg) {
     auto it = open_channels_.find(fd);
-    if (it == open_channels_.end()) return host::LinuxHost::device_ioctl(fd, request, arg);
+    if (it == open_channels_.end()) return ::ioctl(fd, request, arg);
     int err = 0;
     int rc;
     {
@@ -106,7 +110,7 @@ int SimHost::device_ioctl(int fd, unsigned long request, void* arg) {
 
 void SimHost::device_close(int fd) {
     if (open_channels_.erase(fd)) return;
-    host::LinuxHost::device_close(fd);
+    if (fd >= 0) ::close(fd);
 }
 
 int SimHost::interface_ioctl(unsigned long request, struct ifreq* ifr) {
@@ -134,10 +138,10 @@ std::unique_ptr<host::NamedLock> SimHost::acquire_named_lock(std::string_view, u
 }
 
 bool SimHost::read_pci_config(const host::PciFunction& fn, unsigned offset, void* out, size_t size) {
-    if (!host::LinuxHost::read_pci_config(fn, offset, out, size)) return false;
+    if (!tree_.read_pci_config(fn, offset, out, size)) return false;
     if (!config_window_data(offset, size)) return true;
     uint8_t select[2];
-    if (!host::LinuxHost::read_pci_config(fn, ZELT_PCI_CFG_WINDOW_SELECT, select, sizeof select)) return true;
+    if (!tree_.read_pci_config(fn, ZELT_PCI_CFG_WINDOW_SELECT, select, sizeof select)) return true;
     uint32_t value = 0;
     if (!config_window_read(root(), fn, static_cast<uint16_t>(select[0] | select[1] << 8), value)) return true;
     // Lay the data dword over the bytes read.
@@ -152,7 +156,7 @@ bool SimHost::read_pci_config(const host::PciFunction& fn, unsigned offset, void
 bool SimHost::write_pci_config(const host::PciFunction& fn, unsigned offset, const void* data, size_t size) {
     // The window's registers are read only here: a write of the data dword alone is dropped.
     if (offset >= ZELT_PCI_CFG_WINDOW_DATA && offset + size <= ZELT_PCI_CFG_WINDOW_DATA + 4) return true;
-    return host::LinuxHost::write_pci_config(fn, offset, data, size);
+    return tree_.write_pci_config(fn, offset, data, size);
 }
 
 void SimHost::syslog_info(std::string_view message) {
