@@ -10,7 +10,8 @@
 #include <memory>
 
 #include "tests/support/run_program.h"
-#include "tools/zeltpkg/pkgbuild.h"
+#include "pkgbuild/pkgbuild.h"
+#include "test_signing_key/test_signing_key.h"
 
 namespace {
 

@@ -4,7 +4,8 @@
 
 #include "common/directory_entry.h"
 #include "common/directory_types.h"
-#include "tools/zeltpkg/pkgbuild.h"
+#include "pkgbuild/pkgbuild.h"
+#include "test_signing_key/test_signing_key.h"
 
 namespace zelt::sim {
 

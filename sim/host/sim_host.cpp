@@ -1,6 +1,8 @@
 #include "sim/host/sim_host.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <pthread.h>
 
 #include <csignal>
@@ -9,6 +11,7 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "host/interrupt.h"
 #include "sim/driver/sim_devices.h"
 #include "sim/state/sim_store.h"
 #include "sim/tree/config_space.h"
@@ -23,6 +26,7 @@ namespace {
 // A driver call runs to its end like a system call into a kernel driver: an interrupt
 // or termination signal that arrives meanwhile is delivered when it returns, so the
 // simulated firmware never stops half-way through changing the flash or its state.
+// The caller's interruption point follows the call.
 class UninterruptedCall {
 public:
     UninterruptedCall() {
@@ -41,7 +45,9 @@ private:
 
 }  // namespace
 
-SimHost::SimHost(std::string root) : host::LinuxHost(std::move(root)) {}
+SimHost::SimHost(std::string root) : tree_(std::move(root)) {}
+
+std::string SimHost::map_path(std::string_view path) const { return tree_.map_path(path); }
 
 const HostDesc& SimHost::description() {
     if (!description_loaded_) {
@@ -56,7 +62,7 @@ const HostDesc& SimHost::description() {
 }
 
 int SimHost::device_open(std::string_view path, int flags) {
-    if (path != ZELT_LFC_DEVICE_PATH) return host::LinuxHost::device_open(path, flags);
+    if (path != ZELT_LFC_DEVICE_PATH) return ::open(map_path(path).c_str(), flags);
     if (!exists(path)) {
         errno = ENOENT;
         return -1;
@@ -72,7 +78,7 @@ int SimHost::device_open(std::string_view path, int flags) {
 
 long SimHost::device_write(int fd, const void* data, size_t size) {
     auto it = open_channels_.find(fd);
-    if (it == open_channels_.end()) return host::LinuxHost::device_write(fd, data, size);
+    if (it == open_channels_.end()) return ::write(fd, data, size);
     zelt_lfc_generic_msg msg;
     if (size != sizeof msg || !data) {
         errno = EINVAL;
@@ -89,7 +95,7 @@ long SimHost::device_write(int fd, const void* data, size_t size) {
 
 int SimHost::device_ioctl(int fd, unsigned long request, void* arg) {
     auto it = open_channels_.find(fd);
-    if (it == open_channels_.end()) return host::LinuxHost::device_ioctl(fd, request, arg);
+    if (it == open_channels_.end()) return ::ioctl(fd, request, arg);
     int err = 0;
     int rc;
     {
@@ -97,13 +103,14 @@ int SimHost::device_ioctl(int fd, unsigned long request, void* arg) {
         rc = lfc_device_ioctl(root(), it->second, request, arg, err);
     }
     clock_loaded_ = false;  // the driver may have waited on the virtual clock
+    host::interruption_point();
     if (rc != 0) errno = err;
     return rc;
 }
 
 void SimHost::device_close(int fd) {
     if (open_channels_.erase(fd)) return;
-    host::LinuxHost::device_close(fd);
+    if (fd >= 0) ::close(fd);
 }
 
 int SimHost::interface_ioctl(unsigned long request, struct ifreq* ifr) {
@@ -113,6 +120,7 @@ int SimHost::interface_ioctl(unsigned long request, struct ifreq* ifr) {
         UninterruptedCall call;
         rc = interface_device_ioctl(root(), request, ifr, err);
     }
+    host::interruption_point();
     if (rc != 0) errno = err;
     return rc;
 }
@@ -130,10 +138,10 @@ std::unique_ptr<host::NamedLock> SimHost::acquire_named_lock(std::string_view, u
 }
 
 bool SimHost::read_pci_config(const host::PciFunction& fn, unsigned offset, void* out, size_t size) {
-    if (!host::LinuxHost::read_pci_config(fn, offset, out, size)) return false;
+    if (!tree_.read_pci_config(fn, offset, out, size)) return false;
     if (!config_window_data(offset, size)) return true;
     uint8_t select[2];
-    if (!host::LinuxHost::read_pci_config(fn, ZELT_PCI_CFG_WINDOW_SELECT, select, sizeof select)) return true;
+    if (!tree_.read_pci_config(fn, ZELT_PCI_CFG_WINDOW_SELECT, select, sizeof select)) return true;
     uint32_t value = 0;
     if (!config_window_read(root(), fn, static_cast<uint16_t>(select[0] | select[1] << 8), value)) return true;
     // Lay the data dword over the bytes read.
@@ -148,7 +156,7 @@ bool SimHost::read_pci_config(const host::PciFunction& fn, unsigned offset, void
 bool SimHost::write_pci_config(const host::PciFunction& fn, unsigned offset, const void* data, size_t size) {
     // The window's registers are read only here: a write of the data dword alone is dropped.
     if (offset >= ZELT_PCI_CFG_WINDOW_DATA && offset + size <= ZELT_PCI_CFG_WINDOW_DATA + 4) return true;
-    return host::LinuxHost::write_pci_config(fn, offset, data, size);
+    return tree_.write_pci_config(fn, offset, data, size);
 }
 
 void SimHost::syslog_info(std::string_view message) {
@@ -225,6 +233,8 @@ void SimHost::sleep_ms(unsigned milliseconds) {
         clock_offset_us_ = session->state().clock_offset_us;
         clock_loaded_ = true;
     }
+    session.reset();
+    host::interruption_point();
 }
 
 }  // namespace zelt::sim

@@ -8,14 +8,18 @@
 
 #include <map>
 
-#include "host/linux_host.h"
+#include "host/host.h"
+#include "host/rooted_tree.h"
 #include "sim/state/description.h"
 
 namespace zelt::sim {
 
-class SimHost : public host::LinuxHost {
+class SimHost : public host::Host {
 public:
     explicit SimHost(std::string root);
+
+    const std::string& root() const { return tree_.root(); }
+    std::string map_path(std::string_view path) const override;
 
     int device_open(std::string_view path, int flags) override;
     long device_write(int fd, const void* data, size_t size) override;
@@ -28,6 +32,7 @@ public:
     // chips answered from the firmware's state.
     bool read_pci_config(const host::PciFunction& fn, unsigned offset, void* out, size_t size) override;
     bool write_pci_config(const host::PciFunction& fn, unsigned offset, const void* data, size_t size) override;
+    bool scan_pci(std::vector<host::PciFunction>& functions) override { return tree_.scan_pci(functions); }
 
     void syslog_info(std::string_view message) override;
     host::HostFacts facts() override;
@@ -40,6 +45,7 @@ public:
     void sleep_ms(unsigned milliseconds) override;
 
 private:
+    host::RootedTree tree_;
     // The description as this process first read it (host facts, rights).
     const HostDesc& description();
 

@@ -10,6 +10,7 @@
 #include "cli/front_end_hooks.h"
 #include "cli/version.h"
 #include "host/host.h"
+#include "host/interrupt.h"
 #include "log/monitor.h"
 #include "log/print.h"
 #include "log/run_flags.h"
@@ -21,15 +22,39 @@ constexpr int kNotRootStatus = 40;
 // Commands that run without adapter discovery.
 bool skips_discovery(const char* first) { return std::strcmp(first, "-h") == 0 || std::strcmp(first, "version") == 0; }
 
+// A crash may have left the mailbox flags set; clearing them through the window that is
+// already mapped is all the handler does besides ending the process, since nothing
+// else is safe inside it.
+extern "C" void exit_on_fault(int) {
+    zeltnvm_release_pci_mailbox();
+    ::_exit(1);
+}
+
+void install_signal_handlers() {
+    zelt::host::catch_interrupts(zeltnvmExit);
+    struct sigaction action{};
+    action.sa_handler = exit_on_fault;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGSEGV, &action, nullptr);
+}
+
+// The normal end of a run: a signal recorded since the last interruption point still
+// ends it with status 1; one that comes during the cleanup no longer does.
+void finish_run() {
+    zelt::host::interruption_point();
+    zelt::host::stop_acting_on_interrupts();
+    zeltnvmExit(0);
+}
+
 }  // namespace
 
 void zeltnvmExit(int signal) {
     // No dot may follow the last message, nor the thread outlive the log it writes beside.
-    zeltnvm_stop_monitor_at_exit();
+    zeltnvm_stop_monitor();
     zeltnvm_close_log_file();
     zeltnvm_stop_running_eye_scope();
     zeltnvm_release_pci_mailbox();
-    if (signal == SIGINT || signal == SIGSEGV) {
+    if (signal != 0) {
         std::fflush(stdout);
         ::_exit(1);
     }
@@ -41,8 +66,7 @@ int zeltnvm_main(int argc, char** argv) {
                       "Error: Operation not permitted. This operation requires root privileges\n");
         return kNotRootStatus;
     }
-    std::signal(SIGINT, zeltnvmExit);
-    std::signal(SIGSEGV, zeltnvmExit);
+    install_signal_handlers();
 
     zeltnvm_open_log_file();
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Halvex Management Utility Version v%u.%u.%u.%u\n", ZELT_VERSION_MAJOR,
@@ -55,13 +79,13 @@ int zeltnvm_main(int argc, char** argv) {
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                           "No supported devices found. Please make sure all the required drivers are loaded "
                           "properly\n");
-            zeltnvmExit(0);
+            finish_run();
             return rc & 0xFF;
         }
     }
 
     bool debug = false;
     int rc = cliHelper(argc, argv, &debug);
-    zeltnvmExit(0);
+    finish_run();
     return rc & 0xFF;
 }

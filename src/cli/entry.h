@@ -5,7 +5,10 @@
 // command's result; 40 when the real user is not root.
 int zeltnvm_main(int argc, char** argv);
 
-// The exit routine, also the handler of SIGINT and SIGSEGV: closes the log, stops a
-// running PCIe eye-scope test, releases the PCI mailbox. For SIGINT and SIGSEGV it
-// ends the process with status 1; otherwise it returns.
+// The exit routine: stops the progress dots, closes the log, stops a running PCIe
+// eye-scope test, releases the PCI mailbox. With `signal` 0 (the normal end) it
+// returns; with the SIGINT or SIGTERM that interrupted the run it ends the process
+// with status 1. It runs as ordinary code at an interruption point of the thread that
+// drives the adapter (host/interrupt.h), never inside a signal handler. SIGSEGV only
+// clears the mailbox flags and ends the process with status 1.
 void zeltnvmExit(int signal);

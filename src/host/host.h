@@ -6,7 +6,8 @@
 // system log, host facts, the host actions done with shell commands on Linux, and
 // the clock.
 //
-// `LinuxHost` does the real thing. The simulated adapter host (sim/) derives from it:
+// `LinuxHost` does the real thing. The simulated adapter host (sim/) implements the
+// same interface and shares the rooted-path helper (host/rooted_tree.h) with it:
 // every path of the host's own trees (/etc, /var, /sys, /proc, /dev, /lib, /run) is
 // mapped under the simulated root, the devices behind the
 // ioctls and the register window are the simulated adapter's, and the clock is

@@ -1,11 +1,11 @@
 // The real host: system calls, libpci, syslog and the wall clock.
 //
-// A non-empty root prefixes every path of the host's own trees (the simulated host
-// builds on this);
+// A non-empty root prefixes every path of the host's own trees (host/rooted_tree.h);
 // with an empty root paths are used as they are.
 #pragma once
 
 #include "host/host.h"
+#include "host/rooted_tree.h"
 
 namespace zelt::host {
 
@@ -13,7 +13,7 @@ class LinuxHost : public Host {
 public:
     explicit LinuxHost(std::string root = {});
 
-    const std::string& root() const { return root_; }
+    const std::string& root() const { return tree_.root(); }
     std::string map_path(std::string_view path) const override;
 
     int device_open(std::string_view path, int flags) override;
@@ -39,7 +39,7 @@ public:
     void sleep_ms(unsigned milliseconds) override;
 
 private:
-    std::string root_;
+    RootedTree tree_;
 };
 
 }  // namespace zelt::host

@@ -1,9 +1,6 @@
 #include "log/monitor.h"
 
-#include <pthread.h>
-
 #include <atomic>
-#include <csignal>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -22,9 +19,6 @@ struct Monitor {
     std::mutex mutex;
     std::condition_variable wake;
     std::thread thread;
-    // Set while the main thread starts or stops the dots: the exit routine, run from a
-    // signal on that thread, must not wait for the mutex the interrupted code holds.
-    std::atomic<bool> changing{false};
 
     // A run that ends without stopping the dots must not leave a joinable thread.
     ~Monitor() {
@@ -57,42 +51,21 @@ void run_dots(Monitor* m) {
 void zeltnvm_start_monitor() {
     Monitor& m = monitor();
     if (m.thread.joinable()) return;
-    m.changing = true;
     m.cmd_status = false;
-    // The dots thread never takes SIGINT: the exit routine then always runs on the
-    // thread that drives the adapter, between two of its requests.
-    sigset_t interrupt, previous;
-    sigemptyset(&interrupt);
-    sigaddset(&interrupt, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &interrupt, &previous);
     try {
         m.thread = std::thread(run_dots, &m);
     } catch (const std::system_error&) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to create thread\n");
     }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    m.changing = false;
 }
 
 void zeltnvm_stop_monitor() {
     Monitor& m = monitor();
     if (!m.thread.joinable()) return;
-    m.changing = true;
     {
         std::lock_guard<std::mutex> lock(m.mutex);
         m.cmd_status = true;
     }
-    m.wake.notify_all();
-    m.thread.join();
-    m.changing = false;
-}
-
-void zeltnvm_stop_monitor_at_exit() {
-    Monitor& m = monitor();
-    if (m.changing || !m.thread.joinable()) return;
-    // Without the mutex: the thread sees the flag at its next wake-up, at the latest
-    // after one second.
-    m.cmd_status = true;
     m.wake.notify_all();
     m.thread.join();
 }

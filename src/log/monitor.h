@@ -7,7 +7,3 @@
 void zeltnvm_start_monitor();
 // Stops the dots and waits for the thread to end; does nothing when none runs.
 void zeltnvm_stop_monitor();
-// The same for the exit routine when a signal interrupted the main thread: does
-// nothing while that thread was itself starting or stopping the dots (the process
-// ends anyway).
-void zeltnvm_stop_monitor_at_exit();

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "host/host.h"
+#include "host/interrupt.h"
 #include "log/log_state.h"
 #include "log/time_text.h"
 
@@ -29,4 +30,7 @@ void zeltnvm_print(int location, int level, const char* format, ...) {
     }
     if (to_console) std::vfprintf(level == ZELT_LVL_INFO ? stdout : stderr, format, args);
     va_end(args);
+    // An interruption during the message ends the run here, after stdio's locks are
+    // released.
+    zelt::host::interruption_point();
 }

@@ -10,7 +10,7 @@
 #include "formats/vpd/vpd.h"
 #include "package/package_records.h"
 #include "tests/identity/identity_fixture.h"
-#include "tools/zeltpkg/pkgbuild.h"
+#include "pkgbuild/pkgbuild.h"
 
 namespace zelt::test {
 namespace {

@@ -9,7 +9,7 @@
 #include "common/hvxretval.h"
 #include "formats/vpd/vpd.h"
 #include "formats/vpd/vpd_rebuild.h"
-#include "tools/zeltpkg/pkgbuild.h"
+#include "pkgbuild/pkgbuild.h"
 
 namespace {
 

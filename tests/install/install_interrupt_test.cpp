@@ -1,6 +1,7 @@
 // An installation interrupted with SIGINT: the process ends with 1, the adapter's NVM
 // is whole (every item matches its directory checksum), the simulated host is free
-// for the next command, and a second installation succeeds.
+// for the next command, and a second installation succeeds. Interrupted at random
+// moments, while it prints too, it always ends within a second.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -84,6 +86,143 @@ int run_interrupted(const InstallHost& host, const std::vector<std::string>& arg
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kSlowdown = 5;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr int kSlowdown = 5;
+#else
+constexpr int kSlowdown = 1;
+#endif
+#else
+constexpr int kSlowdown = 1;
+#endif
+
+// How a run ended that was sent SIGINT `interrupts` times from `delay` on.
+struct Interrupted {
+    bool ended_first = false;  // it had ended before the first signal
+    int status = -1;           // exit status, 128 + signal when a signal ended it
+    std::chrono::microseconds took{0};  // from the first signal (without any: from the start) to its end
+    std::string out;                    // its standard output
+};
+
+// True once the process catches SIGINT. Before, a signal ends it before it has done
+// anything.
+bool catches_sigint(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) & (1ull << (SIGINT - 1))) != 0;
+    return false;
+}
+
+// zeltnvm started against the host with its standard output on a pipe that is read as
+// it prints, sent SIGINT `interrupts` times `gap` apart once it catches the signal and
+// `delay` has passed.
+Interrupted run_with_interrupts(const InstallHost& host, const std::vector<std::string>& args,
+                                std::chrono::microseconds delay, int interrupts, std::chrono::microseconds gap) {
+    std::vector<std::string> argv = {ZELT_PROGRAM("zeltnvm")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    int out[2];
+    if (pipe(out) != 0) return {};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("ZELTNVM_SIM", host.root().c_str(), 1);
+        if (chdir(host.work_dir().c_str()) != 0) _exit(127);
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(out[1], 1);
+        dup2(null, 2);
+        close(out[0]);
+        std::vector<char*> cargv;
+        for (std::string& a : argv) cargv.push_back(a.data());
+        cargv.push_back(nullptr);
+        execv(cargv[0], cargv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    Interrupted result;
+    std::thread reader([fd = out[0], &result] {
+        char buffer[256];
+        for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) result.out.append(buffer, static_cast<size_t>(n));
+    });
+    siginfo_t info{};
+    const auto ended = [&] {
+        return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+    };
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!catches_sigint(pid) && !ended() && std::chrono::steady_clock::now() < give_up) std::this_thread::yield();
+    std::this_thread::sleep_for(delay);
+    result.ended_first = ended();
+    const auto first = std::chrono::steady_clock::now() - (interrupts == 0 ? delay : std::chrono::microseconds(0));
+    for (int i = 0; i < interrupts; ++i) {
+        if (i > 0) std::this_thread::sleep_for(gap);
+        kill(pid, SIGINT);
+    }
+    // A run that hangs (a cleanup waiting for a lock the interrupted code holds) is
+    // killed after a while, so that it fails the bound instead of stalling the test.
+    int status = 0;
+    const auto hung = std::chrono::steady_clock::now() + std::chrono::seconds(10 * kSlowdown);
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid || (done < 0 && errno != EINTR)) break;
+        if (std::chrono::steady_clock::now() > hung) kill(pid, SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    result.took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - first);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    reader.join();
+    close(out[0]);
+    return result;
+}
+
+TEST(InstallInterrupted, EndsWithinASecondWhereverTheSignalsLand) {
+    InstallHost host;
+    host.example("new.pkg", "229.0.1.0");
+    const std::string flash = host.root() + "/sim/adapter1.flash";
+    const std::vector<std::string> install = {"-dev=zen2", "-y", "-force", "install", "new.pkg"};
+
+    // One whole installation gives the span the signals are spread over.
+    const Interrupted whole = run_with_interrupts(host, install, std::chrono::microseconds(0), 0, {});
+    ASSERT_EQ(whole.status, 0);
+
+    std::mt19937 random(20261210);
+    // The last fifth is left out: a signal that comes once the work is done may find the
+    // run already ending, with its own status.
+    std::uniform_int_distribution<long> moment(0, whole.took.count() * 4 / 5);
+    std::uniform_int_distribution<int> count(1, 3);
+    std::uniform_int_distribution<long> gap_us(0, 3000);
+    int ended_by_signal = 0;
+    for (int run = 0; run < 16; ++run) {
+        const std::chrono::microseconds delay(moment(random));
+        const int interrupts = count(random);
+        const std::chrono::microseconds gap(gap_us(random));
+        SCOPED_TRACE("run " + std::to_string(run) + ": " + std::to_string(interrupts) + " signal(s) after " +
+                     std::to_string(delay.count()) + " us, " + std::to_string(gap.count()) + " us apart");
+        const Interrupted r = run_with_interrupts(host, install, delay, interrupts, gap);
+        const bool completed = contains(r.out, "\nFirmware update is completed.\n");
+        if (r.status == 1) ++ended_by_signal;
+        if (r.ended_first || completed) {
+            EXPECT_TRUE(r.status == 0 || r.status == 1) << r.status;
+        } else {
+            EXPECT_EQ(r.status, 1) << r.out;
+        }
+        if (!r.ended_first) {
+            EXPECT_LT(r.took.count(), 1000000 * kSlowdown);
+        }
+        const std::vector<std::string> damaged = damaged_items(read_bytes(flash));
+        EXPECT_TRUE(damaged.empty()) << damaged.front();
+        const RunResult show = host.zeltsim("show", {"--adapters"});
+        EXPECT_EQ(show.status, 0) << show.err;
+    }
+    EXPECT_GT(ended_by_signal, 8);
+
+    // Nothing is left held: the next installation goes through.
+    const RunResult again = host.zeltnvm(install);
+    EXPECT_EQ(again.status, 0) << again.out << again.err;
+    EXPECT_TRUE(contains(again.out, "\nFirmware update is completed.\n")) << again.out;
 }
 
 TEST(InstallInterrupted, LeavesTheNvmWholeAndTheHostFree) {

@@ -26,7 +26,8 @@
 #include "sim/host/sim_host.h"
 #include "sim/state/sim_store.h"
 #include "tests/support/run_program.h"
-#include "tools/zeltpkg/pkgbuild.h"
+#include "pkgbuild/pkgbuild.h"
+#include "test_signing_key/test_signing_key.h"
 
 namespace zelt::test {
 

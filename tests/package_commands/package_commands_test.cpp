@@ -7,7 +7,8 @@
 #include "common/directory_types.h"
 #include "package/package_records.h"
 #include "tests/support/run_program.h"
-#include "tools/zeltpkg/pkgbuild.h"
+#include "pkgbuild/pkgbuild.h"
+#include "test_signing_key/test_signing_key.h"
 
 namespace zelt::test {
 namespace {

@@ -7,7 +7,8 @@
 #include <sstream>
 
 #include "tests/sim/sim_test_support.h"
-#include "tools/zeltpkg/pkgbuild.h"
+#include "pkgbuild/pkgbuild.h"
+#include "test_signing_key/test_signing_key.h"
 #include "wire/ethtool_nvm.h"
 
 namespace zelt::sim::test {

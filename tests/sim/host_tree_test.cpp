@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/supported_devices.h"
+#include "host/linux_host.h"
 #include "sim/tree/config_space.h"
 #include "tests/sim/sim_test_support.h"
 

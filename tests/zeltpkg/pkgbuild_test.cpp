@@ -8,7 +8,8 @@
 #include "package/package_reader.h"
 #include "package/pldm_wrapper.h"
 #include "tests/support/run_program.h"
-#include "tools/zeltpkg/pkgbuild.h"
+#include "pkgbuild/pkgbuild.h"
+#include "test_signing_key/test_signing_key.h"
 
 namespace zelt::test {
 namespace {
@@ -32,7 +33,7 @@ constexpr const char* kDescription = R"({
 TEST(PackageBuilder, DescriptionBuildsAVerifiedPackage) {
     Bytes pkg;
     std::string error;
-    ASSERT_EQ(pkgbuild::build_from_description(kDescription, "", &pkg, &error), 0) << error;
+    ASSERT_EQ(pkgbuild::build_from_description(kDescription, "", pkgbuild::test_signing_key(), &pkg, &error), 0) << error;
     int32_t index = 0;
     EXPECT_EQ(zelpkgVerify(pkg.data(), pkg.size(), &index), 0) << index;
     uint32_t count = 0;
@@ -67,7 +68,7 @@ TEST(PackageBuilder, DescriptionErrorsAreReported) {
     for (const Case& c : cases) {
         Bytes pkg;
         std::string error;
-        EXPECT_NE(pkgbuild::build_from_description(c.json, "", &pkg, &error), 0) << c.json;
+        EXPECT_NE(pkgbuild::build_from_description(c.json, "", pkgbuild::test_signing_key(), &pkg, &error), 0) << c.json;
         EXPECT_NE(error.find(c.error), std::string::npos) << error;
     }
 }
@@ -78,7 +79,7 @@ TEST(PackageBuilder, FaultsAndWrapper) {
                                  "faults": [{"xor": 255, "offset": -1}]})";
     Bytes pkg;
     std::string error;
-    ASSERT_EQ(pkgbuild::build_from_description(json, "", &pkg, &error), 0) << error;
+    ASSERT_EQ(pkgbuild::build_from_description(json, "", pkgbuild::test_signing_key(), &pkg, &error), 0) << error;
     ASSERT_EQ(zelpkgLoadPackage(pkg), 0);
     int32_t index = 0;
     EXPECT_EQ(zelpkgVerify(pkg.data(), pkg.size(), &index), HVXRETVAL_INVALID_CHECKSUM);

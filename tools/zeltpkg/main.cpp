@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "common/hvxretval.h"
-#include "tools/zeltpkg/pkgbuild.h"
+#include "pkgbuild/pkgbuild.h"
+#include "test_signing_key/test_signing_key.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ int build(int argc, char** argv) {
     base = slash == std::string::npos ? "" : base.substr(0, slash);
     std::vector<uint8_t> pkg;
     std::string error;
-    if (zelt::pkgbuild::build_from_description(text, base, &pkg, &error) != 0) {
+    if (zelt::pkgbuild::build_from_description(text, base, zelt::pkgbuild::test_signing_key(), &pkg, &error) != 0) {
         std::fprintf(stderr, "zeltpkg: %s\n", error.c_str());
         return 1;
     }

@@ -1,4 +1,4 @@
-#include "tools/zeltpkg/pkgbuild.h"
+#include "pkgbuild/pkgbuild.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,8 +24,6 @@ namespace zelt::pkgbuild {
 
 namespace {
 
-#include "zeltpkg_test_key.inc"
-
 // Code type of the firmware header for a signed firmware directory type; 0 (no
 // particular code) for the types that no code type names.
 uint8_t code_type_for(uint16_t dir_type) {
@@ -47,10 +45,6 @@ uint8_t code_type_for(uint16_t dir_type) {
 uint16_t version_part(const std::vector<uint16_t>& v, size_t i) { return i < v.size() ? v[i] : 0; }
 
 }  // namespace
-
-std::span<const uint8_t> test_signing_key() {
-    return {reinterpret_cast<const uint8_t*>(kTestSigningKey), sizeof(kTestSigningKey) - 1};
-}
 
 Bytes filler(uint16_t seed, uint32_t size) {
     Bytes b(size);
@@ -416,12 +410,12 @@ std::vector<Fault> faults_of(const json& list) {
 
 }  // namespace
 
-int build_from_description(const std::string& json_text, const std::string& base_dir, Bytes* package,
-                           std::string* error) {
+int build_from_description(const std::string& json_text, const std::string& base_dir,
+                           std::span<const uint8_t> default_key, Bytes* package, std::string* error) {
     try {
         const json d = json::parse(json_text);
         Bytes key_bytes;
-        std::span<const uint8_t> key = test_signing_key();
+        std::span<const uint8_t> key = default_key;
         if (d.contains("key")) {
             if (!read_file(resolve(base_dir, d["key"].get<std::string>()), &key_bytes))
                 throw std::runtime_error("cannot read key " + d["key"].get<std::string>());

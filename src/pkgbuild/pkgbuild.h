@@ -3,7 +3,8 @@
 //
 // Packages are described either in code (PackageSpec) or by a JSON description (see
 // build_from_description). Images are signed with the private key given to the
-// builder; the repository's test key is built in (test_signing_key()).
+// builder. The repository's test key is not part of the builder: the programs that may
+// sign with it link it separately (test_signing_key/test_signing_key.h).
 #pragma once
 
 #include <cstdint>
@@ -20,9 +21,6 @@ using Bytes = std::vector<uint8_t>;
 // Package version of `zeltpkg example` when none is given; newer than the factory
 // packages of the default simulated adapters.
 inline constexpr const char* kExamplePackageVersion = "229.0.120.0";
-
-// The repository's test signing key (PEM), compiled in.
-std::span<const uint8_t> test_signing_key();
 
 // ---- Item images ---------------------------------------------------------------------
 
@@ -101,7 +99,8 @@ void apply_faults(Bytes* package, const std::vector<Fault>& faults);
 int build_example_package(const std::string& version, std::span<const uint8_t> key, Bytes* package,
                           bool wrap = false);
 
-// Builds from a JSON description; relative file names are taken from `base_dir`.
+// Builds from a JSON description; relative file names are taken from `base_dir`. Items
+// are signed with the description's "key" file, or with `default_key` when it names none.
 //   {
 //     "stream_size": 512, "verify": true, "key": "key.pem",
 //     "properties": { "description": "...", "version": "1.2.3.4", "device_ids": [4660],
@@ -123,7 +122,7 @@ int build_example_package(const std::string& version, std::span<const uint8_t> k
 //     "faults": [ { "xor": 255, "offset": -1 }, { "set_u32": 0, "offset": 8 },
 //                 { "truncate": 100 }, { "fix_checksum": true } ]
 //   }
-int build_from_description(const std::string& json_text, const std::string& base_dir, Bytes* package,
-                           std::string* error);
+int build_from_description(const std::string& json_text, const std::string& base_dir,
+                           std::span<const uint8_t> default_key, Bytes* package, std::string* error);
 
 }  // namespace zelt::pkgbuild

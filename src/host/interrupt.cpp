@@ -1,0 +1,42 @@
+#include "host/interrupt.h"
+
+#include <pthread.h>
+
+#include <atomic>
+#include <csignal>
+
+namespace zelt::host {
+
+namespace {
+
+volatile std::sig_atomic_t g_signal = 0;
+ExitRoutine g_routine = nullptr;
+pthread_t g_driving_thread;
+std::atomic<bool> g_exiting{false};
+
+extern "C" void record_signal(int signal) { g_signal = signal; }
+
+}  // namespace
+
+void catch_interrupts(ExitRoutine routine) {
+    g_driving_thread = pthread_self();
+    g_routine = routine;
+    struct sigaction action{};
+    action.sa_handler = record_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGINT, SIGTERM}) ::sigaction(signal, &action, nullptr);
+}
+
+int pending_interrupt() { return g_signal; }
+
+void interruption_point() {
+    const int signal = g_signal;
+    if (signal == 0 || g_routine == nullptr || !pthread_equal(pthread_self(), g_driving_thread)) return;
+    if (g_exiting.exchange(true)) return;
+    g_routine(signal);
+}
+
+void stop_acting_on_interrupts() { g_exiting = true; }
+
+}  // namespace zelt::host
