@@ -6,6 +6,7 @@
 #include "device/discovery_lookup.h"
 #include "device/reset/device_reset.h"
 #include "log/print.h"
+#include "transport/function.h"
 #include "transport/fw_queries.h"
 
 int zeltnvm_reset_command(const char* device, options* opts, int, char (*)[ZELT_ARG_LEN]) {
@@ -15,7 +16,9 @@ int zeltnvm_reset_command(const char* device, options* opts, int, char (*)[ZELT_
         return ZELT_RC_DEVICE_NOT_FOUND;
     }
     uint8_t status = 0;
-    if (zeltnvmFwQueryStatus(device, 0, 1, &status) != 0) {
+    if (!zelt::transport::on_named_function(
+             device, [&](const zelt::transport::Function& fn) { return zeltnvmFwQueryStatus(fn, 0, 1, &status); })
+             .ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to query fw reboot status.\n");
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\n\nDevice Hot Reset failed.\n\n");
         return 1;
@@ -49,7 +52,9 @@ int zeltnvm_reset_command(const char* device, options* opts, int, char (*)[ZELT_
     if (hot) {
         int multi_host = 0;
         int multi_root = 0;
-        zelt_query_host_type(device, &multi_host, &multi_root);
+        (void)zelt::transport::on_named_function(device, [&](const zelt::transport::Function& fn) {
+            return zelt_query_host_type(fn, &multi_host, &multi_root);
+        });
         if (multi_host && !opts->prompt) {
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nPerforming Device Reset on Multi Host Device\n");
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\nDo you want to continue (Y/N)?");

@@ -411,7 +411,6 @@ void zeltnvm_discovery_reset() {
     std::memset(devicelist, 0, sizeof devicelist);
     std::memset(drv_info, 0, sizeof drv_info);
     std::memset(&adapters, 0, sizeof adapters);
-    zelt_util_init = false;
     zeltnvm_pci_pf_enumerated = false;
     g_device_selection_type = DEV_BY_SERVICE;
     std::memset(&pci_id_info, 0, sizeof pci_id_info);
@@ -437,7 +436,6 @@ int zelt_nvm_discover(Host& host, AdapterQueries& queries) {
     for (int i = 0; i < count; ++i) get_link_info(host, queries, devicelist[i]);
     for (int i = 0; i < count; ++i) get_sriov_info(host, devicelist[i]);
     adapters_count(count);
-    zelt_util_init = true;
     return 0;
 }
 

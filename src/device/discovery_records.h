@@ -7,7 +7,6 @@
 
 #include <cstdint>
 
-#include "log/run_flags.h"  // zelt_util_init: discovery has run
 
 // Fixed text sizes of the records.
 inline constexpr int ZELT_NAME_LEN = 256;

@@ -42,13 +42,6 @@ bool zeltParsePciSlot(std::string_view text, ZeltPciSlot& slot) {
     return true;
 }
 
-bool zeltParsePciWindowName(std::string_view name, ZeltPciSlot& slot) {
-    constexpr std::string_view prefix = "zelt_pci_dev:";
-    size_t at = name.find(prefix);
-    if (at == std::string_view::npos) return false;
-    return zeltParsePciSlot(name.substr(at + prefix.size()), slot);
-}
-
 int zeltUeventPciSlot(std::string_view uevent, ZeltPciSlot& slot) {
     constexpr size_t kLine = 255;
     while (!uevent.empty()) {

@@ -18,9 +18,6 @@ struct ZeltPciSlot {
 // form or a number does not fit 32 bits.
 bool zeltParsePciSlot(std::string_view text, ZeltPciSlot& slot);
 
-// A PCI window device name: the marker, a colon, then a slot as above.
-bool zeltParsePciWindowName(std::string_view name, ZeltPciSlot& slot);
-
 // The value of the PCI_SLOT_NAME line of a uevent text. Lines are taken at most 255
 // bytes at a time, as a line reader with a 256-byte buffer would.
 // 1: found and parsed; 0: no such line; -1: the line does not parse.

@@ -11,6 +11,7 @@
 #include "log/print.h"
 #include "transport/answer_text.h"
 #include "transport/ethtool_socket.h"
+#include "transport/function.h"
 #include "wire/ethtool_nvm.h"
 
 namespace {
@@ -46,12 +47,13 @@ int32_t zeltDrvInfo(const char* dev, uint32_t* domain, uint32_t* bus, uint32_t* 
                     char* version, char* name) {
     if (!dev || !domain || !bus || !device || !function) return HVXRETVAL_INVALID_POINTER_PARAMETER;
     ZeltPciSlot slot;
-    if (std::strstr(dev, "zelt_pci_dev")) {
-        if (!zeltParsePciWindowName(dev, slot)) return HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE;
-        *domain = slot.domain;
-        *bus = slot.bus;
-        *device = slot.device;
-        *function = slot.function;
+    if (zelt::transport::is_pci_window_name(dev)) {
+        const auto address = zelt::transport::parse_pci_window_name(dev);
+        if (!address) return HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE;
+        *domain = address->domain;
+        *bus = address->bus;
+        *device = address->device;
+        *function = address->function;
         return 0;
     }
     // An interface name never holds a path separator; refusing one keeps the name

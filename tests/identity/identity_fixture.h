@@ -52,7 +52,6 @@ protected:
         }
         ASSERT_TRUE(sim::create_host(root_->path(), setup, error)) << error;
         host::install(std::make_unique<sim::SimHost>(root_->path()));
-        recovery_mode_enabled = false;
         ASSERT_EQ(zelt_nvm_init(), 0);
         zelt_nvm_release_saved_identity();
     }

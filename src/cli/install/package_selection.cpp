@@ -14,6 +14,7 @@
 #include "package/package_properties.h"
 #include "package/package_reader.h"
 #include "transport/ethtool_channel.h"
+#include "transport/function.h"
 #include "transport/fw_queries.h"
 #include "transport/hwrm_channel.h"
 
@@ -52,8 +53,11 @@ bool is_pkg_upgrade(const char* installed, const char* package) {
 
 std::string zeltnvm_installed_pkg_version(const char* dev) {
     char text[kVersionTextLen] = {};
-    int32_t rc = zeltIsPciWindowName(dev) ? zeltnvm_linux_GetInstalledPackageVersion(dev, text, sizeof text)
-                                          : zeltnvmGetInstalledPackageVersion(dev, text, sizeof text);
+    int32_t rc = zelt::transport::is_pci_window_name(dev ? dev : "")
+                     ? zelt::transport::on_named_function(dev, [&](const zelt::transport::Function& fn) {
+                           return zeltnvm_linux_GetInstalledPackageVersion(fn, text, sizeof text);
+                       }).code()
+                     : zeltnvmGetInstalledPackageVersion(dev, text, sizeof text);
     if (rc == 0 && text[0] != '\0') return text;
     std::memset(text, 0, sizeof text);
     if (zeltnvmGetItemVersionString(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, text, sizeof text) == 0) return text;

@@ -45,7 +45,7 @@ int device_type_of(const char* dev) {
 
 int32_t read_item(const char* dev, const zelnvm_directory_entry_t& entry, zelt_saved_item& out) {
     std::vector<uint8_t> data(std::max<uint32_t>(entry.data_length, 1));
-    const int32_t n = zeltnvmReadItem(dev, entry.type, entry.ordinal, entry.ext, data.data(),
+    const int32_t n = ::zeltnvmReadItem(dev, entry.type, entry.ordinal, entry.ext, data.data(),
                                       static_cast<uint32_t>(data.size()), 0, nullptr);
     if (n < 0) return n;
     data.resize(static_cast<size_t>(n));
@@ -76,15 +76,22 @@ transport::NvmVariableRef variable_of(const OptionRef& ref) {
 int option_get(const char* dev, const OptionRef& ref, uint8_t* value, size_t size) {
     const size_t n = value_bytes(ref);
     if (n == 0 || n > size) return HVXRETVAL_INVALID_PARAMETER;
-    return transport::nvmVariableGet(dev, nullptr, variable_of(ref), value, static_cast<uint16_t>(n));
+    const auto fn = transport::function_for_name(dev);
+    if (!fn.ok()) return fn.result().code();
+    return transport::nvmVariableGet(*fn, variable_of(ref), value, static_cast<uint16_t>(n)).code();
 }
 
 int option_set(const char* dev, const OptionRef& ref, const uint8_t* value, size_t size) {
     const size_t n = value_bytes(ref);
     if (n == 0 || n > size) return HVXRETVAL_INVALID_PARAMETER;
-    return transport::nvmVariableSet(dev, nullptr, variable_of(ref), value, static_cast<uint16_t>(n));
+    const auto fn = transport::function_for_name(dev);
+    if (!fn.ok()) return fn.result().code();
+    return transport::nvmVariableSet(*fn, variable_of(ref), value, static_cast<uint16_t>(n)).code();
 }
 
-int option_flush(const char* dev) { return transport::nvmVariablesFlush(dev, nullptr); }
+int option_flush(const char* dev) {
+    const auto fn = transport::function_for_name(dev);
+    return fn.ok() ? transport::nvmVariablesFlush(*fn).code() : fn.result().code();
+}
 
 }  // namespace zelt::device::identity

@@ -10,13 +10,15 @@
 #include "device/recovery.h"
 #include "host/host.h"
 #include "log/print.h"
+#include "transport/function.h"
 #include "transport/fw_queries.h"
 #include "transport/hwrm_exchange.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_query.h"
 
 using zelt::transport::exchange;
-using zelt::transport::PciFunctionAddress;
+using zelt::transport::Function;
+using zelt::transport::function_at;
 
 namespace {
 
@@ -35,24 +37,23 @@ double host_seconds() {
 
 void sleep_ms(unsigned ms) { zelt::host::current().sleep_ms(ms); }
 
-PciFunctionAddress address_of(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function) {
-    return PciFunctionAddress{domain, bus, device, function};
+Function function_of(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function) {
+    return function_at(dev, zelt::PciAddress{domain, bus, device, function});
 }
 
-int32_t send_fw_reset(const char* dev, const PciFunctionAddress& addr, uint8_t proc_type, uint8_t selfrst,
-                      uint8_t flags) {
+int32_t send_fw_reset(const Function& fn, uint8_t proc_type, uint8_t selfrst, uint8_t flags) {
     hwrm_fw_reset_input req{};
     req.embedded_proc_type = proc_type;
     req.selfrst_status = selfrst;
     req.host_idx = 0;
     req.flags = flags;
     hwrm_fw_reset_output resp{};
-    return exchange(dev, addr, HWRM_FW_RESET, req, resp);
+    return exchange(fn, HWRM_FW_RESET, req, resp).code();
 }
 
-int32_t error_recovery_cfg(const char* dev, const PciFunctionAddress& addr, hwrm_error_recovery_qcfg_output& out) {
+zelt::Result error_recovery_cfg(const Function& fn, hwrm_error_recovery_qcfg_output& out) {
     hwrm_error_recovery_qcfg_input req{};
-    return exchange(dev, addr, HWRM_ERROR_RECOVERY_QCFG, req, out);
+    return exchange(fn, HWRM_ERROR_RECOVERY_QCFG, req, out);
 }
 
 void print_hot_reset_completed() {
@@ -66,11 +67,12 @@ void print_hot_reset_completed() {
 bool firmware_synchronised(const char* dev, int device_type) {
     if (device_type <= 7) return true;
     uint32_t fw_status = 0;
-    if (zelt_check_sync_status(dev, &fw_status) != 0) return false;
+    if (!zelt::transport::on_named_function(dev, [&](const Function& fn) { return zelt_check_sync_status(fn, &fw_status); }).ok()) return false;
     if ((fw_status & ZELT_FW_STATUS_UNSYNCED_MASK) == 0) return true;
     uint32_t sync_status = 0;
-    int32_t rc = zelt_sync_fw(dev, &sync_status);
-    if (rc != 0) return false;
+    const zelt::Result rc =
+        zelt::transport::on_named_function(dev, [&](const Function& fn) { return zelt_sync_fw(fn, &sync_status); });
+    if (!rc.ok()) return false;
     return (sync_status & ZELT_FW_SYNC_FAILED_MASK) == 0;
 }
 
@@ -106,17 +108,17 @@ int zelt_reset_vf_index(uint32_t device, uint32_t function) {
 
 int32_t zelt_check_hotfw_supported(const char* dev, uint32_t domain, uint32_t bus, uint32_t device,
                                    uint32_t function, int* hot) {
-    const PciFunctionAddress addr = address_of(domain, bus, device, function);
+    const Function fn = function_of(dev, domain, bus, device, function);
     hwrm_func_qcaps_input caps_req{};
     caps_req.fid = cpu_to_le16(HWRM_FID_SELF);
     hwrm_func_qcaps_output caps{};
-    int32_t rc = exchange(dev, addr, HWRM_FUNC_QCAPS, caps_req, caps);
-    if (rc != 0) return rc;
+    zelt::Result rc = exchange(fn, HWRM_FUNC_QCAPS, caps_req, caps);
+    if (!rc.ok()) return rc.code();
     hwrm_func_qcfg_input cfg_req{};
     cfg_req.fid = cpu_to_le16(HWRM_FID_SELF);
     hwrm_func_qcfg_output cfg{};
-    rc = exchange(dev, addr, HWRM_FUNC_QCFG, cfg_req, cfg);
-    if (rc != 0) return rc;
+    rc = exchange(fn, HWRM_FUNC_QCFG, cfg_req, cfg);
+    if (!rc.ok()) return rc.code();
     const bool capable = (le32_to_cpu(caps.flags) & HWRM_FUNC_QCAPS_FLAGS_HOT_RESET_CAPABLE) &&
                          (le32_to_cpu(caps.flags_ext) & HWRM_FUNC_QCAPS_FLAGS_EXT_HOT_RESET_IF_SUPPORT) &&
                          (le16_to_cpu(cfg.flags) & HWRM_FUNC_QCFG_FLAGS_HOT_RESET_ALLOWED);
@@ -126,20 +128,20 @@ int32_t zelt_check_hotfw_supported(const char* dev, uint32_t domain, uint32_t bu
 
 int32_t zelt_hot_fw_reset(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function,
                           uint8_t flags) {
-    return send_fw_reset(dev, address_of(domain, bus, device, function), HWRM_FW_RESET_EMBEDDED_PROC_TYPE_CHIP,
+    return send_fw_reset(function_of(dev, domain, bus, device, function), HWRM_FW_RESET_EMBEDDED_PROC_TYPE_CHIP,
                          HWRM_FW_RESET_SELFRST_STATUS_SELFRSTASAP, flags);
 }
 
 int32_t zeltnvm_warm_fw_reset(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function) {
-    return send_fw_reset(dev, address_of(domain, bus, device, function), HWRM_FW_RESET_EMBEDDED_PROC_TYPE_BOOT,
+    return send_fw_reset(function_of(dev, domain, bus, device, function), HWRM_FW_RESET_EMBEDDED_PROC_TYPE_BOOT,
                          HWRM_FW_RESET_SELFRST_STATUS_SELFRSTPCIERST, 0);
 }
 
 int32_t zelt_get_timeout_vals(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function,
                               uint32_t* min_wait_ms, uint32_t* max_timeout_ms) {
     hwrm_error_recovery_qcfg_output cfg{};
-    int32_t rc = error_recovery_cfg(dev, address_of(domain, bus, device, function), cfg);
-    if (rc != 0) return rc;
+    const zelt::Result rc = error_recovery_cfg(function_of(dev, domain, bus, device, function), cfg);
+    if (!rc.ok()) return rc.code();
     if (min_wait_ms) *min_wait_ms = le32_to_cpu(cfg.normal_func_wait_period) * 100u;
     if (max_timeout_ms) *max_timeout_ms = le32_to_cpu(cfg.max_bailout_time_after_reset) * 100u;
     return 0;
@@ -147,11 +149,11 @@ int32_t zelt_get_timeout_vals(const char* dev, uint32_t domain, uint32_t bus, ui
 
 int32_t zelt_get_fw_reset_counter(const char* dev, uint32_t domain, uint32_t bus, uint32_t device,
                                   uint32_t function, uint32_t* value, int device_type) {
+    const Function fn = function_of(dev, domain, bus, device, function);
     hwrm_error_recovery_qcfg_output cfg{};
-    int32_t rc = error_recovery_cfg(dev, address_of(domain, bus, device, function), cfg);
-    if (rc != 0) return rc;
-    return zeltnvm_read_counter_register(dev, domain, bus, device, function, le32_to_cpu(cfg.fw_reset_cnt_reg),
-                                         device_type, value);
+    const zelt::Result rc = error_recovery_cfg(fn, cfg);
+    if (!rc.ok()) return rc.code();
+    return zeltnvm_read_counter_register(fn, le32_to_cpu(cfg.fw_reset_cnt_reg), device_type, value).code();
 }
 
 int32_t zelt_nvm_reset_status(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function,
@@ -168,7 +170,7 @@ int32_t zelt_nvm_reset_status(const char* dev, uint32_t domain, uint32_t bus, ui
 
     double start = host_seconds();
     for (;;) {
-        int32_t rc = zelt_nvm_ver_get_status(dev, domain, bus, device, function);
+        int32_t rc = zelt_nvm_ver_get_status(function_of(dev, domain, bus, device, function)).code();
         if (rc == 0) break;
         const double elapsed = host_seconds() - start;
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
@@ -204,7 +206,7 @@ int32_t zelt_nvm_check_pf_status(const zelt_reset_pf* pfs, int pf_count, int* lo
         for (int i = 0; i < pf_count; ++i) {
             if (loaded[i]) continue;
             const zelt_reset_pf& pf = pfs[i];
-            int32_t rc = zelt_nvm_ver_get_status(pf.name, pf.domain, pf.bus, pf.device, pf.function);
+            int32_t rc = zelt_nvm_ver_get_status(function_of(pf.name, pf.domain, pf.bus, pf.device, pf.function)).code();
             if (rc == 0) {
                 loaded[i] = true;
                 ++count;
@@ -230,7 +232,7 @@ int32_t zelt_nvm_get_active_vf_count(const zelt_reset_pf* pfs, int pf_count, uin
     for (int i = 0; i < pf_count; ++i) {
         const zelt_reset_pf& pf = pfs[i];
         uint16_t vfs = 0;
-        if (zelt_nvm_get_reg_vf_count(pf.name, pf.domain, pf.bus, pf.device, pf.function, &vfs) != 0) continue;
+        if (!zelt_nvm_get_reg_vf_count(function_of(pf.name, pf.domain, pf.bus, pf.device, pf.function), &vfs).ok()) continue;
         const int slot = zelt_reset_vf_index(pf.device, pf.function);
         registered_vfs[slot] = vfs;
         sum += vfs;
@@ -256,7 +258,7 @@ int32_t zelt_nvm_check_vf_status(const zelt_reset_pf* pfs, int pf_count, const u
             }
             const zelt_reset_pf& pf = pfs[i];
             uint16_t vfs = 0;
-            if (zelt_nvm_get_reg_vf_count(pf.name, pf.domain, pf.bus, pf.device, pf.function, &vfs) != 0) {
+            if (!zelt_nvm_get_reg_vf_count(function_of(pf.name, pf.domain, pf.bus, pf.device, pf.function), &vfs).ok()) {
                 sleep_ms(kProbePauseMs);
                 continue;
             }
@@ -383,7 +385,7 @@ int32_t zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force) {
     sleep_ms(kPostRecoverySettleMs);
     zeltnvm_fastboot_enabled = false;
     indirect_mode = false;
-    if (zelt_nvm_ver_get_status(dev, info->domain, info->bus, info->device, 0) == 0) {
+    if (zelt_nvm_ver_get_status(function_of(dev, info->domain, info->bus, info->device, 0)).ok()) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nPCI Device %04x:%02x:%x recovered successfully.\n",
                       info->domain, info->bus, info->device);
         return 0;
