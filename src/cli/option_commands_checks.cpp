@@ -227,7 +227,7 @@ int check_privilege(const char* device, const zeltnvm_option* opt) {
 }  // namespace
 
 int zelt_verify_nvm_value(const char* device, zeltnvm_option* opt, options* opts) {
-    if (device == nullptr || zelt_nvm_device_info(device, g_device_selection_type, nullptr) != 0) return 13;
+    if (device == nullptr || zelt_nvm_device_info(device, DEV_BY_SERVICE, nullptr) != 0) return 13;
     if (opt->access & ZELTNVM_VIS_PRIVILEGED) {
         const int rc = check_privilege(device, opt);
         if (rc != 0) return rc;

@@ -66,7 +66,7 @@ int zeltnvmFlush(const char* device, zeltnvm_option* opt) {
 
 int zeltnvm_set_option_device(const char* device, zeltnvm_option* opt) {
     zelt_nvm_device_info_t rec;
-    if (device == nullptr || zelt_nvm_device_info(device, g_device_selection_type, &rec) != 0) return 13;
+    if (device == nullptr || zelt_nvm_device_info(device, DEV_BY_SERVICE, &rec) != 0) return 13;
     opt->domain_no = static_cast<uint16_t>(rec.pci_info.domain_no);
     opt->bus_no = static_cast<uint16_t>(rec.pci_info.bus_no);
     opt->device_no = static_cast<uint16_t>(rec.pci_info.device_no);

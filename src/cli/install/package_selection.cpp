@@ -68,8 +68,7 @@ int zeltnvm_check_package_supported(const char* dev, const std::vector<std::stri
                                     const options* opts, std::string& first, std::vector<std::string>& applicable) {
     static constexpr const char* kFn = "zeltnvm_check_package_supported";
     zelt_nvm_device_info_t rec;
-    zeltnvm_set_selection_for_name(dev);
-    int rc = zelt_nvm_device_info(dev, g_device_selection_type, &rec);
+    int rc = zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec);
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Error %d getting device info for %s\n", rc, dev);
         return 8;

@@ -75,8 +75,7 @@ void zelt_nvm_save_mac(const char* dev) {
     }
     for (int i = 0; i < count; ++i) {
         zelt_nvm_device_info_t rec;
-        zeltnvm_set_selection_for_name(dev);
-        if (zelt_nvm_device_info(dev, g_device_selection_type, &rec) != 0) {
+        if (zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec) != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: specified device not found\n", "zelt_nvm_save_mac");
             g_macs.clear();
             return;

@@ -24,8 +24,7 @@ namespace zelt::device::identity {
 bool location_of(const char* dev, zelt_saved_location& loc, uint32_t* function) {
     if (dev == nullptr) return false;
     zelt_nvm_device_info_t rec;
-    zeltnvm_set_selection_for_name(dev);
-    if (zelt_nvm_device_info(dev, g_device_selection_type, &rec) != 0) return false;
+    if (zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec) != 0) return false;
     loc = {rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no};
     if (function) *function = rec.pci_info.function_no;
     return true;

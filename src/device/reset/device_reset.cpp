@@ -287,8 +287,7 @@ int32_t zelt_nvm_check_vf_status(const zelt_reset_pf* pfs, int pf_count, const u
 
 int zelt_fill_reset_info(const char* dev, zelt_nvm_pci_info* info) {
     zelt_nvm_device_info_t rec;
-    zeltnvm_set_selection_for_name(dev);
-    int rc = zelt_nvm_device_info(dev, g_device_selection_type, &rec);
+    int rc = zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec);
     if (rc != 0) return rc;
     std::memset(info, 0, sizeof *info);
     std::strncpy(info->name, dev, sizeof info->name - 1);
