@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::span<const uint8_t> bytes(data, size);
     std::string_view text(reinterpret_cast<const char*>(data), size);
 
-    ZeltPciSlot slot;
+    zelt::PciAddress slot;
     zeltParsePciSlot(text, slot);
     zeltParsePciWindowName(text, slot);
     zeltUeventPciSlot(text, slot);

@@ -160,8 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zeltnvmGetInstalledPackageVersion(ifname, text, sizeof text);
     zeltnvm_is_ethtool_crashdump_available(ifname);
     zeltnvmEthtoolCoredump(ifname, std::fopen("/dev/null", "wb"), 1);
-    uint32_t d = 0, bus = 0, dv = 0, fn = 0;
+    zelt::PciAddress address;
     char version[ZELT_DRV_TEXT_LEN], name[ZELT_DRV_TEXT_LEN];
-    zeltDrvInfo(ifname, &d, &bus, &dv, &fn, version, name);
+    zeltDrvInfo(ifname, address, version, name);
     return 0;
 }

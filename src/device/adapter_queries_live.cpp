@@ -81,14 +81,13 @@ std::string text_of(const char* buf, size_t cap) { return std::string(buf, strnl
 class LiveAdapterQueries final : public AdapterQueries {
 public:
     int drv_info(const std::string& name, PciAddress& addr, std::string& version, std::string& driver) override {
-        uint32_t d = 0, b = 0, dv = 0, f = 0;
         char ver[ZELT_DRV_TEXT_LEN] = {};
         char drv[ZELT_DRV_TEXT_LEN] = {};
         const bool window_name = transport::is_pci_window_name(name);
-        const int rc = zeltDrvInfo(name.c_str(), &d, &b, &dv, &f, window_name ? nullptr : ver,
-                                   window_name ? nullptr : drv);
+        PciAddress found;
+        const int rc = zeltDrvInfo(name.c_str(), found, window_name ? nullptr : ver, window_name ? nullptr : drv);
         if (rc != 0) return rc;
-        addr = {d, b, dv, f};
+        addr = found;
         version = text_of(ver, sizeof ver);
         driver = text_of(drv, sizeof drv);
         return 0;

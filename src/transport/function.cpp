@@ -26,9 +26,9 @@ std::optional<PciAddress> parse_pci_window_name(std::string_view name) {
     if (at == std::string_view::npos) return std::nullopt;
     std::string_view rest = name.substr(at + kPciWindowMarker.size());
     if (rest.empty() || rest.front() != ':') return std::nullopt;
-    ZeltPciSlot slot;
-    if (!zeltParsePciSlot(rest.substr(1), slot)) return std::nullopt;
-    return PciAddress{slot.domain, slot.bus, slot.device, slot.function};
+    PciAddress address;
+    if (!zeltParsePciSlot(rest.substr(1), address)) return std::nullopt;
+    return address;
 }
 
 Function pci_window_function(const PciAddress& address) {
@@ -42,8 +42,7 @@ Function function_at(const char* name, const PciAddress& address) {
 
 ResultOr<Function> function_for_name(const char* name) {
     PciAddress address;
-    const int32_t rc = zeltDrvInfo(name, &address.domain, &address.bus, &address.device, &address.function, nullptr,
-                                   nullptr);
+    const int32_t rc = zeltDrvInfo(name, address, nullptr, nullptr);
     if (rc != 0) return Result::tool(rc);
     return function_at(name, address);
 }

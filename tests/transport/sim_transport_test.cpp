@@ -106,14 +106,14 @@ protected:
 };
 
 TEST_F(SimTransport, ResolvesInterfacesOfBothAdapters) {
-    uint32_t d = 9, b = 9, dv = 9, f = 9;
+    PciAddress a{9, 9, 9, 9};
     char version[ZELT_DRV_TEXT_LEN], name[ZELT_DRV_TEXT_LEN];
-    ASSERT_EQ(zeltDrvInfo("zen2", &d, &b, &dv, &f, version, name), 0);
-    EXPECT_EQ(b, 0x13u);
+    ASSERT_EQ(zeltDrvInfo("zen2", a, version, name), 0);
+    EXPECT_EQ(a.bus, 0x13u);
     EXPECT_STREQ(name, "zelt_en");
-    ASSERT_EQ(zeltDrvInfo("zen0", &d, &b, &dv, &f, nullptr, nullptr), 0);
-    EXPECT_EQ(b, 0x03u);
-    EXPECT_EQ(zeltDrvInfo("nosuch0", &d, &b, &dv, &f, nullptr, nullptr), HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
+    ASSERT_EQ(zeltDrvInfo("zen0", a, nullptr, nullptr), 0);
+    EXPECT_EQ(a.bus, 0x03u);
+    EXPECT_EQ(zeltDrvInfo("nosuch0", a, nullptr, nullptr), HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
 }
 
 TEST_F(SimTransport, EraseArrivesWithTheIndexEncoding) {
