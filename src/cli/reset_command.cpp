@@ -39,7 +39,7 @@ int zeltnvm_reset_command(const char* device, options* opts, int, char (*)[ZELT_
     if (rc != 0) return rc;
 
     int hot = 0;
-    rc = zelt_check_hotfw_supported(device, info.domain, info.bus, info.device, info.func, &hot);
+    rc = zelt_check_hotfw_supported(info.function, &hot).code();
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the reset flags from the firmware and status = %d\n",
                       rc);
@@ -69,8 +69,13 @@ int zeltnvm_reset_command(const char* device, options* opts, int, char (*)[ZELT_
         return zeltnvm_device_reset(&info);
     }
 
-    rc = zelt_hot_fw_reset(device, info.domain, info.bus, info.device, 0, 0);
-    if (rc == ZELT_RC_NOT_SUPPORTED) {
+    // The reset goes to function 0 of the device.
+    zelt::transport::Function function_zero = info.function;
+    function_zero.address.function = 0;
+    const zelt::Result reset = zelt_hot_fw_reset(function_zero, 0);
+    rc = reset.code();
+    if (reset.origin() == zelt::Origin::kFirmware && reset.cmd_err() == 0 &&
+        reset.error_code() == ZELT_RC_NOT_SUPPORTED) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Device reset is not supported by the hardware.\n");
         return 2;
     }
