@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "transport/answer_text.h"
+#include "transport/function.h"
 #include "wire/hwrm_answer.h"
 #include "wire/hwrm_query.h"
 
@@ -16,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     zelt::PciAddress slot;
     zeltParsePciSlot(text, slot);
-    zeltParsePciWindowName(text, slot);
+    (void)zelt::transport::parse_pci_window_name(text);
     zeltUeventPciSlot(text, slot);
     uint32_t major, minor;
     zeltParseKernelRelease(text, major, minor);
