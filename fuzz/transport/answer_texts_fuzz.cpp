@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "transport/answer_text.h"
+#include "transport/function.h"
 #include "wire/hwrm_answer.h"
 #include "wire/hwrm_query.h"
 
@@ -14,9 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::span<const uint8_t> bytes(data, size);
     std::string_view text(reinterpret_cast<const char*>(data), size);
 
-    ZeltPciSlot slot;
+    zelt::PciAddress slot;
     zeltParsePciSlot(text, slot);
-    zeltParsePciWindowName(text, slot);
+    (void)zelt::transport::parse_pci_window_name(text);
     zeltUeventPciSlot(text, slot);
     uint32_t major, minor;
     zeltParseKernelRelease(text, major, minor);

@@ -13,6 +13,7 @@
 #include "host/host.h"
 #include "host/linux_host.h"
 #include "transport/ethtool_channel.h"
+#include "transport/function.h"
 #include "transport/fw_queries.h"
 #include "transport/host_queries.h"
 #include "transport/pci_info.h"
@@ -107,7 +108,8 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input in(data, size);
     zelt::host::install(std::make_unique<FuzzHost>(in));
-    const char* dev = "zelt_pci_dev:0:3b:0.0";  // resolves without files
+    // A function addressed by number, reached through the firmware-channel device.
+    const zelt::transport::Function fn = zelt::transport::function_at("", zelt::PciAddress{0, 0x3b, 0, 0});
     const char* ifname = "eth0";
 
     int a = 0, b = 0, c = 0;
@@ -125,31 +127,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     hwrm_mfg_get_nvm_measurement_output measurement;
     hwrm_dbg_qcaps_output dbg;
 
-    // The firmware channel's mailbox stand-in answers PCI window names, so the
-    // operations go through the channel device addressed by number.
-    zelt_nvm_ver_get_status("", 0, 0x3b, 0, 0);
-    zeltnvm_get_fw_version("", &ver, 0, 0x3b, 0, 0, &u32);
-    zelt_query_admin_pf_status("", 0, 0x3b, 0, 0, &a);
-    zelt_get_pf_start_vf_id(0, 0x3b, 0, 0, &u16a);
-    zelt_get_link_speed("", 0, 0x3b, 0, 0, &rate, &u16a);
-    zelt_nvm_get_reg_vf_count("", 0, 0x3b, 0, 0, &u16a);
-    zelt_nvm_get_permanent_mac("", 0, 0x3b, 0, 0, mac);
-    zelt_get_error_recovery_counter("", 0, 0x3b, 0, 0, &u32, 5);
-    zelt_get_error_recovery_counter("", 0, 0x3b, 0, 0, &u32, 6);
-    zeltnvmDeviceTemperature("", 0, 0x3b, 0, 0, &temp);
-    zeltnvm_pcie_counters("", 0, 0x3b, 0, 0, &u32, counters, 0);
-    zeltnvm_linux_GetInstalledPackageVersion(dev, text, sizeof text);
-    zelt_check_secure_fw_boot_status(dev, &a, &b);
-    zeltnvm_get_func_qcaps(dev, &caps);
-    zeltnvm_get_supported_speeds(dev, &u16a, &u16b);
-    zelt_query_host_type(dev, &a, &b);
-    zeltnvmFwQueryStatus(dev, 0, 1, &u8);
-    zelt_sync_fw(dev, &u32);
-    zeltnvm_get_active_cfg_version(dev, ver3);
-    zeltnvm_query_mfg_otp_details(dev, &otp);
-    zeltnvm_get_cert_provision_state(dev, &prvsn);
-    zeltnvm_get_nvm_measurement(dev, &measurement);
-    zeltnvm_query_dbg_qcaps(dev, &dbg);
+    (void)zelt_nvm_ver_get_status(fn);
+    (void)zeltnvm_get_fw_version(fn, &ver, &u32);
+    (void)zelt_query_admin_pf_status(fn, &a);
+    (void)zelt_get_pf_start_vf_id(fn, &u16a);
+    (void)zelt_get_link_speed(fn, &rate, &u16a);
+    (void)zelt_nvm_get_reg_vf_count(fn, &u16a);
+    (void)zelt_nvm_get_permanent_mac(fn, mac);
+    (void)zelt_get_error_recovery_counter(fn, &u32, 5);
+    (void)zelt_get_error_recovery_counter(fn, &u32, 6);
+    (void)zeltnvmDeviceTemperature(fn, &temp);
+    (void)zeltnvm_pcie_counters(fn, &u32, counters, 0);
+    (void)zeltnvm_linux_GetInstalledPackageVersion(fn, text, sizeof text);
+    (void)zelt_check_secure_fw_boot_status(fn, &a, &b);
+    (void)zeltnvm_get_func_qcaps(fn, &caps);
+    (void)zeltnvm_get_supported_speeds(fn, &u16a, &u16b);
+    (void)zelt_query_host_type(fn, &a, &b);
+    (void)zeltnvmFwQueryStatus(fn, 0, 1, &u8);
+    (void)zelt_sync_fw(fn, &u32);
+    (void)zeltnvm_get_active_cfg_version(fn, ver3);
+    (void)zeltnvm_query_mfg_otp_details(fn, &otp);
+    (void)zeltnvm_get_cert_provision_state(fn, &prvsn);
+    (void)zeltnvm_get_nvm_measurement(fn, &measurement);
+    (void)zeltnvm_query_dbg_qcaps(fn, &dbg);
 
     // Ethtool answers.
     uint8_t item[5000];
@@ -160,8 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zeltnvmGetInstalledPackageVersion(ifname, text, sizeof text);
     zeltnvm_is_ethtool_crashdump_available(ifname);
     zeltnvmEthtoolCoredump(ifname, std::fopen("/dev/null", "wb"), 1);
-    uint32_t d = 0, bus = 0, dv = 0, fn = 0;
+    zelt::PciAddress address;
     char version[ZELT_DRV_TEXT_LEN], name[ZELT_DRV_TEXT_LEN];
-    zeltDrvInfo(ifname, &d, &bus, &dv, &fn, version, name);
+    zeltDrvInfo(ifname, address, version, name);
     return 0;
 }

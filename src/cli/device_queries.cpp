@@ -18,6 +18,7 @@
 #include "formats/vpd/vpd.h"
 #include "host/host.h"
 #include "log/print.h"
+#include "transport/function.h"
 #include "wire/nvm_option_values.h"
 
 namespace {
@@ -65,7 +66,7 @@ std::string version3(const uint8_t v[3]) {
 }
 
 int lookup(const char* name, zelt_nvm_device_info_t& rec) {
-    return zelt_nvm_device_info(name, g_device_selection_type, &rec);
+    return zelt_nvm_device_info(name, DEV_BY_SERVICE, &rec);
 }
 
 // First number of a dotted version text, or -1.
@@ -207,7 +208,7 @@ namespace {
 
 int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool short_mode) {
     const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
-    const bool pci_dev = zeltnvm_is_pci_dev_name(name);
+    const bool pci_dev = zelt::transport::is_pci_window_name(name ? name : "");
     line("Device Interface Name", pci_dev ? kNA : name);
     line("MACAddress", rec.nic_info.current_mac_addr);
     if (short_mode) {
@@ -367,7 +368,6 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
 }  // namespace
 
 int list_device(const char* name, options* opts) {
-    zeltnvm_set_selection_for_name(name);
     zelt_nvm_device_info_t rec;
     int rc = lookup(name, rec);
     if (rc != 0) return rc;
@@ -426,7 +426,6 @@ int listdev_command(zelt::cli::ParsedCommand& parsed) {
 // ---- devid and pkgver ---------------------------------------------------------------------------
 
 int zeltnvm_devid_device(const char* name, options*) {
-    zeltnvm_set_selection_for_name(name);
     zelt_nvm_device_info_t rec;
     int rc = lookup(name, rec);
     if (rc != 0) return rc;
@@ -442,7 +441,6 @@ int zeltnvm_devid_device(const char* name, options*) {
 }
 
 int zeltnvm_pkgver_device(const char* name, options*) {
-    zeltnvm_set_selection_for_name(name);
     zelt_nvm_device_info_t rec;
     int rc = lookup(name, rec);
     if (rc != 0) return rc;

@@ -15,14 +15,11 @@ char g_selected_name[ZELT_NAME_LEN];
 
 bool is_hex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
-// The record's device name after a MAC or PCI-address match; switches the lookup mode
-// for names without interface.
+// The record's device name after a MAC or PCI-address match. A name without interface
+// is looked up by the address it holds, whichever selector form found it.
 const char* adopt_name(const zelt_nvm_device_info_t& rec) {
     std::memcpy(g_selected_name, rec.nic_info.dev_name, sizeof g_selected_name);
     g_selected_name[sizeof g_selected_name - 1] = '\0';
-    // A name without interface is looked up by its address from now on; take the
-    // address from the name so that it holds whichever selector form found it.
-    if (zeltnvm_is_pci_dev_name(g_selected_name)) zeltnvm_set_selection_for_name(g_selected_name);
     return g_selected_name;
 }
 
@@ -77,11 +74,11 @@ const char* select_device(const char* selector, options*) {
         if (zelt_nvm_device_info(mac.c_str(), DEV_BY_MAC, &rec) != 0) return nullptr;
         return adopt_name(rec);
     }
-    if (zeltnvm_check_pci_id(selector)) {
+    if (zeltnvm_parse_pci_address(selector, nullptr)) {
         if (zelt_nvm_device_info(selector, DEV_BY_TITLE, &rec) != 0) return nullptr;
         return adopt_name(rec);
     }
-    if (zelt_nvm_device_info(selector, g_device_selection_type, nullptr) != 0) return nullptr;
+    if (zelt_nvm_device_info(selector, DEV_BY_SERVICE, nullptr) != 0) return nullptr;
     std::snprintf(g_selected_name, sizeof g_selected_name, "%s", selector);
     return g_selected_name;
 }

@@ -12,9 +12,8 @@ bool zeltnvm_is_plain_mac_addr(const char* text);
 
 // Resolves a selector, first rule that applies: 12 hexadecimal digits (a MAC address
 // without separators), a separated MAC address, a PCI address with its domain, else an
-// interface or device name looked up with the current mode. Returns the device name to
-// use (valid for the rest of the run), or nullptr when no function matches. A selected
-// "zelt_pci_dev" function switches later lookups to its PCI address.
+// interface or device name looked up by name. Returns the device name to
+// use (valid for the rest of the run), or nullptr when no function matches.
 const char* select_device(const char* selector, options* opts);
 
 // Looks `selector` up with `type` and returns a new copy of the function's device name

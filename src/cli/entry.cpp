@@ -74,7 +74,6 @@ int zeltnvm_main(int argc, char** argv) {
 
     if (argc > 1 && !skips_discovery(argv[1])) {
         int rc = zelt_nvm_init();
-        zelt_util_init = true;
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                           "No supported devices found. Please make sure all the required drivers are loaded "

@@ -18,6 +18,7 @@
 #include "options/catalogue.h"
 #include "options/option_help.h"
 #include "options/option_parse.h"
+#include "transport/function.h"
 #include "transport/fw_queries.h"
 
 namespace {
@@ -194,7 +195,12 @@ bool newest_only_for_set(uint16_t option) {
 bool is_multi_host(const char* device) {
     int multi_host = 0;
     int multi_root = 0;
-    return zelt_query_host_type(device, &multi_host, &multi_root) == 0 && multi_host != 0;
+    return zelt::transport::on_named_function(device,
+                                              [&](const zelt::transport::Function& fn) {
+                                                  return zelt_query_host_type(fn, &multi_host, &multi_root);
+                                              })
+               .ok() &&
+           multi_host != 0;
 }
 
 uint64_t le_number(const uint8_t* p, int n) {
@@ -348,7 +354,9 @@ int check_mf_mode(const char* device, const zeltnvm_option* opt, options* opts, 
     if (mode == 2) {
         int multi_host = 0;
         int multi_root = 0;
-        zelt_query_host_type(device, &multi_host, &multi_root);
+        (void)zelt::transport::on_named_function(device, [&](const zelt::transport::Function& fn) {
+            return zelt_query_host_type(fn, &multi_host, &multi_root);
+        });
         if (multi_host || multi_root) {
             say("Configure NPAR_1.2 is not supported on this hardware.\n");
             return 2;
@@ -403,7 +411,8 @@ void print_advice(const char* device, const zeltnvm_option* opt, bool reboot_cap
         return;
     }
     uint8_t reboot_type = 0;
-    zeltnvmFwQueryStatus(device, 0, 1, &reboot_type);
+    (void)zelt::transport::on_named_function(
+        device, [&](const zelt::transport::Function& fn) { return zeltnvmFwQueryStatus(fn, 0, 1, &reboot_type); });
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "reboot_type = %d\n", reboot_type);
     if (reboot_type == kActionDeviceReset) say("Please do the device reset to apply the configuration\n");
     if (reboot_type == kActionReboot) say(reboot);
@@ -415,7 +424,9 @@ int run_set(const char* device, int cmd, zeltnvm_option* opt, options* opts) {
     bool reboot_cap = false;
     if (type >= kKestraFirst) {
         int cap = 0;
-        zeltnvm_query_reboot_capability_enabled(device, &cap);
+        (void)zelt::transport::on_named_function(device, [&](const zelt::transport::Function& fn) {
+            return zeltnvm_query_reboot_capability_enabled(fn, &cap);
+        });
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "is_reboot_cap_enabled = %d\n", cap);
         reboot_cap = cap != 0;
     }

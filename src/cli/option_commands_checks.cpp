@@ -12,6 +12,7 @@
 #include "log/print.h"
 #include "options/catalogue.h"
 #include "options/option_parse.h"
+#include "transport/function.h"
 #include "transport/fw_queries.h"
 
 namespace {
@@ -108,7 +109,9 @@ std::vector<std::string> supported_speed_labels(uint16_t speeds, uint16_t pam4) 
 int check_link_speed(const char* device, const zeltnvm_option* opt) {
     uint16_t speeds = 0;
     uint16_t pam4 = 0;
-    const int rc = zeltnvm_get_supported_speeds(device, &speeds, &pam4);
+    const int rc = zelt::transport::on_named_function(device, [&](const zelt::transport::Function& fn) {
+                       return zeltnvm_get_supported_speeds(fn, &speeds, &pam4);
+                   }).code();
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Failed to get FW supported speeds\n");
         return rc;
@@ -146,7 +149,11 @@ int check_num_vf_per_pf(const char* device, zeltnvm_option* opt, options* opts, 
             return 1;
         }
         int pfs = 0;
-        if (zelt_get_port_pf_count(device, &pfs) != 0 || pfs <= 0) {
+        // Any failure, the name lookup's too, reads as no count.
+        if (!zelt::transport::on_named_function(
+                 device, [&](const zelt::transport::Function& fn) { return zelt_get_port_pf_count(fn, &pfs); })
+                 .ok() ||
+            pfs <= 0) {
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Failed to get port pf count\n");
             return 1;
         }
@@ -198,15 +205,18 @@ int check_partitions(const char* device, const zeltnvm_option* opt) {
 // Privileged options: in secure mode only the admin function may read or write them.
 int check_privilege(const char* device, const zeltnvm_option* opt) {
     int secure = 0;
-    const int rc = zelt_query_device_secure_mode(device, &secure);
+    const int rc = zelt::transport::on_named_function(device, [&](const zelt::transport::Function& fn) {
+                       return zelt_query_device_secure_mode(fn, &secure);
+                   }).code();
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Error: Failed to query device secure mode\n");
         return rc;
     }
     if (!secure) return 0;
     int admin = 0;
-    if (zelt_query_admin_pf_status(device, opt->domain_no, opt->bus_no, opt->device_no, opt->function_no, &admin) != 0 ||
-        !admin) {
+    const zelt::transport::Function fn = zelt::transport::function_at(
+        device, zelt::PciAddress{opt->domain_no, opt->bus_no, opt->device_no, opt->function_no});
+    if (!zelt_query_admin_pf_status(fn, &admin).ok() || !admin) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
                       "This operation do not have administrative privileges for given interface\n");
         return ZELT_RC_NO_ADMIN;
@@ -217,7 +227,7 @@ int check_privilege(const char* device, const zeltnvm_option* opt) {
 }  // namespace
 
 int zelt_verify_nvm_value(const char* device, zeltnvm_option* opt, options* opts) {
-    if (device == nullptr || zelt_nvm_device_info(device, g_device_selection_type, nullptr) != 0) return 13;
+    if (device == nullptr || zelt_nvm_device_info(device, DEV_BY_SERVICE, nullptr) != 0) return 13;
     if (opt->access & ZELTNVM_VIS_PRIVILEGED) {
         const int rc = check_privilege(device, opt);
         if (rc != 0) return rc;

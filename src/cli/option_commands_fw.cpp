@@ -13,19 +13,20 @@
 #include "options/catalogue.h"
 #include "options/option_parse.h"
 #include "options/port_count.h"
+#include "transport/function.h"
 #include "transport/hwrm_exchange.h"
 #include "transport/nvm_variables.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 
 using zelt::transport::exchange;
-using zelt::transport::HwrmData;
-using zelt::transport::PciFunctionAddress;
 
 namespace {
 
-PciFunctionAddress address_of(const zeltnvm_option* opt) {
-    return PciFunctionAddress{opt->domain_no, opt->bus_no, opt->device_no, opt->function_no};
+// The option's function: the device name with the address the option record holds.
+zelt::transport::Function function_of(const char* device, const zeltnvm_option* opt) {
+    return zelt::transport::function_at(device,
+                                        zelt::PciAddress{opt->domain_no, opt->bus_no, opt->device_no, opt->function_no});
 }
 
 zelt::transport::NvmVariableRef variable_of(const zeltnvm_option* opt) {
@@ -47,24 +48,25 @@ uint16_t exchanged_bytes(const zeltnvm_option* opt) {
 }  // namespace
 
 int zeltnvmOptionGet(const char* device, zeltnvm_option* opt) {
-    const PciFunctionAddress addr = address_of(opt);
     // The value changes only on success.
-    return zelt::transport::nvmVariableGet(device, &addr, variable_of(opt), opt->value, exchanged_bytes(opt));
+    return zelt::transport::nvmVariableGet(function_of(device, opt), variable_of(opt), opt->value,
+                                           exchanged_bytes(opt))
+        .code();
 }
 
 int zeltnvmOptionSet(const char* device, zeltnvm_option* opt) {
-    const PciFunctionAddress addr = address_of(opt);
-    return zelt::transport::nvmVariableSet(device, &addr, variable_of(opt), opt->value, exchanged_bytes(opt));
+    return zelt::transport::nvmVariableSet(function_of(device, opt), variable_of(opt), opt->value,
+                                           exchanged_bytes(opt))
+        .code();
 }
 
 int zeltnvmFlush(const char* device, zeltnvm_option* opt) {
-    const PciFunctionAddress addr = address_of(opt);
-    return zelt::transport::nvmVariablesFlush(device, &addr);
+    return zelt::transport::nvmVariablesFlush(function_of(device, opt)).code();
 }
 
 int zeltnvm_set_option_device(const char* device, zeltnvm_option* opt) {
     zelt_nvm_device_info_t rec;
-    if (device == nullptr || zelt_nvm_device_info(device, g_device_selection_type, &rec) != 0) return 13;
+    if (device == nullptr || zelt_nvm_device_info(device, DEV_BY_SERVICE, &rec) != 0) return 13;
     opt->domain_no = static_cast<uint16_t>(rec.pci_info.domain_no);
     opt->bus_no = static_cast<uint16_t>(rec.pci_info.bus_no);
     opt->device_no = static_cast<uint16_t>(rec.pci_info.device_no);
@@ -114,7 +116,7 @@ bool zeltnvm_has_hcapi_directory(const char* device, const zeltnvm_option* opt) 
     hwrm_nvm_find_dir_entry_input req{};
     req.dir_type = cpu_to_le16(ZEL_DIR_TYPE_HCAPI_RM_CFG);
     hwrm_nvm_find_dir_entry_output resp{};
-    return exchange(device, address_of(opt), HWRM_NVM_FIND_DIR_ENTRY, req, resp) == 0;
+    return exchange(function_of(device, opt), HWRM_NVM_FIND_DIR_ENTRY, req, resp).ok();
 }
 
 int persistent_nvm_value(const char* device, options* opts, const char* name, int value, int scope,

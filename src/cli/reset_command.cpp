@@ -6,6 +6,7 @@
 #include "device/discovery_lookup.h"
 #include "device/reset/device_reset.h"
 #include "log/print.h"
+#include "transport/function.h"
 #include "transport/fw_queries.h"
 
 int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
@@ -17,7 +18,9 @@ int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
         return ZELT_RC_DEVICE_NOT_FOUND;
     }
     uint8_t status = 0;
-    if (zeltnvmFwQueryStatus(device, 0, 1, &status) != 0) {
+    if (!zelt::transport::on_named_function(
+             device, [&](const zelt::transport::Function& fn) { return zeltnvmFwQueryStatus(fn, 0, 1, &status); })
+             .ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to query fw reboot status.\n");
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\n\nDevice Hot Reset failed.\n\n");
         return 1;
@@ -38,7 +41,7 @@ int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
     if (rc != 0) return rc;
 
     int hot = 0;
-    rc = zelt_check_hotfw_supported(device, info.domain, info.bus, info.device, info.func, &hot);
+    rc = zelt_check_hotfw_supported(info.function, &hot).code();
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the reset flags from the firmware and status = %d\n",
                       rc);
@@ -51,7 +54,9 @@ int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
     if (hot) {
         int multi_host = 0;
         int multi_root = 0;
-        zelt_query_host_type(device, &multi_host, &multi_root);
+        (void)zelt::transport::on_named_function(device, [&](const zelt::transport::Function& fn) {
+            return zelt_query_host_type(fn, &multi_host, &multi_root);
+        });
         if (multi_host && !opts->prompt) {
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nPerforming Device Reset on Multi Host Device\n");
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\nDo you want to continue (Y/N)?");
@@ -66,8 +71,13 @@ int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
         return zeltnvm_device_reset(&info);
     }
 
-    rc = zelt_hot_fw_reset(device, info.domain, info.bus, info.device, 0, 0);
-    if (rc == ZELT_RC_NOT_SUPPORTED) {
+    // The reset goes to function 0 of the device.
+    zelt::transport::Function function_zero = info.function;
+    function_zero.address.function = 0;
+    const zelt::Result reset = zelt_hot_fw_reset(function_zero, 0);
+    rc = reset.code();
+    if (reset.origin() == zelt::Origin::kFirmware && reset.cmd_err() == 0 &&
+        reset.error_code() == ZELT_RC_NOT_SUPPORTED) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Device reset is not supported by the hardware.\n");
         return 2;
     }

@@ -10,14 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "common/pci_address.h"
+
 namespace zelt::device {
 
-struct PciAddress {
-    uint32_t domain = 0;
-    uint32_t bus = 0;
-    uint32_t device = 0;
-    uint32_t function = 0;
-};
+using zelt::PciAddress;
 
 class AdapterQueries {
 public:
@@ -25,7 +22,7 @@ public:
 
     // ---- Discovery ----------------------------------------------------------------
     // PCI address, driver version and driver name of a device name (an interface
-    // name or a "zelt_pci_dev:..." name).
+    // name or the name of a function reached through its PCI window).
     virtual int drv_info(const std::string& name, PciAddress& addr, std::string& version, std::string& driver) = 0;
     // Base MAC address as "xx:xx:xx:xx:xx:xx".
     virtual int base_mac(const std::string& name, const PciAddress& addr, std::string& mac) = 0;
@@ -53,7 +50,8 @@ public:
     virtual int port_count_of_mode(uint8_t mode, int& count) = 0;
 
     // ---- Firmware and driver state --------------------------------------------------
-    // Package version the running driver (or, for "zelt_pci_dev" names, the firmware) reports.
+    // Package version the running driver (or, for a function reached through its PCI
+    // window, the firmware) reports.
     virtual int active_package_version(const std::string& name, std::string& text) = 0;
     virtual int firmware_version(const std::string& name, std::string& text) = 0;
     // Running configuration version: major, minor, update.

@@ -1,6 +1,6 @@
 // The live adapter queries: each forwards to the transport or NVM code that owns the
 // operation. Firmware messages go through the firmware channel (or the PCI mailbox for
-// "zelt_pci_dev" names), NVM items through the driver or by message as the NVM code
+// functions reached through their PCI window), NVM items through the driver or by message as the NVM code
 // decides, and driver texts through ethtool.
 #include <cstdio>
 #include <cstring>
@@ -15,6 +15,7 @@
 #include "host/host.h"
 #include "options/port_count.h"
 #include "transport/ethtool_channel.h"
+#include "transport/function.h"
 #include "transport/fw_queries.h"
 #include "transport/hwrm_exchange.h"
 #include "transport/nvm_variables.h"
@@ -28,16 +29,19 @@ namespace zelt::device {
 namespace {
 
 using transport::exchange;
-using transport::exchangeByName;
-using transport::HwrmData;
-using transport::PciFunctionAddress;
+using transport::Function;
+using transport::function_at;
 
 // Room for the version texts the driver and the firmware report.
 constexpr size_t kVersionTextLen = 256;
 // Debug capability: the firmware can keep its crash dump in host memory.
 constexpr uint32_t kCrashdumpInDdrCap = HWRM_DBG_QCAPS_FLAGS_CRASHDUMP_HOST_DDR;
 
-PciFunctionAddress wire_address(const PciAddress& a) { return {a.domain, a.bus, a.device, a.function}; }
+// Runs `op` on the function of a device name and gives its result's integer.
+template <class Op>
+int on_named(const std::string& name, Op op) {
+    return transport::on_named_function(name.c_str(), op).code();
+}
 
 // One NVM option read by message. `dimensions` 0 reads a device-wide option, 1 the
 // instance `index`.
@@ -50,10 +54,10 @@ int read_option(const std::string& name, const PciAddress& addr, uint16_t option
     ref.bits = static_cast<uint16_t>(size * 8);
     ref.dimensions = dimensions;
     ref.index_0 = index;
-    const PciFunctionAddress address = wire_address(addr);
-    const int rc = transport::nvmVariableGet(name.c_str(), &address, ref, buf.data(), static_cast<uint16_t>(size));
-    if (rc == 0) value = std::move(buf);
-    return rc;
+    const zelt::Result rc =
+        transport::nvmVariableGet(function_at(name.c_str(), addr), ref, buf.data(), static_cast<uint16_t>(size));
+    if (rc.ok()) value = std::move(buf);
+    return rc.code();
 }
 
 // The register address the firmware gives for its reset counter, read as the error
@@ -61,15 +65,15 @@ int read_option(const std::string& name, const PciAddress& addr, uint16_t option
 int read_fw_reset_counter(const std::string& name, const PciAddress& addr, int device_type, uint32_t& value) {
     hwrm_error_recovery_qcfg_input req{};
     hwrm_error_recovery_qcfg_output cfg{};
-    int rc = exchange(name.c_str(), wire_address(addr), HWRM_ERROR_RECOVERY_QCFG, req, cfg);
-    if (rc != 0) return rc;
+    const Function fn = function_at(name.c_str(), addr);
+    zelt::Result rc = exchange(fn, HWRM_ERROR_RECOVERY_QCFG, req, cfg);
+    if (!rc.ok()) return rc.code();
     const uint32_t reg = le32_to_cpu(cfg.fw_reset_cnt_reg);
     if (reg == 0) return 9;  // the firmware keeps no counter register
     uint32_t v = 0;
-    rc = zeltnvm_read_counter_register(name.c_str(), addr.domain, addr.bus, addr.device, addr.function, reg,
-                                       device_type, &v);
-    if (rc == 0) value = v;
-    return rc;
+    rc = zeltnvm_read_counter_register(fn, reg, device_type, &v);
+    if (rc.ok()) value = v;
+    return rc.code();
 }
 
 std::string text_of(const char* buf, size_t cap) { return std::string(buf, strnlen(buf, cap)); }
@@ -77,14 +81,13 @@ std::string text_of(const char* buf, size_t cap) { return std::string(buf, strnl
 class LiveAdapterQueries final : public AdapterQueries {
 public:
     int drv_info(const std::string& name, PciAddress& addr, std::string& version, std::string& driver) override {
-        uint32_t d = 0, b = 0, dv = 0, f = 0;
         char ver[ZELT_DRV_TEXT_LEN] = {};
         char drv[ZELT_DRV_TEXT_LEN] = {};
-        const bool window_name = zeltnvm_is_pci_dev_name(name.c_str());
-        const int rc = zeltDrvInfo(name.c_str(), &d, &b, &dv, &f, window_name ? nullptr : ver,
-                                   window_name ? nullptr : drv);
+        const bool window_name = transport::is_pci_window_name(name);
+        PciAddress found;
+        const int rc = zeltDrvInfo(name.c_str(), found, window_name ? nullptr : ver, window_name ? nullptr : drv);
         if (rc != 0) return rc;
-        addr = {d, b, dv, f};
+        addr = found;
         version = text_of(ver, sizeof ver);
         driver = text_of(drv, sizeof drv);
         return 0;
@@ -104,7 +107,7 @@ public:
     }
 
     int permanent_mac(const std::string& name, const PciAddress& addr, uint8_t mac[6]) override {
-        return zelt_nvm_get_permanent_mac(name.c_str(), addr.domain, addr.bus, addr.device, addr.function, mac);
+        return zelt_nvm_get_permanent_mac(function_at(name.c_str(), addr), mac).code();
     }
 
     int serial_number(const std::string&, const PciAddress& addr, std::string& serial) override {
@@ -124,12 +127,12 @@ public:
     }
 
     int link_speed(const std::string& name, const PciAddress& addr, double& rate, uint16_t& speed) override {
-        return zelt_get_link_speed(name.c_str(), addr.domain, addr.bus, addr.device, addr.function, &rate, &speed);
+        return zelt_get_link_speed(function_at(name.c_str(), addr), &rate, &speed).code();
     }
 
     int find_item(const std::string& name, uint16_t type, uint16_t ordinal, uint16_t ext, uint32_t& length) override {
         zelnvm_directory_entry_t entry{};
-        const int rc = zeltnvmGetDirEntry(name.c_str(), type, ordinal, ext, &entry);
+        const int rc = ::zeltnvmGetDirEntry(name.c_str(), type, ordinal, ext, &entry);
         if (rc < 0) return rc;
         length = entry.data_length;
         return 0;
@@ -145,7 +148,7 @@ public:
             data.clear();
             return 0;
         }
-        rc = zeltnvmReadItem(name.c_str(), type, ordinal, ext, buf.data(), length, 0, nullptr);
+        rc = ::zeltnvmReadItem(name.c_str(), type, ordinal, ext, buf.data(), length, 0, nullptr);
         if (rc < 0) return rc;
         buf.resize(static_cast<size_t>(rc) < buf.size() ? static_cast<size_t>(rc) : buf.size());
         data = std::move(buf);
@@ -176,8 +179,11 @@ public:
     int active_package_version(const std::string& name, std::string& text) override {
         char buf[kVersionTextLen] = {};
         // A function without interface has no driver to ask; its firmware answers instead.
-        const int rc = zeltnvm_is_pci_dev_name(name.c_str())
-                           ? zeltnvm_linux_GetInstalledPackageVersion(name.c_str(), buf, sizeof buf)
+        const int rc = transport::is_pci_window_name(name)
+                           ? on_named(name,
+                                      [&](const Function& fn) {
+                                          return zeltnvm_linux_GetInstalledPackageVersion(fn, buf, sizeof buf);
+                                      })
                            : zeltnvmGetInstalledPackageVersion(name.c_str(), buf, sizeof buf);
         if (rc != 0) return rc;
         text = text_of(buf, sizeof buf);
@@ -193,7 +199,7 @@ public:
     }
 
     int active_cfg_version(const std::string& name, uint8_t version[3]) override {
-        return zeltnvm_get_active_cfg_version(name.c_str(), version);
+        return on_named(name, [&](const Function& fn) { return zeltnvm_get_active_cfg_version(fn, version); });
     }
 
     int fw_reset_counter(const std::string& name, const PciAddress& addr, int device_type, uint32_t& value) override {
@@ -202,27 +208,29 @@ public:
 
     int error_recovery_counter(const std::string& name, const PciAddress& addr, int device_type,
                                uint32_t& value) override {
-        return zelt_get_error_recovery_counter(name.c_str(), addr.domain, addr.bus, addr.device, addr.function,
-                                               &value, device_type);
+        return zelt_get_error_recovery_counter(function_at(name.c_str(), addr), &value, device_type).code();
     }
 
     int crashdump_timestamp(const std::string& name, uint64_t& seconds) override {
-        hwrm_func_qcaps_output caps{};
-        int rc = zeltnvm_get_func_qcaps(name.c_str(), &caps);
-        if (rc != 0) return rc;
-        if (!(le32_to_cpu(caps.flags) & HWRM_FUNC_QCAPS_FLAGS_CRASHDUMP_HOST_SUPPORTED))
-            return HVXRETVAL_UNSUPPORTED_OPERATION;
-        hwrm_dbg_crashdump_header_input req{};
-        hwrm_dbg_crashdump_header_output resp{};
-        rc = exchangeByName(name.c_str(), HWRM_DBG_CRASHDUMP_HEADER, req, resp);
-        if (rc != 0) return rc;
-        seconds = le32_to_cpu(resp.crash_time);
-        return 0;
+        return on_named(name, [&](const Function& fn) {
+            hwrm_func_qcaps_output caps{};
+            zelt::Result rc = zeltnvm_get_func_qcaps(fn, &caps);
+            if (!rc.ok()) return rc;
+            if (!(le32_to_cpu(caps.flags) & HWRM_FUNC_QCAPS_FLAGS_CRASHDUMP_HOST_SUPPORTED))
+                return zelt::Result::tool(HVXRETVAL_UNSUPPORTED_OPERATION);
+            hwrm_dbg_crashdump_header_input req{};
+            hwrm_dbg_crashdump_header_output resp{};
+            rc = exchange(fn, HWRM_DBG_CRASHDUMP_HEADER, req, resp);
+            if (!rc.ok()) return rc;
+            seconds = le32_to_cpu(resp.crash_time);
+            return zelt::Result();
+        });
     }
 
     int secure_boot_status(const std::string& name, bool& secure_boot, bool& secure_fw) override {
         int boot = 0, fw = 0;
-        const int rc = zelt_check_secure_fw_boot_status(name.c_str(), &boot, &fw);
+        const int rc = on_named(
+            name, [&](const Function& fn) { return zelt_check_secure_fw_boot_status(fn, &boot, &fw); });
         if (rc != 0) return rc;
         secure_boot = boot != 0;
         secure_fw = fw != 0;
@@ -230,12 +238,13 @@ public:
     }
 
     int fw_image_status(const std::string& name, uint32_t& status) override {
-        return zelt_check_sync_status(name.c_str(), &status);
+        return on_named(name, [&](const Function& fn) { return zelt_check_sync_status(fn, &status); });
     }
 
     int crashdump_in_ddr(const std::string& name, bool& available) override {
         hwrm_dbg_qcaps_output caps{};
-        const int rc = zeltnvm_query_dbg_qcaps(name.c_str(), &caps);
+        const int rc =
+            on_named(name, [&](const Function& fn) { return zeltnvm_query_dbg_qcaps(fn, &caps); });
         if (rc != 0) return rc;
         // Only a firmware that can keep its crash dump in host memory leaves one there;
         // the driver then says whether it holds one.
@@ -246,7 +255,8 @@ public:
 
     int device_secure_mode(const std::string& name, bool& secure) override {
         int mode = 0;
-        const int rc = zelt_query_device_secure_mode(name.c_str(), &mode);
+        const int rc =
+            on_named(name, [&](const Function& fn) { return zelt_query_device_secure_mode(fn, &mode); });
         if (rc != 0) return rc;
         secure = mode != 0;
         return 0;
@@ -254,8 +264,7 @@ public:
 
     int admin_pf_status(const std::string& name, const PciAddress& addr, bool& admin) override {
         int is_admin = 0;
-        const int rc =
-            zelt_query_admin_pf_status(name.c_str(), addr.domain, addr.bus, addr.device, addr.function, &is_admin);
+        const int rc = zelt_query_admin_pf_status(function_at(name.c_str(), addr), &is_admin).code();
         if (rc != 0) return rc;
         admin = is_admin != 0;
         return 0;

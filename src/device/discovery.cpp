@@ -16,6 +16,7 @@
 #include "common/supported_devices.h"
 #include "device/discovery_lookup.h"
 #include "log/print.h"
+#include "transport/function.h"
 
 zelt_nvm_device_info_t devicelist[ZELT_DEVICE_TABLE_LEN];
 zelt_nvm_drv_info_t drv_info[ZELT_DEVICE_TABLE_LEN];
@@ -82,8 +83,8 @@ int enumerate_pci_devices(Host& host, int& count) {
         rec.pci_info.function_no = fn.func;
         rec.pci_info.vendor_id = fn.vendor_id;
         rec.pci_info.device_id = fn.device_id;
-        std::snprintf(rec.nic_info.dev_name, sizeof rec.nic_info.dev_name, "%s:%x:%x:%x.%x", ZELT_PCI_DEV_PREFIX,
-                      fn.domain, fn.bus, fn.dev, fn.func);
+        const std::string name = zelt::transport::pci_window_name(zelt::PciAddress{fn.domain, fn.bus, fn.dev, fn.func});
+        std::snprintf(rec.nic_info.dev_name, sizeof rec.nic_info.dev_name, "%s", name.c_str());
     }
     return 0;
 }
@@ -171,7 +172,7 @@ int join(int pci_count, int if_count) {
             zelt_nvm_device_info_t& rec = devicelist[j];
             if (!same_address(rec.pci_info, d.pci_info)) continue;
             // The first interface of a function names it.
-            if (std::strncmp(rec.nic_info.dev_name, ZELT_PCI_DEV_PREFIX, std::strlen(ZELT_PCI_DEV_PREFIX)) == 0) {
+            if (zelt::transport::is_pci_window_name(rec.nic_info.dev_name)) {
                 std::memcpy(rec.nic_info.driver_version, d.nic_info.driver_version, sizeof d.nic_info.driver_version);
                 std::memcpy(rec.nic_info.driver_name, d.nic_info.driver_name, sizeof d.nic_info.driver_name);
                 std::memcpy(rec.nic_info.dev_name, d.nic_info.dev_name, sizeof d.nic_info.dev_name);
@@ -255,7 +256,9 @@ uint8_t check_l2_driver_mode(Host& host) {
     return ZELT_DRIVER_NONE;
 }
 
-bool has_interface(const zelt_nvm_device_info_t& rec) { return !zeltnvm_is_pci_dev_name(rec.nic_info.dev_name); }
+bool has_interface(const zelt_nvm_device_info_t& rec) {
+    return !zelt::transport::is_pci_window_name(rec.nic_info.dev_name);
+}
 
 void fill_ifreq_name(struct ifreq& ifr, const char* name) {
     std::memset(&ifr, 0, sizeof ifr);
@@ -411,10 +414,7 @@ void zeltnvm_discovery_reset() {
     std::memset(devicelist, 0, sizeof devicelist);
     std::memset(drv_info, 0, sizeof drv_info);
     std::memset(&adapters, 0, sizeof adapters);
-    zelt_util_init = false;
     zeltnvm_pci_pf_enumerated = false;
-    g_device_selection_type = DEV_BY_SERVICE;
-    std::memset(&pci_id_info, 0, sizeof pci_id_info);
 }
 
 int zelt_nvm_discover(Host& host, AdapterQueries& queries) {
@@ -437,7 +437,6 @@ int zelt_nvm_discover(Host& host, AdapterQueries& queries) {
     for (int i = 0; i < count; ++i) get_link_info(host, queries, devicelist[i]);
     for (int i = 0; i < count; ++i) get_sriov_info(host, devicelist[i]);
     adapters_count(count);
-    zelt_util_init = true;
     return 0;
 }
 

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include <optional>
+
 #include "common/hvxretval.h"
 #include "common/supported_devices.h"
-
-device_selection_type g_device_selection_type = DEV_BY_SERVICE;
-zelt_nvm_pci_id_t pci_id_info;
+#include "transport/function.h"
 
 namespace {
 
@@ -33,13 +33,34 @@ bool parse_hex16(const char*& p, uint16_t& value) {
     return true;
 }
 
-bool matches(const zelt_nvm_device_info_t& rec, const char* name, device_selection_type type) {
+bool at_address(const zelt_nvm_device_info_t& rec, const std::optional<zelt::PciAddress>& address) {
+    return address && rec.pci_info.domain_no == address->domain && rec.pci_info.bus_no == address->bus &&
+           rec.pci_info.device_no == address->device && rec.pci_info.function_no == address->function;
+}
+
+// The address a name stands for under `type`: the address text itself, or the
+// address a PCI window name holds. nullopt when the name is looked up as text.
+std::optional<zelt::PciAddress> address_of(const char* name, device_selection_type type) {
+    if (type == DEV_BY_TITLE) {
+        zelt::PciAddress address;
+        if (zeltnvm_parse_pci_address(name, &address)) return address;
+        return zelt::transport::parse_pci_window_name(name);
+    }
+    if (type == DEV_BY_SERVICE && zelt::transport::is_pci_window_name(name)) {
+        // An unparsable window name matches nothing.
+        auto address = zelt::transport::parse_pci_window_name(name);
+        return address ? address : std::optional<zelt::PciAddress>(zelt::PciAddress{~0u, ~0u, ~0u, ~0u});
+    }
+    return std::nullopt;
+}
+
+bool matches(const zelt_nvm_device_info_t& rec, const char* name, device_selection_type type,
+             const std::optional<zelt::PciAddress>& address) {
     switch (type) {
         case DEV_BY_MAC: return strcasecmp(rec.nic_info.current_mac_addr, name) == 0;
-        case DEV_BY_SERVICE: return std::strcmp(rec.nic_info.dev_name, name) == 0;
-        case DEV_BY_TITLE:
-            return rec.pci_info.domain_no == pci_id_info.domain && rec.pci_info.bus_no == pci_id_info.bus &&
-                   rec.pci_info.device_no == pci_id_info.device && rec.pci_info.function_no == pci_id_info.function;
+        case DEV_BY_SERVICE:
+            return address ? at_address(rec, address) : std::strcmp(rec.nic_info.dev_name, name) == 0;
+        case DEV_BY_TITLE: return at_address(rec, address);
         case DEV_BY_PCI_ID: return false;
     }
     return false;
@@ -47,41 +68,26 @@ bool matches(const zelt_nvm_device_info_t& rec, const char* name, device_selecti
 
 }  // namespace
 
-bool zeltnvm_parse_pci_address(const char* text, zelt_nvm_pci_id_t* out) {
+bool zeltnvm_parse_pci_address(const char* text, zelt::PciAddress* out) {
     if (!text) return false;
     int colons = 0;
     for (const char* p = text; *p; ++p) colons += *p == ':';
     if (colons < 1 || colons > 3) return false;
-    zelt_nvm_pci_id_t id{};
+    uint16_t field[4] = {};
     const char* p = text;
-    if (!parse_hex16(p, id.domain) || *p++ != ':') return false;
-    if (!parse_hex16(p, id.bus) || *p++ != ':') return false;
-    if (!parse_hex16(p, id.device) || *p++ != '.') return false;
-    if (!parse_hex16(p, id.function) || *p != '\0') return false;
-    if (out) *out = id;
+    if (!parse_hex16(p, field[0]) || *p++ != ':') return false;
+    if (!parse_hex16(p, field[1]) || *p++ != ':') return false;
+    if (!parse_hex16(p, field[2]) || *p++ != '.') return false;
+    if (!parse_hex16(p, field[3]) || *p != '\0') return false;
+    if (out) *out = zelt::PciAddress{field[0], field[1], field[2], field[3]};
     return true;
-}
-
-bool zeltnvm_check_pci_id(const char* text) { return zeltnvm_parse_pci_address(text, &pci_id_info); }
-
-bool zeltnvm_is_pci_dev_name(const char* name) { return name && std::strstr(name, "zelt_pci_dev") != nullptr; }
-
-void zeltnvm_set_selection_for_name(const char* name) {
-    if (zeltnvm_is_pci_dev_name(name)) {
-        const char* start = std::strstr(name, "zelt_pci_dev");
-        if (std::strlen(start) >= static_cast<size_t>(ZELT_PCI_DEV_PREFIX_LEN)) {
-            zeltnvm_check_pci_id(start + ZELT_PCI_DEV_PREFIX_LEN);
-        }
-        g_device_selection_type = DEV_BY_TITLE;
-    } else {
-        g_device_selection_type = DEV_BY_SERVICE;
-    }
 }
 
 int zelt_nvm_device_info(const char* name, device_selection_type type, zelt_nvm_device_info_t* out) {
     if (!name) return ZELT_RC_DEVICE_NOT_FOUND;
+    const std::optional<zelt::PciAddress> address = address_of(name, type);
     for (int i = 0; i < adapters.total_dev_count; ++i) {
-        if (matches(devicelist[i], name, type)) {
+        if (matches(devicelist[i], name, type, address)) {
             if (out) *out = devicelist[i];
             return 0;
         }
@@ -89,12 +95,11 @@ int zelt_nvm_device_info(const char* name, device_selection_type type, zelt_nvm_
     return ZELT_RC_DEVICE_NOT_FOUND;
 }
 
-int zelt_nvm_validate_dev(const char* name) { return zelt_nvm_device_info(name, g_device_selection_type, nullptr); }
+int zelt_nvm_validate_dev(const char* name) { return zelt_nvm_device_info(name, DEV_BY_SERVICE, nullptr); }
 
 int zeltnvm_get_device_type(const char* dev, uint16_t* type) {
-    zeltnvm_set_selection_for_name(dev);
     zelt_nvm_device_info_t rec;
-    int rc = zelt_nvm_device_info(dev, g_device_selection_type, &rec);
+    int rc = zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec);
     if (rc != 0) return rc;
     int t = zeltnvm_table_device_type(rec.pci_info.device_id);
     if (t < 0) return -1;

@@ -3,48 +3,29 @@
 
 #include <cstdint>
 
+#include "common/pci_address.h"
 #include "device/discovery_records.h"
 
 // How a device name is looked up in the function records.
 enum device_selection_type : int {
     DEV_BY_MAC = 0,      // current_mac_addr, ignoring case
-    DEV_BY_SERVICE = 1,  // dev_name, exactly (the starting mode)
-    DEV_BY_TITLE = 2,    // PCI address held in pci_id_info
+    DEV_BY_SERVICE = 1,  // dev_name, exactly; a PCI window name by the address it holds
+    DEV_BY_TITLE = 2,    // the PCI address the name is ("domain:bus:device.function")
     DEV_BY_PCI_ID = 3,   // never found
 };
 
-// A PCI address last parsed from a selector or a "zelt_pci_dev" name.
-struct zelt_nvm_pci_id_t {
-    uint16_t domain;
-    uint16_t bus;
-    uint16_t device;
-    uint16_t function;
-};
-
-// The current lookup mode of the run and the last parsed PCI address.
-extern device_selection_type g_device_selection_type;
-extern zelt_nvm_pci_id_t pci_id_info;
-
 // Parses "domain:bus:device.function" (four hexadecimal numbers of at most 16 bits, the
-// domain required, nothing after the function). Does not change pci_id_info.
-bool zeltnvm_parse_pci_address(const char* text, zelt_nvm_pci_id_t* out);
-// True when `text` is a PCI address; stores it in pci_id_info.
-bool zeltnvm_check_pci_id(const char* text);
-// True for a "zelt_pci_dev" name.
-bool zeltnvm_is_pci_dev_name(const char* name);
-// Sets the lookup mode for a device name: by PCI address (parsed from the name into
-// pci_id_info) for a "zelt_pci_dev" name, by name otherwise.
-void zeltnvm_set_selection_for_name(const char* name);
+// domain required, nothing after the function).
+bool zeltnvm_parse_pci_address(const char* text, zelt::PciAddress* out);
 
 // Copies the first function record matching `name` under `type` into `out` (which may
 // be nullptr). 0, or ZELT_RC_DEVICE_NOT_FOUND (17) when none matches.
 int zelt_nvm_device_info(const char* name, device_selection_type type, zelt_nvm_device_info_t* out);
-// The same lookup with the current mode; result only.
+// The lookup of a device name (DEV_BY_SERVICE); result only.
 int zelt_nvm_validate_dev(const char* name);
-// Sets the lookup mode for `dev` (see zeltnvm_set_selection_for_name), looks it up and
-// sets `type` to the device type of the table row of its device id. Returns that type;
-// 17 when the function is not found; -1 (with `type` unchanged) when its device id is
-// not in the table.
+// Looks `dev` up by name and sets `type` to the device type of the table row of its
+// device id. Returns that type; 17 when the function is not found; -1 (with `type`
+// unchanged) when its device id is not in the table.
 int zeltnvm_get_device_type(const char* dev, uint16_t* type);
 
 // Table texts of a function record: the chip name of its device id, and the part number

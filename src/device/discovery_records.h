@@ -7,7 +7,6 @@
 
 #include <cstdint>
 
-#include "log/run_flags.h"  // zelt_util_init: discovery has run
 
 // Fixed text sizes of the records.
 inline constexpr int ZELT_NAME_LEN = 256;
@@ -23,10 +22,8 @@ inline constexpr int ZELT_DEVICE_TABLE_LEN = 256;
 inline constexpr int ZELT_MAX_FUNCTIONS = 255;
 inline constexpr int ZELT_MAX_ADAPTERS = 16;
 
-// Name prefix of a supported function that has no network interface of the adapter
-// driver; the full name is "zelt_pci_dev:%x:%x:%x.%x" (domain, bus, device, function).
-inline constexpr const char* ZELT_PCI_DEV_PREFIX = "zelt_pci_dev";
-inline constexpr int ZELT_PCI_DEV_PREFIX_LEN = 13;  // with the ':' after it
+// A supported function that has no network interface of the adapter driver is named
+// by transport::pci_window_name (it is reached through its PCI window).
 // Name of a placeholder record kept for a function that has no interface.
 inline constexpr const char* ZELT_PLACEHOLDER_NAME = "PCI_DEV";
 

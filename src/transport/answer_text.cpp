@@ -33,8 +33,8 @@ bool takeDecimal(std::string_view& text, uint32_t& value, size_t& digits) {
 
 }  // namespace
 
-bool zeltParsePciSlot(std::string_view text, ZeltPciSlot& slot) {
-    ZeltPciSlot s;
+bool zeltParsePciSlot(std::string_view text, zelt::PciAddress& slot) {
+    zelt::PciAddress s;
     if (!takeHex(text, s.domain) || !takeChar(text, ':') || !takeHex(text, s.bus) || !takeChar(text, ':') ||
         !takeHex(text, s.device) || !takeChar(text, '.') || !takeHex(text, s.function))
         return false;
@@ -42,14 +42,7 @@ bool zeltParsePciSlot(std::string_view text, ZeltPciSlot& slot) {
     return true;
 }
 
-bool zeltParsePciWindowName(std::string_view name, ZeltPciSlot& slot) {
-    constexpr std::string_view prefix = "zelt_pci_dev:";
-    size_t at = name.find(prefix);
-    if (at == std::string_view::npos) return false;
-    return zeltParsePciSlot(name.substr(at + prefix.size()), slot);
-}
-
-int zeltUeventPciSlot(std::string_view uevent, ZeltPciSlot& slot) {
+int zeltUeventPciSlot(std::string_view uevent, zelt::PciAddress& slot) {
     constexpr size_t kLine = 255;
     while (!uevent.empty()) {
         size_t nl = uevent.find('\n');

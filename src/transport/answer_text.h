@@ -7,24 +7,16 @@
 #include <string>
 #include <string_view>
 
-struct ZeltPciSlot {
-    uint32_t domain = 0;
-    uint32_t bus = 0;
-    uint32_t device = 0;
-    uint32_t function = 0;
-};
+#include "common/pci_address.h"
 
 // "%x:%x:%x.%x" (domain:bus:device.function). False when the text does not have that
 // form or a number does not fit 32 bits.
-bool zeltParsePciSlot(std::string_view text, ZeltPciSlot& slot);
-
-// A PCI window device name: the marker, a colon, then a slot as above.
-bool zeltParsePciWindowName(std::string_view name, ZeltPciSlot& slot);
+bool zeltParsePciSlot(std::string_view text, zelt::PciAddress& slot);
 
 // The value of the PCI_SLOT_NAME line of a uevent text. Lines are taken at most 255
 // bytes at a time, as a line reader with a 256-byte buffer would.
 // 1: found and parsed; 0: no such line; -1: the line does not parse.
-int zeltUeventPciSlot(std::string_view uevent, ZeltPciSlot& slot);
+int zeltUeventPciSlot(std::string_view uevent, zelt::PciAddress& slot);
 
 // A fixed-size text field of a driver record: up to the first NUL or the field's end.
 std::string_view zeltFieldText(const char* field, size_t size);

@@ -10,8 +10,7 @@
 #include "wire/hwrm_messages.h"
 
 using zelt::transport::exchange;
-using zelt::transport::exchangeByName;
-using zelt::transport::PciFunctionAddress;
+using zelt::transport::Function;
 
 namespace {
 
@@ -25,59 +24,57 @@ hwrm_ver_get_input versionRequest() {
 
 }  // namespace
 
-int32_t zelt_nvm_ver_get_status(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function) {
+zelt::Result zelt_nvm_ver_get_status(const Function& fn) {
     hwrm_ver_get_input req = versionRequest();
     hwrm_ver_get_output resp{};
-    int32_t rc = exchange(dev, PciFunctionAddress{domain, bus, device, function}, HWRM_VER_GET, req, resp);
-    if (rc == 0) zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "FID (0x%x) VER_GET success\n", function);
+    zelt::Result rc = exchange(fn, HWRM_VER_GET, req, resp);
+    if (rc.ok()) zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "FID (0x%x) VER_GET success\n", fn.address.function);
     return rc;
 }
 
-int32_t zeltnvm_get_fastboot_fw_version(const char* dev, uint32_t domain, uint32_t bus, uint32_t device,
-                                        uint32_t function) {
+zelt::Result zeltnvm_get_fastboot_fw_version(const Function& fn) {
     hwrm_ver_get_input req = versionRequest();
     hwrm_ver_get_output resp{};
-    int32_t rc = exchange(dev, PciFunctionAddress{domain, bus, device, function}, HWRM_VER_GET, req, resp);
-    if (rc != 0) return rc;
+    zelt::Result rc = exchange(fn, HWRM_VER_GET, req, resp);
+    if (!rc.ok()) return rc;
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Fastboot FW Version : %d.%d.%d.%d\n", resp.hwrm_fw_maj_8b,
                   resp.hwrm_fw_min_8b, resp.hwrm_fw_bld_8b, resp.hwrm_fw_rsvd_8b);
-    return 0;
+    return zelt::Result();
 }
 
-int32_t zeltnvm_linux_GetInstalledPackageVersion(const char* dev, char* version, uint32_t max) {
-    if (!version || max == 0) return HVXRETVAL_INVALID_LENGTH_PARAMETER;
+zelt::Result zeltnvm_linux_GetInstalledPackageVersion(const Function& fn, char* version, uint32_t max) {
+    if (!version || max == 0) return zelt::Result::tool(HVXRETVAL_INVALID_LENGTH_PARAMETER);
     hwrm_ver_get_input req = versionRequest();
     hwrm_ver_get_output resp{};
-    int32_t rc = exchangeByName(dev, HWRM_VER_GET, req, resp);
-    if (rc != 0) return rc;
+    zelt::Result rc = exchange(fn, HWRM_VER_GET, req, resp);
+    if (!rc.ok()) return rc;
     // Never past the answer's field, however large the caller's buffer.
     std::string_view name = zeltFieldText(resp.active_pkg_name, sizeof resp.active_pkg_name);
     size_t n = std::min<size_t>(name.size(), max - 1);
     std::memcpy(version, name.data(), n);
     version[n] = '\0';
-    return 0;
+    return zelt::Result();
 }
 
-int32_t zelt_check_secure_fw_boot_status(const char* dev, int* secure_boot, int* secure_fw) {
+zelt::Result zelt_check_secure_fw_boot_status(const Function& fn, int* secure_boot, int* secure_fw) {
     hwrm_ver_get_input req = versionRequest();
     hwrm_ver_get_output resp{};
-    int32_t rc = exchangeByName(dev, HWRM_VER_GET, req, resp);
-    if (rc != 0) return rc;
+    zelt::Result rc = exchange(fn, HWRM_VER_GET, req, resp);
+    if (!rc.ok()) return rc;
     const uint32_t caps = le32_to_cpu(resp.dev_caps_cfg);
     if (secure_fw) *secure_fw = (caps & HWRM_VER_GET_DEV_CAPS_CFG_SECURE_FW) ? 1 : 0;
     if (secure_boot) *secure_boot = (caps & HWRM_VER_GET_DEV_CAPS_CFG_SECURE_BOOT) ? 1 : 0;
-    return 0;
+    return zelt::Result();
 }
 
-int32_t zeltnvm_get_fw_version(const char* dev, hwrm_ver_get_output* answer, uint32_t domain, uint32_t bus,
-                               uint32_t device, uint32_t function, uint32_t* asic_id) {
+zelt::Result zeltnvm_get_fw_version(const Function& fn, hwrm_ver_get_output* answer, uint32_t* asic_id) {
     hwrm_ver_get_input req = versionRequest();
     hwrm_ver_get_output resp{};
-    int32_t rc = exchange(dev, PciFunctionAddress{domain, bus, device, function}, HWRM_VER_GET, req, resp);
+    zelt::Result rc = exchange(fn, HWRM_VER_GET, req, resp);
     if (answer) *answer = resp;
-    if (rc != 0) return rc;
+    if (!rc.ok()) return rc;
     if (asic_id)
         *asic_id = (static_cast<uint32_t>(le16_to_cpu(resp.chip_num)) << 16) |
                    (static_cast<uint32_t>(resp.chip_rev) << 8) | resp.chip_metal;
-    return 0;
+    return zelt::Result();
 }

@@ -54,43 +54,27 @@ uint16_t requestType(const void* req, uint32_t req_len) {
     return le16_to_cpu(type);
 }
 
-int32_t sendByMailbox(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function, void* req, uint32_t req_len,
-                      void* resp, uint32_t resp_len, uint16_t offset, uint8_t direction, void* data, uint32_t length) {
-    if (req_len >= sizeof(hwrm_input_header)) {
-        auto* hdr = static_cast<hwrm_input_header*>(req);
+zelt::Result sendByMailbox(const zelt::transport::Function& fn, const zelt::transport::Message& msg) {
+    if (msg.req_len >= sizeof(hwrm_input_header)) {
+        auto* hdr = static_cast<hwrm_input_header*>(msg.req);
         hdr->target_id = cpu_to_le16(HWRM_TARGET_ID_MAILBOX);
     }
-    int32_t rc = zeltnvm_issue_pci_ioctl(domain, bus, device, function, req, req_len, resp, resp_len, offset,
-                                         direction, data, length);
-    if (rc != 0) return rc;
-    HwrmAnswerStatus status = answerStatus(resp, resp_len);
-    if (status.error_code == 0) return 0;
+    zelt::Result rc = zelt::transport::mailbox_exchange(fn.address, msg);
+    if (!rc.ok()) return rc;
+    HwrmAnswerStatus status = answerStatus(msg.resp, msg.resp_len);
+    if (status.error_code == 0) return zelt::Result();
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "err->cmd_err = %d\n", status.cmd_err);
-    return zeltnvmHwrmErrorResult(requestType(req, req_len), status.error_code, status.cmd_err, 0, true);
+    return zelt::transport::hwrm_error_result(requestType(msg.req, msg.req_len), status.error_code, status.cmd_err, 0,
+                                              true);
 }
 
-}  // namespace
-
-bool zeltIsPciWindowName(const char* dev) { return dev && std::strstr(dev, ZELT_PCI_DEV_MARKER) != nullptr; }
-
-void hwrmInitRequest(hwrm_input_header& hdr, uint16_t req_type) {
-    hdr.req_type = cpu_to_le16(req_type);
-    hdr.cmpl_ring = cpu_to_le16(HWRM_CMPL_RING_DEFAULT);
-    hdr.target_id = cpu_to_le16(HWRM_TARGET_ID_DEFAULT);
-}
-
-int32_t zeltnvmHwrmErrorResult(uint16_t req_type, uint16_t error_code, uint8_t cmd_err, int saved_errno,
-                               bool mailbox) {
-    if (cmd_err == 0) {
-        if (error_code != 0) return error_code;
-        // A failed exchange must never read as success, even when the channel left
-        // errno unset.
-        return saved_errno != 0 ? saved_errno : HVXRETVAL_FAILURE;
-    }
+// The integer the tool reports for a firmware answer with a cmd_err: a few answers
+// have a name of their own, the rest keep the raw cmd_err.
+int32_t reported_code(uint16_t req_type, uint8_t cmd_err, bool mailbox) {
     switch (req_type) {
         case HWRM_NVM_GET_VARIABLE:
         case HWRM_NVM_SET_VARIABLE:
-            if (cmd_err == HWRM_NVM_VARIABLE_CMD_ERR_VAR_NOT_EXIST) return 0xFFFF;
+            if (cmd_err == HWRM_NVM_VARIABLE_CMD_ERR_VAR_NOT_EXIST) return ZELT_RC_NOT_SUPPORTED;
             break;
         case HWRM_NVM_INSTALL_UPDATE:
             switch (cmd_err) {
@@ -118,64 +102,82 @@ int32_t zeltnvmHwrmErrorResult(uint16_t req_type, uint16_t error_code, uint8_t c
     return cmd_err;
 }
 
-int32_t zeltnvm_send_hwrm_ioctl(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function,
-                                void* req, uint32_t req_len, void* resp, uint32_t resp_len, uint32_t num_ind,
-                                uint16_t offset, uint8_t direction, void* data, uint32_t length) {
-    if (!req || !resp || req_len < sizeof(hwrm_input_header) || resp_len < sizeof(hwrm_output_header))
-        return HVXRETVAL_INVALID_PARAMETER;
-    std::memset(resp, 0, resp_len);
+}  // namespace
 
-    if (zeltIsPciWindowName(dev))
-        return sendByMailbox(domain, bus, device, function, req, req_len, resp, resp_len, offset, direction, data,
-                             length);
+void hwrmInitRequest(hwrm_input_header& hdr, uint16_t req_type) {
+    hdr.req_type = cpu_to_le16(req_type);
+    hdr.cmpl_ring = cpu_to_le16(HWRM_CMPL_RING_DEFAULT);
+    hdr.target_id = cpu_to_le16(HWRM_TARGET_ID_DEFAULT);
+}
+
+namespace zelt::transport {
+
+Result hwrm_error_result(uint16_t req_type, uint16_t error_code, uint8_t cmd_err, int saved_errno, bool mailbox) {
+    if (cmd_err == 0) {
+        if (error_code != 0) return Result::firmware(error_code, 0, error_code);
+        // A failed exchange must never read as success, even when the channel left
+        // errno unset.
+        return saved_errno != 0 ? Result::system(saved_errno) : Result::tool(HVXRETVAL_FAILURE);
+    }
+    return Result::firmware(error_code, cmd_err, reported_code(req_type, cmd_err, mailbox));
+}
+
+Result send_message(const Function& fn, const Message& m) {
+    if (!m.req || !m.resp || m.req_len < sizeof(hwrm_input_header) || m.resp_len < sizeof(hwrm_output_header))
+        return Result::tool(HVXRETVAL_INVALID_PARAMETER);
+    std::memset(m.resp, 0, m.resp_len);
+
+    if (fn.through_pci_window()) return sendByMailbox(fn, m);
 
     auto& host = zelt::host::current();
     ChannelDevice channel(host);
-    if (!channel.is_open())
-        return sendByMailbox(domain, bus, device, function, req, req_len, resp, resp_len, offset, direction, data,
-                             length);
+    if (!channel.is_open()) return sendByMailbox(fn, m);
 
     zelt_lfc_generic_msg select{};
     select.key = ZELT_LFC_SELECT_DOMAIN_KEY;
-    select.value = domain;
+    select.value = fn.address.domain;
     if (host.device_write(channel.fd(), &select, sizeof select) != static_cast<long>(sizeof select))
-        return HVXRETVAL_FAILURE;
+        return Result::tool(HVXRETVAL_FAILURE);
 
+    const bool with_data = m.data && m.data->data;
+    const uint32_t num_ind = with_data ? 1 : 0;
     // The message head and its buffer descriptions, with room for two spare entries.
     const size_t record_size = zlfcDmaInfoOffset(static_cast<size_t>(num_ind) + 2) - sizeof(zlfc_fw_msg);
     std::unique_ptr<uint64_t[]> record(new (std::nothrow) uint64_t[record_size / sizeof(uint64_t)]());
-    if (!record) return HVXRETVAL_MALLOC_FAILURE;
+    if (!record) return Result::tool(HVXRETVAL_MALLOC_FAILURE);
     auto* msg = reinterpret_cast<zlfc_fw_msg*>(record.get());
-    msg->usr_req = reinterpret_cast<uintptr_t>(req);
-    msg->usr_resp = reinterpret_cast<uintptr_t>(resp);
-    msg->len_req = req_len;
-    msg->len_resp = resp_len;
-    const uint16_t req_type = requestType(req, req_len);
+    msg->usr_req = reinterpret_cast<uintptr_t>(m.req);
+    msg->usr_resp = reinterpret_cast<uintptr_t>(m.resp);
+    msg->len_req = m.req_len;
+    msg->len_resp = m.resp_len;
+    const uint16_t req_type = requestType(m.req, m.req_len);
     msg->timeout = hwrmMessageTimeoutMs(req_type);
-    if (data && num_ind > 0) {
+    if (with_data) {
         msg->num_dma_indications = num_ind;
         auto* dma = reinterpret_cast<dma_info*>(reinterpret_cast<uint8_t*>(msg) + zlfcDmaInfoOffset(0));
-        dma->data = reinterpret_cast<uintptr_t>(data);
-        dma->length = length;
-        dma->offset = offset;
-        dma->read_or_write = direction;
+        dma->data = reinterpret_cast<uintptr_t>(m.data->data);
+        dma->length = m.data->length;
+        dma->offset = m.data->offset;
+        dma->read_or_write = m.data->direction;
     }
 
     zelt_lfc_req lfc{};
     lfc.hdr.ver = ZELT_LFC_REQ_VERSION;
-    lfc.hdr.bus = bus;
-    lfc.hdr.devfn = zeltLfcDevfn(device, function);
+    lfc.hdr.bus = fn.address.bus;
+    lfc.hdr.devfn = zeltLfcDevfn(fn.address.device, fn.address.function);
     lfc.hdr.req_type = ZELT_LFC_GENERIC_HWRM_REQ;
     lfc.req.hreq = reinterpret_cast<uintptr_t>(msg);
 
     errno = 0;
     int rc = host.device_ioctl(channel.fd(), ZELT_LFC_IOCTL_REQ, &lfc);
     const int saved_errno = errno;
-    HwrmAnswerStatus status = answerStatus(resp, resp_len);
+    HwrmAnswerStatus status = answerStatus(m.resp, m.resp_len);
     // A driver that copies a firmware error answer without failing the ioctl must not
     // turn that error into success.
-    if (rc == 0 && status.error_code == 0) return 0;
+    if (rc == 0 && status.error_code == 0) return Result();
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "cmd_err = %d error_code = %d errno = %d\n", status.cmd_err,
                   status.error_code, rc == 0 ? 0 : saved_errno);
-    return zeltnvmHwrmErrorResult(req_type, status.error_code, status.cmd_err, rc == 0 ? 0 : saved_errno, false);
+    return hwrm_error_result(req_type, status.error_code, status.cmd_err, rc == 0 ? 0 : saved_errno, false);
 }
+
+}  // namespace zelt::transport

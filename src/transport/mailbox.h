@@ -2,12 +2,15 @@
 // memory window, used for recovery names and when /dev/zelt_lfc cannot be opened;
 // and encoded firmware register reads through the same window.
 //
-// Until the mailbox is built, exchanges answer HVXRETVAL_UNSUPPORTED_OPERATION after a
-// log message (mailbox_unavailable.cpp); the mailbox code replaces that file.
-// Register reads are in fw_register_window.cpp.
+// Until the mailbox handshake is built, an exchange answers "unsupported operation"
+// after a log line (mailbox.cpp). Register reads are in fw_register_window.cpp.
 #pragma once
 
 #include <cstdint>
+
+#include "common/pci_address.h"
+#include "common/result.h"
+#include "transport/hwrm_channel.h"
 
 // Name of the cross-process lock of one PCI domain and bus (printf form: domain, bus),
 // held for one mailbox exchange or one windowed register access, and how long a taker
@@ -59,13 +62,14 @@ struct zelt_pci_response {
     void* payload_data;
 };
 
-// One message through the mailbox. Same arguments and result convention as
-// zeltnvm_send_hwrm_ioctl without the device name and the indication count; the
-// request's target_id is already set for the mailbox. A non-zero mailbox status is
-// returned as it is (busy as 16).
-int32_t zeltnvm_issue_pci_ioctl(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function, void* req,
-                                uint32_t req_len, void* resp, uint32_t resp_len, uint16_t offset, uint8_t direction,
-                                void* data, uint32_t length);
+namespace zelt::transport {
+
+// One message through the mailbox of the function at `address`. The request's
+// target_id is already set for the mailbox; the answer's own error status is left to
+// the caller. A failing mailbox status is returned as the tool's result (busy as 16).
+Result mailbox_exchange(const PciAddress& address, const Message& msg);
+
+}  // namespace zelt::transport
 
 // Reads one firmware register named by an encoded address (wire/fw_register_address.h):
 // a configuration-space offset, or on the newest chips the configuration direct

@@ -20,42 +20,38 @@ void fill_variable(In& req, const NvmVariableRef& ref) {
     req.index_3 = cpu_to_le16(ref.index_3);
 }
 
-template <class In, class Out>
-int32_t send(const char* dev, const PciFunctionAddress* addr, uint16_t req_type, In& req, Out& resp,
-             const HwrmData* data = nullptr) {
-    return addr ? exchange(dev, *addr, req_type, req, resp, data) : exchangeByName(dev, req_type, req, resp, data);
-}
-
 }  // namespace
 
-int32_t nvmVariableGet(const char* dev, const PciFunctionAddress* addr, const NvmVariableRef& ref, uint8_t* value,
-                       uint16_t bytes) {
+bool is_missing_variable(const Result& rc) {
+    return rc.is_firmware_cmd_err(HWRM_NVM_VARIABLE_CMD_ERR_VAR_NOT_EXIST);
+}
+
+Result nvmVariableGet(const Function& fn, const NvmVariableRef& ref, uint8_t* value, uint16_t bytes) {
     hwrm_nvm_get_variable_input req{};
     fill_variable(req, ref);
     hwrm_nvm_get_variable_output resp{};
     // Never an empty buffer: a zero-length value still travels with a buffer address.
     std::vector<uint8_t> buf(bytes > 0 ? bytes : 1, 0);
     HwrmData data{buf.data(), bytes, HWRM_DMA_ADDR_OFFSET, 1};
-    const int32_t rc = send(dev, addr, HWRM_NVM_GET_VARIABLE, req, resp, &data);
-    if (rc == 0 && bytes > 0) std::memcpy(value, buf.data(), bytes);
+    const Result rc = exchange(fn, HWRM_NVM_GET_VARIABLE, req, resp, &data);
+    if (rc.ok() && bytes > 0) std::memcpy(value, buf.data(), bytes);
     return rc;
 }
 
-int32_t nvmVariableSet(const char* dev, const PciFunctionAddress* addr, const NvmVariableRef& ref,
-                       const uint8_t* value, uint16_t bytes) {
+Result nvmVariableSet(const Function& fn, const NvmVariableRef& ref, const uint8_t* value, uint16_t bytes) {
     hwrm_nvm_set_variable_input req{};
     fill_variable(req, ref);
     hwrm_nvm_set_variable_output resp{};
     std::vector<uint8_t> buf(bytes > 0 ? bytes : 1, 0);
     if (bytes > 0) std::memcpy(buf.data(), value, bytes);
     HwrmData data{buf.data(), bytes, HWRM_DMA_ADDR_OFFSET, 0};
-    return send(dev, addr, HWRM_NVM_SET_VARIABLE, req, resp, &data);
+    return exchange(fn, HWRM_NVM_SET_VARIABLE, req, resp, &data);
 }
 
-int32_t nvmVariablesFlush(const char* dev, const PciFunctionAddress* addr) {
+Result nvmVariablesFlush(const Function& fn) {
     hwrm_nvm_flush_input req{};
     hwrm_nvm_flush_output resp{};
-    return send(dev, addr, HWRM_NVM_FLUSH, req, resp);
+    return exchange(fn, HWRM_NVM_FLUSH, req, resp);
 }
 
 }  // namespace zelt::transport

@@ -20,13 +20,15 @@ struct NvmVariableRef {
 };
 
 // Reads `bytes` bytes of the value into `value`, which is written only on success.
-// `addr` names the function; nullptr resolves it from `dev`.
-int32_t nvmVariableGet(const char* dev, const PciFunctionAddress* addr, const NvmVariableRef& ref, uint8_t* value,
-                       uint16_t bytes);
+// An option this adapter does not have is the firmware's "variable does not exist"
+// answer (reported as 0xFFFF).
+Result nvmVariableGet(const Function& fn, const NvmVariableRef& ref, uint8_t* value, uint16_t bytes);
 // Writes `bytes` bytes of `value` as the option's value.
-int32_t nvmVariableSet(const char* dev, const PciFunctionAddress* addr, const NvmVariableRef& ref,
-                       const uint8_t* value, uint16_t bytes);
+Result nvmVariableSet(const Function& fn, const NvmVariableRef& ref, const uint8_t* value, uint16_t bytes);
 // Commits written values to the NVM.
-int32_t nvmVariablesFlush(const char* dev, const PciFunctionAddress* addr);
+Result nvmVariablesFlush(const Function& fn);
+
+// True when `rc` is the firmware saying the variable does not exist on this adapter.
+bool is_missing_variable(const Result& rc);
 
 }  // namespace zelt::transport

@@ -11,6 +11,7 @@
 #include "log/print.h"
 #include "transport/answer_text.h"
 #include "transport/ethtool_socket.h"
+#include "transport/function.h"
 #include "wire/ethtool_nvm.h"
 
 namespace {
@@ -22,7 +23,7 @@ using File = std::unique_ptr<FILE, FileCloser>;
 
 // The uevent file of an interface, read line by line as 256-byte lines.
 // 1 found, 0 no such line, -1 unparsable, -2 the file cannot be opened.
-int slotFromUevent(const char* dev, ZeltPciSlot& slot) {
+int slotFromUevent(const char* dev, zelt::PciAddress& slot) {
     std::string path = std::string("/sys/class/net/") + dev + "/device/uevent";
     File f(zelt::host::current().open_file(path, "r"));
     if (!f) return -2;
@@ -42,16 +43,13 @@ void copyText(char* out, std::string_view text) {
 
 }  // namespace
 
-int32_t zeltDrvInfo(const char* dev, uint32_t* domain, uint32_t* bus, uint32_t* device, uint32_t* function,
-                    char* version, char* name) {
-    if (!dev || !domain || !bus || !device || !function) return HVXRETVAL_INVALID_POINTER_PARAMETER;
-    ZeltPciSlot slot;
-    if (std::strstr(dev, "zelt_pci_dev")) {
-        if (!zeltParsePciWindowName(dev, slot)) return HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE;
-        *domain = slot.domain;
-        *bus = slot.bus;
-        *device = slot.device;
-        *function = slot.function;
+int32_t zeltDrvInfo(const char* dev, zelt::PciAddress& address, char* version, char* name) {
+    if (!dev) return HVXRETVAL_INVALID_POINTER_PARAMETER;
+    zelt::PciAddress slot;
+    if (zelt::transport::is_pci_window_name(dev)) {
+        const auto window = zelt::transport::parse_pci_window_name(dev);
+        if (!window) return HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE;
+        address = *window;
         return 0;
     }
     // An interface name never holds a path separator; refusing one keeps the name
@@ -62,10 +60,7 @@ int32_t zeltDrvInfo(const char* dev, uint32_t* domain, uint32_t* bus, uint32_t* 
     int from_uevent = slotFromUevent(dev, slot);
     if (from_uevent == -1) return HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE;
     if (from_uevent == 1 && !want_driver) {
-        *domain = slot.domain;
-        *bus = slot.bus;
-        *device = slot.device;
-        *function = slot.function;
+        address = slot;
         return 0;
     }
     if (from_uevent == 0) {
@@ -78,10 +73,7 @@ int32_t zeltDrvInfo(const char* dev, uint32_t* domain, uint32_t* bus, uint32_t* 
     if (send_ethtool_cmd(dev, ETHTOOL_GDRVINFO, &info) != 0) return HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE;
     if (from_uevent != 1 && !zeltParsePciSlot(zeltFieldText(info.bus_info, sizeof info.bus_info), slot))
         return HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE;
-    *domain = slot.domain;
-    *bus = slot.bus;
-    *device = slot.device;
-    *function = slot.function;
+    address = slot;
     if (want_driver) {
         copyText(version, zeltFieldText(info.version, sizeof info.version));
         copyText(name, zeltFieldText(info.driver, sizeof info.driver));

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/pci_address.h"
+
 // Size of the driver name and version buffers zeltDrvInfo fills (NUL included).
 inline constexpr size_t ZELT_DRV_TEXT_LEN = 32;
 // Bytes of configuration space zeltnvm_get_pci_cfg_data reads.
@@ -14,8 +16,8 @@ inline constexpr size_t ZELT_PCI_CFG_LEN = 256;
 // driver) or of a PCI window name. When both `version` and `name` are given (each
 // ZELT_DRV_TEXT_LEN bytes), also copies the driver's version text and name.
 // 0; -41 when the name resolves to no address; -120 when no socket can be had.
-int32_t zeltDrvInfo(const char* dev, uint32_t* domain, uint32_t* bus, uint32_t* device, uint32_t* function,
-                    char* version, char* name);
+// `address` is written only on success.
+int32_t zeltDrvInfo(const char* dev, zelt::PciAddress& address, char* version, char* name);
 
 // Reads the 256 bytes of a function's configuration space into `cfg`. 0 or 4.
 int32_t zeltnvm_get_pci_cfg_data(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function, uint8_t* cfg);

@@ -261,9 +261,7 @@ TEST_F(DiscoveryTest, FunctionsBecomeRecordsAndAdapters) {
     EXPECT_EQ(zeltnvm_get_device_type("eth3", &type), 8);
     EXPECT_EQ(type, 8);
     EXPECT_EQ(zeltnvm_get_device_type("zelt_pci_dev:0:5e:0.1", &type), 4);
-    EXPECT_EQ(g_device_selection_type, DEV_BY_TITLE);
     EXPECT_EQ(zeltnvm_get_device_type("eth9", &type), ZELT_RC_DEVICE_NOT_FOUND);
-    EXPECT_EQ(g_device_selection_type, DEV_BY_SERVICE);
 }
 
 TEST_F(DiscoveryTest, LongInterfaceNameIsQueriedByItsFirst15Characters) {

@@ -52,7 +52,6 @@ protected:
         }
         ASSERT_TRUE(sim::create_host(root_->path(), setup, error)) << error;
         host::install(std::make_unique<sim::SimHost>(root_->path()));
-        recovery_mode_enabled = false;
         ASSERT_EQ(zelt_nvm_init(), 0);
         saved_ = device::SavedIdentity{};
     }
@@ -61,8 +60,7 @@ protected:
     // A function of the adapter on the other PCI bus than zen0.
     std::string otherAdapterDevice() {
         zelt_nvm_device_info_t first;
-        zeltnvm_set_selection_for_name(kDev);
-        EXPECT_EQ(zelt_nvm_device_info(kDev, g_device_selection_type, &first), 0);
+        EXPECT_EQ(zelt_nvm_device_info(kDev, DEV_BY_SERVICE, &first), 0);
         for (int i = 0; i < adapters.total_dev_count; ++i)
             if (devicelist[i].pci_info.bus_no != first.pci_info.bus_no) return devicelist[i].nic_info.dev_name;
         ADD_FAILURE() << "no second adapter";

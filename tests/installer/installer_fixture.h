@@ -78,7 +78,6 @@ protected:
     static constexpr const char* kAdapter = "adapter0";
 
     void SetUp() override { fresh(); }
-    void TearDown() override { recovery_mode_enabled = false; }
 
     // A new default host, installed as the process's host.
     void fresh() {
@@ -105,7 +104,6 @@ protected:
         std::string error;
         ASSERT_TRUE(sim::create_host(root.path(), sim::default_setup(), error)) << error;
         host::install(std::make_unique<sim::SimHost>(root.path()));
-        recovery_mode_enabled = false;
     }
 
     // Runs `fn` on adapter0's flash inside a saved session of `root`.

@@ -34,9 +34,7 @@ protected:
         std::string error;
         ASSERT_TRUE(sim::create_host(root_.path(), sim::default_setup(), error)) << error;
         host::install(std::make_unique<sim::SimHost>(root_.path()));
-        recovery_mode_enabled = false;
     }
-    void TearDown() override { recovery_mode_enabled = false; }
 
     // Runs `fn` on adapter0's flash inside a saved session.
     void withFlash(const std::function<void(sim::FlashModel&)>& fn) {

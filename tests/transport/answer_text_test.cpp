@@ -31,7 +31,7 @@ TEST(AnswerText, PciSlots) {
     const struct {
         const char* text;
         bool ok;
-        ZeltPciSlot slot;
+        zelt::PciAddress slot;
     } cases[] = {
         {"0000:3b:00.1", true, {0, 0x3b, 0, 1}},
         {"1:a:1f.7\n", true, {1, 0xa, 0x1f, 7}},
@@ -41,7 +41,7 @@ TEST(AnswerText, PciSlots) {
         {"", false, {}},
     };
     for (const auto& c : cases) {
-        ZeltPciSlot slot;
+        zelt::PciAddress slot;
         EXPECT_EQ(zeltParsePciSlot(c.text, slot), c.ok) << c.text;
         if (c.ok) {
             EXPECT_EQ(slot.domain, c.slot.domain);
@@ -53,7 +53,7 @@ TEST(AnswerText, PciSlots) {
 }
 
 TEST(AnswerText, UeventSlotLine) {
-    ZeltPciSlot slot;
+    zelt::PciAddress slot;
     EXPECT_EQ(zeltUeventPciSlot("DRIVER=zelt_en\nPCI_ID=1A2B:0101\nPCI_SLOT_NAME=0000:5e:00.0\n", slot), 1);
     EXPECT_EQ(slot.bus, 0x5eu);
     EXPECT_EQ(zeltUeventPciSlot("DRIVER=zelt_en\n", slot), 0);

@@ -51,7 +51,7 @@ TEST_F(FwQueries, DirectRegisterAddressDependsOnTheChip) {
     } cases[] = {{1, 0x00001000}, {7, 0x00001000}, {8, 0xCF001000}, {9, 0xCF001000}};
     for (const auto& c : cases) {
         uint32_t value = 0;
-        ASSERT_EQ(zelt_read_direct_reg("eth0", 0x4F001000, &value, c.device_type), 0);
+        ASSERT_EQ(zelt_read_direct_reg(named("eth0"), 0x4F001000, &value, c.device_type).code(), 0);
         const auto& m = host->messages.back();
         auto req = m.as<hwrm_dbg_read_direct_input>();
         EXPECT_EQ(req.read_addr, c.fw_addr) << c.device_type;
@@ -62,7 +62,7 @@ TEST_F(FwQueries, DirectRegisterAddressDependsOnTheChip) {
         EXPECT_EQ(m.dma[0].read_or_write, 1);
         EXPECT_EQ(value, 0xC0FFEE01u);
 
-        ASSERT_EQ(zelt_write_direct_reg("eth0", 0x4F001000, 0x1234, c.device_type), 0);
+        ASSERT_EQ(zelt_write_direct_reg(named("eth0"), 0x4F001000, 0x1234, c.device_type).code(), 0);
         auto w = host->messages.back().as<hwrm_dbg_write_direct_input>();
         EXPECT_EQ(w.write_addr, c.fw_addr) << c.device_type;
         EXPECT_EQ(w.write_len32, 1u);
@@ -81,7 +81,7 @@ TEST_F(FwQueries, HostTypeOnlySetsFlags) {
         out.flags = c.flags;
         answer(HWRM_FUNC_QCFG, out);
         int mh = 5, mr = 5;
-        ASSERT_EQ(zelt_query_host_type("eth0", &mh, &mr), 0);
+        ASSERT_EQ(zelt_query_host_type(named("eth0"), &mh, &mr).code(), 0);
         EXPECT_EQ(mh, c.multi_host) << std::hex << c.flags;
         EXPECT_EQ(mr, c.multi_root) << std::hex << c.flags;
         EXPECT_EQ(host->messages.back().as<hwrm_func_qcfg_input>().fid, 0xFFFF);
@@ -100,18 +100,18 @@ TEST_F(FwQueries, FunctionConfigurationFields) {
     int secure = 0, pfs = 0;
     uint16_t vfs = 0;
     uint8_t got[6] = {};
-    EXPECT_EQ(zelt_query_device_secure_mode("eth0", &secure), 0);
+    EXPECT_EQ(zelt_query_device_secure_mode(named("eth0"), &secure).code(), 0);
     EXPECT_EQ(secure, 1);
-    EXPECT_EQ(zelt_get_port_pf_count("eth0", &pfs), 0);
+    EXPECT_EQ(zelt_get_port_pf_count(named("eth0"), &pfs).code(), 0);
     EXPECT_EQ(pfs, 4);
-    EXPECT_EQ(zelt_nvm_get_reg_vf_count("eth0", 0, 0x3b, 0, 1, &vfs), 0);
+    EXPECT_EQ(zelt_nvm_get_reg_vf_count(at("eth0", 0, 0x3b, 0, 1), &vfs).code(), 0);
     EXPECT_EQ(vfs, 12);
-    EXPECT_EQ(zelt_nvm_get_permanent_mac("eth0", 0, 0x3b, 0, 1, got), 0);
+    EXPECT_EQ(zelt_nvm_get_permanent_mac(at("eth0", 0, 0x3b, 0, 1), got).code(), 0);
     EXPECT_EQ(std::memcmp(got, mac, 6), 0);
 
     refuse(4);
     pfs = 9;
-    EXPECT_EQ(zelt_get_port_pf_count("eth0", &pfs), -1);
+    EXPECT_EQ(zelt_get_port_pf_count(named("eth0"), &pfs).code(), -1);
     EXPECT_EQ(pfs, 9);
 }
 
@@ -127,19 +127,19 @@ TEST_F(FwQueries, CapabilityBits) {
 
     int admin = 0, cap = 0, secure_boot = 0, secure_fw = 7;
     uint16_t first = 0;
-    EXPECT_EQ(zelt_query_admin_pf_status("eth0", 0, 0x3b, 0, 1, &admin), 0);
+    EXPECT_EQ(zelt_query_admin_pf_status(at("eth0", 0, 0x3b, 0, 1), &admin).code(), 0);
     EXPECT_EQ(admin, 1);
-    EXPECT_EQ(zeltnvm_query_reboot_capability_enabled("eth0", &cap), 0);
+    EXPECT_EQ(zeltnvm_query_reboot_capability_enabled(named("eth0"), &cap).code(), 0);
     EXPECT_EQ(cap, 1);
-    EXPECT_EQ(zelt_get_pf_start_vf_id(0, 0x3b, 0, 1, &first), 0);
+    EXPECT_EQ(zelt_get_pf_start_vf_id(at("", 0, 0x3b, 0, 1), &first).code(), 0);
     EXPECT_EQ(first, 128);
-    EXPECT_EQ(zelt_check_secure_fw_boot_status("eth0", &secure_boot, &secure_fw), 0);
+    EXPECT_EQ(zelt_check_secure_fw_boot_status(named("eth0"), &secure_boot, &secure_fw).code(), 0);
     EXPECT_EQ(secure_boot, 1);
     EXPECT_EQ(secure_fw, 0);
 
     caps.flags = 0;
     answer(HWRM_FUNC_QCAPS, caps);
-    EXPECT_EQ(zelt_query_admin_pf_status("eth0", 0, 0x3b, 0, 1, &admin), 0);
+    EXPECT_EQ(zelt_query_admin_pf_status(at("eth0", 0, 0x3b, 0, 1), &admin).code(), 0);
     EXPECT_EQ(admin, 0);
 }
 
@@ -156,26 +156,26 @@ TEST_F(FwQueries, LinkSpeedAndSupportedSpeeds) {
 
     double rate = 0;
     uint16_t speed = 0;
-    ASSERT_EQ(zelt_get_link_speed("eth0", 0, 0x3b, 0, 1, &rate, &speed), 0);
+    ASSERT_EQ(zelt_get_link_speed(at("eth0", 0, 0x3b, 0, 1), &rate, &speed).code(), 0);
     EXPECT_EQ(speed, 250);
     EXPECT_EQ(rate, 25781250000.0);
 
     uint16_t speeds = 0, pam4 = 0;
     uint8_t fec = 0;
     host->messages.clear();
-    ASSERT_EQ(zeltnvm_get_supported_speeds("eth0", &speeds, &pam4), 0);
+    ASSERT_EQ(zeltnvm_get_supported_speeds(named("eth0"), &speeds, &pam4).code(), 0);
     EXPECT_EQ(speeds, 0x0940);
     EXPECT_EQ(pam4, 0x3);
     ASSERT_EQ(host->messages.size(), 2u);
     EXPECT_EQ(host->messages[1].as<hwrm_port_phy_qcfg_input>().port_id, 3);
-    ASSERT_EQ(zeltnvm_get_active_fec_signal_mode("eth0", &fec), 0);
+    ASSERT_EQ(zeltnvm_get_active_fec_signal_mode(named("eth0"), &fec).code(), 0);
     EXPECT_EQ(fec, 0x21);
 
     // 5 Gb/s has no line rate: the rate stays as it was.
     phy.link_speed = 50;
     answer(HWRM_PORT_PHY_QCFG, phy);
     rate = 1.0;
-    ASSERT_EQ(zelt_get_link_speed("eth0", 0, 0x3b, 0, 1, &rate, &speed), 0);
+    ASSERT_EQ(zelt_get_link_speed(at("eth0", 0, 0x3b, 0, 1), &rate, &speed).code(), 0);
     EXPECT_EQ(speed, 50);
     EXPECT_EQ(rate, 1.0);
 }
@@ -194,19 +194,19 @@ TEST_F(FwQueries, ErrorRecoveryCounter) {
         return 0;
     };
     uint32_t value = 0;
-    ASSERT_EQ(zelt_get_error_recovery_counter("eth0", 0, 0x3b, 0, 1, &value, 5), 0);
+    ASSERT_EQ(zelt_get_error_recovery_counter(at("eth0", 0, 0x3b, 0, 1), &value, 5).code(), 0);
     EXPECT_EQ(value, 42u);
     EXPECT_EQ(host->messages.back().as<hwrm_dbg_read_direct_input>().read_addr, 0x0000A008u);
 
     // Device type 6 needs the capability first.
-    EXPECT_EQ(zelt_get_error_recovery_counter("eth0", 0, 0x3b, 0, 1, &value, 6), HVXRETVAL_UNSUPPORTED_OPERATION);
+    EXPECT_EQ(zelt_get_error_recovery_counter(at("eth0", 0, 0x3b, 0, 1), &value, 6).code(), HVXRETVAL_UNSUPPORTED_OPERATION);
     // Newer chips read the register through the configuration window, which this host
     // cannot reach: the function has no configuration space here.
-    EXPECT_EQ(zelt_get_error_recovery_counter("eth0", 0, 0x3b, 0, 1, &value, 8), HVXRETVAL_REG_READ_FAILED);
+    EXPECT_EQ(zelt_get_error_recovery_counter(at("eth0", 0, 0x3b, 0, 1), &value, 8).code(), HVXRETVAL_REG_READ_FAILED);
     // No counter register.
     cfg.err_recovery_cnt_reg = 0;
     answer(HWRM_ERROR_RECOVERY_QCFG, cfg);
-    EXPECT_EQ(zelt_get_error_recovery_counter("eth0", 0, 0x3b, 0, 1, &value, 5), 9);
+    EXPECT_EQ(zelt_get_error_recovery_counter(at("eth0", 0, 0x3b, 0, 1), &value, 5).code(), 9);
 }
 
 TEST_F(FwQueries, StatusAndSynchronisation) {
@@ -222,15 +222,15 @@ TEST_F(FwQueries, StatusAndSynchronisation) {
     answer(HWRM_FW_SYNC, sync);
 
     uint8_t status = 0;
-    ASSERT_EQ(zeltnvmFwQueryStatus("eth0", 0, 1, &status), 0);
+    ASSERT_EQ(zeltnvmFwQueryStatus(named("eth0"), 0, 1, &status).code(), 0);
     EXPECT_EQ(status, 3);
-    ASSERT_EQ(zeltnvmFwQueryStatus("eth0", 0, 0, &status), 0);
+    ASSERT_EQ(zeltnvmFwQueryStatus(named("eth0"), 0, 0, &status).code(), 0);
     EXPECT_EQ(status, 2);
     EXPECT_EQ(host->messages.back().as<hwrm_fw_qstatus_input>().embedded_proc_type, 0);
     uint32_t word = 0;
-    ASSERT_EQ(zeltnvm_nvm_redundancy_health_check("eth0", &word), 0);
+    ASSERT_EQ(zeltnvm_nvm_redundancy_health_check(named("eth0"), &word).code(), 0);
     EXPECT_EQ(word, 0x1E2Au);
-    ASSERT_EQ(zelt_sync_fw("eth0", &word), 0);
+    ASSERT_EQ(zelt_sync_fw(named("eth0"), &word).code(), 0);
     EXPECT_EQ(word, 0x40000001u);
     EXPECT_EQ(host->messages.back().as<hwrm_fw_sync_input>().sync_action, 0x8000007Fu);
 }
@@ -239,7 +239,7 @@ TEST_F(FwQueries, SetTimeSendsLocalTime) {
     setenv("TZ", "UTC", 1);
     tzset();
     host->fixed_now.tv_sec = 1718454245;  // 2024-06-15 12:24:05 UTC
-    ASSERT_EQ(zeltnvm_set_fw_time("eth0"), 0);
+    ASSERT_EQ(zeltnvm_set_fw_time(named("eth0")).code(), 0);
     auto t = host->messages.back().as<hwrm_fw_set_time_input>();
     EXPECT_EQ(t.year, 2024);
     EXPECT_EQ(t.month, 6);
@@ -260,14 +260,14 @@ TEST_F(FwQueries, VersionAnswers) {
     answer(HWRM_VER_GET, ver);
     hwrm_ver_get_output whole{};
     uint32_t asic = 0;
-    ASSERT_EQ(zeltnvm_get_fw_version("eth0", &whole, 0, 0x3b, 0, 1, &asic), 0);
+    ASSERT_EQ(zeltnvm_get_fw_version(at("eth0", 0, 0x3b, 0, 1), &whole, &asic).code(), 0);
     EXPECT_EQ(asic, 0x17500102u);
     EXPECT_EQ(whole.chip_num, 0x1750);
 
     char buf[64];
-    ASSERT_EQ(zeltnvm_linux_GetInstalledPackageVersion("eth0", buf, sizeof buf), 0);
+    ASSERT_EQ(zeltnvm_linux_GetInstalledPackageVersion(named("eth0"), buf, sizeof buf).code(), 0);
     EXPECT_EQ(std::string(buf), std::string(32, 'v'));
-    ASSERT_EQ(zeltnvm_linux_GetInstalledPackageVersion("eth0", buf, 4), 0);
+    ASSERT_EQ(zeltnvm_linux_GetInstalledPackageVersion(named("eth0"), buf, 4).code(), 0);
     EXPECT_STREQ(buf, "vvv");
 }
 
@@ -276,16 +276,16 @@ TEST_F(FwQueries, FailuresLeaveOutputsAlone) {
     uint32_t asic = 77, word = 77;
     int mh = 7, mr = 7;
     uint8_t ver[3] = {7, 7, 7};
-    EXPECT_EQ(zelt_query_host_type("eth0", &mh, &mr), 0x0F);
-    EXPECT_EQ(zeltnvm_get_fw_version("eth0", nullptr, 0, 0x3b, 0, 1, &asic), 0x0F);
-    EXPECT_EQ(zelt_check_sync_status("eth0", &word), 0x0F);
-    EXPECT_EQ(zeltnvm_get_active_cfg_version("eth0", ver), 0x0F);
+    EXPECT_EQ(zelt_query_host_type(named("eth0"), &mh, &mr).code(), 0x0F);
+    EXPECT_EQ(zeltnvm_get_fw_version(at("eth0", 0, 0x3b, 0, 1), nullptr, &asic).code(), 0x0F);
+    EXPECT_EQ(zelt_check_sync_status(named("eth0"), &word).code(), 0x0F);
+    EXPECT_EQ(zeltnvm_get_active_cfg_version(named("eth0"), ver).code(), 0x0F);
     EXPECT_EQ(mh + mr, 14);
     EXPECT_EQ(asic + word, 154u);
     EXPECT_EQ(ver[0] + ver[1] + ver[2], 21);
     // An unresolvable name sends nothing.
     host->messages.clear();
-    EXPECT_EQ(zelt_query_host_type("nosuch0", &mh, &mr), HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
+    EXPECT_EQ(transport::function_for_name("nosuch0").result().code(), HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
     EXPECT_TRUE(host->messages.empty());
 }
 

@@ -4,6 +4,7 @@
 #include "tests/transport/transport_fixture.h"
 #include "transport/fw_queries.h"
 #include "transport/hwrm_channel.h"
+#include "transport/nvm_variables.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 
@@ -13,10 +14,14 @@ namespace {
 using Channel = TransportTest;
 
 // Sends a header-only request of `req_type` to 0002:3b:05.3.
-int32_t sendBare(const char* dev, uint16_t req_type, hwrm_err_output& resp) {
+Result sendBareResult(const char* dev, uint16_t req_type, hwrm_err_output& resp) {
     hwrm_nvm_flush_input req{};
     hwrmInitRequest(req.hdr, req_type);
-    return zeltnvm_send_hwrm_ioctl(dev, 2, 0x3b, 5, 3, &req, sizeof req, &resp, sizeof resp, 0, 0, 0, nullptr, 0);
+    return transport::send_message(transport::function_at(dev, PciAddress{2, 0x3b, 5, 3}),
+                                   {&req, sizeof req, &resp, sizeof resp, nullptr});
+}
+int32_t sendBare(const char* dev, uint16_t req_type, hwrm_err_output& resp) {
+    return sendBareResult(dev, req_type, resp).code();
 }
 
 TEST_F(Channel, FillsTheDeviceRecordsAndClosesTheDevice) {
@@ -27,7 +32,7 @@ TEST_F(Channel, FillsTheDeviceRecordsAndClosesTheDevice) {
         writeAnswer(resp, len, out);
         return 0;
     };
-    ASSERT_EQ(zelt_nvm_ver_get_status("eth0", 2, 0x3b, 0x1f, 6), 0);
+    ASSERT_EQ(zelt_nvm_ver_get_status(at("eth0", 2, 0x3b, 0x1f, 6)).code(), 0);
     ASSERT_EQ(host->messages.size(), 1u);
     const auto& m = host->messages[0];
     EXPECT_EQ(m.selected_domain, 2u);
@@ -75,7 +80,7 @@ TEST_F(Channel, DataBufferIsDescribedAndFilled) {
     };
     uint32_t count = 0;
     uint64_t counters[ZELT_PCIE_COUNTER_COUNT] = {};
-    ASSERT_EQ(zeltnvm_pcie_counters("eth0", 0, 1, 0, 0, &count, counters, 0), 0);
+    ASSERT_EQ(zeltnvm_pcie_counters(at("eth0", 0, 1, 0, 0), &count, counters, 0).code(), 0);
     const auto& m = host->messages.back();
     ASSERT_EQ(m.msg.num_dma_indications, 1u);
     EXPECT_EQ(m.dma[0].length, 96u);
@@ -128,6 +133,39 @@ TEST_F(Channel, ErrorAnswersMapToResults) {
     }
 }
 
+// A failed exchange says where it failed, so callers ask the answer instead of
+// guessing from the integer (a raw cmd_err and an errno can share a value).
+TEST_F(Channel, FailuresKeepTheirOrigin) {
+    const struct {
+        uint16_t req_type;
+        uint16_t error_code;
+        uint8_t cmd_err;
+        int err;
+        Origin origin;
+        int sys_errno;
+    } cases[] = {
+        {HWRM_NVM_INSTALL_UPDATE, 2, 1, EIO, Origin::kFirmware, 0},
+        {HWRM_FUNC_QCFG, 2, 5, EIO, Origin::kFirmware, 0},
+        {HWRM_NVM_WRITE, 4, 0, EIO, Origin::kFirmware, 0},
+        {HWRM_FUNC_QCFG, 0, 0, 5, Origin::kSystem, 5},
+    };
+    for (const auto& c : cases) {
+        host->firmware = [&c](const FakeAdapterHost::Message&, uint8_t* resp, uint32_t len, uint8_t*, uint32_t) {
+            writeErrorAnswer(resp, len, c.error_code, c.cmd_err);
+            return c.err;
+        };
+        hwrm_err_output resp{};
+        const Result rc = sendBareResult("eth0", c.req_type, resp);
+        EXPECT_EQ(rc.origin(), c.origin) << std::hex << c.req_type << " cmd_err " << int(c.cmd_err);
+        EXPECT_EQ(rc.error_code(), c.error_code);
+        EXPECT_EQ(rc.cmd_err(), c.cmd_err);
+        EXPECT_EQ(rc.sys_errno(), c.sys_errno);
+    }
+    // The variable-does-not-exist answer is asked of the firmware's cmd_err, not of 0xFFFF.
+    EXPECT_TRUE(transport::is_missing_variable(transport::hwrm_error_result(HWRM_NVM_GET_VARIABLE, 2, 1, EIO, false)));
+    EXPECT_FALSE(transport::is_missing_variable(Result::tool(0xFFFF)));
+}
+
 TEST_F(Channel, FailureIsNeverReadAsSuccess) {
     // The driver copied a firmware error but did not fail the ioctl.
     host->firmware = [](const FakeAdapterHost::Message&, uint8_t* resp, uint32_t len, uint8_t*, uint32_t) {
@@ -137,13 +175,13 @@ TEST_F(Channel, FailureIsNeverReadAsSuccess) {
     hwrm_err_output resp{};
     EXPECT_EQ(sendBare("eth0", HWRM_FUNC_QCFG, resp), 7);
     // A failed exchange that left neither codes nor errno.
-    EXPECT_EQ(zeltnvmHwrmErrorResult(HWRM_FUNC_QCFG, 0, 0, 0, false), HVXRETVAL_FAILURE);
+    EXPECT_EQ(transport::hwrm_error_result(HWRM_FUNC_QCFG, 0, 0, 0, false).code(), HVXRETVAL_FAILURE);
 }
 
 TEST_F(Channel, MailboxKeepsTheModifySecurityCode) {
-    EXPECT_EQ(zeltnvmHwrmErrorResult(HWRM_NVM_MODIFY, 2, 5, 0, true), 5);
-    EXPECT_EQ(zeltnvmHwrmErrorResult(HWRM_NVM_MODIFY, 2, 5, EIO, false), HVXRETVAL_NVM_MOD_SECURITY_VIOLATION);
-    EXPECT_EQ(zeltnvmHwrmErrorResult(HWRM_NVM_WRITE, 2, 1, 0, true), HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_FRAG_ERR);
+    EXPECT_EQ(transport::hwrm_error_result(HWRM_NVM_MODIFY, 2, 5, 0, true).code(), 5);
+    EXPECT_EQ(transport::hwrm_error_result(HWRM_NVM_MODIFY, 2, 5, EIO, false).code(), HVXRETVAL_NVM_MOD_SECURITY_VIOLATION);
+    EXPECT_EQ(transport::hwrm_error_result(HWRM_NVM_WRITE, 2, 1, 0, true).code(), HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_FRAG_ERR);
 }
 
 TEST_F(Channel, ShortSelectionWriteFails) {
@@ -167,8 +205,9 @@ TEST_F(Channel, MailboxPathTakesOverWithoutTheDevice) {
         hwrm_nvm_flush_input req{};
         hwrmInitRequest(req.hdr, HWRM_NVM_FLUSH);
         hwrm_err_output resp{};
-        EXPECT_EQ(zeltnvm_send_hwrm_ioctl(c.dev, 0, 0x3b, 0, 0, &req, sizeof req, &resp, sizeof resp, 0, 0, 0,
-                                          nullptr, 0),
+        EXPECT_EQ(transport::send_message(transport::function_at(c.dev, PciAddress{0, 0x3b, 0, 0}),
+                                          {&req, sizeof req, &resp, sizeof resp, nullptr})
+                      .code(),
                   HVXRETVAL_UNSUPPORTED_OPERATION)
             << c.dev;
         EXPECT_EQ(req.hdr.target_id, HWRM_TARGET_ID_MAILBOX) << c.dev;

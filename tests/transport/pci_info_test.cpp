@@ -16,7 +16,10 @@ struct Address {
 };
 
 int32_t drvInfo(const char* dev, Address& a, char* version = nullptr, char* name = nullptr) {
-    return zeltDrvInfo(dev, &a.domain, &a.bus, &a.device, &a.function, version, name);
+    PciAddress found;
+    const int32_t rc = zeltDrvInfo(dev, found, version, name);
+    if (rc == 0) a = {found.domain, found.bus, found.device, found.function};
+    return rc;
 }
 
 // Answers the driver information request with the given bus text.

@@ -15,6 +15,7 @@
 #include "sim/state/sim_store.h"
 #include "tests/support/run_program.h"
 #include "transport/ethtool_channel.h"
+#include "transport/function.h"
 #include "transport/fw_queries.h"
 #include "transport/host_queries.h"
 #include "transport/hwrm_channel.h"
@@ -72,33 +73,47 @@ protected:
         hwrm_nvm_get_dir_info_input info_req{};
         hwrmInitRequest(info_req.hdr, HWRM_NVM_GET_DIR_INFO);
         hwrm_nvm_get_dir_info_output info{};
-        EXPECT_EQ(zeltnvm_send_hwrm_ioctl(dev, 0, bus, 0, 0, &info_req, sizeof info_req, &info, sizeof info, 0, 0, 0,
-                                          nullptr, 0),
-                  0);
+        const transport::Function fn = at(dev, 0, bus, 0, 0);
+        EXPECT_EQ(send(fn, &info_req, sizeof info_req, &info, sizeof info), 0);
         std::vector<uint8_t> buf(4096);
         hwrm_nvm_get_dir_entries_input req{};
         hwrmInitRequest(req.hdr, HWRM_NVM_GET_DIR_ENTRIES);
         hwrm_nvm_get_dir_entries_output resp{};
-        EXPECT_EQ(zeltnvm_send_hwrm_ioctl(dev, 0, bus, 0, 0, &req, sizeof req, &resp, sizeof resp, 1, 16, 1,
-                                          buf.data(), static_cast<uint32_t>(buf.size())),
-                  0);
+        const transport::HwrmData data{buf.data(), static_cast<uint32_t>(buf.size()), 16, 1};
+        EXPECT_EQ(send(fn, &req, sizeof req, &resp, sizeof resp, &data), 0);
         std::vector<zelnvm_directory_entry_t> entries;
         EXPECT_TRUE(zelnvmDecodeDirectory(buf, info.entries, info.entry_length, entries));
         return entries;
+    }
+
+    // The function of interface `name`, and a function at a known address.
+    static transport::Function named(const char* name) {
+        auto fn = transport::function_for_name(name);
+        EXPECT_TRUE(fn.ok()) << name;
+        return fn.ok() ? *fn : transport::Function{};
+    }
+    static transport::Function at(const char* name, uint32_t domain, uint32_t bus, uint32_t device,
+                                  uint32_t function) {
+        return transport::function_at(name, PciAddress{domain, bus, device, function});
+    }
+    // Sends one framed request to `fn`.
+    static int32_t send(const transport::Function& fn, void* req, uint32_t req_len, void* resp, uint32_t resp_len,
+                        const transport::HwrmData* data = nullptr) {
+        return transport::send_message(fn, {req, req_len, resp, resp_len, data}).code();
     }
 
     std::unique_ptr<TempDir> root;
 };
 
 TEST_F(SimTransport, ResolvesInterfacesOfBothAdapters) {
-    uint32_t d = 9, b = 9, dv = 9, f = 9;
+    PciAddress a{9, 9, 9, 9};
     char version[ZELT_DRV_TEXT_LEN], name[ZELT_DRV_TEXT_LEN];
-    ASSERT_EQ(zeltDrvInfo("zen2", &d, &b, &dv, &f, version, name), 0);
-    EXPECT_EQ(b, 0x13u);
+    ASSERT_EQ(zeltDrvInfo("zen2", a, version, name), 0);
+    EXPECT_EQ(a.bus, 0x13u);
     EXPECT_STREQ(name, "zelt_en");
-    ASSERT_EQ(zeltDrvInfo("zen0", &d, &b, &dv, &f, nullptr, nullptr), 0);
-    EXPECT_EQ(b, 0x03u);
-    EXPECT_EQ(zeltDrvInfo("nosuch0", &d, &b, &dv, &f, nullptr, nullptr), HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
+    ASSERT_EQ(zeltDrvInfo("zen0", a, nullptr, nullptr), 0);
+    EXPECT_EQ(a.bus, 0x03u);
+    EXPECT_EQ(zeltDrvInfo("nosuch0", a, nullptr, nullptr), HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
 }
 
 TEST_F(SimTransport, EraseArrivesWithTheIndexEncoding) {
@@ -158,7 +173,7 @@ TEST_F(SimTransport, DirectRegisterAddressByChip) {
     for (const auto& c : cases) {
         clearRequests();
         uint32_t value = 0;
-        zelt_read_direct_reg(c.dev, 0x4F001000, &value, c.device_type);
+        (void)zelt_read_direct_reg(named(c.dev), 0x4F001000, &value, c.device_type);
         auto log = requests("lfc");
         ASSERT_EQ(log.size(), 1u) << c.dev;
         auto req = requestRecord<hwrm_dbg_read_direct_input>(log[0]);
@@ -171,12 +186,12 @@ TEST_F(SimTransport, DirectRegisterAddressByChip) {
 
 TEST_F(SimTransport, QueriesAnswerFromTheSimulatedFirmware) {
     char pkg[64] = "";
-    ASSERT_EQ(zeltnvm_linux_GetInstalledPackageVersion("zen0", pkg, sizeof pkg), 0);
+    ASSERT_EQ(zeltnvm_linux_GetInstalledPackageVersion(named("zen0"), pkg, sizeof pkg).code(), 0);
     char from_driver[64] = "";
     ASSERT_EQ(zeltnvmGetInstalledPackageVersion("zen0", from_driver, sizeof from_driver), 0);
     EXPECT_STREQ(pkg, from_driver);
     uint8_t mac[6] = {};
-    ASSERT_EQ(zelt_nvm_get_permanent_mac("zen0", 0, 0x03, 0, 0, mac), 0);
+    ASSERT_EQ(zelt_nvm_get_permanent_mac(at("zen0", 0, 0x03, 0, 0), mac).code(), 0);
     EXPECT_NE(mac[0] | mac[1] | mac[2] | mac[3] | mac[4] | mac[5], 0);
     auto log = requests("lfc");
     ASSERT_FALSE(log.empty());
@@ -220,8 +235,7 @@ TEST_F(SimTransport, ScheduledFaultsMapToResults) {
         uint8_t req[64] = {};
         hwrmInitRequest(*reinterpret_cast<hwrm_input_header*>(req), c.req_type);
         uint8_t resp[16] = {};
-        EXPECT_EQ(zeltnvm_send_hwrm_ioctl("zen2", 0, 0x13, 0, 0, req, 56, resp, sizeof resp, 0, 0, 0, nullptr, 0),
-                  c.expected)
+        EXPECT_EQ(send(at("zen2", 0, 0x13, 0, 0), req, 56, resp, sizeof resp), c.expected)
             << c.kind << " " << std::hex << c.req_type << " cmd_err " << int(c.cmd_err);
     }
 }

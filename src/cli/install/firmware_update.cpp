@@ -20,6 +20,7 @@
 #include "formats/image/item_version.h"
 #include "log/print.h"
 #include "package/package_reader.h"
+#include "transport/function.h"
 #include "transport/fw_queries.h"
 
 namespace {
@@ -110,7 +111,8 @@ void print_reboot_message(const char* dev, const char* file, const options* opts
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kConfigColdBoot);
             return;
         }
-        zeltnvmFwQueryStatus(dev, 0, 0, &selfrst);
+        (void)zelt::transport::on_named_function(
+            dev, [&](const zelt::transport::Function& fn) { return zeltnvmFwQueryStatus(fn, 0, 0, &selfrst); });
     } else if (type <= 5 && cfg_pkg) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kConfigColdBoot);
         return;

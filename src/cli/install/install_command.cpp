@@ -43,8 +43,7 @@ std::vector<std::string> candidate_files(char** files, int count, const options*
 
 bool fill_row(const char* name, zelt_update_row& row) {
     zelt_nvm_device_info_t rec;
-    zeltnvm_set_selection_for_name(name);
-    if (zelt_nvm_device_info(name, g_device_selection_type, &rec) != 0) return false;
+    if (zelt_nvm_device_info(name, DEV_BY_SERVICE, &rec) != 0) return false;
     std::memset(row.name, 0, sizeof row.name);
     std::strncpy(row.name, name, sizeof row.name - 1);
     row.domain = rec.pci_info.domain_no;

@@ -14,6 +14,7 @@
 #include "package/package_properties.h"
 #include "package/package_reader.h"
 #include "transport/ethtool_channel.h"
+#include "transport/function.h"
 #include "transport/fw_queries.h"
 #include "transport/hwrm_channel.h"
 
@@ -52,8 +53,11 @@ bool is_pkg_upgrade(const char* installed, const char* package) {
 
 std::string zeltnvm_installed_pkg_version(const char* dev) {
     char text[kVersionTextLen] = {};
-    int32_t rc = zeltIsPciWindowName(dev) ? zeltnvm_linux_GetInstalledPackageVersion(dev, text, sizeof text)
-                                          : zeltnvmGetInstalledPackageVersion(dev, text, sizeof text);
+    int32_t rc = zelt::transport::is_pci_window_name(dev ? dev : "")
+                     ? zelt::transport::on_named_function(dev, [&](const zelt::transport::Function& fn) {
+                           return zeltnvm_linux_GetInstalledPackageVersion(fn, text, sizeof text);
+                       }).code()
+                     : zeltnvmGetInstalledPackageVersion(dev, text, sizeof text);
     if (rc == 0 && text[0] != '\0') return text;
     std::memset(text, 0, sizeof text);
     if (zeltnvmGetItemVersionString(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, text, sizeof text) == 0) return text;
@@ -64,8 +68,7 @@ int zeltnvm_check_package_supported(const char* dev, const std::vector<std::stri
                                     const options* opts, std::string& first, std::vector<std::string>& applicable) {
     static constexpr const char* kFn = "zeltnvm_check_package_supported";
     zelt_nvm_device_info_t rec;
-    zeltnvm_set_selection_for_name(dev);
-    int rc = zelt_nvm_device_info(dev, g_device_selection_type, &rec);
+    int rc = zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec);
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Error %d getting device info for %s\n", rc, dev);
         return 8;

@@ -56,18 +56,18 @@ void log_chain(int ordinal, const SavedItem& item) {
 // Creates the item, finds it and writes the saved data into it. 0 or 1.
 int write_one(const char* dev, uint16_t type, const SavedItem& item, const char* name, const char* modify_msg,
               const PciAddress& loc) {
-    if (zeltnvmCreateItem(dev, type, item.ordinal, 0, 0, item.item_length) != 0) {
+    if (::zeltnvmCreateItem(dev, type, item.ordinal, 0, 0, item.item_length) != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to create nvm directory type %d with ordinal %d\n", type,
                       item.ordinal);
         return 1;
     }
-    const int32_t index = zeltnvmGetDirEntry(dev, type, item.ordinal, 0, nullptr);
+    const int32_t index = ::zeltnvmGetDirEntry(dev, type, item.ordinal, 0, nullptr);
     if (index < 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Invalid \"%s\" ordinal %d nvm dir index on device %04x:%02x:%02x\n",
                       name, item.ordinal, loc.domain, loc.bus, loc.device);
         return 1;
     }
-    const int32_t rc = zeltnvm_modify_nvm(dev, static_cast<uint32_t>(index), 0, item.data.data(),
+    const int32_t rc = ::zeltnvm_modify_nvm(dev, static_cast<uint32_t>(index), 0, item.data.data(),
                                           static_cast<uint32_t>(item.data.size()));
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, modify_msg, rc);

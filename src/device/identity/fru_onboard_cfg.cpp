@@ -144,7 +144,7 @@ int zelt_nvm_apply_onboard_cfg(const char* dev, const SavedIdentity& saved, int 
         return 1;
     }
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\"OnboardCfg\" ordinal %d nvm dir index = %d\n", ordinal, index);
-    rc = zeltnvm_modify_nvm(dev, static_cast<uint32_t>(index), 0, words.data(), words_len);
+    rc = ::zeltnvm_modify_nvm(dev, static_cast<uint32_t>(index), 0, words.data(), words_len);
     if (rc == 0)
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
                       "Restored \"OnboardCfg\" ordinal %d on Device %04x:%02x:%02x.%x successfully.\n", ordinal,

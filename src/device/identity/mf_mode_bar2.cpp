@@ -29,8 +29,7 @@ id::OptionRef mf_mode_option(int port) {
 
 int active_pf_count(const char* dev) {
     zelt_nvm_device_info_t rec;
-    zeltnvm_set_selection_for_name(dev);
-    if (zelt_nvm_device_info(dev, g_device_selection_type, &rec) != 0) return 0;
+    if (zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec) != 0) return 0;
     for (int i = 0; i < adapters.total_no_of_adapters && i < ZELT_MAX_ADAPTERS; ++i) {
         if (std::strncmp(adapters.chip_info[i].serial_number, rec.nic_info.serial_number, ZELT_SERIAL_LEN) == 0)
             return adapters.chip_info[i].active_pf_count;

@@ -17,8 +17,7 @@ namespace zelt::device::identity {
 bool location_of(const char* dev, PciAddress& where) {
     if (dev == nullptr) return false;
     zelt_nvm_device_info_t rec;
-    zeltnvm_set_selection_for_name(dev);
-    if (zelt_nvm_device_info(dev, g_device_selection_type, &rec) != 0) return false;
+    if (zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec) != 0) return false;
     where = {rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no, rec.pci_info.function_no};
     return true;
 }
@@ -40,7 +39,7 @@ int device_type_of(const char* dev) {
 
 int32_t read_item(const char* dev, const zelnvm_directory_entry_t& entry, SavedItem& out) {
     std::vector<uint8_t> data(std::max<uint32_t>(entry.data_length, 1));
-    const int32_t n = zeltnvmReadItem(dev, entry.type, entry.ordinal, entry.ext, data.data(),
+    const int32_t n = ::zeltnvmReadItem(dev, entry.type, entry.ordinal, entry.ext, data.data(),
                                       static_cast<uint32_t>(data.size()), 0, nullptr);
     if (n < 0) return n;
     data.resize(static_cast<size_t>(n));
@@ -71,15 +70,22 @@ transport::NvmVariableRef variable_of(const OptionRef& ref) {
 int option_get(const char* dev, const OptionRef& ref, uint8_t* value, size_t size) {
     const size_t n = value_bytes(ref);
     if (n == 0 || n > size) return HVXRETVAL_INVALID_PARAMETER;
-    return transport::nvmVariableGet(dev, nullptr, variable_of(ref), value, static_cast<uint16_t>(n));
+    const auto fn = transport::function_for_name(dev);
+    if (!fn.ok()) return fn.result().code();
+    return transport::nvmVariableGet(*fn, variable_of(ref), value, static_cast<uint16_t>(n)).code();
 }
 
 int option_set(const char* dev, const OptionRef& ref, const uint8_t* value, size_t size) {
     const size_t n = value_bytes(ref);
     if (n == 0 || n > size) return HVXRETVAL_INVALID_PARAMETER;
-    return transport::nvmVariableSet(dev, nullptr, variable_of(ref), value, static_cast<uint16_t>(n));
+    const auto fn = transport::function_for_name(dev);
+    if (!fn.ok()) return fn.result().code();
+    return transport::nvmVariableSet(*fn, variable_of(ref), value, static_cast<uint16_t>(n)).code();
 }
 
-int option_flush(const char* dev) { return transport::nvmVariablesFlush(dev, nullptr); }
+int option_flush(const char* dev) {
+    const auto fn = transport::function_for_name(dev);
+    return fn.ok() ? transport::nvmVariablesFlush(*fn).code() : fn.result().code();
+}
 
 }  // namespace zelt::device::identity

@@ -112,7 +112,7 @@ Result AdapterUpdate::install_with_retry(std::span<const uint8_t> pkg) {
     if (!is_no_room(first)) return first;
     if (first.code() == HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE) {
         // The staging item itself could not be written: room is made first.
-        const int32_t defrag = zeltnvm_defragment_nvm(target_.dev);
+        const int32_t defrag = ::zeltnvm_defragment_nvm(target_.dev);
         if (defrag != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\ndefrag command failed with status %d.\n", defrag);
             return first;

@@ -3,14 +3,20 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
+#include <utility>
 
 #include "common/hvxretval.h"
+#include "transport/function.h"
 #include "transport/hwrm_exchange.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 #include "wire/nvm_directory.h"
 
-using zelt::transport::exchangeByName;
+using zelt::Result;
+using zelt::ResultOr;
+using zelt::transport::exchange;
+using zelt::transport::Function;
 using zelt::transport::HwrmData;
 
 namespace {
@@ -34,20 +40,22 @@ zelnvm_directory_entry_t entryFromWire(const uint8_t* bytes) {
 }
 
 // Reads the raw directory into a zero-filled buffer of at least `size` bytes.
-int32_t readRaw(const char* dev, uint32_t size, std::unique_ptr<uint8_t[]>& buf, uint32_t& count,
+int32_t readRaw(const Function& fn, uint32_t size, std::unique_ptr<uint8_t[]>& buf, uint32_t& count,
                 uint32_t& entry_size) {
     buf.reset(new (std::nothrow) uint8_t[size]());
     if (!buf) return HVXRETVAL_MALLOC_FAILURE;
-    return zeltnvm_linux_GetDirEntries(dev, &count, &entry_size, buf.get(), size);
+    return zelt::device::zeltnvm_linux_GetDirEntries(fn, &count, &entry_size, buf.get(), size);
 }
 
 }  // namespace
 
-int32_t zeltnvm_linux_GetDirEntries(const char* dev, uint32_t* count, uint32_t* entry_size, uint8_t* entries,
+namespace zelt::device {
+
+int32_t zeltnvm_linux_GetDirEntries(const Function& fn, uint32_t* count, uint32_t* entry_size, uint8_t* entries,
                                     uint32_t size) {
     hwrm_nvm_get_dir_info_input info_req{};
     hwrm_nvm_get_dir_info_output info{};
-    if (exchangeByName(dev, HWRM_NVM_GET_DIR_INFO, info_req, info) != 0) return HVXRETVAL_FAILURE;
+    if (!exchange(fn, HWRM_NVM_GET_DIR_INFO, info_req, info).ok()) return HVXRETVAL_FAILURE;
     const uint32_t n = le32_to_cpu(info.entries);
     const uint32_t len = le32_to_cpu(info.entry_length);
     if (count) *count = n;
@@ -60,27 +68,29 @@ int32_t zeltnvm_linux_GetDirEntries(const char* dev, uint32_t* count, uint32_t* 
     hwrm_nvm_get_dir_entries_input req{};
     hwrm_nvm_get_dir_entries_output resp{};
     HwrmData data{entries, size, HWRM_DMA_ADDR_OFFSET, 1};
-    if (exchangeByName(dev, HWRM_NVM_GET_DIR_ENTRIES, req, resp, &data) != 0) return HVXRETVAL_FAILURE;
+    if (!exchange(fn, HWRM_NVM_GET_DIR_ENTRIES, req, resp, &data).ok()) return HVXRETVAL_FAILURE;
     return 0;
 }
 
-int32_t zeltnvmListDirectory(const char* dev, std::vector<zelnvm_directory_entry_t>& entries) {
+int32_t zeltnvmListDirectory(const Function& fn, std::vector<zelnvm_directory_entry_t>& entries) {
     entries.clear();
     std::unique_ptr<uint8_t[]> buf;
     uint32_t size = ZEL_DIR_ANSWER_BUFFER_SIZE;
     uint32_t count = 0;
     uint32_t stride = 0;
-    int32_t rc = readRaw(dev, size, buf, count, stride);
+    int32_t rc = readRaw(fn, size, buf, count, stride);
     if (rc == HVXRETVAL_INSUFFICIENT_SPACE) {
         // A directory larger than the usual buffer: read it again into one that holds it.
         const uint64_t need = static_cast<uint64_t>(count) * stride;
         if (need > kMaxDirectoryAnswerBytes) return HVXRETVAL_INVALID_DATA_LENGTH;
         size = static_cast<uint32_t>(need);
-        rc = readRaw(dev, size, buf, count, stride);
+        rc = readRaw(fn, size, buf, count, stride);
     }
     if (rc != 0) return rc;
     return zeltnvmParseDirectory(buf.get(), size, count, stride, entries);
 }
+
+}  // namespace zelt::device
 
 int32_t zeltnvmParseDirectory(const uint8_t* raw, size_t raw_size, uint32_t count, uint32_t entry_size,
                               std::vector<zelnvm_directory_entry_t>& entries) {
@@ -95,10 +105,12 @@ int32_t zeltnvmParseDirectory(const uint8_t* raw, size_t raw_size, uint32_t coun
     return 0;
 }
 
-int32_t zeltnvmGetDir(const char* dev, uint32_t* count, zelnvm_directory_entry_t* entries, uint32_t max) {
+namespace zelt::device {
+
+int32_t zeltnvmGetDir(const Function& fn, uint32_t* count, zelnvm_directory_entry_t* entries, uint32_t max) {
     if (count) *count = 0;
     std::vector<zelnvm_directory_entry_t> dir;
-    const int32_t rc = zeltnvmListDirectory(dev, dir);
+    const int32_t rc = zeltnvmListDirectory(fn, dir);
     if (rc != 0) return rc;
     const auto n = static_cast<uint32_t>(dir.size());
     if (count) *count = n;
@@ -107,6 +119,8 @@ int32_t zeltnvmGetDir(const char* dev, uint32_t* count, zelnvm_directory_entry_t
     std::memcpy(entries, dir.data(), dir.size() * sizeof(zelnvm_directory_entry_t));
     return 0;
 }
+
+}  // namespace zelt::device
 
 int32_t zeltnvmFindDirEntry(const std::vector<zelnvm_directory_entry_t>& entries, uint16_t type, uint16_t ordinal,
                             uint16_t ext, zelnvm_directory_entry_t* entry) {
@@ -122,14 +136,20 @@ int32_t zeltnvmFindDirEntry(const std::vector<zelnvm_directory_entry_t>& entries
     return HVXRETVAL_ITEM_NOT_FOUND;
 }
 
-int32_t zeltnvmGetDirEntry(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext,
-                           zelnvm_directory_entry_t* entry) {
+namespace zelt::device {
+
+ResultOr<uint32_t> zeltnvmGetDirEntry(const Function& fn, uint16_t type, uint16_t ordinal, uint16_t ext,
+                                      zelnvm_directory_entry_t* entry) {
     if (entry) std::memset(entry, 0, sizeof *entry);
     std::vector<zelnvm_directory_entry_t> dir;
-    const int32_t rc = zeltnvmListDirectory(dev, dir);
-    if (rc != 0) return rc;
-    return zeltnvmFindDirEntry(dir, type, ordinal, ext, entry);
+    const int32_t rc = zeltnvmListDirectory(fn, dir);
+    if (rc != 0) return Result::tool(rc);
+    const int32_t index = zeltnvmFindDirEntry(dir, type, ordinal, ext, entry);
+    if (index < 0) return Result::tool(index);
+    return static_cast<uint32_t>(index);
 }
+
+}  // namespace zelt::device
 
 std::string zeltnvmExtensionFlags(uint16_t ext) {
     std::string s;
@@ -151,4 +171,45 @@ std::string zeltnvmAttributeFlags(uint16_t attr) {
     for (const auto& f : kFlags)
         if (attr & f.bit) s += f.text;
     return s;
+}
+
+// ---- Name-based forms --------------------------------------------------------------
+
+namespace {
+
+// The function of `dev`, or the result the name-based forms give when the name
+// resolves to no function: every directory failure of the messages reads as -1.
+std::optional<Function> directoryFunction(const char* dev) {
+    auto fn = zelt::transport::function_for_name(dev);
+    if (!fn.ok()) return std::nullopt;
+    return std::move(fn).value();
+}
+
+}  // namespace
+
+int32_t zeltnvm_linux_GetDirEntries(const char* dev, uint32_t* count, uint32_t* entry_size, uint8_t* entries,
+                                    uint32_t size) {
+    const auto fn = directoryFunction(dev);
+    return fn ? zelt::device::zeltnvm_linux_GetDirEntries(*fn, count, entry_size, entries, size) : HVXRETVAL_FAILURE;
+}
+
+int32_t zeltnvmListDirectory(const char* dev, std::vector<zelnvm_directory_entry_t>& entries) {
+    entries.clear();
+    const auto fn = directoryFunction(dev);
+    return fn ? zelt::device::zeltnvmListDirectory(*fn, entries) : HVXRETVAL_FAILURE;
+}
+
+int32_t zeltnvmGetDir(const char* dev, uint32_t* count, zelnvm_directory_entry_t* entries, uint32_t max) {
+    if (count) *count = 0;
+    const auto fn = directoryFunction(dev);
+    return fn ? zelt::device::zeltnvmGetDir(*fn, count, entries, max) : HVXRETVAL_FAILURE;
+}
+
+int32_t zeltnvmGetDirEntry(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext,
+                           zelnvm_directory_entry_t* entry) {
+    if (entry) std::memset(entry, 0, sizeof *entry);
+    const auto fn = directoryFunction(dev);
+    if (!fn) return HVXRETVAL_FAILURE;
+    const auto index = zelt::device::zeltnvmGetDirEntry(*fn, type, ordinal, ext, entry);
+    return index.ok() ? static_cast<int32_t>(*index) : index.result().code();
 }

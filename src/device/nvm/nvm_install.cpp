@@ -9,26 +9,24 @@
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 
-using zelt::transport::exchangeByName;
+using zelt::Result;
+using zelt::transport::exchange;
+using zelt::transport::Function;
 
 namespace {
 
-int32_t sendInstall(const char* dev, uint32_t install_type, uint16_t flags, hwrm_nvm_install_update_output& resp) {
+Result sendInstall(const Function& fn, uint32_t install_type, uint16_t flags, hwrm_nvm_install_update_output& resp) {
     hwrm_nvm_install_update_input req{};
     req.install_type = cpu_to_le32(install_type);
     req.flags = cpu_to_le16(flags);
-    zelt::transport::PciFunctionAddress addr;
-    const int32_t rc = zelt::transport::resolveAddress(dev, addr);
-    if (rc != 0) return rc;
     // Unlike other messages, the installation request leaves target_id at 0.
     hwrmInitRequest(req.hdr, HWRM_NVM_INSTALL_UPDATE);
     req.hdr.target_id = 0;
-    return zeltnvm_send_hwrm_ioctl(dev, addr.domain, addr.bus, addr.device, addr.function, &req, sizeof req, &resp,
-                                   sizeof resp, 0, 0, 0, nullptr, 0);
+    return zelt::transport::send_message(fn, {&req, sizeof req, &resp, sizeof resp, nullptr});
 }
 
 // Directory index of the update staging item, found by the firmware.
-int32_t findUpdateItem(const char* dev, uint16_t& index) {
+Result findUpdateItem(const Function& fn, uint16_t& index) {
     hwrm_nvm_find_dir_entry_input req{};
     req.enables = 0;
     req.dir_idx = 0;
@@ -37,20 +35,22 @@ int32_t findUpdateItem(const char* dev, uint16_t& index) {
     req.dir_ext = 0;
     req.opt_ordinal = 0;
     hwrm_nvm_find_dir_entry_output resp{};
-    const int32_t rc = exchangeByName(dev, HWRM_NVM_FIND_DIR_ENTRY, req, resp);
-    if (rc == 0) index = le16_to_cpu(resp.dir_idx);
+    const Result rc = exchange(fn, HWRM_NVM_FIND_DIR_ENTRY, req, resp);
+    if (rc.ok()) index = le16_to_cpu(resp.dir_idx);
     return rc;
 }
 
 }  // namespace
 
-int32_t zeltnvm_install_update(const char* dev, uint32_t install_type, uint8_t* problem_item, uint8_t* result,
-                               uint8_t* reset_required, uint32_t installed_items[2]) {
+namespace zelt::device {
+
+Result zeltnvm_install_update(const Function& fn, uint32_t install_type, uint8_t* problem_item, uint8_t* result,
+                              uint8_t* reset_required, uint32_t installed_items[2]) {
     hwrm_nvm_install_update_output resp{};
-    int32_t rc = sendInstall(dev, install_type, ZELTNVM_INSTALL_FLAGS_NONE, resp);
-    if (rc == HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_FRAG_ERR)
-        rc = sendInstall(dev, install_type, HWRM_NVM_INSTALL_UPDATE_FLAGS_ALLOWED_TO_DEFRAG, resp);
-    if (rc != 0) return rc;
+    Result rc = sendInstall(fn, install_type, ZELTNVM_INSTALL_FLAGS_NONE, resp);
+    if (rc.is_firmware_cmd_err(HWRM_NVM_INSTALL_UPDATE_CMD_ERR_FRAG_ERR))
+        rc = sendInstall(fn, install_type, HWRM_NVM_INSTALL_UPDATE_FLAGS_ALLOWED_TO_DEFRAG, resp);
+    if (!rc.ok()) return rc;
     if (problem_item) *problem_item = resp.problem_item;
     if (result) *result = resp.result;
     if (reset_required) *reset_required = resp.reset_required;
@@ -58,25 +58,24 @@ int32_t zeltnvm_install_update(const char* dev, uint32_t install_type, uint8_t* 
         installed_items[0] = le32_to_cpu(resp.installed_items[0]);
         installed_items[1] = le32_to_cpu(resp.installed_items[1]);
     }
-    return 0;
+    return Result();
 }
 
-int32_t zeltnvm_linux_SecureUpdate(const char* dev, const uint8_t* data, uint32_t length, void*, int*,
-                                   uint32_t install_type) {
+Result zeltnvm_linux_SecureUpdate(const Function& fn, const uint8_t* data, uint32_t length, uint32_t install_type) {
     static constexpr const char* kStep = "zeltnvm_secure_update";
-    int32_t rc = zeltnvm_set_fw_time(dev);
-    if (rc != 0) {
+    Result rc = zeltnvm_set_fw_time(fn);
+    if (!rc.ok()) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s: set_fw_time failed.\n", kStep);
         return rc;
     }
     uint16_t index = 0;
-    rc = findUpdateItem(dev, index);
-    if (rc != 0) {
+    rc = findUpdateItem(fn, index);
+    if (!rc.ok()) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s: Failed to find the Update dir index.\n", kStep);
         return rc;
     }
-    rc = zeltnvm_modify_nvm(dev, index, 0, data, length);
-    if (rc != 0) {
+    rc = zeltnvm_modify_nvm(fn, index, 0, data, length);
+    if (!rc.ok()) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s: Failed to modify the staging area.\n", kStep);
         return rc;
     }
@@ -84,11 +83,30 @@ int32_t zeltnvm_linux_SecureUpdate(const char* dev, const uint8_t* data, uint32_
     uint8_t result = 0;
     uint8_t reset_required = 0;
     uint32_t installed[2] = {0, 0};
-    rc = zeltnvm_install_update(dev, install_type, &problem_item, &result, &reset_required, installed);
-    if (rc == 0 && result == 0) return 0;
+    rc = zeltnvm_install_update(fn, install_type, &problem_item, &result, &reset_required, installed);
+    if (rc.ok() && result == 0) return Result();
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR,
                   "%s: prob_item = %d inst_result = %d reset_req = %d inst_items[0]=%d inst_items[1] = %d\n",
                   "zeltnvm_linux_SecureUpdate", problem_item, result, reset_required, static_cast<int>(installed[0]),
                   static_cast<int>(installed[1]));
-    return result != 0 ? result : rc;
+    // The firmware's own install result, when it gave one, says more than the message.
+    return result != 0 ? Result::tool(result) : rc;
+}
+
+}  // namespace zelt::device
+
+int32_t zeltnvm_install_update(const char* dev, uint32_t install_type, uint8_t* problem_item, uint8_t* result,
+                               uint8_t* reset_required, uint32_t installed_items[2]) {
+    auto fn = zelt::transport::function_for_name(dev);
+    if (!fn.ok()) return fn.result().code();
+    return zelt::device::zeltnvm_install_update(*fn, install_type, problem_item, result, reset_required,
+                                                installed_items)
+        .code();
+}
+
+int32_t zeltnvm_linux_SecureUpdate(const char* dev, const uint8_t* data, uint32_t length, void*, int*,
+                                   uint32_t install_type) {
+    auto fn = zelt::transport::function_for_name(dev);
+    if (!fn.ok()) return fn.result().code();
+    return zelt::device::zeltnvm_linux_SecureUpdate(*fn, data, length, install_type).code();
 }

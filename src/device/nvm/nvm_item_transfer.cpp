@@ -1,5 +1,5 @@
 // Item reads and modifies by firmware message, in pieces, and the item read that picks
-// the driver or the message path by device name.
+// the driver or the message path by the function's road.
 #include <fcntl.h>
 
 #include <algorithm>
@@ -13,17 +13,17 @@
 #include "formats/image/verify_item.h"
 #include "host/host.h"
 #include "log/print.h"
-#include "log/run_flags.h"
 #include "transport/ethtool_channel.h"
 #include "transport/hwrm_exchange.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 #include "wire/lfc.h"
 
+using zelt::Result;
+using zelt::ResultOr;
 using zelt::transport::exchange;
+using zelt::transport::Function;
 using zelt::transport::HwrmData;
-using zelt::transport::PciFunctionAddress;
-using zelt::transport::resolveAddress;
 
 namespace {
 
@@ -32,21 +32,20 @@ enum class Direction { read, modify };
 // Moves `length` bytes between `data` and the item at `index`, one message per piece,
 // through a bounce buffer of one piece so that a failed piece never leaves partial
 // data in the caller's buffer.
-int32_t transferPieces(const char* fn, Direction dir, const char* dev, uint32_t index, uint32_t offset, uint8_t* data,
-                       uint32_t length) {
-    if (length == 0) return 0;
-    if (!data) return HVXRETVAL_INVALID_POINTER_PARAMETER;
-    if (static_cast<uint64_t>(offset) + length > UINT32_MAX + uint64_t{1}) return HVXRETVAL_INVALID_OFFSET_PARAMETER;
-    PciFunctionAddress addr;
-    int32_t rc = resolveAddress(dev, addr);
-    if (rc != 0) return rc;
+Result transferPieces(const char* step, Direction dir, const Function& fn, uint32_t index, uint32_t offset,
+                      uint8_t* data, uint32_t length) {
+    if (length == 0) return Result();
+    if (!data) return Result::tool(HVXRETVAL_INVALID_POINTER_PARAMETER);
+    if (static_cast<uint64_t>(offset) + length > UINT32_MAX + uint64_t{1})
+        return Result::tool(HVXRETVAL_INVALID_OFFSET_PARAMETER);
 
-    const uint32_t piece = zeltnvmMessagePieceSize();
+    const uint32_t piece = zelt::device::zeltnvmMessagePieceSize(fn);
     std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[piece]);
     if (!buf) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s:Malloc Failure\n", fn);
-        return dir == Direction::read ? HVXRETVAL_MALLOC_FAILURE : HVXRETVAL_FAILURE;
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s:Malloc Failure\n", step);
+        return Result::tool(dir == Direction::read ? HVXRETVAL_MALLOC_FAILURE : HVXRETVAL_FAILURE);
     }
+    Result rc;
 
     for (uint32_t done = 0; done < length;) {
         const uint32_t n = std::min(piece, length - done);
@@ -58,8 +57,8 @@ int32_t transferPieces(const char* fn, Direction dir, const char* dev, uint32_t 
             req.len = cpu_to_le32(n);
             hwrm_nvm_read_output resp{};
             HwrmData dma{buf.get(), n, HWRM_DMA_ADDR_OFFSET, 1};
-            rc = exchange(dev, addr, HWRM_NVM_READ, req, resp, &dma);
-            if (rc != 0) return rc;
+            rc = exchange(fn, HWRM_NVM_READ, req, resp, &dma);
+            if (!rc.ok()) return rc;
             std::memcpy(data + done, buf.get(), n);
         } else {
             std::memcpy(buf.get(), data + done, n);
@@ -70,62 +69,95 @@ int32_t transferPieces(const char* fn, Direction dir, const char* dev, uint32_t 
             req.len = cpu_to_le32(n);
             hwrm_nvm_modify_output resp{};
             HwrmData dma{buf.get(), n, HWRM_DMA_ADDR_OFFSET, 0};
-            rc = exchange(dev, addr, HWRM_NVM_MODIFY, req, resp, &dma);
-            if (rc != 0) {
-                zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s:length = %d offset = %d\n", fn,
+            rc = exchange(fn, HWRM_NVM_MODIFY, req, resp, &dma);
+            if (!rc.ok()) {
+                zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s:length = %d offset = %d\n", step,
                               static_cast<int>(length), static_cast<int>(at));
                 return rc;
             }
         }
         done += n;
     }
-    return 0;
+    return Result();
 }
 
 }  // namespace
 
-bool zeltnvmItemGoesByMessage(const char* dev) { return zeltIsPciWindowName(dev); }
+namespace zelt::device {
 
-uint32_t zeltnvmMessagePieceSize() {
+bool zeltnvmItemGoesByMessage(const Function& fn) { return fn.through_pci_window(); }
+
+uint32_t zeltnvmMessagePieceSize(const Function& fn) {
+    if (fn.through_pci_window()) return ZELTNVM_MSG_PIECE_SMALL;
     auto& host = zelt::host::current();
     // The device is opened only to learn whether the channel is there.
     const int fd = host.device_open(ZELT_LFC_DEVICE_PATH, O_RDWR);
     const bool channel = fd >= 0;
     if (channel) host.device_close(fd);
-    return channel && !recovery_mode_enabled ? ZELTNVM_MSG_PIECE_CHANNEL : ZELTNVM_MSG_PIECE_SMALL;
+    return channel ? ZELTNVM_MSG_PIECE_CHANNEL : ZELTNVM_MSG_PIECE_SMALL;
 }
 
-int32_t zeltnvm_linux_GetItem(const char* dev, uint32_t index, uint32_t offset, uint8_t* data, uint32_t length) {
-    return transferPieces("zeltnvm_linux_GetItem", Direction::read, dev, index, offset, data, length);
+Result zeltnvm_linux_GetItem(const Function& fn, uint32_t index, uint32_t offset, uint8_t* data, uint32_t length) {
+    return transferPieces("zeltnvm_linux_GetItem", Direction::read, fn, index, offset, data, length);
 }
 
-int32_t zeltnvm_modify_nvm(const char* dev, uint32_t index, uint32_t offset, const uint8_t* data, uint32_t length) {
+Result zeltnvm_modify_nvm(const Function& fn, uint32_t index, uint32_t offset, const uint8_t* data, uint32_t length) {
     // The modify path only reads from `data`.
-    return transferPieces("zeltnvm_modify_nvm", Direction::modify, dev, index, offset, const_cast<uint8_t*>(data),
+    return transferPieces("zeltnvm_modify_nvm", Direction::modify, fn, index, offset, const_cast<uint8_t*>(data),
                           length);
 }
 
+ResultOr<size_t> zeltnvmReadItem(const Function& fn, uint16_t type, uint16_t ordinal, uint16_t ext, uint8_t* data,
+                                 uint32_t length, int verify, zelnvm_directory_entry_t* entry) {
+    zelnvm_directory_entry_t e;
+    const auto index = zeltnvmGetDirEntry(fn, type, ordinal, ext, &e);
+    if (entry) *entry = e;
+    if (!index.ok()) return index.result();
+    if (length < e.data_length) return Result::tool(HVXRETVAL_INSUFFICIENT_SPACE);
+    if (e.data_length > static_cast<uint32_t>(INT32_MAX)) return Result::tool(HVXRETVAL_INVALID_DATA_LENGTH);
+
+    Result rc = zeltnvmItemGoesByMessage(fn)
+                    ? zeltnvm_linux_GetItem(fn, *index, 0, data, e.data_length)
+                    : Result::tool(zeltnvmGetItem(fn.c_name(), *index, 0, data, e.data_length));
+    // A refusal by the firmware, the driver or the system reads as a plain failure, so
+    // that no failure is mistaken for a length by callers that still hold integers.
+    if (!rc.ok() && rc.code() > 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: reading item type %u failed with %d\n", "zeltnvmReadItem",
+                      type, rc.code());
+        rc = Result::tool(HVXRETVAL_FAILURE);
+    }
+    if (!rc.ok()) return rc;
+    if (verify) {
+        const int32_t verified = zeltnvmVerifyItem(data, e.data_length, e);
+        if (verified != 0) return Result::tool(verified);
+    }
+    return static_cast<size_t>(e.data_length);
+}
+
+}  // namespace zelt::device
+
+bool zeltnvmItemGoesByMessage(const char* dev) { return zelt::transport::is_pci_window_name(dev ? dev : ""); }
+
 int32_t zeltnvmReadItem(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint8_t* data,
                         uint32_t length, int verify, zelnvm_directory_entry_t* entry) {
-    zelnvm_directory_entry_t e;
-    const int32_t index = zeltnvmGetDirEntry(dev, type, ordinal, ext, &e);
-    if (entry) *entry = e;
-    if (index < 0) return index;
-    if (length < e.data_length) return HVXRETVAL_INSUFFICIENT_SPACE;
-    if (e.data_length > static_cast<uint32_t>(INT32_MAX)) return HVXRETVAL_INVALID_DATA_LENGTH;
+    auto fn = zelt::transport::function_for_name(dev);
+    if (!fn.ok()) {
+        // The directory lookup is what fails first for a name without a function.
+        if (entry) *entry = zelnvm_directory_entry_t{};
+        return HVXRETVAL_FAILURE;
+    }
+    const auto read = zelt::device::zeltnvmReadItem(*fn, type, ordinal, ext, data, length, verify, entry);
+    return read.ok() ? static_cast<int32_t>(*read) : read.result().code();
+}
 
-    int32_t rc = zeltnvmItemGoesByMessage(dev)
-                     ? zeltnvm_linux_GetItem(dev, static_cast<uint32_t>(index), 0, data, e.data_length)
-                     : zeltnvmGetItem(dev, static_cast<uint32_t>(index), 0, data, e.data_length);
-    if (rc > 0) {
-        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: reading item type %u failed with %d\n", "zeltnvmReadItem",
-                      type, rc);
-        rc = HVXRETVAL_FAILURE;
-    }
-    if (rc != 0) return rc;
-    if (verify) {
-        rc = zeltnvmVerifyItem(data, e.data_length, e);
-        if (rc != 0) return rc;
-    }
-    return static_cast<int32_t>(e.data_length);
+int32_t zeltnvm_linux_GetItem(const char* dev, uint32_t index, uint32_t offset, uint8_t* data, uint32_t length) {
+    return zelt::transport::on_named_function(dev, [&](const Function& fn) {
+        return zelt::device::zeltnvm_linux_GetItem(fn, index, offset, data, length);
+    }).code();
+}
+
+int32_t zeltnvm_modify_nvm(const char* dev, uint32_t index, uint32_t offset, const uint8_t* data, uint32_t length) {
+    return zelt::transport::on_named_function(dev, [&](const Function& fn) {
+        return zelt::device::zeltnvm_modify_nvm(fn, index, offset, data, length);
+    }).code();
 }

@@ -10,6 +10,7 @@
 #include "formats/image/item_version.h"
 #include "log/print.h"
 #include "transport/ethtool_channel.h"
+#include "transport/function.h"
 
 namespace {
 
@@ -24,9 +25,12 @@ int32_t zeltnvmGetItemVersionString(const char* dev, uint16_t type, uint16_t ord
     std::memset(text, 0, capacity);
     if (!zeltnvmItemTypeHasVersion(type)) return HVXRETVAL_UNSUPPORTED_DETAIL;
 
+    auto fn = zelt::transport::function_for_name(dev);
+    // The directory lookup is what fails first for a name without a function.
+    if (!fn.ok()) return HVXRETVAL_FAILURE;
     zelnvm_directory_entry_t entry;
-    const int32_t index = zeltnvmGetDirEntry(dev, type, ordinal, ext, &entry);
-    if (index < 0) return index;
+    const auto index = zelt::device::zeltnvmGetDirEntry(*fn, type, ordinal, ext, &entry);
+    if (!index.ok()) return index.result().code();
 
     size_t offset = 0;
     size_t length = 0;
@@ -35,11 +39,11 @@ int32_t zeltnvmGetItemVersionString(const char* dev, uint16_t type, uint16_t ord
 
     std::unique_ptr<uint8_t[]> image(new (std::nothrow) uint8_t[length > 0 ? length : 1]);
     if (!image) return HVXRETVAL_MALLOC_FAILURE;
-    const auto idx = static_cast<uint32_t>(index);
+    const uint32_t idx = *index;
     const auto off = static_cast<uint32_t>(offset);
     const auto len = static_cast<uint32_t>(length);
-    rc = zeltnvmItemGoesByMessage(dev) ? zeltnvm_linux_GetItem(dev, idx, off, image.get(), len)
-                                       : zeltnvmGetItem(dev, idx, off, image.get(), len);
+    rc = zelt::device::zeltnvmItemGoesByMessage(*fn) ? zelt::device::zeltnvm_linux_GetItem(*fn, idx, off, image.get(), len).code()
+                                                     : zeltnvmGetItem(dev, idx, off, image.get(), len);
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: reading item type %u failed with %d\n",
                       "zeltnvmGetItemVersionString", type, rc);

@@ -12,10 +12,10 @@
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 
+using zelt::Result;
 using zelt::transport::exchange;
-using zelt::transport::exchangeByName;
+using zelt::transport::Function;
 using zelt::transport::HwrmData;
-using zelt::transport::PciFunctionAddress;
 
 namespace {
 
@@ -28,9 +28,9 @@ hwrm_nvm_write_input writeRequest(uint16_t type, uint16_t ordinal, uint16_t ext,
     return req;
 }
 
-int32_t writeWholeItem(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
-                       uint16_t option, const uint8_t* src, uint32_t data_len, uint32_t item_len, uint16_t flags) {
-    if (!src || data_len == 0) return HVXRETVAL_INVALID_LENGTH_PARAMETER;
+Result writeWholeItem(const Function& fn, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
+                      uint16_t option, const uint8_t* src, uint32_t data_len, uint32_t item_len, uint16_t flags) {
+    if (!src || data_len == 0) return Result::tool(HVXRETVAL_INVALID_LENGTH_PARAMETER);
     hwrm_nvm_write_input req = writeRequest(type, ordinal, ext, attr);
     req.dir_data_length = cpu_to_le32(data_len);
     req.option = cpu_to_le16(option);
@@ -39,56 +39,56 @@ int32_t writeWholeItem(const char* dev, uint16_t type, uint16_t ordinal, uint16_
     hwrm_nvm_write_output resp{};
     // The firmware only reads the buffer (host to device).
     HwrmData dma{const_cast<uint8_t*>(src), data_len, HWRM_DMA_ADDR_OFFSET, 0};
-    return exchangeByName(dev, HWRM_NVM_WRITE, req, resp, &dma);
+    return exchange(fn, HWRM_NVM_WRITE, req, resp, &dma);
 }
 
 }  // namespace
 
-int32_t zeltnvmCreateItem(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
-                          uint32_t length) {
+namespace zelt::device {
+
+Result zeltnvmCreateItem(const Function& fn, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
+                         uint32_t length) {
     hwrm_nvm_write_input req = writeRequest(type, ordinal, ext, attr);
     req.dir_item_length = cpu_to_le32(length);
     hwrm_nvm_write_output resp{};
-    return exchangeByName(dev, HWRM_NVM_WRITE, req, resp);
+    return exchange(fn, HWRM_NVM_WRITE, req, resp);
 }
 
-int32_t zeltnvm_write_nvm_dir(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
-                              uint16_t option, const uint8_t* src, uint32_t data_len, uint32_t item_len,
-                              uint16_t flags) {
-    return writeWholeItem(dev, type, ordinal, ext, attr, option, src, data_len, item_len, flags);
+Result zeltnvm_write_nvm_dir(const Function& fn, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
+                             uint16_t option, const uint8_t* src, uint32_t data_len, uint32_t item_len,
+                             uint16_t flags) {
+    return writeWholeItem(fn, type, ordinal, ext, attr, option, src, data_len, item_len, flags);
 }
 
-int32_t zeltnvm_update_vpd_data(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
-                                uint16_t option, const uint8_t* src, uint32_t data_len, uint32_t item_len,
-                                uint16_t flags) {
-    return writeWholeItem(dev, type, ordinal, ext, attr, option, src, data_len, item_len, flags);
+Result zeltnvm_update_vpd_data(const Function& fn, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
+                               uint16_t option, const uint8_t* src, uint32_t data_len, uint32_t item_len,
+                               uint16_t flags) {
+    return writeWholeItem(fn, type, ordinal, ext, attr, option, src, data_len, item_len, flags);
 }
 
-int32_t zeltnvm_linux_WriteItem(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
-                                const uint8_t* data, uint32_t length) {
-    int32_t index = zeltnvmGetDirEntry(dev, type, ordinal, ext, nullptr);
-    if (index == HVXRETVAL_ITEM_NOT_FOUND) {
-        const int32_t rc = zeltnvmCreateItem(dev, type, ordinal, ext, attr, length);
-        if (rc != 0) return rc;
-        index = zeltnvmGetDirEntry(dev, type, ordinal, ext, nullptr);
+Result zeltnvm_linux_WriteItem(const Function& fn, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
+                               const uint8_t* data, uint32_t length) {
+    auto index = zeltnvmGetDirEntry(fn, type, ordinal, ext, nullptr);
+    if (index.result().is(HVXRETVAL_ITEM_NOT_FOUND)) {
+        const Result rc = zeltnvmCreateItem(fn, type, ordinal, ext, attr, length);
+        if (!rc.ok()) return rc;
+        index = zeltnvmGetDirEntry(fn, type, ordinal, ext, nullptr);
     }
-    if (index < 0) return index;
-    return zeltnvm_modify_nvm(dev, static_cast<uint32_t>(index), 0, data, length);
+    if (!index.ok()) return index.result();
+    return zeltnvm_modify_nvm(fn, *index, 0, data, length);
 }
 
-int32_t zeltnvm_erase_nvm_blk(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function,
-                              uint32_t offset, uint32_t length, uint8_t pattern) {
+Result zeltnvm_erase_nvm_blk(const Function& fn, uint32_t offset, uint32_t length, uint8_t pattern) {
     const uint64_t total = (static_cast<uint64_t>(length) + 3) & ~uint64_t{3};
-    if (offset + total > UINT32_MAX + uint64_t{1}) return HVXRETVAL_INVALID_LENGTH_PARAMETER;
-    if (total == 0) return 0;
+    if (offset + total > UINT32_MAX + uint64_t{1}) return Result::tool(HVXRETVAL_INVALID_LENGTH_PARAMETER);
+    if (total == 0) return Result();
     const auto piece = static_cast<uint32_t>(std::min<uint64_t>(total, ZELTNVM_RAW_FILL_PIECE));
     std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[piece]);
     if (!buf) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s:Malloc Failure\n", "zeltnvm_erase_nvm_blk");
-        return HVXRETVAL_MALLOC_FAILURE;
+        return Result::tool(HVXRETVAL_MALLOC_FAILURE);
     }
     std::fill_n(buf.get(), piece, pattern);
-    const PciFunctionAddress addr{domain, bus, device, function};
     for (uint64_t done = 0; done < total;) {
         const auto n = static_cast<uint32_t>(std::min<uint64_t>(piece, total - done));
         hwrm_nvm_raw_write_blk_input req{};
@@ -96,16 +96,57 @@ int32_t zeltnvm_erase_nvm_blk(const char* dev, uint32_t domain, uint32_t bus, ui
         req.len = cpu_to_le32(n);
         hwrm_nvm_raw_write_blk_output resp{};
         HwrmData dma{buf.get(), n, HWRM_DMA_ADDR_OFFSET, 0};
-        const int32_t rc = exchange(dev, addr, HWRM_NVM_RAW_WRITE_BLK, req, resp, &dma);
-        if (rc != 0) return rc;
+        const Result rc = exchange(fn, HWRM_NVM_RAW_WRITE_BLK, req, resp, &dma);
+        if (!rc.ok()) return rc;
         done += n;
     }
-    return 0;
+    return Result();
 }
 
-int32_t zeltnvm_defragment_nvm(const char* dev) {
+Result zeltnvm_defragment_nvm(const Function& fn) {
     hwrm_nvm_defrag_input req{};
     req.flags = cpu_to_le32(HWRM_NVM_DEFRAG_FLAGS_DEFRAG);
     hwrm_nvm_defrag_output resp{};
-    return exchangeByName(dev, HWRM_NVM_DEFRAG, req, resp);
+    return exchange(fn, HWRM_NVM_DEFRAG, req, resp);
+}
+
+}  // namespace zelt::device
+
+int32_t zeltnvmCreateItem(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
+                          uint32_t length) {
+    return zelt::transport::on_named_function(dev, [&](const Function& fn) {
+        return zelt::device::zeltnvmCreateItem(fn, type, ordinal, ext, attr, length);
+    }).code();
+}
+
+int32_t zeltnvm_write_nvm_dir(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
+                              uint16_t option, const uint8_t* src, uint32_t data_len, uint32_t item_len,
+                              uint16_t flags) {
+    if (!src || data_len == 0) return HVXRETVAL_INVALID_LENGTH_PARAMETER;
+    return zelt::transport::on_named_function(dev, [&](const Function& fn) {
+        return zelt::device::zeltnvm_write_nvm_dir(fn, type, ordinal, ext, attr, option, src, data_len, item_len,
+                                                   flags);
+    }).code();
+}
+
+int32_t zeltnvm_update_vpd_data(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
+                                uint16_t option, const uint8_t* src, uint32_t data_len, uint32_t item_len,
+                                uint16_t flags) {
+    if (!src || data_len == 0) return HVXRETVAL_INVALID_LENGTH_PARAMETER;
+    return zelt::transport::on_named_function(dev, [&](const Function& fn) {
+        return zelt::device::zeltnvm_update_vpd_data(fn, type, ordinal, ext, attr, option, src, data_len, item_len,
+                                                     flags);
+    }).code();
+}
+
+int32_t zeltnvm_linux_WriteItem(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
+                                const uint8_t* data, uint32_t length) {
+    // The directory lookup is what fails first for a name without a function.
+    auto fn = zelt::transport::function_for_name(dev);
+    if (!fn.ok()) return HVXRETVAL_FAILURE;
+    return zelt::device::zeltnvm_linux_WriteItem(*fn, type, ordinal, ext, attr, data, length).code();
+}
+
+int32_t zeltnvm_defragment_nvm(const char* dev) {
+    return zelt::transport::on_named_function(dev, [](const Function& fn) { return zelt::device::zeltnvm_defragment_nvm(fn); }).code();
 }

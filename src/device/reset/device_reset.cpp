@@ -3,6 +3,8 @@
 #include <sys/time.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "common/hvxretval.h"
 #include "device/discovery_lookup.h"
@@ -10,13 +12,15 @@
 #include "device/recovery.h"
 #include "host/host.h"
 #include "log/print.h"
+#include "transport/function.h"
 #include "transport/fw_queries.h"
 #include "transport/hwrm_exchange.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_query.h"
 
 using zelt::transport::exchange;
-using zelt::transport::PciFunctionAddress;
+using zelt::transport::Function;
+using zelt::transport::function_at;
 
 namespace {
 
@@ -35,24 +39,26 @@ double host_seconds() {
 
 void sleep_ms(unsigned ms) { zelt::host::current().sleep_ms(ms); }
 
-PciFunctionAddress address_of(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function) {
-    return PciFunctionAddress{domain, bus, device, function};
+// Function 0 of the device that holds `fn`, reached the same way.
+Function function_zero(const Function& fn) {
+    Function zero = fn;
+    zero.address.function = 0;
+    return zero;
 }
 
-int32_t send_fw_reset(const char* dev, const PciFunctionAddress& addr, uint8_t proc_type, uint8_t selfrst,
-                      uint8_t flags) {
+zelt::Result send_fw_reset(const Function& fn, uint8_t proc_type, uint8_t selfrst, uint8_t flags) {
     hwrm_fw_reset_input req{};
     req.embedded_proc_type = proc_type;
     req.selfrst_status = selfrst;
     req.host_idx = 0;
     req.flags = flags;
     hwrm_fw_reset_output resp{};
-    return exchange(dev, addr, HWRM_FW_RESET, req, resp);
+    return exchange(fn, HWRM_FW_RESET, req, resp);
 }
 
-int32_t error_recovery_cfg(const char* dev, const PciFunctionAddress& addr, hwrm_error_recovery_qcfg_output& out) {
+zelt::Result error_recovery_cfg(const Function& fn, hwrm_error_recovery_qcfg_output& out) {
     hwrm_error_recovery_qcfg_input req{};
-    return exchange(dev, addr, HWRM_ERROR_RECOVERY_QCFG, req, out);
+    return exchange(fn, HWRM_ERROR_RECOVERY_QCFG, req, out);
 }
 
 void print_hot_reset_completed() {
@@ -66,29 +72,26 @@ void print_hot_reset_completed() {
 bool firmware_synchronised(const char* dev, int device_type) {
     if (device_type <= 7) return true;
     uint32_t fw_status = 0;
-    if (zelt_check_sync_status(dev, &fw_status) != 0) return false;
+    if (!zelt::transport::on_named_function(dev, [&](const Function& fn) { return zelt_check_sync_status(fn, &fw_status); }).ok()) return false;
     if ((fw_status & ZELT_FW_STATUS_UNSYNCED_MASK) == 0) return true;
     uint32_t sync_status = 0;
-    int32_t rc = zelt_sync_fw(dev, &sync_status);
-    if (rc != 0) return false;
+    const zelt::Result rc =
+        zelt::transport::on_named_function(dev, [&](const Function& fn) { return zelt_sync_fw(fn, &sync_status); });
+    if (!rc.ok()) return false;
     return (sync_status & ZELT_FW_SYNC_FAILED_MASK) == 0;
 }
 
 // The adapter's PFs: every discovered function with the serial number of `serial`.
-int adapter_pfs(const char* serial, zelt_reset_pf* pfs, int max) {
-    int n = 0;
-    for (int i = 0; i < adapters.total_dev_count && i < ZELT_MAX_FUNCTIONS && n < max; ++i) {
+std::vector<Function> adapter_pfs(const char* serial) {
+    std::vector<Function> pfs;
+    for (int i = 0; i < adapters.total_dev_count && i < ZELT_MAX_FUNCTIONS; ++i) {
         const zelt_nvm_device_info_t& rec = devicelist[i];
         if (std::strncmp(rec.nic_info.serial_number, serial, ZELT_SERIAL_LEN) != 0) continue;
-        zelt_reset_pf& pf = pfs[n++];
-        std::memset(&pf, 0, sizeof pf);
-        std::memcpy(pf.name, rec.nic_info.dev_name, sizeof pf.name - 1);
-        pf.domain = rec.pci_info.domain_no;
-        pf.bus = rec.pci_info.bus_no;
-        pf.device = rec.pci_info.device_no;
-        pf.function = rec.pci_info.function_no;
+        const std::string name(rec.nic_info.dev_name, strnlen(rec.nic_info.dev_name, sizeof rec.nic_info.dev_name));
+        pfs.push_back(function_at(name.c_str(), zelt::PciAddress{rec.pci_info.domain_no, rec.pci_info.bus_no,
+                                                                  rec.pci_info.device_no, rec.pci_info.function_no}));
     }
-    return n;
+    return pfs;
 }
 
 int expected_pf_count(const char* serial) {
@@ -104,58 +107,50 @@ int zelt_reset_vf_index(uint32_t device, uint32_t function) {
     return static_cast<int>(((device << 3) & 0xFF) | (function & 7));
 }
 
-int32_t zelt_check_hotfw_supported(const char* dev, uint32_t domain, uint32_t bus, uint32_t device,
-                                   uint32_t function, int* hot) {
-    const PciFunctionAddress addr = address_of(domain, bus, device, function);
+zelt::Result zelt_check_hotfw_supported(const Function& fn, int* hot) {
     hwrm_func_qcaps_input caps_req{};
     caps_req.fid = cpu_to_le16(HWRM_FID_SELF);
     hwrm_func_qcaps_output caps{};
-    int32_t rc = exchange(dev, addr, HWRM_FUNC_QCAPS, caps_req, caps);
-    if (rc != 0) return rc;
+    zelt::Result rc = exchange(fn, HWRM_FUNC_QCAPS, caps_req, caps);
+    if (!rc.ok()) return rc;
     hwrm_func_qcfg_input cfg_req{};
     cfg_req.fid = cpu_to_le16(HWRM_FID_SELF);
     hwrm_func_qcfg_output cfg{};
-    rc = exchange(dev, addr, HWRM_FUNC_QCFG, cfg_req, cfg);
-    if (rc != 0) return rc;
+    rc = exchange(fn, HWRM_FUNC_QCFG, cfg_req, cfg);
+    if (!rc.ok()) return rc;
     const bool capable = (le32_to_cpu(caps.flags) & HWRM_FUNC_QCAPS_FLAGS_HOT_RESET_CAPABLE) &&
                          (le32_to_cpu(caps.flags_ext) & HWRM_FUNC_QCAPS_FLAGS_EXT_HOT_RESET_IF_SUPPORT) &&
                          (le16_to_cpu(cfg.flags) & HWRM_FUNC_QCFG_FLAGS_HOT_RESET_ALLOWED);
     if (capable && hot) *hot = 1;
-    return 0;
+    return zelt::Result();
 }
 
-int32_t zelt_hot_fw_reset(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function,
-                          uint8_t flags) {
-    return send_fw_reset(dev, address_of(domain, bus, device, function), HWRM_FW_RESET_EMBEDDED_PROC_TYPE_CHIP,
-                         HWRM_FW_RESET_SELFRST_STATUS_SELFRSTASAP, flags);
+zelt::Result zelt_hot_fw_reset(const Function& fn, uint8_t flags) {
+    return send_fw_reset(fn, HWRM_FW_RESET_EMBEDDED_PROC_TYPE_CHIP, HWRM_FW_RESET_SELFRST_STATUS_SELFRSTASAP, flags);
 }
 
-int32_t zeltnvm_warm_fw_reset(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function) {
-    return send_fw_reset(dev, address_of(domain, bus, device, function), HWRM_FW_RESET_EMBEDDED_PROC_TYPE_BOOT,
-                         HWRM_FW_RESET_SELFRST_STATUS_SELFRSTPCIERST, 0);
+zelt::Result zeltnvm_warm_fw_reset(const Function& fn) {
+    return send_fw_reset(fn, HWRM_FW_RESET_EMBEDDED_PROC_TYPE_BOOT, HWRM_FW_RESET_SELFRST_STATUS_SELFRSTPCIERST, 0);
 }
 
-int32_t zelt_get_timeout_vals(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function,
-                              uint32_t* min_wait_ms, uint32_t* max_timeout_ms) {
+zelt::Result zelt_get_timeout_vals(const Function& fn, uint32_t* min_wait_ms, uint32_t* max_timeout_ms) {
     hwrm_error_recovery_qcfg_output cfg{};
-    int32_t rc = error_recovery_cfg(dev, address_of(domain, bus, device, function), cfg);
-    if (rc != 0) return rc;
+    const zelt::Result rc = error_recovery_cfg(fn, cfg);
+    if (!rc.ok()) return rc;
     if (min_wait_ms) *min_wait_ms = le32_to_cpu(cfg.normal_func_wait_period) * 100u;
     if (max_timeout_ms) *max_timeout_ms = le32_to_cpu(cfg.max_bailout_time_after_reset) * 100u;
-    return 0;
+    return zelt::Result();
 }
 
-int32_t zelt_get_fw_reset_counter(const char* dev, uint32_t domain, uint32_t bus, uint32_t device,
-                                  uint32_t function, uint32_t* value, int device_type) {
+zelt::Result zelt_get_fw_reset_counter(const Function& fn, uint32_t* value, int device_type) {
     hwrm_error_recovery_qcfg_output cfg{};
-    int32_t rc = error_recovery_cfg(dev, address_of(domain, bus, device, function), cfg);
-    if (rc != 0) return rc;
-    return zeltnvm_read_counter_register(dev, domain, bus, device, function, le32_to_cpu(cfg.fw_reset_cnt_reg),
-                                         device_type, value);
+    const zelt::Result rc = error_recovery_cfg(fn, cfg);
+    if (!rc.ok()) return rc;
+    return zeltnvm_read_counter_register(fn, le32_to_cpu(cfg.fw_reset_cnt_reg), device_type, value);
 }
 
-int32_t zelt_nvm_reset_status(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function,
-                              uint32_t counter_before, uint32_t min_wait_ms, uint32_t max_timeout_ms) {
+int32_t zelt_nvm_reset_status(const Function& fn, uint32_t counter_before, uint32_t min_wait_ms,
+                              uint32_t max_timeout_ms) {
     static constexpr const char* kFn = "zelt_nvm_reset_status";
     double wait_s = ZELT_RESET_DEFAULT_COUNTER_WAIT_S;
     double bailout_s = ZELT_RESET_DEFAULT_ANSWER_WAIT_S;
@@ -164,15 +159,15 @@ int32_t zelt_nvm_reset_status(const char* dev, uint32_t domain, uint32_t bus, ui
         bailout_s = max_timeout_ms / 1000;
     }
     uint16_t device_type = 0;
-    zeltnvm_get_device_type(dev, &device_type);
+    zeltnvm_get_device_type(fn.c_name(), &device_type);
 
     double start = host_seconds();
     for (;;) {
-        int32_t rc = zelt_nvm_ver_get_status(dev, domain, bus, device, function);
+        int32_t rc = zelt_nvm_ver_get_status(fn).code();
         if (rc == 0) break;
         const double elapsed = host_seconds() - start;
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
-                      "%s: FID (0x%x) VER_GET failed with status 0x%x and elapsed time = %f\n", kFn, function,
+                      "%s: FID (0x%x) VER_GET failed with status 0x%x and elapsed time = %f\n", kFn, fn.address.function,
                       static_cast<unsigned>(rc), elapsed);
         if (elapsed > bailout_s) return 5;
         sleep_ms(kAnswerPollMs);
@@ -181,7 +176,7 @@ int32_t zelt_nvm_reset_status(const char* dev, uint32_t domain, uint32_t bus, ui
     start = host_seconds();
     for (;;) {
         uint32_t counter = 0;
-        zelt_get_fw_reset_counter(dev, domain, bus, device, function, &counter, device_type);
+        (void)zelt_get_fw_reset_counter(fn, &counter, device_type);
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Current Reset Counter = %d\n", static_cast<int>(counter));
         if (counter != 0 && counter > counter_before) return 0;
         const double elapsed = host_seconds() - start;
@@ -191,7 +186,7 @@ int32_t zelt_nvm_reset_status(const char* dev, uint32_t domain, uint32_t bus, ui
     }
 }
 
-int32_t zelt_nvm_check_pf_status(const zelt_reset_pf* pfs, int pf_count, int* loaded_pf_count,
+int32_t zelt_nvm_check_pf_status(const Function* pfs, int pf_count, int* loaded_pf_count,
                                  uint32_t max_timeout_ms) {
     static constexpr const char* kFn = "zelt_nvm_check_pf_status";
     if (loaded_pf_count) *loaded_pf_count = 0;
@@ -203,14 +198,14 @@ int32_t zelt_nvm_check_pf_status(const zelt_reset_pf* pfs, int pf_count, int* lo
     for (;;) {
         for (int i = 0; i < pf_count; ++i) {
             if (loaded[i]) continue;
-            const zelt_reset_pf& pf = pfs[i];
-            int32_t rc = zelt_nvm_ver_get_status(pf.name, pf.domain, pf.bus, pf.device, pf.function);
+            const Function& pf = pfs[i];
+            int32_t rc = zelt_nvm_ver_get_status(pf).code();
             if (rc == 0) {
                 loaded[i] = true;
                 ++count;
             } else {
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: FID (0x%x) VER_GET failed with status 0x%x\n", kFn,
-                              pf.function, static_cast<unsigned>(rc));
+                              pf.address.function, static_cast<unsigned>(rc));
             }
             sleep_ms(kProbePauseMs);
         }
@@ -224,23 +219,23 @@ int32_t zelt_nvm_check_pf_status(const zelt_reset_pf* pfs, int pf_count, int* lo
     }
 }
 
-int32_t zelt_nvm_get_active_vf_count(const zelt_reset_pf* pfs, int pf_count, uint16_t registered_vfs[256],
-                                     int* total) {
+int32_t zelt_nvm_get_active_vf_count(const Function* pfs, int pf_count, uint16_t registered_vfs[256], int* total) {
     int sum = 0;
     for (int i = 0; i < pf_count; ++i) {
-        const zelt_reset_pf& pf = pfs[i];
+        const Function& pf = pfs[i];
         uint16_t vfs = 0;
-        if (zelt_nvm_get_reg_vf_count(pf.name, pf.domain, pf.bus, pf.device, pf.function, &vfs) != 0) continue;
-        const int slot = zelt_reset_vf_index(pf.device, pf.function);
+        if (!zelt_nvm_get_reg_vf_count(pf, &vfs).ok()) continue;
+        const int slot = zelt_reset_vf_index(pf.address.device, pf.address.function);
         registered_vfs[slot] = vfs;
         sum += vfs;
-        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "FID 0x%x zeltnvm_reg_vfs[%d] = %d\n", pf.function, slot, vfs);
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "FID 0x%x zeltnvm_reg_vfs[%d] = %d\n", pf.address.function, slot,
+                      vfs);
     }
     if (total) *total = sum;
     return 0;
 }
 
-int32_t zelt_nvm_check_vf_status(const zelt_reset_pf* pfs, int pf_count, const uint16_t registered_vfs_before[256],
+int32_t zelt_nvm_check_vf_status(const Function* pfs, int pf_count, const uint16_t registered_vfs_before[256],
                                  int* total_registered, uint32_t max_timeout_ms) {
     static constexpr const char* kFn = "zelt_nvm_check_vf_status";
     const double limit = max_timeout_ms ? max_timeout_ms / 1000 : ZELT_RESET_DEFAULT_VF_WAIT_S;
@@ -254,15 +249,15 @@ int32_t zelt_nvm_check_vf_status(const zelt_reset_pf* pfs, int pf_count, const u
                 ++finished;
                 continue;
             }
-            const zelt_reset_pf& pf = pfs[i];
+            const Function& pf = pfs[i];
             uint16_t vfs = 0;
-            if (zelt_nvm_get_reg_vf_count(pf.name, pf.domain, pf.bus, pf.device, pf.function, &vfs) != 0) {
+            if (!zelt_nvm_get_reg_vf_count(pf, &vfs).ok()) {
                 sleep_ms(kProbePauseMs);
                 continue;
             }
-            const int slot = zelt_reset_vf_index(pf.device, pf.function);
+            const int slot = zelt_reset_vf_index(pf.address.device, pf.address.function);
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "FID (0x%x) registered_vfs = %d zeltnvm_reg_vfs[%d] = %d\n",
-                          pf.function, vfs, slot, registered_vfs_before[slot]);
+                          pf.address.function, vfs, slot, registered_vfs_before[slot]);
             seen[i] = vfs;
             if (vfs == registered_vfs_before[slot]) {
                 done[i] = true;
@@ -285,15 +280,11 @@ int32_t zelt_nvm_check_vf_status(const zelt_reset_pf* pfs, int pf_count, const u
 
 int zelt_fill_reset_info(const char* dev, zelt_nvm_pci_info* info) {
     zelt_nvm_device_info_t rec;
-    zeltnvm_set_selection_for_name(dev);
-    int rc = zelt_nvm_device_info(dev, g_device_selection_type, &rec);
+    int rc = zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec);
     if (rc != 0) return rc;
-    std::memset(info, 0, sizeof *info);
-    std::strncpy(info->name, dev, sizeof info->name - 1);
-    info->domain = rec.pci_info.domain_no;
-    info->bus = rec.pci_info.bus_no;
-    info->device = rec.pci_info.device_no;
-    info->func = rec.pci_info.function_no;
+    *info = zelt_nvm_pci_info{};
+    info->function = function_at(dev, zelt::PciAddress{rec.pci_info.domain_no, rec.pci_info.bus_no,
+                                                       rec.pci_info.device_no, rec.pci_info.function_no});
     info->device_id = rec.pci_info.device_id;
     info->vendor_id = rec.pci_info.vendor_id;
     std::memcpy(info->serial_number, rec.nic_info.serial_number, sizeof info->serial_number);
@@ -301,15 +292,17 @@ int zelt_fill_reset_info(const char* dev, zelt_nvm_pci_info* info) {
 }
 
 int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
-    const char* dev = info->name;
+    const Function& fn = info->function;
+    const char* dev = fn.c_name();
     uint16_t device_type = 0;
     int rc = zeltnvm_get_device_type(dev, &device_type);
     if (rc == ZELT_RC_DEVICE_NOT_FOUND) return rc;
 
     char serial[ZELT_SERIAL_LEN + 1] = {};
     std::memcpy(serial, info->serial_number, ZELT_SERIAL_LEN);
-    static zelt_reset_pf pfs[ZELT_DEVICE_TABLE_LEN];
-    const int pf_count = adapter_pfs(serial, pfs, ZELT_DEVICE_TABLE_LEN);
+    const std::vector<Function> pf_list = adapter_pfs(serial);
+    const Function* pfs = pf_list.data();
+    const int pf_count = static_cast<int>(pf_list.size());
     const int expected = expected_pf_count(serial);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "active_pf_count = %d\n", expected);
 
@@ -319,23 +312,22 @@ int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Total Registered VF's in FW = %d\n", total_vfs);
 
     uint32_t counter = 0;
-    zelt_get_fw_reset_counter(dev, info->domain, info->bus, info->device, info->func, &counter, device_type);
+    (void)zelt_get_fw_reset_counter(fn, &counter, device_type);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Reset Counter before reset = %d\n", static_cast<int>(counter));
     uint32_t min_wait = 0;
     uint32_t max_timeout = 0;
-    zelt_get_timeout_vals(dev, info->domain, info->bus, info->device, info->func, &min_wait, &max_timeout);
+    (void)zelt_get_timeout_vals(fn, &min_wait, &max_timeout);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Min wait = %d Max bailout = %d\n", static_cast<int>(min_wait),
                   static_cast<int>(max_timeout));
 
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\nResetting the adapter. Please wait for few seconds...");
     std::fflush(stdout);
-    rc = zelt_hot_fw_reset(dev, info->domain, info->bus, info->device, info->func, 1);
+    rc = zelt_hot_fw_reset(fn, 1).code();
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "HWRM_FW_RESET status = %d\n", rc);
     bool reset_ok = rc == 0 || rc == -16;
     if (reset_ok) {
         sleep_ms(min_wait ? min_wait : ZELT_RESET_DEFAULT_SLEEP_MS);
-        reset_ok = zelt_nvm_reset_status(dev, info->domain, info->bus, info->device, info->func, counter, min_wait,
-                                         max_timeout) == 0;
+        reset_ok = zelt_nvm_reset_status(fn, counter, min_wait, max_timeout) == 0;
     }
     if (!reset_ok) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\n\nDevice Hot Reset failed.\n\n");
@@ -369,23 +361,24 @@ int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
 }
 
 int32_t zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force) {
-    const char* dev = info->name;
+    const Function& fn = info->function;
+    const char* dev = fn.c_name();
+    const zelt::PciAddress& at = fn.address;
     uint16_t device_type = 0;
     zeltnvm_get_device_type(dev, &device_type);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Clearing Fastboot Registers.\n");
-    zeltnvm_clear_fastboot_regs(dev, device_type, info->domain, info->bus, info->device, info->func);
+    zeltnvm_clear_fastboot_regs(dev, device_type, at.domain, at.bus, at.device, at.function);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Clearing Fastboot Registers Done.\n");
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nChecking the recovery status. Please wait a minute...\n");
     if (device_type > 7) sleep_ms(kPostRecoverySettleMs);
-    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Resetting the device (%04x:%02x:%x)\n", info->domain, info->bus,
-                  info->device);
-    zelt_hot_fw_reset(dev, info->domain, info->bus, info->device, 0, 0);
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Resetting the device (%04x:%02x:%x)\n", at.domain, at.bus, at.device);
+    (void)zelt_hot_fw_reset(function_zero(fn), 0);
     sleep_ms(kPostRecoverySettleMs);
     zeltnvm_fastboot_enabled = false;
     indirect_mode = false;
-    if (zelt_nvm_ver_get_status(dev, info->domain, info->bus, info->device, 0) == 0) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nPCI Device %04x:%02x:%x recovered successfully.\n",
-                      info->domain, info->bus, info->device);
+    if (zelt_nvm_ver_get_status(function_zero(fn)).ok()) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nPCI Device %04x:%02x:%x recovered successfully.\n", at.domain,
+                      at.bus, at.device);
         return 0;
     }
     if (force) {

@@ -8,16 +8,15 @@
 
 #include <cstdint>
 
+#include "common/result.h"
+#include "transport/function.h"
+
 // The function an adapter reset is aimed at.
 struct zelt_nvm_pci_info {
-    char name[256];
-    uint32_t domain;
-    uint32_t bus;
-    uint32_t device;
-    uint32_t func;
-    uint16_t device_id;
-    uint16_t vendor_id;
-    char serial_number[16];
+    zelt::transport::Function function;
+    uint16_t device_id = 0;
+    uint16_t vendor_id = 0;
+    char serial_number[16] = {};
 };
 
 // Wait periods of a reset when the firmware reports none: the first sleep after the
@@ -37,47 +36,36 @@ inline constexpr uint8_t ZELT_FW_STATUS_REBOOT_PENDING = 2;
 inline constexpr uint8_t ZELT_FW_STATUS_COLD_BOOT_PENDING = 3;
 
 // Sets `hot` to 1 when the firmware reports the three hot-reset capability bits (it is
-// left alone otherwise). 0, or the failing message's result.
-int32_t zelt_check_hotfw_supported(const char* dev, uint32_t domain, uint32_t bus, uint32_t device,
-                                   uint32_t function, int* hot);
+// left alone otherwise). Success, or the failing message's result.
+zelt::Result zelt_check_hotfw_supported(const zelt::transport::Function& fn, int* hot);
 // Resets the whole chip (`flags` 1 from the verified device reset, 0 elsewhere).
-int32_t zelt_hot_fw_reset(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function,
-                          uint8_t flags);
+zelt::Result zelt_hot_fw_reset(const zelt::transport::Function& fn, uint8_t flags);
 // Resets the boot processor only.
-int32_t zeltnvm_warm_fw_reset(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function);
+zelt::Result zeltnvm_warm_fw_reset(const zelt::transport::Function& fn);
 
 // The firmware's wait periods in milliseconds: the minimum wait after a reset and the
 // maximum time to bail out.
-int32_t zelt_get_timeout_vals(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function,
-                              uint32_t* min_wait_ms, uint32_t* max_timeout_ms);
+zelt::Result zelt_get_timeout_vals(const zelt::transport::Function& fn, uint32_t* min_wait_ms,
+                                   uint32_t* max_timeout_ms);
 // The firmware's reset counter.
-int32_t zelt_get_fw_reset_counter(const char* dev, uint32_t domain, uint32_t bus, uint32_t device,
-                                  uint32_t function, uint32_t* value, int device_type);
+zelt::Result zelt_get_fw_reset_counter(const zelt::transport::Function& fn, uint32_t* value, int device_type);
 
 // Waits for the firmware to answer and its counter to pass `counter_before`. 0, or 5
 // on time-out.
-int32_t zelt_nvm_reset_status(const char* dev, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function,
-                              uint32_t counter_before, uint32_t min_wait_ms, uint32_t max_timeout_ms);
-
-// One physical function of the adapter being reset.
-struct zelt_reset_pf {
-    char name[256];
-    uint32_t domain;
-    uint32_t bus;
-    uint32_t device;
-    uint32_t function;
-};
+int32_t zelt_nvm_reset_status(const zelt::transport::Function& fn, uint32_t counter_before, uint32_t min_wait_ms,
+                              uint32_t max_timeout_ms);
 
 // Polls every PF until each answers. 0, or 1 on time-out.
-int32_t zelt_nvm_check_pf_status(const zelt_reset_pf* pfs, int pf_count, int* loaded_pf_count,
+int32_t zelt_nvm_check_pf_status(const zelt::transport::Function* pfs, int pf_count, int* loaded_pf_count,
                                  uint32_t max_timeout_ms);
 // Registered VF count of each PF before a reset, indexed as zelt_reset_vf_index.
-int32_t zelt_nvm_get_active_vf_count(const zelt_reset_pf* pfs, int pf_count, uint16_t registered_vfs[256],
-                                     int* total);
+int32_t zelt_nvm_get_active_vf_count(const zelt::transport::Function* pfs, int pf_count,
+                                     uint16_t registered_vfs[256], int* total);
 // Polls every PF until its registered VF count is back to the count before the reset.
 // 0, or 1 on time-out (then `total_registered` is the sum of the counts seen).
-int32_t zelt_nvm_check_vf_status(const zelt_reset_pf* pfs, int pf_count, const uint16_t registered_vfs_before[256],
-                                 int* total_registered, uint32_t max_timeout_ms);
+int32_t zelt_nvm_check_vf_status(const zelt::transport::Function* pfs, int pf_count,
+                                 const uint16_t registered_vfs_before[256], int* total_registered,
+                                 uint32_t max_timeout_ms);
 // Slot of a PF in the VF count table.
 int zelt_reset_vf_index(uint32_t device, uint32_t function);
 

@@ -1,0 +1,50 @@
+#include "transport/function.h"
+
+#include <cstdio>
+
+#include "transport/answer_text.h"
+#include "transport/pci_info.h"
+
+namespace zelt::transport {
+namespace {
+
+constexpr std::string_view kPciWindowMarker = "zelt_pci_dev";
+
+}  // namespace
+
+std::string pci_window_name(const PciAddress& a) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*s:%x:%x:%x.%x", static_cast<int>(kPciWindowMarker.size()),
+                  kPciWindowMarker.data(), a.domain, a.bus, a.device, a.function);
+    return text;
+}
+
+bool is_pci_window_name(std::string_view name) { return name.find(kPciWindowMarker) != std::string_view::npos; }
+
+std::optional<PciAddress> parse_pci_window_name(std::string_view name) {
+    const size_t at = name.find(kPciWindowMarker);
+    if (at == std::string_view::npos) return std::nullopt;
+    std::string_view rest = name.substr(at + kPciWindowMarker.size());
+    if (rest.empty() || rest.front() != ':') return std::nullopt;
+    PciAddress address;
+    if (!zeltParsePciSlot(rest.substr(1), address)) return std::nullopt;
+    return address;
+}
+
+Function pci_window_function(const PciAddress& address) {
+    return Function{pci_window_name(address), address, Road::kPciWindow};
+}
+
+Function function_at(const char* name, const PciAddress& address) {
+    const std::string_view text = name ? name : "";
+    return Function{std::string(text), address, is_pci_window_name(text) ? Road::kPciWindow : Road::kDriver};
+}
+
+ResultOr<Function> function_for_name(const char* name) {
+    PciAddress address;
+    const int32_t rc = zeltDrvInfo(name, address, nullptr, nullptr);
+    if (rc != 0) return Result::tool(rc);
+    return function_at(name, address);
+}
+
+}  // namespace zelt::transport
