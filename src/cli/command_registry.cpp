@@ -176,10 +176,12 @@ const char* command_word(int command) {
     return command >= 0 && command < ZELT_CMD_COUNT ? kRows[static_cast<std::size_t>(command)].word : "";
 }
 
-int answer_unavailable(const CommandRow& row) {
-    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Command '%s' is not available in this build.\n", row.word);
+int answer_unavailable(const char* what) {
+    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Command '%s' is not available in this build.\n", what);
     return HVXRETVAL_UNSUPPORTED_OPERATION;
 }
+
+int answer_unavailable(const CommandRow& row) { return answer_unavailable(row.word); }
 
 }  // namespace zelt::cli
 

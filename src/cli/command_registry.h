@@ -80,6 +80,9 @@ const char* command_word(int command);
 // The answer for a command that is not available in this build: prints
 // "Command '<word>' is not available in this build." and returns its result.
 int answer_unavailable(const CommandRow& row);
+// The same answer for a form of a command that is not part of this build
+// (`what` names it, e.g. "install -online").
+int answer_unavailable(const char* what);
 // Runs the row's argument rule over the parsed command. Prints the syntax error and
 // returns HVXRETVAL_INVALID_SYNTAX when it fails; 0 otherwise.
 int zeltnvm_check_input_args(ParsedCommand& parsed);

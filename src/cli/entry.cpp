@@ -7,7 +7,8 @@
 #include <cstring>
 
 #include "cli/cli_helper.h"
-#include "cli/front_end_hooks.h"
+#include "cli/exit_cleanup.h"
+#include "device/discovery.h"
 #include "cli/version.h"
 #include "host/host.h"
 #include "host/interrupt.h"

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/command_registry.h"
 #include "cli/install/user_answer.h"
 #include "cli/package_commands.h"
 #include "cli/version.h"
@@ -109,9 +110,7 @@ int install_command(const char* device, char** files, int count, options* opts) 
     std::vector<int> cfg_flags;
     for (const std::string& name : names) {
         if (opts->online) {
-            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Command '%s' is not available in this build.\n",
-                          "install -online");
-            return 14;
+            return zelt::cli::answer_unavailable("install -online");
         }
         const std::vector<std::string> candidates = candidate_files(files, count, opts);
         if (candidates.empty()) {
