@@ -211,8 +211,9 @@ void fw_qstatus(FirmwareContext& ctx, Exchange& ex) {
     hwrm_fw_qstatus_input in;
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     hwrm_fw_qstatus_output out{};
-    out.selfrst_status = 0;
-    out.nvm_option_action_status = ctx.state.option_action_status;
+    out.selfrst_status = ctx.adapter.self_reset_status;
+    out.nvm_option_action_status =
+        ctx.adapter.boot_status != 0 ? ctx.adapter.boot_status : ctx.state.option_action_status;
     ex.answer(out);
 }
 
