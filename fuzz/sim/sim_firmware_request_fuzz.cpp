@@ -63,6 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t off : {size_t{16}, size_t{24}})
         if (request.size() >= off + 8 && request[off] == 0) std::memcpy(request.data() + off, &bus, 8);
     std::vector<uint8_t> response(resp_len, 0);
+    const uint64_t response_bus = map.map_response(response);
+    // Point the response address at the response unless the input chose one.
+    if (request.size() >= 16 && request[8] == 0) std::memcpy(request.data() + 8, &response_bus, 8);
     firmware_answer(ctx, request, response, map);
     return 0;
 }

@@ -20,6 +20,9 @@ namespace zelt::sim {
 
 namespace {
 
+// Attribute bits an item may carry: no checksum, property stream, IPv4, IPv6, trailer.
+constexpr uint16_t kKnownAttributes = 0x001F;
+
 int fail(int& err, int value) {
     err = value;
     return -1;
@@ -91,8 +94,10 @@ int get_eeprom(EthtoolCall& c, void* data) {
     c.log["magic"] = e.magic;
     c.log["offset"] = e.offset;
     c.log["len"] = e.len;
+    // A read names the entry (index plus one) in the offset's top byte; its data must
+    // fit the driver's one-page buffer after the request head.
     uint32_t slot = e.offset >> 24;
-    if (e.magic != 0 || slot == 0) return fail(c.err, EINVAL);
+    if (e.magic != 0 || slot == 0 || e.len == 0 || e.len > ZELT_ETHTOOL_NVM_PIECE) return fail(c.err, EINVAL);
     auto* out = static_cast<uint8_t*>(data) + sizeof e;
     if (c.ctx.flash.read(slot - 1, e.offset & ZELT_ETHTOOL_MAX_ITEM_OFFSET, {out, e.len}) != FlashStatus::ok)
         return fail(c.err, EINVAL);
@@ -105,6 +110,11 @@ int set_eeprom(EthtoolCall& c, void* data) {
     c.log["magic"] = e.magic;
     c.log["offset"] = e.offset;
     c.log["len"] = e.len;
+    // A magic with the erase prefix is an erase and nothing else: anything but the exact
+    // erase form is refused rather than taken for a write of some odd item.
+    const bool erase_prefix = (e.magic & 0xFFFFFF00u) == ZELT_ETHTOOL_ERASE_MAGIC_BASE;
+    if (erase_prefix && !ethtoolNvmIsErase(e.magic, e.offset, e.len)) return fail(c.err, EINVAL);
+    if (erase_prefix && (e.magic & 0xFFu) == 0) return fail(c.err, EINVAL);
     if (ethtoolNvmIsErase(e.magic, e.offset, e.len)) {
         c.log["op"] = "erase";
         c.log["index"] = ethtoolNvmEraseIndex(e.magic);
@@ -114,7 +124,7 @@ int set_eeprom(EthtoolCall& c, void* data) {
     uint16_t type = static_cast<uint16_t>(e.magic >> 16), ext = static_cast<uint16_t>(e.magic & 0xFFFF);
     uint16_t ordinal = static_cast<uint16_t>(e.offset >> 16), attr = static_cast<uint16_t>(e.offset & 0xFFFF);
     c.log["op"] = "write";
-    if (type == 0 || e.len == 0) return fail(c.err, EINVAL);
+    if (type == 0 || type == 0xFFFF || e.len == 0 || (attr & ~kKnownAttributes) != 0) return fail(c.err, EINVAL);
     const auto* bytes = static_cast<const uint8_t*>(data) + sizeof e;
     uint32_t index;
     FlashStatus st = c.ctx.flash.write(type, ordinal, ext, attr, {bytes, e.len}, 0, index);

@@ -2,6 +2,7 @@
 // entries, copies the data buffers to and from the firmware and writes their bus
 // addresses into the request at the offsets the caller gave.
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -84,14 +85,25 @@ int lfc_device_ioctl(const std::string& root, uint32_t domain, unsigned long req
 
     if (!ref) return fail(err, ENODEV);
 
-    // Driver-side copies of the data buffers, mapped for the device.
+    // The response address belongs to the driver: a caller that fills it in has built
+    // the request wrongly.
+    uint64_t resp_addr;
+    std::memcpy(&resp_addr, hwrm_req.data() + offsetof(hwrm_input_header, resp_addr), sizeof resp_addr);
+    if (resp_addr != 0) return fail(err, EINVAL);
+
+    // Driver-side copies of the data buffers, mapped for the device. A bus address is
+    // written into the request body (never its header), and the descriptor's spare
+    // byte and direction must be what the driver knows.
     DmaMap map;
     std::vector<std::vector<uint8_t>> copies(dmas.size());
     for (size_t i = 0; i < dmas.size(); ++i) {
         const dma_info& d = dmas[i];
         if (d.length > kMaxDmaBytes) return fail(err, ENOMEM);
         if (d.data == 0 && d.length) return fail(err, EFAULT);
-        if (d.offset + sizeof(uint64_t) > hwrm_req.size()) return fail(err, EINVAL);
+        if (d.offset < sizeof(hwrm_input_header) || d.offset + sizeof(uint64_t) > hwrm_req.size()) return fail(err, EINVAL);
+        if (d.unused != 0 ||
+            (d.read_or_write != ZELT_LFC_DMA_DEVICE_TO_HOST && d.read_or_write != ZELT_LFC_DMA_HOST_TO_DEVICE))
+            return fail(err, EINVAL);
         copies[i].assign(d.length, 0);
         if (d.read_or_write == ZELT_LFC_DMA_HOST_TO_DEVICE && d.length)
             std::memcpy(copies[i].data(), reinterpret_cast<const void*>(static_cast<uintptr_t>(d.data)), d.length);
@@ -103,6 +115,8 @@ int lfc_device_ioctl(const std::string& root, uint32_t domain, unsigned long req
     FirmwareContext ctx{adapter, *ref.function, session->adapter_state(adapter.name),
                         FlashModel(session->flash(adapter.name)), session->now_us(), &session->host().faults};
     std::vector<uint8_t> response(msg.len_resp, 0);
+    const uint64_t response_bus = map.map_response(response);
+    std::memcpy(hwrm_req.data() + offsetof(hwrm_input_header, resp_addr), &response_bus, sizeof response_bus);
     int result = 0;
     const FaultDesc* fault = match_message_fault(*session, adapter, *ref.function, req_type);
     auto time_out = [&] {
@@ -125,6 +139,11 @@ int lfc_device_ioctl(const std::string& root, uint32_t domain, unsigned long req
         firmware_error_answer(hwrm_req, response, fault->error_code, fault->cmd_err);
     } else {
         firmware_answer(ctx, hwrm_req, response, map);
+        // Every answer states its length; none means the firmware never answered, and
+        // the driver waits it out.
+        uint16_t resp_len = 0;
+        std::memcpy(&resp_len, response.data() + offsetof(hwrm_output_header, resp_len), sizeof resp_len);
+        if (resp_len == 0) time_out();
     }
 
     if (result == 0) {

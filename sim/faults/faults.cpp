@@ -10,8 +10,9 @@ namespace {
 constexpr std::array<std::string_view, 9> kScheduled = {"hwrm_error",    "busy",          "timeout",
                                                         "unresponsive",  "lfc_errno",     "ethtool_errno",
                                                         "install_fault", "reset_fault",   "install_slow"};
-constexpr std::array<std::string_view, 5> kStructural = {"no_lfc_device", "driver_unloaded", "vfio", "link_down",
-                                                         "no_root"};
+constexpr std::array<std::string_view, 7> kStructural = {"no_lfc_device", "driver_unloaded", "vfio",
+                                                         "link_down",     "no_root",         "self_reset_status",
+                                                         "boot_status"};
 
 bool function_matches(const FaultDesc& f, const AdapterDesc& a, const FunctionDesc& fn) {
     if (!f.adapter.empty() && f.adapter != a.name) return false;
@@ -51,6 +52,20 @@ bool apply_structural_fault(HostDesc& host, const FaultDesc& fault, std::string&
     if (fault.kind == "no_root") {
         host.root_user = false;
         return true;
+    }
+    if (fault.kind == "self_reset_status" || fault.kind == "boot_status") {
+        if (fault.value > 0xFF) {
+            error = fault.kind + " must be 0 to 255";
+            return false;
+        }
+        bool found = false;
+        for (auto& a : host.adapters) {
+            if (!fault.adapter.empty() && fault.adapter != a.name) continue;
+            found = true;
+            (fault.kind == "boot_status" ? a.boot_status : a.self_reset_status) = static_cast<uint8_t>(fault.value);
+        }
+        if (!found) error = "no adapter named '" + fault.adapter + "'";
+        return found;
     }
     bool any = false;
     for (auto& a : host.adapters) {

@@ -30,6 +30,10 @@
 //   "vfio"            the function(s) are bound to the pass-through driver
 //   "link_down"       the link of the function(s) is down
 //   "no_root"         commands run without administrative rights
+//   "self_reset_status" the firmware status query reports `value` as the self-reset
+//                     status of the adapter(s) (3: a cold boot is needed; 0 clears it)
+//   "boot_status"     the firmware status query reports `value` as the pending boot
+//                     action (2: reboot, 3: cold boot; 0 reports the run-time status)
 #pragma once
 
 #include <cstdint>

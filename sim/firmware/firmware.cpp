@@ -5,25 +5,34 @@
 
 #include "sim/firmware/fw_exchange.h"
 #include "sim/firmware/option_values.h"
+#include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 
 namespace zelt::sim {
 
+uint64_t DmaMap::next_bus() const {
+    uint64_t end = kBusBase;
+    for (const Mapping& m : maps_) end = std::max(end, m.bus + m.bytes.size() + (1u << 20));
+    if (response_bus_ != 0) end = std::max(end, response_bus_ + response_size_ + (1u << 20));
+    return end == kBusBase ? kBusBase : end & ~uint64_t{(1u << 20) - 1};
+}
+
 uint64_t DmaMap::map(std::span<uint8_t> buffer) {
-    uint64_t bus = kBusBase;
-    if (!maps_.empty()) {
-        const Mapping& last = maps_.back();
-        bus = (last.bus + last.bytes.size() + (1u << 20)) & ~uint64_t{(1u << 20) - 1};
-    }
+    const uint64_t bus = next_bus();
     maps_.push_back({bus, buffer});
     return bus;
 }
 
-std::span<uint8_t> DmaMap::find(uint64_t bus_address, uint64_t length) const {
+uint64_t DmaMap::map_response(std::span<uint8_t> response) {
+    response_bus_ = next_bus();
+    response_size_ = response.size();
+    return response_bus_;
+}
+
+std::span<uint8_t> DmaMap::find(uint64_t bus_address, uint64_t length, bool exact) const {
     for (const Mapping& m : maps_) {
-        if (bus_address < m.bus) continue;
-        uint64_t off = bus_address - m.bus;
-        if (off <= m.bytes.size() && length <= m.bytes.size() - off) return m.bytes.subspan(off, length);
+        if (bus_address != m.bus) continue;
+        if (length == m.bytes.size() || (!exact && length < m.bytes.size())) return m.bytes.first(length);
     }
     return {};
 }
@@ -42,6 +51,26 @@ void firmware_error_answer(std::span<const uint8_t> request, std::span<uint8_t> 
     if (!response.empty()) response.back() = 1;
 }
 
+namespace {
+
+// The common header: the default completion ring, a target the message may be sent
+// to, and the response address the driver mapped.
+enum class HeaderVerdict { ok, invalid, unanswerable };
+
+HeaderVerdict check_header(std::span<const uint8_t> request, const DmaMap& dma) {
+    hwrm_input_header hdr;
+    std::memcpy(&hdr, request.data(), sizeof hdr);
+    uint64_t resp_addr;
+    std::memcpy(&resp_addr, hdr.resp_addr, sizeof resp_addr);
+    if (dma.response_address() == 0 || resp_addr != dma.response_address()) return HeaderVerdict::unanswerable;
+    if (hdr.cmpl_ring != kFwDefaultCmplRing) return HeaderVerdict::invalid;
+    const uint16_t own_target = hdr.req_type == HWRM_NVM_INSTALL_UPDATE ? kFwTargetInstaller : kFwTargetSelf;
+    if (hdr.target_id != own_target && hdr.target_id != kFwTargetMailbox) return HeaderVerdict::invalid;
+    return HeaderVerdict::ok;
+}
+
+}  // namespace
+
 void firmware_answer(FirmwareContext& ctx, std::span<const uint8_t> request, std::span<uint8_t> response,
                      const DmaMap& dma) {
     if (response.empty()) return;
@@ -49,6 +78,11 @@ void firmware_answer(FirmwareContext& ctx, std::span<const uint8_t> request, std
     if (request.size() < sizeof(hwrm_input_header)) {
         ex.error(kFwErrInvalidParams);
         return;
+    }
+    switch (check_header(request, dma)) {
+        case HeaderVerdict::unanswerable: return;
+        case HeaderVerdict::invalid: ex.error(kFwErrInvalidParams); return;
+        case HeaderVerdict::ok: break;
     }
     if (answer_nvm_message(ctx, ex) || answer_query_message(ctx, ex)) {
         if (!ex.answered()) ex.error(kFwErrFail);

@@ -18,6 +18,14 @@
 
 namespace zelt::sim {
 
+// Target ids the firmware answers to: itself, and itself reached through the PCI
+// mailbox. Its installation service is addressed as target 0 instead of itself.
+inline constexpr uint16_t kFwTargetSelf = 0xFFFF;
+inline constexpr uint16_t kFwTargetMailbox = 0xFFFD;
+inline constexpr uint16_t kFwTargetInstaller = 0;
+// The only completion ring requests may name.
+inline constexpr uint16_t kFwDefaultCmplRing = 0xFFFF;
+
 // Error codes the simulated firmware answers with (the `error_code` word).
 inline constexpr uint16_t kFwErrFail = 1;
 inline constexpr uint16_t kFwErrInvalidParams = 2;
@@ -32,17 +40,24 @@ public:
     // Bus address of the first mapping; later ones follow at 1 MiB-aligned steps.
     static constexpr uint64_t kBusBase = 0x00000000fee00000ull;
 
-    // Maps a buffer and returns its bus address.
+    // Maps a data buffer and returns its bus address.
     uint64_t map(std::span<uint8_t> buffer);
-    // The buffer at `bus_address` if `length` bytes from there lie inside one mapping.
-    std::span<uint8_t> find(uint64_t bus_address, uint64_t length) const;
+    // Maps the response record; a request's `resp_addr` must hold this address.
+    uint64_t map_response(std::span<uint8_t> response);
+    uint64_t response_address() const { return response_bus_; }  // 0 while unmapped
+    // The first `length` bytes of the data buffer mapped at `bus_address`, when the
+    // buffer is exactly that long (or, with `exact` false, at least that long).
+    std::span<uint8_t> find(uint64_t bus_address, uint64_t length, bool exact = true) const;
 
 private:
     struct Mapping {
         uint64_t bus;
         std::span<uint8_t> bytes;
     };
+    uint64_t next_bus() const;
     std::vector<Mapping> maps_;
+    uint64_t response_bus_ = 0;
+    size_t response_size_ = 0;
 };
 
 struct FirmwareContext {
@@ -57,7 +72,8 @@ struct FirmwareContext {
 
 // Answers `request` into `response` (zero-filled by the caller, exactly the size the
 // caller gave). The answer's common header echoes the request and its last byte is
-// the `valid` byte.
+// the `valid` byte. A request whose `resp_addr` is not the mapped response gets no
+// answer at all (the firmware has nowhere to put it): `response` stays zero.
 void firmware_answer(FirmwareContext& ctx, std::span<const uint8_t> request, std::span<uint8_t> response,
                      const DmaMap& dma);
 

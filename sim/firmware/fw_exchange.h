@@ -16,11 +16,11 @@ public:
     Exchange(std::span<const uint8_t> request, std::span<uint8_t> response, const DmaMap& dma)
         : request_(request), response_(response), dma_(dma) {}
 
-    // Copies the request record; false when the request is shorter than the record.
+    // Copies the request record; false when the request is not exactly the record.
     template <class In>
     bool request(In& in) const {
         static_assert(std::is_trivially_copyable_v<In>);
-        if (request_.size() < sizeof(In)) return false;
+        if (request_.size() != sizeof(In)) return false;
         std::memcpy(&in, request_.data(), sizeof(In));
         return true;
     }
@@ -43,12 +43,14 @@ public:
         answered_ = true;
     }
 
-    // The DMA buffer whose bus address the request holds at `field_offset`.
-    std::span<uint8_t> dma_at(size_t field_offset, uint64_t length) const {
+    // The DMA buffer whose bus address the request holds at `field_offset`, when it is
+    // exactly `length` bytes long (with `exact` false: its first `length` bytes, when it
+    // is at least that long); empty otherwise.
+    std::span<uint8_t> dma_at(size_t field_offset, uint64_t length, bool exact = true) const {
         if (request_.size() < field_offset + 8) return {};
         uint64_t bus;
         std::memcpy(&bus, request_.data() + field_offset, 8);
-        return dma_.find(bus, length);
+        return dma_.find(bus, length, exact);
     }
 
     uint16_t req_type() const { return word(0); }
@@ -66,6 +68,14 @@ private:
     const DmaMap& dma_;
     bool answered_ = false;
 };
+
+// True when every byte of a reserved field is zero.
+template <size_t N>
+bool reserved_clear(const uint8_t (&field)[N]) {
+    for (uint8_t b : field)
+        if (b != 0) return false;
+    return true;
+}
 
 // Handlers of the two message families; each returns false for a message it does not know.
 bool answer_nvm_message(FirmwareContext& ctx, Exchange& ex);

@@ -13,6 +13,9 @@ namespace zelt::sim {
 
 namespace {
 
+// Attribute bits an item may carry: no checksum, property stream, IPv4, IPv6, trailer.
+constexpr uint16_t kKnownAttributes = 0x001F;
+
 // Answers a refused item allocation with the cmd_err the host maps to its results.
 void allocation_error(Exchange& ex, FlashStatus st) {
     switch (st) {
@@ -37,7 +40,9 @@ void get_dir_entries(FirmwareContext& ctx, Exchange& ex) {
     hwrm_nvm_get_dir_entries_input in;
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     std::vector<uint8_t> dir = ctx.flash.raw_directory();
-    std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_get_dir_entries_input, host_dest_addr), dir.size());
+    // The caller's buffer may be larger than the directory.
+    std::span<uint8_t> buf =
+        ex.dma_at(offsetof(hwrm_nvm_get_dir_entries_input, host_dest_addr), dir.size(), /*exact=*/false);
     if (buf.size() != dir.size()) return ex.error(kFwErrInvalidParams);
     std::copy(dir.begin(), dir.end(), buf.begin());
     hwrm_nvm_get_dir_entries_output out{};
@@ -46,7 +51,8 @@ void get_dir_entries(FirmwareContext& ctx, Exchange& ex) {
 
 void nvm_read(FirmwareContext& ctx, Exchange& ex) {
     hwrm_nvm_read_input in;
-    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    if (!ex.request(in) || !reserved_clear(in.unused_0) || !reserved_clear(in.unused_1) || in.len == 0)
+        return ex.error(kFwErrInvalidParams);
     std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_read_input, host_dest_addr), in.len);
     if (buf.size() != in.len) return ex.error(kFwErrInvalidParams);
     if (ctx.flash.read(in.dir_idx, in.offset, buf) != FlashStatus::ok) return ex.error(kFwErrInvalidParams);
@@ -56,7 +62,9 @@ void nvm_read(FirmwareContext& ctx, Exchange& ex) {
 
 void nvm_modify(FirmwareContext& ctx, Exchange& ex) {
     hwrm_nvm_modify_input in;
-    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    // No modify flags are defined: a set one asks for something this firmware cannot do.
+    if (!ex.request(in) || in.flags != 0 || !reserved_clear(in.unused_0) || in.len == 0)
+        return ex.error(kFwErrInvalidParams);
     std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_modify_input, host_src_addr), in.len);
     if (buf.size() != in.len) return ex.error(kFwErrInvalidParams);
     if (ctx.flash.modify(in.dir_idx, in.offset, buf) != FlashStatus::ok) return ex.error(kFwErrInvalidParams);
@@ -66,8 +74,9 @@ void nvm_modify(FirmwareContext& ctx, Exchange& ex) {
 
 void nvm_write(FirmwareContext& ctx, Exchange& ex) {
     hwrm_nvm_write_input in;
-    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
-    if (in.dir_type == 0) return ex.error(kFwErrInvalidParams);
+    if (!ex.request(in) || !reserved_clear(in.unused_0)) return ex.error(kFwErrInvalidParams);
+    if (in.dir_type == 0 || in.dir_type == 0xFFFF || (in.dir_attr & ~kKnownAttributes) != 0)
+        return ex.error(kFwErrInvalidParams);
     uint32_t index = 0;
     FlashStatus st;
     if (in.host_src_addr == 0) {
@@ -101,7 +110,8 @@ void raw_write_blk(FirmwareContext& ctx, Exchange& ex) {
 
 void defrag(FirmwareContext& ctx, Exchange& ex) {
     hwrm_nvm_defrag_input in;
-    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    if (!ex.request(in) || (in.flags & ~HWRM_NVM_DEFRAG_FLAGS_DEFRAG) != 0 || !reserved_clear(in.unused_0))
+        return ex.error(kFwErrInvalidParams);
     if (in.flags & HWRM_NVM_DEFRAG_FLAGS_DEFRAG) {
         if (ctx.flash.defragment() != FlashStatus::ok) return ex.error(kFwErrFail);
     }
@@ -110,6 +120,8 @@ void defrag(FirmwareContext& ctx, Exchange& ex) {
 }
 
 void flush(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_nvm_flush_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     ctx.state.flush_count++;
     hwrm_nvm_flush_output out{};
     ex.answer(out);
@@ -117,7 +129,9 @@ void flush(FirmwareContext& ctx, Exchange& ex) {
 
 void install_update(FirmwareContext& ctx, Exchange& ex) {
     hwrm_nvm_install_update_input in;
-    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    if (!ex.request(in) || (in.flags & ~HWRM_NVM_INSTALL_UPDATE_FLAGS_ALLOWED_TO_DEFRAG) != 0 ||
+        !reserved_clear(in.unused_0))
+        return ex.error(kFwErrInvalidParams);
     InstallResult r;
     if (uint8_t cmd_err = firmware_install_staged(ctx, in.install_type, in.flags, r)) return ex.error(kFwErrFail, cmd_err);
     hwrm_nvm_install_update_output out{};
@@ -131,7 +145,8 @@ void install_update(FirmwareContext& ctx, Exchange& ex) {
 
 void find_dir_entry(FirmwareContext& ctx, Exchange& ex) {
     hwrm_nvm_find_dir_entry_input in;
-    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    if (!ex.request(in) || (in.enables & ~1u) != 0 || !reserved_clear(in.unused_0))
+        return ex.error(kFwErrInvalidParams);
     int index;
     if (in.enables & 1) {  // search by index
         index = in.dir_idx < ctx.flash.entry_count() && ctx.flash.entry(in.dir_idx).type != 0 ? in.dir_idx : -1;
@@ -214,6 +229,8 @@ void factory_defaults(FirmwareContext& ctx, Exchange& ex) {
 }
 
 void get_dev_info(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_nvm_get_dev_info_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     hwrm_nvm_get_dev_info_output out{};
     out.manufacturer_id = 0x00C2;
     out.device_id = 0x2018;

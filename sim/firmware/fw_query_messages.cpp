@@ -211,12 +211,15 @@ void fw_qstatus(FirmwareContext& ctx, Exchange& ex) {
     hwrm_fw_qstatus_input in;
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     hwrm_fw_qstatus_output out{};
-    out.selfrst_status = 0;
-    out.nvm_option_action_status = ctx.state.option_action_status;
+    out.selfrst_status = ctx.adapter.self_reset_status;
+    out.nvm_option_action_status =
+        ctx.adapter.boot_status != 0 ? ctx.adapter.boot_status : ctx.state.option_action_status;
     ex.answer(out);
 }
 
 void fw_health_check(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_fw_health_check_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     hwrm_fw_health_check_output out{};
     out.fw_status = ctx.state.fw_status;
     ex.answer(out);
@@ -250,6 +253,8 @@ void fw_set_time(FirmwareContext& ctx, Exchange& ex) {
 }
 
 void temp_monitor_query(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_temp_monitor_query_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     hwrm_temp_monitor_query_output out{};
     out.temp = static_cast<uint8_t>(ctx.state.temperature);
     out.phy_temp = static_cast<uint8_t>(ctx.state.temperature - 4);
@@ -293,6 +298,8 @@ void mfg_otp_qcfg(FirmwareContext& ctx, Exchange& ex) {
 }
 
 void mfg_prvsn_get_state(FirmwareContext&, Exchange& ex) {
+    hwrm_mfg_prvsn_get_state_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     hwrm_mfg_prvsn_get_state_output out{};
     out.get_state_valid = 1;
     out.slot_status = 0x0003;  // slots 0 and 1 provisioned
@@ -300,6 +307,8 @@ void mfg_prvsn_get_state(FirmwareContext&, Exchange& ex) {
 }
 
 void mfg_get_nvm_measurement(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_mfg_get_nvm_measurement_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     hwrm_mfg_get_nvm_measurement_output out{};
     out.hash_state = 1;
     out.calc_time = 120;

@@ -11,14 +11,12 @@
 
 #include "common/directory_types.h"
 #include "formats/image/image_records.h"
-#include "formats/image/verify_item.h"
+#include "formats/image/item_version.h"
 #include "formats/patch/patch.h"
 #include "formats/vpd/vpd.h"
-#include "package/item_check.h"
-#include "package/package_checks.h"
-#include "package/package_properties.h"
-#include "package/package_reader.h"
 #include "sim/faults/faults.h"
+#include "sim/firmware/image_check.h"
+#include "sim/firmware/staged_package.h"
 #include "wire/hwrm_nvm.h"
 
 namespace zelt::sim {
@@ -38,60 +36,29 @@ using Bytes = std::vector<uint8_t>;
 
 uint64_t round_up(uint64_t n, uint64_t unit) { return (n + unit - 1) / unit * unit; }
 
-// The staged bytes may end in stale bytes of an earlier, longer package (staging by
-// message only overwrites from the start), so the package's own length is worked out
-// from its layout: the last item's data (padded to 4), or the manifest when no item
-// has data, followed by the trailer. 0 when the layout does not fit the staged bytes.
-size_t staged_package_length(const Bytes& staged) {
-    zelpkg_file_header_t hdr;
-    zelpkg_manifest_header mh;
-    if (zelpkgGetHeader(staged.data(), staged.size(), &hdr) != 0) return 0;
-    if (zelpkgGetManifestHeader(staged.data(), staged.size(), &mh) != 0) return 0;
-    uint64_t end = uint64_t{hdr.manifest_offset} + mh.length +
-                   uint64_t{mh.items} * (uint64_t{mh.item_metadata_length} + mh.item_direntry_length);
-    if (end > staged.size()) return 0;
-    // Records of zero bytes are all empty and hold no data, however many are claimed.
-    const bool empty_records = mh.item_metadata_length == 0 && mh.item_direntry_length == 0;
-    for (uint32_t i = 0; i < mh.items && !empty_records; ++i) {
-        zelpkg_manifest_item_t item;
-        if (zelpkgGetItem(staged.data(), staged.size(), i, &item) != 1) return 0;
-        if (item.direntry.data_length > 0)
-            end = std::max(end, round_up(uint64_t{item.direntry.item_location} + item.direntry.data_length, 4));
-    }
-    end += hdr.trailer_length;
-    return end <= staged.size() ? static_cast<size_t>(end) : 0;
-}
-
-std::string property_text(const Bytes& pkg, uint8_t id) {
-    const uint8_t* value = nullptr;
-    int32_t n = zelpkgGetPropertyPtr(pkg.data(), pkg.size(), id, &value);
-    if (n <= 0 || value == nullptr) return {};
-    return std::string(reinterpret_cast<const char*>(value), strnlen(reinterpret_cast<const char*>(value), static_cast<size_t>(n)));
-}
-
 bool is_write_directive(uint8_t directive) {
-    return directive == ZELPKG_ITEM_ALWAYS_INSTALL || directive == ZELPKG_ITEM_REPLACE_IF_PRESENT ||
-           directive == ZELPKG_ITEM_CREATE_IF_ABSENT;
+    return directive == kDirectiveAlways || directive == kDirectiveReplaceIfPresent ||
+           directive == kDirectiveCreateIfAbsent;
 }
 
 // The secure-boot header of an SBI, SRT or CRT item inside the package, if it fits.
-std::optional<AuthenticatedBootImageHeader_t> secure_boot_header(const Bytes& pkg, const zelnvm_directory_entry_t& e) {
-    size_t at = e.type == ZEL_DIR_TYPE_SBI ? SBI_HEADER_OFFSET_IN_SBI : 0;
-    if (e.data_length < at + sizeof(AuthenticatedBootImageHeader_t)) return std::nullopt;
+std::optional<AuthenticatedBootImageHeader_t> secure_boot_header(const StagedPackage& pkg, const StagedRecord& r) {
+    const size_t at = r.entry.type == ZEL_DIR_TYPE_SBI ? SBI_HEADER_OFFSET_IN_SBI : 0;
+    const std::span<const uint8_t> data = pkg.data(r);
+    if (data.size() < at + sizeof(AuthenticatedBootImageHeader_t)) return std::nullopt;
     AuthenticatedBootImageHeader_t h;
-    std::memcpy(&h, pkg.data() + e.item_location + at, sizeof h);
+    std::memcpy(&h, data.data() + at, sizeof h);
     return h;
 }
 
 // True when a secure-boot image of the package is older than the adapter's counters
 // allow, or made for another customer.
-bool rollback_refused(const Bytes& pkg, const std::vector<zelpkg_manifest_item_t>& items,
-                      const AntiRollbackCounters& fuses) {
-    for (const auto& item : items) {
-        const zelnvm_directory_entry_t& e = item.direntry;
-        if (!is_write_directive(item.metadata.directive)) continue;
+bool rollback_refused(const StagedPackage& pkg, const AntiRollbackCounters& fuses) {
+    for (const StagedRecord& r : pkg.records) {
+        const zelnvm_directory_entry_t& e = r.entry;
+        if (!is_write_directive(r.directive)) continue;
         if (e.type != ZEL_DIR_TYPE_SBI && e.type != ZEL_DIR_TYPE_SRT && e.type != ZEL_DIR_TYPE_CRT) continue;
-        auto h = secure_boot_header(pkg, e);
+        auto h = secure_boot_header(pkg, r);
         if (!h) continue;  // not a secure-boot image; item verification has judged it
         if (e.type == ZEL_DIR_TYPE_SBI && (h->sbi.CustomerRevisionID != fuses.crid || h->sbi.SBIRevisionID < fuses.sbi_rev))
             return true;
@@ -103,8 +70,8 @@ bool rollback_refused(const Bytes& pkg, const std::vector<zelpkg_manifest_item_t
 
 // True when the package lists supported voltage regulators and the adapter's is not
 // among them.
-bool regulator_refused(const Bytes& pkg, const AdapterDesc& adapter) {
-    std::string list = property_text(pkg, ZELPKG_PROP_SUPPORTED_VRS);
+bool regulator_refused(const StagedPackage& pkg, const AdapterDesc& adapter) {
+    std::string list = pkg.property_text(kPropSupportedRegulators);
     const std::string mine = voltage_regulator_name(adapter);
     bool any = false;
     size_t pos = 0;
@@ -139,7 +106,7 @@ const FaultDesc* install_fault(const FirmwareContext& ctx, const char* kind = "i
 // An installation in progress on a copy of the flash.
 class Installation {
 public:
-    Installation(const FirmwareContext& ctx, const Bytes& pkg, bool may_defrag)
+    Installation(const FirmwareContext& ctx, const StagedPackage& pkg, bool may_defrag)
         : image_(ctx.flash.bytes().begin(), ctx.flash.bytes().end()), flash_(image_), pkg_(pkg),
           may_defrag_(may_defrag) {}
 
@@ -147,29 +114,28 @@ public:
     FlashModel& flash() { return flash_; }
 
     // Applies one manifest record. Returns 0 (check `result`) or a refusal's cmd_err.
-    uint8_t apply(const zelpkg_manifest_item_t& item, uint8_t& result, bool& installed) {
-        const zelnvm_directory_entry_t& d = item.direntry;
+    uint8_t apply(const StagedRecord& record, uint8_t& result, bool& installed) {
+        const zelnvm_directory_entry_t& d = record.entry;
         installed = false;
         result = kInstallOk;
         // The staging item holds the package being installed; it is never replaced here.
         if (d.type == ZEL_DIR_TYPE_UPDATE || d.type == 0) return 0;
         const int present = flash_.find(d.type, d.ordinal, d.ext);
-        std::span<const uint8_t> data;
-        if (d.data_length > 0) data = {pkg_.data() + d.item_location, d.data_length};
-        switch (item.metadata.directive) {
-            case ZELPKG_ITEM_ALWAYS_INSTALL: break;
-            case ZELPKG_ITEM_REPLACE_IF_PRESENT:
+        const std::span<const uint8_t> data = pkg_.data(record);
+        switch (record.directive) {
+            case kDirectiveAlways: break;
+            case kDirectiveReplaceIfPresent:
                 if (present < 0) return 0;
                 break;
-            case ZELPKG_ITEM_CREATE_IF_ABSENT:
+            case kDirectiveCreateIfAbsent:
                 if (present >= 0 && verifies(static_cast<uint32_t>(present))) return 0;
                 break;
-            case ZELPKG_ITEM_REMOVE_IF_PRESENT:
+            case kDirectiveRemoveIfPresent:
                 if (present < 0) return 0;
                 flash_.erase_entry(static_cast<uint32_t>(present));
                 installed = true;
                 return 0;
-            case ZELPKG_ITEM_PATCH_IF_PRESENT:
+            case kDirectivePatchIfPresent:
                 if (present < 0) return 0;
                 return patch(static_cast<uint32_t>(present), data, result, installed);
             default: return 0;  // directives this firmware does not know are skipped
@@ -216,7 +182,7 @@ private:
     bool verifies(uint32_t index) const {
         zelnvm_directory_entry_t e = flash_.entry(index);
         Bytes buf = item_bytes(index, false);
-        return buf.size() == e.data_length && zeltnvmVerifyItem(buf.data(), buf.size(), e) == 0;
+        return buf.size() == e.data_length && firmware_item_valid(buf, e);
     }
 
     // Patches the item in place: a VPD item after its format revision word, any other
@@ -259,7 +225,7 @@ private:
 
     Bytes image_;
     FlashModel flash_;
-    const Bytes& pkg_;
+    const StagedPackage& pkg_;
     bool may_defrag_;
 };
 
@@ -293,14 +259,14 @@ uint8_t write_log(FlashModel& flash, const std::string& line, bool may_defrag, u
 }
 
 // The primary version of the management firmware the package installs, if it has one.
-std::string installed_firmware_version(const Bytes& pkg, const std::vector<zelpkg_manifest_item_t>& items,
-                                       uint64_t mask) {
+std::string installed_firmware_version(const StagedPackage& pkg, uint64_t mask) {
     for (uint16_t type : {uint16_t{ZEL_DIR_TYPE_BOOTCODE_2}, uint16_t{ZEL_DIR_TYPE_BOOTCODE}}) {
-        for (size_t i = 0; i < items.size() && i < 64; ++i) {
-            const zelnvm_directory_entry_t& e = items[i].direntry;
-            if (e.type != type || !(mask >> i & 1) || e.data_length == 0) continue;
-            std::string text;
-            if (zelt::pkg::item_version_text(type, pkg.data() + e.item_location, e.data_length, 0, e.attr, text) >= 0)
+        for (size_t i = 0; i < pkg.records.size() && i < 64; ++i) {
+            const StagedRecord& r = pkg.records[i];
+            const std::span<const uint8_t> data = pkg.data(r);
+            if (r.entry.type != type || !(mask >> i & 1) || data.empty()) continue;
+            char text[256];
+            if (zeltnvmGetItemBufVersionString(type, data.data(), data.size(), 0, text, sizeof text, r.entry.attr) == 0)
                 return text;
         }
     }
@@ -350,32 +316,32 @@ uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uin
     const size_t pkg_length = staged_package_length(pkg);
     if (pkg_length == 0) return fail_logged(kInstallBadPackage, kInstallNoProblemItem);
     pkg.resize(pkg_length);
-    log.description = property_text(pkg, ZELPKG_PROP_PKG_DESCRIPTION);
-    log.version = property_text(pkg, ZELPKG_PROP_PKG_VERSION);
-    log.pkg_timestamp = property_text(pkg, ZELPKG_PROP_UPDATED_ON);
-    if (log.pkg_timestamp.empty()) log.pkg_timestamp = property_text(pkg, ZELPKG_PROP_CREATED_ON);
-    log.has_checksum = zelpkgGetChecksum(pkg.data(), pkg.size(), &log.checksum) == 0;
 
     // Every item is checked before anything is written.
-    int32_t bad_item = -1;
-    if (zelpkgVerify(pkg.data(), pkg.size(), &bad_item) != 0)
-        return fail_logged(kInstallBadPackage, bad_item >= 0 && bad_item < 0xFF ? static_cast<uint8_t>(bad_item)
-                                                                                 : kInstallNoProblemItem);
-    uint32_t count = 0;
-    zelpkgGetItemCount(pkg.data(), pkg.size(), &count);
-    std::vector<zelpkg_manifest_item_t> items(count);
-    if (count > 0 && zelpkgGetItems(pkg.data(), pkg.size(), count, items.data()) != static_cast<int32_t>(count))
-        return fail_logged(kInstallBadPackage, kInstallNoProblemItem);
+    StagedPackage staged;
+    int bad_record = -1;
+    const bool sound = check_staged_package(pkg, staged, bad_record);
+    log.description = staged.property_text(kPropDescription);
+    log.version = staged.property_text(kPropVersion);
+    log.pkg_timestamp = staged.property_text(kPropUpdatedOn);
+    if (log.pkg_timestamp.empty()) log.pkg_timestamp = staged.property_text(kPropCreatedOn);
+    log.has_checksum = staged.checksum.has_value();
+    log.checksum = staged.checksum.value_or(0);
+    if (!sound)
+        return fail_logged(kInstallBadPackage, bad_record >= 0 && bad_record < 0xFF ? static_cast<uint8_t>(bad_record)
+                                                                                     : kInstallNoProblemItem);
+    const std::vector<StagedRecord>& items = staged.records;
+    const uint32_t count = static_cast<uint32_t>(items.size());
 
     // Refusals change nothing and leave no log entry.
     const FaultDesc* fault = install_fault(ctx);
     if (fault && fault->cmd_err != 0 && !(fault->cmd_err == HWRM_NVM_INSTALL_UPDATE_CMD_ERR_FRAG_ERR && may_defrag))
         return finish(fault->cmd_err);
-    if (rollback_refused(pkg, items, anti_rollback_counters(ctx.adapter)))
+    if (rollback_refused(staged, anti_rollback_counters(ctx.adapter)))
         return finish(HWRM_NVM_INSTALL_UPDATE_CMD_ERR_ANTI_ROLLBACK);
-    if (regulator_refused(pkg, ctx.adapter)) return finish(HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_VOLTREG_SUPPORT);
+    if (regulator_refused(staged, ctx.adapter)) return finish(HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_VOLTREG_SUPPORT);
 
-    Installation inst(ctx, pkg, may_defrag);
+    Installation inst(ctx, staged, may_defrag);
     // A forced fragmentation that defragmentation may cure: the firmware defragments.
     if (fault && fault->cmd_err == HWRM_NVM_INSTALL_UPDATE_CMD_ERR_FRAG_ERR) inst.flash().defragment();
     uint64_t mask = 0;
@@ -414,7 +380,8 @@ uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uin
     } else {
         ctx.flash.raw_write(0, inst.image());
     }
-    const bool live_patch = zelpkgLivePatchPkg(pkg.data(), pkg.size());
+    const auto live_patch_prop = staged.property(kPropLivePatch);
+    const bool live_patch = live_patch_prop && !live_patch_prop->empty();
     result.result = kInstallOk;
     result.reset_required = live_patch ? 0 : 1;
     result.installed_items[0] = static_cast<uint32_t>(mask);
@@ -422,7 +389,7 @@ uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uin
     if (!live_patch) {
         ctx.state.reset_pending = true;
         if (!log.version.empty()) ctx.state.pending_pkg_version = log.version;
-        std::string fw = installed_firmware_version(pkg, items, mask);
+        std::string fw = installed_firmware_version(staged, mask);
         if (!fw.empty()) ctx.state.pending_fw_version = fw;
     }
     return finish(0);

@@ -1,7 +1,7 @@
 // The firmware's own installation of a package staged whole in the NVM update item
 // (firmware_install_staged, declared in firmware.h, is defined with this).
 //
-// The firmware reads the staged package with the package library, checks it whole
+// The firmware reads the staged package with its own reader, checks it whole
 // (structure, checksum, every item's signature or checksum against the compiled-in
 // key), checks the adapter's anti-rollback counters and voltage regulator, and then
 // applies each item's directive to a copy of the flash. Only when every item has been

@@ -155,6 +155,12 @@ FamilyDefaults family_defaults(uint16_t device_type) {
     return {0x5201, 0xa101, "220.0.44.0", 250, 4u << 20};
 }
 
+uint8_t status_byte(const json& j, const char* key) {
+    const uint64_t n = number(j, key, 0);
+    if (n > 0xFF) throw std::invalid_argument(std::string(key) + " must be 0 to 255");
+    return static_cast<uint8_t>(n);
+}
+
 void adapter_from_json(const json& j, unsigned index, unsigned& next_ifname, AdapterDesc& a) {
     a.name = text(j, "name", "adapter" + std::to_string(index));
     uint16_t type = static_cast<uint16_t>(number(j, "device_type", ZELT_DEVICE_TYPE_KESTRA));
@@ -181,6 +187,8 @@ void adapter_from_json(const json& j, unsigned index, unsigned& next_ifname, Ada
     a.ports = static_cast<unsigned>(number(j, "ports", 2));
     a.multi_host = flag(j, "multi_host", false);
     a.secure_boot = flag(j, "secure_boot", true);
+    a.self_reset_status = status_byte(j, "self_reset_status");
+    a.boot_status = status_byte(j, "boot_status");
     if (j.contains("module")) {
         const json& m = j.at("module");
         a.module_sfp = text(m, "type", "qsfp") == "sfp";
@@ -244,6 +252,7 @@ FaultDesc fault_from_json(const json& j) {
     f.cmd_err = static_cast<uint8_t>(number(j, "cmd_err", 0));
     f.err_no = static_cast<int>(number(j, "errno", 0));
     f.nth = static_cast<unsigned>(number(j, "nth", 0));
+    f.value = static_cast<unsigned>(number(j, "value", 0));
     return f;
 }
 
@@ -291,6 +300,7 @@ json fault_to_json(const FaultDesc& f) {
     if (f.cmd_err) j["cmd_err"] = f.cmd_err;
     if (f.err_no) j["errno"] = f.err_no;
     if (f.nth) j["nth"] = f.nth;
+    if (f.value) j["value"] = f.value;
     return j;
 }
 
@@ -336,6 +346,9 @@ json to_json(const HostDesc& host) {
                                                 {"awg", a.cable_awg},
                                                 {"insertion_loss", a.insertion_loss}}},
                                 {"functions", fns}});
+        // Written only when set, so descriptions of hosts that never set them stay as they were.
+        if (a.self_reset_status != 0) adapters.back()["self_reset_status"] = a.self_reset_status;
+        if (a.boot_status != 0) adapters.back()["boot_status"] = a.boot_status;
     }
     j["adapters"] = adapters;
     json faults = json::array();

@@ -62,6 +62,11 @@ struct AdapterDesc {
     unsigned ports = 0;
     bool multi_host = false;
     bool secure_boot = true;
+    // What the firmware's status query reports: the self-reset status (3: the new
+    // firmware needs a cold boot of the system) and the pending boot action status
+    // (2: a reboot is pending, 3: a cold boot is pending; 0 reports the run-time one).
+    uint8_t self_reset_status = 0;
+    uint8_t boot_status = 0;
     // Plugged-in module, as its EEPROM reports it.
     bool module_sfp = false;                // SFP module (else QSFP)
     std::string module_vendor = "HALVEX OPTICS";
@@ -83,6 +88,7 @@ struct FaultDesc {
     uint8_t cmd_err = 0;
     int err_no = 0;              // errno of a failing driver call
     unsigned nth = 0;            // fire only on the Nth matching request (1-based); 0: every time
+    unsigned value = 0;          // what "self_reset_status" and "boot_status" set
 };
 
 struct HostDesc {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 
 #include "common/hvxretval.h"
 #include "package/package_reader.h"
@@ -152,6 +154,50 @@ TEST(PackageManifest, ItemsThatDoNotFitFailFromAnyStartingIndex) {
     // Record sizes larger than the file are refused before any record is read.
     set_u32(pkg, m + 12, static_cast<uint32_t>(pkg.size() + 1));
     EXPECT_EQ(zelpkgGetItemsAt(pkg.data(), pkg.size(), 0, 1, items), HVXRETVAL_INVALID_MANIFEST);
+}
+
+TEST(PackageManifest, LastRecordMayEndExactlyWhereTheTrailerStarts) {
+    // Items without data: the records are the last thing before the trailer. The copy
+    // under test is sized exactly, so a record read one byte too far leaves the buffer.
+    const Bytes with_trailer = build_package({}, {item(40, Bytes{}), item(41, Bytes{})});
+    Bytes no_trailer(with_trailer.begin(), with_trailer.end() - 4);
+    set_u32(no_trailer, 4, 0);
+    struct Case {
+        const char* name;
+        Bytes pkg;
+        bool fits;
+    };
+    auto overhanging = [](Bytes b, bool trailer) {
+        // The trailer claims one more byte, or the file loses its last byte: either way
+        // the last record ends one byte past the trailer start.
+        if (trailer) set_u32(b, 4, get_u32(b, 4) + 1);
+        else b.pop_back();
+        return b;
+    };
+    const Case cases[] = {
+        {"trailer, record ends at its start", with_trailer, true},
+        {"trailer, record one byte past its start", overhanging(with_trailer, true), false},
+        {"no trailer, record ends at the file end", no_trailer, true},
+        {"no trailer, record one byte past the file end", overhanging(no_trailer, false), false},
+    };
+    for (const Case& c : cases) {
+        const std::unique_ptr<uint8_t[]> exact(new uint8_t[c.pkg.size()]);
+        std::memcpy(exact.get(), c.pkg.data(), c.pkg.size());
+        zelpkg_manifest_item_t items[2];
+        const int32_t last = zelpkgGetItem(exact.get(), c.pkg.size(), 1, &items[0]);
+        const int32_t all = zelpkgGetItemsAt(exact.get(), c.pkg.size(), 0, 2, items);
+        const int32_t found = zelpkgFindItem(exact.get(), c.pkg.size(), 41, 0, 0, &items[0]);
+        if (c.fits) {
+            EXPECT_EQ(last, 1) << c.name;
+            EXPECT_EQ(all, 2) << c.name;
+            EXPECT_EQ(found, 0) << c.name;
+            EXPECT_EQ(items[0].direntry.type, 41) << c.name;
+        } else {
+            EXPECT_EQ(last, HVXRETVAL_INVALID_MANIFEST) << c.name;
+            EXPECT_EQ(all, HVXRETVAL_INVALID_MANIFEST) << c.name;
+            EXPECT_EQ(found, HVXRETVAL_INVALID_MANIFEST) << c.name;
+        }
+    }
 }
 
 TEST(PackageItems, FindAndRead) {

@@ -71,7 +71,8 @@ public:
         HwrmReply reply;
         auto* hdr = reinterpret_cast<hwrm_input_header*>(&request);
         hdr->cmpl_ring = HWRM_CMPL_RING_DEFAULT;
-        hdr->target_id = HWRM_TARGET_ID_DEFAULT;
+        // The installation request is addressed to target 0, every other to the firmware.
+        hdr->target_id = hdr->req_type == HWRM_NVM_INSTALL_UPDATE ? 0 : HWRM_TARGET_ID_DEFAULT;
         reply.response.assign(sizeof(Response), 0);
         int fd = host().device_open(ZELT_LFC_DEVICE_PATH, 2);
         if (fd < 0) {
