@@ -10,9 +10,9 @@
 #include "transport/fw_queries.h"
 
 int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
-    const char* device = parsed.device;
+    const char* device = parsed.device_c_name();
     options* opts = &parsed.opts;
-    if (!device) device = zeltnvm_first_device_name();
+    if (!device) device = zeltnvm_first_device_name(*parsed.inventory);
     if (!device) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "specified device not found\n");
         return ZELT_RC_DEVICE_NOT_FOUND;
@@ -37,7 +37,7 @@ int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
     }
 
     zelt_nvm_pci_info info;
-    int rc = zelt_fill_reset_info(device, &info);
+    int rc = zelt_fill_reset_info(*parsed.inventory, device, &info);
     if (rc != 0) return rc;
 
     int hot = 0;

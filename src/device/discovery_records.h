@@ -1,8 +1,6 @@
-// The process-wide picture of the host's adapters that discovery builds: one record
-// per supported physical function, the interfaces found in the network stack, and a
-// summary per adapter (functions grouped by the serial number they report).
-//
-// The records are filled once at start-up and read by every command afterwards.
+// The records discovery fills: one per supported physical function, one per interface
+// found in the network stack, and a summary per adapter (functions grouped by the
+// serial number they report). The run holds them in its inventory.
 #pragma once
 
 #include <cstdint>
@@ -138,10 +136,3 @@ struct zelt_nvm_adapters_t {
     uint8_t reserved[2];
     ZELT_NVM_CHIP_INFO chip_info[ZELT_MAX_ADAPTERS];
 };
-
-// The tables discovery fills.
-extern zelt_nvm_device_info_t devicelist[ZELT_DEVICE_TABLE_LEN];
-extern zelt_nvm_drv_info_t drv_info[ZELT_DEVICE_TABLE_LEN];
-extern zelt_nvm_adapters_t adapters;
-// Some supported function has no network interface.
-extern bool zeltnvm_pci_pf_enumerated;

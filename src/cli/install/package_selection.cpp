@@ -64,11 +64,12 @@ std::string zeltnvm_installed_pkg_version(const char* dev) {
     return "";
 }
 
-int zeltnvm_check_package_supported(const char* dev, const std::vector<std::string>& files, std::string& version,
-                                    const options* opts, std::string& first, std::vector<std::string>& applicable) {
+int zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, const char* dev,
+                                    const std::vector<std::string>& files, std::string& version, const options* opts,
+                                    std::string& first, std::vector<std::string>& applicable) {
     static constexpr const char* kFn = "zeltnvm_check_package_supported";
     zelt_nvm_device_info_t rec;
-    int rc = zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec);
+    int rc = zelt_nvm_device_info(inventory, dev, DEV_BY_SERVICE, &rec);
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Error %d getting device info for %s\n", rc, dev);
         return 8;

@@ -81,13 +81,14 @@ int write_one(const char* dev, uint16_t type, const SavedItem& item, const char*
 
 }  // namespace
 
-void zelt_nvm_save_cert_chain(const char* dev, SavedIdentity& saved) {
+void zelt_nvm_save_cert_chain(const InventoryFunction& target, SavedIdentity& saved) {
+    const char* dev = target.name();
     saved.cert_chain[0].reset();
     saved.cert_chain[1].reset();
     saved.cert_alias.reset();
-    if (id::device_type_of(dev) != kCertDeviceType) return;
+    if (id::device_type_of(target) != kCertDeviceType) return;
     PciAddress from{};
-    if (!id::location_of(dev, from)) return;
+    if (!id::location_of(target, from)) return;
 
     SavedItem item{};
     if (save_one(dev, ZEL_DIR_TYPE_CERT_CHAIN, 0, "CERT_CHAIN nvm directory for ordinal 0", item)) {
@@ -105,12 +106,13 @@ void zelt_nvm_save_cert_chain(const char* dev, SavedIdentity& saved) {
     }
 }
 
-int zelt_nvm_apply_cert_nvm_dirs(const char* dev, SavedIdentity& saved, bool chain, bool alias) {
+int zelt_nvm_apply_cert_nvm_dirs(const InventoryFunction& target, SavedIdentity& saved, bool chain, bool alias) {
+    const char* dev = target.name();
     const bool have_chain = chain && saved.cert_chain[0];
     const bool have_alias = alias && saved.cert_alias;
     if (!have_chain && !have_alias) return 0;
     const PciAddress& from = have_chain ? saved.cert_chain[0]->from : saved.cert_alias->from;
-    if (id::device_type_of(dev) != kCertDeviceType || !id::at_location(dev, from)) {
+    if (id::device_type_of(target) != kCertDeviceType || !id::at_location(target, from)) {
         log_debug("Saved certificates belong to another adapter; not written.\n");
         return 1;
     }

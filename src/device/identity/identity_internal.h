@@ -12,14 +12,14 @@
 
 namespace zelt::device::identity {
 
-// PCI address of the discovered function `dev`. False when discovery does not know it.
-bool location_of(const char* dev, PciAddress& where);
+// PCI address of the discovered function `target`.
+bool location_of(const InventoryFunction& target, PciAddress& where);
 // True when `a` and `b` are functions of one adapter (same domain, bus and device).
 bool same_adapter(const PciAddress& a, const PciAddress& b);
-// True when `dev` is a function of the adapter `saved` was read from.
-bool at_location(const char* dev, const PciAddress& saved);
-// Device type of `dev` from the supported-device table; -1 when unknown.
-int device_type_of(const char* dev);
+// True when `target` is a function of the adapter `saved` was read from.
+bool at_location(const InventoryFunction& target, const PciAddress& saved);
+// Device type of `target` from the supported-device table; -1 when unknown.
+int device_type_of(const InventoryFunction& target);
 
 // Reads the data_length bytes of the item of `entry` into `out` (lengths and identity
 // copied from the entry). 0 or the read's failure.

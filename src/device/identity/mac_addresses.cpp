@@ -57,10 +57,11 @@ int function_count(const char* dev, int device_type) {
 
 namespace zelt::device {
 
-void zelt_nvm_save_mac(const char* dev, SavedIdentity& saved) {
+void zelt_nvm_save_mac(const InventoryFunction& target, SavedIdentity& saved) {
+    const char* dev = target.name();
     saved.macs.reset();
-    uint16_t type = 0;
-    zeltnvm_get_device_type(dev, &type);
+    const int known_type = id::device_type_of(target);
+    const uint16_t type = known_type < 0 ? 0 : static_cast<uint16_t>(known_type);
     const int count = function_count(dev, type);
     if (count == 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Function CFG directory not found.\n", "zelt_nvm_save_mac");
@@ -68,7 +69,7 @@ void zelt_nvm_save_mac(const char* dev, SavedIdentity& saved) {
     }
     Saved<SavedMacs> macs{{dev, {}}, {}};
     for (int i = 0; i < count; ++i) {
-        if (!id::location_of(dev, macs.from)) {
+        if (!id::location_of(target, macs.from)) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: specified device not found\n", "zelt_nvm_save_mac");
             return;
         }

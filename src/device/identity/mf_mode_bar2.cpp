@@ -27,21 +27,12 @@ id::OptionRef mf_mode_option(int port) {
     return {kOptMfMode, ZELT_OPT_MF_MODE_BYTES * 8, 1, static_cast<uint16_t>(port), 0};
 }
 
-int active_pf_count(const char* dev) {
-    zelt_nvm_device_info_t rec;
-    if (zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec) != 0) return 0;
-    for (int i = 0; i < adapters.total_no_of_adapters && i < ZELT_MAX_ADAPTERS; ++i) {
-        if (std::strncmp(adapters.chip_info[i].serial_number, rec.nic_info.serial_number, ZELT_SERIAL_LEN) == 0)
-            return adapters.chip_info[i].active_pf_count;
-    }
-    return 0;
-}
-
 }  // namespace
 
-void zelt_nvm_save_mf_mode_config(const char* dev, SavedIdentity& saved) {
+void zelt_nvm_save_mf_mode_config(const InventoryFunction& target, SavedIdentity& saved) {
+    const char* dev = target.name();
     saved.mf_mode.reset();
-    const int pfs = active_pf_count(dev);
+    const int pfs = target.adapter_pf_count;
     if (pfs < kNparPfCount) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "might mf_mode not configured because of active_pf_count(%d).\n",
                       pfs);
@@ -63,11 +54,12 @@ void zelt_nvm_save_mf_mode_config(const char* dev, SavedIdentity& saved) {
     }
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "MF Mode %d is configured on the device.\n", value[0]);
     Saved<MfMode> mode{{value[0], static_cast<uint8_t>(ports & 0xFF)}, {}};
-    if (!id::location_of(dev, mode.from)) return;
+    if (!id::location_of(target, mode.from)) return;
     saved.mf_mode = mode;
 }
 
-int zelt_nvm_apply_mf_mode_config(const char* dev, const SavedIdentity& saved) {
+int zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedIdentity& saved) {
+    const char* dev = target.name();
     const uint32_t mode = saved.mf_mode ? saved.mf_mode->value.mode : 0;
     const int ports = saved.mf_mode ? saved.mf_mode->value.ports : 0;
     if (mode < kFirstNparMode) {
@@ -75,7 +67,7 @@ int zelt_nvm_apply_mf_mode_config(const char* dev, const SavedIdentity& saved) {
         return 1;
     }
     PciAddress here{};
-    if (!id::location_of(dev, here) || !id::same_adapter(here, saved.mf_mode->from)) {
+    if (!id::location_of(target, here) || !id::same_adapter(here, saved.mf_mode->from)) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saved mf_mode belongs to another adapter; not written.\n");
         return 1;
     }

@@ -14,11 +14,8 @@
 
 namespace zelt::device::identity {
 
-bool location_of(const char* dev, PciAddress& where) {
-    if (dev == nullptr) return false;
-    zelt_nvm_device_info_t rec;
-    if (zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec) != 0) return false;
-    where = {rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no, rec.pci_info.function_no};
+bool location_of(const InventoryFunction& target, PciAddress& where) {
+    where = target.address();
     return true;
 }
 
@@ -26,16 +23,11 @@ bool same_adapter(const PciAddress& a, const PciAddress& b) {
     return a.domain == b.domain && a.bus == b.bus && a.device == b.device;
 }
 
-bool at_location(const char* dev, const PciAddress& saved) {
-    PciAddress here{};
-    return location_of(dev, here) && same_adapter(here, saved);
+bool at_location(const InventoryFunction& target, const PciAddress& saved) {
+    return same_adapter(target.address(), saved);
 }
 
-int device_type_of(const char* dev) {
-    uint16_t type = 0;
-    if (zeltnvm_get_device_type(dev, &type) != static_cast<int>(type)) return -1;
-    return type;
-}
+int device_type_of(const InventoryFunction& target) { return device::device_type_of(target); }
 
 int32_t read_item(const char* dev, const zelnvm_directory_entry_t& entry, SavedItem& out) {
     std::vector<uint8_t> data(std::max<uint32_t>(entry.data_length, 1));
