@@ -155,7 +155,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         if (opts->recovery && opts->force) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Skip to get the Installed NVM version.\n");
         } else {
-            installed = zeltnvm_installed_pkg_version(added.name);
+            installed = zeltnvm_installed_pkg_version(*added.target);
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "        Firmware on NVM - v%s\n\n", installed.c_str());
         }
 

@@ -67,6 +67,6 @@ void zeltnvm_get_pkg_dir_type_version(const char* dev, std::string& version, int
                                       const options* opts);
 
 // The installed package version of the adapter: what the driver (or, for a PCI
-// window name, the firmware) reports, else the install log's last version. Empty when
+// window function, the firmware) reports, else the install log's last version. Empty when
 // neither is known.
-std::string zeltnvm_installed_pkg_version(const char* dev);
+std::string zeltnvm_installed_pkg_version(const zelt::device::InventoryFunction& target);

@@ -57,7 +57,6 @@ Result AdapterUpdate::prepare(std::span<const uint8_t> pkg) {
 
 Result AdapterUpdate::prepare_recovery(std::span<const uint8_t> pkg) {
     const InventoryFunction& fn = *target_.function;
-    const char* dev = fn.name();
     onboard_cfg_not_applied_ = false;
     if (target_.force && saved_.onboard_cfg) {
         int rc = zelt_nvm_apply_onboard_cfg(fn, saved_, 0);
@@ -68,11 +67,11 @@ Result AdapterUpdate::prepare_recovery(std::span<const uint8_t> pkg) {
     if (saved_.cert_chain[0] && zelt_nvm_apply_cert_nvm_dirs(fn, saved_, true, false) != 0)
         cert_chain_not_applied_ = true;
 
-    const int32_t lookup = zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_UPDATE, 0, 0, nullptr);
-    if (lookup >= 0) return Result::success();
+    const ResultOr<uint32_t> lookup = zeltnvmGetDirEntry(fn.function, ZEL_DIR_TYPE_UPDATE, 0, 0, nullptr);
+    if (lookup.ok()) return Result::success();
     if (!target_.force) {
         observer_.nvm_not_healthy();
-        return Result::tool(lookup);
+        return Result::tool(lookup.result().code());
     }
     return create_staging_item(pkg);
 }
@@ -92,7 +91,9 @@ Result AdapterUpdate::create_staging_item(std::span<const uint8_t> pkg) {
     const uint64_t size = std::max<uint64_t>(record.direntry.item_length, rounded);
     rc = size > UINT32_MAX
              ? HVXRETVAL_INVALID_LENGTH
-             : zeltnvmCreateItem(dev(), ZEL_DIR_TYPE_UPDATE, 0, 0, ZELTNVM_STAGING_ATTR, static_cast<uint32_t>(size));
+             : zeltnvmCreateItem(target_.function->function, ZEL_DIR_TYPE_UPDATE, 0, 0, ZELTNVM_STAGING_ATTR,
+                                 static_cast<uint32_t>(size))
+                   .code();
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to create the update directory.\n");
         observer_.recovery_failed();
@@ -113,7 +114,7 @@ Result AdapterUpdate::install_with_retry(std::span<const uint8_t> pkg) {
     if (!is_no_room(first)) return first;
     if (first.code() == HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE) {
         // The staging item itself could not be written: room is made first.
-        const int32_t defrag = ::zeltnvm_defragment_nvm(dev());
+        const int32_t defrag = zeltnvm_defragment_nvm(target_.function->function).code();
         if (defrag != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\ndefrag command failed with status %d.\n", defrag);
             return first;

@@ -69,15 +69,13 @@ void print_hot_reset_completed() {
 
 // After the reset has been verified: on the newest chips the firmware copies must be
 // in step, synchronising them when the firmware reports they are not.
-bool firmware_synchronised(const char* dev, int device_type) {
+bool firmware_synchronised(const Function& fn, int device_type) {
     if (device_type <= 7) return true;
     uint32_t fw_status = 0;
-    if (!zelt::transport::on_named_function(dev, [&](const Function& fn) { return zelt_check_sync_status(fn, &fw_status); }).ok()) return false;
+    if (!zelt_check_sync_status(fn, &fw_status).ok()) return false;
     if ((fw_status & ZELT_FW_STATUS_UNSYNCED_MASK) == 0) return true;
     uint32_t sync_status = 0;
-    const zelt::Result rc =
-        zelt::transport::on_named_function(dev, [&](const Function& fn) { return zelt_sync_fw(fn, &sync_status); });
-    if (!rc.ok()) return false;
+    if (!zelt_sync_fw(fn, &sync_status).ok()) return false;
     return (sync_status & ZELT_FW_SYNC_FAILED_MASK) == 0;
 }
 
@@ -276,7 +274,6 @@ int zelt_fill_reset_info(const zelt::device::Inventory& inventory, const char* d
 
 int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
     const Function& fn = info->function;
-    const char* dev = fn.c_name();
     const uint16_t device_type = info->device_type;
     int rc = 0;
 
@@ -330,7 +327,7 @@ int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
     }
 
     print_hot_reset_completed();
-    if (!firmware_synchronised(dev, device_type)) {
+    if (!firmware_synchronised(fn, device_type)) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
                       "FW synchronization failed.\nPlease reboot the system for firmware synchronization to take "
                       "effect\n");
