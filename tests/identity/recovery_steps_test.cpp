@@ -66,9 +66,9 @@ protected:
         EXPECT_TRUE(session) << error;
         return session ? session->adapter_state("adapter0").reset_count : 0;
     }
-    static void setBar2(uint16_t size) {
+    void setBar2(uint16_t size) {
         const uint8_t value[2] = {static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8)};
-        ASSERT_EQ(device::identity::option_set(kDev, {104, 16, 2, 0, 2}, value, 2), 0);
+        ASSERT_EQ(device::identity::option_set(fn(kDev).function, {104, 16, 2, 0, 2}, value, 2), 0);
     }
 };
 

@@ -44,10 +44,10 @@ struct FunctionMac {
     std::array<uint8_t, 6> mac{};
 };
 
-// The function MAC addresses of one adapter and the function name they are read and
-// written through. Functions whose address read zero are not kept.
+// The function MAC addresses of one adapter and the function they are read and written
+// through. Functions whose address read zero are not kept.
 struct SavedMacs {
-    std::string dev;
+    transport::Function function;
     std::vector<FunctionMac> functions;
 };
 
@@ -120,7 +120,7 @@ void zelt_nvm_save_mf_mode_config(const InventoryFunction& target, SavedIdentity
 // when nothing is to be set, or the first failure.
 int zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedIdentity& saved);
 // Reads the PCI BAR2 size option. 0 with *out set, or the read's failure.
-int zelt_nvm_get_pci_bar2_size(const char* dev, uint32_t* out);
+int zelt_nvm_get_pci_bar2_size(const InventoryFunction& target, uint32_t* out);
 
 // ---- VPD -----------------------------------------------------------------------------
 

@@ -30,7 +30,6 @@ id::OptionRef mf_mode_option(int port) {
 }  // namespace
 
 void zelt_nvm_save_mf_mode_config(const InventoryFunction& target, SavedIdentity& saved) {
-    const char* dev = target.name();
     saved.mf_mode.reset();
     const int pfs = target.adapter_pf_count;
     if (pfs < kNparPfCount) {
@@ -40,14 +39,14 @@ void zelt_nvm_save_mf_mode_config(const InventoryFunction& target, SavedIdentity
     }
     int ports = 1;
     uint8_t value[2] = {};
-    int rc = id::option_get(dev, {kOptPortMode, 8, 0, 0, 0}, value, sizeof value);
+    int rc = id::option_get(target.function, {kOptPortMode, 8, 0, 0, 0}, value, sizeof value);
     const int from_mode = rc == 0 ? zeltnvm_port_count_from_mode(value[0]) : -1;
     if (from_mode > 0)
         ports = from_mode;
     else
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the device port count (%d)\n", rc != 0 ? rc : -1);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "port_count = %d\n", ports);
-    rc = id::option_get(dev, mf_mode_option(0), value, sizeof value);
+    rc = id::option_get(target.function, mf_mode_option(0), value, sizeof value);
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the option(%d) to save the MF mode.\n", kOptMfMode);
         return;
@@ -59,7 +58,6 @@ void zelt_nvm_save_mf_mode_config(const InventoryFunction& target, SavedIdentity
 }
 
 int zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedIdentity& saved) {
-    const char* dev = target.name();
     const uint32_t mode = saved.mf_mode ? saved.mf_mode->value.mode : 0;
     const int ports = saved.mf_mode ? saved.mf_mode->value.ports : 0;
     if (mode < kFirstNparMode) {
@@ -76,12 +74,12 @@ int zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedId
                   here.function);
     for (int p = 0; p < ports; ++p) {
         const uint8_t value[1] = {static_cast<uint8_t>(mode)};
-        int rc = id::option_set(dev, mf_mode_option(p), value, sizeof value);
+        int rc = id::option_set(target.function, mf_mode_option(p), value, sizeof value);
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to set the option mf_mode on port %d\n", p);
             return rc;
         }
-        rc = id::option_flush(dev);
+        rc = id::option_flush(target.function);
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to flush the mf_mode on port %d\n", p);
             return rc;
@@ -91,9 +89,9 @@ int zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedId
     return 0;
 }
 
-int zelt_nvm_get_pci_bar2_size(const char* dev, uint32_t* out) {
+int zelt_nvm_get_pci_bar2_size(const InventoryFunction& target, uint32_t* out) {
     uint8_t value[2] = {};
-    const int rc = id::option_get(dev, {kOptBar2Size, ZELT_OPT_PF_BAR2_SIZE_BYTES * 8, 2, 0, 2}, value, sizeof value);
+    const int rc = id::option_get(target.function, {kOptBar2Size, ZELT_OPT_PF_BAR2_SIZE_BYTES * 8, 2, 0, 2}, value, sizeof value);
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the option(%d) to save the pci bar2 size.\n",
                       kOptBar2Size);

@@ -144,7 +144,7 @@ Result AdapterUpdate::install(std::span<const uint8_t> pkg) {
 
 Result AdapterUpdate::reset_after_recovery() {
     uint32_t now = 0;
-    if (saved_.bar2_size && zelt_nvm_get_pci_bar2_size(dev(), &now) == 0 && now != saved_.bar2_size->value) {
+    if (saved_.bar2_size && zelt_nvm_get_pci_bar2_size(*target_.function, &now) == 0 && now != saved_.bar2_size->value) {
         // The new PCI configuration takes effect only with a cold boot.
         observer_.bar2_size_changed(saved_.bar2_size->value, now);
         return Result::success();
