@@ -40,8 +40,10 @@ constexpr int kSecureBootQueryFirstVersion = 220;
 
 AdapterQueries& Q() { return zelt::device::adapter_queries(); }
 
-PciAddress address_of(const zelt_nvm_device_info_t& rec) {
-    return {rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no, rec.pci_info.function_no};
+// The function a listing queries: the name it was listed by, at the record's address.
+zelt::transport::Function function_of(const char* name, const zelt_nvm_device_info_t& rec) {
+    return zelt::transport::function_at(
+        name, {rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no, rec.pci_info.function_no});
 }
 
 // A listing line: standard output and, at information level, the log.
@@ -140,7 +142,7 @@ int zeltnvm_get_installed_pkg_ver(const char* name, std::string& version) {
 
 int zeltnvm_get_nvm_cfg_version(const char* name, const zelt_nvm_device_info_t& rec, uint8_t version[3]) {
     std::vector<uint8_t> value;
-    if (Q().option_get(name, address_of(rec), rec.sriov.Active_VFs, ZELT_OPT_NVM_CFG_VERSION, value,
+    if (Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, ZELT_OPT_NVM_CFG_VERSION, value,
                        ZELT_OPT_NVM_CFG_VERSION_BYTES) != 0 ||
         value.size() < ZELT_OPT_NVM_CFG_VERSION_BYTES) {
         return HVXRETVAL_FAILURE;
@@ -152,13 +154,13 @@ int zeltnvm_get_nvm_cfg_version(const char* name, const zelt_nvm_device_info_t& 
 int zeltnvm_get_nvm_hcrm_version(const char* name, const zelt_nvm_device_info_t& rec, uint32_t* id,
                                  uint8_t version[3]) {
     std::vector<uint8_t> value;
-    int rc = Q().option_get(name, address_of(rec), rec.sriov.Active_VFs, kOptHcrmVersion, value, 3);
+    int rc = Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, kOptHcrmVersion, value, 3);
     if (rc != 0) return rc;
     if (value.size() < 3) return HVXRETVAL_FAILURE;
     version[0] = value[2];
     version[1] = value[1];
     version[2] = value[0];
-    rc = Q().option_get(name, address_of(rec), rec.sriov.Active_VFs, kOptHcrmProfileId, value, 4);
+    rc = Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, kOptHcrmProfileId, value, 4);
     if (rc != 0) return rc;
     if (value.size() < 4) return HVXRETVAL_FAILURE;
     *id = (static_cast<uint32_t>(value[0]) << 24) | (static_cast<uint32_t>(value[1]) << 16) |
@@ -303,10 +305,10 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     const int known_type = zeltnvm_table_device_type(pci.device_id);
     const uint16_t device_type = known_type < 0 ? 0 : static_cast<uint16_t>(known_type);
     uint32_t counter = 0;
-    rc = Q().fw_reset_counter(name, address_of(rec), device_type, counter);
+    rc = Q().fw_reset_counter(function_of(name, rec), device_type, counter);
     ZELT_RETURN_IF_BUSY(rc);
     line("Firmware Reset Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
-    rc = Q().error_recovery_counter(name, address_of(rec), device_type, counter);
+    rc = Q().error_recovery_counter(function_of(name, rec), device_type, counter);
     ZELT_RETURN_IF_BUSY(rc);
     line("Error Recovery Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
 
@@ -503,7 +505,7 @@ int zeltnvm_get_dev_port_count(const zelt::device::Inventory& inventory, const c
         return HVXRETVAL_NO_SUPPORTED_DEVICES_FOUND;
     }
     std::vector<uint8_t> value;
-    int rc = Q().option_get(name, address_of(rec), rec.sriov.Active_VFs, kOptPortMode, value, 1);
+    int rc = Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, kOptPortMode, value, 1);
     if (rc == ZELT_RC_NOT_PERMITTED) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                       "This operation does not have administrative privileges for given interface");
@@ -541,7 +543,7 @@ int zeltnvm_check_device_mode(const zelt::device::Inventory& inventory, const ch
     }
     if (!secure) return 0;
     bool admin = true;
-    if (Q().admin_pf_status(name, address_of(rec), admin) == 0 && !admin) {
+    if (Q().admin_pf_status(function_of(name, rec), admin) == 0 && !admin) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
                       "This operation do not have administrative privileges for given interface\n");
         return ZELT_RC_NO_ADMIN;

@@ -269,7 +269,8 @@ void get_nic_info(Host& host, AdapterQueries& queries, zelt_nvm_device_info_t& r
     const PciAddress addr = address_of(rec);
 
     std::string base;
-    if (queries.base_mac(name, addr, base) == 0) {
+    const zelt::transport::Function fn = zelt::transport::function_at(name.c_str(), addr);
+    if (queries.base_mac(fn, base) == 0) {
         copy_text(nic.base_mac_addr, base);
     } else {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s(0x%x:0x%x:0x%x.0x%x) : Failed to Get Base MAC\n", name.c_str(),
@@ -277,7 +278,7 @@ void get_nic_info(Host& host, AdapterQueries& queries, zelt_nvm_device_info_t& r
         nic.valid = 1;
     }
     uint8_t mac[6] = {};
-    if (queries.permanent_mac(name, addr, mac) == 0) {
+    if (queries.permanent_mac(fn, mac) == 0) {
         std::snprintf(nic.permanent_mac_addr, sizeof nic.permanent_mac_addr, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0],
                       mac[1], mac[2], mac[3], mac[4], mac[5]);
     } else {
@@ -286,7 +287,7 @@ void get_nic_info(Host& host, AdapterQueries& queries, zelt_nvm_device_info_t& r
         nic.valid = 1;
     }
     std::string serial;
-    if (queries.serial_number(name, addr, serial) == 0) copy_text(nic.serial_number, serial);
+    if (queries.serial_number(fn, serial) == 0) copy_text(nic.serial_number, serial);
     if (nic.serial_number[0] == '\0') {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s(0x%x:0x%x:0x%x.0x%x) : Invalid Device Serial Number\n",
                       name.c_str(), pci.domain_no, pci.bus_no, pci.device_no, pci.function_no);
@@ -334,7 +335,7 @@ void get_link_info(Host& host, AdapterQueries& queries, zelt_nvm_device_info_t& 
     }
     double rate = link.link_rate;
     uint16_t speed = 0;
-    int rc = queries.link_speed(name, address_of(rec), rate, speed);
+    int rc = queries.link_speed(zelt::transport::function_at(name, address_of(rec)), rate, speed);
     if (rc == 0) {
         link.link_speed = speed;
         link.link_rate = rate;

@@ -82,25 +82,25 @@ public:
         driver = "zelt_en";
         return 0;
     }
-    int base_mac(const std::string&, const PciAddress& a, std::string& mac) override {
-        const auto& fn = by_addr.at(key(a));
+    int base_mac(const zelt::transport::Function& f, std::string& mac) override {
+        const auto& fn = by_addr.at(key(f.address));
         char b[20];
         std::snprintf(b, sizeof b, "%02x:%02x:%02x:%02x:%02x:%02x", fn.mac[0], fn.mac[1], fn.mac[2], fn.mac[3],
                       fn.mac[4], 0);
         mac = b;
         return 0;
     }
-    int permanent_mac(const std::string&, const PciAddress& a, uint8_t mac[6]) override {
-        std::memcpy(mac, by_addr.at(key(a)).mac, 6);
+    int permanent_mac(const zelt::transport::Function& f, uint8_t mac[6]) override {
+        std::memcpy(mac, by_addr.at(key(f.address)).mac, 6);
         return 0;
     }
-    int serial_number(const std::string&, const PciAddress& a, std::string& serial) override {
-        const auto& fn = by_addr.at(key(a));
+    int serial_number(const zelt::transport::Function& f, std::string& serial) override {
+        const auto& fn = by_addr.at(key(f.address));
         if (fn.serial.empty()) return HVXRETVAL_FAILURE;
         serial = fn.serial;
         return 0;
     }
-    int link_speed(const std::string&, const PciAddress&, double& rate, uint16_t& speed) override {
+    int link_speed(const zelt::transport::Function&, double& rate, uint16_t& speed) override {
         speed = 250;
         rate = 25781250000.0;
         return 0;
@@ -108,21 +108,21 @@ public:
     int find_item(const std::string&, uint16_t, uint16_t, uint16_t, uint32_t&) override { return -80; }
     int read_item(const std::string&, uint16_t, uint16_t, uint16_t, std::vector<uint8_t>&) override { return -80; }
     int item_version(const std::string&, uint16_t, uint16_t, uint16_t, int, std::string&) override { return -80; }
-    int option_get(const std::string&, const PciAddress&, uint16_t, uint16_t, std::vector<uint8_t>&, size_t) override {
+    int option_get(const zelt::transport::Function&, uint16_t, uint16_t, std::vector<uint8_t>&, size_t) override {
         return -1;
     }
     int port_count_of_mode(uint8_t, int&) override { return -1; }
     int active_package_version(const std::string&, std::string&) override { return -1; }
     int firmware_version(const std::string&, std::string&) override { return -1; }
     int active_cfg_version(const std::string&, uint8_t*) override { return -1; }
-    int fw_reset_counter(const std::string&, const PciAddress&, int, uint32_t&) override { return -1; }
-    int error_recovery_counter(const std::string&, const PciAddress&, int, uint32_t&) override { return -1; }
+    int fw_reset_counter(const zelt::transport::Function&, int, uint32_t&) override { return -1; }
+    int error_recovery_counter(const zelt::transport::Function&, int, uint32_t&) override { return -1; }
     int crashdump_timestamp(const std::string&, uint64_t&) override { return -1; }
     int secure_boot_status(const std::string&, bool&, bool&) override { return -1; }
     int fw_image_status(const std::string&, uint32_t&) override { return -1; }
     int crashdump_in_ddr(const std::string&, bool&) override { return -1; }
     int device_secure_mode(const std::string&, bool&) override { return -1; }
-    int admin_pf_status(const std::string&, const PciAddress&, bool&) override { return -1; }
+    int admin_pf_status(const zelt::transport::Function&, bool&) override { return -1; }
 };
 
 class DiscoveryTest : public testing::Test {

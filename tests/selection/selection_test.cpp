@@ -21,10 +21,10 @@ public:
     int busy_at_counter = 0;  // nonzero: the reset counter query answers busy
     std::map<int, std::vector<uint8_t>> items;  // by directory type
     int drv_info(const std::string&, PciAddress&, std::string&, std::string&) override { return -41; }
-    int base_mac(const std::string&, const PciAddress&, std::string&) override { return -1; }
-    int permanent_mac(const std::string&, const PciAddress&, uint8_t*) override { return -1; }
-    int serial_number(const std::string&, const PciAddress&, std::string&) override { return -1; }
-    int link_speed(const std::string&, const PciAddress&, double&, uint16_t&) override { return -1; }
+    int base_mac(const zelt::transport::Function&, std::string&) override { return -1; }
+    int permanent_mac(const zelt::transport::Function&, uint8_t*) override { return -1; }
+    int serial_number(const zelt::transport::Function&, std::string&) override { return -1; }
+    int link_speed(const zelt::transport::Function&, double&, uint16_t&) override { return -1; }
     int find_item(const std::string&, uint16_t type, uint16_t, uint16_t, uint32_t& length) override {
         auto it = items.find(type);
         if (it == items.end()) return HVXRETVAL_ITEM_NOT_FOUND;
@@ -43,7 +43,7 @@ public:
         text = selector == 3 ? "Orvanta board of " + name : "230.1.2.0";
         return 0;
     }
-    int option_get(const std::string&, const PciAddress&, uint16_t, uint16_t option, std::vector<uint8_t>& value,
+    int option_get(const zelt::transport::Function&, uint16_t, uint16_t option, std::vector<uint8_t>& value,
                    size_t) override {
         if (option != 602) return -1;
         value = {3, 2, 1};  // stored least significant byte first
@@ -62,12 +62,12 @@ public:
         v[0] = 1, v[1] = 2, v[2] = 3;
         return 0;
     }
-    int fw_reset_counter(const std::string&, const PciAddress&, int, uint32_t& value) override {
+    int fw_reset_counter(const zelt::transport::Function&, int, uint32_t& value) override {
         if (busy_at_counter) return ZELT_RC_BUSY;
         value = 4;
         return 0;
     }
-    int error_recovery_counter(const std::string&, const PciAddress&, int, uint32_t& value) override {
+    int error_recovery_counter(const zelt::transport::Function&, int, uint32_t& value) override {
         value = 0;
         return 0;
     }
@@ -91,7 +91,7 @@ public:
         s = true;
         return 0;
     }
-    int admin_pf_status(const std::string&, const PciAddress&, bool& admin) override {
+    int admin_pf_status(const zelt::transport::Function&, bool& admin) override {
         admin = false;
         return 0;
     }
