@@ -61,9 +61,10 @@ void scan_file_argument(ScanState& s, std::size_t index) {
 }  // namespace
 }  // namespace zelt::cli
 
-int cliHelper(int argc, char** argv, bool* debug) {
+int cliHelper(int argc, char** argv, bool* debug, const zelt::device::Inventory& inventory) {
     using namespace zelt::cli;
     ScanState s;
+    s.parsed.inventory = &inventory;
     s.parsed.opts.verify = true;
     s.caller_debug = debug;
     std::setvbuf(stdout, nullptr, _IONBF, 0);

@@ -65,7 +65,8 @@ int install(ParsedCommand& parsed) {
     std::vector<char*> files;
     files.reserve(parsed.files.size());
     for (auto& f : parsed.files) files.push_back(f.data());
-    return zeltnvm_install_command(parsed.device, files.data(), static_cast<int>(files.size()), &o);
+    return zeltnvm_install_command(*parsed.inventory, parsed.device_c_name(), files.data(),
+                                   static_cast<int>(files.size()), &o);
 }
 
 int help(ParsedCommand&) { return zeltnvm_display_help(CMD_HELP); }

@@ -25,11 +25,11 @@ constexpr size_t kCommandWordMax = 127;
 StepResult take_implicit_device(ScanState& s, const CommandRow& row) {
     ParsedCommand& p = s.parsed;
     if (p.device || !row.implicit_device) return std::nullopt;
-    if (zeltnvm_adapter_count() > 1) {
+    if (zeltnvm_adapter_count(*p.inventory) > 1) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Please provide \"-dev=\" option.\n");
         return -1;
     }
-    const char* name = zeltnvm_first_device_name();
+    const char* name = zeltnvm_first_device_name(*p.inventory);
     if (!name || !*name) {
         // Nothing to take: say so instead of running the command without a device.
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
@@ -43,7 +43,7 @@ StepResult take_implicit_device(ScanState& s, const CommandRow& row) {
                       ZELT_MAX_ARGS - 2);
         return kArgumentLimitResult;
     }
-    p.device = name;
+    p.select(p.inventory->functions.front(), name);
     p.device_taken = true;
     return std::nullopt;
 }

@@ -40,8 +40,10 @@ constexpr int kSecureBootQueryFirstVersion = 220;
 
 AdapterQueries& Q() { return zelt::device::adapter_queries(); }
 
-PciAddress address_of(const zelt_nvm_device_info_t& rec) {
-    return {rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no, rec.pci_info.function_no};
+// The function a listing queries: the name it was listed by, at the record's address.
+zelt::transport::Function function_of(const char* name, const zelt_nvm_device_info_t& rec) {
+    return zelt::transport::function_at(
+        name, {rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no, rec.pci_info.function_no});
 }
 
 // A listing line: standard output and, at information level, the log.
@@ -65,8 +67,8 @@ std::string version3(const uint8_t v[3]) {
     return b;
 }
 
-int lookup(const char* name, zelt_nvm_device_info_t& rec) {
-    return zelt_nvm_device_info(name, DEV_BY_SERVICE, &rec);
+int lookup(const zelt::device::Inventory& inventory, const char* name, zelt_nvm_device_info_t& rec) {
+    return zelt_nvm_device_info(inventory, name, DEV_BY_SERVICE, &rec);
 }
 
 // First number of a dotted version text, or -1.
@@ -138,14 +140,9 @@ int zeltnvm_get_installed_pkg_ver(const char* name, std::string& version) {
     return 0;
 }
 
-int zeltnvm_get_nvm_cfg_version(const char* name, options*, uint8_t version[3]) {
-    zelt_nvm_device_info_t rec;
-    if (lookup(name, rec) != 0) {
-        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "specified device not found\n");
-        return HVXRETVAL_NO_SUPPORTED_DEVICES_FOUND;
-    }
+int zeltnvm_get_nvm_cfg_version(const char* name, const zelt_nvm_device_info_t& rec, uint8_t version[3]) {
     std::vector<uint8_t> value;
-    if (Q().option_get(name, address_of(rec), rec.sriov.Active_VFs, ZELT_OPT_NVM_CFG_VERSION, value,
+    if (Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, ZELT_OPT_NVM_CFG_VERSION, value,
                        ZELT_OPT_NVM_CFG_VERSION_BYTES) != 0 ||
         value.size() < ZELT_OPT_NVM_CFG_VERSION_BYTES) {
         return HVXRETVAL_FAILURE;
@@ -154,17 +151,16 @@ int zeltnvm_get_nvm_cfg_version(const char* name, options*, uint8_t version[3]) 
     return 0;
 }
 
-int zeltnvm_get_nvm_hcrm_version(const char* name, options*, uint32_t* id, uint8_t version[3]) {
-    zelt_nvm_device_info_t rec;
-    if (lookup(name, rec) != 0) return ZELT_RC_DEVICE_NOT_FOUND;
+int zeltnvm_get_nvm_hcrm_version(const char* name, const zelt_nvm_device_info_t& rec, uint32_t* id,
+                                 uint8_t version[3]) {
     std::vector<uint8_t> value;
-    int rc = Q().option_get(name, address_of(rec), rec.sriov.Active_VFs, kOptHcrmVersion, value, 3);
+    int rc = Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, kOptHcrmVersion, value, 3);
     if (rc != 0) return rc;
     if (value.size() < 3) return HVXRETVAL_FAILURE;
     version[0] = value[2];
     version[1] = value[1];
     version[2] = value[0];
-    rc = Q().option_get(name, address_of(rec), rec.sriov.Active_VFs, kOptHcrmProfileId, value, 4);
+    rc = Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, kOptHcrmProfileId, value, 4);
     if (rc != 0) return rc;
     if (value.size() < 4) return HVXRETVAL_FAILURE;
     *id = (static_cast<uint32_t>(value[0]) << 24) | (static_cast<uint32_t>(value[1]) << 16) |
@@ -289,7 +285,7 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     const bool have_active_cfg = rc == 0;
     console_line("Active NVM config version", have_active_cfg ? version3(active_cfg) : std::string());
     uint8_t nvm_cfg[3] = {};
-    rc = zeltnvm_get_nvm_cfg_version(name, nullptr, nvm_cfg);
+    rc = zeltnvm_get_nvm_cfg_version(name, rec, nvm_cfg);
     ZELT_RETURN_IF_BUSY(rc);
     const bool have_nvm_cfg = rc == 0;
     console_line("NVM config version", have_nvm_cfg ? version3(nvm_cfg) : std::string());
@@ -300,19 +296,19 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     if (rc == 0 && hcrm_len != 0) {
         uint32_t id = 0;
         uint8_t ver[3] = {};
-        rc = zeltnvm_get_nvm_hcrm_version(name, nullptr, &id, ver);
+        rc = zeltnvm_get_nvm_hcrm_version(name, rec, &id, ver);
         ZELT_RETURN_IF_BUSY(rc);
         console_line("HCRM Profile ID", rc == 0 ? std::to_string(id) : std::string());
         console_line("HCRM Profile Version", rc == 0 ? version3(ver) : std::string());
     }
 
-    uint16_t device_type = 0;
-    zeltnvm_get_device_type(name, &device_type);
+    const int known_type = zeltnvm_table_device_type(pci.device_id);
+    const uint16_t device_type = known_type < 0 ? 0 : static_cast<uint16_t>(known_type);
     uint32_t counter = 0;
-    rc = Q().fw_reset_counter(name, address_of(rec), device_type, counter);
+    rc = Q().fw_reset_counter(function_of(name, rec), device_type, counter);
     ZELT_RETURN_IF_BUSY(rc);
     line("Firmware Reset Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
-    rc = Q().error_recovery_counter(name, address_of(rec), device_type, counter);
+    rc = Q().error_recovery_counter(function_of(name, rec), device_type, counter);
     ZELT_RETURN_IF_BUSY(rc);
     line("Error Recovery Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
 
@@ -367,23 +363,20 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
 
 }  // namespace
 
-int list_device(const char* name, options* opts) {
+int list_device(const zelt::device::Inventory& inventory, const char* name, options* opts) {
     zelt_nvm_device_info_t rec;
-    int rc = lookup(name, rec);
+    int rc = lookup(inventory, name, rec);
     if (rc != 0) return rc;
     return list_device_body(name, rec, opts && opts->flag);
 }
 
-int list_devices(options* opts) {
+int list_devices(const zelt::device::Inventory& inventory, options* opts) {
     const bool short_mode = opts && opts->flag;
     int rc = 0;
-    for (int n = 0; n < adapters.total_no_of_adapters; ++n) {
-        const int idx = zeltnvm_adapter_representative(n);
-        if (idx < 0) continue;
-        // A copy: the listing changes the selection state but never the records.
-        char name[ZELT_NAME_LEN];
-        std::memcpy(name, devicelist[idx].nic_info.dev_name, sizeof name);
-        name[sizeof name - 1] = '\0';
+    for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
+        const zelt::device::InventoryFunction* rep = zeltnvm_adapter_representative(inventory, n);
+        if (!rep) continue;
+        const char* name = rep->name();
         if (short_mode) {
             std::string desc;
             if (Q().item_version(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 3, desc) == 0 && !desc.empty()) {
@@ -394,40 +387,44 @@ int list_devices(options* opts) {
         } else {
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Device #%d\n----------\n", n + 1);
         }
-        rc = list_device(name, opts);
+        rc = list_device(inventory, name, opts);
         if (rc != 0) zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Hardware not responding to list the device properties\n");
     }
     return rc;
 }
 
-int zeltnvm_device_info(const char* device, options* opts) {
+int zeltnvm_device_info(const zelt::device::Inventory& inventory, const char* device, options* opts) {
     opts->verbosity = 1;
     opts->flag = false;
     int rc;
     if (device) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n");
-        rc = list_device(device, opts);
+        rc = list_device(inventory, device, opts);
     } else {
-        rc = list_devices(opts);
+        rc = list_devices(inventory, opts);
     }
     if (rc == ZELT_RC_BUSY) return zeltnvm_display_error_msg(CMD_DEVINFO, rc);
     return rc;
 }
 
-int zeltnvm_device_info_command(options* opts) { return zeltnvm_device_info(nullptr, opts); }
+int zeltnvm_device_info_command(const zelt::device::Inventory& inventory, options* opts) {
+    return zeltnvm_device_info(inventory, nullptr, opts);
+}
 
-int device_info_command(zelt::cli::ParsedCommand& parsed) { return zeltnvm_device_info(parsed.device, &parsed.opts); }
+int device_info_command(zelt::cli::ParsedCommand& parsed) {
+    return zeltnvm_device_info(*parsed.inventory, parsed.device_c_name(), &parsed.opts);
+}
 
 int listdev_command(zelt::cli::ParsedCommand& parsed) {
     parsed.opts.flag = true;
-    return list_devices(&parsed.opts);
+    return list_devices(*parsed.inventory, &parsed.opts);
 }
 
 // ---- devid and pkgver ---------------------------------------------------------------------------
 
-int zeltnvm_devid_device(const char* name, options*) {
+int zeltnvm_devid_device(const zelt::device::Inventory& inventory, const char* name, options*) {
     zelt_nvm_device_info_t rec;
-    int rc = lookup(name, rec);
+    int rc = lookup(inventory, name, rec);
     if (rc != 0) return rc;
     const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
     std::printf("%-20s : %04x\n", "PCI VendorID", pci.vendor_id);
@@ -440,9 +437,9 @@ int zeltnvm_devid_device(const char* name, options*) {
     return 0;
 }
 
-int zeltnvm_pkgver_device(const char* name, options*) {
+int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* name, options*) {
     zelt_nvm_device_info_t rec;
-    int rc = lookup(name, rec);
+    int rc = lookup(inventory, name, rec);
     if (rc != 0) return rc;
     std::string active;
     if (Q().active_package_version(name, active) != 0 || active.empty()) {
@@ -455,8 +452,7 @@ int zeltnvm_pkgver_device(const char* name, options*) {
                   active.empty() ? kNA : active.c_str());
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%-25s : %s\n", "Package version on NVM",
                   on_nvm.empty() ? kNA : on_nvm.c_str());
-    uint16_t device_type = 0;
-    zeltnvm_get_device_type(name, &device_type);
+    const int device_type = zeltnvm_table_device_type(rec.pci_info.device_id);
     if (device_type > 7) {
         struct Image {
             const char* label;
@@ -479,37 +475,37 @@ int zeltnvm_pkgver_device(const char* name, options*) {
     return 0;
 }
 
-int zeltnvm_device_command_all_adapters(int command, options* opts) {
+int zeltnvm_device_command_all_adapters(const zelt::device::Inventory& inventory, int command, options* opts) {
     int rc = 0;
-    for (int n = 0; n < adapters.total_no_of_adapters; ++n) {
-        const int idx = zeltnvm_adapter_representative(n);
-        if (idx < 0) continue;
-        char name[ZELT_NAME_LEN];
-        std::memcpy(name, devicelist[idx].nic_info.dev_name, sizeof name);
-        name[sizeof name - 1] = '\0';
+    for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
+        const zelt::device::InventoryFunction* rep = zeltnvm_adapter_representative(inventory, n);
+        if (!rep) continue;
+        const char* name = rep->name();
         std::printf("\nDevice #%d\n---------\n", n + 1);
         std::printf("Device: %s\n", name);
-        rc = command == CMD_DEVID ? zeltnvm_devid_device(name, opts) : zeltnvm_pkgver_device(name, opts);
+        rc = command == CMD_DEVID ? zeltnvm_devid_device(inventory, name, opts)
+                                  : zeltnvm_pkgver_device(inventory, name, opts);
     }
     return rc;
 }
 
 int devid_pkgver_device_command(zelt::cli::ParsedCommand& parsed) {
-    if (!parsed.device) return zeltnvm_device_command_all_adapters(parsed.command, &parsed.opts);
-    return parsed.command == CMD_DEVID ? zeltnvm_devid_device(parsed.device, &parsed.opts)
-                                       : zeltnvm_pkgver_device(parsed.device, &parsed.opts);
+    const zelt::device::Inventory& inventory = *parsed.inventory;
+    if (!parsed.device) return zeltnvm_device_command_all_adapters(inventory, parsed.command, &parsed.opts);
+    return parsed.command == CMD_DEVID ? zeltnvm_devid_device(inventory, parsed.device_c_name(), &parsed.opts)
+                                       : zeltnvm_pkgver_device(inventory, parsed.device_c_name(), &parsed.opts);
 }
 
 // ---- Adapter queries for the handlers --------------------------------------------------------
 
-int zeltnvm_get_dev_port_count(const char* name, int* count) {
+int zeltnvm_get_dev_port_count(const zelt::device::Inventory& inventory, const char* name, int* count) {
     zelt_nvm_device_info_t rec;
-    if (lookup(name, rec) != 0) {
+    if (lookup(inventory, name, rec) != 0) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "specified device not found\n");
         return HVXRETVAL_NO_SUPPORTED_DEVICES_FOUND;
     }
     std::vector<uint8_t> value;
-    int rc = Q().option_get(name, address_of(rec), rec.sriov.Active_VFs, kOptPortMode, value, 1);
+    int rc = Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, kOptPortMode, value, 1);
     if (rc == ZELT_RC_NOT_PERMITTED) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                       "This operation does not have administrative privileges for given interface");
@@ -523,21 +519,22 @@ int zeltnvm_get_dev_port_count(const char* name, int* count) {
     return 0;
 }
 
-int zelt_get_function_count(const char* name, options* opts, int* count, bool trace) {
+int zelt_get_function_count(const zelt::device::Inventory& inventory, const char* name, options* opts, int* count,
+                            bool trace) {
     zelt_nvm_device_info_t rec;
-    if (lookup(name, rec) != 0) return 0;
+    if (lookup(inventory, name, rec) != 0) return 0;
     if (trace && opts && opts->debug) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "device_id = %04x vendor_id = %04x\n", rec.pci_info.device_id,
                       rec.pci_info.vendor_id);
     }
-    const int a = zeltnvm_adapter_of(&rec);
-    *count = a >= 0 ? adapters.chip_info[a].active_pf_count : 0;
+    const int a = zeltnvm_adapter_of(inventory, &rec);
+    *count = a >= 0 ? inventory.adapters[static_cast<size_t>(a)].active_pf_count : 0;
     return 0;
 }
 
-int zeltnvm_check_device_mode(const char* name) {
+int zeltnvm_check_device_mode(const zelt::device::Inventory& inventory, const char* name) {
     zelt_nvm_device_info_t rec;
-    if (lookup(name, rec) != 0) return 13;
+    if (lookup(inventory, name, rec) != 0) return 13;
     bool secure = false;
     int rc = Q().device_secure_mode(name, secure);
     if (rc != 0) {
@@ -546,7 +543,7 @@ int zeltnvm_check_device_mode(const char* name) {
     }
     if (!secure) return 0;
     bool admin = true;
-    if (Q().admin_pf_status(name, address_of(rec), admin) == 0 && !admin) {
+    if (Q().admin_pf_status(function_of(name, rec), admin) == 0 && !admin) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
                       "This operation do not have administrative privileges for given interface\n");
         return ZELT_RC_NO_ADMIN;

@@ -9,21 +9,22 @@
 #include "cli/options_record.h"
 #include "cli/parsed_command.h"
 #include "device/discovery_records.h"
+#include "device/inventory.h"
 
 // ---- Listings --------------------------------------------------------------------------
 // Every adapter: a header and the listing of its representative function. Short mode
 // when opts->flag is set. 0 with no adapter; else the last adapter's result.
-int list_devices(options* opts);
+int list_devices(const zelt::device::Inventory& inventory, options* opts);
 // One function: one "%-27s : %s" line per property, "N/A" where a value could not be
 // read. 17 when the function is not found (nothing printed); 16 as soon as a query
 // answers busy; else the result of the last FRU, secure-boot or image-status query
 // (0 in short mode).
-int list_device(const char* name, options* opts);
+int list_device(const zelt::device::Inventory& inventory, const char* name, options* opts);
 // device_info: the full listing of `device`, or of every adapter when it is nullptr.
 // A busy adapter is reported with the standard busy message (result 21).
-int zeltnvm_device_info(const char* device, options* opts);
+int zeltnvm_device_info(const zelt::device::Inventory& inventory, const char* device, options* opts);
 // device_info run at the command word: every adapter.
-int zeltnvm_device_info_command(options* opts);
+int zeltnvm_device_info_command(const zelt::device::Inventory& inventory, options* opts);
 // device_info at the command word: the selected device, or every adapter.
 int device_info_command(zelt::cli::ParsedCommand& parsed);
 // listdev: the short listing of every adapter.
@@ -31,13 +32,13 @@ int listdev_command(zelt::cli::ParsedCommand& parsed);
 
 // ---- devid and pkgver on devices ---------------------------------------------------------
 // PCI identity of the function (standard output only). 0, or 17 when not found.
-int zeltnvm_devid_device(const char* name, options* opts);
+int zeltnvm_devid_device(const zelt::device::Inventory& inventory, const char* name, options* opts);
 // Active and NVM package versions, and on the newest devices the secure-boot image
 // versions. 0, or 17 when not found.
-int zeltnvm_pkgver_device(const char* name, options* opts);
+int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* name, options* opts);
 // devid or pkgver (command CMD_DEVID or CMD_PKGVER) on the representative function of
 // every adapter, each preceded by its "Device #n" header. Returns the last result.
-int zeltnvm_device_command_all_adapters(int command, options* opts);
+int zeltnvm_device_command_all_adapters(const zelt::device::Inventory& inventory, int command, options* opts);
 // devid and pkgver after the scan: the selected device, or every adapter without one.
 int devid_pkgver_device_command(zelt::cli::ParsedCommand& parsed);
 
@@ -51,11 +52,11 @@ struct zelt_fru_fields {
 
 // Package version recorded in the install log of the function; empty when unknown.
 int zeltnvm_get_installed_pkg_ver(const char* name, std::string& version);
-// Configuration version stored in NVM (major, minor, update). -49 when the function is
-// not found ("specified device not found" on standard error); -1 when it cannot be read.
-int zeltnvm_get_nvm_cfg_version(const char* name, options* opts, uint8_t version[3]);
+// Configuration version stored in NVM (major, minor, update) of the function `name` with
+// the discovered record `rec`. -1 when it cannot be read.
+int zeltnvm_get_nvm_cfg_version(const char* name, const zelt_nvm_device_info_t& rec, uint8_t version[3]);
 // Resource-profile id and version stored in NVM.
-int zeltnvm_get_nvm_hcrm_version(const char* name, options* opts, uint32_t* id, uint8_t version[3]);
+int zeltnvm_get_nvm_hcrm_version(const char* name, const zelt_nvm_device_info_t& rec, uint32_t* id, uint8_t version[3]);
 // FRU fields: 0; 68 when the adapter has no FRU item; 1 when it is empty; another
 // failure of the item read otherwise.
 int zeltnvm_get_fru_data(const char* name, zelt_fru_fields& fields);
@@ -75,9 +76,10 @@ bool zeltnvm_parse_vpd_field(std::span<const uint8_t> item, const char* keyword,
 // ---- Adapter queries for the handlers ---------------------------------------------------------
 // Number of ports of the function's adapter. -49 when not found; 10 without administrative
 // privileges; -1 when the port mode is not known.
-int zeltnvm_get_dev_port_count(const char* name, int* count);
+int zeltnvm_get_dev_port_count(const zelt::device::Inventory& inventory, const char* name, int* count);
 // Number of PFs of the function's adapter; `count` untouched when the function is not found.
-int zelt_get_function_count(const char* name, options* opts, int* count, bool trace);
+int zelt_get_function_count(const zelt::device::Inventory& inventory, const char* name, options* opts, int* count,
+                            bool trace);
 // 0 when privileged commands may run on the function, 10 when they may not, 13 when the
 // function is not found, or the failing secure-mode query's result.
-int zeltnvm_check_device_mode(const char* name);
+int zeltnvm_check_device_mode(const zelt::device::Inventory& inventory, const char* name);

@@ -2,26 +2,12 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "device/discovery_records.h"
-
 namespace {
 
-// The device name handed out by select_device; lives for the whole run.
-char g_selected_name[ZELT_NAME_LEN];
-
 bool is_hex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
-
-// The record's device name after a MAC or PCI-address match. A name without interface
-// is looked up by the address it holds, whichever selector form found it.
-const char* adopt_name(const zelt_nvm_device_info_t& rec) {
-    std::memcpy(g_selected_name, rec.nic_info.dev_name, sizeof g_selected_name);
-    g_selected_name[sizeof g_selected_name - 1] = '\0';
-    return g_selected_name;
-}
 
 }  // namespace
 
@@ -47,16 +33,10 @@ bool zeltnvm_is_plain_mac_addr(const char* text) {
     return true;
 }
 
-char* get_native_device(const char* selector, device_selection_type type, options*) {
-    zelt_nvm_device_info_t rec;
-    if (zelt_nvm_device_info(selector, type, &rec) != 0) return nullptr;
-    rec.nic_info.dev_name[sizeof rec.nic_info.dev_name - 1] = '\0';
-    return strdup(rec.nic_info.dev_name);
-}
-
-const char* select_device(const char* selector, options*) {
+const zelt::device::InventoryFunction* select_device(const zelt::device::Inventory& inventory, const char* selector,
+                                                     std::string& name) {
+    using zelt::device::find_function;
     if (!selector) return nullptr;
-    zelt_nvm_device_info_t rec;
     std::string mac;
     if (zeltnvm_is_plain_mac_addr(selector)) {
         // Stored MAC texts carry colons: insert them, as for the separated form.
@@ -70,15 +50,20 @@ const char* select_device(const char* selector, options*) {
             mac.append(selector + off, 2);
         }
     }
+    // After a MAC or PCI-address match the function goes by its own name; a name without
+    // interface is looked up by the address it holds, whichever selector form found it.
+    const zelt::device::InventoryFunction* found = nullptr;
     if (!mac.empty()) {
-        if (zelt_nvm_device_info(mac.c_str(), DEV_BY_MAC, &rec) != 0) return nullptr;
-        return adopt_name(rec);
+        found = find_function(inventory, mac.c_str(), DEV_BY_MAC);
+        if (found) name = found->name();
+        return found;
     }
     if (zeltnvm_parse_pci_address(selector, nullptr)) {
-        if (zelt_nvm_device_info(selector, DEV_BY_TITLE, &rec) != 0) return nullptr;
-        return adopt_name(rec);
+        found = find_function(inventory, selector, DEV_BY_TITLE);
+        if (found) name = found->name();
+        return found;
     }
-    if (zelt_nvm_device_info(selector, DEV_BY_SERVICE, nullptr) != 0) return nullptr;
-    std::snprintf(g_selected_name, sizeof g_selected_name, "%s", selector);
-    return g_selected_name;
+    found = find_function(inventory, selector, DEV_BY_SERVICE);
+    if (found) name = selector;
+    return found;
 }

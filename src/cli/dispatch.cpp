@@ -15,7 +15,7 @@ namespace {
 void trace_scan(const ParsedCommand& p) {
     const options& o = p.opts;
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "command = '%s', device = '%s', files = %zu\n",
-                  command_word(p.command), p.device ? p.device : "", p.files.size());
+                  command_word(p.command), p.device ? p.device_name.c_str() : "", p.files.size());
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                   "options: verbosity=%u type=%d ext=%u ord=%u attr=%u tab=%d num=%d force=%d continue=%d "
                   "verify=%d noidcheck=%d totals=%d dec=%d prompt=%d online=%d recovery=%d sort='%s'\n",

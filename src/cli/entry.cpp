@@ -73,8 +73,10 @@ int zeltnvm_main(int argc, char** argv) {
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Halvex Management Utility Version v%u.%u.%u.%u\n", ZELT_VERSION_MAJOR,
                   ZELT_VERSION_MINOR, ZELT_VERSION_BUILD, ZELT_VERSION_FOURTH);
 
+    // The run's adapters: found once here and handed to the command.
+    zelt::device::Inventory inventory;
     if (argc > 1 && !skips_discovery(argv[1])) {
-        int rc = zelt_nvm_init();
+        int rc = zelt_nvm_init(inventory);
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                           "No supported devices found. Please make sure all the required drivers are loaded "
@@ -85,7 +87,7 @@ int zeltnvm_main(int argc, char** argv) {
     }
 
     bool debug = false;
-    int rc = cliHelper(argc, argv, &debug);
+    int rc = cliHelper(argc, argv, &debug, inventory);
     finish_run();
     return rc & 0xFF;
 }

@@ -15,7 +15,7 @@ bool contains(std::string_view text, std::string_view part) { return text.find(p
 }  // namespace
 
 ArgumentLine::ArgumentLine(const ParsedCommand& parsed) : parsed_(parsed) {
-    if (parsed.device_taken && parsed.device) taken_selector_ = std::string("-dev=") + parsed.device;
+    if (parsed.device_taken && parsed.device) taken_selector_ = std::string("-dev=") + parsed.device_name;
 }
 
 int ArgumentLine::count() const {

@@ -43,14 +43,14 @@ const char* unsupported_line(uint16_t command) {
                                          : "Getting option(%s) value does not support on this hardware\n";
 }
 
-void print_detailed_help(const char* device, const zeltnvm_option* opt) {
+void print_detailed_help(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt) {
     say(zeltnvm_detailed_option_help(opt, zeltnvm_option_device_type(device)).c_str());
 }
 
 bool is_vf_index(uint16_t index) { return index >= 128 && index <= 256; }
 
 // Instance index checks by scope. 0 or the command's result.
-int check_instance(const char* device, zeltnvm_option* opt, int scope, options* opts) {
+int check_instance(const zelt::device::InventoryFunction* device, zeltnvm_option* opt, int scope, options* opts) {
     switch (scope) {
         case ZEL_DIR_TYPE_SHARED_CFG:
         case ZEL_DIR_TYPE_OOB_MGMT_CFG:
@@ -82,8 +82,7 @@ int check_instance(const char* device, zeltnvm_option* opt, int scope, options* 
             if (opts->force) {
                 valid = opt->index_0 <= ZELTNVM_MAX_PHYS_INSTANCE;
             } else {
-                int functions = 0;
-                zelt_get_function_count(device, opts, &functions, true);
+                const int functions = adapter_function_count(device, opts, true);
                 if (functions == 0) return 1;
                 valid = opt->index_0 < functions || is_vf_index(opt->index_0);
             }
@@ -101,7 +100,7 @@ int check_instance(const char* device, zeltnvm_option* opt, int scope, options* 
 // The part every option command shares. Sets *done when the command has ended (the
 // option list or the help was printed, or a check failed); the result is then the
 // command's result.
-int front_part(const char* device, int cmd, options* opts, zeltnvm_option* opt, bool* done) {
+int front_part(const zelt::device::InventoryFunction* device, int cmd, options* opts, zeltnvm_option* opt, bool* done) {
     *done = true;
     const char* arg = opts->arg ? opts->arg : "";
     if (arg[0] == '\0' || std::strcmp(arg, "?") == 0) {
@@ -192,13 +191,12 @@ bool newest_only_for_set(uint16_t option) {
     }
 }
 
-bool is_multi_host(const char* device) {
+bool is_multi_host(const zelt::device::InventoryFunction* device) {
     int multi_host = 0;
     int multi_root = 0;
-    return zelt::transport::on_named_function(device,
-                                              [&](const zelt::transport::Function& fn) {
-                                                  return zelt_query_host_type(fn, &multi_host, &multi_root);
-                                              })
+    return on_function(
+               device,
+               [&](const zelt::transport::Function& fn) { return zelt_query_host_type(fn, &multi_host, &multi_root); })
                .ok() &&
            multi_host != 0;
 }
@@ -210,7 +208,7 @@ uint64_t le_number(const uint8_t* p, int n) {
 }
 
 // Element lists (four or two elements): one read per element, highest index first.
-int get_elements(const char* device, int cmd, zeltnvm_option* opt) {
+int get_elements(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_option* opt) {
     const bool four = zeltnvm_is_four_element_option(opt->option);
     const int count = four ? 4 : 2;
     uint64_t values[4] = {};
@@ -268,7 +266,7 @@ void print_value(const zeltnvm_option* opt, bool dec) {
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s = %s\n", opt->name, text.c_str());
 }
 
-int run_get(const char* device, int cmd, zeltnvm_option* opt, options* opts) {
+int run_get(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_option* opt, options* opts) {
     const int type = zeltnvm_option_device_type(device);
     if (newest_only_for_get(opt->option) && type < kKestraFirst) {
         say(unsupported_line(opt->command), opt->name);
@@ -293,7 +291,7 @@ int run_get(const char* device, int cmd, zeltnvm_option* opt, options* opts) {
 
 // Writes the elements typed for an element-list option, one per index: the first
 // typed goes to the highest index.
-int set_elements(const char* device, zeltnvm_option* opt) {
+int set_elements(const zelt::device::InventoryFunction* device, zeltnvm_option* opt) {
     uint32_t elements[4] = {};
     const int count = zeltnvm_option_elements(opt, elements);
     if (count < 0) return count;
@@ -314,7 +312,7 @@ int set_elements(const char* device, zeltnvm_option* opt) {
 }
 
 // Writes the record once for every port index of the adapter.
-int set_every_port(const char* device, zeltnvm_option* opt) {
+int set_every_port(const zelt::device::InventoryFunction* device, zeltnvm_option* opt) {
     int ports = 0;
     int rc = zeltnvm_option_port_count(device, opt, &ports);
     if (rc != 0) return rc;
@@ -327,9 +325,9 @@ int set_every_port(const char* device, zeltnvm_option* opt) {
 }
 
 // Physical functions of the adapter with their num_vf_per_pf values.
-std::vector<uint64_t> vfs_per_pf(const char* device, const zeltnvm_option* opt, options* opts) {
-    int functions = 0;
-    zelt_get_function_count(device, opts, &functions, false);
+std::vector<uint64_t> vfs_per_pf(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt,
+                                 options* opts) {
+    const int functions = adapter_function_count(device, opts, false);
     std::vector<uint64_t> vfs;
     for (int f = 0; f < functions; ++f) {
         uint64_t v = 0;
@@ -349,12 +347,12 @@ std::string join_numbers(const std::vector<int>& n) {
 }
 
 // Partitioning (mf_mode) checks before the mode is written for every port. 0 or the result.
-int check_mf_mode(const char* device, const zeltnvm_option* opt, options* opts, int type) {
+int check_mf_mode(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt, options* opts, int type) {
     const uint32_t mode = opt->opt_value;
     if (mode == 2) {
         int multi_host = 0;
         int multi_root = 0;
-        (void)zelt::transport::on_named_function(device, [&](const zelt::transport::Function& fn) {
+        (void)on_function(device, [&](const zelt::transport::Function& fn) {
             return zelt_query_host_type(fn, &multi_host, &multi_root);
         });
         if (multi_host || multi_root) {
@@ -399,7 +397,8 @@ int check_mf_mode(const char* device, const zeltnvm_option* opt, options* opts, 
     return 0;
 }
 
-void print_advice(const char* device, const zeltnvm_option* opt, bool reboot_cap, bool cold_boot) {
+void print_advice(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt, bool reboot_cap,
+                  bool cold_boot) {
     const char* reboot = "Please reboot the system to apply the configuration\n";
     const char* cold = "Please cold boot the system to apply the configuration\n";
     if (!reboot_cap) {
@@ -411,7 +410,7 @@ void print_advice(const char* device, const zeltnvm_option* opt, bool reboot_cap
         return;
     }
     uint8_t reboot_type = 0;
-    (void)zelt::transport::on_named_function(
+    (void)on_function(
         device, [&](const zelt::transport::Function& fn) { return zeltnvmFwQueryStatus(fn, 0, 1, &reboot_type); });
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "reboot_type = %d\n", reboot_type);
     if (reboot_type == kActionDeviceReset) say("Please do the device reset to apply the configuration\n");
@@ -419,12 +418,12 @@ void print_advice(const char* device, const zeltnvm_option* opt, bool reboot_cap
     if (reboot_type == kActionColdBoot) say(cold);
 }
 
-int run_set(const char* device, int cmd, zeltnvm_option* opt, options* opts) {
+int run_set(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_option* opt, options* opts) {
     const int type = zeltnvm_option_device_type(device);
     bool reboot_cap = false;
     if (type >= kKestraFirst) {
         int cap = 0;
-        (void)zelt::transport::on_named_function(device, [&](const zelt::transport::Function& fn) {
+        (void)on_function(device, [&](const zelt::transport::Function& fn) {
             return zeltnvm_query_reboot_capability_enabled(fn, &cap);
         });
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "is_reboot_cap_enabled = %d\n", cap);
@@ -475,15 +474,23 @@ zeltnvm_option_sink zeltnvm_console_sink() {
     };
 }
 
-int zeltnvm_option_device_type(const char* device) {
-    uint16_t type = 0;
+int adapter_function_count(const zelt::device::InventoryFunction* device, const options* opts, bool trace) {
+    if (!device) return 0;
+    if (trace && opts && opts->debug) {
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "device_id = %04x vendor_id = %04x\n",
+                      device->facts.pci_info.device_id, device->facts.pci_info.vendor_id);
+    }
+    return device->adapter_pf_count;
+}
+
+int zeltnvm_option_device_type(const zelt::device::InventoryFunction* device) {
     if (device == nullptr) return 0;
-    const int rc = zeltnvm_get_device_type(device, &type);
-    return rc < 0 || rc == ZELT_RC_DEVICE_NOT_FOUND ? 0 : type;
+    const int type = zelt::device::device_type_of(*device);
+    return type < 0 ? 0 : type;
 }
 
 int zeltnvm_option_check(zelt::cli::ParsedCommand& parsed) {
-    const char* device = parsed.device;
+    const zelt::device::InventoryFunction* device = parsed.device;
     const int command = parsed.command;
     options* opts = &parsed.opts;
     // The option list is printed once, after the scan.
@@ -496,7 +503,7 @@ int zeltnvm_option_check(zelt::cli::ParsedCommand& parsed) {
 }
 
 int zeltnvm_option_command(zelt::cli::ParsedCommand& parsed) {
-    const char* device = parsed.device;
+    const zelt::device::InventoryFunction* device = parsed.device;
     const int command = parsed.command;
     options* opts = &parsed.opts;
     if (opts->arg == nullptr) {

@@ -24,7 +24,7 @@ bool is_link_speed_option(uint16_t option) {
            option == ZELTNVM_OPT_FIRMWARE_LINK_SPEED_D3;
 }
 
-int check_truflow(const char* device, const zeltnvm_option* opt, int type) {
+int check_truflow(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt, int type) {
     if (type >= kKestraFirst) return 0;
     if (!zeltnvm_has_hcapi_directory(device, opt)) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "HCAPI NVM directory is not installed\n");
@@ -39,10 +39,9 @@ int check_truflow(const char* device, const zeltnvm_option* opt, int type) {
     return 0;
 }
 
-int check_support_rdma(const char* device, zeltnvm_option* opt, options* opts, int type) {
+int check_support_rdma(const zelt::device::InventoryFunction* device, zeltnvm_option* opt, options* opts, int type) {
     if (type <= 5 && opt->opt_value != 0) {
-        int functions = 0;
-        zelt_get_function_count(device, opts, &functions, false);
+        const int functions = adapter_function_count(device, opts, false);
         int enabled = 0;
         for (int f = 0; f < functions; ++f) {
             uint64_t v = 0;
@@ -66,7 +65,7 @@ int check_support_rdma(const char* device, zeltnvm_option* opt, options* opts, i
     return 0;
 }
 
-int check_port_hide(const char* device, const zeltnvm_option* opt) {
+int check_port_hide(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt) {
     uint64_t capable = 0;
     if (zeltnvm_read_option_value(device, opt, ZELTNVM_OPT_PORT_HIDE_CAPABLE, 1, 0, 0, &capable) != 0 || capable == 0) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "port hide configuration is not supported on this hardware\n");
@@ -106,10 +105,10 @@ std::vector<std::string> supported_speed_labels(uint16_t speeds, uint16_t pam4) 
     return labels;
 }
 
-int check_link_speed(const char* device, const zeltnvm_option* opt) {
+int check_link_speed(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt) {
     uint16_t speeds = 0;
     uint16_t pam4 = 0;
-    const int rc = zelt::transport::on_named_function(device, [&](const zelt::transport::Function& fn) {
+    const int rc = on_function(device, [&](const zelt::transport::Function& fn) {
                        return zeltnvm_get_supported_speeds(fn, &speeds, &pam4);
                    }).code();
     if (rc != 0) {
@@ -132,7 +131,7 @@ int check_link_speed(const char* device, const zeltnvm_option* opt) {
     return 1;
 }
 
-int check_num_vf_per_pf(const char* device, zeltnvm_option* opt, options* opts, int type) {
+int check_num_vf_per_pf(const zelt::device::InventoryFunction* device, zeltnvm_option* opt, options* opts, int type) {
     const uint32_t value = opt->opt_value;
     if (value % 8 != 0) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Invalid value provided. Value should be multiples of 8\n");
@@ -150,8 +149,7 @@ int check_num_vf_per_pf(const char* device, zeltnvm_option* opt, options* opts, 
         }
         int pfs = 0;
         // Any failure, the name lookup's too, reads as no count.
-        if (!zelt::transport::on_named_function(
-                 device, [&](const zelt::transport::Function& fn) { return zelt_get_port_pf_count(fn, &pfs); })
+        if (!on_function(device, [&](const zelt::transport::Function& fn) { return zelt_get_port_pf_count(fn, &pfs); })
                  .ok() ||
             pfs <= 0) {
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Failed to get port pf count\n");
@@ -166,8 +164,7 @@ int check_num_vf_per_pf(const char* device, zeltnvm_option* opt, options* opts, 
         return 0;
     }
     // The newest adapters share 256 VFs among all PFs.
-    int functions = 0;
-    zelt_get_function_count(device, opts, &functions, false);
+    const int functions = adapter_function_count(device, opts, false);
     uint64_t others = 0;
     for (int f = 0; f < functions; ++f) {
         if (f == opt->index_0) continue;
@@ -186,7 +183,7 @@ int check_num_vf_per_pf(const char* device, zeltnvm_option* opt, options* opts, 
     return 0;
 }
 
-int check_partitions(const char* device, const zeltnvm_option* opt) {
+int check_partitions(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt) {
     int ports = 0;
     const int rc = zeltnvm_option_port_count(device, opt, &ports);
     if (rc != 0) return rc;
@@ -203,9 +200,9 @@ int check_partitions(const char* device, const zeltnvm_option* opt) {
 }
 
 // Privileged options: in secure mode only the admin function may read or write them.
-int check_privilege(const char* device, const zeltnvm_option* opt) {
+int check_privilege(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt) {
     int secure = 0;
-    const int rc = zelt::transport::on_named_function(device, [&](const zelt::transport::Function& fn) {
+    const int rc = on_function(device, [&](const zelt::transport::Function& fn) {
                        return zelt_query_device_secure_mode(fn, &secure);
                    }).code();
     if (rc != 0) {
@@ -215,7 +212,7 @@ int check_privilege(const char* device, const zeltnvm_option* opt) {
     if (!secure) return 0;
     int admin = 0;
     const zelt::transport::Function fn = zelt::transport::function_at(
-        device, zelt::PciAddress{opt->domain_no, opt->bus_no, opt->device_no, opt->function_no});
+        name_of(device), zelt::PciAddress{opt->domain_no, opt->bus_no, opt->device_no, opt->function_no});
     if (!zelt_query_admin_pf_status(fn, &admin).ok() || !admin) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
                       "This operation do not have administrative privileges for given interface\n");
@@ -226,8 +223,8 @@ int check_privilege(const char* device, const zeltnvm_option* opt) {
 
 }  // namespace
 
-int zelt_verify_nvm_value(const char* device, zeltnvm_option* opt, options* opts) {
-    if (device == nullptr || zelt_nvm_device_info(device, DEV_BY_SERVICE, nullptr) != 0) return 13;
+int zelt_verify_nvm_value(const zelt::device::InventoryFunction* device, zeltnvm_option* opt, options* opts) {
+    if (device == nullptr) return 13;
     if (opt->access & ZELTNVM_VIS_PRIVILEGED) {
         const int rc = check_privilege(device, opt);
         if (rc != 0) return rc;

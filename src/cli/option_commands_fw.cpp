@@ -24,9 +24,9 @@ using zelt::transport::exchange;
 namespace {
 
 // The option's function: the device name with the address the option record holds.
-zelt::transport::Function function_of(const char* device, const zeltnvm_option* opt) {
-    return zelt::transport::function_at(device,
-                                        zelt::PciAddress{opt->domain_no, opt->bus_no, opt->device_no, opt->function_no});
+zelt::transport::Function function_of(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt) {
+    return zelt::transport::function_at(
+        name_of(device), zelt::PciAddress{opt->domain_no, opt->bus_no, opt->device_no, opt->function_no});
 }
 
 zelt::transport::NvmVariableRef variable_of(const zeltnvm_option* opt) {
@@ -47,26 +47,26 @@ uint16_t exchanged_bytes(const zeltnvm_option* opt) {
 
 }  // namespace
 
-int zeltnvmOptionGet(const char* device, zeltnvm_option* opt) {
+int zeltnvmOptionGet(const zelt::device::InventoryFunction* device, zeltnvm_option* opt) {
     // The value changes only on success.
     return zelt::transport::nvmVariableGet(function_of(device, opt), variable_of(opt), opt->value,
                                            exchanged_bytes(opt))
         .code();
 }
 
-int zeltnvmOptionSet(const char* device, zeltnvm_option* opt) {
+int zeltnvmOptionSet(const zelt::device::InventoryFunction* device, zeltnvm_option* opt) {
     return zelt::transport::nvmVariableSet(function_of(device, opt), variable_of(opt), opt->value,
                                            exchanged_bytes(opt))
         .code();
 }
 
-int zeltnvmFlush(const char* device, zeltnvm_option* opt) {
+int zeltnvmFlush(const zelt::device::InventoryFunction* device, zeltnvm_option* opt) {
     return zelt::transport::nvmVariablesFlush(function_of(device, opt)).code();
 }
 
-int zeltnvm_set_option_device(const char* device, zeltnvm_option* opt) {
-    zelt_nvm_device_info_t rec;
-    if (device == nullptr || zelt_nvm_device_info(device, DEV_BY_SERVICE, &rec) != 0) return 13;
+int zeltnvm_set_option_device(const zelt::device::InventoryFunction* device, zeltnvm_option* opt) {
+    if (device == nullptr) return 13;
+    const zelt_nvm_device_info_t& rec = device->facts;
     opt->domain_no = static_cast<uint16_t>(rec.pci_info.domain_no);
     opt->bus_no = static_cast<uint16_t>(rec.pci_info.bus_no);
     opt->device_no = static_cast<uint16_t>(rec.pci_info.device_no);
@@ -76,8 +76,8 @@ int zeltnvm_set_option_device(const char* device, zeltnvm_option* opt) {
     return 0;
 }
 
-int zeltnvm_read_option_value(const char* device, const zeltnvm_option* tmpl, uint16_t option, uint16_t bits,
-                              uint16_t dimensions, uint16_t index, uint64_t* value) {
+int zeltnvm_read_option_value(const zelt::device::InventoryFunction* device, const zeltnvm_option* tmpl,
+                              uint16_t option, uint16_t bits, uint16_t dimensions, uint16_t index, uint64_t* value) {
     zeltnvm_option q;
     std::memset(&q, 0, sizeof q);
     q.domain_no = tmpl->domain_no;
@@ -97,7 +97,7 @@ int zeltnvm_read_option_value(const char* device, const zeltnvm_option* tmpl, ui
     return rc;
 }
 
-int zeltnvm_option_port_count(const char* device, const zeltnvm_option* tmpl, int* count) {
+int zeltnvm_option_port_count(const zelt::device::InventoryFunction* device, const zeltnvm_option* tmpl, int* count) {
     uint64_t mode = 0;
     const int rc = zeltnvm_read_option_value(device, tmpl, ZELTNVM_OPT_NETWORK_PORT_MODE, 8, 0, 0, &mode);
     if (rc == ZELT_RC_NOT_PERMITTED) {
@@ -112,15 +112,15 @@ int zeltnvm_option_port_count(const char* device, const zeltnvm_option* tmpl, in
     return 0;
 }
 
-bool zeltnvm_has_hcapi_directory(const char* device, const zeltnvm_option* opt) {
+bool zeltnvm_has_hcapi_directory(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt) {
     hwrm_nvm_find_dir_entry_input req{};
     req.dir_type = cpu_to_le16(ZEL_DIR_TYPE_HCAPI_RM_CFG);
     hwrm_nvm_find_dir_entry_output resp{};
     return exchange(function_of(device, opt), HWRM_NVM_FIND_DIR_ENTRY, req, resp).ok();
 }
 
-int persistent_nvm_value(const char* device, options* opts, const char* name, int value, int scope,
-                         const zeltnvm_option* tmpl) {
+int persistent_nvm_value(const zelt::device::InventoryFunction* device, options* opts, const char* name, int value,
+                         int scope, const zeltnvm_option* tmpl) {
     char buf[256];
     if (scope == ZEL_DIR_TYPE_SHARED_CFG) {
         std::snprintf(buf, sizeof buf, "%s#%d", name, value);

@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+#include "cli/options_record.h"
+#include "common/hvxretval.h"
+#include "common/result.h"
+#include "device/inventory.h"
 #include "options/option_messages.h"
 #include "options/option_record.h"
 
@@ -10,13 +14,28 @@
 // for ordinary messages, standard error for the error stream.
 zeltnvm_option_sink zeltnvm_console_sink();
 
+// The device name of the option command's function; nullptr when none is selected.
+inline const char* name_of(const zelt::device::InventoryFunction* device) { return device ? device->name() : nullptr; }
+
+// Runs `op` (taking the transport function, giving a Result) on the selected function;
+// with none selected it fails as a missing device name does.
+template <class Op>
+zelt::Result on_function(const zelt::device::InventoryFunction* device, Op op) {
+    if (!device) return zelt::Result::tool(HVXRETVAL_INVALID_POINTER_PARAMETER);
+    return op(device->function);
+}
+
+// Physical functions of the selected function's adapter; 0 with none selected. With
+// `trace` and -debug, the function's PCI ids are printed first.
+int adapter_function_count(const zelt::device::InventoryFunction* device, const options* opts, bool trace);
+
 // Reads one option through the function of `tmpl`, with the given width, dimensions
 // and first index, as a little-endian number.
-int zeltnvm_read_option_value(const char* device, const zeltnvm_option* tmpl, uint16_t option, uint16_t bits,
-                              uint16_t dimensions, uint16_t index, uint64_t* value);
+int zeltnvm_read_option_value(const zelt::device::InventoryFunction* device, const zeltnvm_option* tmpl,
+                              uint16_t option, uint16_t bits, uint16_t dimensions, uint16_t index, uint64_t* value);
 
 // True when the NVM directory holds the resource-manager configuration item.
-bool zeltnvm_has_hcapi_directory(const char* device, const zeltnvm_option* opt);
+bool zeltnvm_has_hcapi_directory(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt);
 
-// Device type of the selected function (0 when it cannot be found).
-int zeltnvm_option_device_type(const char* device);
+// Device type of the selected function (0 when none is selected or the table has none).
+int zeltnvm_option_device_type(const zelt::device::InventoryFunction* device);

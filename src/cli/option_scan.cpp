@@ -83,14 +83,15 @@ StepResult number_option(const char* name, const char* value, uint16_t* field) {
 StepResult device_option(ScanState& s, const char* selector) {
     if (std::strcmp(selector, "?") == 0) {
         s.parsed.opts.flag = true;
-        return list_devices(&s.parsed.opts);
+        return list_devices(*s.parsed.inventory, &s.parsed.opts);
     }
-    const char* name = select_device(selector, &s.parsed.opts);
-    if (!name) {
+    std::string name;
+    const device::InventoryFunction* found = select_device(*s.parsed.inventory, selector, name);
+    if (!found) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Invalid or unsupported device selector: '%s'\n", selector);
         return kBadSelectorResult;
     }
-    s.parsed.device = name;
+    s.parsed.select(*found, std::move(name));
     return std::nullopt;
 }
 

@@ -3,19 +3,26 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/command_table.h"
 #include "cli/options_record.h"
+#include "device/inventory.h"
 
 namespace zelt::cli {
 
 struct ParsedCommand {
     int command = CMD_NONE;
     options opts{};
-    // The selected device: named by -dev=, or the single adapter's function taken for a
-    // command that needs one; nullptr when none is selected.
-    const char* device = nullptr;
+    // The run's adapters and functions (never nullptr once the scan has started).
+    const device::Inventory* inventory = nullptr;
+    // The selected function: named by -dev=, or the single adapter's function taken for
+    // a command that needs one; nullptr when none is selected.
+    const device::InventoryFunction* device = nullptr;
+    // The device name the selected function goes by in this run: the name typed when it
+    // named the function, else the function's own name.
+    std::string device_name;
     // True when `device` was taken because -dev= was missing.
     bool device_taken = false;
     // The command line after the program name, as typed. Option texts the scan keeps
@@ -31,6 +38,12 @@ struct ParsedCommand {
     std::vector<std::string> files;
 
     ParsedCommand() = default;
+    // The selected function's device name, or nullptr when none is selected.
+    const char* device_c_name() const { return device ? device_name.c_str() : nullptr; }
+    void select(const device::InventoryFunction& function, std::string name) {
+        device = &function;
+        device_name = std::move(name);
+    }
     ParsedCommand(const ParsedCommand&) = delete;
     ParsedCommand& operator=(const ParsedCommand&) = delete;
 };

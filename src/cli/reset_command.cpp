@@ -10,17 +10,17 @@
 #include "transport/fw_queries.h"
 
 int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
-    const char* device = parsed.device;
+    // The selected function, else the first one discovered.
+    const zelt::device::InventoryFunction* target = parsed.device;
+    if (!target && !parsed.inventory->functions.empty()) target = &parsed.inventory->functions.front();
+    const char* device = parsed.device ? parsed.device_c_name() : target ? target->name() : nullptr;
     options* opts = &parsed.opts;
-    if (!device) device = zeltnvm_first_device_name();
     if (!device) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "specified device not found\n");
         return ZELT_RC_DEVICE_NOT_FOUND;
     }
     uint8_t status = 0;
-    if (!zelt::transport::on_named_function(
-             device, [&](const zelt::transport::Function& fn) { return zeltnvmFwQueryStatus(fn, 0, 1, &status); })
-             .ok()) {
+    if (!zeltnvmFwQueryStatus(target->function, 0, 1, &status).ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to query fw reboot status.\n");
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\n\nDevice Hot Reset failed.\n\n");
         return 1;
@@ -37,7 +37,7 @@ int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
     }
 
     zelt_nvm_pci_info info;
-    int rc = zelt_fill_reset_info(device, &info);
+    int rc = zelt_fill_reset_info(*parsed.inventory, device, &info);
     if (rc != 0) return rc;
 
     int hot = 0;
@@ -54,9 +54,7 @@ int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
     if (hot) {
         int multi_host = 0;
         int multi_root = 0;
-        (void)zelt::transport::on_named_function(device, [&](const zelt::transport::Function& fn) {
-            return zelt_query_host_type(fn, &multi_host, &multi_root);
-        });
+        (void)zelt_query_host_type(target->function, &multi_host, &multi_root);
         if (multi_host && !opts->prompt) {
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nPerforming Device Reset on Multi Host Device\n");
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\nDo you want to continue (Y/N)?");

@@ -30,7 +30,6 @@ namespace {
 
 using transport::exchange;
 using transport::Function;
-using transport::function_at;
 
 // Room for the version texts the driver and the firmware report.
 constexpr size_t kVersionTextLen = 256;
@@ -45,8 +44,8 @@ int on_named(const std::string& name, Op op) {
 
 // One NVM option read by message. `dimensions` 0 reads a device-wide option, 1 the
 // instance `index`.
-int read_option(const std::string& name, const PciAddress& addr, uint16_t option, uint16_t dimensions,
-                uint16_t index, size_t size, std::vector<uint8_t>& value) {
+int read_option(const Function& fn, uint16_t option, uint16_t dimensions, uint16_t index, size_t size,
+                std::vector<uint8_t>& value) {
     if (size == 0 || size > 0xFFFF / 8) return HVXRETVAL_INVALID_PARAMETER;
     std::vector<uint8_t> buf(size, 0);
     transport::NvmVariableRef ref;
@@ -54,18 +53,16 @@ int read_option(const std::string& name, const PciAddress& addr, uint16_t option
     ref.bits = static_cast<uint16_t>(size * 8);
     ref.dimensions = dimensions;
     ref.index_0 = index;
-    const zelt::Result rc =
-        transport::nvmVariableGet(function_at(name.c_str(), addr), ref, buf.data(), static_cast<uint16_t>(size));
+    const zelt::Result rc = transport::nvmVariableGet(fn, ref, buf.data(), static_cast<uint16_t>(size));
     if (rc.ok()) value = std::move(buf);
     return rc.code();
 }
 
 // The register address the firmware gives for its reset counter, read as the error
 // recovery counter is.
-int read_fw_reset_counter(const std::string& name, const PciAddress& addr, int device_type, uint32_t& value) {
+int read_fw_reset_counter(const Function& fn, int device_type, uint32_t& value) {
     hwrm_error_recovery_qcfg_input req{};
     hwrm_error_recovery_qcfg_output cfg{};
-    const Function fn = function_at(name.c_str(), addr);
     zelt::Result rc = exchange(fn, HWRM_ERROR_RECOVERY_QCFG, req, cfg);
     if (!rc.ok()) return rc.code();
     const uint32_t reg = le32_to_cpu(cfg.fw_reset_cnt_reg);
@@ -94,9 +91,9 @@ public:
     }
 
     // The base MAC address is the MAC address option of the adapter's function 0.
-    int base_mac(const std::string& name, const PciAddress& addr, std::string& mac) override {
+    int base_mac(const Function& fn, std::string& mac) override {
         std::vector<uint8_t> v;
-        const int rc = read_option(name, addr, ZELT_OPT_MAC_ADDRESS, 1, 0, ZELT_OPT_MAC_ADDRESS_BYTES, v);
+        const int rc = read_option(fn, ZELT_OPT_MAC_ADDRESS, 1, 0, ZELT_OPT_MAC_ADDRESS_BYTES, v);
         if (rc != 0) return rc;
         uint8_t m[6];
         zeltOptMacDecode(v.data(), m);
@@ -106,11 +103,12 @@ public:
         return 0;
     }
 
-    int permanent_mac(const std::string& name, const PciAddress& addr, uint8_t mac[6]) override {
-        return zelt_nvm_get_permanent_mac(function_at(name.c_str(), addr), mac).code();
+    int permanent_mac(const Function& fn, uint8_t mac[6]) override {
+        return zelt_nvm_get_permanent_mac(fn, mac).code();
     }
 
-    int serial_number(const std::string&, const PciAddress& addr, std::string& serial) override {
+    int serial_number(const Function& function, std::string& serial) override {
+        const PciAddress& addr = function.address;
         // The device serial number capability's two dwords, least significant byte first.
         host::PciFunction fn;
         fn.domain = static_cast<uint16_t>(addr.domain);
@@ -126,8 +124,8 @@ public:
         return 0;
     }
 
-    int link_speed(const std::string& name, const PciAddress& addr, double& rate, uint16_t& speed) override {
-        return zelt_get_link_speed(function_at(name.c_str(), addr), &rate, &speed).code();
+    int link_speed(const Function& fn, double& rate, uint16_t& speed) override {
+        return zelt_get_link_speed(fn, &rate, &speed).code();
     }
 
     int find_item(const std::string& name, uint16_t type, uint16_t ordinal, uint16_t ext, uint32_t& length) override {
@@ -164,9 +162,8 @@ public:
         return 0;
     }
 
-    int option_get(const std::string& name, const PciAddress& addr, uint16_t, uint16_t option,
-                   std::vector<uint8_t>& value, size_t size) override {
-        return read_option(name, addr, option, 0, 0, size, value);
+    int option_get(const Function& fn, uint16_t, uint16_t option, std::vector<uint8_t>& value, size_t size) override {
+        return read_option(fn, option, 0, 0, size, value);
     }
 
     int port_count_of_mode(uint8_t mode, int& count) override {
@@ -202,13 +199,12 @@ public:
         return on_named(name, [&](const Function& fn) { return zeltnvm_get_active_cfg_version(fn, version); });
     }
 
-    int fw_reset_counter(const std::string& name, const PciAddress& addr, int device_type, uint32_t& value) override {
-        return read_fw_reset_counter(name, addr, device_type, value);
+    int fw_reset_counter(const Function& fn, int device_type, uint32_t& value) override {
+        return read_fw_reset_counter(fn, device_type, value);
     }
 
-    int error_recovery_counter(const std::string& name, const PciAddress& addr, int device_type,
-                               uint32_t& value) override {
-        return zelt_get_error_recovery_counter(function_at(name.c_str(), addr), &value, device_type).code();
+    int error_recovery_counter(const Function& fn, int device_type, uint32_t& value) override {
+        return zelt_get_error_recovery_counter(fn, &value, device_type).code();
     }
 
     int crashdump_timestamp(const std::string& name, uint64_t& seconds) override {
@@ -262,9 +258,9 @@ public:
         return 0;
     }
 
-    int admin_pf_status(const std::string& name, const PciAddress& addr, bool& admin) override {
+    int admin_pf_status(const Function& fn, bool& admin) override {
         int is_admin = 0;
-        const int rc = zelt_query_admin_pf_status(function_at(name.c_str(), addr), &is_admin).code();
+        const int rc = zelt_query_admin_pf_status(fn, &is_admin).code();
         if (rc != 0) return rc;
         admin = is_admin != 0;
         return 0;

@@ -18,14 +18,10 @@
 #include "log/print.h"
 #include "transport/function.h"
 
-zelt_nvm_device_info_t devicelist[ZELT_DEVICE_TABLE_LEN];
-zelt_nvm_drv_info_t drv_info[ZELT_DEVICE_TABLE_LEN];
-zelt_nvm_adapters_t adapters;
-bool zeltnvm_pci_pf_enumerated = false;
-
 namespace {
 
 using zelt::device::AdapterQueries;
+using zelt::device::Inventory;
 using zelt::device::PciAddress;
 using zelt::host::Host;
 
@@ -57,7 +53,7 @@ std::string bound_driver(Host& host, const std::string& dir) {
 }
 
 // Step 1: the supported PFs on the PCI bus, in scan order.
-int enumerate_pci_devices(Host& host, int& count) {
+int enumerate_pci_devices(Host& host, std::vector<zelt_nvm_device_info_t>& records) {
     std::vector<zelt::host::PciFunction> functions;
     if (!host.scan_pci(functions)) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "PCI bus scan failed\n");
@@ -71,12 +67,12 @@ int enumerate_pci_devices(Host& host, int& count) {
             continue;
         }
         if (zeltnvm_get_func_type(fn.device_id) != ZELT_FUNCTION_PF) continue;
-        if (count >= ZELT_MAX_FUNCTIONS) {
+        if (records.size() >= static_cast<size_t>(ZELT_MAX_FUNCTIONS)) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "More than %d supported functions; the rest are ignored\n",
                           ZELT_MAX_FUNCTIONS);
             break;
         }
-        zelt_nvm_device_info_t& rec = devicelist[count++];
+        zelt_nvm_device_info_t& rec = records.emplace_back();
         rec.pci_info.domain_no = fn.domain;
         rec.pci_info.bus_no = fn.bus;
         rec.pci_info.device_no = fn.dev;
@@ -111,7 +107,7 @@ int validate_ifname(Host& host, AdapterQueries& queries, const std::string& ifna
 }
 
 // Step 2: the interfaces of the adapter driver in the network stack.
-int get_interface_names(Host& host, AdapterQueries& queries, int& count) {
+int get_interface_names(Host& host, AdapterQueries& queries, std::vector<zelt_nvm_drv_info_t>& interfaces) {
     FILE* f = host.open_file(kProcNetDev, "r");
     if (!f) {
         int err = errno;
@@ -135,14 +131,14 @@ int get_interface_names(Host& host, AdapterQueries& queries, int& count) {
         while (*name == ' ' || *name == '\t') ++name;
         std::string ifname(name);
         if (ifname.empty() || validate_ifname(host, queries, ifname) != 0) continue;
-        if (count >= ZELT_MAX_FUNCTIONS) break;
+        if (interfaces.size() >= static_cast<size_t>(ZELT_MAX_FUNCTIONS)) break;
         PciAddress addr;
         std::string version, driver;
         if (queries.drv_info(ifname, addr, version, driver) != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to Get BDF for %s\n", ifname.c_str());
             continue;
         }
-        zelt_nvm_drv_info_t& d = drv_info[count++];
+        zelt_nvm_drv_info_t& d = interfaces.emplace_back();
         d.pci_info.domain_no = addr.domain;
         d.pci_info.bus_no = addr.bus;
         d.pci_info.device_no = addr.device;
@@ -163,13 +159,13 @@ bool same_address(const ZELT_NVM_PCI_INFO& a, const ZELT_NVM_PCI_INFO& b) {
 // Step 3: names and drivers of the interfaces over the PCI records. An interface whose
 // function the PCI scan did not report becomes a record of its own, so that every
 // counted function has a real record.
-int join(int pci_count, int if_count) {
-    int count = pci_count;
-    for (int i = 0; i < if_count; ++i) {
-        const zelt_nvm_drv_info_t& d = drv_info[i];
+// Returns whether some PCI record has no interface.
+bool join(std::vector<zelt_nvm_device_info_t>& records, const std::vector<zelt_nvm_drv_info_t>& interfaces) {
+    const size_t pci_count = records.size();
+    for (const zelt_nvm_drv_info_t& d : interfaces) {
         bool matched = false;
-        for (int j = 0; j < pci_count; ++j) {
-            zelt_nvm_device_info_t& rec = devicelist[j];
+        for (size_t j = 0; j < pci_count; ++j) {
+            zelt_nvm_device_info_t& rec = records[j];
             if (!same_address(rec.pci_info, d.pci_info)) continue;
             // The first interface of a function names it.
             if (zelt::transport::is_pci_window_name(rec.nic_info.dev_name)) {
@@ -180,8 +176,8 @@ int join(int pci_count, int if_count) {
             matched = true;
             break;
         }
-        if (!matched && count < ZELT_MAX_FUNCTIONS) {
-            zelt_nvm_device_info_t& rec = devicelist[count++];
+        if (!matched && records.size() < static_cast<size_t>(ZELT_MAX_FUNCTIONS)) {
+            zelt_nvm_device_info_t& rec = records.emplace_back();
             rec.pci_info.domain_no = d.pci_info.domain_no;
             rec.pci_info.bus_no = d.pci_info.bus_no;
             rec.pci_info.device_no = d.pci_info.device_no;
@@ -191,8 +187,7 @@ int join(int pci_count, int if_count) {
             std::memcpy(rec.nic_info.dev_name, d.nic_info.dev_name, sizeof d.nic_info.dev_name);
         }
     }
-    if (if_count < pci_count) zeltnvm_pci_pf_enumerated = true;
-    return count;
+    return interfaces.size() < pci_count;
 }
 
 uint16_t le16_at(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
@@ -274,7 +269,8 @@ void get_nic_info(Host& host, AdapterQueries& queries, zelt_nvm_device_info_t& r
     const PciAddress addr = address_of(rec);
 
     std::string base;
-    if (queries.base_mac(name, addr, base) == 0) {
+    const zelt::transport::Function fn = zelt::transport::function_at(name.c_str(), addr);
+    if (queries.base_mac(fn, base) == 0) {
         copy_text(nic.base_mac_addr, base);
     } else {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s(0x%x:0x%x:0x%x.0x%x) : Failed to Get Base MAC\n", name.c_str(),
@@ -282,7 +278,7 @@ void get_nic_info(Host& host, AdapterQueries& queries, zelt_nvm_device_info_t& r
         nic.valid = 1;
     }
     uint8_t mac[6] = {};
-    if (queries.permanent_mac(name, addr, mac) == 0) {
+    if (queries.permanent_mac(fn, mac) == 0) {
         std::snprintf(nic.permanent_mac_addr, sizeof nic.permanent_mac_addr, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0],
                       mac[1], mac[2], mac[3], mac[4], mac[5]);
     } else {
@@ -291,7 +287,7 @@ void get_nic_info(Host& host, AdapterQueries& queries, zelt_nvm_device_info_t& r
         nic.valid = 1;
     }
     std::string serial;
-    if (queries.serial_number(name, addr, serial) == 0) copy_text(nic.serial_number, serial);
+    if (queries.serial_number(fn, serial) == 0) copy_text(nic.serial_number, serial);
     if (nic.serial_number[0] == '\0') {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s(0x%x:0x%x:0x%x.0x%x) : Invalid Device Serial Number\n",
                       name.c_str(), pci.domain_no, pci.bus_no, pci.device_no, pci.function_no);
@@ -339,7 +335,7 @@ void get_link_info(Host& host, AdapterQueries& queries, zelt_nvm_device_info_t& 
     }
     double rate = link.link_rate;
     uint16_t speed = 0;
-    int rc = queries.link_speed(name, address_of(rec), rate, speed);
+    int rc = queries.link_speed(zelt::transport::function_at(name, address_of(rec)), rate, speed);
     if (rc == 0) {
         link.link_speed = speed;
         link.link_rate = rate;
@@ -382,74 +378,44 @@ void get_sriov_info(Host& host, zelt_nvm_device_info_t& rec) {
     read_count(host, dir + "/sriov_totalvfs", rec.sriov.Max_VFs);
 }
 
-// Step 8: adapters told apart by serial number, and their PF counts.
-void adapters_count(int count) {
-    int n = 0;
-    for (int i = 0; i < count; ++i) {
-        const char* serial = devicelist[i].nic_info.serial_number;
-        bool seen = false;
-        for (int a = 0; a < n && !seen; ++a) seen = std::strcmp(adapters.chip_info[a].serial_number, serial) == 0;
-        if (seen) continue;
-        if (n >= ZELT_MAX_ADAPTERS) {
-            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "More than %d adapters; %s(serial %s) is not grouped\n",
-                          ZELT_MAX_ADAPTERS, devicelist[i].nic_info.dev_name, serial);
-            continue;
-        }
-        std::snprintf(adapters.chip_info[n].serial_number, ZELT_SERIAL_LEN, "%.15s", serial);
-        ++n;
-    }
-    adapters.total_no_of_adapters = static_cast<uint8_t>(n);
-    for (int a = 0; a < n; ++a) {
-        uint16_t pfs = 0;
-        for (int i = 0; i < count; ++i) {
-            if (std::strcmp(devicelist[i].nic_info.serial_number, adapters.chip_info[a].serial_number) == 0) ++pfs;
-        }
-        adapters.chip_info[a].active_pf_count = pfs;
-    }
-}
-
 }  // namespace
 
-void zeltnvm_discovery_reset() {
-    std::memset(devicelist, 0, sizeof devicelist);
-    std::memset(drv_info, 0, sizeof drv_info);
-    std::memset(&adapters, 0, sizeof adapters);
-    zeltnvm_pci_pf_enumerated = false;
-}
-
-int zelt_nvm_discover(Host& host, AdapterQueries& queries) {
-    zeltnvm_discovery_reset();
-    int pci_count = 0;
-    int rc = enumerate_pci_devices(host, pci_count);
+int zelt_nvm_discover(Host& host, AdapterQueries& queries, Inventory& inventory) {
+    inventory = Inventory{};
+    std::vector<zelt_nvm_device_info_t> records;
+    int rc = enumerate_pci_devices(host, records);
     if (rc != 0) return rc;
-    int if_count = 0;
-    rc = get_interface_names(host, queries, if_count);
+    std::vector<zelt_nvm_drv_info_t> interfaces;
+    rc = get_interface_names(host, queries, interfaces);
     if (rc != 0) return rc;
-    const int count = join(pci_count, if_count);
-    adapters.total_dev_count = static_cast<uint8_t>(count);
+    inventory.pci_window_functions = join(records, interfaces);
 
-    for (int i = 0; i < count; ++i) get_pci_ids(host, devicelist[i]);
-    if (count > 0) {
+    for (auto& rec : records) get_pci_ids(host, rec);
+    if (!records.empty()) {
         const uint8_t driver_type = check_l2_driver_mode(host);
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "driver_type = %d\n", driver_type);
-        for (int i = 0; i < count; ++i) get_nic_info(host, queries, devicelist[i], driver_type);
+        for (auto& rec : records) get_nic_info(host, queries, rec, driver_type);
     }
-    for (int i = 0; i < count; ++i) get_link_info(host, queries, devicelist[i]);
-    for (int i = 0; i < count; ++i) get_sriov_info(host, devicelist[i]);
-    adapters_count(count);
+    for (auto& rec : records) get_link_info(host, queries, rec);
+    for (auto& rec : records) get_sriov_info(host, rec);
+    for (const auto& rec : records) inventory.add(rec);
+    // Step 8: adapters told apart by serial number, and their PF counts.
+    inventory.group_adapters();
     return 0;
 }
 
-int zelt_nvm_init() { return zelt_nvm_discover(zelt::host::current(), zelt::device::adapter_queries()); }
+int zelt_nvm_init(Inventory& inventory) {
+    return zelt_nvm_discover(zelt::host::current(), zelt::device::adapter_queries(), inventory);
+}
 
 int zelt_get_mr_os_info() {
     return strcasecmp(zelt::host::current().facts().machine.c_str(), "aarch64") == 0 ? 1 : 2;
 }
 
-int zeltnvm_adapter_count() { return adapters.total_no_of_adapters; }
+int zeltnvm_adapter_count(const Inventory& inventory) { return static_cast<int>(inventory.adapters.size()); }
 
-const char* zeltnvm_first_device_name() {
-    return adapters.total_dev_count > 0 ? devicelist[0].nic_info.dev_name : nullptr;
+const char* zeltnvm_first_device_name(const Inventory& inventory) {
+    return inventory.functions.empty() ? nullptr : inventory.functions.front().name();
 }
 
 int zelt_get_sriov_active_vfs(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function, uint16_t* count) {

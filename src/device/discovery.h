@@ -4,23 +4,24 @@
 
 #include "device/adapter_queries.h"
 #include "device/discovery_records.h"
+#include "device/inventory.h"
 #include "host/host.h"
 
-// Runs discovery with the process-wide host and the adapter queries in use. 0 on success
-// (finding no function is success); 17 when "/proc/net/dev" cannot be opened.
-int zelt_nvm_init();
-// Discovery over the given host and queries; the records are cleared first.
-int zelt_nvm_discover(zelt::host::Host& host, zelt::device::AdapterQueries& queries);
-// Clears every discovery record and the selection state (as before discovery).
-void zeltnvm_discovery_reset();
+// Runs discovery with the process-wide host and the adapter queries in use, filling
+// `inventory` (emptied first). 0 on success (finding no function is success); 17 when
+// "/proc/net/dev" cannot be opened.
+int zelt_nvm_init(zelt::device::Inventory& inventory);
+// Discovery over the given host and queries.
+int zelt_nvm_discover(zelt::host::Host& host, zelt::device::AdapterQueries& queries,
+                      zelt::device::Inventory& inventory);
 
 // 1 when the host processor is "aarch64" (any case), else 2.
 int zelt_get_mr_os_info();
 
-// Number of adapters, and the device name of the first function record (nullptr when
-// there is none).
-int zeltnvm_adapter_count();
-const char* zeltnvm_first_device_name();
+// Number of adapters, and the device name of the first function (nullptr when there is
+// none).
+int zeltnvm_adapter_count(const zelt::device::Inventory& inventory);
+const char* zeltnvm_first_device_name(const zelt::device::Inventory& inventory);
 
 // Reads the decimal count of active VFs of a function from sysfs into `count`; a missing
 // or unreadable file leaves `count` unchanged. Returns 0, or 17 when the file is missing.

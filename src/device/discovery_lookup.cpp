@@ -83,25 +83,39 @@ bool zeltnvm_parse_pci_address(const char* text, zelt::PciAddress* out) {
     return true;
 }
 
-int zelt_nvm_device_info(const char* name, device_selection_type type, zelt_nvm_device_info_t* out) {
-    if (!name) return ZELT_RC_DEVICE_NOT_FOUND;
+namespace zelt::device {
+
+const InventoryFunction* find_function(const Inventory& inventory, const char* name, device_selection_type type) {
+    if (!name) return nullptr;
     const std::optional<zelt::PciAddress> address = address_of(name, type);
-    for (int i = 0; i < adapters.total_dev_count; ++i) {
-        if (matches(devicelist[i], name, type, address)) {
-            if (out) *out = devicelist[i];
-            return 0;
-        }
+    for (const InventoryFunction& f : inventory.functions) {
+        if (matches(f.facts, name, type, address)) return &f;
     }
-    return ZELT_RC_DEVICE_NOT_FOUND;
+    return nullptr;
 }
 
-int zelt_nvm_validate_dev(const char* name) { return zelt_nvm_device_info(name, DEV_BY_SERVICE, nullptr); }
+int device_type_of(const InventoryFunction& function) {
+    return zeltnvm_table_device_type(function.facts.pci_info.device_id);
+}
 
-int zeltnvm_get_device_type(const char* dev, uint16_t* type) {
-    zelt_nvm_device_info_t rec;
-    int rc = zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec);
-    if (rc != 0) return rc;
-    int t = zeltnvm_table_device_type(rec.pci_info.device_id);
+}  // namespace zelt::device
+
+int zelt_nvm_device_info(const zelt::device::Inventory& inventory, const char* name, device_selection_type type,
+                         zelt_nvm_device_info_t* out) {
+    const zelt::device::InventoryFunction* f = zelt::device::find_function(inventory, name, type);
+    if (!f) return ZELT_RC_DEVICE_NOT_FOUND;
+    if (out) *out = f->facts;
+    return 0;
+}
+
+int zelt_nvm_validate_dev(const zelt::device::Inventory& inventory, const char* name) {
+    return zelt_nvm_device_info(inventory, name, DEV_BY_SERVICE, nullptr);
+}
+
+int zeltnvm_get_device_type(const zelt::device::Inventory& inventory, const char* dev, uint16_t* type) {
+    const zelt::device::InventoryFunction* f = zelt::device::find_function(inventory, dev);
+    if (!f) return ZELT_RC_DEVICE_NOT_FOUND;
+    const int t = zelt::device::device_type_of(*f);
     if (t < 0) return -1;
     if (type) *type = static_cast<uint16_t>(t);
     return t;
@@ -116,23 +130,24 @@ void zeltnvm_get_part_number(char* text, const zelt_nvm_device_info_t* record) {
                   zeltnvm_table_part_number(record->pci_info.device_id, record->pci_info.sub_system_device_id));
 }
 
-int zeltnvm_adapter_representative(int adapter_index) {
-    if (adapter_index < 0 || adapter_index >= adapters.total_no_of_adapters) return -1;
-    const char* serial = adapters.chip_info[adapter_index].serial_number;
-    int best = -1;
-    for (int i = 0; i < adapters.total_dev_count; ++i) {
-        const zelt_nvm_device_info_t& rec = devicelist[i];
+const zelt::device::InventoryFunction* zeltnvm_adapter_representative(const zelt::device::Inventory& inventory,
+                                                                      int adapter_index) {
+    if (adapter_index < 0 || adapter_index >= static_cast<int>(inventory.adapters.size())) return nullptr;
+    const char* serial = inventory.adapters[static_cast<size_t>(adapter_index)].serial_number;
+    const zelt::device::InventoryFunction* best = nullptr;
+    for (const auto& f : inventory.functions) {
+        const zelt_nvm_device_info_t& rec = f.facts;
         if (std::strncmp(rec.nic_info.serial_number, serial, ZELT_SERIAL_LEN) != 0) continue;
-        if (rec.pci_info.function_no == 0) return i;
-        if (best < 0 || rec.pci_info.function_no < devicelist[best].pci_info.function_no) best = i;
+        if (rec.pci_info.function_no == 0) return &f;
+        if (!best || rec.pci_info.function_no < best->facts.pci_info.function_no) best = &f;
     }
     return best;
 }
 
-int zeltnvm_adapter_of(const zelt_nvm_device_info_t* record) {
-    for (int a = 0; a < adapters.total_no_of_adapters; ++a) {
-        if (std::strncmp(adapters.chip_info[a].serial_number, record->nic_info.serial_number, ZELT_SERIAL_LEN) == 0) {
-            return a;
+int zeltnvm_adapter_of(const zelt::device::Inventory& inventory, const zelt_nvm_device_info_t* record) {
+    for (size_t a = 0; a < inventory.adapters.size(); ++a) {
+        if (std::strncmp(inventory.adapters[a].serial_number, record->nic_info.serial_number, ZELT_SERIAL_LEN) == 0) {
+            return static_cast<int>(a);
         }
     }
     return -1;

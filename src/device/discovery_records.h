@@ -1,8 +1,6 @@
-// The process-wide picture of the host's adapters that discovery builds: one record
-// per supported physical function, the interfaces found in the network stack, and a
-// summary per adapter (functions grouped by the serial number they report).
-//
-// The records are filled once at start-up and read by every command afterwards.
+// The records discovery fills: one per supported physical function, one per interface
+// found in the network stack, and a summary per adapter (functions grouped by the
+// serial number they report). The run holds them in its inventory.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +14,8 @@ inline constexpr int ZELT_DRIVER_NAME_LEN = 32;
 inline constexpr int ZELT_DRIVER_VERSION_LEN = 40;
 inline constexpr int ZELT_PCI_CFG_DATA_LEN = 256;
 
-// Capacity of the function tables; at most ZELT_MAX_FUNCTIONS of them are used, since
-// the function count is kept in 8 bits.
+// Capacity of per-function tables; discovery keeps at most ZELT_MAX_FUNCTIONS
+// functions and ZELT_MAX_ADAPTERS adapters.
 inline constexpr int ZELT_DEVICE_TABLE_LEN = 256;
 inline constexpr int ZELT_MAX_FUNCTIONS = 255;
 inline constexpr int ZELT_MAX_ADAPTERS = 16;
@@ -126,22 +124,9 @@ struct zelt_nvm_drv_info_t {
     ZELT_NVM_NIC_INFO nic_info;
 };
 
+// One adapter: the serial number its functions report and how many of them it presents.
 struct ZELT_NVM_CHIP_INFO {
     uint16_t active_pf_count;
     uint16_t active_port_count;
     char serial_number[ZELT_SERIAL_LEN];
 };
-
-struct zelt_nvm_adapters_t {
-    uint8_t total_no_of_adapters;
-    uint8_t total_dev_count;  // number of function records in use
-    uint8_t reserved[2];
-    ZELT_NVM_CHIP_INFO chip_info[ZELT_MAX_ADAPTERS];
-};
-
-// The tables discovery fills.
-extern zelt_nvm_device_info_t devicelist[ZELT_DEVICE_TABLE_LEN];
-extern zelt_nvm_drv_info_t drv_info[ZELT_DEVICE_TABLE_LEN];
-extern zelt_nvm_adapters_t adapters;
-// Some supported function has no network interface.
-extern bool zeltnvm_pci_pf_enumerated;

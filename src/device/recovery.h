@@ -19,10 +19,11 @@ int32_t zeltnvm_clear_fastboot_regs(const char* dev, int device_type, uint32_t d
 
 namespace zelt::device {
 
-// Prepares the adapter of `dev` for a recovery installation (`adapter`: its number in
+// Prepares the adapter of `target` for a recovery installation (`adapter`: its number in
 // the install flow; `force`: -force was given; `cfg_pkg`: a configuration package) and
 // returns what it saved of the adapter's identity, for the installation to write back.
 // This build has no recovery image handling: it says so and fails with 2.
-ResultOr<SavedIdentity> zeltnvm_invoke_recovery_process(const char* dev, int adapter, bool force, bool cfg_pkg);
+ResultOr<SavedIdentity> zeltnvm_invoke_recovery_process(const InventoryFunction& target, int adapter, bool force,
+                                                        bool cfg_pkg);
 
 }  // namespace zelt::device

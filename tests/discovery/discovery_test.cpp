@@ -82,25 +82,25 @@ public:
         driver = "zelt_en";
         return 0;
     }
-    int base_mac(const std::string&, const PciAddress& a, std::string& mac) override {
-        const auto& fn = by_addr.at(key(a));
+    int base_mac(const zelt::transport::Function& f, std::string& mac) override {
+        const auto& fn = by_addr.at(key(f.address));
         char b[20];
         std::snprintf(b, sizeof b, "%02x:%02x:%02x:%02x:%02x:%02x", fn.mac[0], fn.mac[1], fn.mac[2], fn.mac[3],
                       fn.mac[4], 0);
         mac = b;
         return 0;
     }
-    int permanent_mac(const std::string&, const PciAddress& a, uint8_t mac[6]) override {
-        std::memcpy(mac, by_addr.at(key(a)).mac, 6);
+    int permanent_mac(const zelt::transport::Function& f, uint8_t mac[6]) override {
+        std::memcpy(mac, by_addr.at(key(f.address)).mac, 6);
         return 0;
     }
-    int serial_number(const std::string&, const PciAddress& a, std::string& serial) override {
-        const auto& fn = by_addr.at(key(a));
+    int serial_number(const zelt::transport::Function& f, std::string& serial) override {
+        const auto& fn = by_addr.at(key(f.address));
         if (fn.serial.empty()) return HVXRETVAL_FAILURE;
         serial = fn.serial;
         return 0;
     }
-    int link_speed(const std::string&, const PciAddress&, double& rate, uint16_t& speed) override {
+    int link_speed(const zelt::transport::Function&, double& rate, uint16_t& speed) override {
         speed = 250;
         rate = 25781250000.0;
         return 0;
@@ -108,21 +108,21 @@ public:
     int find_item(const std::string&, uint16_t, uint16_t, uint16_t, uint32_t&) override { return -80; }
     int read_item(const std::string&, uint16_t, uint16_t, uint16_t, std::vector<uint8_t>&) override { return -80; }
     int item_version(const std::string&, uint16_t, uint16_t, uint16_t, int, std::string&) override { return -80; }
-    int option_get(const std::string&, const PciAddress&, uint16_t, uint16_t, std::vector<uint8_t>&, size_t) override {
+    int option_get(const zelt::transport::Function&, uint16_t, uint16_t, std::vector<uint8_t>&, size_t) override {
         return -1;
     }
     int port_count_of_mode(uint8_t, int&) override { return -1; }
     int active_package_version(const std::string&, std::string&) override { return -1; }
     int firmware_version(const std::string&, std::string&) override { return -1; }
     int active_cfg_version(const std::string&, uint8_t*) override { return -1; }
-    int fw_reset_counter(const std::string&, const PciAddress&, int, uint32_t&) override { return -1; }
-    int error_recovery_counter(const std::string&, const PciAddress&, int, uint32_t&) override { return -1; }
+    int fw_reset_counter(const zelt::transport::Function&, int, uint32_t&) override { return -1; }
+    int error_recovery_counter(const zelt::transport::Function&, int, uint32_t&) override { return -1; }
     int crashdump_timestamp(const std::string&, uint64_t&) override { return -1; }
     int secure_boot_status(const std::string&, bool&, bool&) override { return -1; }
     int fw_image_status(const std::string&, uint32_t&) override { return -1; }
     int crashdump_in_ddr(const std::string&, bool&) override { return -1; }
     int device_secure_mode(const std::string&, bool&) override { return -1; }
-    int admin_pf_status(const std::string&, const PciAddress&, bool&) override { return -1; }
+    int admin_pf_status(const zelt::transport::Function&, bool&) override { return -1; }
 };
 
 class DiscoveryTest : public testing::Test {
@@ -130,6 +130,7 @@ protected:
     zelt::test::TempDir root;
     TreeHost host{root.path()};
     FakeQueries queries;
+    zelt::device::Inventory inventory;
     std::string proc_net_dev = "Inter-|   Receive\n face |bytes\n    lo: 0 0\n";
 
     std::string path(const std::string& p) { return root.path() + p; }
@@ -175,7 +176,7 @@ protected:
     int discover() {
         mkdirs("/proc/net");
         EXPECT_TRUE(host.write_file("/proc/net/dev", proc_net_dev));
-        return zelt_nvm_discover(host, queries);
+        return zelt_nvm_discover(host, queries, inventory);
     }
 
     static FakeFunction pf(uint8_t bus, uint8_t func, uint16_t device_id, std::string ifname, std::string serial) {
@@ -195,13 +196,13 @@ protected:
 
 TEST_F(DiscoveryTest, NoAdapterIsSuccess) {
     ASSERT_EQ(discover(), 0);
-    EXPECT_EQ(adapters.total_dev_count, 0);
-    EXPECT_EQ(adapters.total_no_of_adapters, 0);
-    EXPECT_EQ(zeltnvm_first_device_name(), nullptr);
+    EXPECT_EQ(inventory.functions.size(), 0u);
+    EXPECT_EQ(inventory.adapters.size(), 0u);
+    EXPECT_EQ(zeltnvm_first_device_name(inventory), nullptr);
 }
 
 TEST_F(DiscoveryTest, MissingProcNetDevFails) {
-    EXPECT_EQ(zelt_nvm_discover(host, queries), ZELT_RC_DEVICE_NOT_FOUND);
+    EXPECT_EQ(zelt_nvm_discover(host, queries, inventory), ZELT_RC_DEVICE_NOT_FOUND);
 }
 
 TEST_F(DiscoveryTest, FunctionsBecomeRecordsAndAdapters) {
@@ -218,10 +219,10 @@ TEST_F(DiscoveryTest, FunctionsBecomeRecordsAndAdapters) {
     add(other);
 
     ASSERT_EQ(discover(), 0);
-    ASSERT_EQ(adapters.total_dev_count, 4);
-    EXPECT_TRUE(zeltnvm_pci_pf_enumerated);
+    ASSERT_EQ(inventory.functions.size(), 4u);
+    EXPECT_TRUE(inventory.pci_window_functions);
 
-    const zelt_nvm_device_info_t& eth2 = devicelist[0];
+    const zelt_nvm_device_info_t& eth2 = inventory.functions[0].facts;
     EXPECT_STREQ(eth2.nic_info.dev_name, "eth2");
     EXPECT_STREQ(eth2.nic_info.driver_name, "zelt_en");
     EXPECT_EQ(eth2.nic_info.driver_loaded, 1u);
@@ -240,28 +241,33 @@ TEST_F(DiscoveryTest, FunctionsBecomeRecordsAndAdapters) {
     EXPECT_EQ(eth2.sriov.Active_VFs, 2);
     EXPECT_EQ(eth2.sriov.Max_VFs, 8);
 
-    const zelt_nvm_device_info_t& nodrv = devicelist[2];
+    const zelt_nvm_device_info_t& nodrv = inventory.functions[2].facts;
     EXPECT_STREQ(nodrv.nic_info.dev_name, "zelt_pci_dev:0:5e:0.0");
     EXPECT_EQ(nodrv.nic_info.driver_loaded, 0u);
     EXPECT_EQ(nodrv.nic_info.driver_type, ZELT_DRIVER_NONE);
     EXPECT_STREQ(nodrv.nic_info.current_mac_addr, nodrv.nic_info.permanent_mac_addr);
     EXPECT_STREQ(nodrv.nic_info.serial_number, "001122334455667");
-    EXPECT_EQ(devicelist[3].nic_info.valid, 1);  // serial number missing
+    EXPECT_EQ(inventory.functions[3].facts.nic_info.valid, 1);  // serial number missing
+    // A function with an interface is reached through its driver, one without through its PCI window.
+    EXPECT_FALSE(inventory.functions[0].function.through_pci_window());
+    EXPECT_TRUE(inventory.functions[2].function.through_pci_window());
+    EXPECT_EQ(inventory.functions[2].function.address, (PciAddress{0, 0x5e, 0, 0}));
+    EXPECT_EQ(inventory.functions[0].adapter_pf_count, 2);
 
     // eth2 and eth3 share a serial number; the unreadable serial forms its own adapter.
-    ASSERT_EQ(adapters.total_no_of_adapters, 3);
-    EXPECT_STREQ(adapters.chip_info[0].serial_number, "a1b2c3d4e5f6071");
-    EXPECT_EQ(adapters.chip_info[0].active_pf_count, 2);
-    EXPECT_EQ(adapters.chip_info[1].active_pf_count, 1);
-    EXPECT_STREQ(adapters.chip_info[2].serial_number, "");
-    EXPECT_EQ(adapters.chip_info[2].active_pf_count, 1);
-    EXPECT_STREQ(zeltnvm_first_device_name(), "eth2");
+    ASSERT_EQ(inventory.adapters.size(), 3u);
+    EXPECT_STREQ(inventory.adapters[0].serial_number, "a1b2c3d4e5f6071");
+    EXPECT_EQ(inventory.adapters[0].active_pf_count, 2);
+    EXPECT_EQ(inventory.adapters[1].active_pf_count, 1);
+    EXPECT_STREQ(inventory.adapters[2].serial_number, "");
+    EXPECT_EQ(inventory.adapters[2].active_pf_count, 1);
+    EXPECT_STREQ(zeltnvm_first_device_name(inventory), "eth2");
 
     uint16_t type = 0;
-    EXPECT_EQ(zeltnvm_get_device_type("eth3", &type), 8);
+    EXPECT_EQ(zeltnvm_get_device_type(inventory, "eth3", &type), 8);
     EXPECT_EQ(type, 8);
-    EXPECT_EQ(zeltnvm_get_device_type("zelt_pci_dev:0:5e:0.1", &type), 4);
-    EXPECT_EQ(zeltnvm_get_device_type("eth9", &type), ZELT_RC_DEVICE_NOT_FOUND);
+    EXPECT_EQ(zeltnvm_get_device_type(inventory, "zelt_pci_dev:0:5e:0.1", &type), 4);
+    EXPECT_EQ(zeltnvm_get_device_type(inventory, "eth9", &type), ZELT_RC_DEVICE_NOT_FOUND);
 }
 
 TEST_F(DiscoveryTest, LongInterfaceNameIsQueriedByItsFirst15Characters) {
@@ -269,9 +275,9 @@ TEST_F(DiscoveryTest, LongInterfaceNameIsQueriedByItsFirst15Characters) {
     host.hwaddr.erase("enp59s0f0np0abcd");
     host.hwaddr["enp59s0f0np0abc"] = {1, 2, 3, 4, 5, 6};
     ASSERT_EQ(discover(), 0);
-    ASSERT_EQ(adapters.total_dev_count, 1);
-    EXPECT_STREQ(devicelist[0].nic_info.dev_name, "enp59s0f0np0abcd");
-    EXPECT_STREQ(devicelist[0].nic_info.current_mac_addr, "01:02:03:04:05:06");
+    ASSERT_EQ(inventory.functions.size(), 1u);
+    EXPECT_STREQ(inventory.functions[0].facts.nic_info.dev_name, "enp59s0f0np0abcd");
+    EXPECT_STREQ(inventory.functions[0].facts.nic_info.current_mac_addr, "01:02:03:04:05:06");
 }
 
 TEST_F(DiscoveryTest, InterfacesOfOtherDriversAreSkipped) {
@@ -280,8 +286,8 @@ TEST_F(DiscoveryTest, InterfacesOfOtherDriversAreSkipped) {
     ASSERT_TRUE(host.make_directories("/sys/class/net/eth2/device/driver/module/drivers/pci:other"));
     ::rmdir(path("/sys/class/net/eth2/device/driver/module/drivers/pci:zelt_en").c_str());
     ASSERT_EQ(discover(), 0);
-    ASSERT_EQ(adapters.total_dev_count, 1);
-    EXPECT_STREQ(devicelist[0].nic_info.dev_name, "zelt_pci_dev:0:3b:0.0");
+    ASSERT_EQ(inventory.functions.size(), 1u);
+    EXPECT_STREQ(inventory.functions[0].facts.nic_info.dev_name, "zelt_pci_dev:0:3b:0.0");
 }
 
 }  // namespace

@@ -96,7 +96,8 @@ TEST(InputArgs, TakenDeviceCountsAsTheFirstWord) {
         SCOPED_TRACE(testing::PrintToString(c.words));
         cli::ParsedCommand parsed;
         parsed.command = c.cmd;
-        parsed.device = "eth0";
+        const zelt::device::InventoryFunction function{zelt::transport::Function{"eth0", {}, {}}, {}, 0};
+        parsed.select(function, "eth0");
         parsed.device_taken = c.taken;
         parsed.words = c.words;
         StreamCapture quiet;

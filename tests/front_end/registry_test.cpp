@@ -55,7 +55,8 @@ std::vector<std::string> accepted_line(const CommandRow& row) {
     for (int extra = 0; extra < 8; ++extra) {
         cli::ParsedCommand parsed;
         parsed.command = row.command;
-        parsed.device = "zen0";
+        const zelt::device::InventoryFunction function{zelt::transport::Function{"zen0", {}, {}}, {}, 0};
+        parsed.select(function, "zen0");
         parsed.device_taken = row.implicit_device;
         parsed.words = {row.word};
         parsed.words.resize(static_cast<size_t>(extra) + 1, "trust");

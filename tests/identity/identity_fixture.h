@@ -52,17 +52,22 @@ protected:
         }
         ASSERT_TRUE(sim::create_host(root_->path(), setup, error)) << error;
         host::install(std::make_unique<sim::SimHost>(root_->path()));
-        ASSERT_EQ(zelt_nvm_init(), 0);
+        ASSERT_EQ(zelt_nvm_init(inventory_), 0);
         saved_ = device::SavedIdentity{};
     }
     void TearDown() override { zeltnvm_close_log_file(); }
 
+    // The discovered function of a device name.
+    const device::InventoryFunction& fn(const std::string& name = kDev) {
+        const device::InventoryFunction* found = device::find_function(inventory_, name.c_str());
+        EXPECT_NE(found, nullptr) << name;
+        return found ? *found : inventory_.functions.front();
+    }
     // A function of the adapter on the other PCI bus than zen0.
     std::string otherAdapterDevice() {
-        zelt_nvm_device_info_t first;
-        EXPECT_EQ(zelt_nvm_device_info(kDev, DEV_BY_SERVICE, &first), 0);
-        for (int i = 0; i < adapters.total_dev_count; ++i)
-            if (devicelist[i].pci_info.bus_no != first.pci_info.bus_no) return devicelist[i].nic_info.dev_name;
+        const uint32_t first_bus = fn(kDev).facts.pci_info.bus_no;
+        for (const auto& f : inventory_.functions)
+            if (f.facts.pci_info.bus_no != first_bus) return f.name();
         ADD_FAILURE() << "no second adapter";
         return {};
     }
@@ -100,11 +105,11 @@ protected:
     void setMac(const std::string& dev, int index, const Mac& mac) {
         uint8_t value[8] = {};
         zeltOptMacEncode(mac.data(), value);
-        ASSERT_EQ(device::identity::option_set(dev.c_str(), {1, 64, 1, static_cast<uint16_t>(index), 0}, value, 8), 0);
+        ASSERT_EQ(device::identity::option_set(fn(dev).function, {1, 64, 1, static_cast<uint16_t>(index), 0}, value, 8), 0);
     }
     Mac getMac(const std::string& dev, int index) {
         uint8_t value[8] = {};
-        EXPECT_EQ(device::identity::option_get(dev.c_str(), {1, 64, 1, static_cast<uint16_t>(index), 0}, value, 8), 0);
+        EXPECT_EQ(device::identity::option_get(fn(dev).function, {1, 64, 1, static_cast<uint16_t>(index), 0}, value, 8), 0);
         Mac mac{};
         zeltOptMacDecode(value, mac.data());
         return mac;
@@ -128,6 +133,7 @@ protected:
     }
 
     std::unique_ptr<TempDir> root_;
+    device::Inventory inventory_;
     device::SavedIdentity saved_;
 };
 

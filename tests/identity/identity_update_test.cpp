@@ -74,7 +74,7 @@ TEST_F(Identity, ReadsTheSameAfterAnUpdateThatOverwritesIt) {
         ASSERT_FALSE(p.before.empty()) << "factory item " << p.type << "/" << p.ordinal;
     }
 
-    saved_ = device::zelt_nvm_save_identity_for_recovery(kDev, true);
+    saved_ = device::zelt_nvm_save_identity_for_recovery(fn(kDev), true);
     const pb::Bytes pkg = overwritingPackage();
     int reboot = 0;
     ASSERT_EQ(zeltnvmInstallPackage(kDev, pkg.data(), static_cast<uint32_t>(pkg.size()), nullptr, &reboot, 0, 0), 0);
@@ -85,9 +85,9 @@ TEST_F(Identity, ReadsTheSameAfterAnUpdateThatOverwritesIt) {
     setMac(kDev, 1, macFor(9, 1));
 
     EXPECT_EQ(device::zelt_nvm_apply_mac(saved_), 0);
-    EXPECT_EQ(device::zelt_nvm_apply_cert_nvm_dirs(kDev, saved_, true, true), 0);
-    EXPECT_EQ(device::zelt_nvm_apply_fru(kDev, saved_), 0);
-    device::zelt_nvm_restore_saved_vpd(kDev, saved_, true);
+    EXPECT_EQ(device::zelt_nvm_apply_cert_nvm_dirs(fn(kDev), saved_, true, true), 0);
+    EXPECT_EQ(device::zelt_nvm_apply_fru(fn(kDev), saved_), 0);
+    device::zelt_nvm_restore_saved_vpd(fn(kDev), saved_, true);
 
     EXPECT_EQ(getMac(kDev, 0), macFor(0, 0));
     EXPECT_EQ(getMac(kDev, 1), macFor(0, 1));
@@ -102,7 +102,7 @@ TEST_F(Identity, ReadsTheSameAfterAnUpdateThatOverwritesIt) {
 
 TEST_F(Identity, SavedPiecesAreNotWrittenToAnAdapterOnAnotherBus) {
     const std::string other = otherAdapterDevice();
-    const device::SavedIdentity all = device::zelt_nvm_save_identity_for_recovery(kDev, true);
+    const device::SavedIdentity all = device::zelt_nvm_save_identity_for_recovery(fn(kDev), true);
     ASSERT_TRUE(all.fru && all.onboard_cfg && all.vpd);
     // Both adapters left the factory with the same onboard configuration: the other
     // one has none here, so a wrong write back would show.
@@ -117,12 +117,12 @@ TEST_F(Identity, SavedPiecesAreNotWrittenToAnAdapterOnAnotherBus) {
         uint16_t type;
         std::function<int(device::SavedIdentity&)> write_back;  // -1 when the step gives no result
     } cases[] = {
-        {"FRU", ZEL_DIR_TYPE_FRU, [&](device::SavedIdentity& s) { return device::zelt_nvm_apply_fru(other.c_str(), s); }},
+        {"FRU", ZEL_DIR_TYPE_FRU, [&](device::SavedIdentity& s) { return device::zelt_nvm_apply_fru(fn(other), s); }},
         {"onboard configuration", ZEL_DIR_TYPE_ONBOARD_CFG,
-         [&](device::SavedIdentity& s) { return device::zelt_nvm_apply_onboard_cfg(other.c_str(), s, 0); }},
+         [&](device::SavedIdentity& s) { return device::zelt_nvm_apply_onboard_cfg(fn(other), s, 0); }},
         {"VPD fields", ZEL_DIR_TYPE_VPD,
          [&](device::SavedIdentity& s) {
-             device::zelt_nvm_restore_saved_vpd(other.c_str(), s, true);
+             device::zelt_nvm_restore_saved_vpd(fn(other), s, true);
              return -1;
          }},
     };
@@ -138,7 +138,7 @@ TEST_F(Identity, SavedPiecesAreNotWrittenToAnAdapterOnAnotherBus) {
         EXPECT_EQ(itemData(c.type, 0, "adapter1"), before);
     }
     device::SavedIdentity saved = all;
-    device::zelt_nvm_apply_fru(other.c_str(), saved);
+    device::zelt_nvm_apply_fru(fn(other), saved);
     EXPECT_FALSE(saved.fru);  // forgotten either way
 }
 
@@ -146,10 +146,10 @@ TEST_F(Identity, ASerialNumberThatIsNotKnownIsNotWrittenAndTheConsoleSaysWhom) {
     const auto vpd_before = itemData(ZEL_DIR_TYPE_VPD, 0);
     for (const char* value : {"N/A", ""}) {
         SCOPED_TRACE(std::string("serial number '") + value + "'");
-        saved_ = device::zelt_nvm_save_identity_for_recovery(kDev, false);
+        saved_ = device::zelt_nvm_save_identity_for_recovery(fn(kDev), false);
         saved_.vpd->value.serial_number = value;
         testing::internal::CaptureStderr();
-        device::zelt_nvm_restore_saved_vpd(kDev, saved_, false);
+        device::zelt_nvm_restore_saved_vpd(fn(kDev), saved_, false);
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_NE(err.find("Please check with the manufacturer, to program the device vpd serial number.\n"),
                   std::string::npos)
@@ -162,7 +162,7 @@ TEST_F(Identity, MacSaveSkipsZeroAddressesAndRestoresOnlyWhatChanged) {
     setMac(kDev, 0, macFor(0, 0));
     setMac(kDev, 1, Mac{});  // function 1 reads zero
     openLog();
-    device::zelt_nvm_save_mac(kDev, saved_);
+    device::zelt_nvm_save_mac(fn(kDev), saved_);
     setMac(kDev, 0, macFor(9, 0));
     setMac(kDev, 1, macFor(9, 1));
     EXPECT_EQ(device::zelt_nvm_apply_mac(saved_), 0);
@@ -177,7 +177,7 @@ TEST_F(Identity, KeptMacAddressesAreNotRewritten) {
     setMac(kDev, 0, macFor(0, 0));
     setMac(kDev, 1, macFor(0, 1));
     openLog();
-    device::zelt_nvm_save_mac(kDev, saved_);
+    device::zelt_nvm_save_mac(fn(kDev), saved_);
     EXPECT_EQ(device::zelt_nvm_apply_mac(saved_), 0);
     zeltnvm_close_log_file();
     const std::string log = logText();
@@ -200,7 +200,7 @@ TEST_F(Identity, AtMostSixteenFunctionMacsAreSaved) {
         },
         "adapter1");
     for (int i = 0; i < 20; ++i) setMac(dev, i, macFor(1, i));
-    device::zelt_nvm_save_mac(dev.c_str(), saved_);
+    device::zelt_nvm_save_mac(fn(dev), saved_);
     for (int i = 0; i < 20; ++i) setMac(dev, i, macFor(9, i));
     EXPECT_EQ(device::zelt_nvm_apply_mac(saved_), 0);
     for (int i = 0; i < 20; ++i) EXPECT_EQ(getMac(dev, i), macFor(i < 16 ? 1 : 9, i)) << "function " << i;
@@ -237,7 +237,7 @@ TEST_F(Identity, OnboardConfigurationWithABadChecksumIsNotSaved) {
         fresh();
         if (c.spoil_first) spoil();
         if (c.add_second) writeItem(ZEL_DIR_TYPE_ONBOARD_CFG, 1, second, c.second_attr);
-        device::zelt_nvm_save_onboardcfg_dir(kDev, saved_);
+        device::zelt_nvm_save_onboardcfg_dir(fn(kDev), saved_);
         ASSERT_EQ(saved_.onboard_cfg.has_value(), c.saved);
         if (c.saved) {
             EXPECT_EQ(saved_.onboard_cfg->value.data, c.data);
@@ -271,13 +271,13 @@ TEST_F(Identity, MultiFunctionModeIsKeptForAnAdapterWithSixteenFunctions) {
         SCOPED_TRACE(c.name);
         fresh(c.config);
         uint8_t mode[1] = {c.mode};
-        ASSERT_EQ(device::identity::option_set(kDev, port0, mode, 1), 0);
-        device::zelt_nvm_save_mf_mode_config(kDev, saved_);
+        ASSERT_EQ(device::identity::option_set(fn(kDev).function, port0, mode, 1), 0);
+        device::zelt_nvm_save_mf_mode_config(fn(kDev), saved_);
         // The installation left the port in single-function mode.
         mode[0] = ZELT_MF_MODE_FACTORY;
-        ASSERT_EQ(device::identity::option_set(kDev, port0, mode, 1), 0);
-        EXPECT_EQ(device::zelt_nvm_apply_mf_mode_config(kDev, saved_), c.after_apply == 2 ? 0 : 1);
-        ASSERT_EQ(device::identity::option_get(kDev, port0, mode, 1), 0);
+        ASSERT_EQ(device::identity::option_set(fn(kDev).function, port0, mode, 1), 0);
+        EXPECT_EQ(device::zelt_nvm_apply_mf_mode_config(fn(kDev), saved_), c.after_apply == 2 ? 0 : 1);
+        ASSERT_EQ(device::identity::option_get(fn(kDev).function, port0, mode, 1), 0);
         EXPECT_EQ(mode[0], c.after_apply);
     }
 }

@@ -19,9 +19,10 @@ namespace pb = zelt::pkgbuild;
 
 class RecoverySteps : public IdentityOnSimHost {
 protected:
-    static device::installer::UpdateTarget recoveryTarget(bool force) {
+    device::installer::UpdateTarget recoveryTarget(bool force) {
         device::installer::UpdateTarget t;
-        t.dev = kDev;
+        t.inventory = &inventory_;
+        t.function = &fn(kDev);
         t.install_type = static_cast<uint32_t>(-1);
         t.recovery = true;
         t.force = force;
@@ -65,16 +66,16 @@ protected:
         EXPECT_TRUE(session) << error;
         return session ? session->adapter_state("adapter0").reset_count : 0;
     }
-    static void setBar2(uint16_t size) {
+    void setBar2(uint16_t size) {
         const uint8_t value[2] = {static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8)};
-        ASSERT_EQ(device::identity::option_set(kDev, {104, 16, 2, 0, 2}, value, 2), 0);
+        ASSERT_EQ(device::identity::option_set(fn(kDev).function, {104, 16, 2, 0, 2}, value, 2), 0);
     }
 };
 
 TEST_F(RecoverySteps, TwoOnboardConfigurationItemsComeBackAsOrdinalsZeroAndTwo) {
     writeItem(ZEL_DIR_TYPE_ONBOARD_CFG, 1, std::vector<uint8_t>(200, 0x33));
     const auto saved = itemData(ZEL_DIR_TYPE_ONBOARD_CFG, 0);
-    device::zelt_nvm_save_onboardcfg_dir(kDev, saved_);
+    device::zelt_nvm_save_onboardcfg_dir(fn(kDev), saved_);
     ASSERT_EQ(saved_.onboard_cfg_count, 2);
     dropItems(ZEL_DIR_TYPE_ONBOARD_CFG);
 
@@ -102,7 +103,7 @@ TEST_F(RecoverySteps, AnErasedNvmGetsItsStagingItemOnlyWithForce) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.force ? "-force" : "without -force");
         fresh();
-        device::zelt_nvm_save_fru_dir(kDev, saved_);
+        device::zelt_nvm_save_fru_dir(fn(kDev), saved_);
         dropItems(ZEL_DIR_TYPE_UPDATE);
         UpdateMessages messages(true);
         device::installer::AdapterUpdate update(recoveryTarget(c.force), std::move(saved_), messages);
@@ -128,7 +129,7 @@ TEST_F(RecoverySteps, AfterTheInstallIdentityIsRestoredAndAChangedBar2SizeSkipsT
         SCOPED_TRACE(c.bar2_after);
         fresh();
         setBar2(5);
-        saved_ = device::zelt_nvm_save_identity_for_recovery(kDev, false);
+        saved_ = device::zelt_nvm_save_identity_for_recovery(fn(kDev), false);
         ASSERT_TRUE(saved_.bar2_size);
         // The installation replaced the VPD and the FRU.
         pb::Bytes other;
@@ -168,7 +169,7 @@ TEST_F(RecoverySteps, ARecoveryUpdateWritesEveryPieceBack) {
     for (uint16_t type : types) before.push_back(itemData(type, 0));
     const auto chain1 = itemData(ZEL_DIR_TYPE_CERT_CHAIN, 1);
 
-    saved_ = device::zelt_nvm_save_identity_for_recovery(kDev, true);
+    saved_ = device::zelt_nvm_save_identity_for_recovery(fn(kDev), true);
     for (uint16_t type : types)
         if (type != ZEL_DIR_TYPE_VPD) dropItems(type);
     pb::Bytes other;

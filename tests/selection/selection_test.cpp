@@ -21,10 +21,10 @@ public:
     int busy_at_counter = 0;  // nonzero: the reset counter query answers busy
     std::map<int, std::vector<uint8_t>> items;  // by directory type
     int drv_info(const std::string&, PciAddress&, std::string&, std::string&) override { return -41; }
-    int base_mac(const std::string&, const PciAddress&, std::string&) override { return -1; }
-    int permanent_mac(const std::string&, const PciAddress&, uint8_t*) override { return -1; }
-    int serial_number(const std::string&, const PciAddress&, std::string&) override { return -1; }
-    int link_speed(const std::string&, const PciAddress&, double&, uint16_t&) override { return -1; }
+    int base_mac(const zelt::transport::Function&, std::string&) override { return -1; }
+    int permanent_mac(const zelt::transport::Function&, uint8_t*) override { return -1; }
+    int serial_number(const zelt::transport::Function&, std::string&) override { return -1; }
+    int link_speed(const zelt::transport::Function&, double&, uint16_t&) override { return -1; }
     int find_item(const std::string&, uint16_t type, uint16_t, uint16_t, uint32_t& length) override {
         auto it = items.find(type);
         if (it == items.end()) return HVXRETVAL_ITEM_NOT_FOUND;
@@ -43,7 +43,7 @@ public:
         text = selector == 3 ? "Orvanta board of " + name : "230.1.2.0";
         return 0;
     }
-    int option_get(const std::string&, const PciAddress&, uint16_t, uint16_t option, std::vector<uint8_t>& value,
+    int option_get(const zelt::transport::Function&, uint16_t, uint16_t option, std::vector<uint8_t>& value,
                    size_t) override {
         if (option != 602) return -1;
         value = {3, 2, 1};  // stored least significant byte first
@@ -62,12 +62,12 @@ public:
         v[0] = 1, v[1] = 2, v[2] = 3;
         return 0;
     }
-    int fw_reset_counter(const std::string&, const PciAddress&, int, uint32_t& value) override {
+    int fw_reset_counter(const zelt::transport::Function&, int, uint32_t& value) override {
         if (busy_at_counter) return ZELT_RC_BUSY;
         value = 4;
         return 0;
     }
-    int error_recovery_counter(const std::string&, const PciAddress&, int, uint32_t& value) override {
+    int error_recovery_counter(const zelt::transport::Function&, int, uint32_t& value) override {
         value = 0;
         return 0;
     }
@@ -91,15 +91,15 @@ public:
         s = true;
         return 0;
     }
-    int admin_pf_status(const std::string&, const PciAddress&, bool& admin) override {
+    int admin_pf_status(const zelt::transport::Function&, bool& admin) override {
         admin = false;
         return 0;
     }
 };
 
-void add_function(int i, const char* name, const char* mac, uint32_t bus, uint32_t func, uint16_t device_id,
-                  const char* serial) {
-    zelt_nvm_device_info_t& r = devicelist[i];
+void add_function(zelt::device::Inventory& inventory, const char* name, const char* mac, uint32_t bus, uint32_t func,
+                  uint16_t device_id, const char* serial) {
+    zelt_nvm_device_info_t r{};
     std::snprintf(r.nic_info.dev_name, sizeof r.nic_info.dev_name, "%s", name);
     std::snprintf(r.nic_info.current_mac_addr, sizeof r.nic_info.current_mac_addr, "%s", mac);
     std::snprintf(r.nic_info.serial_number, sizeof r.nic_info.serial_number, "%s", serial);
@@ -107,6 +107,7 @@ void add_function(int i, const char* name, const char* mac, uint32_t bus, uint32
     r.pci_info.function_no = func;
     r.pci_info.vendor_id = 0x2b1d;
     r.pci_info.device_id = device_id;
+    inventory.add(r);
 }
 
 // Two two-port adapters: a Kestra one named by interfaces (function 1 listed first) and
@@ -115,24 +116,16 @@ class SelectionTest : public testing::Test {
 protected:
     ScriptedQueries queries;
     options opts{};
+    zelt::device::Inventory inventory;
     void SetUp() override {
-        zeltnvm_discovery_reset();
         zelt::device::set_adapter_queries(&queries);
-        add_function(0, "eth3", "00:0a:f7:12:34:57", 0x3b, 1, 0x9803, "aaaa");
-        add_function(1, "eth2", "00:0a:f7:12:34:56", 0x3b, 0, 0x9803, "aaaa");
-        add_function(2, "zelt_pci_dev:0:5e:0.0", "00:0a:f7:aa:bb:00", 0x5e, 0, 0x7402, "bbbb");
-        add_function(3, "zelt_pci_dev:0:5e:0.1", "00:0a:f7:aa:bb:01", 0x5e, 1, 0x7402, "bbbb");
-        adapters.total_dev_count = 4;
-        adapters.total_no_of_adapters = 2;
-        std::strcpy(adapters.chip_info[0].serial_number, "aaaa");
-        std::strcpy(adapters.chip_info[1].serial_number, "bbbb");
-        adapters.chip_info[0].active_pf_count = 2;
-        adapters.chip_info[1].active_pf_count = 2;
+        add_function(inventory, "eth3", "00:0a:f7:12:34:57", 0x3b, 1, 0x9803, "aaaa");
+        add_function(inventory, "eth2", "00:0a:f7:12:34:56", 0x3b, 0, 0x9803, "aaaa");
+        add_function(inventory, "zelt_pci_dev:0:5e:0.0", "00:0a:f7:aa:bb:00", 0x5e, 0, 0x7402, "bbbb");
+        add_function(inventory, "zelt_pci_dev:0:5e:0.1", "00:0a:f7:aa:bb:01", 0x5e, 1, 0x7402, "bbbb");
+        inventory.group_adapters();
     }
-    void TearDown() override {
-        zelt::device::set_adapter_queries(nullptr);
-        zeltnvm_discovery_reset();
-    }
+    void TearDown() override { zelt::device::set_adapter_queries(nullptr); }
 };
 
 TEST_F(SelectionTest, Selectors) {
@@ -156,11 +149,13 @@ TEST_F(SelectionTest, Selectors) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.selector);
-        const char* got = select_device(c.selector, &opts);
+        std::string name;
+        const zelt::device::InventoryFunction* got = select_device(inventory, c.selector, name);
         if (c.name) {
             ASSERT_NE(got, nullptr);
-            EXPECT_STREQ(got, c.name);
-            EXPECT_EQ(zelt_nvm_validate_dev(got), 0);  // later lookups of the name work
+            EXPECT_EQ(name, c.name);
+            // later lookups of the name find the selected function
+            EXPECT_EQ(zelt::device::find_function(inventory, name.c_str()), got);
         } else {
             EXPECT_EQ(got, nullptr);
         }
@@ -170,7 +165,7 @@ TEST_F(SelectionTest, Selectors) {
 TEST_F(SelectionTest, ShortListingOfEveryAdapter) {
     opts.flag = true;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(list_devices(&opts), 0);
+    EXPECT_EQ(list_devices(inventory, &opts), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "\nOrvanta board of eth2 #1\n"
               "Device Interface Name       : eth2\n"
@@ -183,15 +178,15 @@ TEST_F(SelectionTest, ShortListingOfEveryAdapter) {
 }
 
 TEST_F(SelectionTest, NoAdapterListsNothing) {
-    zeltnvm_discovery_reset();
+    inventory = {};
     testing::internal::CaptureStdout();
-    EXPECT_EQ(list_devices(&opts), 0);
+    EXPECT_EQ(list_devices(inventory, &opts), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
 TEST_F(SelectionTest, FullListing) {
     testing::internal::CaptureStdout();
-    EXPECT_EQ(list_device("eth2", &opts), 0);
+    EXPECT_EQ(list_device(inventory, "eth2", &opts), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Device Interface Name       : eth2\n"
               "MACAddress                  : 00:0a:f7:12:34:56\n"
@@ -221,19 +216,19 @@ TEST_F(SelectionTest, FullListing) {
               "FW Image Status             : Fastbooted\n"
               "Crash Dump Available in DDR : False\n"
               "\n");
-    EXPECT_EQ(list_device("eth9", &opts), ZELT_RC_DEVICE_NOT_FOUND);
+    EXPECT_EQ(list_device(inventory, "eth9", &opts), ZELT_RC_DEVICE_NOT_FOUND);
 }
 
 TEST_F(SelectionTest, BusyStopsTheListing) {
     queries.busy_at_counter = 1;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(list_device("eth2", &opts), ZELT_RC_BUSY);
+    EXPECT_EQ(list_device(inventory, "eth2", &opts), ZELT_RC_BUSY);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("NVM config version          : 1.2.3\n"), std::string::npos);
     EXPECT_EQ(out.find("Firmware Reset Counter"), std::string::npos);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(zeltnvm_device_info_command(&opts), 21);
+    EXPECT_EQ(zeltnvm_device_info_command(inventory, &opts), 21);
     testing::internal::GetCapturedStderr();
     out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("Hardware not responding to list the device properties\n"), std::string::npos);
@@ -241,15 +236,15 @@ TEST_F(SelectionTest, BusyStopsTheListing) {
 
 TEST_F(SelectionTest, AdapterQueries) {
     int count = -7;
-    EXPECT_EQ(zelt_get_function_count("eth3", &opts, &count, false), 0);
+    EXPECT_EQ(zelt_get_function_count(inventory, "eth3", &opts, &count, false), 0);
     EXPECT_EQ(count, 2);
     count = -7;
-    EXPECT_EQ(zelt_get_function_count("eth9", &opts, &count, false), 0);
+    EXPECT_EQ(zelt_get_function_count(inventory, "eth9", &opts, &count, false), 0);
     EXPECT_EQ(count, -7);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(zeltnvm_check_device_mode("eth2"), ZELT_RC_NO_ADMIN);
+    EXPECT_EQ(zeltnvm_check_device_mode(inventory, "eth2"), ZELT_RC_NO_ADMIN);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(zeltnvm_check_device_mode("eth9"), 13);
+    EXPECT_EQ(zeltnvm_check_device_mode(inventory, "eth9"), 13);
 }
 
 TEST(ListingParsers, InstalledPackageVersion) {

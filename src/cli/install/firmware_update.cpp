@@ -94,9 +94,11 @@ void zeltnvm_get_pkg_dir_type_version(const char*, std::string& version, int dir
     }
 }
 
-void print_reboot_message(const char* dev, const char* file, const options* opts, int cfg_pkg) {
-    uint16_t type = 0;
-    zeltnvm_get_device_type(dev, &type);
+void print_reboot_message(const zelt::device::InventoryFunction& device, const char* file, const options* opts,
+                          int cfg_pkg) {
+    const char* dev = device.name();
+    const int known_type = zelt::device::device_type_of(device);
+    const uint16_t type = known_type < 0 ? 0 : static_cast<uint16_t>(known_type);
     std::string pkg_pcie;
     char nvm_pcie[128] = {};
     if (type <= 5) {
@@ -111,8 +113,7 @@ void print_reboot_message(const char* dev, const char* file, const options* opts
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kConfigColdBoot);
             return;
         }
-        (void)zelt::transport::on_named_function(
-            dev, [&](const zelt::transport::Function& fn) { return zeltnvmFwQueryStatus(fn, 0, 0, &selfrst); });
+        (void)zeltnvmFwQueryStatus(device.function, 0, 0, &selfrst);
     } else if (type <= 5 && cfg_pkg) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kConfigColdBoot);
         return;
@@ -132,8 +133,8 @@ void print_reboot_message(const char* dev, const char* file, const options* opts
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "A system reboot is needed for firmware update to take effect.\n");
 }
 
-int zeltnvm_invoke_firmware_update(zelt_update_row& row, const char* file, options* opts, int cfg_pkg) {
-    const char* dev = row.name;
+int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row, const char* file,
+                                   options* opts, int cfg_pkg) {
     std::vector<uint8_t> pkg;
     const int32_t read = zelpkgReadPackage(file, pkg);
     if (read != 0) {
@@ -145,7 +146,8 @@ int zeltnvm_invoke_firmware_update(zelt_update_row& row, const char* file, optio
     }
 
     installer::UpdateTarget target;
-    target.dev = dev;
+    target.inventory = &inventory;
+    target.function = row.target;
     target.device_id = row.device_id;
     target.install_type = static_cast<uint32_t>(opts->type);
     target.recovery = opts->recovery;
@@ -169,6 +171,6 @@ int zeltnvm_invoke_firmware_update(zelt_update_row& row, const char* file, optio
         onboard_cfg_pkg_required = false;
         return status.code();
     }
-    print_reboot_message(dev, file, opts, cfg_pkg);
+    print_reboot_message(*row.target, file, opts, cfg_pkg);
     return 0;
 }

@@ -42,9 +42,11 @@ std::vector<std::string> candidate_files(char** files, int count, const options*
     return out;
 }
 
-bool fill_row(const char* name, zelt_update_row& row) {
-    zelt_nvm_device_info_t rec;
-    if (zelt_nvm_device_info(name, DEV_BY_SERVICE, &rec) != 0) return false;
+bool fill_row(const zelt::device::Inventory& inventory, const char* name, zelt_update_row& row) {
+    const zelt::device::InventoryFunction* found = zelt::device::find_function(inventory, name);
+    if (!found) return false;
+    const zelt_nvm_device_info_t& rec = found->facts;
+    row.target = found;
     std::memset(row.name, 0, sizeof row.name);
     std::strncpy(row.name, name, sizeof row.name - 1);
     row.domain = rec.pci_info.domain_no;
@@ -52,9 +54,8 @@ bool fill_row(const char* name, zelt_update_row& row) {
     row.device = rec.pci_info.device_no;
     row.function = rec.pci_info.function_no;
     row.device_id = rec.pci_info.device_id;
-    uint16_t type = 0;
-    zeltnvm_get_device_type(name, &type);
-    row.device_type = type;
+    const int type = zelt::device::device_type_of(*found);
+    row.device_type = type < 0 ? 0 : type;
     row.skip = 0;
     return true;
 }
@@ -84,7 +85,8 @@ void print_selection_failure(int rc) {
     }
 }
 
-int install_command(const char* device, char** files, int count, options* opts) {
+int install_command(const zelt::device::Inventory& inventory, const char* device, char** files, int count,
+                    options* opts) {
     if (opts->recovery && !device) {
         std::printf("Please specify \"-dev=\" option for recovery to perform.\n");
         return -1;
@@ -99,9 +101,9 @@ int install_command(const char* device, char** files, int count, options* opts) 
     if (device) {
         names.emplace_back(device);
     } else {
-        for (int n = 0; n < adapters.total_no_of_adapters; ++n) {
-            const int idx = zeltnvm_adapter_representative(n);
-            if (idx >= 0) names.emplace_back(devicelist[idx].nic_info.dev_name);
+        for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
+            const zelt::device::InventoryFunction* rep = zeltnvm_adapter_representative(inventory, n);
+            if (rep) names.emplace_back(rep->name());
         }
     }
     const bool single = names.size() == 1;
@@ -121,7 +123,7 @@ int install_command(const char* device, char** files, int count, options* opts) 
         std::string version;
         std::string first;
         std::vector<std::string> applicable;
-        int rc = zeltnvm_check_package_supported(name.c_str(), candidates, version, opts, first, applicable);
+        int rc = zeltnvm_check_package_supported(inventory, name.c_str(), candidates, version, opts, first, applicable);
         if (rc != 0) {
             if (single) {
                 print_selection_failure(rc);
@@ -130,11 +132,11 @@ int install_command(const char* device, char** files, int count, options* opts) 
             continue;
         }
         zelt_update_row row;
-        if (!fill_row(name.c_str(), row)) continue;
+        if (!fill_row(inventory, name.c_str(), row)) continue;
         const int cfg = is_cfg_pkg(row.device_type, first.c_str(), opts);
 
         if (opts->recovery) {
-            auto prepared = zelt::device::zeltnvm_invoke_recovery_process(row.name, static_cast<int>(rows.size()),
+            auto prepared = zelt::device::zeltnvm_invoke_recovery_process(*row.target, static_cast<int>(rows.size()),
                                                                           opts->force, cfg != 0);
             if (!prepared) return prepared.result().code();
             row.saved = std::move(prepared).value();
@@ -152,7 +154,7 @@ int install_command(const char* device, char** files, int count, options* opts) 
         if (opts->recovery && opts->force) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Skip to get the Installed NVM version.\n");
         } else {
-            installed = zeltnvm_installed_pkg_version(added.name);
+            installed = zeltnvm_installed_pkg_version(*added.target);
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "        Firmware on NVM - v%s\n\n", installed.c_str());
         }
 
@@ -215,13 +217,14 @@ int install_command(const char* device, char** files, int count, options* opts) 
                       family_label(r.device_type, false), static_cast<int>(i) + 1);
         std::fflush(stdout);
         opts->install_count = static_cast<int32_t>(i) + 2;
-        rc = zeltnvm_invoke_firmware_update(r, r.file.c_str(), opts, cfg_flags[i]);
+        rc = zeltnvm_invoke_firmware_update(inventory, r, r.file.c_str(), opts, cfg_flags[i]);
     }
     return rc;
 }
 
 }  // namespace
 
-int zeltnvm_install_command(const char* device, char** files, int count, options* opts) {
-    return install_command(device, files, count, opts);
+int zeltnvm_install_command(const zelt::device::Inventory& inventory, const char* device, char** files, int count,
+                            options* opts) {
+    return install_command(inventory, device, files, count, opts);
 }

@@ -10,6 +10,7 @@
 
 #include "cli/options_record.h"
 #include "device/identity/identity.h"
+#include "device/inventory.h"
 
 // The chosen package requires the onboard-configuration item / is a live-patch package.
 extern bool onboard_cfg_pkg_required;
@@ -18,6 +19,7 @@ extern bool livepatch_pkg_file;
 // One adapter considered by the install command.
 struct zelt_update_row {
     char name[256];
+    const zelt::device::InventoryFunction* target = nullptr;  // the function the update goes through
     uint32_t domain;
     uint32_t bus;
     uint32_t device;
@@ -32,7 +34,8 @@ struct zelt_update_row {
 };
 
 // The install command on `device` (nullptr: every adapter). Returns the exit status.
-int zeltnvm_install_command(const char* device, char** files, int count, options* opts);
+int zeltnvm_install_command(const zelt::device::Inventory& inventory, const char* device, char** files, int count,
+                            options* opts);
 
 // True when `installed` is the same as or newer than `package` (both "a.b.c.d").
 bool is_pkg_upgrade(const char* installed, const char* package);
@@ -40,12 +43,14 @@ bool is_pkg_upgrade(const char* installed, const char* package);
 // Package selection for one device among `files`: 0 when at least one applies (its
 // version in `version`, the first applicable file in `first`, all of them in
 // `applicable`); else 4, 8, 12, 69 or 77.
-int zeltnvm_check_package_supported(const char* dev, const std::vector<std::string>& files, std::string& version,
-                                    const options* opts, std::string& first, std::vector<std::string>& applicable);
+int zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, const char* dev,
+                                    const std::vector<std::string>& files, std::string& version, const options* opts,
+                                    std::string& first, std::vector<std::string>& applicable);
 
 // Installs one adapter; the row's saved identity goes with the update. Returns the
 // exit status of that adapter's update.
-int zeltnvm_invoke_firmware_update(zelt_update_row& row, const char* file, options* opts, int cfg_pkg);
+int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row, const char* file,
+                                   options* opts, int cfg_pkg);
 
 // The message and exit status of an installation that ended with `rc` (not 0, not
 // busy): 67 anti-rollback, 73 voltage regulator, 20 no room or fragmented NVM, 10 no
@@ -53,7 +58,8 @@ int zeltnvm_invoke_firmware_update(zelt_update_row& row, const char* file, optio
 int zeltnvm_install_failure_status(const char* file, int32_t rc);
 
 // How the new firmware takes effect (cold boot, reboot, or nothing for a live patch).
-void print_reboot_message(const char* dev, const char* file, const options* opts, int cfg_pkg);
+void print_reboot_message(const zelt::device::InventoryFunction& device, const char* file, const options* opts,
+                          int cfg_pkg);
 
 // Primary version of the first item of `dir_type` in the package file; empty when
 // there is none.
@@ -61,6 +67,6 @@ void zeltnvm_get_pkg_dir_type_version(const char* dev, std::string& version, int
                                       const options* opts);
 
 // The installed package version of the adapter: what the driver (or, for a PCI
-// window name, the firmware) reports, else the install log's last version. Empty when
+// window function, the firmware) reports, else the install log's last version. Empty when
 // neither is known.
-std::string zeltnvm_installed_pkg_version(const char* dev);
+std::string zeltnvm_installed_pkg_version(const zelt::device::InventoryFunction& target);

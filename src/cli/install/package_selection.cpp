@@ -51,12 +51,11 @@ bool is_pkg_upgrade(const char* installed, const char* package) {
     return true;
 }
 
-std::string zeltnvm_installed_pkg_version(const char* dev) {
+std::string zeltnvm_installed_pkg_version(const zelt::device::InventoryFunction& target) {
+    const char* dev = target.name();
     char text[kVersionTextLen] = {};
-    int32_t rc = zelt::transport::is_pci_window_name(dev ? dev : "")
-                     ? zelt::transport::on_named_function(dev, [&](const zelt::transport::Function& fn) {
-                           return zeltnvm_linux_GetInstalledPackageVersion(fn, text, sizeof text);
-                       }).code()
+    int32_t rc = target.function.through_pci_window()
+                     ? zeltnvm_linux_GetInstalledPackageVersion(target.function, text, sizeof text).code()
                      : zeltnvmGetInstalledPackageVersion(dev, text, sizeof text);
     if (rc == 0 && text[0] != '\0') return text;
     std::memset(text, 0, sizeof text);
@@ -64,21 +63,24 @@ std::string zeltnvm_installed_pkg_version(const char* dev) {
     return "";
 }
 
-int zeltnvm_check_package_supported(const char* dev, const std::vector<std::string>& files, std::string& version,
-                                    const options* opts, std::string& first, std::vector<std::string>& applicable) {
+int zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, const char* dev,
+                                    const std::vector<std::string>& files, std::string& version, const options* opts,
+                                    std::string& first, std::vector<std::string>& applicable) {
     static constexpr const char* kFn = "zeltnvm_check_package_supported";
-    zelt_nvm_device_info_t rec;
-    int rc = zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec);
-    if (rc != 0) {
-        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Error %d getting device info for %s\n", rc, dev);
+    const zelt::device::InventoryFunction* target = zelt::device::find_function(inventory, dev);
+    if (!target) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Error %d getting device info for %s\n", ZELT_RC_DEVICE_NOT_FOUND,
+                      dev);
         return 8;
     }
+    const zelt_nvm_device_info_t& rec = target->facts;
+    int rc = 0;
     const zelt_pci_id_t id{rec.pci_info.vendor_id, rec.pci_info.device_id, rec.pci_info.sub_system_vendor_id,
                            rec.pci_info.sub_system_device_id};
     const int chip_rev = rec.pci_info.revision;
     // The prerequisite rule compares the package's required version with the version
     // of the package installed on this adapter.
-    const std::string installed = zeltnvm_installed_pkg_version(dev);
+    const std::string installed = zeltnvm_installed_pkg_version(*target);
 
     int status = 4;
     for (const std::string& file : files) {

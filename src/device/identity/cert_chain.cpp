@@ -22,9 +22,9 @@ void log_debug(const char* text) { zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "
 
 // Saves one certificate item. `what` names it in the messages ("CERT_CHAIN nvm
 // directory for ordinal 0", "Cert alias nvm directory").
-bool save_one(const char* dev, uint16_t type, uint16_t ordinal, const char* what, SavedItem& out) {
+bool save_one(const transport::Function& fn, uint16_t type, uint16_t ordinal, const char* what, SavedItem& out) {
     zelnvm_directory_entry_t entry{};
-    if (zeltnvmGetDirEntry(dev, type, ordinal, 0, &entry) < 0) {
+    if (!zeltnvmGetDirEntry(fn, type, ordinal, 0, &entry).ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s not found.\n", what);
         return false;
     }
@@ -33,7 +33,7 @@ bool save_one(const char* dev, uint16_t type, uint16_t ordinal, const char* what
         return false;
     }
     SavedItem item{};
-    const int32_t rc = id::read_item(dev, entry, item);
+    const int32_t rc = id::read_item(fn, entry, item);
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to read %s, status = %d.\n", what, rc);
         return false;
@@ -81,36 +81,37 @@ int write_one(const char* dev, uint16_t type, const SavedItem& item, const char*
 
 }  // namespace
 
-void zelt_nvm_save_cert_chain(const char* dev, SavedIdentity& saved) {
+void zelt_nvm_save_cert_chain(const InventoryFunction& target, SavedIdentity& saved) {
     saved.cert_chain[0].reset();
     saved.cert_chain[1].reset();
     saved.cert_alias.reset();
-    if (id::device_type_of(dev) != kCertDeviceType) return;
+    if (id::device_type_of(target) != kCertDeviceType) return;
     PciAddress from{};
-    if (!id::location_of(dev, from)) return;
+    if (!id::location_of(target, from)) return;
 
     SavedItem item{};
-    if (save_one(dev, ZEL_DIR_TYPE_CERT_CHAIN, 0, "CERT_CHAIN nvm directory for ordinal 0", item)) {
+    if (save_one(target.function, ZEL_DIR_TYPE_CERT_CHAIN, 0, "CERT_CHAIN nvm directory for ordinal 0", item)) {
         log_chain(0, item);
         saved.cert_chain[0] = Saved<SavedItem>{std::move(item), from};
-        if (save_one(dev, ZEL_DIR_TYPE_CERT_CHAIN, 1, "CERT_CHAIN nvm directory for ordinal 1", item)) {
+        if (save_one(target.function, ZEL_DIR_TYPE_CERT_CHAIN, 1, "CERT_CHAIN nvm directory for ordinal 1", item)) {
             log_chain(1, item);
             saved.cert_chain[1] = Saved<SavedItem>{std::move(item), from};
         }
     }
-    if (save_one(dev, ZEL_DIR_TYPE_CERT_ALIAS, 0, "Cert alias nvm directory", item)) {
+    if (save_one(target.function, ZEL_DIR_TYPE_CERT_ALIAS, 0, "Cert alias nvm directory", item)) {
         const int len = static_cast<int>(item.data.size());
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "cert_alias_len = %d(0x%x)\n", len, len);
         saved.cert_alias = Saved<SavedItem>{std::move(item), from};
     }
 }
 
-int zelt_nvm_apply_cert_nvm_dirs(const char* dev, SavedIdentity& saved, bool chain, bool alias) {
+int zelt_nvm_apply_cert_nvm_dirs(const InventoryFunction& target, SavedIdentity& saved, bool chain, bool alias) {
+    const char* dev = target.name();
     const bool have_chain = chain && saved.cert_chain[0];
     const bool have_alias = alias && saved.cert_alias;
     if (!have_chain && !have_alias) return 0;
     const PciAddress& from = have_chain ? saved.cert_chain[0]->from : saved.cert_alias->from;
-    if (id::device_type_of(dev) != kCertDeviceType || !id::at_location(dev, from)) {
+    if (id::device_type_of(target) != kCertDeviceType || !id::at_location(target, from)) {
         log_debug("Saved certificates belong to another adapter; not written.\n");
         return 1;
     }

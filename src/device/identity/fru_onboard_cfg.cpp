@@ -23,10 +23,11 @@ constexpr size_t kDirScan = 100;
 
 namespace zelt::device {
 
-void zelt_nvm_save_fru_dir(const char* dev, SavedIdentity& saved) {
+void zelt_nvm_save_fru_dir(const InventoryFunction& target, SavedIdentity& saved) {
+    const char* dev = target.name();
     saved.fru.reset();
     Saved<SavedItem> fru{};
-    if (!id::location_of(dev, fru.from)) return;
+    if (!id::location_of(target, fru.from)) return;
     zelnvm_directory_entry_t entry{};
     if (zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_FRU, 0, 0, &entry) < 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "FRU NVM Directory for ordinal 0 not found.\n");
@@ -36,7 +37,7 @@ void zelt_nvm_save_fru_dir(const char* dev, SavedIdentity& saved) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "FRU NVM Directory for ordinal 0 is empty %d.\n", 0);
         return;
     }
-    if (int32_t rc = id::read_item(dev, entry, fru.value); rc != 0) {
+    if (int32_t rc = id::read_item(target.function, entry, fru.value); rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to read FRU NVM Directory, status = %d.\n", rc);
         return;
     }
@@ -45,13 +46,14 @@ void zelt_nvm_save_fru_dir(const char* dev, SavedIdentity& saved) {
     saved.fru = std::move(fru);
 }
 
-int zelt_nvm_apply_fru(const char* dev, SavedIdentity& saved) {
+int zelt_nvm_apply_fru(const InventoryFunction& target, SavedIdentity& saved) {
+    const char* dev = target.name();
     // Written back once at most: the saved record is forgotten either way.
     const std::optional<Saved<SavedItem>> fru = std::move(saved.fru);
     saved.fru.reset();
     if (!fru || fru->value.data.empty()) return 1;
     PciAddress here{};
-    if (!id::location_of(dev, here) || !id::same_adapter(here, fru->from)) {
+    if (!id::location_of(target, here) || !id::same_adapter(here, fru->from)) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saved FRU belongs to another adapter; not written.\n");
         return 1;
     }
@@ -66,7 +68,8 @@ int zelt_nvm_apply_fru(const char* dev, SavedIdentity& saved) {
     return rc;
 }
 
-void zelt_nvm_save_onboardcfg_dir(const char* dev, SavedIdentity& saved) {
+void zelt_nvm_save_onboardcfg_dir(const InventoryFunction& target, SavedIdentity& saved) {
+    const char* dev = target.name();
     saved.onboard_cfg.reset();
     saved.onboard_cfg_count = 0;
     std::vector<zelnvm_directory_entry_t> dir;
@@ -77,7 +80,7 @@ void zelt_nvm_save_onboardcfg_dir(const char* dev, SavedIdentity& saved) {
     }
     if (dir.size() > kDirScan) dir.resize(kDirScan);
     PciAddress from{};
-    if (!id::location_of(dev, from)) return;
+    if (!id::location_of(target, from)) return;
     for (const zelnvm_directory_entry_t& e : dir) saved.onboard_cfg_count += e.type == ZEL_DIR_TYPE_ONBOARD_CFG ? 1 : 0;
 
     for (const zelnvm_directory_entry_t& listed : dir) {
@@ -94,7 +97,7 @@ void zelt_nvm_save_onboardcfg_dir(const char* dev, SavedIdentity& saved) {
             continue;
         }
         SavedItem item{};
-        if (id::read_item(dev, entry, item) != 0) continue;
+        if (id::read_item(target.function, entry, item) != 0) continue;
         const uint32_t crc = crc32i(ZELT_CRC32_INIT, item.data.data(), item.data.size());
         if ((entry.attr & ZEL_DIR_ATTR_NO_CHKSUM) != 0 || crc != entry.data_chksum) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
@@ -109,11 +112,12 @@ void zelt_nvm_save_onboardcfg_dir(const char* dev, SavedIdentity& saved) {
     }
 }
 
-int zelt_nvm_apply_onboard_cfg(const char* dev, const SavedIdentity& saved, int ordinal) {
+int zelt_nvm_apply_onboard_cfg(const InventoryFunction& target, const SavedIdentity& saved, int ordinal) {
+    const char* dev = target.name();
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "onboard_cfg_dir_cnt = %d\n", saved.onboard_cfg_count);
     if (!saved.onboard_cfg) return 1;
     PciAddress here{};
-    if (!id::location_of(dev, here) || !id::same_adapter(here, saved.onboard_cfg->from)) {
+    if (!id::location_of(target, here) || !id::same_adapter(here, saved.onboard_cfg->from)) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Invalid \"OnboardCfg\" BDF when compare to adapter BDF.\n");
         return 1;
     }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/pci_address.h"
+#include "device/inventory.h"
 
 namespace zelt::device {
 
@@ -43,10 +44,10 @@ struct FunctionMac {
     std::array<uint8_t, 6> mac{};
 };
 
-// The function MAC addresses of one adapter and the function name they are read and
-// written through. Functions whose address read zero are not kept.
+// The function MAC addresses of one adapter and the function they are read and written
+// through. Functions whose address read zero are not kept.
 struct SavedMacs {
-    std::string dev;
+    transport::Function function;
     std::vector<FunctionMac> functions;
 };
 
@@ -83,7 +84,7 @@ struct SavedIdentity {
 
 // Saves the MAC option of each function of the adapter of `dev` (at most 16; zero
 // addresses are not kept). A failed read keeps nothing.
-void zelt_nvm_save_mac(const char* dev, SavedIdentity& saved);
+void zelt_nvm_save_mac(const InventoryFunction& target, SavedIdentity& saved);
 // Writes back every saved address the adapter no longer holds, then forgets them.
 // 0, 1 when nothing was saved, or the last failing write or flush.
 int zelt_nvm_apply_mac(SavedIdentity& saved);
@@ -92,34 +93,34 @@ int zelt_nvm_apply_mac(SavedIdentity& saved);
 
 // Device type 8 and above: saves chain ordinal 0, ordinal 1 (only after ordinal 0) and
 // the alias.
-void zelt_nvm_save_cert_chain(const char* dev, SavedIdentity& saved);
+void zelt_nvm_save_cert_chain(const InventoryFunction& target, SavedIdentity& saved);
 // Writes back the saved chain ordinals (`chain`) and/or the alias (`alias`) to the
 // adapter they came from; each written piece is then forgotten. 0, or 1 on a failure
 // (also for another adapter or device type).
-int zelt_nvm_apply_cert_nvm_dirs(const char* dev, SavedIdentity& saved, bool chain, bool alias);
+int zelt_nvm_apply_cert_nvm_dirs(const InventoryFunction& target, SavedIdentity& saved, bool chain, bool alias);
 
 // Saves FRU ordinal 0.
-void zelt_nvm_save_fru_dir(const char* dev, SavedIdentity& saved);
+void zelt_nvm_save_fru_dir(const InventoryFunction& target, SavedIdentity& saved);
 // Writes the saved FRU back to the adapter it came from, then forgets it. 0 when
 // written, 1 when there was nothing to write here, else the write's failure.
-int zelt_nvm_apply_fru(const char* dev, SavedIdentity& saved);
+int zelt_nvm_apply_fru(const InventoryFunction& target, SavedIdentity& saved);
 
 // Saves the first type-82 item whose data matches the CRC-32 of its directory entry
 // (and whose No-Chksum attribute is clear), and counts the type-82 items.
-void zelt_nvm_save_onboardcfg_dir(const char* dev, SavedIdentity& saved);
+void zelt_nvm_save_onboardcfg_dir(const InventoryFunction& target, SavedIdentity& saved);
 // Creates onboard-configuration item `ordinal` and writes the saved data into it. 0,
 // 1 when nothing is saved for this adapter, or the failure.
-int zelt_nvm_apply_onboard_cfg(const char* dev, const SavedIdentity& saved, int ordinal);
+int zelt_nvm_apply_onboard_cfg(const InventoryFunction& target, const SavedIdentity& saved, int ordinal);
 
 // ---- Options -----------------------------------------------------------------------
 
 // Saves the multi-function mode and port count of an adapter with 16 PFs or more.
-void zelt_nvm_save_mf_mode_config(const char* dev, SavedIdentity& saved);
+void zelt_nvm_save_mf_mode_config(const InventoryFunction& target, SavedIdentity& saved);
 // Sets the saved mode (NPAR modes only, 2 and above) on each port and flushes. 0, 1
 // when nothing is to be set, or the first failure.
-int zelt_nvm_apply_mf_mode_config(const char* dev, const SavedIdentity& saved);
+int zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedIdentity& saved);
 // Reads the PCI BAR2 size option. 0 with *out set, or the read's failure.
-int zelt_nvm_get_pci_bar2_size(const char* dev, uint32_t* out);
+int zelt_nvm_get_pci_bar2_size(const InventoryFunction& target, uint32_t* out);
 
 // ---- VPD -----------------------------------------------------------------------------
 
@@ -139,7 +140,7 @@ int zelt_nvm_restore_device_vpd_info(const char* dev, const char* field, const c
 // saved) is not written; the console then advises asking the manufacturer to program
 // it. A failed write prints which field could not be restored. Fields saved from
 // another adapter are not written.
-void zelt_nvm_restore_saved_vpd(const char* dev, const SavedIdentity& saved, bool all_fields);
+void zelt_nvm_restore_saved_vpd(const InventoryFunction& target, const SavedIdentity& saved, bool all_fields);
 
 // ---- Recovery ----------------------------------------------------------------------
 
@@ -147,6 +148,6 @@ void zelt_nvm_restore_saved_vpd(const char* dev, const SavedIdentity& saved, boo
 // serial number (with `onboard_cfg_required` also product name, part number and
 // manufacturer number), MAC addresses, certificates, FRU, onboard configuration,
 // multi-function mode and the PCI BAR2 size.
-SavedIdentity zelt_nvm_save_identity_for_recovery(const char* dev, bool onboard_cfg_required);
+SavedIdentity zelt_nvm_save_identity_for_recovery(const InventoryFunction& target, bool onboard_cfg_required);
 
 }  // namespace zelt::device

@@ -12,18 +12,18 @@
 
 namespace zelt::device::identity {
 
-// PCI address of the discovered function `dev`. False when discovery does not know it.
-bool location_of(const char* dev, PciAddress& where);
+// PCI address of the discovered function `target`.
+bool location_of(const InventoryFunction& target, PciAddress& where);
 // True when `a` and `b` are functions of one adapter (same domain, bus and device).
 bool same_adapter(const PciAddress& a, const PciAddress& b);
-// True when `dev` is a function of the adapter `saved` was read from.
-bool at_location(const char* dev, const PciAddress& saved);
-// Device type of `dev` from the supported-device table; -1 when unknown.
-int device_type_of(const char* dev);
+// True when `target` is a function of the adapter `saved` was read from.
+bool at_location(const InventoryFunction& target, const PciAddress& saved);
+// Device type of `target` from the supported-device table; -1 when unknown.
+int device_type_of(const InventoryFunction& target);
 
 // Reads the data_length bytes of the item of `entry` into `out` (lengths and identity
 // copied from the entry). 0 or the read's failure.
-int32_t read_item(const char* dev, const zelnvm_directory_entry_t& entry, SavedItem& out);
+int32_t read_item(const transport::Function& fn, const zelnvm_directory_entry_t& entry, SavedItem& out);
 
 // One NVM option value by firmware message: `bits` wide, `dimensions` indexes.
 struct OptionRef {
@@ -34,10 +34,10 @@ struct OptionRef {
     uint16_t index_1;
 };
 // Reads (bits + 7) / 8 bytes of the option into `value` (at most `size`).
-int option_get(const char* dev, const OptionRef& ref, uint8_t* value, size_t size);
+int option_get(const transport::Function& fn, const OptionRef& ref, uint8_t* value, size_t size);
 // Writes (bits + 7) / 8 bytes of `value` to the option.
-int option_set(const char* dev, const OptionRef& ref, const uint8_t* value, size_t size);
+int option_set(const transport::Function& fn, const OptionRef& ref, const uint8_t* value, size_t size);
 // Commits written options to the NVM.
-int option_flush(const char* dev);
+int option_flush(const transport::Function& fn);
 
 }  // namespace zelt::device::identity

@@ -26,9 +26,9 @@ id::OptionRef mac_option(int index) {
     return {ZELT_OPT_MAC_ADDRESS, ZELT_OPT_MAC_ADDRESS_BYTES * 8, 1, static_cast<uint16_t>(index), 0};
 }
 
-int read_mac(const char* dev, int index, uint8_t mac[6]) {
+int read_mac(const zelt::transport::Function& fn, int index, uint8_t mac[6]) {
     uint8_t value[ZELT_OPT_MAC_ADDRESS_BYTES] = {};
-    int rc = id::option_get(dev, mac_option(index), value, sizeof value);
+    int rc = id::option_get(fn, mac_option(index), value, sizeof value);
     if (rc != 0) return rc;
     zeltOptMacDecode(value, mac);
     return 0;
@@ -57,24 +57,25 @@ int function_count(const char* dev, int device_type) {
 
 namespace zelt::device {
 
-void zelt_nvm_save_mac(const char* dev, SavedIdentity& saved) {
+void zelt_nvm_save_mac(const InventoryFunction& target, SavedIdentity& saved) {
+    const char* dev = target.name();
     saved.macs.reset();
-    uint16_t type = 0;
-    zeltnvm_get_device_type(dev, &type);
+    const int known_type = id::device_type_of(target);
+    const uint16_t type = known_type < 0 ? 0 : static_cast<uint16_t>(known_type);
     const int count = function_count(dev, type);
     if (count == 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Function CFG directory not found.\n", "zelt_nvm_save_mac");
         return;
     }
-    Saved<SavedMacs> macs{{dev, {}}, {}};
+    Saved<SavedMacs> macs{{target.function, {}}, {}};
     for (int i = 0; i < count; ++i) {
-        if (!id::location_of(dev, macs.from)) {
+        if (!id::location_of(target, macs.from)) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: specified device not found\n", "zelt_nvm_save_mac");
             return;
         }
         const PciAddress& at = macs.from;
         FunctionMac f{i, {}};
-        if (read_mac(dev, i, f.mac.data()) != 0) {
+        if (read_mac(target.function, i, f.mac.data()) != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Failed to Get MAC Address for Device %04x:%02x:%02x.%x\n",
                           "zelt_nvm_save_mac", at.domain, at.bus, at.device, i);
             return;
@@ -101,7 +102,8 @@ int zelt_nvm_apply_mac(SavedIdentity& saved) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: mac_count is zero\n", kFn);
         return 1;
     }
-    const char* dev = macs->value.dev.c_str();
+    const transport::Function& fn = macs->value.function;
+    const char* dev = fn.c_name();
     const PciAddress& at = macs->from;
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: mac_count = %d\n", kFn,
                   static_cast<int>(macs->value.functions.size()));
@@ -110,7 +112,7 @@ int zelt_nvm_apply_mac(SavedIdentity& saved) {
     for (const FunctionMac& f : macs->value.functions) {
         const std::string text = mac_text(f.mac.data());
         uint8_t now[6];
-        if (read_mac(dev, f.index, now) == 0) {
+        if (read_mac(fn, f.index, now) == 0) {
             if (std::memcmp(now, f.mac.data(), sizeof now) == 0) {
                 any_kept = true;
                 continue;
@@ -121,7 +123,7 @@ int zelt_nvm_apply_mac(SavedIdentity& saved) {
         }
         uint8_t value[ZELT_OPT_MAC_ADDRESS_BYTES];
         zeltOptMacEncode(f.mac.data(), value);
-        rc = id::option_set(dev, mac_option(f.index), value, sizeof value);
+        rc = id::option_set(fn, mac_option(f.index), value, sizeof value);
         if (rc == 3) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
                           "%s: This operation does not have administrative privileges for given interface\n", kFn);
@@ -132,7 +134,7 @@ int zelt_nvm_apply_mac(SavedIdentity& saved) {
                           text.c_str(), dev);
             continue;
         }
-        rc = id::option_flush(dev);
+        rc = id::option_flush(fn);
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: NVM Flush failed while setting MAC Address %s for interface %s\n",
                           kFn, text.c_str(), dev);

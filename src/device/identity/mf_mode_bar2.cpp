@@ -27,21 +27,11 @@ id::OptionRef mf_mode_option(int port) {
     return {kOptMfMode, ZELT_OPT_MF_MODE_BYTES * 8, 1, static_cast<uint16_t>(port), 0};
 }
 
-int active_pf_count(const char* dev) {
-    zelt_nvm_device_info_t rec;
-    if (zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec) != 0) return 0;
-    for (int i = 0; i < adapters.total_no_of_adapters && i < ZELT_MAX_ADAPTERS; ++i) {
-        if (std::strncmp(adapters.chip_info[i].serial_number, rec.nic_info.serial_number, ZELT_SERIAL_LEN) == 0)
-            return adapters.chip_info[i].active_pf_count;
-    }
-    return 0;
-}
-
 }  // namespace
 
-void zelt_nvm_save_mf_mode_config(const char* dev, SavedIdentity& saved) {
+void zelt_nvm_save_mf_mode_config(const InventoryFunction& target, SavedIdentity& saved) {
     saved.mf_mode.reset();
-    const int pfs = active_pf_count(dev);
+    const int pfs = target.adapter_pf_count;
     if (pfs < kNparPfCount) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "might mf_mode not configured because of active_pf_count(%d).\n",
                       pfs);
@@ -49,25 +39,25 @@ void zelt_nvm_save_mf_mode_config(const char* dev, SavedIdentity& saved) {
     }
     int ports = 1;
     uint8_t value[2] = {};
-    int rc = id::option_get(dev, {kOptPortMode, 8, 0, 0, 0}, value, sizeof value);
+    int rc = id::option_get(target.function, {kOptPortMode, 8, 0, 0, 0}, value, sizeof value);
     const int from_mode = rc == 0 ? zeltnvm_port_count_from_mode(value[0]) : -1;
     if (from_mode > 0)
         ports = from_mode;
     else
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the device port count (%d)\n", rc != 0 ? rc : -1);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "port_count = %d\n", ports);
-    rc = id::option_get(dev, mf_mode_option(0), value, sizeof value);
+    rc = id::option_get(target.function, mf_mode_option(0), value, sizeof value);
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the option(%d) to save the MF mode.\n", kOptMfMode);
         return;
     }
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "MF Mode %d is configured on the device.\n", value[0]);
     Saved<MfMode> mode{{value[0], static_cast<uint8_t>(ports & 0xFF)}, {}};
-    if (!id::location_of(dev, mode.from)) return;
+    if (!id::location_of(target, mode.from)) return;
     saved.mf_mode = mode;
 }
 
-int zelt_nvm_apply_mf_mode_config(const char* dev, const SavedIdentity& saved) {
+int zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedIdentity& saved) {
     const uint32_t mode = saved.mf_mode ? saved.mf_mode->value.mode : 0;
     const int ports = saved.mf_mode ? saved.mf_mode->value.ports : 0;
     if (mode < kFirstNparMode) {
@@ -75,7 +65,7 @@ int zelt_nvm_apply_mf_mode_config(const char* dev, const SavedIdentity& saved) {
         return 1;
     }
     PciAddress here{};
-    if (!id::location_of(dev, here) || !id::same_adapter(here, saved.mf_mode->from)) {
+    if (!id::location_of(target, here) || !id::same_adapter(here, saved.mf_mode->from)) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saved mf_mode belongs to another adapter; not written.\n");
         return 1;
     }
@@ -84,12 +74,12 @@ int zelt_nvm_apply_mf_mode_config(const char* dev, const SavedIdentity& saved) {
                   here.function);
     for (int p = 0; p < ports; ++p) {
         const uint8_t value[1] = {static_cast<uint8_t>(mode)};
-        int rc = id::option_set(dev, mf_mode_option(p), value, sizeof value);
+        int rc = id::option_set(target.function, mf_mode_option(p), value, sizeof value);
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to set the option mf_mode on port %d\n", p);
             return rc;
         }
-        rc = id::option_flush(dev);
+        rc = id::option_flush(target.function);
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to flush the mf_mode on port %d\n", p);
             return rc;
@@ -99,9 +89,9 @@ int zelt_nvm_apply_mf_mode_config(const char* dev, const SavedIdentity& saved) {
     return 0;
 }
 
-int zelt_nvm_get_pci_bar2_size(const char* dev, uint32_t* out) {
+int zelt_nvm_get_pci_bar2_size(const InventoryFunction& target, uint32_t* out) {
     uint8_t value[2] = {};
-    const int rc = id::option_get(dev, {kOptBar2Size, ZELT_OPT_PF_BAR2_SIZE_BYTES * 8, 2, 0, 2}, value, sizeof value);
+    const int rc = id::option_get(target.function, {kOptBar2Size, ZELT_OPT_PF_BAR2_SIZE_BYTES * 8, 2, 0, 2}, value, sizeof value);
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the option(%d) to save the pci bar2 size.\n",
                       kOptBar2Size);

@@ -6,10 +6,11 @@
 
 namespace zelt::device {
 
-SavedIdentity zelt_nvm_save_identity_for_recovery(const char* dev, bool onboard_cfg_required) {
+SavedIdentity zelt_nvm_save_identity_for_recovery(const InventoryFunction& target, bool onboard_cfg_required) {
+    const char* dev = target.name();
     SavedIdentity s;
     Saved<VpdFields> vpd{};
-    const bool located = identity::location_of(dev, vpd.from);
+    const bool located = identity::location_of(target, vpd.from);
     zeltnvm_get_vpd_each_field_data(dev, vpd.value.serial_number, "SN");
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD Serial Number = %s\n", vpd.value.serial_number.c_str());
     if (onboard_cfg_required) {
@@ -25,15 +26,15 @@ SavedIdentity zelt_nvm_save_identity_for_recovery(const char* dev, bool onboard_
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD Product Name  = %s\n", vpd.value.product_name.c_str());
     }
     if (located) s.vpd = std::move(vpd);
-    zelt_nvm_save_mac(dev, s);
-    zelt_nvm_save_cert_chain(dev, s);
-    zelt_nvm_save_fru_dir(dev, s);
-    zelt_nvm_save_onboardcfg_dir(dev, s);
-    zelt_nvm_save_mf_mode_config(dev, s);
+    zelt_nvm_save_mac(target, s);
+    zelt_nvm_save_cert_chain(target, s);
+    zelt_nvm_save_fru_dir(target, s);
+    zelt_nvm_save_onboardcfg_dir(target, s);
+    zelt_nvm_save_mf_mode_config(target, s);
     uint32_t bar2 = 0;
-    if (zelt_nvm_get_pci_bar2_size(dev, &bar2) == 0) {
+    if (zelt_nvm_get_pci_bar2_size(target, &bar2) == 0) {
         PciAddress from{};
-        if (identity::location_of(dev, from)) s.bar2_size = Saved<uint32_t>{bar2, from};
+        if (identity::location_of(target, from)) s.bar2_size = Saved<uint32_t>{bar2, from};
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saving zeltnvm_pci_bar2_size = %d\n", static_cast<int>(bar2));
     }
     return s;

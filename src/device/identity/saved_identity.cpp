@@ -14,11 +14,8 @@
 
 namespace zelt::device::identity {
 
-bool location_of(const char* dev, PciAddress& where) {
-    if (dev == nullptr) return false;
-    zelt_nvm_device_info_t rec;
-    if (zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec) != 0) return false;
-    where = {rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no, rec.pci_info.function_no};
+bool location_of(const InventoryFunction& target, PciAddress& where) {
+    where = target.address();
     return true;
 }
 
@@ -26,23 +23,18 @@ bool same_adapter(const PciAddress& a, const PciAddress& b) {
     return a.domain == b.domain && a.bus == b.bus && a.device == b.device;
 }
 
-bool at_location(const char* dev, const PciAddress& saved) {
-    PciAddress here{};
-    return location_of(dev, here) && same_adapter(here, saved);
+bool at_location(const InventoryFunction& target, const PciAddress& saved) {
+    return same_adapter(target.address(), saved);
 }
 
-int device_type_of(const char* dev) {
-    uint16_t type = 0;
-    if (zeltnvm_get_device_type(dev, &type) != static_cast<int>(type)) return -1;
-    return type;
-}
+int device_type_of(const InventoryFunction& target) { return device::device_type_of(target); }
 
-int32_t read_item(const char* dev, const zelnvm_directory_entry_t& entry, SavedItem& out) {
+int32_t read_item(const transport::Function& fn, const zelnvm_directory_entry_t& entry, SavedItem& out) {
     std::vector<uint8_t> data(std::max<uint32_t>(entry.data_length, 1));
-    const int32_t n = ::zeltnvmReadItem(dev, entry.type, entry.ordinal, entry.ext, data.data(),
-                                      static_cast<uint32_t>(data.size()), 0, nullptr);
-    if (n < 0) return n;
-    data.resize(static_cast<size_t>(n));
+    const ResultOr<size_t> n = device::zeltnvmReadItem(fn, entry.type, entry.ordinal, entry.ext, data.data(),
+                                                       static_cast<uint32_t>(data.size()), 0, nullptr);
+    if (!n.ok()) return n.result().code();
+    data.resize(*n);
     out.data = std::move(data);
     out.item_length = entry.item_length;
     out.ordinal = entry.ordinal;
@@ -67,25 +59,18 @@ transport::NvmVariableRef variable_of(const OptionRef& ref) {
 
 }  // namespace
 
-int option_get(const char* dev, const OptionRef& ref, uint8_t* value, size_t size) {
+int option_get(const transport::Function& fn, const OptionRef& ref, uint8_t* value, size_t size) {
     const size_t n = value_bytes(ref);
     if (n == 0 || n > size) return HVXRETVAL_INVALID_PARAMETER;
-    const auto fn = transport::function_for_name(dev);
-    if (!fn.ok()) return fn.result().code();
-    return transport::nvmVariableGet(*fn, variable_of(ref), value, static_cast<uint16_t>(n)).code();
+    return transport::nvmVariableGet(fn, variable_of(ref), value, static_cast<uint16_t>(n)).code();
 }
 
-int option_set(const char* dev, const OptionRef& ref, const uint8_t* value, size_t size) {
+int option_set(const transport::Function& fn, const OptionRef& ref, const uint8_t* value, size_t size) {
     const size_t n = value_bytes(ref);
     if (n == 0 || n > size) return HVXRETVAL_INVALID_PARAMETER;
-    const auto fn = transport::function_for_name(dev);
-    if (!fn.ok()) return fn.result().code();
-    return transport::nvmVariableSet(*fn, variable_of(ref), value, static_cast<uint16_t>(n)).code();
+    return transport::nvmVariableSet(fn, variable_of(ref), value, static_cast<uint16_t>(n)).code();
 }
 
-int option_flush(const char* dev) {
-    const auto fn = transport::function_for_name(dev);
-    return fn.ok() ? transport::nvmVariablesFlush(*fn).code() : fn.result().code();
-}
+int option_flush(const transport::Function& fn) { return transport::nvmVariablesFlush(fn).code(); }
 
 }  // namespace zelt::device::identity

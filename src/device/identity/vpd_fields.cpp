@@ -140,8 +140,9 @@ void restore_field(const char* dev, const char* field, const std::string& text, 
 
 }  // namespace
 
-void zelt_nvm_restore_saved_vpd(const char* dev, const SavedIdentity& saved, bool all_fields) {
-    if (saved.vpd && !identity::at_location(dev, saved.vpd->from)) {
+void zelt_nvm_restore_saved_vpd(const InventoryFunction& target, const SavedIdentity& saved, bool all_fields) {
+    const char* dev = target.name();
+    if (saved.vpd && !identity::at_location(target, saved.vpd->from)) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saved VPD fields belong to another adapter; not written.\n");
         return;
     }

@@ -49,29 +49,29 @@ AdapterUpdate::AdapterUpdate(const UpdateTarget& target, SavedIdentity saved, Up
 
 Result AdapterUpdate::prepare(std::span<const uint8_t> pkg) {
     if (target_.recovery) return prepare_recovery(pkg);
-    zelt_nvm_save_mac(target_.dev, saved_);
+    zelt_nvm_save_mac(*target_.function, saved_);
     // A configuration package leaves no log entry behind: the log is put back as it was.
-    if (target_.cfg_pkg) saved_log_ = zeltnvmReadPackageLog(target_.dev);
+    if (target_.cfg_pkg) saved_log_ = zeltnvmReadPackageLog(dev());
     return Result::success();
 }
 
 Result AdapterUpdate::prepare_recovery(std::span<const uint8_t> pkg) {
-    const char* dev = target_.dev;
+    const InventoryFunction& fn = *target_.function;
     onboard_cfg_not_applied_ = false;
     if (target_.force && saved_.onboard_cfg) {
-        int rc = zelt_nvm_apply_onboard_cfg(dev, saved_, 0);
-        if (saved_.onboard_cfg_count == 2 && zelt_nvm_apply_onboard_cfg(dev, saved_, 2) != 0) rc = 1;
+        int rc = zelt_nvm_apply_onboard_cfg(fn, saved_, 0);
+        if (saved_.onboard_cfg_count == 2 && zelt_nvm_apply_onboard_cfg(fn, saved_, 2) != 0) rc = 1;
         onboard_cfg_not_applied_ = rc != 0;
         saved_.onboard_cfg.reset();
     }
-    if (saved_.cert_chain[0] && zelt_nvm_apply_cert_nvm_dirs(dev, saved_, true, false) != 0)
+    if (saved_.cert_chain[0] && zelt_nvm_apply_cert_nvm_dirs(fn, saved_, true, false) != 0)
         cert_chain_not_applied_ = true;
 
-    const int32_t lookup = zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_UPDATE, 0, 0, nullptr);
-    if (lookup >= 0) return Result::success();
+    const ResultOr<uint32_t> lookup = zeltnvmGetDirEntry(fn.function, ZEL_DIR_TYPE_UPDATE, 0, 0, nullptr);
+    if (lookup.ok()) return Result::success();
     if (!target_.force) {
         observer_.nvm_not_healthy();
-        return Result::tool(lookup);
+        return Result::tool(lookup.result().code());
     }
     return create_staging_item(pkg);
 }
@@ -89,9 +89,11 @@ Result AdapterUpdate::create_staging_item(std::span<const uint8_t> pkg) {
     const uint64_t rounded =
         (uint64_t{length} + ZELTNVM_STAGING_UNIT - 1) / ZELTNVM_STAGING_UNIT * ZELTNVM_STAGING_UNIT;
     const uint64_t size = std::max<uint64_t>(record.direntry.item_length, rounded);
-    rc = size > UINT32_MAX ? HVXRETVAL_INVALID_LENGTH
-                           : zeltnvmCreateItem(target_.dev, ZEL_DIR_TYPE_UPDATE, 0, 0, ZELTNVM_STAGING_ATTR,
-                                               static_cast<uint32_t>(size));
+    rc = size > UINT32_MAX
+             ? HVXRETVAL_INVALID_LENGTH
+             : zeltnvmCreateItem(target_.function->function, ZEL_DIR_TYPE_UPDATE, 0, 0, ZELTNVM_STAGING_ATTR,
+                                 static_cast<uint32_t>(size))
+                   .code();
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to create the update directory.\n");
         observer_.recovery_failed();
@@ -105,14 +107,14 @@ Result AdapterUpdate::create_staging_item(std::span<const uint8_t> pkg) {
 Result AdapterUpdate::install_with_retry(std::span<const uint8_t> pkg) {
     const auto length = static_cast<uint32_t>(pkg.size());
     auto once = [&] {
-        return install_result(zeltnvmInstallPackage(target_.dev, pkg.data(), length, nullptr, nullptr,
-                                                    target_.install_type, target_.device_id));
+        return install_result(zeltnvmInstallPackage(dev(), pkg.data(), length, nullptr, nullptr, target_.install_type,
+                                                    target_.device_id));
     };
     const Result first = once();
     if (!is_no_room(first)) return first;
     if (first.code() == HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE) {
         // The staging item itself could not be written: room is made first.
-        const int32_t defrag = ::zeltnvm_defragment_nvm(target_.dev);
+        const int32_t defrag = zeltnvm_defragment_nvm(target_.function->function).code();
         if (defrag != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\ndefrag command failed with status %d.\n", defrag);
             return first;
@@ -128,9 +130,9 @@ Result AdapterUpdate::install(std::span<const uint8_t> pkg) {
     if (is_busy(rc)) return rc;
 
     if (target_.cfg_pkg && !saved_log_.empty())
-        zeltnvmWritePackageLog(target_.dev, saved_log_);
+        zeltnvmWritePackageLog(dev(), saved_log_);
     else
-        zeltnvmReadAndUpdatePackageLog(target_.dev, pkg.data(), static_cast<uint32_t>(pkg.size()));
+        zeltnvmReadAndUpdatePackageLog(dev(), pkg.data(), static_cast<uint32_t>(pkg.size()));
     if (!rc.ok()) return rc;
 
     if (!target_.recovery) {
@@ -142,29 +144,29 @@ Result AdapterUpdate::install(std::span<const uint8_t> pkg) {
 
 Result AdapterUpdate::reset_after_recovery() {
     uint32_t now = 0;
-    if (saved_.bar2_size && zelt_nvm_get_pci_bar2_size(target_.dev, &now) == 0 && now != saved_.bar2_size->value) {
+    if (saved_.bar2_size && zelt_nvm_get_pci_bar2_size(*target_.function, &now) == 0 && now != saved_.bar2_size->value) {
         // The new PCI configuration takes effect only with a cold boot.
         observer_.bar2_size_changed(saved_.bar2_size->value, now);
         return Result::success();
     }
     zelt_nvm_pci_info info{};
-    if (zelt_fill_reset_info(target_.dev, &info) != 0) return Result::tool(58);
+    if (zelt_fill_reset_info(*target_.inventory, dev(), &info) != 0) return Result::tool(58);
     return Result::tool(zeltnvm_post_recovery(&info, target_.force));
 }
 
 Result AdapterUpdate::finish_recovery(bool all_vpd_fields) {
-    const char* dev = target_.dev;
-    zelt_nvm_apply_mf_mode_config(dev, saved_);
+    const InventoryFunction& fn = *target_.function;
+    zelt_nvm_apply_mf_mode_config(fn, saved_);
     if (onboard_cfg_not_applied_) observer_.restore_failed(Piece::kOnboardCfg);
     onboard_cfg_not_applied_ = false;
     const int mac = zelt_nvm_apply_mac(saved_);
     if (mac != 0 && mac != 1) observer_.restore_failed(Piece::kMacAddresses);
-    if (saved_.cert_alias && zelt_nvm_apply_cert_nvm_dirs(dev, saved_, false, true) != 0)
+    if (saved_.cert_alias && zelt_nvm_apply_cert_nvm_dirs(fn, saved_, false, true) != 0)
         observer_.restore_failed(Piece::kCertAlias);
-    if (saved_.fru && zelt_nvm_apply_fru(dev, saved_) != 0) observer_.restore_failed(Piece::kFru);
+    if (saved_.fru && zelt_nvm_apply_fru(fn, saved_) != 0) observer_.restore_failed(Piece::kFru);
 
     const Result status = reset_after_recovery();
-    if (status.ok() && target_.force) zelt_nvm_restore_saved_vpd(dev, saved_, all_vpd_fields);
+    if (status.ok() && target_.force) zelt_nvm_restore_saved_vpd(fn, saved_, all_vpd_fields);
     if (cert_chain_not_applied_) observer_.restore_failed(Piece::kCertChain);
     saved_ = SavedIdentity{};
     return status;

@@ -17,6 +17,7 @@
 
 #include "common/result.h"
 #include "device/identity/identity.h"
+#include "device/inventory.h"
 
 namespace zelt::device::installer {
 
@@ -43,7 +44,8 @@ public:
 
 // The adapter and how it is updated.
 struct UpdateTarget {
-    const char* dev = nullptr;
+    const Inventory* inventory = nullptr;         // the run's adapters (the reset reaches every PF)
+    const InventoryFunction* function = nullptr;  // the function the update goes through
     uint16_t device_id = 0;     // PCI device id
     uint32_t install_type = 0;  // -type, as the firmware takes it
     bool recovery = false;      // -recovery
@@ -93,6 +95,7 @@ private:
     Result create_staging_item(std::span<const uint8_t> pkg);
     Result install_with_retry(std::span<const uint8_t> pkg);
     Result reset_after_recovery();
+    const char* dev() const { return target_.function->name(); }
 
     UpdateTarget target_;
     SavedIdentity saved_;

@@ -19,7 +19,7 @@ constexpr int32_t kRecoveryUnavailable = 2;
 
 }  // namespace
 
-ResultOr<SavedIdentity> zeltnvm_invoke_recovery_process(const char*, int, bool, bool) {
+ResultOr<SavedIdentity> zeltnvm_invoke_recovery_process(const InventoryFunction&, int, bool, bool) {
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Recovery is not available in this build.\n");
     return Result::tool(kRecoveryUnavailable);
 }

@@ -69,36 +69,14 @@ void print_hot_reset_completed() {
 
 // After the reset has been verified: on the newest chips the firmware copies must be
 // in step, synchronising them when the firmware reports they are not.
-bool firmware_synchronised(const char* dev, int device_type) {
+bool firmware_synchronised(const Function& fn, int device_type) {
     if (device_type <= 7) return true;
     uint32_t fw_status = 0;
-    if (!zelt::transport::on_named_function(dev, [&](const Function& fn) { return zelt_check_sync_status(fn, &fw_status); }).ok()) return false;
+    if (!zelt_check_sync_status(fn, &fw_status).ok()) return false;
     if ((fw_status & ZELT_FW_STATUS_UNSYNCED_MASK) == 0) return true;
     uint32_t sync_status = 0;
-    const zelt::Result rc =
-        zelt::transport::on_named_function(dev, [&](const Function& fn) { return zelt_sync_fw(fn, &sync_status); });
-    if (!rc.ok()) return false;
+    if (!zelt_sync_fw(fn, &sync_status).ok()) return false;
     return (sync_status & ZELT_FW_SYNC_FAILED_MASK) == 0;
-}
-
-// The adapter's PFs: every discovered function with the serial number of `serial`.
-std::vector<Function> adapter_pfs(const char* serial) {
-    std::vector<Function> pfs;
-    for (int i = 0; i < adapters.total_dev_count && i < ZELT_MAX_FUNCTIONS; ++i) {
-        const zelt_nvm_device_info_t& rec = devicelist[i];
-        if (std::strncmp(rec.nic_info.serial_number, serial, ZELT_SERIAL_LEN) != 0) continue;
-        const std::string name(rec.nic_info.dev_name, strnlen(rec.nic_info.dev_name, sizeof rec.nic_info.dev_name));
-        pfs.push_back(function_at(name.c_str(), zelt::PciAddress{rec.pci_info.domain_no, rec.pci_info.bus_no,
-                                                                  rec.pci_info.device_no, rec.pci_info.function_no}));
-    }
-    return pfs;
-}
-
-int expected_pf_count(const char* serial) {
-    for (int i = 0; i < adapters.total_no_of_adapters && i < ZELT_MAX_ADAPTERS; ++i)
-        if (std::strncmp(adapters.chip_info[i].serial_number, serial, ZELT_SERIAL_LEN) == 0)
-            return adapters.chip_info[i].active_pf_count;
-    return 0;
 }
 
 }  // namespace
@@ -149,7 +127,7 @@ zelt::Result zelt_get_fw_reset_counter(const Function& fn, uint32_t* value, int 
     return zeltnvm_read_counter_register(fn, le32_to_cpu(cfg.fw_reset_cnt_reg), device_type, value);
 }
 
-int32_t zelt_nvm_reset_status(const Function& fn, uint32_t counter_before, uint32_t min_wait_ms,
+int32_t zelt_nvm_reset_status(const Function& fn, uint16_t device_type, uint32_t counter_before, uint32_t min_wait_ms,
                               uint32_t max_timeout_ms) {
     static constexpr const char* kFn = "zelt_nvm_reset_status";
     double wait_s = ZELT_RESET_DEFAULT_COUNTER_WAIT_S;
@@ -158,9 +136,6 @@ int32_t zelt_nvm_reset_status(const Function& fn, uint32_t counter_before, uint3
         wait_s = min_wait_ms / 1000;
         bailout_s = max_timeout_ms / 1000;
     }
-    uint16_t device_type = 0;
-    zeltnvm_get_device_type(fn.c_name(), &device_type);
-
     double start = host_seconds();
     for (;;) {
         int32_t rc = zelt_nvm_ver_get_status(fn).code();
@@ -278,32 +253,33 @@ int32_t zelt_nvm_check_vf_status(const Function* pfs, int pf_count, const uint16
     }
 }
 
-int zelt_fill_reset_info(const char* dev, zelt_nvm_pci_info* info) {
-    zelt_nvm_device_info_t rec;
-    int rc = zelt_nvm_device_info(dev, DEV_BY_SERVICE, &rec);
-    if (rc != 0) return rc;
+int zelt_fill_reset_info(const zelt::device::Inventory& inventory, const char* dev, zelt_nvm_pci_info* info) {
+    const zelt::device::InventoryFunction* found = zelt::device::find_function(inventory, dev);
+    if (!found) return ZELT_RC_DEVICE_NOT_FOUND;
+    const zelt_nvm_device_info_t& rec = found->facts;
     *info = zelt_nvm_pci_info{};
-    info->function = function_at(dev, zelt::PciAddress{rec.pci_info.domain_no, rec.pci_info.bus_no,
-                                                       rec.pci_info.device_no, rec.pci_info.function_no});
+    info->function = found->function;
     info->device_id = rec.pci_info.device_id;
     info->vendor_id = rec.pci_info.vendor_id;
     std::memcpy(info->serial_number, rec.nic_info.serial_number, sizeof info->serial_number);
+    const int type = zelt::device::device_type_of(*found);
+    info->device_type = type < 0 ? 0 : static_cast<uint16_t>(type);
+    for (const auto& f : inventory.functions) {
+        if (std::strncmp(f.facts.nic_info.serial_number, rec.nic_info.serial_number, ZELT_SERIAL_LEN) == 0)
+            info->adapter_pfs.push_back(f.function);
+    }
+    info->active_pf_count = found->adapter_pf_count;
     return 0;
 }
 
 int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
     const Function& fn = info->function;
-    const char* dev = fn.c_name();
-    uint16_t device_type = 0;
-    int rc = zeltnvm_get_device_type(dev, &device_type);
-    if (rc == ZELT_RC_DEVICE_NOT_FOUND) return rc;
+    const uint16_t device_type = info->device_type;
+    int rc = 0;
 
-    char serial[ZELT_SERIAL_LEN + 1] = {};
-    std::memcpy(serial, info->serial_number, ZELT_SERIAL_LEN);
-    const std::vector<Function> pf_list = adapter_pfs(serial);
-    const Function* pfs = pf_list.data();
-    const int pf_count = static_cast<int>(pf_list.size());
-    const int expected = expected_pf_count(serial);
+    const Function* pfs = info->adapter_pfs.data();
+    const int pf_count = static_cast<int>(info->adapter_pfs.size());
+    const int expected = info->active_pf_count;
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "active_pf_count = %d\n", expected);
 
     uint16_t vfs_before[256] = {};
@@ -327,7 +303,7 @@ int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
     bool reset_ok = rc == 0 || rc == -16;
     if (reset_ok) {
         sleep_ms(min_wait ? min_wait : ZELT_RESET_DEFAULT_SLEEP_MS);
-        reset_ok = zelt_nvm_reset_status(fn, counter, min_wait, max_timeout) == 0;
+        reset_ok = zelt_nvm_reset_status(fn, device_type, counter, min_wait, max_timeout) == 0;
     }
     if (!reset_ok) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\n\nDevice Hot Reset failed.\n\n");
@@ -351,7 +327,7 @@ int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
     }
 
     print_hot_reset_completed();
-    if (!firmware_synchronised(dev, device_type)) {
+    if (!firmware_synchronised(fn, device_type)) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
                       "FW synchronization failed.\nPlease reboot the system for firmware synchronization to take "
                       "effect\n");
@@ -364,8 +340,7 @@ int32_t zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force) {
     const Function& fn = info->function;
     const char* dev = fn.c_name();
     const zelt::PciAddress& at = fn.address;
-    uint16_t device_type = 0;
-    zeltnvm_get_device_type(dev, &device_type);
+    const uint16_t device_type = info->device_type;
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Clearing Fastboot Registers.\n");
     zeltnvm_clear_fastboot_regs(dev, device_type, at.domain, at.bus, at.device, at.function);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Clearing Fastboot Registers Done.\n");

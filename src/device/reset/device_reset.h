@@ -7,8 +7,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "common/result.h"
+#include "device/inventory.h"
 #include "transport/function.h"
 
 // The function an adapter reset is aimed at.
@@ -17,6 +19,12 @@ struct zelt_nvm_pci_info {
     uint16_t device_id = 0;
     uint16_t vendor_id = 0;
     char serial_number[16] = {};
+    // Device type of the supported-device table row (0 when the table has none).
+    uint16_t device_type = 0;
+    // The functions of the adapter (those with its serial number) and the count its
+    // adapter presents.
+    std::vector<zelt::transport::Function> adapter_pfs;
+    int active_pf_count = 0;
 };
 
 // Wait periods of a reset when the firmware reports none: the first sleep after the
@@ -52,8 +60,8 @@ zelt::Result zelt_get_fw_reset_counter(const zelt::transport::Function& fn, uint
 
 // Waits for the firmware to answer and its counter to pass `counter_before`. 0, or 5
 // on time-out.
-int32_t zelt_nvm_reset_status(const zelt::transport::Function& fn, uint32_t counter_before, uint32_t min_wait_ms,
-                              uint32_t max_timeout_ms);
+int32_t zelt_nvm_reset_status(const zelt::transport::Function& fn, uint16_t device_type, uint32_t counter_before,
+                              uint32_t min_wait_ms, uint32_t max_timeout_ms);
 
 // Polls every PF until each answers. 0, or 1 on time-out.
 int32_t zelt_nvm_check_pf_status(const zelt::transport::Function* pfs, int pf_count, int* loaded_pf_count,
@@ -71,8 +79,7 @@ int zelt_reset_vf_index(uint32_t device, uint32_t function);
 
 // The full hot reset of the adapter of `info`, with its checks: 0; 1 when the
 // firmware copies could not be synchronised; 5 when the reset failed; 41 when a PF
-// did not come back; 42 when a PF did not get its VFs back; or the device-type
-// lookup's failure.
+// did not come back; or 42 when a PF did not get its VFs back.
 int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info);
 
 // The reset that ends a recovery installation (`force`: the installation ran with
@@ -80,5 +87,6 @@ int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info);
 // answer afterwards.
 int32_t zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force);
 
-// Fills `info` from the discovered record of `dev`. 0, or 17 when it is not found.
-int zelt_fill_reset_info(const char* dev, zelt_nvm_pci_info* info);
+// Fills `info` from the inventory's function `dev` and its adapter. 0, or 17 when it is
+// not found.
+int zelt_fill_reset_info(const zelt::device::Inventory& inventory, const char* dev, zelt_nvm_pci_info* info);

@@ -1,0 +1,39 @@
+// The run's adapters and functions as discovery found them. The command layer makes one
+// at start-up and passes it down; nothing below keeps its own copy.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "device/discovery_records.h"
+#include "transport/function.h"
+
+namespace zelt::device {
+
+// One supported physical function: how the transport reaches it, and the facts
+// discovery gathered about it.
+struct InventoryFunction {
+    transport::Function function;
+    zelt_nvm_device_info_t facts{};
+    // Physical functions its adapter presents (0 until the functions are grouped).
+    uint16_t adapter_pf_count = 0;
+
+    const char* name() const { return function.c_name(); }
+    const PciAddress& address() const { return function.address; }
+};
+
+struct Inventory {
+    std::vector<InventoryFunction> functions;  // in discovery order
+    std::vector<ZELT_NVM_CHIP_INFO> adapters;  // functions grouped by serial number
+    // Some supported function has no network interface (it is reached through its PCI window).
+    bool pci_window_functions = false;
+
+    // Appends a function from its record: the name and address in the record give the
+    // transport function, and a window name gives the PCI window road.
+    InventoryFunction& add(const zelt_nvm_device_info_t& facts);
+    // Groups the functions into adapters by the serial number they report (at most
+    // ZELT_MAX_ADAPTERS) and counts each adapter's functions.
+    void group_adapters();
+};
+
+}  // namespace zelt::device
