@@ -49,6 +49,16 @@ int factory_items(const AdapterDesc& a, std::vector<FactoryItem>& items, std::st
         }
         items.push_back(std::move(item));
     }
+    if (!a.pcie_version.empty()) {
+        // A PCIe table of the configured version, as older boards carry one.
+        FactoryItem item{ZEL_DIR_TYPE_PCIE, 0, 0, ZEL_DIR_ATTR_TRAILER, 0, {}};
+        if (int rc = pb::trailer_image(ZEL_DIR_TYPE_PCIE, version_numbers(a.pcie_version), 256, key, &item.data);
+            rc != 0) {
+            error = "PCIe table";
+            return rc;
+        }
+        items.push_back(std::move(item));
+    }
     if (newest) {
         uint32_t packed = (uint32_t{version[0]} << 24) | (uint32_t{version[1] & 0xFFu} << 16) |
                           (uint32_t{version[2] & 0xFFu} << 8) | (version[3] & 0xFFu);

@@ -176,7 +176,10 @@ bool check_staged_package(std::span<const uint8_t> pkg, StagedPackage& out, int&
         auto r = read_record(pkg, l, i);
         if (!r || !record_valid(pkg, l, *r)) return false;
         const zelnvm_directory_entry_t& e = r->entry;
-        auto [first, inserted] = first_of.try_emplace({e.type, e.ordinal, e.ext}, *r);
+        // Copies of the packed fields: a reference to one may be misaligned.
+        const std::tuple<uint16_t, uint16_t, uint16_t> identity{uint16_t(e.type), uint16_t(e.ordinal),
+                                                                uint16_t(e.ext)};
+        auto [first, inserted] = first_of.try_emplace(identity, *r);
         if (!inserted && first->second.directive == r->directive &&
             std::memcmp(&first->second.entry, &e, sizeof e) != 0)
             return false;

@@ -189,6 +189,14 @@ void adapter_from_json(const json& j, unsigned index, unsigned& next_ifname, Ada
     a.secure_boot = flag(j, "secure_boot", true);
     a.self_reset_status = status_byte(j, "self_reset_status");
     a.boot_status = status_byte(j, "boot_status");
+    a.pcie_version = text(j, "pcie_version", "");
+    if (!a.pcie_version.empty()) {
+        unsigned v[4];
+        char end;
+        if (std::sscanf(a.pcie_version.c_str(), "%u.%u.%u.%u%c", &v[0], &v[1], &v[2], &v[3], &end) != 4 ||
+            v[0] > 0xFFFF || v[1] > 0xFFFF || v[2] > 0xFFFF || v[3] > 0xFFFF)
+            throw std::invalid_argument("pcie_version must be four numbers a.b.c.d of at most 65535");
+    }
     if (j.contains("module")) {
         const json& m = j.at("module");
         a.module_sfp = text(m, "type", "qsfp") == "sfp";
@@ -349,6 +357,7 @@ json to_json(const HostDesc& host) {
         // Written only when set, so descriptions of hosts that never set them stay as they were.
         if (a.self_reset_status != 0) adapters.back()["self_reset_status"] = a.self_reset_status;
         if (a.boot_status != 0) adapters.back()["boot_status"] = a.boot_status;
+        if (!a.pcie_version.empty()) adapters.back()["pcie_version"] = a.pcie_version;
     }
     j["adapters"] = adapters;
     json faults = json::array();

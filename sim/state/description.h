@@ -58,6 +58,7 @@ struct AdapterDesc {
     std::string product_name;
     std::string fw_version;          // running firmware "a.b.c.d"
     std::string pkg_version;         // installed package "a.b.c.d"
+    std::string pcie_version;        // the factory PCIe table "a.b.c.d"; empty: none
     uint32_t nvm_size = 0;           // bytes of flash
     unsigned ports = 0;
     bool multi_host = false;

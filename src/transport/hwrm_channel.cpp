@@ -3,6 +3,7 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -47,6 +48,25 @@ HwrmAnswerStatus answerStatus(const void* resp, uint32_t resp_len) {
     return status;
 }
 
+// The sequence number in a request or answer header (both keep it at byte 4).
+uint16_t sequenceId(const void* record, uint32_t len) {
+    if (len < offsetof(hwrm_input_header, seq_id) + sizeof(uint16_t)) return 0;
+    uint16_t seq;
+    std::memcpy(&seq, static_cast<const uint8_t*>(record) + offsetof(hwrm_input_header, seq_id), sizeof seq);
+    return le16_to_cpu(seq);
+}
+
+// A success answer belongs to the request only when it echoes the request's sequence
+// number; another answer (a late one, or one meant for another caller) is refused
+// rather than read as this request's.
+zelt::Result checkAnswerEcho(const zelt::transport::Message& m) {
+    const uint16_t sent = sequenceId(m.req, m.req_len);
+    const uint16_t echoed = sequenceId(m.resp, m.resp_len);
+    if (sent == echoed) return zelt::Result();
+    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "answer seq_id %u does not match the request's %u\n", echoed, sent);
+    return zelt::Result::tool(HVXRETVAL_UNEXPECTED_DATA);
+}
+
 uint16_t requestType(const void* req, uint32_t req_len) {
     if (req_len < sizeof(uint16_t)) return 0;
     uint16_t type;
@@ -62,7 +82,7 @@ zelt::Result sendByMailbox(const zelt::transport::Function& fn, const zelt::tran
     zelt::Result rc = zelt::transport::mailbox_exchange(fn.address, msg);
     if (!rc.ok()) return rc;
     HwrmAnswerStatus status = answerStatus(msg.resp, msg.resp_len);
-    if (status.error_code == 0) return zelt::Result();
+    if (status.error_code == 0) return checkAnswerEcho(msg);
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "err->cmd_err = %d\n", status.cmd_err);
     return zelt::transport::hwrm_error_result(requestType(msg.req, msg.req_len), status.error_code, status.cmd_err, 0,
                                               true);
@@ -174,7 +194,7 @@ Result send_message(const Function& fn, const Message& m) {
     HwrmAnswerStatus status = answerStatus(m.resp, m.resp_len);
     // A driver that copies a firmware error answer without failing the ioctl must not
     // turn that error into success.
-    if (rc == 0 && status.error_code == 0) return Result();
+    if (rc == 0 && status.error_code == 0) return checkAnswerEcho(m);
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "cmd_err = %d error_code = %d errno = %d\n", status.cmd_err,
                   status.error_code, rc == 0 ? 0 : saved_errno);
     return hwrm_error_result(req_type, status.error_code, status.cmd_err, rc == 0 ? 0 : saved_errno, false);

@@ -79,6 +79,11 @@ TEST(InstallAdvice, ColdBootOrReboot) {
          firmware_package("1, 2, 4, 0", "Create"), kColdBoot},
         {"older adapter, flash keeps the same PCIe table", "", {}, "zen2", firmware_package("1, 2, 3, 0"),
          firmware_package("1, 2, 3, 0", "Create"), kReboot},
+        {"older adapter, factory PCIe table set by configuration",
+         R"({"adapters": [{"device_type": 5, "ports": 1, "pcie_version": "1.2.3.0"}]})", {}, "zen0", "",
+         firmware_package("1, 2, 4, 0", "Create"), kColdBoot},
+        {"older adapter, the same factory PCIe table", R"({"adapters": [{"device_type": 5, "ports": 1,
+         "pcie_version": "1.2.3.0"}]})", {}, "zen0", "", firmware_package("1, 2, 3, 0", "Create"), kReboot},
     };
     for (const Case& c : cases) {
         Host host(c.config);

@@ -178,6 +178,28 @@ TEST_F(Channel, FailureIsNeverReadAsSuccess) {
     EXPECT_EQ(transport::hwrm_error_result(HWRM_FUNC_QCFG, 0, 0, 0, false).code(), HVXRETVAL_FAILURE);
 }
 
+// A success answer is this request's only when it echoes the request's sequence number.
+TEST_F(Channel, AnswerWithAnotherSequenceNumberIsRefused) {
+    const struct {
+        uint16_t echoed;
+        int32_t rc;
+    } cases[] = {{0, 0}, {1, HVXRETVAL_UNEXPECTED_DATA}, {0xFFFF, HVXRETVAL_UNEXPECTED_DATA}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.echoed);
+        host->firmware = [&c](const FakeAdapterHost::Message&, uint8_t* resp, uint32_t len, uint8_t*, uint32_t) {
+            hwrm_err_output out{};
+            out.req_type = HWRM_FUNC_QCFG;
+            out.seq_id = c.echoed;
+            out.resp_len = sizeof out;
+            out.valid = 1;
+            writeAnswer(resp, len, out);
+            return 0;
+        };
+        hwrm_err_output resp{};
+        EXPECT_EQ(sendBare("eth0", HWRM_FUNC_QCFG, resp), c.rc);
+    }
+}
+
 TEST_F(Channel, MailboxKeepsTheModifySecurityCode) {
     EXPECT_EQ(transport::hwrm_error_result(HWRM_NVM_MODIFY, 2, 5, 0, true).code(), 5);
     EXPECT_EQ(transport::hwrm_error_result(HWRM_NVM_MODIFY, 2, 5, EIO, false).code(), HVXRETVAL_NVM_MOD_SECURITY_VIOLATION);
