@@ -33,9 +33,9 @@ inline constexpr size_t ZELTNVM_PKG_LOG_FORMAT_MAX = 128;
 //     package's own update record: the larger of its item_length and the package
 //     length rounded up to 4096 (no update record: zelpkgFindItem's result; a
 //     negative creation result is returned);
-//  3. stages and installs by firmware message for "zelt_pci_dev" names, else through
-//     the Ethernet driver's flash command (which sets *reboot_needed on success), and
-//     returns that result unchanged.
+//  3. stages and installs by firmware message for a function reached through the PCI
+//     window, else through the Ethernet driver's flash command (which sets
+//     *reboot_needed on success), and returns that result unchanged.
 // `item_index` (when given) is always set to -1.
 int32_t zeltnvmInstallPackage(const char* dev, const uint8_t* pkg, uint32_t length, int* item_index,
                               int* reboot_needed, uint32_t install_type, uint16_t pci_device_id);
@@ -48,8 +48,8 @@ int32_t zeltnvmInstallPackage(const char* dev, const uint8_t* pkg, uint32_t leng
 int32_t zeltnvmReadAndUpdatePackageLog(const char* dev, const uint8_t* pkg, uint32_t length);
 
 // The install log item's data (type 1, ordinal 0, ext 0), read by message for a
-// "zelt_pci_dev" name and through the driver otherwise; empty when the item is absent,
-// empty or unreadable.
+// function reached through the PCI window and through the driver otherwise; empty when
+// the item is absent, empty or unreadable.
 std::string zeltnvmReadPackageLog(const char* dev);
 
 // Writes `text` as the install log item (attribute 0) by the same road, its length
