@@ -135,3 +135,33 @@ TEST(InstallFailure, NoRoomDefragmentsAndTriesOnceMore) {
 }
 
 }  // namespace
+
+namespace {
+
+// Both adapters are updated in one run: every adapter's outcome is printed, and the
+// run ends with the first failing adapter's status even when a later one succeeds, so
+// a script sees the failure.
+TEST(InstallFailure, FirstFailingAdapterGivesTheRunsStatus) {
+    struct Case {
+        const char* failing;  // the function whose flash command fails
+        int completed;        // adapters that report completion
+    } cases[] = {{"zen0", 1}, {"zen2", 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.failing);
+        InstallHost host;
+        host.example("new.pkg", "229.0.1.0");
+        host.fault({"ethtool_errno", "--ethtool-cmd", "51", "--errno", "30", "--function", c.failing});
+        const RunResult r = host.zeltnvm({"-y", "install", "new.pkg"});
+        EXPECT_EQ(r.status, 57) << r.out << r.err;
+        EXPECT_TRUE(contains(r.err, "Package installation failed. Because Firmware resources are locked.\n")) << r.err;
+        size_t completions = 0;
+        for (size_t at = r.out.find("Firmware update is completed."); at != std::string::npos;
+             at = r.out.find("Firmware update is completed.", at + 1))
+            ++completions;
+        EXPECT_EQ(completions, static_cast<size_t>(c.completed)) << r.out;
+        EXPECT_TRUE(contains(r.out, "Controller #1 is being updated")) << r.out;
+        EXPECT_TRUE(contains(r.out, "Controller #2 is being updated")) << r.out;
+    }
+}
+
+}  // namespace

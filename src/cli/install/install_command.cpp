@@ -208,6 +208,8 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
     }
 
     opts->flag = true;
+    // The run's status is the first failing adapter's: a later adapter's success must
+    // not hide an earlier failure from a script.
     int rc = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
         zelt_update_row& r = rows[i];
@@ -217,7 +219,8 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
                       family_label(r.device_type, false), static_cast<int>(i) + 1);
         std::fflush(stdout);
         opts->install_count = static_cast<int32_t>(i) + 2;
-        rc = zeltnvm_invoke_firmware_update(inventory, r, r.file.c_str(), opts, cfg_flags[i]);
+        const int adapter_rc = zeltnvm_invoke_firmware_update(inventory, r, r.file.c_str(), opts, cfg_flags[i]);
+        if (rc == 0) rc = adapter_rc;
     }
     return rc;
 }
