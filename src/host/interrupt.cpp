@@ -16,16 +16,29 @@ std::atomic<bool> g_exiting{false};
 
 extern "C" void record_signal(int signal) { g_signal = signal; }
 
+// Installs the recording handler; `flags` decides whether interrupted calls restart.
+void install_handler(int flags) {
+    struct sigaction action{};
+    action.sa_handler = record_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = flags;
+    for (int signal : {SIGINT, SIGTERM}) ::sigaction(signal, &action, nullptr);
+}
+
 }  // namespace
 
 void catch_interrupts(ExitRoutine routine) {
     g_driving_thread = pthread_self();
     g_routine = routine;
-    struct sigaction action{};
-    action.sa_handler = record_signal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal : {SIGINT, SIGTERM}) ::sigaction(signal, &action, nullptr);
+    install_handler(SA_RESTART);
+}
+
+InterruptibleWait::InterruptibleWait() {
+    if (g_routine) install_handler(0);
+}
+
+InterruptibleWait::~InterruptibleWait() {
+    if (g_routine) install_handler(SA_RESTART);
 }
 
 int pending_interrupt() { return g_signal; }

@@ -29,4 +29,15 @@ void interruption_point();
 // From now on signals are recorded but no longer acted on: the run is already ending.
 void stop_acting_on_interrupts();
 
+// While one is alive, a signal makes a blocking system call fail with EINTR instead of
+// restarting it, so that a wait for the user (a prompt reading standard input) ends
+// when the user interrupts; the waiting code calls interruption_point() after the call.
+class InterruptibleWait {
+public:
+    InterruptibleWait();
+    ~InterruptibleWait();
+    InterruptibleWait(const InterruptibleWait&) = delete;
+    InterruptibleWait& operator=(const InterruptibleWait&) = delete;
+};
+
 }  // namespace zelt::host

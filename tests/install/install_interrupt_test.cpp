@@ -258,3 +258,68 @@ TEST(InstallInterrupted, LeavesTheNvmWholeAndTheHostFree) {
 }
 
 }  // namespace
+
+namespace {
+
+// Ctrl-C at the confirmation prompt ends the run at once, with status 1 and the NVM
+// untouched, even though nothing was typed: the wait for the answer is interrupted.
+TEST(InstallInterrupted, AtThePromptEndsWithoutAnAnswer) {
+    InstallHost host;
+    host.example("new.pkg", "229.0.1.0");
+    const std::string flash = host.root() + "/sim/adapter1.flash";
+    const std::vector<uint8_t> before = read_bytes(flash);
+
+    int in[2], out[2];
+    ASSERT_EQ(pipe(in), 0);
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("ZELTNVM_SIM", host.root().c_str(), 1);
+        if (chdir(host.work_dir().c_str()) != 0) _exit(127);
+        const int null = open("/dev/null", O_RDWR);
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        dup2(null, 2);
+        close(in[1]);
+        close(out[0]);
+        std::string program = ZELT_PROGRAM("zeltnvm");
+        std::vector<std::string> args = {program, "-dev=zen2", "-force", "install", "new.pkg"};
+        std::vector<char*> cargv;
+        for (std::string& a : args) cargv.push_back(a.data());
+        cargv.push_back(nullptr);
+        execv(cargv[0], cargv.data());
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    // The writing end of standard input stays open: the tool waits for an answer.
+    std::string printed;
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20 * kSlowdown);
+    char buffer[256];
+    while (!contains(printed, "Do you want to continue (Y/N)?") && std::chrono::steady_clock::now() < give_up) {
+        const ssize_t n = read(out[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        printed.append(buffer, static_cast<size_t>(n));
+    }
+    ASSERT_TRUE(contains(printed, "Do you want to continue (Y/N)?")) << printed;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // into the read of the answer
+    const auto sent = std::chrono::steady_clock::now();
+    kill(pid, SIGINT);
+    int status = 0;
+    const auto hung = sent + std::chrono::seconds(10 * kSlowdown);
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid || (done < 0 && errno != EINTR)) break;
+        if (std::chrono::steady_clock::now() > hung) kill(pid, SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const auto took = std::chrono::steady_clock::now() - sent;
+    close(in[1]);
+    close(out[0]);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_LT(took, std::chrono::seconds(kSlowdown));
+    EXPECT_TRUE(read_bytes(flash) == before);
+}
+
+}  // namespace
