@@ -24,28 +24,36 @@
 
 // ---- Reading and writing package files ---------------------------------------------
 
+namespace {
+
+// Package lengths and offsets are 32-bit: no package file is larger than 4 GiB.
+constexpr uint64_t kLargestPackageFile = uint64_t{1} << 32;
+
+}  // namespace
+
 int32_t zelpkgReadFile(const char* name, std::vector<uint8_t>& data) {
     data.clear();
     if (name == nullptr) return HVXRETVAL_FILE_OPEN_FAILURE;
-    FILE* f = zelt::host::current().open_file(name, "rb");
-    if (f == nullptr) return HVXRETVAL_FILE_OPEN_FAILURE;
-    struct Closer {
-        FILE* f;
-        ~Closer() { std::fclose(f); }
-    } closer{f};
-    if (std::fseek(f, 0, SEEK_END) != 0) return HVXRETVAL_FILE_READ_FAILURE;
-    const long size = std::ftell(f);
-    if (size <= 0) return HVXRETVAL_INVALID_LENGTH;
-    if (std::fseek(f, 0, SEEK_SET) != 0) return HVXRETVAL_FILE_READ_FAILURE;
-    try {
-        data.resize(static_cast<size_t>(size));
-    } catch (const std::bad_alloc&) {
-        return HVXRETVAL_MALLOC_FAILURE;
+    using zelt::host::FileRead;
+    switch (zelt::host::current().read_regular_file(name, kLargestPackageFile, data)) {
+        case FileRead::kOk: break;
+        case FileRead::kOpenFailed: return HVXRETVAL_FILE_OPEN_FAILURE;
+        case FileRead::kNotRegular: {
+            const int err = errno;
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s: not a regular file\n", name);
+            errno = err;
+            return HVXRETVAL_FILE_OPEN_FAILURE;
+        }
+        case FileRead::kTooLarge: {
+            const int err = errno;
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s: larger than the largest package (4 GiB)\n", name);
+            errno = err;
+            return HVXRETVAL_FILE_OPEN_FAILURE;
+        }
+        case FileRead::kNoMemory: return HVXRETVAL_MALLOC_FAILURE;
+        case FileRead::kReadFailed: return HVXRETVAL_FILE_READ_FAILURE;
     }
-    if (std::fread(data.data(), 1, data.size(), f) != data.size()) {
-        data.clear();
-        return HVXRETVAL_FILE_READ_FAILURE;
-    }
+    if (data.empty()) return HVXRETVAL_INVALID_LENGTH;
     return HVXRETVAL_SUCCESS;
 }
 

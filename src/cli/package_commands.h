@@ -11,8 +11,10 @@
 #include "cli/parsed_command.h"
 #include "package/package_writer.h"
 
-// Reads any file whole through the host. FILE_OPEN_FAILURE when it cannot be opened,
-// INVALID_LENGTH when it is empty, MALLOC_FAILURE, FILE_READ_FAILURE on a short read.
+// Reads a package file whole through the host. FILE_OPEN_FAILURE when it cannot be
+// opened, and also (with a message naming the file) when it is not a regular file or
+// is larger than any package can be; INVALID_LENGTH when it is empty, MALLOC_FAILURE,
+// FILE_READ_FAILURE on a short read.
 int32_t zelpkgReadFile(const char* name, std::vector<uint8_t>& data);
 
 // Reads a package file. A file behind the firmware update package header is handed on

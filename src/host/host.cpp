@@ -1,5 +1,6 @@
 #include "host/host.h"
 
+#include <fcntl.h>
 #include <glob.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <new>
 
 #include "host/linux_host.h"
 
@@ -57,6 +59,59 @@ bool Host::read_file(std::string_view path, std::string& data) {
     bool ok = !std::ferror(f);
     std::fclose(f);
     return ok;
+}
+
+FileRead Host::read_regular_file(std::string_view path, uint64_t max_size, std::vector<uint8_t>& data) {
+    std::vector<uint8_t>().swap(data);
+    const std::string mapped = map_path(path);
+    const int fd = ::open(mapped.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        // A socket cannot be opened at all; tell it apart from a missing file.
+        struct stat st;
+        if (errno == ENXIO && ::stat(mapped.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            errno = ENODEV;
+            return FileRead::kNotRegular;
+        }
+        return FileRead::kOpenFailed;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() {
+            const int saved = errno;
+            ::close(fd);
+            errno = saved;
+        }
+    } closer{fd};
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return FileRead::kOpenFailed;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+        return FileRead::kNotRegular;
+    }
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    if (size > max_size) {
+        errno = EFBIG;
+        return FileRead::kTooLarge;
+    }
+    try {
+        data.resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+        return FileRead::kNoMemory;
+    }
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            // Shrunk while being read, or an error: never hand on a partial file.
+            if (n == 0) errno = EIO;
+            std::vector<uint8_t>().swap(data);
+            return FileRead::kReadFailed;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return FileRead::kOk;
 }
 
 bool Host::write_file(std::string_view path, std::string_view data) {

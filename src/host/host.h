@@ -66,6 +66,9 @@ public:
     virtual ~NamedLock() = default;
 };
 
+// How a read of a regular file ended.
+enum class FileRead { kOk, kOpenFailed, kNotRegular, kTooLarge, kNoMemory, kReadFailed };
+
 class Host {
 public:
     virtual ~Host() = default;
@@ -83,6 +86,12 @@ public:
     virtual bool list_directory(std::string_view path, std::vector<std::string>& names);
     // Reads a whole file. False when it cannot be opened or read.
     virtual bool read_file(std::string_view path, std::string& data);
+    // Reads a whole regular file of at most `max_size` bytes straight into `data`.
+    // The file is opened without blocking and checked on the opened descriptor, so a
+    // pipe without a writer, a device, a socket or a directory is refused without
+    // waiting on it, and an oversized file without reading any of it. On failure
+    // `data` is empty and errno tells why (EISDIR, ENODEV or EFBIG for the refusals).
+    virtual FileRead read_regular_file(std::string_view path, uint64_t max_size, std::vector<uint8_t>& data);
     // Writes a whole file (created or truncated). False on failure.
     virtual bool write_file(std::string_view path, std::string_view data);
     // Target of a symbolic link. False when the path is not a readable link.
