@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdint>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <random>
 #include <string>
@@ -58,26 +59,34 @@ std::vector<std::string> damaged_items(std::vector<uint8_t> image) {
     return damaged;
 }
 
+// Starts zeltnvm with `args` against the host, in its working folder, with standard
+// input from `in` and standard output to `out` (-1: /dev/null) and standard error to
+// /dev/null. The child closes `close_in_child` (the parent's ends of the pipes).
+pid_t spawn_zeltnvm(const InstallHost& host, const std::vector<std::string>& args, int in, int out,
+                    std::initializer_list<int> close_in_child = {}) {
+    std::vector<std::string> argv = {ZELT_PROGRAM("zeltnvm")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    setenv("ZELTNVM_SIM", host.root().c_str(), 1);
+    if (chdir(host.work_dir().c_str()) != 0) _exit(127);
+    const int null = open("/dev/null", O_RDWR);
+    dup2(in >= 0 ? in : null, 0);
+    dup2(out >= 0 ? out : null, 1);
+    dup2(null, 2);
+    for (int fd : close_in_child) close(fd);
+    std::vector<char*> cargv;
+    for (std::string& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    execv(cargv[0], cargv.data());
+    _exit(127);
+}
+
 // zeltnvm started against the host, interrupted with SIGINT once `interrupt_now`
 // says so. Returns the exit status (128 + signal when a signal ended it).
 template <class Ready>
 int run_interrupted(const InstallHost& host, const std::vector<std::string>& args, Ready interrupt_now) {
-    std::vector<std::string> argv = {ZELT_PROGRAM("zeltnvm")};
-    argv.insert(argv.end(), args.begin(), args.end());
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("ZELTNVM_SIM", host.root().c_str(), 1);
-        if (chdir(host.work_dir().c_str()) != 0) _exit(127);
-        const int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);
-        dup2(null, 1);
-        dup2(null, 2);
-        std::vector<char*> cargv;
-        for (std::string& a : argv) cargv.push_back(a.data());
-        cargv.push_back(nullptr);
-        execv(cargv[0], cargv.data());
-        _exit(127);
-    }
+    const pid_t pid = spawn_zeltnvm(host, args, -1, -1);
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!interrupt_now() && std::chrono::steady_clock::now() < give_up)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -123,25 +132,9 @@ bool catches_sigint(pid_t pid) {
 // `delay` has passed.
 Interrupted run_with_interrupts(const InstallHost& host, const std::vector<std::string>& args,
                                 std::chrono::microseconds delay, int interrupts, std::chrono::microseconds gap) {
-    std::vector<std::string> argv = {ZELT_PROGRAM("zeltnvm")};
-    argv.insert(argv.end(), args.begin(), args.end());
     int out[2];
     if (pipe(out) != 0) return {};
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("ZELTNVM_SIM", host.root().c_str(), 1);
-        if (chdir(host.work_dir().c_str()) != 0) _exit(127);
-        const int null = open("/dev/null", O_RDWR);
-        dup2(null, 0);
-        dup2(out[1], 1);
-        dup2(null, 2);
-        close(out[0]);
-        std::vector<char*> cargv;
-        for (std::string& a : argv) cargv.push_back(a.data());
-        cargv.push_back(nullptr);
-        execv(cargv[0], cargv.data());
-        _exit(127);
-    }
+    const pid_t pid = spawn_zeltnvm(host, args, -1, out[1], {out[0]});
     close(out[1]);
     Interrupted result;
     std::thread reader([fd = out[0], &result] {
@@ -272,24 +265,8 @@ TEST(InstallInterrupted, AtThePromptEndsWithoutAnAnswer) {
     int in[2], out[2];
     ASSERT_EQ(pipe(in), 0);
     ASSERT_EQ(pipe(out), 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setenv("ZELTNVM_SIM", host.root().c_str(), 1);
-        if (chdir(host.work_dir().c_str()) != 0) _exit(127);
-        const int null = open("/dev/null", O_RDWR);
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        dup2(null, 2);
-        close(in[1]);
-        close(out[0]);
-        std::string program = ZELT_PROGRAM("zeltnvm");
-        std::vector<std::string> args = {program, "-dev=zen2", "-force", "install", "new.pkg"};
-        std::vector<char*> cargv;
-        for (std::string& a : args) cargv.push_back(a.data());
-        cargv.push_back(nullptr);
-        execv(cargv[0], cargv.data());
-        _exit(127);
-    }
+    const pid_t pid =
+        spawn_zeltnvm(host, {"-dev=zen2", "-force", "install", "new.pkg"}, in[0], out[1], {in[1], out[0]});
     close(in[0]);
     close(out[1]);
     // The writing end of standard input stays open: the tool waits for an answer.

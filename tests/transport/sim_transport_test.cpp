@@ -14,6 +14,7 @@
 #include "sim/state/request_log.h"
 #include "sim/state/sim_store.h"
 #include "tests/support/run_program.h"
+#include "tests/transport/function_values.h"
 #include "transport/ethtool_channel.h"
 #include "transport/function.h"
 #include "transport/fw_queries.h"
@@ -86,16 +87,6 @@ protected:
         return entries;
     }
 
-    // The function of interface `name`, and a function at a known address.
-    static transport::Function named(const char* name) {
-        auto fn = transport::function_for_name(name);
-        EXPECT_TRUE(fn.ok()) << name;
-        return fn.ok() ? *fn : transport::Function{};
-    }
-    static transport::Function at(const char* name, uint32_t domain, uint32_t bus, uint32_t device,
-                                  uint32_t function) {
-        return transport::function_at(name, PciAddress{domain, bus, device, function});
-    }
     // Sends one framed request to `fn`.
     static int32_t send(const transport::Function& fn, void* req, uint32_t req_len, void* resp, uint32_t resp_len,
                         const transport::HwrmData* data = nullptr) {

@@ -8,6 +8,7 @@
 #include "host/host.h"
 #include "host/linux_host.h"
 #include "tests/support/run_program.h"
+#include "tests/transport/function_values.h"
 #include "tests/transport/fake_adapter_host.h"
 #include "transport/function.h"
 
@@ -32,17 +33,6 @@ protected:
         hostFile("/sys/class/net/" + ifname + "/device/uevent", "DRIVER=zelt_en\nPCI_SLOT_NAME=" + slot + "\n");
     }
 
-    // The function of interface `name`, looked up as the command layer looks it up.
-    static transport::Function named(const char* name) {
-        auto fn = transport::function_for_name(name);
-        EXPECT_TRUE(fn.ok()) << name;
-        return fn.ok() ? *fn : transport::Function{};
-    }
-    // The function `name` at a known address.
-    static transport::Function at(const char* name, uint32_t domain, uint32_t bus, uint32_t device,
-                                  uint32_t function) {
-        return transport::function_at(name, PciAddress{domain, bus, device, function});
-    }
 
     TempDir dir;
     FakeAdapterHost* host = nullptr;
