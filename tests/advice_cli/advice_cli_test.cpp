@@ -26,10 +26,6 @@ class Host : public zelt::test::SimulatedHost {
 public:
     using SimulatedHost::SimulatedHost;
 
-    void fault(const std::vector<std::string>& args) const {
-        const RunResult r = zeltsim("fault", args);
-        ASSERT_EQ(r.status, 0) << r.err;
-    }
     // A package built from the JSON `description` as `name` in the working directory.
     void package(const std::string& name, const std::string& description) const {
         zelt::test::write_text_file(work_file(name + ".json"), description);

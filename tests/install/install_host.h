@@ -30,10 +30,6 @@ public:
         const RunResult r = run_program({ZELT_PROGRAM("zeltpkg"), "build", work_file(name + ".json"), work_file(name)});
         ASSERT_EQ(r.status, 0) << r.err;
     }
-    void fault(const std::vector<std::string>& args) const {
-        const RunResult r = zeltsim("fault", args);
-        ASSERT_EQ(r.status, 0) << r.err;
-    }
     std::string log() const { return read_text_file(root() + "/var/log/zeltnvm.log"); }
 };
 

@@ -26,10 +26,6 @@ class Host : public zelt::test::SimulatedHost {
 public:
     using SimulatedHost::SimulatedHost;
 
-    void fault(const std::vector<std::string>& args) const {
-        const RunResult r = zeltsim("fault", args);
-        ASSERT_EQ(r.status, 0) << r.err;
-    }
     // Firmware messages of number `req_type` the simulated drivers have received.
     int requests(int req_type) const {
         const std::string log = zelt::test::read_text_file(root() + "/sim/requests.log");

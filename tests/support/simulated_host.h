@@ -49,6 +49,12 @@ public:
         return run_program(argv);
     }
 
+    // zeltsim fault <root> <args...>, which must succeed.
+    void fault(const std::vector<std::string>& args) const {
+        const RunResult r = zeltsim("fault", args);
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+
 private:
     TempDir dir_;
 };
