@@ -21,66 +21,19 @@
 #include <thread>
 #include <vector>
 
-#include "formats/crypto/crc32.h"
 #include "sim/flash/flash_model.h"
+#include "tests/install/flash_check.h"
 #include "tests/install/install_host.h"
 
 using zelt::test::contains;
+using zelt::test::damaged_items;
 using zelt::test::InstallHost;
+using zelt::test::kSlowdown;
+using zelt::test::read_bytes;
 using zelt::test::RunResult;
+using zelt::test::spawn_zeltnvm;
 
 namespace {
-
-// The first `limit` bytes of a file (all of it by default), read in one go so that
-// polling stays quick in sanitizer builds too.
-std::vector<uint8_t> read_bytes(const std::string& path, size_t limit = SIZE_MAX) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return {};
-    const auto size = static_cast<size_t>(in.tellg());
-    std::vector<uint8_t> bytes(std::min(size, limit));
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<size_t>(in.gcount()));
-    return bytes;
-}
-
-// Items of a flash image whose data does not match the checksum of their entry.
-std::vector<std::string> damaged_items(std::vector<uint8_t> image) {
-    zelt::sim::FlashModel flash(image);
-    std::vector<std::string> damaged;
-    if (!flash.has_directory()) return {"no directory"};
-    for (uint32_t i = 0; i < flash.entry_count(); ++i) {
-        const zelnvm_directory_entry_t e = flash.entry(i);
-        if (e.type == 0) continue;
-        if (uint64_t{e.item_location} + e.data_length > image.size() ||
-            crc32i(ZELT_CRC32_INIT, image.data() + e.item_location, e.data_length) != e.data_chksum)
-            damaged.push_back("entry " + std::to_string(i) + " type " + std::to_string(e.type));
-    }
-    return damaged;
-}
-
-// Starts zeltnvm with `args` against the host, in its working folder, with standard
-// input from `in` and standard output to `out` (-1: /dev/null) and standard error to
-// /dev/null. The child closes `close_in_child` (the parent's ends of the pipes).
-pid_t spawn_zeltnvm(const InstallHost& host, const std::vector<std::string>& args, int in, int out,
-                    std::initializer_list<int> close_in_child = {}) {
-    std::vector<std::string> argv = {ZELT_PROGRAM("zeltnvm")};
-    argv.insert(argv.end(), args.begin(), args.end());
-    const pid_t pid = fork();
-    if (pid != 0) return pid;
-    setenv("ZELTNVM_SIM", host.root().c_str(), 1);
-    if (chdir(host.work_dir().c_str()) != 0) _exit(127);
-    const int null = open("/dev/null", O_RDWR);
-    dup2(in >= 0 ? in : null, 0);
-    dup2(out >= 0 ? out : null, 1);
-    dup2(null, 2);
-    for (int fd : close_in_child) close(fd);
-    std::vector<char*> cargv;
-    for (std::string& a : argv) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    execv(cargv[0], cargv.data());
-    _exit(127);
-}
 
 // zeltnvm started against the host, interrupted with SIGINT once `interrupt_now`
 // says so. Returns the exit status (128 + signal when a signal ended it).
@@ -96,18 +49,6 @@ int run_interrupted(const InstallHost& host, const std::vector<std::string>& arg
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kSlowdown = 5;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr int kSlowdown = 5;
-#else
-constexpr int kSlowdown = 1;
-#endif
-#else
-constexpr int kSlowdown = 1;
-#endif
 
 // How a run ended that was sent SIGINT `interrupts` times from `delay` on.
 struct Interrupted {
