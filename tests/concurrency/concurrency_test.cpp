@@ -293,15 +293,19 @@ TEST(InstallsTogether, OnTwoAdaptersEachEndsDoneOrBusyAndTheLogsKeepEveryEntry) 
     install_together({kAdapter0, kAdapter1}, kRounds);
 }
 
-// True when some process holds a lock on the file (a record lock, as the tool's
-// adapter locks are).
-bool record_locked(const std::string& path) {
+// True when some process holds a lock on the file: a record lock, or else a whole-file
+// lock (the probe for that one is let go at once).
+bool file_locked(const std::string& path) {
     const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return false;
     struct flock probe {};
     probe.l_type = F_WRLCK;
     probe.l_whence = SEEK_SET;
-    const bool locked = fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+    bool locked = fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+    if (!locked) {
+        locked = flock(fd, LOCK_EX | LOCK_NB) != 0;
+        if (!locked) flock(fd, LOCK_UN);
+    }
     close(fd);
     return locked;
 }
@@ -311,7 +315,7 @@ bool adapter_lock_held(const InstallHost& host) {
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator(host.root() + "/run/lock", ec)) {
         const std::string name = e.path().filename().string();
-        if (name.rfind("zeltnvm-", 0) == 0 && name != "zeltnvm-staging.lock" && record_locked(e.path().string()))
+        if (name.rfind("zeltnvm-", 0) == 0 && name != "zeltnvm-staging.lock" && file_locked(e.path().string()))
             return true;
     }
     return false;
