@@ -66,6 +66,8 @@ struct CommandRow {
     bool package_files;
     // False for a command that is not part of this build: the front end answers for it.
     bool available;
+    // Changes the selected adapter: the adapter's lock is held while the command runs.
+    bool writes_adapter;
 };
 
 // Every row, in enumeration order (CMD_HELP first).

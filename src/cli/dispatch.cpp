@@ -1,7 +1,9 @@
 // Running the command once the scan has ended.
 #include <vector>
 
+#include "cli/adapter_lock.h"
 #include "cli/command_registry.h"
+#include "cli/display_error.h"
 #include "cli/package_commands.h"
 #include "cli/scan_state.h"
 #include "cli/version.h"
@@ -38,6 +40,11 @@ int dispatch_command(ScanState& s) {
         if (rc != 0 || !p.device) return rc;
     }
     if (!row.after_scan) return answer_unavailable(row);
+    AdapterLocks locks;
+    if (row.writes_adapter && p.device) {
+        const int rc = locks.take(*p.device);
+        if (rc != 0) return zeltnvm_display_error_msg(p.command, rc);
+    }
     return row.after_scan(p);
 }
 

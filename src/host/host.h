@@ -145,6 +145,15 @@ public:
     virtual void sleep_ms(unsigned milliseconds) = 0;
     // Local broken-down time of `t` (time zone of the host).
     virtual struct tm local_time(time_t t);
+
+    // ---- Locks between processes of this tool ------------------------------------
+    // How long a command waits for a lock another process of this tool holds (see
+    // run_lock.h), in real milliseconds.
+    unsigned lock_wait_ms() const { return lock_wait_ms_; }
+    void set_lock_wait_ms(unsigned milliseconds) { lock_wait_ms_ = milliseconds; }
+
+private:
+    unsigned lock_wait_ms_ = 60'000;
 };
 
 // The process-wide host. `current()` is valid after `install()`; before that it is a

@@ -1,9 +1,12 @@
 #include "host/interrupt.h"
 
 #include <pthread.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
+#include <string>
+#include <utility>
 
 namespace zelt::host {
 
@@ -13,6 +16,17 @@ volatile std::sig_atomic_t g_signal = 0;
 ExitRoutine g_routine = nullptr;
 pthread_t g_driving_thread;
 std::atomic<bool> g_exiting{false};
+
+// The files to remove on interruption: slots hold pointers to the registrations' own
+// strings, touched only by the driving thread.
+const std::string* g_remove_on_interrupt[RemoveOnInterrupt::kMaxRemoveOnInterrupt] = {};
+
+void remove_registered_files() {
+    for (const std::string*& path : g_remove_on_interrupt) {
+        if (path) ::unlink(path->c_str());
+        path = nullptr;
+    }
+}
 
 extern "C" void record_signal(int signal) { g_signal = signal; }
 
@@ -47,9 +61,24 @@ void interruption_point() {
     const int signal = g_signal;
     if (signal == 0 || g_routine == nullptr || !pthread_equal(pthread_self(), g_driving_thread)) return;
     if (g_exiting.exchange(true)) return;
+    remove_registered_files();
     g_routine(signal);
 }
 
 void stop_acting_on_interrupts() { g_exiting = true; }
+
+RemoveOnInterrupt::RemoveOnInterrupt(std::string path) : path_(std::move(path)) {
+    for (int i = 0; i < kMaxRemoveOnInterrupt; ++i) {
+        if (g_remove_on_interrupt[i] == nullptr) {
+            g_remove_on_interrupt[i] = &path_;
+            slot_ = i;
+            return;
+        }
+    }
+}
+
+RemoveOnInterrupt::~RemoveOnInterrupt() {
+    if (slot_ >= 0) g_remove_on_interrupt[slot_] = nullptr;
+}
 
 }  // namespace zelt::host

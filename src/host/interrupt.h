@@ -8,6 +8,8 @@
 // request is never cut off half-way.
 #pragma once
 
+#include <string>
+
 namespace zelt::host {
 
 // The routine run at the first interruption point after a signal. It ends the process
@@ -23,7 +25,9 @@ void catch_interrupts(ExitRoutine routine);
 int pending_interrupt();
 
 // Runs the exit routine when a signal is pending, this is the thread that installed it,
-// and the routine is not already running (it may itself print or call the host).
+// and the routine is not already running (it may itself print or call the host). The
+// files registered with RemoveOnInterrupt are removed first, since the routine ends the
+// process without unwinding the stack.
 void interruption_point();
 
 // From now on signals are recorded but no longer acted on: the run is already ending.
@@ -38,6 +42,23 @@ public:
     ~InterruptibleWait();
     InterruptibleWait(const InterruptibleWait&) = delete;
     InterruptibleWait& operator=(const InterruptibleWait&) = delete;
+};
+
+// While one is alive, the file at `path` (a path of the real file system, already
+// mapped) is removed when the run is interrupted: a temporary or staged file never
+// outlives an interrupted run. Registrations nest; at most kMaxRemoveOnInterrupt are
+// alive at once (a further one is not registered).
+class RemoveOnInterrupt {
+public:
+    static constexpr int kMaxRemoveOnInterrupt = 8;
+    explicit RemoveOnInterrupt(std::string path);
+    ~RemoveOnInterrupt();
+    RemoveOnInterrupt(const RemoveOnInterrupt&) = delete;
+    RemoveOnInterrupt& operator=(const RemoveOnInterrupt&) = delete;
+
+private:
+    std::string path_;
+    int slot_ = -1;
 };
 
 }  // namespace zelt::host

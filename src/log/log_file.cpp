@@ -3,8 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <span>
+#include <string_view>
 
 #include "host/host.h"
+#include "host/output_file.h"
 #include "log/log_config.h"
 #include "log/log_state.h"
 
@@ -42,7 +45,10 @@ std::string parent_of(const char* path) {
 // exist yet; on a real host it always does.
 void create_default_config(host::Host& h) {
     h.make_directories(parent_of(ZELT_CONFIG_PATH));
-    h.write_file(ZELT_CONFIG_PATH, ZELT_DEFAULT_CONFIG);
+    // Renamed into place whole: a run starting beside this one reads the whole default.
+    const std::string_view text(ZELT_DEFAULT_CONFIG);
+    host::write_file_replacing(h, ZELT_CONFIG_PATH,
+                               std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
 }  // namespace
@@ -64,6 +70,28 @@ unsigned zeltnvm_parse_log_level(FILE* config) {
     return 0;
 }
 
+namespace zelt::log {
+
+std::optional<unsigned> parse_lock_wait_seconds(FILE* config) {
+    constexpr std::string_view kKey = "lock_wait_seconds=";
+    constexpr unsigned long kMostSeconds = 86'400;
+    char line[256];
+    while (std::fgets(line, sizeof line, config)) {
+        const std::string_view text(line, std::strcspn(line, "\r\n"));
+        if (text.substr(0, kKey.size()) != kKey) continue;
+        const std::string_view digits = text.substr(kKey.size());
+        if (digits.empty() || digits.size() > 5 ||
+            digits.find_first_not_of("0123456789") != std::string_view::npos)
+            return std::nullopt;
+        const unsigned long seconds = std::strtoul(std::string(digits).c_str(), nullptr, 10);
+        if (seconds > kMostSeconds) return std::nullopt;
+        return static_cast<unsigned>(seconds);
+    }
+    return std::nullopt;
+}
+
+}  // namespace zelt::log
+
 void zeltnvm_open_log_file() {
     zelt::host::Host& h = zelt::host::current();
     zelt::log::LogState& s = zelt::log::state();
@@ -76,6 +104,8 @@ void zeltnvm_open_log_file() {
         return;
     }
     s.level_mask = zeltnvm_parse_log_level(conf);
+    std::rewind(conf);
+    if (const auto wait = zelt::log::parse_lock_wait_seconds(conf)) h.set_lock_wait_ms(*wait * 1000);
     std::fclose(conf);
     if (s.level_mask == 0) return;
 

@@ -1,14 +1,21 @@
 #include "transport/ethtool_channel.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <span>
 #include <string>
 
 #include "common/hvxretval.h"
 #include "host/host.h"
+#include "host/interrupt.h"
+#include "host/output_file.h"
+#include "host/run_lock.h"
+#include "log/print.h"
 #include "transport/answer_text.h"
 #include "transport/ethtool_socket.h"
 #include "wire/ethtool_nvm.h"
@@ -67,6 +74,15 @@ int32_t driverInfo(const char* devname, ethtool_drvinfo& info) {
     return send_ethtool_cmd(devname, ETHTOOL_GDRVINFO, &info);
 }
 
+void report_staging_busy(pid_t holder) {
+    if (holder > 0)
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
+                      "The firmware staging file is in use by another zeltnvm process (PID %d).\n",
+                      static_cast<int>(holder));
+    else
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "The firmware staging file is in use by another zeltnvm process.\n");
+}
+
 }  // namespace
 
 int32_t zeltnvmGetItem(const char* devname, uint32_t index, uint32_t offset, uint8_t* data, uint32_t length) {
@@ -118,13 +134,28 @@ int32_t zeltnvmEthtoolFlashItem(const char* devname, const char* fname, uint32_t
 int32_t zeltnvmSecureUpdate(const char* devname, const uint8_t* data, uint32_t length, void*, int* reboot_needed,
                             uint32_t install_type) {
     auto& host = zelt::host::current();
+    // Every installation on the host stages through the one file the driver reads: it is
+    // held for this run from its writing until the flash has returned and it is gone.
+    zelt::host::LockAttempt staging =
+        zelt::host::take_run_lock(host, zelt::host::run_lock_name("staging"), host.lock_wait_ms());
+    if (staging.outcome == zelt::host::LockOutcome::kBusy) {
+        report_staging_busy(staging.holder);
+        return -ZELT_RC_BUSY;
+    }
+    if (staging.outcome != zelt::host::LockOutcome::kHeld) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Failed to lock the firmware staging file: %s\n",
+                      std::strerror(staging.error));
+        return HVXRETVAL_FILE_OPEN_FAILURE;
+    }
     if (!host.is_directory(ZELT_FIRMWARE_DIR)) host.make_directories("/lib/firmware");
-    FILE* f = host.open_file(ZELT_FLASH_PACKAGE_PATH, "wb");
-    if (!f) return HVXRETVAL_FILE_OPEN_FAILURE;
-    const bool written = std::fwrite(data, 1, length, f) == length;
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed) return HVXRETVAL_FILE_WRITE_FAILURE;
+    // Renamed into place whole, so the driver never reads a torn package.
+    zelt::host::OutputFile file;
+    if (!file.open(host, ZELT_FLASH_PACKAGE_PATH)) return HVXRETVAL_FILE_OPEN_FAILURE;
+    if (!file.write(std::span<const uint8_t>(data, length)) || !file.commit()) return HVXRETVAL_FILE_WRITE_FAILURE;
+    const std::string staged = host.map_path(ZELT_FLASH_PACKAGE_PATH);
+    zelt::host::RemoveOnInterrupt remove_staged(staged);
     int32_t rc = zeltnvmEthtoolFlashItem(devname, ZELT_FLASH_PACKAGE_NAME, ethtoolFlashPackageRegion(install_type));
+    ::unlink(staged.c_str());
     if (rc == 0 && reboot_needed) *reboot_needed = 1;
     return rc;
 }

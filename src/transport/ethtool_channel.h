@@ -26,7 +26,11 @@ int32_t zeltnvmEthtoolFlashItem(const char* devname, const char* fname, uint32_t
 
 // Stores a package as /lib/firmware/hvxupdate.pkg (creating the directory when
 // needed) and flashes it with its install type. On success sets *reboot_needed to 1
-// when given. File errors: -101 (open), -104 (short write; the partial file stays).
+// when given. The file is the host's one staging place: it is used under the host-wide
+// staging lock, written under a temporary name and renamed into place, and removed
+// once the flash returned (or the run is interrupted). Another run holding the lock for
+// the whole wait: -16 (busy), after a line naming it. File errors: -101 (open or
+// lock), -104 (write; nothing is left behind).
 int32_t zeltnvmSecureUpdate(const char* devname, const uint8_t* data, uint32_t length, void* unused,
                             int* reboot_needed, uint32_t install_type);
 

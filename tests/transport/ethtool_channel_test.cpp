@@ -1,5 +1,8 @@
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
 #include <numeric>
 
 #include "common/hvxretval.h"
@@ -108,6 +111,17 @@ TEST_F(Ethtool, SecureUpdateStoresAndFlashesThePackage) {
         uint32_t region;
     } cases[] = {{2, 0x00020000}, {0, 0}, {0xFFFF, 0xFFFF}, {0xFFFE, 0xFFFE0000}, {0x10000, 0x10000}};
     const std::string package = "PKG0 package bytes";
+    // What the driver finds in the firmware directory when it is asked to flash.
+    std::string staged;
+    std::vector<std::string> beside;
+    int driver_answer = 0;
+    host->driver = [&](const FakeAdapterHost::EthtoolCall&, void*) {
+        staged = read_text_file(dir.file("lib/firmware/hvxupdate.pkg"));
+        beside.clear();
+        for (const auto& e : std::filesystem::directory_iterator(dir.file("lib/firmware")))
+            beside.push_back(e.path().filename().string());
+        return driver_answer;
+    };
     for (const auto& c : cases) {
         host->ethtool_calls.clear();
         int reboot = 0;
@@ -120,15 +134,20 @@ TEST_F(Ethtool, SecureUpdateStoresAndFlashesThePackage) {
         auto flash = call.head<ethtool_flash>();
         EXPECT_EQ(flash.region, c.region) << c.install_type;
         EXPECT_STREQ(flash.data, "hvxupdate.pkg");
+        // The whole package is in place under its own name, no temporary beside it.
+        EXPECT_EQ(staged, package);
+        EXPECT_EQ(beside, std::vector<std::string>{"hvxupdate.pkg"});
+        // Once the flash has returned the staging file is gone.
+        EXPECT_FALSE(std::filesystem::exists(dir.file("lib/firmware/hvxupdate.pkg")));
     }
-    EXPECT_EQ(read_text_file(dir.file("lib/firmware/hvxupdate.pkg")), package);
 
-    // A refused flash leaves the flag alone; the package file stays.
-    host->driver = [](const FakeAdapterHost::EthtoolCall&, void*) { return EROFS; };
+    // A refused flash leaves the flag alone and removes the staging file too.
+    driver_answer = EROFS;
     int reboot = 0;
     EXPECT_EQ(zeltnvmSecureUpdate("eth0", reinterpret_cast<const uint8_t*>(package.data()), 4, nullptr, &reboot, 2), 17);
     EXPECT_EQ(reboot, 0);
-    EXPECT_EQ(read_text_file(dir.file("lib/firmware/hvxupdate.pkg")), "PKG0");
+    EXPECT_EQ(staged, "PKG0");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("lib/firmware")));
 }
 
 TEST_F(Ethtool, SecureUpdateReportsAnUnwritableFirmwareDirectory) {

@@ -6,7 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/adapter_lock.h"
 #include "cli/command_registry.h"
+#include "cli/display_error.h"
 #include "cli/install/user_answer.h"
 #include "cli/package_commands.h"
 #include "cli/version.h"
@@ -110,6 +112,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
 
     std::vector<zelt_update_row> rows;
     std::vector<int> cfg_flags;
+    zelt::cli::AdapterLocks locks;
     for (const std::string& name : names) {
         if (opts->online) {
             return zelt::cli::answer_unavailable("install -online");
@@ -136,6 +139,9 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         const int cfg = is_cfg_pkg(row.device_type, first.c_str(), opts);
 
         if (opts->recovery) {
+            // Recovery writes to the adapter from its preparation on.
+            const int locked = locks.take(*row.target);
+            if (locked != 0) return zeltnvm_display_error_msg(CMD_INSTALL, locked);
             auto prepared = zelt::device::zeltnvm_invoke_recovery_process(*row.target, static_cast<int>(rows.size()),
                                                                           opts->force, cfg != 0);
             if (!prepared) return prepared.result().code();
@@ -214,6 +220,14 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
     for (size_t i = 0; i < rows.size(); ++i) {
         zelt_update_row& r = rows[i];
         if (r.skip != 0) continue;
+        // Held to the end of the run: the install log's read, change and write-back
+        // happen under it too.
+        const int locked = locks.take(*r.target);
+        if (locked != 0) {
+            const int busy_rc = zeltnvm_display_error_msg(CMD_INSTALL, locked);
+            if (rc == 0) rc = busy_rc;
+            continue;
+        }
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\n");
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s Controller #%d is being updated",
                       family_label(r.device_type, false), static_cast<int>(i) + 1);

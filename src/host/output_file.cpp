@@ -1,0 +1,106 @@
+#include "host/output_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace zelt::host {
+
+namespace {
+
+// "<dir>/.<name>.<pid>.tmp" beside `final_path`.
+std::string temporary_beside(const std::string& final_path) {
+    const size_t slash = final_path.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : final_path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? final_path : final_path.substr(slash + 1);
+    return dir + "." + name + "." + std::to_string(::getpid()) + ".tmp";
+}
+
+// Keeps errno across a cleanup call.
+template <class F>
+void keeping_errno(F cleanup) {
+    const int saved = errno;
+    cleanup();
+    errno = saved;
+}
+
+}  // namespace
+
+OutputFile::~OutputFile() { discard(); }
+
+bool OutputFile::open(Host& host, std::string_view path, mode_t mode) {
+    discard();
+    final_ = host.map_path(path);
+    temp_ = temporary_beside(final_);
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::open(temp_.c_str(), flags, mode);
+    if (fd < 0 && errno == EEXIST) {
+        // No live process but this one uses this process id: the name is a leftover of
+        // a run that was killed. It is unlinked, never followed.
+        ::unlink(temp_.c_str());
+        fd = ::open(temp_.c_str(), flags, mode);
+    }
+    if (fd < 0) {
+        temp_.clear();
+        return false;
+    }
+    guard_ = std::make_unique<RemoveOnInterrupt>(temp_);
+    file_ = ::fdopen(fd, "wb");
+    if (!file_) {
+        keeping_errno([&] {
+            ::close(fd);
+            discard();
+        });
+        return false;
+    }
+    return true;
+}
+
+bool OutputFile::write(std::span<const uint8_t> data) {
+    if (!file_) {
+        errno = EBADF;
+        return false;
+    }
+    return data.empty() || std::fwrite(data.data(), 1, data.size(), file_) == data.size();
+}
+
+bool OutputFile::write(std::string_view text) {
+    return write(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+bool OutputFile::commit() {
+    if (!file_) {
+        errno = EBADF;
+        return false;
+    }
+    bool ok = std::fflush(file_) == 0 && !std::ferror(file_) && ::fsync(::fileno(file_)) == 0;
+    if (std::fclose(file_) != 0) ok = false;
+    file_ = nullptr;
+    if (ok && ::rename(temp_.c_str(), final_.c_str()) == 0) {
+        temp_.clear();
+        guard_.reset();
+        return true;
+    }
+    keeping_errno([&] { discard(); });
+    return false;
+}
+
+void OutputFile::discard() {
+    if (file_) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    if (!temp_.empty()) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+    guard_.reset();
+}
+
+bool write_file_replacing(Host& host, std::string_view path, std::span<const uint8_t> data, mode_t mode) {
+    OutputFile out;
+    return out.open(host, path, mode) && out.write(data) && out.commit();
+}
+
+}  // namespace zelt::host

@@ -1,0 +1,108 @@
+#include "host/run_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "host/interrupt.h"
+
+namespace zelt::host {
+
+namespace {
+
+constexpr const char* kLockDirectory = "/run/lock";
+constexpr auto kPollInterval = std::chrono::milliseconds(20);
+
+// The process id the holder wrote into the lock file, or 0.
+pid_t recorded_holder(int fd) {
+    char text[32] = {};
+    const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+    if (n <= 0) return 0;
+    char* end = nullptr;
+    const long pid = std::strtol(text, &end, 10);
+    return pid > 0 && end != text ? static_cast<pid_t>(pid) : 0;
+}
+
+// Records this process as the holder: the whole file becomes its process id.
+void record_holder(int fd) {
+    const std::string text = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd, 0) == 0) {
+        [[maybe_unused]] const ssize_t n = ::pwrite(fd, text.data(), text.size(), 0);
+    }
+}
+
+LockAttempt failed(int error) {
+    LockAttempt attempt;
+    attempt.outcome = LockOutcome::kFailed;
+    attempt.error = error;
+    return attempt;
+}
+
+}  // namespace
+
+RunLock::~RunLock() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+RunLock& RunLock::operator=(RunLock&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+std::string run_lock_name(std::string_view key) {
+    std::string name = "zeltnvm-";
+    for (char c : key) {
+        const bool plain = std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.';
+        name += plain ? c : '_';
+    }
+    return name + ".lock";
+}
+
+LockAttempt take_run_lock(Host& host, std::string_view name, unsigned wait_ms) {
+    if (!host.is_directory(kLockDirectory)) host.make_directories(kLockDirectory);
+    const std::string path = host.map_path(std::string(kLockDirectory) + "/" + std::string(name));
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0) return failed(errno);
+    RunLock file(fd);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return failed(errno);
+    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return failed(EPERM);
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            record_holder(fd);
+            LockAttempt attempt;
+            attempt.outcome = LockOutcome::kHeld;
+            attempt.lock = std::move(file);
+            return attempt;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) return failed(errno);
+        if (std::chrono::steady_clock::now() >= deadline) {
+            LockAttempt attempt;
+            attempt.outcome = LockOutcome::kBusy;
+            attempt.holder = recorded_holder(fd);
+            if (attempt.holder == 0) {
+                // The holder may be between taking the lock and writing its id.
+                std::this_thread::sleep_for(kPollInterval);
+                attempt.holder = recorded_holder(fd);
+            }
+            return attempt;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+        interruption_point();
+    }
+}
+
+}  // namespace zelt::host
