@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -71,6 +72,19 @@ public:
     pid_t pid() const { return pid_; }
     // True once the process has ended (it is then reaped).
     bool ended() { return status_ >= 0 || reap(WNOHANG); }
+    // Stops the process and returns once it is stopped: true, or false when it ended.
+    bool stop() {
+        if (ended()) return false;
+        kill(pid_, SIGSTOP);
+        int status = 0;
+        pid_t done;
+        while ((done = waitpid(pid_, &status, WUNTRACED)) < 0 && errno == EINTR) {
+        }
+        if (done == pid_ && WIFSTOPPED(status)) return true;
+        if (done == pid_) status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return false;
+    }
+    void resume() { kill(pid_, SIGCONT); }
     // Waits for the end; a run still going after `bound` is killed, so that a hang fails
     // the test instead of stalling it. The exit status, 128 + signal when one ended it.
     int wait(std::chrono::seconds bound) {
@@ -293,30 +307,47 @@ TEST(InstallsTogether, OnTwoAdaptersEachEndsDoneOrBusyAndTheLogsKeepEveryEntry) 
     install_together({kAdapter0, kAdapter1}, kRounds);
 }
 
-// True when some process holds a lock on the file: a record lock, or else a whole-file
-// lock (the probe for that one is let go at once).
-bool file_locked(const std::string& path) {
+// Whether some process holds a lock on the file, a record lock or else a whole-file
+// lock (the probe for that one is let go at once), and whether the lock names `pid` as
+// its holder, as the kernel reports a record lock's owner or as the file's text says.
+struct LockState {
+    bool held = false;
+    bool names_pid = false;
+};
+LockState lock_state(const std::string& path, pid_t pid = 0) {
+    LockState state;
     const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return state;
     struct flock probe {};
     probe.l_type = F_WRLCK;
     probe.l_whence = SEEK_SET;
-    bool locked = fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
-    if (!locked) {
-        locked = flock(fd, LOCK_EX | LOCK_NB) != 0;
-        if (!locked) flock(fd, LOCK_UN);
+    state.held = fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+    if (state.held) {
+        state.names_pid = probe.l_pid == pid;
+    } else {
+        state.held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+        if (!state.held) flock(fd, LOCK_UN);
     }
+    char text[32] = {};
+    if (state.held && pread(fd, text, sizeof text - 1, 0) > 0 && std::atol(text) == pid) state.names_pid = true;
     close(fd);
-    return locked;
+    return state;
+}
+bool file_locked(const std::string& path) { return lock_state(path).held; }
+
+bool staging_lock_held(const InstallHost& host) {
+    return file_locked(host.root() + "/run/lock/zeltnvm-staging.lock");
 }
 
-// True when some adapter lock of the host (not the staging lock) is held.
-bool adapter_lock_held(const InstallHost& host) {
+// True when some adapter lock of the host (not the staging lock) is held, and with a
+// `holder`, held naming that process.
+bool adapter_lock_held(const InstallHost& host, pid_t holder = 0) {
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator(host.root() + "/run/lock", ec)) {
         const std::string name = e.path().filename().string();
-        if (name.rfind("zeltnvm-", 0) == 0 && name != "zeltnvm-staging.lock" && file_locked(e.path().string()))
-            return true;
+        if (name.rfind("zeltnvm-", 0) != 0 || name == "zeltnvm-staging.lock") continue;
+        const LockState state = lock_state(e.path().string(), holder);
+        if (state.held && (holder == 0 || state.names_pid)) return true;
     }
     return false;
 }
@@ -331,21 +362,42 @@ bool simulator_free(const InstallHost& host) {
     return free;
 }
 
-// Stops the installation with SIGSTOP at a moment it holds the adapter's lock but is not
-// inside a simulated firmware message (which would hold up every other process's
-// queries too, as no real adapter does). False when it ended or no moment came.
-bool pause_holding_the_adapter(const InstallHost& host, Background& install) {
+// Stops the installation at a moment it holds the adapter's lock (and has recorded
+// itself as the holder) but is not inside a simulated firmware message (which would
+// hold up every other process's queries too, as no real adapter does) and, with
+// `outside_staging`, does not hold the staging lock. False when it ended or no such
+// moment came.
+bool pause_holding_the_adapter(const InstallHost& host, Background& install, bool outside_staging) {
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30 * kSlowdown);
     while (std::chrono::steady_clock::now() < give_up && !install.ended()) {
-        if (adapter_lock_held(host)) {
-            kill(install.pid(), SIGSTOP);
-            // Stopped before it let the lock go and outside the simulator: held there.
-            if (adapter_lock_held(host) && simulator_free(host)) return true;
-            kill(install.pid(), SIGCONT);
+        if (!adapter_lock_held(host)) {
+            std::this_thread::yield();
+            continue;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (!install.stop()) return false;
+        if (adapter_lock_held(host, install.pid()) && simulator_free(host) &&
+            !(outside_staging && staging_lock_held(host)))
+            return true;
+        install.resume();
     }
     return false;
+}
+
+// An installation stopped while it holds its adapter (pause_holding_the_adapter), with
+// the install logs as they were when it started. The moments such a stop needs are
+// short: a run that ends before one came is started again, a few times at most.
+struct HeldInstall {
+    std::unique_ptr<Background> run;
+    std::map<std::string, std::vector<LogEntry>> logs_before;
+};
+HeldInstall hold_an_install(const InstallHost& host, const std::vector<std::string>& args, bool outside_staging) {
+    HeldInstall held;
+    for (int attempt = 0; attempt < 8 && !held.run; ++attempt) {
+        held.logs_before = install_logs(host);
+        auto run = std::make_unique<Background>(host, args, "held" + std::to_string(attempt) + ".txt");
+        if (pause_holding_the_adapter(host, *run, outside_staging)) held.run = std::move(run);
+    }
+    return held;
 }
 
 // Positions in the request log of the installation's writes to the adapter (the flash
@@ -385,19 +437,20 @@ TEST(WriterDuringInstall, SetoptionWaitsForTheInstallOrEndsBusyNamingIt) {
         set_lock_wait(host, c.lock_wait_seconds);
         zelt::sim::clear_request_log(host.root());
 
-        Background install(host, {"-dev=zen2", "-y", "-force", "install", "new.pkg"}, "install.txt");
-        ASSERT_TRUE(pause_holding_the_adapter(host, install)) << install.output();
+        HeldInstall held = hold_an_install(host, {"-dev=zen2", "-y", "-force", "install", "new.pkg"}, false);
+        ASSERT_TRUE(held.run) << "no installation was caught holding the adapter";
+        Background& install = *held.run;
         Background setoption(host, {"-dev=zen2", "setoption=mba:0#1"}, "setoption.txt");
         int set_status = -1;
         if (c.status == kBusy) {
             // It gives up while the installation is still held.
             set_status = setoption.wait(std::chrono::seconds(30 * kSlowdown));
-            kill(install.pid(), SIGCONT);
+            install.resume();
         } else {
             // Time to reach the lock and wait for it, then the installation goes on.
             std::this_thread::sleep_for(std::chrono::milliseconds(300 * kSlowdown));
             EXPECT_FALSE(setoption.ended()) << setoption.output();
-            kill(install.pid(), SIGCONT);
+            install.resume();
             set_status = setoption.wait(std::chrono::seconds(120 * kSlowdown));
         }
         const int install_status = install.wait(std::chrono::seconds(60 * kSlowdown));
@@ -419,6 +472,28 @@ TEST(WriterDuringInstall, SetoptionWaitsForTheInstallOrEndsBusyNamingIt) {
         }
         EXPECT_TRUE(damaged_items_of(host, kAdapter1).empty());
     }
+}
+
+// Installations on different adapters do not wait for each other: with one adapter's
+// installation held still while it holds that adapter, an installation on the other
+// adapter goes through even with a wait of one second, and both end done.
+TEST(InstallsOnTwoAdapters, OneHeldStillDoesNotHoldUpTheOther) {
+    InstallHost host;
+    host.example("a.pkg", "229.0.1.0");
+    host.example("b.pkg", "229.0.2.0");
+    set_lock_wait(host, 1);
+
+    HeldInstall held = hold_an_install(host, {"-dev=zen0", "-y", "-force", "install", "a.pkg"}, true);
+    ASSERT_TRUE(held.run) << "no installation was caught holding the adapter";
+    Background other(host, {"-dev=zen2", "-y", "-force", "install", "b.pkg"}, "other.txt");
+    const int other_status = other.wait(std::chrono::seconds(60 * kSlowdown));
+    held.run->resume();
+    const int held_status = held.run->wait(std::chrono::seconds(60 * kSlowdown));
+    EXPECT_EQ(other_status, 0) << other.output();
+    expect_round_sound(host,
+                       {{kAdapter0, "229.0.1.0", held_status, held.run->output()},
+                        {kAdapter1, "229.0.2.0", other_status, other.output()}},
+                       held.logs_before);
 }
 
 // An installation killed outright (SIGKILL, no cleanup) at a random moment leaves
