@@ -26,7 +26,6 @@
 #include <thread>
 #include <vector>
 
-#include "sim/flash/flash_model.h"
 #include "sim/state/request_log.h"
 #include "tests/install/flash_check.h"
 #include "tests/install/install_host.h"
