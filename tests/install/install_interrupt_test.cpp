@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
@@ -57,6 +58,15 @@ std::vector<std::string> damaged_items(std::vector<uint8_t> image) {
             damaged.push_back("entry " + std::to_string(i) + " type " + std::to_string(e.type));
     }
     return damaged;
+}
+
+// What is left in the host's firmware directory, where installations stage packages.
+std::vector<std::string> staged_files(const InstallHost& host) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(host.root() + "/lib/firmware", ec))
+        names.push_back(e.path().filename().string());
+    return names;
 }
 
 // Starts zeltnvm with `args` against the host, in its working folder, with standard
@@ -207,6 +217,8 @@ TEST(InstallInterrupted, EndsWithinASecondWhereverTheSignalsLand) {
         }
         const std::vector<std::string> damaged = damaged_items(read_bytes(flash));
         EXPECT_TRUE(damaged.empty()) << damaged.front();
+        // No staged package, whole or temporary, outlives the run.
+        EXPECT_EQ(staged_files(host), std::vector<std::string>{});
         const RunResult show = host.zeltsim("show", {"--adapters"});
         EXPECT_EQ(show.status, 0) << show.err;
     }
@@ -239,6 +251,8 @@ TEST(InstallInterrupted, LeavesTheNvmWholeAndTheHostFree) {
     EXPECT_EQ(status, 1);
     const std::vector<std::string> damaged = damaged_items(read_bytes(flash));
     EXPECT_TRUE(damaged.empty()) << damaged.front();
+    // Interrupted while the staged package was being flashed: it is removed all the same.
+    EXPECT_EQ(staged_files(host), std::vector<std::string>{});
 
     // The host answers the next commands: the lock is free, and the update goes in again.
     RunResult r = host.zeltsim("show", {"--adapters"});
