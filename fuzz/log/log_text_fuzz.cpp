@@ -11,6 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0) {
         if (FILE* f = fmemopen(const_cast<uint8_t*>(data), size, "r")) {
             zeltnvm_parse_log_level(f);
+            std::rewind(f);
+            zelt::log::parse_lock_wait_seconds(f);
             std::fclose(f);
         }
     }

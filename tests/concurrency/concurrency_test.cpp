@@ -39,6 +39,7 @@ using zelt::test::read_bytes;
 using zelt::test::read_text_file;
 using zelt::test::RunResult;
 using zelt::test::spawn_zeltnvm;
+using zelt::test::staged_files;
 
 namespace {
 
@@ -188,15 +189,6 @@ std::string nvm_package_version(const InstallHost& host, const Adapter& adapter)
 
 std::vector<std::string> damaged_items_of(const InstallHost& host, const Adapter& adapter) {
     return damaged_items(read_bytes(host.root() + "/sim/" + adapter.name + ".flash"));
-}
-
-// Files left in the host's firmware folder, where installations stage their package.
-std::vector<std::string> staged_files(const InstallHost& host) {
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(host.root() + "/lib/firmware", ec))
-        files.push_back(e.path().filename().string());
-    return files;
 }
 
 // How one background installation ended.

@@ -1,6 +1,6 @@
 // Helpers for tests that run zeltnvm in the background against a simulated host and
-// check the adapter's flash afterwards: read a flash file, list its damaged items,
-// start the tool as a child process.
+// check the adapter's flash afterwards: read a flash file, list its damaged items and
+// the staged packages left behind, start the tool as a child process.
 #pragma once
 
 #include <fcntl.h>
@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <string>
@@ -45,6 +46,15 @@ inline std::vector<std::string> damaged_items(std::vector<uint8_t> image) {
             damaged.push_back("entry " + std::to_string(i) + " type " + std::to_string(e.type));
     }
     return damaged;
+}
+
+// What is left in the host's firmware directory, where installations stage packages.
+inline std::vector<std::string> staged_files(const InstallHost& host) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(host.root() + "/lib/firmware", ec))
+        names.push_back(e.path().filename().string());
+    return names;
 }
 
 // Starts zeltnvm with `args` against the host, in its working folder, with standard

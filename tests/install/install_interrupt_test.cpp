@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
@@ -32,6 +33,7 @@ using zelt::test::kSlowdown;
 using zelt::test::read_bytes;
 using zelt::test::RunResult;
 using zelt::test::spawn_zeltnvm;
+using zelt::test::staged_files;
 
 namespace {
 
@@ -148,6 +150,8 @@ TEST(InstallInterrupted, EndsWithinASecondWhereverTheSignalsLand) {
         }
         const std::vector<std::string> damaged = damaged_items(read_bytes(flash));
         EXPECT_TRUE(damaged.empty()) << damaged.front();
+        // No staged package, whole or temporary, outlives the run.
+        EXPECT_EQ(staged_files(host), std::vector<std::string>{});
         const RunResult show = host.zeltsim("show", {"--adapters"});
         EXPECT_EQ(show.status, 0) << show.err;
     }
@@ -180,6 +184,8 @@ TEST(InstallInterrupted, LeavesTheNvmWholeAndTheHostFree) {
     EXPECT_EQ(status, 1);
     const std::vector<std::string> damaged = damaged_items(read_bytes(flash));
     EXPECT_TRUE(damaged.empty()) << damaged.front();
+    // Interrupted while the staged package was being flashed: it is removed all the same.
+    EXPECT_EQ(staged_files(host), std::vector<std::string>{});
 
     // The host answers the next commands: the lock is free, and the update goes in again.
     RunResult r = host.zeltsim("show", {"--adapters"});

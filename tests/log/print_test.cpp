@@ -67,6 +67,29 @@ TEST_F(LogTest, MissingConfigurationIsCreatedWithDefaultsAndNoLogIsWritten) {
     EXPECT_NE(zeltnvm_log_stream(), nullptr);
 }
 
+// The lock wait comes from its own line; anything but a plain number of seconds up to
+// a day leaves the built-in wait.
+TEST_F(LogTest, LockWaitComesFromItsLineOrStaysBuiltIn) {
+    const struct {
+        const char* line;
+        unsigned expected_ms;
+    } cases[] = {
+        {"lock_wait_seconds=5\n", 5000},     {"lock_wait_seconds=0", 0},
+        {"lock_wait_seconds=86400\n", 86'400'000}, {"lock_wait_seconds=86401\n", 60'000},
+        {"lock_wait_seconds=-1\n", 60'000},  {"lock_wait_seconds=5s\n", 60'000},
+        {"lock_wait_seconds=\n", 60'000},    {"#lock_wait_seconds=5\n", 60'000},
+        {"lock_wait_seconds=99999999999999999999\n", 60'000},
+    };
+    for (const auto& c : cases) {
+        host::current().set_lock_wait_ms(60'000);
+        write_config(std::string("ZELT_NVM_LOG_LEVEL=7\n") + c.line);
+        zeltnvm_open_log_file();
+        EXPECT_EQ(host::current().lock_wait_ms(), c.expected_ms) << c.line;
+        EXPECT_EQ(zeltnvm_log_level_mask(), 7u) << c.line;
+        zeltnvm_close_log_file();
+    }
+}
+
 // Which levels reach the log under a mask (the mask text is hexadecimal).
 TEST_F(LogTest, LevelMaskSelectsWhatIsLogged) {
     struct Case {
