@@ -1,20 +1,40 @@
 #include "host/output_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace zelt::host {
 
 namespace {
 
+// The directory (with its trailing '/', or empty) and the name of a path.
+std::pair<std::string, std::string> split_path(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {std::string(), path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
 // "<dir>/.<name>.<pid>.tmp" beside `final_path`.
 std::string temporary_beside(const std::string& final_path) {
-    const size_t slash = final_path.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string() : final_path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? final_path : final_path.substr(slash + 1);
+    const auto [dir, name] = split_path(final_path);
     return dir + "." + name + "." + std::to_string(::getpid()) + ".tmp";
+}
+
+// True for ".<name>.<digits>.tmp".
+bool is_temporary_of(std::string_view entry, std::string_view name) {
+    const std::string prefix = "." + std::string(name) + ".";
+    constexpr std::string_view kSuffix = ".tmp";
+    if (entry.size() <= prefix.size() + kSuffix.size() || entry.substr(0, prefix.size()) != prefix ||
+        entry.substr(entry.size() - kSuffix.size()) != kSuffix)
+        return false;
+    const std::string_view digits = entry.substr(prefix.size(), entry.size() - prefix.size() - kSuffix.size());
+    return digits.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 // Keeps errno across a cleanup call.
@@ -96,6 +116,18 @@ void OutputFile::discard() {
         temp_.clear();
     }
     guard_.reset();
+}
+
+void remove_leftover_temporaries(Host& host, std::string_view path) {
+    const auto [dir, name] = split_path(host.map_path(path));
+    DIR* listing = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!listing) return;
+    std::vector<std::string> leftovers;
+    while (const dirent* entry = ::readdir(listing)) {
+        if (is_temporary_of(entry->d_name, name)) leftovers.push_back(dir + entry->d_name);
+    }
+    ::closedir(listing);
+    for (const std::string& leftover : leftovers) ::unlink(leftover.c_str());
 }
 
 bool write_file_replacing(Host& host, std::string_view path, std::span<const uint8_t> data, mode_t mode) {

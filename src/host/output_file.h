@@ -53,6 +53,11 @@ private:
     std::unique_ptr<RemoveOnInterrupt> guard_;
 };
 
+// Removes the temporaries that OutputFiles of `path` left behind when their process was
+// killed outright. Only for a caller that holds the lock serialising every writer of
+// `path`: no live writer's temporary can then be among them.
+void remove_leftover_temporaries(Host& host, std::string_view path);
+
 // Writes `data` as the whole of `path` through an OutputFile. False with errno set on
 // failure, the final name then untouched.
 bool write_file_replacing(Host& host, std::string_view path, std::span<const uint8_t> data, mode_t mode = 0644);

@@ -148,6 +148,8 @@ int32_t zeltnvmSecureUpdate(const char* devname, const uint8_t* data, uint32_t l
         return HVXRETVAL_FILE_OPEN_FAILURE;
     }
     if (!host.is_directory(ZELT_FIRMWARE_DIR)) host.make_directories("/lib/firmware");
+    // What a run killed outright left behind is nobody's now.
+    zelt::host::remove_leftover_temporaries(host, ZELT_FLASH_PACKAGE_PATH);
     // Renamed into place whole, so the driver never reads a torn package.
     zelt::host::OutputFile file;
     if (!file.open(host, ZELT_FLASH_PACKAGE_PATH)) return HVXRETVAL_FILE_OPEN_FAILURE;

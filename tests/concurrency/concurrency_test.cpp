@@ -522,6 +522,9 @@ TEST(KilledInstall, LeavesNoStaleLockAndTheNextInstallSucceeds) {
         const std::vector<std::string> damaged = damaged_items_of(host, kAdapter1);
         EXPECT_TRUE(damaged.empty()) << damaged.front();
         EXPECT_EQ(nvm_package_version(host, kAdapter1), "229.0.2.0");
+        // The next install clears what the killed one left of its staging.
+        const std::vector<std::string> left = staged_files(host);
+        EXPECT_TRUE(left.empty()) << left.front();
     }
 }
 

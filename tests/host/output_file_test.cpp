@@ -77,4 +77,17 @@ TEST(OutputFile, AFailedRenameLeavesNothingBehind) {
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("out.bin/inside")));
 }
 
+// Under the lock that serialises its writers, a writer clears the temporaries that
+// killed writers left; files that only look alike stay.
+TEST(OutputFile, LeftoverTemporariesOfKilledWritersAreRemoved) {
+    zelt::test::TempDir dir;
+    zelt::host::LinuxHost host(dir.path());
+    for (const char* name : {".out.bin.123.tmp", ".out.bin.9.tmp", ".out.bin.x1.tmp", ".other.bin.5.tmp",
+                             "out.bin", ".out.bin..tmp"})
+        zelt::test::write_text_file(dir.file(name), "x");
+    zelt::host::remove_leftover_temporaries(host, dir.file("out.bin"));
+    EXPECT_EQ(names_in(dir.path()),
+              (std::vector<std::string>{".other.bin.5.tmp", ".out.bin..tmp", ".out.bin.x1.tmp", "out.bin"}));
+}
+
 }  // namespace
