@@ -21,43 +21,17 @@
 #include <thread>
 #include <vector>
 
-#include "formats/crypto/crc32.h"
 #include "sim/flash/flash_model.h"
+#include "tests/install/flash_check.h"
 #include "tests/install/install_host.h"
 
 using zelt::test::contains;
+using zelt::test::damaged_items;
 using zelt::test::InstallHost;
+using zelt::test::read_bytes;
 using zelt::test::RunResult;
 
 namespace {
-
-// The first `limit` bytes of a file (all of it by default), read in one go so that
-// polling stays quick in sanitizer builds too.
-std::vector<uint8_t> read_bytes(const std::string& path, size_t limit = SIZE_MAX) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return {};
-    const auto size = static_cast<size_t>(in.tellg());
-    std::vector<uint8_t> bytes(std::min(size, limit));
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<size_t>(in.gcount()));
-    return bytes;
-}
-
-// Items of a flash image whose data does not match the checksum of their entry.
-std::vector<std::string> damaged_items(std::vector<uint8_t> image) {
-    zelt::sim::FlashModel flash(image);
-    std::vector<std::string> damaged;
-    if (!flash.has_directory()) return {"no directory"};
-    for (uint32_t i = 0; i < flash.entry_count(); ++i) {
-        const zelnvm_directory_entry_t e = flash.entry(i);
-        if (e.type == 0) continue;
-        if (uint64_t{e.item_location} + e.data_length > image.size() ||
-            crc32i(ZELT_CRC32_INIT, image.data() + e.item_location, e.data_length) != e.data_chksum)
-            damaged.push_back("entry " + std::to_string(i) + " type " + std::to_string(e.type));
-    }
-    return damaged;
-}
 
 // Starts zeltnvm with `args` against the host, in its working folder, with standard
 // input from `in` and standard output to `out` (-1: /dev/null) and standard error to
