@@ -145,8 +145,8 @@ Scheduled schedule(const Message& m, Fault f, const std::string& adapter, unsign
         case Fault::error: return {};  // the driver passes on no firmware answer
         case Fault::cmd_err:
             if (!flashes) return {};
-            return always({"install_fault", "--cmd-err", std::to_string(std::uniform_int_distribution<int>(1, 4)(random))},
-                          0);
+            return always(
+                {"install_fault", "--cmd-err", std::to_string(std::uniform_int_distribution<int>(1, 4)(random))}, 0);
         case Fault::busy:
             if (!reaches_firmware(m)) return {};
             return once({"busy", "--ethtool-cmd", code});
@@ -160,8 +160,8 @@ Scheduled schedule(const Message& m, Fault f, const std::string& adapter, unsign
                                                            ENOSPC, EOPNOTSUPP, ETIMEDOUT}))});
         case Fault::flash_write_part_way:
             if (!flashes) return {};
-            return always({"install_fault", "--cmd-err", "0", "--error-code", pick<std::string>(random, {"0", "1", "4"})},
-                          0);
+            return always(
+                {"install_fault", "--cmd-err", "0", "--error-code", pick<std::string>(random, {"0", "1", "4"})}, 0);
     }
     return {};
 }
@@ -212,7 +212,7 @@ using Identity = std::map<std::string, std::vector<uint8_t>>;
 // What an adapter holds after a run.
 struct AdapterView {
     Identity identity;
-    std::string package;  // the package version installed (pending a reset, or running)
+    std::string package;              // the package version installed (pending a reset, or running)
     std::vector<std::string> log;     // install log entries without their last (reported) field
     std::set<std::string> functions;  // PCI addresses
     std::string flash_path;
