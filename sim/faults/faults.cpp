@@ -98,6 +98,7 @@ const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& ada
             continue;
         if (!function_matches(f, adapter, function)) continue;
         if (f.req_type >= 0 && f.req_type != req_type) continue;
+        if (f.ethtool_cmd >= 0) continue;  // narrowed to a driver command
         if (fires(session, i) && !hit) hit = &f;
     }
     return hit;
@@ -112,8 +113,7 @@ const FaultDesc* match_ethtool_fault(SimSession& session, const AdapterDesc& ada
         bool relevant = f.kind == "ethtool_errno" ||
                         (reaches_firmware && (f.kind == "busy" || f.kind == "unresponsive"));
         if (!relevant || !function_matches(f, adapter, function)) continue;
-        if (f.kind == "ethtool_errno" && f.ethtool_cmd >= 0 && static_cast<uint32_t>(f.ethtool_cmd) != ethtool_cmd)
-            continue;
+        if (f.ethtool_cmd >= 0 && static_cast<uint32_t>(f.ethtool_cmd) != ethtool_cmd) continue;
         if (f.kind != "ethtool_errno" && f.req_type >= 0) continue;  // narrowed to a firmware message
         if (fires(session, i) && !hit) hit = &f;
     }

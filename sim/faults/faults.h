@@ -21,7 +21,9 @@
 //                   items (adapter and function narrow it).
 //   "reset_fault"   the firmware's reset goes wrong, by `cmd_err` (sim/firmware/reset.h)
 // Each may be narrowed to an adapter, a function (PCI address or interface name), a
-// message number (`req_type`) and to the Nth matching request only (`nth`).
+// message number (`req_type`) and to the Nth matching request only (`nth`). "busy" and
+// "unresponsive" narrowed to an ethtool command (`ethtool_cmd`) hit that driver command
+// only and no firmware message.
 //
 // Faults that change the host itself are applied to the description at once and the
 // file tree is rebuilt:

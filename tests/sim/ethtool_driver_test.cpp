@@ -166,6 +166,10 @@ TEST_F(EthtoolDriverTest, FaultsBecomeErrnoValues) {
         {{"ethtool_errno", "--ethtool-cmd", "0x0b", "--errno", "95"}, EOPNOTSUPP},
         {{"busy"}, EAGAIN},
         {{"unresponsive"}, ETIMEDOUT},
+        {{"busy", "--ethtool-cmd", "0x0b"}, EAGAIN},
+        {{"unresponsive", "--ethtool-cmd", "0x0b"}, ETIMEDOUT},
+        {{"busy", "--ethtool-cmd", "0x0c"}, 0},  // narrowed to another command
+        {{"busy", "--req-type", "0xfff1"}, 0},   // narrowed to a firmware message
     };
     auto read = eeprom_buffer(ETHTOOL_GEEPROM, 0, ethtoolNvmReadOffset(0, 0), 4);
     for (const Case& c : cases) {

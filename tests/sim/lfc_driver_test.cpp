@@ -224,6 +224,9 @@ TEST_F(LfcDriverTest, ScheduledFaultsReachTheCaller) {
         {{"lfc_errno", "--req-type", "0xfff3", "--errno", "22"}, -1, EINVAL, 0, 0},
         {{"busy", "--req-type", "0xfff3"}, -1, EBUSY, 0, 0},
         {{"timeout", "--req-type", "0xfff3"}, -1, ETIMEDOUT, 0, 0},
+        // Narrowed to a driver command, a fault leaves the firmware messages alone.
+        {{"busy", "--ethtool-cmd", "0x0b"}, 0, 0, 0, 0},
+        {{"unresponsive", "--ethtool-cmd", "0x0b"}, 0, 0, 0, 0},
     };
     auto install = zeroed_request<hwrm_nvm_install_update_input>(HWRM_NVM_INSTALL_UPDATE);
     for (const Case& c : cases) {

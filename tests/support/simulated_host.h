@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "tests/support/run_program.h"
@@ -23,6 +25,19 @@ public:
         }
         const RunResult r = run_program(argv);
         EXPECT_EQ(r.status, 0) << r.err;
+    }
+
+    // A copy of `original`: its simulated host and its working directory, taken as they
+    // are now. Cheaper than creating a host when many tests need the same start.
+    struct CopyOf {
+        const SimulatedHost& original;
+    };
+    explicit SimulatedHost(CopyOf from) {
+        std::error_code error;
+        std::filesystem::copy(from.original.work_dir(), work_dir(),
+                              std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks,
+                              error);
+        EXPECT_FALSE(error) << error.message();
     }
 
     // The simulated root (ZELTNVM_SIM).

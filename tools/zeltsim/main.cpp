@@ -143,7 +143,10 @@ int cmd_fault(const std::vector<std::string>& args) {
     }
     session->description_changed();
     if (!session->save(error)) return failure(error);
-    if (!render_host_tree(args[0], host, error)) return failure(error);
+    // Only a fault that changes the host itself changes its file tree; a scheduled one
+    // is looked up on every request.
+    const bool structural = args[1] != "--clear" && is_structural_fault(args[1]);
+    if (structural && !render_host_tree(args[0], host, error)) return failure(error);
     return 0;
 }
 
