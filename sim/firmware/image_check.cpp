@@ -54,39 +54,6 @@ uint32_t load_u32(std::span<const uint8_t> bytes, size_t at) {
     return v;
 }
 
-bool is_signed_firmware(unsigned type) {
-    switch (type) {
-        case ZEL_DIR_TYPE_CHIMP_PATCH:
-        case ZEL_DIR_TYPE_BOOTCODE:
-        case ZEL_DIR_TYPE_APE_FW:
-        case ZEL_DIR_TYPE_APE_PATCH:
-        case ZEL_DIR_TYPE_KONG_FW:
-        case ZEL_DIR_TYPE_KONG_PATCH:
-        case ZEL_DIR_TYPE_BONO_FW:
-        case ZEL_DIR_TYPE_BONO_PATCH:
-        case ZEL_DIR_TYPE_TANG_FW:
-        case ZEL_DIR_TYPE_TANG_PATCH:
-        case ZEL_DIR_TYPE_BOOTCODE_2:
-        case ZEL_DIR_TYPE_OOB_MGMT:
-        case ZEL_DIR_TYPE_CRASH_DUMP_FW: return true;
-        default: return false;
-    }
-}
-
-bool carries_trailer(unsigned type) {
-    switch (type) {
-        case ZEL_DIR_TYPE_EXP_ROM_MBA:
-        case ZEL_DIR_TYPE_AVS:
-        case ZEL_DIR_TYPE_PCIE:
-        case ZEL_DIR_TYPE_PORT_MACRO:
-        case ZEL_DIR_TYPE_CCM:
-        case ZEL_DIR_TYPE_TSCF_UCODE:
-        case ZEL_DIR_TYPE_ISCSI_BOOT:
-        case ZEL_DIR_TYPE_EXT_PHY: return true;
-        default: return false;
-    }
-}
-
 // Directory type a firmware code type installs as; 0 for one the firmware does not know.
 unsigned code_type_dir_type(uint8_t code) {
     switch (code) {
@@ -192,8 +159,8 @@ bool firmware_item_valid(std::span<const uint8_t> image, const zelnvm_directory_
     if (!skips_data_checksum(entry) && firmware_crc32(image) != entry.data_chksum) return false;
     const unsigned type = entry.type;
     if (type == ZEL_DIR_TYPE_UNUSED) return true;
-    if (is_signed_firmware(type)) return signed_firmware_valid(image) && type_matches(image, type);
-    if (carries_trailer(type))
+    if (zelt::is_signed_firmware_type(type)) return signed_firmware_valid(image) && type_matches(image, type);
+    if (zelt::is_trailer_type(type))
         return (entry.attr & ZEL_DIR_ATTR_TRAILER) != 0 && trailer_valid(image) && type_matches(image, type);
     switch (type) {
         case ZEL_DIR_TYPE_SBI: return secure_boot_header_valid(image, SBI_HEADER_OFFSET_IN_SBI);
@@ -203,11 +170,6 @@ bool firmware_item_valid(std::span<const uint8_t> image, const zelnvm_directory_
         case ZEL_DIR_TYPE_VPD: return image.size() > 4 && vpd_verify_image(image.data(), image.size()) == 0;
         default: return true;
     }
-}
-
-bool firmware_patch_forbidden(unsigned type) {
-    return is_signed_firmware(type) || (type >= 6 && type <= 9) || type == 19 || type == 21 || type == 22 ||
-           type == 27 || (type >= 61 && type <= 63);
 }
 
 }  // namespace zelt::sim

@@ -22,8 +22,4 @@ bool firmware_signature_valid(std::span<const uint8_t> message, std::span<const 
 // calls for.
 bool firmware_item_valid(std::span<const uint8_t> image, const zelnvm_directory_entry_t& entry);
 
-// Types whose images may not be changed by a patch: the signed firmware images, the
-// images with a component trailer and the secure-boot images.
-bool firmware_patch_forbidden(unsigned type);
-
 }  // namespace zelt::sim

@@ -5,6 +5,7 @@
 #include <map>
 #include <tuple>
 
+#include "common/directory_types.h"
 #include "sim/firmware/image_check.h"
 
 namespace zelt::sim {
@@ -100,7 +101,7 @@ bool properties_valid(std::span<const uint8_t> b, const Layout& l) {
 
 bool record_valid(std::span<const uint8_t> b, const Layout& l, const StagedRecord& r) {
     const zelnvm_directory_entry_t& e = r.entry;
-    if (r.directive == kDirectivePatchIfPresent && firmware_patch_forbidden(e.type)) return false;
+    if (r.directive == kDirectivePatchIfPresent && zelt::is_patch_forbidden_type(e.type)) return false;
     if (r.directive != kDirectiveRemoveIfPresent && e.item_length == 0) return false;
     if (e.item_length < e.data_length) return false;
     if (e.data_length == 0) return true;

@@ -29,13 +29,8 @@ int AdapterLocks::take(const device::InventoryFunction& function) {
             held_.emplace(key, std::move(attempt.lock));
             return 0;
         case host::LockOutcome::kBusy:
-            if (attempt.holder > 0)
-                zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
-                              "Adapter %s is in use by another zeltnvm process (PID %d).\n", key.c_str(),
-                              static_cast<int>(attempt.holder));
-            else
-                zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Adapter %s is in use by another zeltnvm process.\n",
-                              key.c_str());
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Adapter %s is in use by %s.\n", key.c_str(),
+                          host::lock_holder_text(attempt.holder).c_str());
             return -ZELT_RC_BUSY;
         case host::LockOutcome::kFailed:
             break;

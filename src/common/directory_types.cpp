@@ -122,3 +122,45 @@ unsigned zeltnvmDirectoryTypeByName(const char* name, unsigned max_type) {
     }
     return 0;
 }
+
+namespace zelt {
+
+bool is_signed_firmware_type(unsigned type) {
+    switch (type) {
+        case ZEL_DIR_TYPE_CHIMP_PATCH:
+        case ZEL_DIR_TYPE_BOOTCODE:
+        case ZEL_DIR_TYPE_APE_FW:
+        case ZEL_DIR_TYPE_APE_PATCH:
+        case ZEL_DIR_TYPE_KONG_FW:
+        case ZEL_DIR_TYPE_KONG_PATCH:
+        case ZEL_DIR_TYPE_BONO_FW:
+        case ZEL_DIR_TYPE_BONO_PATCH:
+        case ZEL_DIR_TYPE_TANG_FW:
+        case ZEL_DIR_TYPE_TANG_PATCH:
+        case ZEL_DIR_TYPE_BOOTCODE_2:
+        case ZEL_DIR_TYPE_OOB_MGMT:
+        case ZEL_DIR_TYPE_CRASH_DUMP_FW: return true;
+        default: return false;
+    }
+}
+
+bool is_trailer_type(unsigned type) {
+    switch (type) {
+        case ZEL_DIR_TYPE_EXP_ROM_MBA:
+        case ZEL_DIR_TYPE_AVS:
+        case ZEL_DIR_TYPE_PCIE:
+        case ZEL_DIR_TYPE_PORT_MACRO:
+        case ZEL_DIR_TYPE_CCM:
+        case ZEL_DIR_TYPE_TSCF_UCODE:
+        case ZEL_DIR_TYPE_ISCSI_BOOT:
+        case ZEL_DIR_TYPE_EXT_PHY: return true;
+        default: return false;
+    }
+}
+
+bool is_patch_forbidden_type(unsigned type) {
+    return is_signed_firmware_type(type) || is_trailer_type(type) || type == ZEL_DIR_TYPE_SBI ||
+           type == ZEL_DIR_TYPE_SRT || type == ZEL_DIR_TYPE_CRT;
+}
+
+}  // namespace zelt

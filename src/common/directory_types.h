@@ -95,3 +95,19 @@ const char* zeltnvmDirectoryTypeDesc(unsigned type);
 // Type whose short name equals `name` ignoring case, searching types 1 to `max_type`;
 // 0 when there is none.
 unsigned zeltnvmDirectoryTypeByName(const char* name, unsigned max_type);
+
+// Kinds of item image by directory type, the same for every reader and writer of items
+// (the tool's and the simulated firmware's).
+namespace zelt {
+
+// Firmware images with the signed firmware header: types 3, 4, 10 to 18, 58 and 66.
+bool is_signed_firmware_type(unsigned type);
+
+// Types whose image must end in a component trailer: 6 to 9, 19, 21, 22 and 27.
+bool is_trailer_type(unsigned type);
+
+// Types that may not carry the Patch directive: the signed firmware types, the
+// trailer types and the secure-boot images 61 to 63.
+bool is_patch_forbidden_type(unsigned type);
+
+}  // namespace zelt

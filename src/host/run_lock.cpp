@@ -69,6 +69,12 @@ std::string run_lock_name(std::string_view key) {
     return name + ".lock";
 }
 
+std::string lock_holder_text(pid_t holder) {
+    std::string text = "another zeltnvm process";
+    if (holder > 0) text += " (PID " + std::to_string(holder) + ")";
+    return text;
+}
+
 LockAttempt take_run_lock(Host& host, std::string_view name, unsigned wait_ms) {
     if (!host.is_directory(kLockDirectory)) host.make_directories(kLockDirectory);
     const std::string path = host.map_path(std::string(kLockDirectory) + "/" + std::string(name));

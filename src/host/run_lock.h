@@ -52,6 +52,10 @@ struct LockAttempt {
 // anything, a file name may not).
 std::string run_lock_name(std::string_view key);
 
+// How the messages about a busy lock name its holder: "another zeltnvm process (PID
+// <holder>)", without the PID when it is not known (0).
+std::string lock_holder_text(pid_t holder);
+
 // Takes the lock "/run/lock/<name>", waiting up to `wait_ms` milliseconds of real time
 // while another process holds it. The directory is created when missing. The file is
 // opened without following a symbolic link and must be a regular file owned by this

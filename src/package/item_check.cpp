@@ -8,16 +8,6 @@
 
 namespace zelt::pkg {
 
-bool is_signed_firmware_type(unsigned type) { return zeltnvmIsSignedFirmwareType(type); }
-
-bool is_trailer_type(unsigned type) {
-    return (type >= 6 && type <= 9) || type == 19 || type == 21 || type == 22 || type == 27;
-}
-
-bool is_patch_forbidden_type(unsigned type) {
-    return is_signed_firmware_type(type) || is_trailer_type(type) || (type >= 61 && type <= 63);
-}
-
 int32_t verify_item_in_package(const void* pkg, size_t length, const zelnvm_directory_entry_t& entry) {
     return zeltnvmVerifyItemAtOffset(static_cast<const uint8_t*>(pkg), length, entry.item_location, entry);
 }

@@ -1,4 +1,5 @@
-// Item classes and item verification as the package code needs them.
+// Item verification as the package code needs it (the item classes by type are in
+// common/directory_types.h).
 #pragma once
 
 #include <cstddef>
@@ -7,16 +8,6 @@
 #include "common/directory_entry.h"
 
 namespace zelt::pkg {
-
-// Firmware images with the signed header: types 3, 4, 10 to 18, 58 and 66.
-bool is_signed_firmware_type(unsigned type);
-
-// Types whose image must end in a component trailer: 6 to 9, 19, 21, 22 and 27.
-bool is_trailer_type(unsigned type);
-
-// Types that may not carry the Patch directive: the signed firmware types, the
-// trailer types and the secure-boot images 61 to 63.
-bool is_patch_forbidden_type(unsigned type);
 
 // Item verification of the entry's data_length bytes at item_location of the package
 // (the caller has checked that they lie within it).

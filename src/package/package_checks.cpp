@@ -112,7 +112,7 @@ int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index) {
         read_record(p, offset, meta_len, dir_len, r);
         const zelnvm_directory_entry_t& e = r.direntry;
         const uint8_t directive = r.metadata.directive;
-        if (directive == ZELPKG_ITEM_PATCH_IF_PRESENT && zelt::pkg::is_patch_forbidden_type(e.type))
+        if (directive == ZELPKG_ITEM_PATCH_IF_PRESENT && zelt::is_patch_forbidden_type(e.type))
             return HVXRETVAL_INVALID_DIRECTIVE;
         if (directive != ZELPKG_ITEM_REMOVE_IF_PRESENT && e.item_length == 0) return HVXRETVAL_ZERO_LENGTH_ITEM;
         if (e.item_length < e.data_length) return HVXRETVAL_INVALID_DATA_LENGTH;

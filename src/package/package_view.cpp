@@ -162,7 +162,7 @@ int32_t report_item(const void* pkg, size_t length, unsigned number, const zelpk
     if (item.metadata.directive == ZELPKG_ITEM_PATCH_IF_PRESENT) {
         append_format(out, "{text}\n%.*s\n{/text}\n", static_cast<int>(e.data_length),
                       reinterpret_cast<const char*>(data));
-    } else if (zelt::pkg::is_signed_firmware_type(e.type)) {
+    } else if (zelt::is_signed_firmware_type(e.type)) {
         const int32_t rc = zelt::pkg::firmware_header_report(data, e.data_length, out);
         if (rc != HVXRETVAL_SUCCESS) {
             append_format(out, "!ERROR: %s\n", zelpkgResultDesc(rc));

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/directory_types.h"
 #include "common/hvxretval.h"
 #include "formats/crypto/crc32.h"
 #include "package/byte_access.h"
@@ -29,9 +30,9 @@ bool zelpkg_memory_output::skip(size_t size) {
 
 namespace {
 
-using zelt::pkg::is_patch_forbidden_type;
-using zelt::pkg::is_signed_firmware_type;
-using zelt::pkg::is_trailer_type;
+using zelt::is_patch_forbidden_type;
+using zelt::is_signed_firmware_type;
+using zelt::is_trailer_type;
 
 // Writes to the output and keeps the CRC-32 of everything written so far.
 class CrcWriter {

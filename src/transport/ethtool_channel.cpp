@@ -1,7 +1,5 @@
 #include "transport/ethtool_channel.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -74,15 +72,6 @@ int32_t driverInfo(const char* devname, ethtool_drvinfo& info) {
     return send_ethtool_cmd(devname, ETHTOOL_GDRVINFO, &info);
 }
 
-void report_staging_busy(pid_t holder) {
-    if (holder > 0)
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
-                      "The firmware staging file is in use by another zeltnvm process (PID %d).\n",
-                      static_cast<int>(holder));
-    else
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "The firmware staging file is in use by another zeltnvm process.\n");
-}
-
 }  // namespace
 
 int32_t zeltnvmGetItem(const char* devname, uint32_t index, uint32_t offset, uint8_t* data, uint32_t length) {
@@ -139,7 +128,8 @@ int32_t zeltnvmSecureUpdate(const char* devname, const uint8_t* data, uint32_t l
     zelt::host::LockAttempt staging =
         zelt::host::take_run_lock(host, zelt::host::run_lock_name("staging"), host.lock_wait_ms());
     if (staging.outcome == zelt::host::LockOutcome::kBusy) {
-        report_staging_busy(staging.holder);
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "The firmware staging file is in use by %s.\n",
+                      zelt::host::lock_holder_text(staging.holder).c_str());
         return -ZELT_RC_BUSY;
     }
     if (staging.outcome != zelt::host::LockOutcome::kHeld) {
@@ -154,10 +144,9 @@ int32_t zeltnvmSecureUpdate(const char* devname, const uint8_t* data, uint32_t l
     zelt::host::OutputFile file;
     if (!file.open(host, ZELT_FLASH_PACKAGE_PATH)) return HVXRETVAL_FILE_OPEN_FAILURE;
     if (!file.write(std::span<const uint8_t>(data, length)) || !file.commit()) return HVXRETVAL_FILE_WRITE_FAILURE;
-    const std::string staged = host.map_path(ZELT_FLASH_PACKAGE_PATH);
-    zelt::host::RemoveOnInterrupt remove_staged(staged);
+    zelt::host::RemoveOnInterrupt remove_staged(file.final_path());
     int32_t rc = zeltnvmEthtoolFlashItem(devname, ZELT_FLASH_PACKAGE_NAME, ethtoolFlashPackageRegion(install_type));
-    ::unlink(staged.c_str());
+    host.remove_file(ZELT_FLASH_PACKAGE_PATH);
     if (rc == 0 && reboot_needed) *reboot_needed = 1;
     return rc;
 }

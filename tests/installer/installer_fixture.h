@@ -91,7 +91,7 @@ protected:
         withFlash([](sim::FlashModel& f) {
             for (uint32_t i = 0; i < f.entry_count(); ++i) {
                 zelnvm_directory_entry_t e = f.entry(i);
-                if (e.type == 0 || !zelt::pkg::is_trailer_type(e.type) || (e.attr & ZEL_DIR_ATTR_TRAILER)) continue;
+                if (e.type == 0 || !zelt::is_trailer_type(e.type) || (e.attr & ZEL_DIR_ATTR_TRAILER)) continue;
                 std::vector<uint8_t> data(e.data_length);
                 ASSERT_EQ(f.read(i, 0, data), sim::FlashStatus::ok);
                 uint32_t index;

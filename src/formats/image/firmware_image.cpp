@@ -24,27 +24,6 @@ bool load_extended_header(Bytes image, const apebinHeader& header, Ext_Bin_Heade
 
 using namespace zelt::image;
 
-bool zeltnvmIsSignedFirmwareType(unsigned dir_type) {
-    switch (dir_type) {
-        case ZEL_DIR_TYPE_CHIMP_PATCH:
-        case ZEL_DIR_TYPE_BOOTCODE:
-        case ZEL_DIR_TYPE_APE_FW:
-        case ZEL_DIR_TYPE_APE_PATCH:
-        case ZEL_DIR_TYPE_KONG_FW:
-        case ZEL_DIR_TYPE_KONG_PATCH:
-        case ZEL_DIR_TYPE_BONO_FW:
-        case ZEL_DIR_TYPE_BONO_PATCH:
-        case ZEL_DIR_TYPE_TANG_FW:
-        case ZEL_DIR_TYPE_TANG_PATCH:
-        case ZEL_DIR_TYPE_BOOTCODE_2:
-        case ZEL_DIR_TYPE_OOB_MGMT:
-        case ZEL_DIR_TYPE_CRASH_DUMP_FW:
-            return true;
-        default:
-            return false;
-    }
-}
-
 uint16_t zeltnvmCodeTypeToDirType(uint8_t code_type) {
     switch (code_type) {
         case CODE_BOOT: return ZEL_DIR_TYPE_BOOTCODE;

@@ -10,9 +10,6 @@
 #include "formats/image/byte_view.h"
 #include "formats/image/image_records.h"
 
-// True for the directory types whose images start with an apebinHeader.
-bool zeltnvmIsSignedFirmwareType(unsigned dir_type);
-
 // Directory type that a header codeType names; 0 for any other code type.
 uint16_t zeltnvmCodeTypeToDirType(uint8_t code_type);
 

@@ -223,7 +223,7 @@ int extract_version(unsigned dir_type, Bytes image, int selector, uint16_t attr,
                     bool multi_overflow_fails, RawVersion* out) {
     const bool trailer_bit = (attr & ZEL_DIR_ATTR_TRAILER) != 0;
     if (dir_type == ZEL_DIR_TYPE_PKG_LOG) return log_version(image, selector, out);
-    if (zeltnvmIsSignedFirmwareType(dir_type)) return firmware_version(image, selector, out);
+    if (zelt::is_signed_firmware_type(dir_type)) return firmware_version(image, selector, out);
     if (dir_type == ZEL_DIR_TYPE_EXP_ROM_MBA) {
         return exp_rom_version(image, selector, out, multi_capacity_entries, multi_overflow_fails);
     }

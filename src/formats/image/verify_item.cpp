@@ -48,22 +48,6 @@ bool skips_data_checksum(const zelnvm_directory_entry_t& entry) {
     }
 }
 
-bool needs_trailer(unsigned type) {
-    switch (type) {
-        case ZEL_DIR_TYPE_EXP_ROM_MBA:
-        case ZEL_DIR_TYPE_AVS:
-        case ZEL_DIR_TYPE_PCIE:
-        case ZEL_DIR_TYPE_PORT_MACRO:
-        case ZEL_DIR_TYPE_CCM:
-        case ZEL_DIR_TYPE_TSCF_UCODE:
-        case ZEL_DIR_TYPE_ISCSI_BOOT:
-        case ZEL_DIR_TYPE_EXT_PHY:
-            return true;
-        default:
-            return false;
-    }
-}
-
 int check_type(Bytes image, unsigned claimed) {
     return zeltnvmCheckDirectoryType(claimed, zeltnvmAutodetectDirectoryType(image.data(), image.size()));
 }
@@ -88,11 +72,11 @@ int zeltnvmVerifyItemAtOffset(const uint8_t* buffer, size_t buffer_length, size_
 
     const unsigned type = entry.type;
     if (type == ZEL_DIR_TYPE_UNUSED) return HVXRETVAL_SUCCESS;
-    if (zeltnvmIsSignedFirmwareType(type)) {
+    if (zelt::is_signed_firmware_type(type)) {
         const int rc = zeltnvmVerifyFirmware(image.data(), image.size());
         return rc != 0 ? rc : check_type(image, type);
     }
-    if (needs_trailer(type)) {
+    if (zelt::is_trailer_type(type)) {
         if ((entry.attr & ZEL_DIR_ATTR_TRAILER) == 0) return HVXRETVAL_TRAILER_NOT_FOUND;
         const int rc = zeltnvmComponentTrailerVerify(image.data(), image.size());
         return rc != 0 ? rc : check_type(image, type);
