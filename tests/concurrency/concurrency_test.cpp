@@ -40,6 +40,7 @@ using zelt::test::read_text_file;
 using zelt::test::RunResult;
 using zelt::test::spawn_zeltnvm;
 using zelt::test::staged_files;
+using zelt::test::wait_or_kill;
 
 namespace {
 
@@ -88,15 +89,7 @@ public:
     // Waits for the end; a run still going after `bound` is killed, so that a hang fails
     // the test instead of stalling it. The exit status, 128 + signal when one ended it.
     int wait(std::chrono::seconds bound) {
-        const auto give_up = std::chrono::steady_clock::now() + bound;
-        while (!ended()) {
-            if (std::chrono::steady_clock::now() > give_up) {
-                kill(pid_, SIGKILL);
-                reap(0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        if (status_ < 0) status_ = wait_or_kill(pid_, std::chrono::steady_clock::now() + bound);
         return status_;
     }
     std::string output() const { return read_text_file(output_); }

@@ -1,17 +1,23 @@
 // Helpers for tests that run zeltnvm in the background against a simulated host and
 // check the adapter's flash afterwards: read a flash file, list its damaged items and
-// the staged packages left behind, start the tool as a child process.
+// the staged packages left behind, start the tool as a child process and wait for it
+// with a bound.
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "formats/crypto/crc32.h"
@@ -78,6 +84,21 @@ inline pid_t spawn_zeltnvm(const InstallHost& host, const std::vector<std::strin
     cargv.push_back(nullptr);
     execv(cargv[0], cargv.data());
     _exit(127);
+}
+
+// Waits for the child `pid` to end; one still running at `kill_at` is killed, so that a
+// hang fails the test instead of stalling it. The exit status, 128 + signal when a
+// signal ended it.
+inline int wait_or_kill(pid_t pid, std::chrono::steady_clock::time_point kill_at) {
+    int status = 0;
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) break;
+        if (done < 0 && errno != EINTR) return -1;
+        if (std::chrono::steady_clock::now() > kill_at) kill(pid, SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 // How much slower the programs run in a sanitizer build, for bounds on waits.
