@@ -94,8 +94,9 @@ void zeltnvm_get_pkg_dir_type_version(const char*, std::string& version, int dir
     }
 }
 
-void print_reboot_message(const zelt::device::InventoryFunction& device, const char* file, const options* opts,
-                          int cfg_pkg) {
+void print_reboot_message(const zelt::device::InventoryFunction& device, const zelt::cli::ChosenPackage& package,
+                          const options* opts, int cfg_pkg) {
+    const char* file = package.file.c_str();
     const char* dev = device.name();
     const int known_type = zelt::device::device_type_of(device);
     const uint16_t type = known_type < 0 ? 0 : static_cast<uint16_t>(known_type);
@@ -126,15 +127,13 @@ void print_reboot_message(const zelt::device::InventoryFunction& device, const c
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kFirmwareColdBoot);
         return;
     }
-    if (livepatch_pkg_file) {
-        livepatch_pkg_file = false;
-        return;
-    }
+    if (package.livepatch) return;
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "A system reboot is needed for firmware update to take effect.\n");
 }
 
-int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row, const char* file,
-                                   options* opts, int cfg_pkg) {
+int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row, options* opts) {
+    const char* file = row.package.file.c_str();
+    const int cfg_pkg = row.cfg_pkg;
     std::vector<uint8_t> pkg;
     const int32_t read = zelpkgReadPackage(file, pkg);
     if (read != 0) {
@@ -167,10 +166,8 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
     else
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nFirmware update is completed.\n");
     if (opts->recovery) {
-        const zelt::Result status = update.finish_recovery(onboard_cfg_pkg_required);
-        onboard_cfg_pkg_required = false;
-        return status.code();
+        return update.finish_recovery(row.package.onboard_cfg_required).code();
     }
-    print_reboot_message(*row.target, file, opts, cfg_pkg);
+    print_reboot_message(*row.target, row.package, opts, cfg_pkg);
     return 0;
 }

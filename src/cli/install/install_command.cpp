@@ -111,7 +111,6 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
     const bool single = names.size() == 1;
 
     std::vector<zelt_update_row> rows;
-    std::vector<int> cfg_flags;
     zelt::cli::AdapterLocks locks;
     for (const std::string& name : names) {
         if (opts->online) {
@@ -123,20 +122,19 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
             std::fflush(stdout);
             return 1;
         }
-        std::string version;
-        std::string first;
-        std::vector<std::string> applicable;
-        int rc = zeltnvm_check_package_supported(inventory, name.c_str(), candidates, version, opts, first, applicable);
-        if (rc != 0) {
+        zelt::cli::PackageChoice choice = zeltnvm_check_package_supported(inventory, name.c_str(), candidates, opts);
+        if (choice.status != 0) {
             if (single) {
-                print_selection_failure(rc);
-                return rc;
+                print_selection_failure(choice.status);
+                return choice.status;
             }
             continue;
         }
         zelt_update_row row;
         if (!fill_row(inventory, name.c_str(), row)) continue;
-        const int cfg = is_cfg_pkg(row.device_type, first.c_str(), opts);
+        const int cfg = is_cfg_pkg(row.device_type, choice.chosen.file.c_str(), opts);
+        const std::vector<std::string>& applicable = choice.applicable;
+        const std::string version = choice.chosen.version;
 
         if (opts->recovery) {
             // Recovery writes to the adapter from its preparation on.
@@ -147,10 +145,10 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
             if (!prepared) return prepared.result().code();
             row.saved = std::move(prepared).value();
         }
-        row.file = first;
+        row.package = std::move(choice.chosen);
+        row.cfg_pkg = cfg;
         rows.push_back(std::move(row));
         zelt_update_row& added = rows.back();
-        cfg_flags.push_back(cfg);
         const int number = static_cast<int>(rows.size());
         const char* label = family_label(added.device_type, true);
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n%s Controller #%d at PCI Domain:%04x Bus:%02x Dev:%02x\n", label,
@@ -176,7 +174,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
                           installed.c_str());
         else
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Device %s : Installing package file %s\n", added.name,
-                          first.c_str());
+                          added.package.file.c_str());
         const bool newer = !is_pkg_upgrade(installed.c_str(), version.c_str());
         if (!newer && !opts->force && !cfg && !opts->recovery) {
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
@@ -233,7 +231,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
                       family_label(r.device_type, false), static_cast<int>(i) + 1);
         std::fflush(stdout);
         opts->install_count = static_cast<int32_t>(i) + 2;
-        const int adapter_rc = zeltnvm_invoke_firmware_update(inventory, r, r.file.c_str(), opts, cfg_flags[i]);
+        const int adapter_rc = zeltnvm_invoke_firmware_update(inventory, r, opts);
         if (rc == 0) rc = adapter_rc;
     }
     return rc;

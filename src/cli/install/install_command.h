@@ -12,9 +12,24 @@
 #include "device/identity/identity.h"
 #include "device/inventory.h"
 
-// The chosen package requires the onboard-configuration item / is a live-patch package.
-extern bool onboard_cfg_pkg_required;
-extern bool livepatch_pkg_file;
+namespace zelt::cli {
+
+// The package file chosen for one adapter, and what the package says of itself.
+struct ChosenPackage {
+    std::string file;                   // as named on the command line or matched by its pattern
+    std::string version;                // the package version, "" when it has none
+    bool onboard_cfg_required = false;  // needs the adapter's onboard configuration item
+    bool livepatch = false;             // a live patch: takes effect without a reboot
+};
+
+// The selection for one adapter among the candidate files.
+struct PackageChoice {
+    int status = 4;  // 0 when at least one package applies; else 4, 8, 12, 69 or 77
+    ChosenPackage chosen;                 // the first applicable package (status 0)
+    std::vector<std::string> applicable;  // every applicable file, in the order given
+};
+
+}  // namespace zelt::cli
 
 // One adapter considered by the install command.
 struct zelt_update_row {
@@ -26,7 +41,8 @@ struct zelt_update_row {
     uint32_t function;
     uint16_t device_id;
     int device_type;
-    std::string file;
+    zelt::cli::ChosenPackage package;  // the package this adapter gets
+    int cfg_pkg = 0;                   // 1 when it is a configuration package for the adapter
     int skip;  // 0 update, 1 already up to date, 76 several applicable packages
     // What the recovery preparation saved of the adapter's identity, written back by
     // the update (empty without -recovery).
@@ -40,17 +56,14 @@ int zeltnvm_install_command(const zelt::device::Inventory& inventory, const char
 // True when `installed` is the same as or newer than `package` (both "a.b.c.d").
 bool is_pkg_upgrade(const char* installed, const char* package);
 
-// Package selection for one device among `files`: 0 when at least one applies (its
-// version in `version`, the first applicable file in `first`, all of them in
-// `applicable`); else 4, 8, 12, 69 or 77.
-int zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, const char* dev,
-                                    const std::vector<std::string>& files, std::string& version, const options* opts,
-                                    std::string& first, std::vector<std::string>& applicable);
+// Package selection for one device among `files`. A file's properties count only
+// once the file has passed every check.
+zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, const char* dev,
+                                                         const std::vector<std::string>& files, const options* opts);
 
-// Installs one adapter; the row's saved identity goes with the update. Returns the
-// exit status of that adapter's update.
-int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row, const char* file,
-                                   options* opts, int cfg_pkg);
+// Installs the row's package on its adapter; the row's saved identity goes with the
+// update. Returns the exit status of that adapter's update.
+int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row, options* opts);
 
 // The message and exit status of an installation that ended with `rc` (not 0, not
 // busy): 67 anti-rollback, 73 voltage regulator, 20 no room or fragmented NVM, 10 no
@@ -58,8 +71,8 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
 int zeltnvm_install_failure_status(const char* file, int32_t rc);
 
 // How the new firmware takes effect (cold boot, reboot, or nothing for a live patch).
-void print_reboot_message(const zelt::device::InventoryFunction& device, const char* file, const options* opts,
-                          int cfg_pkg);
+void print_reboot_message(const zelt::device::InventoryFunction& device, const zelt::cli::ChosenPackage& package,
+                          const options* opts, int cfg_pkg);
 
 // Primary version of the first item of `dir_type` in the package file; empty when
 // there is none.

@@ -18,9 +18,6 @@
 #include "transport/fw_queries.h"
 #include "transport/hwrm_channel.h"
 
-bool onboard_cfg_pkg_required = false;
-bool livepatch_pkg_file = false;
-
 namespace {
 
 constexpr uint8_t kPropPackageVersion = 9;
@@ -63,15 +60,16 @@ std::string zeltnvm_installed_pkg_version(const zelt::device::InventoryFunction&
     return "";
 }
 
-int zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, const char* dev,
-                                    const std::vector<std::string>& files, std::string& version, const options* opts,
-                                    std::string& first, std::vector<std::string>& applicable) {
+zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, const char* dev,
+                                                         const std::vector<std::string>& files, const options* opts) {
     static constexpr const char* kFn = "zeltnvm_check_package_supported";
+    zelt::cli::PackageChoice choice;
     const zelt::device::InventoryFunction* target = zelt::device::find_function(inventory, dev);
     if (!target) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Error %d getting device info for %s\n", ZELT_RC_DEVICE_NOT_FOUND,
                       dev);
-        return 8;
+        choice.status = 8;
+        return choice;
     }
     const zelt_nvm_device_info_t& rec = target->facts;
     int rc = 0;
@@ -111,7 +109,10 @@ int zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, co
             continue;
         }
         const bool live = zelpkgLivePatchPkg(pkg.data(), pkg.size());
-        if (live && opts->recovery) return 77;
+        if (live && opts->recovery) {
+            choice.status = 77;
+            return choice;
+        }
         if (opts->noidcheck && opts->recovery) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Skipped 4 Part ID check.\n");
         } else if (zelpkgDeviceMatch(pkg.data(), pkg.size(), id, chip_rev) != 0) {
@@ -127,8 +128,8 @@ int zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, co
             status = 4;
             continue;
         }
-        if (zelpkgRequireOnboardConfig(pkg.data(), pkg.size())) {
-            onboard_cfg_pkg_required = true;
+        const bool onboard_cfg = zelpkgRequireOnboardConfig(pkg.data(), pkg.size());
+        if (onboard_cfg) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "RequireOnboardConfig property is enabled.\n");
             if (zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_ONBOARD_CFG, 0, 0, nullptr) < 0) {
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "NVM ONBOARD CFG directory not found.\n");
@@ -136,10 +137,7 @@ int zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, co
                 continue;
             }
         }
-        if (live) {
-            livepatch_pkg_file = true;
-            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Given package file is Livepatch package file.\n");
-        }
+        if (live) zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Given package file is Livepatch package file.\n");
         int32_t item = -1;
         rc = zelpkgVerify(pkg.data(), pkg.size(), &item);
         if (rc != 0) {
@@ -153,11 +151,17 @@ int zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, co
             status = 12;
             continue;
         }
-        char text[kVersionTextLen] = {};
-        if (zelpkgGetProperty(pkg.data(), pkg.size(), kPropPackageVersion, text, sizeof text - 1) >= 0)
-            version = text;
-        if (applicable.empty()) first = file;
-        applicable.push_back(file);
+        if (choice.applicable.empty()) {
+            zelt::cli::ChosenPackage& chosen = choice.chosen;
+            chosen.file = file;
+            char text[kVersionTextLen] = {};
+            if (zelpkgGetProperty(pkg.data(), pkg.size(), kPropPackageVersion, text, sizeof text - 1) >= 0)
+                chosen.version = text;
+            chosen.onboard_cfg_required = onboard_cfg;
+            chosen.livepatch = live;
+        }
+        choice.applicable.push_back(file);
     }
-    return applicable.empty() ? status : 0;
+    choice.status = choice.applicable.empty() ? status : 0;
+    return choice;
 }
