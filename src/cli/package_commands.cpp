@@ -95,21 +95,7 @@ bool zelpkg_file_output::close() {
 
 // ---- Configuration packages --------------------------------------------------------
 
-int is_cfg_pkg(int device_type, const char* file, const options* opts) {
-    std::vector<uint8_t> pkg;
-    const int32_t rc = zelpkgReadPackage(file, pkg);
-    if (rc != HVXRETVAL_SUCCESS) {
-        if (opts->verbosity > 0) {
-            if (rc < -99)
-                zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "\nPackage %s read error: %s\n", file,
-                              zelpkgResultDesc(rc));
-            else
-                zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "\nPackage %s unsupported: %s\n", file,
-                              zelpkgResultDesc(rc));
-        }
-        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Failed with status %d\n", "is_cfg_pkg", rc);
-        return 0;
-    }
+int is_cfg_pkg(int device_type, std::span<const uint8_t> pkg, const options* opts) {
     const ConfigPackageResult r =
         zelpkgClassifyConfigPackage(pkg.data(), pkg.size(), device_type, opts->recovery, opts->force);
     if (r.system_cfg_backup)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <vector>
 
 #include "cli/options_record.h"
@@ -23,9 +24,9 @@ int32_t zelpkgReadFile(const char* name, std::vector<uint8_t>& data);
 // the header checks of the package; on any failure `data` is left empty.
 int32_t zelpkgReadPackage(const char* name, std::vector<uint8_t>& data);
 
-// 1 when the package file is a configuration package for a device of `device_type`
-// (with the run's -recovery and -force), else 0 (also when it cannot be read).
-int is_cfg_pkg(int device_type, const char* file, const options* opts);
+// 1 when the package is a configuration package for a device of `device_type` (with
+// the run's -recovery and -force), else 0.
+int is_cfg_pkg(int device_type, std::span<const uint8_t> pkg, const options* opts);
 
 // devid, pkgver, verify, list and view on package files, in order. Returns the last
 // file's result; unless -continue is given the loop stops at the first failure.

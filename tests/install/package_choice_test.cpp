@@ -1,15 +1,23 @@
 // Which package an adapter gets: the file the selection chose and verified, named as
 // the user named it, with the advice that belongs to that package.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "tests/install/flash_check.h"
 #include "tests/install/install_host.h"
 
 using zelt::test::contains;
 using zelt::test::InstallHost;
+using zelt::test::kSlowdown;
 using zelt::test::RunResult;
+using zelt::test::spawn_zeltnvm;
+using zelt::test::wait_or_kill;
 
 namespace {
 
@@ -48,6 +56,55 @@ TEST(InstallChoice, RebootAdviceFollowsTheInstalledPackage) {
         ASSERT_EQ(r.status, 0) << r.out << r.err;
         EXPECT_TRUE(contains(r.out, "\nFirmware update is completed.\n")) << r.out;
         EXPECT_EQ(contains(r.out, kReboot), c.reboot_advised) << r.out;
+    }
+}
+
+// The installed package is the one verified at selection: replacing the file while the
+// confirmation prompt waits changes nothing the adapter receives.
+TEST(InstallChoice, InstallsTheBytesThatWereVerified) {
+    struct Case {
+        const char* name;
+        const char* replacement;  // package description written over new.pkg at the prompt
+    } cases[] = {
+        {"another version", R"({"properties": {"version": "229.0.9.0"},
+                                "items": [{"type": 2, "directive": "Install", "item_length": 65536}]})"},
+        {"a damaged package", R"({"properties": {"version": "229.0.9.0"},
+                                  "items": [{"type": 2, "directive": "Install", "item_length": 65536}],
+                                  "faults": [{"truncate": 100}]})"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        InstallHost host;
+        host.example("new.pkg", "229.0.1.0");
+        host.package("replacement.pkg", c.replacement);
+
+        int in[2];
+        int out[2];
+        ASSERT_EQ(pipe(in), 0);
+        ASSERT_EQ(pipe(out), 0);
+        const pid_t pid = spawn_zeltnvm(host, {"-dev=zen2", "install", "new.pkg"}, in[0], out[1], {in[1], out[0]});
+        close(in[0]);
+        close(out[1]);
+        std::string printed;
+        char buffer[256];
+        while (!contains(printed, "Do you want to continue (Y/N)?")) {
+            const ssize_t n = read(out[0], buffer, sizeof buffer);
+            if (n <= 0) break;
+            printed.append(buffer, static_cast<size_t>(n));
+        }
+        ASSERT_TRUE(contains(printed, "will be updated to firmware version v229.0.1.0")) << printed;
+        std::filesystem::rename(host.work_file("replacement.pkg"), host.work_file("new.pkg"));
+        ASSERT_EQ(write(in[1], "y\n", 2), 2);
+        close(in[1]);
+        for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) printed.append(buffer, static_cast<size_t>(n));
+        close(out[0]);
+        const int status =
+            wait_or_kill(pid, std::chrono::steady_clock::now() + std::chrono::seconds(60 * kSlowdown));
+        EXPECT_EQ(status, 0) << printed;
+        EXPECT_TRUE(contains(printed, "\nFirmware update is completed.\n")) << printed;
+
+        const RunResult info = host.zeltnvm({"-dev=zen2", "device_info"});
+        EXPECT_TRUE(contains(info.out, "Package version on NVM      : 229.0.1.0")) << info.out;
     }
 }
 

@@ -70,40 +70,37 @@ int zeltnvm_install_failure_status(const char* file, int32_t rc) {
     return 11;
 }
 
-void zeltnvm_get_pkg_dir_type_version(const char*, std::string& version, int dir_type, const char* file,
-                                      const options*) {
-    version.clear();
-    std::vector<uint8_t> pkg;
-    if (zelpkgReadPackage(file, pkg) != 0) return;
+std::string zeltnvm_get_pkg_dir_type_version(std::span<const uint8_t> pkg, int dir_type) {
+    std::string version;
     zelpkg_manifest_header manifest{};
-    if (zelpkgGetManifestHeader(pkg.data(), pkg.size(), &manifest) != 0) return;
+    if (zelpkgGetManifestHeader(pkg.data(), pkg.size(), &manifest) != 0) return version;
     // Records of zero bytes all read as the same record: one look is enough however
     // many the manifest claims. Longer records end where the package ends.
     const bool empty_records = manifest.item_metadata_length == 0 && manifest.item_direntry_length == 0;
     const uint32_t count = empty_records ? std::min<uint32_t>(manifest.items, 1) : manifest.items;
     for (uint32_t i = 0; i < count; ++i) {
         zelpkg_manifest_item_t item{};
-        if (zelpkgGetItem(pkg.data(), pkg.size(), i, &item) != 1) return;
+        if (zelpkgGetItem(pkg.data(), pkg.size(), i, &item) != 1) return version;
         if (item.direntry.type != dir_type) continue;
-        if (!zelpkgItemDataInBounds(pkg.data(), pkg.size(), item.direntry)) return;
+        if (!zelpkgItemDataInBounds(pkg.data(), pkg.size(), item.direntry)) return version;
         char text[128] = {};
         if (zeltnvmGetItemBufVersionString(item.direntry.type, pkg.data() + item.direntry.item_location,
                                            item.direntry.data_length, 0, text, sizeof text, item.direntry.attr) == 0)
             version = text;
-        return;
+        return version;
     }
+    return version;
 }
 
 void print_reboot_message(const zelt::device::InventoryFunction& device, const zelt::cli::ChosenPackage& package,
-                          const options* opts, int cfg_pkg) {
-    const char* file = package.file.c_str();
+                          int cfg_pkg) {
     const char* dev = device.name();
     const int known_type = zelt::device::device_type_of(device);
     const uint16_t type = known_type < 0 ? 0 : static_cast<uint16_t>(known_type);
     std::string pkg_pcie;
     char nvm_pcie[128] = {};
     if (type <= 5) {
-        zeltnvm_get_pkg_dir_type_version(dev, pkg_pcie, ZEL_DIR_TYPE_PCIE, file, opts);
+        pkg_pcie = zeltnvm_get_pkg_dir_type_version(package.bytes, ZEL_DIR_TYPE_PCIE);
         zeltnvmGetItemVersionString(dev, ZEL_DIR_TYPE_PCIE, 0, 0, 0, nvm_pcie, sizeof nvm_pcie);
     }
     const char* kConfigColdBoot = "A system cold boot is needed for configuration package update to take effect.\n";
@@ -134,15 +131,8 @@ void print_reboot_message(const zelt::device::InventoryFunction& device, const z
 int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row, options* opts) {
     const char* file = row.package.file.c_str();
     const int cfg_pkg = row.cfg_pkg;
-    std::vector<uint8_t> pkg;
-    const int32_t read = zelpkgReadPackage(file, pkg);
-    if (read != 0) {
-        if (read < -99)
-            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "\nPackage %s read error: %s\n", file, hvxretvalStringify(read));
-        else
-            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "\nPackage %s unsupported: %s\n", file, hvxretvalStringify(read));
-        return zeltnvm_install_failure_status(file, read);
-    }
+    // The bytes verified when the package was chosen, not the file as it is now.
+    const std::vector<uint8_t>& pkg = row.package.bytes;
 
     installer::UpdateTarget target;
     target.inventory = &inventory;
@@ -157,7 +147,6 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
 
     if (const zelt::Result prepared = update.prepare(pkg); !prepared.ok()) return prepared.code();
     const zelt::Result rc = update.install(pkg);
-    pkg = {};
     if (installer::is_busy(rc)) return zeltnvm_display_error_msg(CMD_INSTALL, rc.code());
     if (!rc.ok()) return zeltnvm_install_failure_status(file, rc.code());
 
@@ -168,6 +157,6 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
     if (opts->recovery) {
         return update.finish_recovery(row.package.onboard_cfg_required).code();
     }
-    print_reboot_message(*row.target, row.package, opts, cfg_pkg);
+    print_reboot_message(*row.target, row.package, cfg_pkg);
     return 0;
 }

@@ -132,7 +132,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         }
         zelt_update_row row;
         if (!fill_row(inventory, name.c_str(), row)) continue;
-        const int cfg = is_cfg_pkg(row.device_type, choice.chosen.file.c_str(), opts);
+        const int cfg = is_cfg_pkg(row.device_type, choice.chosen.bytes, opts);
         const std::vector<std::string>& applicable = choice.applicable;
         const std::string version = choice.chosen.version;
 
@@ -232,6 +232,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         std::fflush(stdout);
         opts->install_count = static_cast<int32_t>(i) + 2;
         const int adapter_rc = zeltnvm_invoke_firmware_update(inventory, r, opts);
+        std::vector<uint8_t>().swap(r.package.bytes);  // done with: one package in memory less
         if (rc == 0) rc = adapter_rc;
     }
     return rc;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ namespace zelt::cli {
 // The package file chosen for one adapter, and what the package says of itself.
 struct ChosenPackage {
     std::string file;                   // as named on the command line or matched by its pattern
+    std::vector<uint8_t> bytes;         // the package as read and verified: what gets installed
     std::string version;                // the package version, "" when it has none
     bool onboard_cfg_required = false;  // needs the adapter's onboard configuration item
     bool livepatch = false;             // a live patch: takes effect without a reboot
@@ -57,7 +59,8 @@ int zeltnvm_install_command(const zelt::device::Inventory& inventory, const char
 bool is_pkg_upgrade(const char* installed, const char* package);
 
 // Package selection for one device among `files`. A file's properties count only
-// once the file has passed every check.
+// once the file has passed every check; the chosen package keeps the bytes that passed
+// them.
 zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, const char* dev,
                                                          const std::vector<std::string>& files, const options* opts);
 
@@ -72,12 +75,11 @@ int zeltnvm_install_failure_status(const char* file, int32_t rc);
 
 // How the new firmware takes effect (cold boot, reboot, or nothing for a live patch).
 void print_reboot_message(const zelt::device::InventoryFunction& device, const zelt::cli::ChosenPackage& package,
-                          const options* opts, int cfg_pkg);
+                          int cfg_pkg);
 
-// Primary version of the first item of `dir_type` in the package file; empty when
-// there is none.
-void zeltnvm_get_pkg_dir_type_version(const char* dev, std::string& version, int dir_type, const char* file,
-                                      const options* opts);
+// Primary version of the first item of `dir_type` in the package; empty when there is
+// none.
+std::string zeltnvm_get_pkg_dir_type_version(std::span<const uint8_t> pkg, int dir_type);
 
 // The installed package version of the adapter: what the driver (or, for a PCI
 // window function, the firmware) reports, else the install log's last version. Empty when

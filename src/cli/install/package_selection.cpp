@@ -159,6 +159,7 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inv
                 chosen.version = text;
             chosen.onboard_cfg_required = onboard_cfg;
             chosen.livepatch = live;
+            chosen.bytes = std::move(pkg);
         }
         choice.applicable.push_back(file);
     }
