@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -105,6 +106,45 @@ TEST(InstallChoice, InstallsTheBytesThatWereVerified) {
 
         const RunResult info = host.zeltnvm({"-dev=zen2", "device_info"});
         EXPECT_TRUE(contains(info.out, "Package version on NVM      : 229.0.1.0")) << info.out;
+    }
+}
+
+// A file argument is expanded once: a name that a pattern matched, or that names a
+// file as typed, is taken as it is even when it holds pattern characters.
+TEST(InstallChoice, FileArgumentsAreExpandedOnce) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> present;  // package files: fw[1].pkg is 229.0.1.0, fw1.pkg 229.0.9.0
+        std::string argument;  // the command word with its pattern, or a file argument
+        const char* version;   // the version offered
+    } cases[] = {
+        {"pattern of the command word", {"fw[1].pkg"}, "install=fw*.pkg", "229.0.1.0"},
+        {"pattern of the command word, look-alike present", {"fw[1].pkg", "fw1.pkg"}, "install=fw[[]*.pkg",
+         "229.0.1.0"},
+        {"name as typed, look-alike present", {"fw[1].pkg", "fw1.pkg"}, "fw[1].pkg", "229.0.1.0"},
+        {"name as typed", {"fw[1].pkg"}, "fw[1].pkg", "229.0.1.0"},
+        {"pattern as a file argument", {"fw1.pkg"}, "f?1.pkg", "229.0.9.0"},
+    };
+    InstallHost original;
+    original.example("fw[1].pkg", "229.0.1.0");
+    original.example("fw1.pkg", "229.0.9.0");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        InstallHost host(InstallHost::CopyOf{original});
+        for (const char* f : {"fw[1].pkg", "fw1.pkg"})
+            if (std::find(c.present.begin(), c.present.end(), f) == c.present.end())
+                std::filesystem::remove(host.work_file(f));
+        std::vector<std::string> args = {"-dev=zen2"};
+        if (c.argument.rfind("install", 0) == 0) {
+            args.push_back(c.argument);
+        } else {
+            args.push_back("install");
+            args.push_back(c.argument);
+        }
+        const RunResult r = host.zeltnvm(args, "n\n");
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        EXPECT_TRUE(contains(r.out, std::string("will be updated to firmware version v") + c.version)) << r.out
+                                                                                                       << r.err;
     }
 }
 

@@ -29,16 +29,23 @@ const char* family_label(int device_type, bool selection) {
     return "Orvanta-C/E/S";
 }
 
-// The package files to consider: the shell-style expansion of each file argument.
+// The package files to consider. Each file argument is expanded at most once: one that
+// names a file (as typed, or as the command word's pattern matched it) is taken as it
+// is, even with pattern characters in its name; any other is a shell-style pattern.
 std::vector<std::string> candidate_files(char** files, int count, const options* opts) {
-    std::vector<std::string> patterns;
+    std::vector<std::string> arguments;
     for (int i = 0; i < count; ++i)
-        if (files[i]) patterns.emplace_back(files[i]);
-    if (patterns.empty() && opts->arg) patterns.emplace_back(opts->arg);
+        if (files[i]) arguments.emplace_back(files[i]);
+    if (arguments.empty() && opts->arg) arguments.emplace_back(opts->arg);
+    auto& host = zelt::host::current();
     std::vector<std::string> out;
-    for (const std::string& p : patterns) {
+    for (std::string& a : arguments) {
+        if (host.exists(a)) {
+            out.push_back(std::move(a));
+            continue;
+        }
         std::vector<std::string> matches;
-        if (zelt::host::current().glob_paths(p, matches) != 0) continue;
+        if (host.glob_paths(a, matches) != 0) continue;
         for (std::string& m : matches) out.push_back(std::move(m));
     }
     return out;
