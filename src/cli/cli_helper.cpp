@@ -61,10 +61,13 @@ void scan_file_argument(ScanState& s, std::size_t index) {
 }  // namespace
 }  // namespace zelt::cli
 
-int cliHelper(int argc, char** argv, bool* debug, const zelt::device::Inventory& inventory) {
+int cliHelper(int argc, char** argv, bool* debug, const zelt::device::Inventory& inventory,
+              zelt::cli::report::Output& output, zelt::cli::report::Report& run) {
     using namespace zelt::cli;
     ScanState s;
     s.parsed.inventory = &inventory;
+    s.parsed.output = &output;
+    s.parsed.run = &run;
     s.parsed.opts.verify = true;
     s.caller_debug = debug;
     std::setvbuf(stdout, nullptr, _IONBF, 0);

@@ -9,6 +9,7 @@
 #include "cli/install/install_command.h"
 #include "cli/option_commands.h"
 #include "cli/package_commands.h"
+#include "cli/report/command_report.h"
 #include "cli/reset_command.h"
 #include "cli/version.h"
 #include "common/hvxretval.h"
@@ -26,10 +27,12 @@ constexpr ArgumentRule exactly(int n) { return {.min_count = n, .max_count = n};
 constexpr ArgumentRule between(int low, int high) { return {.min_count = low, .max_count = high}; }
 constexpr ArgumentRule checked(bool (*check)(const ArgumentLine&, options&)) { return {.check = check}; }
 
+using report::reported;
+
 // A command run at its word whose result always ends the run.
 template <CommandHandler handler>
 std::optional<int> ends_run(ParsedCommand& parsed) {
-    return handler(parsed);
+    return report::hand_in(parsed, handler(parsed));
 }
 
 // setoption=/getoption=: the option named after '=' is looked up and checked at the
@@ -77,31 +80,31 @@ using K = ArgumentKind;
 // at word, after the scan, package files, available, writes to the adapter. install
 // writes too but takes each adapter's lock itself, after its confirmation prompt.
 constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
-    {CMD_HELP, "-h", false, K::text, kNoRule, kHelpUsage, nullptr, help, false, true, false},
-    {CMD_VERSION, "version", false, K::text, at_most(2), kHelpVersion, nullptr, version_command, false, true, false},
-    {CMD_DEVID, "devid", false, K::file_spec, kNoRule, kHelpDevid, nullptr, devid_pkgver_device_command, true, true, false},
-    {CMD_PKGVER, "pkgver", false, K::file_spec, kNoRule, kHelpPkgver, nullptr, devid_pkgver_device_command, true,
+    {CMD_HELP, "-h", false, K::text, kNoRule, kHelpUsage, nullptr, reported<help>, false, true, false},
+    {CMD_VERSION, "version", false, K::text, at_most(2), kHelpVersion, nullptr, reported<version_command>, false, true, false},
+    {CMD_DEVID, "devid", false, K::file_spec, kNoRule, kHelpDevid, nullptr, reported<devid_pkgver_device_command>, true, true, false},
+    {CMD_PKGVER, "pkgver", false, K::file_spec, kNoRule, kHelpPkgver, nullptr, reported<devid_pkgver_device_command>, true,
      true, false},
     {CMD_BACKUP, "backup", true, K::text, kNoRule, kHelpBackup, nullptr, nullptr, false, false, false},
-    {CMD_INSTALL, "install", false, K::file_spec, checked(rules::install), kHelpInstall, nullptr, install, false,
+    {CMD_INSTALL, "install", false, K::file_spec, checked(rules::install), kHelpInstall, nullptr, reported<install>, false,
      true, false},
     // verify, list and view report on package files; their device forms are not built.
     {CMD_VERIFY, "verify", false, K::file_spec, kNoRule, kHelpVerify, nullptr, nullptr, true, true, false},
-    {CMD_LISTDEV, "listdev", false, K::text, checked(rules::listdev), kHelpListdev, nullptr, listdev_command, false,
+    {CMD_LISTDEV, "listdev", false, K::text, checked(rules::listdev), kHelpListdev, nullptr, reported<listdev_command>, false,
      true, false},
     {CMD_SETOPTION, "setoption", true, K::text, checked(rules::option), kHelpSetoption, check_option_at_word,
-     zeltnvm_option_command, false, true, true},
+     reported<zeltnvm_option_command>, false, true, true},
     {CMD_GETOPTION, "getoption", true, K::text, checked(rules::option), kHelpGetoption, check_option_at_word,
-     zeltnvm_option_command, false, true, false},
+     reported<zeltnvm_option_command>, false, true, false},
     {CMD_CFGTUNNEL, "cfgtunnel", true, K::text_always, at_least(4), kHelpCfgtunnel, nullptr, nullptr, false, false, true},
     {CMD_MODULEINFO, "moduleinfo", false, K::text, checked(rules::listdev), kHelpModuleinfo, nullptr, nullptr, false,
      false, false},
     {CMD_COREDUMP, "coredump", true, K::text, between(3, 4), kHelpCoredump, nullptr, nullptr, false, false, false},
     {CMD_OPTIONHELP, "optionhelp", true, K::text, checked(rules::option), kHelpOptionhelp, option_help_at_word,
-     option_help_without_name, false, true, false},
+     reported<option_help_without_name>, false, true, false},
     {CMD_ETHERDIAGRAM, "ether_serdes_eye_diagram", true, K::text_always, exactly(4), kHelpEtherdiagram, nullptr,
      nullptr, false, false, false},
-    {CMD_RESET, "reset", true, K::text_always, kNoRule, kHelpReset, nullptr, zeltnvm_reset_command, false, true, true},
+    {CMD_RESET, "reset", true, K::text_always, kNoRule, kHelpReset, nullptr, reported<zeltnvm_reset_command>, false, true, true},
     {CMD_PCIDIAGRAM, "pci_eye_diagram", true, K::text_always, between(4, 5), kHelpPcidiagram, nullptr, nullptr, false,
      false, false},
     {CMD_RESMGMT, "resmgmt", true, K::text_always, at_least(4), kHelpResmgmt, nullptr, nullptr, false, false, true},
@@ -113,7 +116,7 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {CMD_TRUSTEDVF, "vf", true, K::text, {.min_count = 5, .max_count = 6, .check = rules::trusted_vf},
      kHelpTrustedvf, nullptr, nullptr, false, false, true},
     {CMD_DEVINFO, "device_info", true, K::text, checked(rules::listdev), kHelpDevinfo,
-     ends_run<device_info_command>, nullptr, false, true, false},
+     ends_run<reported<device_info_command>>, nullptr, false, true, false},
     {CMD_PCIEYESCOPE, "pci_eye_scope", true, K::text, at_least(4), kHelpPcieyescope, nullptr, nullptr, false, false, false},
     {CMD_PRBS_TEST, "prbs_test", true, K::text, at_least(4), kHelpPrbsTest, nullptr, nullptr, false, false, false},
     {CMD_ADDNTUPLE, "add_ntuple_filter", true, K::text, exactly(8), kHelpAddntuple, nullptr, nullptr, false, false, true},

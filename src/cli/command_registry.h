@@ -6,9 +6,11 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "cli/command_table.h"
 #include "cli/parsed_command.h"
+#include "cli/report/report.h"
 
 namespace zelt::cli {
 
@@ -30,7 +32,9 @@ public:
     std::string_view operator[](int index) const;
 
 private:
-    const ParsedCommand& parsed_;
+    // The words counted: the program name, the taken selector, and the command line
+    // without its -json options (which no rule counts).
+    std::vector<std::string_view> words_;
     std::string taken_selector_;
 };
 
@@ -43,8 +47,9 @@ struct ArgumentRule {
     bool (*check)(const ArgumentLine&, options&) = nullptr;
 };
 
-// A handler run after the scan; returns the command's result (the exit status).
-using CommandHandler = int (*)(ParsedCommand&);
+// A handler run after the scan; returns the command's report (see cli/report/report.h),
+// from which dispatch makes the exit status.
+using CommandHandler = report::Report (*)(ParsedCommand&);
 // A handler run as soon as the command word is read: a result ends the run, nothing
 // lets the scan go on.
 using WordHandler = std::optional<int> (*)(ParsedCommand&);

@@ -7,6 +7,7 @@
 
 #include "cli/command_registry.h"
 #include "cli/device_queries.h"
+#include "cli/report/output.h"
 #include "cli/scan_state.h"
 #include "device/discovery.h"
 #include "host/host.h"
@@ -82,7 +83,10 @@ StepResult scan_command_word(ScanState& s, std::size_t index) {
     }
     p.command = row->command;
     p.word_index = index;
-    p.args.assign(p.words.begin() + static_cast<std::ptrdiff_t>(index) + 1, p.words.end());
+    p.args.clear();
+    for (std::size_t i = index + 1; i < p.words.size(); ++i) {
+        if (!report::is_json_option(p.words[i])) p.args.push_back(p.words[i]);
+    }
 
     // "-h" as the second or third word of the command line asks for the command's help.
     if (word_is_help(p.words, 1) || word_is_help(p.words, 2)) return zeltnvm_display_help(p.command);

@@ -5,6 +5,7 @@
 #include "cli/command_registry.h"
 #include "cli/display_error.h"
 #include "cli/package_commands.h"
+#include "cli/report/command_report.h"
 #include "cli/scan_state.h"
 #include "cli/version.h"
 #include "log/print.h"
@@ -34,9 +35,10 @@ int dispatch_command(ScanState& s) {
     if (p.opts.debug) trace_scan(p);
 
     const CommandRow& row = command_row(p.command);
+    p.run->set_command(row.word);
     if (!row.available) return answer_unavailable(row);
     if (row.package_files && !p.files.empty()) {
-        const int rc = package_files_command(p);
+        const int rc = report::hand_in(p, report::reported<package_files_command>(p));
         if (rc != 0 || !p.device) return rc;
     }
     if (!row.after_scan) return answer_unavailable(row);
@@ -45,7 +47,15 @@ int dispatch_command(ScanState& s) {
         const int rc = locks.take(*p.device);
         if (rc != 0) return zeltnvm_display_error_msg(p.command, rc);
     }
-    return row.after_scan(p);
+    return report::hand_in(p, row.after_scan(p));
+}
+
+int end_run(report::Output& output, report::Report& run, int result) {
+    // A handler's result keeps its origin; a result made by the front end itself (a
+    // refused option, a missing command) is the tool's.
+    if (run.result().code() != result) run.set_result(Result::from_code(result));
+    output.render(run);
+    return run.status();
 }
 
 }  // namespace zelt::cli

@@ -8,6 +8,7 @@
 
 #include "cli/cli_helper.h"
 #include "cli/exit_cleanup.h"
+#include "cli/report/output.h"
 #include "device/discovery.h"
 #include "cli/version.h"
 #include "host/host.h"
@@ -47,6 +48,40 @@ void finish_run() {
     zeltnvmExit(0);
 }
 
+int run_command(int argc, char** argv, zelt::cli::report::Output& output, zelt::cli::report::Report& run) {
+    if (zelt::host::current().real_user_id() != 0) {
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
+                      "Error: Operation not permitted. This operation requires root privileges\n");
+        return kNotRootStatus;
+    }
+    install_signal_handlers();
+
+    zeltnvm_open_log_file();
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Halvex Management Utility Version v%u.%u.%u.%u\n", ZELT_VERSION_MAJOR,
+                  ZELT_VERSION_MINOR, ZELT_VERSION_BUILD, ZELT_VERSION_FOURTH);
+
+    // The run's adapters: found once here and handed to the command.
+    zelt::device::Inventory inventory;
+    // -json may come first: the first other word decides.
+    int first = 1;
+    while (first < argc && zelt::cli::report::is_json_option(argv[first])) ++first;
+    if (first < argc && !skips_discovery(argv[first])) {
+        int rc = zelt_nvm_init(inventory);
+        if (rc != 0) {
+            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
+                          "No supported devices found. Please make sure all the required drivers are loaded "
+                          "properly\n");
+            finish_run();
+            return rc;
+        }
+    }
+
+    bool debug = false;
+    int rc = cliHelper(argc, argv, &debug, inventory, output, run);
+    finish_run();
+    return rc;
+}
+
 }  // namespace
 
 void zeltnvmExit(int signal) {
@@ -62,32 +97,11 @@ void zeltnvmExit(int signal) {
 }
 
 int zeltnvm_main(int argc, char** argv) {
-    if (zelt::host::current().real_user_id() != 0) {
-        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
-                      "Error: Operation not permitted. This operation requires root privileges\n");
-        return kNotRootStatus;
-    }
-    install_signal_handlers();
-
-    zeltnvm_open_log_file();
-    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Halvex Management Utility Version v%u.%u.%u.%u\n", ZELT_VERSION_MAJOR,
-                  ZELT_VERSION_MINOR, ZELT_VERSION_BUILD, ZELT_VERSION_FOURTH);
-
-    // The run's adapters: found once here and handed to the command.
-    zelt::device::Inventory inventory;
-    if (argc > 1 && !skips_discovery(argv[1])) {
-        int rc = zelt_nvm_init(inventory);
-        if (rc != 0) {
-            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
-                          "No supported devices found. Please make sure all the required drivers are loaded "
-                          "properly\n");
-            finish_run();
-            return rc & 0xFF;
-        }
-    }
-
-    bool debug = false;
-    int rc = cliHelper(argc, argv, &debug, inventory);
-    finish_run();
-    return rc & 0xFF;
+    namespace report = zelt::cli::report;
+    // Every run ends in one report: printed as it goes in the text form, written as
+    // one document at the end in the JSON form.
+    report::Output output(report::wants_json(argc, argv) ? report::Format::kJson : report::Format::kText);
+    report::Report run = output.report(report::command_word_of(argc, argv));
+    const int result = run_command(argc, argv, output, run);
+    return zelt::cli::end_run(output, run, result);
 }

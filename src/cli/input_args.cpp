@@ -5,6 +5,7 @@
 #include "cli/argument_rules.h"
 #include "cli/command_registry.h"
 #include "cli/display_error.h"
+#include "cli/report/output.h"
 #include "common/hvxretval.h"
 
 namespace zelt::cli {
@@ -14,22 +15,22 @@ bool contains(std::string_view text, std::string_view part) { return text.find(p
 
 }  // namespace
 
-ArgumentLine::ArgumentLine(const ParsedCommand& parsed) : parsed_(parsed) {
+ArgumentLine::ArgumentLine(const ParsedCommand& parsed) {
     if (parsed.device_taken && parsed.device) taken_selector_ = std::string("-dev=") + parsed.device_name;
+    words_.reserve(parsed.words.size() + 2);
+    words_.emplace_back("zeltnvm");
+    if (parsed.device_taken) words_.emplace_back(taken_selector_);
+    for (const std::string& w : parsed.words) {
+        if (!report::is_json_option(w)) words_.emplace_back(w);
+    }
 }
 
-int ArgumentLine::count() const {
-    return 1 + (parsed_.device_taken ? 1 : 0) + static_cast<int>(parsed_.words.size());
-}
+int ArgumentLine::count() const { return static_cast<int>(words_.size()); }
 
 std::string_view ArgumentLine::operator[](int index) const {
-    if (index <= 0) return "zeltnvm";
-    if (parsed_.device_taken) {
-        if (index == 1) return taken_selector_;
-        --index;
-    }
-    const auto at = static_cast<std::size_t>(index - 1);
-    return at < parsed_.words.size() ? std::string_view(parsed_.words[at]) : std::string_view();
+    if (index < 0) return "zeltnvm";
+    const auto at = static_cast<std::size_t>(index);
+    return at < words_.size() ? words_[at] : std::string_view();
 }
 
 namespace rules {

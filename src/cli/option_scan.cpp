@@ -165,7 +165,9 @@ StepResult scan_option(ScanState& s, std::size_t index) {
     if (starts_with(o, "ext=")) return number_option("ext", o + 4, &opts.ext);
     if (starts_with(o, "ord=")) return number_option("ord", o + 4, &opts.ordinal);
     if (starts_with(o, "attr=")) return number_option("attr", o + 5, &opts.attr);
-    if (std::strcmp(o, "tab") == 0) {
+    if (std::strcmp(o, "json") == 0) {
+        // Taken before the scan: the run's output is JSON.
+    } else if (std::strcmp(o, "tab") == 0) {
         opts.tab = true;
     } else if (std::strcmp(o, "num") == 0) {
         opts.numeric = true;

@@ -12,6 +12,11 @@
 
 namespace zelt::cli {
 
+namespace report {
+class Output;
+class Report;
+}  // namespace report
+
 struct ParsedCommand {
     int command = CMD_NONE;
     options opts{};
@@ -36,6 +41,10 @@ struct ParsedCommand {
     std::vector<std::string> args;
     // The file arguments and the matches of a file pattern, at most ZELT_MAX_FILES.
     std::vector<std::string> files;
+    // The run's output, on which handlers open their reports (never nullptr once the
+    // scan has started), and the run's report, which takes in each handler's report.
+    report::Output* output = nullptr;
+    report::Report* run = nullptr;
 
     ParsedCommand() = default;
     // The selected function's device name, or nullptr when none is selected.

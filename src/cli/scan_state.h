@@ -28,7 +28,7 @@ StepResult scan_option(ScanState& s, std::size_t index);
 StepResult scan_command_word(ScanState& s, std::size_t index);
 // The directory type list printed for -type=? and an empty -type=.
 void print_directory_type_list();
-// Runs the command after the scan.
+// Runs the command after the scan; returns its result code, which its report holds.
 int dispatch_command(ScanState& s);
 
 }  // namespace zelt::cli

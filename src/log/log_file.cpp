@@ -32,6 +32,12 @@ LogState& state() {
     return s;
 }
 
+ConsoleSink* set_console_sink(ConsoleSink* sink) {
+    ConsoleSink* previous = state().sink;
+    state().sink = sink;
+    return previous;
+}
+
 namespace {
 
 // Parent directory of an absolute path ("/var/log" for "/var/log/zeltnvm.log").

@@ -3,11 +3,14 @@
 
 #include <cstdio>
 
+#include "log/console_sink.h"
+
 namespace zelt::log {
 
 struct LogState {
     unsigned level_mask = 0;  // enabled log levels (ZELT_LVL_* bits)
     FILE* log = nullptr;      // the open log file
+    ConsoleSink* sink = nullptr;  // takes console messages and progress ticks when set
 };
 
 LogState& state();

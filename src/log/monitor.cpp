@@ -8,9 +8,13 @@
 #include <system_error>
 #include <thread>
 
+#include "log/log_state.h"
 #include "log/print.h"
 
 namespace {
+
+using zelt::log::ConsoleSink;
+using zelt::log::state;
 
 // The one-second wait is real time even on the simulated host: the dots show a
 // person that the tool is alive, they measure nothing.
@@ -41,8 +45,12 @@ void run_dots(Monitor* m) {
     std::unique_lock<std::mutex> lock(m->mutex);
     for (;;) {
         if (m->wake.wait_for(lock, std::chrono::seconds(1), [m] { return m->cmd_status.load(); })) return;
-        std::fputc('.', stdout);
-        std::fflush(stdout);
+        if (ConsoleSink* sink = state().sink) {
+            sink->progress_tick();
+        } else {
+            std::fputc('.', stdout);
+            std::fflush(stdout);
+        }
     }
 }
 

@@ -1,0 +1,73 @@
+#include "cli/report/output.h"
+
+#include <cstring>
+
+#include "cli/command_registry.h"
+#include "log/print.h"
+
+namespace zelt::cli::report {
+
+namespace {
+
+}  // namespace
+
+bool is_json_option(std::string_view word) {
+    if (word.empty() || word.front() != '-') return false;
+    while (!word.empty() && word.front() == '-') word.remove_prefix(1);
+    return word == "json";
+}
+
+bool wants_json(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] && is_json_option(argv[i])) return true;
+    }
+    return false;
+}
+
+std::string command_word_of(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (!argv[i] || argv[i][0] == '-') continue;
+        const std::string_view typed(argv[i]);
+        if (const CommandRow* row = find_command_row(typed.substr(0, typed.find('=')))) return row->word;
+    }
+    return {};
+}
+
+Output::Output(Format format) : format_(format) {
+    if (json()) {
+        renderer_ = std::make_unique<JsonRenderer>();
+    } else {
+        renderer_ = std::make_unique<TextRenderer>();
+    }
+    previous_sink_ = log::set_console_sink(this);
+}
+
+Output::~Output() { log::set_console_sink(previous_sink_); }
+
+Report Output::report(std::string command) { return Report(*this, std::move(command)); }
+
+void Output::render(const Report& report) { renderer_->finish(report); }
+
+void Output::show_text(const Entry& entry) {
+    showing_text_ = true;
+    renderer_->text(entry);
+    showing_text_ = false;
+}
+
+bool Output::console_message(int level, std::string_view text) {
+    if (showing_text_) return true;
+    if (open_) {
+        // Messages are kept through the open report's body, which stays put while the
+        // report value moves.
+        Report::add_message_to(*open_, level, std::string(text));
+    }
+    return !json() || level != ZELT_LVL_INFO;
+}
+
+void Output::progress_tick() {
+    if (json()) return;
+    std::fputc('.', stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace zelt::cli::report
