@@ -6,7 +6,7 @@
 #include "cli/argument_rules.h"
 #include "cli/device_queries.h"
 #include "cli/help/help_texts.h"
-#include "cli/install/install_command.h"
+#include "cli/install/install_report.h"
 #include "cli/option_commands.h"
 #include "cli/package_commands.h"
 #include "cli/report/command_report.h"
@@ -56,22 +56,6 @@ int option_help_without_name(ParsedCommand& parsed) {
     return -1;
 }
 
-// install takes its package from the first file argument when the command word has
-// none; without one (and without -online) there is nothing to install.
-int install(ParsedCommand& parsed) {
-    options& o = parsed.opts;
-    if (!o.arg && !parsed.files.empty()) o.arg = parsed.files.front().c_str();
-    if (!o.arg && !o.online) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Command requires a filename argument\n");
-        return -1;
-    }
-    std::vector<char*> files;
-    files.reserve(parsed.files.size());
-    for (auto& f : parsed.files) files.push_back(f.data());
-    return zeltnvm_install_command(*parsed.inventory, parsed.device_c_name(), files.data(),
-                                   static_cast<int>(files.size()), &o);
-}
-
 int help(ParsedCommand&) { return zeltnvm_display_help(CMD_HELP); }
 
 using K = ArgumentKind;
@@ -86,7 +70,7 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {CMD_PKGVER, "pkgver", false, K::file_spec, kNoRule, kHelpPkgver, nullptr, reported<devid_pkgver_device_command>, true,
      true, false},
     {CMD_BACKUP, "backup", true, K::text, kNoRule, kHelpBackup, nullptr, nullptr, false, false, false},
-    {CMD_INSTALL, "install", false, K::file_spec, checked(rules::install), kHelpInstall, nullptr, reported<install>, false,
+    {CMD_INSTALL, "install", false, K::file_spec, checked(rules::install), kHelpInstall, nullptr, install_report, false,
      true, false},
     // verify, list and view report on package files; their device forms are not built.
     {CMD_VERIFY, "verify", false, K::file_spec, kNoRule, kHelpVerify, nullptr, nullptr, true, true, false},

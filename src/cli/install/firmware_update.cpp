@@ -61,8 +61,8 @@ int zeltnvm_install_failure_status(const char* file, int32_t rc) {
     }
     if (rc < 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Install error %s\n", file, hvxretvalStringify(rc));
-        std::printf("\n\nPackage installation failed. Please review debug log file for more information");
-        std::fflush(stdout);
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
+                      "\n\nPackage installation failed. Please review debug log file for more information");
         return 11;
     }
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
@@ -92,8 +92,9 @@ std::string zeltnvm_get_pkg_dir_type_version(std::span<const uint8_t> pkg, int d
     return version;
 }
 
-void print_reboot_message(const zelt::device::InventoryFunction& device, const zelt::cli::ChosenPackage& package,
-                          int cfg_pkg) {
+zelt::cli::PendingAction print_reboot_message(const zelt::device::InventoryFunction& device,
+                                              const zelt::cli::ChosenPackage& package, int cfg_pkg) {
+    using zelt::cli::PendingAction;
     const char* dev = device.name();
     const int known_type = zelt::device::device_type_of(device);
     const uint16_t type = known_type < 0 ? 0 : static_cast<uint16_t>(known_type);
@@ -109,26 +110,28 @@ void print_reboot_message(const zelt::device::InventoryFunction& device, const z
     if (type >= 8) {
         if (cfg_pkg) {
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kConfigColdBoot);
-            return;
+            return PendingAction::kColdBoot;
         }
         (void)zeltnvmFwQueryStatus(device.function, 0, 0, &selfrst);
     } else if (type <= 5 && cfg_pkg) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kConfigColdBoot);
-        return;
+        return PendingAction::kColdBoot;
     }
     if (selfrst == kFwSelfResetColdBoot) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kFirmwareColdBoot);
-        return;
+        return PendingAction::kColdBoot;
     }
     if (type <= 5 && !pkg_pcie.empty() && pkg_pcie != nvm_pcie) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kFirmwareColdBoot);
-        return;
+        return PendingAction::kColdBoot;
     }
-    if (package.livepatch) return;
+    if (package.livepatch) return PendingAction::kNone;
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "A system reboot is needed for firmware update to take effect.\n");
+    return PendingAction::kReboot;
 }
 
-int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row, options* opts) {
+int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row, options* opts,
+                                   zelt::cli::AdapterOutcome& outcome) {
     const char* file = row.package.file.c_str();
     const int cfg_pkg = row.cfg_pkg;
     // The bytes verified when the package was chosen, not the file as it is now.
@@ -145,18 +148,29 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
     UpdateMessages messages(opts->recovery);
     installer::AdapterUpdate update(target, std::move(row.saved), messages);
 
-    if (const zelt::Result prepared = update.prepare(pkg); !prepared.ok()) return prepared.code();
+    outcome.attempted = true;
+    if (const zelt::Result prepared = update.prepare(pkg); !prepared.ok()) {
+        outcome.result = prepared;
+        return prepared.code();
+    }
     const zelt::Result rc = update.install(pkg);
+    outcome.result = rc;
     if (installer::is_busy(rc)) return zeltnvm_display_error_msg(CMD_INSTALL, rc.code());
     if (!rc.ok()) return zeltnvm_install_failure_status(file, rc.code());
 
+    outcome.completed = true;
     if (cfg_pkg && !opts->recovery)
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nConfiguration package update is completed.\n");
     else
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nFirmware update is completed.\n");
     if (opts->recovery) {
-        return update.finish_recovery(row.package.onboard_cfg_required).code();
+        // The recovery resets the adapter itself, unless its BAR2 size changed.
+        const zelt::Result status = update.finish_recovery(row.package.onboard_cfg_required);
+        if (messages.cold_boot_needed()) outcome.action = zelt::cli::PendingAction::kColdBoot;
+        else if (!status.ok()) outcome.action = zelt::cli::PendingAction::kReset;
+        if (!status.ok()) outcome.result = status;
+        return status.code();
     }
-    print_reboot_message(*row.target, row.package, cfg_pkg);
+    outcome.action = print_reboot_message(*row.target, row.package, cfg_pkg);
     return 0;
 }

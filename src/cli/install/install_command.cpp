@@ -94,10 +94,27 @@ void print_selection_failure(int rc) {
     }
 }
 
+// Why the selection refused an adapter, in words for the report.
+const char* selection_refusal(int status) {
+    switch (status) {
+        case 4: return "no package file applies to the adapter";
+        case 8: return "the adapter could not be read";
+        case 12: return "package verification failed";
+        case 69: return "the package needs the \"OnboardCfg\" item, which the adapter's NVM lacks";
+        case 76: return "several package files apply to the adapter";
+        case 77: return "a live-patch package cannot be installed by recovery";
+        default: return "the package cannot be installed on the adapter";
+    }
+}
+
+using zelt::cli::AdapterOutcome;
+using zelt::cli::InstallDecision;
+using zelt::cli::InstallOutcome;
+
 int install_command(const zelt::device::Inventory& inventory, const char* device, char** files, int count,
-                    options* opts) {
+                    options* opts, bool prompt_to_stderr, std::vector<AdapterOutcome>& outcomes) {
     if (opts->recovery && !device) {
-        std::printf("Please specify \"-dev=\" option for recovery to perform.\n");
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "Please specify \"-dev=\" option for recovery to perform.\n");
         return -1;
     }
     opts->flag = false;
@@ -118,6 +135,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
     const bool single = names.size() == 1;
 
     std::vector<zelt_update_row> rows;
+    std::vector<size_t> row_outcome;  // each row's entry in `outcomes`
     zelt::cli::AdapterLocks locks;
     for (const std::string& name : names) {
         if (opts->online) {
@@ -125,12 +143,18 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         }
         const std::vector<std::string> candidates = candidate_files(files, count, opts);
         if (candidates.empty()) {
-            std::printf("No package files found in the given path. Package installation failed");
-            std::fflush(stdout);
+            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
+                          "No package files found in the given path. Package installation failed");
             return 1;
         }
+        AdapterOutcome out;
+        out.function = zelt::device::find_function(inventory, name.c_str());
         zelt::cli::PackageChoice choice = zeltnvm_check_package_supported(inventory, name.c_str(), candidates, opts);
         if (choice.status != 0) {
+            out.reason = selection_refusal(choice.status);
+            out.failed_item = choice.failed_item;
+            out.status = choice.status;
+            if (out.function) outcomes.push_back(std::move(out));
             if (single) {
                 print_selection_failure(choice.status);
                 return choice.status;
@@ -142,14 +166,27 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         const int cfg = is_cfg_pkg(row.device_type, choice.chosen.bytes, opts);
         const std::vector<std::string>& applicable = choice.applicable;
         const std::string version = choice.chosen.version;
+        out.package_file = choice.chosen.file;
+        out.package_version = version;
 
         if (opts->recovery) {
             // Recovery writes to the adapter from its preparation on.
             const int locked = locks.take(*row.target);
-            if (locked != 0) return zeltnvm_display_error_msg(CMD_INSTALL, locked);
+            if (locked != 0) {
+                out.reason = "the adapter is busy";
+                out.status = zeltnvm_display_error_msg(CMD_INSTALL, locked);
+                outcomes.push_back(std::move(out));
+                return outcomes.back().status;
+            }
             auto prepared = zelt::device::zeltnvm_invoke_recovery_process(*row.target, static_cast<int>(rows.size()),
                                                                           opts->force, cfg != 0);
-            if (!prepared) return prepared.result().code();
+            if (!prepared) {
+                out.reason = "the recovery preparation failed";
+                out.result = prepared.result();
+                out.status = prepared.result().code();
+                outcomes.push_back(std::move(out));
+                return outcomes.back().status;
+            }
             row.saved = std::move(prepared).value();
         }
         row.package = std::move(choice.chosen);
@@ -157,6 +194,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         rows.push_back(std::move(row));
         zelt_update_row& added = rows.back();
         const int number = static_cast<int>(rows.size());
+        out.number = number;
         const char* label = family_label(added.device_type, true);
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n%s Controller #%d at PCI Domain:%04x Bus:%02x Dev:%02x\n", label,
                       number, added.domain, added.bus, added.device);
@@ -166,13 +204,20 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Skip to get the Installed NVM version.\n");
         } else {
             installed = zeltnvm_installed_pkg_version(*added.target);
+            out.version_before_known = true;
+            out.version_before = installed;
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "        Firmware on NVM - v%s\n\n", installed.c_str());
         }
+        row_outcome.push_back(outcomes.size());
+        outcomes.push_back(std::move(out));
+        AdapterOutcome& noted = outcomes.back();
 
         if (applicable.size() >= 2) {
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "ERROR: Multiple supported package files found.\n");
             for (const std::string& f : applicable) zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\t%s\n", f.c_str());
             added.skip = 76;
+            noted.reason = selection_refusal(76);
+            noted.status = 76;
             if (single) return 76;
             continue;
         }
@@ -189,9 +234,11 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
                           "to update the image.\n\n",
                           label, number);
             added.skip = 1;
+            noted.decision = InstallDecision::kUpToDate;
             if (single) return 0;
             continue;
         }
+        noted.decision = InstallDecision::kUpdate;
         std::string shown = version;
         if (cfg && !opts->recovery && shown.empty()) shown = installed;
         if (shown.empty()) shown = "(N/A)";
@@ -208,7 +255,13 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
     if (!any) return 0;
 
     if (!opts->prompt && !opts->recovery) {
-        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\nDo you want to continue (Y/N)?");
+        static constexpr const char* kQuestion = "\nDo you want to continue (Y/N)?";
+        if (prompt_to_stderr) {
+            std::fputs(kQuestion, stderr);
+            std::fflush(stderr);
+        } else {
+            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kQuestion);
+        }
         switch (zeltnvm_read_answer()) {
             case zelt_answer::yes: break;
             case zelt_answer::no: return 0;
@@ -225,11 +278,15 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
     for (size_t i = 0; i < rows.size(); ++i) {
         zelt_update_row& r = rows[i];
         if (r.skip != 0) continue;
+        AdapterOutcome& out = outcomes[row_outcome[i]];
         // Held to the end of the run: the install log's read, change and write-back
         // happen under it too.
         const int locked = locks.take(*r.target);
         if (locked != 0) {
             const int busy_rc = zeltnvm_display_error_msg(CMD_INSTALL, locked);
+            out.decision = InstallDecision::kRefused;
+            out.reason = "the adapter is busy";
+            out.status = busy_rc;
             if (rc == 0) rc = busy_rc;
             continue;
         }
@@ -238,8 +295,9 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
                       family_label(r.device_type, false), static_cast<int>(i) + 1);
         std::fflush(stdout);
         opts->install_count = static_cast<int32_t>(i) + 2;
-        const int adapter_rc = zeltnvm_invoke_firmware_update(inventory, r, opts);
+        const int adapter_rc = zeltnvm_invoke_firmware_update(inventory, r, opts, out);
         std::vector<uint8_t>().swap(r.package.bytes);  // done with: one package in memory less
+        out.status = adapter_rc;
         if (rc == 0) rc = adapter_rc;
     }
     return rc;
@@ -247,7 +305,9 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
 
 }  // namespace
 
-int zeltnvm_install_command(const zelt::device::Inventory& inventory, const char* device, char** files, int count,
-                            options* opts) {
-    return install_command(inventory, device, files, count, opts);
+InstallOutcome zeltnvm_install_command(const zelt::device::Inventory& inventory, const char* device, char** files,
+                                       int count, options* opts, bool prompt_to_stderr) {
+    InstallOutcome outcome;
+    outcome.status = install_command(inventory, device, files, count, opts, prompt_to_stderr, outcome.adapters);
+    return outcome;
 }

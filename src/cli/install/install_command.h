@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/options_record.h"
+#include "common/result.h"
 #include "device/identity/identity.h"
 #include "device/inventory.h"
 
@@ -29,6 +30,41 @@ struct PackageChoice {
     int status = 4;  // 0 when at least one package applies; else 4, 8, 12, 69 or 77
     ChosenPackage chosen;                 // the first applicable package (status 0)
     std::vector<std::string> applicable;  // every applicable file, in the order given
+    int failed_item = 0;  // 1-based package item that failed the last verification (status 12), else 0
+};
+
+// What the install command decided for an adapter and how it ended.
+enum class InstallDecision {
+    kRefused,       // not installed: no package for it, several, a failed check, busy, ...
+    kUpToDate,      // already runs the package (or a newer one): skipped
+    kUpdate,        // to be updated (when the run goes that far)
+};
+// What the new firmware still needs before it runs.
+enum class PendingAction { kNone, kReset, kReboot, kColdBoot };
+
+// One adapter of the install command: the data its report shows.
+struct AdapterOutcome {
+    const device::InventoryFunction* function = nullptr;  // the function the install goes through
+    int number = 0;  // its "Controller #" in the messages, 0 when it got none
+    std::string package_file;     // the chosen package, "" when none was chosen
+    std::string package_version;  // its version, "" when it has none
+    bool version_before_known = false;
+    std::string version_before;  // the installed package version, when it was read
+    InstallDecision decision = InstallDecision::kRefused;
+    std::string reason;    // why it was refused
+    int failed_item = 0;   // 1-based package item that failed, 0 when none is known
+    bool attempted = false;  // the installation was started
+    bool completed = false;  // ... and completed
+    Result result;           // the installation's result with its origin (a failure's), or the refusal's
+    int status = 0;          // the adapter's exit status
+    PendingAction action = PendingAction::kNone;
+};
+
+// The install command's outcome: the run's exit status and every adapter considered,
+// in discovery order.
+struct InstallOutcome {
+    int status = 0;
+    std::vector<AdapterOutcome> adapters;
 };
 
 }  // namespace zelt::cli
@@ -51,9 +87,10 @@ struct zelt_update_row {
     zelt::device::SavedIdentity saved;
 };
 
-// The install command on `device` (nullptr: every adapter). Returns the exit status.
-int zeltnvm_install_command(const zelt::device::Inventory& inventory, const char* device, char** files, int count,
-                            options* opts);
+// The install command on `device` (nullptr: every adapter). `prompt_to_stderr` puts
+// the confirmation question on standard error (standard output holds a document).
+zelt::cli::InstallOutcome zeltnvm_install_command(const zelt::device::Inventory& inventory, const char* device,
+                                                  char** files, int count, options* opts, bool prompt_to_stderr);
 
 // True when `installed` is the same as or newer than `package` (both "a.b.c.d").
 bool is_pkg_upgrade(const char* installed, const char* package);
@@ -65,16 +102,19 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inv
                                                          const std::vector<std::string>& files, const options* opts);
 
 // Installs the row's package on its adapter; the row's saved identity goes with the
-// update. Returns the exit status of that adapter's update.
-int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row, options* opts);
+// update. Returns the exit status of that adapter's update; `outcome` gets the
+// installation's result and what the adapter still needs.
+int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row, options* opts,
+                                   zelt::cli::AdapterOutcome& outcome);
 
 // The message and exit status of an installation that ended with `rc` (not 0, not
 // busy): 67 anti-rollback, 73 voltage regulator, 20 no room or fragmented NVM, 10 no
 // administrative rights, 57 resources locked, 11 anything else.
 int zeltnvm_install_failure_status(const char* file, int32_t rc);
 
-// How the new firmware takes effect (cold boot, reboot, or nothing for a live patch).
-void print_reboot_message(const zelt::device::InventoryFunction& device, const zelt::cli::ChosenPackage& package,
+// How the new firmware takes effect (cold boot, reboot, or nothing for a live patch):
+// printed, and returned.
+zelt::cli::PendingAction print_reboot_message(const zelt::device::InventoryFunction& device, const zelt::cli::ChosenPackage& package,
                           int cfg_pkg);
 
 // Primary version of the first item of `dir_type` in the package; empty when there is

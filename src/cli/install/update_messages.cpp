@@ -50,6 +50,7 @@ void UpdateMessages::restore_failed(Piece piece) {
 }
 
 void UpdateMessages::bar2_size_changed(uint32_t before, uint32_t after) {
+    cold_boot_needed_ = true;
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
                   "\nPCI BAR2 size changed from %u to %u. A system cold boot is needed for firmware update to take "
                   "effect.\n",

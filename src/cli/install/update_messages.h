@@ -18,6 +18,10 @@ public:
     void restore_failed(zelt::device::installer::Piece piece) override;
     void bar2_size_changed(uint32_t before, uint32_t after) override;
 
+    // The PCI BAR2 size changed: the new firmware waits for a cold boot.
+    bool cold_boot_needed() const { return cold_boot_needed_; }
+
 private:
     bool recovery_;
+    bool cold_boot_needed_ = false;
 };
