@@ -47,7 +47,7 @@ std::optional<int> check_option_at_word(ParsedCommand& parsed) {
 // optionhelp=: the detailed help is printed at the word.
 std::optional<int> option_help_at_word(ParsedCommand& parsed) {
     if (!parsed.opts.arg) return std::nullopt;
-    return zeltnvm_optionhelp_command(parsed);
+    return report::hand_in(parsed, zeltnvm_optionhelp_command(parsed));
 }
 
 // optionhelp without '=' that still passed its rule (another word held the '=').
@@ -65,21 +65,21 @@ using K = ArgumentKind;
 // writes too but takes each adapter's lock itself, after its confirmation prompt.
 constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {CMD_HELP, "-h", false, K::text, kNoRule, kHelpUsage, nullptr, reported<help>, false, true, false},
-    {CMD_VERSION, "version", false, K::text, at_most(2), kHelpVersion, nullptr, reported<version_command>, false, true, false},
-    {CMD_DEVID, "devid", false, K::file_spec, kNoRule, kHelpDevid, nullptr, reported<devid_pkgver_device_command>, true, true, false},
-    {CMD_PKGVER, "pkgver", false, K::file_spec, kNoRule, kHelpPkgver, nullptr, reported<devid_pkgver_device_command>, true,
+    {CMD_VERSION, "version", false, K::text, at_most(2), kHelpVersion, nullptr, version_command, false, true, false},
+    {CMD_DEVID, "devid", false, K::file_spec, kNoRule, kHelpDevid, nullptr, devid_pkgver_device_command, true, true, false},
+    {CMD_PKGVER, "pkgver", false, K::file_spec, kNoRule, kHelpPkgver, nullptr, devid_pkgver_device_command, true,
      true, false},
     {CMD_BACKUP, "backup", true, K::text, kNoRule, kHelpBackup, nullptr, nullptr, false, false, false},
     {CMD_INSTALL, "install", false, K::file_spec, checked(rules::install), kHelpInstall, nullptr, install_report, false,
      true, false},
     // verify, list and view report on package files; their device forms are not built.
     {CMD_VERIFY, "verify", false, K::file_spec, kNoRule, kHelpVerify, nullptr, nullptr, true, true, false},
-    {CMD_LISTDEV, "listdev", false, K::text, checked(rules::listdev), kHelpListdev, nullptr, reported<listdev_command>, false,
+    {CMD_LISTDEV, "listdev", false, K::text, checked(rules::listdev), kHelpListdev, nullptr, listdev_command, false,
      true, false},
     {CMD_SETOPTION, "setoption", true, K::text, checked(rules::option), kHelpSetoption, check_option_at_word,
-     reported<zeltnvm_option_command>, false, true, true},
+     zeltnvm_option_command, false, true, true},
     {CMD_GETOPTION, "getoption", true, K::text, checked(rules::option), kHelpGetoption, check_option_at_word,
-     reported<zeltnvm_option_command>, false, true, false},
+     zeltnvm_option_command, false, true, false},
     {CMD_CFGTUNNEL, "cfgtunnel", true, K::text_always, at_least(4), kHelpCfgtunnel, nullptr, nullptr, false, false, true},
     {CMD_MODULEINFO, "moduleinfo", false, K::text, checked(rules::listdev), kHelpModuleinfo, nullptr, nullptr, false,
      false, false},
@@ -88,7 +88,7 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      reported<option_help_without_name>, false, true, false},
     {CMD_ETHERDIAGRAM, "ether_serdes_eye_diagram", true, K::text_always, exactly(4), kHelpEtherdiagram, nullptr,
      nullptr, false, false, false},
-    {CMD_RESET, "reset", true, K::text_always, kNoRule, kHelpReset, nullptr, reported<zeltnvm_reset_command>, false, true, true},
+    {CMD_RESET, "reset", true, K::text_always, kNoRule, kHelpReset, nullptr, zeltnvm_reset_command, false, true, true},
     {CMD_PCIDIAGRAM, "pci_eye_diagram", true, K::text_always, between(4, 5), kHelpPcidiagram, nullptr, nullptr, false,
      false, false},
     {CMD_RESMGMT, "resmgmt", true, K::text_always, at_least(4), kHelpResmgmt, nullptr, nullptr, false, false, true},
@@ -100,7 +100,7 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {CMD_TRUSTEDVF, "vf", true, K::text, {.min_count = 5, .max_count = 6, .check = rules::trusted_vf},
      kHelpTrustedvf, nullptr, nullptr, false, false, true},
     {CMD_DEVINFO, "device_info", true, K::text, checked(rules::listdev), kHelpDevinfo,
-     ends_run<reported<device_info_command>>, nullptr, false, true, false},
+     ends_run<device_info_command>, nullptr, false, true, false},
     {CMD_PCIEYESCOPE, "pci_eye_scope", true, K::text, at_least(4), kHelpPcieyescope, nullptr, nullptr, false, false, false},
     {CMD_PRBS_TEST, "prbs_test", true, K::text, at_least(4), kHelpPrbsTest, nullptr, nullptr, false, false, false},
     {CMD_ADDNTUPLE, "add_ntuple_filter", true, K::text, exactly(8), kHelpAddntuple, nullptr, nullptr, false, false, true},

@@ -9,6 +9,7 @@
 
 #include "cli/command_table.h"
 #include "cli/display_error.h"
+#include "cli/report/command_report.h"
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
 #include "common/supported_devices.h"
@@ -46,14 +47,27 @@ zelt::transport::Function function_of(const char* name, const zelt_nvm_device_in
         name, {rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no, rec.pci_info.function_no});
 }
 
-// A listing line: standard output and, at information level, the log.
-void line(const char* label, const std::string& value) {
-    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%-27s : %s\n", label, value.empty() ? kNA : value.c_str());
-}
-// A line that goes to standard output only.
-void console_line(const char* label, const std::string& value) {
-    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%-27s : %s\n", label, value.empty() ? kNA : value.c_str());
-}
+using zelt::cli::report::Json;
+using zelt::cli::report::Report;
+
+// A value of a listing: null where the listing shows "N/A".
+Json value_or_null(const std::string& value) { return value.empty() ? Json(nullptr) : Json(value); }
+
+// One property of a listed function: a field of its object and its listing line. The
+// line goes to standard output and, at information level, to the log.
+struct Listing {
+    Report& report;
+    Json& object;
+
+    void line(const char* key, const char* label, const std::string& value, int location = ZELT_LOC_BOTH) {
+        if (key) object[key] = value_or_null(value);
+        report.text(location, "%-27s : %s\n", label, value.empty() ? kNA : value.c_str());
+    }
+    // A line that goes to standard output only.
+    void console_line(const char* key, const char* label, const std::string& value) {
+        line(key, label, value, ZELT_LOC_CONSOLE);
+    }
+};
 
 std::string hex4(unsigned v) {
     char b[8];
@@ -202,30 +216,32 @@ namespace {
         if ((rc) == ZELT_RC_BUSY) return rc; \
     } while (0)
 
-int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool short_mode) {
+int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool short_mode, Listing out) {
     const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
     const bool pci_dev = zelt::transport::is_pci_window_name(name ? name : "");
-    line("Device Interface Name", pci_dev ? kNA : name);
-    line("MACAddress", rec.nic_info.current_mac_addr);
+    char address[32];
+    std::snprintf(address, sizeof address, "%04x:%02x:%02x.%x", pci.domain_no, pci.bus_no, pci.device_no,
+                  pci.function_no);
+    out.object.update(zelt::cli::report::function_object(pci_dev ? std::string() : std::string(name), address));
+    out.line(nullptr, "Device Interface Name", pci_dev ? kNA : name);
+    out.line("mac_address", "MACAddress", rec.nic_info.current_mac_addr);
     if (short_mode) {
-        char b[32];
-        std::snprintf(b, sizeof b, "%04x:%02x:%02x.%x", pci.domain_no, pci.bus_no, pci.device_no, pci.function_no);
-        line("PCI Device Name", b);
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n");
+        out.line(nullptr, "PCI Device Name", address);
+        out.report.text(ZELT_LOC_BOTH, "\n");
         return 0;
     }
-    line("Base MACAddress", rec.nic_info.base_mac_addr);
+    out.line("base_mac_address", "Base MACAddress", rec.nic_info.base_mac_addr);
 
     zelt_fru_fields fru;
     const int fru_rc = zeltnvm_get_fru_data(name, fru);
     int result = fru_rc;
     std::string serial = fru_rc == 0 ? fru.serial : std::string();
     if (fru_rc == kFruMissing) zeltnvm_get_vpd_each_field_data(name, serial, "SN");
-    line("Device Serial Number", serial);
+    out.line("serial_number", "Device Serial Number", serial);
 
     char table_text[32];
     zeltnvm_get_chip_number(table_text, &rec);
-    line("Chip Number", table_text);
+    out.line("chip_number", "Chip Number", table_text);
 
     std::string part = fru_rc == 0 ? fru.part_number : std::string();
     if (part.empty()) {
@@ -235,27 +251,23 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
         zeltnvm_get_part_number(table_text, &rec);
         part = table_text;
     }
-    line("Part Number", part);
+    out.line("part_number", "Part Number", part);
 
     std::string desc = fru_rc == 0 ? fru.product_name : std::string();
     if (desc.empty()) Q().item_version(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 3, desc);
-    line("Description", desc);
+    out.line("description", "Description", desc);
 
-    line("PCI Vendor Id", hex4(pci.vendor_id));
-    line("PCI Device Id", hex4(pci.device_id));
-    line("PCI Subsys Vendor Id", hex4(pci.sub_system_vendor_id));
-    line("PCI Subsys Device Id", hex4(pci.sub_system_device_id));
-    {
-        char b[32];
-        std::snprintf(b, sizeof b, "%04x:%02x:%02x.%x", pci.domain_no, pci.bus_no, pci.device_no, pci.function_no);
-        line("PCI Device Name", b);
-    }
+    out.line("pci_vendor_id", "PCI Vendor Id", hex4(pci.vendor_id));
+    out.line("pci_device_id", "PCI Device Id", hex4(pci.device_id));
+    out.line("pci_subsys_vendor_id", "PCI Subsys Vendor Id", hex4(pci.sub_system_vendor_id));
+    out.line("pci_subsys_device_id", "PCI Subsys Device Id", hex4(pci.sub_system_device_id));
+    out.line(nullptr, "PCI Device Name", address);
     if (fru_rc == 0 && !fru.adapter_rev.empty()) {
-        line("Adapter Rev", fru.adapter_rev);
+        out.line("adapter_rev", "Adapter Rev", fru.adapter_rev);
     } else {
         char b[8];
         std::snprintf(b, sizeof b, "%02x", pci.revision);
-        line("Adapter Rev", b);
+        out.line("adapter_rev", "Adapter Rev", b);
     }
 
     std::string active;
@@ -267,28 +279,28 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
         ZELT_RETURN_IF_BUSY(rc);
         if (rc != 0) active.clear();
     }
-    line("Active Package version", active);
+    out.line("active_package_version", "Active Package version", active);
 
     std::string on_nvm;
     zeltnvm_get_installed_pkg_ver(name, on_nvm);
-    line("Package version on NVM", on_nvm);
+    out.line("nvm_package_version", "Package version on NVM", on_nvm);
 
     std::string fw;
     rc = Q().firmware_version(name, fw);
     ZELT_RETURN_IF_BUSY(rc);
     if (rc != 0) fw.clear();
-    line("Firmware version", fw);
+    out.line("firmware_version", "Firmware version", fw);
 
     uint8_t active_cfg[3] = {};
     rc = Q().active_cfg_version(name, active_cfg);
     ZELT_RETURN_IF_BUSY(rc);
     const bool have_active_cfg = rc == 0;
-    console_line("Active NVM config version", have_active_cfg ? version3(active_cfg) : std::string());
+    out.console_line("active_nvm_config_version", "Active NVM config version", have_active_cfg ? version3(active_cfg) : std::string());
     uint8_t nvm_cfg[3] = {};
     rc = zeltnvm_get_nvm_cfg_version(name, rec, nvm_cfg);
     ZELT_RETURN_IF_BUSY(rc);
     const bool have_nvm_cfg = rc == 0;
-    console_line("NVM config version", have_nvm_cfg ? version3(nvm_cfg) : std::string());
+    out.console_line("nvm_config_version", "NVM config version", have_nvm_cfg ? version3(nvm_cfg) : std::string());
 
     uint32_t hcrm_len = 0;
     rc = Q().find_item(name, ZEL_DIR_TYPE_HCAPI_RM_CFG, 0, 0, hcrm_len);
@@ -298,8 +310,8 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
         uint8_t ver[3] = {};
         rc = zeltnvm_get_nvm_hcrm_version(name, rec, &id, ver);
         ZELT_RETURN_IF_BUSY(rc);
-        console_line("HCRM Profile ID", rc == 0 ? std::to_string(id) : std::string());
-        console_line("HCRM Profile Version", rc == 0 ? version3(ver) : std::string());
+        out.console_line("hcrm_profile_id", "HCRM Profile ID", rc == 0 ? std::to_string(id) : std::string());
+        out.console_line("hcrm_profile_version", "HCRM Profile Version", rc == 0 ? version3(ver) : std::string());
     }
 
     const int known_type = zeltnvm_table_device_type(pci.device_id);
@@ -307,20 +319,21 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     uint32_t counter = 0;
     rc = Q().fw_reset_counter(function_of(name, rec), device_type, counter);
     ZELT_RETURN_IF_BUSY(rc);
-    line("Firmware Reset Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
+    out.line("firmware_reset_counter", "Firmware Reset Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
     rc = Q().error_recovery_counter(function_of(name, rec), device_type, counter);
     ZELT_RETURN_IF_BUSY(rc);
-    line("Error Recovery Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
+    out.line("error_recovery_counter", "Error Recovery Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
 
     uint64_t stamp = 0;
     rc = Q().crashdump_timestamp(name, stamp);
     ZELT_RETURN_IF_BUSY(rc);
-    line("Crash Dump Timestamp", rc == 0 && stamp != 0 ? local_time_text(stamp) : std::string());
+    out.line("crash_dump_timestamp", "Crash Dump Timestamp", rc == 0 && stamp != 0 ? local_time_text(stamp) : std::string());
 
     // A differing version only counts when both sides could be read.
     const bool pkg_differs = !active.empty() && !on_nvm.empty() && active != on_nvm;
     const bool cfg_differs = have_active_cfg && have_nvm_cfg && std::memcmp(active_cfg, nvm_cfg, 3) != 0;
-    line("Reboot Required", pkg_differs || cfg_differs ? "Yes" : "No");
+    out.line("reboot_required", "Reboot Required", pkg_differs || cfg_differs ? "Yes" : "No");
+    out.object["reboot_required"] = pkg_differs || cfg_differs;
 
     bool secure_boot = false, secure_fw = false;
     rc = Q().secure_boot_status(name, secure_boot, secure_fw);
@@ -328,11 +341,11 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     result = rc;
     const int fw_major = first_version_number(fw);
     if (fw_major >= 0 && fw_major < kSecureBootQueryFirstVersion) {
-        line("Secure Boot", "Enabled");
+        out.line("secure_boot", "Secure Boot", "Enabled");
     } else {
-        line("Secure Boot", rc == 0 ? (secure_boot ? "Enabled" : "Disabled") : std::string());
+        out.line("secure_boot", "Secure Boot", rc == 0 ? (secure_boot ? "Enabled" : "Disabled") : std::string());
     }
-    line("Secure Firmware Update", rc == 0 ? (secure_fw ? "Enabled" : "Disabled") : std::string());
+    out.line("secure_firmware_update", "Secure Firmware Update", rc == 0 ? (secure_fw ? "Enabled" : "Disabled") : std::string());
 
     if (device_type > 7) {
         uint32_t status = 0;
@@ -349,13 +362,14 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
                 text = "Operational";
             }
         }
-        line("FW Image Status", text);
+        out.line("fw_image_status", "FW Image Status", text);
         bool in_ddr = false;
         int ddr_rc = Q().crashdump_in_ddr(name, in_ddr);
         ZELT_RETURN_IF_BUSY(ddr_rc);
-        line("Crash Dump Available in DDR", ddr_rc == 0 ? (in_ddr ? "True" : "False") : std::string());
+        out.line("crash_dump_in_ddr", "Crash Dump Available in DDR",
+                 ddr_rc == 0 ? (in_ddr ? "True" : "False") : std::string());
     }
-    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n");
+    out.report.text(ZELT_LOC_BOTH, "\n");
     return result;
 }
 
@@ -363,81 +377,116 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
 
 }  // namespace
 
-int list_device(const zelt::device::Inventory& inventory, const char* name, options* opts) {
+int list_device(const zelt::device::Inventory& inventory, const char* name, options* opts, Report& report,
+                Json& device) {
     zelt_nvm_device_info_t rec;
     int rc = lookup(inventory, name, rec);
     if (rc != 0) return rc;
-    return list_device_body(name, rec, opts && opts->flag);
+    return list_device_body(name, rec, opts && opts->flag, Listing{report, device});
 }
 
-int list_devices(const zelt::device::Inventory& inventory, options* opts) {
+namespace {
+
+// The "devices" table of a report, made on first use.
+Json& devices_of(Report& report) {
+    Json& devices = report.data()["devices"];
+    if (!devices.is_array()) devices = Json::array();
+    return devices;
+}
+
+}  // namespace
+
+int list_devices(const zelt::device::Inventory& inventory, options* opts, Report& report) {
     const bool short_mode = opts && opts->flag;
+    Json& devices = devices_of(report);
     int rc = 0;
     for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
         const zelt::device::InventoryFunction* rep = zeltnvm_adapter_representative(inventory, n);
         if (!rep) continue;
         const char* name = rep->name();
+        Json device = Json::object();
+        device["adapter"] = n + 1;
+        device.update(zelt::cli::report::function_object(*rep));
         if (short_mode) {
             std::string desc;
             if (Q().item_version(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 3, desc) == 0 && !desc.empty()) {
-                zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n%s #%d\n", desc.c_str(), n + 1);
+                device["adapter_description"] = desc;
+                report.text(ZELT_LOC_BOTH, "\n%s #%d\n", desc.c_str(), n + 1);
             } else {
-                zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nDevice #%d\n", n + 1);
+                device["adapter_description"] = nullptr;
+                report.text(ZELT_LOC_BOTH, "\nDevice #%d\n", n + 1);
             }
         } else {
-            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Device #%d\n----------\n", n + 1);
+            report.text(ZELT_LOC_BOTH, "Device #%d\n----------\n", n + 1);
         }
-        rc = list_device(inventory, name, opts);
-        if (rc != 0) zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Hardware not responding to list the device properties\n");
+        rc = list_device(inventory, name, opts, report, device);
+        if (rc != 0) {
+            device["result"] = zelt::cli::report::result_object(zelt::Result::from_code(rc));
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Hardware not responding to list the device properties\n");
+        }
+        devices.push_back(std::move(device));
     }
     return rc;
 }
 
-int zeltnvm_device_info(const zelt::device::Inventory& inventory, const char* device, options* opts) {
+int zeltnvm_device_info(const zelt::device::Inventory& inventory, const char* device, options* opts, Report& report) {
     opts->verbosity = 1;
     opts->flag = false;
     int rc;
     if (device) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n");
-        rc = list_device(inventory, device, opts);
+        report.text(ZELT_LOC_BOTH, "\n");
+        Json listed = Json::object();
+        rc = list_device(inventory, device, opts, report, listed);
+        if (!listed.empty()) devices_of(report).push_back(std::move(listed));
     } else {
-        rc = list_devices(inventory, opts);
+        rc = list_devices(inventory, opts, report);
     }
     if (rc == ZELT_RC_BUSY) return zeltnvm_display_error_msg(CMD_DEVINFO, rc);
     return rc;
 }
 
-int zeltnvm_device_info_command(const zelt::device::Inventory& inventory, options* opts) {
-    return zeltnvm_device_info(inventory, nullptr, opts);
+int zeltnvm_device_info_command(const zelt::device::Inventory& inventory, options* opts, Report& report) {
+    return zeltnvm_device_info(inventory, nullptr, opts, report);
 }
 
-int device_info_command(zelt::cli::ParsedCommand& parsed) {
-    return zeltnvm_device_info(*parsed.inventory, parsed.device_c_name(), &parsed.opts);
+Report device_info_command(zelt::cli::ParsedCommand& parsed) {
+    Report r = zelt::cli::report::open_report(parsed);
+    return r.ends(zeltnvm_device_info(*parsed.inventory, parsed.device_c_name(), &parsed.opts, r));
 }
 
-int listdev_command(zelt::cli::ParsedCommand& parsed) {
+Report listdev_command(zelt::cli::ParsedCommand& parsed) {
+    Report r = zelt::cli::report::open_report(parsed);
     parsed.opts.flag = true;
-    return list_devices(*parsed.inventory, &parsed.opts);
+    return r.ends(list_devices(*parsed.inventory, &parsed.opts, r));
 }
 
 // ---- devid and pkgver ---------------------------------------------------------------------------
 
-int zeltnvm_devid_device(const zelt::device::Inventory& inventory, const char* name, options*) {
+int zeltnvm_devid_device(const zelt::device::Inventory& inventory, const char* name, options*, Report& report) {
     zelt_nvm_device_info_t rec;
     int rc = lookup(inventory, name, rec);
     if (rc != 0) return rc;
     const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
-    std::printf("%-20s : %04x\n", "PCI VendorID", pci.vendor_id);
-    std::printf("%-20s : %04x\n", "PCI DeviceID", pci.device_id);
-    std::printf("%-20s : %04x\n", "PCI Subsys VendorID", pci.sub_system_vendor_id);
-    std::printf("%-20s : %04x\n", "PCI Subsys DeviceID", pci.sub_system_device_id);
-    std::printf("%-20s : %04x:%02x:%02x.%x\n", "PCI Device Name", pci.domain_no, pci.bus_no, pci.device_no,
-                pci.function_no);
-    std::printf("\n");
+    char address[32];
+    std::snprintf(address, sizeof address, "%04x:%02x:%02x.%x", pci.domain_no, pci.bus_no, pci.device_no,
+                  pci.function_no);
+    Json device = zelt::cli::report::function_object(
+        zelt::transport::is_pci_window_name(name) ? std::string() : std::string(name), address);
+    device["pci_vendor_id"] = hex4(pci.vendor_id);
+    device["pci_device_id"] = hex4(pci.device_id);
+    device["pci_subsys_vendor_id"] = hex4(pci.sub_system_vendor_id);
+    device["pci_subsys_device_id"] = hex4(pci.sub_system_device_id);
+    devices_of(report).push_back(std::move(device));
+    report.text(ZELT_LOC_CONSOLE, "%-20s : %04x\n", "PCI VendorID", pci.vendor_id);
+    report.text(ZELT_LOC_CONSOLE, "%-20s : %04x\n", "PCI DeviceID", pci.device_id);
+    report.text(ZELT_LOC_CONSOLE, "%-20s : %04x\n", "PCI Subsys VendorID", pci.sub_system_vendor_id);
+    report.text(ZELT_LOC_CONSOLE, "%-20s : %04x\n", "PCI Subsys DeviceID", pci.sub_system_device_id);
+    report.text(ZELT_LOC_CONSOLE, "%-20s : %s\n", "PCI Device Name", address);
+    report.text(ZELT_LOC_CONSOLE, "\n");
     return 0;
 }
 
-int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* name, options*) {
+int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* name, options*, Report& report) {
     zelt_nvm_device_info_t rec;
     int rc = lookup(inventory, name, rec);
     if (rc != 0) return rc;
@@ -448,52 +497,70 @@ int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* 
     }
     std::string on_nvm;
     zeltnvm_get_installed_pkg_ver(name, on_nvm);
-    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%-25s : %s\n", "Active Package version",
-                  active.empty() ? kNA : active.c_str());
-    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%-25s : %s\n", "Package version on NVM",
-                  on_nvm.empty() ? kNA : on_nvm.c_str());
+    const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
+    char address[32];
+    std::snprintf(address, sizeof address, "%04x:%02x:%02x.%x", pci.domain_no, pci.bus_no, pci.device_no,
+                  pci.function_no);
+    Json device = zelt::cli::report::function_object(
+        zelt::transport::is_pci_window_name(name) ? std::string() : std::string(name), address);
+    device["active_package_version"] = value_or_null(active);
+    device["nvm_package_version"] = value_or_null(on_nvm);
+    report.text(ZELT_LOC_CONSOLE, "%-25s : %s\n", "Active Package version", active.empty() ? kNA : active.c_str());
+    report.text(ZELT_LOC_CONSOLE, "%-25s : %s\n", "Package version on NVM", on_nvm.empty() ? kNA : on_nvm.c_str());
     const int device_type = zeltnvm_table_device_type(rec.pci_info.device_id);
     if (device_type > 7) {
         struct Image {
+            const char* key;
             const char* label;
             uint16_t type;
             uint16_t ordinal;
         };
         static constexpr Image kImages[] = {
-            {"Primary SBI Version", ZEL_DIR_TYPE_SBI, 0}, {"Secondary SBI Version", ZEL_DIR_TYPE_SBI, 1},
-            {"Primary SRT Version", ZEL_DIR_TYPE_SRT, 0}, {"Secondary SRT Version", ZEL_DIR_TYPE_SRT, 1},
-            {"Primary CRT Version", ZEL_DIR_TYPE_CRT, 0}, {"Secondary CRT Version", ZEL_DIR_TYPE_CRT, 1},
+            {"primary_sbi", "Primary SBI Version", ZEL_DIR_TYPE_SBI, 0},
+            {"secondary_sbi", "Secondary SBI Version", ZEL_DIR_TYPE_SBI, 1},
+            {"primary_srt", "Primary SRT Version", ZEL_DIR_TYPE_SRT, 0},
+            {"secondary_srt", "Secondary SRT Version", ZEL_DIR_TYPE_SRT, 1},
+            {"primary_crt", "Primary CRT Version", ZEL_DIR_TYPE_CRT, 0},
+            {"secondary_crt", "Secondary CRT Version", ZEL_DIR_TYPE_CRT, 1},
         };
+        Json images = Json::object();
         for (const Image& img : kImages) {
             std::string v;
             if (Q().item_version(name, img.type, img.ordinal, 0, 0, v) == 0 && !v.empty()) {
-                zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%-25s : %s\n", img.label, v.c_str());
+                images[img.key] = v;
+                report.text(ZELT_LOC_CONSOLE, "%-25s : %s\n", img.label, v.c_str());
             }
         }
+        device["image_versions"] = std::move(images);
     }
-    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\n");
+    devices_of(report).push_back(std::move(device));
+    report.text(ZELT_LOC_CONSOLE, "\n");
     return 0;
 }
 
-int zeltnvm_device_command_all_adapters(const zelt::device::Inventory& inventory, int command, options* opts) {
+int zeltnvm_device_command_all_adapters(const zelt::device::Inventory& inventory, int command, options* opts,
+                                        Report& report) {
     int rc = 0;
     for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
         const zelt::device::InventoryFunction* rep = zeltnvm_adapter_representative(inventory, n);
         if (!rep) continue;
         const char* name = rep->name();
-        std::printf("\nDevice #%d\n---------\n", n + 1);
-        std::printf("Device: %s\n", name);
-        rc = command == CMD_DEVID ? zeltnvm_devid_device(inventory, name, opts)
-                                  : zeltnvm_pkgver_device(inventory, name, opts);
+        report.text(ZELT_LOC_CONSOLE, "\nDevice #%d\n---------\n", n + 1);
+        report.text(ZELT_LOC_CONSOLE, "Device: %s\n", name);
+        rc = command == CMD_DEVID ? zeltnvm_devid_device(inventory, name, opts, report)
+                                  : zeltnvm_pkgver_device(inventory, name, opts, report);
+        if (rc == 0) devices_of(report).back()["adapter"] = n + 1;
     }
     return rc;
 }
 
-int devid_pkgver_device_command(zelt::cli::ParsedCommand& parsed) {
+Report devid_pkgver_device_command(zelt::cli::ParsedCommand& parsed) {
+    Report r = zelt::cli::report::open_report(parsed);
     const zelt::device::Inventory& inventory = *parsed.inventory;
-    if (!parsed.device) return zeltnvm_device_command_all_adapters(inventory, parsed.command, &parsed.opts);
-    return parsed.command == CMD_DEVID ? zeltnvm_devid_device(inventory, parsed.device_c_name(), &parsed.opts)
-                                       : zeltnvm_pkgver_device(inventory, parsed.device_c_name(), &parsed.opts);
+    if (!parsed.device) return r.ends(zeltnvm_device_command_all_adapters(inventory, parsed.command, &parsed.opts, r));
+    return r.ends(parsed.command == CMD_DEVID
+                      ? zeltnvm_devid_device(inventory, parsed.device_c_name(), &parsed.opts, r)
+                      : zeltnvm_pkgver_device(inventory, parsed.device_c_name(), &parsed.opts, r));
 }
 
 // ---- Adapter queries for the handlers --------------------------------------------------------

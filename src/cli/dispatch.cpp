@@ -38,7 +38,7 @@ int dispatch_command(ScanState& s) {
     p.run->set_command(row.word);
     if (!row.available) return answer_unavailable(row);
     if (row.package_files && !p.files.empty()) {
-        const int rc = report::hand_in(p, report::reported<package_files_command>(p));
+        const int rc = report::hand_in(p, package_files_command(p));
         if (rc != 0 || !p.device) return rc;
     }
     if (!row.after_scan) return answer_unavailable(row);

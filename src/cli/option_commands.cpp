@@ -10,6 +10,7 @@
 #include "cli/device_queries.h"
 #include "cli/display_error.h"
 #include "cli/option_commands_internal.h"
+#include "cli/report/command_report.h"
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
 #include "device/discovery_lookup.h"
@@ -22,6 +23,9 @@
 #include "transport/fw_queries.h"
 
 namespace {
+
+using zelt::cli::report::Json;
+using zelt::cli::report::Report;
 
 constexpr int kKestraFirst = 8;
 
@@ -45,6 +49,26 @@ const char* unsupported_line(uint16_t command) {
 
 void print_detailed_help(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt) {
     say(zeltnvm_detailed_option_help(opt, zeltnvm_option_device_type(device)).c_str());
+}
+
+// The option a request names, as the JSON form shows it: its catalogue name and number
+// and the indexes given.
+Json option_object(const zeltnvm_option* opt) {
+    Json j = Json::object();
+    j["name"] = opt->name;
+    j["number"] = opt->option;
+    const uint16_t indexes[] = {opt->index_0, opt->index_1, opt->index_2, opt->index_3};
+    Json list = Json::array();
+    for (int i = 0; i < opt->dimensions && i < 4; ++i) list.push_back(indexes[i]);
+    j["indexes"] = std::move(list);
+    return j;
+}
+
+// A help text that is the command's output (the option list, an option's help): the
+// text form prints it, the JSON form carries it as "help".
+void help_text(Report& r, const std::string& text) {
+    r.data()["help"] = text;
+    r.text(ZELT_LOC_BOTH, "%s", text.c_str());
 }
 
 bool is_vf_index(uint16_t index) { return index >= 128 && index <= 256; }
@@ -100,11 +124,12 @@ int check_instance(const zelt::device::InventoryFunction* device, zeltnvm_option
 // The part every option command shares. Sets *done when the command has ended (the
 // option list or the help was printed, or a check failed); the result is then the
 // command's result.
-int front_part(const zelt::device::InventoryFunction* device, int cmd, options* opts, zeltnvm_option* opt, bool* done) {
+int front_part(const zelt::device::InventoryFunction* device, int cmd, options* opts, zeltnvm_option* opt, bool* done,
+               Report& r) {
     *done = true;
     const char* arg = opts->arg ? opts->arg : "";
     if (arg[0] == '\0' || std::strcmp(arg, "?") == 0) {
-        say(zeltnvm_display_option_help().c_str());
+        help_text(r, zeltnvm_display_option_help());
         return 0;
     }
     std::memset(opt, 0, sizeof *opt);
@@ -121,7 +146,8 @@ int front_part(const zelt::device::InventoryFunction* device, int cmd, options* 
         return rc;
     }
     if (opt->command == ZELTNVM_OPTION_HELP) {
-        print_detailed_help(device, opt);
+        r.data()["option"] = option_object(opt);
+        help_text(r, zeltnvm_detailed_option_help(opt, zeltnvm_option_device_type(device)));
         return 0;
     }
 
@@ -208,7 +234,7 @@ uint64_t le_number(const uint8_t* p, int n) {
 }
 
 // Element lists (four or two elements): one read per element, highest index first.
-int get_elements(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_option* opt) {
+int get_elements(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_option* opt, Report& r) {
     const bool four = zeltnvm_is_four_element_option(opt->option);
     const int count = four ? 4 : 2;
     uint64_t values[4] = {};
@@ -226,24 +252,36 @@ int get_elements(const zelt::device::InventoryFunction* device, int cmd, zeltnvm
         }
         values[i] = le_number(opt->value, opt->num_bytes);
     }
+    Json& elements = r.data()["elements"] = Json::array();
+    for (int i = 0; i < count; ++i) elements.push_back(values[i]);
     if (opt->option == ZELTNVM_OPT_PTP_TSIO_PIN_CFG) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s = %s:%s:%s:%s\n", opt->name,
+        r.data()["value"] = zeltnvm_format("%s:%s:%s:%s", zeltnvm_ptp_pin_function_name(static_cast<uint32_t>(values[0])),
+                                           zeltnvm_ptp_pin_function_name(static_cast<uint32_t>(values[1])),
+                                           zeltnvm_ptp_pin_function_name(static_cast<uint32_t>(values[2])),
+                                           zeltnvm_ptp_pin_function_name(static_cast<uint32_t>(values[3])));
+        r.text(ZELT_LOC_BOTH, "%s = %s:%s:%s:%s\n", opt->name,
                       zeltnvm_ptp_pin_function_name(static_cast<uint32_t>(values[0])),
                       zeltnvm_ptp_pin_function_name(static_cast<uint32_t>(values[1])),
                       zeltnvm_ptp_pin_function_name(static_cast<uint32_t>(values[2])),
                       zeltnvm_ptp_pin_function_name(static_cast<uint32_t>(values[3])));
     } else if (four) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s = %llu:%llu:%llu:%llu\n", opt->name,
+        r.data()["value"] = zeltnvm_format("%llu:%llu:%llu:%llu", static_cast<unsigned long long>(values[0]),
+                                           static_cast<unsigned long long>(values[1]),
+                                           static_cast<unsigned long long>(values[2]),
+                                           static_cast<unsigned long long>(values[3]));
+        r.text(ZELT_LOC_BOTH, "%s = %llu:%llu:%llu:%llu\n", opt->name,
                       static_cast<unsigned long long>(values[0]), static_cast<unsigned long long>(values[1]),
                       static_cast<unsigned long long>(values[2]), static_cast<unsigned long long>(values[3]));
     } else {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s = %llu:%llu\n", opt->name,
+        r.data()["value"] = zeltnvm_format("%llu:%llu", static_cast<unsigned long long>(values[0]),
+                                           static_cast<unsigned long long>(values[1]));
+        r.text(ZELT_LOC_BOTH, "%s = %llu:%llu\n", opt->name,
                       static_cast<unsigned long long>(values[0]), static_cast<unsigned long long>(values[1]));
     }
     return 0;
 }
 
-void print_value(const zeltnvm_option* opt, bool dec) {
+void print_value(const zeltnvm_option* opt, bool dec, Report& r) {
     std::string label;
     zeltnvm_get_option_string(opt, &label);
     const uint64_t v = zeltnvm_option_value_number(opt);
@@ -263,10 +301,13 @@ void print_value(const zeltnvm_option* opt, bool dec) {
     } else {
         text = zeltnvm_format("0x%llx", static_cast<unsigned long long>(v));
     }
-    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s = %s\n", opt->name, text.c_str());
+    // A label stands on a line of its own in the text; the value is the label alone.
+    r.data()["value"] = label.empty() ? text : label;
+    r.data()["raw_value"] = v;
+    r.text(ZELT_LOC_BOTH, "%s = %s\n", opt->name, text.c_str());
 }
 
-int run_get(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_option* opt, options* opts) {
+int run_get(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_option* opt, options* opts, Report& r) {
     const int type = zeltnvm_option_device_type(device);
     if (newest_only_for_get(opt->option) && type < kKestraFirst) {
         say(unsupported_line(opt->command), opt->name);
@@ -281,11 +322,11 @@ int run_get(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_opti
         return 1;
     }
     if (zeltnvm_is_four_element_option(opt->option) || zeltnvm_is_two_element_option(opt->option)) {
-        return get_elements(device, cmd, opt);
+        return get_elements(device, cmd, opt, r);
     }
     const int rc = zeltnvmOptionGet(device, opt);
     if (rc != 0) return exchange_failure(cmd, opt, rc);
-    print_value(opt, opts->dec);
+    print_value(opt, opts->dec, r);
     return 0;
 }
 
@@ -398,13 +439,16 @@ int check_mf_mode(const zelt::device::InventoryFunction* device, const zeltnvm_o
 }
 
 void print_advice(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt, bool reboot_cap,
-                  bool cold_boot) {
+                  bool cold_boot, Report& r) {
+    Json& action = r.data()["action"] = nullptr;
     const char* reboot = "Please reboot the system to apply the configuration\n";
     const char* cold = "Please cold boot the system to apply the configuration\n";
     if (!reboot_cap) {
         if (opt->option == ZELTNVM_OPT_LINK_TRAINING || cold_boot) {
+            action = "cold_boot";
             say(cold);
         } else if (opt->option != ZELTNVM_OPT_COS_PRECEDENCE_ORDER) {
+            action = "reboot";
             say(reboot);
         }
         return;
@@ -413,12 +457,15 @@ void print_advice(const zelt::device::InventoryFunction* device, const zeltnvm_o
     (void)on_function(
         device, [&](const zelt::transport::Function& fn) { return zeltnvmFwQueryStatus(fn, 0, 1, &reboot_type); });
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "reboot_type = %d\n", reboot_type);
+    if (reboot_type == kActionDeviceReset) action = "device_reset";
+    if (reboot_type == kActionReboot) action = "reboot";
+    if (reboot_type == kActionColdBoot) action = "cold_boot";
     if (reboot_type == kActionDeviceReset) say("Please do the device reset to apply the configuration\n");
     if (reboot_type == kActionReboot) say(reboot);
     if (reboot_type == kActionColdBoot) say(cold);
 }
 
-int run_set(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_option* opt, options* opts) {
+int run_set(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_option* opt, options* opts, Report& r) {
     const int type = zeltnvm_option_device_type(device);
     bool reboot_cap = false;
     if (type >= kKestraFirst) {
@@ -457,12 +504,16 @@ int run_set(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_opti
     }
     if (rc != 0) return exchange_failure(cmd, opt, rc);
 
+    r.data()["set"] = true;
     say("%s is set successfully\n", opt->name);
     if (zeltnvmFlush(device, opt) != 0) {
+        r.data()["flushed"] = false;
+        r.data()["action"] = "cold_boot";
         say("NVM Flush failed. Need to cold boot for option to set!\n");
         return 0;
     }
-    print_advice(device, opt, reboot_cap, cold_boot);
+    r.data()["flushed"] = true;
+    print_advice(device, opt, reboot_cap, cold_boot, r);
     return 0;
 }
 
@@ -498,28 +549,38 @@ int zeltnvm_option_check(zelt::cli::ParsedCommand& parsed) {
     if (arg[0] == '\0' || std::strcmp(arg, "?") == 0) return 0;
     zeltnvm_option opt;
     bool done = false;
-    const int rc = front_part(device, command, opts, &opt, &done);
+    const int rc = front_part(device, command, opts, &opt, &done, *parsed.run);
     return done ? rc : 0;
 }
 
-int zeltnvm_option_command(zelt::cli::ParsedCommand& parsed) {
+Report zeltnvm_option_command(zelt::cli::ParsedCommand& parsed) {
+    Report r = zelt::cli::report::open_report(parsed);
     const zelt::device::InventoryFunction* device = parsed.device;
     const int command = parsed.command;
     options* opts = &parsed.opts;
+    if (device) r.data()["device"] = zelt::cli::report::function_object(*device);
     if (opts->arg == nullptr) {
         say(command == CMD_SETOPTION ? "zeltnvm -dev=<interface name> setoption=<option name>:[function/port index]#<val>\n"
                                      : "zeltnvm -dev=<interface name> getoption=<option name>:[function/port index]\n");
-        return 0;
+        return r.ends(0);
     }
     zeltnvm_option opt;
     bool done = false;
-    const int rc = front_part(device, command, opts, &opt, &done);
-    if (done) return rc;
-    return command == CMD_SETOPTION ? run_set(device, command, &opt, opts) : run_get(device, command, &opt, opts);
+    const int rc = front_part(device, command, opts, &opt, &done, r);
+    if (done) return r.ends(rc);
+    r.data()["option"] = option_object(&opt);
+    if (command == CMD_SETOPTION) {
+        const char* hash = std::strchr(opts->arg, '#');
+        r.data()["requested_value"] = hash ? Json(hash + 1) : Json(nullptr);
+        r.data()["set"] = false;
+    }
+    return r.ends(command == CMD_SETOPTION ? run_set(device, command, &opt, opts, r)
+                                           : run_get(device, command, &opt, opts, r));
 }
 
-int zeltnvm_optionhelp_command(zelt::cli::ParsedCommand& parsed) {
+Report zeltnvm_optionhelp_command(zelt::cli::ParsedCommand& parsed) {
+    Report r = zelt::cli::report::open_report(parsed);
     zeltnvm_option opt;
     bool done = false;
-    return front_part(parsed.device, CMD_OPTIONHELP, &parsed.opts, &opt, &done);
+    return r.ends(front_part(parsed.device, CMD_OPTIONHELP, &parsed.opts, &opt, &done, r));
 }

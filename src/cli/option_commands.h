@@ -6,6 +6,7 @@
 
 #include "cli/options_record.h"
 #include "cli/parsed_command.h"
+#include "cli/report/report.h"
 #include "options/option_record.h"
 
 // ---- The commands ---------------------------------------------------------------------
@@ -14,9 +15,9 @@
 int zeltnvm_option_check(zelt::cli::ParsedCommand& parsed);
 // setoption and getoption after the scan. Without an '=' argument (opts.arg nullptr)
 // they print their syntax line and return 0.
-int zeltnvm_option_command(zelt::cli::ParsedCommand& parsed);
+zelt::cli::report::Report zeltnvm_option_command(zelt::cli::ParsedCommand& parsed);
 // optionhelp=<name> at the command word: prints the option's detailed help.
-int zeltnvm_optionhelp_command(zelt::cli::ParsedCommand& parsed);
+zelt::cli::report::Report zeltnvm_optionhelp_command(zelt::cli::ParsedCommand& parsed);
 
 // ---- Exchange with the firmware ------------------------------------------------------
 // Reads option `opt->option` (length, dimensions and indexes of the record) from the

@@ -83,7 +83,7 @@ StepResult number_option(const char* name, const char* value, uint16_t* field) {
 StepResult device_option(ScanState& s, const char* selector) {
     if (std::strcmp(selector, "?") == 0) {
         s.parsed.opts.flag = true;
-        return list_devices(*s.parsed.inventory, &s.parsed.opts);
+        return list_devices(*s.parsed.inventory, &s.parsed.opts, *s.parsed.run);
     }
     std::string name;
     const device::InventoryFunction* found = select_device(*s.parsed.inventory, selector, name);

@@ -13,6 +13,7 @@
 #include "common/hvxretval.h"
 #include "common/supported_devices.h"
 #include "host/host.h"
+#include "cli/report/command_report.h"
 #include "log/print.h"
 #include "package/item_check.h"
 #include "package/package_checks.h"
@@ -109,7 +110,29 @@ int is_cfg_pkg(int device_type, std::span<const uint8_t> pkg, const options* opt
 
 namespace {
 
-void out(const std::string& text) { zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", text.c_str()); }
+using zelt::cli::report::Json;
+using zelt::cli::report::Report;
+
+// What one package file command shows: the file's object in the report and the text.
+struct FileOut {
+    Report& report;
+    Json& file;
+    void text(const std::string& text) { report.text_raw(ZELT_LOC_CONSOLE, text); }
+};
+
+Json text_or_null(const std::string& s) { return s.empty() ? Json(nullptr) : Json(s); }
+
+std::string zelt_hex8(uint32_t v) {
+    char b[16];
+    std::snprintf(b, sizeof b, "%08X", v);
+    return b;
+}
+
+std::string hex4(unsigned v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "%04x", v & 0xFFFF);
+    return b;
+}
 
 // A text property up to 255 bytes, or "" when absent.
 std::string text_property(const std::vector<uint8_t>& pkg, uint8_t id) {
@@ -124,13 +147,20 @@ uint16_t u16_property(const std::vector<uint8_t>& pkg, uint8_t id, uint16_t fall
     return static_cast<uint16_t>(v[0] | (v[1] << 8));
 }
 
-int devid(const std::vector<uint8_t>& pkg, const options& o) {
+int devid(const std::vector<uint8_t>& pkg, const options& o, FileOut out) {
     const uint16_t subsys_vendor = u16_property(pkg, ZELPKG_PROP_SUBSYS_VENDOR, ZELT_PCI_VENDOR_ID);
     const uint16_t subsys = u16_property(pkg, ZELPKG_PROP_SUBSYS_ID, 0xFFFF);
     const uint8_t* ids = nullptr;
     const int32_t len = zelpkgGetPropertyPtr(pkg.data(), pkg.size(), ZELPKG_PROP_DEVICE_IDS, &ids);
     std::string text;
+    Json targets = Json::array();
     for (int32_t i = 0; i + 1 < len; i += 2) {
+        Json target = Json::object();
+        target["vendor_id"] = hex4(ZELT_PCI_VENDOR_ID);
+        target["device_id"] = hex4(static_cast<unsigned>(ids[i] | (ids[i + 1] << 8)));
+        target["subsys_vendor_id"] = subsys != 0xFFFF ? Json(hex4(subsys_vendor)) : Json(nullptr);
+        target["subsys_id"] = subsys != 0xFFFF ? Json(hex4(subsys)) : Json(nullptr);
+        targets.push_back(std::move(target));
         char line[64];
         std::snprintf(line, sizeof(line), "%s%04x:%04x", o.tab ? "" : "Target PCI-ID: ", ZELT_PCI_VENDOR_ID,
                       static_cast<unsigned>(ids[i] | (ids[i + 1] << 8)));
@@ -141,11 +171,30 @@ int devid(const std::vector<uint8_t>& pkg, const options& o) {
         }
         text += '\n';
     }
-    out(text);
+    out.file["targets"] = std::move(targets);
+    out.text(text);
     return HVXRETVAL_SUCCESS;
 }
 
-int pkgver(const std::vector<uint8_t>& pkg, const options& o) {
+// The package's own properties as the JSON form shows them.
+void package_properties(const std::vector<uint8_t>& pkg, Json& file) {
+    std::string stamp = text_property(pkg, ZELPKG_PROP_UPDATED_ON);
+    if (stamp.empty()) stamp = text_property(pkg, ZELPKG_PROP_CREATED_ON);
+    uint32_t sum = 0;
+    std::string checksum;
+    if (zelpkgGetChecksum(pkg.data(), pkg.size(), &sum) == HVXRETVAL_SUCCESS) {
+        char hex[16];
+        std::snprintf(hex, sizeof(hex), "%08X", sum);
+        checksum = hex;
+    }
+    file["package_version"] = text_or_null(text_property(pkg, ZELPKG_PROP_PKG_VERSION));
+    file["timestamp"] = text_or_null(stamp);
+    file["checksum"] = text_or_null(checksum);
+    file["description"] = text_or_null(text_property(pkg, ZELPKG_PROP_PKG_DESCRIPTION));
+}
+
+int pkgver(const std::vector<uint8_t>& pkg, const options& o, FileOut out) {
+    package_properties(pkg, out.file);
     auto or_na = [](const std::string& s) { return s.empty() ? std::string("N/A") : s; };
     const std::string version = text_property(pkg, ZELPKG_PROP_PKG_VERSION);
     const std::string description = text_property(pkg, ZELPKG_PROP_PKG_DESCRIPTION);
@@ -166,15 +215,17 @@ int pkgver(const std::vector<uint8_t>& pkg, const options& o) {
     } fields[] = {{1, ", Timestamp: ", stamp}, {2, ", Checksum: ", checksum}, {3, ", Description: ", description}};
     for (const auto& f : fields)
         if (o.verbosity >= f.level) line += (o.tab ? "\t" : f.label) + or_na(f.value);
-    out(line + "\n");
+    out.text(line + "\n");
     return HVXRETVAL_SUCCESS;
 }
 
-int verify(const std::vector<uint8_t>& pkg) {
+int verify(const std::vector<uint8_t>& pkg, FileOut out) {
     int32_t index = -1;
     const int32_t rc = zelpkgVerify(pkg.data(), pkg.size(), &index);
+    out.file["verified"] = rc == HVXRETVAL_SUCCESS;
+    out.file["failing_item"] = rc != HVXRETVAL_SUCCESS && index >= 0 ? Json(index + 1) : Json(nullptr);
     if (rc == HVXRETVAL_SUCCESS) {
-        out("Package verification successful\n");
+        out.text("Package verification successful\n");
     } else if (index < 0) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "Package verification error: %s\n", zelpkgResultDesc(rc));
     } else {
@@ -184,10 +235,16 @@ int verify(const std::vector<uint8_t>& pkg) {
     return rc;
 }
 
-int view(const std::vector<uint8_t>& pkg, const options& o) {
+int list_items(const std::vector<uint8_t>& pkg, const options& o, Json* items, std::string* text);
+
+// The JSON form of view carries the package's properties and its items.
+int view(const std::vector<uint8_t>& pkg, const options& o, FileOut out) {
     std::string text;
     const int32_t rc = zelpkgView(pkg.data(), pkg.size(), o.type, o.verbosity, text);
-    out(text);
+    package_properties(pkg, out.file);
+    Json items = Json::array();
+    if (list_items(pkg, o, &items, nullptr) == HVXRETVAL_SUCCESS) out.file["items"] = std::move(items);
+    out.text(text);
     return rc;
 }
 
@@ -207,7 +264,9 @@ std::string item_versions(const std::vector<uint8_t>& pkg, const zelnvm_director
     return joined;
 }
 
-int list(const std::vector<uint8_t>& pkg, const options& o) {
+// The item table of list: its text (unless `text` is nullptr) and its rows (unless
+// `items` is nullptr).
+int list_items(const std::vector<uint8_t>& pkg, const options& o, Json* items_out, std::string* text_out) {
     constexpr uint32_t kMaxListItems = 100;
     uint32_t count = 0;
     int32_t rc = zelpkgGetItemCount(pkg.data(), pkg.size(), &count);
@@ -219,6 +278,7 @@ int list(const std::vector<uint8_t>& pkg, const options& o) {
     const int type_width = 12;
     const int version_width = o.verbosity >= 1 ? 40 : 16;
     std::string text;
+    Json rows = Json::array();
     char buf[512];
     if (!o.tab) {
         std::snprintf(buf, sizeof(buf), "item %-*s ord.ext    data/length  attr %-*s", type_width, "type", version_width,
@@ -269,6 +329,26 @@ int list(const std::vector<uint8_t>& pkg, const options& o) {
         text += '\n';
         data_total += e.data_length;
         item_total += e.item_length;
+        {
+            const char* name = zeltnvmDirectoryTypeName(e.type);
+            const char* directive = zelpkgDirectiveName(item.metadata.directive);
+            char description[sizeof(item.metadata.description) + 1] = {};
+            std::memcpy(description, item.metadata.description, sizeof(item.metadata.description));
+            Json row = Json::object();
+            row["item"] = i + 1;
+            row["type"] = e.type;
+            row["type_name"] = name ? Json(name) : Json(nullptr);
+            row["ordinal"] = e.ordinal;
+            row["ext"] = e.ext;
+            row["data_length"] = e.data_length;
+            row["item_length"] = e.item_length;
+            row["attr"] = e.attr;
+            row["versions"] = versions;
+            row["checksum"] = zelt_hex8(e.data_chksum);
+            row["directive"] = directive ? Json(directive) : Json(nullptr);
+            row["description"] = description;
+            rows.push_back(std::move(row));
+        }
     }
     if (o.totals) {
         if (!o.tab) {
@@ -278,13 +358,32 @@ int list(const std::vector<uint8_t>& pkg, const options& o) {
         std::snprintf(buf, sizeof(buf), o.tab ? "%lu\t%lu\n" : "%33lu/%lu\n", data_total, item_total);
         text += buf;
     }
-    out(text);
+    if (items_out) *items_out = std::move(rows);
+    if (text_out) *text_out = std::move(text);
+    (void)data_total;
+    return HVXRETVAL_SUCCESS;
+}
+
+int list(const std::vector<uint8_t>& pkg, const options& o, FileOut out) {
+    std::string text;
+    Json items = Json::array();
+    const int rc = list_items(pkg, o, &items, &text);
+    if (rc != HVXRETVAL_SUCCESS) return rc;
+    unsigned long data_total = 0, item_total = 0;
+    for (const Json& row : items) {
+        data_total += row["data_length"].get<unsigned long>();
+        item_total += row["item_length"].get<unsigned long>();
+    }
+    out.file["items"] = std::move(items);
+    if (o.totals) out.file["totals"] = Json{{"data_length", data_total}, {"item_length", item_total}};
+    out.text(text);
     return HVXRETVAL_SUCCESS;
 }
 
 }  // namespace
 
-int invoke_package_command(const char* file, int command, options* opts) {
+int invoke_package_command(const char* file, int command, options* opts, Report& report, Json& file_object) {
+    FileOut out{report, file_object};
     const options& o = *opts;
     std::vector<uint8_t> pkg;
     const int32_t rc = zelpkgReadPackage(file, pkg);
@@ -294,26 +393,32 @@ int invoke_package_command(const char* file, int command, options* opts) {
         return rc < -99 ? rc : HVXRETVAL_UNSUPPORTED_FILE_TYPE;
     }
     switch (command) {
-        case CMD_DEVID: return devid(pkg, o);
-        case CMD_PKGVER: return pkgver(pkg, o);
-        case CMD_VERIFY: return verify(pkg);
-        case CMD_VIEW: return view(pkg, o);
-        case CMD_LIST: return list(pkg, o);
+        case CMD_DEVID: return devid(pkg, o, out);
+        case CMD_PKGVER: return pkgver(pkg, o, out);
+        case CMD_VERIFY: return verify(pkg, out);
+        case CMD_VIEW: return view(pkg, o, out);
+        case CMD_LIST: return list(pkg, o, out);
         default:
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "!Package file not supported as target of this command\n");
             return HVXRETVAL_FAILURE;
     }
 }
 
-int invoke_package_commands(char** files, int count, int command, options* opts) {
+int invoke_package_commands(char** files, int count, int command, options* opts, Report& report) {
     // Runs of this process so far; every run after the first is set off by "---".
     static unsigned runs = 0;
+    Json& list = report.data()["files"];
+    if (!list.is_array()) list = Json::array();
     int rc = 0;
     for (int i = 0; i < count; ++i) {
-        if (runs++ > 0) zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "---\n");
-        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s%s\n", opts->tab ? "" : "Package File: ", files[i]);
+        if (runs++ > 0) report.text(ZELT_LOC_CONSOLE, "---\n");
+        report.text(ZELT_LOC_CONSOLE, "%s%s\n", opts->tab ? "" : "Package File: ", files[i]);
         errno = 0;
-        rc = invoke_package_command(files[i], command, opts);
+        Json file = Json::object();
+        file["file"] = files[i];
+        rc = invoke_package_command(files[i], command, opts, report, file);
+        file["result"] = zelt::cli::report::result_object(zelt::Result::from_code(rc));
+        list.push_back(std::move(file));
         if (rc == 0) continue;
         const int err = errno;
         const char* word = command >= 0 && command < ZELT_CMD_COUNT ? zelt::cli::command_word(command) : "?";
@@ -326,9 +431,10 @@ int invoke_package_commands(char** files, int count, int command, options* opts)
     return rc;
 }
 
-int package_files_command(zelt::cli::ParsedCommand& parsed) {
+Report package_files_command(zelt::cli::ParsedCommand& parsed) {
+    Report r = zelt::cli::report::open_report(parsed);
     std::vector<char*> files;
     files.reserve(parsed.files.size());
     for (auto& f : parsed.files) files.push_back(f.data());
-    return invoke_package_commands(files.data(), static_cast<int>(files.size()), parsed.command, &parsed.opts);
+    return r.ends(invoke_package_commands(files.data(), static_cast<int>(files.size()), parsed.command, &parsed.opts, r));
 }

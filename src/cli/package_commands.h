@@ -10,6 +10,7 @@
 
 #include "cli/options_record.h"
 #include "cli/parsed_command.h"
+#include "cli/report/report.h"
 #include "package/package_writer.h"
 
 // Reads a package file whole through the host. FILE_OPEN_FAILURE when it cannot be
@@ -30,12 +31,15 @@ int is_cfg_pkg(int device_type, std::span<const uint8_t> pkg, const options* opt
 
 // devid, pkgver, verify, list and view on package files, in order. Returns the last
 // file's result; unless -continue is given the loop stops at the first failure.
-int invoke_package_commands(char** files, int count, int command, options* opts);
+// Each file joins the report's "files" table.
+int invoke_package_commands(char** files, int count, int command, options* opts, zelt::cli::report::Report& report);
 // The same command over the parsed command's file list.
-int package_files_command(zelt::cli::ParsedCommand& parsed);
+zelt::cli::report::Report package_files_command(zelt::cli::ParsedCommand& parsed);
 
-// One command on one package file. 0 or a result code.
-int invoke_package_command(const char* file, int command, options* opts);
+// One command on one package file. 0 or a result code. What it finds joins
+// `file_object`, its text the report.
+int invoke_package_command(const char* file, int command, options* opts, zelt::cli::report::Report& report,
+                           zelt::cli::report::Json& file_object);
 
 // A package written to a file opened for update ("w+b"); owns the stream and closes it.
 class zelpkg_file_output : public zelpkg_output {

@@ -5,20 +5,35 @@
 #include "device/discovery.h"
 #include "device/discovery_lookup.h"
 #include "device/reset/device_reset.h"
+#include "cli/report/command_report.h"
 #include "log/print.h"
 #include "transport/function.h"
 #include "transport/fw_queries.h"
 
-int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
+namespace {
+
+using zelt::cli::report::Json;
+using zelt::cli::report::Report;
+
+// What the reset came to, and what the administrator still has to do ("action").
+void outcome(Report& r, const char* what, const char* action) {
+    r.data()["outcome"] = what;
+    r.data()["action"] = action ? Json(action) : Json(nullptr);
+}
+
+int reset(zelt::cli::ParsedCommand& parsed, Report& r) {
     // The selected function, else the first one discovered.
     const zelt::device::InventoryFunction* target = parsed.device;
     if (!target && !parsed.inventory->functions.empty()) target = &parsed.inventory->functions.front();
     const char* device = parsed.device ? parsed.device_c_name() : target ? target->name() : nullptr;
     options* opts = &parsed.opts;
     if (!device) {
+        outcome(r, "failed", nullptr);
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "specified device not found\n");
         return ZELT_RC_DEVICE_NOT_FOUND;
     }
+    r.data()["device"] = zelt::cli::report::function_object(*target);
+    outcome(r, "failed", "reboot");
     uint8_t status = 0;
     if (!zeltnvmFwQueryStatus(target->function, 0, 1, &status).ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to query fw reboot status.\n");
@@ -26,11 +41,13 @@ int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
         return 1;
     }
     if (status == ZELT_FW_STATUS_REBOOT_PENDING) {
+        outcome(r, "reboot_pending", "reboot");
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
                       "System reboot is pending. Please reboot the system before resetting the device.\n");
         return 0;
     }
     if (status == ZELT_FW_STATUS_COLD_BOOT_PENDING) {
+        outcome(r, "cold_boot_pending", "cold_boot");
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
                       "System cold boot is pending. Please cold boot the system before resetting the device.\n");
         return 0;
@@ -43,6 +60,7 @@ int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
     int hot = 0;
     rc = zelt_check_hotfw_supported(info.function, &hot).code();
     if (rc != 0) {
+        outcome(r, "not_supported", "reboot");
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the reset flags from the firmware and status = %d\n",
                       rc);
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
@@ -59,14 +77,17 @@ int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nPerforming Device Reset on Multi Host Device\n");
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\nDo you want to continue (Y/N)?");
             switch (zeltnvm_read_answer()) {
-                case zelt_answer::no: return 0;
+                case zelt_answer::no: outcome(r, "declined", nullptr); return 0;
                 case zelt_answer::yes: zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "User input yes\n"); break;
                 case zelt_answer::other:
+                    outcome(r, "declined", nullptr);
                     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Invalid input value.\n");
                     return 1;
             }
         }
-        return zeltnvm_device_reset(&info);
+        const int hot_rc = zeltnvm_device_reset(&info);
+        if (hot_rc == 0) outcome(r, "reset", nullptr);
+        return hot_rc;
     }
 
     // The reset goes to function 0 of the device.
@@ -76,6 +97,7 @@ int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
     rc = reset.code();
     if (reset.origin() == zelt::Origin::kFirmware && reset.cmd_err() == 0 &&
         reset.error_code() == ZELT_RC_NOT_SUPPORTED) {
+        outcome(r, "not_supported", "reboot");
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Device reset is not supported by the hardware.\n");
         return 2;
     }
@@ -83,7 +105,15 @@ int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Device reset failed. Manual system reboot is needed.\n");
         return 78;
     }
+    outcome(r, "reset_issued", "reload_drivers");
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Device reset issued successfully.\n");
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Please reload the Orvanta drivers for reset to take effect.\n");
     return 0;
+}
+
+}  // namespace
+
+Report zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
+    Report r = zelt::cli::report::open_report(parsed);
+    return r.ends(reset(parsed, r));
 }

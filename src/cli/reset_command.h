@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/parsed_command.h"
+#include "cli/report/report.h"
 
 // reset on the selected device (the single adapter's when none is selected).
-int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed);
+zelt::cli::report::Report zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/report/command_report.h"
 #include "log/print.h"
 
 #ifndef ZELT_BUILD_ACCOUNT
@@ -16,9 +17,14 @@ void zeltnvm_format_verstr() {
                   ZELT_BUILD_ACCOUNT);
 }
 
-int version_command(zelt::cli::ParsedCommand&) {
-    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "Halvex Orvanta-C/E/S firmware update and configuration utility\n");
-    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "Version v%u.%u.%u.%u\n", ZELT_VERSION_MAJOR, ZELT_VERSION_MINOR,
-                  ZELT_VERSION_BUILD, ZELT_VERSION_FOURTH);
-    return 0;
+zelt::cli::report::Report version_command(zelt::cli::ParsedCommand& parsed) {
+    zelt::cli::report::Report r = zelt::cli::report::open_report(parsed);
+    char version[64];
+    std::snprintf(version, sizeof version, "%u.%u.%u.%u", ZELT_VERSION_MAJOR, ZELT_VERSION_MINOR, ZELT_VERSION_BUILD,
+                  ZELT_VERSION_FOURTH);
+    r.data()["tool"] = "Halvex Orvanta-C/E/S firmware update and configuration utility";
+    r.data()["version"] = version;
+    r.text(ZELT_LOC_CONSOLE, "%s\n", "Halvex Orvanta-C/E/S firmware update and configuration utility");
+    r.text(ZELT_LOC_CONSOLE, "Version v%s\n", version);
+    return r.ends(0);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/parsed_command.h"
+#include "cli/report/report.h"
 
 constexpr unsigned ZELT_VERSION_MAJOR = 226;
 constexpr unsigned ZELT_VERSION_MINOR = 0;
@@ -17,4 +18,4 @@ extern char verstr[256];
 void zeltnvm_format_verstr();
 
 // version: prints the product line and the program's version.
-int version_command(zelt::cli::ParsedCommand& parsed);
+zelt::cli::report::Report version_command(zelt::cli::ParsedCommand& parsed);
