@@ -204,7 +204,6 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Skip to get the Installed NVM version.\n");
         } else {
             installed = zeltnvm_installed_pkg_version(*added.target);
-            out.version_before_known = true;
             out.version_before = installed;
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "        Firmware on NVM - v%s\n\n", installed.c_str());
         }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -35,9 +36,9 @@ struct PackageChoice {
 
 // What the install command decided for an adapter and how it ended.
 enum class InstallDecision {
-    kRefused,       // not installed: no package for it, several, a failed check, busy, ...
-    kUpToDate,      // already runs the package (or a newer one): skipped
-    kUpdate,        // to be updated (when the run goes that far)
+    kRefused,   // not installed: no package for it, several, a failed check, busy, ...
+    kUpToDate,  // already runs the package (or a newer one): skipped
+    kUpdate,    // to be updated (when the run goes that far)
 };
 // What the new firmware still needs before it runs.
 enum class PendingAction { kNone, kReset, kReboot, kColdBoot };
@@ -48,14 +49,13 @@ struct AdapterOutcome {
     int number = 0;  // its "Controller #" in the messages, 0 when it got none
     std::string package_file;     // the chosen package, "" when none was chosen
     std::string package_version;  // its version, "" when it has none
-    bool version_before_known = false;
-    std::string version_before;  // the installed package version, when it was read
+    std::optional<std::string> version_before;  // the installed package version, when it was read
     InstallDecision decision = InstallDecision::kRefused;
-    std::string reason;    // why it was refused
-    int failed_item = 0;   // 1-based package item that failed, 0 when none is known
+    std::string reason;      // why it was refused
+    int failed_item = 0;     // 1-based package item that failed, 0 when none is known
     bool attempted = false;  // the installation was started
     bool completed = false;  // ... and completed
-    Result result;           // the installation's result with its origin (a failure's), or the refusal's
+    Result result;           // how the installation (or a refused recovery's preparation) failed
     int status = 0;          // the adapter's exit status
     PendingAction action = PendingAction::kNone;
 };

@@ -42,11 +42,12 @@ Json install_adapter_object(const AdapterOutcome& a) {
     } else {
         j["package"] = Json{{"file", a.package_file}, {"version", text_or_null(a.package_version)}};
     }
-    j["version_before"] = a.version_before_known ? text_or_null(a.version_before) : Json(nullptr);
+    const std::string before = a.version_before.value_or("");
+    j["version_before"] = text_or_null(before);
     // A completed update leaves the package's version on the NVM (a configuration
     // package, which has none, leaves the firmware as it was).
     if (a.completed) {
-        j["version_after"] = text_or_null(a.package_version.empty() ? a.version_before : a.package_version);
+        j["version_after"] = text_or_null(a.package_version.empty() ? before : a.package_version);
     } else {
         j["version_after"] = nullptr;
     }
