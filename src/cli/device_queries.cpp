@@ -311,6 +311,7 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
         rc = zeltnvm_get_nvm_hcrm_version(name, rec, &id, ver);
         ZELT_RETURN_IF_BUSY(rc);
         out.console_line("hcrm_profile_id", "HCRM Profile ID", rc == 0 ? std::to_string(id) : std::string());
+        if (rc == 0) out.object["hcrm_profile_id"] = id;
         out.console_line("hcrm_profile_version", "HCRM Profile Version", rc == 0 ? version3(ver) : std::string());
     }
 
@@ -320,9 +321,11 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     rc = Q().fw_reset_counter(function_of(name, rec), device_type, counter);
     ZELT_RETURN_IF_BUSY(rc);
     out.line("firmware_reset_counter", "Firmware Reset Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
+    if (rc == 0) out.object["firmware_reset_counter"] = static_cast<int>(counter);
     rc = Q().error_recovery_counter(function_of(name, rec), device_type, counter);
     ZELT_RETURN_IF_BUSY(rc);
     out.line("error_recovery_counter", "Error Recovery Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
+    if (rc == 0) out.object["error_recovery_counter"] = static_cast<int>(counter);
 
     uint64_t stamp = 0;
     rc = Q().crashdump_timestamp(name, stamp);
