@@ -295,7 +295,8 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     rc = Q().active_cfg_version(name, active_cfg);
     ZELT_RETURN_IF_BUSY(rc);
     const bool have_active_cfg = rc == 0;
-    out.console_line("active_nvm_config_version", "Active NVM config version", have_active_cfg ? version3(active_cfg) : std::string());
+    out.console_line("active_nvm_config_version", "Active NVM config version",
+                     have_active_cfg ? version3(active_cfg) : std::string());
     uint8_t nvm_cfg[3] = {};
     rc = zeltnvm_get_nvm_cfg_version(name, rec, nvm_cfg);
     ZELT_RETURN_IF_BUSY(rc);
@@ -311,6 +312,7 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
         rc = zeltnvm_get_nvm_hcrm_version(name, rec, &id, ver);
         ZELT_RETURN_IF_BUSY(rc);
         out.console_line("hcrm_profile_id", "HCRM Profile ID", rc == 0 ? std::to_string(id) : std::string());
+        if (rc == 0) out.object["hcrm_profile_id"] = id;
         out.console_line("hcrm_profile_version", "HCRM Profile Version", rc == 0 ? version3(ver) : std::string());
     }
 
@@ -319,15 +321,20 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     uint32_t counter = 0;
     rc = Q().fw_reset_counter(function_of(name, rec), device_type, counter);
     ZELT_RETURN_IF_BUSY(rc);
-    out.line("firmware_reset_counter", "Firmware Reset Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
+    out.line("firmware_reset_counter", "Firmware Reset Counter",
+             rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
+    if (rc == 0) out.object["firmware_reset_counter"] = static_cast<int>(counter);
     rc = Q().error_recovery_counter(function_of(name, rec), device_type, counter);
     ZELT_RETURN_IF_BUSY(rc);
-    out.line("error_recovery_counter", "Error Recovery Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
+    out.line("error_recovery_counter", "Error Recovery Counter",
+             rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
+    if (rc == 0) out.object["error_recovery_counter"] = static_cast<int>(counter);
 
     uint64_t stamp = 0;
     rc = Q().crashdump_timestamp(name, stamp);
     ZELT_RETURN_IF_BUSY(rc);
-    out.line("crash_dump_timestamp", "Crash Dump Timestamp", rc == 0 && stamp != 0 ? local_time_text(stamp) : std::string());
+    out.line("crash_dump_timestamp", "Crash Dump Timestamp",
+             rc == 0 && stamp != 0 ? local_time_text(stamp) : std::string());
 
     // A differing version only counts when both sides could be read.
     const bool pkg_differs = !active.empty() && !on_nvm.empty() && active != on_nvm;
@@ -345,7 +352,8 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     } else {
         out.line("secure_boot", "Secure Boot", rc == 0 ? (secure_boot ? "Enabled" : "Disabled") : std::string());
     }
-    out.line("secure_firmware_update", "Secure Firmware Update", rc == 0 ? (secure_fw ? "Enabled" : "Disabled") : std::string());
+    out.line("secure_firmware_update", "Secure Firmware Update",
+             rc == 0 ? (secure_fw ? "Enabled" : "Disabled") : std::string());
 
     if (device_type > 7) {
         uint32_t status = 0;

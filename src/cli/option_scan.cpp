@@ -83,6 +83,8 @@ StepResult number_option(const char* name, const char* value, uint16_t* field) {
 StepResult device_option(ScanState& s, const char* selector) {
     if (std::strcmp(selector, "?") == 0) {
         s.parsed.opts.flag = true;
+        // The short listing is listdev's: its report says so.
+        s.parsed.run->set_command("listdev");
         return list_devices(*s.parsed.inventory, &s.parsed.opts, *s.parsed.run);
     }
     std::string name;

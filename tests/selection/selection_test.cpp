@@ -8,6 +8,7 @@
 
 #include "cli/device_queries.h"
 #include "cli/device_selection.h"
+#include "cli/report/output.h"
 #include "common/hvxretval.h"
 #include "device/adapter_queries.h"
 #include "device/discovery.h"
@@ -116,6 +117,10 @@ class SelectionTest : public testing::Test {
 protected:
     ScriptedQueries queries;
     options opts{};
+    // The listings write into a report; its text form prints as it goes.
+    zelt::cli::report::Output output{zelt::cli::report::Format::kText};
+    zelt::cli::report::Report report = output.report("listdev");
+    zelt::cli::report::Json device;
     zelt::device::Inventory inventory;
     void SetUp() override {
         zelt::device::set_adapter_queries(&queries);
@@ -165,7 +170,7 @@ TEST_F(SelectionTest, Selectors) {
 TEST_F(SelectionTest, ShortListingOfEveryAdapter) {
     opts.flag = true;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(list_devices(inventory, &opts), 0);
+    EXPECT_EQ(list_devices(inventory, &opts, report), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "\nOrvanta board of eth2 #1\n"
               "Device Interface Name       : eth2\n"
@@ -180,13 +185,13 @@ TEST_F(SelectionTest, ShortListingOfEveryAdapter) {
 TEST_F(SelectionTest, NoAdapterListsNothing) {
     inventory = {};
     testing::internal::CaptureStdout();
-    EXPECT_EQ(list_devices(inventory, &opts), 0);
+    EXPECT_EQ(list_devices(inventory, &opts, report), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
 TEST_F(SelectionTest, FullListing) {
     testing::internal::CaptureStdout();
-    EXPECT_EQ(list_device(inventory, "eth2", &opts), 0);
+    EXPECT_EQ(list_device(inventory, "eth2", &opts, report, device), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Device Interface Name       : eth2\n"
               "MACAddress                  : 00:0a:f7:12:34:56\n"
@@ -216,19 +221,19 @@ TEST_F(SelectionTest, FullListing) {
               "FW Image Status             : Fastbooted\n"
               "Crash Dump Available in DDR : False\n"
               "\n");
-    EXPECT_EQ(list_device(inventory, "eth9", &opts), ZELT_RC_DEVICE_NOT_FOUND);
+    EXPECT_EQ(list_device(inventory, "eth9", &opts, report, device), ZELT_RC_DEVICE_NOT_FOUND);
 }
 
 TEST_F(SelectionTest, BusyStopsTheListing) {
     queries.busy_at_counter = 1;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(list_device(inventory, "eth2", &opts), ZELT_RC_BUSY);
+    EXPECT_EQ(list_device(inventory, "eth2", &opts, report, device), ZELT_RC_BUSY);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("NVM config version          : 1.2.3\n"), std::string::npos);
     EXPECT_EQ(out.find("Firmware Reset Counter"), std::string::npos);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(zeltnvm_device_info_command(inventory, &opts), 21);
+    EXPECT_EQ(zeltnvm_device_info_command(inventory, &opts, report), 21);
     testing::internal::GetCapturedStderr();
     out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("Hardware not responding to list the device properties\n"), std::string::npos);

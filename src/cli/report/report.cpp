@@ -70,7 +70,7 @@ void Report::add_message_to(Body& body, int level, std::string text) {
     body.entries.push_back(Entry{true, ZELT_LOC_CONSOLE, level, std::move(text)});
 }
 
-const std::vector<Message> Report::messages() const {
+std::vector<Message> Report::messages() const {
     std::vector<Message> out;
     for (const Entry& e : body_->entries) {
         if (e.is_message) out.push_back(Message{e.level, e.text});

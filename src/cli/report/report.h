@@ -87,7 +87,7 @@ public:
 
     // Records a console message (the print routine calls this through the output).
     void add_message(int level, std::string text);
-    const std::vector<Message> messages() const;
+    std::vector<Message> messages() const;
     // The text form in order: text pieces and messages.
     const std::vector<Entry>& entries() const;
 

@@ -1,0 +1,160 @@
+// zeltnvm -json: every built command writes exactly one JSON document to standard
+// output, which validates against the command's schema under docs/schema, and a
+// failure's document carries the exit status.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "tests/front_end/cli_fixture.h"
+
+namespace zelt::test {
+namespace {
+
+using nlohmann::json;
+
+// The validator from the system's packages (python3-jsonschema), by its full path so
+// that another Python on PATH does not stand in for it.
+constexpr const char* kPython = "/usr/bin/python3";
+
+class JsonOutputTest : public CliTest {
+protected:
+    void SetUp() override {
+        make_host(2);
+        RunResult pkg = run_program({ZELT_PROGRAM("zeltpkg"), "example", cwd_.file("update.pkg")});
+        ASSERT_EQ(pkg.status, 0) << pkg.err;
+        write_text_file(cwd_.file("garbage.pkg"), "this is not a package\n");
+    }
+
+    // Validates `doc` against docs/schema/<schema>.json; returns the validator's complaint
+    // or "" when the document is valid.
+    std::string validate(const json& doc, const std::string& schema) {
+        const std::string instance = cwd_.file("instance.json");
+        write_text_file(instance, doc.dump());
+        const std::string dir = std::string(ZELT_SOURCE_DIR) + "/docs/schema/";
+        RunResult r = run_program({kPython, "-m", "jsonschema", "--base-uri", "file://" + dir, "-i", instance,
+                                   dir + schema + ".json"});
+        return r.status == 0 ? std::string() : r.out + r.err;
+    }
+};
+
+struct Case {
+    const char* name;
+    std::vector<std::string> args;  // -json is part of them, wherever the case puts it
+    const char* schema;             // docs/schema/<schema>.json ("envelope" for no command)
+    bool ok;                        // the command succeeds
+    const char* message_part;       // part of a failure's message ("" when not checked)
+};
+
+const std::vector<Case>& cases() {
+    static const std::vector<Case> kCases = {
+        {"version", {"-json", "version"}, "version", true, ""},
+        {"listdev", {"listdev", "-json"}, "listdev", true, ""},
+        {"list of devices by -dev=?", {"--json", "-dev=?"}, "listdev", true, ""},
+        {"device_info of one function", {"-dev=zen0", "-json", "device_info"}, "device_info", true, ""},
+        {"device_info of every adapter", {"-json", "device_info"}, "device_info", false, "-dev="},
+        {"devid of every adapter", {"devid", "-json"}, "devid", true, ""},
+        {"devid of one function", {"-json", "-dev=zen0", "devid"}, "devid", true, ""},
+        {"pkgver of every adapter", {"-json", "pkgver"}, "pkgver", true, ""},
+        {"getoption", {"-dev=zen0", "getoption=mba_link_speed:0", "-json"}, "getoption", true, ""},
+        {"getoption -dec", {"-dev=zen0", "getoption=mba_link_speed:0", "-dec", "-json"}, "getoption", true, ""},
+        {"getoption list", {"-dev=zen0", "-json", "getoption=?"}, "getoption", true, ""},
+        {"getoption of a bad name", {"-json", "-dev=zen0", "getoption=no_such_option"}, "getoption", false,
+         "no_such_option"},
+        {"setoption", {"-dev=zen0", "setoption=mba_link_speed:0#1", "-json"}, "setoption", true, ""},
+        {"setoption of a bad name", {"-dev=zen0", "setoption=no_such_option#1", "-json"}, "setoption", false,
+         "no_such_option"},
+        {"optionhelp", {"-dev=zen0", "optionhelp=mba_link_speed", "-json"}, "optionhelp", true, ""},
+        {"list of a package", {"-json", "list", "update.pkg"}, "list", true, ""},
+        {"list with totals", {"-json", "-v", "-tot", "list", "update.pkg"}, "list", true, ""},
+        {"view of a package", {"view", "update.pkg", "-json"}, "view", true, ""},
+        {"verify of a package", {"verify", "-json", "update.pkg"}, "verify", true, ""},
+        {"devid of a package", {"-json", "devid", "update.pkg"}, "devid", true, ""},
+        {"pkgver of a package", {"-json", "-v", "pkgver", "update.pkg"}, "pkgver", true, ""},
+        {"verify of a missing file", {"-json", "verify", "missing.pkg"}, "verify", false, "verify"},
+        {"list of a bad file", {"-json", "list", "garbage.pkg"}, "list", false, "list"},
+        {"reset", {"-dev=zen0", "reset", "-json"}, "reset", true, ""},
+        {"missing device", {"-json", "-dev=eth9", "listdev"}, "listdev", false, "eth9"},
+        {"bad option", {"-json", "-zzz", "pkgver"}, "pkgver", false, "zzz"},
+        {"syntax error", {"-json", "listdev", "extra"}, "listdev", false, "Invalid syntax"},
+        {"unknown command", {"-json", "nosuchcommand"}, "envelope", false, "nosuchcommand"},
+    };
+    return kCases;
+}
+
+TEST_F(JsonOutputTest, EveryCommandWritesOneDocumentThatFitsItsSchema) {
+    ASSERT_EQ(run_program({kPython, "-c", "import jsonschema"}).status, 0)
+        << "the JSON Schema validator is missing: install python3-jsonschema (scripts/setup.sh does)";
+    for (const Case& c : cases()) {
+        SCOPED_TRACE(c.name);
+        RunResult r = run(c.args);
+        json doc;
+        // parse() refuses anything after the document: nothing else reaches standard output.
+        ASSERT_NO_THROW(doc = json::parse(r.out)) << r.out;
+        EXPECT_EQ(validate(doc, c.schema), "");
+        EXPECT_EQ(doc["schema"], 1);
+        if (std::string(c.schema) == "envelope") {
+            EXPECT_TRUE(doc["command"].is_null());
+        } else {
+            EXPECT_EQ(doc["command"], c.schema);
+        }
+        EXPECT_EQ(doc["status"], r.status);
+        EXPECT_EQ(doc["ok"], c.ok) << r.out;
+        EXPECT_EQ(r.status == 0, c.ok);
+        if (!c.ok) {
+            EXPECT_EQ(doc["result"]["code"].get<int>() & 0xFF, r.status);
+            EXPECT_NE(doc["message"].get<std::string>().find(c.message_part), std::string::npos) << doc.dump(2);
+        }
+    }
+}
+
+// The documents say which adapter and function they speak of, in the same way
+// everywhere.
+TEST_F(JsonOutputTest, AdaptersAndFunctionsCarryTheirAddressAndInterface) {
+    RunResult r = run({"-json", "listdev"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const json doc = json::parse(r.out);
+    ASSERT_EQ(doc["devices"].size(), 2u);
+    EXPECT_EQ(doc["devices"][0]["pci_address"], "0000:03:00.0");
+    EXPECT_EQ(doc["devices"][0]["interface"], "zen0");
+    EXPECT_EQ(doc["devices"][1]["pci_address"], "0000:13:00.0");
+    EXPECT_EQ(doc["devices"][1]["interface"], "zen2");
+
+    r = run({"-dev=zen0", "getoption=mba_link_speed:0", "-json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(json::parse(r.out)["device"], (json{{"interface", "zen0"}, {"pci_address", "0000:03:00.0"}}));
+}
+
+// Messages the text form prints, wherever they come from, are collected in the document
+// rather than written beside it; errors still reach standard error.
+TEST_F(JsonOutputTest, MessagesAreCollectedNotPrinted) {
+    RunResult text = run({"-dev=zen0", "setoption=mba_link_speed:0#1"});
+    ASSERT_EQ(text.status, 0) << text.err;
+    ASSERT_NE(text.out.find("mba_link_speed is set successfully"), std::string::npos);
+
+    RunResult r = run({"-dev=zen0", "setoption=mba_link_speed:0#0", "-json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const json doc = json::parse(r.out);
+    ASSERT_FALSE(doc["messages"].empty());
+    EXPECT_EQ(doc["messages"][0]["text"], "mba_link_speed is set successfully\n");
+    EXPECT_EQ(doc["set"], true);
+
+    r = run({"-json", "-dev=eth9", "listdev"});
+    EXPECT_NE(r.err.find("Invalid or unsupported device selector: 'eth9'"), std::string::npos) << r.err;
+}
+
+// -json changes only the form: the text form of the same command is what it always was.
+TEST_F(JsonOutputTest, TheTextFormIsUnchangedWithoutTheOption) {
+    RunResult r = run({"-dev=zen0", "devid"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "PCI VendorID         : 2b1d\n"
+              "PCI DeviceID         : 9801\n"
+              "PCI Subsys VendorID  : 2b1d\n"
+              "PCI Subsys DeviceID  : a101\n"
+              "PCI Device Name      : 0000:03:00.0\n\n");
+}
+
+}  // namespace
+}  // namespace zelt::test
