@@ -61,11 +61,12 @@ TEST(InstallJson, BothAdaptersUpdatedOnTheDefaultHost) {
         SCOPED_TRACE(e.pci_address);
         const Json a = adapter_at(doc, e.pci_address);
         ASSERT_TRUE(a.is_object()) << r.out;
+        EXPECT_EQ(a["adapter"], e.controller);
         EXPECT_EQ(a["interface"], e.interface);
         EXPECT_EQ(a["controller"], e.controller);
         EXPECT_EQ(a["package"], (Json{{"file", "new.pkg"}, {"version", "229.0.1.0"}}));
-        EXPECT_EQ(a["version_before"], e.before);
-        EXPECT_EQ(a["version_after"], "229.0.1.0");
+        EXPECT_EQ(a["versions"]["before"], e.before);
+        EXPECT_EQ(a["versions"]["after"], "229.0.1.0");
         EXPECT_EQ(a["decision"], "updated");
         EXPECT_EQ(a["status"], 0);
         EXPECT_EQ(a["action"], "reboot");
@@ -94,9 +95,9 @@ TEST(InstallJson, AdaptersLeftAsTheyWere) {
         const Json& a = doc["adapters"][0];
         EXPECT_EQ(a["pci_address"], kAdapter1);
         EXPECT_EQ(a["decision"], c.decision);
-        EXPECT_EQ(a["version_before"], "224.0.150.0");
-        EXPECT_EQ(a["version_after"], nullptr);
-        EXPECT_EQ(a["action"], "none");
+        EXPECT_EQ(a["versions"]["before"], "224.0.150.0");
+        EXPECT_EQ(a["versions"]["after"], nullptr);
+        EXPECT_EQ(a["action"], nullptr);
     }
 }
 
@@ -117,12 +118,12 @@ TEST(InstallJson, TwoAdaptersWhoseFirstFails) {
     EXPECT_EQ(first["pci_address"], kAdapter0);
     EXPECT_EQ(first["decision"], "failed");
     EXPECT_EQ(first["status"], 57);
-    EXPECT_EQ(first["action"], "none");
+    EXPECT_EQ(first["action"], nullptr);
     ASSERT_TRUE(first["result"].is_object()) << r.out;
     EXPECT_EQ(second["pci_address"], kAdapter1);
     EXPECT_EQ(second["decision"], "updated");
     EXPECT_EQ(second["status"], 0);
-    EXPECT_EQ(second["version_after"], "229.0.1.0");
+    EXPECT_EQ(second["versions"]["after"], "229.0.1.0");
     EXPECT_EQ(second["action"], "reboot");
 }
 
@@ -175,7 +176,7 @@ TEST(InstallJson, FailuresCarryTheStatusResultAndMessage) {
         EXPECT_EQ(a["interface"], "zen2");
         EXPECT_EQ(a["decision"], c.decision);
         EXPECT_EQ(a["status"], c.status);
-        EXPECT_EQ(a["version_after"], nullptr);
+        EXPECT_EQ(a["versions"]["after"], nullptr);
     }
 }
 

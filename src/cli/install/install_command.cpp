@@ -149,10 +149,11 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         }
         AdapterOutcome out;
         out.function = zelt::device::find_function(inventory, name.c_str());
+        if (out.function) out.adapter = zeltnvm_adapter_of(inventory, &out.function->facts) + 1;
         zelt::cli::PackageChoice choice = zeltnvm_check_package_supported(inventory, name.c_str(), candidates, opts);
         if (choice.status != 0) {
             out.reason = selection_refusal(choice.status);
-            out.failed_item = choice.failed_item;
+            out.failing_item = choice.failing_item;
             out.status = choice.status;
             if (out.function) outcomes.push_back(std::move(out));
             if (single) {

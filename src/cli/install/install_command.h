@@ -31,7 +31,7 @@ struct PackageChoice {
     int status = 4;  // 0 when at least one package applies; else 4, 8, 12, 69 or 77
     ChosenPackage chosen;                 // the first applicable package (status 0)
     std::vector<std::string> applicable;  // every applicable file, in the order given
-    int failed_item = 0;  // 1-based package item that failed the last verification (status 12), else 0
+    int failing_item = 0;  // 1-based package item that failed the last verification (status 12), else 0
 };
 
 // What the install command decided for an adapter and how it ended.
@@ -46,13 +46,14 @@ enum class PendingAction { kNone, kReset, kReboot, kColdBoot };
 // One adapter of the install command: the data its report shows.
 struct AdapterOutcome {
     const device::InventoryFunction* function = nullptr;  // the function the install goes through
-    int number = 0;  // its "Controller #" in the messages, 0 when it got none
+    int adapter = 0;  // the adapter's number from 1 in listing order, 0 when not known
+    int number = 0;   // its "Controller #" in the messages, 0 when it got none
     std::string package_file;     // the chosen package, "" when none was chosen
     std::string package_version;  // its version, "" when it has none
     std::optional<std::string> version_before;  // the installed package version, when it was read
     InstallDecision decision = InstallDecision::kRefused;
     std::string reason;      // why it was refused
-    int failed_item = 0;     // 1-based package item that failed, 0 when none is known
+    int failing_item = 0;     // 1-based package item that failed, 0 when none is known
     bool attempted = false;  // the installation was started
     bool completed = false;  // ... and completed
     Result result;           // how the installation (or a refused recovery's preparation) failed

@@ -20,14 +20,15 @@ const char* decision_name(const AdapterOutcome& a) {
     return a.attempted ? "failed" : "not_installed";
 }
 
-const char* action_name(PendingAction action) {
+// What the new firmware still needs; null when nothing.
+Json action_value(PendingAction action) {
     switch (action) {
-        case PendingAction::kNone: return "none";
+        case PendingAction::kNone: break;
         case PendingAction::kReset: return "reset";
         case PendingAction::kReboot: return "reboot";
         case PendingAction::kColdBoot: return "cold_boot";
     }
-    return "none";
+    return nullptr;
 }
 
 Json text_or_null(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
@@ -35,7 +36,10 @@ Json text_or_null(const std::string& text) { return text.empty() ? Json(nullptr)
 }  // namespace
 
 Json install_adapter_object(const AdapterOutcome& a) {
-    Json j = report::function_object(*a.function);
+    Json j = Json::object();
+    j["adapter"] = a.adapter > 0 ? Json(a.adapter) : Json(nullptr);
+    const Json function = report::function_object(*a.function);
+    for (const auto& [key, value] : function.items()) j[key] = value;
     j["controller"] = a.number > 0 ? Json(a.number) : Json(nullptr);
     if (a.package_file.empty()) {
         j["package"] = nullptr;
@@ -43,20 +47,17 @@ Json install_adapter_object(const AdapterOutcome& a) {
         j["package"] = Json{{"file", a.package_file}, {"version", text_or_null(a.package_version)}};
     }
     const std::string before = a.version_before.value_or("");
-    j["version_before"] = text_or_null(before);
     // A completed update leaves the package's version on the NVM (a configuration
     // package, which has none, leaves the firmware as it was).
-    if (a.completed) {
-        j["version_after"] = text_or_null(a.package_version.empty() ? before : a.package_version);
-    } else {
-        j["version_after"] = nullptr;
-    }
+    Json after = nullptr;
+    if (a.completed) after = text_or_null(a.package_version.empty() ? before : a.package_version);
+    j["versions"] = Json{{"before", text_or_null(before)}, {"after", after}};
     j["decision"] = decision_name(a);
     j["reason"] = text_or_null(a.reason);
     j["status"] = a.status;
-    j["failed_item"] = a.failed_item > 0 ? Json(a.failed_item) : Json(nullptr);
+    j["failing_item"] = a.failing_item > 0 ? Json(a.failing_item) : Json(nullptr);
     j["result"] = a.attempted && !a.result.ok() ? report::result_object(a.result) : Json(nullptr);
-    j["action"] = action_name(a.action);
+    j["action"] = action_value(a.action);
     return j;
 }
 

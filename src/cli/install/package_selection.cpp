@@ -149,7 +149,7 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inv
                               "%s: Package '%s' verification error: %s with  packaged item #%d\n", kFn, name,
                               hvxretvalStringify(rc), item + 1);
             status = 12;
-            choice.failed_item = item < 0 ? 0 : item + 1;
+            choice.failing_item = item < 0 ? 0 : item + 1;
             continue;
         }
         if (choice.applicable.empty()) {
