@@ -98,6 +98,8 @@ TEST(InstallJson, AdaptersLeftAsTheyWere) {
         EXPECT_EQ(a["versions"]["before"], "224.0.150.0");
         EXPECT_EQ(a["versions"]["after"], nullptr);
         EXPECT_EQ(a["action"], nullptr);
+        // Standard output holds the document: the question, when asked, is on standard error.
+        EXPECT_EQ(contains(r.err, "Do you want to continue (Y/N)?"), *c.answer != '\0') << r.err;
     }
 }
 
