@@ -118,7 +118,9 @@ void zeltnvm_open_log_file() {
     h.make_directories(zelt::log::parent_of(ZELT_LOG_PATH));
     s.log = h.open_file(ZELT_LOG_PATH, "a+");
     if (!s.log) {
-        std::fputs("ERROR: Log file creation failed\n", stdout);
+        // On standard output like any console message, so a sink sees it too.
+        constexpr const char* kText = "ERROR: Log file creation failed\n";
+        if (!s.sink || s.sink->console_message(ZELT_LVL_INFO, kText)) std::fputs(kText, stdout);
         std::fflush(stdout);
     }
 }

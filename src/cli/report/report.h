@@ -3,13 +3,17 @@
 //
 // How a handler builds its report:
 //
-//     report::Report my_command(ParsedCommand& parsed) {
-//         report::Report r = parsed.output->report(parsed);   // opens the run's report
-//         r.data()["firmware_version"] = version;             // fields and tables, in order
+//     report::Report my_command(ParsedCommand& parsed) {         // a row's after_scan
+//         report::Report r = report::open_report(parsed);          // cli/report/command_report.h
+//         r.data()["device"] = report::function_object(*parsed.device);
+//         r.data()["firmware_version"] = version;                  // fields and tables, in order
 //         r.text(ZELT_LOC_BOTH, "%-27s : %s\n", "Firmware version", version.c_str());
-//         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "...");  // a message, as before
-//         return r.ends(rc);                                  // 0, a result code, or a Result
+//         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "...\n");    // a message, as before
+//         return r.ends(rc);                                       // 0, a result code, or a Result
 //     }
+//
+// A handler that still returns an int is wrapped as report::reported<handler> in its row.
+// Handlers run at the command word return their report through report::hand_in().
 //
 // - data() is the command's JSON object: its fields and tables in the order the handler
 //   adds them. Every adapter or function object carries "pci_address" and "interface"
