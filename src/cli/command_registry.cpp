@@ -86,8 +86,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {CMD_PKGVER, "pkgver", false, K::file_spec, kNoRule, kHelpPkgver, nullptr, devid_pkgver_device_command, true,
      true, false},
     {CMD_BACKUP, "backup", true, K::text, kNoRule, kHelpBackup, nullptr, nullptr, false, false, false},
-    {CMD_INSTALL, "install", false, K::file_spec, checked(rules::install), kHelpInstall, nullptr, reported<install>, false,
-     true, false},
+    {CMD_INSTALL, "install", false, K::file_spec, checked(rules::install), kHelpInstall, nullptr, reported<install>,
+     false, true, false},
     // verify, list and view report on package files; their device forms are not built.
     {CMD_VERIFY, "verify", false, K::file_spec, kNoRule, kHelpVerify, nullptr, nullptr, true, true, false},
     {CMD_LISTDEV, "listdev", false, K::text, checked(rules::listdev), kHelpListdev, nullptr, listdev_command, false,
