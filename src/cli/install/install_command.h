@@ -115,8 +115,8 @@ int zeltnvm_install_failure_status(const char* file, int32_t rc);
 
 // How the new firmware takes effect (cold boot, reboot, or nothing for a live patch):
 // printed, and returned.
-zelt::cli::PendingAction print_reboot_message(const zelt::device::InventoryFunction& device, const zelt::cli::ChosenPackage& package,
-                          int cfg_pkg);
+zelt::cli::PendingAction print_reboot_message(const zelt::device::InventoryFunction& device,
+                                              const zelt::cli::ChosenPackage& package, int cfg_pkg);
 
 // Primary version of the first item of `dir_type` in the package; empty when there is
 // none.
