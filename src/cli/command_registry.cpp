@@ -14,6 +14,8 @@
 #include "common/hvxretval.h"
 #include "log/print.h"
 
+using namespace zelt;
+
 namespace zelt::cli {
 namespace {
 

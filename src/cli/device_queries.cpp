@@ -21,6 +21,8 @@
 #include "transport/function.h"
 #include "wire/nvm_option_values.h"
 
+using namespace zelt;
+
 namespace {
 
 using zelt::device::AdapterQueries;

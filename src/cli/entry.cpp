@@ -16,6 +16,8 @@
 #include "log/print.h"
 #include "log/run_flags.h"
 
+using namespace zelt;
+
 namespace {
 
 constexpr int kNotRootStatus = 40;

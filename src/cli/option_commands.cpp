@@ -21,6 +21,8 @@
 #include "transport/function.h"
 #include "transport/fw_queries.h"
 
+using namespace zelt;
+
 namespace {
 
 constexpr int kKestraFirst = 8;

@@ -21,7 +21,7 @@ inline const char* name_of(const zelt::device::InventoryFunction* device) { retu
 // with none selected it fails as a missing device name does.
 template <class Op>
 zelt::Result on_function(const zelt::device::InventoryFunction* device, Op op) {
-    if (!device) return zelt::Result::tool(HVXRETVAL_INVALID_POINTER_PARAMETER);
+    if (!device) return zelt::Result::tool(zelt::HVXRETVAL_INVALID_POINTER_PARAMETER);
     return op(device->function);
 }
 

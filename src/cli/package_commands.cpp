@@ -22,6 +22,8 @@
 #include "package/package_view.h"
 #include "package/pldm_wrapper.h"
 
+using namespace zelt;
+
 // ---- Reading and writing package files ---------------------------------------------
 
 namespace {

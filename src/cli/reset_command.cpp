@@ -9,6 +9,8 @@
 #include "transport/function.h"
 #include "transport/fw_queries.h"
 
+using namespace zelt;
+
 int zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
     // The selected function, else the first one discovered.
     const zelt::device::InventoryFunction* target = parsed.device;

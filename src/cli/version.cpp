@@ -4,6 +4,8 @@
 
 #include "log/print.h"
 
+using namespace zelt;
+
 #ifndef ZELT_BUILD_ACCOUNT
 #define ZELT_BUILD_ACCOUNT "unknown"
 #endif

@@ -18,6 +18,8 @@
 #include "log/print.h"
 #include "transport/function.h"
 
+using namespace zelt;
+
 namespace {
 
 using zelt::device::AdapterQueries;

@@ -11,6 +11,8 @@
 #include "common/supported_devices.h"
 #include "transport/function.h"
 
+using namespace zelt;
+
 namespace {
 
 // Parses 1 to 4 hexadecimal digits; advances `p`.

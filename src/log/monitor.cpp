@@ -10,6 +10,8 @@
 
 #include "log/print.h"
 
+namespace zelt {
+
 namespace {
 
 // The one-second wait is real time even on the simulated host: the dots show a
@@ -69,3 +71,5 @@ void zeltnvm_stop_monitor() {
     m.wake.notify_all();
     m.thread.join();
 }
+
+}  // namespace zelt

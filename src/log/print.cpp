@@ -8,6 +8,8 @@
 #include "log/log_state.h"
 #include "log/time_text.h"
 
+namespace zelt {
+
 void zeltnvm_print(int location, int level, const char* format, ...) {
     auto& s = zelt::log::state();
     const bool to_log = s.log && (location == ZELT_LOC_LOG || location == ZELT_LOC_BOTH) &&
@@ -34,3 +36,5 @@ void zeltnvm_print(int location, int level, const char* format, ...) {
     // released.
     zelt::host::interruption_point();
 }
+
+}  // namespace zelt

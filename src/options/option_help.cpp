@@ -6,6 +6,8 @@
 #include "options/option_messages.h"
 #include "options/option_parse.h"
 
+using namespace zelt;
+
 namespace {
 
 const char* scope_word(uint16_t dir_type) {

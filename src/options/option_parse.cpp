@@ -10,6 +10,8 @@
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
 
+using namespace zelt;
+
 namespace {
 
 constexpr int kMaxValueText = ZELTNVM_OPTION_VALUE_BYTES - 1;

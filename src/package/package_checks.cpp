@@ -14,6 +14,8 @@
 #include "package/package_reader.h"
 #include "package/package_records.h"
 
+using namespace zelt;
+
 using zelt::pkg::bytes;
 using zelt::pkg::load_u16;
 using zelt::pkg::load_u32;

@@ -9,6 +9,8 @@
 #include "package/package_reader.h"
 #include "package/package_records.h"
 
+using namespace zelt;
+
 using zelt::pkg::bytes;
 using zelt::pkg::load_u16;
 

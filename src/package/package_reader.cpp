@@ -7,6 +7,8 @@
 #include "package/byte_access.h"
 #include "package/item_check.h"
 
+using namespace zelt;
+
 using zelt::pkg::bytes;
 using zelt::pkg::load_u32;
 

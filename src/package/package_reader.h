@@ -63,4 +63,4 @@ int32_t zelpkgReadItem(const void* pkg, size_t length, uint16_t type, uint16_t o
                        size_t capacity, bool verify);
 
 // True when the item's data_length bytes at item_location lie before the trailer.
-bool zelpkgItemDataInBounds(const void* pkg, size_t length, const zelnvm_directory_entry_t& entry);
+bool zelpkgItemDataInBounds(const void* pkg, size_t length, const zelt::zelnvm_directory_entry_t& entry);

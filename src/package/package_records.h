@@ -51,7 +51,7 @@ static_assert(offsetof(zelpkg_item_metadata_t, description) == 1);
 
 struct zelpkg_manifest_item_t {
     zelpkg_item_metadata_t metadata;
-    zelnvm_directory_entry_t direntry;
+    zelt::zelnvm_directory_entry_t direntry;
 };
 static_assert(sizeof(zelpkg_manifest_item_t) == 88);
 static_assert(offsetof(zelpkg_manifest_item_t, direntry) == 64);
@@ -74,7 +74,7 @@ static_assert(sizeof(zelpkg_file_trailer_t) == 4);
 // Sizes the writer uses for the manifest header and the two parts of a record.
 constexpr uint32_t ZELPKG_MANIFEST_LENGTH = sizeof(zelpkg_manifest_header);
 constexpr uint32_t ZELPKG_METADATA_LENGTH = sizeof(zelpkg_item_metadata_t);
-constexpr uint32_t ZELPKG_DIRENTRY_LENGTH = sizeof(zelnvm_directory_entry_t);
+constexpr uint32_t ZELPKG_DIRENTRY_LENGTH = sizeof(zelt::zelnvm_directory_entry_t);
 constexpr uint32_t ZELPKG_TRAILER_LENGTH = sizeof(zelpkg_file_trailer_t);
 
 enum zelpkg_item_directive : uint8_t {

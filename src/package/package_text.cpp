@@ -3,6 +3,8 @@
 #include "common/hvxretval.h"
 #include "package/package_records.h"
 
+using namespace zelt;
+
 namespace {
 
 struct DirectiveText {

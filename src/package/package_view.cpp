@@ -15,6 +15,8 @@
 #include "package/package_records.h"
 #include "package/package_text.h"
 
+using namespace zelt;
+
 using zelt::formats::append_format;
 using zelt::pkg::load_u16;
 using zelt::pkg::load_u32;

@@ -9,6 +9,8 @@
 #include "package/item_check.h"
 #include "package/package_properties.h"
 
+using namespace zelt;
+
 bool zelpkg_memory_output::truncate() {
     bytes_.clear();
     pos_ = 0;

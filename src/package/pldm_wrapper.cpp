@@ -8,6 +8,8 @@
 #include "package/byte_access.h"
 #include "package/package_reader.h"
 
+using namespace zelt;
+
 using zelt::pkg::bytes;
 using zelt::pkg::load_u16;
 using zelt::pkg::load_u32;

@@ -31,6 +31,8 @@
 #include "tests/install/install_host.h"
 #include "wire/hwrm_messages.h"
 
+using namespace zelt;
+
 using zelt::test::contains;
 using zelt::test::damaged_items;
 using zelt::test::InstallHost;

@@ -22,6 +22,8 @@
 #include "host/linux_host.h"
 #include "tests/support/run_program.h"
 
+using namespace zelt;
+
 namespace {
 
 using zelt::device::PciAddress;

@@ -18,6 +18,8 @@
 #include "transport/fw_queries.h"
 #include "transport/hwrm_channel.h"
 
+using namespace zelt;
+
 bool onboard_cfg_pkg_required = false;
 bool livepatch_pkg_file = false;
 

@@ -18,6 +18,8 @@
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_query.h"
 
+using namespace zelt;
+
 using zelt::transport::exchange;
 using zelt::transport::Function;
 using zelt::transport::function_at;

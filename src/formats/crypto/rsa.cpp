@@ -8,6 +8,8 @@
 #include "formats/crypto/sha256.h"
 #include "formats/crypto/tomcrypt_setup.h"
 
+using namespace zelt;
+
 namespace zelt::crypto {
 
 namespace {

@@ -9,6 +9,8 @@
 #include "formats/crypto/crc32.h"
 #include "formats/crypto/rsa.h"
 
+using namespace zelt;
+
 namespace zelt::image {
 
 bool load_firmware_header(Bytes image, apebinHeader* header) { return load_record(image, 0, header); }

@@ -16,6 +16,8 @@
 #include "formats/image/package_log.h"
 #include "formats/image/trailer.h"
 
+using namespace zelt;
+
 using namespace zelt::image;
 
 namespace {

@@ -7,6 +7,8 @@
 #include "formats/crypto/rsa.h"
 #include "formats/image/byte_view.h"
 
+using namespace zelt;
+
 using zelt::image::Bytes;
 using zelt::image::load_record;
 

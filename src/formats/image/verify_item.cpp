@@ -9,6 +9,8 @@
 #include "formats/image/trailer.h"
 #include "formats/vpd/vpd.h"
 
+using namespace zelt;
+
 using namespace zelt::image;
 
 uint16_t zeltnvmAutodetectDirectoryTypeAtOffset(const uint8_t* buffer, size_t offset, size_t length) {

@@ -4,6 +4,8 @@
 #include "formats/patch/patch.h"
 #include "formats/patch/patch_line.h"
 
+using namespace zelt;
+
 using namespace zelt::formats::patch;
 
 namespace {

@@ -4,6 +4,8 @@
 #include "formats/patch/patch.h"
 #include "formats/vpd/append_format.h"
 
+using namespace zelt;
+
 using zelt::formats::append_format;
 
 namespace {

@@ -5,6 +5,8 @@
 #include "formats/patch/patch_line.h"
 #include "formats/vpd/vpd.h"
 
+using namespace zelt;
+
 using namespace zelt::formats::patch;
 
 namespace {

@@ -5,6 +5,8 @@
 
 #include "formats/vpd/vpd.h"
 
+using namespace zelt;
+
 namespace zelt::formats::vpd {
 
 std::optional<std::string> read_only_field(std::span<const uint8_t> item, const char* keyword) {

@@ -6,6 +6,8 @@
 #include "formats/vpd/vpd.h"
 #include "formats/vpd/vpd_walk.h"
 
+using namespace zelt;
+
 using namespace zelt::formats::vpd;
 
 namespace {

@@ -7,6 +7,8 @@
 #include "formats/vpd/vpd.h"
 #include "formats/vpd/vpd_walk.h"
 
+using namespace zelt;
+
 namespace vpd = zelt::formats::vpd;
 
 int32_t vpd_read_identity(const uint8_t* item, size_t item_len, vpd_identity_table& table, uint8_t* expected,
