@@ -37,7 +37,7 @@ int package_files_command(zelt::cli::ParsedCommand& parsed);
 int invoke_package_command(const char* file, int command, options* opts);
 
 // A package written to a file opened for update ("w+b"); owns the stream and closes it.
-class zelpkg_file_output : public zelpkg_output {
+class zelpkg_file_output : public zelt::zelpkg_output {
 public:
     explicit zelpkg_file_output(FILE* file) : file_(file) {}
     ~zelpkg_file_output() override;

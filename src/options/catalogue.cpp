@@ -5,7 +5,7 @@
 
 #include "common/directory_types.h"
 
-using namespace zelt;
+namespace zelt {
 
 // clang-format off
 const nvm_mapping_table_row_t arr[ZELTNVM_OPTION_ROWS + 1] = {
@@ -879,3 +879,5 @@ const nvm_mapping_table_row_t arr[ZELTNVM_OPTION_ROWS + 1] = {
     {0, 0, 0, 0, 0, nullptr, "", "", 0u, 0u},
 };
 // clang-format on
+
+}  // namespace zelt

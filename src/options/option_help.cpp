@@ -6,7 +6,7 @@
 #include "options/option_messages.h"
 #include "options/option_parse.h"
 
-using namespace zelt;
+namespace zelt {
 
 namespace {
 
@@ -101,3 +101,5 @@ std::string zeltnvm_detailed_option_help(const zeltnvm_option* opt, int device_t
     }
     return s;
 }
+
+}  // namespace zelt

@@ -10,7 +10,7 @@
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
 
-using namespace zelt;
+namespace zelt {
 
 namespace {
 
@@ -516,3 +516,5 @@ int zeltnvm_get_option_string(const zeltnvm_option* opt, std::string* out) {
     if (e != nullptr) *out = e->desc;
     return 0;
 }
+
+}  // namespace zelt

@@ -14,7 +14,7 @@
 #include "package/package_reader.h"
 #include "package/package_records.h"
 
-using namespace zelt;
+namespace zelt {
 
 using zelt::pkg::bytes;
 using zelt::pkg::load_u16;
@@ -232,3 +232,5 @@ ConfigPackageResult zelpkgClassifyConfigPackage(const void* pkg, size_t length, 
     }
     return result;
 }
+
+}  // namespace zelt

@@ -9,7 +9,7 @@
 #include "package/package_reader.h"
 #include "package/package_records.h"
 
-using namespace zelt;
+namespace zelt {
 
 using zelt::pkg::bytes;
 using zelt::pkg::load_u16;
@@ -179,3 +179,5 @@ uint16_t zelpkgGetPropertyU16(const void* buf, size_t length, uint8_t id, uint16
     if (len < 2) return fallback;
     return load_u16(v);
 }
+
+}  // namespace zelt

@@ -10,6 +10,8 @@
 
 #include "common/directory_entry.h"
 
+namespace zelt {
+
 // "PKG0" as a little-endian u32.
 constexpr uint32_t ZELPKG_FILE_SIG = 0x30474B50;
 // "Man0" as a little-endian u32.
@@ -51,7 +53,7 @@ static_assert(offsetof(zelpkg_item_metadata_t, description) == 1);
 
 struct zelpkg_manifest_item_t {
     zelpkg_item_metadata_t metadata;
-    zelt::zelnvm_directory_entry_t direntry;
+    zelnvm_directory_entry_t direntry;
 };
 static_assert(sizeof(zelpkg_manifest_item_t) == 88);
 static_assert(offsetof(zelpkg_manifest_item_t, direntry) == 64);
@@ -74,7 +76,7 @@ static_assert(sizeof(zelpkg_file_trailer_t) == 4);
 // Sizes the writer uses for the manifest header and the two parts of a record.
 constexpr uint32_t ZELPKG_MANIFEST_LENGTH = sizeof(zelpkg_manifest_header);
 constexpr uint32_t ZELPKG_METADATA_LENGTH = sizeof(zelpkg_item_metadata_t);
-constexpr uint32_t ZELPKG_DIRENTRY_LENGTH = sizeof(zelt::zelnvm_directory_entry_t);
+constexpr uint32_t ZELPKG_DIRENTRY_LENGTH = sizeof(zelnvm_directory_entry_t);
 constexpr uint32_t ZELPKG_TRAILER_LENGTH = sizeof(zelpkg_file_trailer_t);
 
 enum zelpkg_item_directive : uint8_t {
@@ -112,3 +114,5 @@ enum zelpkg_property_id : uint8_t {
 
 // Largest value a property can hold (its length is a u16).
 constexpr uint32_t ZELPKG_MAX_PROPERTY_LENGTH = 0xFFFF;
+
+}  // namespace zelt

@@ -3,7 +3,7 @@
 #include "common/hvxretval.h"
 #include "package/package_records.h"
 
-using namespace zelt;
+namespace zelt {
 
 namespace {
 
@@ -41,3 +41,5 @@ const char* zelpkgDirectiveDesc(unsigned directive) {
     const DirectiveText* d = find(directive);
     return d ? d->desc : "Unknown";
 }
+
+}  // namespace zelt

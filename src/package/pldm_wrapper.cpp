@@ -8,7 +8,7 @@
 #include "package/byte_access.h"
 #include "package/package_reader.h"
 
-using namespace zelt;
+namespace zelt {
 
 using zelt::pkg::bytes;
 using zelt::pkg::load_u16;
@@ -118,3 +118,5 @@ std::vector<uint8_t> zelpkgPldmWrap(const uint8_t* pkg, size_t length, std::stri
     h.insert(h.end(), pkg, pkg + length);
     return h;
 }
+
+}  // namespace zelt

@@ -16,7 +16,7 @@
 #include "formats/image/package_log.h"
 #include "formats/image/trailer.h"
 
-using namespace zelt;
+namespace zelt {
 
 using namespace zelt::image;
 
@@ -410,3 +410,5 @@ int zeltnvmItemVersionReadRange(unsigned dir_type, uint16_t attr, size_t data_le
     first(data_length);
     return HVXRETVAL_SUCCESS;
 }
+
+}  // namespace zelt

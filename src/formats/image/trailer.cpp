@@ -7,7 +7,7 @@
 #include "formats/crypto/rsa.h"
 #include "formats/image/byte_view.h"
 
-using namespace zelt;
+namespace zelt {
 
 using zelt::image::Bytes;
 using zelt::image::load_record;
@@ -64,3 +64,5 @@ int zeltnvmComponentTrailerVerifyAtOffset(const uint8_t* buffer, size_t offset, 
 int zeltnvmComponentTrailerVerify(const uint8_t* image, size_t length) {
     return zeltnvmComponentTrailerVerifyAtOffset(image, 0, length);
 }
+
+}  // namespace zelt

@@ -8,6 +8,8 @@
 
 #include "common/directory_entry.h"
 
+namespace zelt {
+
 // Directory type that the content of the image shows: the type named by a firmware
 // header's code type (images longer than 28 bytes with the firmware signature and this
 // adapter family), else the dir_type of a well-formed component trailer, else 0.
@@ -28,9 +30,11 @@ int zeltnvmCheckDirectoryType(unsigned claimed_type, unsigned inferred_type);
 //     -85), the component trailer check and the type check; 61 to 63: the secure-boot
 //     header (at 256 for 61, at 0 otherwise; -21, or -28 when the image is too short to
 //     hold it); 5: the VPD check; every other type passes.
-int zeltnvmVerifyItem(const uint8_t* image, size_t available, const zelt::zelnvm_directory_entry_t& entry);
+int zeltnvmVerifyItem(const uint8_t* image, size_t available, const zelnvm_directory_entry_t& entry);
 
 // The same for an image at `offset` inside a larger buffer of `buffer_length` bytes
 // (an item inside a package).
 int zeltnvmVerifyItemAtOffset(const uint8_t* buffer, size_t buffer_length, size_t offset,
-                              const zelt::zelnvm_directory_entry_t& entry);
+                              const zelnvm_directory_entry_t& entry);
+
+}  // namespace zelt

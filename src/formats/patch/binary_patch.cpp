@@ -4,7 +4,7 @@
 #include "formats/patch/patch.h"
 #include "formats/patch/patch_line.h"
 
-using namespace zelt;
+namespace zelt {
 
 using namespace zelt::formats::patch;
 
@@ -72,3 +72,5 @@ int32_t zeltnvmPatch(uint8_t* image, size_t capacity, size_t data_len, const cha
     });
     return rc != 0 ? rc : static_cast<int32_t>(length);
 }
+
+}  // namespace zelt

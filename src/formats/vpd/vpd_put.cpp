@@ -6,7 +6,7 @@
 #include "formats/vpd/vpd.h"
 #include "formats/vpd/vpd_walk.h"
 
-using namespace zelt;
+namespace zelt {
 
 using namespace zelt::formats::vpd;
 
@@ -161,3 +161,5 @@ int32_t vpd_put_checksum(uint8_t* buf, size_t len) {
     buf[at] = static_cast<uint8_t>(-sum);
     return HVXRETVAL_SUCCESS;
 }
+
+}  // namespace zelt

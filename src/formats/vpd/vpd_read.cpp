@@ -4,7 +4,7 @@
 #include "formats/vpd/vpd.h"
 #include "formats/vpd/vpd_walk.h"
 
-using namespace zelt;
+namespace zelt {
 
 using namespace zelt::formats::vpd;
 
@@ -106,3 +106,5 @@ const char* vpd_tag_description(uint8_t name) {
     default: return "???";
     }
 }
+
+}  // namespace zelt

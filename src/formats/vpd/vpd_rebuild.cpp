@@ -7,7 +7,7 @@
 #include "formats/vpd/vpd.h"
 #include "formats/vpd/vpd_walk.h"
 
-using namespace zelt;
+namespace zelt {
 
 namespace vpd = zelt::formats::vpd;
 
@@ -121,3 +121,5 @@ int32_t vpd_rebuild_image(const vpd_identity_table& table, size_t current_item_l
     image = std::move(out);
     return HVXRETVAL_SUCCESS;
 }
+
+}  // namespace zelt
