@@ -35,7 +35,8 @@ int zeltnvm_set_option_device(const zelt::device::InventoryFunction* device, zel
 // Port count of the adapter: the network port mode (option 301) read through the
 // function of `tmpl`. 0 with *count set; 10 without administrative rights; -1 for a
 // port mode that is not known; another read failure.
-int zeltnvm_option_port_count(const zelt::device::InventoryFunction* device, const zelt::zeltnvm_option* tmpl, int* count);
+int zeltnvm_option_port_count(const zelt::device::InventoryFunction* device, const zelt::zeltnvm_option* tmpl,
+                              int* count);
 
 // Device-dependent checks and adjustments of a parsed and checked request, before it
 // is exchanged. 0 or a result code.

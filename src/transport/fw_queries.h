@@ -23,7 +23,8 @@ zelt::Result zelt_check_secure_fw_boot_status(const zelt::transport::Function& f
 // The whole version answer (for the core dump's version segment, which the dump code
 // writes) and the asic id (chip_num << 16 | chip_rev << 8 | chip_metal). `answer`
 // receives the answer record on success and failure alike, so the dump can store it.
-zelt::Result zeltnvm_get_fw_version(const zelt::transport::Function& fn, zelt::hwrm_ver_get_output* answer, uint32_t* asic_id);
+zelt::Result zeltnvm_get_fw_version(const zelt::transport::Function& fn, zelt::hwrm_ver_get_output* answer,
+                                    uint32_t* asic_id);
 
 // ---- Function capabilities (hwrm_func_qcaps) ----------------------------------------
 // 1 when the function is the administrative PF, else 0.
@@ -88,6 +89,8 @@ zelt::Result zelt_write_direct_reg(const zelt::transport::Function& fn, uint32_t
 // Running configuration version: major, minor, update.
 zelt::Result zeltnvm_get_active_cfg_version(const zelt::transport::Function& fn, uint8_t ver[3]);
 zelt::Result zeltnvm_query_mfg_otp_details(const zelt::transport::Function& fn, zelt::hwrm_mfg_otp_qcfg_output* buf);
-zelt::Result zeltnvm_get_cert_provision_state(const zelt::transport::Function& fn, zelt::hwrm_mfg_prvsn_get_state_output* buf);
-zelt::Result zeltnvm_get_nvm_measurement(const zelt::transport::Function& fn, zelt::hwrm_mfg_get_nvm_measurement_output* buf);
+zelt::Result zeltnvm_get_cert_provision_state(const zelt::transport::Function& fn,
+                                             zelt::hwrm_mfg_prvsn_get_state_output* buf);
+zelt::Result zeltnvm_get_nvm_measurement(const zelt::transport::Function& fn,
+                                         zelt::hwrm_mfg_get_nvm_measurement_output* buf);
 zelt::Result zeltnvm_query_dbg_qcaps(const zelt::transport::Function& fn, zelt::hwrm_dbg_qcaps_output* buf);
