@@ -9,6 +9,10 @@ jobs=$(nproc)
 
 echo "== build and test (g++)"
 scripts/build.sh build
+
+echo "== no new mutable global state in the libraries, every header in a zelt namespace"
+scripts/check_globals.sh build
+scripts/check_namespaces.sh
 ctest --test-dir build -j"$jobs" --output-on-failure
 
 echo "== sanitizer build and test (clang, ASan + UBSan) with the fuzz targets"

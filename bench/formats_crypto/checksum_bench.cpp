@@ -11,6 +11,8 @@
 #include "formats/crypto/sha256.h"
 #include "tests/formats_crypto/openssl_reference.h"
 
+using namespace zelt;
+
 namespace {
 
 constexpr size_t kSize = 64u << 20;

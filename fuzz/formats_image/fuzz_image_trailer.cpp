@@ -4,6 +4,8 @@
 
 #include "formats/image/trailer.h"
 
+using namespace zelt;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zelnvm_component_trailer_t trailer;
     zeltnvmComponentTrailerParse(data, size, &trailer);

@@ -8,6 +8,8 @@
 #include "formats/crypto/crc32.h"
 #include "formats/image/verify_item.h"
 
+using namespace zelt;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zelnvm_directory_entry_t entry;
     if (size < sizeof entry) return 0;

@@ -7,6 +7,8 @@
 #include "formats/image/firmware_image.h"
 #include "formats/image/item_version.h"
 
+using namespace zelt;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3) return 0;
     const unsigned type = data[0] % 90;

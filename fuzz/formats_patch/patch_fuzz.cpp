@@ -11,6 +11,8 @@
 
 #include "formats/patch/patch.h"
 
+using namespace zelt;
+
 namespace {
 
 std::unique_ptr<uint8_t[]> exact_copy(const uint8_t* data, size_t len, size_t capacity) {

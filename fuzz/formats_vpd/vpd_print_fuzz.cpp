@@ -6,6 +6,8 @@
 
 #include "formats/vpd/vpd.h"
 
+using namespace zelt;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const int verbosity = data[0] % 4;

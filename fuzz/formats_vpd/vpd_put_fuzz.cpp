@@ -9,6 +9,8 @@
 
 #include "formats/vpd/vpd.h"
 
+using namespace zelt;
+
 namespace {
 
 constexpr uint8_t kNames[] = {VPD_RESOURCE_TAG_READ_ONLY, VPD_RESOURCE_TAG_READ_WRITE,

@@ -6,6 +6,8 @@
 
 #include "formats/vpd/vpd.h"
 
+using namespace zelt;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::unique_ptr<uint8_t[]> buf(new uint8_t[size + 1]);
     if (size != 0) std::memcpy(buf.get(), data, size);

@@ -6,6 +6,8 @@
 
 #include "device/installer/installer.h"
 
+using namespace zelt;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> reports;
     const size_t limit = size > 0 ? data[0] * 32u : 4096u;

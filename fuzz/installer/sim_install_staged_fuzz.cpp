@@ -9,6 +9,8 @@
 #include "sim/state/description.h"
 #include "sim/state/runtime_state.h"
 
+using namespace zelt;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace zelt::sim;
     if (size > (256u << 10)) return 0;

@@ -7,6 +7,8 @@
 #include "log/log_config.h"
 #include "log/text_helpers.h"
 
+using namespace zelt;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0) {
         if (FILE* f = fmemopen(const_cast<uint8_t*>(data), size, "r")) {

@@ -7,6 +7,8 @@
 
 #include "device/nvm/nvm_directory.h"
 
+using namespace zelt;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 8) return 0;
     uint32_t count;

@@ -8,6 +8,8 @@
 #include "options/option_help.h"
 #include "options/option_parse.h"
 
+using namespace zelt;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     // The first byte picks the command and the instance limit; the rest is the text.

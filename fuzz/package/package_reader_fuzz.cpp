@@ -7,6 +7,8 @@
 #include "package/package_reader.h"
 #include "package/pldm_wrapper.h"
 
+using namespace zelt;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> pkg(data, data + size);
     zelpkgLoadPackage(pkg);

@@ -4,6 +4,8 @@
 
 #include "package/package_view.h"
 
+using namespace zelt;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (unsigned verbosity = 0; verbosity < 3; ++verbosity) {
         std::string out;

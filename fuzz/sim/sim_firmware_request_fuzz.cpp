@@ -8,6 +8,8 @@
 #include "sim/firmware/firmware.h"
 #include "wire/hwrm_messages.h"
 
+using namespace zelt;
+
 using namespace zelt::sim;
 
 namespace {

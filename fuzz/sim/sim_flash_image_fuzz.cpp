@@ -6,6 +6,8 @@
 
 #include "sim/flash/flash_model.h"
 
+using namespace zelt;
+
 using zelt::sim::FlashModel;
 using zelt::sim::FlashStatus;
 

@@ -20,6 +20,8 @@
 #include "wire/ethtool_nvm.h"
 #include "wire/lfc.h"
 
+using namespace zelt;
+
 namespace {
 
 class Input {

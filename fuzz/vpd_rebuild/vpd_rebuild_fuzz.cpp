@@ -14,6 +14,8 @@
 #include "formats/vpd/vpd.h"
 #include "formats/vpd/vpd_rebuild.h"
 
+using namespace zelt;
+
 namespace {
 
 const char* const kFields[] = {"SN", "PN", "MN", "PRODUCT_NAME", "V1", "RV", "X"};

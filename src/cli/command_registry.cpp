@@ -15,6 +15,8 @@
 #include "common/hvxretval.h"
 #include "log/print.h"
 
+using namespace zelt;
+
 namespace zelt::cli {
 namespace {
 

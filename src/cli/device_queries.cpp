@@ -22,6 +22,8 @@
 #include "transport/function.h"
 #include "wire/nvm_option_values.h"
 
+using namespace zelt;
+
 namespace {
 
 using zelt::device::AdapterQueries;

@@ -6,6 +6,8 @@
 #include "common/hvxretval.h"
 #include "log/print.h"
 
+using namespace zelt;
+
 namespace {
 
 constexpr int kBusyResult = 21;

@@ -17,6 +17,8 @@
 #include "log/print.h"
 #include "log/run_flags.h"
 
+using namespace zelt;
+
 namespace {
 
 constexpr int kNotRootStatus = 40;

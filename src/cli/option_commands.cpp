@@ -22,6 +22,8 @@
 #include "transport/function.h"
 #include "transport/fw_queries.h"
 
+using namespace zelt;
+
 namespace {
 
 using zelt::cli::report::Json;

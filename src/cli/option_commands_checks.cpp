@@ -15,6 +15,8 @@
 #include "transport/function.h"
 #include "transport/fw_queries.h"
 
+using namespace zelt;
+
 namespace {
 
 constexpr int kKestraFirst = 8;  // device types of the newest chip family start here

@@ -19,6 +19,8 @@
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 
+using namespace zelt;
+
 using zelt::transport::exchange;
 
 namespace {

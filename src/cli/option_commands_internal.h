@@ -12,7 +12,7 @@
 
 // Sends the option library's messages to the console and the log: standard output
 // for ordinary messages, standard error for the error stream.
-zeltnvm_option_sink zeltnvm_console_sink();
+zelt::zeltnvm_option_sink zeltnvm_console_sink();
 
 // The device name of the option command's function; nullptr when none is selected.
 inline const char* name_of(const zelt::device::InventoryFunction* device) { return device ? device->name() : nullptr; }
@@ -21,7 +21,7 @@ inline const char* name_of(const zelt::device::InventoryFunction* device) { retu
 // with none selected it fails as a missing device name does.
 template <class Op>
 zelt::Result on_function(const zelt::device::InventoryFunction* device, Op op) {
-    if (!device) return zelt::Result::tool(HVXRETVAL_INVALID_POINTER_PARAMETER);
+    if (!device) return zelt::Result::tool(zelt::HVXRETVAL_INVALID_POINTER_PARAMETER);
     return op(device->function);
 }
 
@@ -31,11 +31,11 @@ int adapter_function_count(const zelt::device::InventoryFunction* device, const 
 
 // Reads one option through the function of `tmpl`, with the given width, dimensions
 // and first index, as a little-endian number.
-int zeltnvm_read_option_value(const zelt::device::InventoryFunction* device, const zeltnvm_option* tmpl,
+int zeltnvm_read_option_value(const zelt::device::InventoryFunction* device, const zelt::zeltnvm_option* tmpl,
                               uint16_t option, uint16_t bits, uint16_t dimensions, uint16_t index, uint64_t* value);
 
 // True when the NVM directory holds the resource-manager configuration item.
-bool zeltnvm_has_hcapi_directory(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt);
+bool zeltnvm_has_hcapi_directory(const zelt::device::InventoryFunction* device, const zelt::zeltnvm_option* opt);
 
 // Device type of the selected function (0 when none is selected or the table has none).
 int zeltnvm_option_device_type(const zelt::device::InventoryFunction* device);

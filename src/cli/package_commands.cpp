@@ -23,6 +23,8 @@
 #include "package/package_view.h"
 #include "package/pldm_wrapper.h"
 
+using namespace zelt;
+
 // ---- Reading and writing package files ---------------------------------------------
 
 namespace {

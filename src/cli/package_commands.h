@@ -42,7 +42,7 @@ int invoke_package_command(const char* file, int command, options* opts, zelt::c
                            zelt::cli::report::Json& file_object);
 
 // A package written to a file opened for update ("w+b"); owns the stream and closes it.
-class zelpkg_file_output : public zelpkg_output {
+class zelpkg_file_output : public zelt::zelpkg_output {
 public:
     explicit zelpkg_file_output(FILE* file) : file_(file) {}
     ~zelpkg_file_output() override;

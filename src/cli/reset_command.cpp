@@ -10,6 +10,8 @@
 #include "transport/function.h"
 #include "transport/fw_queries.h"
 
+using namespace zelt;
+
 namespace {
 
 using zelt::cli::report::Json;

@@ -5,6 +5,8 @@
 #include "cli/report/command_report.h"
 #include "log/print.h"
 
+using namespace zelt;
+
 #ifndef ZELT_BUILD_ACCOUNT
 #define ZELT_BUILD_ACCOUNT "unknown"
 #endif

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace zelt {
+
 #pragma pack(push, 1)
 struct zelnvm_directory_entry_t {
     uint16_t type;           // zelnvm_directory_type; 0 marks a deleted or unused entry
@@ -37,3 +39,5 @@ constexpr uint16_t ZEL_DIR_ATTR_PROP_STREAM = 0x0002;
 constexpr uint16_t ZEL_DIR_ATTR_IPV4 = 0x0004;
 constexpr uint16_t ZEL_DIR_ATTR_IPV6 = 0x0008;
 constexpr uint16_t ZEL_DIR_ATTR_TRAILER = 0x0010;
+
+}  // namespace zelt

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+namespace zelt {
+
 namespace {
 
 struct DirectoryTypeInfo {
@@ -122,8 +124,6 @@ unsigned zeltnvmDirectoryTypeByName(const char* name, unsigned max_type) {
     }
     return 0;
 }
-
-namespace zelt {
 
 bool is_signed_firmware_type(unsigned type) {
     switch (type) {

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace zelt {
+
 enum zelnvm_directory_type : uint16_t {
     ZEL_DIR_TYPE_UNUSED = 0,
     ZEL_DIR_TYPE_PKG_LOG = 1,
@@ -98,7 +100,6 @@ unsigned zeltnvmDirectoryTypeByName(const char* name, unsigned max_type);
 
 // Kinds of item image by directory type, the same for every reader and writer of items
 // (the tool's and the simulated firmware's).
-namespace zelt {
 
 // Firmware images with the signed firmware header: types 3, 4, 10 to 18, 58 and 66.
 bool is_signed_firmware_type(unsigned type);

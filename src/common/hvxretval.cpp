@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <iterator>
 
+namespace zelt {
+
 namespace {
 
 struct RetvalName {
@@ -137,3 +139,5 @@ const char* zeltnvmErrorDesc(int32_t code) { return hvxretvalStringify(code); }
 const char* zelpkgErrorDesc(int32_t code) { return hvxretvalStringify(code); }
 
 static_assert(std::size(kRetvalNames) == 103, "the result-code table holds 103 codes");
+
+}  // namespace zelt

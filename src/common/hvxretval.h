@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace zelt {
+
 enum hvxretval : int32_t {
     HVXRETVAL_SUCCESS = 0,
     HVXRETVAL_FAILURE = -1,
@@ -133,3 +135,5 @@ const char* hvxretvalStringify(int32_t code);
 // Same as hvxretvalStringify; the names used by the device and package libraries.
 const char* zeltnvmErrorDesc(int32_t code);
 const char* zelpkgErrorDesc(int32_t code);
+
+}  // namespace zelt

@@ -1,5 +1,7 @@
 #include "common/supported_devices.h"
 
+namespace zelt {
+
 // Rows are grouped by device type, PFs before VFs, the rows of one device id together.
 const device_info device_info_list[ZELT_DEVICE_TABLE_ROWS + 1] = {
     {0x5101, 0x5101, 1, "OA101", 0, "HVX5B1010"},
@@ -246,3 +248,5 @@ uint16_t zeltnvm_vf_device_id(uint16_t pf_device_id) {
     }
     return 0;
 }
+
+}  // namespace zelt

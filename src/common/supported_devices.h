@@ -22,6 +22,8 @@
 #include <cstdint>
 #include <span>
 
+namespace zelt {
+
 // PCI vendor id of every supported function.
 inline constexpr uint16_t ZELT_PCI_VENDOR_ID = 0x2b1d;
 
@@ -86,3 +88,5 @@ const char* zeltnvm_device_family_name(int device_type);
 // Device id of the virtual functions of a PF's device type (the first VF id of that type),
 // or 0 when that type has no VF id or the id is not a supported PF.
 uint16_t zeltnvm_vf_device_id(uint16_t pf_device_id);
+
+}  // namespace zelt

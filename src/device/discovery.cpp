@@ -18,6 +18,8 @@
 #include "log/print.h"
 #include "transport/function.h"
 
+using namespace zelt;
+
 namespace {
 
 using zelt::device::AdapterQueries;
@@ -399,7 +401,7 @@ int zelt_nvm_discover(Host& host, AdapterQueries& queries, Inventory& inventory)
     for (auto& rec : records) get_link_info(host, queries, rec);
     for (auto& rec : records) get_sriov_info(host, rec);
     for (const auto& rec : records) inventory.add(rec);
-    // Step 8: adapters told apart by serial number, and their PF counts.
+    // Step 8: adapters told apart by serial number and PCI domain and bus, and their PF counts.
     inventory.group_adapters();
     return 0;
 }

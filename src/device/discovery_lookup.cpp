@@ -11,6 +11,8 @@
 #include "common/supported_devices.h"
 #include "transport/function.h"
 
+using namespace zelt;
+
 namespace {
 
 // Parses 1 to 4 hexadecimal digits; advances `p`.
@@ -133,11 +135,11 @@ void zeltnvm_get_part_number(char* text, const zelt_nvm_device_info_t* record) {
 const zelt::device::InventoryFunction* zeltnvm_adapter_representative(const zelt::device::Inventory& inventory,
                                                                       int adapter_index) {
     if (adapter_index < 0 || adapter_index >= static_cast<int>(inventory.adapters.size())) return nullptr;
-    const char* serial = inventory.adapters[static_cast<size_t>(adapter_index)].serial_number;
+    const ZELT_NVM_CHIP_INFO& adapter = inventory.adapters[static_cast<size_t>(adapter_index)];
     const zelt::device::InventoryFunction* best = nullptr;
     for (const auto& f : inventory.functions) {
         const zelt_nvm_device_info_t& rec = f.facts;
-        if (std::strncmp(rec.nic_info.serial_number, serial, ZELT_SERIAL_LEN) != 0) continue;
+        if (!zelt::device::on_adapter(adapter, rec)) continue;
         if (rec.pci_info.function_no == 0) return &f;
         if (!best || rec.pci_info.function_no < best->facts.pci_info.function_no) best = &f;
     }
@@ -146,7 +148,7 @@ const zelt::device::InventoryFunction* zeltnvm_adapter_representative(const zelt
 
 int zeltnvm_adapter_of(const zelt::device::Inventory& inventory, const zelt_nvm_device_info_t* record) {
     for (size_t a = 0; a < inventory.adapters.size(); ++a) {
-        if (std::strncmp(inventory.adapters[a].serial_number, record->nic_info.serial_number, ZELT_SERIAL_LEN) == 0) {
+        if (zelt::device::on_adapter(inventory.adapters[a], *record)) {
             return static_cast<int>(a);
         }
     }

@@ -45,8 +45,8 @@ int zeltnvm_get_device_type(const zelt::device::Inventory& inventory, const char
 void zeltnvm_get_chip_number(char* text, const zelt_nvm_device_info_t* record);
 void zeltnvm_get_part_number(char* text, const zelt_nvm_device_info_t* record);
 
-// The adapter's representative function: among the functions with the adapter's serial
-// number, the first with PCI function number 0, else the one with the lowest function
+// The adapter's representative function: among the functions of the adapter
+// (zelt::device::on_adapter), the first with PCI function number 0, else the one with the lowest function
 // number. nullptr for an adapter index out of range.
 const zelt::device::InventoryFunction* zeltnvm_adapter_representative(const zelt::device::Inventory& inventory,
                                                                       int adapter_index);

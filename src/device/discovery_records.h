@@ -124,9 +124,12 @@ struct zelt_nvm_drv_info_t {
     ZELT_NVM_NIC_INFO nic_info;
 };
 
-// One adapter: the serial number its functions report and how many of them it presents.
+// One adapter: the serial number its functions report, the PCI domain and bus they sit
+// on, and how many of them it presents.
 struct ZELT_NVM_CHIP_INFO {
     uint16_t active_pf_count;
     uint16_t active_port_count;
     char serial_number[ZELT_SERIAL_LEN];
+    uint32_t domain_no;
+    uint32_t bus_no;
 };

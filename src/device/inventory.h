@@ -24,16 +24,22 @@ struct InventoryFunction {
 
 struct Inventory {
     std::vector<InventoryFunction> functions;  // in discovery order
-    std::vector<ZELT_NVM_CHIP_INFO> adapters;  // functions grouped by serial number
+    std::vector<ZELT_NVM_CHIP_INFO> adapters;  // functions grouped by on_adapter
     // Some supported function has no network interface (it is reached through its PCI window).
     bool pci_window_functions = false;
 
     // Appends a function from its record: the name and address in the record give the
     // transport function, and a window name gives the PCI window road.
     InventoryFunction& add(const zelt_nvm_device_info_t& facts);
-    // Groups the functions into adapters by the serial number they report (at most
-    // ZELT_MAX_ADAPTERS) and counts each adapter's functions.
+    // Groups the functions into adapters (at most ZELT_MAX_ADAPTERS) and counts each
+    // adapter's functions. A serial number that is missing, or reported on more than one
+    // PCI domain and bus, is logged.
     void group_adapters();
 };
+
+// Functions are one adapter only when they report the same serial number and sit on the
+// same PCI domain and bus: two adapters may report no serial number or the same one.
+bool same_adapter(const zelt_nvm_device_info_t& a, const zelt_nvm_device_info_t& b);
+bool on_adapter(const ZELT_NVM_CHIP_INFO& adapter, const zelt_nvm_device_info_t& function);
 
 }  // namespace zelt::device

@@ -15,6 +15,7 @@
 // backups) stay relative to the working directory in both hosts.
 #pragma once
 
+#include <net/if.h>
 #include <sys/time.h>
 
 #include <cstddef>
@@ -25,8 +26,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-struct ifreq;
 
 namespace zelt::host {
 

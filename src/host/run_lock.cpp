@@ -17,7 +17,6 @@ namespace zelt::host {
 
 namespace {
 
-constexpr const char* kLockDirectory = "/run/lock";
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 
 // The process id the holder wrote into the lock file, or 0.
@@ -36,6 +35,28 @@ void record_holder(int fd) {
     if (::ftruncate(fd, 0) == 0) {
         [[maybe_unused]] const ssize_t n = ::pwrite(fd, text.data(), text.size(), 0);
     }
+}
+
+// Opens the lock directory, creating it when missing: its descriptor, or -errno. The
+// checks run on the opened directory, so that what is checked is what the lock file is
+// created in.
+int open_lock_directory(Host& host) {
+    const std::string_view directory = kRunLockDirectory;
+    const std::string_view parent = directory.substr(0, directory.rfind('/'));
+    if (!host.is_directory(parent)) host.make_directories(parent);
+    const std::string path = host.map_path(directory);
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return -errno;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno == ELOOP || errno == ENOTDIR ? -EPERM : -errno;
+    struct stat st;
+    int result = fd;
+    if (::fstat(fd, &st) != 0) {
+        result = -errno;
+    } else if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        result = -EPERM;
+    }
+    if (result < 0) ::close(fd);
+    return result;
 }
 
 LockAttempt failed(int error) {
@@ -76,14 +97,18 @@ std::string lock_holder_text(pid_t holder) {
 }
 
 LockAttempt take_run_lock(Host& host, std::string_view name, unsigned wait_ms) {
-    if (!host.is_directory(kLockDirectory)) host.make_directories(kLockDirectory);
-    const std::string path = host.map_path(std::string(kLockDirectory) + "/" + std::string(name));
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    if (fd < 0) return failed(errno);
+    const int dir = open_lock_directory(host);
+    if (dir < 0) return failed(-dir);
+    const std::string file_name(name);
+    const int fd = ::openat(dir, file_name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    const int open_error = errno;
+    ::close(dir);
+    if (fd < 0) return failed(open_error);
     RunLock file(fd);
     struct stat st;
     if (::fstat(fd, &st) != 0) return failed(errno);
-    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return failed(EPERM);
+    // A second link would let whoever made it hold the same file under another name.
+    if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1) return failed(EPERM);
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
     for (;;) {

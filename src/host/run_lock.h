@@ -1,5 +1,7 @@
-// Exclusive locks between processes of this tool, as file locks on files under
-// /run/lock (under the simulated root for the simulated host).
+// Exclusive locks between processes of this tool, as file locks on files in the
+// directory /run/zeltnvm (under the simulated root for the simulated host), which only
+// the user the tool runs as may write: in a directory every user may write, any user
+// could create a lock file first and so block every run.
 //
 // A lock is a flock(2) on an open file: the kernel releases it when its holder ends,
 // however it ends, so no lock outlives a killed process. The holder writes its process
@@ -16,6 +18,9 @@
 #include "host/host.h"
 
 namespace zelt::host {
+
+// The directory holding the lock files.
+inline constexpr const char* kRunLockDirectory = "/run/zeltnvm";
 
 // A held lock; released when destroyed (or when the process ends).
 class RunLock {
@@ -56,10 +61,12 @@ std::string run_lock_name(std::string_view key);
 // <holder>)", without the PID when it is not known (0).
 std::string lock_holder_text(pid_t holder);
 
-// Takes the lock "/run/lock/<name>", waiting up to `wait_ms` milliseconds of real time
-// while another process holds it. The directory is created when missing. The file is
-// opened without following a symbolic link and must be a regular file owned by this
-// user; anything else is kFailed.
+// Takes the lock "/run/zeltnvm/<name>", waiting up to `wait_ms` milliseconds of real
+// time while another process holds it. The directory is created (mode 0700) when
+// missing; it must be a directory, not a symbolic link, owned by this user and writable
+// by neither group nor others. The file is opened without following a symbolic link
+// and must be a regular file owned by this user with no other link. Anything else is
+// kFailed (EPERM when the directory or the file is refused).
 LockAttempt take_run_lock(Host& host, std::string_view name, unsigned wait_ms);
 
 }  // namespace zelt::host

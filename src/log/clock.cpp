@@ -4,6 +4,8 @@
 
 #include "host/host.h"
 
+namespace zelt {
+
 namespace {
 struct timeval zelt_glob_timer{};
 }
@@ -23,3 +25,5 @@ void zeltnvm_get_elapsed_time(double* seconds) {
     double usec = static_cast<double>(static_cast<int64_t>(now.tv_usec) - zelt_glob_timer.tv_usec);
     if (seconds) *seconds = sec + usec / 1000000.0;
 }
+
+}  // namespace zelt

@@ -3,6 +3,8 @@
 #include "common/hvxretval.h"
 #include "log/print.h"
 
+namespace zelt {
+
 void checkErrorcode(int32_t rc, bool show) {
     if (rc == ZELT_RC_NOT_PERMITTED) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
@@ -11,3 +13,5 @@ void checkErrorcode(int32_t rc, bool show) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s\n", hvxretvalStringify(rc));
     }
 }
+
+}  // namespace zelt

@@ -6,6 +6,8 @@
 #include "log/print.h"
 #include "log/run_flags.h"
 
+namespace zelt {
+
 FILE* zeltnvm_file_open(const char* name, const char* mode) {
     if (!name || !mode) return nullptr;
     return zelt::host::current().open_file(name, mode);
@@ -46,3 +48,5 @@ std::vector<uint8_t> zeltnvm_read_file_data(const char* name, const char* mode, 
     std::fclose(f);
     return finish(rc, rc == 0 ? data.size() : 0);
 }
+
+}  // namespace zelt

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <vector>
 
+namespace zelt {
+
 // Results of zeltnvm_read_file_data besides 0.
 constexpr int ZELT_READ_OPEN_FAILED = 9;
 constexpr int ZELT_READ_NO_MEMORY = 6;
@@ -26,3 +28,5 @@ int zeltnvm_delete_file(const char* name);
 // ZELT_READ_EMPTY_OR_SHORT or ZELT_READ_NO_MEMORY; `size` (optional) the number of
 // bytes read. The data is returned only on success (empty otherwise).
 std::vector<uint8_t> zeltnvm_read_file_data(const char* name, const char* mode, size_t* size, int* result);
+
+}  // namespace zelt

@@ -11,6 +11,8 @@
 #include "log/log_config.h"
 #include "log/log_state.h"
 
+namespace zelt {
+
 const char* const ZELT_DEFAULT_CONFIG =
     "#zeltnvm configuration file v1.0\n"
     "\n"
@@ -25,7 +27,7 @@ const char* const ZELT_DEFAULT_CONFIG =
     "#7 - Error | Debug | Information\n"
     "ZELT_NVM_LOG_LEVEL=7\n";
 
-namespace zelt::log {
+namespace log {
 
 LogState& state() {
     static LogState s;
@@ -58,7 +60,7 @@ void create_default_config(host::Host& h) {
 }
 
 }  // namespace
-}  // namespace zelt::log
+}  // namespace log
 
 unsigned zeltnvm_parse_log_level(FILE* config) {
     char line[256];
@@ -76,7 +78,7 @@ unsigned zeltnvm_parse_log_level(FILE* config) {
     return 0;
 }
 
-namespace zelt::log {
+namespace log {
 
 std::optional<unsigned> parse_lock_wait_seconds(FILE* config) {
     constexpr std::string_view kKey = "lock_wait_seconds=";
@@ -96,7 +98,7 @@ std::optional<unsigned> parse_lock_wait_seconds(FILE* config) {
     return std::nullopt;
 }
 
-}  // namespace zelt::log
+}  // namespace log
 
 void zeltnvm_open_log_file() {
     zelt::host::Host& h = zelt::host::current();
@@ -135,3 +137,5 @@ void zeltnvm_close_log_file() {
 unsigned zeltnvm_log_level_mask() { return zelt::log::state().level_mask; }
 
 FILE* zeltnvm_log_stream() { return zelt::log::state().log; }
+
+}  // namespace zelt

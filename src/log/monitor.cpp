@@ -11,6 +11,8 @@
 #include "log/log_state.h"
 #include "log/print.h"
 
+namespace zelt {
+
 namespace {
 
 using zelt::log::ConsoleSink;
@@ -77,3 +79,5 @@ void zeltnvm_stop_monitor() {
     m.wake.notify_all();
     m.thread.join();
 }
+
+}  // namespace zelt

@@ -25,6 +25,8 @@ std::string format_text(const char* format, va_list args) {
 
 }  // namespace
 
+namespace zelt {
+
 void zeltnvm_print(int location, int level, const char* format, ...) {
     auto& s = zelt::log::state();
     const bool to_log = s.log && (location == ZELT_LOC_LOG || location == ZELT_LOC_BOTH) &&
@@ -61,3 +63,5 @@ void zeltnvm_print(int location, int level, const char* format, ...) {
     // released.
     zelt::host::interruption_point();
 }
+
+}  // namespace zelt

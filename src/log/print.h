@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+namespace zelt {
+
 // Where a message goes.
 constexpr int ZELT_LOC_CONSOLE = 1;
 constexpr int ZELT_LOC_LOG = 2;
@@ -43,3 +45,5 @@ void zeltnvm_close_log_file();
 unsigned zeltnvm_log_level_mask();
 // The open log file, or nullptr.
 FILE* zeltnvm_log_stream();
+
+}  // namespace zelt

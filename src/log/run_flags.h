@@ -3,5 +3,9 @@
 
 #include <cstdint>
 
+namespace zelt {
+
 // Verbosity of the run (the -v count; all bits for -V). 0 is quiet.
 extern uint32_t zeltnvm_verbose;
+
+}  // namespace zelt

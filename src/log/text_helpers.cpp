@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+namespace zelt {
+
 int zelt_nvm_string_split(char* text, const char* separators) {
     if (!text) return -1;
     if (!separators) return 0;
@@ -51,3 +53,5 @@ bool checkInputValue(const char* text) {
     }
     return true;
 }
+
+}  // namespace zelt

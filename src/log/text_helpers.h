@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+namespace zelt {
+
 // Replaces, in place, every character of `text` that occurs in `separators` by a
 // terminating zero and returns how many were replaced; the words are then found by
 // stepping over the zeros. -1 when `text` is nullptr.
@@ -20,3 +22,5 @@ const char* zeltnvm_get_filename_ext(const char* name);
 
 // True when every character is a decimal digit; an empty text counts as true.
 bool checkInputValue(const char* text);
+
+}  // namespace zelt

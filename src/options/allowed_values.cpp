@@ -2,6 +2,8 @@
 // the two marker lists hold nothing but that entry, whose label names the marker.
 #include "options/catalogue.h"
 
+namespace zelt {
+
 namespace option_values {
 
 const allowedVal en_dis[] = {
@@ -299,3 +301,5 @@ const allowedVal string_format[] = {{-1, "string format"}};
 const allowedVal read_only[] = {{-1, "Read Only"}};
 
 }  // namespace option_values
+
+}  // namespace zelt

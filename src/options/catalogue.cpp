@@ -5,6 +5,8 @@
 
 #include "common/directory_types.h"
 
+namespace zelt {
+
 // clang-format off
 const nvm_mapping_table_row_t arr[ZELTNVM_OPTION_ROWS + 1] = {
     {ZEL_DIR_TYPE_PORT_CFG, 8, 312, 0, 9, option_values::an_protocol,
@@ -877,3 +879,5 @@ const nvm_mapping_table_row_t arr[ZELTNVM_OPTION_ROWS + 1] = {
     {0, 0, 0, 0, 0, nullptr, "", "", 0u, 0u},
 };
 // clang-format on
+
+}  // namespace zelt

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace zelt {
+
 // A named value an option accepts; the label may be typed instead of the number.
 // Lists end with an entry whose value is -1.
 struct allowedVal {
@@ -140,3 +142,5 @@ const allowedVal* zeltnvm_find_allowed_label(const allowedVal* list, const char*
 const char* zeltnvm_ptp_pin_function_name(uint32_t value);
 // Number of PTP timing pin functions.
 constexpr uint32_t ZELTNVM_PTP_PIN_FUNCTIONS = 7;
+
+}  // namespace zelt

@@ -4,6 +4,8 @@
 
 #include "options/catalogue.h"
 
+namespace zelt {
+
 const nvm_mapping_table_row_t* zeltnvm_find_row_by_number(uint16_t option) {
     if (option == 0) return nullptr;
     for (const auto* row = arr; row->option != 0; ++row) {
@@ -45,3 +47,5 @@ const char* zeltnvm_ptp_pin_function_name(uint32_t value) {
         "none", "pps_in", "pps_out", "sync_in", "sync_out", "synce_primary_clk_out", "synce_secondary_clk_out"};
     return value < ZELTNVM_PTP_PIN_FUNCTIONS ? names[value] : "none";
 }
+
+}  // namespace zelt

@@ -6,6 +6,8 @@
 #include "options/option_messages.h"
 #include "options/option_parse.h"
 
+namespace zelt {
+
 namespace {
 
 const char* scope_word(uint16_t dir_type) {
@@ -99,3 +101,5 @@ std::string zeltnvm_detailed_option_help(const zeltnvm_option* opt, int device_t
     }
     return s;
 }
+
+}  // namespace zelt

@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+namespace zelt {
+
 std::string zeltnvm_format(const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
@@ -19,3 +21,5 @@ std::string zeltnvm_format(const char* fmt, ...) {
     va_end(ap);
     return out;
 }
+
+}  // namespace zelt

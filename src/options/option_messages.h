@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+namespace zelt {
+
 enum class zeltnvm_stream { out, err };
 
 // Receives one message (with its own line feeds). An empty function discards messages.
@@ -17,3 +19,5 @@ std::string zeltnvm_format(const char* fmt, ...) __attribute__((format(printf, 1
 inline void zeltnvm_emit(const zeltnvm_option_sink& sink, zeltnvm_stream stream, const std::string& text) {
     if (sink) sink(stream, text);
 }
+
+}  // namespace zelt

@@ -10,6 +10,8 @@
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
 
+namespace zelt {
+
 namespace {
 
 constexpr int kMaxValueText = ZELTNVM_OPTION_VALUE_BYTES - 1;
@@ -514,3 +516,5 @@ int zeltnvm_get_option_string(const zeltnvm_option* opt, std::string* out) {
     if (e != nullptr) *out = e->desc;
     return 0;
 }
+
+}  // namespace zelt

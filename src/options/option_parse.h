@@ -9,6 +9,8 @@
 #include "options/option_messages.h"
 #include "options/option_record.h"
 
+namespace zelt {
+
 // Characters of the option argument that are considered.
 constexpr size_t ZELTNVM_OPTION_TEXT_MAX = 1023;
 
@@ -58,3 +60,5 @@ int zeltnvm_option_elements(const zeltnvm_option* opt, uint32_t elements[4]);
 // else decimal; "0x" alone is 0). False when any character does not belong to the
 // number or the value does not fit 32 bits.
 bool zeltnvm_parse_number(const std::string& text, uint32_t* out);
+
+}  // namespace zelt

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <type_traits>
 
+namespace zelt {
+
 // `command` values.
 constexpr uint16_t ZELTNVM_OPTION_SET = 1;
 constexpr uint16_t ZELTNVM_OPTION_GET = 2;
@@ -39,3 +41,5 @@ typedef struct _zeltnvm_option {
 } zeltnvm_option;
 
 static_assert(std::is_trivially_copyable_v<zeltnvm_option>);
+
+}  // namespace zelt

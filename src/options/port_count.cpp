@@ -4,6 +4,8 @@
 
 #include "options/catalogue.h"
 
+namespace zelt {
+
 int zeltnvm_port_count_from_mode(uint32_t mode) {
     if (mode > 0x7FFFFFFF) return -1;
     const allowedVal* e = zeltnvm_find_allowed_value(option_values::network_port_mode, mode);
@@ -13,3 +15,5 @@ int zeltnvm_port_count_from_mode(uint32_t mode) {
     while (isdigit(static_cast<unsigned char>(*p))) count = count * 10 + (*p++ - '0');
     return *p == 'x' && count > 0 ? count : -1;
 }
+
+}  // namespace zelt

@@ -14,6 +14,8 @@
 #include "package/package_reader.h"
 #include "package/package_records.h"
 
+namespace zelt {
+
 using zelt::pkg::bytes;
 using zelt::pkg::load_u16;
 using zelt::pkg::load_u32;
@@ -230,3 +232,5 @@ ConfigPackageResult zelpkgClassifyConfigPackage(const void* pkg, size_t length, 
     }
     return result;
 }
+
+}  // namespace zelt

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace zelt {
+
 // PCI identity of an adapter function; 0xFFFF in subsys_vendor or subsys means the
 // value is not known.
 struct zelt_pci_id_t {
@@ -44,3 +46,5 @@ struct ConfigPackageResult {
 };
 ConfigPackageResult zelpkgClassifyConfigPackage(const void* pkg, size_t length, int device_type, bool recovery,
                                                 bool force);
+
+}  // namespace zelt

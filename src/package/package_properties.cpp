@@ -9,6 +9,8 @@
 #include "package/package_reader.h"
 #include "package/package_records.h"
 
+namespace zelt {
+
 using zelt::pkg::bytes;
 using zelt::pkg::load_u16;
 
@@ -177,3 +179,5 @@ uint16_t zelpkgGetPropertyU16(const void* buf, size_t length, uint8_t id, uint16
     if (len < 2) return fallback;
     return load_u16(v);
 }
+
+}  // namespace zelt

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace zelt {
+
 // The value of the first property with this id: its length, with `value` pointing at
 // it. ITEM_NOT_FOUND when absent; INVALID_PROP_LENGTH when its value runs past the end
 // of the stream.
@@ -48,3 +50,5 @@ int32_t zelpkgPutPropertyString(void* stream, size_t capacity, uint8_t id, const
 // The u16 value of a property (first two bytes, little-endian), or `fallback` when the
 // property is absent, shorter than 2 bytes or runs past the stream.
 uint16_t zelpkgGetPropertyU16(const void* buf, size_t length, uint8_t id, uint16_t fallback);
+
+}  // namespace zelt

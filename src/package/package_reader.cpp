@@ -7,6 +7,8 @@
 #include "package/byte_access.h"
 #include "package/item_check.h"
 
+namespace zelt {
+
 using zelt::pkg::bytes;
 using zelt::pkg::load_u32;
 
@@ -197,3 +199,5 @@ int32_t zelpkgReadItem(const void* pkg, size_t length, uint16_t type, uint16_t o
     if (data != nullptr && e.data_length > 0) std::memcpy(data, bytes(pkg) + e.item_location, e.data_length);
     return static_cast<int32_t>(e.data_length);
 }
+
+}  // namespace zelt

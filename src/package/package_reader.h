@@ -10,6 +10,8 @@
 
 #include "package/package_records.h"
 
+namespace zelt {
+
 // Copies the file header (when `header` is given). INVALID_LENGTH for fewer than 12
 // bytes, INVALID_SIGNATURE for a wrong sig, INVALID_FILE_HEADER for a manifest offset
 // or trailer length that does not fit the buffer.
@@ -64,3 +66,5 @@ int32_t zelpkgReadItem(const void* pkg, size_t length, uint16_t type, uint16_t o
 
 // True when the item's data_length bytes at item_location lie before the trailer.
 bool zelpkgItemDataInBounds(const void* pkg, size_t length, const zelnvm_directory_entry_t& entry);
+
+}  // namespace zelt

@@ -10,6 +10,8 @@
 
 #include "common/directory_entry.h"
 
+namespace zelt {
+
 // "PKG0" as a little-endian u32.
 constexpr uint32_t ZELPKG_FILE_SIG = 0x30474B50;
 // "Man0" as a little-endian u32.
@@ -112,3 +114,5 @@ enum zelpkg_property_id : uint8_t {
 
 // Largest value a property can hold (its length is a u16).
 constexpr uint32_t ZELPKG_MAX_PROPERTY_LENGTH = 0xFFFF;
+
+}  // namespace zelt

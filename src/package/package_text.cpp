@@ -3,6 +3,8 @@
 #include "common/hvxretval.h"
 #include "package/package_records.h"
 
+namespace zelt {
+
 namespace {
 
 struct DirectiveText {
@@ -39,3 +41,5 @@ const char* zelpkgDirectiveDesc(unsigned directive) {
     const DirectiveText* d = find(directive);
     return d ? d->desc : "Unknown";
 }
+
+}  // namespace zelt

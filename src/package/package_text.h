@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace zelt {
+
 // Text of a result code.
 const char* zelpkgResultDesc(int32_t result);
 
@@ -11,3 +13,5 @@ const char* zelpkgDirectiveName(unsigned directive);
 
 // Description of a directive ("Always-Install", ...), "Unknown" for any other value.
 const char* zelpkgDirectiveDesc(unsigned directive);
+
+}  // namespace zelt

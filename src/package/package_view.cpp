@@ -15,6 +15,8 @@
 #include "package/package_records.h"
 #include "package/package_text.h"
 
+namespace zelt {
+
 using zelt::formats::append_format;
 using zelt::pkg::load_u16;
 using zelt::pkg::load_u32;
@@ -211,3 +213,5 @@ int32_t zelpkgView(const void* pkg, size_t length, int type_filter, unsigned ver
     }
     return result;
 }
+
+}  // namespace zelt

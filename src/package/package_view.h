@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace zelt {
+
 // Appends the report of a package to `out`: file and stream lengths, properties, the
 // checksum, manifest facts and, with verbosity 1 and above or a type filter (a
 // directory type; 0 for none, -1 for all), the item records with their versions and
@@ -12,3 +14,5 @@
 // manifest failure, FAILURE for more than 64 items, INVALID_DATA_LENGTH for item data
 // outside the package, or the failure of an item's content report.
 int32_t zelpkgView(const void* pkg, size_t length, int type_filter, unsigned verbosity, std::string& out);
+
+}  // namespace zelt

@@ -9,6 +9,8 @@
 #include "package/item_check.h"
 #include "package/package_properties.h"
 
+namespace zelt {
+
 bool zelpkg_memory_output::truncate() {
     bytes_.clear();
     pos_ = 0;
@@ -189,3 +191,5 @@ int32_t zelpkgCreate(zelpkg_output& out, uint32_t stream_length, const void* str
     if (!out.write(trailer, sizeof(trailer))) return HVXRETVAL_FILE_WRITE_FAILURE;
     return HVXRETVAL_SUCCESS;
 }
+
+}  // namespace zelt

@@ -7,6 +7,8 @@
 
 #include "package/package_records.h"
 
+namespace zelt {
+
 // Where a package is written: a file (see the command layer) or memory.
 class zelpkg_output {
 public:
@@ -53,3 +55,5 @@ private:
 // given) names the item being processed at a failure, -1 otherwise.
 int32_t zelpkgCreate(zelpkg_output& out, uint32_t stream_length, const void* stream, uint32_t count,
                      zelpkg_manifest_item_t* items, const void* const* data, int32_t* problem_index, bool verify);
+
+}  // namespace zelt

@@ -8,6 +8,8 @@
 #include "package/byte_access.h"
 #include "package/package_reader.h"
 
+namespace zelt {
+
 using zelt::pkg::bytes;
 using zelt::pkg::load_u16;
 using zelt::pkg::load_u32;
@@ -116,3 +118,5 @@ std::vector<uint8_t> zelpkgPldmWrap(const uint8_t* pkg, size_t length, std::stri
     h.insert(h.end(), pkg, pkg + length);
     return h;
 }
+
+}  // namespace zelt

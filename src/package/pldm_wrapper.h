@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace zelt {
+
 // Identifier of the header's format version 1.0, in file byte order.
 inline constexpr uint8_t ZELPKG_PLDM_IDENTIFIER[16] = {0xF0, 0x18, 0x87, 0x8C, 0xCB, 0x7D, 0x49, 0x43,
                                                        0x98, 0x00, 0xA0, 0x2F, 0x05, 0x9A, 0xCA, 0x02};
@@ -43,3 +45,5 @@ int32_t zelpkgLoadPackage(std::vector<uint8_t>& file);
 // one component (the package itself), the version text (at most 255 bytes).
 std::vector<uint8_t> zelpkgPldmWrap(const uint8_t* pkg, size_t length, std::string_view version,
                                     uint16_t vendor_id, const std::vector<uint16_t>& device_ids);
+
+}  // namespace zelt

@@ -18,6 +18,8 @@
 #include "transport/ethtool_socket.h"
 #include "wire/ethtool_nvm.h"
 
+using namespace zelt;
+
 namespace {
 
 // A zero-filled ethtool argument buffer of `size` bytes starting with an

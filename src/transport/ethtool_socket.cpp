@@ -10,6 +10,8 @@
 #include "host/host.h"
 #include "wire/ethtool_nvm.h"
 
+using namespace zelt;
+
 int32_t zeltEthtoolIoctl(const char* devname, void* cmd_data) {
     struct ifreq ifr;
     std::memset(&ifr, 0, sizeof ifr);

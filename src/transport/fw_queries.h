@@ -23,7 +23,8 @@ zelt::Result zelt_check_secure_fw_boot_status(const zelt::transport::Function& f
 // The whole version answer (for the core dump's version segment, which the dump code
 // writes) and the asic id (chip_num << 16 | chip_rev << 8 | chip_metal). `answer`
 // receives the answer record on success and failure alike, so the dump can store it.
-zelt::Result zeltnvm_get_fw_version(const zelt::transport::Function& fn, hwrm_ver_get_output* answer, uint32_t* asic_id);
+zelt::Result zeltnvm_get_fw_version(const zelt::transport::Function& fn, zelt::hwrm_ver_get_output* answer,
+                                    uint32_t* asic_id);
 
 // ---- Function capabilities (hwrm_func_qcaps) ----------------------------------------
 // 1 when the function is the administrative PF, else 0.
@@ -31,7 +32,7 @@ zelt::Result zelt_query_admin_pf_status(const zelt::transport::Function& fn,
                                    int* admin);
 // 1 when reboot capability reporting is enabled, else 0.
 zelt::Result zeltnvm_query_reboot_capability_enabled(const zelt::transport::Function& fn, int* cap);
-zelt::Result zeltnvm_get_func_qcaps(const zelt::transport::Function& fn, hwrm_func_qcaps_output* buf);
+zelt::Result zeltnvm_get_func_qcaps(const zelt::transport::Function& fn, zelt::hwrm_func_qcaps_output* buf);
 zelt::Result zelt_get_pf_start_vf_id(const zelt::transport::Function& fn, uint16_t* first);
 
 // ---- Port (hwrm_func_qcaps for the port, then hwrm_port_phy_qcfg) -------------------
@@ -74,7 +75,7 @@ zelt::Result zelt_sync_fw(const zelt::transport::Function& fn, uint32_t* sync_st
 
 // ---- Temperatures, PCIe counters -------------------------------------------------------
 zelt::Result zeltnvmDeviceTemperature(const zelt::transport::Function& fn,
-                                 hwrm_temp_monitor_query_output* buf);
+                                 zelt::hwrm_temp_monitor_query_output* buf);
 inline constexpr int ZELT_PCIE_COUNTER_COUNT = 12;
 // Twelve 64-bit counters; `count` = the answer's pcie_stat_size / 4.
 zelt::Result zeltnvm_pcie_counters(const zelt::transport::Function& fn,
@@ -87,7 +88,9 @@ zelt::Result zelt_write_direct_reg(const zelt::transport::Function& fn, uint32_t
 // ---- NVM device, manufacturing and debug queries -------------------------------------
 // Running configuration version: major, minor, update.
 zelt::Result zeltnvm_get_active_cfg_version(const zelt::transport::Function& fn, uint8_t ver[3]);
-zelt::Result zeltnvm_query_mfg_otp_details(const zelt::transport::Function& fn, hwrm_mfg_otp_qcfg_output* buf);
-zelt::Result zeltnvm_get_cert_provision_state(const zelt::transport::Function& fn, hwrm_mfg_prvsn_get_state_output* buf);
-zelt::Result zeltnvm_get_nvm_measurement(const zelt::transport::Function& fn, hwrm_mfg_get_nvm_measurement_output* buf);
-zelt::Result zeltnvm_query_dbg_qcaps(const zelt::transport::Function& fn, hwrm_dbg_qcaps_output* buf);
+zelt::Result zeltnvm_query_mfg_otp_details(const zelt::transport::Function& fn, zelt::hwrm_mfg_otp_qcfg_output* buf);
+zelt::Result zeltnvm_get_cert_provision_state(const zelt::transport::Function& fn,
+                                             zelt::hwrm_mfg_prvsn_get_state_output* buf);
+zelt::Result zeltnvm_get_nvm_measurement(const zelt::transport::Function& fn,
+                                         zelt::hwrm_mfg_get_nvm_measurement_output* buf);
+zelt::Result zeltnvm_query_dbg_qcaps(const zelt::transport::Function& fn, zelt::hwrm_dbg_qcaps_output* buf);

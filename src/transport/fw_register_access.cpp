@@ -7,6 +7,8 @@
 #include "transport/pci_info.h"
 #include "wire/hwrm_messages.h"
 
+using namespace zelt;
+
 using zelt::transport::exchange;
 using zelt::transport::Function;
 using zelt::transport::HwrmData;

@@ -10,6 +10,8 @@
 #include "transport/mailbox.h"
 #include "wire/fw_register_address.h"
 
+using namespace zelt;
+
 namespace {
 
 constexpr unsigned kConfigSpaceBytes = 4096;

@@ -13,6 +13,8 @@
 #include "transport/hwrm_exchange.h"
 #include "wire/hwrm_messages.h"
 
+using namespace zelt;
+
 using zelt::transport::exchange;
 using zelt::transport::Function;
 using zelt::transport::HwrmData;

@@ -10,6 +10,8 @@
 #include "host/host.h"
 #include "transport/answer_text.h"
 
+using namespace zelt;
+
 int32_t zeltnvm_get_os_information(uint32_t* major, uint32_t* minor, char* name) {
     // The release comes from uname(2); no shell and no scratch file are involved.
     zelt::host::HostFacts facts = zelt::host::current().facts();

@@ -18,6 +18,8 @@
 #include "wire/hwrm_nvm.h"
 #include "wire/lfc.h"
 
+using namespace zelt;
+
 namespace {
 
 // The descriptor of /dev/zelt_lfc, closed on every path.

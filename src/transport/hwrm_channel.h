@@ -48,4 +48,4 @@ Result hwrm_error_result(uint16_t req_type, uint16_t error_code, uint8_t cmd_err
 
 // Fills the common header of a zero-filled request: the message number, cmpl_ring
 // and target_id 0xFFFF.
-void hwrmInitRequest(hwrm_input_header& hdr, uint16_t req_type);
+void hwrmInitRequest(zelt::hwrm_input_header& hdr, uint16_t req_type);

@@ -14,6 +14,8 @@
 #include "transport/function.h"
 #include "wire/ethtool_nvm.h"
 
+using namespace zelt;
+
 namespace {
 
 struct FileCloser {

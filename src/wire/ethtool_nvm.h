@@ -13,6 +13,8 @@
 
 #include "wire/wire_layout.h"
 
+namespace zelt {
+
 ZELT_WIRE_SIZE(ethtool_eeprom, 16);
 ZELT_WIRE_FIELD(ethtool_eeprom, cmd, 0);
 ZELT_WIRE_FIELD(ethtool_eeprom, magic, 4);
@@ -108,3 +110,5 @@ inline constexpr uint32_t ZELT_MODULE_INSERTION_LOSS_SFP = 110;
 inline constexpr uint32_t ZELT_MODULE_INSERTION_LOSS_QSFP = 238;
 inline constexpr uint32_t ZELT_MODULE_VENDOR_NAME = 148;
 inline constexpr uint32_t ZELT_MODULE_VENDOR_NAME_LEN = 16;
+
+}  // namespace zelt

@@ -14,6 +14,8 @@
 
 #include <cstdint>
 
+namespace zelt {
+
 inline constexpr uint32_t ZELT_FW_REG_SPACE_MASK = 0x3;
 inline constexpr uint32_t ZELT_FW_REG_SPACE_CONFIG = 0;
 inline constexpr uint32_t ZELT_FW_REG_SPACE_BAR0 = 1;
@@ -36,3 +38,5 @@ constexpr uint16_t zeltFwRegWindowOffset(uint32_t address) {
 constexpr uint32_t zeltFwRegWindowAddress(uint16_t window_offset) {
     return (window_offset & 0xFFFCu) | ZELT_FW_REG_SPACE_WINDOW;
 }
+
+}  // namespace zelt

@@ -1,5 +1,7 @@
 #include "wire/hwrm_answer.h"
 
+namespace zelt {
+
 bool hwrmDecodeStatus(std::span<const uint8_t> answer, HwrmAnswerStatus& status) {
     hwrm_err_output err;
     if (!hwrmDecodeAnswer(answer, err)) return false;
@@ -23,3 +25,5 @@ bool zelnvmDecodeDirectory(std::span<const uint8_t> answer, uint32_t count, uint
     }
     return true;
 }
+
+}  // namespace zelt

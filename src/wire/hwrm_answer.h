@@ -11,6 +11,8 @@
 #include "wire/hwrm_header.h"
 #include "wire/nvm_directory.h"
 
+namespace zelt {
+
 // The status words every answer carries in its first 16 bytes.
 struct HwrmAnswerStatus {
     uint16_t error_code = 0;
@@ -41,3 +43,5 @@ std::span<const uint8_t> hwrmBytes(const Record& record) {
 // entries do not fit in the answer.
 bool zelnvmDecodeDirectory(std::span<const uint8_t> answer, uint32_t count, uint32_t entry_length,
                            std::vector<zelnvm_directory_entry_t>& entries);
+
+}  // namespace zelt

@@ -7,6 +7,8 @@
 
 #include "wire/wire_layout.h"
 
+namespace zelt {
+
 // First 16 bytes of every request.
 struct hwrm_input_header {
     uint16_t req_type;      // message number
@@ -91,3 +93,5 @@ constexpr uint16_t le16_to_cpu(uint16_t v) { return cpu_to_le16(v); }
 constexpr uint32_t le32_to_cpu(uint32_t v) { return cpu_to_le32(v); }
 // Network byte order of a 16-bit value (a swap on a little-endian host).
 constexpr uint16_t be16_swap(uint16_t v) { return isLittleEndian() ? bswap16(v) : v; }
+
+}  // namespace zelt

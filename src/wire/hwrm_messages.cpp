@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+namespace zelt {
+
 namespace {
 
 constexpr std::array<std::pair<uint16_t, std::string_view>, 64> kNames{{
@@ -80,3 +82,5 @@ std::string_view hwrmMessageName(uint16_t req_type) {
     }
     return {};
 }
+
+}  // namespace zelt

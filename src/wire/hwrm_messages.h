@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace zelt {
+
 enum hwrm_req_type : uint16_t {
     HWRM_VER_GET = 0x0000,
     HWRM_ERROR_RECOVERY_QCFG = 0x000C,
@@ -87,3 +89,5 @@ constexpr uint32_t hwrmMessageTimeoutMs(uint16_t req_type) {
         default: return HWRM_DEFAULT_TIMEOUT_MS;
     }
 }
+
+}  // namespace zelt

@@ -8,6 +8,8 @@
 
 #include "wire/hwrm_header.h"
 
+namespace zelt {
+
 // ---- Generic answer of messages that return nothing but their status --------------
 struct hwrm_status_output {
     hwrm_output_header hdr;
@@ -287,3 +289,5 @@ ZELT_WIRE_FIELD(hwrm_nvm_get_variable_output, data_len, 8);
 ZELT_WIRE_FIELD(hwrm_nvm_get_variable_output, option_num, 10);
 
 using hwrm_nvm_set_variable_output = hwrm_status_output;
+
+}  // namespace zelt

@@ -9,6 +9,8 @@
 #include "wire/hwrm_header.h"
 #include "wire/hwrm_nvm.h"
 
+namespace zelt {
+
 // ---- hwrm_ver_get (0x0000) ---------------------------------------------------------
 struct hwrm_ver_get_input {
     hwrm_input_header hdr;
@@ -630,3 +632,5 @@ ZELT_WIRE_FIELD(hwrm_nvm_get_dev_info_output, nvram_size, 16);
 ZELT_WIRE_FIELD(hwrm_nvm_get_dev_info_output, nvm_cfg_ver_maj, 28);
 ZELT_WIRE_FIELD(hwrm_nvm_get_dev_info_output, nvm_cfg_ver_min, 29);
 ZELT_WIRE_FIELD(hwrm_nvm_get_dev_info_output, nvm_cfg_ver_upd, 30);
+
+}  // namespace zelt

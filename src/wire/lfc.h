@@ -9,6 +9,8 @@
 
 #include "wire/wire_layout.h"
 
+namespace zelt {
+
 inline constexpr const char* ZELT_LFC_DEVICE_PATH = "/dev/zelt_lfc";
 
 // Written once per open: selects the PCI domain of the following requests.
@@ -125,3 +127,5 @@ constexpr size_t zlfcDmaInfoOffset(size_t i) { return sizeof(zlfc_fw_msg) + i * 
 constexpr uint32_t zeltLfcDevfn(uint32_t device, uint32_t function) {
     return ((device << 3) & 0xF8u) | (function & 7u);
 }
+
+}  // namespace zelt

@@ -7,5 +7,9 @@
 
 #include "common/directory_entry.h"
 
+namespace zelt {
+
 // Size of the buffer the directory answer is read into.
 inline constexpr uint32_t ZEL_DIR_ANSWER_BUFFER_SIZE = 4096;
+
+}  // namespace zelt

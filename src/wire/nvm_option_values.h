@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace zelt {
+
 // A function's MAC address, indexed by the function's number on the adapter.
 inline constexpr uint16_t ZELT_OPT_MAC_ADDRESS = 1;
 inline constexpr size_t ZELT_OPT_MAC_ADDRESS_BYTES = 8;
@@ -46,3 +48,5 @@ inline void zeltOptCfgVersionDecode(const uint8_t value[ZELT_OPT_NVM_CFG_VERSION
     version[1] = value[1];
     version[2] = value[0];
 }
+
+}  // namespace zelt

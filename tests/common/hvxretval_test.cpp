@@ -6,6 +6,8 @@
 
 #include "common/hvxretval.h"
 
+using namespace zelt;
+
 namespace {
 
 // Ranges without a name.

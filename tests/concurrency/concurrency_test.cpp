@@ -31,6 +31,8 @@
 #include "tests/install/install_host.h"
 #include "wire/hwrm_messages.h"
 
+using namespace zelt;
+
 using zelt::test::contains;
 using zelt::test::damaged_items;
 using zelt::test::InstallHost;
@@ -320,14 +322,14 @@ LockState lock_state(const std::string& path, pid_t pid = 0) {
 bool file_locked(const std::string& path) { return lock_state(path).held; }
 
 bool staging_lock_held(const InstallHost& host) {
-    return file_locked(host.root() + "/run/lock/zeltnvm-staging.lock");
+    return file_locked(host.root() + "/run/zeltnvm/zeltnvm-staging.lock");
 }
 
 // True when some adapter lock of the host (not the staging lock) is held, and with a
 // `holder`, held naming that process.
 bool adapter_lock_held(const InstallHost& host, pid_t holder = 0) {
     std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(host.root() + "/run/lock", ec)) {
+    for (const auto& e : std::filesystem::directory_iterator(host.root() + "/run/zeltnvm", ec)) {
         const std::string name = e.path().filename().string();
         if (name.rfind("zeltnvm-", 0) != 0 || name == "zeltnvm-staging.lock") continue;
         const LockState state = lock_state(e.path().string(), holder);

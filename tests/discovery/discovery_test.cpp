@@ -13,12 +13,16 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "common/hvxretval.h"
 #include "common/supported_devices.h"
 #include "device/discovery_lookup.h"
+#include "device/reset/device_reset.h"
 #include "host/linux_host.h"
 #include "tests/support/run_program.h"
+
+using namespace zelt;
 
 namespace {
 
@@ -288,6 +292,49 @@ TEST_F(DiscoveryTest, InterfacesOfOtherDriversAreSkipped) {
     ASSERT_EQ(discover(), 0);
     ASSERT_EQ(inventory.functions.size(), 1u);
     EXPECT_STREQ(inventory.functions[0].facts.nic_info.dev_name, "zelt_pci_dev:0:3b:0.0");
+}
+
+// Two adapters may report the same serial number or none: functions are one adapter
+// only when their serial numbers and their PCI domain and bus all match.
+TEST_F(DiscoveryTest, AdaptersNeedOneSerialNumberAndOneBus) {
+    add(pf(0x3b, 0, 0x9803, "eth0", "aaaa"));
+    add(pf(0x3b, 1, 0x9803, "eth1", "aaaa"));
+    add(pf(0x4c, 0, 0x9803, "eth2", "aaaa"));  // the serial number of the adapter on bus 3b
+    add(pf(0x5e, 0, 0x7402, "", ""));          // no serial number
+    add(pf(0x5e, 1, 0x7402, "", ""));
+    add(pf(0x6f, 0, 0x7402, "", ""));
+    ASSERT_EQ(discover(), 0);
+    ASSERT_EQ(inventory.functions.size(), 6u);
+
+    struct Case {
+        const char* name;
+        int adapter;
+        uint16_t pfs;
+        std::vector<std::string> reset_pfs;  // the functions a reset of `name` waits for
+    } cases[] = {
+        {"eth0", 0, 2, {"eth0", "eth1"}},
+        {"eth1", 0, 2, {"eth0", "eth1"}},
+        {"eth2", 1, 1, {"eth2"}},
+        {"zelt_pci_dev:0:5e:0.0", 2, 2, {"zelt_pci_dev:0:5e:0.0", "zelt_pci_dev:0:5e:0.1"}},
+        {"zelt_pci_dev:0:6f:0.0", 3, 1, {"zelt_pci_dev:0:6f:0.0"}},
+    };
+    ASSERT_EQ(zeltnvm_adapter_count(inventory), 4);
+    for (const Case& c : cases) {
+        const zelt::device::InventoryFunction* f = zelt::device::find_function(inventory, c.name);
+        ASSERT_NE(f, nullptr) << c.name;
+        EXPECT_EQ(zeltnvm_adapter_of(inventory, &f->facts), c.adapter) << c.name;
+        EXPECT_EQ(f->adapter_pf_count, c.pfs) << c.name;
+        EXPECT_EQ(inventory.adapters[static_cast<size_t>(c.adapter)].active_pf_count, c.pfs) << c.name;
+        const zelt::device::InventoryFunction* rep = zeltnvm_adapter_representative(inventory, c.adapter);
+        ASSERT_NE(rep, nullptr) << c.name;
+        EXPECT_STREQ(rep->name(), c.reset_pfs.front().c_str()) << c.name;
+
+        zelt_nvm_pci_info info;
+        ASSERT_EQ(zelt_fill_reset_info(inventory, c.name, &info), 0) << c.name;
+        std::vector<std::string> names;
+        for (const auto& fn : info.adapter_pfs) names.push_back(fn.c_name());
+        EXPECT_EQ(names, c.reset_pfs) << c.name;
+    }
 }
 
 }  // namespace

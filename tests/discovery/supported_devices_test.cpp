@@ -9,6 +9,8 @@
 #include <set>
 #include <string>
 
+using namespace zelt;
+
 namespace {
 
 struct IdFacts {

@@ -11,6 +11,8 @@
 #include "formats/crypto/sha256.h"
 #include "tests/formats_crypto/openssl_reference.h"
 
+using namespace zelt;
+
 namespace {
 
 std::vector<uint8_t> random_bytes(size_t n, uint32_t seed) {

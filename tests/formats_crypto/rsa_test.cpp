@@ -12,6 +12,8 @@
 #include "formats/crypto/sha256.h"
 #include "tests/support/run_program.h"
 
+using namespace zelt;
+
 namespace {
 
 const std::string kKeyDir = std::string(ZELT_SOURCE_DIR) + "/tests/fixtures/keys/";

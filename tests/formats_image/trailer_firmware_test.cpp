@@ -9,6 +9,8 @@
 #include "formats/image/trailer.h"
 #include "tests/formats_image/fixtures.h"
 
+using namespace zelt;
+
 namespace {
 
 using zelt::test::put;

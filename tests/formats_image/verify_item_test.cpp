@@ -7,6 +7,8 @@
 #include "formats/image/verify_item.h"
 #include "tests/formats_image/fixtures.h"
 
+using namespace zelt;
+
 namespace {
 
 using zelt::test::put;

@@ -11,6 +11,8 @@
 #include "formats/image/item_version.h"
 #include "tests/formats_image/fixtures.h"
 
+using namespace zelt;
+
 namespace {
 
 using zelt::test::put;

@@ -6,6 +6,8 @@
 #include "formats/patch/patch.h"
 #include "tests/formats_vpd/vpd_image_builder.h"
 
+using namespace zelt;
+
 using zelt::test::ExactBuffer;
 
 namespace {

@@ -5,6 +5,8 @@
 #include "formats/vpd/vpd.h"
 #include "tests/formats_vpd/vpd_image_builder.h"
 
+using namespace zelt;
+
 using zelt::test::ExactBuffer;
 using zelt::test::VpdFields;
 using zelt::test::VpdImageBuilder;

@@ -4,6 +4,8 @@
 #include "formats/vpd/vpd.h"
 #include "tests/formats_vpd/vpd_image_builder.h"
 
+using namespace zelt;
+
 using zelt::test::ExactBuffer;
 using zelt::test::VpdImageBuilder;
 

@@ -1,12 +1,15 @@
 // Locks between processes: a second taker waits and then names the holder; a holder's
-// death frees the lock; a lock file planted as a link is refused.
+// death frees the lock; a lock file planted as a link, or a lock directory another user
+// may write, is refused.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "host/linux_host.h"
@@ -52,6 +55,11 @@ TEST(RunLock, AnotherProcessWaitsThenGetsTheHoldersPidAndADeadHolderFreesIt) {
 
     const pid_t holder = holding_child(host, name);
     ASSERT_GT(holder, 0);
+    // The directory was made for this user alone.
+    struct stat st;
+    ASSERT_EQ(::lstat(dir.file("run/zeltnvm").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
     const auto started = std::chrono::steady_clock::now();
     auto busy = take_run_lock(host, name, 200);
     EXPECT_EQ(busy.outcome, LockOutcome::kBusy);
@@ -65,7 +73,7 @@ TEST(RunLock, AnotherProcessWaitsThenGetsTheHoldersPidAndADeadHolderFreesIt) {
     auto taken = take_run_lock(host, name, 0);
     ASSERT_EQ(taken.outcome, LockOutcome::kHeld);
     EXPECT_TRUE(taken.lock.held());
-    EXPECT_TRUE(std::filesystem::is_regular_file(dir.file("run/lock/" + name)));
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.file("run/zeltnvm/" + name)));
 
     // Released on destruction: another process takes it at once.
     taken.lock = zelt::host::RunLock();
@@ -77,15 +85,55 @@ TEST(RunLock, AnotherProcessWaitsThenGetsTheHoldersPidAndADeadHolderFreesIt) {
 TEST(RunLock, RefusesALockFilePlantedAsALinkOrDirectory) {
     zelt::test::TempDir dir;
     zelt::host::LinuxHost host(dir.path());
-    std::filesystem::create_directories(dir.file("run/lock/zeltnvm-dir.lock"));
+    std::filesystem::create_directories(dir.file("run/zeltnvm/zeltnvm-dir.lock"));
     zelt::test::write_text_file(dir.file("target"), "keep");
-    std::filesystem::create_symlink(dir.file("target"), dir.file("run/lock/zeltnvm-link.lock"));
+    std::filesystem::create_symlink(dir.file("target"), dir.file("run/zeltnvm/zeltnvm-link.lock"));
     for (const char* name : {"zeltnvm-dir.lock", "zeltnvm-link.lock"}) {
         auto attempt = take_run_lock(host, name, 0);
         EXPECT_EQ(attempt.outcome, LockOutcome::kFailed) << name;
         EXPECT_NE(attempt.error, 0) << name;
     }
     EXPECT_EQ(zelt::test::read_text_file(dir.file("target")), "keep");
+}
+
+// A lock directory others may write, or reached through a link, is refused, and so is a
+// lock file with a second link: anyone who could make them could block every run.
+TEST(RunLock, RefusesADirectoryOthersMayWriteAndALockFileWithASecondLink) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* what;
+        std::function<void(const zelt::test::TempDir&)> plant;
+    } cases[] = {
+        {"writable by every user", [](const zelt::test::TempDir& d) {
+             fs::create_directories(d.file("run/zeltnvm"));
+             ::chmod(d.file("run/zeltnvm").c_str(), 01777);
+         }},
+        {"writable by the group", [](const zelt::test::TempDir& d) {
+             fs::create_directories(d.file("run/zeltnvm"));
+             ::chmod(d.file("run/zeltnvm").c_str(), 0770);
+         }},
+        {"a link to a directory", [](const zelt::test::TempDir& d) {
+             fs::create_directories(d.file("elsewhere"));
+             ::chmod(d.file("elsewhere").c_str(), 0700);
+             fs::create_directories(d.file("run"));
+             fs::create_directory_symlink(d.file("elsewhere"), d.file("run/zeltnvm"));
+         }},
+        {"a lock file with a second link", [](const zelt::test::TempDir& d) {
+             fs::create_directories(d.file("run/zeltnvm"));
+             ::chmod(d.file("run/zeltnvm").c_str(), 0700);
+             zelt::test::write_text_file(d.file("run/zeltnvm/other"), "");
+             fs::create_hard_link(d.file("run/zeltnvm/other"), d.file("run/zeltnvm/zeltnvm-staging.lock"));
+         }},
+    };
+    for (const Case& c : cases) {
+        zelt::test::TempDir dir;
+        zelt::host::LinuxHost host(dir.path());
+        c.plant(dir);
+        auto attempt = take_run_lock(host, "zeltnvm-staging.lock", 0);
+        EXPECT_EQ(attempt.outcome, LockOutcome::kFailed) << c.what;
+        EXPECT_EQ(attempt.error, EPERM) << c.what;
+        EXPECT_FALSE(attempt.lock.held()) << c.what;
+    }
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include "formats/vpd/vpd_rebuild.h"
 #include "pkgbuild/pkgbuild.h"
 
+using namespace zelt;
+
 namespace {
 
 namespace pb = zelt::pkgbuild;

@@ -66,6 +66,28 @@ TEST(InstallCommand, UpdatesBothAdaptersAndResetActivatesTheNewVersion) {
     EXPECT_TRUE(contains(r.out, "will be updated to firmware version v229.0.1.0")) << r.out;
 }
 
+// The default host with adapter1 reporting adapter0's serial number.
+constexpr const char* kSharedSerialHost = R"({"adapters": [{"device_type": 8, "ports": 2},
+  {"device_type": 5, "ports": 2, "total_vfs": 8, "dsn": "0x5a0b00c0de000100"}]})";
+
+TEST(InstallCommand, AdaptersSharingASerialNumberStayTwoAdapters) {
+    Host host(kSharedSerialHost);
+    RunResult r = host.zeltnvm({"listdev"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(contains(r.out, "Device Interface Name       : zen0\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Device Interface Name       : zen2\n")) << r.out;
+
+    host.example("new.pkg", "229.0.1.0");
+    r = host.zeltnvm({"-y", "install", "new.pkg"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(contains(r.out, "Controller #2 will be updated to firmware version v229.0.1.0\n")) << r.out;
+    for (const char* dev : {"-dev=zen0", "-dev=zen2"}) {
+        r = host.zeltnvm({dev, "device_info"});
+        EXPECT_TRUE(contains(r.out, "Package version on NVM      : 229.0.1.0")) << dev << r.out;
+    }
+    EXPECT_TRUE(contains(host.log(), "; they are taken as two adapters\n")) << host.log();
+}
+
 TEST(InstallCommand, AnswersToTheConfirmation) {
     struct Case {
         const char* input;

@@ -10,6 +10,8 @@
 #include "sim/state/request_log.h"
 #include "tests/install/install_host.h"
 
+using namespace zelt;
+
 using zelt::test::contains;
 using zelt::test::InstallHost;
 using zelt::test::RunResult;

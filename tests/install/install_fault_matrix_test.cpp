@@ -35,6 +35,8 @@
 #include "wire/hwrm_messages.h"
 #include "wire/nvm_option_values.h"
 
+using namespace zelt;
+
 using zelt::test::contains;
 using zelt::test::InstallHost;
 using zelt::test::RunResult;

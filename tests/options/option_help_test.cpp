@@ -7,6 +7,8 @@
 #include "options/option_parse.h"
 #include "tests/options/option_test_util.h"
 
+using namespace zelt;
+
 using zelt::test::make_option;
 
 namespace {

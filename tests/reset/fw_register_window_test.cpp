@@ -15,6 +15,8 @@
 #include "transport/mailbox.h"
 #include "wire/fw_register_address.h"
 
+using namespace zelt;
+
 namespace {
 
 constexpr uint32_t kBus = 0x5e;

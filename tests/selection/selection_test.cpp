@@ -13,6 +13,8 @@
 #include "device/adapter_queries.h"
 #include "device/discovery.h"
 
+using namespace zelt;
+
 namespace {
 
 using zelt::device::PciAddress;

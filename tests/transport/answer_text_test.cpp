@@ -5,6 +5,8 @@
 #include "transport/answer_text.h"
 #include "wire/hwrm_answer.h"
 
+using namespace zelt;
+
 namespace {
 
 TEST(AnswerText, KernelRelease) {

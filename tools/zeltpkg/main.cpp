@@ -13,6 +13,8 @@
 #include "pkgbuild/pkgbuild.h"
 #include "test_signing_key/test_signing_key.h"
 
+using namespace zelt;
+
 namespace {
 
 int usage() {

@@ -23,6 +23,8 @@
 #include "transport/function.h"
 #include "transport/fw_queries.h"
 
+using namespace zelt;
+
 namespace {
 
 constexpr int kFwSelfResetColdBoot = 3;

@@ -18,6 +18,8 @@
 #include "host/host.h"
 #include "log/print.h"
 
+using namespace zelt;
+
 namespace {
 
 // Family label of the messages: `selection` is true for the messages of the selection

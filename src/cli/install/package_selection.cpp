@@ -18,6 +18,8 @@
 #include "transport/fw_queries.h"
 #include "transport/hwrm_channel.h"
 
+using namespace zelt;
+
 namespace {
 
 constexpr uint8_t kPropPackageVersion = 9;

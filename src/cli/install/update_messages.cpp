@@ -3,6 +3,8 @@
 #include "log/monitor.h"
 #include "log/print.h"
 
+using namespace zelt;
+
 namespace {
 
 void console_error(const char* text) { zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s", text); }

@@ -15,6 +15,8 @@
 #include "log/print.h"
 #include "wire/nvm_option_values.h"
 
+using namespace zelt;
+
 namespace {
 
 constexpr int kMaxMacs = 16;

@@ -16,6 +16,8 @@
 #include "formats/vpd/vpd_rebuild.h"
 #include "log/print.h"
 
+using namespace zelt;
+
 namespace {
 
 constexpr int kNoVpd = 1;
@@ -114,7 +116,7 @@ int zelt_nvm_restore_device_vpd_info(const char* dev, const char* field, const c
         return 1;
     }
     const auto len = static_cast<uint32_t>(image.size());
-    if (zeltnvm_update_vpd_data(dev, ZEL_DIR_TYPE_VPD, 0, 0, entry.attr, 0, image.data(), len,
+    if (::zeltnvm_update_vpd_data(dev, ZEL_DIR_TYPE_VPD, 0, 0, entry.attr, 0, image.data(), len,
                                 std::max(len, entry.item_length), 0) != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to program updated VPD image !!\n");
         return 1;

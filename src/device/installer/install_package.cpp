@@ -11,6 +11,8 @@
 #include "package/package_reader.h"
 #include "transport/ethtool_channel.h"
 
+using namespace zelt;
+
 namespace {
 
 // Makes sure the update staging item can hold the package: an absent or too small

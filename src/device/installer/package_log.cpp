@@ -10,6 +10,8 @@
 #include "host/host.h"
 #include "transport/ethtool_channel.h"
 
+using namespace zelt;
+
 namespace {
 
 // Field `position` of an entry (tab separated), empty when the entry has fewer fields.

@@ -13,6 +13,8 @@
 #include "wire/hwrm_nvm.h"
 #include "wire/nvm_directory.h"
 
+using namespace zelt;
+
 using zelt::Result;
 using zelt::ResultOr;
 using zelt::transport::exchange;

@@ -34,7 +34,7 @@ int32_t zeltnvm_linux_GetDirEntries(const transport::Function& fn, uint32_t* cou
 // appends the first 24 bytes of each to `entries`. -28 when an entry is shorter than
 // the record or the entries do not lie within the `raw_size` bytes at `raw`.
 int32_t zeltnvmParseDirectory(const uint8_t* raw, size_t raw_size, uint32_t count, uint32_t entry_size,
-                              std::vector<zelnvm_directory_entry_t>& entries);
+                              std::vector<zelt::zelnvm_directory_entry_t>& entries);
 
 namespace zelt::device {
 
@@ -58,8 +58,8 @@ ResultOr<uint32_t> zeltnvmGetDirEntry(const transport::Function& fn, uint16_t ty
 
 // The same search over a directory already read (no device access): the index or
 // the failure as above.
-int32_t zeltnvmFindDirEntry(const std::vector<zelnvm_directory_entry_t>& entries, uint16_t type, uint16_t ordinal,
-                            uint16_t ext, zelnvm_directory_entry_t* entry);
+int32_t zeltnvmFindDirEntry(const std::vector<zelt::zelnvm_directory_entry_t>& entries, uint16_t type, uint16_t ordinal,
+                            uint16_t ext, zelt::zelnvm_directory_entry_t* entry);
 
 // "Inactive " and "Update " for extension bits 0 and 1, in that order.
 std::string zeltnvmExtensionFlags(uint16_t ext);
@@ -71,7 +71,7 @@ std::string zeltnvmAttributeFlags(uint16_t attr);
 // message does, -1). The index lookup returns the index or the failure's integer.
 int32_t zeltnvm_linux_GetDirEntries(const char* dev, uint32_t* count, uint32_t* entry_size, uint8_t* entries,
                                     uint32_t size);
-int32_t zeltnvmListDirectory(const char* dev, std::vector<zelnvm_directory_entry_t>& entries);
-int32_t zeltnvmGetDir(const char* dev, uint32_t* count, zelnvm_directory_entry_t* entries, uint32_t max);
+int32_t zeltnvmListDirectory(const char* dev, std::vector<zelt::zelnvm_directory_entry_t>& entries);
+int32_t zeltnvmGetDir(const char* dev, uint32_t* count, zelt::zelnvm_directory_entry_t* entries, uint32_t max);
 int32_t zeltnvmGetDirEntry(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext,
-                           zelnvm_directory_entry_t* entry);
+                           zelt::zelnvm_directory_entry_t* entry);

@@ -9,6 +9,8 @@
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 
+using namespace zelt;
+
 using zelt::Result;
 using zelt::transport::exchange;
 using zelt::transport::Function;

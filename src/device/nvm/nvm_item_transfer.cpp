@@ -19,6 +19,8 @@
 #include "wire/hwrm_nvm.h"
 #include "wire/lfc.h"
 
+using namespace zelt;
+
 using zelt::Result;
 using zelt::ResultOr;
 using zelt::transport::exchange;

@@ -12,6 +12,8 @@
 #include "transport/ethtool_channel.h"
 #include "transport/function.h"
 
+using namespace zelt;
+
 namespace {
 
 // Room for the longest raw version an image can hold.

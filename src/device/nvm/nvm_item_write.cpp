@@ -12,6 +12,8 @@
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 
+using namespace zelt;
+
 using zelt::Result;
 using zelt::transport::exchange;
 using zelt::transport::Function;

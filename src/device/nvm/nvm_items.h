@@ -89,7 +89,7 @@ Result zeltnvm_defragment_nvm(const transport::Function& fn);
 // results above report; zeltnvmReadItem gives the data length on success.
 bool zeltnvmItemGoesByMessage(const char* dev);
 int32_t zeltnvmReadItem(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint8_t* data,
-                        uint32_t length, int verify, zelnvm_directory_entry_t* entry);
+                        uint32_t length, int verify, zelt::zelnvm_directory_entry_t* entry);
 int32_t zeltnvm_linux_GetItem(const char* dev, uint32_t index, uint32_t offset, uint8_t* data, uint32_t length);
 int32_t zeltnvm_modify_nvm(const char* dev, uint32_t index, uint32_t offset, const uint8_t* data, uint32_t length);
 int32_t zeltnvmCreateItem(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,

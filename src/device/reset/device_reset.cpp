@@ -18,6 +18,8 @@
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_query.h"
 
+using namespace zelt;
+
 using zelt::transport::exchange;
 using zelt::transport::Function;
 using zelt::transport::function_at;
@@ -265,8 +267,7 @@ int zelt_fill_reset_info(const zelt::device::Inventory& inventory, const char* d
     const int type = zelt::device::device_type_of(*found);
     info->device_type = type < 0 ? 0 : static_cast<uint16_t>(type);
     for (const auto& f : inventory.functions) {
-        if (std::strncmp(f.facts.nic_info.serial_number, rec.nic_info.serial_number, ZELT_SERIAL_LEN) == 0)
-            info->adapter_pfs.push_back(f.function);
+        if (zelt::device::same_adapter(f.facts, rec)) info->adapter_pfs.push_back(f.function);
     }
     info->active_pf_count = found->adapter_pf_count;
     return 0;

@@ -21,7 +21,7 @@ struct zelt_nvm_pci_info {
     char serial_number[16] = {};
     // Device type of the supported-device table row (0 when the table has none).
     uint16_t device_type = 0;
-    // The functions of the adapter (those with its serial number) and the count its
+    // The functions of the adapter (zelt::device::same_adapter) and the count its
     // adapter presents.
     std::vector<zelt::transport::Function> adapter_pfs;
     int active_pf_count = 0;

@@ -5,13 +5,17 @@
 
 #include "formats/crypto/builtin_public_key.inc"
 
+namespace zelt {
+
 const uint8_t pub_key_N_bin[ZELT_RSA_MODULUS_SIZE] = {ZELT_BUILTIN_RSA_MODULUS_BYTES};
 const uint8_t pub_key_e_bin[3] = {0x01, 0x00, 0x01};
 
-namespace zelt::crypto {
+namespace crypto {
 
 RsaPublicKey builtin_public_key() { return RsaPublicKey{pub_key_N_bin, pub_key_e_bin}; }
 
 bool builtin_key_is_test_key() { return ZELT_BUILTIN_RSA_KEY_IS_TEST_KEY != 0; }
 
-}  // namespace zelt::crypto
+}  // namespace crypto
+
+}  // namespace zelt

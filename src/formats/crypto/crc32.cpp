@@ -6,6 +6,8 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
+
+namespace zelt {
 #define ZELT_CRC32_HAVE_CLMUL 1
 #endif
 
@@ -156,7 +158,7 @@ uint32_t crc32i(uint32_t crc, const void* buf, size_t len) {
 
 uint32_t file_crc32(const void* buf, size_t len) { return crc32i(ZELT_CRC32_INIT, buf, len); }
 
-namespace zelt::crypto {
+namespace crypto {
 
 uint32_t crc32_bytewise(uint32_t crc, const void* buf, size_t len) {
     return ~update_bytewise(crc, static_cast<const uint8_t*>(buf), len);
@@ -174,4 +176,6 @@ bool crc32_has_fast_path() {
 #endif
 }
 
-}  // namespace zelt::crypto
+}  // namespace crypto
+
+}  // namespace zelt

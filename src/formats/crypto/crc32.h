@@ -11,10 +11,12 @@
 #include <cstdint>
 #include <span>
 
+namespace zelt {
+
 // Register start value every caller passes to crc32i.
 inline constexpr uint32_t ZELT_CRC32_INIT = 0xFFFFFFFFu;
 
-namespace zelt::crypto::detail {
+namespace crypto::detail {
 constexpr std::array<uint32_t, 256> make_crc32_table() {
     std::array<uint32_t, 256> t{};
     for (uint32_t b = 0; b < 256; ++b) {
@@ -24,7 +26,7 @@ constexpr std::array<uint32_t, 256> make_crc32_table() {
     }
     return t;
 }
-}  // namespace zelt::crypto::detail
+}  // namespace crypto::detail
 
 // The 256-entry byte table of the reflected polynomial (entry 1 is 0x77073096).
 inline constexpr std::array<uint32_t, 256> crc32tbl = zelt::crypto::detail::make_crc32_table();
@@ -39,7 +41,7 @@ uint32_t crc32i(uint32_t crc, const void* buf, size_t len);
 // CRC-32 of a whole buffer (an image or package already held in memory).
 uint32_t file_crc32(const void* buf, size_t len);
 
-namespace zelt::crypto {
+namespace crypto {
 
 // CRC-32 of a byte span.
 inline uint32_t crc32(std::span<const uint8_t> bytes) {
@@ -56,4 +58,6 @@ uint32_t crc32_portable(uint32_t crc, const void* buf, size_t len);
 // True when the carry-less multiplication path is used on this processor.
 bool crc32_has_fast_path();
 
-}  // namespace zelt::crypto
+}  // namespace crypto
+
+}  // namespace zelt

@@ -8,7 +8,9 @@
 #include "formats/crypto/sha256.h"
 #include "formats/crypto/tomcrypt_setup.h"
 
-namespace zelt::crypto {
+namespace zelt {
+
+namespace crypto {
 
 namespace {
 
@@ -72,7 +74,7 @@ int rsa_verify_sha256(const RsaPublicKey& key, std::span<const uint8_t> message,
     return rsa_verify_sha256_digest(key, digest, signature);
 }
 
-}  // namespace zelt::crypto
+}  // namespace crypto
 
 int zeltnvmVerifyRSAsignatureAtOffset(const uint8_t* buffer, size_t offset, size_t length,
                                       const uint8_t* signature) {
@@ -85,3 +87,5 @@ int zeltnvmVerifyRSAsignatureAtOffset(const uint8_t* buffer, size_t offset, size
 int zeltnvmVerifyRSAsignature(const uint8_t* buffer, size_t length, const uint8_t* signature) {
     return zeltnvmVerifyRSAsignatureAtOffset(buffer, 0, length, signature);
 }
+
+}  // namespace zelt

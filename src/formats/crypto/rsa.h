@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+namespace zelt {
+
 inline constexpr size_t ZELT_RSA_MODULUS_SIZE = 256;  // 2048-bit keys
 inline constexpr size_t ZELT_RSA_SIG_SIZE = 256;
 
@@ -21,7 +23,7 @@ int zeltnvmVerifyRSAsignatureAtOffset(const uint8_t* buffer, size_t offset, size
                                       const uint8_t* signature);
 int zeltnvmVerifyRSAsignature(const uint8_t* buffer, size_t length, const uint8_t* signature);
 
-namespace zelt::crypto {
+namespace crypto {
 
 struct RsaPublicKey {
     std::span<const uint8_t> modulus;   // big-endian
@@ -47,4 +49,6 @@ int rsa_verify_sha256(const RsaPublicKey& key, std::span<const uint8_t> message,
 // The 19-byte DER prefix of a SHA-256 DigestInfo (the 32 digest bytes follow it).
 std::span<const uint8_t> sha256_digest_info_prefix();
 
-}  // namespace zelt::crypto
+}  // namespace crypto
+
+}  // namespace zelt

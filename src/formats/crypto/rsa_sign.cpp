@@ -8,7 +8,9 @@
 #include "formats/crypto/sha256.h"
 #include "formats/crypto/tomcrypt_setup.h"
 
-namespace zelt::crypto {
+namespace zelt {
+
+namespace crypto {
 
 namespace {
 
@@ -139,7 +141,7 @@ int rsa_public_part(std::span<const uint8_t> private_key_der_or_pem, std::vector
     return HVXRETVAL_SUCCESS;
 }
 
-}  // namespace zelt::crypto
+}  // namespace crypto
 
 int zelt_rsa_sign_sha256(std::span<const uint8_t> private_key_der_or_pem, std::span<const uint8_t, 32> digest,
                          std::vector<uint8_t>* signature) {
@@ -148,3 +150,5 @@ int zelt_rsa_sign_sha256(std::span<const uint8_t> private_key_der_or_pem, std::s
     digest_info.insert(digest_info.end(), digest.begin(), digest.end());
     return zelt::crypto::rsa_sign_pkcs1_payload(private_key_der_or_pem, digest_info, signature);
 }
+
+}  // namespace zelt

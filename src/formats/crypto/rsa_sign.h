@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+namespace zelt {
+
 // Signs the SHA-256 `digest` (32 bytes) of a message. On success returns 0 and sets
 // `signature` to the modulus-sized signature. HVXRETVAL_INVALID_PARAMETER (-16) for a
 // key that cannot be read or is not a private RSA key; HVXRETVAL_FAILURE (-1) when the
@@ -14,7 +16,7 @@
 int zelt_rsa_sign_sha256(std::span<const uint8_t> private_key_der_or_pem, std::span<const uint8_t, 32> digest,
                          std::vector<uint8_t>* signature);
 
-namespace zelt::crypto {
+namespace crypto {
 
 // Signs an arbitrary EMSA-PKCS1-v1_5 payload (normally a DigestInfo) with the private
 // key: the building block of zelt_rsa_sign_sha256, open for tests that need blocks
@@ -30,4 +32,6 @@ int rsa_sign_sha256(std::span<const uint8_t> private_key_der_or_pem, std::span<c
 int rsa_public_part(std::span<const uint8_t> private_key_der_or_pem, std::vector<uint8_t>* modulus,
                     std::vector<uint8_t>* exponent);
 
-}  // namespace zelt::crypto
+}  // namespace crypto
+
+}  // namespace zelt

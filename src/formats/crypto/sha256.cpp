@@ -6,6 +6,8 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
+
+namespace zelt {
 #define ZELT_SHA256_HAVE_SHANI 1
 #endif
 
@@ -239,7 +241,7 @@ void SHA256Update(SHA256_CTX* ctx, const void* data, size_t len) {
 
 void SHA256Final(SHA256_CTX* ctx, uint8_t digest[ZELT_SHA256_DIGEST_SIZE]) { finish(ctx, digest, best_blocks()); }
 
-namespace zelt::crypto {
+namespace crypto {
 
 Sha256Digest sha256(std::span<const uint8_t> bytes) { return one_shot(bytes, best_blocks()); }
 
@@ -253,4 +255,6 @@ bool sha256_has_fast_path() {
 #endif
 }
 
-}  // namespace zelt::crypto
+}  // namespace crypto
+
+}  // namespace zelt

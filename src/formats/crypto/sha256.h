@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <span>
 
+namespace zelt {
+
 inline constexpr size_t ZELT_SHA256_DIGEST_SIZE = 32;
 inline constexpr size_t ZELT_SHA256_BLOCK_SIZE = 64;
 
@@ -24,7 +26,7 @@ void SHA256Update(SHA256_CTX* ctx, const void* data, size_t len);
 // Writes the 32-byte digest and wipes the context.
 void SHA256Final(SHA256_CTX* ctx, uint8_t digest[ZELT_SHA256_DIGEST_SIZE]);
 
-namespace zelt::crypto {
+namespace crypto {
 
 using Sha256Digest = std::array<uint8_t, ZELT_SHA256_DIGEST_SIZE>;
 
@@ -37,4 +39,6 @@ Sha256Digest sha256_portable(std::span<const uint8_t> bytes);
 // True when the SHA instruction path is used on this processor.
 bool sha256_has_fast_path();
 
-}  // namespace zelt::crypto
+}  // namespace crypto
+
+}  // namespace zelt

@@ -9,7 +9,9 @@
 #include "formats/crypto/crc32.h"
 #include "formats/crypto/rsa.h"
 
-namespace zelt::image {
+namespace zelt {
+
+namespace image {
 
 bool load_firmware_header(Bytes image, apebinHeader* header) { return load_record(image, 0, header); }
 
@@ -20,7 +22,7 @@ bool load_extended_header(Bytes image, const apebinHeader& header, Ext_Bin_Heade
     return load_record(image, offset, ext);
 }
 
-}  // namespace zelt::image
+}  // namespace image
 
 using namespace zelt::image;
 
@@ -103,3 +105,5 @@ int zeltnvmVerifySBIHeader(const uint8_t* header) {
     if (hdr.unh.Tag != SBI_HEADER_TAG || hdr.sbi.MagicNumber != SBI_HEADER_MAGIC) return HVXRETVAL_INVALID_SIGNATURE;
     return HVXRETVAL_SUCCESS;
 }
+
+}  // namespace zelt

@@ -10,6 +10,8 @@
 #include "formats/image/byte_view.h"
 #include "formats/image/image_records.h"
 
+namespace zelt {
+
 // Directory type that a header codeType names; 0 for any other code type.
 uint16_t zeltnvmCodeTypeToDirType(uint8_t code_type);
 
@@ -29,7 +31,7 @@ int zeltnvmVerifyFirmware(const uint8_t* image, size_t length);
 // HVXRETVAL_INVALID_SIGNATURE (-21).
 int zeltnvmVerifySBIHeader(const uint8_t* header);
 
-namespace zelt::image {
+namespace image {
 
 // The header of a firmware image; false when the image is shorter than it.
 bool load_firmware_header(Bytes image, apebinHeader* header);
@@ -43,4 +45,6 @@ inline bool has_extended_header(const apebinHeader& header) {
     return (header.flags & APEBIN_FLAG_EXT_HEADER) != 0;
 }
 
-}  // namespace zelt::image
+}  // namespace image
+
+}  // namespace zelt

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace zelt {
+
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "image records are read in host byte order");
 
 // ---- Firmware image header -------------------------------------------------------
@@ -294,3 +296,5 @@ static_assert(offsetof(AuthenticatedBootImageHeader_t, sbi.ImageVerificationConf
 static_assert(offsetof(AuthenticatedBootImageHeader_t, sbi.SBIUsage) == 54);
 static_assert(offsetof(AuthenticatedBootImageHeader_t, sbi.FwVersion) == 56);
 static_assert(offsetof(AuthenticatedBootImageHeader_t, sbi.MagicNumber) == 60);
+
+}  // namespace zelt

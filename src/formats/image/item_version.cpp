@@ -16,6 +16,8 @@
 #include "formats/image/package_log.h"
 #include "formats/image/trailer.h"
 
+namespace zelt {
+
 using namespace zelt::image;
 
 namespace {
@@ -408,3 +410,5 @@ int zeltnvmItemVersionReadRange(unsigned dir_type, uint16_t attr, size_t data_le
     first(data_length);
     return HVXRETVAL_SUCCESS;
 }
+
+}  // namespace zelt

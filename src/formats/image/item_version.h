@@ -10,6 +10,8 @@
 
 #include "formats/image/image_records.h"
 
+namespace zelt {
+
 // The raw version of an image of directory type `dir_type` with attribute flags `attr`
 // (bit 0x0010: the image ends in a component trailer). `raw_length` gives the capacity
 // of `raw` and receives the bytes used; `format` receives the zelnvm_version_format.
@@ -52,3 +54,5 @@ bool zeltnvmItemTypeHasVersion(unsigned dir_type);
 // an item shorter than 8 bytes read whole.
 int zeltnvmItemVersionReadRange(unsigned dir_type, uint16_t attr, size_t data_length, int selector, size_t* offset,
                                 size_t* length);
+
+}  // namespace zelt

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+namespace zelt {
+
 int zeltnvmPackageLogSelectorField(int selector) {
     switch (selector) {
         case ZELT_NVM_PKG_LOG_VERSION: return ZEL_PKG_LOG_FIELD_IDX_PKG_VERSION;
@@ -56,3 +58,5 @@ bool zeltnvmPackageLogField(int position, const uint8_t* data, size_t length, st
     }
     return found;
 }
+
+}  // namespace zelt

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace zelt {
+
 // Field positions of a log entry.
 enum zelnvm_pkglog_field_index : int {
     ZEL_PKG_LOG_FIELD_IDX_INSTALLED_TIMESTAMP = 0,
@@ -41,3 +43,5 @@ int zeltnvmPackageLogSelectorField(int selector);
 // Trailing 0xFF and 0x00 bytes of the item are not part of the log. False (and `out`
 // cleared) when no entry has the field.
 bool zeltnvmPackageLogField(int position, const uint8_t* data, size_t length, std::string* out);
+
+}  // namespace zelt

@@ -7,6 +7,8 @@
 #include "formats/crypto/rsa.h"
 #include "formats/image/byte_view.h"
 
+namespace zelt {
+
 using zelt::image::Bytes;
 using zelt::image::load_record;
 
@@ -62,3 +64,5 @@ int zeltnvmComponentTrailerVerifyAtOffset(const uint8_t* buffer, size_t offset, 
 int zeltnvmComponentTrailerVerify(const uint8_t* image, size_t length) {
     return zeltnvmComponentTrailerVerifyAtOffset(image, 0, length);
 }
+
+}  // namespace zelt

@@ -7,6 +7,8 @@
 
 #include "formats/image/image_records.h"
 
+namespace zelt {
+
 // Checks that the image of `length` bytes at image (+ offset) ends in a well-formed
 // trailer: 0 when it does; HVXRETVAL_INVALID_LENGTH_PARAMETER (-10) for an image
 // shorter than 32 bytes or a trailer_length below 32 or above the image length;
@@ -23,3 +25,5 @@ int zeltnvmComponentTrailerParseAtOffset(const uint8_t* buffer, size_t offset, s
 // and the RSA signature over every byte before the 288-byte trailer (-29, or -1).
 int zeltnvmComponentTrailerVerify(const uint8_t* image, size_t length);
 int zeltnvmComponentTrailerVerifyAtOffset(const uint8_t* buffer, size_t offset, size_t length);
+
+}  // namespace zelt

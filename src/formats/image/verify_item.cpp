@@ -9,6 +9,8 @@
 #include "formats/image/trailer.h"
 #include "formats/vpd/vpd.h"
 
+namespace zelt {
+
 using namespace zelt::image;
 
 uint16_t zeltnvmAutodetectDirectoryTypeAtOffset(const uint8_t* buffer, size_t offset, size_t length) {
@@ -96,3 +98,5 @@ int zeltnvmVerifyItemAtOffset(const uint8_t* buffer, size_t buffer_length, size_
 int zeltnvmVerifyItem(const uint8_t* image, size_t available, const zelnvm_directory_entry_t& entry) {
     return zeltnvmVerifyItemAtOffset(image, available, 0, entry);
 }
+
+}  // namespace zelt

@@ -8,6 +8,8 @@
 
 #include "common/directory_entry.h"
 
+namespace zelt {
+
 // Directory type that the content of the image shows: the type named by a firmware
 // header's code type (images longer than 28 bytes with the firmware signature and this
 // adapter family), else the dir_type of a well-formed component trailer, else 0.
@@ -34,3 +36,5 @@ int zeltnvmVerifyItem(const uint8_t* image, size_t available, const zelnvm_direc
 // (an item inside a package).
 int zeltnvmVerifyItemAtOffset(const uint8_t* buffer, size_t buffer_length, size_t offset,
                               const zelnvm_directory_entry_t& entry);
+
+}  // namespace zelt

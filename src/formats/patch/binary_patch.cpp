@@ -4,6 +4,8 @@
 #include "formats/patch/patch.h"
 #include "formats/patch/patch_line.h"
 
+namespace zelt {
+
 using namespace zelt::formats::patch;
 
 namespace {
@@ -70,3 +72,5 @@ int32_t zeltnvmPatch(uint8_t* image, size_t capacity, size_t data_len, const cha
     });
     return rc != 0 ? rc : static_cast<int32_t>(length);
 }
+
+}  // namespace zelt

@@ -4,6 +4,8 @@
 #include "formats/patch/patch.h"
 #include "formats/vpd/append_format.h"
 
+namespace zelt {
+
 using zelt::formats::append_format;
 
 namespace {
@@ -89,3 +91,5 @@ int32_t zeltnvmDiff(std::string& out, unsigned unit, const uint8_t* original, si
     diff_units(out, 1, offset, original, original_len, modified, modified_len, label, lines);
     return lines;
 }
+
+}  // namespace zelt

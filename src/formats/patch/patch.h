@@ -25,6 +25,8 @@
 
 #include "common/hvxretval.h"
 
+namespace zelt {
+
 // Applies binary patch lines to `image` (room for `capacity` bytes, of which the first
 // `data_len` are in use), in order. Returns the new data length (it grows to cover
 // every byte written), or the first failure, with the lines before it applied:
@@ -57,3 +59,5 @@ bool zeltnvmValidDiffSize(unsigned unit);
 // a unit size not in the list (nothing is written).
 int32_t zeltnvmDiff(std::string& out, unsigned unit, const uint8_t* original, size_t original_len,
                     const uint8_t* modified, size_t modified_len, const char* label);
+
+}  // namespace zelt

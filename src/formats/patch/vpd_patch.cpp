@@ -5,6 +5,8 @@
 #include "formats/patch/patch_line.h"
 #include "formats/vpd/vpd.h"
 
+namespace zelt {
+
 using namespace zelt::formats::patch;
 
 namespace {
@@ -56,3 +58,5 @@ int32_t zeltnvmPatchVPD(uint8_t* vpd, size_t len, const char* text, size_t text_
     if (rc < 0) return rc;
     return vpd_get_length(vpd, len);
 }
+
+}  // namespace zelt

@@ -28,6 +28,8 @@
 
 #include "common/hvxretval.h"
 
+namespace zelt {
+
 // Resource names (the name bits of a tag, not the tag byte).
 enum vpd_resource_tag_name : uint8_t {
     VPD_RESOURCE_TAG_NONE = 0,
@@ -221,11 +223,13 @@ void vpd_hex_dump(const uint8_t* data, size_t len, std::string& out);
 int32_t zelt_vpd_get_field(const uint8_t* item, size_t item_len, const char* keyword, char* out,
                            size_t out_size);
 
-namespace zelt::formats::vpd {
+namespace formats::vpd {
 
 // The text of the VPD-R field `keyword` (two characters) of a whole NVM item (format
 // revision word included), up to its first zero byte. Nothing when the item has no
 // such field, or when the walk to it meets a resource or field that runs past the end.
 std::optional<std::string> read_only_field(std::span<const uint8_t> item, const char* keyword);
 
-}  // namespace zelt::formats::vpd
+}  // namespace formats::vpd
+
+}  // namespace zelt

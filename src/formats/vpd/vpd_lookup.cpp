@@ -5,7 +5,9 @@
 
 #include "formats/vpd/vpd.h"
 
-namespace zelt::formats::vpd {
+namespace zelt {
+
+namespace formats::vpd {
 
 std::optional<std::string> read_only_field(std::span<const uint8_t> item, const char* keyword) {
     if (keyword == nullptr || std::strlen(keyword) != 2 || item.size() <= VPD_IMAGE_HEADER_SIZE) return std::nullopt;
@@ -20,7 +22,7 @@ std::optional<std::string> read_only_field(std::span<const uint8_t> item, const 
     return std::string(reinterpret_cast<const char*>(field), n);
 }
 
-}  // namespace zelt::formats::vpd
+}  // namespace formats::vpd
 
 int32_t zelt_vpd_get_field(const uint8_t* item, size_t item_len, const char* keyword, char* out,
                            size_t out_size) {
@@ -33,3 +35,5 @@ int32_t zelt_vpd_get_field(const uint8_t* item, size_t item_len, const char* key
     out[n] = '\0';
     return text ? HVXRETVAL_SUCCESS : HVXRETVAL_ITEM_NOT_FOUND;
 }
+
+}  // namespace zelt

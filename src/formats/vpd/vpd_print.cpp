@@ -3,6 +3,8 @@
 #include "formats/vpd/vpd.h"
 #include "formats/vpd/vpd_walk.h"
 
+namespace zelt {
+
 using namespace zelt::formats::vpd;
 using zelt::formats::append_format;
 
@@ -125,3 +127,5 @@ void vpd_print(const uint8_t* buf, size_t len, int verbosity, std::string& out) 
         offset = r.end();
     }
 }
+
+}  // namespace zelt

@@ -6,6 +6,8 @@
 #include "formats/vpd/vpd.h"
 #include "formats/vpd/vpd_walk.h"
 
+namespace zelt {
+
 using namespace zelt::formats::vpd;
 
 namespace {
@@ -159,3 +161,5 @@ int32_t vpd_put_checksum(uint8_t* buf, size_t len) {
     buf[at] = static_cast<uint8_t>(-sum);
     return HVXRETVAL_SUCCESS;
 }
+
+}  // namespace zelt

@@ -4,6 +4,8 @@
 #include "formats/vpd/vpd.h"
 #include "formats/vpd/vpd_walk.h"
 
+namespace zelt {
+
 using namespace zelt::formats::vpd;
 
 int32_t vpd_get_resource(const uint8_t* buf, size_t len, uint8_t name, const uint8_t** data) {
@@ -104,3 +106,5 @@ const char* vpd_tag_description(uint8_t name) {
     default: return "???";
     }
 }
+
+}  // namespace zelt

@@ -7,6 +7,8 @@
 #include "formats/vpd/vpd.h"
 #include "formats/vpd/vpd_walk.h"
 
+namespace zelt {
+
 namespace vpd = zelt::formats::vpd;
 
 int32_t vpd_read_identity(const uint8_t* item, size_t item_len, vpd_identity_table& table, uint8_t* expected,
@@ -119,3 +121,5 @@ int32_t vpd_rebuild_image(const vpd_identity_table& table, size_t current_item_l
     image = std::move(out);
     return HVXRETVAL_SUCCESS;
 }
+
+}  // namespace zelt

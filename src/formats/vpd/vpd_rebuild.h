@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace zelt {
+
 // Longest product name and keyword value that can be set.
 inline constexpr size_t VPD_PRODUCT_NAME_MAX = 81;
 inline constexpr size_t VPD_KEYWORD_VALUE_MAX = 241;
@@ -54,3 +56,5 @@ int32_t vpd_identity_set(vpd_identity_table& table, const char* field, const std
 // of 4, plus 4. 0, or HVXRETVAL_INVALID_LENGTH when "RV" would need 256 bytes or more
 // (or a resource more than 65535).
 int32_t vpd_rebuild_image(const vpd_identity_table& table, size_t current_item_len, std::vector<uint8_t>& image);
+
+}  // namespace zelt

@@ -4,6 +4,8 @@
 #include "formats/vpd/vpd.h"
 #include "formats/vpd/vpd_walk.h"
 
+namespace zelt {
+
 using namespace zelt::formats::vpd;
 
 namespace {
@@ -88,3 +90,5 @@ int32_t vpd_verify_image(const uint8_t* item, size_t item_len) {
     if (item == nullptr || item_len <= VPD_IMAGE_HEADER_SIZE) return HVXRETVAL_INVALID_DATA_LENGTH;
     return vpd_verify(item + VPD_IMAGE_HEADER_SIZE, item_len - VPD_IMAGE_HEADER_SIZE, nullptr);
 }
+
+}  // namespace zelt
