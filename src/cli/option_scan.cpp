@@ -218,7 +218,7 @@ void print_directory_type_list() {
         const char* name = zeltnvmDirectoryTypeName(t);
         if (!name) continue;
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%-5u %-*s  %s\n", t, kWidth, name,
-                      zeltnvmDirectoryTypeDesc(t));
+                      zeltnvmDirectoryTypeDesc(t).c_str());
     }
 }
 

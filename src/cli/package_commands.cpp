@@ -229,10 +229,11 @@ int verify(const std::vector<uint8_t>& pkg, FileOut out) {
     if (rc == HVXRETVAL_SUCCESS) {
         out.text("Package verification successful\n");
     } else if (index < 0) {
-        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "Package verification error: %s\n", zelpkgResultDesc(rc));
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "Package verification error: %s\n",
+                      zelpkgResultDesc(rc).c_str());
     } else {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "Packaged item #%d verification error: %s\n", index + 1,
-                      zelpkgResultDesc(rc));
+                      zelpkgResultDesc(rc).c_str());
     }
     return rc;
 }
@@ -391,7 +392,8 @@ int invoke_package_command(const char* file, int command, options* opts, Report&
     const int32_t rc = zelpkgReadPackage(file, pkg);
     if (rc != HVXRETVAL_SUCCESS) {
         if (o.verbosity > 0)
-            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "Package '%s' read error: %s\n", file, zelpkgResultDesc(rc));
+            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "Package '%s' read error: %s\n", file,
+                          zelpkgResultDesc(rc).c_str());
         return rc < -99 ? rc : HVXRETVAL_UNSUPPORTED_FILE_TYPE;
     }
     switch (command) {

@@ -91,8 +91,6 @@ constexpr DirectoryTypeInfo kDirectoryTypes[] = {
     {86, "CfgCRCs", "Configuration file CRC record"},
 };
 
-char g_unrecognized[64];
-
 const DirectoryTypeInfo* find_type(unsigned type) {
     for (const auto& t : kDirectoryTypes) {
         if (t.type == type) return &t;
@@ -109,12 +107,11 @@ const char* zeltnvmDirectoryTypeName(unsigned type) {
     return t ? t->name : nullptr;
 }
 
-const char* zeltnvmDirectoryTypeDesc(unsigned type) {
+std::string zeltnvmDirectoryTypeDesc(unsigned type) {
     const DirectoryTypeInfo* t = find_type(type);
     if (t && t->desc) return t->desc;
     if (t && t->name) return t->name;
-    std::snprintf(g_unrecognized, sizeof g_unrecognized, "<Unrecognized directory entry type: %u>", type);
-    return g_unrecognized;
+    return "<Unrecognized directory entry type: " + std::to_string(type) + ">";
 }
 
 unsigned zeltnvmDirectoryTypeByName(const char* name, unsigned max_type) {

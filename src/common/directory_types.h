@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace zelt {
 
@@ -90,9 +91,8 @@ constexpr int ZEL_DIR_TYPE_COUNT = 74;
 const char* zeltnvmDirectoryTypeName(unsigned type);
 
 // Description of a type; the short name for a type without a description; for a type
-// with neither, "<Unrecognized directory entry type: N>" formatted into one static
-// buffer that the next such call overwrites.
-const char* zeltnvmDirectoryTypeDesc(unsigned type);
+// with neither, "<Unrecognized directory entry type: N>".
+std::string zeltnvmDirectoryTypeDesc(unsigned type);
 
 // Type whose short name equals `name` ignoring case, searching types 1 to `max_type`;
 // 0 when there is none.

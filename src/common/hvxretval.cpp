@@ -118,8 +118,6 @@ constexpr RetvalName kRetvalNames[] = {
     {HVXRETVAL_CAP, "CAP"},
 };
 
-char g_unknown_text[128];
-
 }  // namespace
 
 const char* hvxretvalStringPtr(int32_t code) {
@@ -129,14 +127,13 @@ const char* hvxretvalStringPtr(int32_t code) {
     return nullptr;
 }
 
-const char* hvxretvalStringify(int32_t code) {
+std::string hvxretvalStringify(int32_t code) {
     if (const char* name = hvxretvalStringPtr(code)) return name;
-    std::snprintf(g_unknown_text, sizeof g_unknown_text, "Unknown: %d", code);
-    return g_unknown_text;
+    return "Unknown: " + std::to_string(code);
 }
 
-const char* zeltnvmErrorDesc(int32_t code) { return hvxretvalStringify(code); }
-const char* zelpkgErrorDesc(int32_t code) { return hvxretvalStringify(code); }
+std::string zeltnvmErrorDesc(int32_t code) { return hvxretvalStringify(code); }
+std::string zelpkgErrorDesc(int32_t code) { return hvxretvalStringify(code); }
 
 static_assert(std::size(kRetvalNames) == 103, "the result-code table holds 103 codes");
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace zelt {
 
@@ -128,12 +129,11 @@ constexpr int32_t ZELT_RC_NOT_SUPPORTED = 0xFFFF;
 const char* hvxretvalStringPtr(int32_t code);
 
 // Display name of a code, or "Unknown: <code>" for a value that is not in the
-// enumeration. The unknown text lives in one process-wide buffer that stays valid
-// until the next unknown value is formatted.
-const char* hvxretvalStringify(int32_t code);
+// enumeration.
+std::string hvxretvalStringify(int32_t code);
 
 // Same as hvxretvalStringify; the names used by the device and package libraries.
-const char* zeltnvmErrorDesc(int32_t code);
-const char* zelpkgErrorDesc(int32_t code);
+std::string zeltnvmErrorDesc(int32_t code);
+std::string zelpkgErrorDesc(int32_t code);
 
 }  // namespace zelt

@@ -10,7 +10,7 @@ void checkErrorcode(int32_t rc, bool show) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
                       "This operation does not have administrative privileges for given interface\n");
     } else if (show) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s\n", hvxretvalStringify(rc));
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s\n", hvxretvalStringify(rc).c_str());
     }
 }
 

@@ -30,7 +30,7 @@ const DirectiveText* find(unsigned directive) {
 
 }  // namespace
 
-const char* zelpkgResultDesc(int32_t result) { return zelpkgErrorDesc(result); }
+std::string zelpkgResultDesc(int32_t result) { return zelpkgErrorDesc(result); }
 
 const char* zelpkgDirectiveName(unsigned directive) {
     const DirectiveText* d = find(directive);

@@ -2,11 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace zelt {
 
 // Text of a result code.
-const char* zelpkgResultDesc(int32_t result);
+std::string zelpkgResultDesc(int32_t result);
 
 // Short name of a directive ("Install", "Replace", ...), or nullptr for a value without one.
 const char* zelpkgDirectiveName(unsigned directive);

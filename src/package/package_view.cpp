@@ -136,7 +136,7 @@ int32_t report_item(const void* pkg, size_t length, unsigned number, const zelpk
     const zelnvm_directory_entry_t& e = item.direntry;
     const char* name = zeltnvmDirectoryTypeName(e.type);
     append_format(out, "Item #%-3u %12s : %s (%u): %s\n", number, "Type", name ? name : "", e.type,
-                  zeltnvmDirectoryTypeDesc(e.type));
+                  zeltnvmDirectoryTypeDesc(e.type).c_str());
     append_format(out, "%22s : %u\n", "Ordinal", e.ordinal);
     append_format(out, "%22s : 0x%04X %s\n", "Extension Flags", e.ext, zelt::pkg::extension_flag_names(e.ext).c_str());
     append_format(out, "%22s : 0x%04X %s\n", "Attribute Flags", e.attr,
@@ -167,7 +167,7 @@ int32_t report_item(const void* pkg, size_t length, unsigned number, const zelpk
     } else if (zelt::is_signed_firmware_type(e.type)) {
         const int32_t rc = zelt::pkg::firmware_header_report(data, e.data_length, out);
         if (rc != HVXRETVAL_SUCCESS) {
-            append_format(out, "!ERROR: %s\n", zelpkgResultDesc(rc));
+            append_format(out, "!ERROR: %s\n", zelpkgResultDesc(rc).c_str());
             return rc;
         }
     } else if (e.type == ZEL_DIR_TYPE_VPD && e.data_length >= VPD_IMAGE_HEADER_SIZE) {

@@ -68,7 +68,7 @@ int example(int argc, char** argv) {
     std::vector<uint8_t> pkg;
     const int rc = zelt::pkgbuild::build_example_package(version, key, &pkg, wrap);
     if (rc != 0) {
-        std::fprintf(stderr, "zeltpkg: %s\n", hvxretvalStringify(rc));
+        std::fprintf(stderr, "zeltpkg: %s\n", hvxretvalStringify(rc).c_str());
         return 1;
     }
     return write_all(file, pkg);

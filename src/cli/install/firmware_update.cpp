@@ -62,7 +62,7 @@ int zeltnvm_install_failure_status(const char* file, int32_t rc) {
         return 20;
     }
     if (rc < 0) {
-        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Install error %s\n", file, hvxretvalStringify(rc));
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Install error %s\n", file, hvxretvalStringify(rc).c_str());
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                       "\n\nPackage installation failed. Please review debug log file for more information");
         return 11;

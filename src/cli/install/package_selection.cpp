@@ -90,10 +90,10 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inv
         if (rc != 0) {
             if (rc < -99)
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Package %s read error: %s\n", kFn, name,
-                              hvxretvalStringify(rc));
+                              hvxretvalStringify(rc).c_str());
             else
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Package %s unsupported: %s\n", kFn, name,
-                              hvxretvalStringify(rc));
+                              hvxretvalStringify(rc).c_str());
             status = 4;
             continue;
         }
@@ -101,7 +101,7 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inv
         rc = zelpkgGetItemCount(pkg.data(), pkg.size(), &items);
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Package '%s' item count error: %s\n", kFn, name,
-                          hvxretvalStringify(rc));
+                          hvxretvalStringify(rc).c_str());
             status = 4;
             continue;
         }
@@ -145,11 +145,11 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inv
         if (rc != 0) {
             if (item < 0)
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Package '%s' verification error: %s\n", kFn, name,
-                              hvxretvalStringify(rc));
+                              hvxretvalStringify(rc).c_str());
             else
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR,
                               "%s: Package '%s' verification error: %s with  packaged item #%d\n", kFn, name,
-                              hvxretvalStringify(rc), item + 1);
+                              hvxretvalStringify(rc).c_str(), item + 1);
             status = 12;
             choice.failing_item = item < 0 ? 0 : item + 1;
             continue;
