@@ -12,19 +12,23 @@
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
 #include "common/supported_devices.h"
-#include "device/adapter_queries.h"
+#include "device/function_queries.h"
+#include "device/identity/identity.h"
+#include "formats/image/package_log.h"
+#include "transport/fw_queries.h"
 #include "device/discovery_lookup.h"
 #include "formats/fru/fru.h"
 #include "formats/vpd/vpd.h"
 #include "host/host.h"
 #include "log/print.h"
 #include "transport/function.h"
+#include "options/port_count.h"
 #include "wire/nvm_option_values.h"
 
 namespace {
 
-using zelt::device::AdapterQueries;
 using zelt::device::PciAddress;
+using zelt::transport::Function;
 
 constexpr const char* kNA = "N/A";
 constexpr int kFruMissing = 68;
@@ -38,12 +42,12 @@ constexpr uint32_t kImageFastbooted = 0x80;
 // Firmware versions below this number always boot securely.
 constexpr int kSecureBootQueryFirstVersion = 220;
 
-AdapterQueries& Q() { return zelt::device::adapter_queries(); }
-
-// The function a listing queries: the name it was listed by, at the record's address.
-zelt::transport::Function function_of(const char* name, const zelt_nvm_device_info_t& rec) {
-    return zelt::transport::function_at(
-        name, {rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no, rec.pci_info.function_no});
+// The integer of a query's result, writing its value into `out` on success.
+template <class T>
+int take(zelt::ResultOr<T> answer, T& out) {
+    if (!answer.ok()) return answer.result().code();
+    out = std::move(answer).value();
+    return 0;
 }
 
 // A listing line: standard output and, at information level, the log.
@@ -67,8 +71,8 @@ std::string version3(const uint8_t v[3]) {
     return b;
 }
 
-int lookup(const zelt::device::Inventory& inventory, const char* name, zelt_nvm_device_info_t& rec) {
-    return zelt_nvm_device_info(inventory, name, DEV_BY_SERVICE, &rec);
+const zelt::device::InventoryFunction* lookup(const zelt::device::Inventory& inventory, const char* name) {
+    return zelt::device::find_function(inventory, name, DEV_BY_SERVICE);
 }
 
 // First number of a dotted version text, or -1.
@@ -89,26 +93,13 @@ std::string local_time_text(uint64_t seconds) {
 // ---- Parsers ---------------------------------------------------------------------------------
 
 std::string zeltnvm_parse_installed_pkg_ver(std::span<const uint8_t> log) {
+    // The log ends at its first NUL; the version field is shown with at most 23 characters.
     std::string_view text(reinterpret_cast<const char*>(log.data()), log.size());
     if (size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
     std::string version;
-    while (!text.empty()) {
-        size_t eol = text.find('\n');
-        std::string_view ln = text.substr(0, eol);
-        text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
-        std::string_view fields[3];
-        int n = 0;
-        while (n < 3) {
-            size_t tab = ln.find('\t');
-            fields[n++] = ln.substr(0, tab);
-            if (tab == std::string_view::npos) break;
-            ln = ln.substr(tab + 1);
-        }
-        if (n < 3) continue;
-        if (fields[1].find("Patch") != std::string_view::npos) continue;
-        version.assign(fields[2].substr(0, 23));
-    }
-    return version;
+    zeltnvmPackageLogField(ZEL_PKG_LOG_FIELD_IDX_PKG_VERSION, reinterpret_cast<const uint8_t*>(text.data()),
+                           text.size(), &version);
+    return version.substr(0, std::min<size_t>(version.size(), 23));
 }
 
 bool zeltnvm_parse_fru(std::span<const uint8_t> item, zelt_fru_fields& fields) {
@@ -130,20 +121,19 @@ bool zeltnvm_parse_vpd_field(std::span<const uint8_t> item, const char* keyword,
 
 // ---- Listing queries ---------------------------------------------------------------------------
 
-int zeltnvm_get_installed_pkg_ver(const char* name, std::string& version) {
+int zeltnvm_get_installed_pkg_ver(const Function& fn, std::string& version) {
     version.clear();
     uint32_t length = 0;
-    if (Q().find_item(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, length) != 0 || length == 0) return 0;
+    if (take(zelt::device::item_length(fn, ZEL_DIR_TYPE_PKG_LOG, 0, 0), length) != 0 || length == 0) return 0;
     std::vector<uint8_t> data;
-    if (Q().read_item(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, data) != 0) return 0;
+    if (take(zelt::device::read_whole_item(fn, ZEL_DIR_TYPE_PKG_LOG, 0, 0), data) != 0) return 0;
     version = zeltnvm_parse_installed_pkg_ver(data);
     return 0;
 }
 
-int zeltnvm_get_nvm_cfg_version(const char* name, const zelt_nvm_device_info_t& rec, uint8_t version[3]) {
+int zeltnvm_get_nvm_cfg_version(const Function& fn, uint8_t version[3]) {
     std::vector<uint8_t> value;
-    if (Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, ZELT_OPT_NVM_CFG_VERSION, value,
-                       ZELT_OPT_NVM_CFG_VERSION_BYTES) != 0 ||
+    if (take(zelt::device::option_value(fn, ZELT_OPT_NVM_CFG_VERSION, ZELT_OPT_NVM_CFG_VERSION_BYTES), value) != 0 ||
         value.size() < ZELT_OPT_NVM_CFG_VERSION_BYTES) {
         return HVXRETVAL_FAILURE;
     }
@@ -151,16 +141,15 @@ int zeltnvm_get_nvm_cfg_version(const char* name, const zelt_nvm_device_info_t& 
     return 0;
 }
 
-int zeltnvm_get_nvm_hcrm_version(const char* name, const zelt_nvm_device_info_t& rec, uint32_t* id,
-                                 uint8_t version[3]) {
+int zeltnvm_get_nvm_hcrm_version(const Function& fn, uint32_t* id, uint8_t version[3]) {
     std::vector<uint8_t> value;
-    int rc = Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, kOptHcrmVersion, value, 3);
+    int rc = take(zelt::device::option_value(fn, kOptHcrmVersion, 3), value);
     if (rc != 0) return rc;
     if (value.size() < 3) return HVXRETVAL_FAILURE;
     version[0] = value[2];
     version[1] = value[1];
     version[2] = value[0];
-    rc = Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, kOptHcrmProfileId, value, 4);
+    rc = take(zelt::device::option_value(fn, kOptHcrmProfileId, 4), value);
     if (rc != 0) return rc;
     if (value.size() < 4) return HVXRETVAL_FAILURE;
     *id = (static_cast<uint32_t>(value[0]) << 24) | (static_cast<uint32_t>(value[1]) << 16) |
@@ -168,27 +157,17 @@ int zeltnvm_get_nvm_hcrm_version(const char* name, const zelt_nvm_device_info_t&
     return 0;
 }
 
-int zeltnvm_get_fru_data(const char* name, zelt_fru_fields& fields) {
+int zeltnvm_get_fru_data(const Function& fn, zelt_fru_fields& fields) {
     uint32_t length = 0;
-    if (Q().find_item(name, ZEL_DIR_TYPE_FRU, 0, 0, length) != 0) return kFruMissing;
+    if (take(zelt::device::item_length(fn, ZEL_DIR_TYPE_FRU, 0, 0), length) != 0) return kFruMissing;
     if (length == 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_INFO, "tFRU entry found, but directory length is empty.\n");
         return 1;
     }
     std::vector<uint8_t> data;
-    int rc = Q().read_item(name, ZEL_DIR_TYPE_FRU, 0, 0, data);
+    int rc = take(zelt::device::read_whole_item(fn, ZEL_DIR_TYPE_FRU, 0, 0), data);
     if (rc != 0) return rc;
     if (!zeltnvm_parse_fru(data, fields)) return HVXRETVAL_INVALID_DATA_LENGTH;
-    return 0;
-}
-
-int zeltnvm_get_vpd_each_field_data(const char* name, std::string& text, const char* keyword) {
-    uint32_t length = 0;
-    if (Q().find_item(name, ZEL_DIR_TYPE_VPD, 0, 0, length) != 0 || length == 0) return 1;
-    std::vector<uint8_t> data;
-    int rc = Q().read_item(name, ZEL_DIR_TYPE_VPD, 0, 0, data);
-    if (rc != 0) return rc;
-    if (!zeltnvm_parse_vpd_field(data, keyword, text)) text = kNA;
     return 0;
 }
 
@@ -202,9 +181,13 @@ namespace {
         if ((rc) == ZELT_RC_BUSY) return rc; \
     } while (0)
 
-int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool short_mode) {
+int list_device_body(const zelt::device::InventoryFunction& target, bool short_mode) {
+    const Function& fn = target.function;
+    const char* name = target.name();
+    const zelt_nvm_device_info_t& rec = target.facts;
     const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
-    const bool pci_dev = zelt::transport::is_pci_window_name(name ? name : "");
+    // A function without a network interface is listed without its made-up name.
+    const bool pci_dev = rec.nic_info.driver_loaded == 0;
     line("Device Interface Name", pci_dev ? kNA : name);
     line("MACAddress", rec.nic_info.current_mac_addr);
     if (short_mode) {
@@ -217,10 +200,10 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     line("Base MACAddress", rec.nic_info.base_mac_addr);
 
     zelt_fru_fields fru;
-    const int fru_rc = zeltnvm_get_fru_data(name, fru);
+    const int fru_rc = zeltnvm_get_fru_data(fn, fru);
     int result = fru_rc;
     std::string serial = fru_rc == 0 ? fru.serial : std::string();
-    if (fru_rc == kFruMissing) zeltnvm_get_vpd_each_field_data(name, serial, "SN");
+    if (fru_rc == kFruMissing) zelt::device::zeltnvm_get_vpd_each_field_data(fn, serial, "SN");
     line("Device Serial Number", serial);
 
     char table_text[32];
@@ -229,7 +212,7 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
 
     std::string part = fru_rc == 0 ? fru.part_number : std::string();
     if (part.empty()) {
-        if (zeltnvm_get_vpd_each_field_data(name, part, "PN") != 0 || part == kNA) part.clear();
+        if (zelt::device::zeltnvm_get_vpd_each_field_data(fn, part, "PN") != 0 || part == kNA) part.clear();
     }
     if (part.empty()) {
         zeltnvm_get_part_number(table_text, &rec);
@@ -238,7 +221,7 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     line("Part Number", part);
 
     std::string desc = fru_rc == 0 ? fru.product_name : std::string();
-    if (desc.empty()) Q().item_version(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 3, desc);
+    if (desc.empty()) (void)take(zelt::device::item_version_text(fn, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 3), desc);
     line("Description", desc);
 
     line("PCI Vendor Id", hex4(pci.vendor_id));
@@ -259,44 +242,44 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     }
 
     std::string active;
-    int rc = Q().active_package_version(name, active);
+    int rc = take(fn.channel->package_version(fn), active);
     ZELT_RETURN_IF_BUSY(rc);
     if (rc != 0 || active.empty()) {
         active.clear();
-        rc = Q().item_version(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, active);
+        rc = take(zelt::device::item_version_text(fn, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0), active);
         ZELT_RETURN_IF_BUSY(rc);
         if (rc != 0) active.clear();
     }
     line("Active Package version", active);
 
     std::string on_nvm;
-    zeltnvm_get_installed_pkg_ver(name, on_nvm);
+    zeltnvm_get_installed_pkg_ver(fn, on_nvm);
     line("Package version on NVM", on_nvm);
 
     std::string fw;
-    rc = Q().firmware_version(name, fw);
+    rc = take(fn.channel->firmware_version(fn), fw);
     ZELT_RETURN_IF_BUSY(rc);
     if (rc != 0) fw.clear();
     line("Firmware version", fw);
 
     uint8_t active_cfg[3] = {};
-    rc = Q().active_cfg_version(name, active_cfg);
+    rc = zeltnvm_get_active_cfg_version(fn, active_cfg).code();
     ZELT_RETURN_IF_BUSY(rc);
     const bool have_active_cfg = rc == 0;
     console_line("Active NVM config version", have_active_cfg ? version3(active_cfg) : std::string());
     uint8_t nvm_cfg[3] = {};
-    rc = zeltnvm_get_nvm_cfg_version(name, rec, nvm_cfg);
+    rc = zeltnvm_get_nvm_cfg_version(fn, nvm_cfg);
     ZELT_RETURN_IF_BUSY(rc);
     const bool have_nvm_cfg = rc == 0;
     console_line("NVM config version", have_nvm_cfg ? version3(nvm_cfg) : std::string());
 
     uint32_t hcrm_len = 0;
-    rc = Q().find_item(name, ZEL_DIR_TYPE_HCAPI_RM_CFG, 0, 0, hcrm_len);
+    rc = take(zelt::device::item_length(fn, ZEL_DIR_TYPE_HCAPI_RM_CFG, 0, 0), hcrm_len);
     ZELT_RETURN_IF_BUSY(rc);
     if (rc == 0 && hcrm_len != 0) {
         uint32_t id = 0;
         uint8_t ver[3] = {};
-        rc = zeltnvm_get_nvm_hcrm_version(name, rec, &id, ver);
+        rc = zeltnvm_get_nvm_hcrm_version(fn, &id, ver);
         ZELT_RETURN_IF_BUSY(rc);
         console_line("HCRM Profile ID", rc == 0 ? std::to_string(id) : std::string());
         console_line("HCRM Profile Version", rc == 0 ? version3(ver) : std::string());
@@ -305,15 +288,15 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     const int known_type = zeltnvm_table_device_type(pci.device_id);
     const uint16_t device_type = known_type < 0 ? 0 : static_cast<uint16_t>(known_type);
     uint32_t counter = 0;
-    rc = Q().fw_reset_counter(function_of(name, rec), device_type, counter);
+    rc = take(zelt::device::fw_reset_counter(fn, device_type), counter);
     ZELT_RETURN_IF_BUSY(rc);
     line("Firmware Reset Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
-    rc = Q().error_recovery_counter(function_of(name, rec), device_type, counter);
+    rc = zelt_get_error_recovery_counter(fn, &counter, device_type).code();
     ZELT_RETURN_IF_BUSY(rc);
     line("Error Recovery Counter", rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
 
     uint64_t stamp = 0;
-    rc = Q().crashdump_timestamp(name, stamp);
+    rc = take(zelt::device::crashdump_timestamp(fn), stamp);
     ZELT_RETURN_IF_BUSY(rc);
     line("Crash Dump Timestamp", rc == 0 && stamp != 0 ? local_time_text(stamp) : std::string());
 
@@ -322,8 +305,8 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     const bool cfg_differs = have_active_cfg && have_nvm_cfg && std::memcmp(active_cfg, nvm_cfg, 3) != 0;
     line("Reboot Required", pkg_differs || cfg_differs ? "Yes" : "No");
 
-    bool secure_boot = false, secure_fw = false;
-    rc = Q().secure_boot_status(name, secure_boot, secure_fw);
+    int secure_boot = 0, secure_fw = 0;
+    rc = zelt_check_secure_fw_boot_status(fn, &secure_boot, &secure_fw).code();
     ZELT_RETURN_IF_BUSY(rc);
     result = rc;
     const int fw_major = first_version_number(fw);
@@ -336,7 +319,7 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
 
     if (device_type > 7) {
         uint32_t status = 0;
-        rc = Q().fw_image_status(name, status);
+        rc = zelt_check_sync_status(fn, &status).code();
         ZELT_RETURN_IF_BUSY(rc);
         result = rc;
         std::string text;
@@ -351,7 +334,7 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
         }
         line("FW Image Status", text);
         bool in_ddr = false;
-        int ddr_rc = Q().crashdump_in_ddr(name, in_ddr);
+        int ddr_rc = take(zelt::device::crashdump_in_ddr(fn), in_ddr);
         ZELT_RETURN_IF_BUSY(ddr_rc);
         line("Crash Dump Available in DDR", ddr_rc == 0 ? (in_ddr ? "True" : "False") : std::string());
     }
@@ -364,10 +347,9 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
 }  // namespace
 
 int list_device(const zelt::device::Inventory& inventory, const char* name, options* opts) {
-    zelt_nvm_device_info_t rec;
-    int rc = lookup(inventory, name, rec);
-    if (rc != 0) return rc;
-    return list_device_body(name, rec, opts && opts->flag);
+    const zelt::device::InventoryFunction* target = lookup(inventory, name);
+    if (!target) return ZELT_RC_DEVICE_NOT_FOUND;
+    return list_device_body(*target, opts && opts->flag);
 }
 
 int list_devices(const zelt::device::Inventory& inventory, options* opts) {
@@ -379,7 +361,8 @@ int list_devices(const zelt::device::Inventory& inventory, options* opts) {
         const char* name = rep->name();
         if (short_mode) {
             std::string desc;
-            if (Q().item_version(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 3, desc) == 0 && !desc.empty()) {
+            if (take(zelt::device::item_version_text(rep->function, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 3), desc) == 0 &&
+                !desc.empty()) {
                 zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n%s #%d\n", desc.c_str(), n + 1);
             } else {
                 zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nDevice #%d\n", n + 1);
@@ -423,10 +406,9 @@ int listdev_command(zelt::cli::ParsedCommand& parsed) {
 // ---- devid and pkgver ---------------------------------------------------------------------------
 
 int zeltnvm_devid_device(const zelt::device::Inventory& inventory, const char* name, options*) {
-    zelt_nvm_device_info_t rec;
-    int rc = lookup(inventory, name, rec);
-    if (rc != 0) return rc;
-    const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
+    const zelt::device::InventoryFunction* target = lookup(inventory, name);
+    if (!target) return ZELT_RC_DEVICE_NOT_FOUND;
+    const ZELT_NVM_PCI_INFO& pci = target->facts.pci_info;
     std::printf("%-20s : %04x\n", "PCI VendorID", pci.vendor_id);
     std::printf("%-20s : %04x\n", "PCI DeviceID", pci.device_id);
     std::printf("%-20s : %04x\n", "PCI Subsys VendorID", pci.sub_system_vendor_id);
@@ -438,16 +420,17 @@ int zeltnvm_devid_device(const zelt::device::Inventory& inventory, const char* n
 }
 
 int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* name, options*) {
-    zelt_nvm_device_info_t rec;
-    int rc = lookup(inventory, name, rec);
-    if (rc != 0) return rc;
+    const zelt::device::InventoryFunction* target = lookup(inventory, name);
+    if (!target) return ZELT_RC_DEVICE_NOT_FOUND;
+    const Function& fn = target->function;
+    const zelt_nvm_device_info_t& rec = target->facts;
     std::string active;
-    if (Q().active_package_version(name, active) != 0 || active.empty()) {
+    if (take(fn.channel->package_version(fn), active) != 0 || active.empty()) {
         active.clear();
-        if (Q().item_version(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, active) != 0) active.clear();
+        if (take(zelt::device::item_version_text(fn, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0), active) != 0) active.clear();
     }
     std::string on_nvm;
-    zeltnvm_get_installed_pkg_ver(name, on_nvm);
+    zeltnvm_get_installed_pkg_ver(fn, on_nvm);
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%-25s : %s\n", "Active Package version",
                   active.empty() ? kNA : active.c_str());
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%-25s : %s\n", "Package version on NVM",
@@ -466,7 +449,7 @@ int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* 
         };
         for (const Image& img : kImages) {
             std::string v;
-            if (Q().item_version(name, img.type, img.ordinal, 0, 0, v) == 0 && !v.empty()) {
+            if (take(zelt::device::item_version_text(fn, img.type, img.ordinal, 0, 0), v) == 0 && !v.empty()) {
                 zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%-25s : %s\n", img.label, v.c_str());
             }
         }
@@ -499,13 +482,13 @@ int devid_pkgver_device_command(zelt::cli::ParsedCommand& parsed) {
 // ---- Adapter queries for the handlers --------------------------------------------------------
 
 int zeltnvm_get_dev_port_count(const zelt::device::Inventory& inventory, const char* name, int* count) {
-    zelt_nvm_device_info_t rec;
-    if (lookup(inventory, name, rec) != 0) {
+    const zelt::device::InventoryFunction* target = lookup(inventory, name);
+    if (!target) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "specified device not found\n");
         return HVXRETVAL_NO_SUPPORTED_DEVICES_FOUND;
     }
     std::vector<uint8_t> value;
-    int rc = Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, kOptPortMode, value, 1);
+    int rc = take(zelt::device::option_value(target->function, kOptPortMode, 1), value);
     if (rc == ZELT_RC_NOT_PERMITTED) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                       "This operation does not have administrative privileges for given interface");
@@ -513,16 +496,17 @@ int zeltnvm_get_dev_port_count(const zelt::device::Inventory& inventory, const c
     }
     if (rc != 0) return rc;
     if (value.empty()) return HVXRETVAL_FAILURE;
-    int ports = 0;
-    if (Q().port_count_of_mode(value[0], ports) != 0) return HVXRETVAL_FAILURE;
+    const int ports = zeltnvm_port_count_from_mode(value[0]);
+    if (ports < 0) return HVXRETVAL_FAILURE;
     *count = ports;
     return 0;
 }
 
 int zelt_get_function_count(const zelt::device::Inventory& inventory, const char* name, options* opts, int* count,
                             bool trace) {
-    zelt_nvm_device_info_t rec;
-    if (lookup(inventory, name, rec) != 0) return 0;
+    const zelt::device::InventoryFunction* target = lookup(inventory, name);
+    if (!target) return 0;
+    const zelt_nvm_device_info_t& rec = target->facts;
     if (trace && opts && opts->debug) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "device_id = %04x vendor_id = %04x\n", rec.pci_info.device_id,
                       rec.pci_info.vendor_id);
@@ -533,17 +517,17 @@ int zelt_get_function_count(const zelt::device::Inventory& inventory, const char
 }
 
 int zeltnvm_check_device_mode(const zelt::device::Inventory& inventory, const char* name) {
-    zelt_nvm_device_info_t rec;
-    if (lookup(inventory, name, rec) != 0) return 13;
-    bool secure = false;
-    int rc = Q().device_secure_mode(name, secure);
+    const zelt::device::InventoryFunction* target = lookup(inventory, name);
+    if (!target) return 13;
+    int secure = 0;
+    int rc = zelt_query_device_secure_mode(target->function, &secure).code();
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Error: Failed to query device secure mode\n");
         return rc;
     }
     if (!secure) return 0;
-    bool admin = true;
-    if (Q().admin_pf_status(function_of(name, rec), admin) == 0 && !admin) {
+    int admin = 1;
+    if (zelt_query_admin_pf_status(target->function, &admin).ok() && !admin) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
                       "This operation do not have administrative privileges for given interface\n");
         return ZELT_RC_NO_ADMIN;

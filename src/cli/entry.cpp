@@ -76,7 +76,7 @@ int zeltnvm_main(int argc, char** argv) {
     // The run's adapters: found once here and handed to the command.
     zelt::device::Inventory inventory;
     if (argc > 1 && !skips_discovery(argv[1])) {
-        int rc = zelt_nvm_init(inventory);
+        int rc = zelt::device::zelt_nvm_init(zelt::host::current(), inventory);
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                           "No supported devices found. Please make sure all the required drivers are loaded "

@@ -10,6 +10,8 @@
 
 namespace zelt::device {
 
+using zelt::PciAddress;
+
 // One supported physical function: how the transport reaches it, and the facts
 // discovery gathered about it.
 struct InventoryFunction {
@@ -28,9 +30,9 @@ struct Inventory {
     // Some supported function has no network interface (it is reached through its PCI window).
     bool pci_window_functions = false;
 
-    // Appends a function from its record: the name and address in the record give the
-    // transport function, and a window name gives the PCI window road.
-    InventoryFunction& add(const zelt_nvm_device_info_t& facts);
+    // Appends a function from its record, reached as `function` (its name, address and
+    // the channel discovery chose for it).
+    InventoryFunction& add(const zelt_nvm_device_info_t& facts, transport::Function function);
     // Groups the functions into adapters by the serial number they report (at most
     // ZELT_MAX_ADAPTERS) and counts each adapter's functions.
     void group_adapters();

@@ -49,7 +49,8 @@ zelt::Result zeltnvmFwQueryStatus(const Function& fn, uint8_t type, int option_q
 }
 
 zelt::Result zeltnvm_set_fw_time(const Function& fn) {
-    auto& host = zelt::host::current();
+    if (!fn.channel) return zelt::Result::tool(HVXRETVAL_INVALID_PARAMETER);
+    auto& host = fn.channel->host();
     struct timeval now = host.now();
     struct tm local = host.local_time(now.tv_sec);
     hwrm_fw_set_time_input req{};

@@ -76,8 +76,7 @@ TEST_F(Identity, ReadsTheSameAfterAnUpdateThatOverwritesIt) {
 
     saved_ = device::zelt_nvm_save_identity_for_recovery(fn(kDev), true);
     const pb::Bytes pkg = overwritingPackage();
-    int reboot = 0;
-    ASSERT_EQ(zeltnvmInstallPackage(kDev, pkg.data(), static_cast<uint32_t>(pkg.size()), nullptr, &reboot, 0, 0), 0);
+    ASSERT_EQ(device::zeltnvmInstallPackage(fn(kDev).function, pkg, 0, 0).code(), 0);
     for (const Piece& p : pieces) ASSERT_NE(itemData(p.type, p.ordinal), p.before) << "package did not overwrite";
     ASSERT_NE(vpdField(itemData(ZEL_DIR_TYPE_VPD, 0), "SN"), vpdField(vpd_before, "SN"));
     // The new firmware came up with other function addresses.

@@ -285,7 +285,8 @@ TEST_F(FwQueries, FailuresLeaveOutputsAlone) {
     EXPECT_EQ(ver[0] + ver[1] + ver[2], 21);
     // An unresolvable name sends nothing.
     host->messages.clear();
-    EXPECT_EQ(transport::function_for_name("nosuch0").result().code(), HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
+    const transport::Function unknown = eth("nosuch0");
+    EXPECT_EQ(unknown.channel->driver_info(unknown).result().code(), HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
     EXPECT_TRUE(host->messages.empty());
 }
 

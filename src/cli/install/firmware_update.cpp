@@ -103,7 +103,7 @@ void print_reboot_message(const zelt::device::InventoryFunction& device, const c
     char nvm_pcie[128] = {};
     if (type <= 5) {
         zeltnvm_get_pkg_dir_type_version(dev, pkg_pcie, ZEL_DIR_TYPE_PCIE, file, opts);
-        zeltnvmGetItemVersionString(dev, ZEL_DIR_TYPE_PCIE, 0, 0, 0, nvm_pcie, sizeof nvm_pcie);
+        (void)zelt::device::zeltnvmGetItemVersionString(device.function, ZEL_DIR_TYPE_PCIE, 0, 0, 0, nvm_pcie, sizeof nvm_pcie);
     }
     const char* kConfigColdBoot = "A system cold boot is needed for configuration package update to take effect.\n";
     const char* kFirmwareColdBoot = "A system cold boot is needed for firmware update to take effect.\n";

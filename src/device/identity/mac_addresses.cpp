@@ -40,10 +40,11 @@ std::string mac_text(const uint8_t mac[6]) {
     return out;
 }
 
-int function_count(const char* dev, int device_type) {
+int function_count(const zelt::transport::Function& dev, int device_type) {
     if (device_type >= 8) return kMaxMacs;
-    std::vector<zelnvm_directory_entry_t> dir;
-    if (zeltnvmListDirectory(dev, dir) != 0) return 0;
+    const auto listed = zelt::device::zeltnvmListDirectory(dev);
+    if (!listed.ok()) return 0;
+    const std::vector<zelnvm_directory_entry_t>& dir = *listed;
     int n = 0;
     for (size_t i = 0; i < dir.size() && i < kDirScan; ++i) n += dir[i].type == ZEL_DIR_TYPE_FUNC_CFG ? 1 : 0;
     if (n > kMaxMacs) {
@@ -62,7 +63,7 @@ void zelt_nvm_save_mac(const InventoryFunction& target, SavedIdentity& saved) {
     saved.macs.reset();
     const int known_type = id::device_type_of(target);
     const uint16_t type = known_type < 0 ? 0 : static_cast<uint16_t>(known_type);
-    const int count = function_count(dev, type);
+    const int count = function_count(target.function, type);
     if (count == 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Function CFG directory not found.\n", "zelt_nvm_save_mac");
         return;

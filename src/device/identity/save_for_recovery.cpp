@@ -7,7 +7,7 @@
 namespace zelt::device {
 
 SavedIdentity zelt_nvm_save_identity_for_recovery(const InventoryFunction& target, bool onboard_cfg_required) {
-    const char* dev = target.name();
+    const transport::Function& dev = target.function;
     SavedIdentity s;
     Saved<VpdFields> vpd{};
     const bool located = identity::location_of(target, vpd.from);

@@ -20,7 +20,8 @@
 
 using zelt::transport::exchange;
 using zelt::transport::Function;
-using zelt::transport::function_at;
+
+namespace zelt::device {
 
 namespace {
 
@@ -38,13 +39,6 @@ double host_seconds() {
 }
 
 void sleep_ms(unsigned ms) { zelt::host::current().sleep_ms(ms); }
-
-// Function 0 of the device that holds `fn`, reached the same way.
-Function function_zero(const Function& fn) {
-    Function zero = fn;
-    zero.address.function = 0;
-    return zero;
-}
 
 zelt::Result send_fw_reset(const Function& fn, uint8_t proc_type, uint8_t selfrst, uint8_t flags) {
     hwrm_fw_reset_input req{};
@@ -253,23 +247,29 @@ int32_t zelt_nvm_check_vf_status(const Function* pfs, int pf_count, const uint16
     }
 }
 
-int zelt_fill_reset_info(const zelt::device::Inventory& inventory, const char* dev, zelt_nvm_pci_info* info) {
-    const zelt::device::InventoryFunction* found = zelt::device::find_function(inventory, dev);
-    if (!found) return ZELT_RC_DEVICE_NOT_FOUND;
-    const zelt_nvm_device_info_t& rec = found->facts;
+void zelt_fill_reset_info(const Inventory& inventory, const InventoryFunction& target, zelt_nvm_pci_info* info) {
+    const zelt_nvm_device_info_t& rec = target.facts;
     *info = zelt_nvm_pci_info{};
-    info->function = found->function;
+    info->function = target.function;
     info->device_id = rec.pci_info.device_id;
     info->vendor_id = rec.pci_info.vendor_id;
     std::memcpy(info->serial_number, rec.nic_info.serial_number, sizeof info->serial_number);
-    const int type = zelt::device::device_type_of(*found);
+    const int type = device_type_of(target);
     info->device_type = type < 0 ? 0 : static_cast<uint16_t>(type);
     for (const auto& f : inventory.functions) {
         if (std::strncmp(f.facts.nic_info.serial_number, rec.nic_info.serial_number, ZELT_SERIAL_LEN) == 0)
             info->adapter_pfs.push_back(f.function);
     }
-    info->active_pf_count = found->adapter_pf_count;
-    return 0;
+    info->active_pf_count = target.adapter_pf_count;
+}
+
+Function zelt_reset_function_zero(const zelt_nvm_pci_info& info) {
+    PciAddress zero = info.function.address;
+    zero.function = 0;
+    if (info.function.address == zero) return info.function;
+    for (const Function& pf : info.adapter_pfs)
+        if (pf.address == zero) return pf;
+    return Function{transport::pci_window_name(zero), zero, info.function.channel};
 }
 
 int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
@@ -347,11 +347,11 @@ int32_t zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force) {
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nChecking the recovery status. Please wait a minute...\n");
     if (device_type > 7) sleep_ms(kPostRecoverySettleMs);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Resetting the device (%04x:%02x:%x)\n", at.domain, at.bus, at.device);
-    (void)zelt_hot_fw_reset(function_zero(fn), 0);
+    (void)zelt_hot_fw_reset(zelt_reset_function_zero(*info), 0);
     sleep_ms(kPostRecoverySettleMs);
     zeltnvm_fastboot_enabled = false;
     indirect_mode = false;
-    if (zelt_nvm_ver_get_status(function_zero(fn)).ok()) {
+    if (zelt_nvm_ver_get_status(zelt_reset_function_zero(*info)).ok()) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nPCI Device %04x:%02x:%x recovered successfully.\n", at.domain,
                       at.bus, at.device);
         return 0;
@@ -368,3 +368,5 @@ int32_t zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force) {
     }
     return 58;
 }
+
+}  // namespace zelt::device
