@@ -136,6 +136,33 @@ TEST(InstallFailure, NoRoomDefragmentsAndTriesOnceMore) {
     }
 }
 
+// The driver finding no room for the staged package (ENOSPC) is the same condition as
+// the firmware's no-space answer: room is made by defragmenting and the flash is tried
+// once more; a second refusal ends with the no-room status.
+TEST(InstallFailure, DriverWithoutRoomDefragmentsAndTriesOnceMore) {
+    struct Case {
+        const char* nth;  // "0": every flash finds no room
+        int status;
+        int flashes;
+    } cases[] = {{"1", 0, 2}, {"0", 20, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.nth);
+        InstallHost host;
+        host.example("new.pkg", "229.0.1.0");
+        host.zeltnvm({"-dev=zen2", "devid"});
+        host.fault({"ethtool_errno", "--function", "zen2", "--ethtool-cmd", "51", "--errno", "28", "--nth", c.nth});
+        zelt::sim::clear_request_log(host.root());
+        const RunResult r = host.zeltnvm({"-dev=zen2", "-y", "install", "new.pkg"});
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        EXPECT_EQ(messages_to_zen2(host, kNvmDefrag), 1);
+        int flashes = 0;
+        for (const auto& q : zelt::sim::read_request_log(host.root()))
+            if (q.value("channel", "") == "ethtool" && q.value("cmd", 0) == 51) ++flashes;
+        EXPECT_EQ(flashes, c.flashes);
+        EXPECT_EQ(contains(r.err, "Package installation failed, because NVM is fragmented."), c.status == 20) << r.err;
+    }
+}
+
 }  // namespace
 
 namespace {
