@@ -11,6 +11,8 @@
 #include "wire/hwrm_answer.h"
 #include "wire/hwrm_query.h"
 
+using namespace zelt::transport;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::span<const uint8_t> bytes(data, size);
     std::string_view text(reinterpret_cast<const char*>(data), size);

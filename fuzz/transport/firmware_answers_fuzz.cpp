@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t u32 = 0;
     double rate = 0;
     char text[64];
-    uint64_t counters[ZELT_PCIE_COUNTER_COUNT];
+    uint64_t counters[zelt::transport::ZELT_PCIE_COUNTER_COUNT];
     hwrm_ver_get_output ver;
     hwrm_temp_monitor_query_output temp;
     hwrm_func_qcaps_output caps;

@@ -39,6 +39,8 @@ zelt::Result healthCheck(const Function& fn, uint32_t* fw_status) {
 
 }  // namespace
 
+namespace zelt::transport {
+
 zelt::Result zeltnvmFwQueryStatus(const Function& fn, uint8_t type, int option_query, uint8_t* status) {
     hwrm_fw_qstatus_input req{};
     req.embedded_proc_type = type;
@@ -149,3 +151,5 @@ zelt::Result zeltnvm_query_dbg_qcaps(const Function& fn, hwrm_dbg_qcaps_output* 
     if (rc.ok() && buf) *buf = resp;
     return rc;
 }
+
+}  // namespace zelt::transport

@@ -29,7 +29,7 @@ int slotFromUevent(zelt::host::Host& host, const std::string& dev, zelt::PciAddr
     if (!f) return -2;
     char line[256];
     while (std::fgets(line, sizeof line, f.get())) {
-        int rc = zeltUeventPciSlot(line, slot);
+        int rc = zelt::transport::zeltUeventPciSlot(line, slot);
         if (rc != 0) return rc;
     }
     return 0;
@@ -70,10 +70,8 @@ ResultOr<DriverInfo> zeltDrvInfo(const Function& fn, bool want_driver) {
     return out;
 }
 
-}  // namespace zelt::transport
-
-int32_t zeltnvm_get_pci_cfg_data(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function, uint8_t* cfg) {
-    auto& host = zelt::host::current();
+Result zeltnvm_get_pci_cfg_data(host::Host& host, const PciAddress& address, uint8_t* cfg) {
+    const uint32_t domain = address.domain, bus = address.bus, device = address.device, function = address.function;
     char path[256];
     std::snprintf(path, sizeof path, "%s/%04x:%02x:%02x.%d/config", "/sys/bus/pci/devices", domain, bus, device,
                   static_cast<int>(function));
@@ -85,13 +83,16 @@ int32_t zeltnvm_get_pci_cfg_data(uint32_t domain, uint32_t bus, uint32_t device,
     if (!f) {
         int err = errno;
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Failed to open %s : %d(%s)\n", path, err, std::strerror(err));
-        return 4;
+        return Result::tool(4);
     }
     size_t cnt = std::fread(cfg, 1, ZELT_PCI_CFG_LEN, f.get());
     if (cnt < ZELT_PCI_CFG_LEN) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Failed to read config data from %s : cnt(%d) cfg_data_len(%d)\n",
                       path, static_cast<int>(cnt), static_cast<int>(ZELT_PCI_CFG_LEN));
-        return 4;
+        return Result::tool(4);
     }
-    return 0;
+    return Result();
 }
+
+}  // namespace zelt::transport
+

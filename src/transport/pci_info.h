@@ -10,6 +10,10 @@
 #include "transport/channel.h"
 #include "transport/function.h"
 
+namespace zelt::host {
+class Host;
+}
+
 // Longest driver name and version text zeltDrvInfo keeps (NUL excluded: 31).
 inline constexpr size_t ZELT_DRV_TEXT_LEN = 32;
 // Bytes of configuration space zeltnvm_get_pci_cfg_data reads.
@@ -22,7 +26,8 @@ namespace zelt::transport {
 // driver's version text and name. -41 when the name resolves to no address.
 ResultOr<DriverInfo> zeltDrvInfo(const Function& fn, bool want_driver);
 
-}  // namespace zelt::transport
+// Reads the ZELT_PCI_CFG_LEN bytes of the configuration space of the function at
+// `address` on `host` into `cfg`. 4 when it cannot be opened or is shorter.
+Result zeltnvm_get_pci_cfg_data(host::Host& host, const PciAddress& address, uint8_t* cfg);
 
-// Reads the 256 bytes of a function's configuration space into `cfg`. 0 or 4.
-int32_t zeltnvm_get_pci_cfg_data(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function, uint8_t* cfg);
+}  // namespace zelt::transport

@@ -7,6 +7,8 @@
 
 namespace {
 
+using namespace zelt::transport;
+
 TEST(AnswerText, KernelRelease) {
     const struct {
         const char* release;

@@ -80,7 +80,7 @@ TEST_F(Channel, DataBufferIsDescribedAndFilled) {
         return 0;
     };
     uint32_t count = 0;
-    uint64_t counters[ZELT_PCIE_COUNTER_COUNT] = {};
+    uint64_t counters[transport::ZELT_PCIE_COUNTER_COUNT] = {};
     ASSERT_EQ(zeltnvm_pcie_counters(at("eth0", 0, 1, 0, 0), &count, counters, 0).code(), 0);
     const auto& m = host->messages.back();
     ASSERT_EQ(m.msg.num_dma_indications, 1u);

@@ -89,15 +89,15 @@ TEST_F(PciInfo, ConfigSpaceFromSysfsOrProcfs) {
     std::string sysfs(256, 's'), procfs(256, 'p');
     hostFile("/proc/bus/pci/3b/00.1", procfs);
     uint8_t cfg[256];
-    ASSERT_EQ(zeltnvm_get_pci_cfg_data(0, 0x3b, 0, 1, cfg), 0);
+    ASSERT_EQ(transport::zeltnvm_get_pci_cfg_data(*host, PciAddress{0, 0x3b, 0, 1}, cfg).code(), 0);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(cfg), 256), procfs);
     hostFile("/sys/bus/pci/devices/0000:3b:00.1/config", sysfs);
-    ASSERT_EQ(zeltnvm_get_pci_cfg_data(0, 0x3b, 0, 1, cfg), 0);
+    ASSERT_EQ(transport::zeltnvm_get_pci_cfg_data(*host, PciAddress{0, 0x3b, 0, 1}, cfg).code(), 0);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(cfg), 256), sysfs);
     // A short configuration space, and none at all.
     hostFile("/sys/bus/pci/devices/0000:3b:00.2/config", std::string(64, 'x'));
-    EXPECT_EQ(zeltnvm_get_pci_cfg_data(0, 0x3b, 0, 2, cfg), 4);
-    EXPECT_EQ(zeltnvm_get_pci_cfg_data(0, 0x3b, 0, 3, cfg), 4);
+    EXPECT_EQ(transport::zeltnvm_get_pci_cfg_data(*host, PciAddress{0, 0x3b, 0, 2}, cfg).code(), 4);
+    EXPECT_EQ(transport::zeltnvm_get_pci_cfg_data(*host, PciAddress{0, 0x3b, 0, 3}, cfg).code(), 4);
 }
 
 }  // namespace

@@ -241,7 +241,7 @@ TEST_F(SimTransport, ScheduledFaultsMapToResults) {
 TEST_F(SimTransport, HostFactsComeFromUname) {
     uint32_t major = 0, minor = 0;
     char name[8];
-    ASSERT_EQ(zeltnvm_get_os_information(&major, &minor, name), 0);
+    ASSERT_EQ(transport::zeltnvm_get_os_information(host::current(), &major, &minor, name).code(), 0);
     EXPECT_EQ(major, 61u);  // "6.1.0-sim"
     EXPECT_EQ(minor, 0u);
 }
