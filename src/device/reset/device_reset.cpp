@@ -33,12 +33,13 @@ constexpr unsigned kProbePauseMs = 10;
 constexpr unsigned kPostRecoverySettleMs = 5000;
 
 // Seconds on the host clock (virtual on the simulated host).
-double host_seconds() {
-    struct timeval tv = zelt::host::current().now();
+double host_seconds(const Function& fn) {
+    struct timeval tv = fn.channel->host().now();
     return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) / 1e6;
 }
 
-void sleep_ms(unsigned ms) { zelt::host::current().sleep_ms(ms); }
+// Waits on the host of `fn`'s channel.
+void sleep_ms(const Function& fn, unsigned ms) { fn.channel->host().sleep_ms(ms); }
 
 zelt::Result send_fw_reset(const Function& fn, uint8_t proc_type, uint8_t selfrst, uint8_t flags) {
     hwrm_fw_reset_input req{};
@@ -130,28 +131,28 @@ int32_t zelt_nvm_reset_status(const Function& fn, uint16_t device_type, uint32_t
         wait_s = min_wait_ms / 1000;
         bailout_s = max_timeout_ms / 1000;
     }
-    double start = host_seconds();
+    double start = host_seconds(fn);
     for (;;) {
         int32_t rc = zelt_nvm_ver_get_status(fn).code();
         if (rc == 0) break;
-        const double elapsed = host_seconds() - start;
+        const double elapsed = host_seconds(fn) - start;
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
                       "%s: FID (0x%x) VER_GET failed with status 0x%x and elapsed time = %f\n", kFn, fn.address.function,
                       static_cast<unsigned>(rc), elapsed);
         if (elapsed > bailout_s) return 5;
-        sleep_ms(kAnswerPollMs);
+        sleep_ms(fn, kAnswerPollMs);
     }
 
-    start = host_seconds();
+    start = host_seconds(fn);
     for (;;) {
         uint32_t counter = 0;
         (void)zelt_get_fw_reset_counter(fn, &counter, device_type);
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Current Reset Counter = %d\n", static_cast<int>(counter));
         if (counter != 0 && counter > counter_before) return 0;
-        const double elapsed = host_seconds() - start;
+        const double elapsed = host_seconds(fn) - start;
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: fw_reg_cntr elapsed time = %f\n", kFn, elapsed);
         if (elapsed > wait_s) return 5;
-        sleep_ms(kCounterPollMs);
+        sleep_ms(fn, kCounterPollMs);
     }
 }
 
@@ -163,7 +164,7 @@ int32_t zelt_nvm_check_pf_status(const Function* pfs, int pf_count, int* loaded_
     const double limit = max_timeout_ms ? max_timeout_ms / 1000 : ZELT_RESET_DEFAULT_PF_WAIT_S;
     bool loaded[ZELT_DEVICE_TABLE_LEN] = {};
     int count = 0;
-    const double start = host_seconds();
+    const double start = host_seconds(pfs[0]);
     for (;;) {
         for (int i = 0; i < pf_count; ++i) {
             if (loaded[i]) continue;
@@ -176,11 +177,11 @@ int32_t zelt_nvm_check_pf_status(const Function* pfs, int pf_count, int* loaded_
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: FID (0x%x) VER_GET failed with status 0x%x\n", kFn,
                               pf.address.function, static_cast<unsigned>(rc));
             }
-            sleep_ms(kProbePauseMs);
+            sleep_ms(pfs[0], kProbePauseMs);
         }
         if (loaded_pf_count) *loaded_pf_count = count;
         if (count == pf_count) return 0;
-        const double elapsed = host_seconds() - start;
+        const double elapsed = host_seconds(pfs[0]) - start;
         if (elapsed > limit) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: elapsed = %f\n", kFn, elapsed);
             return 1;
@@ -207,10 +208,11 @@ int32_t zelt_nvm_get_active_vf_count(const Function* pfs, int pf_count, uint16_t
 int32_t zelt_nvm_check_vf_status(const Function* pfs, int pf_count, const uint16_t registered_vfs_before[256],
                                  int* total_registered, uint32_t max_timeout_ms) {
     static constexpr const char* kFn = "zelt_nvm_check_vf_status";
+    if (pf_count <= 0) return 0;
     const double limit = max_timeout_ms ? max_timeout_ms / 1000 : ZELT_RESET_DEFAULT_VF_WAIT_S;
     bool done[ZELT_DEVICE_TABLE_LEN] = {};
     uint16_t seen[ZELT_DEVICE_TABLE_LEN] = {};
-    const double start = host_seconds();
+    const double start = host_seconds(pfs[0]);
     for (;;) {
         int finished = 0;
         for (int i = 0; i < pf_count; ++i) {
@@ -221,7 +223,7 @@ int32_t zelt_nvm_check_vf_status(const Function* pfs, int pf_count, const uint16
             const Function& pf = pfs[i];
             uint16_t vfs = 0;
             if (!zelt_nvm_get_reg_vf_count(pf, &vfs).ok()) {
-                sleep_ms(kProbePauseMs);
+                sleep_ms(pfs[0], kProbePauseMs);
                 continue;
             }
             const int slot = zelt_reset_vf_index(pf.address.device, pf.address.function);
@@ -232,11 +234,11 @@ int32_t zelt_nvm_check_vf_status(const Function* pfs, int pf_count, const uint16
                 done[i] = true;
                 ++finished;
             } else {
-                sleep_ms(kProbePauseMs);
+                sleep_ms(pfs[0], kProbePauseMs);
             }
         }
         if (finished == pf_count) return 0;
-        const double elapsed = host_seconds() - start;
+        const double elapsed = host_seconds(pfs[0]) - start;
         if (elapsed > limit) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: elapsed = %f\n", kFn, elapsed);
             int sum = 0;
@@ -302,7 +304,7 @@ int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "HWRM_FW_RESET status = %d\n", rc);
     bool reset_ok = rc == 0 || rc == -16;
     if (reset_ok) {
-        sleep_ms(min_wait ? min_wait : ZELT_RESET_DEFAULT_SLEEP_MS);
+        sleep_ms(fn, min_wait ? min_wait : ZELT_RESET_DEFAULT_SLEEP_MS);
         reset_ok = zelt_nvm_reset_status(fn, device_type, counter, min_wait, max_timeout) == 0;
     }
     if (!reset_ok) {
@@ -338,17 +340,16 @@ int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
 
 int32_t zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force) {
     const Function& fn = info->function;
-    const char* dev = fn.c_name();
     const zelt::PciAddress& at = fn.address;
     const uint16_t device_type = info->device_type;
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Clearing Fastboot Registers.\n");
-    zeltnvm_clear_fastboot_regs(dev, device_type, at.domain, at.bus, at.device, at.function);
+    (void)zeltnvm_clear_fastboot_regs(fn, device_type);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Clearing Fastboot Registers Done.\n");
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nChecking the recovery status. Please wait a minute...\n");
-    if (device_type > 7) sleep_ms(kPostRecoverySettleMs);
+    if (device_type > 7) sleep_ms(fn, kPostRecoverySettleMs);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Resetting the device (%04x:%02x:%x)\n", at.domain, at.bus, at.device);
     (void)zelt_hot_fw_reset(zelt_reset_function_zero(*info), 0);
-    sleep_ms(kPostRecoverySettleMs);
+    sleep_ms(fn, kPostRecoverySettleMs);
     zeltnvm_fastboot_enabled = false;
     indirect_mode = false;
     if (zelt_nvm_ver_get_status(zelt_reset_function_zero(*info)).ok()) {
