@@ -35,7 +35,7 @@ int slotFromUevent(zelt::host::Host& host, const std::string& dev, zelt::PciAddr
     return 0;
 }
 
-std::string cutText(std::string_view text) { return std::string(text.substr(0, std::min(text.size(), ZELT_DRV_TEXT_LEN - 1))); }
+std::string cutText(std::string_view text) { return std::string(text.substr(0, std::min(text.size(), zelt::transport::ZELT_DRV_TEXT_LEN - 1))); }
 
 }  // namespace
 

@@ -14,12 +14,13 @@ namespace zelt::host {
 class Host;
 }
 
-// Longest driver name and version text zeltDrvInfo keeps (NUL excluded: 31).
+namespace zelt::transport {
+
+// Room of the driver name and version texts zeltDrvInfo keeps (NUL included: 31
+// characters).
 inline constexpr size_t ZELT_DRV_TEXT_LEN = 32;
 // Bytes of configuration space zeltnvm_get_pci_cfg_data reads.
 inline constexpr size_t ZELT_PCI_CFG_LEN = 256;
-
-namespace zelt::transport {
 
 // Resolves the PCI address of the interface `fn` names (from sysfs, else from the
 // Ethernet driver) through the host of its channel; with `want_driver`, also the

@@ -11,15 +11,10 @@
 
 namespace {
 
-// Field `position` of an entry (tab separated), empty when the entry has fewer fields.
+// Field `position` of an entry, empty when the entry has fewer fields.
 std::string entryField(const std::string& entry, int position) {
-    size_t start = 0;
-    for (int i = 0; i < position; ++i) {
-        size_t tab = entry.find('\t', start);
-        if (tab == std::string::npos) return {};
-        start = tab + 1;
-    }
-    return entry.substr(start, entry.find('\t', start) - start);
+    std::string_view field;
+    return zeltnvmPackageLogEntryField(entry, position, &field) ? std::string(field) : std::string();
 }
 
 // The log item's text: its data without the erased or zero bytes at its end. Empty
