@@ -270,13 +270,13 @@ TEST_F(Identity, MultiFunctionModeIsKeptForAnAdapterWithSixteenFunctions) {
         SCOPED_TRACE(c.name);
         fresh(c.config);
         uint8_t mode[1] = {c.mode};
-        ASSERT_EQ(device::identity::option_set(fn(kDev).function, port0, mode, 1), 0);
+        ASSERT_EQ(device::identity::option_set(fn(kDev).function, port0, mode, 1).code(), 0);
         device::zelt_nvm_save_mf_mode_config(fn(kDev), saved_);
         // The installation left the port in single-function mode.
         mode[0] = ZELT_MF_MODE_FACTORY;
-        ASSERT_EQ(device::identity::option_set(fn(kDev).function, port0, mode, 1), 0);
+        ASSERT_EQ(device::identity::option_set(fn(kDev).function, port0, mode, 1).code(), 0);
         EXPECT_EQ(device::zelt_nvm_apply_mf_mode_config(fn(kDev), saved_), c.after_apply == 2 ? 0 : 1);
-        ASSERT_EQ(device::identity::option_get(fn(kDev).function, port0, mode, 1), 0);
+        ASSERT_EQ(device::identity::option_get(fn(kDev).function, port0, mode, 1).code(), 0);
         EXPECT_EQ(mode[0], c.after_apply);
     }
 }

@@ -33,7 +33,7 @@ bool save_one(const transport::Function& fn, uint16_t type, uint16_t ordinal, co
         return false;
     }
     SavedItem item{};
-    const int32_t rc = id::read_item(fn, entry, item);
+    const int32_t rc = id::read_item(fn, entry, item).code();
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to read %s, status = %d.\n", what, rc);
         return false;

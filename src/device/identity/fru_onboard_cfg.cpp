@@ -37,7 +37,7 @@ void zelt_nvm_save_fru_dir(const InventoryFunction& target, SavedIdentity& saved
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "FRU NVM Directory for ordinal 0 is empty %d.\n", 0);
         return;
     }
-    if (int32_t rc = id::read_item(target.function, entry, fru.value); rc != 0) {
+    if (int32_t rc = id::read_item(target.function, entry, fru.value).code(); rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to read FRU NVM Directory, status = %d.\n", rc);
         return;
     }
@@ -98,7 +98,7 @@ void zelt_nvm_save_onboardcfg_dir(const InventoryFunction& target, SavedIdentity
             continue;
         }
         SavedItem item{};
-        if (id::read_item(target.function, entry, item) != 0) continue;
+        if (!id::read_item(target.function, entry, item).ok()) continue;
         const uint32_t crc = crc32i(ZELT_CRC32_INIT, item.data.data(), item.data.size());
         if ((entry.attr & ZEL_DIR_ATTR_NO_CHKSUM) != 0 || crc != entry.data_chksum) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,

@@ -28,7 +28,7 @@ id::OptionRef mac_option(int index) {
 
 int read_mac(const zelt::transport::Function& fn, int index, uint8_t mac[6]) {
     uint8_t value[ZELT_OPT_MAC_ADDRESS_BYTES] = {};
-    int rc = id::option_get(fn, mac_option(index), value, sizeof value);
+    const int rc = id::option_get(fn, mac_option(index), value, sizeof value).code();
     if (rc != 0) return rc;
     zeltOptMacDecode(value, mac);
     return 0;
@@ -59,7 +59,6 @@ int function_count(const zelt::transport::Function& dev, int device_type) {
 namespace zelt::device {
 
 void zelt_nvm_save_mac(const InventoryFunction& target, SavedIdentity& saved) {
-    const char* dev = target.name();
     saved.macs.reset();
     const int known_type = id::device_type_of(target);
     const uint16_t type = known_type < 0 ? 0 : static_cast<uint16_t>(known_type);
@@ -124,7 +123,7 @@ int zelt_nvm_apply_mac(SavedIdentity& saved) {
         }
         uint8_t value[ZELT_OPT_MAC_ADDRESS_BYTES];
         zeltOptMacEncode(f.mac.data(), value);
-        rc = id::option_set(fn, mac_option(f.index), value, sizeof value);
+        rc = id::option_set(fn, mac_option(f.index), value, sizeof value).code();
         if (rc == 3) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
                           "%s: This operation does not have administrative privileges for given interface\n", kFn);
@@ -135,7 +134,7 @@ int zelt_nvm_apply_mac(SavedIdentity& saved) {
                           text.c_str(), dev);
             continue;
         }
-        rc = id::option_flush(fn);
+        rc = id::option_flush(fn).code();
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: NVM Flush failed while setting MAC Address %s for interface %s\n",
                           kFn, text.c_str(), dev);
