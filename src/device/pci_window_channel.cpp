@@ -74,6 +74,10 @@ ResultOr<transport::ModuleInfo> PciWindowChannel::module_info(const Function&) c
     return Result::tool(HVXRETVAL_FAILURE);
 }
 
+Result PciWindowChannel::reset(const Function& fn, const transport::ResetRequest& request) const {
+    return transport::send_fw_reset(fn, request);
+}
+
 bool PciWindowChannel::crashdump_available(const Function&) const { return false; }
 
 Result PciWindowChannel::coredump(const Function&, FILE* fp, int) const {

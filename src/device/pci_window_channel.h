@@ -33,6 +33,8 @@ public:
     ResultOr<std::string> package_version(const transport::Function& fn) const override;
     // No driver to ask: HVXRETVAL_FAILURE.
     ResultOr<transport::ModuleInfo> module_info(const transport::Function& fn) const override;
+    // The firmware reset message.
+    Result reset(const transport::Function& fn, const transport::ResetRequest& request) const override;
     bool crashdump_available(const transport::Function& fn) const override;
     Result coredump(const transport::Function& fn, FILE* fp, int type) const override;
 };

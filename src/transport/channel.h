@@ -24,6 +24,14 @@ namespace zelt::transport {
 struct Function;
 struct Message;
 
+// A firmware reset: which embedded processor, when it resets itself, and the request's
+// flags.
+struct ResetRequest {
+    uint8_t proc_type = 0;
+    uint8_t selfrst_status = 0;
+    uint8_t flags = 0;
+};
+
 // What the driver reports about a function.
 struct DriverInfo {
     PciAddress address;
@@ -83,6 +91,10 @@ public:
     virtual ResultOr<std::string> package_version(const Function& fn) const = 0;
     // Cable data of the function's optical module.
     virtual ResultOr<ModuleInfo> module_info(const Function& fn) const = 0;
+
+    // ---- Reset ----------------------------------------------------------------------------
+    // Resets the function's firmware as `request` asks.
+    virtual Result reset(const Function& fn, const ResetRequest& request) const = 0;
 
     // ---- Dumps --------------------------------------------------------------------------
     // Whether the driver holds a crash dump (false when the road has no driver).

@@ -55,6 +55,8 @@ ResultOr<std::string> DriverChannel::package_version(const Function& fn) const {
 
 ResultOr<ModuleInfo> DriverChannel::module_info(const Function& fn) const { return zeltnvmGetModuleInfo(fn); }
 
+Result DriverChannel::reset(const Function& fn, const ResetRequest& request) const { return send_fw_reset(fn, request); }
+
 bool DriverChannel::crashdump_available(const Function& fn) const { return zeltnvm_is_ethtool_crashdump_available(fn); }
 
 Result DriverChannel::coredump(const Function& fn, FILE* fp, int type) const {

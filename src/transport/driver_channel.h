@@ -24,6 +24,8 @@ public:
     ResultOr<std::string> firmware_version(const Function& fn) const override;
     ResultOr<std::string> package_version(const Function& fn) const override;
     ResultOr<ModuleInfo> module_info(const Function& fn) const override;
+    // The firmware reset message.
+    Result reset(const Function& fn, const ResetRequest& request) const override;
     bool crashdump_available(const Function& fn) const override;
     Result coredump(const Function& fn, FILE* fp, int type) const override;
 };

@@ -16,6 +16,7 @@
 #include "wire/hwrm_answer.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
+#include "wire/hwrm_query.h"
 #include "wire/lfc.h"
 
 namespace {
@@ -132,6 +133,17 @@ int32_t reported_code(uint16_t req_type, uint8_t cmd_err, bool mailbox) {
 }  // namespace
 
 namespace zelt::transport {
+
+Result send_fw_reset(const Function& fn, const ResetRequest& request) {
+    hwrm_fw_reset_input req{};
+    hwrmInitRequest(req.hdr, HWRM_FW_RESET);
+    req.embedded_proc_type = request.proc_type;
+    req.selfrst_status = request.selfrst_status;
+    req.host_idx = 0;
+    req.flags = request.flags;
+    hwrm_fw_reset_output resp{};
+    return send_message(fn, Message{&req, sizeof req, &resp, sizeof resp, nullptr});
+}
 
 void hwrmInitRequest(hwrm_input_header& hdr, uint16_t req_type) {
     hdr.req_type = cpu_to_le16(req_type);

@@ -54,6 +54,10 @@ Result send_by_mailbox(const Function& fn, const Message& msg);
 // is what the channel reported when the firmware gave neither code.
 Result hwrm_error_result(uint16_t req_type, uint16_t error_code, uint8_t cmd_err, int saved_errno, bool mailbox);
 
+// The firmware reset message (hwrm_fw_reset) to `fn`, the road every channel resets by
+// today.
+Result send_fw_reset(const Function& fn, const ResetRequest& request);
+
 // Fills the common header of a zero-filled request: the message number, cmpl_ring
 // and target_id 0xFFFF.
 void hwrmInitRequest(hwrm_input_header& hdr, uint16_t req_type);

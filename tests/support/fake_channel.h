@@ -120,6 +120,10 @@ public:
     ResultOr<transport::ModuleInfo> module_info(const transport::Function&) const override {
         return Result::tool(HVXRETVAL_UNSUPPORTED_OPERATION);
     }
+    // The firmware reset message, answered from the message table.
+    Result reset(const transport::Function& fn, const transport::ResetRequest& request) const override {
+        return transport::send_fw_reset(fn, request);
+    }
     bool crashdump_available(const transport::Function&) const override { return crashdump; }
     Result coredump(const transport::Function&, FILE* fp, int) const override {
         if (fp) std::fclose(fp);

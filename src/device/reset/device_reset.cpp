@@ -42,13 +42,8 @@ double host_seconds(const Function& fn) {
 void sleep_ms(const Function& fn, unsigned ms) { fn.channel->host().sleep_ms(ms); }
 
 zelt::Result send_fw_reset(const Function& fn, uint8_t proc_type, uint8_t selfrst, uint8_t flags) {
-    hwrm_fw_reset_input req{};
-    req.embedded_proc_type = proc_type;
-    req.selfrst_status = selfrst;
-    req.host_idx = 0;
-    req.flags = flags;
-    hwrm_fw_reset_output resp{};
-    return exchange(fn, HWRM_FW_RESET, req, resp);
+    if (!fn.channel) return zelt::Result::tool(HVXRETVAL_INVALID_PARAMETER);
+    return fn.channel->reset(fn, transport::ResetRequest{proc_type, selfrst, flags});
 }
 
 zelt::Result error_recovery_cfg(const Function& fn, hwrm_error_recovery_qcfg_output& out) {
