@@ -119,8 +119,8 @@ void zelt_nvm_save_mf_mode_config(const InventoryFunction& target, SavedIdentity
 // Sets the saved mode (NPAR modes only, 2 and above) on each port and flushes. 0, 1
 // when nothing is to be set, or the first failure.
 int zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedIdentity& saved);
-// Reads the PCI BAR2 size option. 0 with *out set, or the read's failure.
-int zelt_nvm_get_pci_bar2_size(const InventoryFunction& target, uint32_t* out);
+// Reads the PCI BAR2 size option.
+ResultOr<uint32_t> zelt_nvm_get_pci_bar2_size(const InventoryFunction& target);
 
 // ---- VPD -----------------------------------------------------------------------------
 

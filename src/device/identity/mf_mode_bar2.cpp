@@ -89,12 +89,11 @@ int zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedId
     return 0;
 }
 
-int zelt_nvm_get_pci_bar2_size(const InventoryFunction& target, uint32_t* out) {
+ResultOr<uint32_t> zelt_nvm_get_pci_bar2_size(const InventoryFunction& target) {
     uint8_t value[2] = {};
-    const int rc =
-        id::option_get(target.function, {kOptBar2Size, ZELT_OPT_PF_BAR2_SIZE_BYTES * 8, 2, 0, 2}, value, sizeof value)
-            .code();
-    if (rc != 0) {
+    const Result rc =
+        id::option_get(target.function, {kOptBar2Size, ZELT_OPT_PF_BAR2_SIZE_BYTES * 8, 2, 0, 2}, value, sizeof value);
+    if (!rc.ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the option(%d) to save the pci bar2 size.\n",
                       kOptBar2Size);
         return rc;
@@ -102,8 +101,7 @@ int zelt_nvm_get_pci_bar2_size(const InventoryFunction& target, uint32_t* out) {
     const uint32_t size = value[0] | (static_cast<uint32_t>(value[1]) << 8);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "PCI Bar2 size of %d is configured on the device.\n",
                   static_cast<int>(size));
-    if (out) *out = size;
-    return 0;
+    return size;
 }
 
 }  // namespace zelt::device

@@ -133,10 +133,11 @@ Result AdapterUpdate::install(std::span<const uint8_t> pkg) {
 }
 
 Result AdapterUpdate::reset_after_recovery() {
-    uint32_t now = 0;
-    if (saved_.bar2_size && zelt_nvm_get_pci_bar2_size(*target_.function, &now) == 0 && now != saved_.bar2_size->value) {
+    const ResultOr<uint32_t> now = saved_.bar2_size ? zelt_nvm_get_pci_bar2_size(*target_.function)
+                                                     : ResultOr<uint32_t>(Result::tool(HVXRETVAL_ITEM_NOT_FOUND));
+    if (now.ok() && *now != saved_.bar2_size->value) {
         // The new PCI configuration takes effect only with a cold boot.
-        observer_.bar2_size_changed(saved_.bar2_size->value, now);
+        observer_.bar2_size_changed(saved_.bar2_size->value, *now);
         return Result::success();
     }
     zelt_nvm_pci_info info{};
