@@ -124,7 +124,8 @@ protected:
     TreeHost host{root.path()};
     FakeBus queries;
     std::shared_ptr<zelt::test::FakeChannel> channel = fake_channel(host, queries);
-    zelt::device::Roads roads{channel, channel};
+    std::shared_ptr<zelt::test::FakeChannel> window = fake_channel(host, queries);
+    zelt::device::Roads roads{channel, window};
 
     void SetUp() override { host.bus_ = &queries; }
     zelt::device::Inventory inventory;
@@ -247,8 +248,12 @@ TEST_F(DiscoveryTest, FunctionsBecomeRecordsAndAdapters) {
     EXPECT_STREQ(nodrv.nic_info.current_mac_addr, nodrv.nic_info.permanent_mac_addr);
     EXPECT_STREQ(nodrv.nic_info.serial_number, "001122334455667");
     EXPECT_EQ(inventory.functions[3].facts.nic_info.valid, 1);  // serial number missing
+    // A function with an interface is reached through its driver, one without through
+    // its PCI window: discovery hands each the channel of its road.
     EXPECT_EQ(inventory.functions[0].function.name, "eth2");
+    EXPECT_EQ(inventory.functions[0].function.channel, roads.driver);
     EXPECT_EQ(inventory.functions[2].function.name, "zelt_pci_dev:0:5e:0.0");
+    EXPECT_EQ(inventory.functions[2].function.channel, roads.pci_window);
     EXPECT_EQ(inventory.functions[2].function.address, (PciAddress{0, 0x5e, 0, 0}));
     EXPECT_EQ(inventory.functions[0].adapter_pf_count, 2);
 
