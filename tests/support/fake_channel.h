@@ -50,8 +50,8 @@ public:
     }
 
     std::map<uint16_t, Answer> messages;
-    // NVM items, in directory order by identity.
-    std::map<ItemKey, std::vector<uint8_t>> items;
+    // NVM items, in directory order by identity (item writes land here).
+    mutable std::map<ItemKey, std::vector<uint8_t>> items;
     // Driver answers by interface name.
     std::map<std::string, transport::DriverInfo> drivers;
     std::optional<std::string> fw_version;
@@ -96,7 +96,7 @@ public:
     }
     Result write_item(const transport::Function&, transport::ItemId id, uint16_t,
                       std::span<const uint8_t> data) const override {
-        const_cast<FakeChannel*>(this)->items[{id.type, id.ordinal, id.ext}].assign(data.begin(), data.end());
+        items[{id.type, id.ordinal, id.ext}].assign(data.begin(), data.end());
         return Result();
     }
     Result erase_item(const transport::Function&, uint32_t) const override {
