@@ -16,9 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(&count, data, 4);
     std::memcpy(&entry_size, data + 4, 4);
     std::vector<zelnvm_directory_entry_t> entries;
-    if (zeltnvmParseDirectory(data + 8, size - 8, count, entry_size, entries) == 0) {
+    if (zelt::device::zeltnvmParseDirectory(data + 8, size - 8, count, entry_size, entries).ok()) {
         zelnvm_directory_entry_t e;
-        zeltnvmFindDirEntry(entries, static_cast<uint16_t>(count), 0, 0, &e);
+        (void)zelt::device::zeltnvmFindDirEntry(entries, static_cast<uint16_t>(count), 0, 0, &e);
     }
     return 0;
 }

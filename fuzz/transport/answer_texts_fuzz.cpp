@@ -12,6 +12,7 @@
 #include "wire/hwrm_query.h"
 
 using namespace zelt;
+using namespace zelt::transport;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::span<const uint8_t> bytes(data, size);

@@ -15,6 +15,7 @@
 #include "transport/ethtool_channel.h"
 #include "transport/function.h"
 #include "transport/fw_queries.h"
+#include "transport/driver_channel.h"
 #include "transport/host_queries.h"
 #include "transport/pci_info.h"
 #include "wire/ethtool_nvm.h"
@@ -109,18 +110,20 @@ private:
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input in(data, size);
-    zelt::host::install(std::make_unique<FuzzHost>(in));
+    auto fuzz_host = std::make_unique<FuzzHost>(in);
+    auto channel = std::make_shared<zelt::transport::DriverChannel>(*fuzz_host);
+    zelt::host::install(std::move(fuzz_host));
     // A function addressed by number, reached through the firmware-channel device.
-    const zelt::transport::Function fn = zelt::transport::function_at("", zelt::PciAddress{0, 0x3b, 0, 0});
-    const char* ifname = "eth0";
+    const zelt::transport::Function fn{"", zelt::PciAddress{0, 0x3b, 0, 0}, channel};
+    const zelt::transport::Function iface{"eth0", {}, channel};
 
-    int a = 0, b = 0, c = 0;
+    int a = 0, b = 0;
     uint8_t u8 = 0, ver3[3], mac[6];
     uint16_t u16a = 0, u16b = 0;
     uint32_t u32 = 0;
     double rate = 0;
     char text[64];
-    uint64_t counters[ZELT_PCIE_COUNTER_COUNT];
+    uint64_t counters[zelt::transport::ZELT_PCIE_COUNTER_COUNT];
     hwrm_ver_get_output ver;
     hwrm_temp_monitor_query_output temp;
     hwrm_func_qcaps_output caps;
@@ -155,15 +158,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Ethtool answers.
     uint8_t item[5000];
-    zeltnvmGetItem(ifname, 1, 0, item, sizeof item);
-    zeltnvmGetModuleInfo(ifname, &a, &b, &c);
-    char fw[32];
-    zeltnvmGetInstalledfwVersion(ifname, fw);
-    zeltnvmGetInstalledPackageVersion(ifname, text, sizeof text);
-    zeltnvm_is_ethtool_crashdump_available(ifname);
-    zeltnvmEthtoolCoredump(ifname, std::fopen("/dev/null", "wb"), 1);
-    zelt::PciAddress address;
-    char version[ZELT_DRV_TEXT_LEN], name[ZELT_DRV_TEXT_LEN];
-    zeltDrvInfo(ifname, address, version, name);
+    (void)zelt::transport::zeltnvmGetItem(iface, 1, 0, item, sizeof item);
+    (void)zelt::transport::zeltnvmGetModuleInfo(iface);
+    (void)zelt::transport::zeltnvmGetInstalledfwVersion(iface);
+    (void)zelt::transport::zeltnvmGetInstalledPackageVersion(iface);
+    (void)zelt::transport::zeltnvm_is_ethtool_crashdump_available(iface);
+    (void)zelt::transport::zeltnvmEthtoolCoredump(iface, std::fopen("/dev/null", "wb"), 1);
+    (void)zelt::transport::zeltDrvInfo(iface, true);
     return 0;
 }

@@ -14,16 +14,17 @@
 #include <vector>
 
 #include "sim/firmware/firmware.h"
+#include "wire/hwrm_nvm.h"
 
 namespace zelt::sim {
 
 // Install results (the answer's `result` byte) of an installation that was not refused.
-inline constexpr uint8_t kInstallOk = 0;
-inline constexpr uint8_t kInstallNothingStaged = 1;  // no staging item, or it is empty
-inline constexpr uint8_t kInstallBadPackage = 2;     // staged bytes are not a sound package
-inline constexpr uint8_t kInstallBadNvmItem = 3;     // an item to be patched fails verification
-inline constexpr uint8_t kInstallPatchFailed = 4;    // a patch text does not apply
-inline constexpr uint8_t kInstallWriteFailed = 5;    // a flash write failed
+inline constexpr uint8_t kInstallOk = static_cast<uint8_t>(HwrmInstallResult::kOk);
+inline constexpr uint8_t kInstallNothingStaged = static_cast<uint8_t>(HwrmInstallResult::kNothingStaged);
+inline constexpr uint8_t kInstallBadPackage = static_cast<uint8_t>(HwrmInstallResult::kBadPackage);
+inline constexpr uint8_t kInstallBadNvmItem = static_cast<uint8_t>(HwrmInstallResult::kBadNvmItem);
+inline constexpr uint8_t kInstallPatchFailed = static_cast<uint8_t>(HwrmInstallResult::kPatchFailed);
+inline constexpr uint8_t kInstallWriteFailed = static_cast<uint8_t>(HwrmInstallResult::kWriteFailed);
 // `problem_item` when the failure is not one manifest record's.
 inline constexpr uint8_t kInstallNoProblemItem = 0xFF;
 

@@ -13,21 +13,25 @@
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
 #include "common/supported_devices.h"
-#include "device/adapter_queries.h"
+#include "device/function_queries.h"
+#include "device/identity/identity.h"
+#include "formats/image/package_log.h"
+#include "transport/fw_queries.h"
 #include "device/discovery_lookup.h"
 #include "formats/fru/fru.h"
 #include "formats/vpd/vpd.h"
 #include "host/host.h"
 #include "log/print.h"
 #include "transport/function.h"
+#include "options/port_count.h"
 #include "wire/nvm_option_values.h"
 
 using namespace zelt;
 
 namespace {
 
-using zelt::device::AdapterQueries;
 using zelt::device::PciAddress;
+using zelt::transport::Function;
 
 constexpr const char* kNA = "N/A";
 constexpr int kFruMissing = 68;
@@ -41,12 +45,12 @@ constexpr uint32_t kImageFastbooted = 0x80;
 // Firmware versions below this number always boot securely.
 constexpr int kSecureBootQueryFirstVersion = 220;
 
-AdapterQueries& Q() { return zelt::device::adapter_queries(); }
-
-// The function a listing queries: the name it was listed by, at the record's address.
-zelt::transport::Function function_of(const char* name, const zelt_nvm_device_info_t& rec) {
-    return zelt::transport::function_at(
-        name, {rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no, rec.pci_info.function_no});
+// The integer of a query's result, writing its value into `out` on success.
+template <class T>
+int take(zelt::ResultOr<T> answer, T& out) {
+    if (!answer.ok()) return answer.result().code();
+    out = std::move(answer).value();
+    return 0;
 }
 
 using zelt::cli::report::Json;
@@ -83,8 +87,8 @@ std::string version3(const uint8_t v[3]) {
     return b;
 }
 
-int lookup(const zelt::device::Inventory& inventory, const char* name, zelt_nvm_device_info_t& rec) {
-    return zelt_nvm_device_info(inventory, name, DEV_BY_SERVICE, &rec);
+const zelt::device::InventoryFunction* lookup(const zelt::device::Inventory& inventory, const char* name) {
+    return zelt::device::find_function(inventory, name, DEV_BY_SERVICE);
 }
 
 // First number of a dotted version text, or -1.
@@ -105,26 +109,13 @@ std::string local_time_text(uint64_t seconds) {
 // ---- Parsers ---------------------------------------------------------------------------------
 
 std::string zeltnvm_parse_installed_pkg_ver(std::span<const uint8_t> log) {
+    // The log ends at its first NUL; the version field is shown with at most 23 characters.
     std::string_view text(reinterpret_cast<const char*>(log.data()), log.size());
     if (size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
     std::string version;
-    while (!text.empty()) {
-        size_t eol = text.find('\n');
-        std::string_view ln = text.substr(0, eol);
-        text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
-        std::string_view fields[3];
-        int n = 0;
-        while (n < 3) {
-            size_t tab = ln.find('\t');
-            fields[n++] = ln.substr(0, tab);
-            if (tab == std::string_view::npos) break;
-            ln = ln.substr(tab + 1);
-        }
-        if (n < 3) continue;
-        if (fields[1].find("Patch") != std::string_view::npos) continue;
-        version.assign(fields[2].substr(0, 23));
-    }
-    return version;
+    zeltnvmPackageLogField(ZEL_PKG_LOG_FIELD_IDX_PKG_VERSION, reinterpret_cast<const uint8_t*>(text.data()),
+                           text.size(), &version);
+    return version.substr(0, std::min<size_t>(version.size(), 23));
 }
 
 bool zeltnvm_parse_fru(std::span<const uint8_t> item, zelt_fru_fields& fields) {
@@ -146,20 +137,19 @@ bool zeltnvm_parse_vpd_field(std::span<const uint8_t> item, const char* keyword,
 
 // ---- Listing queries ---------------------------------------------------------------------------
 
-int zeltnvm_get_installed_pkg_ver(const char* name, std::string& version) {
+int zeltnvm_get_installed_pkg_ver(const Function& fn, std::string& version) {
     version.clear();
     uint32_t length = 0;
-    if (Q().find_item(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, length) != 0 || length == 0) return 0;
+    if (take(zelt::device::item_length(fn, ZEL_DIR_TYPE_PKG_LOG, 0, 0), length) != 0 || length == 0) return 0;
     std::vector<uint8_t> data;
-    if (Q().read_item(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, data) != 0) return 0;
+    if (take(zelt::device::read_whole_item(fn, ZEL_DIR_TYPE_PKG_LOG, 0, 0), data) != 0) return 0;
     version = zeltnvm_parse_installed_pkg_ver(data);
     return 0;
 }
 
-int zeltnvm_get_nvm_cfg_version(const char* name, const zelt_nvm_device_info_t& rec, uint8_t version[3]) {
+int zeltnvm_get_nvm_cfg_version(const Function& fn, uint8_t version[3]) {
     std::vector<uint8_t> value;
-    if (Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, ZELT_OPT_NVM_CFG_VERSION, value,
-                       ZELT_OPT_NVM_CFG_VERSION_BYTES) != 0 ||
+    if (take(zelt::device::option_value(fn, ZELT_OPT_NVM_CFG_VERSION, ZELT_OPT_NVM_CFG_VERSION_BYTES), value) != 0 ||
         value.size() < ZELT_OPT_NVM_CFG_VERSION_BYTES) {
         return HVXRETVAL_FAILURE;
     }
@@ -167,16 +157,15 @@ int zeltnvm_get_nvm_cfg_version(const char* name, const zelt_nvm_device_info_t& 
     return 0;
 }
 
-int zeltnvm_get_nvm_hcrm_version(const char* name, const zelt_nvm_device_info_t& rec, uint32_t* id,
-                                 uint8_t version[3]) {
+int zeltnvm_get_nvm_hcrm_version(const Function& fn, uint32_t* id, uint8_t version[3]) {
     std::vector<uint8_t> value;
-    int rc = Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, kOptHcrmVersion, value, 3);
+    int rc = take(zelt::device::option_value(fn, kOptHcrmVersion, 3), value);
     if (rc != 0) return rc;
     if (value.size() < 3) return HVXRETVAL_FAILURE;
     version[0] = value[2];
     version[1] = value[1];
     version[2] = value[0];
-    rc = Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, kOptHcrmProfileId, value, 4);
+    rc = take(zelt::device::option_value(fn, kOptHcrmProfileId, 4), value);
     if (rc != 0) return rc;
     if (value.size() < 4) return HVXRETVAL_FAILURE;
     *id = (static_cast<uint32_t>(value[0]) << 24) | (static_cast<uint32_t>(value[1]) << 16) |
@@ -184,27 +173,17 @@ int zeltnvm_get_nvm_hcrm_version(const char* name, const zelt_nvm_device_info_t&
     return 0;
 }
 
-int zeltnvm_get_fru_data(const char* name, zelt_fru_fields& fields) {
+int zeltnvm_get_fru_data(const Function& fn, zelt_fru_fields& fields) {
     uint32_t length = 0;
-    if (Q().find_item(name, ZEL_DIR_TYPE_FRU, 0, 0, length) != 0) return kFruMissing;
+    if (take(zelt::device::item_length(fn, ZEL_DIR_TYPE_FRU, 0, 0), length) != 0) return kFruMissing;
     if (length == 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_INFO, "tFRU entry found, but directory length is empty.\n");
         return 1;
     }
     std::vector<uint8_t> data;
-    int rc = Q().read_item(name, ZEL_DIR_TYPE_FRU, 0, 0, data);
+    int rc = take(zelt::device::read_whole_item(fn, ZEL_DIR_TYPE_FRU, 0, 0), data);
     if (rc != 0) return rc;
     if (!zeltnvm_parse_fru(data, fields)) return HVXRETVAL_INVALID_DATA_LENGTH;
-    return 0;
-}
-
-int zeltnvm_get_vpd_each_field_data(const char* name, std::string& text, const char* keyword) {
-    uint32_t length = 0;
-    if (Q().find_item(name, ZEL_DIR_TYPE_VPD, 0, 0, length) != 0 || length == 0) return 1;
-    std::vector<uint8_t> data;
-    int rc = Q().read_item(name, ZEL_DIR_TYPE_VPD, 0, 0, data);
-    if (rc != 0) return rc;
-    if (!zeltnvm_parse_vpd_field(data, keyword, text)) text = kNA;
     return 0;
 }
 
@@ -218,13 +197,17 @@ namespace {
         if ((rc) == ZELT_RC_BUSY) return rc; \
     } while (0)
 
-int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool short_mode, Listing out) {
+int list_device_body(const zelt::device::InventoryFunction& target, bool short_mode, Listing out) {
+    const Function& fn = target.function;
+    const char* name = target.name();
+    const zelt_nvm_device_info_t& rec = target.facts;
     const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
-    const bool pci_dev = zelt::transport::is_pci_window_name(name ? name : "");
+    // A function without a network interface is listed without its made-up name.
+    const bool pci_dev = !target.has_interface();
     char address[32];
     std::snprintf(address, sizeof address, "%04x:%02x:%02x.%x", pci.domain_no, pci.bus_no, pci.device_no,
                   pci.function_no);
-    out.object.update(zelt::cli::report::function_object(pci_dev ? std::string() : std::string(name), address));
+    out.object.update(zelt::cli::report::function_object(target));
     out.line(nullptr, "Device Interface Name", pci_dev ? kNA : name);
     out.line("mac_address", "MACAddress", rec.nic_info.current_mac_addr);
     if (short_mode) {
@@ -235,10 +218,10 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     out.line("base_mac_address", "Base MACAddress", rec.nic_info.base_mac_addr);
 
     zelt_fru_fields fru;
-    const int fru_rc = zeltnvm_get_fru_data(name, fru);
+    const int fru_rc = zeltnvm_get_fru_data(fn, fru);
     int result = fru_rc;
     std::string serial = fru_rc == 0 ? fru.serial : std::string();
-    if (fru_rc == kFruMissing) zeltnvm_get_vpd_each_field_data(name, serial, "SN");
+    if (fru_rc == kFruMissing) zelt::device::zeltnvm_get_vpd_each_field_data(fn, serial, "SN");
     out.line("serial_number", "Device Serial Number", serial);
 
     char table_text[32];
@@ -247,7 +230,7 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
 
     std::string part = fru_rc == 0 ? fru.part_number : std::string();
     if (part.empty()) {
-        if (zeltnvm_get_vpd_each_field_data(name, part, "PN") != 0 || part == kNA) part.clear();
+        if (zelt::device::zeltnvm_get_vpd_each_field_data(fn, part, "PN") != 0 || part == kNA) part.clear();
     }
     if (part.empty()) {
         zeltnvm_get_part_number(table_text, &rec);
@@ -256,7 +239,7 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     out.line("part_number", "Part Number", part);
 
     std::string desc = fru_rc == 0 ? fru.product_name : std::string();
-    if (desc.empty()) Q().item_version(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 3, desc);
+    if (desc.empty()) (void)take(zelt::device::item_version_text(fn, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 3), desc);
     out.line("description", "Description", desc);
 
     out.line("pci_vendor_id", "PCI Vendor Id", hex4(pci.vendor_id));
@@ -273,45 +256,45 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     }
 
     std::string active;
-    int rc = Q().active_package_version(name, active);
+    int rc = take(fn.channel->package_version(fn), active);
     ZELT_RETURN_IF_BUSY(rc);
     if (rc != 0 || active.empty()) {
         active.clear();
-        rc = Q().item_version(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, active);
+        rc = take(zelt::device::item_version_text(fn, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0), active);
         ZELT_RETURN_IF_BUSY(rc);
         if (rc != 0) active.clear();
     }
     out.line("active_package_version", "Active Package version", active);
 
     std::string on_nvm;
-    zeltnvm_get_installed_pkg_ver(name, on_nvm);
+    zeltnvm_get_installed_pkg_ver(fn, on_nvm);
     out.line("nvm_package_version", "Package version on NVM", on_nvm);
 
     std::string fw;
-    rc = Q().firmware_version(name, fw);
+    rc = take(fn.channel->firmware_version(fn), fw);
     ZELT_RETURN_IF_BUSY(rc);
     if (rc != 0) fw.clear();
     out.line("firmware_version", "Firmware version", fw);
 
     uint8_t active_cfg[3] = {};
-    rc = Q().active_cfg_version(name, active_cfg);
+    rc = zeltnvm_get_active_cfg_version(fn, active_cfg).code();
     ZELT_RETURN_IF_BUSY(rc);
     const bool have_active_cfg = rc == 0;
     out.console_line("active_nvm_config_version", "Active NVM config version",
                      have_active_cfg ? version3(active_cfg) : std::string());
     uint8_t nvm_cfg[3] = {};
-    rc = zeltnvm_get_nvm_cfg_version(name, rec, nvm_cfg);
+    rc = zeltnvm_get_nvm_cfg_version(fn, nvm_cfg);
     ZELT_RETURN_IF_BUSY(rc);
     const bool have_nvm_cfg = rc == 0;
     out.console_line("nvm_config_version", "NVM config version", have_nvm_cfg ? version3(nvm_cfg) : std::string());
 
     uint32_t hcrm_len = 0;
-    rc = Q().find_item(name, ZEL_DIR_TYPE_HCAPI_RM_CFG, 0, 0, hcrm_len);
+    rc = take(zelt::device::item_length(fn, ZEL_DIR_TYPE_HCAPI_RM_CFG, 0, 0), hcrm_len);
     ZELT_RETURN_IF_BUSY(rc);
     if (rc == 0 && hcrm_len != 0) {
         uint32_t id = 0;
         uint8_t ver[3] = {};
-        rc = zeltnvm_get_nvm_hcrm_version(name, rec, &id, ver);
+        rc = zeltnvm_get_nvm_hcrm_version(fn, &id, ver);
         ZELT_RETURN_IF_BUSY(rc);
         out.console_line("hcrm_profile_id", "HCRM Profile ID", rc == 0 ? std::to_string(id) : std::string());
         if (rc == 0) out.object["hcrm_profile_id"] = id;
@@ -321,19 +304,19 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     const int known_type = zeltnvm_table_device_type(pci.device_id);
     const uint16_t device_type = known_type < 0 ? 0 : static_cast<uint16_t>(known_type);
     uint32_t counter = 0;
-    rc = Q().fw_reset_counter(function_of(name, rec), device_type, counter);
+    rc = take(zelt::device::fw_reset_counter(fn, device_type), counter);
     ZELT_RETURN_IF_BUSY(rc);
     out.line("firmware_reset_counter", "Firmware Reset Counter",
              rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
     if (rc == 0) out.object["firmware_reset_counter"] = static_cast<int>(counter);
-    rc = Q().error_recovery_counter(function_of(name, rec), device_type, counter);
+    rc = zelt_get_error_recovery_counter(fn, &counter, device_type).code();
     ZELT_RETURN_IF_BUSY(rc);
     out.line("error_recovery_counter", "Error Recovery Counter",
              rc == 0 ? std::to_string(static_cast<int>(counter)) : std::string());
     if (rc == 0) out.object["error_recovery_counter"] = static_cast<int>(counter);
 
     uint64_t stamp = 0;
-    rc = Q().crashdump_timestamp(name, stamp);
+    rc = take(zelt::device::crashdump_timestamp(fn), stamp);
     ZELT_RETURN_IF_BUSY(rc);
     out.line("crash_dump_timestamp", "Crash Dump Timestamp",
              rc == 0 && stamp != 0 ? local_time_text(stamp) : std::string());
@@ -344,8 +327,8 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
     out.line("reboot_required", "Reboot Required", pkg_differs || cfg_differs ? "Yes" : "No");
     out.object["reboot_required"] = pkg_differs || cfg_differs;
 
-    bool secure_boot = false, secure_fw = false;
-    rc = Q().secure_boot_status(name, secure_boot, secure_fw);
+    int secure_boot = 0, secure_fw = 0;
+    rc = zelt_check_secure_fw_boot_status(fn, &secure_boot, &secure_fw).code();
     ZELT_RETURN_IF_BUSY(rc);
     result = rc;
     const int fw_major = first_version_number(fw);
@@ -359,7 +342,7 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
 
     if (device_type > 7) {
         uint32_t status = 0;
-        rc = Q().fw_image_status(name, status);
+        rc = zelt_check_sync_status(fn, &status).code();
         ZELT_RETURN_IF_BUSY(rc);
         result = rc;
         std::string text;
@@ -374,7 +357,7 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
         }
         out.line("fw_image_status", "FW Image Status", text);
         bool in_ddr = false;
-        int ddr_rc = Q().crashdump_in_ddr(name, in_ddr);
+        int ddr_rc = take(zelt::device::crashdump_in_ddr(fn), in_ddr);
         ZELT_RETURN_IF_BUSY(ddr_rc);
         out.line("crash_dump_in_ddr", "Crash Dump Available in DDR",
                  ddr_rc == 0 ? (in_ddr ? "True" : "False") : std::string());
@@ -389,10 +372,9 @@ int list_device_body(const char* name, const zelt_nvm_device_info_t& rec, bool s
 
 int list_device(const zelt::device::Inventory& inventory, const char* name, options* opts, Report& report,
                 Json& device) {
-    zelt_nvm_device_info_t rec;
-    int rc = lookup(inventory, name, rec);
-    if (rc != 0) return rc;
-    return list_device_body(name, rec, opts && opts->flag, Listing{report, device});
+    const zelt::device::InventoryFunction* target = lookup(inventory, name);
+    if (!target) return ZELT_RC_DEVICE_NOT_FOUND;
+    return list_device_body(*target, opts && opts->flag, Listing{report, device});
 }
 
 namespace {
@@ -419,7 +401,8 @@ int list_devices(const zelt::device::Inventory& inventory, options* opts, Report
         device.update(zelt::cli::report::function_object(*rep));
         if (short_mode) {
             std::string desc;
-            if (Q().item_version(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 3, desc) == 0 && !desc.empty()) {
+            if (take(zelt::device::item_version_text(rep->function, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 3), desc) == 0 &&
+                !desc.empty()) {
                 device["adapter_description"] = desc;
                 report.text(ZELT_LOC_BOTH, "\n%s #%d\n", desc.c_str(), n + 1);
             } else {
@@ -473,15 +456,13 @@ Report listdev_command(zelt::cli::ParsedCommand& parsed) {
 // ---- devid and pkgver ---------------------------------------------------------------------------
 
 int zeltnvm_devid_device(const zelt::device::Inventory& inventory, const char* name, options*, Report& report) {
-    zelt_nvm_device_info_t rec;
-    int rc = lookup(inventory, name, rec);
-    if (rc != 0) return rc;
-    const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
+    const zelt::device::InventoryFunction* target = lookup(inventory, name);
+    if (!target) return ZELT_RC_DEVICE_NOT_FOUND;
+    const ZELT_NVM_PCI_INFO& pci = target->facts.pci_info;
     char address[32];
     std::snprintf(address, sizeof address, "%04x:%02x:%02x.%x", pci.domain_no, pci.bus_no, pci.device_no,
                   pci.function_no);
-    Json device = zelt::cli::report::function_object(
-        zelt::transport::is_pci_window_name(name) ? std::string() : std::string(name), address);
+    Json device = zelt::cli::report::function_object(*target);
     device["pci_vendor_id"] = hex4(pci.vendor_id);
     device["pci_device_id"] = hex4(pci.device_id);
     device["pci_subsys_vendor_id"] = hex4(pci.sub_system_vendor_id);
@@ -497,22 +478,18 @@ int zeltnvm_devid_device(const zelt::device::Inventory& inventory, const char* n
 }
 
 int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* name, options*, Report& report) {
-    zelt_nvm_device_info_t rec;
-    int rc = lookup(inventory, name, rec);
-    if (rc != 0) return rc;
+    const zelt::device::InventoryFunction* target = lookup(inventory, name);
+    if (!target) return ZELT_RC_DEVICE_NOT_FOUND;
+    const Function& fn = target->function;
+    const zelt_nvm_device_info_t& rec = target->facts;
     std::string active;
-    if (Q().active_package_version(name, active) != 0 || active.empty()) {
+    if (take(fn.channel->package_version(fn), active) != 0 || active.empty()) {
         active.clear();
-        if (Q().item_version(name, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, active) != 0) active.clear();
+        if (take(zelt::device::item_version_text(fn, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0), active) != 0) active.clear();
     }
     std::string on_nvm;
-    zeltnvm_get_installed_pkg_ver(name, on_nvm);
-    const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
-    char address[32];
-    std::snprintf(address, sizeof address, "%04x:%02x:%02x.%x", pci.domain_no, pci.bus_no, pci.device_no,
-                  pci.function_no);
-    Json device = zelt::cli::report::function_object(
-        zelt::transport::is_pci_window_name(name) ? std::string() : std::string(name), address);
+    zeltnvm_get_installed_pkg_ver(fn, on_nvm);
+    Json device = zelt::cli::report::function_object(*target);
     device["active_package_version"] = value_or_null(active);
     device["nvm_package_version"] = value_or_null(on_nvm);
     report.text(ZELT_LOC_CONSOLE, "%-25s : %s\n", "Active Package version", active.empty() ? kNA : active.c_str());
@@ -536,7 +513,7 @@ int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* 
         Json images = Json::object();
         for (const Image& img : kImages) {
             std::string v;
-            if (Q().item_version(name, img.type, img.ordinal, 0, 0, v) == 0 && !v.empty()) {
+            if (take(zelt::device::item_version_text(fn, img.type, img.ordinal, 0, 0), v) == 0 && !v.empty()) {
                 images[img.key] = v;
                 report.text(ZELT_LOC_CONSOLE, "%-25s : %s\n", img.label, v.c_str());
             }
@@ -576,13 +553,13 @@ Report devid_pkgver_device_command(zelt::cli::ParsedCommand& parsed) {
 // ---- Adapter queries for the handlers --------------------------------------------------------
 
 int zeltnvm_get_dev_port_count(const zelt::device::Inventory& inventory, const char* name, int* count) {
-    zelt_nvm_device_info_t rec;
-    if (lookup(inventory, name, rec) != 0) {
+    const zelt::device::InventoryFunction* target = lookup(inventory, name);
+    if (!target) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "specified device not found\n");
         return HVXRETVAL_NO_SUPPORTED_DEVICES_FOUND;
     }
     std::vector<uint8_t> value;
-    int rc = Q().option_get(function_of(name, rec), rec.sriov.Active_VFs, kOptPortMode, value, 1);
+    int rc = take(zelt::device::option_value(target->function, kOptPortMode, 1), value);
     if (rc == ZELT_RC_NOT_PERMITTED) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                       "This operation does not have administrative privileges for given interface");
@@ -590,16 +567,17 @@ int zeltnvm_get_dev_port_count(const zelt::device::Inventory& inventory, const c
     }
     if (rc != 0) return rc;
     if (value.empty()) return HVXRETVAL_FAILURE;
-    int ports = 0;
-    if (Q().port_count_of_mode(value[0], ports) != 0) return HVXRETVAL_FAILURE;
+    const int ports = zeltnvm_port_count_from_mode(value[0]);
+    if (ports < 0) return HVXRETVAL_FAILURE;
     *count = ports;
     return 0;
 }
 
 int zelt_get_function_count(const zelt::device::Inventory& inventory, const char* name, options* opts, int* count,
                             bool trace) {
-    zelt_nvm_device_info_t rec;
-    if (lookup(inventory, name, rec) != 0) return 0;
+    const zelt::device::InventoryFunction* target = lookup(inventory, name);
+    if (!target) return 0;
+    const zelt_nvm_device_info_t& rec = target->facts;
     if (trace && opts && opts->debug) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "device_id = %04x vendor_id = %04x\n", rec.pci_info.device_id,
                       rec.pci_info.vendor_id);
@@ -610,17 +588,17 @@ int zelt_get_function_count(const zelt::device::Inventory& inventory, const char
 }
 
 int zeltnvm_check_device_mode(const zelt::device::Inventory& inventory, const char* name) {
-    zelt_nvm_device_info_t rec;
-    if (lookup(inventory, name, rec) != 0) return 13;
-    bool secure = false;
-    int rc = Q().device_secure_mode(name, secure);
+    const zelt::device::InventoryFunction* target = lookup(inventory, name);
+    if (!target) return 13;
+    int secure = 0;
+    int rc = zelt_query_device_secure_mode(target->function, &secure).code();
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Error: Failed to query device secure mode\n");
         return rc;
     }
     if (!secure) return 0;
-    bool admin = true;
-    if (Q().admin_pf_status(function_of(name, rec), admin) == 0 && !admin) {
+    int admin = 1;
+    if (zelt_query_admin_pf_status(target->function, &admin).ok() && !admin) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
                       "This operation do not have administrative privileges for given interface\n");
         return ZELT_RC_NO_ADMIN;

@@ -60,18 +60,15 @@ struct zelt_fru_fields {
 };
 
 // Package version recorded in the install log of the function; empty when unknown.
-int zeltnvm_get_installed_pkg_ver(const char* name, std::string& version);
-// Configuration version stored in NVM (major, minor, update) of the function `name` with
-// the discovered record `rec`. -1 when it cannot be read.
-int zeltnvm_get_nvm_cfg_version(const char* name, const zelt_nvm_device_info_t& rec, uint8_t version[3]);
+int zeltnvm_get_installed_pkg_ver(const zelt::transport::Function& fn, std::string& version);
+// Configuration version stored in NVM (major, minor, update) of the function. -1 when
+// it cannot be read.
+int zeltnvm_get_nvm_cfg_version(const zelt::transport::Function& fn, uint8_t version[3]);
 // Resource-profile id and version stored in NVM.
-int zeltnvm_get_nvm_hcrm_version(const char* name, const zelt_nvm_device_info_t& rec, uint32_t* id, uint8_t version[3]);
+int zeltnvm_get_nvm_hcrm_version(const zelt::transport::Function& fn, uint32_t* id, uint8_t version[3]);
 // FRU fields: 0; 68 when the adapter has no FRU item; 1 when it is empty; another
 // failure of the item read otherwise.
-int zeltnvm_get_fru_data(const char* name, zelt_fru_fields& fields);
-// A read-only VPD field ("SN", "PN"): 0 with its text, or "N/A" when the keyword is
-// absent; 1 when the adapter has no VPD item or it is empty; another read failure.
-int zeltnvm_get_vpd_each_field_data(const char* name, std::string& text, const char* keyword);
+int zeltnvm_get_fru_data(const zelt::transport::Function& fn, zelt_fru_fields& fields);
 
 // The parsers behind those queries (pure functions over the item bytes).
 // Last package version of the install log, skipping patch entries; "" when none.

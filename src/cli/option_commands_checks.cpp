@@ -213,8 +213,7 @@ int check_privilege(const zelt::device::InventoryFunction* device, const zeltnvm
     }
     if (!secure) return 0;
     int admin = 0;
-    const zelt::transport::Function fn = zelt::transport::function_at(
-        name_of(device), zelt::PciAddress{opt->domain_no, opt->bus_no, opt->device_no, opt->function_no});
+    const zelt::transport::Function fn = option_function(device, opt);
     if (!zelt_query_admin_pf_status(fn, &admin).ok() || !admin) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
                       "This operation do not have administrative privileges for given interface\n");

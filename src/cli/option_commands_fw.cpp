@@ -27,8 +27,7 @@ namespace {
 
 // The option's function: the device name with the address the option record holds.
 zelt::transport::Function function_of(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt) {
-    return zelt::transport::function_at(
-        name_of(device), zelt::PciAddress{opt->domain_no, opt->bus_no, opt->device_no, opt->function_no});
+    return option_function(device, opt);
 }
 
 zelt::transport::NvmVariableRef variable_of(const zeltnvm_option* opt) {

@@ -25,6 +25,15 @@ zelt::Result on_function(const zelt::device::InventoryFunction* device, Op op) {
     return op(device->function);
 }
 
+// The function an option record addresses: the selected function's name and channel
+// at the address the record holds.
+inline zelt::transport::Function option_function(const zelt::device::InventoryFunction* device,
+                                                 const zelt::zeltnvm_option* opt) {
+    return zelt::transport::Function{device ? device->function.name : std::string(),
+                                     zelt::PciAddress{opt->domain_no, opt->bus_no, opt->device_no, opt->function_no},
+                                     device ? device->function.channel : nullptr};
+}
+
 // Physical functions of the selected function's adapter; 0 with none selected. With
 // `trace` and -debug, the function's PCI ids are printed first.
 int adapter_function_count(const zelt::device::InventoryFunction* device, const options* opts, bool trace);

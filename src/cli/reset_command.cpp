@@ -42,25 +42,25 @@ int reset(zelt::cli::ParsedCommand& parsed, Report& r) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\n\nDevice Hot Reset failed.\n\n");
         return 1;
     }
-    if (status == ZELT_FW_STATUS_REBOOT_PENDING) {
+    if (status == zelt::device::ZELT_FW_STATUS_REBOOT_PENDING) {
         outcome(r, "reboot_pending", "reboot");
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
                       "System reboot is pending. Please reboot the system before resetting the device.\n");
         return 0;
     }
-    if (status == ZELT_FW_STATUS_COLD_BOOT_PENDING) {
+    if (status == zelt::device::ZELT_FW_STATUS_COLD_BOOT_PENDING) {
         outcome(r, "cold_boot_pending", "cold_boot");
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
                       "System cold boot is pending. Please cold boot the system before resetting the device.\n");
         return 0;
     }
 
-    zelt_nvm_pci_info info;
-    int rc = zelt_fill_reset_info(*parsed.inventory, device, &info);
-    if (rc != 0) return rc;
+    zelt::device::zelt_nvm_pci_info info;
+    zelt::device::zelt_fill_reset_info(*parsed.inventory, *target, &info);
+    int rc = 0;
 
     int hot = 0;
-    rc = zelt_check_hotfw_supported(info.function, &hot).code();
+    rc = zelt::device::zelt_check_hotfw_supported(info.function, &hot).code();
     if (rc != 0) {
         outcome(r, "not_supported", "reboot");
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the reset flags from the firmware and status = %d\n",
@@ -87,15 +87,13 @@ int reset(zelt::cli::ParsedCommand& parsed, Report& r) {
                     return 1;
             }
         }
-        const int hot_rc = zeltnvm_device_reset(&info);
+        const int hot_rc = zelt::device::zeltnvm_device_reset(&info);
         if (hot_rc == 0) outcome(r, "reset", nullptr);
         return hot_rc;
     }
 
     // The reset goes to function 0 of the device.
-    zelt::transport::Function function_zero = info.function;
-    function_zero.address.function = 0;
-    const zelt::Result reset = zelt_hot_fw_reset(function_zero, 0);
+    const zelt::Result reset = zelt::device::zelt_hot_fw_reset(zelt::device::zelt_reset_function_zero(info), 0);
     rc = reset.code();
     if (reset.origin() == zelt::Origin::kFirmware && reset.cmd_err() == 0 &&
         reset.error_code() == ZELT_RC_NOT_SUPPORTED) {

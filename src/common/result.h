@@ -38,6 +38,8 @@ public:
     }
     // An errno value from the operating system or the driver.
     static constexpr Result system(int err) { return Result(Origin::kSystem, err, 0, 0, err); }
+    // An errno value for which the tool reports its own integer `code`.
+    static constexpr Result system(int err, int32_t code) { return Result(Origin::kSystem, code, 0, 0, err); }
     // An integer of the old kind whose origin is not known beyond being the tool's.
     static constexpr Result from_code(int32_t code) { return tool(code); }
 

@@ -15,15 +15,19 @@
 #include "common/hvxretval.h"
 #include "common/supported_devices.h"
 #include "device/discovery_lookup.h"
+#include "device/function_queries.h"
+#include "device/pci_window_channel.h"
 #include "log/print.h"
+#include "transport/driver_channel.h"
+#include "transport/fw_queries.h"
 #include "transport/function.h"
 
 using namespace zelt;
 
 namespace {
 
-using zelt::device::AdapterQueries;
 using zelt::device::Inventory;
+using zelt::device::Roads;
 using zelt::device::PciAddress;
 using zelt::host::Host;
 
@@ -88,7 +92,13 @@ int enumerate_pci_devices(Host& host, std::vector<zelt_nvm_device_info_t>& recor
 }
 
 // Whether an interface belongs to a supported PF of the adapter driver (0 = accept).
-int validate_ifname(Host& host, AdapterQueries& queries, const std::string& ifname) {
+// The PCI address and driver texts of an interface, asked of the driver channel.
+zelt::ResultOr<zelt::transport::DriverInfo> interface_info(const Roads& roads, const std::string& ifname) {
+    const zelt::transport::Function fn{ifname, {}, roads.driver};
+    return roads.driver->driver_info(fn);
+}
+
+int validate_ifname(Host& host, const Roads& roads, const std::string& ifname) {
     const std::string dir = "/sys/class/net/" + ifname;
     std::vector<std::string> entries;
     if (host.list_directory(dir + "/device/driver/module/drivers", entries)) {
@@ -96,9 +106,8 @@ int validate_ifname(Host& host, AdapterQueries& queries, const std::string& ifna
         for (const auto& e : entries) found = found || e == "pci:zelt_en";
         if (!found) return -1;
     } else {
-        PciAddress addr;
-        std::string version, driver;
-        if (queries.drv_info(ifname, addr, version, driver) != 0 || driver != kEthernetDriver) return -1;
+        const auto info = interface_info(roads, ifname);
+        if (!info.ok() || info->driver_name != kEthernetDriver) return -1;
     }
     std::string id_text;
     if (!host.read_file(dir + "/device/device", id_text)) return -1;
@@ -109,7 +118,7 @@ int validate_ifname(Host& host, AdapterQueries& queries, const std::string& ifna
 }
 
 // Step 2: the interfaces of the adapter driver in the network stack.
-int get_interface_names(Host& host, AdapterQueries& queries, std::vector<zelt_nvm_drv_info_t>& interfaces) {
+int get_interface_names(Host& host, const Roads& roads, std::vector<zelt_nvm_drv_info_t>& interfaces) {
     FILE* f = host.open_file(kProcNetDev, "r");
     if (!f) {
         int err = errno;
@@ -132,21 +141,20 @@ int get_interface_names(Host& host, AdapterQueries& queries, std::vector<zelt_nv
         const char* name = line;
         while (*name == ' ' || *name == '\t') ++name;
         std::string ifname(name);
-        if (ifname.empty() || validate_ifname(host, queries, ifname) != 0) continue;
+        if (ifname.empty() || validate_ifname(host, roads, ifname) != 0) continue;
         if (interfaces.size() >= static_cast<size_t>(ZELT_MAX_FUNCTIONS)) break;
-        PciAddress addr;
-        std::string version, driver;
-        if (queries.drv_info(ifname, addr, version, driver) != 0) {
+        const auto info = interface_info(roads, ifname);
+        if (!info.ok()) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to Get BDF for %s\n", ifname.c_str());
             continue;
         }
         zelt_nvm_drv_info_t& d = interfaces.emplace_back();
-        d.pci_info.domain_no = addr.domain;
-        d.pci_info.bus_no = addr.bus;
-        d.pci_info.device_no = addr.device;
-        d.pci_info.function_no = addr.function;
-        copy_text(d.nic_info.driver_version, version);
-        copy_text(d.nic_info.driver_name, driver);
+        d.pci_info.domain_no = info->address.domain;
+        d.pci_info.bus_no = info->address.bus;
+        d.pci_info.device_no = info->address.device;
+        d.pci_info.function_no = info->address.function;
+        copy_text(d.nic_info.driver_version, info->driver_version);
+        copy_text(d.nic_info.driver_name, info->driver_name);
         copy_text(d.nic_info.dev_name, ifname);
     }
     std::fclose(f);
@@ -257,6 +265,15 @@ bool has_interface(const zelt_nvm_device_info_t& rec) {
     return !zelt::transport::is_pci_window_name(rec.nic_info.dev_name);
 }
 
+// The function of a record, with the channel of its road: the driver's when the
+// function has an interface, its PCI window's otherwise. The one place the road is
+// decided.
+zelt::transport::Function function_of(const zelt_nvm_device_info_t& rec, const Roads& roads) {
+    const char* name = rec.nic_info.dev_name;
+    return zelt::transport::Function{std::string(name, strnlen(name, sizeof rec.nic_info.dev_name)), address_of(rec),
+                                     has_interface(rec) ? roads.driver : roads.pci_window};
+}
+
 void fill_ifreq_name(struct ifreq& ifr, const char* name) {
     std::memset(&ifr, 0, sizeof ifr);
     // Interface names hold at most 15 characters; longer names are queried by their start.
@@ -264,23 +281,21 @@ void fill_ifreq_name(struct ifreq& ifr, const char* name) {
 }
 
 // Step 5.2 to 5.5: MAC addresses, serial number, driver state.
-void get_nic_info(Host& host, AdapterQueries& queries, zelt_nvm_device_info_t& rec, uint8_t driver_type) {
+void get_nic_info(Host& host, const Roads& roads, zelt_nvm_device_info_t& rec, uint8_t driver_type) {
     ZELT_NVM_NIC_INFO& nic = rec.nic_info;
     const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
     const std::string name = nic.dev_name;
-    const PciAddress addr = address_of(rec);
+    const zelt::transport::Function fn = function_of(rec, roads);
 
-    std::string base;
-    const zelt::transport::Function fn = zelt::transport::function_at(name.c_str(), addr);
-    if (queries.base_mac(fn, base) == 0) {
-        copy_text(nic.base_mac_addr, base);
+    if (const auto base = zelt::device::base_mac_text(fn); base.ok()) {
+        copy_text(nic.base_mac_addr, *base);
     } else {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s(0x%x:0x%x:0x%x.0x%x) : Failed to Get Base MAC\n", name.c_str(),
                       pci.domain_no, pci.bus_no, pci.device_no, pci.function_no);
         nic.valid = 1;
     }
-    uint8_t mac[6] = {};
-    if (queries.permanent_mac(fn, mac) == 0) {
+    if (const auto permanent = zelt::device::permanent_mac(fn); permanent.ok()) {
+        const auto& mac = *permanent;
         std::snprintf(nic.permanent_mac_addr, sizeof nic.permanent_mac_addr, "%02x:%02x:%02x:%02x:%02x:%02x", mac[0],
                       mac[1], mac[2], mac[3], mac[4], mac[5]);
     } else {
@@ -288,8 +303,7 @@ void get_nic_info(Host& host, AdapterQueries& queries, zelt_nvm_device_info_t& r
                       name.c_str(), pci.domain_no, pci.bus_no, pci.device_no, pci.function_no);
         nic.valid = 1;
     }
-    std::string serial;
-    if (queries.serial_number(fn, serial) == 0) copy_text(nic.serial_number, serial);
+    if (const auto serial = zelt::device::serial_number_text(fn); serial.ok()) copy_text(nic.serial_number, *serial);
     if (nic.serial_number[0] == '\0') {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s(0x%x:0x%x:0x%x.0x%x) : Invalid Device Serial Number\n",
                       name.c_str(), pci.domain_no, pci.bus_no, pci.device_no, pci.function_no);
@@ -318,7 +332,7 @@ void get_nic_info(Host& host, AdapterQueries& queries, zelt_nvm_device_info_t& r
 }
 
 // Step 6: MTU, link speed and link state.
-void get_link_info(Host& host, AdapterQueries& queries, zelt_nvm_device_info_t& rec) {
+void get_link_info(Host& host, const Roads& roads, zelt_nvm_device_info_t& rec) {
     ZELT_NVM_LINK_INFO& link = rec.link_info;
     const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
     const char* name = rec.nic_info.dev_name;
@@ -337,8 +351,9 @@ void get_link_info(Host& host, AdapterQueries& queries, zelt_nvm_device_info_t& 
     }
     double rate = link.link_rate;
     uint16_t speed = 0;
-    int rc = queries.link_speed(zelt::transport::function_at(name, address_of(rec)), rate, speed);
-    if (rc == 0) {
+    const zelt::Result speed_rc = zelt_get_link_speed(function_of(rec, roads), &rate, &speed);
+    const int rc = speed_rc.code();
+    if (speed_rc.ok()) {
         link.link_speed = speed;
         link.link_rate = rate;
     } else {
@@ -382,13 +397,19 @@ void get_sriov_info(Host& host, zelt_nvm_device_info_t& rec) {
 
 }  // namespace
 
-int zelt_nvm_discover(Host& host, AdapterQueries& queries, Inventory& inventory) {
+namespace zelt::device {
+
+Roads live_roads(host::Host& host) {
+    return Roads{std::make_shared<transport::DriverChannel>(host), std::make_shared<PciWindowChannel>(host)};
+}
+
+int zelt_nvm_discover(Host& host, const Roads& roads, Inventory& inventory) {
     inventory = Inventory{};
     std::vector<zelt_nvm_device_info_t> records;
     int rc = enumerate_pci_devices(host, records);
     if (rc != 0) return rc;
     std::vector<zelt_nvm_drv_info_t> interfaces;
-    rc = get_interface_names(host, queries, interfaces);
+    rc = get_interface_names(host, roads, interfaces);
     if (rc != 0) return rc;
     inventory.pci_window_functions = join(records, interfaces);
 
@@ -396,23 +417,17 @@ int zelt_nvm_discover(Host& host, AdapterQueries& queries, Inventory& inventory)
     if (!records.empty()) {
         const uint8_t driver_type = check_l2_driver_mode(host);
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "driver_type = %d\n", driver_type);
-        for (auto& rec : records) get_nic_info(host, queries, rec, driver_type);
+        for (auto& rec : records) get_nic_info(host, roads, rec, driver_type);
     }
-    for (auto& rec : records) get_link_info(host, queries, rec);
+    for (auto& rec : records) get_link_info(host, roads, rec);
     for (auto& rec : records) get_sriov_info(host, rec);
-    for (const auto& rec : records) inventory.add(rec);
+    for (const auto& rec : records) inventory.add(rec, function_of(rec, roads));
     // Step 8: adapters told apart by serial number and PCI domain and bus, and their PF counts.
     inventory.group_adapters();
     return 0;
 }
 
-int zelt_nvm_init(Inventory& inventory) {
-    return zelt_nvm_discover(zelt::host::current(), zelt::device::adapter_queries(), inventory);
-}
-
-int zelt_get_mr_os_info() {
-    return strcasecmp(zelt::host::current().facts().machine.c_str(), "aarch64") == 0 ? 1 : 2;
-}
+int zelt_nvm_init(host::Host& host, Inventory& inventory) { return zelt_nvm_discover(host, live_roads(host), inventory); }
 
 int zeltnvm_adapter_count(const Inventory& inventory) { return static_cast<int>(inventory.adapters.size()); }
 
@@ -420,11 +435,4 @@ const char* zeltnvm_first_device_name(const Inventory& inventory) {
     return inventory.functions.empty() ? nullptr : inventory.functions.front().name();
 }
 
-int zelt_get_sriov_active_vfs(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function, uint16_t* count) {
-    uint16_t value = 0;
-    if (!read_count(zelt::host::current(), pci_sysfs_dir(domain, bus, device, function) + "/sriov_numvfs", value)) {
-        return ZELT_RC_DEVICE_NOT_FOUND;
-    }
-    *count = value;
-    return 0;
-}
+}  // namespace zelt::device

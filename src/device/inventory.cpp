@@ -8,13 +8,10 @@
 
 namespace zelt::device {
 
-InventoryFunction& Inventory::add(const zelt_nvm_device_info_t& facts) {
+InventoryFunction& Inventory::add(const zelt_nvm_device_info_t& facts, transport::Function function) {
     InventoryFunction& f = functions.emplace_back();
     f.facts = facts;
-    const char* name = facts.nic_info.dev_name;
-    const std::string text(name, strnlen(name, sizeof facts.nic_info.dev_name));
-    f.function = transport::function_at(text.c_str(), PciAddress{facts.pci_info.domain_no, facts.pci_info.bus_no,
-                                                                 facts.pci_info.device_no, facts.pci_info.function_no});
+    f.function = std::move(function);
     return f;
 }
 

@@ -10,6 +10,8 @@
 
 namespace zelt::device {
 
+using zelt::PciAddress;
+
 // One supported physical function: how the transport reaches it, and the facts
 // discovery gathered about it.
 struct InventoryFunction {
@@ -20,6 +22,9 @@ struct InventoryFunction {
 
     const char* name() const { return function.c_name(); }
     const PciAddress& address() const { return function.address; }
+    // True when the function has a network interface (its driver holds it); a function
+    // without one goes by a made-up name that only holds its address.
+    bool has_interface() const { return facts.nic_info.driver_loaded != 0; }
 };
 
 struct Inventory {
@@ -28,9 +33,9 @@ struct Inventory {
     // Some supported function has no network interface (it is reached through its PCI window).
     bool pci_window_functions = false;
 
-    // Appends a function from its record: the name and address in the record give the
-    // transport function, and a window name gives the PCI window road.
-    InventoryFunction& add(const zelt_nvm_device_info_t& facts);
+    // Appends a function from its record, reached as `function` (its name, address and
+    // the channel discovery chose for it).
+    InventoryFunction& add(const zelt_nvm_device_info_t& facts, transport::Function function);
     // Groups the functions into adapters (at most ZELT_MAX_ADAPTERS) and counts each
     // adapter's functions. A serial number that is missing, or reported on more than one
     // PCI domain and bus, is logged.

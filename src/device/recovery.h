@@ -13,11 +13,11 @@ extern bool zeltnvm_fastboot_enabled;
 // The mailbox registers were found by signature (indirect access).
 extern bool indirect_mode;
 
-// Clears the fastboot state of a recovered adapter. 0, or a register access failure.
-int32_t zeltnvm_clear_fastboot_regs(const char* dev, int device_type, uint32_t domain, uint32_t bus, uint32_t device,
-                                    uint32_t function);
-
 namespace zelt::device {
+
+// Clears the fastboot state of the recovered adapter of `fn`. Success, or a register
+// access failure.
+Result zeltnvm_clear_fastboot_regs(const transport::Function& fn, int device_type);
 
 // Prepares the adapter of `target` for a recovery installation (`adapter`: its number in
 // the install flow; `force`: -force was given; `cfg_pkg`: a configuration package) and

@@ -33,6 +33,8 @@ bool takeDecimal(std::string_view& text, uint32_t& value, size_t& digits) {
 
 }  // namespace
 
+namespace zelt::transport {
+
 bool zeltParsePciSlot(std::string_view text, zelt::PciAddress& slot) {
     zelt::PciAddress s;
     if (!takeHex(text, s.domain) || !takeChar(text, ':') || !takeHex(text, s.bus) || !takeChar(text, ':') ||
@@ -102,3 +104,5 @@ bool zeltLineRateForSpeed(uint16_t link_speed, double& line_rate) {
         default: return false;
     }
 }
+
+}  // namespace zelt::transport

@@ -9,14 +9,16 @@
 
 #include "common/pci_address.h"
 
+namespace zelt::transport {
+
 // "%x:%x:%x.%x" (domain:bus:device.function). False when the text does not have that
 // form or a number does not fit 32 bits.
-bool zeltParsePciSlot(std::string_view text, zelt::PciAddress& slot);
+bool zeltParsePciSlot(std::string_view text, PciAddress& slot);
 
 // The value of the PCI_SLOT_NAME line of a uevent text. Lines are taken at most 255
 // bytes at a time, as a line reader with a 256-byte buffer would.
 // 1: found and parsed; 0: no such line; -1: the line does not parse.
-int zeltUeventPciSlot(std::string_view uevent, zelt::PciAddress& slot);
+int zeltUeventPciSlot(std::string_view uevent, PciAddress& slot);
 
 // A fixed-size text field of a driver record: up to the first NUL or the field's end.
 std::string_view zeltFieldText(const char* field, size_t size);
@@ -36,3 +38,5 @@ bool zeltParseKernelRelease(std::string_view release, uint32_t& major, uint32_t&
 // Line rate in bits per second of a link speed in units of 100 Mb/s. False for speeds
 // without a known line rate.
 bool zeltLineRateForSpeed(uint16_t link_speed, double& line_rate);
+
+}  // namespace zelt::transport

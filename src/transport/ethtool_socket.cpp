@@ -10,25 +10,28 @@
 #include "host/host.h"
 #include "wire/ethtool_nvm.h"
 
-using namespace zelt;
+namespace zelt::transport {
 
-int32_t zeltEthtoolIoctl(const char* devname, void* cmd_data) {
+Result send_ethtool_cmd(const Function& fn, uint32_t cmd, void* cmd_data) {
+    std::memcpy(cmd_data, &cmd, sizeof cmd);
+    if (!fn.channel) return Result::tool(HVXRETVAL_INVALID_PARAMETER);
     struct ifreq ifr;
     std::memset(&ifr, 0, sizeof ifr);
-    if (devname) std::strncpy(ifr.ifr_name, devname, IFNAMSIZ - 1);
+    std::strncpy(ifr.ifr_name, fn.name.c_str(), IFNAMSIZ - 1);
     ifr.ifr_data = static_cast<char*>(cmd_data);
     errno = 0;
-    if (zelt::host::current().interface_ioctl(SIOCETHTOOL, &ifr) == 0) return 0;
+    if (fn.channel->host().interface_ioctl(SIOCETHTOOL, &ifr) == 0) return Result();
     switch (errno) {
-        case EACCES: return 3;
-        case EAGAIN: return HVXRETVAL_INVALID_PARAMETER;
-        case EROFS: return 17;
-        case EOPNOTSUPP: return 0xFFFF;
-        default: return HVXRETVAL_FAILURE;
+        case EACCES: return Result::tool(3);
+        case EAGAIN: return Result::tool(HVXRETVAL_INVALID_PARAMETER);
+        case EROFS: return Result::tool(17);
+        case EOPNOTSUPP: return Result::tool(0xFFFF);
+        // The driver found no room for the item or the staged package: the same
+        // condition as the firmware's no-space answer to an NVM write, so the no-room
+        // handling applies on this road too.
+        case ENOSPC: return Result::system(ENOSPC, HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE);
+        default: return Result::tool(HVXRETVAL_FAILURE);
     }
 }
 
-int32_t send_ethtool_cmd(const char* devname, uint32_t cmd, void* cmd_data) {
-    std::memcpy(cmd_data, &cmd, sizeof cmd);
-    return zeltEthtoolIoctl(devname, cmd_data);
-}
+}  // namespace zelt::transport

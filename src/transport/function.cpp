@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "transport/answer_text.h"
-#include "transport/pci_info.h"
 
 namespace zelt::transport {
 namespace {
@@ -29,22 +28,6 @@ std::optional<PciAddress> parse_pci_window_name(std::string_view name) {
     PciAddress address;
     if (!zeltParsePciSlot(rest.substr(1), address)) return std::nullopt;
     return address;
-}
-
-Function pci_window_function(const PciAddress& address) {
-    return Function{pci_window_name(address), address, Road::kPciWindow};
-}
-
-Function function_at(const char* name, const PciAddress& address) {
-    const std::string_view text = name ? name : "";
-    return Function{std::string(text), address, is_pci_window_name(text) ? Road::kPciWindow : Road::kDriver};
-}
-
-ResultOr<Function> function_for_name(const char* name) {
-    PciAddress address;
-    const int32_t rc = zeltDrvInfo(name, address, nullptr, nullptr);
-    if (rc != 0) return Result::tool(rc);
-    return function_at(name, address);
 }
 
 }  // namespace zelt::transport

@@ -42,6 +42,8 @@ zelt::Result portOfFunction(const Function& fn, hwrm_port_phy_qcfg_output& phy) 
 
 }  // namespace
 
+namespace zelt::transport {
+
 zelt::Result zelt_query_admin_pf_status(const Function& fn,
                                    int* admin) {
     hwrm_func_qcaps_output resp{};
@@ -141,3 +143,5 @@ zelt::Result zelt_nvm_get_permanent_mac(const Function& fn,
     if (rc.ok() && mac) std::memcpy(mac, resp.mac_address, sizeof resp.mac_address);
     return rc;
 }
+
+}  // namespace zelt::transport

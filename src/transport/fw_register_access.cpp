@@ -30,6 +30,8 @@ zelt::Result readDirect(const Function& fn, uint32_t fw_addr, uint32_t* value) {
 
 }  // namespace
 
+namespace zelt::transport {
+
 zelt::Result zelt_read_direct_reg(const Function& fn, uint32_t addr, uint32_t* value, int device_type) {
     return readDirect(fn, hwrmDirectRegAddress(addr, device_type), value);
 }
@@ -45,8 +47,8 @@ zelt::Result zelt_write_direct_reg(const Function& fn, uint32_t addr, uint32_t v
 
 zelt::Result zeltnvm_read_counter_register(const Function& fn, uint32_t reg, int device_type, uint32_t* value) {
     if (device_type > 7)
-        return zelt::Result::tool(
-            zeltnvm_read_fw_reg(fn.address.domain, fn.address.bus, fn.address.device, fn.address.function, value, reg));
+        return fn.channel ? zeltnvm_read_fw_reg(fn.channel->host(), fn.address, value, reg)
+                          : Result::tool(HVXRETVAL_INVALID_PARAMETER);
     return readDirect(fn, (reg & 0xFFFFFFFCu) - 0x4F000000u, value);
 }
 
@@ -71,3 +73,5 @@ zelt::Result zelt_get_error_recovery_counter(const Function& fn, uint32_t* value
     if (reg == 0) return zelt::Result::tool(9);
     return zeltnvm_read_counter_register(fn, reg, device_type, value);
 }
+
+}  // namespace zelt::transport

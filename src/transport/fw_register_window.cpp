@@ -10,14 +10,13 @@
 #include "transport/mailbox.h"
 #include "wire/fw_register_address.h"
 
-using namespace zelt;
-
+namespace zelt::transport {
 namespace {
 
 constexpr unsigned kConfigSpaceBytes = 4096;
 
-zelt::host::PciFunction pci_function(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function) {
-    zelt::host::PciFunction fn;
+host::PciFunction pci_function(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function) {
+    host::PciFunction fn;
     fn.domain = static_cast<uint16_t>(domain);
     fn.bus = static_cast<uint8_t>(bus);
     fn.dev = static_cast<uint8_t>(device);
@@ -25,9 +24,9 @@ zelt::host::PciFunction pci_function(uint32_t domain, uint32_t bus, uint32_t dev
     return fn;
 }
 
-bool read_config_dword(const zelt::host::PciFunction& fn, unsigned offset, uint32_t& value) {
+bool read_config_dword(host::Host& host, const host::PciFunction& fn, unsigned offset, uint32_t& value) {
     uint8_t bytes[4];
-    if (!zelt::host::current().read_pci_config(fn, offset, bytes, sizeof bytes)) return false;
+    if (!host.read_pci_config(fn, offset, bytes, sizeof bytes)) return false;
     value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
             static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
     return true;
@@ -35,9 +34,9 @@ bool read_config_dword(const zelt::host::PciFunction& fn, unsigned offset, uint3
 
 // Device type of the function from the ids in its configuration space; -1 when the
 // function cannot be read or is not a supported one.
-int device_type_of(const zelt::host::PciFunction& fn) {
+int device_type_of(host::Host& host, const host::PciFunction& fn) {
     uint32_t ids = 0;
-    if (!read_config_dword(fn, 0, ids)) return -1;
+    if (!read_config_dword(host, fn, 0, ids)) return -1;
     if ((ids & 0xFFFFu) != ZELT_PCI_VENDOR_ID) return -1;
     return zeltnvm_table_device_type(static_cast<uint16_t>(ids >> 16));
 }
@@ -46,28 +45,27 @@ int device_type_of(const zelt::host::PciFunction& fn) {
 // select word is shared by every process: the bus's PCI lock keeps another process from
 // selecting a different register between the two steps. 0, ZELT_RC_BUSY or
 // HVXRETVAL_REG_READ_FAILED.
-int32_t read_direct_window(const zelt::host::PciFunction& fn, uint16_t window_offset, uint32_t& value) {
+int32_t read_direct_window(host::Host& host, const host::PciFunction& fn, uint16_t window_offset, uint32_t& value) {
     char lock_name[64];
     std::snprintf(lock_name, sizeof lock_name, ZELT_PCI_LOCK_NAME_FORMAT, fn.domain, fn.bus);
-    const auto lock = zelt::host::current().acquire_named_lock(lock_name, ZELT_PCI_LOCK_TIMEOUT_MS);
+    const auto lock = host.acquire_named_lock(lock_name, ZELT_PCI_LOCK_TIMEOUT_MS);
     if (!lock) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to acquire lock on %s\n", lock_name);
         return ZELT_RC_BUSY;
     }
     const uint8_t select[2] = {static_cast<uint8_t>(window_offset), static_cast<uint8_t>(window_offset >> 8)};
-    if (!zelt::host::current().write_pci_config(fn, ZELT_PCI_CFG_WINDOW_SELECT, select, sizeof select) ||
-        !read_config_dword(fn, ZELT_PCI_CFG_WINDOW_DATA, value))
+    if (!host.write_pci_config(fn, ZELT_PCI_CFG_WINDOW_SELECT, select, sizeof select) ||
+        !read_config_dword(host, fn, ZELT_PCI_CFG_WINDOW_DATA, value))
         return HVXRETVAL_REG_READ_FAILED;
     return 0;
 }
 
-}  // namespace
-
-int32_t zeltnvm_read_fw_reg(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function, uint32_t* value,
-                            uint32_t address) {
+// The register read with the tool's integer result.
+int32_t read_fw_reg(host::Host& host, uint32_t domain, uint32_t bus, uint32_t device, uint32_t function,
+                    uint32_t* value, uint32_t address) {
     if (!value) return HVXRETVAL_INVALID_POINTER_PARAMETER;
-    const zelt::host::PciFunction fn = pci_function(domain, bus, device, function);
-    const int device_type = device_type_of(fn);
+    const host::PciFunction fn = pci_function(domain, bus, device, function);
+    const int device_type = device_type_of(host, fn);
     if (device_type < 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "No supported PCI function at %04x:%02x:%02x.%x\n", domain, bus,
                       device, function);
@@ -77,14 +75,14 @@ int32_t zeltnvm_read_fw_reg(uint32_t domain, uint32_t bus, uint32_t device, uint
     uint32_t word = 0;
     switch (zeltFwRegSpace(address)) {
         case ZELT_FW_REG_SPACE_CONFIG:
-            if (address > kConfigSpaceBytes - 4 || !read_config_dword(fn, address, word))
+            if (address > kConfigSpaceBytes - 4 || !read_config_dword(host, fn, address, word))
                 return HVXRETVAL_REG_READ_FAILED;
             *value = word;
             return 0;
         case ZELT_FW_REG_SPACE_WINDOW:
         case ZELT_FW_REG_SPACE_WINDOW_ONLY:
             if (newest) {
-                const int32_t rc = read_direct_window(fn, zeltFwRegWindowOffset(address), word);
+                const int32_t rc = read_direct_window(host, fn, zeltFwRegWindowOffset(address), word);
                 if (rc != 0) {
                     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Failed to read FW register value\n");
                     return rc;
@@ -106,3 +104,11 @@ int32_t zeltnvm_read_fw_reg(uint32_t domain, uint32_t bus, uint32_t device, uint
                   function, address);
     return HVXRETVAL_UNSUPPORTED_OPERATION;
 }
+
+}  // namespace
+
+Result zeltnvm_read_fw_reg(host::Host& host, const PciAddress& address, uint32_t* value, uint32_t reg) {
+    return Result::tool(read_fw_reg(host, address.domain, address.bus, address.device, address.function, value, reg));
+}
+
+}  // namespace zelt::transport

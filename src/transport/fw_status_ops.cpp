@@ -41,6 +41,8 @@ zelt::Result healthCheck(const Function& fn, uint32_t* fw_status) {
 
 }  // namespace
 
+namespace zelt::transport {
+
 zelt::Result zeltnvmFwQueryStatus(const Function& fn, uint8_t type, int option_query, uint8_t* status) {
     hwrm_fw_qstatus_input req{};
     req.embedded_proc_type = type;
@@ -51,7 +53,8 @@ zelt::Result zeltnvmFwQueryStatus(const Function& fn, uint8_t type, int option_q
 }
 
 zelt::Result zeltnvm_set_fw_time(const Function& fn) {
-    auto& host = zelt::host::current();
+    if (!fn.channel) return zelt::Result::tool(HVXRETVAL_INVALID_PARAMETER);
+    auto& host = fn.channel->host();
     struct timeval now = host.now();
     struct tm local = host.local_time(now.tv_sec);
     hwrm_fw_set_time_input req{};
@@ -150,3 +153,5 @@ zelt::Result zeltnvm_query_dbg_qcaps(const Function& fn, hwrm_dbg_qcaps_output* 
     if (rc.ok() && buf) *buf = resp;
     return rc;
 }
+
+}  // namespace zelt::transport

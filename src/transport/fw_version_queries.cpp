@@ -26,6 +26,8 @@ hwrm_ver_get_input versionRequest() {
 
 }  // namespace
 
+namespace zelt::transport {
+
 zelt::Result zelt_nvm_ver_get_status(const Function& fn) {
     hwrm_ver_get_input req = versionRequest();
     hwrm_ver_get_output resp{};
@@ -80,3 +82,5 @@ zelt::Result zeltnvm_get_fw_version(const Function& fn, hwrm_ver_get_output* ans
                    (static_cast<uint32_t>(resp.chip_rev) << 8) | resp.chip_metal;
     return zelt::Result();
 }
+
+}  // namespace zelt::transport

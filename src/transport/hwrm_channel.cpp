@@ -16,6 +16,7 @@
 #include "wire/hwrm_answer.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
+#include "wire/hwrm_query.h"
 #include "wire/lfc.h"
 
 using namespace zelt;
@@ -76,7 +77,11 @@ uint16_t requestType(const void* req, uint32_t req_len) {
     return le16_to_cpu(type);
 }
 
-zelt::Result sendByMailbox(const zelt::transport::Function& fn, const zelt::transport::Message& msg) {
+}  // namespace
+
+namespace zelt::transport {
+
+Result send_by_mailbox(const Function& fn, const Message& msg) {
     if (msg.req_len >= sizeof(hwrm_input_header)) {
         auto* hdr = static_cast<hwrm_input_header*>(msg.req);
         hdr->target_id = cpu_to_le16(HWRM_TARGET_ID_MAILBOX);
@@ -86,9 +91,12 @@ zelt::Result sendByMailbox(const zelt::transport::Function& fn, const zelt::tran
     HwrmAnswerStatus status = answerStatus(msg.resp, msg.resp_len);
     if (status.error_code == 0) return checkAnswerEcho(msg);
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "err->cmd_err = %d\n", status.cmd_err);
-    return zelt::transport::hwrm_error_result(requestType(msg.req, msg.req_len), status.error_code, status.cmd_err, 0,
-                                              true);
+    return hwrm_error_result(requestType(msg.req, msg.req_len), status.error_code, status.cmd_err, 0, true);
 }
+
+}  // namespace zelt::transport
+
+namespace {
 
 // The integer the tool reports for a firmware answer with a cmd_err: a few answers
 // have a name of their own, the rest keep the raw cmd_err.
@@ -126,13 +134,24 @@ int32_t reported_code(uint16_t req_type, uint8_t cmd_err, bool mailbox) {
 
 }  // namespace
 
+namespace zelt::transport {
+
+Result send_fw_reset(const Function& fn, const ResetRequest& request) {
+    hwrm_fw_reset_input req{};
+    hwrmInitRequest(req.hdr, HWRM_FW_RESET);
+    req.embedded_proc_type = request.proc_type;
+    req.selfrst_status = request.selfrst_status;
+    req.host_idx = 0;
+    req.flags = request.flags;
+    hwrm_fw_reset_output resp{};
+    return send_message(fn, Message{&req, sizeof req, &resp, sizeof resp, nullptr});
+}
+
 void hwrmInitRequest(hwrm_input_header& hdr, uint16_t req_type) {
     hdr.req_type = cpu_to_le16(req_type);
     hdr.cmpl_ring = cpu_to_le16(HWRM_CMPL_RING_DEFAULT);
     hdr.target_id = cpu_to_le16(HWRM_TARGET_ID_DEFAULT);
 }
-
-namespace zelt::transport {
 
 Result hwrm_error_result(uint16_t req_type, uint16_t error_code, uint8_t cmd_err, int saved_errno, bool mailbox) {
     if (cmd_err == 0) {
@@ -145,15 +164,16 @@ Result hwrm_error_result(uint16_t req_type, uint16_t error_code, uint8_t cmd_err
 }
 
 Result send_message(const Function& fn, const Message& m) {
-    if (!m.req || !m.resp || m.req_len < sizeof(hwrm_input_header) || m.resp_len < sizeof(hwrm_output_header))
+    if (!m.req || !m.resp || m.req_len < sizeof(hwrm_input_header) || m.resp_len < sizeof(hwrm_output_header) ||
+        !fn.channel)
         return Result::tool(HVXRETVAL_INVALID_PARAMETER);
     std::memset(m.resp, 0, m.resp_len);
+    return fn.channel->send(fn, m);
+}
 
-    if (fn.through_pci_window()) return sendByMailbox(fn, m);
-
-    auto& host = zelt::host::current();
+Result send_by_firmware_channel(host::Host& host, const Function& fn, const Message& m) {
     ChannelDevice channel(host);
-    if (!channel.is_open()) return sendByMailbox(fn, m);
+    if (!channel.is_open()) return send_by_mailbox(fn, m);
 
     zelt_lfc_generic_msg select{};
     select.key = ZELT_LFC_SELECT_DOMAIN_KEY;

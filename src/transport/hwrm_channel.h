@@ -12,6 +12,10 @@
 
 #include "common/result.h"
 #include "transport/function.h"
+
+namespace zelt::host {
+class Host;
+}
 #include "wire/hwrm_header.h"
 
 namespace zelt::transport {
@@ -33,19 +37,29 @@ struct Message {
     const HwrmData* data = nullptr;
 };
 
-// Sends one request to `fn` and fills the answer (zero-filled first). A function
-// reached through its PCI window, or any function when /dev/zelt_lfc cannot be
-// opened, goes through the mailbox. The channel device is opened, selected and closed
-// for each message.
+// Sends one request to `fn` through its channel and fills the answer (zero-filled
+// first). A request or answer too short for its header, or a function without a
+// channel: HVXRETVAL_INVALID_PARAMETER.
 Result send_message(const Function& fn, const Message& msg);
+
+// The two message roads the channels use. Through /dev/zelt_lfc of `host` (opened,
+// selected and closed for each message), or through the PCI mailbox when the device
+// cannot be opened:
+Result send_by_firmware_channel(host::Host& host, const Function& fn, const Message& msg);
+// Through the PCI mailbox of the function:
+Result send_by_mailbox(const Function& fn, const Message& msg);
 
 // The result of a firmware error answer. `mailbox`: the answer came through the PCI
 // mailbox, where a modify refused for security keeps its raw cmd_err. `saved_errno`
 // is what the channel reported when the firmware gave neither code.
 Result hwrm_error_result(uint16_t req_type, uint16_t error_code, uint8_t cmd_err, int saved_errno, bool mailbox);
 
-}  // namespace zelt::transport
+// The firmware reset message (hwrm_fw_reset) to `fn`, the road every channel resets by
+// today.
+Result send_fw_reset(const Function& fn, const ResetRequest& request);
 
 // Fills the common header of a zero-filled request: the message number, cmpl_ring
 // and target_id 0xFFFF.
-void hwrmInitRequest(zelt::hwrm_input_header& hdr, uint16_t req_type);
+void hwrmInitRequest(hwrm_input_header& hdr, uint16_t req_type);
+
+}  // namespace zelt::transport

@@ -12,6 +12,12 @@
 #include "common/result.h"
 #include "transport/hwrm_channel.h"
 
+namespace zelt::host {
+class Host;
+}
+
+namespace zelt::transport {
+
 // Name of the cross-process lock of one PCI domain and bus (printf form: domain, bus),
 // held for one mailbox exchange or one windowed register access, and how long a taker
 // waits for it.
@@ -62,20 +68,18 @@ struct zelt_pci_response {
     void* payload_data;
 };
 
-namespace zelt::transport {
-
 // One message through the mailbox of the function at `address`. The request's
 // target_id is already set for the mailbox; the answer's own error status is left to
 // the caller. A failing mailbox status is returned as the tool's result (busy as 16).
 Result mailbox_exchange(const PciAddress& address, const Message& msg);
 
-}  // namespace zelt::transport
+// Reads one firmware register of the function at `address` through the PCI
+// configuration space of `host`, the register named by an encoded address
+// (wire/fw_register_address.h): a configuration-space offset, or on the newest chips
+// the configuration direct window. HVXRETVAL_REG_READ_FAILED when the function or
+// register cannot be read; 16 (busy) when another process holds the bus's PCI lock for
+// longer than ZELT_PCI_LOCK_TIMEOUT_MS; HVXRETVAL_UNSUPPORTED_OPERATION for registers
+// behind the BAR0 window.
+Result zeltnvm_read_fw_reg(host::Host& host, const PciAddress& address, uint32_t* value, uint32_t reg);
 
-// Reads one firmware register named by an encoded address (wire/fw_register_address.h):
-// a configuration-space offset, or on the newest chips the configuration direct
-// window. 0 on success; HVXRETVAL_REG_READ_FAILED when the function or register cannot
-// be read; 16 (busy) when another process holds the bus's PCI lock for longer than
-// ZELT_PCI_LOCK_TIMEOUT_MS; HVXRETVAL_UNSUPPORTED_OPERATION for registers behind the
-// BAR0 window.
-int32_t zeltnvm_read_fw_reg(uint32_t domain, uint32_t bus, uint32_t device, uint32_t function, uint32_t* value,
-                            uint32_t address);
+}  // namespace zelt::transport

@@ -181,6 +181,18 @@ ZELT_WIRE_FIELD(hwrm_nvm_install_update_output, result, 16);
 ZELT_WIRE_FIELD(hwrm_nvm_install_update_output, problem_item, 17);
 ZELT_WIRE_FIELD(hwrm_nvm_install_update_output, reset_required, 18);
 
+// The `result` byte of an installation the firmware carried out. It is the firmware's
+// own code: it shares no values with the refusals' cmd_err below nor with the tool's
+// result codes.
+enum class HwrmInstallResult : uint8_t {
+    kOk = 0,
+    kNothingStaged = 1,  // no staging item, or it is empty
+    kBadPackage = 2,     // the staged bytes are not a sound package
+    kBadNvmItem = 3,     // an item to be patched fails verification
+    kPatchFailed = 4,    // a patch text does not apply
+    kWriteFailed = 5,    // a flash write failed
+};
+
 // cmd_err details of a refused installation.
 inline constexpr uint8_t HWRM_NVM_INSTALL_UPDATE_CMD_ERR_FRAG_ERR = 1;
 inline constexpr uint8_t HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_SPACE = 2;

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@
 #include "device/discovery_lookup.h"
 #include "device/reset/device_reset.h"
 #include "host/linux_host.h"
+#include "tests/support/fake_channel.h"
+#include "wire/hwrm_messages.h"
+#include "wire/hwrm_query.h"
+#include "wire/nvm_option_values.h"
 #include "tests/support/run_program.h"
 
 using namespace zelt;
@@ -34,6 +39,18 @@ struct FakeFunction {
     std::string driver;      // bound PCI driver
     std::string serial;      // empty: the serial number cannot be read
     uint8_t mac[6];
+};
+
+std::string key(const PciAddress& a) {
+    char b[32];
+    std::snprintf(b, sizeof b, "%x:%x:%x.%x", a.domain, a.bus, a.device, a.function);
+    return b;
+}
+
+// The fake functions by PCI address ("d:b:dv.f") and the interfaces' addresses.
+struct FakeBus {
+    std::map<std::string, FakeFunction> by_addr;
+    std::map<std::string, std::string> if_addr;  // interface -> "d:b:dv.f"
 };
 
 // A host whose files live under a temporary root, with a scripted PCI bus and
@@ -63,77 +80,58 @@ public:
         return -1;
     }
     bool module_loaded(std::string_view) override { return true; }
+    // The device serial number capability of the fake functions.
+    bool read_pci_config(const zelt::host::PciFunction& fn, unsigned offset, void* out, size_t size) override {
+        if (offset != 0x140 || size != 8 || !bus_) return LinuxHost::read_pci_config(fn, offset, out, size);
+        auto it = bus_->by_addr.find(key(PciAddress{fn.domain, fn.bus, fn.dev, fn.func}));
+        if (it == bus_->by_addr.end() || it->second.serial.empty()) return false;
+        std::string digits = it->second.serial;
+        digits.resize(16, '0');
+        auto* bytes = static_cast<uint8_t*>(out);
+        for (size_t i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(std::stoul(digits.substr(2 * i, 2), nullptr, 16));
+        return true;
+    }
+    const struct FakeBus* bus_ = nullptr;
 };
 
-// Firmware answers: serial numbers and MACs by PCI address.
-class FakeQueries : public zelt::device::AdapterQueries {
-public:
-    std::map<std::string, FakeFunction> by_addr;  // "d:b:dv.f"
-    std::map<std::string, std::string> if_addr;   // interface -> "d:b:dv.f"
-
-    static std::string key(const PciAddress& a) {
-        char b[32];
-        std::snprintf(b, sizeof b, "%x:%x:%x.%x", a.domain, a.bus, a.device, a.function);
-        return b;
-    }
-    int drv_info(const std::string& name, PciAddress& addr, std::string& version, std::string& driver) override {
-        auto it = if_addr.find(name);
-        if (it == if_addr.end()) return HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE;
-        unsigned d, b, dv, f;
-        std::sscanf(it->second.c_str(), "%x:%x:%x.%x", &d, &b, &dv, &f);
-        addr = {d, b, dv, f};
-        version = "1.2.3";
-        driver = "zelt_en";
-        return 0;
-    }
-    int base_mac(const zelt::transport::Function& f, std::string& mac) override {
-        const auto& fn = by_addr.at(key(f.address));
-        char b[20];
-        std::snprintf(b, sizeof b, "%02x:%02x:%02x:%02x:%02x:%02x", fn.mac[0], fn.mac[1], fn.mac[2], fn.mac[3],
-                      fn.mac[4], 0);
-        mac = b;
-        return 0;
-    }
-    int permanent_mac(const zelt::transport::Function& f, uint8_t mac[6]) override {
-        std::memcpy(mac, by_addr.at(key(f.address)).mac, 6);
-        return 0;
-    }
-    int serial_number(const zelt::transport::Function& f, std::string& serial) override {
-        const auto& fn = by_addr.at(key(f.address));
-        if (fn.serial.empty()) return HVXRETVAL_FAILURE;
-        serial = fn.serial;
-        return 0;
-    }
-    int link_speed(const zelt::transport::Function&, double& rate, uint16_t& speed) override {
-        speed = 250;
-        rate = 25781250000.0;
-        return 0;
-    }
-    int find_item(const std::string&, uint16_t, uint16_t, uint16_t, uint32_t&) override { return -80; }
-    int read_item(const std::string&, uint16_t, uint16_t, uint16_t, std::vector<uint8_t>&) override { return -80; }
-    int item_version(const std::string&, uint16_t, uint16_t, uint16_t, int, std::string&) override { return -80; }
-    int option_get(const zelt::transport::Function&, uint16_t, uint16_t, std::vector<uint8_t>&, size_t) override {
-        return -1;
-    }
-    int port_count_of_mode(uint8_t, int&) override { return -1; }
-    int active_package_version(const std::string&, std::string&) override { return -1; }
-    int firmware_version(const std::string&, std::string&) override { return -1; }
-    int active_cfg_version(const std::string&, uint8_t*) override { return -1; }
-    int fw_reset_counter(const zelt::transport::Function&, int, uint32_t&) override { return -1; }
-    int error_recovery_counter(const zelt::transport::Function&, int, uint32_t&) override { return -1; }
-    int crashdump_timestamp(const std::string&, uint64_t&) override { return -1; }
-    int secure_boot_status(const std::string&, bool&, bool&) override { return -1; }
-    int fw_image_status(const std::string&, uint32_t&) override { return -1; }
-    int crashdump_in_ddr(const std::string&, bool&) override { return -1; }
-    int device_secure_mode(const std::string&, bool&) override { return -1; }
-    int admin_pf_status(const zelt::transport::Function&, bool&) override { return -1; }
-};
+// A channel whose firmware answers the MAC addresses and link speed of the fake
+// functions, and whose driver knows their interfaces.
+std::shared_ptr<zelt::test::FakeChannel> fake_channel(zelt::host::Host& host, const FakeBus& bus) {
+    auto channel = std::make_shared<zelt::test::FakeChannel>(host);
+    // The base MAC address option of function 0 (MAC bytes 0 to 4 and a zero).
+    channel->messages[HWRM_NVM_GET_VARIABLE] = [&bus](const zelt::transport::Function& f,
+                                                      const zelt::transport::Message& msg) {
+        const auto& fn = bus.by_addr.at(key(f.address));
+        uint8_t value[ZELT_OPT_MAC_ADDRESS_BYTES] = {};
+        value[1] = fn.mac[0];
+        value[0] = fn.mac[1];
+        value[7] = fn.mac[2];
+        value[6] = fn.mac[3];
+        value[5] = fn.mac[4];
+        std::memcpy(msg.data->data, value, std::min<size_t>(sizeof value, msg.data->length));
+        return zelt::Result();
+    };
+    channel->answer<hwrm_func_qcfg_output>(HWRM_FUNC_QCFG, [&bus](const zelt::transport::Function& f, auto& out) {
+        std::memcpy(out.mac_address, bus.by_addr.at(key(f.address)).mac, 6);
+        return zelt::Result();
+    });
+    channel->answer<hwrm_port_phy_qcfg_output>(HWRM_PORT_PHY_QCFG, [](const zelt::transport::Function&, auto& out) {
+        out.link_speed = 250;
+        return zelt::Result();
+    });
+    return channel;
+}
 
 class DiscoveryTest : public testing::Test {
 protected:
     zelt::test::TempDir root;
     TreeHost host{root.path()};
-    FakeQueries queries;
+    FakeBus queries;
+    std::shared_ptr<zelt::test::FakeChannel> channel = fake_channel(host, queries);
+    std::shared_ptr<zelt::test::FakeChannel> window = fake_channel(host, queries);
+    zelt::device::Roads roads{channel, window};
+
+    void SetUp() override { host.bus_ = &queries; }
     zelt::device::Inventory inventory;
     std::string proc_net_dev = "Inter-|   Receive\n face |bytes\n    lo: 0 0\n";
 
@@ -172,6 +170,8 @@ protected:
             std::snprintf(id, sizeof id, "0x%04x\n", fn.pci.device_id);
             ASSERT_TRUE(host.write_file(net + "/device/device", id));
             queries.if_addr[fn.ifname] = key;
+            channel->drivers[fn.ifname] = zelt::transport::DriverInfo{
+                PciAddress{fn.pci.domain, fn.pci.bus, fn.pci.dev, fn.pci.func}, "1.2.3", "zelt_en"};
             host.hwaddr[fn.ifname] = {fn.mac[0], fn.mac[1], fn.mac[2], fn.mac[3], fn.mac[4], fn.mac[5]};
             proc_net_dev += "  " + fn.ifname + ": 100 2 0 0\n";
         }
@@ -180,7 +180,7 @@ protected:
     int discover() {
         mkdirs("/proc/net");
         EXPECT_TRUE(host.write_file("/proc/net/dev", proc_net_dev));
-        return zelt_nvm_discover(host, queries, inventory);
+        return zelt::device::zelt_nvm_discover(host, roads, inventory);
     }
 
     static FakeFunction pf(uint8_t bus, uint8_t func, uint16_t device_id, std::string ifname, std::string serial) {
@@ -202,11 +202,11 @@ TEST_F(DiscoveryTest, NoAdapterIsSuccess) {
     ASSERT_EQ(discover(), 0);
     EXPECT_EQ(inventory.functions.size(), 0u);
     EXPECT_EQ(inventory.adapters.size(), 0u);
-    EXPECT_EQ(zeltnvm_first_device_name(inventory), nullptr);
+    EXPECT_EQ(zelt::device::zeltnvm_first_device_name(inventory), nullptr);
 }
 
 TEST_F(DiscoveryTest, MissingProcNetDevFails) {
-    EXPECT_EQ(zelt_nvm_discover(host, queries, inventory), ZELT_RC_DEVICE_NOT_FOUND);
+    EXPECT_EQ(zelt::device::zelt_nvm_discover(host, roads, inventory), ZELT_RC_DEVICE_NOT_FOUND);
 }
 
 TEST_F(DiscoveryTest, FunctionsBecomeRecordsAndAdapters) {
@@ -252,9 +252,12 @@ TEST_F(DiscoveryTest, FunctionsBecomeRecordsAndAdapters) {
     EXPECT_STREQ(nodrv.nic_info.current_mac_addr, nodrv.nic_info.permanent_mac_addr);
     EXPECT_STREQ(nodrv.nic_info.serial_number, "001122334455667");
     EXPECT_EQ(inventory.functions[3].facts.nic_info.valid, 1);  // serial number missing
-    // A function with an interface is reached through its driver, one without through its PCI window.
-    EXPECT_FALSE(inventory.functions[0].function.through_pci_window());
-    EXPECT_TRUE(inventory.functions[2].function.through_pci_window());
+    // A function with an interface is reached through its driver, one without through
+    // its PCI window: discovery hands each the channel of its road.
+    EXPECT_EQ(inventory.functions[0].function.name, "eth2");
+    EXPECT_EQ(inventory.functions[0].function.channel, roads.driver);
+    EXPECT_EQ(inventory.functions[2].function.name, "zelt_pci_dev:0:5e:0.0");
+    EXPECT_EQ(inventory.functions[2].function.channel, roads.pci_window);
     EXPECT_EQ(inventory.functions[2].function.address, (PciAddress{0, 0x5e, 0, 0}));
     EXPECT_EQ(inventory.functions[0].adapter_pf_count, 2);
 
@@ -265,7 +268,7 @@ TEST_F(DiscoveryTest, FunctionsBecomeRecordsAndAdapters) {
     EXPECT_EQ(inventory.adapters[1].active_pf_count, 1);
     EXPECT_STREQ(inventory.adapters[2].serial_number, "");
     EXPECT_EQ(inventory.adapters[2].active_pf_count, 1);
-    EXPECT_STREQ(zeltnvm_first_device_name(inventory), "eth2");
+    EXPECT_STREQ(zelt::device::zeltnvm_first_device_name(inventory), "eth2");
 
     uint16_t type = 0;
     EXPECT_EQ(zeltnvm_get_device_type(inventory, "eth3", &type), 8);
@@ -329,8 +332,8 @@ TEST_F(DiscoveryTest, AdaptersNeedOneSerialNumberAndOneBus) {
         ASSERT_NE(rep, nullptr) << c.name;
         EXPECT_STREQ(rep->name(), c.reset_pfs.front().c_str()) << c.name;
 
-        zelt_nvm_pci_info info;
-        ASSERT_EQ(zelt_fill_reset_info(inventory, c.name, &info), 0) << c.name;
+        zelt::device::zelt_nvm_pci_info info;
+        zelt::device::zelt_fill_reset_info(inventory, *f, &info);
         std::vector<std::string> names;
         for (const auto& fn : info.adapter_pfs) names.push_back(fn.c_name());
         EXPECT_EQ(names, c.reset_pfs) << c.name;

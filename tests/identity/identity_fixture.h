@@ -52,7 +52,7 @@ protected:
         }
         ASSERT_TRUE(sim::create_host(root_->path(), setup, error)) << error;
         host::install(std::make_unique<sim::SimHost>(root_->path()));
-        ASSERT_EQ(zelt_nvm_init(inventory_), 0);
+        ASSERT_EQ(device::zelt_nvm_init(host::current(), inventory_), 0);
         saved_ = device::SavedIdentity{};
     }
     void TearDown() override { zeltnvm_close_log_file(); }
@@ -105,11 +105,11 @@ protected:
     void setMac(const std::string& dev, int index, const Mac& mac) {
         uint8_t value[8] = {};
         zeltOptMacEncode(mac.data(), value);
-        ASSERT_EQ(device::identity::option_set(fn(dev).function, {1, 64, 1, static_cast<uint16_t>(index), 0}, value, 8), 0);
+        ASSERT_EQ(device::identity::option_set(fn(dev).function, {1, 64, 1, static_cast<uint16_t>(index), 0}, value, 8).code(), 0);
     }
     Mac getMac(const std::string& dev, int index) {
         uint8_t value[8] = {};
-        EXPECT_EQ(device::identity::option_get(fn(dev).function, {1, 64, 1, static_cast<uint16_t>(index), 0}, value, 8), 0);
+        EXPECT_EQ(device::identity::option_get(fn(dev).function, {1, 64, 1, static_cast<uint16_t>(index), 0}, value, 8).code(), 0);
         Mac mac{};
         zeltOptMacDecode(value, mac.data());
         return mac;

@@ -76,8 +76,7 @@ TEST_F(Identity, ReadsTheSameAfterAnUpdateThatOverwritesIt) {
 
     saved_ = device::zelt_nvm_save_identity_for_recovery(fn(kDev), true);
     const pb::Bytes pkg = overwritingPackage();
-    int reboot = 0;
-    ASSERT_EQ(zeltnvmInstallPackage(kDev, pkg.data(), static_cast<uint32_t>(pkg.size()), nullptr, &reboot, 0, 0), 0);
+    ASSERT_EQ(device::zeltnvmInstallPackage(fn(kDev).function, pkg, 0, 0).code(), 0);
     for (const Piece& p : pieces) ASSERT_NE(itemData(p.type, p.ordinal), p.before) << "package did not overwrite";
     ASSERT_NE(vpdField(itemData(ZEL_DIR_TYPE_VPD, 0), "SN"), vpdField(vpd_before, "SN"));
     // The new firmware came up with other function addresses.
@@ -271,13 +270,13 @@ TEST_F(Identity, MultiFunctionModeIsKeptForAnAdapterWithSixteenFunctions) {
         SCOPED_TRACE(c.name);
         fresh(c.config);
         uint8_t mode[1] = {c.mode};
-        ASSERT_EQ(device::identity::option_set(fn(kDev).function, port0, mode, 1), 0);
+        ASSERT_EQ(device::identity::option_set(fn(kDev).function, port0, mode, 1).code(), 0);
         device::zelt_nvm_save_mf_mode_config(fn(kDev), saved_);
         // The installation left the port in single-function mode.
         mode[0] = ZELT_MF_MODE_FACTORY;
-        ASSERT_EQ(device::identity::option_set(fn(kDev).function, port0, mode, 1), 0);
+        ASSERT_EQ(device::identity::option_set(fn(kDev).function, port0, mode, 1).code(), 0);
         EXPECT_EQ(device::zelt_nvm_apply_mf_mode_config(fn(kDev), saved_), c.after_apply == 2 ? 0 : 1);
-        ASSERT_EQ(device::identity::option_get(fn(kDev).function, port0, mode, 1), 0);
+        ASSERT_EQ(device::identity::option_get(fn(kDev).function, port0, mode, 1).code(), 0);
         EXPECT_EQ(mode[0], c.after_apply);
     }
 }

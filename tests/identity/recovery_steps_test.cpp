@@ -68,7 +68,7 @@ protected:
     }
     void setBar2(uint16_t size) {
         const uint8_t value[2] = {static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8)};
-        ASSERT_EQ(device::identity::option_set(fn(kDev).function, {104, 16, 2, 0, 2}, value, 2), 0);
+        ASSERT_EQ(device::identity::option_set(fn(kDev).function, {104, 16, 2, 0, 2}, value, 2).code(), 0);
     }
 };
 

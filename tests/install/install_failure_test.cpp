@@ -80,14 +80,16 @@ TEST(InstallFailure, ResultsOfTheFirmwareItself) {
         {HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_NO_SPACE, 20,
          "Package installation failed, because NVM is fragmented. Please use -recovery option in the install "
          "command to update the package file.\n"},
-        {2, 20,
-         "Package installation failed, because NVM is fragmented. Please use -recovery option in the install "
-         "command to update the package file.\n"},
+        // The firmware's own install result (here: the staged bytes are no package)
+        // arrives as the tool's code for it, never as a no-room answer.
+        {HVXRETVAL_INSTALL_DATA_ERROR, 11, ""},
     };
     for (const Case& c : cases) {
+        testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         const int status = zeltnvm_install_failure_status("p.pkg", c.rc);
         const std::string err = testing::internal::GetCapturedStderr();
+        testing::internal::GetCapturedStdout();
         EXPECT_EQ(status, c.status) << c.rc;
         EXPECT_EQ(err, c.err) << c.rc;
     }
@@ -133,6 +135,33 @@ TEST(InstallFailure, NoRoomDefragmentsAndTriesOnceMore) {
             EXPECT_TRUE(contains(r.err, "Package installation failed, because NVM is fragmented.")) << r.err;
         }
         EXPECT_EQ(contains(host.log(), "\ndefrag command failed with status 2.\n"), c.defrag_fails) << c.name;
+    }
+}
+
+// The driver finding no room for the staged package (ENOSPC) is the same condition as
+// the firmware's no-space answer: room is made by defragmenting and the flash is tried
+// once more; a second refusal ends with the no-room status.
+TEST(InstallFailure, DriverWithoutRoomDefragmentsAndTriesOnceMore) {
+    struct Case {
+        const char* nth;  // "0": every flash finds no room
+        int status;
+        int flashes;
+    } cases[] = {{"1", 0, 2}, {"0", 20, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.nth);
+        InstallHost host;
+        host.example("new.pkg", "229.0.1.0");
+        host.zeltnvm({"-dev=zen2", "devid"});
+        host.fault({"ethtool_errno", "--function", "zen2", "--ethtool-cmd", "51", "--errno", "28", "--nth", c.nth});
+        zelt::sim::clear_request_log(host.root());
+        const RunResult r = host.zeltnvm({"-dev=zen2", "-y", "install", "new.pkg"});
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        EXPECT_EQ(messages_to_zen2(host, kNvmDefrag), 1);
+        int flashes = 0;
+        for (const auto& q : zelt::sim::read_request_log(host.root()))
+            if (q.value("channel", "") == "ethtool" && q.value("cmd", 0) == 51) ++flashes;
+        EXPECT_EQ(flashes, c.flashes);
+        EXPECT_EQ(contains(r.err, "Package installation failed, because NVM is fragmented."), c.status == 20) << r.err;
     }
 }
 

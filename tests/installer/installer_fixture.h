@@ -26,6 +26,7 @@
 #include "sim/host/sim_host.h"
 #include "sim/state/sim_store.h"
 #include "tests/support/run_program.h"
+#include "tests/transport/function_values.h"
 #include "pkgbuild/pkgbuild.h"
 #include "test_signing_key/test_signing_key.h"
 
@@ -78,6 +79,9 @@ protected:
     static constexpr const char* kAdapter = "adapter0";
 
     void SetUp() override { fresh(); }
+
+    // zen0 of the current host as discovery finds it, reached through its driver.
+    transport::Function fn() { return named(kDev); }
 
     // A new default host, installed as the process's host.
     void fresh() {

@@ -81,11 +81,7 @@ TEST_F(Installer, StagingItemIsCreatedReusedOrRefused) {
         const pb::Bytes pkg = packageOfSize(10000, c.update_length);
         ASSERT_EQ(pkg.size(), 10000u);
         sim::clear_request_log(root_->path());
-        int index = 5, reboot = 0;
-        EXPECT_EQ(zeltnvmInstallPackage(kDev, pkg.data(), static_cast<uint32_t>(pkg.size()), &index, &reboot, 0, 0),
-                  c.result);
-        EXPECT_EQ(index, -1);
-        EXPECT_EQ(reboot, c.result == 0 ? 1 : 0);
+        EXPECT_EQ(device::zeltnvmInstallPackage(fn(), pkg, 0, 0).code(), c.result);
         EXPECT_EQ(createMessages(), c.creates);
         withFlash([&](sim::FlashModel& f) {
             int staging = f.find(ZEL_DIR_TYPE_UPDATE, 0, 0);
@@ -115,15 +111,13 @@ TEST_F(Installer, BothStagingRoadsGiveTheSameNvm) {
     ASSERT_EQ(pb::build_example_package(pb::kExamplePackageVersion, pb::test_signing_key(), &pkg), 0);
     const auto before = items();
 
-    int reboot = 0;
-    ASSERT_EQ(zeltnvmInstallPackage(kDev, pkg.data(), static_cast<uint32_t>(pkg.size()), nullptr, &reboot, 0, 0), 0);
-    EXPECT_EQ(reboot, 1);
+    ASSERT_EQ(device::zeltnvmInstallPackage(fn(), pkg, 0, 0).code(), 0);
     auto by_driver = items();
     const std::string driver_log = installLog();
     expectVerifiable();
 
     fresh();
-    ASSERT_EQ(zeltnvm_linux_SecureUpdate(kDev, pkg.data(), static_cast<uint32_t>(pkg.size()), nullptr, nullptr, 0), 0);
+    ASSERT_EQ(device::zeltnvm_linux_SecureUpdate(fn(), pkg.data(), static_cast<uint32_t>(pkg.size()), 0).code(), 0);
     auto by_message = items();
     const std::string message_log = installLog();
     expectVerifiable();
@@ -182,19 +176,19 @@ TEST_F(Installer, FirmwareResultsArePassedUpUnchanged) {
             ASSERT_TRUE(session->save(error)) << error;
         }
         const auto len = static_cast<uint32_t>(pkg.size());
-        const int32_t rc = c.by_message ? zeltnvm_linux_SecureUpdate(kDev, pkg.data(), len, nullptr, nullptr, 0)
-                                        : zeltnvmInstallPackage(kDev, pkg.data(), len, nullptr, nullptr, 0, 0);
+        const int32_t rc = c.by_message ? device::zeltnvm_linux_SecureUpdate(fn(), pkg.data(), len, 0).code()
+                                        : device::zeltnvmInstallPackage(fn(), pkg, 0, 0).code();
         EXPECT_EQ(rc, c.result);
     }
 }
 
 TEST_F(Installer, NewEntriesAreReportedOnceAndFlagged) {
     const pb::Bytes ok = package({updateRecord(), item(ZEL_DIR_TYPE_FUNC_CFG, ZELPKG_ITEM_ALWAYS_INSTALL, pb::filler(2, 256))});
-    ASSERT_EQ(zeltnvmInstallPackage(kDev, ok.data(), static_cast<uint32_t>(ok.size()), nullptr, nullptr, 0, 0), 0);
+    ASSERT_EQ(device::zeltnvmInstallPackage(fn(), ok, 0, 0).code(), 0);
     const std::string entry = installLog().substr(installLog().rfind('\n', installLog().size() - 2) + 1);
     const std::string when = entry.substr(0, entry.find('\t'));
 
-    EXPECT_EQ(zeltnvmReadAndUpdatePackageLog(kDev, nullptr, 0), 0);
+    EXPECT_EQ(device::zeltnvmReadAndUpdatePackageLog(fn()).code(), 0);
     const std::string expected = "Device - zen0 : Test package :Successfully installed firmware package 229.1.2.3 : "
                                  "Date and Time of installation - " + when + " \n";
     EXPECT_EQ(syslog(), expected);
@@ -202,7 +196,7 @@ TEST_F(Installer, NewEntriesAreReportedOnceAndFlagged) {
     EXPECT_EQ(log.substr(log.size() - 3), "\t0\n");
     EXPECT_EQ(log.find("\tF\n"), std::string::npos);  // the factory entry was reported already
 
-    EXPECT_EQ(zeltnvmReadAndUpdatePackageLog(kDev, nullptr, 0), 0);
+    EXPECT_EQ(device::zeltnvmReadAndUpdatePackageLog(fn()).code(), 0);
     EXPECT_EQ(syslog(), expected);
 }
 
@@ -219,7 +213,7 @@ TEST_F(Installer, LongLogIsWrittenBackAsItsLastWholeEntries) {
         log += line;
     }
     setLog(log);
-    EXPECT_EQ(zeltnvmReadAndUpdatePackageLog(kDev, nullptr, 0), 0);
+    EXPECT_EQ(device::zeltnvmReadAndUpdatePackageLog(fn()).code(), 0);
     std::string tail;
     for (size_t i = 10; i < lines.size(); ++i) tail += lines[i];
     EXPECT_EQ(items().at({ZEL_DIR_TYPE_PKG_LOG, 0, 0}), pb::Bytes(tail.begin(), tail.end()));
@@ -247,7 +241,7 @@ TEST(PackageLogText, FormatsSuccessAndFailureSentences) {
     };
     for (const Case& c : cases) {
         std::string out;
-        EXPECT_EQ(Format_Log_string("eth7", c.entry, out), static_cast<int>(std::strlen(c.text)));
+        EXPECT_EQ(device::Format_Log_string("eth7", c.entry, out), static_cast<int>(std::strlen(c.text)));
         EXPECT_EQ(out, c.text);
     }
 }
@@ -258,7 +252,7 @@ TEST(PackageLogText, ReportsEachFlaggedEntryAndTrimsWholeEntries) {
                             "c\tthree\t3.0\tx\tFailed\tN/A\t0\t0x0\t0\th\tF\n";
     std::string stored = log + std::string(8, '\0') + std::string(8, '\xff');
     std::vector<std::string> reports;
-    const std::string out = zeltnvmUpdatePackageLogText("eth0", reinterpret_cast<const uint8_t*>(stored.data()),
+    const std::string out = device::zeltnvmUpdatePackageLogText("eth0", reinterpret_cast<const uint8_t*>(stored.data()),
                                                         stored.size(), 4096, reports);
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_NE(reports[0].find(":Successfully installed firmware package 2.0"), std::string::npos);
@@ -268,7 +262,7 @@ TEST(PackageLogText, ReportsEachFlaggedEntryAndTrimsWholeEntries) {
 
     reports.clear();
     const std::string trimmed =
-        zeltnvmUpdatePackageLogText("eth0", reinterpret_cast<const uint8_t*>(out.data()), out.size(), 60, reports);
+        device::zeltnvmUpdatePackageLogText("eth0", reinterpret_cast<const uint8_t*>(out.data()), out.size(), 60, reports);
     EXPECT_TRUE(reports.empty());
     EXPECT_EQ(trimmed, out.substr(out.find("c\t")));
 }
@@ -279,8 +273,10 @@ TEST(PackageLogText, LastFieldSkipsLivePatchEntries) {
                             "t3\tLive Patch 7\t2.0.1\tx\tSuccess\n";
     std::string stored = log + std::string(16, '\xff');
     auto parse = [&](int field, const std::string& data) {
-        const char* v = zeltnvmParsePackageLog(field, reinterpret_cast<const uint8_t*>(data.data()), data.size());
-        return v ? std::string(v) : std::string("(none)");
+        std::string v;
+        return zeltnvmPackageLogField(field, reinterpret_cast<const uint8_t*>(data.data()), data.size(), &v)
+                   ? v
+                   : std::string("(none)");
     };
     EXPECT_EQ(parse(ZEL_PKG_LOG_FIELD_IDX_PKG_VERSION, stored), "2.0");
     EXPECT_EQ(parse(ZEL_PKG_LOG_FIELD_IDX_INSTALLED_TIMESTAMP, stored), "t2");

@@ -10,6 +10,11 @@
 namespace zelt::test {
 namespace {
 
+using device::zeltnvmAttributeFlags;
+using device::zeltnvmExtensionFlags;
+using device::zeltnvmGetDirEntry;
+using device::zeltnvmListDirectory;
+
 class Directory : public NvmOnSimHost {
 protected:
     // Adds items until the directory holds `total` entries.
@@ -35,19 +40,12 @@ TEST_F(Directory, ListsEveryEntryAsTheFlashHoldsIt) {
     });
     ASSERT_FALSE(expected.empty());
 
-    uint32_t count = 0;
-    std::vector<zelnvm_directory_entry_t> got(expected.size());
-    ASSERT_EQ(zeltnvmGetDir(kDev, &count, got.data(), static_cast<uint32_t>(got.size())), 0);
-    ASSERT_EQ(count, expected.size());
-    for (size_t i = 0; i < got.size(); ++i) {
-        EXPECT_EQ(std::memcmp(&got[i], &expected[i], sizeof got[i]), 0) << "entry " << i;
+    const auto got = zeltnvmListDirectory(fn());
+    ASSERT_TRUE(got.ok());
+    ASSERT_EQ(got->size(), expected.size());
+    for (size_t i = 0; i < got->size(); ++i) {
+        EXPECT_EQ(std::memcmp(&(*got)[i], &expected[i], sizeof expected[i]), 0) << "entry " << i;
     }
-
-    // Too small a table is refused; the count alone needs no table.
-    EXPECT_EQ(zeltnvmGetDir(kDev, &count, got.data(), count - 1), HVXRETVAL_INSUFFICIENT_SPACE);
-    EXPECT_EQ(count, expected.size());
-    EXPECT_EQ(zeltnvmGetDir(kDev, &count, nullptr, 0), 0);
-    EXPECT_EQ(count, expected.size());
 }
 
 TEST_F(Directory, LookupsFindTheFirstMatchOnTypeOrdinalAndExt) {
@@ -68,10 +66,11 @@ TEST_F(Directory, LookupsFindTheFirstMatchOnTypeOrdinalAndExt) {
     for (const auto& c : cases) {
         zelnvm_directory_entry_t e;
         std::memset(&e, 0xAB, sizeof e);
-        EXPECT_EQ(zeltnvmGetDirEntry(kDev, c.type, c.ordinal, c.ext, &e), c.result) << c.type << "/" << c.ordinal;
+        EXPECT_EQ(indexOrCode(zeltnvmGetDirEntry(fn(), c.type, c.ordinal, c.ext, &e)), c.result)
+            << c.type << "/" << c.ordinal;
         EXPECT_EQ(e.item_length, c.item_length);  // zeroed when absent
     }
-    EXPECT_EQ(zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_MGMT_DATA, 3, 0, nullptr), static_cast<int32_t>(first));
+    EXPECT_EQ(indexOrCode(zeltnvmGetDirEntry(fn(), ZEL_DIR_TYPE_MGMT_DATA, 3, 0, nullptr)), static_cast<int32_t>(first));
 }
 
 TEST_F(Directory, LookupsAcceptAtMostOneHundredEntriesWhileTheListingHasNoSuchLimit) {
@@ -81,31 +80,31 @@ TEST_F(Directory, LookupsAcceptAtMostOneHundredEntriesWhileTheListingHasNoSuchLi
         SCOPED_TRACE(total);
         growDirectoryTo(total);
         ASSERT_EQ(flashEntryCount(), total);
-        const int32_t lookup = zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_UPDATE, 0, 0, nullptr);
-        if (total <= ZELTNVM_DIR_LOOKUP_MAX_ENTRIES) {
+        const int32_t lookup = indexOrCode(zeltnvmGetDirEntry(fn(), ZEL_DIR_TYPE_UPDATE, 0, 0, nullptr));
+        if (total <= device::ZELTNVM_DIR_LOOKUP_MAX_ENTRIES) {
             EXPECT_GE(lookup, 0);
         } else {
             EXPECT_EQ(lookup, HVXRETVAL_INSUFFICIENT_SPACE);
         }
-        std::vector<zelnvm_directory_entry_t> all(200);
-        uint32_t count = 0;
-        EXPECT_EQ(zeltnvmGetDir(kDev, &count, all.data(), 200), 0);
-        EXPECT_EQ(count, total);
-        EXPECT_EQ(all[total - 1].type, ZEL_DIR_TYPE_MGMT_DATA);
+        const auto all = zeltnvmListDirectory(fn());
+        ASSERT_TRUE(all.ok());
+        ASSERT_EQ(all->size(), total);
+        EXPECT_EQ(all->back().type, ZEL_DIR_TYPE_MGMT_DATA);
     }
 }
 
-TEST_F(Directory, AFailedListingIsNeverAnIndex) {
-    // A busy firmware channel answers with a positive errno value; the lookup must
-    // still report a failure.
+TEST_F(Directory, AFailedListingIsNeitherAnIndexNorNotFound) {
+    // A busy firmware channel answers with a positive errno value: the lookup reports
+    // that failure as it is, never an index and never "not found".
     sim::FaultDesc busy;
     busy.kind = "busy";
     busy.req_type = HWRM_NVM_GET_DIR_ENTRIES;
     schedule({busy});
-    EXPECT_EQ(zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_UPDATE, 0, 0, nullptr), HVXRETVAL_FAILURE);
-    uint32_t count = 7;
-    EXPECT_EQ(zeltnvmGetDir(kDev, &count, nullptr, 0), HVXRETVAL_FAILURE);
-    EXPECT_EQ(count, 0u);
+    const auto lookup = zeltnvmGetDirEntry(fn(), ZEL_DIR_TYPE_UPDATE, 0, 0, nullptr);
+    ASSERT_FALSE(lookup.ok());
+    EXPECT_FALSE(lookup.result().is(HVXRETVAL_ITEM_NOT_FOUND));
+    EXPECT_EQ(lookup.result().origin(), Origin::kSystem);
+    EXPECT_FALSE(zeltnvmListDirectory(fn()).ok());
 }
 
 TEST(DirectoryFlags, RenderEachBitInOrder) {

@@ -6,6 +6,7 @@
 #include "common/hvxretval.h"
 #include "device/nvm/nvm_directory.h"
 #include "device/nvm/nvm_items.h"
+#include "device/pci_window_channel.h"
 #include "tests/nvm/nvm_fixture.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
@@ -15,6 +16,10 @@ namespace {
 
 class Items : public NvmOnSimHost {
 protected:
+    // The length a read gave, or its failure's integer.
+    static int32_t lengthOrCode(const ResultOr<size_t>& r) {
+        return r.ok() ? static_cast<int32_t>(*r) : r.result().code();
+    }
     template <class In>
     std::vector<uint32_t> pieceLengths(uint16_t req_type) {
         std::vector<uint32_t> out;
@@ -31,14 +36,14 @@ protected:
 
 TEST_F(Items, ReadItemReadsTheWholeItemThroughTheDriverAndVerifiesIt) {
     zelnvm_directory_entry_t e;
-    const int32_t index = zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_BOOTCODE, 0, 0, &e);
+    const int32_t index = indexOrCode(device::zeltnvmGetDirEntry(fn(), ZEL_DIR_TYPE_BOOTCODE, 0, 0, &e));
     ASSERT_GE(index, 0);
     const auto expected = readFlashItem(static_cast<uint32_t>(index), 0, e.data_length);
     clearRequests();
 
     std::vector<uint8_t> data(e.data_length);
     zelnvm_directory_entry_t got;
-    EXPECT_EQ(zeltnvmReadItem(kDev, ZEL_DIR_TYPE_BOOTCODE, 0, 0, data.data(), e.data_length, 1, &got),
+    EXPECT_EQ(lengthOrCode(device::zeltnvmReadItem(fn(), ZEL_DIR_TYPE_BOOTCODE, 0, 0, data.data(), e.data_length, 1, &got)),
               static_cast<int32_t>(e.data_length));
     EXPECT_EQ(data, expected);
     EXPECT_EQ(got.data_length, e.data_length);
@@ -48,14 +53,14 @@ TEST_F(Items, ReadItemReadsTheWholeItemThroughTheDriverAndVerifiesIt) {
 
 TEST_F(Items, ReadItemRefusesAShortBufferAndReadsNothing) {
     zelnvm_directory_entry_t e;
-    ASSERT_GE(zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_VPD, 0, 0, &e), 0);
+    ASSERT_GE(indexOrCode(device::zeltnvmGetDirEntry(fn(), ZEL_DIR_TYPE_VPD, 0, 0, &e)), 0);
     clearRequests();
     std::vector<uint8_t> data(e.data_length, 0x5A);
-    EXPECT_EQ(zeltnvmReadItem(kDev, ZEL_DIR_TYPE_VPD, 0, 0, data.data(), e.data_length - 1, 0, nullptr),
+    EXPECT_EQ(lengthOrCode(device::zeltnvmReadItem(fn(), ZEL_DIR_TYPE_VPD, 0, 0, data.data(), e.data_length - 1, 0, nullptr)),
               HVXRETVAL_INSUFFICIENT_SPACE);
     EXPECT_TRUE(requests("ethtool").empty());
     EXPECT_EQ(data, std::vector<uint8_t>(e.data_length, 0x5A));
-    EXPECT_EQ(zeltnvmReadItem(kDev, ZEL_DIR_TYPE_VPD, 9, 0, data.data(), e.data_length, 0, nullptr),
+    EXPECT_EQ(lengthOrCode(device::zeltnvmReadItem(fn(), ZEL_DIR_TYPE_VPD, 9, 0, data.data(), e.data_length, 0, nullptr)),
               HVXRETVAL_ITEM_NOT_FOUND);
 }
 
@@ -67,28 +72,28 @@ TEST_F(Items, ReadItemReportsADriverFailureAsAFailureNotALength) {
     denied.err_no = EACCES;
     schedule({denied});
     std::vector<uint8_t> data(1 << 20);
-    EXPECT_EQ(zeltnvmReadItem(kDev, ZEL_DIR_TYPE_VPD, 0, 0, data.data(), static_cast<uint32_t>(data.size()), 0,
-                              nullptr),
+    EXPECT_EQ(lengthOrCode(device::zeltnvmReadItem(fn(), ZEL_DIR_TYPE_VPD, 0, 0, data.data(), static_cast<uint32_t>(data.size()), 0,
+                              nullptr)),
               HVXRETVAL_FAILURE);
 }
 
 TEST_F(Items, MessageReadsAndModifiesMoveInPiecesByRoad) {
     // The mailbox of a function reached through its PCI window takes small pieces;
     // the firmware channel of a driver's function large ones.
-    EXPECT_EQ(zelt::device::zeltnvmMessagePieceSize(transport::pci_window_function(PciAddress{0, 3, 0, 0})),
-              ZELTNVM_MSG_PIECE_SMALL);
+    EXPECT_EQ(device::PciWindowChannel(host::current()).message_piece_size(), device::ZELTNVM_MSG_PIECE_SMALL);
     constexpr uint32_t kLength = 70000;
-    constexpr uint32_t kPiece = ZELTNVM_MSG_PIECE_CHANNEL;
+    constexpr uint32_t kPiece = 65536;
+    ASSERT_EQ(fn().channel->message_piece_size(), kPiece);
     const uint32_t index = createItem(ZEL_DIR_TYPE_MGMT_DATA, 0, 80000);
     const auto data = pattern(kLength, 1);
     clearRequests();
-    ASSERT_EQ(zeltnvm_modify_nvm(kDev, index, 100, data.data(), kLength), 0);
+    ASSERT_EQ(device::zeltnvm_modify_nvm(fn(), index, 100, data.data(), kLength).code(), 0);
     EXPECT_EQ(pieceLengths<hwrm_nvm_modify_input>(HWRM_NVM_MODIFY), pieces(kLength, kPiece));
     EXPECT_EQ(readFlashItem(index, 100, kLength), data);
 
     std::vector<uint8_t> back(kLength);
     clearRequests();
-    ASSERT_EQ(zeltnvm_linux_GetItem(kDev, index, 100, back.data(), kLength), 0);
+    ASSERT_EQ(device::zeltnvm_linux_GetItem(fn(), index, 100, back.data(), kLength).code(), 0);
     EXPECT_EQ(back, data);
     const auto reads = requests("lfc", HWRM_NVM_READ);
     EXPECT_EQ(pieceLengths<hwrm_nvm_read_input>(HWRM_NVM_READ), pieces(kLength, kPiece));
@@ -107,7 +112,7 @@ TEST_F(Items, AModifyFailingPartWayKeepsTheEarlierPieces) {
     refuse.nth = 2;
     schedule({refuse});
     const auto data = pattern(2 * 65536, 9);
-    EXPECT_EQ(zeltnvm_modify_nvm(kDev, index, 0, data.data(), 2 * 65536), 2);
+    EXPECT_EQ(device::zeltnvm_modify_nvm(fn(), index, 0, data.data(), 2 * 65536).code(), 2);
     EXPECT_EQ(readFlashItem(index, 0, 65536), std::vector<uint8_t>(data.begin(), data.begin() + 65536));
     EXPECT_EQ(readFlashItem(index, 65536, 65536), before);
 }
@@ -122,11 +127,11 @@ TEST_F(Items, WriteItemByMessageModifiesAnExistingItemOrCreatesOne) {
         SCOPED_TRACE(c.ordinal);
         const auto data = pattern(3000, static_cast<uint8_t>(c.ordinal));
         clearRequests();
-        ASSERT_EQ(zeltnvm_linux_WriteItem(kDev, ZEL_DIR_TYPE_MGMT_DATA, c.ordinal, 0, ZEL_DIR_ATTR_NO_CHKSUM,
-                                          data.data(), 3000),
+        ASSERT_EQ(device::zeltnvm_linux_WriteItem(fn(), ZEL_DIR_TYPE_MGMT_DATA, c.ordinal, 0, ZEL_DIR_ATTR_NO_CHKSUM,
+                                          data.data(), 3000).code(),
                   0);
         zelnvm_directory_entry_t e;
-        const int32_t index = zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_MGMT_DATA, c.ordinal, 0, &e);
+        const int32_t index = indexOrCode(device::zeltnvmGetDirEntry(fn(), ZEL_DIR_TYPE_MGMT_DATA, c.ordinal, 0, &e));
         ASSERT_GE(index, 0);
         EXPECT_EQ(readFlashItem(static_cast<uint32_t>(index), 0, 3000), data);
         const auto writes = requests("lfc", HWRM_NVM_WRITE);
@@ -146,16 +151,16 @@ TEST_F(Items, WriteItemByMessageModifiesAnExistingItemOrCreatesOne) {
 
 TEST_F(Items, WholeItemWritesCarryDataAndSizes) {
     const auto fru = pattern(700, 3);
-    ASSERT_EQ(zeltnvm_write_nvm_dir(kDev, ZEL_DIR_TYPE_FRU, 0, 0, 0, 0, fru.data(), 700, 1024, 0), 0);
+    ASSERT_EQ(device::zeltnvm_write_nvm_dir(fn(), ZEL_DIR_TYPE_FRU, 0, 0, 0, 0, fru.data(), 700, 1024, 0).code(), 0);
     zelnvm_directory_entry_t e;
-    const int32_t index = zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_FRU, 0, 0, &e);
+    const int32_t index = indexOrCode(device::zeltnvmGetDirEntry(fn(), ZEL_DIR_TYPE_FRU, 0, 0, &e));
     ASSERT_GE(index, 0);
     EXPECT_EQ(e.data_length, 700u);
     EXPECT_EQ(e.item_length, 1024u);
     EXPECT_EQ(readFlashItem(static_cast<uint32_t>(index), 0, 700), fru);
 
-    ASSERT_EQ(zeltnvmCreateItem(kDev, ZEL_DIR_TYPE_MGMT_WEB_DATA, 4, 0, ZEL_DIR_ATTR_IPV4, 5000), 0);
-    ASSERT_GE(zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_MGMT_WEB_DATA, 4, 0, &e), 0);
+    ASSERT_EQ(device::zeltnvmCreateItem(fn(), ZEL_DIR_TYPE_MGMT_WEB_DATA, 4, 0, ZEL_DIR_ATTR_IPV4, 5000).code(), 0);
+    ASSERT_GE(indexOrCode(device::zeltnvmGetDirEntry(fn(), ZEL_DIR_TYPE_MGMT_WEB_DATA, 4, 0, &e)), 0);
     EXPECT_EQ(e.item_length, 5000u);
     EXPECT_EQ(e.data_length, 0u);
     EXPECT_EQ(e.attr, ZEL_DIR_ATTR_IPV4);
@@ -168,13 +173,13 @@ TEST_F(Items, RawFillRoundsUpToWholeWordsInPiecesOfAtMost4096) {
     } cases[] = {{5, {8}}, {4096, {4096}}, {10001, {4096, 4096, 1812}}};
     const uint32_t index = createItem(ZEL_DIR_TYPE_MGMT_DATA, 0, 16384);
     zelnvm_directory_entry_t e;
-    ASSERT_EQ(zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_MGMT_DATA, 0, 0, &e), static_cast<int32_t>(index));
+    ASSERT_EQ(indexOrCode(device::zeltnvmGetDirEntry(fn(), ZEL_DIR_TYPE_MGMT_DATA, 0, 0, &e)), static_cast<int32_t>(index));
     uint8_t fill = 0x10;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.length);
         ++fill;
         clearRequests();
-        ASSERT_EQ(zelt::device::zeltnvm_erase_nvm_blk(transport::function_at(kDev, PciAddress{0, 0x03, 0, 0}),
+        ASSERT_EQ(zelt::device::zeltnvm_erase_nvm_blk(fn(),
                                                       e.item_location, c.length, fill)
                       .code(),
                   0);
@@ -195,13 +200,15 @@ TEST_F(Items, RawFillRoundsUpToWholeWordsInPiecesOfAtMost4096) {
     }
 }
 
-TEST_F(Items, PciWindowNamesNeverUseTheDriverOrTheFirmwareChannel) {
-    const char* dev = "zelt_pci_dev:0:3:0.0";
+TEST_F(Items, PciWindowFunctionsNeverUseTheDriverOrTheFirmwareChannel) {
+    const PciAddress at{0, 3, 0, 0};
+    const transport::Function window{transport::pci_window_name(at), at,
+                                     std::make_shared<device::PciWindowChannel>(host::current())};
     std::vector<uint8_t> data(4096);
     clearRequests();
-    zeltnvmReadItem(dev, ZEL_DIR_TYPE_VPD, 0, 0, data.data(), 4096, 0, nullptr);
-    zeltnvm_linux_GetItem(dev, 1, 0, data.data(), 4096);
-    zeltnvm_modify_nvm(dev, 1, 0, data.data(), 4096);
+    (void)device::zeltnvmReadItem(window, ZEL_DIR_TYPE_VPD, 0, 0, data.data(), 4096, 0, nullptr);
+    (void)device::zeltnvm_linux_GetItem(window, 1, 0, data.data(), 4096);
+    (void)device::zeltnvm_modify_nvm(window, 1, 0, data.data(), 4096);
     EXPECT_TRUE(requests("ethtool").empty());
     EXPECT_TRUE(requests("lfc").empty());
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "sim/state/request_log.h"
 #include "sim/state/sim_store.h"
 #include "tests/support/run_program.h"
+#include "tests/transport/function_values.h"
 
 namespace zelt::test {
 
@@ -34,6 +36,18 @@ protected:
         std::string error;
         ASSERT_TRUE(sim::create_host(root_.path(), sim::default_setup(), error)) << error;
         host::install(std::make_unique<sim::SimHost>(root_.path()));
+    }
+
+    // zen0 as discovery finds it, reached through its driver (looked up once, so that
+    // the lookup's own driver request is not among the requests a test counts).
+    const transport::Function& fn() {
+        if (!fn_) fn_ = named(kDev);
+        return *fn_;
+    }
+
+    // The index a lookup found, or its failure's integer.
+    static int32_t indexOrCode(const ResultOr<uint32_t>& r) {
+        return r.ok() ? static_cast<int32_t>(*r) : r.result().code();
     }
 
     // Runs `fn` on adapter0's flash inside a saved session.
@@ -102,6 +116,7 @@ protected:
     }
 
     TempDir root_;
+    std::optional<transport::Function> fn_;
 };
 
 }  // namespace zelt::test

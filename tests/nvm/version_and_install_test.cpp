@@ -9,6 +9,7 @@
 #include "device/nvm/nvm_item_version.h"
 #include "device/nvm/nvm_items.h"
 #include "formats/image/item_version.h"
+#include "sim/firmware/install_staged.h"
 #include "tests/nvm/nvm_fixture.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
@@ -21,11 +22,11 @@ class ItemVersion : public NvmOnSimHost {};
 TEST_F(ItemVersion, ReadsOnlyTheBytesThatHoldTheVersion) {
     // A copy of the trailer-signed AVS image stored with the Trailer attribute.
     zelnvm_directory_entry_t avs;
-    const int32_t avs_index = zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_AVS, 0, 0, &avs);
+    const int32_t avs_index = indexOrCode(device::zeltnvmGetDirEntry(fn(), ZEL_DIR_TYPE_AVS, 0, 0, &avs));
     ASSERT_GE(avs_index, 0);
     const auto avs_bytes = readFlashItem(static_cast<uint32_t>(avs_index), 0, avs.data_length);
-    ASSERT_EQ(zeltnvm_write_nvm_dir(kDev, ZEL_DIR_TYPE_AVS, 1, 0, ZEL_DIR_ATTR_TRAILER, 0, avs_bytes.data(),
-                                    avs.data_length, 0, 0),
+    ASSERT_EQ(device::zeltnvm_write_nvm_dir(fn(), ZEL_DIR_TYPE_AVS, 1, 0, ZEL_DIR_ATTR_TRAILER, 0, avs_bytes.data(),
+                                    avs.data_length, 0, 0).code(),
               0);
 
     struct Case {
@@ -41,7 +42,7 @@ TEST_F(ItemVersion, ReadsOnlyTheBytesThatHoldTheVersion) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "type " << c.type << " selector " << c.selector);
         zelnvm_directory_entry_t e;
-        const int32_t index = zeltnvmGetDirEntry(kDev, c.type, c.ordinal, 0, &e);
+        const int32_t index = indexOrCode(device::zeltnvmGetDirEntry(fn(), c.type, c.ordinal, 0, &e));
         ASSERT_GE(index, 0);
         const auto image = readFlashItem(static_cast<uint32_t>(index), 0, e.data_length);
         char expected[128];
@@ -51,7 +52,7 @@ TEST_F(ItemVersion, ReadsOnlyTheBytesThatHoldTheVersion) {
 
         clearRequests();
         char text[128];
-        EXPECT_EQ(zeltnvmGetItemVersionString(kDev, c.type, c.ordinal, 0, c.selector, text, sizeof text),
+        EXPECT_EQ(device::zeltnvmGetItemVersionString(fn(), c.type, c.ordinal, 0, c.selector, text, sizeof text).code(),
                   expected_rc);
         EXPECT_STREQ(text, expected);
 
@@ -71,11 +72,11 @@ TEST_F(ItemVersion, ReadsOnlyTheBytesThatHoldTheVersion) {
 TEST_F(ItemVersion, RefusesTypesWithoutAVersionAndMissingItems) {
     char text[32] = "stale";
     clearRequests();
-    EXPECT_EQ(zeltnvmGetItemVersionString(kDev, ZEL_DIR_TYPE_FRU, 0, 0, 0, text, sizeof text),
+    EXPECT_EQ(device::zeltnvmGetItemVersionString(fn(), ZEL_DIR_TYPE_FRU, 0, 0, 0, text, sizeof text).code(),
               HVXRETVAL_UNSUPPORTED_DETAIL);
     EXPECT_STREQ(text, "");
     EXPECT_TRUE(requests("lfc").empty());
-    EXPECT_EQ(zeltnvmGetItemVersionString(kDev, ZEL_DIR_TYPE_BOOTCODE, 7, 0, 0, text, sizeof text),
+    EXPECT_EQ(device::zeltnvmGetItemVersionString(fn(), ZEL_DIR_TYPE_BOOTCODE, 7, 0, 0, text, sizeof text).code(),
               HVXRETVAL_ITEM_NOT_FOUND);
 }
 
@@ -115,7 +116,7 @@ TEST_F(Install, AFragmentedNvmIsRetriedOnceWithDefragmentationAllowed) {
         clearRequests();
         uint8_t problem = 0xEE, result = 0xEE, reset = 0xEE;
         uint32_t installed[2] = {0xEE, 0xEE};
-        EXPECT_EQ(zeltnvm_install_update(kDev, 0, &problem, &result, &reset, installed), c.result);
+        EXPECT_EQ(device::zeltnvm_install_update(fn(), 0, &problem, &result, &reset, installed).code(), c.result);
         std::vector<uint16_t> flags;
         for (const auto& r : requests("lfc", HWRM_NVM_INSTALL_UPDATE)) {
             flags.push_back(record<hwrm_nvm_install_update_input>(r).flags);
@@ -137,10 +138,13 @@ TEST_F(Install, AFragmentedNvmIsRetriedOnceWithDefragmentationAllowed) {
 TEST_F(Install, SecureUpdateStagesThePackageAndInstallsIt) {
     const auto package = pattern(70000, 4);
     clearRequests();
-    const int32_t rc = zeltnvm_linux_SecureUpdate(kDev, package.data(), 70000, nullptr, nullptr, 0);
+    const Result rc = device::zeltnvm_linux_SecureUpdate(fn(), package.data(), 70000, 0);
     const auto fw = lastInstall();
     ASSERT_TRUE(fw.valid);
-    EXPECT_EQ(rc, fw.result);
+    // Bytes that are no package: the firmware's own result, reported in the tool's code
+    // for it and never as the byte itself (which would read as "no space").
+    ASSERT_EQ(fw.result, sim::kInstallBadPackage);
+    EXPECT_EQ(rc, Result::firmware(0, 0, HVXRETVAL_INSTALL_DATA_ERROR));
 
     std::vector<int> order;
     for (const auto& r : requests("lfc")) {
@@ -149,7 +153,7 @@ TEST_F(Install, SecureUpdateStagesThePackageAndInstallsIt) {
     }
     EXPECT_EQ(order, (std::vector<int>{HWRM_FW_SET_TIME, HWRM_NVM_FIND_DIR_ENTRY, HWRM_NVM_MODIFY,
                                        HWRM_NVM_INSTALL_UPDATE}));
-    const int32_t staging = zeltnvmGetDirEntry(kDev, ZEL_DIR_TYPE_UPDATE, 0, 0, nullptr);
+    const int32_t staging = indexOrCode(device::zeltnvmGetDirEntry(fn(), ZEL_DIR_TYPE_UPDATE, 0, 0, nullptr));
     ASSERT_GE(staging, 0);
     EXPECT_EQ(readFlashItem(static_cast<uint32_t>(staging), 0, 70000), package);
 }
@@ -162,9 +166,30 @@ TEST_F(Install, SecureUpdateStopsAtTheFirstFailingStep) {
     schedule({fault});
     const auto package = pattern(100, 1);
     clearRequests();
-    EXPECT_EQ(zeltnvm_linux_SecureUpdate(kDev, package.data(), 100, nullptr, nullptr, 0), 6);
+    EXPECT_EQ(device::zeltnvm_linux_SecureUpdate(fn(), package.data(), 100, 0).code(), 6);
     EXPECT_TRUE(requests("lfc", HWRM_NVM_MODIFY).empty());
     EXPECT_TRUE(requests("lfc", HWRM_NVM_INSTALL_UPDATE).empty());
+}
+
+TEST(FirmwareInstallResult, EachResultHasItsOwnToolCode) {
+    struct Case {
+        uint8_t result;
+        int32_t code;
+    } cases[] = {
+        {sim::kInstallNothingStaged, HVXRETVAL_ITEM_NOT_FOUND},
+        {sim::kInstallBadPackage, HVXRETVAL_INSTALL_DATA_ERROR},
+        {sim::kInstallBadNvmItem, HVXRETVAL_INSTALL_CHECKSUM_ERROR},
+        {sim::kInstallPatchFailed, HVXRETVAL_INVALID_DIRECTIVE},
+        {sim::kInstallWriteFailed, HVXRETVAL_FAILURE},
+        {0x7F, HVXRETVAL_FAILURE},
+    };
+    EXPECT_TRUE(device::firmware_install_result(sim::kInstallOk).ok());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.result));
+        const Result r = device::firmware_install_result(c.result);
+        EXPECT_EQ(r.origin(), Origin::kFirmware);
+        EXPECT_EQ(r.code(), c.code);
+    }
 }
 
 }  // namespace

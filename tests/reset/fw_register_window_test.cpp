@@ -126,7 +126,7 @@ TEST_F(FwRegisterWindow, ReadsByAddressSpaceAndChip) {
     for (const Case& c : cases) {
         WindowHost& host = use(c.device_type);
         uint32_t value = 0x5A5A5A5A;
-        EXPECT_EQ(zeltnvm_read_fw_reg(0, kBus, 0, 0, &value, c.address), c.rc)
+        EXPECT_EQ(zelt::transport::zeltnvm_read_fw_reg(zelt::host::current(), zelt::PciAddress{0, kBus, 0, 0}, &value, c.address).code(), c.rc)
             << "type " << c.device_type << " address 0x" << std::hex << c.address;
         EXPECT_EQ(value, c.rc == 0 ? c.value : 0x5A5A5A5Au) << std::hex << c.address;
         if (c.window_selected < 0) {
@@ -144,11 +144,11 @@ TEST_F(FwRegisterWindow, FunctionThatCannotBeReadFails) {
     use(8);
     uint32_t value = 0;
     // No function at another bus; the configuration space cannot be read there.
-    EXPECT_EQ(zeltnvm_read_fw_reg(0, kBus + 1, 0, 0, &value, 0x52A), HVXRETVAL_REG_READ_FAILED);
+    EXPECT_EQ(zelt::transport::zeltnvm_read_fw_reg(zelt::host::current(), zelt::PciAddress{0, kBus + 1, 0, 0}, &value, 0x52A).code(), HVXRETVAL_REG_READ_FAILED);
     // A function that is not one of ours.
     WindowHost& host = use(8);
     host.put32(0, 0x12348086);
-    EXPECT_EQ(zeltnvm_read_fw_reg(0, kBus, 0, 0, &value, 0x52A), HVXRETVAL_REG_READ_FAILED);
+    EXPECT_EQ(zelt::transport::zeltnvm_read_fw_reg(zelt::host::current(), zelt::PciAddress{0, kBus, 0, 0}, &value, 0x52A).code(), HVXRETVAL_REG_READ_FAILED);
     EXPECT_TRUE(host.writes.empty());
 }
 
@@ -158,7 +158,7 @@ TEST_F(FwRegisterWindow, WindowInUseElsewhereIsBusy) {
     WindowHost& host = use(8);
     host.lock_taken_elsewhere = true;
     uint32_t value = 0x5A5A5A5A;
-    EXPECT_EQ(zeltnvm_read_fw_reg(0, kBus, 0, 0, &value, 0x52A), ZELT_RC_BUSY);
+    EXPECT_EQ(zelt::transport::zeltnvm_read_fw_reg(zelt::host::current(), zelt::PciAddress{0, kBus, 0, 0}, &value, 0x52A).code(), ZELT_RC_BUSY);
     EXPECT_EQ(value, 0x5A5A5A5Au);
     EXPECT_TRUE(host.writes.empty());
 }

@@ -4,13 +4,18 @@
 
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "cli/device_queries.h"
 #include "cli/device_selection.h"
 #include "cli/report/output.h"
 #include "common/hvxretval.h"
-#include "device/adapter_queries.h"
+#include "host/linux_host.h"
+#include "tests/support/fake_channel.h"
+#include "wire/hwrm_messages.h"
+#include "wire/hwrm_nvm.h"
+#include "wire/hwrm_query.h"
 #include "device/discovery.h"
 
 using namespace zelt;
@@ -19,105 +24,76 @@ namespace {
 
 using zelt::device::PciAddress;
 
-class ScriptedQueries : public zelt::device::AdapterQueries {
+// Configuration-space offsets of the firmware's reset and error recovery counters.
+constexpr uint32_t kResetCounterReg = 0x200;
+constexpr uint32_t kRecoveryCounterReg = 0x204;
+
+// A host whose PCI configuration space holds the functions' ids and the firmware's
+// counter registers (reset counter 4, error recovery counter 0).
+class CounterHost : public zelt::host::LinuxHost {
 public:
-    int busy_at_counter = 0;  // nonzero: the reset counter query answers busy
-    std::map<int, std::vector<uint8_t>> items;  // by directory type
-    int drv_info(const std::string&, PciAddress&, std::string&, std::string&) override { return -41; }
-    int base_mac(const zelt::transport::Function&, std::string&) override { return -1; }
-    int permanent_mac(const zelt::transport::Function&, uint8_t*) override { return -1; }
-    int serial_number(const zelt::transport::Function&, std::string&) override { return -1; }
-    int link_speed(const zelt::transport::Function&, double&, uint16_t&) override { return -1; }
-    int find_item(const std::string&, uint16_t type, uint16_t, uint16_t, uint32_t& length) override {
-        auto it = items.find(type);
-        if (it == items.end()) return HVXRETVAL_ITEM_NOT_FOUND;
-        length = static_cast<uint32_t>(it->second.size());
-        return 0;
-    }
-    int read_item(const std::string&, uint16_t type, uint16_t, uint16_t, std::vector<uint8_t>& data) override {
-        auto it = items.find(type);
-        if (it == items.end()) return HVXRETVAL_ITEM_NOT_FOUND;
-        data = it->second;
-        return 0;
-    }
-    int item_version(const std::string& name, uint16_t type, uint16_t, uint16_t, int selector,
-                     std::string& text) override {
-        if (type != 1) return HVXRETVAL_ITEM_NOT_FOUND;
-        text = selector == 3 ? "Orvanta board of " + name : "230.1.2.0";
-        return 0;
-    }
-    int option_get(const zelt::transport::Function&, uint16_t, uint16_t option, std::vector<uint8_t>& value,
-                   size_t) override {
-        if (option != 602) return -1;
-        value = {3, 2, 1};  // stored least significant byte first
-        return 0;
-    }
-    int port_count_of_mode(uint8_t, int&) override { return -1; }
-    int active_package_version(const std::string&, std::string& text) override {
-        text = "230.1.2.0";
-        return 0;
-    }
-    int firmware_version(const std::string&, std::string& text) override {
-        text = "230.1.9.0";
-        return 0;
-    }
-    int active_cfg_version(const std::string&, uint8_t v[3]) override {
-        v[0] = 1, v[1] = 2, v[2] = 3;
-        return 0;
-    }
-    int fw_reset_counter(const zelt::transport::Function&, int, uint32_t& value) override {
-        if (busy_at_counter) return ZELT_RC_BUSY;
-        value = 4;
-        return 0;
-    }
-    int error_recovery_counter(const zelt::transport::Function&, int, uint32_t& value) override {
-        value = 0;
-        return 0;
-    }
-    int crashdump_timestamp(const std::string&, uint64_t& s) override {
-        s = 0;
-        return 0;
-    }
-    int secure_boot_status(const std::string&, bool& sb, bool& sf) override {
-        sb = false, sf = true;
-        return 0;
-    }
-    int fw_image_status(const std::string&, uint32_t& status) override {
-        status = 0x80;
-        return 0;
-    }
-    int crashdump_in_ddr(const std::string&, bool& a) override {
-        a = false;
-        return 0;
-    }
-    int device_secure_mode(const std::string&, bool& s) override {
-        s = true;
-        return 0;
-    }
-    int admin_pf_status(const zelt::transport::Function&, bool& admin) override {
-        admin = false;
-        return 0;
+    bool read_pci_config(const zelt::host::PciFunction& fn, unsigned offset, void* out, size_t size) override {
+        uint32_t word = 0;
+        if (offset == 0) word = 0x2b1du | (fn.bus == 0x3b ? 0x9803u : 0x7402u) << 16;
+        else if (offset == kResetCounterReg) word = 4;
+        else if (offset != kRecoveryCounterReg) return false;
+        std::memcpy(out, &word, std::min(size, sizeof word));
+        return true;
     }
 };
 
-void add_function(zelt::device::Inventory& inventory, const char* name, const char* mac, uint32_t bus, uint32_t func,
-                  uint16_t device_id, const char* serial) {
-    zelt_nvm_device_info_t r{};
-    std::snprintf(r.nic_info.dev_name, sizeof r.nic_info.dev_name, "%s", name);
-    std::snprintf(r.nic_info.current_mac_addr, sizeof r.nic_info.current_mac_addr, "%s", mac);
-    std::snprintf(r.nic_info.serial_number, sizeof r.nic_info.serial_number, "%s", serial);
-    r.pci_info.bus_no = bus;
-    r.pci_info.function_no = func;
-    r.pci_info.vendor_id = 0x2b1d;
-    r.pci_info.device_id = device_id;
-    inventory.add(r);
+// The firmware and driver answers of one function: its install log holds one entry
+// naming it ("Orvanta board of <name>") without a package version.
+std::shared_ptr<zelt::test::FakeChannel> scripted_channel(zelt::host::Host& host, const std::string& name,
+                                                          const bool& busy_at_counter) {
+    using zelt::Result;
+    using zelt::transport::Function;
+    auto channel = std::make_shared<zelt::test::FakeChannel>(host);
+    const std::string log = "t\tOrvanta board of " + name + "\n";
+    channel->items[{1, 0, 0}] = std::vector<uint8_t>(log.begin(), log.end());
+    channel->pkg_version = "230.1.2.0";
+    channel->fw_version = "230.1.9.0";
+    channel->messages[HWRM_NVM_GET_VARIABLE] = [](const Function&, const zelt::transport::Message& msg) {
+        hwrm_nvm_get_variable_input req;
+        std::memcpy(&req, msg.req, sizeof req);
+        if (req.option_num != 602) return Result::tool(HVXRETVAL_FAILURE);
+        const uint8_t value[3] = {3, 2, 1};  // stored least significant byte first
+        std::memcpy(msg.data->data, value, std::min<size_t>(sizeof value, msg.data->length));
+        return Result();
+    };
+    channel->answer<hwrm_nvm_get_dev_info_output>(HWRM_NVM_GET_DEV_INFO, [](const Function&, auto& out) {
+        out.nvm_cfg_ver_maj = 1, out.nvm_cfg_ver_min = 2, out.nvm_cfg_ver_upd = 3;
+        return Result();
+    });
+    channel->answer<hwrm_error_recovery_qcfg_output>(
+        HWRM_ERROR_RECOVERY_QCFG, [&busy_at_counter](const Function&, auto& out) {
+            if (busy_at_counter) return Result::tool(ZELT_RC_BUSY);
+            out.fw_reset_cnt_reg = kResetCounterReg;
+            out.err_recovery_cnt_reg = kRecoveryCounterReg;
+            return Result();
+        });
+    channel->answer<hwrm_ver_get_output>(HWRM_VER_GET, [](const Function&, auto& out) {
+        out.dev_caps_cfg = HWRM_VER_GET_DEV_CAPS_CFG_SECURE_FW;
+        return Result();
+    });
+    channel->answer<hwrm_fw_health_check_output>(HWRM_FW_HEALTH_CHECK, [](const Function&, auto& out) {
+        out.fw_status = 0x80;
+        return Result();
+    });
+    channel->answer<hwrm_dbg_qcaps_output>(HWRM_DBG_QCAPS, [](const Function&, auto&) { return Result(); });
+    channel->answer<hwrm_func_qcaps_output>(HWRM_FUNC_QCAPS, [](const Function&, auto&) { return Result(); });
+    channel->answer<hwrm_func_qcfg_output>(HWRM_FUNC_QCFG, [](const Function&, auto& out) {
+        out.flags = HWRM_FUNC_QCFG_FLAGS_SECURE_MODE_ENABLED;
+        return Result();
+    });
+    return channel;
 }
 
 // Two two-port adapters: a Kestra one named by interfaces (function 1 listed first) and
 // an older one whose functions have no driver.
 class SelectionTest : public testing::Test {
 protected:
-    ScriptedQueries queries;
+    bool busy_at_counter = false;  // the reset counter query answers busy
     options opts{};
     // The listings write into a report; its text form prints as it goes.
     zelt::cli::report::Output output{zelt::cli::report::Format::kText};
@@ -125,14 +101,33 @@ protected:
     zelt::cli::report::Json device;
     zelt::device::Inventory inventory;
     void SetUp() override {
-        zelt::device::set_adapter_queries(&queries);
-        add_function(inventory, "eth3", "00:0a:f7:12:34:57", 0x3b, 1, 0x9803, "aaaa");
-        add_function(inventory, "eth2", "00:0a:f7:12:34:56", 0x3b, 0, 0x9803, "aaaa");
-        add_function(inventory, "zelt_pci_dev:0:5e:0.0", "00:0a:f7:aa:bb:00", 0x5e, 0, 0x7402, "bbbb");
-        add_function(inventory, "zelt_pci_dev:0:5e:0.1", "00:0a:f7:aa:bb:01", 0x5e, 1, 0x7402, "bbbb");
+        auto host = std::make_unique<CounterHost>();
+        host_ = host.get();
+        zelt::host::install(std::move(host));
+        add_function("eth3", "00:0a:f7:12:34:57", 0x3b, 1, 0x9803, "aaaa");
+        add_function("eth2", "00:0a:f7:12:34:56", 0x3b, 0, 0x9803, "aaaa");
+        add_function("zelt_pci_dev:0:5e:0.0", "00:0a:f7:aa:bb:00", 0x5e, 0, 0x7402, "bbbb");
+        add_function("zelt_pci_dev:0:5e:0.1", "00:0a:f7:aa:bb:01", 0x5e, 1, 0x7402, "bbbb");
         inventory.group_adapters();
     }
-    void TearDown() override { zelt::device::set_adapter_queries(nullptr); }
+    void TearDown() override { zelt::host::install(std::make_unique<zelt::host::LinuxHost>()); }
+
+    void add_function(const char* name, const char* mac, uint32_t bus, uint32_t func, uint16_t device_id,
+                      const char* serial) {
+        zelt_nvm_device_info_t r{};
+        std::snprintf(r.nic_info.dev_name, sizeof r.nic_info.dev_name, "%s", name);
+        std::snprintf(r.nic_info.current_mac_addr, sizeof r.nic_info.current_mac_addr, "%s", mac);
+        std::snprintf(r.nic_info.serial_number, sizeof r.nic_info.serial_number, "%s", serial);
+        r.nic_info.driver_loaded = std::strncmp(name, "zelt_pci_dev", 12) != 0;
+        r.pci_info.bus_no = bus;
+        r.pci_info.function_no = func;
+        r.pci_info.vendor_id = 0x2b1d;
+        r.pci_info.device_id = device_id;
+        inventory.add(r, zelt::transport::Function{name, PciAddress{0, bus, 0, func},
+                                                   scripted_channel(*host_, name, busy_at_counter)});
+    }
+
+    zelt::host::Host* host_ = nullptr;
 };
 
 TEST_F(SelectionTest, Selectors) {
@@ -227,7 +222,7 @@ TEST_F(SelectionTest, FullListing) {
 }
 
 TEST_F(SelectionTest, BusyStopsTheListing) {
-    queries.busy_at_counter = 1;
+    busy_at_counter = true;
     testing::internal::CaptureStdout();
     EXPECT_EQ(list_device(inventory, "eth2", &opts, report, device), ZELT_RC_BUSY);
     std::string out = testing::internal::GetCapturedStdout();

@@ -9,6 +9,8 @@ using namespace zelt;
 
 namespace {
 
+using namespace zelt::transport;
+
 TEST(AnswerText, KernelRelease) {
     const struct {
         const char* release;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 #include <numeric>
+#include <span>
 
 #include "common/hvxretval.h"
 #include "tests/transport/transport_fixture.h"
@@ -14,11 +15,13 @@ namespace {
 
 using Ethtool = TransportTest;
 
+std::span<const uint8_t> bytes(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
+
 // Fills GEEPROM answers with bytes derived from the requested item offset.
 int32_t itemByte(uint32_t offset) { return static_cast<uint8_t>(offset * 7 + 3); }
 
 TEST_F(Ethtool, EraseEncodesTheIndexAndRefusesPast254) {
-    ASSERT_EQ(zeltnvmEraseItem("eth1", 254), 0);
+    ASSERT_EQ(transport::zeltnvmEraseItem(eth("eth1"), 254).code(), 0);
     ASSERT_EQ(host->ethtool_calls.size(), 1u);
     const auto& call = host->ethtool_calls[0];
     EXPECT_EQ(call.ifname, "eth1");
@@ -28,7 +31,7 @@ TEST_F(Ethtool, EraseEncodesTheIndexAndRefusesPast254) {
     EXPECT_EQ(ee.offset, 0x0000F100u);
     EXPECT_EQ(ee.len, 1u);
 
-    EXPECT_EQ(zeltnvmEraseItem("eth1", 255), HVXRETVAL_INVALID_INDEX_PARAMETER);
+    EXPECT_EQ(transport::zeltnvmEraseItem(eth("eth1"), 255).code(), HVXRETVAL_INVALID_INDEX_PARAMETER);
     EXPECT_EQ(host->ethtool_calls.size(), 1u);
 }
 
@@ -39,7 +42,7 @@ TEST_F(Ethtool, ReadMovesInPiecesOf4080) {
         return 0;
     };
     std::vector<uint8_t> data(10000);
-    ASSERT_EQ(zeltnvmGetItem("eth0", 4, 100, data.data(), 10000), 0);
+    ASSERT_EQ(transport::zeltnvmGetItem(eth("eth0"), 4, 100, data.data(), 10000).code(), 0);
     ASSERT_EQ(host->ethtool_calls.size(), 3u);
     const uint32_t lens[] = {4080, 4080, 1840};
     uint32_t at = 100;
@@ -56,12 +59,12 @@ TEST_F(Ethtool, ReadMovesInPiecesOf4080) {
 
 TEST_F(Ethtool, ReadRefusesWhatTheEncodingCannotCarry) {
     uint8_t buf[16];
-    EXPECT_EQ(zeltnvmGetItem("eth0", 0, 0, buf, 0), 0);
-    EXPECT_EQ(zeltnvmGetItem("eth0", 255, 0, buf, 16), HVXRETVAL_INVALID_INDEX_PARAMETER);
+    EXPECT_EQ(transport::zeltnvmGetItem(eth("eth0"), 0, 0, buf, 0).code(), 0);
+    EXPECT_EQ(transport::zeltnvmGetItem(eth("eth0"), 255, 0, buf, 16).code(), HVXRETVAL_INVALID_INDEX_PARAMETER);
     // The last byte would land at offset 0x01000000, inside the index byte.
-    EXPECT_EQ(zeltnvmGetItem("eth0", 3, 0x00FFFFF1, buf, 16), HVXRETVAL_INVALID_OFFSET_PARAMETER);
+    EXPECT_EQ(transport::zeltnvmGetItem(eth("eth0"), 3, 0x00FFFFF1, buf, 16).code(), HVXRETVAL_INVALID_OFFSET_PARAMETER);
     EXPECT_TRUE(host->ethtool_calls.empty());
-    EXPECT_EQ(zeltnvmGetItem("eth0", 3, 0x00FFFFF0, buf, 16), 0);
+    EXPECT_EQ(transport::zeltnvmGetItem(eth("eth0"), 3, 0x00FFFFF0, buf, 16).code(), 0);
 }
 
 TEST_F(Ethtool, ReadStopsAtTheFailingPiece) {
@@ -72,7 +75,7 @@ TEST_F(Ethtool, ReadStopsAtTheFailingPiece) {
         return 0;
     };
     std::vector<uint8_t> data(5000, 0);
-    EXPECT_EQ(zeltnvmGetItem("eth0", 0, 0, data.data(), 5000), HVXRETVAL_FAILURE);
+    EXPECT_EQ(transport::zeltnvmGetItem(eth("eth0"), 0, 0, data.data(), 5000).code(), HVXRETVAL_FAILURE);
     EXPECT_EQ(host->ethtool_calls.size(), 2u);
     EXPECT_EQ(data[4079], 0xAB);
     EXPECT_EQ(data[4080], 0);
@@ -81,7 +84,7 @@ TEST_F(Ethtool, ReadStopsAtTheFailingPiece) {
 TEST_F(Ethtool, WriteEncodesTheItemIdentity) {
     std::vector<uint8_t> item(300);
     std::iota(item.begin(), item.end(), 0);
-    ASSERT_EQ(zeltnvmWriteItem("eth0", 5, 1, 2, 0x10, item.data(), 300), 0);
+    ASSERT_EQ(transport::zeltnvmWriteItem(eth("eth0"), {5, 1, 2}, 0x10, item).code(), 0);
     const auto& call = host->ethtool_calls.at(0);
     auto ee = call.head<ethtool_eeprom>();
     EXPECT_EQ(call.cmd, static_cast<uint32_t>(ETHTOOL_SEEPROM));
@@ -90,7 +93,7 @@ TEST_F(Ethtool, WriteEncodesTheItemIdentity) {
     EXPECT_EQ(ee.len, 300u);
     EXPECT_EQ(std::vector<uint8_t>(call.arg.begin() + 16, call.arg.end()), item);
 
-    EXPECT_EQ(zeltnvmWriteItem("eth0", 5, 1, 2, 0, item.data(), 0), HVXRETVAL_INVALID_LENGTH_PARAMETER);
+    EXPECT_EQ(transport::zeltnvmWriteItem(eth("eth0"), {5, 1, 2}, 0, {}).code(), HVXRETVAL_INVALID_LENGTH_PARAMETER);
     EXPECT_EQ(host->ethtool_calls.size(), 1u);
 }
 
@@ -98,11 +101,22 @@ TEST_F(Ethtool, DriverErrorsMapToResults) {
     const struct {
         int err;
         int32_t expected;
-    } cases[] = {{EACCES, 3}, {EAGAIN, -16}, {EROFS, 17}, {EOPNOTSUPP, 0xFFFF}, {EIO, -1}, {ENODEV, -1}};
+    } cases[] = {{EACCES, 3},
+                 {EAGAIN, -16},
+                 {EROFS, 17},
+                 {EOPNOTSUPP, 0xFFFF},
+                 {EIO, -1},
+                 {ENODEV, -1},
+                 {ENOSPC, HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE}};
     for (const auto& c : cases) {
         host->driver = [&c](const FakeAdapterHost::EthtoolCall&, void*) { return c.err; };
-        EXPECT_EQ(zeltnvmEraseItem("eth0", 1), c.expected) << c.err;
+        EXPECT_EQ(transport::zeltnvmEraseItem(eth("eth0"), 1).code(), c.expected) << c.err;
     }
+    // No room keeps its errno, so callers tell it from the firmware's answers.
+    host->driver = [](const FakeAdapterHost::EthtoolCall&, void*) { return ENOSPC; };
+    const Result full = transport::zeltnvmEraseItem(eth("eth0"), 1);
+    EXPECT_EQ(full.origin(), Origin::kSystem);
+    EXPECT_EQ(full.sys_errno(), ENOSPC);
 }
 
 TEST_F(Ethtool, SecureUpdateStoresAndFlashesThePackage) {
@@ -124,11 +138,7 @@ TEST_F(Ethtool, SecureUpdateStoresAndFlashesThePackage) {
     };
     for (const auto& c : cases) {
         host->ethtool_calls.clear();
-        int reboot = 0;
-        ASSERT_EQ(zeltnvmSecureUpdate("eth0", reinterpret_cast<const uint8_t*>(package.data()),
-                                      static_cast<uint32_t>(package.size()), nullptr, &reboot, c.install_type),
-                  0);
-        EXPECT_EQ(reboot, 1);
+        ASSERT_EQ(transport::zeltnvmSecureUpdate(eth("eth0"), bytes(package), c.install_type).code(), 0);
         const auto& call = host->ethtool_calls.at(0);
         EXPECT_EQ(call.cmd, static_cast<uint32_t>(ETHTOOL_FLASHDEV));
         auto flash = call.head<ethtool_flash>();
@@ -141,11 +151,9 @@ TEST_F(Ethtool, SecureUpdateStoresAndFlashesThePackage) {
         EXPECT_FALSE(std::filesystem::exists(dir.file("lib/firmware/hvxupdate.pkg")));
     }
 
-    // A refused flash leaves the flag alone and removes the staging file too.
+    // A refused flash removes the staging file too.
     driver_answer = EROFS;
-    int reboot = 0;
-    EXPECT_EQ(zeltnvmSecureUpdate("eth0", reinterpret_cast<const uint8_t*>(package.data()), 4, nullptr, &reboot, 2), 17);
-    EXPECT_EQ(reboot, 0);
+    EXPECT_EQ(transport::zeltnvmSecureUpdate(eth("eth0"), bytes(package).first(4), 2).code(), 17);
     EXPECT_EQ(staged, "PKG0");
     EXPECT_TRUE(std::filesystem::is_empty(dir.file("lib/firmware")));
 }
@@ -153,17 +161,16 @@ TEST_F(Ethtool, SecureUpdateStoresAndFlashesThePackage) {
 TEST_F(Ethtool, SecureUpdateReportsAnUnwritableFirmwareDirectory) {
     // "/lib/firmware" is a file, so the package cannot be created.
     hostFile("/lib/firmware", "not a directory");
-    int reboot = 0;
     const uint8_t byte = 1;
-    EXPECT_EQ(zeltnvmSecureUpdate("eth0", &byte, 1, nullptr, &reboot, 2), HVXRETVAL_FILE_OPEN_FAILURE);
+    EXPECT_EQ(transport::zeltnvmSecureUpdate(eth("eth0"), {&byte, 1}, 2).code(), HVXRETVAL_FILE_OPEN_FAILURE);
     EXPECT_TRUE(host->ethtool_calls.empty());
 }
 
 TEST_F(Ethtool, FlashRefusesANameThatWouldBeCut) {
     std::string name(128, 'a');
-    EXPECT_EQ(zeltnvmEthtoolFlashItem("eth0", name.c_str(), 0), HVXRETVAL_INVALID_FILENAME_PARAMETER);
+    EXPECT_EQ(transport::zeltnvmEthtoolFlashItem(eth("eth0"), name, 0).code(), HVXRETVAL_INVALID_FILENAME_PARAMETER);
     name.pop_back();
-    EXPECT_EQ(zeltnvmEthtoolFlashItem("eth0", name.c_str(), 0), 0);
+    EXPECT_EQ(transport::zeltnvmEthtoolFlashItem(eth("eth0"), name, 0).code(), 0);
     EXPECT_EQ(host->ethtool_calls.size(), 1u);
 }
 
@@ -201,11 +208,11 @@ TEST_F(Ethtool, ModuleInfoReadsByModuleKind) {
             std::memcpy(ee->data, module.bytes + ee->offset, ee->len);
             return 0;
         };
-        int length = -1, awg = -1, loss = -1;
-        ASSERT_EQ(zeltnvmGetModuleInfo("eth0", &length, &awg, &loss), 0) << c.what;
-        EXPECT_EQ(length, c.length) << c.what;
-        EXPECT_EQ(awg, c.awg) << c.what;
-        EXPECT_EQ(loss, c.loss) << c.what;
+        const auto info = transport::zeltnvmGetModuleInfo(eth("eth0"));
+        ASSERT_TRUE(info.ok()) << c.what;
+        EXPECT_EQ(info->cable_length, c.length) << c.what;
+        EXPECT_EQ(info->awg, c.awg) << c.what;
+        EXPECT_EQ(info->insertion_loss, c.loss) << c.what;
     }
 }
 
@@ -226,23 +233,15 @@ TEST_F(Ethtool, VersionsComeFromTheDriverText) {
             std::memcpy(info->fw_version, c.fw_version, strnlen(c.fw_version, sizeof info->fw_version));
             return 0;
         };
-        char fw[32] = "untouched";
-        ASSERT_EQ(zeltnvmGetInstalledfwVersion("eth0", fw), 0);
-        EXPECT_STREQ(fw, c.firmware);
-        char pkg[32] = "";
-        EXPECT_EQ(zeltnvmGetInstalledPackageVersion("eth0", pkg, sizeof pkg), c.pkg_rc) << c.fw_version;
+        const auto fw = transport::zeltnvmGetInstalledfwVersion(eth("eth0"));
+        ASSERT_TRUE(fw.ok());
+        EXPECT_EQ(*fw, c.firmware);
+        const auto pkg = transport::zeltnvmGetInstalledPackageVersion(eth("eth0"));
+        EXPECT_EQ(pkg.result().code(), c.pkg_rc) << c.fw_version;
         if (c.pkg_rc == 0) {
-            EXPECT_STREQ(pkg, c.package);
+            EXPECT_EQ(*pkg, c.package);
         }
     }
-    char small[5];
-    ASSERT_EQ(zeltnvmGetInstalledPackageVersion("eth0", small, sizeof small), HVXRETVAL_ITEM_NOT_FOUND);
-    host->driver = [](const FakeAdapterHost::EthtoolCall&, void* arg) {
-        std::strcpy(static_cast<ethtool_drvinfo*>(arg)->fw_version, "1.2/pkg 227.1.52.0");
-        return 0;
-    };
-    ASSERT_EQ(zeltnvmGetInstalledPackageVersion("eth0", small, sizeof small), 0);
-    EXPECT_STREQ(small, "227.");
 }
 
 // A driver holding a dump of `dump` bytes behind the dump flag.
@@ -279,7 +278,7 @@ TEST_F(Ethtool, CrashDumpProbeLeavesTheFlagCleared) {
         auto driver = std::make_shared<DumpDriver>();
         driver->dump = dump;
         host->driver = [driver](const auto& call, void* arg) { return (*driver)(call, arg); };
-        EXPECT_EQ(zeltnvm_is_ethtool_crashdump_available("eth0"), dump.empty() ? 0 : 1);
+        EXPECT_EQ(transport::zeltnvm_is_ethtool_crashdump_available(eth("eth0")), !dump.empty());
         EXPECT_EQ(driver->flags_set, (std::vector<uint32_t>{1, 0}));
     }
 }
@@ -290,7 +289,7 @@ TEST_F(Ethtool, CoredumpWritesTheDumpToTheFile) {
     host->driver = [driver](const auto& call, void* arg) { return (*driver)(call, arg); };
     FILE* fp = std::fopen(dir.file("out.core").c_str(), "wb");
     ASSERT_NE(fp, nullptr);
-    ASSERT_EQ(zeltnvmEthtoolCoredump("eth0", fp, 1), 0);  // closes fp
+    ASSERT_EQ(transport::zeltnvmEthtoolCoredump(eth("eth0"), fp, 1).code(), 0);  // closes fp
     EXPECT_EQ(read_text_file(dir.file("out.core")), driver->dump);
     EXPECT_EQ(driver->flags_set, (std::vector<uint32_t>{1, 0}));
 }
@@ -299,13 +298,13 @@ TEST_F(Ethtool, CoredumpFailures) {
     auto driver = std::make_shared<DumpDriver>();
     host->driver = [driver](const auto& call, void* arg) { return (*driver)(call, arg); };
     // An empty dump. The file is closed on failures too.
-    EXPECT_EQ(zeltnvmEthtoolCoredump("eth0", std::fopen(dir.file("out.core").c_str(), "wb"), 1),
+    EXPECT_EQ(transport::zeltnvmEthtoolCoredump(eth("eth0"), std::fopen(dir.file("out.core").c_str(), "wb"), 1).code(),
               HVXRETVAL_INVALID_DATA_LENGTH);
     EXPECT_EQ(driver->flags_set.back(), 0u);
     // The dump was written but the flag could not be cleared afterwards.
     driver->dump = "dump";
     driver->fail_clear = EIO;
-    EXPECT_EQ(zeltnvmEthtoolCoredump("eth0", std::fopen(dir.file("out.core").c_str(), "wb"), 1), HVXRETVAL_FAILURE);
+    EXPECT_EQ(transport::zeltnvmEthtoolCoredump(eth("eth0"), std::fopen(dir.file("out.core").c_str(), "wb"), 1).code(), HVXRETVAL_FAILURE);
     EXPECT_EQ(read_text_file(dir.file("out.core")), "dump");
 }
 

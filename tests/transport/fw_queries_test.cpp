@@ -285,17 +285,18 @@ TEST_F(FwQueries, FailuresLeaveOutputsAlone) {
     EXPECT_EQ(ver[0] + ver[1] + ver[2], 21);
     // An unresolvable name sends nothing.
     host->messages.clear();
-    EXPECT_EQ(transport::function_for_name("nosuch0").result().code(), HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
+    const transport::Function unknown = eth("nosuch0");
+    EXPECT_EQ(unknown.channel->driver_info(unknown).result().code(), HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
     EXPECT_TRUE(host->messages.empty());
 }
 
 TEST_F(FwQueries, HostFacts) {
     uint32_t major = 0, minor = 0;
     char name[8] = "";
-    ASSERT_EQ(zeltnvm_get_os_information(&major, &minor, name), 0);
+    ASSERT_EQ(transport::zeltnvm_get_os_information(host::current(), &major, &minor, name).code(), 0);
     EXPECT_STREQ(name, "Linux");
-    char host_name[ZELT_SYSTEM_NAME_LEN];
-    ASSERT_EQ(zeltnvm_get_system_name(host_name), 0);
+    char host_name[transport::ZELT_SYSTEM_NAME_LEN];
+    ASSERT_EQ(transport::zeltnvm_get_system_name(host::current(), host_name).code(), 0);
     EXPECT_GT(std::strlen(host_name), 0u);
 }
 

@@ -1,6 +1,7 @@
 #include <cerrno>
 
 #include "common/hvxretval.h"
+#include "device/pci_window_channel.h"
 #include "tests/transport/transport_fixture.h"
 #include "transport/fw_queries.h"
 #include "transport/hwrm_channel.h"
@@ -16,8 +17,8 @@ using Channel = TransportTest;
 // Sends a header-only request of `req_type` to 0002:3b:05.3.
 Result sendBareResult(const char* dev, uint16_t req_type, hwrm_err_output& resp) {
     hwrm_nvm_flush_input req{};
-    hwrmInitRequest(req.hdr, req_type);
-    return transport::send_message(transport::function_at(dev, PciAddress{2, 0x3b, 5, 3}),
+    transport::hwrmInitRequest(req.hdr, req_type);
+    return transport::send_message(at(dev, 2, 0x3b, 5, 3),
                                    {&req, sizeof req, &resp, sizeof resp, nullptr});
 }
 int32_t sendBare(const char* dev, uint16_t req_type, hwrm_err_output& resp) {
@@ -79,7 +80,7 @@ TEST_F(Channel, DataBufferIsDescribedAndFilled) {
         return 0;
     };
     uint32_t count = 0;
-    uint64_t counters[ZELT_PCIE_COUNTER_COUNT] = {};
+    uint64_t counters[transport::ZELT_PCIE_COUNTER_COUNT] = {};
     ASSERT_EQ(zeltnvm_pcie_counters(at("eth0", 0, 1, 0, 0), &count, counters, 0).code(), 0);
     const auto& m = host->messages.back();
     ASSERT_EQ(m.msg.num_dma_indications, 1u);
@@ -214,20 +215,23 @@ TEST_F(Channel, ShortSelectionWriteFails) {
     EXPECT_EQ(host->closes, 1);
 }
 
-// PCI window names and a missing channel device take the mailbox, with the mailbox
-// target id; the mailbox is not part of this build yet.
+// The PCI window channel, and the driver channel without its channel device, take the
+// mailbox with the mailbox target id; the mailbox is not part of this build yet.
 TEST_F(Channel, MailboxPathTakesOverWithoutTheDevice) {
+    const PciAddress address{0, 0x3b, 0, 0};
     const struct {
         const char* dev;
         bool channel_present;
-    } cases[] = {{"zelt_pci_dev:0:3b:0.0", true}, {"eth0", false}};
+        std::shared_ptr<const transport::Channel> channel;
+    } cases[] = {{"zelt_pci_dev:0:3b:0.0", true, std::make_shared<device::PciWindowChannel>(*host)},
+                 {"eth0", false, std::make_shared<transport::DriverChannel>(*host)}};
     for (const auto& c : cases) {
         host->channel_present = c.channel_present;
         host->opens = 0;
         hwrm_nvm_flush_input req{};
-        hwrmInitRequest(req.hdr, HWRM_NVM_FLUSH);
+        transport::hwrmInitRequest(req.hdr, HWRM_NVM_FLUSH);
         hwrm_err_output resp{};
-        EXPECT_EQ(transport::send_message(transport::function_at(c.dev, PciAddress{0, 0x3b, 0, 0}),
+        EXPECT_EQ(transport::send_message(transport::Function{c.dev, address, c.channel},
                                           {&req, sizeof req, &resp, sizeof resp, nullptr})
                       .code(),
                   HVXRETVAL_UNSUPPORTED_OPERATION)

@@ -15,11 +15,16 @@ struct Address {
     bool operator==(const Address&) const = default;
 };
 
-int32_t drvInfo(const char* dev, Address& a, char* version = nullptr, char* name = nullptr) {
-    PciAddress found;
-    const int32_t rc = zeltDrvInfo(dev, found, version, name);
-    if (rc == 0) a = {found.domain, found.bus, found.device, found.function};
-    return rc;
+int32_t drvInfo(const transport::Function& fn, Address& a, std::string* version = nullptr,
+                std::string* name = nullptr) {
+    const auto info = transport::zeltDrvInfo(fn, version && name);
+    if (!info.ok()) return info.result().code();
+    a = {info->address.domain, info->address.bus, info->address.device, info->address.function};
+    if (version && name) {
+        *version = info->driver_version;
+        *name = info->driver_name;
+    }
+    return 0;
 }
 
 // Answers the driver information request with the given bus text.
@@ -46,14 +51,12 @@ TEST_F(PciInfo, ResolvesNames) {
     } cases[] = {
         {"enp59s0f1", 0, {1, 0x3b, 0, 1}},                // from sysfs
         {"ens5", 0, {0, 0xaf, 0x1f, 7}},                  // no uevent file: the driver's bus text
-        {"zelt_pci_dev:2:5e:1.3", 0, {2, 0x5e, 1, 3}},    // PCI window name
-        {"zelt_pci_dev:2:5e", -41, {}},                   // incomplete window name
         {"broken0", -41, {}},                             // slot line that does not parse
         {"../../../etc", -41, {}},                        // not an interface name
     };
     for (const auto& c : cases) {
         Address a;
-        EXPECT_EQ(drvInfo(c.dev, a), c.rc) << c.dev;
+        EXPECT_EQ(drvInfo(eth(c.dev), a), c.rc) << c.dev;
         EXPECT_EQ(a, c.rc == 0 ? c.address : Address{}) << c.dev;
     }
 }
@@ -61,9 +64,9 @@ TEST_F(PciInfo, ResolvesNames) {
 TEST_F(PciInfo, DriverFailuresAndUnparsableBusText) {
     Address a;
     driverInfo(host, "virtual");
-    EXPECT_EQ(drvInfo("ens5", a), HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
+    EXPECT_EQ(drvInfo(eth("ens5"), a), HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
     driverInfo(host, "", ENODEV);
-    EXPECT_EQ(drvInfo("ens5", a), HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
+    EXPECT_EQ(drvInfo(eth("ens5"), a), HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
     EXPECT_EQ(a, Address{});
 }
 
@@ -71,14 +74,14 @@ TEST_F(PciInfo, CopiesDriverNameAndVersionWhenAsked) {
     uevent("enp59s0f1", "0000:3b:00.1");
     driverInfo(host, "0000:3b:00.1");
     Address a;
-    char version[ZELT_DRV_TEXT_LEN] = "", name[ZELT_DRV_TEXT_LEN] = "";
-    ASSERT_EQ(drvInfo("enp59s0f1", a, version, name), 0);
-    EXPECT_STREQ(version, "1.10.3");
-    EXPECT_STREQ(name, "zelt_en");
+    std::string version, name;
+    ASSERT_EQ(drvInfo(eth("enp59s0f1"), a, &version, &name), 0);
+    EXPECT_EQ(version, "1.10.3");
+    EXPECT_EQ(name, "zelt_en");
     EXPECT_EQ(a, (Address{0, 0x3b, 0, 1}));
-    // Without both buffers, sysfs alone answers.
+    // Without the driver texts, sysfs alone answers.
     host->ethtool_calls.clear();
-    ASSERT_EQ(drvInfo("enp59s0f1", a, version), 0);
+    ASSERT_EQ(drvInfo(eth("enp59s0f1"), a), 0);
     EXPECT_TRUE(host->ethtool_calls.empty());
 }
 
@@ -86,15 +89,15 @@ TEST_F(PciInfo, ConfigSpaceFromSysfsOrProcfs) {
     std::string sysfs(256, 's'), procfs(256, 'p');
     hostFile("/proc/bus/pci/3b/00.1", procfs);
     uint8_t cfg[256];
-    ASSERT_EQ(zeltnvm_get_pci_cfg_data(0, 0x3b, 0, 1, cfg), 0);
+    ASSERT_EQ(transport::zeltnvm_get_pci_cfg_data(*host, PciAddress{0, 0x3b, 0, 1}, cfg).code(), 0);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(cfg), 256), procfs);
     hostFile("/sys/bus/pci/devices/0000:3b:00.1/config", sysfs);
-    ASSERT_EQ(zeltnvm_get_pci_cfg_data(0, 0x3b, 0, 1, cfg), 0);
+    ASSERT_EQ(transport::zeltnvm_get_pci_cfg_data(*host, PciAddress{0, 0x3b, 0, 1}, cfg).code(), 0);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(cfg), 256), sysfs);
     // A short configuration space, and none at all.
     hostFile("/sys/bus/pci/devices/0000:3b:00.2/config", std::string(64, 'x'));
-    EXPECT_EQ(zeltnvm_get_pci_cfg_data(0, 0x3b, 0, 2, cfg), 4);
-    EXPECT_EQ(zeltnvm_get_pci_cfg_data(0, 0x3b, 0, 3, cfg), 4);
+    EXPECT_EQ(transport::zeltnvm_get_pci_cfg_data(*host, PciAddress{0, 0x3b, 0, 2}, cfg).code(), 4);
+    EXPECT_EQ(transport::zeltnvm_get_pci_cfg_data(*host, PciAddress{0, 0x3b, 0, 3}, cfg).code(), 4);
 }
 
 }  // namespace

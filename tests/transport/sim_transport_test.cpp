@@ -74,13 +74,13 @@ protected:
     // The directory of the adapter behind `dev`, read by message.
     std::vector<zelnvm_directory_entry_t> directory(const char* dev, uint32_t bus) {
         hwrm_nvm_get_dir_info_input info_req{};
-        hwrmInitRequest(info_req.hdr, HWRM_NVM_GET_DIR_INFO);
+        transport::hwrmInitRequest(info_req.hdr, HWRM_NVM_GET_DIR_INFO);
         hwrm_nvm_get_dir_info_output info{};
         const transport::Function fn = at(dev, 0, bus, 0, 0);
         EXPECT_EQ(send(fn, &info_req, sizeof info_req, &info, sizeof info), 0);
         std::vector<uint8_t> buf(4096);
         hwrm_nvm_get_dir_entries_input req{};
-        hwrmInitRequest(req.hdr, HWRM_NVM_GET_DIR_ENTRIES);
+        transport::hwrmInitRequest(req.hdr, HWRM_NVM_GET_DIR_ENTRIES);
         hwrm_nvm_get_dir_entries_output resp{};
         const transport::HwrmData data{buf.data(), static_cast<uint32_t>(buf.size()), 16, 1};
         EXPECT_EQ(send(fn, &req, sizeof req, &resp, sizeof resp, &data), 0);
@@ -99,25 +99,28 @@ protected:
 };
 
 TEST_F(SimTransport, ResolvesInterfacesOfBothAdapters) {
-    PciAddress a{9, 9, 9, 9};
-    char version[ZELT_DRV_TEXT_LEN], name[ZELT_DRV_TEXT_LEN];
-    ASSERT_EQ(zeltDrvInfo("zen2", a, version, name), 0);
-    EXPECT_EQ(a.bus, 0x13u);
-    EXPECT_STREQ(name, "zelt_en");
-    ASSERT_EQ(zeltDrvInfo("zen0", a, nullptr, nullptr), 0);
-    EXPECT_EQ(a.bus, 0x03u);
-    EXPECT_EQ(zeltDrvInfo("nosuch0", a, nullptr, nullptr), HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
+    const auto zen2 = transport::zeltDrvInfo(at("zen2", 0, 0, 0, 0), true);
+    ASSERT_TRUE(zen2.ok());
+    EXPECT_EQ(zen2->address.bus, 0x13u);
+    EXPECT_EQ(zen2->driver_name, "zelt_en");
+    const auto zen0 = transport::zeltDrvInfo(at("zen0", 0, 0, 0, 0), false);
+    ASSERT_TRUE(zen0.ok());
+    EXPECT_EQ(zen0->address.bus, 0x03u);
+    EXPECT_EQ(transport::zeltDrvInfo(at("nosuch0", 0, 0, 0, 0), false).result().code(),
+              HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
 }
 
 TEST_F(SimTransport, EraseArrivesWithTheIndexEncoding) {
-    zeltnvmEraseItem("zen0", 254);
+    const transport::Function zen0 = named("zen0");
+    clearRequests();
+    (void)transport::zeltnvmEraseItem(zen0, 254);
     auto log = requests("ethtool");
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0]["cmd"], ETHTOOL_SEEPROM);
     EXPECT_EQ(log[0]["magic"], 0xFFFF0EFFu);
     EXPECT_EQ(log[0]["offset"], 0x0000F100u);
     EXPECT_EQ(log[0]["len"], 1u);
-    EXPECT_EQ(zeltnvmEraseItem("zen0", 255), HVXRETVAL_INVALID_INDEX_PARAMETER);
+    EXPECT_EQ(transport::zeltnvmEraseItem(zen0, 255).code(), HVXRETVAL_INVALID_INDEX_PARAMETER);
     EXPECT_EQ(requests("ethtool").size(), 1u);
 }
 
@@ -130,7 +133,9 @@ TEST_F(SimTransport, ReadArrivesInPiecesAndMatchesTheFlash) {
     clearRequests();
 
     std::vector<uint8_t> data(10000);
-    ASSERT_EQ(zeltnvmGetItem("zen0", index, 0, data.data(), 10000), 0);
+    const transport::Function zen0 = named("zen0");
+    clearRequests();
+    ASSERT_EQ(transport::zeltnvmGetItem(zen0, index, 0, data.data(), 10000).code(), 0);
     auto log = requests("ethtool");
     ASSERT_EQ(log.size(), 3u);
     const uint32_t lens[] = {4080, 4080, 1840};
@@ -146,9 +151,8 @@ TEST_F(SimTransport, ReadArrivesInPiecesAndMatchesTheFlash) {
 
 TEST_F(SimTransport, PackageFlashArrivesWithTheInstallTypeRegion) {
     const std::string package = "not really a package";
-    int reboot = 0;
-    zeltnvmSecureUpdate("zen2", reinterpret_cast<const uint8_t*>(package.data()),
-                        static_cast<uint32_t>(package.size()), nullptr, &reboot, 2);
+    (void)transport::zeltnvmSecureUpdate(
+        named("zen2"), {reinterpret_cast<const uint8_t*>(package.data()), package.size()}, 2);
     auto log = requests("ethtool");
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back()["cmd"], ETHTOOL_FLASHDEV);
@@ -181,9 +185,9 @@ TEST_F(SimTransport, DirectRegisterAddressByChip) {
 TEST_F(SimTransport, QueriesAnswerFromTheSimulatedFirmware) {
     char pkg[64] = "";
     ASSERT_EQ(zeltnvm_linux_GetInstalledPackageVersion(named("zen0"), pkg, sizeof pkg).code(), 0);
-    char from_driver[64] = "";
-    ASSERT_EQ(zeltnvmGetInstalledPackageVersion("zen0", from_driver, sizeof from_driver), 0);
-    EXPECT_STREQ(pkg, from_driver);
+    const auto from_driver = transport::zeltnvmGetInstalledPackageVersion(named("zen0"));
+    ASSERT_TRUE(from_driver.ok());
+    EXPECT_EQ(pkg, *from_driver);
     uint8_t mac[6] = {};
     ASSERT_EQ(zelt_nvm_get_permanent_mac(at("zen0", 0, 0x03, 0, 0), mac).code(), 0);
     EXPECT_NE(mac[0] | mac[1] | mac[2] | mac[3] | mac[4] | mac[5], 0);
@@ -227,7 +231,7 @@ TEST_F(SimTransport, ScheduledFaultsMapToResults) {
         schedule(fault);
         // A request of the message's number with room for any of the records.
         uint8_t req[64] = {};
-        hwrmInitRequest(*reinterpret_cast<hwrm_input_header*>(req), c.req_type);
+        transport::hwrmInitRequest(*reinterpret_cast<hwrm_input_header*>(req), c.req_type);
         uint8_t resp[16] = {};
         EXPECT_EQ(send(at("zen2", 0, 0x13, 0, 0), req, 56, resp, sizeof resp), c.expected)
             << c.kind << " " << std::hex << c.req_type << " cmd_err " << int(c.cmd_err);
@@ -237,7 +241,7 @@ TEST_F(SimTransport, ScheduledFaultsMapToResults) {
 TEST_F(SimTransport, HostFactsComeFromUname) {
     uint32_t major = 0, minor = 0;
     char name[8];
-    ASSERT_EQ(zeltnvm_get_os_information(&major, &minor, name), 0);
+    ASSERT_EQ(transport::zeltnvm_get_os_information(host::current(), &major, &minor, name).code(), 0);
     EXPECT_EQ(major, 61u);  // "6.1.0-sim"
     EXPECT_EQ(minor, 0u);
 }

@@ -1,6 +1,11 @@
 // Installs a FakeAdapterHost on a temporary root for the length of a test.
 #pragma once
 
+#include <memory>
+
+#include "transport/driver_channel.h"
+#include "transport/function.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -22,6 +27,11 @@ protected:
         host::install(std::move(fake));
     }
     void TearDown() override { host::install(std::make_unique<host::LinuxHost>()); }
+
+    // The function of interface `ifname` on the fake host, reached through its driver.
+    transport::Function eth(const char* ifname, PciAddress address = {}) {
+        return transport::Function{ifname, address, std::make_shared<transport::DriverChannel>(*host)};
+    }
 
     // Writes a file under the fake host's root.
     void hostFile(const std::string& path, const std::string& text) {

@@ -97,14 +97,14 @@ std::string zeltnvm_get_pkg_dir_type_version(std::span<const uint8_t> pkg, int d
 zelt::cli::PendingAction print_reboot_message(const zelt::device::InventoryFunction& device,
                                               const zelt::cli::ChosenPackage& package, int cfg_pkg) {
     using zelt::cli::PendingAction;
-    const char* dev = device.name();
     const int known_type = zelt::device::device_type_of(device);
     const uint16_t type = known_type < 0 ? 0 : static_cast<uint16_t>(known_type);
     std::string pkg_pcie;
     char nvm_pcie[128] = {};
     if (type <= 5) {
         pkg_pcie = zeltnvm_get_pkg_dir_type_version(package.bytes, ZEL_DIR_TYPE_PCIE);
-        zeltnvmGetItemVersionString(dev, ZEL_DIR_TYPE_PCIE, 0, 0, 0, nvm_pcie, sizeof nvm_pcie);
+        (void)zelt::device::zeltnvmGetItemVersionString(device.function, ZEL_DIR_TYPE_PCIE, 0, 0, 0, nvm_pcie,
+                                                        sizeof nvm_pcie);
     }
     const char* kConfigColdBoot = "A system cold boot is needed for configuration package update to take effect.\n";
     const char* kFirmwareColdBoot = "A system cold boot is needed for firmware update to take effect.\n";

@@ -51,14 +51,12 @@ bool is_pkg_upgrade(const char* installed, const char* package) {
 }
 
 std::string zeltnvm_installed_pkg_version(const zelt::device::InventoryFunction& target) {
-    const char* dev = target.name();
+    const zelt::transport::Function& fn = target.function;
+    const auto running = fn.channel->package_version(fn);
+    if (running.ok() && !running->empty()) return running->substr(0, std::min<size_t>(running->size(), kVersionTextLen - 1));
     char text[kVersionTextLen] = {};
-    int32_t rc = target.function.through_pci_window()
-                     ? zeltnvm_linux_GetInstalledPackageVersion(target.function, text, sizeof text).code()
-                     : zeltnvmGetInstalledPackageVersion(dev, text, sizeof text);
-    if (rc == 0 && text[0] != '\0') return text;
-    std::memset(text, 0, sizeof text);
-    if (zeltnvmGetItemVersionString(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, text, sizeof text) == 0) return text;
+    if (zelt::device::zeltnvmGetItemVersionString(fn, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, text, sizeof text).ok())
+        return text;
     return "";
 }
 
@@ -133,7 +131,7 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inv
         const bool onboard_cfg = zelpkgRequireOnboardConfig(pkg.data(), pkg.size());
         if (onboard_cfg) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "RequireOnboardConfig property is enabled.\n");
-            if (zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_ONBOARD_CFG, 0, 0, nullptr) < 0) {
+            if (!zelt::device::zeltnvmGetDirEntry(target->function, ZEL_DIR_TYPE_ONBOARD_CFG, 0, 0, nullptr).ok()) {
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "NVM ONBOARD CFG directory not found.\n");
                 status = 69;
                 continue;

@@ -112,7 +112,7 @@ Json function_object(const device::InventoryFunction& function) {
     const PciAddress& a = function.address();
     char text[32];
     std::snprintf(text, sizeof text, "%04x:%02x:%02x.%x", a.domain, a.bus, a.device, a.function);
-    return function_object(function.function.through_pci_window() ? std::string() : function.function.name, text);
+    return function_object(function.has_interface() ? function.function.name : std::string(), text);
 }
 
 namespace {

@@ -33,7 +33,7 @@ bool save_one(const transport::Function& fn, uint16_t type, uint16_t ordinal, co
         return false;
     }
     SavedItem item{};
-    const int32_t rc = id::read_item(fn, entry, item);
+    const int32_t rc = id::read_item(fn, entry, item).code();
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to read %s, status = %d.\n", what, rc);
         return false;
@@ -54,21 +54,21 @@ void log_chain(int ordinal, const SavedItem& item) {
 }
 
 // Creates the item, finds it and writes the saved data into it. 0 or 1.
-int write_one(const char* dev, uint16_t type, const SavedItem& item, const char* name, const char* modify_msg,
+int write_one(const transport::Function& fn, uint16_t type, const SavedItem& item, const char* name, const char* modify_msg,
               const PciAddress& loc) {
-    if (::zeltnvmCreateItem(dev, type, item.ordinal, 0, 0, item.item_length) != 0) {
+    if (!zeltnvmCreateItem(fn, type, item.ordinal, 0, 0, item.item_length).ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to create nvm directory type %d with ordinal %d\n", type,
                       item.ordinal);
         return 1;
     }
-    const int32_t index = ::zeltnvmGetDirEntry(dev, type, item.ordinal, 0, nullptr);
-    if (index < 0) {
+    const ResultOr<uint32_t> found = zeltnvmGetDirEntry(fn, type, item.ordinal, 0, nullptr);
+    if (!found.ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Invalid \"%s\" ordinal %d nvm dir index on device %04x:%02x:%02x\n",
                       name, item.ordinal, loc.domain, loc.bus, loc.device);
         return 1;
     }
-    const int32_t rc = ::zeltnvm_modify_nvm(dev, static_cast<uint32_t>(index), 0, item.data.data(),
-                                          static_cast<uint32_t>(item.data.size()));
+    const int32_t index = static_cast<int32_t>(*found);
+    const int32_t rc = zeltnvm_modify_nvm(fn, *found, 0, item.data.data(), static_cast<uint32_t>(item.data.size())).code();
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, modify_msg, rc);
         return 1;
@@ -106,7 +106,7 @@ void zelt_nvm_save_cert_chain(const InventoryFunction& target, SavedIdentity& sa
 }
 
 int zelt_nvm_apply_cert_nvm_dirs(const InventoryFunction& target, SavedIdentity& saved, bool chain, bool alias) {
-    const char* dev = target.name();
+    const transport::Function& dev = target.function;
     const bool have_chain = chain && saved.cert_chain[0];
     const bool have_alias = alias && saved.cert_alias;
     if (!have_chain && !have_alias) return 0;

@@ -24,12 +24,12 @@ constexpr size_t kDirScan = 100;
 namespace zelt::device {
 
 void zelt_nvm_save_fru_dir(const InventoryFunction& target, SavedIdentity& saved) {
-    const char* dev = target.name();
+    const transport::Function& dev = target.function;
     saved.fru.reset();
     Saved<SavedItem> fru{};
     if (!id::location_of(target, fru.from)) return;
     zelnvm_directory_entry_t entry{};
-    if (::zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_FRU, 0, 0, &entry) < 0) {
+    if (!zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_FRU, 0, 0, &entry).ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "FRU NVM Directory for ordinal 0 not found.\n");
         return;
     }
@@ -37,7 +37,7 @@ void zelt_nvm_save_fru_dir(const InventoryFunction& target, SavedIdentity& saved
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "FRU NVM Directory for ordinal 0 is empty %d.\n", 0);
         return;
     }
-    if (int32_t rc = id::read_item(target.function, entry, fru.value); rc != 0) {
+    if (int32_t rc = id::read_item(target.function, entry, fru.value).code(); rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to read FRU NVM Directory, status = %d.\n", rc);
         return;
     }
@@ -47,7 +47,7 @@ void zelt_nvm_save_fru_dir(const InventoryFunction& target, SavedIdentity& saved
 }
 
 int zelt_nvm_apply_fru(const InventoryFunction& target, SavedIdentity& saved) {
-    const char* dev = target.name();
+    const transport::Function& dev = target.function;
     // Written back once at most: the saved record is forgotten either way.
     const std::optional<Saved<SavedItem>> fru = std::move(saved.fru);
     saved.fru.reset();
@@ -61,7 +61,7 @@ int zelt_nvm_apply_fru(const InventoryFunction& target, SavedIdentity& saved) {
                   here.domain, here.bus, here.device, here.function);
     const std::vector<uint8_t>& data = fru->value.data;
     const auto len = static_cast<uint32_t>(data.size());
-    const int rc = ::zeltnvm_write_nvm_dir(dev, ZEL_DIR_TYPE_FRU, 0, 0, 0, 0, data.data(), len, len, 0);
+    const int rc = zeltnvm_write_nvm_dir(dev, ZEL_DIR_TYPE_FRU, 0, 0, 0, 0, data.data(), len, len, 0).code();
     if (rc != 0)
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Failed to restore FRU on Device %04x:%02x:%02x.%x\n",
                       "zelt_nvm_apply_fru", here.domain, here.bus, here.device, here.function);
@@ -69,15 +69,16 @@ int zelt_nvm_apply_fru(const InventoryFunction& target, SavedIdentity& saved) {
 }
 
 void zelt_nvm_save_onboardcfg_dir(const InventoryFunction& target, SavedIdentity& saved) {
-    const char* dev = target.name();
+    const transport::Function& dev = target.function;
     saved.onboard_cfg.reset();
     saved.onboard_cfg_count = 0;
-    std::vector<zelnvm_directory_entry_t> dir;
-    if (int32_t rc = ::zeltnvmListDirectory(dev, dir); rc != 0) {
+    auto listed_dir = zeltnvmListDirectory(dev);
+    if (!listed_dir.ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to save OnboardCfg directory. zeltnvmGetDir(%s) returned %d\n",
-                      dev, rc);
+                      dev.c_name(), listed_dir.result().code());
         return;
     }
+    std::vector<zelnvm_directory_entry_t> dir = std::move(listed_dir).value();
     if (dir.size() > kDirScan) dir.resize(kDirScan);
     PciAddress from{};
     if (!id::location_of(target, from)) return;
@@ -86,7 +87,7 @@ void zelt_nvm_save_onboardcfg_dir(const InventoryFunction& target, SavedIdentity
     for (const zelnvm_directory_entry_t& listed : dir) {
         if (listed.type != ZEL_DIR_TYPE_ONBOARD_CFG) continue;
         zelnvm_directory_entry_t entry{};
-        if (::zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_ONBOARD_CFG, listed.ordinal, listed.ext, &entry) < 0) {
+        if (!zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_ONBOARD_CFG, listed.ordinal, listed.ext, &entry).ok()) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "OnboardCfg ordinal %d nvm directory not found.\n",
                           listed.ordinal);
             continue;
@@ -97,7 +98,7 @@ void zelt_nvm_save_onboardcfg_dir(const InventoryFunction& target, SavedIdentity
             continue;
         }
         SavedItem item{};
-        if (id::read_item(target.function, entry, item) != 0) continue;
+        if (!id::read_item(target.function, entry, item).ok()) continue;
         const uint32_t crc = crc32i(ZELT_CRC32_INIT, item.data.data(), item.data.size());
         if ((entry.attr & ZEL_DIR_ATTR_NO_CHKSUM) != 0 || crc != entry.data_chksum) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
@@ -113,7 +114,7 @@ void zelt_nvm_save_onboardcfg_dir(const InventoryFunction& target, SavedIdentity
 }
 
 int zelt_nvm_apply_onboard_cfg(const InventoryFunction& target, const SavedIdentity& saved, int ordinal) {
-    const char* dev = target.name();
+    const transport::Function& dev = target.function;
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "onboard_cfg_dir_cnt = %d\n", saved.onboard_cfg_count);
     if (!saved.onboard_cfg) return 1;
     PciAddress here{};
@@ -134,21 +135,22 @@ int zelt_nvm_apply_onboard_cfg(const InventoryFunction& target, const SavedIdent
     words.resize((words.size() + 3) / 4 * 4, 0);
     const auto words_len = static_cast<uint32_t>(words.size());
     const auto ord = static_cast<uint16_t>(ordinal);
-    int32_t rc = ::zeltnvmCreateItem(dev, ZEL_DIR_TYPE_ONBOARD_CFG, ord, 0, 0, words_len);
+    int32_t rc = zeltnvmCreateItem(dev, ZEL_DIR_TYPE_ONBOARD_CFG, ord, 0, 0, words_len).code();
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to create \"OnboardCfg\" ordinal %d on Device %04x:%02x:%02x.%x\n",
                       ordinal, here.domain, here.bus, here.device, fn);
         return rc;
     }
-    const int32_t index = ::zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_ONBOARD_CFG, ord, 0, nullptr);
-    if (index < 0) {
+    const ResultOr<uint32_t> found = zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_ONBOARD_CFG, ord, 0, nullptr);
+    if (!found.ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR,
                       "Invalid \"OnboardCfg\" ordinal %d nvm dir index on Device %04x:%02x:%02x.%x\n", ordinal,
                       here.domain, here.bus, here.device, fn);
         return 1;
     }
+    const auto index = static_cast<int>(*found);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\"OnboardCfg\" ordinal %d nvm dir index = %d\n", ordinal, index);
-    rc = ::zeltnvm_modify_nvm(dev, static_cast<uint32_t>(index), 0, words.data(), words_len);
+    rc = zeltnvm_modify_nvm(dev, *found, 0, words.data(), words_len).code();
     if (rc == 0)
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
                       "Restored \"OnboardCfg\" ordinal %d on Device %04x:%02x:%02x.%x successfully.\n", ordinal,

@@ -119,21 +119,21 @@ void zelt_nvm_save_mf_mode_config(const InventoryFunction& target, SavedIdentity
 // Sets the saved mode (NPAR modes only, 2 and above) on each port and flushes. 0, 1
 // when nothing is to be set, or the first failure.
 int zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedIdentity& saved);
-// Reads the PCI BAR2 size option. 0 with *out set, or the read's failure.
-int zelt_nvm_get_pci_bar2_size(const InventoryFunction& target, uint32_t* out);
+// Reads the PCI BAR2 size option.
+ResultOr<uint32_t> zelt_nvm_get_pci_bar2_size(const InventoryFunction& target);
 
 // ---- VPD -----------------------------------------------------------------------------
 
 // The text of VPD-R keyword `keyword` (two characters) of the adapter's VPD item,
 // at most kVpdFieldMax characters ("N/A" when the keyword is missing). 0, 1 when there
 // is no VPD item (or it is empty or unreadable), 6 when memory runs out.
-int zeltnvm_get_vpd_each_field_data(const char* dev, std::string& out, const char* keyword);
+int zeltnvm_get_vpd_each_field_data(const transport::Function& dev, std::string& out, const char* keyword);
 // Fills the product name and the keywords kept from the VPD item. 0, 1 (no usable VPD
 // item or wrong layout), or 6.
-int zeltnvm_get_vpd_info_from_image(const char* dev, VpdFields& fields);
+int zeltnvm_get_vpd_info_from_image(const transport::Function& dev, VpdFields& fields);
 // Rewrites one field of the adapter's VPD: "PRODUCT_NAME", or a keyword ("SN", "PN",
 // "MN", ...) which is appended when missing. 0 or 1.
-int zelt_nvm_restore_device_vpd_info(const char* dev, const char* field, const char* value);
+int zelt_nvm_restore_device_vpd_info(const transport::Function& dev, const char* field, const char* value);
 
 // Writes the saved VPD fields back: the serial number, and with `all_fields` also the
 // product name, part number and manufacturer number. An empty or "N/A" value (or none

@@ -8,6 +8,7 @@
 
 #include "common/directory_entry.h"
 #include "common/pci_address.h"
+#include "common/result.h"
 #include "device/identity/identity.h"
 
 namespace zelt::device::identity {
@@ -22,8 +23,8 @@ bool at_location(const InventoryFunction& target, const PciAddress& saved);
 int device_type_of(const InventoryFunction& target);
 
 // Reads the data_length bytes of the item of `entry` into `out` (lengths and identity
-// copied from the entry). 0 or the read's failure.
-int32_t read_item(const transport::Function& fn, const zelnvm_directory_entry_t& entry, SavedItem& out);
+// copied from the entry). Success or the read's failure.
+Result read_item(const transport::Function& fn, const zelnvm_directory_entry_t& entry, SavedItem& out);
 
 // One NVM option value by firmware message: `bits` wide, `dimensions` indexes.
 struct OptionRef {
@@ -34,10 +35,10 @@ struct OptionRef {
     uint16_t index_1;
 };
 // Reads (bits + 7) / 8 bytes of the option into `value` (at most `size`).
-int option_get(const transport::Function& fn, const OptionRef& ref, uint8_t* value, size_t size);
+Result option_get(const transport::Function& fn, const OptionRef& ref, uint8_t* value, size_t size);
 // Writes (bits + 7) / 8 bytes of `value` to the option.
-int option_set(const transport::Function& fn, const OptionRef& ref, const uint8_t* value, size_t size);
+Result option_set(const transport::Function& fn, const OptionRef& ref, const uint8_t* value, size_t size);
 // Commits written options to the NVM.
-int option_flush(const transport::Function& fn);
+Result option_flush(const transport::Function& fn);
 
 }  // namespace zelt::device::identity

@@ -30,7 +30,7 @@ id::OptionRef mac_option(int index) {
 
 int read_mac(const zelt::transport::Function& fn, int index, uint8_t mac[6]) {
     uint8_t value[ZELT_OPT_MAC_ADDRESS_BYTES] = {};
-    int rc = id::option_get(fn, mac_option(index), value, sizeof value);
+    const int rc = id::option_get(fn, mac_option(index), value, sizeof value).code();
     if (rc != 0) return rc;
     zeltOptMacDecode(value, mac);
     return 0;
@@ -42,10 +42,11 @@ std::string mac_text(const uint8_t mac[6]) {
     return out;
 }
 
-int function_count(const char* dev, int device_type) {
+int function_count(const zelt::transport::Function& dev, int device_type) {
     if (device_type >= 8) return kMaxMacs;
-    std::vector<zelnvm_directory_entry_t> dir;
-    if (zeltnvmListDirectory(dev, dir) != 0) return 0;
+    const auto listed = zelt::device::zeltnvmListDirectory(dev);
+    if (!listed.ok()) return 0;
+    const std::vector<zelnvm_directory_entry_t>& dir = *listed;
     int n = 0;
     for (size_t i = 0; i < dir.size() && i < kDirScan; ++i) n += dir[i].type == ZEL_DIR_TYPE_FUNC_CFG ? 1 : 0;
     if (n > kMaxMacs) {
@@ -60,11 +61,10 @@ int function_count(const char* dev, int device_type) {
 namespace zelt::device {
 
 void zelt_nvm_save_mac(const InventoryFunction& target, SavedIdentity& saved) {
-    const char* dev = target.name();
     saved.macs.reset();
     const int known_type = id::device_type_of(target);
     const uint16_t type = known_type < 0 ? 0 : static_cast<uint16_t>(known_type);
-    const int count = function_count(dev, type);
+    const int count = function_count(target.function, type);
     if (count == 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Function CFG directory not found.\n", "zelt_nvm_save_mac");
         return;
@@ -125,7 +125,7 @@ int zelt_nvm_apply_mac(SavedIdentity& saved) {
         }
         uint8_t value[ZELT_OPT_MAC_ADDRESS_BYTES];
         zeltOptMacEncode(f.mac.data(), value);
-        rc = id::option_set(fn, mac_option(f.index), value, sizeof value);
+        rc = id::option_set(fn, mac_option(f.index), value, sizeof value).code();
         if (rc == 3) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
                           "%s: This operation does not have administrative privileges for given interface\n", kFn);
@@ -136,7 +136,7 @@ int zelt_nvm_apply_mac(SavedIdentity& saved) {
                           text.c_str(), dev);
             continue;
         }
-        rc = id::option_flush(fn);
+        rc = id::option_flush(fn).code();
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: NVM Flush failed while setting MAC Address %s for interface %s\n",
                           kFn, text.c_str(), dev);

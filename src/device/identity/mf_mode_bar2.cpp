@@ -39,14 +39,14 @@ void zelt_nvm_save_mf_mode_config(const InventoryFunction& target, SavedIdentity
     }
     int ports = 1;
     uint8_t value[2] = {};
-    int rc = id::option_get(target.function, {kOptPortMode, 8, 0, 0, 0}, value, sizeof value);
+    int rc = id::option_get(target.function, {kOptPortMode, 8, 0, 0, 0}, value, sizeof value).code();
     const int from_mode = rc == 0 ? zeltnvm_port_count_from_mode(value[0]) : -1;
     if (from_mode > 0)
         ports = from_mode;
     else
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the device port count (%d)\n", rc != 0 ? rc : -1);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "port_count = %d\n", ports);
-    rc = id::option_get(target.function, mf_mode_option(0), value, sizeof value);
+    rc = id::option_get(target.function, mf_mode_option(0), value, sizeof value).code();
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the option(%d) to save the MF mode.\n", kOptMfMode);
         return;
@@ -74,12 +74,12 @@ int zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedId
                   here.function);
     for (int p = 0; p < ports; ++p) {
         const uint8_t value[1] = {static_cast<uint8_t>(mode)};
-        int rc = id::option_set(target.function, mf_mode_option(p), value, sizeof value);
+        int rc = id::option_set(target.function, mf_mode_option(p), value, sizeof value).code();
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to set the option mf_mode on port %d\n", p);
             return rc;
         }
-        rc = id::option_flush(target.function);
+        rc = id::option_flush(target.function).code();
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to flush the mf_mode on port %d\n", p);
             return rc;
@@ -89,10 +89,11 @@ int zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedId
     return 0;
 }
 
-int zelt_nvm_get_pci_bar2_size(const InventoryFunction& target, uint32_t* out) {
+ResultOr<uint32_t> zelt_nvm_get_pci_bar2_size(const InventoryFunction& target) {
     uint8_t value[2] = {};
-    const int rc = id::option_get(target.function, {kOptBar2Size, ZELT_OPT_PF_BAR2_SIZE_BYTES * 8, 2, 0, 2}, value, sizeof value);
-    if (rc != 0) {
+    const Result rc =
+        id::option_get(target.function, {kOptBar2Size, ZELT_OPT_PF_BAR2_SIZE_BYTES * 8, 2, 0, 2}, value, sizeof value);
+    if (!rc.ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to get the option(%d) to save the pci bar2 size.\n",
                       kOptBar2Size);
         return rc;
@@ -100,8 +101,7 @@ int zelt_nvm_get_pci_bar2_size(const InventoryFunction& target, uint32_t* out) {
     const uint32_t size = value[0] | (static_cast<uint32_t>(value[1]) << 8);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "PCI Bar2 size of %d is configured on the device.\n",
                   static_cast<int>(size));
-    if (out) *out = size;
-    return 0;
+    return size;
 }
 
 }  // namespace zelt::device

@@ -7,7 +7,7 @@
 namespace zelt::device {
 
 SavedIdentity zelt_nvm_save_identity_for_recovery(const InventoryFunction& target, bool onboard_cfg_required) {
-    const char* dev = target.name();
+    const transport::Function& dev = target.function;
     SavedIdentity s;
     Saved<VpdFields> vpd{};
     const bool located = identity::location_of(target, vpd.from);
@@ -31,8 +31,8 @@ SavedIdentity zelt_nvm_save_identity_for_recovery(const InventoryFunction& targe
     zelt_nvm_save_fru_dir(target, s);
     zelt_nvm_save_onboardcfg_dir(target, s);
     zelt_nvm_save_mf_mode_config(target, s);
-    uint32_t bar2 = 0;
-    if (zelt_nvm_get_pci_bar2_size(target, &bar2) == 0) {
+    if (const ResultOr<uint32_t> read = zelt_nvm_get_pci_bar2_size(target); read.ok()) {
+        const uint32_t bar2 = *read;
         PciAddress from{};
         if (identity::location_of(target, from)) s.bar2_size = Saved<uint32_t>{bar2, from};
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saving zeltnvm_pci_bar2_size = %d\n", static_cast<int>(bar2));

@@ -29,18 +29,18 @@ bool at_location(const InventoryFunction& target, const PciAddress& saved) {
 
 int device_type_of(const InventoryFunction& target) { return device::device_type_of(target); }
 
-int32_t read_item(const transport::Function& fn, const zelnvm_directory_entry_t& entry, SavedItem& out) {
+Result read_item(const transport::Function& fn, const zelnvm_directory_entry_t& entry, SavedItem& out) {
     std::vector<uint8_t> data(std::max<uint32_t>(entry.data_length, 1));
     const ResultOr<size_t> n = device::zeltnvmReadItem(fn, entry.type, entry.ordinal, entry.ext, data.data(),
                                                        static_cast<uint32_t>(data.size()), 0, nullptr);
-    if (!n.ok()) return n.result().code();
+    if (!n.ok()) return n.result();
     data.resize(*n);
     out.data = std::move(data);
     out.item_length = entry.item_length;
     out.ordinal = entry.ordinal;
     out.ext = entry.ext;
     out.attr = entry.attr;
-    return 0;
+    return Result();
 }
 
 namespace {
@@ -59,18 +59,18 @@ transport::NvmVariableRef variable_of(const OptionRef& ref) {
 
 }  // namespace
 
-int option_get(const transport::Function& fn, const OptionRef& ref, uint8_t* value, size_t size) {
+Result option_get(const transport::Function& fn, const OptionRef& ref, uint8_t* value, size_t size) {
     const size_t n = value_bytes(ref);
-    if (n == 0 || n > size) return HVXRETVAL_INVALID_PARAMETER;
-    return transport::nvmVariableGet(fn, variable_of(ref), value, static_cast<uint16_t>(n)).code();
+    if (n == 0 || n > size) return Result::tool(HVXRETVAL_INVALID_PARAMETER);
+    return transport::nvmVariableGet(fn, variable_of(ref), value, static_cast<uint16_t>(n));
 }
 
-int option_set(const transport::Function& fn, const OptionRef& ref, const uint8_t* value, size_t size) {
+Result option_set(const transport::Function& fn, const OptionRef& ref, const uint8_t* value, size_t size) {
     const size_t n = value_bytes(ref);
-    if (n == 0 || n > size) return HVXRETVAL_INVALID_PARAMETER;
-    return transport::nvmVariableSet(fn, variable_of(ref), value, static_cast<uint16_t>(n)).code();
+    if (n == 0 || n > size) return Result::tool(HVXRETVAL_INVALID_PARAMETER);
+    return transport::nvmVariableSet(fn, variable_of(ref), value, static_cast<uint16_t>(n));
 }
 
-int option_flush(const transport::Function& fn) { return transport::nvmVariablesFlush(fn).code(); }
+Result option_flush(const transport::Function& fn) { return transport::nvmVariablesFlush(fn); }
 
 }  // namespace zelt::device::identity

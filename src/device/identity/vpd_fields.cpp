@@ -24,14 +24,17 @@ constexpr int kNoVpd = 1;
 constexpr int kNoMemory = 6;
 
 // The whole VPD item (type 5, ordinal 0). 0, kNoVpd or kNoMemory.
-int read_vpd_item(const char* dev, std::vector<uint8_t>& item, zelnvm_directory_entry_t* entry_out = nullptr) {
+int read_vpd_item(const zelt::transport::Function& dev, std::vector<uint8_t>& item,
+                  zelnvm_directory_entry_t* entry_out = nullptr) {
     zelnvm_directory_entry_t entry{};
-    if (zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_VPD, 0, 0, &entry) < 0 || entry.data_length == 0) return kNoVpd;
+    if (!zelt::device::zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_VPD, 0, 0, &entry).ok() || entry.data_length == 0)
+        return kNoVpd;
     std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[entry.data_length]);
     if (!buf) return kNoMemory;
-    const int32_t n = zeltnvmReadItem(dev, ZEL_DIR_TYPE_VPD, 0, 0, buf.get(), entry.data_length, 0, nullptr);
-    if (n <= 0) return kNoVpd;
-    item.assign(buf.get(), buf.get() + n);
+    const auto n =
+        zelt::device::zeltnvmReadItem(dev, ZEL_DIR_TYPE_VPD, 0, 0, buf.get(), entry.data_length, 0, nullptr);
+    if (!n.ok() || *n == 0) return kNoVpd;
+    item.assign(buf.get(), buf.get() + *n);
     if (entry_out) *entry_out = entry;
     return 0;
 }
@@ -56,7 +59,7 @@ std::string clipped(const std::string& text, size_t cap) { return text.substr(0,
 
 namespace zelt::device {
 
-int zeltnvm_get_vpd_each_field_data(const char* dev, std::string& out, const char* keyword) {
+int zeltnvm_get_vpd_each_field_data(const transport::Function& dev, std::string& out, const char* keyword) {
     if (keyword == nullptr) return kNoVpd;
     std::vector<uint8_t> item;
     if (int rc = read_vpd_item(dev, item); rc != 0) return rc;
@@ -66,7 +69,7 @@ int zeltnvm_get_vpd_each_field_data(const char* dev, std::string& out, const cha
     return 0;
 }
 
-int zeltnvm_get_vpd_info_from_image(const char* dev, VpdFields& fields) {
+int zeltnvm_get_vpd_info_from_image(const transport::Function& dev, VpdFields& fields) {
     std::vector<uint8_t> item;
     if (int rc = read_vpd_item(dev, item); rc != 0) return rc;
     vpd_identity_table parsed;
@@ -79,7 +82,7 @@ int zeltnvm_get_vpd_info_from_image(const char* dev, VpdFields& fields) {
     }
     return 0;
 }
-int zelt_nvm_restore_device_vpd_info(const char* dev, const char* field, const char* value) {
+int zelt_nvm_restore_device_vpd_info(const transport::Function& dev, const char* field, const char* value) {
     if (field == nullptr || field[0] == '\0' || value == nullptr) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Invalid tag_name or data.\n");
         return 1;
@@ -116,8 +119,9 @@ int zelt_nvm_restore_device_vpd_info(const char* dev, const char* field, const c
         return 1;
     }
     const auto len = static_cast<uint32_t>(image.size());
-    if (::zeltnvm_update_vpd_data(dev, ZEL_DIR_TYPE_VPD, 0, 0, entry.attr, 0, image.data(), len,
-                                std::max(len, entry.item_length), 0) != 0) {
+    if (!zeltnvm_update_vpd_data(dev, ZEL_DIR_TYPE_VPD, 0, 0, entry.attr, 0, image.data(), len,
+                                std::max(len, entry.item_length), 0)
+             .ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to program updated VPD image !!\n");
         return 1;
     }
@@ -127,7 +131,7 @@ int zelt_nvm_restore_device_vpd_info(const char* dev, const char* field, const c
 namespace {
 
 // Writes one saved field back, or advises when there is nothing sound to write.
-void restore_field(const char* dev, const char* field, const std::string& text, const char* what) {
+void restore_field(const transport::Function& dev, const char* field, const std::string& text, const char* what) {
     const char* value = text.c_str();
     if (value[0] == '\0' || std::strcmp(value, "N/A") == 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Cannot configure device vpd %s because value is %s. \n", what,
@@ -143,7 +147,7 @@ void restore_field(const char* dev, const char* field, const std::string& text, 
 }  // namespace
 
 void zelt_nvm_restore_saved_vpd(const InventoryFunction& target, const SavedIdentity& saved, bool all_fields) {
-    const char* dev = target.name();
+    const transport::Function& dev = target.function;
     if (saved.vpd && !identity::at_location(target, saved.vpd->from)) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saved VPD fields belong to another adapter; not written.\n");
         return;

@@ -2,6 +2,7 @@
 #include "device/installer/adapter_update.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
@@ -15,22 +16,14 @@
 
 namespace zelt::device::installer {
 
-namespace {
-
-// The installation's own result byte for an NVM without room for the new items.
-constexpr int32_t kInstallResultNoSpace = 2;
-
-}  // namespace
-
 Result install_result(int32_t rc) {
-    // The installation still answers with the tool's integer; the firmware answers it
-    // stands for get their origin back here.
+    // For callers that still hold the installation's integer: the firmware answers the
+    // no-space codes stand for get their origin back here. No other integer is read as
+    // a firmware answer.
     switch (rc) {
         case HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE:
             return Result::firmware(0, HWRM_NVM_WRITE_CMD_ERR_NO_SPACE, rc);
         case HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_NO_SPACE:
-            return Result::firmware(0, HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_SPACE, rc);
-        case kInstallResultNoSpace:
             return Result::firmware(0, HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_SPACE, rc);
         default:
             return Result::tool(rc);
@@ -39,7 +32,8 @@ Result install_result(int32_t rc) {
 
 bool is_no_room(const Result& result) {
     return result.is_firmware_cmd_err(HWRM_NVM_WRITE_CMD_ERR_NO_SPACE) ||
-           result.is_firmware_cmd_err(HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_SPACE);
+           result.is_firmware_cmd_err(HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_SPACE) ||
+           (result.origin() == Origin::kSystem && result.sys_errno() == ENOSPC);
 }
 
 bool is_busy(const Result& result) { return result.origin() == Origin::kTool && result.code() == -ZELT_RC_BUSY; }
@@ -51,7 +45,7 @@ Result AdapterUpdate::prepare(std::span<const uint8_t> pkg) {
     if (target_.recovery) return prepare_recovery(pkg);
     zelt_nvm_save_mac(*target_.function, saved_);
     // A configuration package leaves no log entry behind: the log is put back as it was.
-    if (target_.cfg_pkg) saved_log_ = zeltnvmReadPackageLog(dev());
+    if (target_.cfg_pkg) saved_log_ = zeltnvmReadPackageLog(fn());
     return Result::success();
 }
 
@@ -91,7 +85,7 @@ Result AdapterUpdate::create_staging_item(std::span<const uint8_t> pkg) {
     const uint64_t size = std::max<uint64_t>(record.direntry.item_length, rounded);
     rc = size > UINT32_MAX
              ? HVXRETVAL_INVALID_LENGTH
-             : zeltnvmCreateItem(target_.function->function, ZEL_DIR_TYPE_UPDATE, 0, 0, ZELTNVM_STAGING_ATTR,
+             : zeltnvmCreateItem(fn(), ZEL_DIR_TYPE_UPDATE, 0, 0, ZELTNVM_STAGING_ATTR,
                                  static_cast<uint32_t>(size))
                    .code();
     if (rc != 0) {
@@ -105,16 +99,12 @@ Result AdapterUpdate::create_staging_item(std::span<const uint8_t> pkg) {
 }
 
 Result AdapterUpdate::install_with_retry(std::span<const uint8_t> pkg) {
-    const auto length = static_cast<uint32_t>(pkg.size());
-    auto once = [&] {
-        return install_result(zeltnvmInstallPackage(dev(), pkg.data(), length, nullptr, nullptr, target_.install_type,
-                                                    target_.device_id));
-    };
+    auto once = [&] { return zeltnvmInstallPackage(fn(), pkg, target_.install_type, target_.device_id); };
     const Result first = once();
     if (!is_no_room(first)) return first;
     if (first.code() == HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE) {
         // The staging item itself could not be written: room is made first.
-        const int32_t defrag = zeltnvm_defragment_nvm(target_.function->function).code();
+        const int32_t defrag = zeltnvm_defragment_nvm(fn()).code();
         if (defrag != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\ndefrag command failed with status %d.\n", defrag);
             return first;
@@ -130,9 +120,9 @@ Result AdapterUpdate::install(std::span<const uint8_t> pkg) {
     if (is_busy(rc)) return rc;
 
     if (target_.cfg_pkg && !saved_log_.empty())
-        zeltnvmWritePackageLog(dev(), saved_log_);
+        (void)zeltnvmWritePackageLog(fn(), saved_log_);
     else
-        zeltnvmReadAndUpdatePackageLog(dev(), pkg.data(), static_cast<uint32_t>(pkg.size()));
+        (void)zeltnvmReadAndUpdatePackageLog(fn());
     if (!rc.ok()) return rc;
 
     if (!target_.recovery) {
@@ -143,14 +133,15 @@ Result AdapterUpdate::install(std::span<const uint8_t> pkg) {
 }
 
 Result AdapterUpdate::reset_after_recovery() {
-    uint32_t now = 0;
-    if (saved_.bar2_size && zelt_nvm_get_pci_bar2_size(*target_.function, &now) == 0 && now != saved_.bar2_size->value) {
+    const ResultOr<uint32_t> now = saved_.bar2_size ? zelt_nvm_get_pci_bar2_size(*target_.function)
+                                                     : ResultOr<uint32_t>(Result::tool(HVXRETVAL_ITEM_NOT_FOUND));
+    if (now.ok() && *now != saved_.bar2_size->value) {
         // The new PCI configuration takes effect only with a cold boot.
-        observer_.bar2_size_changed(saved_.bar2_size->value, now);
+        observer_.bar2_size_changed(saved_.bar2_size->value, *now);
         return Result::success();
     }
     zelt_nvm_pci_info info{};
-    if (zelt_fill_reset_info(*target_.inventory, dev(), &info) != 0) return Result::tool(58);
+    zelt_fill_reset_info(*target_.inventory, *target_.function, &info);
     return Result::tool(zeltnvm_post_recovery(&info, target_.force));
 }
 

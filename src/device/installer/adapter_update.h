@@ -95,7 +95,7 @@ private:
     Result create_staging_item(std::span<const uint8_t> pkg);
     Result install_with_retry(std::span<const uint8_t> pkg);
     Result reset_after_recovery();
-    const char* dev() const { return target_.function->name(); }
+    const transport::Function& fn() const { return target_.function->function; }
 
     UpdateTarget target_;
     SavedIdentity saved_;

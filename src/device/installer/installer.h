@@ -8,10 +8,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/image/package_log.h"
+
+#include "common/result.h"
+#include "transport/function.h"
+
+namespace zelt::device {
 
 // Size unit of a staging item created for a package.
 inline constexpr uint32_t ZELTNVM_STAGING_UNIT = 4096;
@@ -25,50 +32,46 @@ inline constexpr size_t ZELTNVM_PKG_LOG_SLACK = 512;
 inline constexpr size_t ZELTNVM_PKG_LOG_ENTRY_MAX = 1023;
 inline constexpr size_t ZELTNVM_PKG_LOG_FORMAT_MAX = 128;
 
-// Installs the package `pkg` (`length` bytes) on `dev`:
-//  1. finds the update staging item (type 2, ordinal 0, ext 0); -41 on the function
-//     whose device id is ZELT_ACCESS_CHECK_DEVICE_ID prints "Access Denied. Please
-//     retry later." and returns -41; other failures but "not found" are returned;
+// Installs the package `pkg` on function `fn`:
+//  1. finds the update staging item (type 2, ordinal 0, ext 0). When the directory
+//     cannot be read (a failure other than "not found") on the function whose device
+//     id is ZELT_ACCESS_CHECK_DEVICE_ID, prints "Access Denied. Please retry later."
+//     and gives -41; other failures are returned as they are;
 //  2. when the item is absent or smaller than the package, creates it from the
 //     package's own update record: the larger of its item_length and the package
 //     length rounded up to 4096 (no update record: zelpkgFindItem's result; a
-//     negative creation result is returned);
-//  3. stages and installs by firmware message for a function reached through the PCI
-//     window, else through the Ethernet driver's flash command (which sets
-//     *reboot_needed on success), and returns that result unchanged.
-// `item_index` (when given) is always set to -1.
-int32_t zeltnvmInstallPackage(const char* dev, const uint8_t* pkg, uint32_t length, int* item_index,
-                              int* reboot_needed, uint32_t install_type, uint16_t pci_device_id);
+//     failed creation gives its result);
+//  3. stages and installs the package through the function's channel and returns that
+//     result unchanged.
+Result zeltnvmInstallPackage(const transport::Function& fn, std::span<const uint8_t> pkg, uint32_t install_type,
+                             uint16_t pci_device_id);
 
 // Reports each log entry flagged "F" to the system log once (then flags it "0"),
 // drops the oldest entries until at most ZELTNVM_PKG_LOG_LIMIT bytes remain, and writes
 // the log back (length rounded up to 4, zero-filled). Returns the write's result; an
-// empty log is not written and gives HVXRETVAL_INVALID_LENGTH_PARAMETER. `pkg` and
-// `length` are not used.
-int32_t zeltnvmReadAndUpdatePackageLog(const char* dev, const uint8_t* pkg, uint32_t length);
+// empty log is not written and gives HVXRETVAL_INVALID_LENGTH_PARAMETER.
+Result zeltnvmReadAndUpdatePackageLog(const transport::Function& fn);
 
-// The install log item's data (type 1, ordinal 0, ext 0), read by message for a
-// function reached through the PCI window and through the driver otherwise; empty when
-// the item is absent, empty or unreadable.
-std::string zeltnvmReadPackageLog(const char* dev);
+// The install log item's data (type 1, ordinal 0, ext 0), read through the function's
+// channel; empty when the item is absent, empty or unreadable.
+std::string zeltnvmReadPackageLog(const transport::Function& fn);
 
-// Writes `text` as the install log item (attribute 0) by the same road, its length
-// rounded up to 4 with zeros. By message the zeros also cover the item's old data, so
-// no entry past the text survives. An empty text is not written and gives
-// HVXRETVAL_INVALID_LENGTH_PARAMETER; otherwise the write's result.
-int32_t zeltnvmWritePackageLog(const char* dev, const std::string& text);
+// Writes `text` as the install log item (attribute 0) through the function's channel,
+// its length rounded up to 4 with zeros. No entry past the text survives. An empty
+// text is not written and gives HVXRETVAL_INVALID_LENGTH_PARAMETER; otherwise the
+// write's result.
+Result zeltnvmWritePackageLog(const transport::Function& fn, const std::string& text);
 
 // The log text as it is written back: each entry flagged "F" is formatted with
-// Format_Log_string into `reports` and flipped to "0", then the oldest entries are
-// dropped until at most `limit` bytes remain. Trailing erased (0xFF) and zero bytes
-// of `data` are not part of the text.
-std::string zeltnvmUpdatePackageLogText(const char* dev, const uint8_t* data, size_t length, size_t limit,
+// Format_Log_string (naming the device `label`) into `reports` and flipped to "0",
+// then the oldest entries are dropped until at most `limit` bytes remain. Trailing
+// erased (0xFF) and zero bytes of `data` are not part of the text.
+std::string zeltnvmUpdatePackageLogText(std::string_view label, const uint8_t* data, size_t length, size_t limit,
                                         std::vector<std::string>& reports);
 
 // The system-log text of one entry (fields 0, 1, 2 and 4 of its first 128
-// characters): a success or failure sentence naming the device. Returns its length.
-int Format_Log_string(const char* dev, const char* entry, std::string& out);
+// characters): a success or failure sentence naming the device `label`. Returns its
+// length.
+int Format_Log_string(std::string_view label, const char* entry, std::string& out);
 
-// Field `position` of the last entry that is not a live-patch entry, at most 255
-// characters, in a buffer that the next call overwrites; nullptr when none has it.
-const char* zeltnvmParsePackageLog(int position, const uint8_t* data, size_t length);
+}  // namespace zelt::device

@@ -8,40 +8,34 @@
 #include "device/nvm/nvm_directory.h"
 #include "device/nvm/nvm_items.h"
 #include "host/host.h"
-#include "transport/ethtool_channel.h"
 
 using namespace zelt;
 
 namespace {
 
-// Field `position` of an entry (tab separated), empty when the entry has fewer fields.
+// Field `position` of an entry, empty when the entry has fewer fields.
 std::string entryField(const std::string& entry, int position) {
-    size_t start = 0;
-    for (int i = 0; i < position; ++i) {
-        size_t tab = entry.find('\t', start);
-        if (tab == std::string::npos) return {};
-        start = tab + 1;
-    }
-    return entry.substr(start, entry.find('\t', start) - start);
+    std::string_view field;
+    return zeltnvmPackageLogEntryField(entry, position, &field) ? std::string(field) : std::string();
 }
 
 // The log item's text: its data without the erased or zero bytes at its end. Empty
 // when the item is absent or cannot be read.
-std::string readLogData(const char* dev, zelnvm_directory_entry_t& entry, int32_t& index) {
-    index = zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, &entry);
-    if (index < 0 || entry.data_length == 0) return {};
+std::string readLogData(const zelt::transport::Function& fn) {
+    zelnvm_directory_entry_t entry{};
+    const auto index = zelt::device::zeltnvmGetDirEntry(fn, ZEL_DIR_TYPE_PKG_LOG, 0, 0, &entry);
+    if (!index.ok() || entry.data_length == 0 || !fn.channel) return {};
     // Room for the data even when a damaged entry claims more data than it has room for.
-    std::vector<uint8_t> buf(std::max(entry.item_length, entry.data_length) + ZELTNVM_PKG_LOG_SLACK, 0);
-    const int32_t rc = zeltnvmItemGoesByMessage(dev)
-                           ? zeltnvm_linux_GetItem(dev, static_cast<uint32_t>(index), 0, buf.data(), entry.data_length)
-                           : zeltnvmGetItem(dev, static_cast<uint32_t>(index), 0, buf.data(), entry.data_length);
-    if (rc != 0) return {};
+    std::vector<uint8_t> buf(std::max(entry.item_length, entry.data_length) + zelt::device::ZELTNVM_PKG_LOG_SLACK, 0);
+    if (!fn.channel->read_item(fn, *index, 0, buf.data(), entry.data_length).ok()) return {};
     return std::string(buf.begin(), buf.begin() + entry.data_length);
 }
 
 }  // namespace
 
-std::string zeltnvmUpdatePackageLogText(const char* dev, const uint8_t* data, size_t length, size_t limit,
+namespace zelt::device {
+
+std::string zeltnvmUpdatePackageLogText(std::string_view label, const uint8_t* data, size_t length, size_t limit,
                                         std::vector<std::string>& reports) {
     while (length > 0 && (data[length - 1] == 0xFF || data[length - 1] == 0x00)) --length;
     std::string text(reinterpret_cast<const char*>(data), length);
@@ -51,7 +45,7 @@ std::string zeltnvmUpdatePackageLogText(const char* dev, const uint8_t* data, si
         if (eol > start && text[eol - 1] == 'F') {
             std::string entry = text.substr(start, std::min(eol - start, ZELTNVM_PKG_LOG_ENTRY_MAX));
             std::string line;
-            Format_Log_string(dev, entry.c_str(), line);
+            Format_Log_string(label, entry.c_str(), line);
             reports.push_back(std::move(line));
             text[eol - 1] = '0';
         }
@@ -69,51 +63,39 @@ std::string zeltnvmUpdatePackageLogText(const char* dev, const uint8_t* data, si
     return text;
 }
 
-std::string zeltnvmReadPackageLog(const char* dev) {
-    zelnvm_directory_entry_t entry{};
-    int32_t index = -1;
-    return readLogData(dev, entry, index);
-}
+std::string zeltnvmReadPackageLog(const transport::Function& fn) { return readLogData(fn); }
 
-int32_t zeltnvmWritePackageLog(const char* dev, const std::string& text) {
+Result zeltnvmWritePackageLog(const transport::Function& fn, const std::string& text) {
     // Nothing to write back: leave the item as it is.
-    if (text.empty()) return HVXRETVAL_INVALID_LENGTH_PARAMETER;
-    const bool by_message = zeltnvmItemGoesByMessage(dev);
-    size_t size = (text.size() + 3) / 4 * 4;
-    // A message write overwrites from the start and keeps the old data length, so the
-    // text is padded with zeros over the whole old data: no stale entry survives it.
-    if (by_message) {
-        zelnvm_directory_entry_t entry{};
-        if (zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, &entry) >= 0)
-            size = std::max<size_t>(size, (entry.data_length + 3u) / 4u * 4u);
-    }
-    std::vector<uint8_t> out(size, 0);
+    if (text.empty()) return Result::tool(HVXRETVAL_INVALID_LENGTH_PARAMETER);
+    if (!fn.channel) return Result::tool(HVXRETVAL_INVALID_PARAMETER);
+    std::vector<uint8_t> out((text.size() + 3) / 4 * 4, 0);
     std::memcpy(out.data(), text.data(), text.size());
-    const uint32_t n = static_cast<uint32_t>(out.size());
-    return by_message ? zeltnvm_linux_WriteItem(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, out.data(), n)
-                      : zeltnvmWriteItem(dev, ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, out.data(), n);
+    return fn.channel->write_item(fn, transport::ItemId{ZEL_DIR_TYPE_PKG_LOG, 0, 0}, 0, out);
 }
 
-int32_t zeltnvmReadAndUpdatePackageLog(const char* dev, const uint8_t*, uint32_t) {
-    const std::string old = zeltnvmReadPackageLog(dev);
+Result zeltnvmReadAndUpdatePackageLog(const transport::Function& fn) {
+    const std::string old = zeltnvmReadPackageLog(fn);
     std::vector<std::string> reports;
-    std::string text = zeltnvmUpdatePackageLogText(dev, reinterpret_cast<const uint8_t*>(old.data()), old.size(),
+    std::string text = zeltnvmUpdatePackageLogText(fn.name, reinterpret_cast<const uint8_t*>(old.data()), old.size(),
                                                    ZELTNVM_PKG_LOG_LIMIT, reports);
-    for (const std::string& line : reports) {
-        std::string message = line;
-        while (!message.empty() && message.back() == '\n') message.pop_back();
-        zelt::host::current().syslog_info(message);
+    if (fn.channel) {
+        for (const std::string& line : reports) {
+            std::string message = line;
+            while (!message.empty() && message.back() == '\n') message.pop_back();
+            fn.channel->host().syslog_info(message);
+        }
     }
-    return zeltnvmWritePackageLog(dev, text);
+    return zeltnvmWritePackageLog(fn, text);
 }
 
-int Format_Log_string(const char* dev, const char* entry, std::string& out) {
+int Format_Log_string(std::string_view label, const char* entry, std::string& out) {
     std::string head(entry ? entry : "", entry ? strnlen(entry, ZELTNVM_PKG_LOG_FORMAT_MAX) : 0);
     const std::string installed = entryField(head, ZEL_PKG_LOG_FIELD_IDX_INSTALLED_TIMESTAMP);
     const std::string description = entryField(head, ZEL_PKG_LOG_FIELD_IDX_PKG_DESCRIPTION);
     const std::string version = entryField(head, ZEL_PKG_LOG_FIELD_IDX_PKG_VERSION);
     const std::string status = entryField(head, ZEL_PKG_LOG_FIELD_IDX_PKG_STATUS);
-    const std::string device = dev ? dev : "";
+    const std::string device(label);
     if (status == "Success") {
         out = "Device - " + device + " : " + description + " :Successfully installed firmware package " + version +
               " : Date and Time of installation - " + installed + " \n";
@@ -124,11 +106,4 @@ int Format_Log_string(const char* dev, const char* entry, std::string& out) {
     return static_cast<int>(out.size());
 }
 
-const char* zeltnvmParsePackageLog(int position, const uint8_t* data, size_t length) {
-    // One buffer for the module: each call overwrites the previous answer.
-    static char field[ZELT_PKG_LOG_FIELD_MAX + 1];
-    std::string text;
-    if (!zeltnvmPackageLogField(position, data, length, &text)) return nullptr;
-    std::memcpy(field, text.c_str(), text.size() + 1);
-    return field;
-}
+}  // namespace zelt::device

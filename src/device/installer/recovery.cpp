@@ -8,9 +8,9 @@
 bool zeltnvm_fastboot_enabled = false;
 bool indirect_mode = false;
 
-int32_t zeltnvm_clear_fastboot_regs(const char*, int, uint32_t, uint32_t, uint32_t, uint32_t) { return 0; }
-
 namespace zelt::device {
+
+Result zeltnvm_clear_fastboot_regs(const transport::Function&, int) { return Result(); }
 
 namespace {
 

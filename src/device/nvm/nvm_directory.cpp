@@ -3,8 +3,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <optional>
-#include <utility>
 
 #include "common/hvxretval.h"
 #include "transport/function.h"
@@ -42,10 +40,10 @@ zelnvm_directory_entry_t entryFromWire(const uint8_t* bytes) {
 }
 
 // Reads the raw directory into a zero-filled buffer of at least `size` bytes.
-int32_t readRaw(const Function& fn, uint32_t size, std::unique_ptr<uint8_t[]>& buf, uint32_t& count,
-                uint32_t& entry_size) {
+Result readRaw(const Function& fn, uint32_t size, std::unique_ptr<uint8_t[]>& buf, uint32_t& count,
+               uint32_t& entry_size) {
     buf.reset(new (std::nothrow) uint8_t[size]());
-    if (!buf) return HVXRETVAL_MALLOC_FAILURE;
+    if (!buf) return Result::tool(HVXRETVAL_MALLOC_FAILURE);
     return zelt::device::zeltnvm_linux_GetDirEntries(fn, &count, &entry_size, buf.get(), size);
 }
 
@@ -53,105 +51,81 @@ int32_t readRaw(const Function& fn, uint32_t size, std::unique_ptr<uint8_t[]>& b
 
 namespace zelt::device {
 
-int32_t zeltnvm_linux_GetDirEntries(const Function& fn, uint32_t* count, uint32_t* entry_size, uint8_t* entries,
-                                    uint32_t size) {
+Result zeltnvm_linux_GetDirEntries(const Function& fn, uint32_t* count, uint32_t* entry_size, uint8_t* entries,
+                                   uint32_t size) {
     hwrm_nvm_get_dir_info_input info_req{};
     hwrm_nvm_get_dir_info_output info{};
-    if (!exchange(fn, HWRM_NVM_GET_DIR_INFO, info_req, info).ok()) return HVXRETVAL_FAILURE;
+    Result rc = exchange(fn, HWRM_NVM_GET_DIR_INFO, info_req, info);
+    if (!rc.ok()) return rc;
     const uint32_t n = le32_to_cpu(info.entries);
     const uint32_t len = le32_to_cpu(info.entry_length);
     if (count) *count = n;
     if (entry_size) *entry_size = len;
-    if (n == 0) return HVXRETVAL_FAILURE;
-    if (len < sizeof(zelnvm_directory_entry_t)) return HVXRETVAL_INVALID_DATA_LENGTH;
-    if (static_cast<uint64_t>(n) * len > size) return HVXRETVAL_INSUFFICIENT_SPACE;
-    if (!entries) return HVXRETVAL_INVALID_POINTER_PARAMETER;
+    if (n == 0) return Result::tool(HVXRETVAL_FAILURE);
+    if (len < sizeof(zelnvm_directory_entry_t)) return Result::tool(HVXRETVAL_INVALID_DATA_LENGTH);
+    if (static_cast<uint64_t>(n) * len > size) return Result::tool(HVXRETVAL_INSUFFICIENT_SPACE);
+    if (!entries) return Result::tool(HVXRETVAL_INVALID_POINTER_PARAMETER);
 
     hwrm_nvm_get_dir_entries_input req{};
     hwrm_nvm_get_dir_entries_output resp{};
     HwrmData data{entries, size, HWRM_DMA_ADDR_OFFSET, 1};
-    if (!exchange(fn, HWRM_NVM_GET_DIR_ENTRIES, req, resp, &data).ok()) return HVXRETVAL_FAILURE;
-    return 0;
+    return exchange(fn, HWRM_NVM_GET_DIR_ENTRIES, req, resp, &data);
 }
 
-int32_t zeltnvmListDirectory(const Function& fn, std::vector<zelnvm_directory_entry_t>& entries) {
-    entries.clear();
+ResultOr<std::vector<zelnvm_directory_entry_t>> zeltnvmListDirectory(const Function& fn) {
     std::unique_ptr<uint8_t[]> buf;
     uint32_t size = ZEL_DIR_ANSWER_BUFFER_SIZE;
     uint32_t count = 0;
     uint32_t stride = 0;
-    int32_t rc = readRaw(fn, size, buf, count, stride);
-    if (rc == HVXRETVAL_INSUFFICIENT_SPACE) {
+    Result rc = readRaw(fn, size, buf, count, stride);
+    if (rc.is(HVXRETVAL_INSUFFICIENT_SPACE)) {
         // A directory larger than the usual buffer: read it again into one that holds it.
         const uint64_t need = static_cast<uint64_t>(count) * stride;
-        if (need > kMaxDirectoryAnswerBytes) return HVXRETVAL_INVALID_DATA_LENGTH;
+        if (need > kMaxDirectoryAnswerBytes) return Result::tool(HVXRETVAL_INVALID_DATA_LENGTH);
         size = static_cast<uint32_t>(need);
         rc = readRaw(fn, size, buf, count, stride);
     }
-    if (rc != 0) return rc;
-    return zeltnvmParseDirectory(buf.get(), size, count, stride, entries);
+    if (!rc.ok()) return rc;
+    std::vector<zelnvm_directory_entry_t> entries;
+    rc = zeltnvmParseDirectory(buf.get(), size, count, stride, entries);
+    if (!rc.ok()) return rc;
+    return entries;
 }
 
-}  // namespace zelt::device
-
-int32_t zeltnvmParseDirectory(const uint8_t* raw, size_t raw_size, uint32_t count, uint32_t entry_size,
-                              std::vector<zelnvm_directory_entry_t>& entries) {
-    if (entry_size < sizeof(zelnvm_directory_entry_t)) return HVXRETVAL_INVALID_DATA_LENGTH;
-    if (!raw || static_cast<uint64_t>(count) * entry_size > raw_size) return HVXRETVAL_INVALID_DATA_LENGTH;
+Result zeltnvmParseDirectory(const uint8_t* raw, size_t raw_size, uint32_t count, uint32_t entry_size,
+                             std::vector<zelnvm_directory_entry_t>& entries) {
+    if (entry_size < sizeof(zelnvm_directory_entry_t)) return Result::tool(HVXRETVAL_INVALID_DATA_LENGTH);
+    if (!raw || static_cast<uint64_t>(count) * entry_size > raw_size) return Result::tool(HVXRETVAL_INVALID_DATA_LENGTH);
     try {
         entries.reserve(entries.size() + count);
     } catch (const std::bad_alloc&) {
-        return HVXRETVAL_MALLOC_FAILURE;
+        return Result::tool(HVXRETVAL_MALLOC_FAILURE);
     }
     for (uint32_t i = 0; i < count; ++i) entries.push_back(entryFromWire(raw + static_cast<size_t>(i) * entry_size));
-    return 0;
+    return Result();
 }
 
-namespace zelt::device {
-
-int32_t zeltnvmGetDir(const Function& fn, uint32_t* count, zelnvm_directory_entry_t* entries, uint32_t max) {
-    if (count) *count = 0;
-    std::vector<zelnvm_directory_entry_t> dir;
-    const int32_t rc = zeltnvmListDirectory(fn, dir);
-    if (rc != 0) return rc;
-    const auto n = static_cast<uint32_t>(dir.size());
-    if (count) *count = n;
-    if (!entries) return 0;
-    if (max < n) return HVXRETVAL_INSUFFICIENT_SPACE;
-    std::memcpy(entries, dir.data(), dir.size() * sizeof(zelnvm_directory_entry_t));
-    return 0;
-}
-
-}  // namespace zelt::device
-
-int32_t zeltnvmFindDirEntry(const std::vector<zelnvm_directory_entry_t>& entries, uint16_t type, uint16_t ordinal,
-                            uint16_t ext, zelnvm_directory_entry_t* entry) {
+ResultOr<uint32_t> zeltnvmFindDirEntry(const std::vector<zelnvm_directory_entry_t>& entries, uint16_t type,
+                                       uint16_t ordinal, uint16_t ext, zelnvm_directory_entry_t* entry) {
     if (entry) std::memset(entry, 0, sizeof *entry);
-    if (entries.size() > ZELTNVM_DIR_LOOKUP_MAX_ENTRIES) return HVXRETVAL_INSUFFICIENT_SPACE;
+    if (entries.size() > ZELTNVM_DIR_LOOKUP_MAX_ENTRIES) return Result::tool(HVXRETVAL_INSUFFICIENT_SPACE);
     for (size_t i = 0; i < entries.size(); ++i) {
         const auto& e = entries[i];
         if (e.type == type && e.ordinal == ordinal && e.ext == ext) {
             if (entry) *entry = e;
-            return static_cast<int32_t>(i);
+            return static_cast<uint32_t>(i);
         }
     }
-    return HVXRETVAL_ITEM_NOT_FOUND;
+    return Result::tool(HVXRETVAL_ITEM_NOT_FOUND);
 }
-
-namespace zelt::device {
 
 ResultOr<uint32_t> zeltnvmGetDirEntry(const Function& fn, uint16_t type, uint16_t ordinal, uint16_t ext,
                                       zelnvm_directory_entry_t* entry) {
     if (entry) std::memset(entry, 0, sizeof *entry);
-    std::vector<zelnvm_directory_entry_t> dir;
-    const int32_t rc = zeltnvmListDirectory(fn, dir);
-    if (rc != 0) return Result::tool(rc);
-    const int32_t index = zeltnvmFindDirEntry(dir, type, ordinal, ext, entry);
-    if (index < 0) return Result::tool(index);
-    return static_cast<uint32_t>(index);
+    const auto dir = zeltnvmListDirectory(fn);
+    if (!dir.ok()) return dir.result();
+    return zeltnvmFindDirEntry(*dir, type, ordinal, ext, entry);
 }
-
-}  // namespace zelt::device
 
 std::string zeltnvmExtensionFlags(uint16_t ext) {
     std::string s;
@@ -175,43 +149,4 @@ std::string zeltnvmAttributeFlags(uint16_t attr) {
     return s;
 }
 
-// ---- Name-based forms --------------------------------------------------------------
-
-namespace {
-
-// The function of `dev`, or the result the name-based forms give when the name
-// resolves to no function: every directory failure of the messages reads as -1.
-std::optional<Function> directoryFunction(const char* dev) {
-    auto fn = zelt::transport::function_for_name(dev);
-    if (!fn.ok()) return std::nullopt;
-    return std::move(fn).value();
-}
-
-}  // namespace
-
-int32_t zeltnvm_linux_GetDirEntries(const char* dev, uint32_t* count, uint32_t* entry_size, uint8_t* entries,
-                                    uint32_t size) {
-    const auto fn = directoryFunction(dev);
-    return fn ? zelt::device::zeltnvm_linux_GetDirEntries(*fn, count, entry_size, entries, size) : HVXRETVAL_FAILURE;
-}
-
-int32_t zeltnvmListDirectory(const char* dev, std::vector<zelnvm_directory_entry_t>& entries) {
-    entries.clear();
-    const auto fn = directoryFunction(dev);
-    return fn ? zelt::device::zeltnvmListDirectory(*fn, entries) : HVXRETVAL_FAILURE;
-}
-
-int32_t zeltnvmGetDir(const char* dev, uint32_t* count, zelnvm_directory_entry_t* entries, uint32_t max) {
-    if (count) *count = 0;
-    const auto fn = directoryFunction(dev);
-    return fn ? zelt::device::zeltnvmGetDir(*fn, count, entries, max) : HVXRETVAL_FAILURE;
-}
-
-int32_t zeltnvmGetDirEntry(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext,
-                           zelnvm_directory_entry_t* entry) {
-    if (entry) std::memset(entry, 0, sizeof *entry);
-    const auto fn = directoryFunction(dev);
-    if (!fn) return HVXRETVAL_FAILURE;
-    const auto index = zelt::device::zeltnvmGetDirEntry(*fn, type, ordinal, ext, entry);
-    return index.ok() ? static_cast<int32_t>(*index) : index.result().code();
-}
+}  // namespace zelt::device

@@ -22,7 +22,7 @@ Result sendInstall(const Function& fn, uint32_t install_type, uint16_t flags, hw
     req.install_type = cpu_to_le32(install_type);
     req.flags = cpu_to_le16(flags);
     // Unlike other messages, the installation request leaves target_id at 0.
-    hwrmInitRequest(req.hdr, HWRM_NVM_INSTALL_UPDATE);
+    zelt::transport::hwrmInitRequest(req.hdr, HWRM_NVM_INSTALL_UPDATE);
     req.hdr.target_id = 0;
     return zelt::transport::send_message(fn, {&req, sizeof req, &resp, sizeof resp, nullptr});
 }
@@ -45,6 +45,24 @@ Result findUpdateItem(const Function& fn, uint16_t& index) {
 }  // namespace
 
 namespace zelt::device {
+
+Result firmware_install_result(uint8_t result) {
+    // The firmware's install results and the tool codes they are reported as.
+    static constexpr struct {
+        HwrmInstallResult result;
+        hvxretval code;
+    } kCodes[] = {
+        {HwrmInstallResult::kNothingStaged, HVXRETVAL_ITEM_NOT_FOUND},
+        {HwrmInstallResult::kBadPackage, HVXRETVAL_INSTALL_DATA_ERROR},
+        {HwrmInstallResult::kBadNvmItem, HVXRETVAL_INSTALL_CHECKSUM_ERROR},
+        {HwrmInstallResult::kPatchFailed, HVXRETVAL_INVALID_DIRECTIVE},
+        {HwrmInstallResult::kWriteFailed, HVXRETVAL_FAILURE},
+    };
+    if (result == static_cast<uint8_t>(HwrmInstallResult::kOk)) return Result();
+    for (const auto& c : kCodes)
+        if (static_cast<uint8_t>(c.result) == result) return Result::firmware(0, 0, c.code);
+    return Result::firmware(0, 0, HVXRETVAL_FAILURE);
+}
 
 Result zeltnvm_install_update(const Function& fn, uint32_t install_type, uint8_t* problem_item, uint8_t* result,
                               uint8_t* reset_required, uint32_t installed_items[2]) {
@@ -92,23 +110,7 @@ Result zeltnvm_linux_SecureUpdate(const Function& fn, const uint8_t* data, uint3
                   "zeltnvm_linux_SecureUpdate", problem_item, result, reset_required, static_cast<int>(installed[0]),
                   static_cast<int>(installed[1]));
     // The firmware's own install result, when it gave one, says more than the message.
-    return result != 0 ? Result::tool(result) : rc;
+    return rc.ok() ? firmware_install_result(result) : rc;
 }
 
 }  // namespace zelt::device
-
-int32_t zeltnvm_install_update(const char* dev, uint32_t install_type, uint8_t* problem_item, uint8_t* result,
-                               uint8_t* reset_required, uint32_t installed_items[2]) {
-    auto fn = zelt::transport::function_for_name(dev);
-    if (!fn.ok()) return fn.result().code();
-    return zelt::device::zeltnvm_install_update(*fn, install_type, problem_item, result, reset_required,
-                                                installed_items)
-        .code();
-}
-
-int32_t zeltnvm_linux_SecureUpdate(const char* dev, const uint8_t* data, uint32_t length, void*, int*,
-                                   uint32_t install_type) {
-    auto fn = zelt::transport::function_for_name(dev);
-    if (!fn.ok()) return fn.result().code();
-    return zelt::device::zeltnvm_linux_SecureUpdate(*fn, data, length, install_type).code();
-}

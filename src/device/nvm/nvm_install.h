@@ -6,11 +6,18 @@
 
 #include "common/result.h"
 #include "transport/function.h"
+#include "wire/hwrm_nvm.h"
+
+namespace zelt::device {
 
 // Install flags of the installation request.
 inline constexpr uint16_t ZELTNVM_INSTALL_FLAGS_NONE = 0;
 
-namespace zelt::device {
+// The tool's result for an installation the firmware carried out with result byte
+// `result` (HwrmInstallResult): success for kOk, else a firmware failure whose integer
+// is the tool's code for that install result (the one table of them), never the byte
+// itself.
+Result firmware_install_result(uint8_t result);
 
 // Asks the firmware to install the staged package of `install_type`. When the firmware
 // answers that the NVM is too fragmented the request is sent once more with
@@ -22,18 +29,10 @@ Result zeltnvm_install_update(const transport::Function& fn, uint32_t install_ty
 
 // Stages a package in the update item and installs it, all by firmware message: sets
 // the firmware's clock, finds the update item, writes the package into it from offset
-// 0, and installs. Returns 0 when the firmware reports a result of 0; else its
-// non-zero install result, or the failing step's result. The message road leaves
-// reset advice to the caller.
+// 0, and installs. Succeeds when the firmware reports a result of 0; else gives
+// firmware_install_result of its install result, or the failing step's result. The
+// message road leaves reset advice to the caller.
 Result zeltnvm_linux_SecureUpdate(const transport::Function& fn, const uint8_t* data, uint32_t length,
                                   uint32_t install_type);
 
 }  // namespace zelt::device
-
-// The same for callers that hold only a device name (a name that resolves to no
-// function gives the lookup's failure). `unused` and `reboot_needed` are not used;
-// the signature matches the driver road's zeltnvmSecureUpdate.
-int32_t zeltnvm_install_update(const char* dev, uint32_t install_type, uint8_t* problem_item, uint8_t* result,
-                               uint8_t* reset_required, uint32_t installed_items[2]);
-int32_t zeltnvm_linux_SecureUpdate(const char* dev, const uint8_t* data, uint32_t length, void* unused,
-                                   int* reboot_needed, uint32_t install_type);

@@ -1,7 +1,5 @@
-// Item reads and modifies by firmware message, in pieces, and the item read that picks
-// the driver or the message path by the function's road.
-#include <fcntl.h>
-
+// Item reads and modifies by firmware message, in pieces, and the item read through
+// the function's channel.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -11,13 +9,10 @@
 #include "device/nvm/nvm_directory.h"
 #include "device/nvm/nvm_items.h"
 #include "formats/image/verify_item.h"
-#include "host/host.h"
 #include "log/print.h"
-#include "transport/ethtool_channel.h"
 #include "transport/hwrm_exchange.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
-#include "wire/lfc.h"
 
 using namespace zelt;
 
@@ -41,7 +36,8 @@ Result transferPieces(const char* step, Direction dir, const Function& fn, uint3
     if (static_cast<uint64_t>(offset) + length > UINT32_MAX + uint64_t{1})
         return Result::tool(HVXRETVAL_INVALID_OFFSET_PARAMETER);
 
-    const uint32_t piece = zelt::device::zeltnvmMessagePieceSize(fn);
+    if (!fn.channel) return Result::tool(HVXRETVAL_INVALID_PARAMETER);
+    const uint32_t piece = fn.channel->message_piece_size();
     std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[piece]);
     if (!buf) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s:Malloc Failure\n", step);
@@ -87,18 +83,6 @@ Result transferPieces(const char* step, Direction dir, const Function& fn, uint3
 
 namespace zelt::device {
 
-bool zeltnvmItemGoesByMessage(const Function& fn) { return fn.through_pci_window(); }
-
-uint32_t zeltnvmMessagePieceSize(const Function& fn) {
-    if (fn.through_pci_window()) return ZELTNVM_MSG_PIECE_SMALL;
-    auto& host = zelt::host::current();
-    // The device is opened only to learn whether the channel is there.
-    const int fd = host.device_open(ZELT_LFC_DEVICE_PATH, O_RDWR);
-    const bool channel = fd >= 0;
-    if (channel) host.device_close(fd);
-    return channel ? ZELTNVM_MSG_PIECE_CHANNEL : ZELTNVM_MSG_PIECE_SMALL;
-}
-
 Result zeltnvm_linux_GetItem(const Function& fn, uint32_t index, uint32_t offset, uint8_t* data, uint32_t length) {
     return transferPieces("zeltnvm_linux_GetItem", Direction::read, fn, index, offset, data, length);
 }
@@ -118,9 +102,8 @@ ResultOr<size_t> zeltnvmReadItem(const Function& fn, uint16_t type, uint16_t ord
     if (length < e.data_length) return Result::tool(HVXRETVAL_INSUFFICIENT_SPACE);
     if (e.data_length > static_cast<uint32_t>(INT32_MAX)) return Result::tool(HVXRETVAL_INVALID_DATA_LENGTH);
 
-    Result rc = zeltnvmItemGoesByMessage(fn)
-                    ? zeltnvm_linux_GetItem(fn, *index, 0, data, e.data_length)
-                    : Result::tool(zeltnvmGetItem(fn.c_name(), *index, 0, data, e.data_length));
+    if (!fn.channel) return Result::tool(HVXRETVAL_INVALID_PARAMETER);
+    Result rc = fn.channel->read_item(fn, *index, 0, data, e.data_length);
     // A refusal by the firmware, the driver or the system reads as a plain failure, so
     // that no failure is mistaken for a length by callers that still hold integers.
     if (!rc.ok() && rc.code() > 0) {
@@ -138,28 +121,3 @@ ResultOr<size_t> zeltnvmReadItem(const Function& fn, uint16_t type, uint16_t ord
 
 }  // namespace zelt::device
 
-bool zeltnvmItemGoesByMessage(const char* dev) { return zelt::transport::is_pci_window_name(dev ? dev : ""); }
-
-int32_t zeltnvmReadItem(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint8_t* data,
-                        uint32_t length, int verify, zelnvm_directory_entry_t* entry) {
-    auto fn = zelt::transport::function_for_name(dev);
-    if (!fn.ok()) {
-        // The directory lookup is what fails first for a name without a function.
-        if (entry) *entry = zelnvm_directory_entry_t{};
-        return HVXRETVAL_FAILURE;
-    }
-    const auto read = zelt::device::zeltnvmReadItem(*fn, type, ordinal, ext, data, length, verify, entry);
-    return read.ok() ? static_cast<int32_t>(*read) : read.result().code();
-}
-
-int32_t zeltnvm_linux_GetItem(const char* dev, uint32_t index, uint32_t offset, uint8_t* data, uint32_t length) {
-    return zelt::transport::on_named_function(dev, [&](const Function& fn) {
-        return zelt::device::zeltnvm_linux_GetItem(fn, index, offset, data, length);
-    }).code();
-}
-
-int32_t zeltnvm_modify_nvm(const char* dev, uint32_t index, uint32_t offset, const uint8_t* data, uint32_t length) {
-    return zelt::transport::on_named_function(dev, [&](const Function& fn) {
-        return zelt::device::zeltnvm_modify_nvm(fn, index, offset, data, length);
-    }).code();
-}

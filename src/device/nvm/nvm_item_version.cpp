@@ -9,7 +9,6 @@
 #include "device/nvm/nvm_items.h"
 #include "formats/image/item_version.h"
 #include "log/print.h"
-#include "transport/ethtool_channel.h"
 #include "transport/function.h"
 
 using namespace zelt;
@@ -21,42 +20,42 @@ constexpr size_t kRawVersionBytes = 128;
 
 }  // namespace
 
-int32_t zeltnvmGetItemVersionString(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, int selector,
-                                    char* text, size_t capacity) {
-    if (!text || capacity == 0) return HVXRETVAL_INVALID_POINTER_PARAMETER;
-    std::memset(text, 0, capacity);
-    if (!zeltnvmItemTypeHasVersion(type)) return HVXRETVAL_UNSUPPORTED_DETAIL;
+namespace zelt::device {
 
-    auto fn = zelt::transport::function_for_name(dev);
-    // The directory lookup is what fails first for a name without a function.
-    if (!fn.ok()) return HVXRETVAL_FAILURE;
+Result zeltnvmGetItemVersionString(const transport::Function& fn, uint16_t type, uint16_t ordinal, uint16_t ext,
+                                   int selector, char* text, size_t capacity) {
+    if (!text || capacity == 0) return Result::tool(HVXRETVAL_INVALID_POINTER_PARAMETER);
+    std::memset(text, 0, capacity);
+    if (!zeltnvmItemTypeHasVersion(type)) return Result::tool(HVXRETVAL_UNSUPPORTED_DETAIL);
+    if (!fn.channel) return Result::tool(HVXRETVAL_FAILURE);
+
     zelnvm_directory_entry_t entry;
-    const auto index = zelt::device::zeltnvmGetDirEntry(*fn, type, ordinal, ext, &entry);
-    if (!index.ok()) return index.result().code();
+    const auto index = zeltnvmGetDirEntry(fn, type, ordinal, ext, &entry);
+    if (!index.ok()) return index.result();
 
     size_t offset = 0;
     size_t length = 0;
     int rc = zeltnvmItemVersionReadRange(entry.type, entry.attr, entry.data_length, selector, &offset, &length);
-    if (rc != 0) return rc;
+    if (rc != 0) return Result::tool(rc);
 
     std::unique_ptr<uint8_t[]> image(new (std::nothrow) uint8_t[length > 0 ? length : 1]);
-    if (!image) return HVXRETVAL_MALLOC_FAILURE;
-    const uint32_t idx = *index;
-    const auto off = static_cast<uint32_t>(offset);
-    const auto len = static_cast<uint32_t>(length);
-    rc = zelt::device::zeltnvmItemGoesByMessage(*fn) ? zelt::device::zeltnvm_linux_GetItem(*fn, idx, off, image.get(), len).code()
-                                                     : zeltnvmGetItem(dev, idx, off, image.get(), len);
-    if (rc != 0) {
+    if (!image) return Result::tool(HVXRETVAL_MALLOC_FAILURE);
+    const Result read = fn.channel->read_item(fn, *index, static_cast<uint32_t>(offset), image.get(),
+                                              static_cast<uint32_t>(length));
+    if (!read.ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: reading item type %u failed with %d\n",
-                      "zeltnvmGetItemVersionString", type, rc);
-        return rc < 0 ? rc : HVXRETVAL_FAILURE;
+                      "zeltnvmGetItemVersionString", type, read.code());
+        // A refusal by the firmware, the driver or the system reads as a plain failure.
+        return read.code() < 0 ? read : Result::tool(HVXRETVAL_FAILURE);
     }
 
     uint8_t raw[kRawVersionBytes] = {};
     size_t raw_length = sizeof raw;
     int format = 0;
     rc = zeltnvmGetItemBufVersion(entry.type, image.get(), length, selector, raw, &raw_length, &format, entry.attr);
-    if (rc != 0) return rc;
+    if (rc != 0) return Result::tool(rc);
     zeltnvmVersionString(raw, raw_length, format, text, capacity);
-    return 0;
+    return Result();
 }
+
+}  // namespace zelt::device

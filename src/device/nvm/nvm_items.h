@@ -1,11 +1,10 @@
 // NVM items on the adapter: reading, modifying, creating and writing items, raw block
 // fills and defragmentation.
 //
-// Item data of a function reached through its driver moves through the Ethernet
-// driver (ethtool); for a function reached through its PCI memory window it moves by
-// firmware message. zeltnvmReadItem makes that choice itself; the other callers test
-// zeltnvmItemGoesByMessage. Directory lookups, creation, whole-item writes, fills and
-// defragmentation always go by message.
+// Item data moves by the function's channel (transport/channel.h); the operations
+// here that say "by message" always go by firmware message: directory lookups,
+// creation, piecewise reads and modifies, whole-item writes, fills and
+// defragmentation.
 #pragma once
 
 #include <cstdint>
@@ -15,26 +14,16 @@
 #include "common/result.h"
 #include "transport/function.h"
 
-// Piece sizes of message reads and modifies: large pieces through the firmware-channel
-// device, small ones through the PCI mailbox.
-inline constexpr uint32_t ZELTNVM_MSG_PIECE_CHANNEL = 65536;
+namespace zelt::device {
+
+// Piece size of message reads and modifies through the PCI mailbox.
 inline constexpr uint32_t ZELTNVM_MSG_PIECE_SMALL = 4096;
 // Largest piece of a raw block fill.
 inline constexpr uint32_t ZELTNVM_RAW_FILL_PIECE = 4096;
 
-namespace zelt::device {
-
-// True when item data of `fn` moves by firmware message instead of the driver: the
-// function is reached through its PCI window.
-bool zeltnvmItemGoesByMessage(const transport::Function& fn);
-
-// The piece size for message reads and modifies: ZELTNVM_MSG_PIECE_CHANNEL when the
-// function is reached through its driver and /dev/zelt_lfc can be opened, else
-// ZELTNVM_MSG_PIECE_SMALL (the mailbox).
-uint32_t zeltnvmMessagePieceSize(const transport::Function& fn);
-
 // Finds the item, refuses with -4 when `length` is smaller than its data length
-// (nothing is read), reads its data_length bytes from offset 0 and, with `verify`,
+// (nothing is read), reads its data_length bytes from offset 0 through the function's
+// channel and, with `verify`,
 // checks the image against its entry (that failure returned). Gives the data length.
 // `entry` (optional) receives the directory entry. A read the driver or the firmware
 // refuses reads as HVXRETVAL_FAILURE.
@@ -42,13 +31,13 @@ ResultOr<size_t> zeltnvmReadItem(const transport::Function& fn, uint16_t type, u
                                  uint8_t* data, uint32_t length, int verify, zelnvm_directory_entry_t* entry);
 
 // Reads `length` bytes of the item at directory `index` from byte `offset` by message,
-// in pieces of zeltnvmMessagePieceSize(). A failed piece stops with its result; the
+// in pieces of the channel's message_piece_size(). A failed piece stops with its result; the
 // pieces before it are already copied. Allocation failure: -3.
 Result zeltnvm_linux_GetItem(const transport::Function& fn, uint32_t index, uint32_t offset, uint8_t* data,
                              uint32_t length);
 
 // Overwrites `length` bytes of the existing item at `index` from byte `offset`, in
-// pieces of zeltnvmMessagePieceSize(). A failed piece stops with its result; the
+// pieces of the channel's message_piece_size(). A failed piece stops with its result; the
 // pieces before it stay written. Allocation failure: -1.
 Result zeltnvm_modify_nvm(const transport::Function& fn, uint32_t index, uint32_t offset, const uint8_t* data,
                           uint32_t length);
@@ -82,24 +71,3 @@ Result zeltnvm_erase_nvm_blk(const transport::Function& fn, uint32_t offset, uin
 Result zeltnvm_defragment_nvm(const transport::Function& fn);
 
 }  // namespace zelt::device
-
-// The same operations for callers that hold only a device name: the function is
-// looked up from the name first, and a name that resolves to no function gives the
-// lookup's failure (the directory-based ones, -1). Results are the integers the
-// results above report; zeltnvmReadItem gives the data length on success.
-bool zeltnvmItemGoesByMessage(const char* dev);
-int32_t zeltnvmReadItem(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint8_t* data,
-                        uint32_t length, int verify, zelt::zelnvm_directory_entry_t* entry);
-int32_t zeltnvm_linux_GetItem(const char* dev, uint32_t index, uint32_t offset, uint8_t* data, uint32_t length);
-int32_t zeltnvm_modify_nvm(const char* dev, uint32_t index, uint32_t offset, const uint8_t* data, uint32_t length);
-int32_t zeltnvmCreateItem(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
-                          uint32_t length);
-int32_t zeltnvm_write_nvm_dir(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
-                              uint16_t option, const uint8_t* src, uint32_t data_len, uint32_t item_len,
-                              uint16_t flags);
-int32_t zeltnvm_update_vpd_data(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
-                                uint16_t option, const uint8_t* src, uint32_t data_len, uint32_t item_len,
-                                uint16_t flags);
-int32_t zeltnvm_linux_WriteItem(const char* dev, uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
-                                const uint8_t* data, uint32_t length);
-int32_t zeltnvm_defragment_nvm(const char* dev);

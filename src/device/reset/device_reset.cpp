@@ -22,7 +22,8 @@ using namespace zelt;
 
 using zelt::transport::exchange;
 using zelt::transport::Function;
-using zelt::transport::function_at;
+
+namespace zelt::device {
 
 namespace {
 
@@ -34,28 +35,17 @@ constexpr unsigned kProbePauseMs = 10;
 constexpr unsigned kPostRecoverySettleMs = 5000;
 
 // Seconds on the host clock (virtual on the simulated host).
-double host_seconds() {
-    struct timeval tv = zelt::host::current().now();
+double host_seconds(const Function& fn) {
+    struct timeval tv = fn.channel->host().now();
     return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) / 1e6;
 }
 
-void sleep_ms(unsigned ms) { zelt::host::current().sleep_ms(ms); }
-
-// Function 0 of the device that holds `fn`, reached the same way.
-Function function_zero(const Function& fn) {
-    Function zero = fn;
-    zero.address.function = 0;
-    return zero;
-}
+// Waits on the host of `fn`'s channel.
+void sleep_ms(const Function& fn, unsigned ms) { fn.channel->host().sleep_ms(ms); }
 
 zelt::Result send_fw_reset(const Function& fn, uint8_t proc_type, uint8_t selfrst, uint8_t flags) {
-    hwrm_fw_reset_input req{};
-    req.embedded_proc_type = proc_type;
-    req.selfrst_status = selfrst;
-    req.host_idx = 0;
-    req.flags = flags;
-    hwrm_fw_reset_output resp{};
-    return exchange(fn, HWRM_FW_RESET, req, resp);
+    if (!fn.channel) return zelt::Result::tool(HVXRETVAL_INVALID_PARAMETER);
+    return fn.channel->reset(fn, transport::ResetRequest{proc_type, selfrst, flags});
 }
 
 zelt::Result error_recovery_cfg(const Function& fn, hwrm_error_recovery_qcfg_output& out) {
@@ -138,28 +128,28 @@ int32_t zelt_nvm_reset_status(const Function& fn, uint16_t device_type, uint32_t
         wait_s = min_wait_ms / 1000;
         bailout_s = max_timeout_ms / 1000;
     }
-    double start = host_seconds();
+    double start = host_seconds(fn);
     for (;;) {
         int32_t rc = zelt_nvm_ver_get_status(fn).code();
         if (rc == 0) break;
-        const double elapsed = host_seconds() - start;
+        const double elapsed = host_seconds(fn) - start;
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
                       "%s: FID (0x%x) VER_GET failed with status 0x%x and elapsed time = %f\n", kFn, fn.address.function,
                       static_cast<unsigned>(rc), elapsed);
         if (elapsed > bailout_s) return 5;
-        sleep_ms(kAnswerPollMs);
+        sleep_ms(fn, kAnswerPollMs);
     }
 
-    start = host_seconds();
+    start = host_seconds(fn);
     for (;;) {
         uint32_t counter = 0;
         (void)zelt_get_fw_reset_counter(fn, &counter, device_type);
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Current Reset Counter = %d\n", static_cast<int>(counter));
         if (counter != 0 && counter > counter_before) return 0;
-        const double elapsed = host_seconds() - start;
+        const double elapsed = host_seconds(fn) - start;
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: fw_reg_cntr elapsed time = %f\n", kFn, elapsed);
         if (elapsed > wait_s) return 5;
-        sleep_ms(kCounterPollMs);
+        sleep_ms(fn, kCounterPollMs);
     }
 }
 
@@ -171,7 +161,7 @@ int32_t zelt_nvm_check_pf_status(const Function* pfs, int pf_count, int* loaded_
     const double limit = max_timeout_ms ? max_timeout_ms / 1000 : ZELT_RESET_DEFAULT_PF_WAIT_S;
     bool loaded[ZELT_DEVICE_TABLE_LEN] = {};
     int count = 0;
-    const double start = host_seconds();
+    const double start = host_seconds(pfs[0]);
     for (;;) {
         for (int i = 0; i < pf_count; ++i) {
             if (loaded[i]) continue;
@@ -184,11 +174,11 @@ int32_t zelt_nvm_check_pf_status(const Function* pfs, int pf_count, int* loaded_
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: FID (0x%x) VER_GET failed with status 0x%x\n", kFn,
                               pf.address.function, static_cast<unsigned>(rc));
             }
-            sleep_ms(kProbePauseMs);
+            sleep_ms(pfs[0], kProbePauseMs);
         }
         if (loaded_pf_count) *loaded_pf_count = count;
         if (count == pf_count) return 0;
-        const double elapsed = host_seconds() - start;
+        const double elapsed = host_seconds(pfs[0]) - start;
         if (elapsed > limit) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: elapsed = %f\n", kFn, elapsed);
             return 1;
@@ -215,10 +205,11 @@ int32_t zelt_nvm_get_active_vf_count(const Function* pfs, int pf_count, uint16_t
 int32_t zelt_nvm_check_vf_status(const Function* pfs, int pf_count, const uint16_t registered_vfs_before[256],
                                  int* total_registered, uint32_t max_timeout_ms) {
     static constexpr const char* kFn = "zelt_nvm_check_vf_status";
+    if (pf_count <= 0) return 0;
     const double limit = max_timeout_ms ? max_timeout_ms / 1000 : ZELT_RESET_DEFAULT_VF_WAIT_S;
     bool done[ZELT_DEVICE_TABLE_LEN] = {};
     uint16_t seen[ZELT_DEVICE_TABLE_LEN] = {};
-    const double start = host_seconds();
+    const double start = host_seconds(pfs[0]);
     for (;;) {
         int finished = 0;
         for (int i = 0; i < pf_count; ++i) {
@@ -229,7 +220,7 @@ int32_t zelt_nvm_check_vf_status(const Function* pfs, int pf_count, const uint16
             const Function& pf = pfs[i];
             uint16_t vfs = 0;
             if (!zelt_nvm_get_reg_vf_count(pf, &vfs).ok()) {
-                sleep_ms(kProbePauseMs);
+                sleep_ms(pfs[0], kProbePauseMs);
                 continue;
             }
             const int slot = zelt_reset_vf_index(pf.address.device, pf.address.function);
@@ -240,11 +231,11 @@ int32_t zelt_nvm_check_vf_status(const Function* pfs, int pf_count, const uint16
                 done[i] = true;
                 ++finished;
             } else {
-                sleep_ms(kProbePauseMs);
+                sleep_ms(pfs[0], kProbePauseMs);
             }
         }
         if (finished == pf_count) return 0;
-        const double elapsed = host_seconds() - start;
+        const double elapsed = host_seconds(pfs[0]) - start;
         if (elapsed > limit) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: elapsed = %f\n", kFn, elapsed);
             int sum = 0;
@@ -255,22 +246,28 @@ int32_t zelt_nvm_check_vf_status(const Function* pfs, int pf_count, const uint16
     }
 }
 
-int zelt_fill_reset_info(const zelt::device::Inventory& inventory, const char* dev, zelt_nvm_pci_info* info) {
-    const zelt::device::InventoryFunction* found = zelt::device::find_function(inventory, dev);
-    if (!found) return ZELT_RC_DEVICE_NOT_FOUND;
-    const zelt_nvm_device_info_t& rec = found->facts;
+void zelt_fill_reset_info(const Inventory& inventory, const InventoryFunction& target, zelt_nvm_pci_info* info) {
+    const zelt_nvm_device_info_t& rec = target.facts;
     *info = zelt_nvm_pci_info{};
-    info->function = found->function;
+    info->function = target.function;
     info->device_id = rec.pci_info.device_id;
     info->vendor_id = rec.pci_info.vendor_id;
     std::memcpy(info->serial_number, rec.nic_info.serial_number, sizeof info->serial_number);
-    const int type = zelt::device::device_type_of(*found);
+    const int type = device_type_of(target);
     info->device_type = type < 0 ? 0 : static_cast<uint16_t>(type);
     for (const auto& f : inventory.functions) {
         if (zelt::device::same_adapter(f.facts, rec)) info->adapter_pfs.push_back(f.function);
     }
-    info->active_pf_count = found->adapter_pf_count;
-    return 0;
+    info->active_pf_count = target.adapter_pf_count;
+}
+
+Function zelt_reset_function_zero(const zelt_nvm_pci_info& info) {
+    PciAddress zero = info.function.address;
+    zero.function = 0;
+    if (info.function.address == zero) return info.function;
+    for (const Function& pf : info.adapter_pfs)
+        if (pf.address == zero) return pf;
+    return Function{transport::pci_window_name(zero), zero, info.function.channel};
 }
 
 int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
@@ -303,7 +300,7 @@ int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "HWRM_FW_RESET status = %d\n", rc);
     bool reset_ok = rc == 0 || rc == -16;
     if (reset_ok) {
-        sleep_ms(min_wait ? min_wait : ZELT_RESET_DEFAULT_SLEEP_MS);
+        sleep_ms(fn, min_wait ? min_wait : ZELT_RESET_DEFAULT_SLEEP_MS);
         reset_ok = zelt_nvm_reset_status(fn, device_type, counter, min_wait, max_timeout) == 0;
     }
     if (!reset_ok) {
@@ -339,20 +336,19 @@ int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
 
 int32_t zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force) {
     const Function& fn = info->function;
-    const char* dev = fn.c_name();
     const zelt::PciAddress& at = fn.address;
     const uint16_t device_type = info->device_type;
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Clearing Fastboot Registers.\n");
-    zeltnvm_clear_fastboot_regs(dev, device_type, at.domain, at.bus, at.device, at.function);
+    (void)zeltnvm_clear_fastboot_regs(fn, device_type);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Clearing Fastboot Registers Done.\n");
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nChecking the recovery status. Please wait a minute...\n");
-    if (device_type > 7) sleep_ms(kPostRecoverySettleMs);
+    if (device_type > 7) sleep_ms(fn, kPostRecoverySettleMs);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Resetting the device (%04x:%02x:%x)\n", at.domain, at.bus, at.device);
-    (void)zelt_hot_fw_reset(function_zero(fn), 0);
-    sleep_ms(kPostRecoverySettleMs);
+    (void)zelt_hot_fw_reset(zelt_reset_function_zero(*info), 0);
+    sleep_ms(fn, kPostRecoverySettleMs);
     zeltnvm_fastboot_enabled = false;
     indirect_mode = false;
-    if (zelt_nvm_ver_get_status(function_zero(fn)).ok()) {
+    if (zelt_nvm_ver_get_status(zelt_reset_function_zero(*info)).ok()) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nPCI Device %04x:%02x:%x recovered successfully.\n", at.domain,
                       at.bus, at.device);
         return 0;
@@ -369,3 +365,5 @@ int32_t zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force) {
     }
     return 58;
 }
+
+}  // namespace zelt::device

@@ -13,6 +13,8 @@
 #include "device/inventory.h"
 #include "transport/function.h"
 
+namespace zelt::device {
+
 // The function an adapter reset is aimed at.
 struct zelt_nvm_pci_info {
     zelt::transport::Function function;
@@ -87,6 +89,13 @@ int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info);
 // answer afterwards.
 int32_t zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force);
 
-// Fills `info` from the inventory's function `dev` and its adapter. 0, or 17 when it is
-// not found.
-int zelt_fill_reset_info(const zelt::device::Inventory& inventory, const char* dev, zelt_nvm_pci_info* info);
+// Fills `info` from the inventory's function `target` and its adapter.
+void zelt_fill_reset_info(const Inventory& inventory, const InventoryFunction& target, zelt_nvm_pci_info* info);
+
+// Function 0 of the device that holds the reset's function, as the inventory has it
+// among the adapter's functions. A device whose function 0 the inventory does not hold
+// gets a value made from the address alone: function 0's address, the name that holds
+// that address, and the channel of the reset's function.
+transport::Function zelt_reset_function_zero(const zelt_nvm_pci_info& info);
+
+}  // namespace zelt::device

@@ -14,10 +14,7 @@ int zeltnvmPackageLogSelectorField(int selector) {
     }
 }
 
-namespace {
-
-// Field `position` of one entry, when the entry has it.
-bool entry_field(std::string_view entry, int position, std::string_view* field) {
+bool zeltnvmPackageLogEntryField(std::string_view entry, int position, std::string_view* field) {
     for (int i = 0;; ++i) {
         const size_t tab = entry.find('\t');
         if (i == position) {
@@ -28,8 +25,6 @@ bool entry_field(std::string_view entry, int position, std::string_view* field) 
         entry.remove_prefix(tab + 1);
     }
 }
-
-}  // namespace
 
 bool zeltnvmPackageLogField(int position, const uint8_t* data, size_t length, std::string* out) {
     out->clear();
@@ -46,12 +41,12 @@ bool zeltnvmPackageLogField(int position, const uint8_t* data, size_t length, st
         if (entry.empty()) continue;
 
         std::string_view description;
-        if (entry_field(entry, ZEL_PKG_LOG_FIELD_IDX_PKG_DESCRIPTION, &description) &&
+        if (zeltnvmPackageLogEntryField(entry, ZEL_PKG_LOG_FIELD_IDX_PKG_DESCRIPTION, &description) &&
             description.find("Patch") != std::string_view::npos) {
             continue;  // live-patch entries do not change the package version
         }
         std::string_view field;
-        if (entry_field(entry, position, &field)) {
+        if (zeltnvmPackageLogEntryField(entry, position, &field)) {
             out->assign(field.substr(0, ZELT_PKG_LOG_FIELD_MAX));
             found = true;
         }

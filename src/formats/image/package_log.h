@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace zelt {
 
@@ -37,6 +38,10 @@ inline constexpr size_t ZELT_PKG_LOG_FIELD_MAX = 255;
 
 // Field position read by a version selector; -1 for a selector the log does not have.
 int zeltnvmPackageLogSelectorField(int selector);
+
+// Field `position` of one log entry (its text up to the next tab); false when the entry
+// has fewer fields.
+bool zeltnvmPackageLogEntryField(std::string_view entry, int position, std::string_view* field);
 
 // Sets `out` to field `position` of the last entry whose description (field 1) does not
 // contain "Patch" and that has that field, cut to ZELT_PKG_LOG_FIELD_MAX characters.
