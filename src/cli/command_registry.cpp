@@ -25,29 +25,29 @@ constexpr ArgumentRule at_most(int n) { return {.min_count = 0, .max_count = n};
 constexpr ArgumentRule at_least(int n) { return {.min_count = n}; }
 constexpr ArgumentRule exactly(int n) { return {.min_count = n, .max_count = n}; }
 constexpr ArgumentRule between(int low, int high) { return {.min_count = low, .max_count = high}; }
-constexpr ArgumentRule checked(bool (*check)(const ArgumentLine&, options&)) { return {.check = check}; }
+constexpr ArgumentRule checked(bool (*check)(const ArgumentLine&, ScanOptions&)) { return {.check = check}; }
 
 using report::reported;
 
 // A command run at its word whose result always ends the run.
-template <CommandHandler handler>
-std::optional<int> ends_run(ParsedCommand& parsed) {
-    return report::hand_in(parsed, handler(parsed));
+template <auto handler>
+std::optional<int> ends_run(const ScanOptions& scan, ParsedCommand& parsed) {
+    return report::hand_in(parsed, typed<handler>(scan, parsed));
 }
 
 // setoption=/getoption=: the option named after '=' is looked up and checked at the
 // word, so a bad name stops the run before the rest of the line is read.
-std::optional<int> check_option_at_word(ParsedCommand& parsed) {
-    if (!parsed.opts.arg) return std::nullopt;
-    const int rc = zeltnvm_option_check(parsed);
+std::optional<int> check_option_at_word(ParsedCommand& parsed, const OptionArgs& args) {
+    if (!args.request) return std::nullopt;
+    const int rc = zeltnvm_option_check(parsed, args);
     if (rc != 0) return rc;
     return std::nullopt;
 }
 
 // optionhelp=: the detailed help is printed at the word.
-std::optional<int> option_help_at_word(ParsedCommand& parsed) {
-    if (!parsed.opts.arg) return std::nullopt;
-    return report::hand_in(parsed, zeltnvm_optionhelp_command(parsed));
+std::optional<int> option_help_at_word(ParsedCommand& parsed, const OptionArgs& args) {
+    if (!args.request) return std::nullopt;
+    return report::hand_in(parsed, zeltnvm_optionhelp_command(parsed, args));
 }
 
 // optionhelp without '=' that still passed its rule (another word held the '=').
@@ -64,31 +64,31 @@ using K = ArgumentKind;
 // at word, after the scan, package files, available, writes to the adapter. install
 // writes too but takes each adapter's lock itself, after its confirmation prompt.
 constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
-    {CMD_HELP, "-h", false, K::text, kNoRule, kHelpUsage, nullptr, reported<help>, false, true, false},
-    {CMD_VERSION, "version", false, K::text, at_most(2), kHelpVersion, nullptr, version_command, false, true, false},
-    {CMD_DEVID, "devid", false, K::file_spec, kNoRule, kHelpDevid, nullptr, devid_pkgver_device_command, true, true, false},
-    {CMD_PKGVER, "pkgver", false, K::file_spec, kNoRule, kHelpPkgver, nullptr, devid_pkgver_device_command, true,
+    {CMD_HELP, "-h", false, K::text, kNoRule, kHelpUsage, nullptr, typed<reported<help>>, false, true, false},
+    {CMD_VERSION, "version", false, K::text, at_most(2), kHelpVersion, nullptr, typed<version_command>, false, true, false},
+    {CMD_DEVID, "devid", false, K::file_spec, kNoRule, kHelpDevid, nullptr, typed<devid_pkgver_device_command>, true, true, false},
+    {CMD_PKGVER, "pkgver", false, K::file_spec, kNoRule, kHelpPkgver, nullptr, typed<devid_pkgver_device_command>, true,
      true, false},
     {CMD_BACKUP, "backup", true, K::text, kNoRule, kHelpBackup, nullptr, nullptr, false, false, false},
-    {CMD_INSTALL, "install", false, K::file_spec, checked(rules::install), kHelpInstall, nullptr, install_report, false,
+    {CMD_INSTALL, "install", false, K::file_spec, checked(rules::install), kHelpInstall, nullptr, typed<install_report>, false,
      true, false},
     // verify, list and view report on package files; their device forms are not built.
     {CMD_VERIFY, "verify", false, K::file_spec, kNoRule, kHelpVerify, nullptr, nullptr, true, true, false},
-    {CMD_LISTDEV, "listdev", false, K::text, checked(rules::listdev), kHelpListdev, nullptr, listdev_command, false,
+    {CMD_LISTDEV, "listdev", false, K::text, checked(rules::listdev), kHelpListdev, nullptr, typed<listdev_command>, false,
      true, false},
-    {CMD_SETOPTION, "setoption", true, K::text, checked(rules::option), kHelpSetoption, check_option_at_word,
-     zeltnvm_option_command, false, true, true},
-    {CMD_GETOPTION, "getoption", true, K::text, checked(rules::option), kHelpGetoption, check_option_at_word,
-     zeltnvm_option_command, false, true, false},
+    {CMD_SETOPTION, "setoption", true, K::text, checked(rules::option), kHelpSetoption, typed<check_option_at_word>,
+     typed<zeltnvm_option_command>, false, true, true},
+    {CMD_GETOPTION, "getoption", true, K::text, checked(rules::option), kHelpGetoption, typed<check_option_at_word>,
+     typed<zeltnvm_option_command>, false, true, false},
     {CMD_CFGTUNNEL, "cfgtunnel", true, K::text_always, at_least(4), kHelpCfgtunnel, nullptr, nullptr, false, false, true},
     {CMD_MODULEINFO, "moduleinfo", false, K::text, checked(rules::listdev), kHelpModuleinfo, nullptr, nullptr, false,
      false, false},
     {CMD_COREDUMP, "coredump", true, K::text, between(3, 4), kHelpCoredump, nullptr, nullptr, false, false, false},
-    {CMD_OPTIONHELP, "optionhelp", true, K::text, checked(rules::option), kHelpOptionhelp, option_help_at_word,
-     reported<option_help_without_name>, false, true, false},
+    {CMD_OPTIONHELP, "optionhelp", true, K::text, checked(rules::option), kHelpOptionhelp, typed<option_help_at_word>,
+     typed<reported<option_help_without_name>>, false, true, false},
     {CMD_ETHERDIAGRAM, "ether_serdes_eye_diagram", true, K::text_always, exactly(4), kHelpEtherdiagram, nullptr,
      nullptr, false, false, false},
-    {CMD_RESET, "reset", true, K::text_always, kNoRule, kHelpReset, nullptr, zeltnvm_reset_command, false, true, true},
+    {CMD_RESET, "reset", true, K::text_always, kNoRule, kHelpReset, nullptr, typed<zeltnvm_reset_command>, false, true, true},
     {CMD_PCIDIAGRAM, "pci_eye_diagram", true, K::text_always, between(4, 5), kHelpPcidiagram, nullptr, nullptr, false,
      false, false},
     {CMD_RESMGMT, "resmgmt", true, K::text_always, at_least(4), kHelpResmgmt, nullptr, nullptr, false, false, true},

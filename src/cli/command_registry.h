@@ -1,22 +1,25 @@
 // The command registry: one row per command word says everything the front end asks
-// about a command. Adding a command is one row here and its handler in its family's file.
+// about a command. Adding a command is one row in command_registry.cpp, one handler
+// file (the handler and its argument struct) and its help text.
 #pragma once
 
 #include <climits>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "cli/command_table.h"
 #include "cli/parsed_command.h"
 #include "cli/report/report.h"
+#include "cli/scan_options.h"
 
 namespace zelt::cli {
 
 // How the text after '=' in the command word is taken.
 enum class ArgumentKind {
-    text,         // opts.arg is the text after '=', nullptr without one
+    text,         // the argument is the text after '=', nullptr without one
     text_always,  // as text, but "" without '='
     file_spec,    // as text, and the text is a pattern whose matches join the file list
 };
@@ -43,16 +46,37 @@ private:
 struct ArgumentRule {
     int min_count = 0;
     int max_count = INT_MAX;
-    // Further check; may set options (a -force among the words sets opts.force).
-    bool (*check)(const ArgumentLine&, options&) = nullptr;
+    // Further check; may add to the scan's record (a -force among the words sets force).
+    bool (*check)(const ArgumentLine&, ScanOptions&) = nullptr;
 };
 
-// A handler run after the scan; returns the command's report (see cli/report/report.h),
-// from which dispatch makes the exit status.
-using CommandHandler = report::Report (*)(ParsedCommand&);
-// A handler run as soon as the command word is read: a result ends the run, nothing
-// lets the scan go on.
-using WordHandler = std::optional<int> (*)(ParsedCommand&);
+// A row's command after the scan: parses the scan's record into the handler's own
+// arguments and runs the handler, which returns the command's report (see
+// cli/report/report.h), from which dispatch makes the exit status.
+using CommandHandler = report::Report (*)(const ScanOptions&, ParsedCommand&);
+// A row's command run as soon as the command word is read: a result ends the run,
+// nothing lets the scan go on.
+using WordHandler = std::optional<int> (*)(const ScanOptions&, ParsedCommand&);
+
+// The argument struct of a handler `report::Report h(ParsedCommand&, const Args&)`.
+template <class Args>
+Args handler_args(report::Report (*)(ParsedCommand&, const Args&));
+template <class Args>
+Args handler_args(std::optional<int> (*)(ParsedCommand&, const Args&));
+
+// How a row declares its handler: `typed<handler>` parses the scan's record into the
+// handler's argument struct with `Args::from(const ScanOptions&, const ParsedCommand&)`
+// and runs the handler with it. A handler without arguments takes the parsed command
+// only.
+template <auto handler>
+auto typed(const ScanOptions& scan, ParsedCommand& parsed) {
+    if constexpr (std::is_invocable_v<decltype(handler), ParsedCommand&>) {
+        return handler(parsed);
+    } else {
+        using Args = decltype(handler_args(handler));
+        return handler(parsed, Args::from(scan, parsed));
+    }
+}
 
 struct CommandRow {
     int command;
@@ -90,9 +114,10 @@ int answer_unavailable(const CommandRow& row);
 // The same answer for a form of a command that is not part of this build
 // (`what` names it, e.g. "install -online").
 int answer_unavailable(const char* what);
-// Runs the row's argument rule over the parsed command. Prints the syntax error and
-// returns HVXRETVAL_INVALID_SYNTAX when it fails; 0 otherwise.
-int zeltnvm_check_input_args(ParsedCommand& parsed);
+// Runs the row's argument rule over the parsed command; a check may add to `scan`.
+// Prints the syntax error and returns HVXRETVAL_INVALID_SYNTAX when it fails; 0
+// otherwise.
+int zeltnvm_check_input_args(const ParsedCommand& parsed, ScanOptions& scan);
 
 }  // namespace zelt::cli
 

@@ -35,12 +35,12 @@ std::string_view ArgumentLine::operator[](int index) const {
 
 namespace rules {
 
-bool listdev(const ArgumentLine& line, options&) {
+bool listdev(const ArgumentLine& line, ScanOptions&) {
     return line.count() == 2 || (line.count() == 3 && contains(line[1], "-dev="));
 }
 
 // Without room for -dec here the option could never reach getoption.
-bool option(const ArgumentLine& line, options& opts) {
+bool option(const ArgumentLine& line, ScanOptions& scan) {
     const int argc = line.count();
     if (argc < 3 || argc > 5 || !contains(line[2], "=")) return false;
     int force = 0, dec = 0;
@@ -54,13 +54,13 @@ bool option(const ArgumentLine& line, options& opts) {
         }
     }
     if (force > 1 || dec > 1) return false;
-    if (force) opts.force = true;
+    if (force) scan.force = true;
     return true;
 }
 
 // Every argument is the command word, a package file, or one of the few options
 // install accepts, each at most once.
-bool install(const ArgumentLine& line, options&) {
+bool install(const ArgumentLine& line, ScanOptions&) {
     int force = 0, recovery = 0, online = 0, dev = 0, word = 0, yes = 0, noidcheck = 0, packages = 0;
     for (int i = 1; i < line.count(); ++i) {
         const std::string_view a = line[i];
@@ -88,20 +88,20 @@ bool install(const ArgumentLine& line, options&) {
     return online > 0 || packages > 0;
 }
 
-bool trusted_vf(const ArgumentLine& line, options&) { return line[4] == "trust"; }
+bool trusted_vf(const ArgumentLine& line, ScanOptions&) { return line[4] == "trust"; }
 
-bool restore_factory_defaults(const ArgumentLine& line, options&) {
+bool restore_factory_defaults(const ArgumentLine& line, ScanOptions&) {
     return line.count() <= 3 || (line.count() == 4 && contains(line[3], "-y"));
 }
 
 }  // namespace rules
 
-int zeltnvm_check_input_args(ParsedCommand& parsed) {
+int zeltnvm_check_input_args(const ParsedCommand& parsed, ScanOptions& scan) {
     const ArgumentRule& rule = command_row(parsed.command).rule;
     const ArgumentLine line(parsed);
     const int argc = line.count();
     bool ok = argc >= rule.min_count && argc <= rule.max_count;
-    if (ok && rule.check) ok = rule.check(line, parsed.opts);
+    if (ok && rule.check) ok = rule.check(line, scan);
     if (ok) return 0;
     zeltnvm_print_syntax_error(parsed.command);
     return HVXRETVAL_INVALID_SYNTAX;

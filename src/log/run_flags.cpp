@@ -1,3 +1,0 @@
-#include "log/run_flags.h"
-
-uint32_t zeltnvm_verbose = 0;

@@ -15,13 +15,14 @@ namespace zelt::test {
 namespace {
 
 // Runs the argument rule of `cmd` over `args` (program name first), as typed.
-int check(int cmd, const std::vector<std::string>& args, options* opts = nullptr) {
+int check(int cmd, const std::vector<std::string>& args, cli::ScanOptions* opts = nullptr) {
     cli::ParsedCommand parsed;
     parsed.command = cmd;
     parsed.words.assign(args.begin() + 1, args.end());
     StreamCapture quiet;
-    const int rc = cli::zeltnvm_check_input_args(parsed);
-    if (opts) *opts = parsed.opts;
+    cli::ScanOptions scan;
+    const int rc = cli::zeltnvm_check_input_args(parsed, scan);
+    if (opts) *opts = scan;
     return rc;
 }
 
@@ -101,7 +102,8 @@ TEST(InputArgs, TakenDeviceCountsAsTheFirstWord) {
         parsed.device_taken = c.taken;
         parsed.words = c.words;
         StreamCapture quiet;
-        EXPECT_EQ(cli::zeltnvm_check_input_args(parsed), c.ok ? 0 : HVXRETVAL_INVALID_SYNTAX);
+        cli::ScanOptions scan;
+        EXPECT_EQ(cli::zeltnvm_check_input_args(parsed, scan), c.ok ? 0 : HVXRETVAL_INVALID_SYNTAX);
     }
 }
 
@@ -128,7 +130,7 @@ TEST(InputArgs, OptionRuleAndForce) {
     for (int cmd : {CMD_SETOPTION, CMD_GETOPTION, CMD_OPTIONHELP}) {
         for (const auto& c : cases) {
             SCOPED_TRACE(testing::PrintToString(c.args));
-            options o{};
+            cli::ScanOptions o;
             EXPECT_EQ(check(cmd, c.args, &o), c.ok ? 0 : HVXRETVAL_INVALID_SYNTAX);
             EXPECT_EQ(o.force, c.force);
         }
@@ -140,7 +142,8 @@ TEST(InputArgs, FailurePrintsTheSyntaxLine) {
     parsed.command = CMD_COREDUMP;
     parsed.words = {"-dev=eth0", "coredump", "a", "b"};
     StreamCapture cap;
-    EXPECT_EQ(cli::zeltnvm_check_input_args(parsed), HVXRETVAL_INVALID_SYNTAX);
+    cli::ScanOptions scan;
+    EXPECT_EQ(cli::zeltnvm_check_input_args(parsed, scan), HVXRETVAL_INVALID_SYNTAX);
     EXPECT_EQ(cap.err(), "Error: Invalid syntax. Please run \"zeltnvm coredump -h\" for help.\n");
 }
 

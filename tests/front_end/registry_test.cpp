@@ -61,7 +61,8 @@ std::vector<std::string> accepted_line(const CommandRow& row) {
         parsed.words = {row.word};
         parsed.words.resize(static_cast<size_t>(extra) + 1, "trust");
         StreamCapture quiet;
-        if (cli::zeltnvm_check_input_args(parsed) == 0) return parsed.words;
+        cli::ScanOptions scan;
+        if (cli::zeltnvm_check_input_args(parsed, scan) == 0) return parsed.words;
     }
     ADD_FAILURE() << "no line passes the rule of " << row.word;
     return {};
