@@ -78,25 +78,39 @@ auto typed(const ScanOptions& scan, ParsedCommand& parsed) {
     }
 }
 
+// The groups of the general usage's command list.
+enum class CommandGroup { none, firmware_update, query, configure, debug };
+
+// A command word. A row names its handlers with typed<handler>: the handler's own
+// argument struct says how the scan's record becomes its arguments (see typed).
 struct CommandRow {
-    int command;
-    const char* word;
+    int command = CMD_NONE;
+    const char* word = "";
     // Takes the single adapter's function when no -dev= precedes the command word.
-    bool implicit_device;
-    ArgumentKind argument;
-    ArgumentRule rule;
-    const char* help;
+    bool implicit_device = false;
+    ArgumentKind argument = ArgumentKind::text;
+    ArgumentRule rule{};
+    // The command's help text (-h after the word); the general usage for CMD_HELP.
+    const char* help = "";
+    // The command's usage line: the first line of its help's syntax.
+    const char* usage = "";
+    // Its group and summary in the general usage's command list (a summary may go on
+    // over further lines).
+    CommandGroup group = CommandGroup::none;
+    const char* summary = "";
+    // The line after "Error: " when the command fails (nullptr: "Unknown").
+    const char* failure = nullptr;
     // Runs at the command word, during the scan (nullptr: nothing runs there).
-    WordHandler at_word;
+    WordHandler at_word = nullptr;
     // Runs after the scan (nullptr: the command has no such form in this build).
-    CommandHandler after_scan;
+    CommandHandler after_scan = nullptr;
     // Package-file command: with file arguments it reports on the files first, then
     // runs its device form when a device is selected.
-    bool package_files;
+    bool package_files = false;
     // False for a command that is not part of this build: the front end answers for it.
-    bool available;
+    bool available = false;
     // Changes the selected adapter: the adapter's lock is held while the command runs.
-    bool writes_adapter;
+    bool writes_adapter = false;
 };
 
 // Every row, in enumeration order (CMD_HELP first).

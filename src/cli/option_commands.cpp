@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_registry.h"
 #include "cli/device_queries.h"
 #include "cli/display_error.h"
 #include "cli/option_commands_internal.h"
@@ -562,8 +563,7 @@ Report zeltnvm_option_command(zelt::cli::ParsedCommand& parsed, const OptionArgs
     const int command = parsed.command;
     if (device) r.data()["device"] = zelt::cli::report::function_object(*device);
     if (args.request == nullptr) {
-        say(command == CMD_SETOPTION ? "zeltnvm -dev=<interface name> setoption=<option name>:[function/port index]#<val>\n"
-                                     : "zeltnvm -dev=<interface name> getoption=<option name>:[function/port index]\n");
+        say("%s\n", zelt::cli::command_row(command).usage);
         return r.ends(0);
     }
     zeltnvm_option opt;
