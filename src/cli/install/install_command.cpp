@@ -11,6 +11,8 @@
 #include "cli/display_error.h"
 #include "cli/install/user_answer.h"
 #include "cli/package_commands.h"
+#include "cli/report/output.h"
+#include "cli/run_context.h"
 #include "cli/version.h"
 #include "device/discovery_lookup.h"
 #include "device/discovery_records.h"
@@ -32,12 +34,12 @@ const char* family_label(int device_type, bool selection) {
 // The package files to consider. Each file argument is expanded at most once: one that
 // names a file (as typed, or as the command word's pattern matched it) is taken as it
 // is, even with pattern characters in its name; any other is a shell-style pattern.
-std::vector<std::string> candidate_files(char** files, int count, const zelt::cli::InstallArgs& args) {
+std::vector<std::string> candidate_files(zelt::host::Host& host, char** files, int count,
+                                         const zelt::cli::InstallArgs& args) {
     std::vector<std::string> arguments;
     for (int i = 0; i < count; ++i)
         if (files[i]) arguments.emplace_back(files[i]);
     if (arguments.empty() && args.pattern) arguments.emplace_back(args.pattern);
-    auto& host = zelt::host::current();
     std::vector<std::string> out;
     for (std::string& a : arguments) {
         if (host.exists(a)) {
@@ -112,8 +114,12 @@ using zelt::cli::InstallDecision;
 using zelt::cli::InstallOutcome;
 
 int install_command(const zelt::device::Inventory& inventory, const char* device, char** files, int count,
-                    const zelt::cli::InstallArgs& args, bool prompt_to_stderr, zelt::cli::AdapterLocks& locks,
+                    const zelt::cli::InstallArgs& args, const zelt::cli::RunContext& context,
                     std::vector<AdapterOutcome>& outcomes) {
+    // The confirmation question goes to standard error when standard output holds a
+    // document.
+    const bool prompt_to_stderr = context.output.json();
+    zelt::cli::AdapterLocks locks(context.host, context.lock_wait_ms);
     if (args.recovery && !device) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "Please specify \"-dev=\" option for recovery to perform.\n");
         return -1;
@@ -140,7 +146,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         if (args.online) {
             return zelt::cli::answer_unavailable("install -online");
         }
-        const std::vector<std::string> candidates = candidate_files(files, count, args);
+        const std::vector<std::string> candidates = candidate_files(context.host, files, count, args);
         if (candidates.empty()) {
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                           "No package files found in the given path. Package installation failed");
@@ -303,9 +309,9 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
 }  // namespace
 
 InstallOutcome zeltnvm_install_command(const zelt::device::Inventory& inventory, const char* device, char** files,
-                                       int count, const zelt::cli::InstallArgs& args, bool prompt_to_stderr,
-                                       zelt::cli::AdapterLocks& locks) {
+                                       int count, const zelt::cli::InstallArgs& args,
+                                       const zelt::cli::RunContext& context) {
     InstallOutcome outcome;
-    outcome.status = install_command(inventory, device, files, count, args, prompt_to_stderr, locks, outcome.adapters);
+    outcome.status = install_command(inventory, device, files, count, args, context, outcome.adapters);
     return outcome;
 }

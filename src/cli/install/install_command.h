@@ -18,7 +18,7 @@ namespace zelt::cli {
 
 struct ScanOptions;
 struct ParsedCommand;
-class AdapterLocks;
+struct RunContext;
 
 // The arguments of install (its file arguments are the parsed command's file list).
 struct InstallArgs {
@@ -105,12 +105,13 @@ struct zelt_update_row {
     zelt::device::SavedIdentity saved;
 };
 
-// The install command on `device` (nullptr: every adapter). `prompt_to_stderr` puts
-// the confirmation question on standard error (standard output holds a document).
-// Each adapter's lock is taken in `locks` before it is written to.
+// The install command on `device` (nullptr: every adapter), on the run context's host.
+// Under -json the confirmation question goes to standard error (standard output holds
+// a document). Each adapter's lock is taken, with the context's wait, after the
+// question and before the adapter is written to.
 zelt::cli::InstallOutcome zeltnvm_install_command(const zelt::device::Inventory& inventory, const char* device,
                                                   char** files, int count, const zelt::cli::InstallArgs& args,
-                                                  bool prompt_to_stderr, zelt::cli::AdapterLocks& locks);
+                                                  const zelt::cli::RunContext& context);
 
 // True when `installed` is the same as or newer than `package` (both "a.b.c.d").
 bool is_pkg_upgrade(const char* installed, const char* package);

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "cli/adapter_lock.h"
 #include "cli/report/command_report.h"
 #include "log/print.h"
 
@@ -79,14 +78,12 @@ report::Report install_report(ParsedCommand& parsed, const InstallArgs& args) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Command requires a filename argument\n");
         return r.ends(-1);
     }
-    // Each adapter's lock is taken after the confirmation question, by the install flow.
-    AdapterLocks locks(parsed.context->host, parsed.context->lock_wait_ms);
     std::vector<char*> files;
     files.reserve(parsed.files.size());
     for (auto& f : parsed.files) files.push_back(f.data());
     const InstallOutcome outcome =
         zeltnvm_install_command(*parsed.inventory, parsed.device_c_name(), files.data(),
-                                static_cast<int>(files.size()), args, parsed.context->output.json(), locks);
+                                static_cast<int>(files.size()), args, *parsed.context);
     for (const AdapterOutcome& a : outcome.adapters) adapters.push_back(install_adapter_object(a));
     return r.ends(outcome.status);
 }
