@@ -33,12 +33,20 @@ public:
     int count() const;
     // The word at `index` (0 is the program name); "" past the end.
     std::string_view operator[](int index) const;
+    // The command word (the first word that is not an option) and its index; the index
+    // is count() when there is none.
+    int word_index() const { return word_index_; }
+    std::string_view command_word() const { return (*this)[word_index_]; }
+    // The words after the command word: how many, and the one at `n` ("" past the end).
+    int count_after_word() const;
+    std::string_view after_word(int n) const { return (*this)[word_index_ + 1 + n]; }
 
 private:
     // The words counted: the program name, the taken selector, and the command line
     // without its -json options (which no rule counts).
     std::vector<std::string_view> words_;
     std::string taken_selector_;
+    int word_index_ = 0;
 };
 
 // The argument rule of a command: a word count (program name included) and an optional

@@ -39,6 +39,7 @@ TEST(InputArgs, CountRules) {
         {CMD_LISTDEV, {p, "listdev"}, true},
         {CMD_LISTDEV, {p, d, "listdev"}, true},
         {CMD_LISTDEV, {p, "listdev", "x"}, false},
+        {CMD_LISTDEV, {p, "-v", "listdev"}, false},
         {CMD_DEVICETEMP, {p, d, "device_temperature", "x"}, false},
         {CMD_COREDUMP, {p, d, "coredump"}, true},
         {CMD_COREDUMP, {p, d, "coredump", "f"}, true},
@@ -52,6 +53,8 @@ TEST(InputArgs, CountRules) {
         {CMD_TRUSTEDVF, {p, d, "vf", "1", "trust"}, true},
         {CMD_TRUSTEDVF, {p, d, "vf", "1", "trust", "enable"}, true},
         {CMD_TRUSTEDVF, {p, d, "vf", "1", "trusted"}, false},
+        // "trust" counts after the VF index, not at a place an option before the word shifted.
+        {CMD_TRUSTEDVF, {p, d, "-v", "vf", "trust", "1"}, false},
         {CMD_ADDNTUPLE, {p, d, "add_ntuple_filter", "m", "1", "2", "3", "4"}, true},
         {CMD_ADDNTUPLE, {p, d, "add_ntuple_filter", "m", "1", "2", "3"}, false},
         {CMD_RESTORE_FACTORY_DEFAULTS, {p, d, "restore_factory_defaults"}, true},
