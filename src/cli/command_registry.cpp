@@ -20,7 +20,6 @@ namespace {
 
 using namespace help_text;
 
-constexpr ArgumentRule kNoRule{};
 constexpr ArgumentRule at_most(int n) { return {.min_count = 0, .max_count = n}; }
 constexpr ArgumentRule at_least(int n) { return {.min_count = n}; }
 constexpr ArgumentRule exactly(int n) { return {.min_count = n, .max_count = n}; }
