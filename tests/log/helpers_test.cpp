@@ -9,7 +9,6 @@
 #include "log/file_helpers.h"
 #include "log/monitor.h"
 #include "log/print.h"
-#include "log/run_flags.h"
 #include "log/text_helpers.h"
 #include "tests/log/log_fixture.h"
 
@@ -84,7 +83,6 @@ protected:
         host::install(std::make_unique<TestHost>(root_.path()));
     }
     void TearDown() override {
-        zeltnvm_verbose = 0;
         host::install(std::make_unique<host::LinuxHost>());
     }
     TempDir root_;
@@ -124,10 +122,9 @@ TEST_F(FileHelpers, DeleteReportsOnlyWhenVerbose) {
     write_text_file(root_.file("var/a"), "x");
     write_text_file(root_.file("var/b"), "x");
     StreamCapture cap;
-    EXPECT_EQ(zeltnvm_delete_file("/var/a"), 0);
-    zeltnvm_verbose = 1;
-    EXPECT_EQ(zeltnvm_delete_file("/var/b"), 0);
-    EXPECT_NE(zeltnvm_delete_file("/var/b"), 0);  // already gone: no report
+    EXPECT_EQ(zeltnvm_delete_file("/var/a", false), 0);
+    EXPECT_EQ(zeltnvm_delete_file("/var/b", true), 0);
+    EXPECT_NE(zeltnvm_delete_file("/var/b", true), 0);  // already gone: no report
     EXPECT_EQ(cap.out(), "zeltnvm_delete_file: /var/b deleted\n");
     EXPECT_FALSE(std::filesystem::exists(root_.file("var/a")));
 }
