@@ -8,11 +8,6 @@
 #include "common/result.h"
 #include "device/identity/identity.h"
 
-// The recovery image has been started on the adapter being recovered.
-extern bool zeltnvm_fastboot_enabled;
-// The mailbox registers were found by signature (indirect access).
-extern bool indirect_mode;
-
 namespace zelt::device {
 
 // Clears the fastboot state of the recovered adapter of `fn`. Success, or a register

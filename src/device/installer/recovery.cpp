@@ -5,9 +5,6 @@
 
 #include "log/print.h"
 
-bool zeltnvm_fastboot_enabled = false;
-bool indirect_mode = false;
-
 namespace zelt::device {
 
 Result zeltnvm_clear_fastboot_regs(const transport::Function&, int) { return Result(); }

@@ -346,8 +346,6 @@ int32_t zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force) {
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Resetting the device (%04x:%02x:%x)\n", at.domain, at.bus, at.device);
     (void)zelt_hot_fw_reset(zelt_reset_function_zero(*info), 0);
     sleep_ms(fn, kPostRecoverySettleMs);
-    zeltnvm_fastboot_enabled = false;
-    indirect_mode = false;
     if (zelt_nvm_ver_get_status(zelt_reset_function_zero(*info)).ok()) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nPCI Device %04x:%02x:%x recovered successfully.\n", at.domain,
                       at.bus, at.device);
