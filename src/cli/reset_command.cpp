@@ -87,7 +87,7 @@ int reset(zelt::cli::ParsedCommand& parsed, Report& r) {
                     return 1;
             }
         }
-        const int hot_rc = zelt::device::zeltnvm_device_reset(&info);
+        const int hot_rc = zelt::device::zeltnvm_device_reset(&info).code();
         if (hot_rc == 0) outcome(r, "reset", nullptr);
         return hot_rc;
     }

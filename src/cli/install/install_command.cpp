@@ -56,7 +56,7 @@ std::vector<std::string> candidate_files(char** files, int count, const options*
 bool fill_row(const zelt::device::Inventory& inventory, const char* name, zelt_update_row& row) {
     const zelt::device::InventoryFunction* found = zelt::device::find_function(inventory, name);
     if (!found) return false;
-    const zelt_nvm_device_info_t& rec = found->facts;
+    const zelt::device::zelt_nvm_device_info_t& rec = found->facts;
     row.target = found;
     std::memset(row.name, 0, sizeof row.name);
     std::strncpy(row.name, name, sizeof row.name - 1);
@@ -130,7 +130,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         names.emplace_back(device);
     } else {
         for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
-            const zelt::device::InventoryFunction* rep = zeltnvm_adapter_representative(inventory, n);
+            const zelt::device::InventoryFunction* rep = zelt::device::zeltnvm_adapter_representative(inventory, n);
             if (rep) names.emplace_back(rep->name());
         }
     }
@@ -151,7 +151,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         }
         AdapterOutcome out;
         out.function = zelt::device::find_function(inventory, name.c_str());
-        if (out.function) out.adapter = zeltnvm_adapter_of(inventory, &out.function->facts) + 1;
+        if (out.function) out.adapter = zelt::device::zeltnvm_adapter_of(inventory, &out.function->facts) + 1;
         zelt::cli::PackageChoice choice = zeltnvm_check_package_supported(inventory, name.c_str(), candidates, opts);
         if (choice.status != 0) {
             out.reason = selection_refusal(choice.status);
