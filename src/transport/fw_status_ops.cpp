@@ -65,7 +65,7 @@ zelt::Result zeltnvm_set_fw_time(const Function& fn) {
     req.minute = static_cast<uint8_t>(local.tm_min);
     req.second = static_cast<uint8_t>(local.tm_sec);
     if (zeltnvm_verbose)
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_DEBUG, "%s:utc_bias = %d\n", "zeltnvm_set_fw_time",
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s:utc_bias = %d\n", "zeltnvm_set_fw_time",
                       static_cast<int>(local.tm_gmtoff / 60));
     hwrm_fw_set_time_output resp{};
     return exchange(fn, HWRM_FW_SET_TIME, req, resp);
@@ -107,7 +107,7 @@ zelt::Result zeltnvm_pcie_counters(const Function& fn,
     zelt::Result rc = exchange(fn, HWRM_PCIE_QSTATS, req, resp, &data);
     if (!rc.ok()) {
         if (verbose)
-            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s:hwrm_pcie_qstats command failed with status %d\n",
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s:hwrm_pcie_qstats command failed with status %d\n",
                           "zeltnvm_pcie_counters", rc.code());
         return rc;
     }
