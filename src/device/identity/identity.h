@@ -143,10 +143,11 @@ Result zelt_nvm_restore_device_vpd_info(const transport::Function& dev, const ch
 
 // Writes the saved VPD fields back: the serial number, and with `all_fields` also the
 // product name, part number and manufacturer number. An empty or "N/A" value (or none
-// saved) is not written; the console then advises asking the manufacturer to program
-// it. A failed write prints which field could not be restored. Fields saved from
-// another adapter are not written.
-void zelt_nvm_restore_saved_vpd(const InventoryFunction& target, const SavedIdentity& saved, bool all_fields);
+// saved) is not written. Returns the console advice, one text per field, in field
+// order: to ask the manufacturer to program a field that was not written, or which
+// field could not be restored. Fields saved from another adapter are not written.
+std::vector<std::string> zelt_nvm_restore_saved_vpd(const InventoryFunction& target, const SavedIdentity& saved,
+                                                     bool all_fields);
 
 // ---- Recovery ----------------------------------------------------------------------
 

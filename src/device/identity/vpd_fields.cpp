@@ -130,34 +130,38 @@ Result zelt_nvm_restore_device_vpd_info(const transport::Function& dev, const ch
 
 namespace {
 
-// Writes one saved field back, or advises when there is nothing sound to write.
-void restore_field(const transport::Function& dev, const char* field, const std::string& text, const char* what) {
+// Writes one saved field back, or adds to `advice` when there is nothing sound to write
+// or the write failed.
+void restore_field(const transport::Function& dev, const char* field, const std::string& text, const char* what,
+                   std::vector<std::string>& advice) {
     const char* value = text.c_str();
     if (value[0] == '\0' || std::strcmp(value, "N/A") == 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Cannot configure device vpd %s because value is %s. \n", what,
                       value);
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
-                      "Please check with the manufacturer, to program the device vpd %s.\n", what);
+        advice.push_back(std::string("Please check with the manufacturer, to program the device vpd ") + what + ".\n");
         return;
     }
     if (!zelt_nvm_restore_device_vpd_info(dev, field, value).ok())
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\nFailed to restore the device vpd %s.\n", what);
+        advice.push_back(std::string("\nFailed to restore the device vpd ") + what + ".\n");
 }
 
 }  // namespace
 
-void zelt_nvm_restore_saved_vpd(const InventoryFunction& target, const SavedIdentity& saved, bool all_fields) {
+std::vector<std::string> zelt_nvm_restore_saved_vpd(const InventoryFunction& target, const SavedIdentity& saved,
+                                                     bool all_fields) {
     const transport::Function& dev = target.function;
+    std::vector<std::string> advice;
     if (saved.vpd && !identity::at_location(target, saved.vpd->from)) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saved VPD fields belong to another adapter; not written.\n");
-        return;
+        return advice;
     }
     const VpdFields vpd = saved.vpd ? saved.vpd->value : VpdFields{};
-    restore_field(dev, "SN", vpd.serial_number, "serial number");
-    if (!all_fields) return;
-    restore_field(dev, VPD_FIELD_PRODUCT_NAME, vpd.product_name, "product name");
-    restore_field(dev, "PN", vpd.part_number, "part number");
-    restore_field(dev, "MN", vpd.manuf_number, "manuf number");
+    restore_field(dev, "SN", vpd.serial_number, "serial number", advice);
+    if (!all_fields) return advice;
+    restore_field(dev, VPD_FIELD_PRODUCT_NAME, vpd.product_name, "product name", advice);
+    restore_field(dev, "PN", vpd.part_number, "part number", advice);
+    restore_field(dev, "MN", vpd.manuf_number, "manuf number", advice);
+    return advice;
 }
 
 }  // namespace zelt::device

@@ -142,7 +142,7 @@ Result AdapterUpdate::reset_after_recovery() {
     }
     zelt_nvm_pci_info info{};
     zelt_fill_reset_info(*target_.inventory, *target_.function, &info);
-    return zeltnvm_post_recovery(&info, target_.force);
+    return zeltnvm_post_recovery(&info, target_.force, observer_);
 }
 
 Result AdapterUpdate::finish_recovery(bool all_vpd_fields) {
@@ -157,7 +157,10 @@ Result AdapterUpdate::finish_recovery(bool all_vpd_fields) {
     if (saved_.fru && !zelt_nvm_apply_fru(fn, saved_).ok()) observer_.restore_failed(Piece::kFru);
 
     const Result status = reset_after_recovery();
-    if (status.ok() && target_.force) zelt_nvm_restore_saved_vpd(fn, saved_, all_vpd_fields);
+    if (status.ok() && target_.force) {
+        for (const std::string& advice : zelt_nvm_restore_saved_vpd(fn, saved_, all_vpd_fields))
+            observer_.vpd_advice(advice);
+    }
     if (cert_chain_not_applied_) observer_.restore_failed(Piece::kCertChain);
     saved_ = SavedIdentity{};
     return status;

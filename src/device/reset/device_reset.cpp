@@ -53,12 +53,6 @@ zelt::Result error_recovery_cfg(const Function& fn, hwrm_error_recovery_qcfg_out
     return exchange(fn, HWRM_ERROR_RECOVERY_QCFG, req, out);
 }
 
-void print_hot_reset_completed() {
-    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nDevice Hot Reset Completed Successfully.\n");
-    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
-                  "States of NIC resources including rings, filters, and flows need to be reinstated.\n\n");
-}
-
 // After the reset has been verified: on the newest chips the firmware copies must be
 // in step, synchronising them when the firmware reports they are not.
 bool firmware_synchronised(const Function& fn, int device_type) {
@@ -269,7 +263,7 @@ Function zelt_reset_function_zero(const zelt_nvm_pci_info& info) {
     return Function{transport::pci_window_name(zero), zero, info.function.channel};
 }
 
-zelt::Result zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
+zelt::Result zeltnvm_device_reset(const zelt_nvm_pci_info* info, ResetObserver& observer) {
     const Function& fn = info->function;
     const uint16_t device_type = info->device_type;
     int rc = 0;
@@ -292,8 +286,7 @@ zelt::Result zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Min wait = %d Max bailout = %d\n", static_cast<int>(min_wait),
                   static_cast<int>(max_timeout));
 
-    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\nResetting the adapter. Please wait for few seconds...");
-    std::fflush(stdout);
+    observer.resetting();
     rc = zelt_hot_fw_reset(fn, 1).code();
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "HWRM_FW_RESET status = %d\n", rc);
     bool reset_ok = rc == 0 || rc == -16;
@@ -302,63 +295,48 @@ zelt::Result zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
         reset_ok = zelt_nvm_reset_status(fn, device_type, counter, min_wait, max_timeout).ok();
     }
     if (!reset_ok) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\n\nDevice Hot Reset failed.\n\n");
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Manual system reboot is needed for reset to take effect.\n");
+        observer.reset_failed();
         return zelt::Result::tool(kResetFailed);
     }
 
     int loaded = 0;
     if (!zelt_nvm_check_pf_status(pfs, expected < pf_count ? expected : pf_count, &loaded, max_timeout).ok()) {
-        print_hot_reset_completed();
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%d out of %d physical functions loaded successfully\n", loaded,
-                      expected);
+        observer.reset_completed();
+        observer.pfs_not_back(loaded, expected);
         return zelt::Result::tool(kPfNotBack);
     }
     int vfs_after = 0;
     if (!zelt_nvm_check_vf_status(pfs, pf_count, vfs_before, &vfs_after, max_timeout).ok()) {
-        print_hot_reset_completed();
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%d out of %d virtual functions loaded successfully\n",
-                      vfs_after, total_vfs);
+        observer.reset_completed();
+        observer.vfs_not_back(vfs_after, total_vfs);
         return zelt::Result::tool(kVfNotBack);
     }
 
-    print_hot_reset_completed();
+    observer.reset_completed();
     if (!firmware_synchronised(fn, device_type)) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
-                      "FW synchronization failed.\nPlease reboot the system for firmware synchronization to take "
-                      "effect\n");
+        observer.not_synchronised();
         return zelt::Result::tool(kNotSynchronised);
     }
     return zelt::Result();
 }
 
-zelt::Result zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force) {
+zelt::Result zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force, ResetObserver& observer) {
     const Function& fn = info->function;
     const zelt::PciAddress& at = fn.address;
     const uint16_t device_type = info->device_type;
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Clearing Fastboot Registers.\n");
     (void)zeltnvm_clear_fastboot_regs(fn, device_type);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Clearing Fastboot Registers Done.\n");
-    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nChecking the recovery status. Please wait a minute...\n");
+    observer.checking_recovery();
     if (device_type > 7) sleep_ms(fn, kPostRecoverySettleMs);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Resetting the device (%04x:%02x:%x)\n", at.domain, at.bus, at.device);
     (void)zelt_hot_fw_reset(zelt_reset_function_zero(*info), 0);
     sleep_ms(fn, kPostRecoverySettleMs);
     if (zelt_nvm_ver_get_status(zelt_reset_function_zero(*info)).ok()) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nPCI Device %04x:%02x:%x recovered successfully.\n", at.domain,
-                      at.bus, at.device);
+        observer.recovered(at);
         return zelt::Result();
     }
-    if (force) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
-                      "\nDevice recovery failed. Please check zeltnvm.log file for more details.\n");
-    } else {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
-                      "\nDevice recovery process failed. Please perform the device recovery with \"-force\" "
-                      "options.\n");
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
-                      "Syntax: zeltnvm -dev=<device name> -recovery install <pkg file> -force.\n");
-    }
+    observer.not_recovered(force);
     return zelt::Result::tool(kRecoveryFailed);
 }
 

@@ -87,14 +87,36 @@ zelt::Result zelt_nvm_check_vf_status(const zelt::transport::Function* pfs, int 
 // Slot of a PF in the VF count table.
 int zelt_reset_vf_index(uint32_t device, uint32_t function);
 
+// What the command layer is told while an adapter is reset, at the point of the reset
+// where its message belongs.
+class ResetObserver {
+public:
+    virtual ~ResetObserver() = default;
+    // The reset is about to be sent / it failed (the firmware did not come back).
+    virtual void resetting() {}
+    virtual void reset_failed() {}
+    // The firmware came back (told before the PF and VF checks' outcome).
+    virtual void reset_completed() {}
+    // `loaded` of `expected` PFs answered / `registered` of `total` VFs came back.
+    virtual void pfs_not_back(int /*loaded*/, int /*expected*/) {}
+    virtual void vfs_not_back(int /*registered*/, int /*total*/) {}
+    // The firmware copies could not be synchronised.
+    virtual void not_synchronised() {}
+    // After a recovery installation: the check begins / the device at `at` answers / it
+    // does not (`force`: the installation ran with -force).
+    virtual void checking_recovery() {}
+    virtual void recovered(const PciAddress& /*at*/) {}
+    virtual void not_recovered(bool /*force*/) {}
+};
+
 // The full hot reset of the adapter of `info`, with its checks: success,
 // kNotSynchronised, kResetFailed, kPfNotBack or kVfNotBack.
-zelt::Result zeltnvm_device_reset(const zelt_nvm_pci_info* info);
+zelt::Result zeltnvm_device_reset(const zelt_nvm_pci_info* info, ResetObserver& observer);
 
 // The reset that ends a recovery installation (`force`: the installation ran with
 // -force, which changes the advice on failure). Success, or kRecoveryFailed when the
 // adapter does not answer afterwards.
-zelt::Result zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force);
+zelt::Result zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force, ResetObserver& observer);
 
 // Fills `info` from the inventory's function `target` and its adapter.
 void zelt_fill_reset_info(const Inventory& inventory, const InventoryFunction& target, zelt_nvm_pci_info* info);
