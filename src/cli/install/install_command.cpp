@@ -184,6 +184,8 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
             auto prepared = zelt::device::zeltnvm_invoke_recovery_process(*row.target, static_cast<int>(rows.size()),
                                                                           opts->force, cfg != 0);
             if (!prepared) {
+                if (prepared.result() == zelt::Result::tool(zelt::device::kRecoveryUnavailable))
+                    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Recovery is not available in this build.\n");
                 out.reason = "the recovery preparation failed";
                 out.result = prepared.result();
                 out.status = prepared.result().code();

@@ -20,6 +20,10 @@ void UpdateMessages::install_ended() {
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\n");
 }
 
+void UpdateMessages::access_denied() {
+    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "Access Denied. Please retry later.");
+}
+
 void UpdateMessages::nvm_not_healthy() {
     console_error("\nNVM not in health state. Please use recovery with -force option.\n");
 }

@@ -14,6 +14,7 @@ public:
 
     void install_starting() override;
     void install_ended() override;
+    void access_denied() override;
     void nvm_not_healthy() override;
     void recovery_failed() override;
     void restore_failed(zelt::device::installer::Piece piece) override;

@@ -116,6 +116,7 @@ Result AdapterUpdate::install_with_retry(std::span<const uint8_t> pkg) {
 Result AdapterUpdate::install(std::span<const uint8_t> pkg) {
     observer_.install_starting();
     const Result rc = install_with_retry(pkg);
+    if (is_access_denied(rc)) observer_.access_denied();
     observer_.install_ended();
     if (is_busy(rc)) return rc;
 

@@ -33,6 +33,8 @@ public:
     // The package is about to be staged and installed / the installation ended.
     virtual void install_starting() {}
     virtual void install_ended() {}
+    // The staging item is held by another agent (told before install_ended).
+    virtual void access_denied() {}
     // A -recovery installation without -force found no staging item.
     virtual void nvm_not_healthy() {}
     // A -recovery -force installation could not create the staging item.
