@@ -88,7 +88,7 @@ std::string version3(const uint8_t v[3]) {
 }
 
 const zelt::device::InventoryFunction* lookup(const zelt::device::Inventory& inventory, const char* name) {
-    return zelt::device::find_function(inventory, name, DEV_BY_SERVICE);
+    return zelt::device::find_function(inventory, name, zelt::device::DEV_BY_SERVICE);
 }
 
 // First number of a dotted version text, or -1.
@@ -200,8 +200,8 @@ namespace {
 int list_device_body(const zelt::device::InventoryFunction& target, bool short_mode, Listing out) {
     const Function& fn = target.function;
     const char* name = target.name();
-    const zelt_nvm_device_info_t& rec = target.facts;
-    const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
+    const zelt::device::zelt_nvm_device_info_t& rec = target.facts;
+    const zelt::device::ZELT_NVM_PCI_INFO& pci = rec.pci_info;
     // A function without a network interface is listed without its made-up name.
     const bool pci_dev = !target.has_interface();
     char address[32];
@@ -221,19 +221,22 @@ int list_device_body(const zelt::device::InventoryFunction& target, bool short_m
     const int fru_rc = zeltnvm_get_fru_data(fn, fru);
     int result = fru_rc;
     std::string serial = fru_rc == 0 ? fru.serial : std::string();
-    if (fru_rc == kFruMissing) zelt::device::zeltnvm_get_vpd_each_field_data(fn, serial, "SN");
+    if (fru_rc == kFruMissing) {
+        if (ResultOr<std::string> vpd = zelt::device::zeltnvm_get_vpd_each_field_data(fn, "SN"); vpd.ok()) serial = *vpd;
+    }
     out.line("serial_number", "Device Serial Number", serial);
 
     char table_text[32];
-    zeltnvm_get_chip_number(table_text, &rec);
+    zelt::device::zeltnvm_get_chip_number(table_text, &rec);
     out.line("chip_number", "Chip Number", table_text);
 
     std::string part = fru_rc == 0 ? fru.part_number : std::string();
     if (part.empty()) {
-        if (zelt::device::zeltnvm_get_vpd_each_field_data(fn, part, "PN") != 0 || part == kNA) part.clear();
+        if (ResultOr<std::string> vpd = zelt::device::zeltnvm_get_vpd_each_field_data(fn, "PN"); vpd.ok()) part = *vpd;
+        if (part == kNA) part.clear();
     }
     if (part.empty()) {
-        zeltnvm_get_part_number(table_text, &rec);
+        zelt::device::zeltnvm_get_part_number(table_text, &rec);
         part = table_text;
     }
     out.line("part_number", "Part Number", part);
@@ -393,7 +396,7 @@ int list_devices(const zelt::device::Inventory& inventory, ListingForm form, Rep
     Json& devices = devices_of(report);
     int rc = 0;
     for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
-        const zelt::device::InventoryFunction* rep = zeltnvm_adapter_representative(inventory, n);
+        const zelt::device::InventoryFunction* rep = zelt::device::zeltnvm_adapter_representative(inventory, n);
         if (!rep) continue;
         const char* name = rep->name();
         Json device = Json::object();
@@ -455,7 +458,7 @@ Report listdev_command(zelt::cli::ParsedCommand& parsed) {
 int zeltnvm_devid_device(const zelt::device::Inventory& inventory, const char* name, Report& report) {
     const zelt::device::InventoryFunction* target = lookup(inventory, name);
     if (!target) return ZELT_RC_DEVICE_NOT_FOUND;
-    const ZELT_NVM_PCI_INFO& pci = target->facts.pci_info;
+    const zelt::device::ZELT_NVM_PCI_INFO& pci = target->facts.pci_info;
     char address[32];
     std::snprintf(address, sizeof address, "%04x:%02x:%02x.%x", pci.domain_no, pci.bus_no, pci.device_no,
                   pci.function_no);
@@ -478,7 +481,7 @@ int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* 
     const zelt::device::InventoryFunction* target = lookup(inventory, name);
     if (!target) return ZELT_RC_DEVICE_NOT_FOUND;
     const Function& fn = target->function;
-    const zelt_nvm_device_info_t& rec = target->facts;
+    const zelt::device::zelt_nvm_device_info_t& rec = target->facts;
     std::string active;
     if (take(fn.channel->package_version(fn), active) != 0 || active.empty()) {
         active.clear();
@@ -525,7 +528,7 @@ int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* 
 int zeltnvm_device_command_all_adapters(const zelt::device::Inventory& inventory, int command, Report& report) {
     int rc = 0;
     for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
-        const zelt::device::InventoryFunction* rep = zeltnvm_adapter_representative(inventory, n);
+        const zelt::device::InventoryFunction* rep = zelt::device::zeltnvm_adapter_representative(inventory, n);
         if (!rep) continue;
         const char* name = rep->name();
         report.text(ZELT_LOC_CONSOLE, "\nDevice #%d\n---------\n", n + 1);
@@ -572,12 +575,12 @@ int zeltnvm_get_dev_port_count(const zelt::device::Inventory& inventory, const c
 int zelt_get_function_count(const zelt::device::Inventory& inventory, const char* name, int* count, bool trace) {
     const zelt::device::InventoryFunction* target = lookup(inventory, name);
     if (!target) return 0;
-    const zelt_nvm_device_info_t& rec = target->facts;
+    const zelt::device::zelt_nvm_device_info_t& rec = target->facts;
     if (trace) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "device_id = %04x vendor_id = %04x\n", rec.pci_info.device_id,
                       rec.pci_info.vendor_id);
     }
-    const int a = zeltnvm_adapter_of(inventory, &rec);
+    const int a = zelt::device::zeltnvm_adapter_of(inventory, &rec);
     *count = a >= 0 ? inventory.adapters[static_cast<size_t>(a)].active_pf_count : 0;
     return 0;
 }

@@ -58,7 +58,7 @@ std::vector<std::string> candidate_files(zelt::host::Host& host, char** files, i
 bool fill_row(const zelt::device::Inventory& inventory, const char* name, zelt_update_row& row) {
     const zelt::device::InventoryFunction* found = zelt::device::find_function(inventory, name);
     if (!found) return false;
-    const zelt_nvm_device_info_t& rec = found->facts;
+    const zelt::device::zelt_nvm_device_info_t& rec = found->facts;
     row.target = found;
     std::memset(row.name, 0, sizeof row.name);
     std::strncpy(row.name, name, sizeof row.name - 1);
@@ -136,7 +136,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         names.emplace_back(device);
     } else {
         for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
-            const zelt::device::InventoryFunction* rep = zeltnvm_adapter_representative(inventory, n);
+            const zelt::device::InventoryFunction* rep = zelt::device::zeltnvm_adapter_representative(inventory, n);
             if (rep) names.emplace_back(rep->name());
         }
     }
@@ -156,7 +156,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         }
         AdapterOutcome out;
         out.function = zelt::device::find_function(inventory, name.c_str());
-        if (out.function) out.adapter = zeltnvm_adapter_of(inventory, &out.function->facts) + 1;
+        if (out.function) out.adapter = zelt::device::zeltnvm_adapter_of(inventory, &out.function->facts) + 1;
         zelt::cli::PackageChoice choice = zeltnvm_check_package_supported(inventory, name.c_str(), candidates, args);
         if (choice.status != 0) {
             out.reason = selection_refusal(choice.status);
@@ -189,6 +189,8 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
             auto prepared = zelt::device::zeltnvm_invoke_recovery_process(*row.target, static_cast<int>(rows.size()),
                                                                           args.force, cfg != 0);
             if (!prepared) {
+                if (prepared.result() == zelt::Result::tool(zelt::device::kRecoveryUnavailable))
+                    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Recovery is not available in this build.\n");
                 out.reason = "the recovery preparation failed";
                 out.result = prepared.result();
                 out.status = prepared.result().code();

@@ -72,7 +72,7 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inv
         choice.status = 8;
         return choice;
     }
-    const zelt_nvm_device_info_t& rec = target->facts;
+    const zelt::device::zelt_nvm_device_info_t& rec = target->facts;
     int rc = 0;
     const zelt_pci_id_t id{rec.pci_info.vendor_id, rec.pci_info.device_id, rec.pci_info.sub_system_vendor_id,
                            rec.pci_info.sub_system_device_id};
