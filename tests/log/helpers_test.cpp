@@ -152,31 +152,21 @@ TEST(CheckErrorcode, ReportsPrivilegesOrTheCodeName) {
     }
 }
 
-class ClockTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        auto h = std::make_unique<TestHost>("");
-        host_ = h.get();
-        host::install(std::move(h));
-    }
-    void TearDown() override { host::install(std::make_unique<host::LinuxHost>()); }
-    TestHost* host_ = nullptr;
-};
-
-TEST_F(ClockTest, ElapsedTimeAcrossASecondBoundary) {
-    host_->clock = {100, 900000};
-    zeltnvm_start_clock();
-    host_->clock = {102, 100000};  // 1.2 s later: the microseconds borrow from the seconds
+TEST(ElapsedClock, ElapsedTimeAcrossASecondBoundary) {
+    TestHost host("");
+    host.clock = {100, 900000};
+    log::ElapsedClock clock(host);  // started when made
+    host.clock = {102, 100000};     // 1.2 s later: the microseconds borrow from the seconds
     uint32_t ms = 0;
     double seconds = 0;
-    zeltnvm_stop_clock(&ms);
-    zeltnvm_get_elapsed_time(&seconds);
+    zeltnvm_stop_clock(clock, &ms);
+    zeltnvm_get_elapsed_time(clock, &seconds);
     EXPECT_EQ(ms, 1200u);
     EXPECT_DOUBLE_EQ(seconds, 1.2);
 
-    zeltnvm_start_clock();  // starting again restarts
-    host_->sleep_ms(30);
-    zeltnvm_stop_clock(&ms);
+    zeltnvm_start_clock(clock);  // starting again restarts
+    host.sleep_ms(30);
+    zeltnvm_stop_clock(clock, &ms);
     EXPECT_EQ(ms, 30u);
 }
 
