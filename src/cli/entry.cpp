@@ -58,7 +58,7 @@ int run_command(int argc, char** argv, zelt::cli::report::Output& output, zelt::
     }
     install_signal_handlers();
 
-    zeltnvm_open_log_file();
+    zeltnvm_open_log_file(zelt::host::current());
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Halvex Management Utility Version v%u.%u.%u.%u\n", ZELT_VERSION_MAJOR,
                   ZELT_VERSION_MINOR, ZELT_VERSION_BUILD, ZELT_VERSION_FOURTH);
 

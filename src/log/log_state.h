@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "host/host.h"
 #include "log/console_sink.h"
 
 namespace zelt::log {
@@ -11,6 +12,8 @@ struct LogState {
     unsigned level_mask = 0;  // enabled log levels (ZELT_LVL_* bits)
     FILE* log = nullptr;      // the open log file
     ConsoleSink* sink = nullptr;  // takes console messages and progress ticks when set
+    host::Host* host = nullptr;   // the run's host while the log is open: its clock stamps
+                                  // the log's lines
 };
 
 LogState& state();

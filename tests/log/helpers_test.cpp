@@ -75,19 +75,14 @@ TEST(CheckInputValue, OnlyDecimalDigits) {
     EXPECT_FALSE(checkInputValue("0x10"));
 }
 
-// File helpers go through the host: paths of the host's trees (here /var) are taken
-// under the test root.
+// File helpers go through the host they are given: paths of the host's trees (here
+// /var) are taken under the test root.
 class FileHelpers : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::filesystem::create_directories(root_.file("var"));
-        host::install(std::make_unique<TestHost>(root_.path()));
-    }
-    void TearDown() override {
-        zeltnvm_verbose = 0;
-        host::install(std::make_unique<host::LinuxHost>());
-    }
+    void SetUp() override { std::filesystem::create_directories(root_.file("var")); }
+    void TearDown() override { zeltnvm_verbose = 0; }
     TempDir root_;
+    TestHost host_{root_.path()};
 };
 
 TEST_F(FileHelpers, ReadFileDataResults) {
@@ -95,26 +90,26 @@ TEST_F(FileHelpers, ReadFileDataResults) {
     write_text_file(root_.file("var/empty.bin"), "");
     size_t size = 99;
     int rc = -1;
-    auto data = zeltnvm_read_file_data("/var/data.bin", "rb", &size, &rc);
+    auto data = zeltnvm_read_file_data(host_, "/var/data.bin", "rb", &size, &rc);
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(size, 3u);
     EXPECT_EQ(data, (std::vector<uint8_t>{1, 0, 2}));
 
-    data = zeltnvm_read_file_data("/var/missing.bin", "rb", &size, &rc);
+    data = zeltnvm_read_file_data(host_, "/var/missing.bin", "rb", &size, &rc);
     EXPECT_EQ(rc, ZELT_READ_OPEN_FAILED);
     EXPECT_TRUE(data.empty());
-    data = zeltnvm_read_file_data("/var/empty.bin", "rb", &size, &rc);
+    data = zeltnvm_read_file_data(host_, "/var/empty.bin", "rb", &size, &rc);
     EXPECT_EQ(rc, ZELT_READ_EMPTY_OR_SHORT);
     EXPECT_EQ(size, 0u);
-    data = zeltnvm_read_file_data(nullptr, "rb", &size, &rc);
+    data = zeltnvm_read_file_data(host_, nullptr, "rb", &size, &rc);
     EXPECT_EQ(rc, ZELT_READ_OPEN_FAILED);
 }
 
 TEST_F(FileHelpers, OpenAndCloseIgnoreMissingArguments) {
-    EXPECT_EQ(zeltnvm_file_open(nullptr, "r"), nullptr);
-    EXPECT_EQ(zeltnvm_file_open("/var/x", nullptr), nullptr);
+    EXPECT_EQ(zeltnvm_file_open(host_, nullptr, "r"), nullptr);
+    EXPECT_EQ(zeltnvm_file_open(host_, "/var/x", nullptr), nullptr);
     zeltnvm_file_close(nullptr);
-    FILE* f = zeltnvm_file_open("/var/made.txt", "w");
+    FILE* f = zeltnvm_file_open(host_, "/var/made.txt", "w");
     ASSERT_NE(f, nullptr);
     zeltnvm_file_close(f);
     EXPECT_TRUE(std::filesystem::exists(root_.file("var/made.txt")));
@@ -124,10 +119,10 @@ TEST_F(FileHelpers, DeleteReportsOnlyWhenVerbose) {
     write_text_file(root_.file("var/a"), "x");
     write_text_file(root_.file("var/b"), "x");
     StreamCapture cap;
-    EXPECT_EQ(zeltnvm_delete_file("/var/a"), 0);
+    EXPECT_EQ(zeltnvm_delete_file(host_, "/var/a"), 0);
     zeltnvm_verbose = 1;
-    EXPECT_EQ(zeltnvm_delete_file("/var/b"), 0);
-    EXPECT_NE(zeltnvm_delete_file("/var/b"), 0);  // already gone: no report
+    EXPECT_EQ(zeltnvm_delete_file(host_, "/var/b"), 0);
+    EXPECT_NE(zeltnvm_delete_file(host_, "/var/b"), 0);  // already gone: no report
     EXPECT_EQ(cap.out(), "zeltnvm_delete_file: /var/b deleted\n");
     EXPECT_FALSE(std::filesystem::exists(root_.file("var/a")));
 }
