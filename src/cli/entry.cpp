@@ -88,7 +88,7 @@ int run_command(int argc, char** argv, zelt::cli::report::Output& output, zelt::
 
 void zeltnvmExit(int signal) {
     // No dot may follow the last message, nor the thread outlive the log it writes beside.
-    zeltnvm_stop_monitor();
+    zelt::log::stop_running_monitor();
     zeltnvm_close_log_file();
     zeltnvm_stop_running_eye_scope();
     zeltnvm_release_pci_mailbox();

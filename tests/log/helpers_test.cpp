@@ -1,10 +1,13 @@
 // Text and file helpers, the result report, the clock and the progress dots.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <string_view>
 #include <thread>
 
 #include "common/hvxretval.h"
 #include "log/clock.h"
+#include "log/console_sink.h"
 #include "log/error_check.h"
 #include "log/file_helpers.h"
 #include "log/monitor.h"
@@ -166,17 +169,35 @@ TEST(ElapsedClock, ElapsedTimeAcrossASecondBoundary) {
 }
 
 TEST(Monitor, WritesDotsUntilStoppedAndJoins) {
-    zeltnvm_stop_monitor();  // nothing running: no effect
     StreamCapture cap;
-    zeltnvm_start_monitor();
-    zeltnvm_start_monitor();  // already running: still one thread
+    log::Monitor dots;
     std::this_thread::sleep_for(std::chrono::milliseconds(1300));
-    zeltnvm_stop_monitor();
-    std::string dots = cap.out();
-    EXPECT_EQ(dots, ".");
-    // Stopped: nothing more is written.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    zeltnvm_stop_monitor();
+    dots.stop();
+    EXPECT_EQ(cap.out(), ".");
+    dots.stop();  // already stopped: no effect
+}
+
+// Ticks go to the console sink when one is installed (which keeps them off standard
+// output for JSON); the exit path stops the monitor that runs, whoever owns it.
+TEST(Monitor, TicksGoToTheSinkAndTheExitPathStopsThem) {
+    struct CountingSink : log::ConsoleSink {
+        bool console_message(int, std::string_view) override { return true; }
+        void progress_tick() override { ++ticks; }
+        std::atomic<int> ticks{0};
+    } sink;
+    log::stop_running_monitor();  // nothing running: no effect
+    StreamCapture cap;
+    log::ConsoleSink* previous = log::set_console_sink(&sink);
+    {
+        log::Monitor dots;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+        log::stop_running_monitor();
+        EXPECT_EQ(sink.ticks, 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    }  // its owner ends it later: nothing left to stop
+    EXPECT_EQ(sink.ticks, 1);
+    log::set_console_sink(previous);
+    EXPECT_EQ(cap.out(), "");
 }
 
 }  // namespace
