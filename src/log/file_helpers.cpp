@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "host/host.h"
 #include "log/print.h"
 #include "log/run_flags.h"
 

@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "host/host.h"
+namespace zelt::host {
+class Host;
+}  // namespace zelt::host
 
 namespace zelt {
 

@@ -4,8 +4,11 @@
 #include <cstdio>
 #include <mutex>
 
-#include "host/host.h"
 #include "log/console_sink.h"
+
+namespace zelt::host {
+class Host;
+}  // namespace zelt::host
 
 namespace zelt::log {
 

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <string>
 
+#include "host/host.h"
 #include "host/interrupt.h"
 #include "log/log_state.h"
 #include "log/time_text.h"
