@@ -22,8 +22,7 @@ std::string adapter_lock_key(const device::InventoryFunction& function) {
 int AdapterLocks::take(const device::InventoryFunction& function) {
     const std::string key = adapter_lock_key(function);
     if (held_.count(key) != 0) return 0;
-    host::Host& h = host::current();
-    host::LockAttempt attempt = host::take_run_lock(h, host::run_lock_name("adapter-" + key), h.lock_wait_ms());
+    host::LockAttempt attempt = host::take_run_lock(host_, host::run_lock_name("adapter-" + key), wait_ms_);
     switch (attempt.outcome) {
         case host::LockOutcome::kHeld:
             held_.emplace(key, std::move(attempt.lock));

@@ -22,6 +22,9 @@ std::string adapter_lock_key(const device::InventoryFunction& function);
 // The adapter locks one run holds, each taken once.
 class AdapterLocks {
 public:
+    // Locks on `host`'s lock directory, waiting at most `wait_ms` real milliseconds.
+    AdapterLocks(host::Host& host, unsigned wait_ms) : host_(host), wait_ms_(wait_ms) {}
+
     // Takes the lock of the adapter of `function` unless this run already holds it,
     // waiting as the host is configured. 0 when held; -16 (busy) after a line naming
     // the holder when another run kept it for the whole wait; -101 when the lock file
@@ -29,6 +32,8 @@ public:
     int take(const device::InventoryFunction& function);
 
 private:
+    host::Host& host_;
+    unsigned wait_ms_;
     std::map<std::string, host::RunLock> held_;
 };
 

@@ -4,9 +4,7 @@
 #include <cstring>
 
 #include "cli/scan_state.h"
-#include "host/host.h"
 #include "log/print.h"
-#include "log/run_flags.h"
 
 namespace zelt::cli {
 
@@ -54,22 +52,20 @@ StepResult take_words(ScanState& s, int argc, char** argv) {
 // parsed command's arguments.
 void scan_file_argument(ScanState& s, std::size_t index) {
     const std::string& word = s.parsed.words[index];
-    if (host::current().is_directory(word)) return;
+    if (s.parsed.context->host.is_directory(word)) return;
     s.add_file(word, "!Maximum number of package files reached: %u\n");
 }
 
 }  // namespace
 }  // namespace zelt::cli
 
-int cliHelper(int argc, char** argv, bool* debug, const zelt::device::Inventory& inventory,
-              zelt::cli::report::Output& output, zelt::cli::report::Report& run) {
+int cliHelper(int argc, char** argv, zelt::cli::RunContext& context, const zelt::device::Inventory& inventory,
+              zelt::cli::report::Report& run) {
     using namespace zelt::cli;
     ScanState s;
+    s.parsed.context = &context;
     s.parsed.inventory = &inventory;
-    s.parsed.output = &output;
     s.parsed.run = &run;
-    s.parsed.opts.verify = true;
-    s.caller_debug = debug;
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 
     if (argc < 2) {

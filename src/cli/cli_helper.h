@@ -1,19 +1,20 @@
 // The front end's argument scan and dispatch.
 #pragma once
 
-#include "cli/options_record.h"
+#include "cli/run_context.h"
+#include "cli/scan_options.h"
 #include "cli/report/output.h"
 #include "device/inventory.h"
 
 // Scans the arguments once, left to right (options, the command word, the device
 // selector, file arguments), checks the chosen command's argument rule and runs the
-// command. Returns the command's result code; `run` (the run's report, open on
-// `output`) takes in what the command reports. zelt::cli::end_run makes the exit
-// status from it.
-// `debug` (may be nullptr) is the caller's trace flag; -debug sets it.
+// command. Returns the command's result code; `run` (the run's report, open on the
+// context's output) takes in what the command reports. zelt::cli::end_run makes the
+// exit status from it.
+// `context` is the run's context; the scan adds the verbosity and -debug to it.
 // `inventory` is the run's adapters, which the command selects from and works on.
-int cliHelper(int argc, char** argv, bool* debug, const zelt::device::Inventory& inventory,
-              zelt::cli::report::Output& output, zelt::cli::report::Report& run);
+int cliHelper(int argc, char** argv, zelt::cli::RunContext& context, const zelt::device::Inventory& inventory,
+              zelt::cli::report::Report& run);
 
 namespace zelt::cli {
 // Ends the run's report with `result` (the code the run ended with), renders it in the

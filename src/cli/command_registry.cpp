@@ -22,34 +22,33 @@ namespace {
 
 using namespace help_text;
 
-constexpr ArgumentRule kNoRule{};
 constexpr ArgumentRule at_most(int n) { return {.min_count = 0, .max_count = n}; }
 constexpr ArgumentRule at_least(int n) { return {.min_count = n}; }
 constexpr ArgumentRule exactly(int n) { return {.min_count = n, .max_count = n}; }
 constexpr ArgumentRule between(int low, int high) { return {.min_count = low, .max_count = high}; }
-constexpr ArgumentRule checked(bool (*check)(const ArgumentLine&, options&)) { return {.check = check}; }
+constexpr ArgumentRule checked(bool (*check)(const ArgumentLine&, ScanOptions&)) { return {.check = check}; }
 
 using report::reported;
 
 // A command run at its word whose result always ends the run.
-template <CommandHandler handler>
-std::optional<int> ends_run(ParsedCommand& parsed) {
-    return report::hand_in(parsed, handler(parsed));
+template <auto handler>
+std::optional<int> ends_run(const ScanOptions& scan, ParsedCommand& parsed) {
+    return report::hand_in(parsed, typed<handler>(scan, parsed));
 }
 
 // setoption=/getoption=: the option named after '=' is looked up and checked at the
 // word, so a bad name stops the run before the rest of the line is read.
-std::optional<int> check_option_at_word(ParsedCommand& parsed) {
-    if (!parsed.opts.arg) return std::nullopt;
-    const int rc = zeltnvm_option_check(parsed);
+std::optional<int> check_option_at_word(ParsedCommand& parsed, const OptionArgs& args) {
+    if (!args.request) return std::nullopt;
+    const int rc = zeltnvm_option_check(parsed, args);
     if (rc != 0) return rc;
     return std::nullopt;
 }
 
 // optionhelp=: the detailed help is printed at the word.
-std::optional<int> option_help_at_word(ParsedCommand& parsed) {
-    if (!parsed.opts.arg) return std::nullopt;
-    return report::hand_in(parsed, zeltnvm_optionhelp_command(parsed));
+std::optional<int> option_help_at_word(ParsedCommand& parsed, const OptionArgs& args) {
+    if (!args.request) return std::nullopt;
+    return report::hand_in(parsed, zeltnvm_optionhelp_command(parsed, args));
 }
 
 // optionhelp without '=' that still passed its rule (another word held the '=').
@@ -61,82 +60,211 @@ int option_help_without_name(ParsedCommand& parsed) {
 int help(ParsedCommand&) { return zeltnvm_display_help(CMD_HELP); }
 
 using K = ArgumentKind;
+using G = CommandGroup;
 
-// Row fields: command, word, implicit device, argument kind, argument rule, help,
-// at word, after the scan, package files, available, writes to the adapter. install
-// writes too but takes each adapter's lock itself, after its confirmation prompt.
+// One row per command word, in enumeration order; the fields are described at
+// CommandRow. install writes to adapters too but takes each adapter's lock itself,
+// after its confirmation prompt.
 constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
-    {CMD_HELP, "-h", false, K::text, kNoRule, kHelpUsage, nullptr, reported<help>, false, true, false},
-    {CMD_VERSION, "version", false, K::text, at_most(2), kHelpVersion, nullptr, version_command, false, true, false},
-    {CMD_DEVID, "devid", false, K::file_spec, kNoRule, kHelpDevid, nullptr, devid_pkgver_device_command, true, true, false},
-    {CMD_PKGVER, "pkgver", false, K::file_spec, kNoRule, kHelpPkgver, nullptr, devid_pkgver_device_command, true,
-     true, false},
-    {CMD_BACKUP, "backup", true, K::text, kNoRule, kHelpBackup, nullptr, nullptr, false, false, false},
-    {CMD_INSTALL, "install", false, K::file_spec, checked(rules::install), kHelpInstall, nullptr, install_report, false,
-     true, false},
-    // verify, list and view report on package files; their device forms are not built.
-    {CMD_VERIFY, "verify", false, K::file_spec, kNoRule, kHelpVerify, nullptr, nullptr, true, true, false},
-    {CMD_LISTDEV, "listdev", false, K::text, checked(rules::listdev), kHelpListdev, nullptr, listdev_command, false,
-     true, false},
-    {CMD_SETOPTION, "setoption", true, K::text, checked(rules::option), kHelpSetoption, check_option_at_word,
-     zeltnvm_option_command, false, true, true},
-    {CMD_GETOPTION, "getoption", true, K::text, checked(rules::option), kHelpGetoption, check_option_at_word,
-     zeltnvm_option_command, false, true, false},
-    {CMD_CFGTUNNEL, "cfgtunnel", true, K::text_always, at_least(4), kHelpCfgtunnel, nullptr, nullptr, false, false, true},
-    {CMD_MODULEINFO, "moduleinfo", false, K::text, checked(rules::listdev), kHelpModuleinfo, nullptr, nullptr, false,
-     false, false},
-    {CMD_COREDUMP, "coredump", true, K::text, between(3, 4), kHelpCoredump, nullptr, nullptr, false, false, false},
-    {CMD_OPTIONHELP, "optionhelp", true, K::text, checked(rules::option), kHelpOptionhelp, option_help_at_word,
-     reported<option_help_without_name>, false, true, false},
-    {CMD_ETHERDIAGRAM, "ether_serdes_eye_diagram", true, K::text_always, exactly(4), kHelpEtherdiagram, nullptr,
-     nullptr, false, false, false},
-    {CMD_RESET, "reset", true, K::text_always, kNoRule, kHelpReset, nullptr, zeltnvm_reset_command, false, true, true},
-    {CMD_PCIDIAGRAM, "pci_eye_diagram", true, K::text_always, between(4, 5), kHelpPcidiagram, nullptr, nullptr, false,
-     false, false},
-    {CMD_RESMGMT, "resmgmt", true, K::text_always, at_least(4), kHelpResmgmt, nullptr, nullptr, false, false, true},
-    {CMD_SAVEOPTIONS, "saveoptions", true, K::text, exactly(4), kHelpSaveoptions, nullptr, nullptr, false, false, false},
-    {CMD_DEVICETEMP, "device_temperature", true, K::text, checked(rules::listdev), kHelpDevicetemp, nullptr, nullptr,
-     false, false, false},
-    {CMD_PCIECOUNTERS, "pcie_counters", true, K::text, checked(rules::listdev), kHelpPciecounters, nullptr, nullptr,
-     false, false, false},
-    {CMD_TRUSTEDVF, "vf", true, K::text, {.min_count = 5, .max_count = 6, .check = rules::trusted_vf},
-     kHelpTrustedvf, nullptr, nullptr, false, false, true},
-    {CMD_DEVINFO, "device_info", true, K::text, checked(rules::listdev), kHelpDevinfo,
-     ends_run<device_info_command>, nullptr, false, true, false},
-    {CMD_PCIEYESCOPE, "pci_eye_scope", true, K::text, at_least(4), kHelpPcieyescope, nullptr, nullptr, false, false, false},
-    {CMD_PRBS_TEST, "prbs_test", true, K::text, at_least(4), kHelpPrbsTest, nullptr, nullptr, false, false, false},
-    {CMD_ADDNTUPLE, "add_ntuple_filter", true, K::text, exactly(8), kHelpAddntuple, nullptr, nullptr, false, false, true},
-    {CMD_FREENTUPLE, "free_ntuple_filter", true, K::text, exactly(4), kHelpFreentuple, nullptr, nullptr, false,
-     false, true},
-    {CMD_RESTORE_FACTORY_DEFAULTS, "restore_factory_defaults", true, K::text,
-     checked(rules::restore_factory_defaults), kHelpRestoreFactoryDefaults, nullptr, nullptr, false, false, true},
-    {CMD_LOOPBACK, "loopback", true, K::text, kNoRule, kHelpLoopback, nullptr, nullptr, false, false, false},
-    {CMD_FWSYNC, "fw_sync", true, K::text, exactly(3), kHelpFwsync, nullptr, nullptr, false, false, true},
-    {CMD_DEVICE_HEALTH_CHECK, "device_health_check", true, K::text, between(3, 5), kHelpDeviceHealthCheck, nullptr,
-     nullptr, false, false, false},
-    {CMD_DSCDUMP, "dscdump", true, K::text, at_least(4), kHelpDscdump, nullptr, nullptr, false, false, false},
-    {CMD_LIST, "list", false, K::file_spec, kNoRule, kHelpList, nullptr, nullptr, true, true, false},
-    {CMD_VIEW, "view", false, K::file_spec, kNoRule, kHelpView, nullptr, nullptr, true, true, false},
-    {CMD_SET_TXFIR, "set_txfir", true, K::text, exactly(9), kHelpSetTxfir, nullptr, nullptr, false, false, true},
-    {CMD_GET_TXFIR, "get_txfir", true, K::text, exactly(5), kHelpGetTxfir, nullptr, nullptr, false, false, false},
-    {CMD_MH_PF_ALLOC, "mh_pf_alloc", true, K::text, kNoRule, kHelpMhPfAlloc, nullptr, nullptr, false, false, true},
-    {CMD_MSIX_MAX_VECTORS, "msix_max_vectors", true, K::text, kNoRule, kHelpMsixMaxVectors, nullptr, nullptr, false,
-     false, true},
-    {CMD_LIVEPATCH, "livepatch", true, K::text, kNoRule, kHelpLivepatch, nullptr, nullptr, false, false, true},
-    {CMD_TSIO_FUNCTION_PIN, "tsio_function_pin", true, K::text, at_least(3), kHelpTsioFunctionPin, nullptr, nullptr,
-     false, false, true},
-    {CMD_DUTY_CYCLE, "duty_cycle", true, K::text, at_least(7), kHelpDutyCycle, nullptr, nullptr, false, false, true},
-    {CMD_DLL_SOURCE, "dll_source", true, K::text, at_least(7), kHelpDllSource, nullptr, nullptr, false, false, true},
-    {CMD_GET_PRVSN_STATE, "cert_provision_state", true, K::text, kNoRule, kHelpGetPrvsnState, nullptr, nullptr, false,
-     false, false},
-    {CMD_GET_PTP_EXT, "get_ptp_extended", true, K::text, kNoRule, kHelpGetPtpExt, nullptr, nullptr, false, false, false},
-    {CMD_SET_PTP_EXT, "set_ptp_extended", true, K::text, kNoRule, kHelpSetPtpExt, nullptr, nullptr, false, false, true},
-    {CMD_NVM_MEASUREMENT, "nvm_measurement", true, K::text, kNoRule, kHelpNvmMeasurement, nullptr, nullptr, false,
-     false, false},
-    {CMD_SET_SYNC_ETHERNET, "set_sync_ethernet", true, K::text, kNoRule, kHelpSetSyncEthernet, nullptr, nullptr,
-     false, false, true},
-    {CMD_GET_SYNC_ETHERNET, "get_sync_ethernet", true, K::text, kNoRule, kHelpGetSyncEthernet, nullptr, nullptr,
-     false, false, false},
+    {.command = CMD_HELP, .word = "-h", .help = kHelpUsage, .usage = "zeltnvm [OPTIONS] <COMMAND> [Params]",
+     .after_scan = typed<reported<help>>, .available = true},
+    {.command = CMD_VERSION, .word = "version", .rule = at_most(2), .help = kHelpVersion, .usage = "zeltnvm version",
+     .group = G::query, .summary = "Query zeltnvm version", .after_scan = typed<version_command>, .available = true},
+    {.command = CMD_DEVID, .word = "devid", .argument = K::file_spec, .help = kHelpDevid,
+     .usage = "zeltnvm -dev=<interface name> devid", .group = G::query,
+     .summary = "Displays the PCI IDs of the device or of package files", .failure = "Failed to display device ID's.",
+     .after_scan = typed<devid_pkgver_device_command>, .package_files = true, .available = true},
+    {.command = CMD_PKGVER, .word = "pkgver", .argument = K::file_spec, .help = kHelpPkgver,
+     .usage = "zeltnvm -dev=<interface name> pkgver", .group = G::query,
+     .summary = "Displays the package version of the device or of package files",
+     .after_scan = typed<devid_pkgver_device_command>, .package_files = true, .available = true},
+    {.command = CMD_BACKUP, .word = "backup", .implicit_device = true, .help = kHelpBackup,
+     .usage = "zeltnvm -dev=<interface name> backup <package file>", .group = G::debug,
+     .summary = "Saves the NVM contents of the device to a package file",
+     .failure = "Failed to backup NVM contents."},
+    {.command = CMD_INSTALL, .word = "install", .argument = K::file_spec, .rule = checked(rules::install),
+     .help = kHelpInstall, .usage = "zeltnvm -dev=<interface name> install [-force] [-y] [-noidcheck] <package file>",
+     .group = G::firmware_update, .summary = "Installs the firmware package file on the device",
+     .failure = "Package installation failed. Please review debug log file for more information.",
+     .after_scan = typed<install_report>, .available = true},
+    {.command = CMD_VERIFY, .word = "verify", .argument = K::file_spec, .help = kHelpVerify,
+     .usage = "zeltnvm -dev=<interface name> verify", .group = G::firmware_update,
+     .summary = "Verifies the NVM components of the device or of package files",
+     .failure = "NVM components verification failed. Please review debug log file for more information.",
+     .package_files = true, .available = true},
+    {.command = CMD_LISTDEV, .word = "listdev", .rule = checked(rules::listdev), .help = kHelpListdev,
+     .usage = "zeltnvm listdev", .group = G::query, .summary = "Lists the supported devices",
+     .after_scan = typed<listdev_command>, .available = true},
+    {.command = CMD_SETOPTION, .word = "setoption", .implicit_device = true, .rule = checked(rules::option),
+     .help = kHelpSetoption,
+     .usage = "zeltnvm -dev=<interface name> setoption=<option name>:[function/port index]#<val>",
+     .group = G::configure, .summary = "Configure an NVM configuration option",
+     .at_word = typed<check_option_at_word>, .after_scan = typed<zeltnvm_option_command>, .available = true,
+     .writes_adapter = true},
+    {.command = CMD_GETOPTION, .word = "getoption", .implicit_device = true, .rule = checked(rules::option),
+     .help = kHelpGetoption, .usage = "zeltnvm -dev=<interface name> getoption=<option name>:[function/port index]",
+     .group = G::query, .summary = "Query an NVM configuration option", .at_word = typed<check_option_at_word>,
+     .after_scan = typed<zeltnvm_option_command>, .available = true},
+    {.command = CMD_CFGTUNNEL, .word = "cfgtunnel", .implicit_device = true, .argument = K::text_always,
+     .rule = at_least(4), .help = kHelpCfgtunnel,
+     .usage = "zeltnvm -dev=<interface name> cfgtunnel vxlan_ipv4 [dst_port [<port>]]", .group = G::configure,
+     .summary = "Configures the tunnel destination port or the RSS mode", .writes_adapter = true},
+    {.command = CMD_MODULEINFO, .word = "moduleinfo", .rule = checked(rules::listdev), .help = kHelpModuleinfo,
+     .usage = "zeltnvm -dev=<interface name> moduleinfo", .group = G::query,
+     .summary = "Query the cable information of the optical module",
+     .failure = "Failed to query the module information."},
+    {.command = CMD_COREDUMP, .word = "coredump", .implicit_device = true, .rule = between(3, 4),
+     .help = kHelpCoredump, .usage = "zeltnvm -dev=<interface name> coredump [<file name>]", .group = G::debug,
+     .summary = "Retrieves coredump data from the device and from the ddr (if available).\n"
+                 "A .core file will be generated in the same directory",
+     .failure = "CoreDump command failed. Please review zeltnvm.log for more details."},
+    {.command = CMD_OPTIONHELP, .word = "optionhelp", .implicit_device = true, .rule = checked(rules::option),
+     .help = kHelpOptionhelp, .usage = "zeltnvm -dev=<interface name> optionhelp=<NVM_config_option_name>",
+     .group = G::query, .summary = "Displays the help of an NVM configuration option",
+     .at_word = typed<option_help_at_word>, .after_scan = typed<reported<option_help_without_name>>,
+     .available = true},
+    {.command = CMD_ETHERDIAGRAM, .word = "ether_serdes_eye_diagram", .implicit_device = true,
+     .argument = K::text_always, .rule = exactly(4), .help = kHelpEtherdiagram,
+     .usage = "zeltnvm -dev=<interface name> ether_serdes_eye_diagram <lane_number>", .group = G::query,
+     .summary = "Displays the Ethernet SerDes eye diagram of a lane",
+     .failure = "Ethernet serdes eye diagram command failed. Please review zeltnvm.log for more details."},
+    {.command = CMD_RESET, .word = "reset", .implicit_device = true, .argument = K::text_always, .help = kHelpReset,
+     .usage = "zeltnvm -dev=<interface name> reset", .group = G::configure,
+     .summary = "Resets the firmware of the device", .after_scan = typed<zeltnvm_reset_command>, .available = true,
+     .writes_adapter = true},
+    {.command = CMD_PCIDIAGRAM, .word = "pci_eye_diagram", .implicit_device = true, .argument = K::text_always,
+     .rule = between(4, 5), .help = kHelpPcidiagram,
+     .usage = "zeltnvm -dev=<interface name> pci_eye_diagram <lane_number> [-margin] [-v|-V]", .group = G::query,
+     .summary = "Displays the PCIe eye diagram of a lane.\nThis command is not supported on HVX9Kxxxx devices"},
+    {.command = CMD_RESMGMT, .word = "resmgmt", .implicit_device = true, .argument = K::text_always,
+     .rule = at_least(4), .help = kHelpResmgmt, .usage = "zeltnvm -dev=<interface name> resmgmt save <file>",
+     .group = G::configure, .summary = "Saves, restores or shows the hardware resource profile",
+     .writes_adapter = true},
+    {.command = CMD_SAVEOPTIONS, .word = "saveoptions", .implicit_device = true, .rule = exactly(4),
+     .help = kHelpSaveoptions, .usage = "zeltnvm -dev=<interface name> saveoptions <file>", .group = G::query,
+     .summary = "Saves the NVM configuration options of the device to a script file",
+     .failure = "Failed to save NVM configuration options. Please review zeltnvm.log for more details."},
+    {.command = CMD_DEVICETEMP, .word = "device_temperature", .implicit_device = true,
+     .rule = checked(rules::listdev), .help = kHelpDevicetemp,
+     .usage = "zeltnvm -dev=<interface name> device_temperature", .group = G::query,
+     .summary = "Query the device temperature in Celsius", .failure = "Failed to query the device information."},
+    {.command = CMD_PCIECOUNTERS, .word = "pcie_counters", .implicit_device = true, .rule = checked(rules::listdev),
+     .help = kHelpPciecounters, .usage = "zeltnvm -dev=<interface name> pcie_counters", .group = G::query,
+     .summary = "Query the PCIe counters of the device"},
+    {.command = CMD_TRUSTEDVF, .word = "vf", .implicit_device = true,
+     .rule = {.min_count = 5, .max_count = 6, .check = rules::trusted_vf}, .help = kHelpTrustedvf,
+     .usage = "Configure trusted VF: zeltnvm -dev=<interface name> vf <vf_index> trust <enable/disable>",
+     .group = G::configure, .summary = "Configures or queries a trusted VF", .writes_adapter = true},
+    {.command = CMD_DEVINFO, .word = "device_info", .implicit_device = true, .rule = checked(rules::listdev),
+     .help = kHelpDevinfo, .usage = "zeltnvm device_info", .group = G::query,
+     .summary = "Displays the details of every supported device",
+     .failure = "Device information command failed. Please review zeltnvm.log for more details.",
+     .at_word = ends_run<device_info_command>, .available = true},
+    {.command = CMD_PCIEYESCOPE, .word = "pci_eye_scope", .implicit_device = true, .rule = at_least(4),
+     .help = kHelpPcieyescope, .usage = "zeltnvm -dev=<interface name> pci_eye_scope <parameters>", .group = G::query,
+     .summary = "Runs the PCIe eye scope test",
+     .failure = "PCI Eye Scope test failed. Please review zeltnvm.log for more details."},
+    {.command = CMD_PRBS_TEST, .word = "prbs_test", .implicit_device = true, .rule = at_least(4),
+     .help = kHelpPrbsTest,
+     .usage = "zeltnvm -dev=<interface name> prbs_test enable/disable [prbs_mode <mode> rx_lane_mask <mask> "
+              "tx_lane_mask <mask> duration <seconds>]",
+     .group = G::configure, .summary = "Runs the PRBS test on the lanes of the port"},
+    {.command = CMD_ADDNTUPLE, .word = "add_ntuple_filter", .implicit_device = true, .rule = exactly(8),
+     .help = kHelpAddntuple,
+     .usage = "zeltnvm -dev=<interface name> add_ntuple_filter <MAC> <port> <port mask> <vf index> <ip type>",
+     .group = G::configure, .summary = "Adds an ntuple flow filter", .writes_adapter = true},
+    {.command = CMD_FREENTUPLE, .word = "free_ntuple_filter", .implicit_device = true, .rule = exactly(4),
+     .help = kHelpFreentuple, .usage = "zeltnvm -dev=<interface name> free_ntuple_filter <filter id>",
+     .group = G::configure, .summary = "Removes an ntuple flow filter", .writes_adapter = true},
+    {.command = CMD_RESTORE_FACTORY_DEFAULTS, .word = "restore_factory_defaults", .implicit_device = true,
+     .rule = checked(rules::restore_factory_defaults), .help = kHelpRestoreFactoryDefaults,
+     .usage = "zeltnvm -dev=<interface name> restore_factory_defaults [-y]", .group = G::configure,
+     .summary = "Restores the NVM factory defaults.\nThis command is supported only on HVX9Kxxxx devices",
+     .writes_adapter = true},
+    {.command = CMD_LOOPBACK, .word = "loopback", .implicit_device = true, .help = kHelpLoopback,
+     .usage = "zeltnvm -dev=<interface name> loopback [phy_remote/phy_local/mac_local/external/disable]",
+     .group = G::configure, .summary = "Configures or queries the loopback mode"},
+    {.command = CMD_FWSYNC, .word = "fw_sync", .implicit_device = true, .rule = exactly(3), .help = kHelpFwsync,
+     .usage = "zeltnvm -dev=<interface name> fw_sync", .group = G::firmware_update,
+     .summary = "Synchronises the firmware images of the device", .failure = "FW sync command failed.",
+     .writes_adapter = true},
+    {.command = CMD_DEVICE_HEALTH_CHECK, .word = "device_health_check", .implicit_device = true,
+     .rule = between(3, 5), .help = kHelpDeviceHealthCheck,
+     .usage = "zeltnvm -dev=<interface name> device_health_check [<parameters>]", .group = G::debug,
+     .summary = "Checks the health of the device",
+     .failure = "Device health Check command failed. Please review zeltnvm.log for more details."},
+    {.command = CMD_DSCDUMP, .word = "dscdump", .implicit_device = true, .rule = at_least(4), .help = kHelpDscdump,
+     .usage = "zeltnvm -dev=<interface name> dscdump <parameters>", .group = G::debug,
+     .summary = "Retrieves the DSC dump of the device"},
+    {.command = CMD_LIST, .word = "list", .argument = K::file_spec, .help = kHelpList,
+     .usage = "zeltnvm -dev=<interface name> list [-type=<type>] [-sort[=<pattern>]]", .group = G::query,
+     .summary = "Lists the NVM directory of the device or the items of package files", .package_files = true,
+     .available = true},
+    {.command = CMD_VIEW, .word = "view", .argument = K::file_spec, .help = kHelpView,
+     .usage = "zeltnvm -dev=<interface name> view [-type=<type>]", .group = G::query,
+     .summary = "Displays the NVM items of the device or of package files", .package_files = true, .available = true},
+    {.command = CMD_SET_TXFIR, .word = "set_txfir", .implicit_device = true, .rule = exactly(9),
+     .help = kHelpSetTxfir,
+     .usage = "zeltnvm -dev=<interface name> set_txfir <NRZ/PAM4> <lane mask> <v1> <v2> <v3> <v4>",
+     .group = G::configure, .summary = "Configures the transmit equalisation settings of lanes",
+     .writes_adapter = true},
+    {.command = CMD_GET_TXFIR, .word = "get_txfir", .implicit_device = true, .rule = exactly(5),
+     .help = kHelpGetTxfir, .usage = "zeltnvm -dev=<interface name> get_txfir <NRZ/PAM4> <lane number>",
+     .group = G::query, .summary = "Query the transmit equalisation settings of a lane"},
+    {.command = CMD_MH_PF_ALLOC, .word = "mh_pf_alloc", .implicit_device = true, .help = kHelpMhPfAlloc,
+     .usage = "zeltnvm -dev=<interface name> mh_pf_alloc [<ep0> <ep1> <ep2> <ep3>]", .group = G::configure,
+     .summary = "Configures the PF allocation of a multi-host adapter.\n"
+                 "This command is supported only on HVX9Kxxxx devices",
+     .writes_adapter = true},
+    {.command = CMD_MSIX_MAX_VECTORS, .word = "msix_max_vectors", .implicit_device = true,
+     .help = kHelpMsixMaxVectors,
+     .usage = "zeltnvm -dev=<interface name> msix_max_vectors <pf> [<start_vf> <msix>]...", .group = G::configure,
+     .summary = "Configures the MSI-X vectors of the functions.\nThis command is supported only on HVX9Kxxxx devices",
+     .writes_adapter = true},
+    {.command = CMD_LIVEPATCH, .word = "livepatch", .implicit_device = true, .help = kHelpLivepatch,
+     .usage = "zeltnvm -dev=<interface name> livepatch [activate/deactivate [<target>]]", .group = G::firmware_update,
+     .summary = "Queries, activates, deactivates or updates firmware live patches.\n"
+                 "This command is supported only on HVX9Kxxxx devices",
+     .writes_adapter = true},
+    {.command = CMD_TSIO_FUNCTION_PIN, .word = "tsio_function_pin", .implicit_device = true, .rule = at_least(3),
+     .help = kHelpTsioFunctionPin,
+     .usage = "zeltnvm -dev=<interface name> tsio_function_pin [<pin> <enable/disable> <usage>]",
+     .group = G::configure,
+     .summary = "Configures or queries the time-synchronisation pins.\n"
+                 "This command is supported only on HVX9Kxxxx devices",
+     .writes_adapter = true},
+    {.command = CMD_DUTY_CYCLE, .word = "duty_cycle", .implicit_device = true, .rule = at_least(7),
+     .help = kHelpDutyCycle, .usage = "zeltnvm -dev=<interface name> duty_cycle <parameters>", .group = G::configure,
+     .summary = "Configures the duty cycle of a time-synchronisation pin.\n"
+                 "This command is supported only on HVX9Kxxxx devices",
+     .writes_adapter = true},
+    {.command = CMD_DLL_SOURCE, .word = "dll_source", .implicit_device = true, .rule = at_least(7),
+     .help = kHelpDllSource, .usage = "zeltnvm -dev=<interface name> dll_source <parameters>", .group = G::configure,
+     .summary = "Configures the DLL source of a time-synchronisation pin.\n"
+                 "This command is supported only on HVX9Kxxxx devices",
+     .writes_adapter = true},
+    {.command = CMD_GET_PRVSN_STATE, .word = "cert_provision_state", .implicit_device = true,
+     .help = kHelpGetPrvsnState, .usage = "zeltnvm -dev=<interface name> cert_provision_state [<slot>]",
+     .group = G::query,
+     .summary = "Query the certificate provisioning state.\nThis command is supported only on HVX9Kxxxx devices"},
+    {.command = CMD_GET_PTP_EXT, .word = "get_ptp_extended", .implicit_device = true, .help = kHelpGetPtpExt,
+     .usage = "zeltnvm -dev=<interface name> get_ptp_extended", .group = G::query,
+     .summary = "Query the extended PTP parameters.\nThis command is supported only on HVX9Kxxxx devices"},
+    {.command = CMD_SET_PTP_EXT, .word = "set_ptp_extended", .implicit_device = true, .help = kHelpSetPtpExt,
+     .usage = "zeltnvm -dev=<interface name> set_ptp_extended <parameters>", .group = G::configure,
+     .summary = "Configures the extended PTP parameters.\nThis command is supported only on HVX9Kxxxx devices",
+     .writes_adapter = true},
+    {.command = CMD_NVM_MEASUREMENT, .word = "nvm_measurement", .implicit_device = true, .help = kHelpNvmMeasurement,
+     .usage = "zeltnvm -dev=<interface name> nvm_measurement", .group = G::query,
+     .summary = "Query the NVM configuration measurement.\nThis command is supported only on HVX9Kxxxx devices"},
+    {.command = CMD_SET_SYNC_ETHERNET, .word = "set_sync_ethernet", .implicit_device = true,
+     .help = kHelpSetSyncEthernet, .usage = "zeltnvm -dev=<interface name> set_sync_ethernet <parameters>",
+     .group = G::configure,
+     .summary = "Configures synchronous Ethernet.\nThis command is supported only on HVX9Kxxxx devices",
+     .writes_adapter = true},
+    {.command = CMD_GET_SYNC_ETHERNET, .word = "get_sync_ethernet", .implicit_device = true,
+     .help = kHelpGetSyncEthernet, .usage = "zeltnvm -dev=<interface name> get_sync_ethernet", .group = G::query,
+     .summary = "Query the synchronous Ethernet configuration.\nThis command is supported only on HVX9Kxxxx devices"},
 }};
 
 // The table is indexed by command value.

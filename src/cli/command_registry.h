@@ -1,22 +1,25 @@
 // The command registry: one row per command word says everything the front end asks
-// about a command. Adding a command is one row here and its handler in its family's file.
+// about a command. Adding a command is one row in command_registry.cpp, one handler
+// file (the handler and its argument struct) and its help text.
 #pragma once
 
 #include <climits>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "cli/command_table.h"
 #include "cli/parsed_command.h"
 #include "cli/report/report.h"
+#include "cli/scan_options.h"
 
 namespace zelt::cli {
 
 // How the text after '=' in the command word is taken.
 enum class ArgumentKind {
-    text,         // opts.arg is the text after '=', nullptr without one
+    text,         // the argument is the text after '=', nullptr without one
     text_always,  // as text, but "" without '='
     file_spec,    // as text, and the text is a pattern whose matches join the file list
 };
@@ -30,12 +33,20 @@ public:
     int count() const;
     // The word at `index` (0 is the program name); "" past the end.
     std::string_view operator[](int index) const;
+    // The command word (the first word that is not an option) and its index; the index
+    // is count() when there is none.
+    int word_index() const { return word_index_; }
+    std::string_view command_word() const { return (*this)[word_index_]; }
+    // The words after the command word: how many, and the one at `n` ("" past the end).
+    int count_after_word() const;
+    std::string_view after_word(int n) const { return (*this)[word_index_ + 1 + n]; }
 
 private:
     // The words counted: the program name, the taken selector, and the command line
     // without its -json options (which no rule counts).
     std::vector<std::string_view> words_;
     std::string taken_selector_;
+    int word_index_ = 0;
 };
 
 // The argument rule of a command: a word count (program name included) and an optional
@@ -43,36 +54,71 @@ private:
 struct ArgumentRule {
     int min_count = 0;
     int max_count = INT_MAX;
-    // Further check; may set options (a -force among the words sets opts.force).
-    bool (*check)(const ArgumentLine&, options&) = nullptr;
+    // Further check; may add to the scan's record (a -force among the words sets force).
+    bool (*check)(const ArgumentLine&, ScanOptions&) = nullptr;
 };
 
-// A handler run after the scan; returns the command's report (see cli/report/report.h),
-// from which dispatch makes the exit status.
-using CommandHandler = report::Report (*)(ParsedCommand&);
-// A handler run as soon as the command word is read: a result ends the run, nothing
-// lets the scan go on.
-using WordHandler = std::optional<int> (*)(ParsedCommand&);
+// A row's command after the scan: parses the scan's record into the handler's own
+// arguments and runs the handler, which returns the command's report (see
+// cli/report/report.h), from which dispatch makes the exit status.
+using CommandHandler = report::Report (*)(const ScanOptions&, ParsedCommand&);
+// A row's command run as soon as the command word is read: a result ends the run,
+// nothing lets the scan go on.
+using WordHandler = std::optional<int> (*)(const ScanOptions&, ParsedCommand&);
 
+// The argument struct of a handler `report::Report h(ParsedCommand&, const Args&)`.
+template <class Args>
+Args handler_args(report::Report (*)(ParsedCommand&, const Args&));
+template <class Args>
+Args handler_args(std::optional<int> (*)(ParsedCommand&, const Args&));
+
+// How a row declares its handler: `typed<handler>` parses the scan's record into the
+// handler's argument struct with `Args::from(const ScanOptions&, const ParsedCommand&)`
+// and runs the handler with it. A handler without arguments takes the parsed command
+// only.
+template <auto handler>
+auto typed(const ScanOptions& scan, ParsedCommand& parsed) {
+    if constexpr (std::is_invocable_v<decltype(handler), ParsedCommand&>) {
+        return handler(parsed);
+    } else {
+        using Args = decltype(handler_args(handler));
+        return handler(parsed, Args::from(scan, parsed));
+    }
+}
+
+// The groups of the general usage's command list.
+enum class CommandGroup { none, firmware_update, query, configure, debug };
+
+// A command word. A row names its handlers with typed<handler>: the handler's own
+// argument struct says how the scan's record becomes its arguments (see typed).
 struct CommandRow {
-    int command;
-    const char* word;
+    int command = CMD_NONE;
+    const char* word = "";
     // Takes the single adapter's function when no -dev= precedes the command word.
-    bool implicit_device;
-    ArgumentKind argument;
-    ArgumentRule rule;
-    const char* help;
+    bool implicit_device = false;
+    ArgumentKind argument = ArgumentKind::text;
+    ArgumentRule rule{};
+    // The command's help text (-h after the word); the general usage for CMD_HELP.
+    const char* help = "";
+    // The command's usage line: the first line of its help's syntax.
+    const char* usage = "";
+    // Its group and summary in the general usage's command list (a summary may go on
+    // over further lines).
+    CommandGroup group = CommandGroup::none;
+    const char* summary = "";
+    // The line after "Error: " when the command fails (nullptr: "Unknown").
+    const char* failure = nullptr;
     // Runs at the command word, during the scan (nullptr: nothing runs there).
-    WordHandler at_word;
+    WordHandler at_word = nullptr;
     // Runs after the scan (nullptr: the command has no such form in this build).
-    CommandHandler after_scan;
+    CommandHandler after_scan = nullptr;
     // Package-file command: with file arguments it reports on the files first, then
     // runs its device form when a device is selected.
-    bool package_files;
+    bool package_files = false;
     // False for a command that is not part of this build: the front end answers for it.
-    bool available;
+    bool available = false;
     // Changes the selected adapter: the adapter's lock is held while the command runs.
-    bool writes_adapter;
+    bool writes_adapter = false;
 };
 
 // Every row, in enumeration order (CMD_HELP first).
@@ -90,9 +136,10 @@ int answer_unavailable(const CommandRow& row);
 // The same answer for a form of a command that is not part of this build
 // (`what` names it, e.g. "install -online").
 int answer_unavailable(const char* what);
-// Runs the row's argument rule over the parsed command. Prints the syntax error and
-// returns HVXRETVAL_INVALID_SYNTAX when it fails; 0 otherwise.
-int zeltnvm_check_input_args(ParsedCommand& parsed);
+// Runs the row's argument rule over the parsed command; a check may add to `scan`.
+// Prints the syntax error and returns HVXRETVAL_INVALID_SYNTAX when it fails; 0
+// otherwise.
+int zeltnvm_check_input_args(const ParsedCommand& parsed, ScanOptions& scan);
 
 }  // namespace zelt::cli
 

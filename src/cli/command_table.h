@@ -52,6 +52,8 @@ enum cmd : int {
     CMD_NVM_MEASUREMENT = 45,
     CMD_SET_SYNC_ETHERNET = 46,
     CMD_GET_SYNC_ETHERNET = 47,
+    // One past the last command; a new command is added just before it.
+    CMD_END,
 };
 
-constexpr int ZELT_CMD_COUNT = 48;
+constexpr int ZELT_CMD_COUNT = CMD_END;

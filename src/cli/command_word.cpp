@@ -10,9 +10,7 @@
 #include "cli/report/output.h"
 #include "cli/scan_state.h"
 #include "device/discovery.h"
-#include "host/host.h"
 #include "log/print.h"
-#include "log/run_flags.h"
 
 namespace zelt::cli {
 namespace {
@@ -51,11 +49,10 @@ StepResult take_implicit_device(ScanState& s, const CommandRow& row) {
 
 // command=<pattern>: every match that is not a directory joins the file list.
 StepResult expand_filespec(ScanState& s) {
-    auto& h = host::current();
+    host::Host& h = s.parsed.context->host;
     std::vector<std::string> matches;
-    if (h.glob_paths(s.parsed.opts.arg, matches) != 0) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "!Package filename/filespec invalid: '%s'\n",
-                      s.parsed.opts.arg);
+    if (h.glob_paths(s.opts.arg, matches) != 0) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "!Package filename/filespec invalid: '%s'\n", s.opts.arg);
         return kBadFilespecResult;
     }
     for (const auto& m : matches) {
@@ -93,20 +90,20 @@ StepResult scan_command_word(ScanState& s, std::size_t index) {
 
     if (StepResult r = take_implicit_device(s, *row)) return r;
 
-    if (zeltnvm_check_input_args(p) != 0) return -1;
+    if (zeltnvm_check_input_args(p, s.opts) != 0) return -1;
 
     const std::size_t eq = typed.find('=');
     const bool has_argument = eq != std::string::npos;
     if (has_argument || row->argument == ArgumentKind::text_always) {
-        p.opts.arg = has_argument ? typed.c_str() + eq + 1 : "";
-        if (p.opts.debug) zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "arg = '%s'\n", p.opts.arg);
+        s.opts.arg = has_argument ? typed.c_str() + eq + 1 : "";
+        if (s.opts.debug) zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "arg = '%s'\n", s.opts.arg);
         if (has_argument && row->argument == ArgumentKind::file_spec) {
             if (StepResult r = expand_filespec(s)) return r;
         }
     }
-    zeltnvm_verbose = p.opts.verbosity;
+    take_run_flags(s);
     if (!row->available || !row->at_word) return std::nullopt;
-    return row->at_word(p);
+    return row->at_word(s.opts, p);
 }
 
 }  // namespace zelt::cli

@@ -370,11 +370,11 @@ int list_device_body(const zelt::device::InventoryFunction& target, bool short_m
 
 }  // namespace
 
-int list_device(const zelt::device::Inventory& inventory, const char* name, options* opts, Report& report,
+int list_device(const zelt::device::Inventory& inventory, const char* name, ListingForm form, Report& report,
                 Json& device) {
     const zelt::device::InventoryFunction* target = lookup(inventory, name);
     if (!target) return ZELT_RC_DEVICE_NOT_FOUND;
-    return list_device_body(*target, opts && opts->flag, Listing{report, device});
+    return list_device_body(*target, form == ListingForm::kShort, Listing{report, device});
 }
 
 namespace {
@@ -388,8 +388,8 @@ Json& devices_of(Report& report) {
 
 }  // namespace
 
-int list_devices(const zelt::device::Inventory& inventory, options* opts, Report& report) {
-    const bool short_mode = opts && opts->flag;
+int list_devices(const zelt::device::Inventory& inventory, ListingForm form, Report& report) {
+    const bool short_mode = form == ListingForm::kShort;
     Json& devices = devices_of(report);
     int rc = 0;
     for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
@@ -412,7 +412,7 @@ int list_devices(const zelt::device::Inventory& inventory, options* opts, Report
         } else {
             report.text(ZELT_LOC_BOTH, "Device #%d\n----------\n", n + 1);
         }
-        rc = list_device(inventory, name, opts, report, device);
+        rc = list_device(inventory, name, form, report, device);
         if (rc != 0) {
             device["result"] = zelt::cli::report::result_object(zelt::Result::from_code(rc));
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Hardware not responding to list the device properties\n");
@@ -422,40 +422,37 @@ int list_devices(const zelt::device::Inventory& inventory, options* opts, Report
     return rc;
 }
 
-int zeltnvm_device_info(const zelt::device::Inventory& inventory, const char* device, options* opts, Report& report) {
-    opts->verbosity = 1;
-    opts->flag = false;
+int zeltnvm_device_info(const zelt::device::Inventory& inventory, const char* device, Report& report) {
     int rc;
     if (device) {
         report.text(ZELT_LOC_BOTH, "\n");
         Json listed = Json::object();
-        rc = list_device(inventory, device, opts, report, listed);
+        rc = list_device(inventory, device, ListingForm::kFull, report, listed);
         if (!listed.empty()) devices_of(report).push_back(std::move(listed));
     } else {
-        rc = list_devices(inventory, opts, report);
+        rc = list_devices(inventory, ListingForm::kFull, report);
     }
     if (rc == ZELT_RC_BUSY) return zeltnvm_display_error_msg(CMD_DEVINFO, rc);
     return rc;
 }
 
-int zeltnvm_device_info_command(const zelt::device::Inventory& inventory, options* opts, Report& report) {
-    return zeltnvm_device_info(inventory, nullptr, opts, report);
+int zeltnvm_device_info_command(const zelt::device::Inventory& inventory, Report& report) {
+    return zeltnvm_device_info(inventory, nullptr, report);
 }
 
 Report device_info_command(zelt::cli::ParsedCommand& parsed) {
     Report r = zelt::cli::report::open_report(parsed);
-    return r.ends(zeltnvm_device_info(*parsed.inventory, parsed.device_c_name(), &parsed.opts, r));
+    return r.ends(zeltnvm_device_info(*parsed.inventory, parsed.device_c_name(), r));
 }
 
 Report listdev_command(zelt::cli::ParsedCommand& parsed) {
     Report r = zelt::cli::report::open_report(parsed);
-    parsed.opts.flag = true;
-    return r.ends(list_devices(*parsed.inventory, &parsed.opts, r));
+    return r.ends(list_devices(*parsed.inventory, ListingForm::kShort, r));
 }
 
 // ---- devid and pkgver ---------------------------------------------------------------------------
 
-int zeltnvm_devid_device(const zelt::device::Inventory& inventory, const char* name, options*, Report& report) {
+int zeltnvm_devid_device(const zelt::device::Inventory& inventory, const char* name, Report& report) {
     const zelt::device::InventoryFunction* target = lookup(inventory, name);
     if (!target) return ZELT_RC_DEVICE_NOT_FOUND;
     const ZELT_NVM_PCI_INFO& pci = target->facts.pci_info;
@@ -477,7 +474,7 @@ int zeltnvm_devid_device(const zelt::device::Inventory& inventory, const char* n
     return 0;
 }
 
-int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* name, options*, Report& report) {
+int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* name, Report& report) {
     const zelt::device::InventoryFunction* target = lookup(inventory, name);
     if (!target) return ZELT_RC_DEVICE_NOT_FOUND;
     const Function& fn = target->function;
@@ -525,8 +522,7 @@ int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* 
     return 0;
 }
 
-int zeltnvm_device_command_all_adapters(const zelt::device::Inventory& inventory, int command, options* opts,
-                                        Report& report) {
+int zeltnvm_device_command_all_adapters(const zelt::device::Inventory& inventory, int command, Report& report) {
     int rc = 0;
     for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
         const zelt::device::InventoryFunction* rep = zeltnvm_adapter_representative(inventory, n);
@@ -534,8 +530,8 @@ int zeltnvm_device_command_all_adapters(const zelt::device::Inventory& inventory
         const char* name = rep->name();
         report.text(ZELT_LOC_CONSOLE, "\nDevice #%d\n---------\n", n + 1);
         report.text(ZELT_LOC_CONSOLE, "Device: %s\n", name);
-        rc = command == CMD_DEVID ? zeltnvm_devid_device(inventory, name, opts, report)
-                                  : zeltnvm_pkgver_device(inventory, name, opts, report);
+        rc = command == CMD_DEVID ? zeltnvm_devid_device(inventory, name, report)
+                                  : zeltnvm_pkgver_device(inventory, name, report);
         if (rc == 0) devices_of(report).back()["adapter"] = n + 1;
     }
     return rc;
@@ -544,10 +540,10 @@ int zeltnvm_device_command_all_adapters(const zelt::device::Inventory& inventory
 Report devid_pkgver_device_command(zelt::cli::ParsedCommand& parsed) {
     Report r = zelt::cli::report::open_report(parsed);
     const zelt::device::Inventory& inventory = *parsed.inventory;
-    if (!parsed.device) return r.ends(zeltnvm_device_command_all_adapters(inventory, parsed.command, &parsed.opts, r));
+    if (!parsed.device) return r.ends(zeltnvm_device_command_all_adapters(inventory, parsed.command, r));
     return r.ends(parsed.command == CMD_DEVID
-                      ? zeltnvm_devid_device(inventory, parsed.device_c_name(), &parsed.opts, r)
-                      : zeltnvm_pkgver_device(inventory, parsed.device_c_name(), &parsed.opts, r));
+                      ? zeltnvm_devid_device(inventory, parsed.device_c_name(), r)
+                      : zeltnvm_pkgver_device(inventory, parsed.device_c_name(), r));
 }
 
 // ---- Adapter queries for the handlers --------------------------------------------------------
@@ -573,12 +569,11 @@ int zeltnvm_get_dev_port_count(const zelt::device::Inventory& inventory, const c
     return 0;
 }
 
-int zelt_get_function_count(const zelt::device::Inventory& inventory, const char* name, options* opts, int* count,
-                            bool trace) {
+int zelt_get_function_count(const zelt::device::Inventory& inventory, const char* name, int* count, bool trace) {
     const zelt::device::InventoryFunction* target = lookup(inventory, name);
     if (!target) return 0;
     const zelt_nvm_device_info_t& rec = target->facts;
-    if (trace && opts && opts->debug) {
+    if (trace) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "device_id = %04x vendor_id = %04x\n", rec.pci_info.device_id,
                       rec.pci_info.vendor_id);
     }

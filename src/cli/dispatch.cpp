@@ -7,16 +7,13 @@
 #include "cli/package_commands.h"
 #include "cli/report/command_report.h"
 #include "cli/scan_state.h"
-#include "cli/version.h"
 #include "log/print.h"
-#include "log/run_flags.h"
 
 namespace zelt::cli {
 namespace {
 
 // -debug: what the scan made of the command line.
-void trace_scan(const ParsedCommand& p) {
-    const options& o = p.opts;
+void trace_scan(const ParsedCommand& p, const ScanOptions& o) {
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "command = '%s', device = '%s', files = %zu\n",
                   command_word(p.command), p.device ? p.device_name.c_str() : "", p.files.size());
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
@@ -28,26 +25,30 @@ void trace_scan(const ParsedCommand& p) {
 
 }  // namespace
 
+void take_run_flags(ScanState& s) {
+    s.parsed.context->verbosity = s.opts.verbosity;
+    s.parsed.context->debug = s.opts.debug;
+}
+
 int dispatch_command(ScanState& s) {
     ParsedCommand& p = s.parsed;
-    zeltnvm_format_verstr();
-    zeltnvm_verbose = p.opts.verbosity;
-    if (p.opts.debug) trace_scan(p);
+    take_run_flags(s);
+    if (s.opts.debug) trace_scan(p, s.opts);
 
     const CommandRow& row = command_row(p.command);
     p.run->set_command(row.word);
     if (!row.available) return answer_unavailable(row);
     if (row.package_files && !p.files.empty()) {
-        const int rc = report::hand_in(p, package_files_command(p));
+        const int rc = report::hand_in(p, typed<package_files_command>(s.opts, p));
         if (rc != 0 || !p.device) return rc;
     }
     if (!row.after_scan) return answer_unavailable(row);
-    AdapterLocks locks;
+    AdapterLocks locks(p.context->host, p.context->lock_wait_ms);
     if (row.writes_adapter && p.device) {
         const int rc = locks.take(*p.device);
         if (rc != 0) return zeltnvm_display_error_msg(p.command, rc);
     }
-    return report::hand_in(p, row.after_scan(p));
+    return report::hand_in(p, row.after_scan(s.opts, p));
 }
 
 int end_run(report::Output& output, report::Report& run, int result) {

@@ -13,30 +13,12 @@ namespace {
 constexpr int kBusyResult = 21;
 constexpr int kSyntaxResult = 15;
 
+// The command row's failure text; moduleinfo names the hardware that lacks it.
 const char* failure_text(int cmd, int32_t rc) {
-    switch (cmd) {
-        case CMD_DEVID: return "Failed to display device ID's.";
-        case CMD_BACKUP: return "Failed to backup NVM contents.";
-        case CMD_INSTALL:
-            return "Package installation failed. Please review debug log file for more information.";
-        case CMD_VERIFY:
-            return "NVM components verification failed. Please review debug log file for more information.";
-        case CMD_MODULEINFO:
-            return rc == ZELT_RC_NOT_SUPPORTED ? "moduleinfo is not supported on this hardware."
-                                               : "Failed to query the module information.";
-        case CMD_COREDUMP: return "CoreDump command failed. Please review zeltnvm.log for more details.";
-        case CMD_ETHERDIAGRAM:
-            return "Ethernet serdes eye diagram command failed. Please review zeltnvm.log for more details.";
-        case CMD_SAVEOPTIONS:
-            return "Failed to save NVM configuration options. Please review zeltnvm.log for more details.";
-        case CMD_DEVICETEMP: return "Failed to query the device information.";
-        case CMD_DEVINFO: return "Device information command failed. Please review zeltnvm.log for more details.";
-        case CMD_PCIEYESCOPE: return "PCI Eye Scope test failed. Please review zeltnvm.log for more details.";
-        case CMD_FWSYNC: return "FW sync command failed.";
-        case CMD_DEVICE_HEALTH_CHECK:
-            return "Device health Check command failed. Please review zeltnvm.log for more details.";
-        default: return "Unknown";
-    }
+    if (cmd == CMD_MODULEINFO && rc == ZELT_RC_NOT_SUPPORTED) return "moduleinfo is not supported on this hardware.";
+    if (cmd < 0 || cmd >= ZELT_CMD_COUNT) return "Unknown";
+    const char* text = zelt::cli::command_row(cmd).failure;
+    return text ? text : "Unknown";
 }
 
 }  // namespace

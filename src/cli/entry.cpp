@@ -15,7 +15,6 @@
 #include "host/interrupt.h"
 #include "log/monitor.h"
 #include "log/print.h"
-#include "log/run_flags.h"
 
 using namespace zelt;
 
@@ -50,15 +49,17 @@ void finish_run() {
     zeltnvmExit(0);
 }
 
-int run_command(int argc, char** argv, zelt::cli::report::Output& output, zelt::cli::report::Report& run) {
-    if (zelt::host::current().real_user_id() != 0) {
+int run_command(int argc, char** argv, zelt::cli::RunContext& context, zelt::cli::report::Report& run) {
+    if (context.host.real_user_id() != 0) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                       "Error: Operation not permitted. This operation requires root privileges\n");
         return kNotRootStatus;
     }
     install_signal_handlers();
 
-    zeltnvm_open_log_file(zelt::host::current());
+    zeltnvm_open_log_file(context.host);
+    // The configuration file read with the log settings may set the lock wait.
+    context.lock_wait_ms = context.host.lock_wait_ms();
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Halvex Management Utility Version v%u.%u.%u.%u\n", ZELT_VERSION_MAJOR,
                   ZELT_VERSION_MINOR, ZELT_VERSION_BUILD, ZELT_VERSION_FOURTH);
 
@@ -78,8 +79,7 @@ int run_command(int argc, char** argv, zelt::cli::report::Output& output, zelt::
         }
     }
 
-    bool debug = false;
-    int rc = cliHelper(argc, argv, &debug, inventory, output, run);
+    int rc = cliHelper(argc, argv, context, inventory, run);
     finish_run();
     return rc;
 }
@@ -98,12 +98,18 @@ void zeltnvmExit(int signal) {
     }
 }
 
-int zeltnvm_main(int argc, char** argv) {
+int zeltnvm_main(int argc, char** argv, zelt::host::Host& host) {
     namespace report = zelt::cli::report;
     // Every run ends in one report: printed as it goes in the text form, written as
     // one document at the end in the JSON form.
     report::Output output(report::wants_json(argc, argv) ? report::Format::kJson : report::Format::kText);
     report::Report run = output.report(report::command_word_of(argc, argv));
-    const int result = run_command(argc, argv, output, run);
+    zelt::cli::RunContext context{.host = host,
+                                  .output = output,
+                                  .lock_wait_ms = host.lock_wait_ms(),
+                                  .verbosity = 0,
+                                  .debug = false,
+                                  .tool_identification = zeltnvm_tool_identification()};
+    const int result = run_command(argc, argv, context, run);
     return zelt::cli::end_run(output, run, result);
 }

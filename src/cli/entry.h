@@ -1,9 +1,12 @@
 // Entry of the front end, called by the program's main once the host is chosen.
 #pragma once
 
-// Runs one command and returns the process exit status: the low 8 bits of the
-// command's result; 40 when the real user is not root.
-int zeltnvm_main(int argc, char** argv);
+#include "host/host.h"
+
+// Runs one command on `host` and returns the process exit status: the low 8 bits of
+// the command's result; 40 when the real user is not root. It builds the run's
+// context (host, output, lock settings, tool identification) that every command gets.
+int zeltnvm_main(int argc, char** argv, zelt::host::Host& host);
 
 // The exit routine: stops the progress dots, closes the log, stops a running PCIe
 // eye-scope test, releases the PCI mailbox. With `signal` 0 (the normal end) it

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_registry.h"
 #include "cli/device_queries.h"
 #include "cli/display_error.h"
 #include "cli/option_commands_internal.h"
@@ -76,7 +77,8 @@ void help_text(Report& r, const std::string& text) {
 bool is_vf_index(uint16_t index) { return index >= 128 && index <= 256; }
 
 // Instance index checks by scope. 0 or the command's result.
-int check_instance(const zelt::device::InventoryFunction* device, zeltnvm_option* opt, int scope, options* opts) {
+int check_instance(const zelt::device::InventoryFunction* device, zeltnvm_option* opt, int scope,
+                   const OptionArgs& args) {
     switch (scope) {
         case ZEL_DIR_TYPE_SHARED_CFG:
         case ZEL_DIR_TYPE_OOB_MGMT_CFG:
@@ -105,10 +107,10 @@ int check_instance(const zelt::device::InventoryFunction* device, zeltnvm_option
                 return HVXRETVAL_INVALID_PARAMETER_VALUE;
             }
             bool valid;
-            if (opts->force) {
+            if (args.force) {
                 valid = opt->index_0 <= ZELTNVM_MAX_PHYS_INSTANCE;
             } else {
-                const int functions = adapter_function_count(device, opts, true);
+                const int functions = adapter_function_count(device, args.debug);
                 if (functions == 0) return 1;
                 valid = opt->index_0 < functions || is_vf_index(opt->index_0);
             }
@@ -126,10 +128,10 @@ int check_instance(const zelt::device::InventoryFunction* device, zeltnvm_option
 // The part every option command shares. Sets *done when the command has ended (the
 // option list or the help was printed, or a check failed); the result is then the
 // command's result.
-int front_part(const zelt::device::InventoryFunction* device, int cmd, options* opts, zeltnvm_option* opt, bool* done,
-               Report& r) {
+int front_part(const zelt::device::InventoryFunction* device, int cmd, const OptionArgs& args, zeltnvm_option* opt,
+               bool* done, Report& r) {
     *done = true;
-    const char* arg = opts->arg ? opts->arg : "";
+    const char* arg = args.request ? args.request : "";
     if (arg[0] == '\0' || std::strcmp(arg, "?") == 0) {
         help_text(r, zeltnvm_display_option_help());
         return 0;
@@ -158,7 +160,7 @@ int front_part(const zelt::device::InventoryFunction* device, int cmd, options* 
         say(failed_line(opt->command), opt->name);
         return scope == HVXRETVAL_OPTION_NOTSUPPORTED ? scope : HVXRETVAL_FAILURE;
     }
-    rc = check_instance(device, opt, scope, opts);
+    rc = check_instance(device, opt, scope, args);
     if (rc != 0) {
         say(failed_line(opt->command), opt->name);
         return rc;
@@ -171,7 +173,7 @@ int front_part(const zelt::device::InventoryFunction* device, int cmd, options* 
         }
         return rc;
     }
-    rc = zelt_verify_nvm_value(device, opt, opts);
+    rc = zelt_verify_nvm_value(device, opt);
     if (rc != 0) return rc;
     *done = false;
     return 0;
@@ -309,7 +311,7 @@ void print_value(const zeltnvm_option* opt, bool dec, Report& r) {
     r.text(ZELT_LOC_BOTH, "%s = %s\n", opt->name, text.c_str());
 }
 
-int run_get(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_option* opt, options* opts, Report& r) {
+int run_get(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_option* opt, bool dec, Report& r) {
     const int type = zeltnvm_option_device_type(device);
     if (newest_only_for_get(opt->option) && type < kKestraFirst) {
         say(unsupported_line(opt->command), opt->name);
@@ -328,7 +330,7 @@ int run_get(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_opti
     }
     const int rc = zeltnvmOptionGet(device, opt);
     if (rc != 0) return exchange_failure(cmd, opt, rc);
-    print_value(opt, opts->dec, r);
+    print_value(opt, dec, r);
     return 0;
 }
 
@@ -368,9 +370,8 @@ int set_every_port(const zelt::device::InventoryFunction* device, zeltnvm_option
 }
 
 // Physical functions of the adapter with their num_vf_per_pf values.
-std::vector<uint64_t> vfs_per_pf(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt,
-                                 options* opts) {
-    const int functions = adapter_function_count(device, opts, false);
+std::vector<uint64_t> vfs_per_pf(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt) {
+    const int functions = adapter_function_count(device, false);
     std::vector<uint64_t> vfs;
     for (int f = 0; f < functions; ++f) {
         uint64_t v = 0;
@@ -390,7 +391,7 @@ std::string join_numbers(const std::vector<int>& n) {
 }
 
 // Partitioning (mf_mode) checks before the mode is written for every port. 0 or the result.
-int check_mf_mode(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt, options* opts, int type) {
+int check_mf_mode(const zelt::device::InventoryFunction* device, const zeltnvm_option* opt, int type) {
     const uint32_t mode = opt->opt_value;
     if (mode == 2) {
         int multi_host = 0;
@@ -404,7 +405,7 @@ int check_mf_mode(const zelt::device::InventoryFunction* device, const zeltnvm_o
         }
     }
     if (mode <= 1) return 0;
-    const auto vfs = vfs_per_pf(device, opt, opts);
+    const auto vfs = vfs_per_pf(device, opt);
     if (type < kKestraFirst) {
         uint64_t sriov = 0;
         zeltnvm_read_option_value(device, opt, ZELTNVM_OPT_ENABLE_SRIOV, 1, 0, 0, &sriov);
@@ -467,7 +468,7 @@ void print_advice(const zelt::device::InventoryFunction* device, const zeltnvm_o
     if (reboot_type == kActionColdBoot) say(cold);
 }
 
-int run_set(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_option* opt, options* opts, Report& r) {
+int run_set(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_option* opt, Report& r) {
     const int type = zeltnvm_option_device_type(device);
     bool reboot_cap = false;
     if (type >= kKestraFirst) {
@@ -492,7 +493,7 @@ int run_set(const zelt::device::InventoryFunction* device, int cmd, zeltnvm_opti
     if (zeltnvm_is_four_element_option(opt->option) || zeltnvm_is_two_element_option(opt->option)) {
         rc = set_elements(device, opt);
     } else if (opt->option == ZELTNVM_OPT_MF_MODE) {
-        rc = check_mf_mode(device, opt, opts, type);
+        rc = check_mf_mode(device, opt, type);
         if (rc != 0) return rc;
         rc = set_every_port(device, opt);
     } else if (opt->option == ZELTNVM_OPT_NUM_PARTITIONS_PER_PORT) {
@@ -527,9 +528,9 @@ zeltnvm_option_sink zeltnvm_console_sink() {
     };
 }
 
-int adapter_function_count(const zelt::device::InventoryFunction* device, const options* opts, bool trace) {
+int adapter_function_count(const zelt::device::InventoryFunction* device, bool trace) {
     if (!device) return 0;
-    if (trace && opts && opts->debug) {
+    if (trace) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "device_id = %04x vendor_id = %04x\n",
                       device->facts.pci_info.device_id, device->facts.pci_info.vendor_id);
     }
@@ -542,47 +543,48 @@ int zeltnvm_option_device_type(const zelt::device::InventoryFunction* device) {
     return type < 0 ? 0 : type;
 }
 
-int zeltnvm_option_check(zelt::cli::ParsedCommand& parsed) {
+OptionArgs OptionArgs::from(const zelt::cli::ScanOptions& scan, const zelt::cli::ParsedCommand&) {
+    return {.request = scan.arg, .force = scan.force, .dec = scan.dec, .debug = scan.debug};
+}
+
+int zeltnvm_option_check(zelt::cli::ParsedCommand& parsed, const OptionArgs& args) {
     const zelt::device::InventoryFunction* device = parsed.device;
     const int command = parsed.command;
-    options* opts = &parsed.opts;
     // The option list is printed once, after the scan.
-    const char* arg = opts->arg ? opts->arg : "";
+    const char* arg = args.request ? args.request : "";
     if (arg[0] == '\0' || std::strcmp(arg, "?") == 0) return 0;
     zeltnvm_option opt;
     bool done = false;
-    const int rc = front_part(device, command, opts, &opt, &done, *parsed.run);
+    const int rc = front_part(device, command, args, &opt, &done, *parsed.run);
     return done ? rc : 0;
 }
 
-Report zeltnvm_option_command(zelt::cli::ParsedCommand& parsed) {
+Report zeltnvm_option_command(zelt::cli::ParsedCommand& parsed, const OptionArgs& args) {
     Report r = zelt::cli::report::open_report(parsed);
     const zelt::device::InventoryFunction* device = parsed.device;
     const int command = parsed.command;
-    options* opts = &parsed.opts;
     if (device) r.data()["device"] = zelt::cli::report::function_object(*device);
-    if (opts->arg == nullptr) {
-        say(command == CMD_SETOPTION ? "zeltnvm -dev=<interface name> setoption=<option name>:[function/port index]#<val>\n"
-                                     : "zeltnvm -dev=<interface name> getoption=<option name>:[function/port index]\n");
+    if (args.request == nullptr) {
+        say("%s\n", zelt::cli::command_row(command).usage);
         return r.ends(0);
     }
     zeltnvm_option opt;
     bool done = false;
-    const int rc = front_part(device, command, opts, &opt, &done, r);
+    const int rc = front_part(device, command, args, &opt, &done, r);
     if (done) return r.ends(rc);
     r.data()["option"] = option_object(&opt);
     if (command == CMD_SETOPTION) {
-        const char* hash = std::strchr(opts->arg, '#');
+        const char* hash = std::strchr(args.request, '#');
         r.data()["requested_value"] = hash ? Json(hash + 1) : Json(nullptr);
         r.data()["set"] = false;
     }
-    return r.ends(command == CMD_SETOPTION ? run_set(device, command, &opt, opts, r)
-                                           : run_get(device, command, &opt, opts, r));
+    return r.ends(command == CMD_SETOPTION ? run_set(device, command, &opt, r)
+                                           : run_get(device, command, &opt, args.dec, r));
 }
 
-Report zeltnvm_optionhelp_command(zelt::cli::ParsedCommand& parsed) {
+Report zeltnvm_optionhelp_command(zelt::cli::ParsedCommand& parsed, const OptionArgs& args) {
     Report r = zelt::cli::report::open_report(parsed);
     zeltnvm_option opt;
     bool done = false;
-    return r.ends(front_part(parsed.device, CMD_OPTIONHELP, &parsed.opts, &opt, &done, r));
+    return r.ends(front_part(parsed.device, CMD_OPTIONHELP, args, &opt, &done, r));
 }

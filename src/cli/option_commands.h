@@ -4,20 +4,34 @@
 
 #include <cstdint>
 
-#include "cli/options_record.h"
 #include "cli/parsed_command.h"
 #include "cli/report/report.h"
 #include "options/option_record.h"
 
 // ---- The commands ---------------------------------------------------------------------
-// setoption=/getoption= at the command word: looks the option named in opts.arg up and
-// checks its name and index. A non-zero result ends the run with that result.
-int zeltnvm_option_check(zelt::cli::ParsedCommand& parsed);
-// setoption and getoption after the scan. Without an '=' argument (opts.arg nullptr)
-// they print their syntax line and return 0.
-zelt::cli::report::Report zeltnvm_option_command(zelt::cli::ParsedCommand& parsed);
+// The arguments of setoption, getoption and optionhelp.
+struct OptionArgs {
+    // The text after '=' of the command word: "<name>[:index[:index]]", for setoption
+    // followed by "#<value>"; nullptr without '='.
+    const char* request = nullptr;
+    // -force: a function index is checked against the largest physical one only.
+    bool force = false;
+    // -dec: getoption shows the value in decimal.
+    bool dec = false;
+    // -debug: the function's PCI ids are traced before its functions are counted.
+    bool debug = false;
+
+    static OptionArgs from(const zelt::cli::ScanOptions& scan, const zelt::cli::ParsedCommand& parsed);
+};
+
+// setoption=/getoption= at the command word: looks the option named in the request up
+// and checks its name and index. A non-zero result ends the run with that result.
+int zeltnvm_option_check(zelt::cli::ParsedCommand& parsed, const OptionArgs& args);
+// setoption and getoption after the scan. Without an '=' argument (no request) they
+// print their syntax line and return 0.
+zelt::cli::report::Report zeltnvm_option_command(zelt::cli::ParsedCommand& parsed, const OptionArgs& args);
 // optionhelp=<name> at the command word: prints the option's detailed help.
-zelt::cli::report::Report zeltnvm_optionhelp_command(zelt::cli::ParsedCommand& parsed);
+zelt::cli::report::Report zeltnvm_optionhelp_command(zelt::cli::ParsedCommand& parsed, const OptionArgs& args);
 
 // ---- Exchange with the firmware ------------------------------------------------------
 // Reads option `opt->option` (length, dimensions and indexes of the record) from the
@@ -41,9 +55,9 @@ int zeltnvm_option_port_count(const zelt::device::InventoryFunction* device, con
 
 // Device-dependent checks and adjustments of a parsed and checked request, before it
 // is exchanged. 0 or a result code.
-int zelt_verify_nvm_value(const zelt::device::InventoryFunction* device, zelt::zeltnvm_option* opt, options* opts);
+int zelt_verify_nvm_value(const zelt::device::InventoryFunction* device, zelt::zeltnvm_option* opt);
 
-// Sets option `name` to `value` and flushes: device scope (40) as "name#value", any
-// other scope as "name:<tmpl->function_no>#value". 0 or a result code.
-int persistent_nvm_value(const zelt::device::InventoryFunction* device, options* opts, const char* name, int value,
-                         int scope, const zelt::zeltnvm_option* tmpl);
+// Sets option `name` to `value` and flushes: at device scope (40) without an index, at
+// any other scope with the index `tmpl->function_no`. 0 or a result code.
+int persistent_nvm_value(const zelt::device::InventoryFunction* device, const char* name, uint32_t value, int scope,
+                         const zelt::zeltnvm_option* tmpl);

@@ -41,9 +41,9 @@ int check_truflow(const zelt::device::InventoryFunction* device, const zeltnvm_o
     return 0;
 }
 
-int check_support_rdma(const zelt::device::InventoryFunction* device, zeltnvm_option* opt, options* opts, int type) {
+int check_support_rdma(const zelt::device::InventoryFunction* device, zeltnvm_option* opt, int type) {
     if (type <= 5 && opt->opt_value != 0) {
-        const int functions = adapter_function_count(device, opts, false);
+        const int functions = adapter_function_count(device, false);
         int enabled = 0;
         for (int f = 0; f < functions; ++f) {
             uint64_t v = 0;
@@ -133,7 +133,7 @@ int check_link_speed(const zelt::device::InventoryFunction* device, const zeltnv
     return 1;
 }
 
-int check_num_vf_per_pf(const zelt::device::InventoryFunction* device, zeltnvm_option* opt, options* opts, int type) {
+int check_num_vf_per_pf(const zelt::device::InventoryFunction* device, zeltnvm_option* opt, int type) {
     const uint32_t value = opt->opt_value;
     if (value % 8 != 0) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Invalid value provided. Value should be multiples of 8\n");
@@ -166,7 +166,7 @@ int check_num_vf_per_pf(const zelt::device::InventoryFunction* device, zeltnvm_o
         return 0;
     }
     // The newest adapters share 256 VFs among all PFs.
-    const int functions = adapter_function_count(device, opts, false);
+    const int functions = adapter_function_count(device, false);
     uint64_t others = 0;
     for (int f = 0; f < functions; ++f) {
         if (f == opt->index_0) continue;
@@ -224,7 +224,7 @@ int check_privilege(const zelt::device::InventoryFunction* device, const zeltnvm
 
 }  // namespace
 
-int zelt_verify_nvm_value(const zelt::device::InventoryFunction* device, zeltnvm_option* opt, options* opts) {
+int zelt_verify_nvm_value(const zelt::device::InventoryFunction* device, zeltnvm_option* opt) {
     if (device == nullptr) return 13;
     if (opt->access & ZELTNVM_VIS_PRIVILEGED) {
         const int rc = check_privilege(device, opt);
@@ -242,7 +242,7 @@ int zelt_verify_nvm_value(const zelt::device::InventoryFunction* device, zeltnvm
         case ZELTNVM_OPT_AFM_RM_RESC_STRATEGY:
             return check_truflow(device, opt, type);
         case ZELTNVM_OPT_SUPPORT_RDMA:
-            return check_support_rdma(device, opt, opts, type);
+            return check_support_rdma(device, opt, type);
         case ZELTNVM_OPT_PORT_HIDE:
             return check_port_hide(device, opt);
         case ZELTNVM_OPT_MAX_NUM_PF_MSIX_VECT: {
@@ -263,7 +263,7 @@ int zelt_verify_nvm_value(const zelt::device::InventoryFunction* device, zeltnvm
             return 0;
         }
         case ZELTNVM_OPT_NUM_VF_PER_PF:
-            return check_num_vf_per_pf(device, opt, opts, type);
+            return check_num_vf_per_pf(device, opt, type);
         case ZELTNVM_OPT_NUM_PARTITIONS_PER_PORT:
             return check_partitions(device, opt);
         default:

@@ -120,22 +120,16 @@ bool zeltnvm_has_hcapi_directory(const zelt::device::InventoryFunction* device, 
     return exchange(function_of(device, opt), HWRM_NVM_FIND_DIR_ENTRY, req, resp).ok();
 }
 
-int persistent_nvm_value(const zelt::device::InventoryFunction* device, options* opts, const char* name, int value,
-                         int scope, const zeltnvm_option* tmpl) {
-    char buf[256];
-    if (scope == ZEL_DIR_TYPE_SHARED_CFG) {
-        std::snprintf(buf, sizeof buf, "%s#%d", name, value);
-    } else {
-        std::snprintf(buf, sizeof buf, "%s:%d#%d", name, tmpl->function_no, value);
-    }
-    if (opts != nullptr && opts->verbosity) zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "buf = %s\n", buf);
+int persistent_nvm_value(const zelt::device::InventoryFunction* device, const char* name, uint32_t value, int scope,
+                         const zeltnvm_option* tmpl) {
     zeltnvm_option opt;
     std::memset(&opt, 0, sizeof opt);
     opt.command = ZELTNVM_OPTION_SET;
     int rc = zeltnvm_set_option_device(device, &opt);
     if (rc != 0) return rc;
     const auto sink = zeltnvm_console_sink();
-    rc = zeltnvm_fill_option_Info(&opt, buf, sink);
+    const int index = scope == ZEL_DIR_TYPE_SHARED_CFG ? -1 : tmpl->function_no;
+    rc = zeltnvm_fill_option_number(&opt, name, index, value, sink);
     if (rc == 0) rc = zeltnvm_verify_option_Info(&opt, sink);
     if (rc != 0) return rc;
     rc = zeltnvmOptionSet(device, &opt);

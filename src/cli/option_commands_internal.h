@@ -3,7 +3,6 @@
 
 #include <cstdint>
 
-#include "cli/options_record.h"
 #include "common/hvxretval.h"
 #include "common/result.h"
 #include "device/inventory.h"
@@ -35,8 +34,8 @@ inline zelt::transport::Function option_function(const zelt::device::InventoryFu
 }
 
 // Physical functions of the selected function's adapter; 0 with none selected. With
-// `trace` and -debug, the function's PCI ids are printed first.
-int adapter_function_count(const zelt::device::InventoryFunction* device, const options* opts, bool trace);
+// `trace`, the function's PCI ids are printed first.
+int adapter_function_count(const zelt::device::InventoryFunction* device, bool trace);
 
 // Reads one option through the function of `tmpl`, with the given width, dimensions
 // and first index, as a little-endian number.

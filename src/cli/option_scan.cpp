@@ -24,8 +24,6 @@ constexpr int kBadTypeResult = 13;
 constexpr int kBadOptionResult = 16;
 constexpr unsigned kMaxSelectableType = 65534;
 constexpr unsigned kMaxNamedType = 65535;
-constexpr size_t kSaveOptLen = sizeof(options::save_opts[0]) - 1;
-constexpr int kSaveOptCount = sizeof(options::save_opts) / sizeof(options::save_opts[0]);
 
 bool starts_with(const char* text, const char* prefix) { return std::strncmp(text, prefix, std::strlen(prefix)) == 0; }
 
@@ -48,7 +46,7 @@ StepResult type_used_twice() {
 }
 
 StepResult type_option(ScanState& s, const char* value) {
-    if (s.parsed.opts.type != 0) return type_used_twice();
+    if (s.opts.type != 0) return type_used_twice();
     if (*value == '\0' || std::strcmp(value, "?") == 0) {
         print_directory_type_list();
         return 0;
@@ -57,7 +55,7 @@ StepResult type_option(ScanState& s, const char* value) {
     if (is_digit(*value)) {
         if (!parse_number(value, ULONG_MAX, &type) || type == 0 || type > kMaxSelectableType) type = 0;
     } else if (strcasecmp(value, "all") == 0) {
-        s.parsed.opts.type = -1;
+        s.opts.type = -1;
         return std::nullopt;
     } else {
         type = zeltnvmDirectoryTypeByName(value, kMaxSelectableType);
@@ -66,7 +64,7 @@ StepResult type_option(ScanState& s, const char* value) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "!unrecognized directory type: '%s'\n", value);
         return kBadTypeResult;
     }
-    s.parsed.opts.type = static_cast<int32_t>(type);
+    s.opts.type = static_cast<int32_t>(type);
     return std::nullopt;
 }
 
@@ -82,10 +80,9 @@ StepResult number_option(const char* name, const char* value, uint16_t* field) {
 
 StepResult device_option(ScanState& s, const char* selector) {
     if (std::strcmp(selector, "?") == 0) {
-        s.parsed.opts.flag = true;
         // The short listing is listdev's: its report says so.
         s.parsed.run->set_command("listdev");
-        return list_devices(*s.parsed.inventory, &s.parsed.opts, *s.parsed.run);
+        return list_devices(*s.parsed.inventory, ListingForm::kShort, *s.parsed.run);
     }
     std::string name;
     const device::InventoryFunction* found = select_device(*s.parsed.inventory, selector, name);
@@ -97,18 +94,12 @@ StepResult device_option(ScanState& s, const char* selector) {
     return std::nullopt;
 }
 
-StepResult savemac_option(ScanState& s, const char* text) {
+StepResult savemac_option(ScanState& s) {
     if (!s.parsed.device) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "device information missing \n");
         return kUsageResult;
     }
-    // The words are no longer used by the install flow; more than the record holds
-    // are dropped.
-    if (s.save_opts_count < kSaveOptCount) {
-        char* slot = s.parsed.opts.save_opts[s.save_opts_count++];
-        std::strncpy(slot, text, kSaveOptLen);
-        slot[kSaveOptLen] = '\0';
-    }
+    // The words are no longer used by the install flow: only the note remains.
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
                   "\nNote: savemac option is deprecated. By default package update will save and restore the "
                   "device macaddresses.\n");
@@ -121,13 +112,13 @@ bool type_name_option(ScanState& s, const char* text, StepResult* result) {
     std::string name = colon ? std::string(text, static_cast<size_t>(colon - text)) : std::string(text);
     unsigned type = zeltnvmDirectoryTypeByName(name.c_str(), kMaxNamedType);
     if (type == 0) return false;
-    if (s.parsed.opts.type != 0) {
+    if (s.opts.type != 0) {
         *result = type_used_twice();
         return true;
     }
-    s.parsed.opts.type = static_cast<int32_t>(type);
+    s.opts.type = static_cast<int32_t>(type);
     if (colon && is_digit(colon[1])) {
-        s.parsed.opts.ordinal = static_cast<uint16_t>(std::strtoul(colon + 1, nullptr, 0));
+        s.opts.ordinal = static_cast<uint16_t>(std::strtoul(colon + 1, nullptr, 0));
     }
     return true;
 }
@@ -140,10 +131,10 @@ StepResult flag_letters(ScanState& s, const char* text) {
         switch (*p) {
             case 'h':
             case '?': return zeltnvm_display_help(0);
-            case 'V': s.parsed.opts.verbosity = 0xFFFFFFFFu; break;
-            case 'v': ++s.parsed.opts.verbosity; break;
+            case 'V': s.opts.verbosity = 0xFFFFFFFFu; break;
+            case 'v': ++s.opts.verbosity; break;
             case 'q':
-                host::current().discard_stream(previous == 'q' ? stderr : stdout);
+                s.parsed.context->host.discard_stream(previous == 'q' ? stderr : stdout);
                 break;
             default:
                 zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Option not supported: '%s', use -h for help.\n", p);
@@ -159,10 +150,10 @@ StepResult flag_letters(ScanState& s, const char* text) {
 StepResult scan_option(ScanState& s, std::size_t index) {
     const char* o = s.parsed.words[index].c_str();
     while (*o == '-') ++o;
-    options& opts = s.parsed.opts;
+    ScanOptions& opts = s.opts;
 
     if (starts_with(o, "dev=")) return device_option(s, o + 4);
-    if (starts_with(o, "savemac")) return savemac_option(s, o);
+    if (starts_with(o, "savemac")) return savemac_option(s);
     if (starts_with(o, "type=")) return type_option(s, o + 5);
     if (starts_with(o, "ext=")) return number_option("ext", o + 4, &opts.ext);
     if (starts_with(o, "ord=")) return number_option("ord", o + 4, &opts.ordinal);
@@ -178,7 +169,6 @@ StepResult scan_option(ScanState& s, std::size_t index) {
         opts.type = -1;
     } else if (std::strcmp(o, "debug") == 0) {
         opts.debug = true;
-        if (s.caller_debug) *s.caller_debug = true;
     } else if (starts_with(o, "tot")) {
         opts.totals = true;
     } else if (std::strcmp(o, "force") == 0) {

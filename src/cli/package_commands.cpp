@@ -98,9 +98,9 @@ bool zelpkg_file_output::close() {
 
 // ---- Configuration packages --------------------------------------------------------
 
-int is_cfg_pkg(int device_type, std::span<const uint8_t> pkg, const options* opts) {
+int is_cfg_pkg(int device_type, std::span<const uint8_t> pkg, bool recovery, bool force) {
     const ConfigPackageResult r =
-        zelpkgClassifyConfigPackage(pkg.data(), pkg.size(), device_type, opts->recovery, opts->force);
+        zelpkgClassifyConfigPackage(pkg.data(), pkg.size(), device_type, recovery, force);
     if (r.system_cfg_backup)
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
                       "%s: Item count %d of the pkg file. Mostly its a backup cfg from zeltnvm.\n", "is_cfg_pkg",
@@ -149,7 +149,7 @@ uint16_t u16_property(const std::vector<uint8_t>& pkg, uint8_t id, uint16_t fall
     return static_cast<uint16_t>(v[0] | (v[1] << 8));
 }
 
-int devid(const std::vector<uint8_t>& pkg, const options& o, FileOut out) {
+int devid(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, FileOut out) {
     const uint16_t subsys_vendor = u16_property(pkg, ZELPKG_PROP_SUBSYS_VENDOR, ZELT_PCI_VENDOR_ID);
     const uint16_t subsys = u16_property(pkg, ZELPKG_PROP_SUBSYS_ID, 0xFFFF);
     const uint8_t* ids = nullptr;
@@ -195,7 +195,7 @@ void package_properties(const std::vector<uint8_t>& pkg, Json& file) {
     file["description"] = text_or_null(text_property(pkg, ZELPKG_PROP_PKG_DESCRIPTION));
 }
 
-int pkgver(const std::vector<uint8_t>& pkg, const options& o, FileOut out) {
+int pkgver(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, FileOut out) {
     package_properties(pkg, out.file);
     auto or_na = [](const std::string& s) { return s.empty() ? std::string("N/A") : s; };
     const std::string version = text_property(pkg, ZELPKG_PROP_PKG_VERSION);
@@ -238,10 +238,10 @@ int verify(const std::vector<uint8_t>& pkg, FileOut out) {
     return rc;
 }
 
-int list_items(const std::vector<uint8_t>& pkg, const options& o, Json* items, std::string* text);
+int list_items(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, Json* items, std::string* text);
 
 // The JSON form of view carries the package's properties and its items.
-int view(const std::vector<uint8_t>& pkg, const options& o, FileOut out) {
+int view(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, FileOut out) {
     std::string text;
     const int32_t rc = zelpkgView(pkg.data(), pkg.size(), o.type, o.verbosity, text);
     package_properties(pkg, out.file);
@@ -269,7 +269,7 @@ std::string item_versions(const std::vector<uint8_t>& pkg, const zelnvm_director
 
 // The item table of list: its text (unless `text` is nullptr) and its rows (unless
 // `items` is nullptr).
-int list_items(const std::vector<uint8_t>& pkg, const options& o, Json* items_out, std::string* text_out) {
+int list_items(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, Json* items_out, std::string* text_out) {
     constexpr uint32_t kMaxListItems = 100;
     uint32_t count = 0;
     int32_t rc = zelpkgGetItemCount(pkg.data(), pkg.size(), &count);
@@ -367,7 +367,7 @@ int list_items(const std::vector<uint8_t>& pkg, const options& o, Json* items_ou
     return HVXRETVAL_SUCCESS;
 }
 
-int list(const std::vector<uint8_t>& pkg, const options& o, FileOut out) {
+int list(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, FileOut out) {
     std::string text;
     Json items = Json::array();
     const int rc = list_items(pkg, o, &items, &text);
@@ -385,9 +385,9 @@ int list(const std::vector<uint8_t>& pkg, const options& o, FileOut out) {
 
 }  // namespace
 
-int invoke_package_command(const char* file, int command, options* opts, Report& report, Json& file_object) {
+int invoke_package_command(const char* file, int command, const PackageFileArgs& o, Report& report,
+                           Json& file_object) {
     FileOut out{report, file_object};
-    const options& o = *opts;
     std::vector<uint8_t> pkg;
     const int32_t rc = zelpkgReadPackage(file, pkg);
     if (rc != HVXRETVAL_SUCCESS) {
@@ -408,37 +408,45 @@ int invoke_package_command(const char* file, int command, options* opts, Report&
     }
 }
 
-int invoke_package_commands(char** files, int count, int command, options* opts, Report& report) {
-    // Runs of this process so far; every run after the first is set off by "---".
-    static unsigned runs = 0;
+int invoke_package_commands(char** files, int count, int command, const PackageFileArgs& args, Report& report) {
     Json& list = report.data()["files"];
     if (!list.is_array()) list = Json::array();
     int rc = 0;
     for (int i = 0; i < count; ++i) {
-        if (runs++ > 0) report.text(ZELT_LOC_CONSOLE, "---\n");
-        report.text(ZELT_LOC_CONSOLE, "%s%s\n", opts->tab ? "" : "Package File: ", files[i]);
+        // Every file after the first is set off by "---".
+        if (i > 0) report.text(ZELT_LOC_CONSOLE, "---\n");
+        report.text(ZELT_LOC_CONSOLE, "%s%s\n", args.tab ? "" : "Package File: ", files[i]);
         errno = 0;
         Json file = Json::object();
         file["file"] = files[i];
-        rc = invoke_package_command(files[i], command, opts, report, file);
+        rc = invoke_package_command(files[i], command, args, report, file);
         file["result"] = zelt::cli::report::result_object(zelt::Result::from_code(rc));
         list.push_back(std::move(file));
         if (rc == 0) continue;
         const int err = errno;
         const char* word = command >= 0 && command < ZELT_CMD_COUNT ? zelt::cli::command_word(command) : "?";
         std::string line = std::string("Command '") + word + "' error: " + zelpkgResultDesc(rc);
-        if (opts->verbosity > 0 || rc < -99)
+        if (args.verbosity > 0 || rc < -99)
             line += " (errno: " + std::to_string(err) + ", " + std::strerror(err) + ")";
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "%s\n", line.c_str());
-        if (!opts->cont) break;
+        if (!args.cont) break;
     }
     return rc;
 }
 
-Report package_files_command(zelt::cli::ParsedCommand& parsed) {
+PackageFileArgs PackageFileArgs::from(const zelt::cli::ScanOptions& scan, const zelt::cli::ParsedCommand&) {
+    return {.verbosity = scan.verbosity,
+            .tab = scan.tab,
+            .numeric = scan.numeric,
+            .totals = scan.totals,
+            .cont = scan.cont,
+            .type = scan.type};
+}
+
+Report package_files_command(zelt::cli::ParsedCommand& parsed, const PackageFileArgs& args) {
     Report r = zelt::cli::report::open_report(parsed);
     std::vector<char*> files;
     files.reserve(parsed.files.size());
     for (auto& f : parsed.files) files.push_back(f.data());
-    return r.ends(invoke_package_commands(files.data(), static_cast<int>(files.size()), parsed.command, &parsed.opts, r));
+    return r.ends(invoke_package_commands(files.data(), static_cast<int>(files.size()), parsed.command, args, r));
 }

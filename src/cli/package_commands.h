@@ -8,7 +8,6 @@
 #include <span>
 #include <vector>
 
-#include "cli/options_record.h"
 #include "cli/parsed_command.h"
 #include "cli/report/report.h"
 #include "package/package_writer.h"
@@ -27,19 +26,33 @@ int32_t zelpkgReadPackage(const char* name, std::vector<uint8_t>& data);
 
 // 1 when the package is a configuration package for a device of `device_type` (with
 // the run's -recovery and -force), else 0.
-int is_cfg_pkg(int device_type, std::span<const uint8_t> pkg, const options* opts);
+int is_cfg_pkg(int device_type, std::span<const uint8_t> pkg, bool recovery, bool force);
+
+// The arguments of devid, pkgver, verify, list and view on package files (the files
+// themselves are the parsed command's file list).
+struct PackageFileArgs {
+    uint32_t verbosity = 0;  // -v: more columns and fields, and the errno of a failure
+    bool tab = false;        // -tab: columns separated by tabs, no labels
+    bool numeric = false;    // -num: directory types by number
+    bool totals = false;     // -tot: the sums of the item lengths
+    bool cont = false;       // -continue: go on after a failed file
+    int32_t type = 0;        // -type=: only items of this directory type; -1 or 0 all
+
+    static PackageFileArgs from(const zelt::cli::ScanOptions& scan, const zelt::cli::ParsedCommand& parsed);
+};
 
 // devid, pkgver, verify, list and view on package files, in order. Returns the last
 // file's result; unless -continue is given the loop stops at the first failure.
 // Each file joins the report's "files" table.
-int invoke_package_commands(char** files, int count, int command, options* opts, zelt::cli::report::Report& report);
+int invoke_package_commands(char** files, int count, int command, const PackageFileArgs& args,
+                            zelt::cli::report::Report& report);
 // The same command over the parsed command's file list.
-zelt::cli::report::Report package_files_command(zelt::cli::ParsedCommand& parsed);
+zelt::cli::report::Report package_files_command(zelt::cli::ParsedCommand& parsed, const PackageFileArgs& args);
 
 // One command on one package file. 0 or a result code. What it finds joins
 // `file_object`, its text the report.
-int invoke_package_command(const char* file, int command, options* opts, zelt::cli::report::Report& report,
-                           zelt::cli::report::Json& file_object);
+int invoke_package_command(const char* file, int command, const PackageFileArgs& args,
+                           zelt::cli::report::Report& report, zelt::cli::report::Json& file_object);
 
 // A package written to a file opened for update ("w+b"); owns the stream and closes it.
 class zelpkg_file_output : public zelt::zelpkg_output {

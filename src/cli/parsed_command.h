@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "cli/command_table.h"
-#include "cli/options_record.h"
+#include "cli/run_context.h"
+#include "cli/scan_options.h"
 #include "device/inventory.h"
 
 namespace zelt::cli {
@@ -19,7 +20,9 @@ class Report;
 
 struct ParsedCommand {
     int command = CMD_NONE;
-    options opts{};
+    // The run's context: host, output, lock settings, verbosity (never nullptr once the
+    // scan has started).
+    RunContext* context = nullptr;
     // The run's adapters and functions (never nullptr once the scan has started).
     const device::Inventory* inventory = nullptr;
     // The selected function: named by -dev=, or the single adapter's function taken for
@@ -31,7 +34,7 @@ struct ParsedCommand {
     // True when `device` was taken because -dev= was missing.
     bool device_taken = false;
     // The command line after the program name, as typed. Option texts the scan keeps
-    // (opts.arg, opts.sort) point into these strings, so the list never changes after
+    // (the command word's argument, -sort=) point into these strings, so the list never changes after
     // the scan starts.
     std::vector<std::string> words;
     // Position of the command word in `words` (valid once `command` is set).
@@ -41,9 +44,8 @@ struct ParsedCommand {
     std::vector<std::string> args;
     // The file arguments and the matches of a file pattern, at most ZELT_MAX_FILES.
     std::vector<std::string> files;
-    // The run's output, on which handlers open their reports (never nullptr once the
-    // scan has started), and the run's report, which takes in each handler's report.
-    report::Output* output = nullptr;
+    // The run's report, which takes in each handler's report (handlers open theirs on
+    // the context's output).
     report::Report* run = nullptr;
 
     ParsedCommand() = default;

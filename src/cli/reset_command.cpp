@@ -23,12 +23,11 @@ void outcome(Report& r, const char* what, const char* action) {
     r.data()["action"] = action ? Json(action) : Json(nullptr);
 }
 
-int reset(zelt::cli::ParsedCommand& parsed, Report& r) {
+int reset(zelt::cli::ParsedCommand& parsed, const ResetArgs& args, Report& r) {
     // The selected function, else the first one discovered.
     const zelt::device::InventoryFunction* target = parsed.device;
     if (!target && !parsed.inventory->functions.empty()) target = &parsed.inventory->functions.front();
     const char* device = parsed.device ? parsed.device_c_name() : target ? target->name() : nullptr;
-    options* opts = &parsed.opts;
     if (!device) {
         outcome(r, "failed", nullptr);
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "specified device not found\n");
@@ -75,7 +74,7 @@ int reset(zelt::cli::ParsedCommand& parsed, Report& r) {
         int multi_host = 0;
         int multi_root = 0;
         (void)zelt_query_host_type(target->function, &multi_host, &multi_root);
-        if (multi_host && !opts->prompt) {
+        if (multi_host && !args.yes) {
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nPerforming Device Reset on Multi Host Device\n");
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\nDo you want to continue (Y/N)?");
             switch (zeltnvm_read_answer()) {
@@ -113,7 +112,11 @@ int reset(zelt::cli::ParsedCommand& parsed, Report& r) {
 
 }  // namespace
 
-Report zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed) {
+ResetArgs ResetArgs::from(const zelt::cli::ScanOptions& scan, const zelt::cli::ParsedCommand&) {
+    return {.yes = scan.prompt};
+}
+
+Report zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed, const ResetArgs& args) {
     Report r = zelt::cli::report::open_report(parsed);
-    return r.ends(reset(parsed, r));
+    return r.ends(reset(parsed, args, r));
 }

@@ -11,8 +11,8 @@ namespace zelt::cli {
 struct ScanState {
     // What the scan has parsed so far; handed to the command's handlers.
     ParsedCommand parsed;
-    bool* caller_debug = nullptr;
-    int save_opts_count = 0;
+    // What the options said; each command's row parses its arguments from it.
+    ScanOptions opts;
 
     // Adds a file unless the list is full; reports a full list with `full_message`
     // (which takes the limit) and returns false then.
@@ -28,6 +28,8 @@ StepResult scan_option(ScanState& s, std::size_t index);
 StepResult scan_command_word(ScanState& s, std::size_t index);
 // The directory type list printed for -type=? and an empty -type=.
 void print_directory_type_list();
+// Hands the verbosity and -debug read so far to the run context.
+void take_run_flags(ScanState& s);
 // Runs the command after the scan; returns its result code, which its report holds.
 int dispatch_command(ScanState& s);
 

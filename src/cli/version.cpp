@@ -11,12 +11,12 @@ using namespace zelt;
 #define ZELT_BUILD_ACCOUNT "unknown"
 #endif
 
-char verstr[256] = "";
-
-void zeltnvm_format_verstr() {
-    std::snprintf(verstr, sizeof verstr, "zeltnvm v%u.%u.%u.%u for %s built %s %s by %s", ZELT_VERSION_MAJOR,
+std::string zeltnvm_tool_identification() {
+    char text[256];
+    std::snprintf(text, sizeof text, "zeltnvm v%u.%u.%u.%u for %s built %s %s by %s", ZELT_VERSION_MAJOR,
                   ZELT_VERSION_MINOR, ZELT_VERSION_BUILD, ZELT_VERSION_FOURTH, ZELT_PLATFORM_NAME, __DATE__, __TIME__,
                   ZELT_BUILD_ACCOUNT);
+    return text;
 }
 
 zelt::cli::report::Report version_command(zelt::cli::ParsedCommand& parsed) {

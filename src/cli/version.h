@@ -1,6 +1,8 @@
 // The program's version and its tool identification text.
 #pragma once
 
+#include <string>
+
 #include "cli/parsed_command.h"
 #include "cli/report/report.h"
 
@@ -12,10 +14,9 @@ constexpr unsigned ZELT_VERSION_FOURTH = 0;
 // Platform named in the tool identification.
 inline constexpr const char* ZELT_PLATFORM_NAME = "Linux";
 
-// "zeltnvm v226.0.121.0 for Linux built <date> <time> by <account>", formatted by
-// zeltnvm_format_verstr once the argument scan ends (empty before). Backups store it.
-extern char verstr[256];
-void zeltnvm_format_verstr();
+// "zeltnvm v226.0.121.0 for Linux built <date> <time> by <account>": the run context
+// carries it; backups store it.
+std::string zeltnvm_tool_identification();
 
 // version: prints the product line and the program's version.
 zelt::cli::report::Report version_command(zelt::cli::ParsedCommand& parsed);

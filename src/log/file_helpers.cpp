@@ -4,7 +4,6 @@
 
 #include "host/host.h"
 #include "log/print.h"
-#include "log/run_flags.h"
 
 namespace zelt {
 
@@ -17,10 +16,10 @@ void zeltnvm_file_close(FILE* file) {
     if (file) std::fclose(file);
 }
 
-int zeltnvm_delete_file(host::Host& host, const char* name) {
+int zeltnvm_delete_file(host::Host& host, const char* name, bool report_deleted) {
     if (!name) return -1;
     if (!host.remove_file(name)) return -1;
-    if (zeltnvm_verbose) zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s: %s deleted\n", "zeltnvm_delete_file", name);
+    if (report_deleted) zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s: %s deleted\n", "zeltnvm_delete_file", name);
     return 0;
 }
 

@@ -24,9 +24,9 @@ FILE* zeltnvm_file_open(host::Host& host, const char* name, const char* mode);
 // Closes a file from zeltnvm_file_open; nothing for nullptr.
 void zeltnvm_file_close(FILE* file);
 
-// Removes a file. With the run's verbose flag set, a removal is reported as
+// Removes a file. With `report_deleted` (the run is verbose), a removal is reported as
 // "zeltnvm_delete_file: <name> deleted". Returns 0, or -1 when it could not be removed.
-int zeltnvm_delete_file(host::Host& host, const char* name);
+int zeltnvm_delete_file(host::Host& host, const char* name, bool report_deleted);
 
 // Reads a whole file. `result` (optional) receives 0, ZELT_READ_OPEN_FAILED,
 // ZELT_READ_EMPTY_OR_SHORT or ZELT_READ_NO_MEMORY; `size` (optional) the number of

@@ -408,6 +408,27 @@ int zeltnvm_fill_option_Info(zeltnvm_option* opt, const char* text, const zeltnv
     return parse_generic_value(opt, *row, value);
 }
 
+int zeltnvm_fill_option_number(zeltnvm_option* opt, const char* name, int index, uint32_t value,
+                               const zeltnvm_option_sink& sink) {
+    const nvm_mapping_table_row_t* row = zeltnvm_find_row_by_name(name);
+    if (row == nullptr) {
+        zeltnvm_emit(sink, zeltnvm_stream::err, zeltnvm_format("Unknown NVM option name %s\n", name));
+        opt->option = 0;
+        return HVXRETVAL_INVALID_PARAMETER_VALUE;
+    }
+    opt->option = row->option;
+    opt->access = row->visibility;
+    std::memcpy(opt->name, row->name, sizeof opt->name);
+    if (index >= 0) {
+        opt->index_0 = static_cast<uint16_t>(index);
+        opt->dimensions = 1;
+    }
+    opt->opt_value = value;
+    // The record carries a set value as its decimal text until it is verified.
+    put_text(opt, std::to_string(value));
+    return 0;
+}
+
 int zeltnvm_verify_option_Info(zeltnvm_option* opt, const zeltnvm_option_sink& sink) {
     const nvm_mapping_table_row_t* row = zeltnvm_find_row_by_number(opt->option);
     if (row == nullptr) {

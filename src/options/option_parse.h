@@ -19,6 +19,12 @@ constexpr size_t ZELTNVM_OPTION_TEXT_MAX = 1023;
 // and for a set opt_value and value. 0, -30 (syntax) or -8.
 int zeltnvm_fill_option_Info(zeltnvm_option* opt, const char* text, const zeltnvm_option_sink& sink = {});
 
+// Fills a set request for option `name` with the number `value`, as
+// zeltnvm_fill_option_Info does for "<name>[:<index>]#<value>": with one index when
+// `index` is not negative. 0, or -8 for a name that is not in the catalogue.
+int zeltnvm_fill_option_number(zeltnvm_option* opt, const char* name, int index, uint32_t value,
+                               const zeltnvm_option_sink& sink = {});
+
 // Checks the indexes against the row's scope and width, sets length and num_bytes, and
 // for a set checks the value and places it in `value`. 0, -130, -131, -8 or -58.
 int zeltnvm_verify_option_Info(zeltnvm_option* opt, const zeltnvm_option_sink& sink = {});

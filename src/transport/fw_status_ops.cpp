@@ -8,7 +8,6 @@
 #include "common/hvxretval.h"
 #include "host/host.h"
 #include "log/print.h"
-#include "log/run_flags.h"
 #include "transport/fw_queries.h"
 #include "transport/hwrm_exchange.h"
 #include "wire/hwrm_messages.h"
@@ -64,9 +63,8 @@ zelt::Result zeltnvm_set_fw_time(const Function& fn) {
     req.hour = static_cast<uint8_t>(local.tm_hour);
     req.minute = static_cast<uint8_t>(local.tm_min);
     req.second = static_cast<uint8_t>(local.tm_sec);
-    if (zeltnvm_verbose)
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_DEBUG, "%s:utc_bias = %d\n", "zeltnvm_set_fw_time",
-                      static_cast<int>(local.tm_gmtoff / 60));
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s:utc_bias = %d\n", "zeltnvm_set_fw_time",
+                  static_cast<int>(local.tm_gmtoff / 60));
     hwrm_fw_set_time_output resp{};
     return exchange(fn, HWRM_FW_SET_TIME, req, resp);
 }

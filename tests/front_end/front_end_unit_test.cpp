@@ -15,13 +15,14 @@ namespace zelt::test {
 namespace {
 
 // Runs the argument rule of `cmd` over `args` (program name first), as typed.
-int check(int cmd, const std::vector<std::string>& args, options* opts = nullptr) {
+int check(int cmd, const std::vector<std::string>& args, cli::ScanOptions* opts = nullptr) {
     cli::ParsedCommand parsed;
     parsed.command = cmd;
     parsed.words.assign(args.begin() + 1, args.end());
     StreamCapture quiet;
-    const int rc = cli::zeltnvm_check_input_args(parsed);
-    if (opts) *opts = parsed.opts;
+    cli::ScanOptions scan;
+    const int rc = cli::zeltnvm_check_input_args(parsed, scan);
+    if (opts) *opts = scan;
     return rc;
 }
 
@@ -38,6 +39,7 @@ TEST(InputArgs, CountRules) {
         {CMD_LISTDEV, {p, "listdev"}, true},
         {CMD_LISTDEV, {p, d, "listdev"}, true},
         {CMD_LISTDEV, {p, "listdev", "x"}, false},
+        {CMD_LISTDEV, {p, "-v", "listdev"}, false},
         {CMD_DEVICETEMP, {p, d, "device_temperature", "x"}, false},
         {CMD_COREDUMP, {p, d, "coredump"}, true},
         {CMD_COREDUMP, {p, d, "coredump", "f"}, true},
@@ -51,6 +53,8 @@ TEST(InputArgs, CountRules) {
         {CMD_TRUSTEDVF, {p, d, "vf", "1", "trust"}, true},
         {CMD_TRUSTEDVF, {p, d, "vf", "1", "trust", "enable"}, true},
         {CMD_TRUSTEDVF, {p, d, "vf", "1", "trusted"}, false},
+        // "trust" counts after the VF index, not at a place an option before the word shifted.
+        {CMD_TRUSTEDVF, {p, d, "-v", "vf", "trust", "1"}, false},
         {CMD_ADDNTUPLE, {p, d, "add_ntuple_filter", "m", "1", "2", "3", "4"}, true},
         {CMD_ADDNTUPLE, {p, d, "add_ntuple_filter", "m", "1", "2", "3"}, false},
         {CMD_RESTORE_FACTORY_DEFAULTS, {p, d, "restore_factory_defaults"}, true},
@@ -101,7 +105,8 @@ TEST(InputArgs, TakenDeviceCountsAsTheFirstWord) {
         parsed.device_taken = c.taken;
         parsed.words = c.words;
         StreamCapture quiet;
-        EXPECT_EQ(cli::zeltnvm_check_input_args(parsed), c.ok ? 0 : HVXRETVAL_INVALID_SYNTAX);
+        cli::ScanOptions scan;
+        EXPECT_EQ(cli::zeltnvm_check_input_args(parsed, scan), c.ok ? 0 : HVXRETVAL_INVALID_SYNTAX);
     }
 }
 
@@ -128,7 +133,7 @@ TEST(InputArgs, OptionRuleAndForce) {
     for (int cmd : {CMD_SETOPTION, CMD_GETOPTION, CMD_OPTIONHELP}) {
         for (const auto& c : cases) {
             SCOPED_TRACE(testing::PrintToString(c.args));
-            options o{};
+            cli::ScanOptions o;
             EXPECT_EQ(check(cmd, c.args, &o), c.ok ? 0 : HVXRETVAL_INVALID_SYNTAX);
             EXPECT_EQ(o.force, c.force);
         }
@@ -140,7 +145,8 @@ TEST(InputArgs, FailurePrintsTheSyntaxLine) {
     parsed.command = CMD_COREDUMP;
     parsed.words = {"-dev=eth0", "coredump", "a", "b"};
     StreamCapture cap;
-    EXPECT_EQ(cli::zeltnvm_check_input_args(parsed), HVXRETVAL_INVALID_SYNTAX);
+    cli::ScanOptions scan;
+    EXPECT_EQ(cli::zeltnvm_check_input_args(parsed, scan), HVXRETVAL_INVALID_SYNTAX);
     EXPECT_EQ(cap.err(), "Error: Invalid syntax. Please run \"zeltnvm coredump -h\" for help.\n");
 }
 

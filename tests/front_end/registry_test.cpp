@@ -2,6 +2,7 @@
 // for commands that are not part of this build.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -36,6 +37,37 @@ TEST(CommandRegistry, EveryRowIsFoundByItsWordAndPrintsItsHelp) {
     EXPECT_EQ(cap.out(), "");
 }
 
+// The general usage is written by hand: every row's summary must stand in it under the
+// row's group, and its usage line must open the syntax of its own help.
+TEST(CommandRegistry, RowsAgreeWithTheGeneralUsageAndTheirHelp) {
+    const std::string usage = cli::command_row(CMD_HELP).help;
+    const std::pair<cli::CommandGroup, const char*> titles[] = {
+        {cli::CommandGroup::firmware_update, "Firmware update commands\n"},
+        {cli::CommandGroup::query, "Query commands\n"},
+        {cli::CommandGroup::configure, "Configure commands\n"},
+        {cli::CommandGroup::debug, "Debug commands\n"},
+    };
+    for (const CommandRow& row : cli::command_rows()) {
+        if (row.command == CMD_HELP) continue;
+        SCOPED_TRACE(row.word);
+        EXPECT_NE(std::string(row.help).find(std::string("SYNTAX\n        ") + row.usage), std::string::npos);
+        std::string entry = std::string(16, ' ') + row.word;
+        entry.resize(std::max<size_t>(entry.size(), 41), ' ');
+        entry += ": ";
+        for (const char* c = row.summary; *c; ++c) entry += *c == '\n' ? "\n" + std::string(43, ' ') : std::string(1, *c);
+        entry += "\n";
+        // The group's section: from its title to the next blank line.
+        std::string section;
+        for (const auto& [group, title] : titles) {
+            if (group != row.group) continue;
+            const size_t start = usage.find(title);
+            ASSERT_NE(start, std::string::npos);
+            section = usage.substr(start, usage.find("\n\n", start) + 1 - start);
+        }
+        EXPECT_NE(section.find(entry), std::string::npos) << entry;
+    }
+}
+
 TEST(CommandRegistry, AvailableRowsHaveAHandlerAndUnavailableRowsNone) {
     for (const CommandRow& row : cli::command_rows()) {
         SCOPED_TRACE(row.word);
@@ -61,7 +93,8 @@ std::vector<std::string> accepted_line(const CommandRow& row) {
         parsed.words = {row.word};
         parsed.words.resize(static_cast<size_t>(extra) + 1, "trust");
         StreamCapture quiet;
-        if (cli::zeltnvm_check_input_args(parsed) == 0) return parsed.words;
+        cli::ScanOptions scan;
+        if (cli::zeltnvm_check_input_args(parsed, scan) == 0) return parsed.words;
     }
     ADD_FAILURE() << "no line passes the rule of " << row.word;
     return {};

@@ -23,7 +23,6 @@
 #include "device/identity/identity_internal.h"
 #include "host/host.h"
 #include "log/print.h"
-#include "log/run_flags.h"
 #include "sim/create/host_setup.h"
 #include "sim/flash/flash_model.h"
 #include "sim/host/sim_host.h"

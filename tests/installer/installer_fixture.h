@@ -16,7 +16,6 @@
 #include "common/directory_types.h"
 #include "formats/image/verify_item.h"
 #include "host/host.h"
-#include "log/run_flags.h"
 #include "package/item_check.h"
 #include "package/package_records.h"
 #include "sim/create/host_setup.h"

@@ -12,7 +12,6 @@
 #include "log/file_helpers.h"
 #include "log/monitor.h"
 #include "log/print.h"
-#include "log/run_flags.h"
 #include "log/text_helpers.h"
 #include "tests/log/log_fixture.h"
 
@@ -83,7 +82,6 @@ TEST(CheckInputValue, OnlyDecimalDigits) {
 class FileHelpers : public ::testing::Test {
 protected:
     void SetUp() override { std::filesystem::create_directories(root_.file("var")); }
-    void TearDown() override { zeltnvm_verbose = 0; }
     TempDir root_;
     TestHost host_{root_.path()};
 };
@@ -122,10 +120,9 @@ TEST_F(FileHelpers, DeleteReportsOnlyWhenVerbose) {
     write_text_file(root_.file("var/a"), "x");
     write_text_file(root_.file("var/b"), "x");
     StreamCapture cap;
-    EXPECT_EQ(zeltnvm_delete_file(host_, "/var/a"), 0);
-    zeltnvm_verbose = 1;
-    EXPECT_EQ(zeltnvm_delete_file(host_, "/var/b"), 0);
-    EXPECT_NE(zeltnvm_delete_file(host_, "/var/b"), 0);  // already gone: no report
+    EXPECT_EQ(zeltnvm_delete_file(host_, "/var/a", false), 0);
+    EXPECT_EQ(zeltnvm_delete_file(host_, "/var/b", true), 0);
+    EXPECT_NE(zeltnvm_delete_file(host_, "/var/b", true), 0);  // already gone: no report
     EXPECT_EQ(cap.out(), "zeltnvm_delete_file: /var/b deleted\n");
     EXPECT_FALSE(std::filesystem::exists(root_.file("var/a")));
 }

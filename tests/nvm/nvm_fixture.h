@@ -16,7 +16,6 @@
 #include <nlohmann/json.hpp>
 
 #include "host/host.h"
-#include "log/run_flags.h"
 #include "sim/create/host_setup.h"
 #include "sim/flash/flash_model.h"
 #include "sim/host/sim_host.h"

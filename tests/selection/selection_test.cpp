@@ -94,7 +94,6 @@ std::shared_ptr<zelt::test::FakeChannel> scripted_channel(zelt::host::Host& host
 class SelectionTest : public testing::Test {
 protected:
     bool busy_at_counter = false;  // the reset counter query answers busy
-    options opts{};
     // The listings write into a report; its text form prints as it goes.
     zelt::cli::report::Output output{zelt::cli::report::Format::kText};
     zelt::cli::report::Report report = output.report("listdev");
@@ -165,9 +164,8 @@ TEST_F(SelectionTest, Selectors) {
 }
 
 TEST_F(SelectionTest, ShortListingOfEveryAdapter) {
-    opts.flag = true;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(list_devices(inventory, &opts, report), 0);
+    EXPECT_EQ(list_devices(inventory, ListingForm::kShort, report), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "\nOrvanta board of eth2 #1\n"
               "Device Interface Name       : eth2\n"
@@ -182,13 +180,13 @@ TEST_F(SelectionTest, ShortListingOfEveryAdapter) {
 TEST_F(SelectionTest, NoAdapterListsNothing) {
     inventory = {};
     testing::internal::CaptureStdout();
-    EXPECT_EQ(list_devices(inventory, &opts, report), 0);
+    EXPECT_EQ(list_devices(inventory, ListingForm::kFull, report), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
 TEST_F(SelectionTest, FullListing) {
     testing::internal::CaptureStdout();
-    EXPECT_EQ(list_device(inventory, "eth2", &opts, report, device), 0);
+    EXPECT_EQ(list_device(inventory, "eth2", ListingForm::kFull, report, device), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Device Interface Name       : eth2\n"
               "MACAddress                  : 00:0a:f7:12:34:56\n"
@@ -218,19 +216,19 @@ TEST_F(SelectionTest, FullListing) {
               "FW Image Status             : Fastbooted\n"
               "Crash Dump Available in DDR : False\n"
               "\n");
-    EXPECT_EQ(list_device(inventory, "eth9", &opts, report, device), ZELT_RC_DEVICE_NOT_FOUND);
+    EXPECT_EQ(list_device(inventory, "eth9", ListingForm::kFull, report, device), ZELT_RC_DEVICE_NOT_FOUND);
 }
 
 TEST_F(SelectionTest, BusyStopsTheListing) {
     busy_at_counter = true;
     testing::internal::CaptureStdout();
-    EXPECT_EQ(list_device(inventory, "eth2", &opts, report, device), ZELT_RC_BUSY);
+    EXPECT_EQ(list_device(inventory, "eth2", ListingForm::kFull, report, device), ZELT_RC_BUSY);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("NVM config version          : 1.2.3\n"), std::string::npos);
     EXPECT_EQ(out.find("Firmware Reset Counter"), std::string::npos);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(zeltnvm_device_info_command(inventory, &opts, report), 21);
+    EXPECT_EQ(zeltnvm_device_info_command(inventory, report), 21);
     testing::internal::GetCapturedStderr();
     out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("Hardware not responding to list the device properties\n"), std::string::npos);
@@ -238,10 +236,10 @@ TEST_F(SelectionTest, BusyStopsTheListing) {
 
 TEST_F(SelectionTest, AdapterQueries) {
     int count = -7;
-    EXPECT_EQ(zelt_get_function_count(inventory, "eth3", &opts, &count, false), 0);
+    EXPECT_EQ(zelt_get_function_count(inventory, "eth3", &count, false), 0);
     EXPECT_EQ(count, 2);
     count = -7;
-    EXPECT_EQ(zelt_get_function_count(inventory, "eth9", &opts, &count, false), 0);
+    EXPECT_EQ(zelt_get_function_count(inventory, "eth9", &count, false), 0);
     EXPECT_EQ(count, -7);
     testing::internal::CaptureStdout();
     EXPECT_EQ(zeltnvm_check_device_mode(inventory, "eth2"), ZELT_RC_NO_ADMIN);

@@ -132,8 +132,8 @@ zelt::cli::PendingAction print_reboot_message(const zelt::device::InventoryFunct
     return PendingAction::kReboot;
 }
 
-int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row, options* opts,
-                                   zelt::cli::AdapterOutcome& outcome) {
+int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row,
+                                   const zelt::cli::InstallArgs& args, zelt::cli::AdapterOutcome& outcome) {
     const char* file = row.package.file.c_str();
     const int cfg_pkg = row.cfg_pkg;
     // The bytes verified when the package was chosen, not the file as it is now.
@@ -143,11 +143,11 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
     target.inventory = &inventory;
     target.function = row.target;
     target.device_id = row.device_id;
-    target.install_type = static_cast<uint32_t>(opts->type);
-    target.recovery = opts->recovery;
-    target.force = opts->force;
+    target.install_type = static_cast<uint32_t>(args.type);
+    target.recovery = args.recovery;
+    target.force = args.force;
     target.cfg_pkg = cfg_pkg != 0;
-    UpdateMessages messages(opts->recovery);
+    UpdateMessages messages(args.recovery);
     installer::AdapterUpdate update(target, std::move(row.saved), messages);
 
     outcome.attempted = true;
@@ -161,11 +161,11 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
     if (!rc.ok()) return zeltnvm_install_failure_status(file, rc.code());
 
     outcome.completed = true;
-    if (cfg_pkg && !opts->recovery)
+    if (cfg_pkg && !args.recovery)
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nConfiguration package update is completed.\n");
     else
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nFirmware update is completed.\n");
-    if (opts->recovery) {
+    if (args.recovery) {
         // The recovery resets the adapter itself, unless its BAR2 size changed.
         const zelt::Result status = update.finish_recovery(row.package.onboard_cfg_required);
         if (messages.cold_boot_needed()) outcome.action = zelt::cli::PendingAction::kColdBoot;

@@ -11,6 +11,8 @@
 #include "cli/display_error.h"
 #include "cli/install/user_answer.h"
 #include "cli/package_commands.h"
+#include "cli/report/output.h"
+#include "cli/run_context.h"
 #include "cli/version.h"
 #include "device/discovery_lookup.h"
 #include "device/discovery_records.h"
@@ -34,12 +36,12 @@ const char* family_label(int device_type, bool selection) {
 // The package files to consider. Each file argument is expanded at most once: one that
 // names a file (as typed, or as the command word's pattern matched it) is taken as it
 // is, even with pattern characters in its name; any other is a shell-style pattern.
-std::vector<std::string> candidate_files(char** files, int count, const options* opts) {
+std::vector<std::string> candidate_files(zelt::host::Host& host, char** files, int count,
+                                         const zelt::cli::InstallArgs& args) {
     std::vector<std::string> arguments;
     for (int i = 0; i < count; ++i)
         if (files[i]) arguments.emplace_back(files[i]);
-    if (arguments.empty() && opts->arg) arguments.emplace_back(opts->arg);
-    auto& host = zelt::host::current();
+    if (arguments.empty() && args.pattern) arguments.emplace_back(args.pattern);
     std::vector<std::string> out;
     for (std::string& a : arguments) {
         if (host.exists(a)) {
@@ -114,12 +116,16 @@ using zelt::cli::InstallDecision;
 using zelt::cli::InstallOutcome;
 
 int install_command(const zelt::device::Inventory& inventory, const char* device, char** files, int count,
-                    options* opts, bool prompt_to_stderr, std::vector<AdapterOutcome>& outcomes) {
-    if (opts->recovery && !device) {
+                    const zelt::cli::InstallArgs& args, const zelt::cli::RunContext& context,
+                    std::vector<AdapterOutcome>& outcomes) {
+    // The confirmation question goes to standard error when standard output holds a
+    // document.
+    const bool prompt_to_stderr = context.output.json();
+    zelt::cli::AdapterLocks locks(context.host, context.lock_wait_ms);
+    if (args.recovery && !device) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "Please specify \"-dev=\" option for recovery to perform.\n");
         return -1;
     }
-    opts->flag = false;
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                   "\nHalvex Orvanta-C/E/S firmware update and configuration utility version v%u.%u.%u.%u\n",
                   ZELT_VERSION_MAJOR, ZELT_VERSION_MINOR, ZELT_VERSION_BUILD, ZELT_VERSION_FOURTH);
@@ -138,12 +144,11 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
 
     std::vector<zelt_update_row> rows;
     std::vector<size_t> row_outcome;  // each row's entry in `outcomes`
-    zelt::cli::AdapterLocks locks;
     for (const std::string& name : names) {
-        if (opts->online) {
+        if (args.online) {
             return zelt::cli::answer_unavailable("install -online");
         }
-        const std::vector<std::string> candidates = candidate_files(files, count, opts);
+        const std::vector<std::string> candidates = candidate_files(context.host, files, count, args);
         if (candidates.empty()) {
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                           "No package files found in the given path. Package installation failed");
@@ -152,7 +157,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         AdapterOutcome out;
         out.function = zelt::device::find_function(inventory, name.c_str());
         if (out.function) out.adapter = zeltnvm_adapter_of(inventory, &out.function->facts) + 1;
-        zelt::cli::PackageChoice choice = zeltnvm_check_package_supported(inventory, name.c_str(), candidates, opts);
+        zelt::cli::PackageChoice choice = zeltnvm_check_package_supported(inventory, name.c_str(), candidates, args);
         if (choice.status != 0) {
             out.reason = selection_refusal(choice.status);
             out.failing_item = choice.failing_item;
@@ -166,13 +171,13 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         }
         zelt_update_row row;
         if (!fill_row(inventory, name.c_str(), row)) continue;
-        const int cfg = is_cfg_pkg(row.device_type, choice.chosen.bytes, opts);
+        const int cfg = is_cfg_pkg(row.device_type, choice.chosen.bytes, args.recovery, args.force);
         const std::vector<std::string>& applicable = choice.applicable;
         const std::string version = choice.chosen.version;
         out.package_file = choice.chosen.file;
         out.package_version = version;
 
-        if (opts->recovery) {
+        if (args.recovery) {
             // Recovery writes to the adapter from its preparation on.
             const int locked = locks.take(*row.target);
             if (locked != 0) {
@@ -182,7 +187,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
                 return outcomes.back().status;
             }
             auto prepared = zelt::device::zeltnvm_invoke_recovery_process(*row.target, static_cast<int>(rows.size()),
-                                                                          opts->force, cfg != 0);
+                                                                          args.force, cfg != 0);
             if (!prepared) {
                 out.reason = "the recovery preparation failed";
                 out.result = prepared.result();
@@ -203,7 +208,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
                       number, added.domain, added.bus, added.device);
 
         std::string installed;
-        if (opts->recovery && opts->force) {
+        if (args.recovery && args.force) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Skip to get the Installed NVM version.\n");
         } else {
             installed = zeltnvm_installed_pkg_version(*added.target);
@@ -223,14 +228,14 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
             if (single) return 76;
             continue;
         }
-        if (cfg && !opts->recovery)
+        if (cfg && !args.recovery)
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Device %s : Installing package file v%s\n", added.name,
                           installed.c_str());
         else
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Device %s : Installing package file %s\n", added.name,
                           added.package.file.c_str());
         const bool newer = !is_pkg_upgrade(installed.c_str(), version.c_str());
-        if (!newer && !opts->force && !cfg && !opts->recovery) {
+        if (!newer && !args.force && !cfg && !args.recovery) {
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
                           "%s Controller #%d is already up-to-date, hence skipping update. Please use '-force' option "
                           "to update the image.\n\n",
@@ -242,7 +247,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         }
         noted.decision = InstallDecision::kUpdate;
         std::string shown = version;
-        if (cfg && !opts->recovery && shown.empty()) shown = installed;
+        if (cfg && !args.recovery && shown.empty()) shown = installed;
         if (shown.empty()) shown = "(N/A)";
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s Controller #%d will be updated to firmware version v%s\n", label,
                       number, shown.c_str());
@@ -256,7 +261,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
     for (const zelt_update_row& r : rows) any = any || r.skip == 0;
     if (!any) return 0;
 
-    if (!opts->prompt && !opts->recovery) {
+    if (!args.yes && !args.recovery) {
         static constexpr const char* kQuestion = "\nDo you want to continue (Y/N)?";
         if (prompt_to_stderr) {
             std::fputs(kQuestion, stderr);
@@ -273,7 +278,6 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         }
     }
 
-    opts->flag = true;
     // The run's status is the first failing adapter's: a later adapter's success must
     // not hide an earlier failure from a script.
     int rc = 0;
@@ -296,8 +300,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%s Controller #%d is being updated",
                       family_label(r.device_type, false), static_cast<int>(i) + 1);
         std::fflush(stdout);
-        opts->install_count = static_cast<int32_t>(i) + 2;
-        const int adapter_rc = zeltnvm_invoke_firmware_update(inventory, r, opts, out);
+        const int adapter_rc = zeltnvm_invoke_firmware_update(inventory, r, args, out);
         std::vector<uint8_t>().swap(r.package.bytes);  // done with: one package in memory less
         out.status = adapter_rc;
         if (rc == 0) rc = adapter_rc;
@@ -308,8 +311,9 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
 }  // namespace
 
 InstallOutcome zeltnvm_install_command(const zelt::device::Inventory& inventory, const char* device, char** files,
-                                       int count, options* opts, bool prompt_to_stderr) {
+                                       int count, const zelt::cli::InstallArgs& args,
+                                       const zelt::cli::RunContext& context) {
     InstallOutcome outcome;
-    outcome.status = install_command(inventory, device, files, count, opts, prompt_to_stderr, outcome.adapters);
+    outcome.status = install_command(inventory, device, files, count, args, context, outcome.adapters);
     return outcome;
 }

@@ -10,12 +10,29 @@
 #include <string>
 #include <vector>
 
-#include "cli/options_record.h"
 #include "common/result.h"
 #include "device/identity/identity.h"
 #include "device/inventory.h"
 
 namespace zelt::cli {
+
+struct ScanOptions;
+struct ParsedCommand;
+struct RunContext;
+
+// The arguments of install (its file arguments are the parsed command's file list).
+struct InstallArgs {
+    // The pattern after '=' of the command word (install=<pattern>); nullptr without one.
+    const char* pattern = nullptr;
+    bool force = false;      // -force: install even an older or the same package
+    bool recovery = false;   // -recovery: recover the adapter named by -dev=
+    bool online = false;     // -online: the package comes from the support site
+    bool yes = false;        // -y: no confirmation question
+    bool noidcheck = false;  // -noidcheck: with -recovery, skip the identity check
+    int32_t type = 0;        // -type=: the install type handed to the firmware
+
+    static InstallArgs from(const ScanOptions& scan, const ParsedCommand& parsed);
+};
 
 // The package file chosen for one adapter, and what the package says of itself.
 struct ChosenPackage {
@@ -88,10 +105,13 @@ struct zelt_update_row {
     zelt::device::SavedIdentity saved;
 };
 
-// The install command on `device` (nullptr: every adapter). `prompt_to_stderr` puts
-// the confirmation question on standard error (standard output holds a document).
+// The install command on `device` (nullptr: every adapter), on the run context's host.
+// Under -json the confirmation question goes to standard error (standard output holds
+// a document). Each adapter's lock is taken, with the context's wait, after the
+// question and before the adapter is written to.
 zelt::cli::InstallOutcome zeltnvm_install_command(const zelt::device::Inventory& inventory, const char* device,
-                                                  char** files, int count, options* opts, bool prompt_to_stderr);
+                                                  char** files, int count, const zelt::cli::InstallArgs& args,
+                                                  const zelt::cli::RunContext& context);
 
 // True when `installed` is the same as or newer than `package` (both "a.b.c.d").
 bool is_pkg_upgrade(const char* installed, const char* package);
@@ -100,13 +120,14 @@ bool is_pkg_upgrade(const char* installed, const char* package);
 // once the file has passed every check; the chosen package keeps the bytes that passed
 // them.
 zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, const char* dev,
-                                                         const std::vector<std::string>& files, const options* opts);
+                                                         const std::vector<std::string>& files,
+                                                         const zelt::cli::InstallArgs& args);
 
 // Installs the row's package on its adapter; the row's saved identity goes with the
 // update. Returns the exit status of that adapter's update; `outcome` gets the
 // installation's result and what the adapter still needs.
-int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row, options* opts,
-                                   zelt::cli::AdapterOutcome& outcome);
+int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row,
+                                   const zelt::cli::InstallArgs& args, zelt::cli::AdapterOutcome& outcome);
 
 // The message and exit status of an installation that ended with `rc` (not 0, not
 // busy): 67 anti-rollback, 73 voltage regulator, 20 no room or fragmented NVM, 10 no

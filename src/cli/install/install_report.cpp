@@ -61,12 +61,20 @@ Json install_adapter_object(const AdapterOutcome& a) {
     return j;
 }
 
-report::Report install_report(ParsedCommand& parsed) {
+InstallArgs InstallArgs::from(const ScanOptions& scan, const ParsedCommand&) {
+    return {.pattern = scan.arg,
+            .force = scan.force,
+            .recovery = scan.recovery,
+            .online = scan.online,
+            .yes = scan.prompt,
+            .noidcheck = scan.noidcheck,
+            .type = scan.type};
+}
+
+report::Report install_report(ParsedCommand& parsed, const InstallArgs& args) {
     report::Report r = report::open_report(parsed);
     Json& adapters = r.data()["adapters"] = Json::array();
-    options& o = parsed.opts;
-    if (!o.arg && !parsed.files.empty()) o.arg = parsed.files.front().c_str();
-    if (!o.arg && !o.online) {
+    if (!args.pattern && parsed.files.empty() && !args.online) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Command requires a filename argument\n");
         return r.ends(-1);
     }
@@ -75,7 +83,7 @@ report::Report install_report(ParsedCommand& parsed) {
     for (auto& f : parsed.files) files.push_back(f.data());
     const InstallOutcome outcome =
         zeltnvm_install_command(*parsed.inventory, parsed.device_c_name(), files.data(),
-                                static_cast<int>(files.size()), &o, parsed.output && parsed.output->json());
+                                static_cast<int>(files.size()), args, *parsed.context);
     for (const AdapterOutcome& a : outcome.adapters) adapters.push_back(install_adapter_object(a));
     return r.ends(outcome.status);
 }

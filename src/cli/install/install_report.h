@@ -11,8 +11,8 @@ namespace zelt::cli {
 // The report's object for one adapter (see docs/json.md, "install").
 report::Json install_adapter_object(const AdapterOutcome& adapter);
 
-// install: takes its package from the first file argument when the command word has
-// none; without one (and without -online) there is nothing to install.
-report::Report install_report(ParsedCommand& parsed);
+// install: takes its packages from the file arguments, else from the command word's
+// pattern; without either (and without -online) there is nothing to install.
+report::Report install_report(ParsedCommand& parsed, const InstallArgs& args);
 
 }  // namespace zelt::cli

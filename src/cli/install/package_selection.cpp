@@ -61,7 +61,8 @@ std::string zeltnvm_installed_pkg_version(const zelt::device::InventoryFunction&
 }
 
 zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, const char* dev,
-                                                         const std::vector<std::string>& files, const options* opts) {
+                                                         const std::vector<std::string>& files,
+                                                         const zelt::cli::InstallArgs& args) {
     static constexpr const char* kFn = "zeltnvm_check_package_supported";
     zelt::cli::PackageChoice choice;
     const zelt::device::InventoryFunction* target = zelt::device::find_function(inventory, dev);
@@ -109,11 +110,11 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inv
             continue;
         }
         const bool live = zelpkgLivePatchPkg(pkg.data(), pkg.size());
-        if (live && opts->recovery) {
+        if (live && args.recovery) {
             choice.status = 77;
             return choice;
         }
-        if (opts->noidcheck && opts->recovery) {
+        if (args.noidcheck && args.recovery) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Skipped 4 Part ID check.\n");
         } else if (zelpkgDeviceMatch(pkg.data(), pkg.size(), id, chip_rev) != 0) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Package '%s' skipped (not applicable to this device)\n",

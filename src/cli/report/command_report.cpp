@@ -4,7 +4,7 @@
 
 namespace zelt::cli::report {
 
-Report open_report(const ParsedCommand& parsed) { return parsed.output->report(command_word(parsed.command)); }
+Report open_report(const ParsedCommand& parsed) { return parsed.context->output.report(command_word(parsed.command)); }
 
 int hand_in(ParsedCommand& parsed, Report&& report) {
     const int code = report.result().code();
