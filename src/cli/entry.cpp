@@ -57,7 +57,7 @@ int run_command(int argc, char** argv, zelt::cli::RunContext& context, zelt::cli
     }
     install_signal_handlers();
 
-    zeltnvm_open_log_file();
+    zeltnvm_open_log_file(context.host);
     // The configuration file read with the log settings may set the lock wait.
     context.lock_wait_ms = context.host.lock_wait_ms();
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Halvex Management Utility Version v%u.%u.%u.%u\n", ZELT_VERSION_MAJOR,
@@ -88,7 +88,7 @@ int run_command(int argc, char** argv, zelt::cli::RunContext& context, zelt::cli
 
 void zeltnvmExit(int signal) {
     // No dot may follow the last message, nor the thread outlive the log it writes beside.
-    zeltnvm_stop_monitor();
+    zelt::log::stop_running_monitor();
     zeltnvm_close_log_file();
     zeltnvm_stop_running_eye_scope();
     zeltnvm_release_pci_mailbox();

@@ -100,8 +100,7 @@ std::optional<unsigned> parse_lock_wait_seconds(FILE* config) {
 
 }  // namespace log
 
-void zeltnvm_open_log_file() {
-    zelt::host::Host& h = zelt::host::current();
+void zeltnvm_open_log_file(host::Host& h) {
     zelt::log::LogState& s = zelt::log::state();
     if (s.log) return;  // opened once per run
 
@@ -119,7 +118,9 @@ void zeltnvm_open_log_file() {
 
     h.make_directories(zelt::log::parent_of(ZELT_LOG_PATH));
     s.log = h.open_file(ZELT_LOG_PATH, "a+");
-    if (!s.log) {
+    if (s.log) {
+        s.host = &h;
+    } else {
         // On standard output like any console message, so a sink sees it too.
         constexpr const char* kText = "ERROR: Log file creation failed\n";
         if (!s.sink || s.sink->console_message(ZELT_LVL_INFO, kText)) std::fputs(kText, stdout);
@@ -132,6 +133,7 @@ void zeltnvm_close_log_file() {
     if (!s.log) return;
     std::fclose(s.log);
     s.log = nullptr;
+    s.host = nullptr;
 }
 
 unsigned zeltnvm_log_level_mask() { return zelt::log::state().level_mask; }

@@ -1,52 +1,49 @@
 #include "log/monitor.h"
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 #include <system_error>
-#include <thread>
 
 #include "log/log_state.h"
 #include "log/print.h"
 
-namespace zelt {
+namespace zelt::log {
 
-namespace {
-
-using zelt::log::ConsoleSink;
-using zelt::log::state;
-
-// The one-second wait is real time even on the simulated host: the dots show a
-// person that the tool is alive, they measure nothing.
-struct Monitor {
-    std::atomic<bool> cmd_status{false};  // set to end the thread
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::thread thread;
-
-    // A run that ends without stopping the dots must not leave a joinable thread.
-    ~Monitor() {
-        if (!thread.joinable()) return;
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            cmd_status = true;
-        }
-        wake.notify_all();
-        thread.join();
+Monitor::Monitor() {
+    try {
+        thread_ = std::thread(&Monitor::run_dots, this);
+    } catch (const std::system_error&) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to create thread\n");
+        return;
     }
-};
-
-Monitor& monitor() {
-    static Monitor m;
-    return m;
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.monitor_mutex);
+    if (!s.monitor) s.monitor = this;
 }
 
-void run_dots(Monitor* m) {
-    std::unique_lock<std::mutex> lock(m->mutex);
+Monitor::~Monitor() { stop(); }
+
+void Monitor::stop() {
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.monitor_mutex);
+    if (s.monitor == this) s.monitor = nullptr;
+    end_thread();
+}
+
+void Monitor::end_thread() {
+    if (!thread_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        cmd_status_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void Monitor::run_dots() {
+    std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        if (m->wake.wait_for(lock, std::chrono::seconds(1), [m] { return m->cmd_status.load(); })) return;
+        if (wake_.wait_for(lock, std::chrono::seconds(1), [this] { return cmd_status_.load(); })) return;
         if (ConsoleSink* sink = state().sink) {
             sink->progress_tick();
         } else {
@@ -56,28 +53,12 @@ void run_dots(Monitor* m) {
     }
 }
 
-}  // namespace
-
-void zeltnvm_start_monitor() {
-    Monitor& m = monitor();
-    if (m.thread.joinable()) return;
-    m.cmd_status = false;
-    try {
-        m.thread = std::thread(run_dots, &m);
-    } catch (const std::system_error&) {
-        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to create thread\n");
-    }
+void stop_running_monitor() {
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.monitor_mutex);
+    if (!s.monitor) return;
+    s.monitor->end_thread();
+    s.monitor = nullptr;
 }
 
-void zeltnvm_stop_monitor() {
-    Monitor& m = monitor();
-    if (!m.thread.joinable()) return;
-    {
-        std::lock_guard<std::mutex> lock(m.mutex);
-        m.cmd_status = true;
-    }
-    m.wake.notify_all();
-    m.thread.join();
-}
-
-}  // namespace zelt
+}  // namespace zelt::log

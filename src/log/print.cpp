@@ -37,7 +37,7 @@ void zeltnvm_print(int location, int level, const char* format, ...) {
     va_start(args, format);
     if (to_log) {
         if (level != ZELT_LVL_INFO) {
-            auto& h = zelt::host::current();
+            host::Host& h = *s.host;  // given with the log
             struct timeval tv = h.now();
             std::string when = zelt::log::ctime_text(h.local_time(tv.tv_sec));
             std::fprintf(s.log, "%s   %s", when.c_str(), level == ZELT_LVL_ERROR ? "ERROR:" : "DEBUG:");

@@ -8,6 +8,10 @@
 
 #include <cstdio>
 
+namespace zelt::host {
+class Host;
+}  // namespace zelt::host
+
 namespace zelt {
 
 // Where a message goes.
@@ -36,8 +40,11 @@ void zeltnvm_print(int location, int level, const char* format, ...) __attribute
 
 // Reads the level mask from the configuration file (creating the file with the
 // default content when it is missing, in which case no log is opened), then opens
-// the log for appending when the mask is not 0. Called once at start-up.
-void zeltnvm_open_log_file();
+// the log for appending when the mask is not 0. Called once at start-up with the
+// run's host: its files hold the configuration and the log, its clock stamps the
+// log's lines until the log is closed. The lock wait the configuration sets is set
+// on that host.
+void zeltnvm_open_log_file(host::Host& host);
 // Closes the log; does nothing when none is open.
 void zeltnvm_close_log_file();
 

@@ -120,9 +120,9 @@ protected:
     // Opens the tool's log under the simulated root (the first open only writes the
     // configuration file) and returns a reader of what it holds.
     void openLog() {
-        zeltnvm_open_log_file();
+        zeltnvm_open_log_file(host::current());
         zeltnvm_close_log_file();
-        zeltnvm_open_log_file();
+        zeltnvm_open_log_file(host::current());
     }
     std::string logText() {
         std::ifstream in(root_->path() + "/var/log/zeltnvm.log");

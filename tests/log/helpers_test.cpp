@@ -1,10 +1,13 @@
 // Text and file helpers, the result report, the clock and the progress dots.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <string_view>
 #include <thread>
 
 #include "common/hvxretval.h"
 #include "log/clock.h"
+#include "log/console_sink.h"
 #include "log/error_check.h"
 #include "log/file_helpers.h"
 #include "log/monitor.h"
@@ -74,18 +77,13 @@ TEST(CheckInputValue, OnlyDecimalDigits) {
     EXPECT_FALSE(checkInputValue("0x10"));
 }
 
-// File helpers go through the host: paths of the host's trees (here /var) are taken
-// under the test root.
+// File helpers go through the host they are given: paths of the host's trees (here
+// /var) are taken under the test root.
 class FileHelpers : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::filesystem::create_directories(root_.file("var"));
-        host::install(std::make_unique<TestHost>(root_.path()));
-    }
-    void TearDown() override {
-        host::install(std::make_unique<host::LinuxHost>());
-    }
+    void SetUp() override { std::filesystem::create_directories(root_.file("var")); }
     TempDir root_;
+    TestHost host_{root_.path()};
 };
 
 TEST_F(FileHelpers, ReadFileDataResults) {
@@ -93,26 +91,26 @@ TEST_F(FileHelpers, ReadFileDataResults) {
     write_text_file(root_.file("var/empty.bin"), "");
     size_t size = 99;
     int rc = -1;
-    auto data = zeltnvm_read_file_data("/var/data.bin", "rb", &size, &rc);
+    auto data = zeltnvm_read_file_data(host_, "/var/data.bin", "rb", &size, &rc);
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(size, 3u);
     EXPECT_EQ(data, (std::vector<uint8_t>{1, 0, 2}));
 
-    data = zeltnvm_read_file_data("/var/missing.bin", "rb", &size, &rc);
+    data = zeltnvm_read_file_data(host_, "/var/missing.bin", "rb", &size, &rc);
     EXPECT_EQ(rc, ZELT_READ_OPEN_FAILED);
     EXPECT_TRUE(data.empty());
-    data = zeltnvm_read_file_data("/var/empty.bin", "rb", &size, &rc);
+    data = zeltnvm_read_file_data(host_, "/var/empty.bin", "rb", &size, &rc);
     EXPECT_EQ(rc, ZELT_READ_EMPTY_OR_SHORT);
     EXPECT_EQ(size, 0u);
-    data = zeltnvm_read_file_data(nullptr, "rb", &size, &rc);
+    data = zeltnvm_read_file_data(host_, nullptr, "rb", &size, &rc);
     EXPECT_EQ(rc, ZELT_READ_OPEN_FAILED);
 }
 
 TEST_F(FileHelpers, OpenAndCloseIgnoreMissingArguments) {
-    EXPECT_EQ(zeltnvm_file_open(nullptr, "r"), nullptr);
-    EXPECT_EQ(zeltnvm_file_open("/var/x", nullptr), nullptr);
+    EXPECT_EQ(zeltnvm_file_open(host_, nullptr, "r"), nullptr);
+    EXPECT_EQ(zeltnvm_file_open(host_, "/var/x", nullptr), nullptr);
     zeltnvm_file_close(nullptr);
-    FILE* f = zeltnvm_file_open("/var/made.txt", "w");
+    FILE* f = zeltnvm_file_open(host_, "/var/made.txt", "w");
     ASSERT_NE(f, nullptr);
     zeltnvm_file_close(f);
     EXPECT_TRUE(std::filesystem::exists(root_.file("var/made.txt")));
@@ -122,9 +120,9 @@ TEST_F(FileHelpers, DeleteReportsOnlyWhenVerbose) {
     write_text_file(root_.file("var/a"), "x");
     write_text_file(root_.file("var/b"), "x");
     StreamCapture cap;
-    EXPECT_EQ(zeltnvm_delete_file("/var/a", false), 0);
-    EXPECT_EQ(zeltnvm_delete_file("/var/b", true), 0);
-    EXPECT_NE(zeltnvm_delete_file("/var/b", true), 0);  // already gone: no report
+    EXPECT_EQ(zeltnvm_delete_file(host_, "/var/a", false), 0);
+    EXPECT_EQ(zeltnvm_delete_file(host_, "/var/b", true), 0);
+    EXPECT_NE(zeltnvm_delete_file(host_, "/var/b", true), 0);  // already gone: no report
     EXPECT_EQ(cap.out(), "zeltnvm_delete_file: /var/b deleted\n");
     EXPECT_FALSE(std::filesystem::exists(root_.file("var/a")));
 }
@@ -149,46 +147,54 @@ TEST(CheckErrorcode, ReportsPrivilegesOrTheCodeName) {
     }
 }
 
-class ClockTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        auto h = std::make_unique<TestHost>("");
-        host_ = h.get();
-        host::install(std::move(h));
-    }
-    void TearDown() override { host::install(std::make_unique<host::LinuxHost>()); }
-    TestHost* host_ = nullptr;
-};
-
-TEST_F(ClockTest, ElapsedTimeAcrossASecondBoundary) {
-    host_->clock = {100, 900000};
-    zeltnvm_start_clock();
-    host_->clock = {102, 100000};  // 1.2 s later: the microseconds borrow from the seconds
+TEST(ElapsedClock, ElapsedTimeAcrossASecondBoundary) {
+    TestHost host("");
+    host.clock = {100, 900000};
+    log::ElapsedClock clock(host);  // started when made
+    host.clock = {102, 100000};     // 1.2 s later: the microseconds borrow from the seconds
     uint32_t ms = 0;
     double seconds = 0;
-    zeltnvm_stop_clock(&ms);
-    zeltnvm_get_elapsed_time(&seconds);
+    zeltnvm_stop_clock(clock, &ms);
+    zeltnvm_get_elapsed_time(clock, &seconds);
     EXPECT_EQ(ms, 1200u);
     EXPECT_DOUBLE_EQ(seconds, 1.2);
 
-    zeltnvm_start_clock();  // starting again restarts
-    host_->sleep_ms(30);
-    zeltnvm_stop_clock(&ms);
+    zeltnvm_start_clock(clock);  // starting again restarts
+    host.sleep_ms(30);
+    zeltnvm_stop_clock(clock, &ms);
     EXPECT_EQ(ms, 30u);
 }
 
 TEST(Monitor, WritesDotsUntilStoppedAndJoins) {
-    zeltnvm_stop_monitor();  // nothing running: no effect
     StreamCapture cap;
-    zeltnvm_start_monitor();
-    zeltnvm_start_monitor();  // already running: still one thread
+    log::Monitor dots;
     std::this_thread::sleep_for(std::chrono::milliseconds(1300));
-    zeltnvm_stop_monitor();
-    std::string dots = cap.out();
-    EXPECT_EQ(dots, ".");
-    // Stopped: nothing more is written.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    zeltnvm_stop_monitor();
+    dots.stop();
+    EXPECT_EQ(cap.out(), ".");
+    dots.stop();  // already stopped: no effect
+}
+
+// Ticks go to the console sink when one is installed (which keeps them off standard
+// output for JSON); the exit path stops the monitor that runs, whoever owns it.
+TEST(Monitor, TicksGoToTheSinkAndTheExitPathStopsThem) {
+    struct CountingSink : log::ConsoleSink {
+        bool console_message(int, std::string_view) override { return true; }
+        void progress_tick() override { ++ticks; }
+        std::atomic<int> ticks{0};
+    } sink;
+    log::stop_running_monitor();  // nothing running: no effect
+    StreamCapture cap;
+    log::ConsoleSink* previous = log::set_console_sink(&sink);
+    {
+        log::Monitor dots;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+        log::stop_running_monitor();
+        EXPECT_EQ(sink.ticks, 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    }  // its owner ends it later: nothing left to stop
+    EXPECT_EQ(sink.ticks, 1);
+    log::set_console_sink(previous);
+    EXPECT_EQ(cap.out(), "");
 }
 
 }  // namespace

@@ -13,15 +13,7 @@ namespace {
 
 class LogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        auto h = std::make_unique<TestHost>(root_.path());
-        test_host_ = h.get();
-        host::install(std::move(h));
-    }
-    void TearDown() override {
-        zeltnvm_close_log_file();
-        host::install(std::make_unique<host::LinuxHost>());
-    }
+    void TearDown() override { zeltnvm_close_log_file(); }
     void write_config(const std::string& text) {
         std::filesystem::create_directories(root_.file("etc"));
         write_text_file(root_.file("etc/zeltnvm.conf"), text);
@@ -29,7 +21,7 @@ protected:
     // Opens the log with the given level mask line.
     void open_with_mask(const std::string& mask) {
         write_config("#zeltnvm configuration file v1.0\nZELT_NVM_LOG_LEVEL=" + mask + "\n");
-        zeltnvm_open_log_file();
+        zeltnvm_open_log_file(host_);
     }
     std::string log_text() {
         std::fflush(zeltnvm_log_stream());
@@ -39,11 +31,11 @@ protected:
     bool log_exists() const { return std::filesystem::exists(log_path()); }
 
     TempDir root_;
-    TestHost* test_host_ = nullptr;
+    TestHost host_{root_.path()};
 };
 
 TEST_F(LogTest, MissingConfigurationIsCreatedWithDefaultsAndNoLogIsWritten) {
-    zeltnvm_open_log_file();
+    zeltnvm_open_log_file(host_);
     EXPECT_EQ(read_text_file(root_.file("etc/zeltnvm.conf")),
               "#zeltnvm configuration file v1.0\n"
               "\n"
@@ -62,7 +54,7 @@ TEST_F(LogTest, MissingConfigurationIsCreatedWithDefaultsAndNoLogIsWritten) {
     EXPECT_FALSE(log_exists());
 
     // The next run reads the default mask and logs.
-    zeltnvm_open_log_file();
+    zeltnvm_open_log_file(host_);
     EXPECT_EQ(zeltnvm_log_level_mask(), 7u);
     EXPECT_NE(zeltnvm_log_stream(), nullptr);
 }
@@ -81,10 +73,10 @@ TEST_F(LogTest, LockWaitComesFromItsLineOrStaysBuiltIn) {
         {"lock_wait_seconds=99999999999999999999\n", 60'000},
     };
     for (const auto& c : cases) {
-        host::current().set_lock_wait_ms(60'000);
+        host_.set_lock_wait_ms(60'000);
         write_config(std::string("ZELT_NVM_LOG_LEVEL=7\n") + c.line);
-        zeltnvm_open_log_file();
-        EXPECT_EQ(host::current().lock_wait_ms(), c.expected_ms) << c.line;
+        zeltnvm_open_log_file(host_);
+        EXPECT_EQ(host_.lock_wait_ms(), c.expected_ms) << c.line;
         EXPECT_EQ(zeltnvm_log_level_mask(), 7u) << c.line;
         zeltnvm_close_log_file();
     }
@@ -129,7 +121,7 @@ TEST_F(LogTest, MaskZeroCreatesNoLog) {
 
 TEST_F(LogTest, LastLineWithoutLineFeedKeepsItsValue) {
     write_config("# comment\nZELT_NVM_LOG_LEVEL=4");
-    zeltnvm_open_log_file();
+    zeltnvm_open_log_file(host_);
     EXPECT_EQ(zeltnvm_log_level_mask(), 4u);
 }
 
@@ -153,7 +145,7 @@ TEST_F(LogTest, LogThatCannotBeOpenedIsReportedAndPrintingGoesOn) {
 // Console routing: information to standard output, everything else to standard
 // error; the log gets time and prefix except for information messages.
 TEST_F(LogTest, RoutingByLocationAndLevel) {
-    struct tm t = host::current().local_time(test_host_->clock.tv_sec);
+    struct tm t = host_.local_time(host_.clock.tv_sec);
     const std::string when = zelt::log::ctime_text(t);
     struct Case {
         int location, level;

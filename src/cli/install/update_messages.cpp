@@ -1,6 +1,5 @@
 #include "cli/install/update_messages.h"
 
-#include "log/monitor.h"
 #include "log/print.h"
 
 using namespace zelt;
@@ -13,10 +12,10 @@ void console_error(const char* text) { zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERR
 
 using zelt::device::installer::Piece;
 
-void UpdateMessages::install_starting() { zeltnvm_start_monitor(); }
+void UpdateMessages::install_starting() { dots_.emplace(); }
 
 void UpdateMessages::install_ended() {
-    zeltnvm_stop_monitor();
+    dots_.reset();
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\n");
 }
 

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "device/installer/adapter_update.h"
+#include "log/monitor.h"
 
 class UpdateMessages final : public zelt::device::installer::UpdateObserver {
 public:
@@ -30,4 +32,5 @@ public:
 private:
     bool recovery_;
     bool cold_boot_needed_ = false;
+    std::optional<zelt::log::Monitor> dots_;  // the progress dots while the package installs
 };
