@@ -13,9 +13,6 @@
 // for ordinary messages, standard error for the error stream.
 zelt::zeltnvm_option_sink zeltnvm_console_sink();
 
-// The device name of the option command's function; nullptr when none is selected.
-inline const char* name_of(const zelt::device::InventoryFunction* device) { return device ? device->name() : nullptr; }
-
 // Runs `op` (taking the transport function, giving a Result) on the selected function;
 // with none selected it fails as a missing device name does.
 template <class Op>
