@@ -26,7 +26,7 @@
 #include "options/port_count.h"
 #include "wire/nvm_option_values.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -580,3 +580,5 @@ int zeltnvm_check_device_mode(const zelt::device::InventoryFunction& function) {
     }
     return 0;
 }
+
+}  // namespace zelt::cli

@@ -12,6 +12,8 @@
 #include "device/inventory.h"
 #include "host/host.h"
 
+namespace zelt::cli {
+
 // ---- Listings --------------------------------------------------------------------------
 // The two forms of a device listing: the short one of listdev and -dev=?, the full one
 // of device_info.
@@ -94,3 +96,5 @@ int zelt_get_function_count(const zelt::device::Inventory& inventory, const zelt
 // 0 when privileged commands may run on the function, 10 when they may not, or the
 // failing secure-mode query's result.
 int zeltnvm_check_device_mode(const zelt::device::InventoryFunction& function);
+
+}  // namespace zelt::cli

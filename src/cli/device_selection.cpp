@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+namespace zelt::cli {
+
 namespace {
 
 bool is_hex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
@@ -67,3 +69,5 @@ const zelt::device::InventoryFunction* select_device(const zelt::device::Invento
     if (found) name = selector;
     return found;
 }
+
+}  // namespace zelt::cli

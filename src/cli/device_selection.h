@@ -6,6 +6,8 @@
 #include "device/discovery_lookup.h"
 #include "device/inventory.h"
 
+namespace zelt::cli {
+
 // True for a separated MAC address: six groups, each starting with a hexadecimal digit,
 // joined by five '-' or ':' separators, the text ending in a group.
 bool is_nice_mac_addr(const char* text);
@@ -19,3 +21,5 @@ bool zeltnvm_is_plain_mac_addr(const char* text);
 // MAC or PCI-address match, the selector itself after a name match).
 const zelt::device::InventoryFunction* select_device(const zelt::device::Inventory& inventory, const char* selector,
                                                      std::string& name);
+
+}  // namespace zelt::cli

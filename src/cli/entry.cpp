@@ -16,7 +16,7 @@
 #include "log/monitor.h"
 #include "log/print.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -113,3 +113,5 @@ int zeltnvm_main(int argc, char** argv, zelt::host::Host& host) {
     const int result = run_command(argc, argv, context, run);
     return zelt::cli::end_run(output, run, result);
 }
+
+}  // namespace zelt::cli

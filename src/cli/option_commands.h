@@ -8,6 +8,8 @@
 #include "cli/report/report.h"
 #include "options/option_record.h"
 
+namespace zelt::cli {
+
 // ---- The commands ---------------------------------------------------------------------
 // The arguments of setoption, getoption and optionhelp.
 struct OptionArgs {
@@ -61,3 +63,5 @@ int zelt_verify_nvm_value(const zelt::device::InventoryFunction* device, zelt::z
 // any other scope with the index `tmpl->function_no`. 0 or a result code.
 int persistent_nvm_value(const zelt::device::InventoryFunction* device, const char* option_name, uint32_t value,
                          int scope, const zelt::zeltnvm_option* tmpl);
+
+}  // namespace zelt::cli

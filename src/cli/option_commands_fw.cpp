@@ -19,7 +19,7 @@
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 using zelt::transport::exchange;
 
@@ -141,3 +141,5 @@ int persistent_nvm_value(const zelt::device::InventoryFunction* device, const ch
     if (rc != 0) return rc;
     return zeltnvmFlush(device, &opt);
 }
+
+}  // namespace zelt::cli

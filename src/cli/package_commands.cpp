@@ -23,7 +23,7 @@
 #include "package/package_view.h"
 #include "package/pldm_wrapper.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 // ---- Reading and writing package files ---------------------------------------------
 
@@ -450,3 +450,5 @@ Report package_files_command(zelt::cli::ParsedCommand& parsed, const PackageFile
     for (auto& f : parsed.files) files.push_back(f.data());
     return r.ends(invoke_package_commands(parsed.context->host, files.data(), static_cast<int>(files.size()), parsed.command, args, r));
 }
+
+}  // namespace zelt::cli

@@ -13,6 +13,8 @@
 #include "host/host.h"
 #include "package/package_writer.h"
 
+namespace zelt::cli {
+
 // Reads a package file whole through `host`. FILE_OPEN_FAILURE when it cannot be
 // opened, and also (with a message naming the file) when it is not a regular file or
 // is larger than any package can be; INVALID_LENGTH when it is empty, MALLOC_FAILURE,
@@ -73,3 +75,5 @@ public:
 private:
     FILE* file_;
 };
+
+}  // namespace zelt::cli

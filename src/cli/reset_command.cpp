@@ -10,7 +10,7 @@
 #include "transport/function.h"
 #include "transport/fw_queries.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -119,3 +119,5 @@ Report zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed, const ResetArgs& 
     Report r = zelt::cli::report::open_report(parsed);
     return r.ends(reset(parsed, args, r));
 }
+
+}  // namespace zelt::cli

@@ -12,6 +12,8 @@
 #include "wire/hwrm_nvm.h"
 #include "tests/install/install_host.h"
 
+using namespace zelt::cli;
+
 using namespace zelt;
 
 using zelt::test::contains;

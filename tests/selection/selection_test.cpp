@@ -19,6 +19,8 @@
 #include "wire/hwrm_query.h"
 #include "device/discovery.h"
 
+using namespace zelt::cli;
+
 using namespace zelt;
 
 namespace {

@@ -23,7 +23,7 @@
 #include "transport/function.h"
 #include "transport/fw_queries.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -177,3 +177,5 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
     outcome.action = print_reboot_message(*row.target, row.package, cfg_pkg);
     return 0;
 }
+
+}  // namespace zelt::cli

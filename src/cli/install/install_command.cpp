@@ -20,7 +20,7 @@
 #include "host/host.h"
 #include "log/print.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -313,3 +313,5 @@ InstallOutcome zeltnvm_install_command(const zelt::device::Inventory& inventory,
     outcome.status = install_command(inventory, selected, files, count, args, context, outcome.adapters);
     return outcome;
 }
+
+}  // namespace zelt::cli

@@ -86,8 +86,6 @@ struct InstallOutcome {
     std::vector<AdapterOutcome> adapters;
 };
 
-}  // namespace zelt::cli
-
 // One adapter considered by the install command.
 struct zelt_update_row {
     const zelt::device::InventoryFunction* target = nullptr;  // the function the update goes through
@@ -149,3 +147,5 @@ std::string zeltnvm_get_pkg_dir_type_version(std::span<const uint8_t> pkg, int d
 // window function, the firmware) reports, else the install log's last version. Empty when
 // neither is known.
 std::string zeltnvm_installed_pkg_version(const zelt::device::InventoryFunction& target);
+
+}  // namespace zelt::cli

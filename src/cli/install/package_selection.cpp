@@ -18,7 +18,7 @@
 #include "transport/fw_queries.h"
 #include "transport/hwrm_channel.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -162,3 +162,5 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(zelt::host::Host& host,
     choice.status = choice.applicable.empty() ? status : 0;
     return choice;
 }
+
+}  // namespace zelt::cli

@@ -3,7 +3,7 @@
 #include "log/monitor.h"
 #include "log/print.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -58,3 +58,5 @@ void UpdateMessages::bar2_size_changed(uint32_t before, uint32_t after) {
                   "effect.\n",
                   before, after);
 }
+
+}  // namespace zelt::cli

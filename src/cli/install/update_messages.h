@@ -6,6 +6,8 @@
 
 #include "device/installer/adapter_update.h"
 
+namespace zelt::cli {
+
 class UpdateMessages final : public zelt::device::installer::UpdateObserver {
 public:
     // `recovery`: a -recovery installation, whose restore failures go to the console.
@@ -25,3 +27,5 @@ private:
     bool recovery_;
     bool cold_boot_needed_ = false;
 };
+
+}  // namespace zelt::cli
