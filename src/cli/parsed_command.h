@@ -50,9 +50,9 @@ struct ParsedCommand {
     report::Report* run = nullptr;
 
     ParsedCommand() = default;
-    void select(const device::InventoryFunction& function, std::string name) {
+    void select(const device::InventoryFunction& function, std::string shown_name) {
         device = &function;
-        device_name = std::move(name);
+        device_name = std::move(shown_name);
     }
     ParsedCommand(const ParsedCommand&) = delete;
     ParsedCommand& operator=(const ParsedCommand&) = delete;
