@@ -51,7 +51,7 @@ Result AdapterUpdate::prepare_recovery(std::span<const uint8_t> pkg) {
     if (lookup.ok()) return Result::success();
     if (!target_.force) {
         observer_.nvm_not_healthy();
-        return Result::tool(lookup.result().code());
+        return lookup.result();
     }
     return create_staging_item(pkg);
 }
@@ -69,15 +69,13 @@ Result AdapterUpdate::create_staging_item(std::span<const uint8_t> pkg) {
     const uint64_t rounded =
         (uint64_t{length} + ZELTNVM_STAGING_UNIT - 1) / ZELTNVM_STAGING_UNIT * ZELTNVM_STAGING_UNIT;
     const uint64_t size = std::max<uint64_t>(record.direntry.item_length, rounded);
-    rc = size > UINT32_MAX
-             ? HVXRETVAL_INVALID_LENGTH
-             : zeltnvmCreateItem(fn(), ZEL_DIR_TYPE_UPDATE, 0, 0, ZELTNVM_STAGING_ATTR,
-                                 static_cast<uint32_t>(size))
-                   .code();
-    if (rc != 0) {
+    const Result created = size > UINT32_MAX ? Result::tool(HVXRETVAL_INVALID_LENGTH)
+                                             : zeltnvmCreateItem(fn(), ZEL_DIR_TYPE_UPDATE, 0, 0,
+                                                                 ZELTNVM_STAGING_ATTR, static_cast<uint32_t>(size));
+    if (!created.ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to create the update directory.\n");
         observer_.recovery_failed();
-        return Result::tool(rc);
+        return created;
     }
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\nCreated \"Update\" directory with size = 0x%x\n",
                   static_cast<uint32_t>(size));
