@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zelt::PciAddress slot;
     zeltParsePciSlot(text, slot);
     (void)zelt::transport::parse_pci_window_name(text);
-    zeltUeventPciSlot(text, slot);
+    (void)zeltUeventPciSlot(text, slot);
     uint32_t major, minor;
     zeltParseKernelRelease(text, major, minor);
 

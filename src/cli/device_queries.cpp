@@ -197,8 +197,8 @@ int list_device_body(zelt::host::Host& host, const zelt::device::InventoryFuncti
                      Listing out) {
     const Function& fn = target.function;
     const char* name = target.name();
-    const zelt_nvm_device_info_t& rec = target.facts;
-    const ZELT_NVM_PCI_INFO& pci = rec.pci_info;
+    const zelt::device::zelt_nvm_device_info_t& rec = target.facts;
+    const zelt::device::ZELT_NVM_PCI_INFO& pci = rec.pci_info;
     // A function without a network interface is listed without its made-up name.
     const bool pci_dev = !target.has_interface();
     char address[32];
@@ -218,19 +218,22 @@ int list_device_body(zelt::host::Host& host, const zelt::device::InventoryFuncti
     const int fru_rc = zeltnvm_get_fru_data(fn, fru);
     int result = fru_rc;
     std::string serial = fru_rc == 0 ? fru.serial : std::string();
-    if (fru_rc == kFruMissing) zelt::device::zeltnvm_get_vpd_each_field_data(fn, serial, "SN");
+    if (fru_rc == kFruMissing) {
+        if (ResultOr<std::string> vpd = zelt::device::zeltnvm_get_vpd_each_field_data(fn, "SN"); vpd.ok()) serial = *vpd;
+    }
     out.line("serial_number", "Device Serial Number", serial);
 
     char table_text[32];
-    zeltnvm_get_chip_number(table_text, &rec);
+    zelt::device::zeltnvm_get_chip_number(table_text, &rec);
     out.line("chip_number", "Chip Number", table_text);
 
     std::string part = fru_rc == 0 ? fru.part_number : std::string();
     if (part.empty()) {
-        if (zelt::device::zeltnvm_get_vpd_each_field_data(fn, part, "PN") != 0 || part == kNA) part.clear();
+        if (ResultOr<std::string> vpd = zelt::device::zeltnvm_get_vpd_each_field_data(fn, "PN"); vpd.ok()) part = *vpd;
+        if (part == kNA) part.clear();
     }
     if (part.empty()) {
-        zeltnvm_get_part_number(table_text, &rec);
+        zelt::device::zeltnvm_get_part_number(table_text, &rec);
         part = table_text;
     }
     out.line("part_number", "Part Number", part);
@@ -388,7 +391,7 @@ int list_devices(zelt::host::Host& host, const zelt::device::Inventory& inventor
     Json& devices = devices_of(report);
     int rc = 0;
     for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
-        const zelt::device::InventoryFunction* rep = zeltnvm_adapter_representative(inventory, n);
+        const zelt::device::InventoryFunction* rep = zelt::device::zeltnvm_adapter_representative(inventory, n);
         if (!rep) continue;
         Json device = Json::object();
         device["adapter"] = n + 1;
@@ -448,7 +451,7 @@ Report listdev_command(zelt::cli::ParsedCommand& parsed) {
 // ---- devid and pkgver ---------------------------------------------------------------------------
 
 int zeltnvm_devid_device(const zelt::device::InventoryFunction& function, Report& report) {
-    const ZELT_NVM_PCI_INFO& pci = function.facts.pci_info;
+    const zelt::device::ZELT_NVM_PCI_INFO& pci = function.facts.pci_info;
     char address[32];
     std::snprintf(address, sizeof address, "%04x:%02x:%02x.%x", pci.domain_no, pci.bus_no, pci.device_no,
                   pci.function_no);
@@ -469,7 +472,7 @@ int zeltnvm_devid_device(const zelt::device::InventoryFunction& function, Report
 
 int zeltnvm_pkgver_device(const zelt::device::InventoryFunction& function, Report& report) {
     const Function& fn = function.function;
-    const zelt_nvm_device_info_t& rec = function.facts;
+    const zelt::device::zelt_nvm_device_info_t& rec = function.facts;
     std::string active;
     if (take(fn.channel->package_version(fn), active) != 0 || active.empty()) {
         active.clear();
@@ -516,7 +519,7 @@ int zeltnvm_pkgver_device(const zelt::device::InventoryFunction& function, Repor
 int zeltnvm_device_command_all_adapters(const zelt::device::Inventory& inventory, int command, Report& report) {
     int rc = 0;
     for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
-        const zelt::device::InventoryFunction* rep = zeltnvm_adapter_representative(inventory, n);
+        const zelt::device::InventoryFunction* rep = zelt::device::zeltnvm_adapter_representative(inventory, n);
         if (!rep) continue;
         report.text(ZELT_LOC_CONSOLE, "\nDevice #%d\n---------\n", n + 1);
         report.text(ZELT_LOC_CONSOLE, "Device: %s\n", rep->name());
@@ -554,12 +557,12 @@ int zeltnvm_get_dev_port_count(const zelt::device::InventoryFunction& function, 
 
 int zelt_get_function_count(const zelt::device::Inventory& inventory, const zelt::device::InventoryFunction& function,
                             int* count, bool trace) {
-    const zelt_nvm_device_info_t& rec = function.facts;
+    const zelt::device::zelt_nvm_device_info_t& rec = function.facts;
     if (trace) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "device_id = %04x vendor_id = %04x\n", rec.pci_info.device_id,
                       rec.pci_info.vendor_id);
     }
-    const int a = zeltnvm_adapter_of(inventory, &rec);
+    const int a = zelt::device::zeltnvm_adapter_of(inventory, &rec);
     *count = a >= 0 ? inventory.adapters[static_cast<size_t>(a)].active_pf_count : 0;
     return 0;
 }

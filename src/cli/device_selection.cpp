@@ -56,16 +56,16 @@ const zelt::device::InventoryFunction* select_device(const zelt::device::Invento
     // interface is looked up by the address it holds, whichever selector form found it.
     const zelt::device::InventoryFunction* found = nullptr;
     if (!mac.empty()) {
-        found = find_function(inventory, mac.c_str(), DEV_BY_MAC);
+        found = find_function(inventory, mac.c_str(), zelt::device::DEV_BY_MAC);
         if (found) name = found->name();
         return found;
     }
-    if (zeltnvm_parse_pci_address(selector, nullptr)) {
-        found = find_function(inventory, selector, DEV_BY_TITLE);
+    if (zelt::device::zeltnvm_parse_pci_address(selector, nullptr)) {
+        found = find_function(inventory, selector, zelt::device::DEV_BY_TITLE);
         if (found) name = found->name();
         return found;
     }
-    found = find_function(inventory, selector, DEV_BY_SERVICE);
+    found = find_function(inventory, selector, zelt::device::DEV_BY_SERVICE);
     if (found) name = selector;
     return found;
 }

@@ -69,7 +69,7 @@ int run_command(int argc, char** argv, zelt::cli::RunContext& context, zelt::cli
     int first = 1;
     while (first < argc && zelt::cli::report::is_json_option(argv[first])) ++first;
     if (first < argc && !skips_discovery(argv[first])) {
-        int rc = zelt::device::zelt_nvm_init(context.host, inventory);
+        int rc = zelt::device::zelt_nvm_init(context.host, inventory).code();
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                           "No supported devices found. Please make sure all the required drivers are loaded "

@@ -67,7 +67,7 @@ int zeltnvmFlush(const zelt::device::InventoryFunction* device, zeltnvm_option* 
 
 int zeltnvm_set_option_device(const zelt::device::InventoryFunction* device, zeltnvm_option* opt) {
     if (device == nullptr) return 13;
-    const zelt_nvm_device_info_t& rec = device->facts;
+    const zelt::device::zelt_nvm_device_info_t& rec = device->facts;
     opt->domain_no = static_cast<uint16_t>(rec.pci_info.domain_no);
     opt->bus_no = static_cast<uint16_t>(rec.pci_info.bus_no);
     opt->device_no = static_cast<uint16_t>(rec.pci_info.device_no);

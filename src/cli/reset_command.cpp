@@ -1,5 +1,7 @@
 #include "cli/reset_command.h"
 
+#include <cstdio>
+
 #include "common/hvxretval.h"
 #include "cli/install/user_answer.h"
 #include "device/discovery.h"
@@ -22,6 +24,37 @@ void outcome(Report& r, const char* what, const char* action) {
     r.data()["outcome"] = what;
     r.data()["action"] = action ? Json(action) : Json(nullptr);
 }
+
+// What the console shows while the adapter is reset and checked.
+class ResetMessages final : public zelt::device::ResetObserver {
+public:
+    void resetting() override {
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\nResetting the adapter. Please wait for few seconds...");
+        std::fflush(stdout);
+    }
+    void reset_failed() override {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\n\nDevice Hot Reset failed.\n\n");
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Manual system reboot is needed for reset to take effect.\n");
+    }
+    void reset_completed() override {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nDevice Hot Reset Completed Successfully.\n");
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
+                      "States of NIC resources including rings, filters, and flows need to be reinstated.\n\n");
+    }
+    void pfs_not_back(int loaded, int expected) override {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%d out of %d physical functions loaded successfully\n", loaded,
+                      expected);
+    }
+    void vfs_not_back(int registered, int total) override {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%d out of %d virtual functions loaded successfully\n",
+                      registered, total);
+    }
+    void not_synchronised() override {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                      "FW synchronization failed.\nPlease reboot the system for firmware synchronization to take "
+                      "effect\n");
+    }
+};
 
 int reset(zelt::cli::ParsedCommand& parsed, const ResetArgs& args, Report& r) {
     // The selected function, else the first one discovered.
@@ -85,7 +118,8 @@ int reset(zelt::cli::ParsedCommand& parsed, const ResetArgs& args, Report& r) {
                     return 1;
             }
         }
-        const int hot_rc = zelt::device::zeltnvm_device_reset(&info);
+        ResetMessages messages;
+        const int hot_rc = zelt::device::zeltnvm_device_reset(&info, messages).code();
         if (hot_rc == 0) outcome(r, "reset", nullptr);
         return hot_rc;
     }

@@ -22,13 +22,10 @@
 #include "transport/fw_queries.h"
 #include "transport/function.h"
 
-using namespace zelt;
+namespace zelt::device {
 
 namespace {
 
-using zelt::device::Inventory;
-using zelt::device::Roads;
-using zelt::device::PciAddress;
 using zelt::host::Host;
 
 constexpr const char* kProcNetDev = "/proc/net/dev";
@@ -397,20 +394,19 @@ void get_sriov_info(Host& host, zelt_nvm_device_info_t& rec) {
 
 }  // namespace
 
-namespace zelt::device {
 
 Roads live_roads(host::Host& host) {
     return Roads{std::make_shared<transport::DriverChannel>(host), std::make_shared<PciWindowChannel>(host)};
 }
 
-int zelt_nvm_discover(Host& host, const Roads& roads, Inventory& inventory) {
+Result zelt_nvm_discover(Host& host, const Roads& roads, Inventory& inventory) {
     inventory = Inventory{};
     std::vector<zelt_nvm_device_info_t> records;
     int rc = enumerate_pci_devices(host, records);
-    if (rc != 0) return rc;
+    if (rc != 0) return Result::tool(rc);
     std::vector<zelt_nvm_drv_info_t> interfaces;
     rc = get_interface_names(host, roads, interfaces);
-    if (rc != 0) return rc;
+    if (rc != 0) return Result::tool(rc);
     inventory.pci_window_functions = join(records, interfaces);
 
     for (auto& rec : records) get_pci_ids(host, rec);
@@ -424,10 +420,12 @@ int zelt_nvm_discover(Host& host, const Roads& roads, Inventory& inventory) {
     for (const auto& rec : records) inventory.add(rec, function_of(rec, roads));
     // Step 8: adapters told apart by serial number and PCI domain and bus, and their PF counts.
     inventory.group_adapters();
-    return 0;
+    return Result();
 }
 
-int zelt_nvm_init(host::Host& host, Inventory& inventory) { return zelt_nvm_discover(host, live_roads(host), inventory); }
+Result zelt_nvm_init(host::Host& host, Inventory& inventory) {
+    return zelt_nvm_discover(host, live_roads(host), inventory);
+}
 
 int zeltnvm_adapter_count(const Inventory& inventory) { return static_cast<int>(inventory.adapters.size()); }
 

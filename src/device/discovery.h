@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "common/result.h"
 #include "device/discovery_records.h"
 #include "device/inventory.h"
 #include "host/host.h"
@@ -24,12 +25,12 @@ struct Roads {
 Roads live_roads(host::Host& host);
 
 // Runs discovery over `host` with the live channels, filling `inventory` (emptied
-// first). 0 on success (finding no function is success); 17 when "/proc/net/dev" cannot
-// be opened.
-int zelt_nvm_init(host::Host& host, Inventory& inventory);
+// first). Success (finding no function is success), or ZELT_RC_DEVICE_NOT_FOUND (17)
+// when "/proc/net/dev" cannot be opened.
+Result zelt_nvm_init(host::Host& host, Inventory& inventory);
 // Discovery over the given host and channels: every function of the inventory holds
 // the channel of its road.
-int zelt_nvm_discover(host::Host& host, const Roads& roads, Inventory& inventory);
+Result zelt_nvm_discover(host::Host& host, const Roads& roads, Inventory& inventory);
 
 // Number of adapters, and the device name of the first function (nullptr when there is
 // none).

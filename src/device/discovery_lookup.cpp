@@ -11,7 +11,7 @@
 #include "common/supported_devices.h"
 #include "transport/function.h"
 
-using namespace zelt;
+namespace zelt::device {
 
 namespace {
 
@@ -85,42 +85,17 @@ bool zeltnvm_parse_pci_address(const char* text, zelt::PciAddress* out) {
     return true;
 }
 
-namespace zelt::device {
-
-const InventoryFunction* find_function(const Inventory& inventory, const char* name, device_selection_type type) {
-    if (!name) return nullptr;
-    const std::optional<zelt::PciAddress> address = address_of(name, type);
+const InventoryFunction* find_function(const Inventory& inventory, const char* selector, device_selection_type type) {
+    if (!selector) return nullptr;
+    const std::optional<zelt::PciAddress> address = address_of(selector, type);
     for (const InventoryFunction& f : inventory.functions) {
-        if (matches(f.facts, name, type, address)) return &f;
+        if (matches(f.facts, selector, type, address)) return &f;
     }
     return nullptr;
 }
 
 int device_type_of(const InventoryFunction& function) {
     return zeltnvm_table_device_type(function.facts.pci_info.device_id);
-}
-
-}  // namespace zelt::device
-
-int zelt_nvm_device_info(const zelt::device::Inventory& inventory, const char* name, device_selection_type type,
-                         zelt_nvm_device_info_t* out) {
-    const zelt::device::InventoryFunction* f = zelt::device::find_function(inventory, name, type);
-    if (!f) return ZELT_RC_DEVICE_NOT_FOUND;
-    if (out) *out = f->facts;
-    return 0;
-}
-
-int zelt_nvm_validate_dev(const zelt::device::Inventory& inventory, const char* name) {
-    return zelt_nvm_device_info(inventory, name, DEV_BY_SERVICE, nullptr);
-}
-
-int zeltnvm_get_device_type(const zelt::device::Inventory& inventory, const char* dev, uint16_t* type) {
-    const zelt::device::InventoryFunction* f = zelt::device::find_function(inventory, dev);
-    if (!f) return ZELT_RC_DEVICE_NOT_FOUND;
-    const int t = zelt::device::device_type_of(*f);
-    if (t < 0) return -1;
-    if (type) *type = static_cast<uint16_t>(t);
-    return t;
 }
 
 void zeltnvm_get_chip_number(char* text, const zelt_nvm_device_info_t* record) {
@@ -132,25 +107,27 @@ void zeltnvm_get_part_number(char* text, const zelt_nvm_device_info_t* record) {
                   zeltnvm_table_part_number(record->pci_info.device_id, record->pci_info.sub_system_device_id));
 }
 
-const zelt::device::InventoryFunction* zeltnvm_adapter_representative(const zelt::device::Inventory& inventory,
+const InventoryFunction* zeltnvm_adapter_representative(const Inventory& inventory,
                                                                       int adapter_index) {
     if (adapter_index < 0 || adapter_index >= static_cast<int>(inventory.adapters.size())) return nullptr;
     const ZELT_NVM_CHIP_INFO& adapter = inventory.adapters[static_cast<size_t>(adapter_index)];
-    const zelt::device::InventoryFunction* best = nullptr;
+    const InventoryFunction* best = nullptr;
     for (const auto& f : inventory.functions) {
         const zelt_nvm_device_info_t& rec = f.facts;
-        if (!zelt::device::on_adapter(adapter, rec)) continue;
+        if (!on_adapter(adapter, rec)) continue;
         if (rec.pci_info.function_no == 0) return &f;
         if (!best || rec.pci_info.function_no < best->facts.pci_info.function_no) best = &f;
     }
     return best;
 }
 
-int zeltnvm_adapter_of(const zelt::device::Inventory& inventory, const zelt_nvm_device_info_t* record) {
+int zeltnvm_adapter_of(const Inventory& inventory, const zelt_nvm_device_info_t* record) {
     for (size_t a = 0; a < inventory.adapters.size(); ++a) {
-        if (zelt::device::on_adapter(inventory.adapters[a], *record)) {
+        if (on_adapter(inventory.adapters[a], *record)) {
             return static_cast<int>(a);
         }
     }
     return -1;
 }
+
+}  // namespace zelt::device

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+namespace zelt::device {
 
 // Fixed text sizes of the records.
 inline constexpr int ZELT_NAME_LEN = 256;
@@ -133,3 +134,5 @@ struct ZELT_NVM_CHIP_INFO {
     uint32_t domain_no;
     uint32_t bus_no;
 };
+
+}  // namespace zelt::device

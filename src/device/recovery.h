@@ -8,12 +8,10 @@
 #include "common/result.h"
 #include "device/identity/identity.h"
 
-// The recovery image has been started on the adapter being recovered.
-extern bool zeltnvm_fastboot_enabled;
-// The mailbox registers were found by signature (indirect access).
-extern bool indirect_mode;
-
 namespace zelt::device {
+
+// The status of a recovery this build cannot run.
+inline constexpr int32_t kRecoveryUnavailable = 2;
 
 // Clears the fastboot state of the recovered adapter of `fn`. Success, or a register
 // access failure.
@@ -22,7 +20,8 @@ Result zeltnvm_clear_fastboot_regs(const transport::Function& fn, int device_typ
 // Prepares the adapter of `target` for a recovery installation (`adapter`: its number in
 // the install flow; `force`: -force was given; `cfg_pkg`: a configuration package) and
 // returns what it saved of the adapter's identity, for the installation to write back.
-// This build has no recovery image handling: it says so and fails with 2.
+// This build has no recovery image handling: it fails with kRecoveryUnavailable, for the
+// command layer to say so.
 ResultOr<SavedIdentity> zeltnvm_invoke_recovery_process(const InventoryFunction& target, int adapter, bool force,
                                                         bool cfg_pkg);
 

@@ -44,7 +44,7 @@ bool zeltParsePciSlot(std::string_view text, zelt::PciAddress& slot) {
     return true;
 }
 
-int zeltUeventPciSlot(std::string_view uevent, zelt::PciAddress& slot) {
+SlotLine zeltUeventPciSlot(std::string_view uevent, zelt::PciAddress& slot) {
     constexpr size_t kLine = 255;
     while (!uevent.empty()) {
         size_t nl = uevent.find('\n');
@@ -53,10 +53,10 @@ int zeltUeventPciSlot(std::string_view uevent, zelt::PciAddress& slot) {
         uevent.remove_prefix(take);
         if (line.find("PCI_SLOT_NAME") == std::string_view::npos) continue;
         size_t eq = line.find('=');
-        if (eq == std::string_view::npos) return -1;
-        return zeltParsePciSlot(line.substr(eq + 1), slot) ? 1 : -1;
+        if (eq == std::string_view::npos) return SlotLine::kMalformed;
+        return zeltParsePciSlot(line.substr(eq + 1), slot) ? SlotLine::kFound : SlotLine::kMalformed;
     }
-    return 0;
+    return SlotLine::kAbsent;
 }
 
 std::string_view zeltFieldText(const char* field, size_t size) {

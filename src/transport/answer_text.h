@@ -17,8 +17,9 @@ bool zeltParsePciSlot(std::string_view text, PciAddress& slot);
 
 // The value of the PCI_SLOT_NAME line of a uevent text. Lines are taken at most 255
 // bytes at a time, as a line reader with a 256-byte buffer would.
-// 1: found and parsed; 0: no such line; -1: the line does not parse.
-int zeltUeventPciSlot(std::string_view uevent, PciAddress& slot);
+enum class SlotLine { kFound, kAbsent, kMalformed };
+// kFound (the line parsed into `slot`), kAbsent (no such line) or kMalformed.
+SlotLine zeltUeventPciSlot(std::string_view uevent, PciAddress& slot);
 
 // A fixed-size text field of a driver record: up to the first NUL or the field's end.
 std::string_view zeltFieldText(const char* field, size_t size);

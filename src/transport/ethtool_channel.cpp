@@ -128,12 +128,12 @@ Result zeltnvmSecureUpdate(const Function& fn, std::span<const uint8_t> package,
     zelt::host::LockAttempt staging =
         zelt::host::take_run_lock(host, zelt::host::run_lock_name("staging"), host.lock_wait_ms());
     if (staging.outcome == zelt::host::LockOutcome::kBusy) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "The firmware staging file is in use by %s.\n",
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_INFO, "The firmware staging file is in use by %s.\n",
                       zelt::host::lock_holder_text(staging.holder).c_str());
         return Result::tool(-ZELT_RC_BUSY);
     }
     if (staging.outcome != zelt::host::LockOutcome::kHeld) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Failed to lock the firmware staging file: %s\n",
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to lock the firmware staging file: %s\n",
                       std::strerror(staging.error));
         return Result::tool(HVXRETVAL_FILE_OPEN_FAILURE);
     }

@@ -59,7 +59,7 @@ zelt::Result zelt_get_error_recovery_counter(const Function& fn, uint32_t* value
         hwrm_func_qcaps_output caps{};
         zelt::Result rc = exchange(fn, HWRM_FUNC_QCAPS, req, caps);
         if (!rc.ok()) {
-            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Failed to get func_qcaps.\n");
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to get func_qcaps.\n");
             return rc;
         }
         if (!(le32_to_cpu(caps.flags) & HWRM_FUNC_QCAPS_FLAGS_ERR_RECOVER_RELOAD))

@@ -84,7 +84,7 @@ int32_t read_fw_reg(host::Host& host, uint32_t domain, uint32_t bus, uint32_t de
             if (newest) {
                 const int32_t rc = read_direct_window(host, fn, zeltFwRegWindowOffset(address), word);
                 if (rc != 0) {
-                    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Failed to read FW register value\n");
+                    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to read FW register value\n");
                     return rc;
                 }
                 *value = word;

@@ -105,7 +105,7 @@ zelt::Result zeltnvm_pcie_counters(const Function& fn,
     zelt::Result rc = exchange(fn, HWRM_PCIE_QSTATS, req, resp, &data);
     if (!rc.ok()) {
         if (verbose)
-            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s:hwrm_pcie_qstats command failed with status %d\n",
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s:hwrm_pcie_qstats command failed with status %d\n",
                           "zeltnvm_pcie_counters", rc.code());
         return rc;
     }

@@ -41,7 +41,7 @@ zelt::Result zeltnvm_get_fastboot_fw_version(const Function& fn) {
     hwrm_ver_get_output resp{};
     zelt::Result rc = exchange(fn, HWRM_VER_GET, req, resp);
     if (!rc.ok()) return rc;
-    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Fastboot FW Version : %d.%d.%d.%d\n", resp.hwrm_fw_maj_8b,
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_INFO, "Fastboot FW Version : %d.%d.%d.%d\n", resp.hwrm_fw_maj_8b,
                   resp.hwrm_fw_min_8b, resp.hwrm_fw_bld_8b, resp.hwrm_fw_rsvd_8b);
     return zelt::Result();
 }

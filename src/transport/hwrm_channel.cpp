@@ -66,7 +66,7 @@ zelt::Result checkAnswerEcho(const zelt::transport::Message& m) {
     const uint16_t sent = sequenceId(m.req, m.req_len);
     const uint16_t echoed = sequenceId(m.resp, m.resp_len);
     if (sent == echoed) return zelt::Result();
-    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "answer seq_id %u does not match the request's %u\n", echoed, sent);
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "answer seq_id %u does not match the request's %u\n", echoed, sent);
     return zelt::Result::tool(HVXRETVAL_UNEXPECTED_DATA);
 }
 
@@ -90,7 +90,7 @@ Result send_by_mailbox(const Function& fn, const Message& msg) {
     if (!rc.ok()) return rc;
     HwrmAnswerStatus status = answerStatus(msg.resp, msg.resp_len);
     if (status.error_code == 0) return checkAnswerEcho(msg);
-    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "err->cmd_err = %d\n", status.cmd_err);
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "err->cmd_err = %d\n", status.cmd_err);
     return hwrm_error_result(requestType(msg.req, msg.req_len), status.error_code, status.cmd_err, 0, true);
 }
 
@@ -217,7 +217,7 @@ Result send_by_firmware_channel(host::Host& host, const Function& fn, const Mess
     // A driver that copies a firmware error answer without failing the ioctl must not
     // turn that error into success.
     if (rc == 0 && status.error_code == 0) return checkAnswerEcho(m);
-    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "cmd_err = %d error_code = %d errno = %d\n", status.cmd_err,
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "cmd_err = %d error_code = %d errno = %d\n", status.cmd_err,
                   status.error_code, rc == 0 ? 0 : saved_errno);
     return hwrm_error_result(req_type, status.error_code, status.cmd_err, rc == 0 ? 0 : saved_errno, false);
 }

@@ -31,8 +31,11 @@ int slotFromUevent(zelt::host::Host& host, const std::string& dev, zelt::PciAddr
     if (!f) return -2;
     char line[256];
     while (std::fgets(line, sizeof line, f.get())) {
-        int rc = zelt::transport::zeltUeventPciSlot(line, slot);
-        if (rc != 0) return rc;
+        switch (zelt::transport::zeltUeventPciSlot(line, slot)) {
+            case zelt::transport::SlotLine::kFound: return 1;
+            case zelt::transport::SlotLine::kMalformed: return -1;
+            case zelt::transport::SlotLine::kAbsent: break;
+        }
     }
     return 0;
 }
@@ -84,12 +87,12 @@ Result zeltnvm_get_pci_cfg_data(host::Host& host, const PciAddress& address, uin
     }
     if (!f) {
         int err = errno;
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Failed to open %s : %d(%s)\n", path, err, std::strerror(err));
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to open %s : %d(%s)\n", path, err, std::strerror(err));
         return Result::tool(4);
     }
     size_t cnt = std::fread(cfg, 1, ZELT_PCI_CFG_LEN, f.get());
     if (cnt < ZELT_PCI_CFG_LEN) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Failed to read config data from %s : cnt(%d) cfg_data_len(%d)\n",
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to read config data from %s : cnt(%d) cfg_data_len(%d)\n",
                       path, static_cast<int>(cnt), static_cast<int>(ZELT_PCI_CFG_LEN));
         return Result::tool(4);
     }

@@ -180,7 +180,7 @@ protected:
     int discover() {
         mkdirs("/proc/net");
         EXPECT_TRUE(host.write_file("/proc/net/dev", proc_net_dev));
-        return zelt::device::zelt_nvm_discover(host, roads, inventory);
+        return zelt::device::zelt_nvm_discover(host, roads, inventory).code();
     }
 
     static FakeFunction pf(uint8_t bus, uint8_t func, uint16_t device_id, std::string ifname, std::string serial) {
@@ -206,7 +206,7 @@ TEST_F(DiscoveryTest, NoAdapterIsSuccess) {
 }
 
 TEST_F(DiscoveryTest, MissingProcNetDevFails) {
-    EXPECT_EQ(zelt::device::zelt_nvm_discover(host, roads, inventory), ZELT_RC_DEVICE_NOT_FOUND);
+    EXPECT_EQ(zelt::device::zelt_nvm_discover(host, roads, inventory).code(), ZELT_RC_DEVICE_NOT_FOUND);
 }
 
 TEST_F(DiscoveryTest, FunctionsBecomeRecordsAndAdapters) {
@@ -226,11 +226,11 @@ TEST_F(DiscoveryTest, FunctionsBecomeRecordsAndAdapters) {
     ASSERT_EQ(inventory.functions.size(), 4u);
     EXPECT_TRUE(inventory.pci_window_functions);
 
-    const zelt_nvm_device_info_t& eth2 = inventory.functions[0].facts;
+    const zelt::device::zelt_nvm_device_info_t& eth2 = inventory.functions[0].facts;
     EXPECT_STREQ(eth2.nic_info.dev_name, "eth2");
     EXPECT_STREQ(eth2.nic_info.driver_name, "zelt_en");
     EXPECT_EQ(eth2.nic_info.driver_loaded, 1u);
-    EXPECT_EQ(eth2.nic_info.driver_type, ZELT_DRIVER_MODULE);
+    EXPECT_EQ(eth2.nic_info.driver_type, zelt::device::ZELT_DRIVER_MODULE);
     EXPECT_STREQ(eth2.nic_info.current_mac_addr, "00:0a:f7:3b:00:56");
     EXPECT_STREQ(eth2.nic_info.base_mac_addr, "00:0a:f7:3b:00:00");
     EXPECT_EQ(eth2.pci_info.sub_system_device_id, 0xa101);
@@ -245,10 +245,10 @@ TEST_F(DiscoveryTest, FunctionsBecomeRecordsAndAdapters) {
     EXPECT_EQ(eth2.sriov.Active_VFs, 2);
     EXPECT_EQ(eth2.sriov.Max_VFs, 8);
 
-    const zelt_nvm_device_info_t& nodrv = inventory.functions[2].facts;
+    const zelt::device::zelt_nvm_device_info_t& nodrv = inventory.functions[2].facts;
     EXPECT_STREQ(nodrv.nic_info.dev_name, "zelt_pci_dev:0:5e:0.0");
     EXPECT_EQ(nodrv.nic_info.driver_loaded, 0u);
-    EXPECT_EQ(nodrv.nic_info.driver_type, ZELT_DRIVER_NONE);
+    EXPECT_EQ(nodrv.nic_info.driver_type, zelt::device::ZELT_DRIVER_NONE);
     EXPECT_STREQ(nodrv.nic_info.current_mac_addr, nodrv.nic_info.permanent_mac_addr);
     EXPECT_STREQ(nodrv.nic_info.serial_number, "001122334455667");
     EXPECT_EQ(inventory.functions[3].facts.nic_info.valid, 1);  // serial number missing
@@ -270,11 +270,13 @@ TEST_F(DiscoveryTest, FunctionsBecomeRecordsAndAdapters) {
     EXPECT_EQ(inventory.adapters[2].active_pf_count, 1);
     EXPECT_STREQ(zelt::device::zeltnvm_first_device_name(inventory), "eth2");
 
-    uint16_t type = 0;
-    EXPECT_EQ(zeltnvm_get_device_type(inventory, "eth3", &type), 8);
-    EXPECT_EQ(type, 8);
-    EXPECT_EQ(zeltnvm_get_device_type(inventory, "zelt_pci_dev:0:5e:0.1", &type), 4);
-    EXPECT_EQ(zeltnvm_get_device_type(inventory, "eth9", &type), ZELT_RC_DEVICE_NOT_FOUND);
+    const device::InventoryFunction* eth3 = device::find_function(inventory, "eth3");
+    ASSERT_NE(eth3, nullptr);
+    EXPECT_EQ(device::device_type_of(*eth3), 8);
+    const device::InventoryFunction* window = device::find_function(inventory, "zelt_pci_dev:0:5e:0.1");
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(device::device_type_of(*window), 4);
+    EXPECT_EQ(device::find_function(inventory, "eth9"), nullptr);
 }
 
 TEST_F(DiscoveryTest, LongInterfaceNameIsQueriedByItsFirst15Characters) {
@@ -325,10 +327,10 @@ TEST_F(DiscoveryTest, AdaptersNeedOneSerialNumberAndOneBus) {
     for (const Case& c : cases) {
         const zelt::device::InventoryFunction* f = zelt::device::find_function(inventory, c.name);
         ASSERT_NE(f, nullptr) << c.name;
-        EXPECT_EQ(zeltnvm_adapter_of(inventory, &f->facts), c.adapter) << c.name;
+        EXPECT_EQ(zelt::device::zeltnvm_adapter_of(inventory, &f->facts), c.adapter) << c.name;
         EXPECT_EQ(f->adapter_pf_count, c.pfs) << c.name;
         EXPECT_EQ(inventory.adapters[static_cast<size_t>(c.adapter)].active_pf_count, c.pfs) << c.name;
-        const zelt::device::InventoryFunction* rep = zeltnvm_adapter_representative(inventory, c.adapter);
+        const zelt::device::InventoryFunction* rep = zelt::device::zeltnvm_adapter_representative(inventory, c.adapter);
         ASSERT_NE(rep, nullptr) << c.name;
         EXPECT_STREQ(rep->name(), c.reset_pfs.front().c_str()) << c.name;
 

@@ -51,7 +51,7 @@ protected:
         }
         ASSERT_TRUE(sim::create_host(root_->path(), setup, error)) << error;
         host::install(std::make_unique<sim::SimHost>(root_->path()));
-        ASSERT_EQ(device::zelt_nvm_init(host::current(), inventory_), 0);
+        ASSERT_EQ(device::zelt_nvm_init(host::current(), inventory_).code(), 0);
         saved_ = device::SavedIdentity{};
     }
     void TearDown() override { zeltnvm_close_log_file(); }

@@ -9,6 +9,7 @@
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
 #include "common/supported_devices.h"
+#include "cli/install/update_messages.h"
 #include "device/installer/installer.h"
 #include "host/linux_host.h"
 #include "package/package_reader.h"
@@ -36,19 +37,28 @@ TEST_F(StagingLookup, AnUnreadableDirectoryIsAccessDeniedOnTheAccessCheckedFunct
     struct Case {
         uint16_t device_id;
         int32_t result;
-        const char* out;
+        bool access_denied;
     } cases[] = {
-        {ZELT_ACCESS_CHECK_DEVICE_ID, HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE, "Access Denied. Please retry later."},
-        {0x9803, EACCES, ""},  // elsewhere the read's own failure
+        {ZELT_ACCESS_CHECK_DEVICE_ID, HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE, true},
+        {0x9803, EACCES, false},  // elsewhere the read's own failure
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.device_id);
         channel->sent.clear();
         testing::internal::CaptureStdout();
-        EXPECT_EQ(device::zeltnvmInstallPackage(fn, pkg, 0, c.device_id).code(), c.result);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out);
+        const Result rc = device::zeltnvmInstallPackage(fn, pkg, 0, c.device_id);
+        EXPECT_EQ(rc.code(), c.result);
+        EXPECT_EQ(device::is_access_denied(rc), c.access_denied);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // the command layer says it
         EXPECT_EQ(sent(HWRM_NVM_WRITE), 0u);  // no staging item is created on a failed read
     }
+}
+
+TEST(StagingLookupMessage, AnAccessDenialAsksTheUserToRetryLater) {
+    cli::UpdateMessages messages(false);
+    testing::internal::CaptureStdout();
+    messages.access_denied();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Access Denied. Please retry later.");
 }
 
 TEST_F(StagingLookup, AnAbsentStagingItemIsNoAccessDenial) {

@@ -123,7 +123,7 @@ protected:
 
     void add_function(const char* name, const char* mac, uint32_t bus, uint32_t func, uint16_t device_id,
                       const char* serial) {
-        zelt_nvm_device_info_t r{};
+        zelt::device::zelt_nvm_device_info_t r{};
         std::snprintf(r.nic_info.dev_name, sizeof r.nic_info.dev_name, "%s", name);
         std::snprintf(r.nic_info.current_mac_addr, sizeof r.nic_info.current_mac_addr, "%s", mac);
         std::snprintf(r.nic_info.serial_number, sizeof r.nic_info.serial_number, "%s", serial);

@@ -58,11 +58,11 @@ TEST(AnswerText, PciSlots) {
 
 TEST(AnswerText, UeventSlotLine) {
     zelt::PciAddress slot;
-    EXPECT_EQ(zeltUeventPciSlot("DRIVER=zelt_en\nPCI_ID=1A2B:0101\nPCI_SLOT_NAME=0000:5e:00.0\n", slot), 1);
+    EXPECT_EQ(zeltUeventPciSlot("DRIVER=zelt_en\nPCI_ID=1A2B:0101\nPCI_SLOT_NAME=0000:5e:00.0\n", slot), SlotLine::kFound);
     EXPECT_EQ(slot.bus, 0x5eu);
-    EXPECT_EQ(zeltUeventPciSlot("DRIVER=zelt_en\n", slot), 0);
-    EXPECT_EQ(zeltUeventPciSlot("PCI_SLOT_NAME\n", slot), -1);
-    EXPECT_EQ(zeltUeventPciSlot("PCI_SLOT_NAME=garbage\n", slot), -1);
+    EXPECT_EQ(zeltUeventPciSlot("DRIVER=zelt_en\n", slot), SlotLine::kAbsent);
+    EXPECT_EQ(zeltUeventPciSlot("PCI_SLOT_NAME\n", slot), SlotLine::kMalformed);
+    EXPECT_EQ(zeltUeventPciSlot("PCI_SLOT_NAME=garbage\n", slot), SlotLine::kMalformed);
 }
 
 TEST(AnswerText, LineRates) {

@@ -56,7 +56,7 @@ std::vector<std::string> candidate_files(zelt::host::Host& host, char** files, i
 }
 
 void fill_row(const zelt::device::InventoryFunction& function, zelt_update_row& row) {
-    const zelt_nvm_device_info_t& rec = function.facts;
+    const zelt::device::zelt_nvm_device_info_t& rec = function.facts;
     row.target = &function;
     row.domain = rec.pci_info.domain_no;
     row.bus = rec.pci_info.bus_no;
@@ -132,7 +132,7 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
         targets.push_back(selected);
     } else {
         for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
-            const zelt::device::InventoryFunction* rep = zeltnvm_adapter_representative(inventory, n);
+            const zelt::device::InventoryFunction* rep = zelt::device::zeltnvm_adapter_representative(inventory, n);
             if (rep) targets.push_back(rep);
         }
     }
@@ -152,7 +152,7 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
         }
         AdapterOutcome out;
         out.function = target;
-        out.adapter = zeltnvm_adapter_of(inventory, &target->facts) + 1;
+        out.adapter = zelt::device::zeltnvm_adapter_of(inventory, &target->facts) + 1;
         zelt::cli::PackageChoice choice = zeltnvm_check_package_supported(context.host, *target, candidates, args);
         if (choice.status != 0) {
             out.reason = selection_refusal(choice.status);
@@ -185,6 +185,8 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
             auto prepared = zelt::device::zeltnvm_invoke_recovery_process(*row.target, static_cast<int>(rows.size()),
                                                                           args.force, cfg != 0);
             if (!prepared) {
+                if (prepared.result() == zelt::Result::tool(zelt::device::kRecoveryUnavailable))
+                    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Recovery is not available in this build.\n");
                 out.reason = "the recovery preparation failed";
                 out.result = prepared.result();
                 out.status = prepared.result().code();

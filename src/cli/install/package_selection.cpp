@@ -66,7 +66,7 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(zelt::host::Host& host,
                                                          const zelt::cli::InstallArgs& args) {
     static constexpr const char* kFn = "zeltnvm_check_package_supported";
     zelt::cli::PackageChoice choice;
-    const zelt_nvm_device_info_t& rec = function.facts;
+    const zelt::device::zelt_nvm_device_info_t& rec = function.facts;
     int rc = 0;
     const zelt_pci_id_t id{rec.pci_info.vendor_id, rec.pci_info.device_id, rec.pci_info.sub_system_vendor_id,
                            rec.pci_info.sub_system_device_id};

@@ -20,6 +20,10 @@ void UpdateMessages::install_ended() {
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\n");
 }
 
+void UpdateMessages::access_denied() {
+    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "Access Denied. Please retry later.");
+}
+
 void UpdateMessages::nvm_not_healthy() {
     console_error("\nNVM not in health state. Please use recovery with -force option.\n");
 }
@@ -57,6 +61,26 @@ void UpdateMessages::bar2_size_changed(uint32_t before, uint32_t after) {
                   "\nPCI BAR2 size changed from %u to %u. A system cold boot is needed for firmware update to take "
                   "effect.\n",
                   before, after);
+}
+
+void UpdateMessages::vpd_advice(const std::string& text) { console_error(text.c_str()); }
+
+void UpdateMessages::checking_recovery() {
+    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nChecking the recovery status. Please wait a minute...\n");
+}
+
+void UpdateMessages::recovered(const zelt::PciAddress& at) {
+    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nPCI Device %04x:%02x:%x recovered successfully.\n", at.domain, at.bus,
+                  at.device);
+}
+
+void UpdateMessages::not_recovered(bool force) {
+    if (force) {
+        console_error("\nDevice recovery failed. Please check zeltnvm.log file for more details.\n");
+    } else {
+        console_error("\nDevice recovery process failed. Please perform the device recovery with \"-force\" options.\n");
+        console_error("Syntax: zeltnvm -dev=<device name> -recovery install <pkg file> -force.\n");
+    }
 }
 
 }  // namespace zelt::cli

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "device/installer/adapter_update.h"
 
@@ -15,10 +16,15 @@ public:
 
     void install_starting() override;
     void install_ended() override;
+    void access_denied() override;
     void nvm_not_healthy() override;
     void recovery_failed() override;
     void restore_failed(zelt::device::installer::Piece piece) override;
     void bar2_size_changed(uint32_t before, uint32_t after) override;
+    void vpd_advice(const std::string& text) override;
+    void checking_recovery() override;
+    void recovered(const zelt::PciAddress& at) override;
+    void not_recovered(bool force) override;
 
     // The PCI BAR2 size changed: the new firmware waits for a cold boot.
     bool cold_boot_needed() const { return cold_boot_needed_; }

@@ -53,30 +53,30 @@ void log_chain(int ordinal, const SavedItem& item) {
                   item.ordinal, item.ext, item.attr);
 }
 
-// Creates the item, finds it and writes the saved data into it. 0 or 1.
-int write_one(const transport::Function& fn, uint16_t type, const SavedItem& item, const char* name, const char* modify_msg,
+// Creates the item, finds it and writes the saved data into it. True when written.
+bool write_one(const transport::Function& fn, uint16_t type, const SavedItem& item, const char* name, const char* modify_msg,
               const PciAddress& loc) {
     if (!zeltnvmCreateItem(fn, type, item.ordinal, 0, 0, item.item_length).ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to create nvm directory type %d with ordinal %d\n", type,
                       item.ordinal);
-        return 1;
+        return false;
     }
     const ResultOr<uint32_t> found = zeltnvmGetDirEntry(fn, type, item.ordinal, 0, nullptr);
     if (!found.ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Invalid \"%s\" ordinal %d nvm dir index on device %04x:%02x:%02x\n",
                       name, item.ordinal, loc.domain, loc.bus, loc.device);
-        return 1;
+        return false;
     }
     const int32_t index = static_cast<int32_t>(*found);
     const int32_t rc = zeltnvm_modify_nvm(fn, *found, 0, item.data.data(), static_cast<uint32_t>(item.data.size())).code();
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, modify_msg, rc);
-        return 1;
+        return false;
     }
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
                   "nvm directory index %d for ordinal %d and data len = %d written successfully\n", index,
                   item.ordinal, static_cast<int>(item.data.size()));
-    return 0;
+    return true;
 }
 
 }  // namespace
@@ -105,33 +105,33 @@ void zelt_nvm_save_cert_chain(const InventoryFunction& target, SavedIdentity& sa
     }
 }
 
-int zelt_nvm_apply_cert_nvm_dirs(const InventoryFunction& target, SavedIdentity& saved, bool chain, bool alias) {
+Result zelt_nvm_apply_cert_nvm_dirs(const InventoryFunction& target, SavedIdentity& saved, bool chain, bool alias) {
     const transport::Function& dev = target.function;
     const bool have_chain = chain && saved.cert_chain[0];
     const bool have_alias = alias && saved.cert_alias;
-    if (!have_chain && !have_alias) return 0;
+    if (!have_chain && !have_alias) return Result();
     const PciAddress& from = have_chain ? saved.cert_chain[0]->from : saved.cert_alias->from;
     if (id::device_type_of(target) != kCertDeviceType || !id::at_location(target, from)) {
         log_debug("Saved certificates belong to another adapter; not written.\n");
-        return 1;
+        return Result::tool(kNotRestored);
     }
-    int rc = 0;
+    bool written = true;
     if (have_chain) {
-        rc = write_one(dev, ZEL_DIR_TYPE_CERT_CHAIN, saved.cert_chain[0]->value, "CertChain",
+        written = write_one(dev, ZEL_DIR_TYPE_CERT_CHAIN, saved.cert_chain[0]->value, "CertChain",
                        "modify_nvm cert_chain_0 failed with status = %d\n", from);
-        if (rc == 0 && saved.cert_chain[1])
-            rc = write_one(dev, ZEL_DIR_TYPE_CERT_CHAIN, saved.cert_chain[1]->value, "CertChain",
+        if (written && saved.cert_chain[1])
+            written = write_one(dev, ZEL_DIR_TYPE_CERT_CHAIN, saved.cert_chain[1]->value, "CertChain",
                            "modify_nvm cert_chain_1 failed with status %d\n", from);
         saved.cert_chain[0].reset();
         saved.cert_chain[1].reset();
     }
     if (have_alias) {
-        if (write_one(dev, ZEL_DIR_TYPE_CERT_ALIAS, saved.cert_alias->value, "CertAlias",
-                      "modify_nvm cert_alias failed with status = %d\n", from) != 0)
-            rc = 1;
+        if (!write_one(dev, ZEL_DIR_TYPE_CERT_ALIAS, saved.cert_alias->value, "CertAlias",
+                      "modify_nvm cert_alias failed with status = %d\n", from))
+            written = false;
         saved.cert_alias.reset();
     }
-    return rc;
+    return written ? Result() : Result::tool(kNotRestored);
 }
 
 }  // namespace zelt::device

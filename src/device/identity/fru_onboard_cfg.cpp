@@ -46,23 +46,23 @@ void zelt_nvm_save_fru_dir(const InventoryFunction& target, SavedIdentity& saved
     saved.fru = std::move(fru);
 }
 
-int zelt_nvm_apply_fru(const InventoryFunction& target, SavedIdentity& saved) {
+Result zelt_nvm_apply_fru(const InventoryFunction& target, SavedIdentity& saved) {
     const transport::Function& dev = target.function;
     // Written back once at most: the saved record is forgotten either way.
     const std::optional<Saved<SavedItem>> fru = std::move(saved.fru);
     saved.fru.reset();
-    if (!fru || fru->value.data.empty()) return 1;
+    if (!fru || fru->value.data.empty()) return Result::tool(kNotRestored);
     PciAddress here{};
     if (!id::location_of(target, here) || !id::same_adapter(here, fru->from)) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saved FRU belongs to another adapter; not written.\n");
-        return 1;
+        return Result::tool(kNotRestored);
     }
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Restoring FRU on Device %04x:%02x:%02x.%x\n", "zelt_nvm_apply_fru",
                   here.domain, here.bus, here.device, here.function);
     const std::vector<uint8_t>& data = fru->value.data;
     const auto len = static_cast<uint32_t>(data.size());
-    const int rc = zeltnvm_write_nvm_dir(dev, ZEL_DIR_TYPE_FRU, 0, 0, 0, 0, data.data(), len, len, 0).code();
-    if (rc != 0)
+    const Result rc = zeltnvm_write_nvm_dir(dev, ZEL_DIR_TYPE_FRU, 0, 0, 0, 0, data.data(), len, len, 0);
+    if (!rc.ok())
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Failed to restore FRU on Device %04x:%02x:%02x.%x\n",
                       "zelt_nvm_apply_fru", here.domain, here.bus, here.device, here.function);
     return rc;
@@ -113,19 +113,19 @@ void zelt_nvm_save_onboardcfg_dir(const InventoryFunction& target, SavedIdentity
     }
 }
 
-int zelt_nvm_apply_onboard_cfg(const InventoryFunction& target, const SavedIdentity& saved, int ordinal) {
+Result zelt_nvm_apply_onboard_cfg(const InventoryFunction& target, const SavedIdentity& saved, int ordinal) {
     const transport::Function& dev = target.function;
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "onboard_cfg_dir_cnt = %d\n", saved.onboard_cfg_count);
-    if (!saved.onboard_cfg) return 1;
+    if (!saved.onboard_cfg) return Result::tool(kNotRestored);
     PciAddress here{};
     if (!id::location_of(target, here) || !id::same_adapter(here, saved.onboard_cfg->from)) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Invalid \"OnboardCfg\" BDF when compare to adapter BDF.\n");
-        return 1;
+        return Result::tool(kNotRestored);
     }
     const std::vector<uint8_t>& data = saved.onboard_cfg->value.data;
     if (data.empty()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\"OnboardCfg\" nvm directory length %d\n", 0);
-        return 1;
+        return Result::tool(kNotRestored);
     }
     const uint32_t fn = here.function;
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Restoring \"OnboardCfg\" ordinal %d on Device %04x:%02x:%02x.%x\n",
@@ -135,8 +135,8 @@ int zelt_nvm_apply_onboard_cfg(const InventoryFunction& target, const SavedIdent
     words.resize((words.size() + 3) / 4 * 4, 0);
     const auto words_len = static_cast<uint32_t>(words.size());
     const auto ord = static_cast<uint16_t>(ordinal);
-    int32_t rc = zeltnvmCreateItem(dev, ZEL_DIR_TYPE_ONBOARD_CFG, ord, 0, 0, words_len).code();
-    if (rc != 0) {
+    Result rc = zeltnvmCreateItem(dev, ZEL_DIR_TYPE_ONBOARD_CFG, ord, 0, 0, words_len);
+    if (!rc.ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to create \"OnboardCfg\" ordinal %d on Device %04x:%02x:%02x.%x\n",
                       ordinal, here.domain, here.bus, here.device, fn);
         return rc;
@@ -146,12 +146,12 @@ int zelt_nvm_apply_onboard_cfg(const InventoryFunction& target, const SavedIdent
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR,
                       "Invalid \"OnboardCfg\" ordinal %d nvm dir index on Device %04x:%02x:%02x.%x\n", ordinal,
                       here.domain, here.bus, here.device, fn);
-        return 1;
+        return Result::tool(kNotRestored);
     }
     const auto index = static_cast<int>(*found);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "\"OnboardCfg\" ordinal %d nvm dir index = %d\n", ordinal, index);
-    rc = zeltnvm_modify_nvm(dev, *found, 0, words.data(), words_len).code();
-    if (rc == 0)
+    rc = zeltnvm_modify_nvm(dev, *found, 0, words.data(), words_len);
+    if (rc.ok())
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
                       "Restored \"OnboardCfg\" ordinal %d on Device %04x:%02x:%02x.%x successfully.\n", ordinal,
                       here.domain, here.bus, here.device, fn);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/pci_address.h"
+#include "common/result.h"
 #include "device/inventory.h"
 
 namespace zelt::device {
@@ -80,14 +81,18 @@ struct SavedIdentity {
     std::optional<Saved<VpdFields>> vpd;
 };
 
+// The status of a piece that is not written back: nothing is saved for this adapter,
+// or its write failed in a way reported only as a failure.
+inline constexpr int32_t kNotRestored = 1;
+
 // ---- MAC addresses -----------------------------------------------------------------
 
 // Saves the MAC option of each function of the adapter of `dev` (at most 16; zero
 // addresses are not kept). A failed read keeps nothing.
 void zelt_nvm_save_mac(const InventoryFunction& target, SavedIdentity& saved);
 // Writes back every saved address the adapter no longer holds, then forgets them.
-// 0, 1 when nothing was saved, or the last failing write or flush.
-int zelt_nvm_apply_mac(SavedIdentity& saved);
+// Success, kNotRestored when nothing was saved, or the last failing write or flush.
+Result zelt_nvm_apply_mac(SavedIdentity& saved);
 
 // ---- Certificates, FRU, onboard configuration ---------------------------------------
 
@@ -95,52 +100,54 @@ int zelt_nvm_apply_mac(SavedIdentity& saved);
 // the alias.
 void zelt_nvm_save_cert_chain(const InventoryFunction& target, SavedIdentity& saved);
 // Writes back the saved chain ordinals (`chain`) and/or the alias (`alias`) to the
-// adapter they came from; each written piece is then forgotten. 0, or 1 on a failure
-// (also for another adapter or device type).
-int zelt_nvm_apply_cert_nvm_dirs(const InventoryFunction& target, SavedIdentity& saved, bool chain, bool alias);
+// adapter they came from; each written piece is then forgotten. Success, or
+// kNotRestored on a failure (also for another adapter or device type).
+Result zelt_nvm_apply_cert_nvm_dirs(const InventoryFunction& target, SavedIdentity& saved, bool chain, bool alias);
 
 // Saves FRU ordinal 0.
 void zelt_nvm_save_fru_dir(const InventoryFunction& target, SavedIdentity& saved);
-// Writes the saved FRU back to the adapter it came from, then forgets it. 0 when
-// written, 1 when there was nothing to write here, else the write's failure.
-int zelt_nvm_apply_fru(const InventoryFunction& target, SavedIdentity& saved);
+// Writes the saved FRU back to the adapter it came from, then forgets it. Success when
+// written, kNotRestored when there was nothing to write here, else the write's failure.
+Result zelt_nvm_apply_fru(const InventoryFunction& target, SavedIdentity& saved);
 
 // Saves the first type-82 item whose data matches the CRC-32 of its directory entry
 // (and whose No-Chksum attribute is clear), and counts the type-82 items.
 void zelt_nvm_save_onboardcfg_dir(const InventoryFunction& target, SavedIdentity& saved);
-// Creates onboard-configuration item `ordinal` and writes the saved data into it. 0,
-// 1 when nothing is saved for this adapter, or the failure.
-int zelt_nvm_apply_onboard_cfg(const InventoryFunction& target, const SavedIdentity& saved, int ordinal);
+// Creates onboard-configuration item `ordinal` and writes the saved data into it.
+// Success, kNotRestored when nothing is saved for this adapter (or the item is not
+// found after its creation), or the failure.
+Result zelt_nvm_apply_onboard_cfg(const InventoryFunction& target, const SavedIdentity& saved, int ordinal);
 
 // ---- Options -----------------------------------------------------------------------
 
 // Saves the multi-function mode and port count of an adapter with 16 PFs or more.
 void zelt_nvm_save_mf_mode_config(const InventoryFunction& target, SavedIdentity& saved);
-// Sets the saved mode (NPAR modes only, 2 and above) on each port and flushes. 0, 1
-// when nothing is to be set, or the first failure.
-int zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedIdentity& saved);
+// Sets the saved mode (NPAR modes only, 2 and above) on each port and flushes.
+// Success, kNotRestored when nothing is to be set, or the first failure.
+Result zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedIdentity& saved);
 // Reads the PCI BAR2 size option.
 ResultOr<uint32_t> zelt_nvm_get_pci_bar2_size(const InventoryFunction& target);
 
 // ---- VPD -----------------------------------------------------------------------------
 
 // The text of VPD-R keyword `keyword` (two characters) of the adapter's VPD item,
-// at most kVpdFieldMax characters ("N/A" when the keyword is missing). 0, 1 when there
-// is no VPD item (or it is empty or unreadable), 6 when memory runs out.
-int zeltnvm_get_vpd_each_field_data(const transport::Function& dev, std::string& out, const char* keyword);
-// Fills the product name and the keywords kept from the VPD item. 0, 1 (no usable VPD
-// item or wrong layout), or 6.
-int zeltnvm_get_vpd_info_from_image(const transport::Function& dev, VpdFields& fields);
+// at most kVpdFieldMax characters ("N/A" when the keyword is missing). Fails with 1
+// when there is no VPD item (or it is empty or unreadable), 6 when memory runs out.
+ResultOr<std::string> zeltnvm_get_vpd_each_field_data(const transport::Function& dev, const char* keyword);
+// Fills the product name and the keywords kept from the VPD item. Success, or 1 (no
+// usable VPD item or wrong layout), or 6.
+Result zeltnvm_get_vpd_info_from_image(const transport::Function& dev, VpdFields& fields);
 // Rewrites one field of the adapter's VPD: "PRODUCT_NAME", or a keyword ("SN", "PN",
-// "MN", ...) which is appended when missing. 0 or 1.
-int zelt_nvm_restore_device_vpd_info(const transport::Function& dev, const char* field, const char* value);
+// "MN", ...) which is appended when missing. Success, or 1.
+Result zelt_nvm_restore_device_vpd_info(const transport::Function& dev, const char* field, const char* value);
 
 // Writes the saved VPD fields back: the serial number, and with `all_fields` also the
 // product name, part number and manufacturer number. An empty or "N/A" value (or none
-// saved) is not written; the console then advises asking the manufacturer to program
-// it. A failed write prints which field could not be restored. Fields saved from
-// another adapter are not written.
-void zelt_nvm_restore_saved_vpd(const InventoryFunction& target, const SavedIdentity& saved, bool all_fields);
+// saved) is not written. Returns the console advice, one text per field, in field
+// order: to ask the manufacturer to program a field that was not written, or which
+// field could not be restored. Fields saved from another adapter are not written.
+std::vector<std::string> zelt_nvm_restore_saved_vpd(const InventoryFunction& target, const SavedIdentity& saved,
+                                                     bool all_fields);
 
 // ---- Recovery ----------------------------------------------------------------------
 

@@ -95,21 +95,21 @@ void zelt_nvm_save_mac(const InventoryFunction& target, SavedIdentity& saved) {
     saved.macs = std::move(macs);
 }
 
-int zelt_nvm_apply_mac(SavedIdentity& saved) {
+Result zelt_nvm_apply_mac(SavedIdentity& saved) {
     static constexpr const char* kFn = "zelt_nvm_apply_mac";
     // Whatever happens below, the addresses are written back once only.
     const std::optional<Saved<SavedMacs>> macs = std::move(saved.macs);
     saved.macs.reset();
     if (!macs || macs->value.functions.empty()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: mac_count is zero\n", kFn);
-        return 1;
+        return Result::tool(kNotRestored);
     }
     const transport::Function& fn = macs->value.function;
     const char* dev = fn.c_name();
     const PciAddress& at = macs->from;
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: mac_count = %d\n", kFn,
                   static_cast<int>(macs->value.functions.size()));
-    int rc = 0;
+    Result rc;
     bool any_kept = false;
     for (const FunctionMac& f : macs->value.functions) {
         const std::string text = mac_text(f.mac.data());
@@ -125,19 +125,19 @@ int zelt_nvm_apply_mac(SavedIdentity& saved) {
         }
         uint8_t value[ZELT_OPT_MAC_ADDRESS_BYTES];
         zeltOptMacEncode(f.mac.data(), value);
-        rc = id::option_set(fn, mac_option(f.index), value, sizeof value).code();
-        if (rc == 3) {
+        rc = id::option_set(fn, mac_option(f.index), value, sizeof value);
+        if (rc.code() == ZELT_RC_NOT_PERMITTED) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
                           "%s: This operation does not have administrative privileges for given interface\n", kFn);
             continue;
         }
-        if (rc != 0) {
+        if (!rc.ok()) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: Setting MAC Address %s failed for interface %s\n", kFn,
                           text.c_str(), dev);
             continue;
         }
-        rc = id::option_flush(fn).code();
-        if (rc != 0) {
+        rc = id::option_flush(fn);
+        if (!rc.ok()) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: NVM Flush failed while setting MAC Address %s for interface %s\n",
                           kFn, text.c_str(), dev);
             continue;

@@ -57,36 +57,36 @@ void zelt_nvm_save_mf_mode_config(const InventoryFunction& target, SavedIdentity
     saved.mf_mode = mode;
 }
 
-int zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedIdentity& saved) {
+Result zelt_nvm_apply_mf_mode_config(const InventoryFunction& target, const SavedIdentity& saved) {
     const uint32_t mode = saved.mf_mode ? saved.mf_mode->value.mode : 0;
     const int ports = saved.mf_mode ? saved.mf_mode->value.ports : 0;
     if (mode < kFirstNparMode) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "mf_mode not configured to NPAR. skip..\n");
-        return 1;
+        return Result::tool(kNotRestored);
     }
     PciAddress here{};
     if (!id::location_of(target, here) || !id::same_adapter(here, saved.mf_mode->from)) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saved mf_mode belongs to another adapter; not written.\n");
-        return 1;
+        return Result::tool(kNotRestored);
     }
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "mf_mode value = %d port_count = %d\n", mode, ports);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "PCI BDF = %04x:%02x:%02x:%x\n", here.domain, here.bus, here.device,
                   here.function);
     for (int p = 0; p < ports; ++p) {
         const uint8_t value[1] = {static_cast<uint8_t>(mode)};
-        int rc = id::option_set(target.function, mf_mode_option(p), value, sizeof value).code();
-        if (rc != 0) {
+        Result rc = id::option_set(target.function, mf_mode_option(p), value, sizeof value);
+        if (!rc.ok()) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to set the option mf_mode on port %d\n", p);
             return rc;
         }
-        rc = id::option_flush(target.function).code();
-        if (rc != 0) {
+        rc = id::option_flush(target.function);
+        if (!rc.ok()) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to flush the mf_mode on port %d\n", p);
             return rc;
         }
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "mf_mode successfully configured on port %d\n", p);
     }
-    return 0;
+    return Result();
 }
 
 ResultOr<uint32_t> zelt_nvm_get_pci_bar2_size(const InventoryFunction& target) {

@@ -8,18 +8,23 @@ namespace zelt::device {
 
 SavedIdentity zelt_nvm_save_identity_for_recovery(const InventoryFunction& target, bool onboard_cfg_required) {
     const transport::Function& dev = target.function;
+    // A keyword that cannot be read leaves its field as it was.
+    const auto read_field = [&dev](std::string& field, const char* keyword) {
+        if (ResultOr<std::string> text = zeltnvm_get_vpd_each_field_data(dev, keyword); text.ok())
+            field = std::move(text).value();
+    };
     SavedIdentity s;
     Saved<VpdFields> vpd{};
     const bool located = identity::location_of(target, vpd.from);
-    zeltnvm_get_vpd_each_field_data(dev, vpd.value.serial_number, "SN");
+    read_field(vpd.value.serial_number, "SN");
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD Serial Number = %s\n", vpd.value.serial_number.c_str());
     if (onboard_cfg_required) {
-        if (zeltnvm_get_vpd_info_from_image(dev, vpd.value) != 0) {
+        if (!zeltnvm_get_vpd_info_from_image(dev, vpd.value).ok()) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "get_vpd_info_from_image failed\n");
             vpd.value.product_name = "N/A";
         }
-        zeltnvm_get_vpd_each_field_data(dev, vpd.value.part_number, "PN");
-        zeltnvm_get_vpd_each_field_data(dev, vpd.value.manuf_number, "MN");
+        read_field(vpd.value.part_number, "PN");
+        read_field(vpd.value.manuf_number, "MN");
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Backup the below vpd contents\n");
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD Part Number   = %s\n", vpd.value.part_number.c_str());
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD Manuf Number  = %s\n", vpd.value.manuf_number.c_str());

@@ -23,20 +23,20 @@ namespace {
 constexpr int kNoVpd = 1;
 constexpr int kNoMemory = 6;
 
-// The whole VPD item (type 5, ordinal 0). 0, kNoVpd or kNoMemory.
-int read_vpd_item(const zelt::transport::Function& dev, std::vector<uint8_t>& item,
+// The whole VPD item (type 5, ordinal 0). Success, kNoVpd or kNoMemory.
+Result read_vpd_item(const zelt::transport::Function& dev, std::vector<uint8_t>& item,
                   zelnvm_directory_entry_t* entry_out = nullptr) {
     zelnvm_directory_entry_t entry{};
     if (!zelt::device::zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_VPD, 0, 0, &entry).ok() || entry.data_length == 0)
-        return kNoVpd;
+        return Result::tool(kNoVpd);
     std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[entry.data_length]);
-    if (!buf) return kNoMemory;
+    if (!buf) return Result::tool(kNoMemory);
     const auto n =
         zelt::device::zeltnvmReadItem(dev, ZEL_DIR_TYPE_VPD, 0, 0, buf.get(), entry.data_length, 0, nullptr);
-    if (!n.ok() || *n == 0) return kNoVpd;
+    if (!n.ok() || *n == 0) return Result::tool(kNoVpd);
     item.assign(buf.get(), buf.get() + *n);
     if (entry_out) *entry_out = entry;
-    return 0;
+    return Result();
 }
 
 // Reads the identity table of the current VPD item. 0 or 1 (with the reason logged).
@@ -59,47 +59,47 @@ std::string clipped(const std::string& text, size_t cap) { return text.substr(0,
 
 namespace zelt::device {
 
-int zeltnvm_get_vpd_each_field_data(const transport::Function& dev, std::string& out, const char* keyword) {
-    if (keyword == nullptr) return kNoVpd;
+ResultOr<std::string> zeltnvm_get_vpd_each_field_data(const transport::Function& dev, const char* keyword) {
+    if (keyword == nullptr) return Result::tool(kNoVpd);
     std::vector<uint8_t> item;
-    if (int rc = read_vpd_item(dev, item); rc != 0) return rc;
+    if (Result rc = read_vpd_item(dev, item); !rc.ok()) return rc;
     char text[kVpdFieldMax + 1];
     zelt_vpd_get_field(item.data(), item.size(), keyword, text, sizeof text);  // "N/A" when missing
-    out = text;
-    return 0;
+    return std::string(text);
 }
 
-int zeltnvm_get_vpd_info_from_image(const transport::Function& dev, VpdFields& fields) {
+Result zeltnvm_get_vpd_info_from_image(const transport::Function& dev, VpdFields& fields) {
     std::vector<uint8_t> item;
-    if (int rc = read_vpd_item(dev, item); rc != 0) return rc;
+    if (Result rc = read_vpd_item(dev, item); !rc.ok()) return rc;
     vpd_identity_table parsed;
-    if (read_table(item, parsed) != 0) return kNoVpd;
+    if (read_table(item, parsed) != 0) return Result::tool(kNoVpd);
     fields.product_name = clipped(parsed.product_name, kVpdNameMax);
     for (const vpd_identity_field& f : parsed.fields) {
         if (std::strcmp(f.keyword, "SN") == 0) fields.serial_number = clipped(f.value, kVpdFieldMax);
         if (std::strcmp(f.keyword, "PN") == 0) fields.part_number = clipped(f.value, kVpdFieldMax);
         if (std::strcmp(f.keyword, "MN") == 0) fields.manuf_number = clipped(f.value, kVpdFieldMax);
     }
-    return 0;
+    return Result();
 }
-int zelt_nvm_restore_device_vpd_info(const transport::Function& dev, const char* field, const char* value) {
+
+Result zelt_nvm_restore_device_vpd_info(const transport::Function& dev, const char* field, const char* value) {
     if (field == nullptr || field[0] == '\0' || value == nullptr) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Invalid tag_name or data.\n");
-        return 1;
+        return Result::tool(kNoVpd);
     }
     std::vector<uint8_t> item;
     zelnvm_directory_entry_t entry{};
     vpd_identity_table table;
-    if (read_vpd_item(dev, item, &entry) != 0 || read_table(item, table) != 0) {
+    if (!read_vpd_item(dev, item, &entry).ok() || read_table(item, table) != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "get_vpd_info_from_image failed\n");
-        return 1;
+        return Result::tool(kNoVpd);
     }
     const bool name = std::strcmp(field, VPD_FIELD_PRODUCT_NAME) == 0;
     bool appended = false;
     const int32_t set = vpd_identity_set(table, field, value, &appended);
     if (set == HVXRETVAL_INVALID_PARAMETER) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Invalid tag_name or data.\n");
-        return 1;
+        return Result::tool(kNoVpd);
     }
     if (set != 0) {
         if (!name)
@@ -108,7 +108,7 @@ int zelt_nvm_restore_device_vpd_info(const transport::Function& dev, const char*
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Invalid PRODUCT_NAME length.\n");
         else
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Length of PRODUCT_NAME exceeded the array size.\n");
-        return 1;
+        return Result::tool(kNoVpd);
     }
     if (appended) zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD tag not found. Adding a new VDP tag ..\n");
 
@@ -116,48 +116,52 @@ int zelt_nvm_restore_device_vpd_info(const transport::Function& dev, const char*
     if (vpd_rebuild_image(table, item.size(), image) != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD file parsing error: remaining length at RV TAG exceeds 255\n");
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to create VPD image!\n");
-        return 1;
+        return Result::tool(kNoVpd);
     }
     const auto len = static_cast<uint32_t>(image.size());
     if (!zeltnvm_update_vpd_data(dev, ZEL_DIR_TYPE_VPD, 0, 0, entry.attr, 0, image.data(), len,
                                 std::max(len, entry.item_length), 0)
              .ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to program updated VPD image !!\n");
-        return 1;
+        return Result::tool(kNoVpd);
     }
-    return 0;
+    return Result();
 }
 
 namespace {
 
-// Writes one saved field back, or advises when there is nothing sound to write.
-void restore_field(const transport::Function& dev, const char* field, const std::string& text, const char* what) {
+// Writes one saved field back, or adds to `advice` when there is nothing sound to write
+// or the write failed.
+void restore_field(const transport::Function& dev, const char* field, const std::string& text, const char* what,
+                   std::vector<std::string>& advice) {
     const char* value = text.c_str();
     if (value[0] == '\0' || std::strcmp(value, "N/A") == 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Cannot configure device vpd %s because value is %s. \n", what,
                       value);
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
-                      "Please check with the manufacturer, to program the device vpd %s.\n", what);
+        advice.push_back(std::string("Please check with the manufacturer, to program the device vpd ") + what + ".\n");
         return;
     }
-    if (zelt_nvm_restore_device_vpd_info(dev, field, value) != 0)
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\nFailed to restore the device vpd %s.\n", what);
+    if (!zelt_nvm_restore_device_vpd_info(dev, field, value).ok())
+        advice.push_back(std::string("\nFailed to restore the device vpd ") + what + ".\n");
 }
 
 }  // namespace
 
-void zelt_nvm_restore_saved_vpd(const InventoryFunction& target, const SavedIdentity& saved, bool all_fields) {
+std::vector<std::string> zelt_nvm_restore_saved_vpd(const InventoryFunction& target, const SavedIdentity& saved,
+                                                     bool all_fields) {
     const transport::Function& dev = target.function;
+    std::vector<std::string> advice;
     if (saved.vpd && !identity::at_location(target, saved.vpd->from)) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saved VPD fields belong to another adapter; not written.\n");
-        return;
+        return advice;
     }
     const VpdFields vpd = saved.vpd ? saved.vpd->value : VpdFields{};
-    restore_field(dev, "SN", vpd.serial_number, "serial number");
-    if (!all_fields) return;
-    restore_field(dev, VPD_FIELD_PRODUCT_NAME, vpd.product_name, "product name");
-    restore_field(dev, "PN", vpd.part_number, "part number");
-    restore_field(dev, "MN", vpd.manuf_number, "manuf number");
+    restore_field(dev, "SN", vpd.serial_number, "serial number", advice);
+    if (!all_fields) return advice;
+    restore_field(dev, VPD_FIELD_PRODUCT_NAME, vpd.product_name, "product name", advice);
+    restore_field(dev, "PN", vpd.part_number, "part number", advice);
+    restore_field(dev, "MN", vpd.manuf_number, "manuf number", advice);
+    return advice;
 }
 
 }  // namespace zelt::device

@@ -39,12 +39,12 @@ Result AdapterUpdate::prepare_recovery(std::span<const uint8_t> pkg) {
     const InventoryFunction& fn = *target_.function;
     onboard_cfg_not_applied_ = false;
     if (target_.force && saved_.onboard_cfg) {
-        int rc = zelt_nvm_apply_onboard_cfg(fn, saved_, 0);
-        if (saved_.onboard_cfg_count == 2 && zelt_nvm_apply_onboard_cfg(fn, saved_, 2) != 0) rc = 1;
-        onboard_cfg_not_applied_ = rc != 0;
+        bool applied = zelt_nvm_apply_onboard_cfg(fn, saved_, 0).ok();
+        if (saved_.onboard_cfg_count == 2 && !zelt_nvm_apply_onboard_cfg(fn, saved_, 2).ok()) applied = false;
+        onboard_cfg_not_applied_ = !applied;
         saved_.onboard_cfg.reset();
     }
-    if (saved_.cert_chain[0] && zelt_nvm_apply_cert_nvm_dirs(fn, saved_, true, false) != 0)
+    if (saved_.cert_chain[0] && !zelt_nvm_apply_cert_nvm_dirs(fn, saved_, true, false).ok())
         cert_chain_not_applied_ = true;
 
     const ResultOr<uint32_t> lookup = zeltnvmGetDirEntry(fn.function, ZEL_DIR_TYPE_UPDATE, 0, 0, nullptr);
@@ -61,7 +61,7 @@ Result AdapterUpdate::create_staging_item(std::span<const uint8_t> pkg) {
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
                   "\nRecovery with -force option, creating the update directory in the NVM.\n");
     zelpkg_manifest_item_t record{};
-    int32_t rc = zelpkgFindItem(pkg.data(), length, ZEL_DIR_TYPE_UPDATE, 0, 0, &record);
+    const int32_t rc = zelpkgFindItem(pkg.data(), length, ZEL_DIR_TYPE_UPDATE, 0, 0, &record);
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to find the update directory in the given pkg file.\n");
         return Result::tool(rc);
@@ -70,8 +70,8 @@ Result AdapterUpdate::create_staging_item(std::span<const uint8_t> pkg) {
         (uint64_t{length} + ZELTNVM_STAGING_UNIT - 1) / ZELTNVM_STAGING_UNIT * ZELTNVM_STAGING_UNIT;
     const uint64_t size = std::max<uint64_t>(record.direntry.item_length, rounded);
     const Result created = size > UINT32_MAX ? Result::tool(HVXRETVAL_INVALID_LENGTH)
-                                             : zeltnvmCreateItem(fn(), ZEL_DIR_TYPE_UPDATE, 0, 0,
-                                                                 ZELTNVM_STAGING_ATTR, static_cast<uint32_t>(size));
+                                             : zeltnvmCreateItem(fn(), ZEL_DIR_TYPE_UPDATE, 0, 0, ZELTNVM_STAGING_ATTR,
+                                                                 static_cast<uint32_t>(size));
     if (!created.ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to create the update directory.\n");
         observer_.recovery_failed();
@@ -100,6 +100,7 @@ Result AdapterUpdate::install_with_retry(std::span<const uint8_t> pkg) {
 Result AdapterUpdate::install(std::span<const uint8_t> pkg) {
     observer_.install_starting();
     const Result rc = install_with_retry(pkg);
+    if (is_access_denied(rc)) observer_.access_denied();
     observer_.install_ended();
     if (is_busy(rc)) return rc;
 
@@ -110,8 +111,8 @@ Result AdapterUpdate::install(std::span<const uint8_t> pkg) {
     if (!rc.ok()) return rc;
 
     if (!target_.recovery) {
-        const int mac = zelt_nvm_apply_mac(saved_);
-        if (mac != 0 && mac != 1) observer_.restore_failed(Piece::kMacAddresses);
+        const Result mac = zelt_nvm_apply_mac(saved_);
+        if (!mac.ok() && mac.code() != kNotRestored) observer_.restore_failed(Piece::kMacAddresses);
     }
     return rc;
 }
@@ -126,22 +127,25 @@ Result AdapterUpdate::reset_after_recovery() {
     }
     zelt_nvm_pci_info info{};
     zelt_fill_reset_info(*target_.inventory, *target_.function, &info);
-    return Result::tool(zeltnvm_post_recovery(&info, target_.force));
+    return zeltnvm_post_recovery(&info, target_.force, observer_);
 }
 
 Result AdapterUpdate::finish_recovery(bool all_vpd_fields) {
     const InventoryFunction& fn = *target_.function;
-    zelt_nvm_apply_mf_mode_config(fn, saved_);
+    (void)zelt_nvm_apply_mf_mode_config(fn, saved_);
     if (onboard_cfg_not_applied_) observer_.restore_failed(Piece::kOnboardCfg);
     onboard_cfg_not_applied_ = false;
-    const int mac = zelt_nvm_apply_mac(saved_);
-    if (mac != 0 && mac != 1) observer_.restore_failed(Piece::kMacAddresses);
-    if (saved_.cert_alias && zelt_nvm_apply_cert_nvm_dirs(fn, saved_, false, true) != 0)
+    const Result mac = zelt_nvm_apply_mac(saved_);
+    if (!mac.ok() && mac.code() != kNotRestored) observer_.restore_failed(Piece::kMacAddresses);
+    if (saved_.cert_alias && !zelt_nvm_apply_cert_nvm_dirs(fn, saved_, false, true).ok())
         observer_.restore_failed(Piece::kCertAlias);
-    if (saved_.fru && zelt_nvm_apply_fru(fn, saved_) != 0) observer_.restore_failed(Piece::kFru);
+    if (saved_.fru && !zelt_nvm_apply_fru(fn, saved_).ok()) observer_.restore_failed(Piece::kFru);
 
     const Result status = reset_after_recovery();
-    if (status.ok() && target_.force) zelt_nvm_restore_saved_vpd(fn, saved_, all_vpd_fields);
+    if (status.ok() && target_.force) {
+        for (const std::string& advice : zelt_nvm_restore_saved_vpd(fn, saved_, all_vpd_fields))
+            observer_.vpd_advice(advice);
+    }
     if (cert_chain_not_applied_) observer_.restore_failed(Piece::kCertChain);
     saved_ = SavedIdentity{};
     return status;

@@ -8,7 +8,8 @@
 // update, whichever way the update ends.
 //
 // The command layer shows the progress and the messages: it is told through an
-// UpdateObserver, at the point of the update where the message belongs.
+// UpdateObserver, at the point of the update where the message belongs (the reset
+// after a recovery tells it as a ResetObserver).
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include "common/result.h"
 #include "device/identity/identity.h"
 #include "device/inventory.h"
+#include "device/reset/device_reset.h"
 
 namespace zelt::device::installer {
 
@@ -26,12 +28,13 @@ enum class Piece { kMacAddresses, kOnboardCfg, kCertChain, kCertAlias, kFru };
 
 // What the command layer is told while an adapter is updated. Every method is called
 // at most once per update, in the order of the update's steps.
-class UpdateObserver {
+class UpdateObserver : public ResetObserver {
 public:
-    virtual ~UpdateObserver() = default;
     // The package is about to be staged and installed / the installation ended.
     virtual void install_starting() {}
     virtual void install_ended() {}
+    // The staging item is held by another agent (told before install_ended).
+    virtual void access_denied() {}
     // A -recovery installation without -force found no staging item.
     virtual void nvm_not_healthy() {}
     // A -recovery -force installation could not create the staging item.
@@ -40,6 +43,8 @@ public:
     virtual void restore_failed(Piece) {}
     // The PCI BAR2 size differs after a recovery: the reset is left to a cold boot.
     virtual void bar2_size_changed(uint32_t /*before*/, uint32_t /*after*/) {}
+    // Advice about a VPD field that was not written back (its console text).
+    virtual void vpd_advice(const std::string& /*text*/) {}
 };
 
 // The adapter and how it is updated.

@@ -1,3 +1,5 @@
+#include <cerrno>
+
 #include <algorithm>
 
 #include "common/directory_types.h"
@@ -24,8 +26,9 @@ Result prepareStagingItem(const transport::Function& fn, std::span<const uint8_t
         // The directory could not be read: this function's driver refuses while another
         // agent holds the staging item.
         if (pci_device_id == ZELT_ACCESS_CHECK_DEVICE_ID) {
-            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "Access Denied. Please retry later.");
-            return Result::tool(HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE);
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Staging item lookup refused (%d): access denied.\n",
+                          lookup.result().code());
+            return access_denied();
         }
         return lookup.result();
     }
@@ -41,6 +44,10 @@ Result prepareStagingItem(const transport::Function& fn, std::span<const uint8_t
 }
 
 }  // namespace
+
+Result access_denied() { return Result::system(EACCES, HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE); }
+
+bool is_access_denied(const Result& result) { return result == access_denied(); }
 
 Result zeltnvmInstallPackage(const transport::Function& fn, std::span<const uint8_t> pkg, uint32_t install_type,
                              uint16_t pci_device_id) {

@@ -35,14 +35,19 @@ inline constexpr size_t ZELTNVM_PKG_LOG_FORMAT_MAX = 128;
 // Installs the package `pkg` on function `fn`:
 //  1. finds the update staging item (type 2, ordinal 0, ext 0). When the directory
 //     cannot be read (a failure other than "not found") on the function whose device
-//     id is ZELT_ACCESS_CHECK_DEVICE_ID, prints "Access Denied. Please retry later."
-//     and gives -41; other failures are returned as they are;
+//     id is ZELT_ACCESS_CHECK_DEVICE_ID, gives access_denied() (the command layer
+//     tells the user to retry later); other failures are returned as they are;
 //  2. when the item is absent or smaller than the package, creates it from the
 //     package's own update record: the larger of its item_length and the package
 //     length rounded up to 4096 (no update record: zelpkgFindItem's result; a
 //     failed creation gives its result);
 //  3. stages and installs the package through the function's channel and returns that
 //     result unchanged.
+// The staging item could not be looked up because another agent holds it: the driver's
+// refusal, reported as HVXRETVAL_DEVICE_DRIVER_INTERFACE_FAILURE (-41).
+Result access_denied();
+bool is_access_denied(const Result& result);
+
 Result zeltnvmInstallPackage(const transport::Function& fn, std::span<const uint8_t> pkg, uint32_t install_type,
                              uint16_t pci_device_id);
 

@@ -5,22 +5,12 @@
 
 #include "log/print.h"
 
-bool zeltnvm_fastboot_enabled = false;
-bool indirect_mode = false;
-
 namespace zelt::device {
 
 Result zeltnvm_clear_fastboot_regs(const transport::Function&, int) { return Result(); }
 
-namespace {
-
-// Status of a recovery this build cannot run.
-constexpr int32_t kRecoveryUnavailable = 2;
-
-}  // namespace
-
 ResultOr<SavedIdentity> zeltnvm_invoke_recovery_process(const InventoryFunction&, int, bool, bool) {
-    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Recovery is not available in this build.\n");
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "No recovery image handling in this build.\n");
     return Result::tool(kRecoveryUnavailable);
 }
 

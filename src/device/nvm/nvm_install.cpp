@@ -85,18 +85,18 @@ Result zeltnvm_linux_SecureUpdate(const Function& fn, const uint8_t* data, uint3
     static constexpr const char* kStep = "zeltnvm_secure_update";
     Result rc = zeltnvm_set_fw_time(fn);
     if (!rc.ok()) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s: set_fw_time failed.\n", kStep);
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: set_fw_time failed.\n", kStep);
         return rc;
     }
     uint16_t index = 0;
     rc = findUpdateItem(fn, index);
     if (!rc.ok()) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s: Failed to find the Update dir index.\n", kStep);
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Failed to find the Update dir index.\n", kStep);
         return rc;
     }
     rc = zeltnvm_modify_nvm(fn, index, 0, data, length);
     if (!rc.ok()) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s: Failed to modify the staging area.\n", kStep);
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Failed to modify the staging area.\n", kStep);
         return rc;
     }
     uint8_t problem_item = 0;

@@ -40,7 +40,7 @@ Result transferPieces(const char* step, Direction dir, const Function& fn, uint3
     const uint32_t piece = fn.channel->message_piece_size();
     std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[piece]);
     if (!buf) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s:Malloc Failure\n", step);
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s:Malloc Failure\n", step);
         return Result::tool(dir == Direction::read ? HVXRETVAL_MALLOC_FAILURE : HVXRETVAL_FAILURE);
     }
     Result rc;
@@ -69,7 +69,7 @@ Result transferPieces(const char* step, Direction dir, const Function& fn, uint3
             HwrmData dma{buf.get(), n, HWRM_DMA_ADDR_OFFSET, 0};
             rc = exchange(fn, HWRM_NVM_MODIFY, req, resp, &dma);
             if (!rc.ok()) {
-                zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s:length = %d offset = %d\n", step,
+                zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s:length = %d offset = %d\n", step,
                               static_cast<int>(length), static_cast<int>(at));
                 return rc;
             }

@@ -87,7 +87,7 @@ Result zeltnvm_erase_nvm_blk(const Function& fn, uint32_t offset, uint32_t lengt
     const auto piece = static_cast<uint32_t>(std::min<uint64_t>(total, ZELTNVM_RAW_FILL_PIECE));
     std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[piece]);
     if (!buf) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s:Malloc Failure\n", "zeltnvm_erase_nvm_blk");
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s:Malloc Failure\n", "zeltnvm_erase_nvm_blk");
         return Result::tool(HVXRETVAL_MALLOC_FAILURE);
     }
     std::fill_n(buf.get(), piece, pattern);

@@ -53,12 +53,6 @@ zelt::Result error_recovery_cfg(const Function& fn, hwrm_error_recovery_qcfg_out
     return exchange(fn, HWRM_ERROR_RECOVERY_QCFG, req, out);
 }
 
-void print_hot_reset_completed() {
-    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nDevice Hot Reset Completed Successfully.\n");
-    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
-                  "States of NIC resources including rings, filters, and flows need to be reinstated.\n\n");
-}
-
 // After the reset has been verified: on the newest chips the firmware copies must be
 // in step, synchronising them when the firmware reports they are not.
 bool firmware_synchronised(const Function& fn, int device_type) {
@@ -119,7 +113,7 @@ zelt::Result zelt_get_fw_reset_counter(const Function& fn, uint32_t* value, int 
     return zeltnvm_read_counter_register(fn, le32_to_cpu(cfg.fw_reset_cnt_reg), device_type, value);
 }
 
-int32_t zelt_nvm_reset_status(const Function& fn, uint16_t device_type, uint32_t counter_before, uint32_t min_wait_ms,
+zelt::Result zelt_nvm_reset_status(const Function& fn, uint16_t device_type, uint32_t counter_before, uint32_t min_wait_ms,
                               uint32_t max_timeout_ms) {
     static constexpr const char* kFn = "zelt_nvm_reset_status";
     double wait_s = ZELT_RESET_DEFAULT_COUNTER_WAIT_S;
@@ -136,7 +130,7 @@ int32_t zelt_nvm_reset_status(const Function& fn, uint16_t device_type, uint32_t
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
                       "%s: FID (0x%x) VER_GET failed with status 0x%x and elapsed time = %f\n", kFn, fn.address.function,
                       static_cast<unsigned>(rc), elapsed);
-        if (elapsed > bailout_s) return 5;
+        if (elapsed > bailout_s) return zelt::Result::tool(kResetFailed);
         sleep_ms(fn, kAnswerPollMs);
     }
 
@@ -145,19 +139,19 @@ int32_t zelt_nvm_reset_status(const Function& fn, uint16_t device_type, uint32_t
         uint32_t counter = 0;
         (void)zelt_get_fw_reset_counter(fn, &counter, device_type);
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Current Reset Counter = %d\n", static_cast<int>(counter));
-        if (counter != 0 && counter > counter_before) return 0;
+        if (counter != 0 && counter > counter_before) return zelt::Result();
         const double elapsed = host_seconds(fn) - start;
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: fw_reg_cntr elapsed time = %f\n", kFn, elapsed);
-        if (elapsed > wait_s) return 5;
+        if (elapsed > wait_s) return zelt::Result::tool(kResetFailed);
         sleep_ms(fn, kCounterPollMs);
     }
 }
 
-int32_t zelt_nvm_check_pf_status(const Function* pfs, int pf_count, int* loaded_pf_count,
-                                 uint32_t max_timeout_ms) {
+zelt::Result zelt_nvm_check_pf_status(const Function* pfs, int pf_count, int* loaded_pf_count,
+                                      uint32_t max_timeout_ms) {
     static constexpr const char* kFn = "zelt_nvm_check_pf_status";
     if (loaded_pf_count) *loaded_pf_count = 0;
-    if (pf_count <= 0) return 0;
+    if (pf_count <= 0) return zelt::Result();
     const double limit = max_timeout_ms ? max_timeout_ms / 1000 : ZELT_RESET_DEFAULT_PF_WAIT_S;
     bool loaded[ZELT_DEVICE_TABLE_LEN] = {};
     int count = 0;
@@ -177,16 +171,16 @@ int32_t zelt_nvm_check_pf_status(const Function* pfs, int pf_count, int* loaded_
             sleep_ms(pfs[0], kProbePauseMs);
         }
         if (loaded_pf_count) *loaded_pf_count = count;
-        if (count == pf_count) return 0;
+        if (count == pf_count) return zelt::Result();
         const double elapsed = host_seconds(pfs[0]) - start;
         if (elapsed > limit) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: elapsed = %f\n", kFn, elapsed);
-            return 1;
+            return zelt::Result::tool(kTimedOut);
         }
     }
 }
 
-int32_t zelt_nvm_get_active_vf_count(const Function* pfs, int pf_count, uint16_t registered_vfs[256], int* total) {
+int zelt_nvm_get_active_vf_count(const Function* pfs, int pf_count, uint16_t registered_vfs[256]) {
     int sum = 0;
     for (int i = 0; i < pf_count; ++i) {
         const Function& pf = pfs[i];
@@ -198,14 +192,13 @@ int32_t zelt_nvm_get_active_vf_count(const Function* pfs, int pf_count, uint16_t
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "FID 0x%x zeltnvm_reg_vfs[%d] = %d\n", pf.address.function, slot,
                       vfs);
     }
-    if (total) *total = sum;
-    return 0;
+    return sum;
 }
 
-int32_t zelt_nvm_check_vf_status(const Function* pfs, int pf_count, const uint16_t registered_vfs_before[256],
-                                 int* total_registered, uint32_t max_timeout_ms) {
+zelt::Result zelt_nvm_check_vf_status(const Function* pfs, int pf_count, const uint16_t registered_vfs_before[256],
+                                      int* total_registered, uint32_t max_timeout_ms) {
     static constexpr const char* kFn = "zelt_nvm_check_vf_status";
-    if (pf_count <= 0) return 0;
+    if (pf_count <= 0) return zelt::Result();
     const double limit = max_timeout_ms ? max_timeout_ms / 1000 : ZELT_RESET_DEFAULT_VF_WAIT_S;
     bool done[ZELT_DEVICE_TABLE_LEN] = {};
     uint16_t seen[ZELT_DEVICE_TABLE_LEN] = {};
@@ -234,14 +227,14 @@ int32_t zelt_nvm_check_vf_status(const Function* pfs, int pf_count, const uint16
                 sleep_ms(pfs[0], kProbePauseMs);
             }
         }
-        if (finished == pf_count) return 0;
+        if (finished == pf_count) return zelt::Result();
         const double elapsed = host_seconds(pfs[0]) - start;
         if (elapsed > limit) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: elapsed = %f\n", kFn, elapsed);
             int sum = 0;
             for (int i = 0; i < pf_count; ++i) sum += seen[i];
             if (total_registered) *total_registered = sum;
-            return 1;
+            return zelt::Result::tool(kTimedOut);
         }
     }
 }
@@ -270,7 +263,7 @@ Function zelt_reset_function_zero(const zelt_nvm_pci_info& info) {
     return Function{transport::pci_window_name(zero), zero, info.function.channel};
 }
 
-int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
+zelt::Result zeltnvm_device_reset(const zelt_nvm_pci_info* info, ResetObserver& observer) {
     const Function& fn = info->function;
     const uint16_t device_type = info->device_type;
     int rc = 0;
@@ -281,8 +274,7 @@ int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "active_pf_count = %d\n", expected);
 
     uint16_t vfs_before[256] = {};
-    int total_vfs = 0;
-    zelt_nvm_get_active_vf_count(pfs, pf_count, vfs_before, &total_vfs);
+    const int total_vfs = zelt_nvm_get_active_vf_count(pfs, pf_count, vfs_before);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Total Registered VF's in FW = %d\n", total_vfs);
 
     uint32_t counter = 0;
@@ -294,76 +286,58 @@ int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info) {
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Min wait = %d Max bailout = %d\n", static_cast<int>(min_wait),
                   static_cast<int>(max_timeout));
 
-    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\nResetting the adapter. Please wait for few seconds...");
-    std::fflush(stdout);
+    observer.resetting();
     rc = zelt_hot_fw_reset(fn, 1).code();
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "HWRM_FW_RESET status = %d\n", rc);
     bool reset_ok = rc == 0 || rc == -16;
     if (reset_ok) {
         sleep_ms(fn, min_wait ? min_wait : ZELT_RESET_DEFAULT_SLEEP_MS);
-        reset_ok = zelt_nvm_reset_status(fn, device_type, counter, min_wait, max_timeout) == 0;
+        reset_ok = zelt_nvm_reset_status(fn, device_type, counter, min_wait, max_timeout).ok();
     }
     if (!reset_ok) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\n\nDevice Hot Reset failed.\n\n");
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Manual system reboot is needed for reset to take effect.\n");
-        return 5;
+        observer.reset_failed();
+        return zelt::Result::tool(kResetFailed);
     }
 
     int loaded = 0;
-    if (zelt_nvm_check_pf_status(pfs, expected < pf_count ? expected : pf_count, &loaded, max_timeout) != 0) {
-        print_hot_reset_completed();
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%d out of %d physical functions loaded successfully\n", loaded,
-                      expected);
-        return 41;
+    if (!zelt_nvm_check_pf_status(pfs, expected < pf_count ? expected : pf_count, &loaded, max_timeout).ok()) {
+        observer.reset_completed();
+        observer.pfs_not_back(loaded, expected);
+        return zelt::Result::tool(kPfNotBack);
     }
     int vfs_after = 0;
-    if (zelt_nvm_check_vf_status(pfs, pf_count, vfs_before, &vfs_after, max_timeout) != 0) {
-        print_hot_reset_completed();
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "%d out of %d virtual functions loaded successfully\n",
-                      vfs_after, total_vfs);
-        return 42;
+    if (!zelt_nvm_check_vf_status(pfs, pf_count, vfs_before, &vfs_after, max_timeout).ok()) {
+        observer.reset_completed();
+        observer.vfs_not_back(vfs_after, total_vfs);
+        return zelt::Result::tool(kVfNotBack);
     }
 
-    print_hot_reset_completed();
+    observer.reset_completed();
     if (!firmware_synchronised(fn, device_type)) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
-                      "FW synchronization failed.\nPlease reboot the system for firmware synchronization to take "
-                      "effect\n");
-        return 1;
+        observer.not_synchronised();
+        return zelt::Result::tool(kNotSynchronised);
     }
-    return 0;
+    return zelt::Result();
 }
 
-int32_t zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force) {
+zelt::Result zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force, ResetObserver& observer) {
     const Function& fn = info->function;
     const zelt::PciAddress& at = fn.address;
     const uint16_t device_type = info->device_type;
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Clearing Fastboot Registers.\n");
     (void)zeltnvm_clear_fastboot_regs(fn, device_type);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Clearing Fastboot Registers Done.\n");
-    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nChecking the recovery status. Please wait a minute...\n");
+    observer.checking_recovery();
     if (device_type > 7) sleep_ms(fn, kPostRecoverySettleMs);
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Resetting the device (%04x:%02x:%x)\n", at.domain, at.bus, at.device);
     (void)zelt_hot_fw_reset(zelt_reset_function_zero(*info), 0);
     sleep_ms(fn, kPostRecoverySettleMs);
-    zeltnvm_fastboot_enabled = false;
-    indirect_mode = false;
     if (zelt_nvm_ver_get_status(zelt_reset_function_zero(*info)).ok()) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\nPCI Device %04x:%02x:%x recovered successfully.\n", at.domain,
-                      at.bus, at.device);
-        return 0;
+        observer.recovered(at);
+        return zelt::Result();
     }
-    if (force) {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
-                      "\nDevice recovery failed. Please check zeltnvm.log file for more details.\n");
-    } else {
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
-                      "\nDevice recovery process failed. Please perform the device recovery with \"-force\" "
-                      "options.\n");
-        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
-                      "Syntax: zeltnvm -dev=<device name> -recovery install <pkg file> -force.\n");
-    }
-    return 58;
+    observer.not_recovered(force);
+    return zelt::Result::tool(kRecoveryFailed);
 }
 
 }  // namespace zelt::device

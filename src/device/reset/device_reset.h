@@ -2,8 +2,8 @@
 // back: the firmware answers, its reset counter moved, every PF answers and has its
 // VFs registered again, and on the newest chips the firmware copies are in step.
 //
-// Results are 0 on success, the channel's result for a failed message, or the small
-// statuses given per function.
+// Results are success, the channel's result for a failed message, or the tool's
+// statuses below.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +45,14 @@ inline constexpr uint32_t ZELT_FW_SYNC_FAILED_MASK = 0x40000003;
 inline constexpr uint8_t ZELT_FW_STATUS_REBOOT_PENDING = 2;
 inline constexpr uint8_t ZELT_FW_STATUS_COLD_BOOT_PENDING = 3;
 
+// Statuses of a reset that did not complete.
+inline constexpr int32_t kNotSynchronised = 1;  // the firmware copies could not be synchronised
+inline constexpr int32_t kTimedOut = 1;         // a PF or VF check ran out of time
+inline constexpr int32_t kResetFailed = 5;      // the reset failed or the firmware did not come back
+inline constexpr int32_t kPfNotBack = 41;       // a PF did not come back
+inline constexpr int32_t kVfNotBack = 42;       // a PF did not get its VFs back
+inline constexpr int32_t kRecoveryFailed = 58;  // the adapter does not answer after a recovery
+
 // Sets `hot` to 1 when the firmware reports the three hot-reset capability bits (it is
 // left alone otherwise). Success, or the failing message's result.
 zelt::Result zelt_check_hotfw_supported(const zelt::transport::Function& fn, int* hot);
@@ -60,34 +68,55 @@ zelt::Result zelt_get_timeout_vals(const zelt::transport::Function& fn, uint32_t
 // The firmware's reset counter.
 zelt::Result zelt_get_fw_reset_counter(const zelt::transport::Function& fn, uint32_t* value, int device_type);
 
-// Waits for the firmware to answer and its counter to pass `counter_before`. 0, or 5
-// on time-out.
-int32_t zelt_nvm_reset_status(const zelt::transport::Function& fn, uint16_t device_type, uint32_t counter_before,
-                              uint32_t min_wait_ms, uint32_t max_timeout_ms);
+// Waits for the firmware to answer and its counter to pass `counter_before`. Success,
+// or kResetFailed on time-out.
+zelt::Result zelt_nvm_reset_status(const zelt::transport::Function& fn, uint16_t device_type,
+                                   uint32_t counter_before, uint32_t min_wait_ms, uint32_t max_timeout_ms);
 
-// Polls every PF until each answers. 0, or 1 on time-out.
-int32_t zelt_nvm_check_pf_status(const zelt::transport::Function* pfs, int pf_count, int* loaded_pf_count,
-                                 uint32_t max_timeout_ms);
-// Registered VF count of each PF before a reset, indexed as zelt_reset_vf_index.
-int32_t zelt_nvm_get_active_vf_count(const zelt::transport::Function* pfs, int pf_count,
-                                     uint16_t registered_vfs[256], int* total);
+// Polls every PF until each answers. Success, or kTimedOut.
+zelt::Result zelt_nvm_check_pf_status(const zelt::transport::Function* pfs, int pf_count, int* loaded_pf_count,
+                                      uint32_t max_timeout_ms);
+// Registered VF count of each PF before a reset, indexed as zelt_reset_vf_index (PFs
+// that do not answer are left out). Returns the sum of the counts.
+int zelt_nvm_get_active_vf_count(const zelt::transport::Function* pfs, int pf_count, uint16_t registered_vfs[256]);
 // Polls every PF until its registered VF count is back to the count before the reset.
-// 0, or 1 on time-out (then `total_registered` is the sum of the counts seen).
-int32_t zelt_nvm_check_vf_status(const zelt::transport::Function* pfs, int pf_count,
-                                 const uint16_t registered_vfs_before[256], int* total_registered,
-                                 uint32_t max_timeout_ms);
+// Success, or kTimedOut (then `total_registered` is the sum of the counts seen).
+zelt::Result zelt_nvm_check_vf_status(const zelt::transport::Function* pfs, int pf_count,
+                                      const uint16_t registered_vfs_before[256], int* total_registered,
+                                      uint32_t max_timeout_ms);
 // Slot of a PF in the VF count table.
 int zelt_reset_vf_index(uint32_t device, uint32_t function);
 
-// The full hot reset of the adapter of `info`, with its checks: 0; 1 when the
-// firmware copies could not be synchronised; 5 when the reset failed; 41 when a PF
-// did not come back; or 42 when a PF did not get its VFs back.
-int32_t zeltnvm_device_reset(const zelt_nvm_pci_info* info);
+// What the command layer is told while an adapter is reset, at the point of the reset
+// where its message belongs.
+class ResetObserver {
+public:
+    virtual ~ResetObserver() = default;
+    // The reset is about to be sent / it failed (the firmware did not come back).
+    virtual void resetting() {}
+    virtual void reset_failed() {}
+    // The firmware came back (told before the PF and VF checks' outcome).
+    virtual void reset_completed() {}
+    // `loaded` of `expected` PFs answered / `registered` of `total` VFs came back.
+    virtual void pfs_not_back(int /*loaded*/, int /*expected*/) {}
+    virtual void vfs_not_back(int /*registered*/, int /*total*/) {}
+    // The firmware copies could not be synchronised.
+    virtual void not_synchronised() {}
+    // After a recovery installation: the check begins / the device at `at` answers / it
+    // does not (`force`: the installation ran with -force).
+    virtual void checking_recovery() {}
+    virtual void recovered(const PciAddress& /*at*/) {}
+    virtual void not_recovered(bool /*force*/) {}
+};
+
+// The full hot reset of the adapter of `info`, with its checks: success,
+// kNotSynchronised, kResetFailed, kPfNotBack or kVfNotBack.
+zelt::Result zeltnvm_device_reset(const zelt_nvm_pci_info* info, ResetObserver& observer);
 
 // The reset that ends a recovery installation (`force`: the installation ran with
-// -force, which changes the advice on failure). 0, or 58 when the adapter does not
-// answer afterwards.
-int32_t zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force);
+// -force, which changes the advice on failure). Success, or kRecoveryFailed when the
+// adapter does not answer afterwards.
+zelt::Result zeltnvm_post_recovery(const zelt_nvm_pci_info* info, bool force, ResetObserver& observer);
 
 // Fills `info` from the inventory's function `target` and its adapter.
 void zelt_fill_reset_info(const Inventory& inventory, const InventoryFunction& target, zelt_nvm_pci_info* info);
