@@ -19,5 +19,5 @@ int main(int argc, char** argv) {
         }
         zelt::host::install(std::make_unique<zelt::sim::SimHost>(sim));
     }
-    return zeltnvm_main(argc, argv, zelt::host::current());
+    return zelt::cli::zeltnvm_main(argc, argv, zelt::host::current());
 }

@@ -57,11 +57,9 @@ void scan_file_argument(ScanState& s, std::size_t index) {
 }
 
 }  // namespace
-}  // namespace zelt::cli
 
 int cliHelper(int argc, char** argv, zelt::cli::RunContext& context, const zelt::device::Inventory& inventory,
               zelt::cli::report::Report& run) {
-    using namespace zelt::cli;
     ScanState s;
     s.parsed.context = &context;
     s.parsed.inventory = &inventory;
@@ -92,3 +90,5 @@ int cliHelper(int argc, char** argv, zelt::cli::RunContext& context, const zelt:
     }
     return dispatch_command(s);
 }
+
+}  // namespace zelt::cli

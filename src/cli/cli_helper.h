@@ -6,6 +6,8 @@
 #include "cli/report/output.h"
 #include "device/inventory.h"
 
+namespace zelt::cli {
+
 // Scans the arguments once, left to right (options, the command word, the device
 // selector, file arguments), checks the chosen command's argument rule and runs the
 // command. Returns the command's result code; `run` (the run's report, open on the
@@ -16,8 +18,8 @@
 int cliHelper(int argc, char** argv, zelt::cli::RunContext& context, const zelt::device::Inventory& inventory,
               zelt::cli::report::Report& run);
 
-namespace zelt::cli {
 // Ends the run's report with `result` (the code the run ended with), renders it in the
 // run's format and returns the exit status it makes: the result's low 8 bits.
 int end_run(report::Output& output, report::Report& run, int result);
+
 }  // namespace zelt::cli

@@ -15,9 +15,8 @@
 #include "common/hvxretval.h"
 #include "log/print.h"
 
-using namespace zelt;
-
 namespace zelt::cli {
+
 namespace {
 
 using namespace help_text;
@@ -302,10 +301,10 @@ int answer_unavailable(const char* what) {
 
 int answer_unavailable(const CommandRow& row) { return answer_unavailable(row.word); }
 
-}  // namespace zelt::cli
-
 int zeltnvm_display_help(int command) {
     if (command < 0 || command >= ZELT_CMD_COUNT) return 0;
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s\n", zelt::cli::command_row(command).help);
     return 0;
 }
+
+}  // namespace zelt::cli

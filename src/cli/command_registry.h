@@ -141,8 +141,8 @@ int answer_unavailable(const char* what);
 // otherwise.
 int zeltnvm_check_input_args(const ParsedCommand& parsed, ScanOptions& scan);
 
-}  // namespace zelt::cli
-
 // The general usage (0) or one command's help text, followed by a line feed. A value
 // outside the table prints nothing. Returns 0.
 int zeltnvm_display_help(int command);
+
+}  // namespace zelt::cli

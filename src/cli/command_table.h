@@ -2,6 +2,8 @@
 // registry (cli/command_registry.h), which holds its word.
 #pragma once
 
+namespace zelt::cli {
+
 enum cmd : int {
     CMD_NONE = -1,
     CMD_HELP = 0,
@@ -57,3 +59,5 @@ enum cmd : int {
 };
 
 constexpr int ZELT_CMD_COUNT = CMD_END;
+
+}  // namespace zelt::cli

@@ -26,7 +26,7 @@
 #include "options/port_count.h"
 #include "wire/nvm_option_values.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -87,18 +87,14 @@ std::string version3(const uint8_t v[3]) {
     return b;
 }
 
-const zelt::device::InventoryFunction* lookup(const zelt::device::Inventory& inventory, const char* name) {
-    return zelt::device::find_function(inventory, name, zelt::device::DEV_BY_SERVICE);
-}
-
 // First number of a dotted version text, or -1.
 int first_version_number(const std::string& v) {
     if (v.empty() || v[0] < '0' || v[0] > '9') return -1;
     return std::atoi(v.c_str());
 }
 
-std::string local_time_text(uint64_t seconds) {
-    struct tm tm = zelt::host::current().local_time(static_cast<time_t>(seconds));
+std::string local_time_text(zelt::host::Host& host, uint64_t seconds) {
+    struct tm tm = host.local_time(static_cast<time_t>(seconds));
     char b[64];
     if (std::strftime(b, sizeof b, "%a %Y-%m-%d %H:%M:%S %Z", &tm) == 0) return {};
     return b;
@@ -197,7 +193,8 @@ namespace {
         if ((rc) == ZELT_RC_BUSY) return rc; \
     } while (0)
 
-int list_device_body(const zelt::device::InventoryFunction& target, bool short_mode, Listing out) {
+int list_device_body(zelt::host::Host& host, const zelt::device::InventoryFunction& target, bool short_mode,
+                     Listing out) {
     const Function& fn = target.function;
     const char* name = target.name();
     const zelt::device::zelt_nvm_device_info_t& rec = target.facts;
@@ -322,7 +319,7 @@ int list_device_body(const zelt::device::InventoryFunction& target, bool short_m
     rc = take(zelt::device::crashdump_timestamp(fn), stamp);
     ZELT_RETURN_IF_BUSY(rc);
     out.line("crash_dump_timestamp", "Crash Dump Timestamp",
-             rc == 0 && stamp != 0 ? local_time_text(stamp) : std::string());
+             rc == 0 && stamp != 0 ? local_time_text(host, stamp) : std::string());
 
     // A differing version only counts when both sides could be read.
     const bool pkg_differs = !active.empty() && !on_nvm.empty() && active != on_nvm;
@@ -373,11 +370,9 @@ int list_device_body(const zelt::device::InventoryFunction& target, bool short_m
 
 }  // namespace
 
-int list_device(const zelt::device::Inventory& inventory, const char* name, ListingForm form, Report& report,
-                Json& device) {
-    const zelt::device::InventoryFunction* target = lookup(inventory, name);
-    if (!target) return ZELT_RC_DEVICE_NOT_FOUND;
-    return list_device_body(*target, form == ListingForm::kShort, Listing{report, device});
+int list_device(zelt::host::Host& host, const zelt::device::InventoryFunction& function, ListingForm form,
+                Report& report, Json& device) {
+    return list_device_body(host, function, form == ListingForm::kShort, Listing{report, device});
 }
 
 namespace {
@@ -391,14 +386,13 @@ Json& devices_of(Report& report) {
 
 }  // namespace
 
-int list_devices(const zelt::device::Inventory& inventory, ListingForm form, Report& report) {
+int list_devices(zelt::host::Host& host, const zelt::device::Inventory& inventory, ListingForm form, Report& report) {
     const bool short_mode = form == ListingForm::kShort;
     Json& devices = devices_of(report);
     int rc = 0;
     for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
         const zelt::device::InventoryFunction* rep = zelt::device::zeltnvm_adapter_representative(inventory, n);
         if (!rep) continue;
-        const char* name = rep->name();
         Json device = Json::object();
         device["adapter"] = n + 1;
         device.update(zelt::cli::report::function_object(*rep));
@@ -415,7 +409,7 @@ int list_devices(const zelt::device::Inventory& inventory, ListingForm form, Rep
         } else {
             report.text(ZELT_LOC_BOTH, "Device #%d\n----------\n", n + 1);
         }
-        rc = list_device(inventory, name, form, report, device);
+        rc = list_device(host, *rep, form, report, device);
         if (rc != 0) {
             device["result"] = zelt::cli::report::result_object(zelt::Result::from_code(rc));
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Hardware not responding to list the device properties\n");
@@ -425,44 +419,43 @@ int list_devices(const zelt::device::Inventory& inventory, ListingForm form, Rep
     return rc;
 }
 
-int zeltnvm_device_info(const zelt::device::Inventory& inventory, const char* device, Report& report) {
+int zeltnvm_device_info(zelt::host::Host& host, const zelt::device::Inventory& inventory,
+                        const zelt::device::InventoryFunction* selected, Report& report) {
     int rc;
-    if (device) {
+    if (selected) {
         report.text(ZELT_LOC_BOTH, "\n");
         Json listed = Json::object();
-        rc = list_device(inventory, device, ListingForm::kFull, report, listed);
+        rc = list_device(host, *selected, ListingForm::kFull, report, listed);
         if (!listed.empty()) devices_of(report).push_back(std::move(listed));
     } else {
-        rc = list_devices(inventory, ListingForm::kFull, report);
+        rc = list_devices(host, inventory, ListingForm::kFull, report);
     }
     if (rc == ZELT_RC_BUSY) return zeltnvm_display_error_msg(CMD_DEVINFO, rc);
     return rc;
 }
 
-int zeltnvm_device_info_command(const zelt::device::Inventory& inventory, Report& report) {
-    return zeltnvm_device_info(inventory, nullptr, report);
+int zeltnvm_device_info_command(zelt::host::Host& host, const zelt::device::Inventory& inventory, Report& report) {
+    return zeltnvm_device_info(host, inventory, nullptr, report);
 }
 
 Report device_info_command(zelt::cli::ParsedCommand& parsed) {
     Report r = zelt::cli::report::open_report(parsed);
-    return r.ends(zeltnvm_device_info(*parsed.inventory, parsed.device_c_name(), r));
+    return r.ends(zeltnvm_device_info(parsed.context->host, *parsed.inventory, parsed.device, r));
 }
 
 Report listdev_command(zelt::cli::ParsedCommand& parsed) {
     Report r = zelt::cli::report::open_report(parsed);
-    return r.ends(list_devices(*parsed.inventory, ListingForm::kShort, r));
+    return r.ends(list_devices(parsed.context->host, *parsed.inventory, ListingForm::kShort, r));
 }
 
 // ---- devid and pkgver ---------------------------------------------------------------------------
 
-int zeltnvm_devid_device(const zelt::device::Inventory& inventory, const char* name, Report& report) {
-    const zelt::device::InventoryFunction* target = lookup(inventory, name);
-    if (!target) return ZELT_RC_DEVICE_NOT_FOUND;
-    const zelt::device::ZELT_NVM_PCI_INFO& pci = target->facts.pci_info;
+int zeltnvm_devid_device(const zelt::device::InventoryFunction& function, Report& report) {
+    const zelt::device::ZELT_NVM_PCI_INFO& pci = function.facts.pci_info;
     char address[32];
     std::snprintf(address, sizeof address, "%04x:%02x:%02x.%x", pci.domain_no, pci.bus_no, pci.device_no,
                   pci.function_no);
-    Json device = zelt::cli::report::function_object(*target);
+    Json device = zelt::cli::report::function_object(function);
     device["pci_vendor_id"] = hex4(pci.vendor_id);
     device["pci_device_id"] = hex4(pci.device_id);
     device["pci_subsys_vendor_id"] = hex4(pci.sub_system_vendor_id);
@@ -477,11 +470,9 @@ int zeltnvm_devid_device(const zelt::device::Inventory& inventory, const char* n
     return 0;
 }
 
-int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* name, Report& report) {
-    const zelt::device::InventoryFunction* target = lookup(inventory, name);
-    if (!target) return ZELT_RC_DEVICE_NOT_FOUND;
-    const Function& fn = target->function;
-    const zelt::device::zelt_nvm_device_info_t& rec = target->facts;
+int zeltnvm_pkgver_device(const zelt::device::InventoryFunction& function, Report& report) {
+    const Function& fn = function.function;
+    const zelt::device::zelt_nvm_device_info_t& rec = function.facts;
     std::string active;
     if (take(fn.channel->package_version(fn), active) != 0 || active.empty()) {
         active.clear();
@@ -489,7 +480,7 @@ int zeltnvm_pkgver_device(const zelt::device::Inventory& inventory, const char* 
     }
     std::string on_nvm;
     zeltnvm_get_installed_pkg_ver(fn, on_nvm);
-    Json device = zelt::cli::report::function_object(*target);
+    Json device = zelt::cli::report::function_object(function);
     device["active_package_version"] = value_or_null(active);
     device["nvm_package_version"] = value_or_null(on_nvm);
     report.text(ZELT_LOC_CONSOLE, "%-25s : %s\n", "Active Package version", active.empty() ? kNA : active.c_str());
@@ -530,11 +521,9 @@ int zeltnvm_device_command_all_adapters(const zelt::device::Inventory& inventory
     for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
         const zelt::device::InventoryFunction* rep = zelt::device::zeltnvm_adapter_representative(inventory, n);
         if (!rep) continue;
-        const char* name = rep->name();
         report.text(ZELT_LOC_CONSOLE, "\nDevice #%d\n---------\n", n + 1);
-        report.text(ZELT_LOC_CONSOLE, "Device: %s\n", name);
-        rc = command == CMD_DEVID ? zeltnvm_devid_device(inventory, name, report)
-                                  : zeltnvm_pkgver_device(inventory, name, report);
+        report.text(ZELT_LOC_CONSOLE, "Device: %s\n", rep->name());
+        rc = command == CMD_DEVID ? zeltnvm_devid_device(*rep, report) : zeltnvm_pkgver_device(*rep, report);
         if (rc == 0) devices_of(report).back()["adapter"] = n + 1;
     }
     return rc;
@@ -544,21 +533,15 @@ Report devid_pkgver_device_command(zelt::cli::ParsedCommand& parsed) {
     Report r = zelt::cli::report::open_report(parsed);
     const zelt::device::Inventory& inventory = *parsed.inventory;
     if (!parsed.device) return r.ends(zeltnvm_device_command_all_adapters(inventory, parsed.command, r));
-    return r.ends(parsed.command == CMD_DEVID
-                      ? zeltnvm_devid_device(inventory, parsed.device_c_name(), r)
-                      : zeltnvm_pkgver_device(inventory, parsed.device_c_name(), r));
+    return r.ends(parsed.command == CMD_DEVID ? zeltnvm_devid_device(*parsed.device, r)
+                                              : zeltnvm_pkgver_device(*parsed.device, r));
 }
 
 // ---- Adapter queries for the handlers --------------------------------------------------------
 
-int zeltnvm_get_dev_port_count(const zelt::device::Inventory& inventory, const char* name, int* count) {
-    const zelt::device::InventoryFunction* target = lookup(inventory, name);
-    if (!target) {
-        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "specified device not found\n");
-        return HVXRETVAL_NO_SUPPORTED_DEVICES_FOUND;
-    }
+int zeltnvm_get_dev_port_count(const zelt::device::InventoryFunction& function, int* count) {
     std::vector<uint8_t> value;
-    int rc = take(zelt::device::option_value(target->function, kOptPortMode, 1), value);
+    int rc = take(zelt::device::option_value(function.function, kOptPortMode, 1), value);
     if (rc == ZELT_RC_NOT_PERMITTED) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                       "This operation does not have administrative privileges for given interface");
@@ -572,10 +555,9 @@ int zeltnvm_get_dev_port_count(const zelt::device::Inventory& inventory, const c
     return 0;
 }
 
-int zelt_get_function_count(const zelt::device::Inventory& inventory, const char* name, int* count, bool trace) {
-    const zelt::device::InventoryFunction* target = lookup(inventory, name);
-    if (!target) return 0;
-    const zelt::device::zelt_nvm_device_info_t& rec = target->facts;
+int zelt_get_function_count(const zelt::device::Inventory& inventory, const zelt::device::InventoryFunction& function,
+                            int* count, bool trace) {
+    const zelt::device::zelt_nvm_device_info_t& rec = function.facts;
     if (trace) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "device_id = %04x vendor_id = %04x\n", rec.pci_info.device_id,
                       rec.pci_info.vendor_id);
@@ -585,21 +567,21 @@ int zelt_get_function_count(const zelt::device::Inventory& inventory, const char
     return 0;
 }
 
-int zeltnvm_check_device_mode(const zelt::device::Inventory& inventory, const char* name) {
-    const zelt::device::InventoryFunction* target = lookup(inventory, name);
-    if (!target) return 13;
+int zeltnvm_check_device_mode(const zelt::device::InventoryFunction& function) {
     int secure = 0;
-    int rc = zelt_query_device_secure_mode(target->function, &secure).code();
+    int rc = zelt_query_device_secure_mode(function.function, &secure).code();
     if (rc != 0) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Error: Failed to query device secure mode\n");
         return rc;
     }
     if (!secure) return 0;
     int admin = 1;
-    if (zelt_query_admin_pf_status(target->function, &admin).ok() && !admin) {
+    if (zelt_query_admin_pf_status(function.function, &admin).ok() && !admin) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
                       "This operation do not have administrative privileges for given interface\n");
         return ZELT_RC_NO_ADMIN;
     }
     return 0;
 }
+
+}  // namespace zelt::cli

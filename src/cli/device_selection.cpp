@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+namespace zelt::cli {
+
 namespace {
 
 bool is_hex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
@@ -34,7 +36,7 @@ bool zeltnvm_is_plain_mac_addr(const char* text) {
 }
 
 const zelt::device::InventoryFunction* select_device(const zelt::device::Inventory& inventory, const char* selector,
-                                                     std::string& name) {
+                                                     std::string& shown_name) {
     using zelt::device::find_function;
     if (!selector) return nullptr;
     std::string mac;
@@ -55,15 +57,17 @@ const zelt::device::InventoryFunction* select_device(const zelt::device::Invento
     const zelt::device::InventoryFunction* found = nullptr;
     if (!mac.empty()) {
         found = find_function(inventory, mac.c_str(), zelt::device::DEV_BY_MAC);
-        if (found) name = found->name();
+        if (found) shown_name = found->name();
         return found;
     }
     if (zelt::device::zeltnvm_parse_pci_address(selector, nullptr)) {
         found = find_function(inventory, selector, zelt::device::DEV_BY_TITLE);
-        if (found) name = found->name();
+        if (found) shown_name = found->name();
         return found;
     }
     found = find_function(inventory, selector, zelt::device::DEV_BY_SERVICE);
-    if (found) name = selector;
+    if (found) shown_name = selector;
     return found;
 }
+
+}  // namespace zelt::cli

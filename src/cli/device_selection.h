@@ -6,6 +6,8 @@
 #include "device/discovery_lookup.h"
 #include "device/inventory.h"
 
+namespace zelt::cli {
+
 // True for a separated MAC address: six groups, each starting with a hexadecimal digit,
 // joined by five '-' or ':' separators, the text ending in a group.
 bool is_nice_mac_addr(const char* text);
@@ -15,7 +17,9 @@ bool zeltnvm_is_plain_mac_addr(const char* text);
 // Resolves a selector, first rule that applies: 12 hexadecimal digits (a MAC address
 // without separators), a separated MAC address, a PCI address with its domain, else an
 // interface or device name looked up by name. Returns the function, or nullptr when none
-// matches; `name` receives the device name to use for it (the function's name after a
+// matches; `shown_name` receives the name the run shows for it (the function's name after a
 // MAC or PCI-address match, the selector itself after a name match).
 const zelt::device::InventoryFunction* select_device(const zelt::device::Inventory& inventory, const char* selector,
-                                                     std::string& name);
+                                                     std::string& shown_name);
+
+}  // namespace zelt::cli

@@ -6,7 +6,7 @@
 #include "common/hvxretval.h"
 #include "log/print.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -42,3 +42,5 @@ int zeltnvm_display_error_msg(int cmd, int32_t rc) {
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Error: %s\n", failure_text(cmd, rc));
     return rc;
 }
+
+}  // namespace zelt::cli

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace zelt::cli {
+
 // Reports a handler's failure `rc` for command `cmd` and returns the result the
 // handler should return:
 // - busy (16 or -16): "Error: Adapter is busy. Please try again after some time"
@@ -14,3 +16,5 @@ int zeltnvm_display_error_msg(int cmd, int32_t rc);
 
 // Prints the syntax error of a command word to standard error (and the log).
 void zeltnvm_print_syntax_error(int cmd);
+
+}  // namespace zelt::cli

@@ -16,7 +16,7 @@
 #include "log/monitor.h"
 #include "log/print.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -69,7 +69,7 @@ int run_command(int argc, char** argv, zelt::cli::RunContext& context, zelt::cli
     int first = 1;
     while (first < argc && zelt::cli::report::is_json_option(argv[first])) ++first;
     if (first < argc && !skips_discovery(argv[first])) {
-        int rc = zelt::device::zelt_nvm_init(zelt::host::current(), inventory).code();
+        int rc = zelt::device::zelt_nvm_init(context.host, inventory).code();
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                           "No supported devices found. Please make sure all the required drivers are loaded "
@@ -113,3 +113,5 @@ int zeltnvm_main(int argc, char** argv, zelt::host::Host& host) {
     const int result = run_command(argc, argv, context, run);
     return zelt::cli::end_run(output, run, result);
 }
+
+}  // namespace zelt::cli

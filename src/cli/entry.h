@@ -3,6 +3,8 @@
 
 #include "host/host.h"
 
+namespace zelt::cli {
+
 // Runs one command on `host` and returns the process exit status: the low 8 bits of
 // the command's result; 40 when the real user is not root. It builds the run's
 // context (host, output, lock settings, tool identification) that every command gets.
@@ -15,3 +17,5 @@ int zeltnvm_main(int argc, char** argv, zelt::host::Host& host);
 // drives the adapter (host/interrupt.h), never inside a signal handler. SIGSEGV only
 // clears the mailbox flags and ends the process with status 1.
 void zeltnvmExit(int signal);
+
+}  // namespace zelt::cli

@@ -23,7 +23,7 @@
 #include "transport/function.h"
 #include "transport/fw_queries.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -588,3 +588,5 @@ Report zeltnvm_optionhelp_command(zelt::cli::ParsedCommand& parsed, const Option
     bool done = false;
     return r.ends(front_part(parsed.device, CMD_OPTIONHELP, args, &opt, &done, r));
 }
+
+}  // namespace zelt::cli

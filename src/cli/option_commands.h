@@ -8,6 +8,8 @@
 #include "cli/report/report.h"
 #include "options/option_record.h"
 
+namespace zelt::cli {
+
 // ---- The commands ---------------------------------------------------------------------
 // The arguments of setoption, getoption and optionhelp.
 struct OptionArgs {
@@ -57,7 +59,9 @@ int zeltnvm_option_port_count(const zelt::device::InventoryFunction* device, con
 // is exchanged. 0 or a result code.
 int zelt_verify_nvm_value(const zelt::device::InventoryFunction* device, zelt::zeltnvm_option* opt);
 
-// Sets option `name` to `value` and flushes: at device scope (40) without an index, at
+// Sets option `option_name` to `value` and flushes: at device scope (40) without an index, at
 // any other scope with the index `tmpl->function_no`. 0 or a result code.
-int persistent_nvm_value(const zelt::device::InventoryFunction* device, const char* name, uint32_t value, int scope,
-                         const zelt::zeltnvm_option* tmpl);
+int persistent_nvm_value(const zelt::device::InventoryFunction* device, const char* option_name, uint32_t value,
+                         int scope, const zelt::zeltnvm_option* tmpl);
+
+}  // namespace zelt::cli

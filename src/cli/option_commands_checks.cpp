@@ -15,7 +15,7 @@
 #include "transport/function.h"
 #include "transport/fw_queries.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -271,3 +271,5 @@ int zelt_verify_nvm_value(const zelt::device::InventoryFunction* device, zeltnvm
             return 0;
     }
 }
+
+}  // namespace zelt::cli

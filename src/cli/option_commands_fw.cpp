@@ -19,7 +19,7 @@
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 using zelt::transport::exchange;
 
@@ -120,8 +120,8 @@ bool zeltnvm_has_hcapi_directory(const zelt::device::InventoryFunction* device, 
     return exchange(function_of(device, opt), HWRM_NVM_FIND_DIR_ENTRY, req, resp).ok();
 }
 
-int persistent_nvm_value(const zelt::device::InventoryFunction* device, const char* name, uint32_t value, int scope,
-                         const zeltnvm_option* tmpl) {
+int persistent_nvm_value(const zelt::device::InventoryFunction* device, const char* option_name, uint32_t value,
+                         int scope, const zeltnvm_option* tmpl) {
     zeltnvm_option opt;
     std::memset(&opt, 0, sizeof opt);
     opt.command = ZELTNVM_OPTION_SET;
@@ -129,7 +129,7 @@ int persistent_nvm_value(const zelt::device::InventoryFunction* device, const ch
     if (rc != 0) return rc;
     const auto sink = zeltnvm_console_sink();
     const int index = scope == ZEL_DIR_TYPE_SHARED_CFG ? -1 : tmpl->function_no;
-    rc = zeltnvm_fill_option_number(&opt, name, index, value, sink);
+    rc = zeltnvm_fill_option_number(&opt, option_name, index, value, sink);
     if (rc == 0) rc = zeltnvm_verify_option_Info(&opt, sink);
     if (rc != 0) return rc;
     rc = zeltnvmOptionSet(device, &opt);
@@ -141,3 +141,5 @@ int persistent_nvm_value(const zelt::device::InventoryFunction* device, const ch
     if (rc != 0) return rc;
     return zeltnvmFlush(device, &opt);
 }
+
+}  // namespace zelt::cli

@@ -9,12 +9,11 @@
 #include "options/option_messages.h"
 #include "options/option_record.h"
 
+namespace zelt::cli {
+
 // Sends the option library's messages to the console and the log: standard output
 // for ordinary messages, standard error for the error stream.
 zelt::zeltnvm_option_sink zeltnvm_console_sink();
-
-// The device name of the option command's function; nullptr when none is selected.
-inline const char* name_of(const zelt::device::InventoryFunction* device) { return device ? device->name() : nullptr; }
 
 // Runs `op` (taking the transport function, giving a Result) on the selected function;
 // with none selected it fails as a missing device name does.
@@ -47,3 +46,5 @@ bool zeltnvm_has_hcapi_directory(const zelt::device::InventoryFunction* device, 
 
 // Device type of the selected function (0 when none is selected or the table has none).
 int zeltnvm_option_device_type(const zelt::device::InventoryFunction* device);
+
+}  // namespace zelt::cli

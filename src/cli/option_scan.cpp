@@ -82,7 +82,7 @@ StepResult device_option(ScanState& s, const char* selector) {
     if (std::strcmp(selector, "?") == 0) {
         // The short listing is listdev's: its report says so.
         s.parsed.run->set_command("listdev");
-        return list_devices(*s.parsed.inventory, ListingForm::kShort, *s.parsed.run);
+        return list_devices(s.parsed.context->host, *s.parsed.inventory, ListingForm::kShort, *s.parsed.run);
     }
     std::string name;
     const device::InventoryFunction* found = select_device(*s.parsed.inventory, selector, name);

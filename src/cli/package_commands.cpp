@@ -23,7 +23,7 @@
 #include "package/package_view.h"
 #include "package/pldm_wrapper.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 // ---- Reading and writing package files ---------------------------------------------
 
@@ -34,22 +34,22 @@ constexpr uint64_t kLargestPackageFile = uint64_t{1} << 32;
 
 }  // namespace
 
-int32_t zelpkgReadFile(const char* name, std::vector<uint8_t>& data) {
+int32_t zelpkgReadFile(zelt::host::Host& host, const char* file, std::vector<uint8_t>& data) {
     data.clear();
-    if (name == nullptr) return HVXRETVAL_FILE_OPEN_FAILURE;
+    if (file == nullptr) return HVXRETVAL_FILE_OPEN_FAILURE;
     using zelt::host::FileRead;
-    switch (zelt::host::current().read_regular_file(name, kLargestPackageFile, data)) {
+    switch (host.read_regular_file(file, kLargestPackageFile, data)) {
         case FileRead::kOk: break;
         case FileRead::kOpenFailed: return HVXRETVAL_FILE_OPEN_FAILURE;
         case FileRead::kNotRegular: {
             const int err = errno;
-            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s: not a regular file\n", name);
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s: not a regular file\n", file);
             errno = err;
             return HVXRETVAL_FILE_OPEN_FAILURE;
         }
         case FileRead::kTooLarge: {
             const int err = errno;
-            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s: larger than the largest package (4 GiB)\n", name);
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "%s: larger than the largest package (4 GiB)\n", file);
             errno = err;
             return HVXRETVAL_FILE_OPEN_FAILURE;
         }
@@ -60,8 +60,8 @@ int32_t zelpkgReadFile(const char* name, std::vector<uint8_t>& data) {
     return HVXRETVAL_SUCCESS;
 }
 
-int32_t zelpkgReadPackage(const char* name, std::vector<uint8_t>& data) {
-    const int32_t rc = zelpkgReadFile(name, data);
+int32_t zelpkgReadPackage(zelt::host::Host& host, const char* file, std::vector<uint8_t>& data) {
+    const int32_t rc = zelpkgReadFile(host, file, data);
     if (rc != HVXRETVAL_SUCCESS) return rc;
     return zelpkgLoadPackage(data);
 }
@@ -385,11 +385,11 @@ int list(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, FileOut out)
 
 }  // namespace
 
-int invoke_package_command(const char* file, int command, const PackageFileArgs& o, Report& report,
+int invoke_package_command(zelt::host::Host& host, const char* file, int command, const PackageFileArgs& o, Report& report,
                            Json& file_object) {
     FileOut out{report, file_object};
     std::vector<uint8_t> pkg;
-    const int32_t rc = zelpkgReadPackage(file, pkg);
+    const int32_t rc = zelpkgReadPackage(host, file, pkg);
     if (rc != HVXRETVAL_SUCCESS) {
         if (o.verbosity > 0)
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "Package '%s' read error: %s\n", file,
@@ -408,7 +408,7 @@ int invoke_package_command(const char* file, int command, const PackageFileArgs&
     }
 }
 
-int invoke_package_commands(char** files, int count, int command, const PackageFileArgs& args, Report& report) {
+int invoke_package_commands(zelt::host::Host& host, char** files, int count, int command, const PackageFileArgs& args, Report& report) {
     Json& list = report.data()["files"];
     if (!list.is_array()) list = Json::array();
     int rc = 0;
@@ -419,7 +419,7 @@ int invoke_package_commands(char** files, int count, int command, const PackageF
         errno = 0;
         Json file = Json::object();
         file["file"] = files[i];
-        rc = invoke_package_command(files[i], command, args, report, file);
+        rc = invoke_package_command(host, files[i], command, args, report, file);
         file["result"] = zelt::cli::report::result_object(zelt::Result::from_code(rc));
         list.push_back(std::move(file));
         if (rc == 0) continue;
@@ -448,5 +448,7 @@ Report package_files_command(zelt::cli::ParsedCommand& parsed, const PackageFile
     std::vector<char*> files;
     files.reserve(parsed.files.size());
     for (auto& f : parsed.files) files.push_back(f.data());
-    return r.ends(invoke_package_commands(files.data(), static_cast<int>(files.size()), parsed.command, args, r));
+    return r.ends(invoke_package_commands(parsed.context->host, files.data(), static_cast<int>(files.size()), parsed.command, args, r));
 }
+
+}  // namespace zelt::cli

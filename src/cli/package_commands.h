@@ -10,19 +10,22 @@
 
 #include "cli/parsed_command.h"
 #include "cli/report/report.h"
+#include "host/host.h"
 #include "package/package_writer.h"
 
-// Reads a package file whole through the host. FILE_OPEN_FAILURE when it cannot be
+namespace zelt::cli {
+
+// Reads a package file whole through `host`. FILE_OPEN_FAILURE when it cannot be
 // opened, and also (with a message naming the file) when it is not a regular file or
 // is larger than any package can be; INVALID_LENGTH when it is empty, MALLOC_FAILURE,
 // FILE_READ_FAILURE on a short read.
-int32_t zelpkgReadFile(const char* name, std::vector<uint8_t>& data);
+int32_t zelpkgReadFile(zelt::host::Host& host, const char* file, std::vector<uint8_t>& data);
 
 // Reads a package file. A file behind the firmware update package header is handed on
 // as the package it wraps, so the bytes always begin with "PKG0". Results as
 // zelpkgReadFile, then INVALID_FILE_HEADER or INVALID_CHECKSUM for a bad wrapper and
 // the header checks of the package; on any failure `data` is left empty.
-int32_t zelpkgReadPackage(const char* name, std::vector<uint8_t>& data);
+int32_t zelpkgReadPackage(zelt::host::Host& host, const char* file, std::vector<uint8_t>& data);
 
 // 1 when the package is a configuration package for a device of `device_type` (with
 // the run's -recovery and -force), else 0.
@@ -44,14 +47,14 @@ struct PackageFileArgs {
 // devid, pkgver, verify, list and view on package files, in order. Returns the last
 // file's result; unless -continue is given the loop stops at the first failure.
 // Each file joins the report's "files" table.
-int invoke_package_commands(char** files, int count, int command, const PackageFileArgs& args,
+int invoke_package_commands(zelt::host::Host& host, char** files, int count, int command, const PackageFileArgs& args,
                             zelt::cli::report::Report& report);
 // The same command over the parsed command's file list.
 zelt::cli::report::Report package_files_command(zelt::cli::ParsedCommand& parsed, const PackageFileArgs& args);
 
 // One command on one package file. 0 or a result code. What it finds joins
 // `file_object`, its text the report.
-int invoke_package_command(const char* file, int command, const PackageFileArgs& args,
+int invoke_package_command(zelt::host::Host& host, const char* file, int command, const PackageFileArgs& args,
                            zelt::cli::report::Report& report, zelt::cli::report::Json& file_object);
 
 // A package written to a file opened for update ("w+b"); owns the stream and closes it.
@@ -72,3 +75,5 @@ public:
 private:
     FILE* file_;
 };
+
+}  // namespace zelt::cli

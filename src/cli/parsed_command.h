@@ -28,8 +28,9 @@ struct ParsedCommand {
     // The selected function: named by -dev=, or the single adapter's function taken for
     // a command that needs one; nullptr when none is selected.
     const device::InventoryFunction* device = nullptr;
-    // The device name the selected function goes by in this run: the name typed when it
-    // named the function, else the function's own name.
+    // The selected function's name as the run's texts show it (the debug trace, the
+    // taken -dev= selector): the name typed when it named the function, else the
+    // function's own name. Commands reach the function through `device`.
     std::string device_name;
     // True when `device` was taken because -dev= was missing.
     bool device_taken = false;
@@ -49,11 +50,9 @@ struct ParsedCommand {
     report::Report* run = nullptr;
 
     ParsedCommand() = default;
-    // The selected function's device name, or nullptr when none is selected.
-    const char* device_c_name() const { return device ? device_name.c_str() : nullptr; }
-    void select(const device::InventoryFunction& function, std::string name) {
+    void select(const device::InventoryFunction& function, std::string shown_name) {
         device = &function;
-        device_name = std::move(name);
+        device_name = std::move(shown_name);
     }
     ParsedCommand(const ParsedCommand&) = delete;
     ParsedCommand& operator=(const ParsedCommand&) = delete;

@@ -12,7 +12,7 @@
 #include "transport/function.h"
 #include "transport/fw_queries.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -60,8 +60,7 @@ int reset(zelt::cli::ParsedCommand& parsed, const ResetArgs& args, Report& r) {
     // The selected function, else the first one discovered.
     const zelt::device::InventoryFunction* target = parsed.device;
     if (!target && !parsed.inventory->functions.empty()) target = &parsed.inventory->functions.front();
-    const char* device = parsed.device ? parsed.device_c_name() : target ? target->name() : nullptr;
-    if (!device) {
+    if (!target) {
         outcome(r, "failed", nullptr);
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "specified device not found\n");
         return ZELT_RC_DEVICE_NOT_FOUND;
@@ -154,3 +153,5 @@ Report zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed, const ResetArgs& 
     Report r = zelt::cli::report::open_report(parsed);
     return r.ends(reset(parsed, args, r));
 }
+
+}  // namespace zelt::cli

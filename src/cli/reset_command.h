@@ -5,6 +5,8 @@
 #include "cli/parsed_command.h"
 #include "cli/report/report.h"
 
+namespace zelt::cli {
+
 // The arguments of reset.
 struct ResetArgs {
     // -y: no question before the reset of a multi-host adapter.
@@ -15,3 +17,5 @@ struct ResetArgs {
 
 // reset on the selected device (the single adapter's when none is selected).
 zelt::cli::report::Report zeltnvm_reset_command(zelt::cli::ParsedCommand& parsed, const ResetArgs& args);
+
+}  // namespace zelt::cli

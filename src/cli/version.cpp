@@ -5,7 +5,7 @@
 #include "cli/report/command_report.h"
 #include "log/print.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 #ifndef ZELT_BUILD_ACCOUNT
 #define ZELT_BUILD_ACCOUNT "unknown"
@@ -30,3 +30,5 @@ zelt::cli::report::Report version_command(zelt::cli::ParsedCommand& parsed) {
     r.text(ZELT_LOC_CONSOLE, "Version v%s\n", version);
     return r.ends(0);
 }
+
+}  // namespace zelt::cli

@@ -6,6 +6,8 @@
 #include "cli/parsed_command.h"
 #include "cli/report/report.h"
 
+namespace zelt::cli {
+
 constexpr unsigned ZELT_VERSION_MAJOR = 226;
 constexpr unsigned ZELT_VERSION_MINOR = 0;
 constexpr unsigned ZELT_VERSION_BUILD = 121;
@@ -20,3 +22,5 @@ std::string zeltnvm_tool_identification();
 
 // version: prints the product line and the program's version.
 zelt::cli::report::Report version_command(zelt::cli::ParsedCommand& parsed);
+
+}  // namespace zelt::cli

@@ -11,6 +11,8 @@
 #include "common/hvxretval.h"
 #include "tests/log/log_fixture.h"
 
+using namespace zelt::cli;
+
 namespace zelt::test {
 namespace {
 

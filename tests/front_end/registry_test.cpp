@@ -15,6 +15,7 @@ namespace zelt::test {
 namespace {
 
 using cli::CommandRow;
+using namespace zelt::cli;
 
 TEST(CommandRegistry, EveryRowIsFoundByItsWordAndPrintsItsHelp) {
     ASSERT_EQ(cli::command_rows().size(), static_cast<size_t>(ZELT_CMD_COUNT));

@@ -12,6 +12,8 @@
 #include "tests/identity/identity_fixture.h"
 #include "pkgbuild/pkgbuild.h"
 
+using namespace zelt::cli;
+
 namespace zelt::test {
 namespace {
 

@@ -7,6 +7,8 @@
 #include "cli/install/install_command.h"
 #include "tests/install/install_host.h"
 
+using namespace zelt::cli;
+
 using zelt::test::RunOptions;
 using zelt::test::RunResult;
 using zelt::test::run_program;

@@ -1,6 +1,7 @@
 // How an installation that goes wrong ends: the exit status and message of each
 // failure, and the one retry after the NVM found no room.
 #include <gtest/gtest.h>
+#include <cerrno>
 
 #include <string>
 #include <vector>
@@ -8,7 +9,10 @@
 #include "cli/install/install_command.h"
 #include "common/hvxretval.h"
 #include "sim/state/request_log.h"
+#include "wire/hwrm_nvm.h"
 #include "tests/install/install_host.h"
+
+using namespace zelt::cli;
 
 using namespace zelt;
 
@@ -68,30 +72,36 @@ TEST(InstallFailure, ReportedByTheDriver) {
 // delivers: their messages and statuses.
 TEST(InstallFailure, ResultsOfTheFirmwareItself) {
     struct Case {
-        int32_t rc;
+        zelt::Result result;
         int status;
         const char* err;
     } cases[] = {
-        {HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_ANTI_ROLLBACK, 67,
+        {zelt::Result::tool(HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_ANTI_ROLLBACK), 67,
          "Package installation failed. Because firmware failed to update package due to anti-rollback.\n"},
-        {HVXRETVAL_NVM_INSTALL_UPDATE_ERR_CODE_NO_VOLTREG_SUPPORT, 73,
+        {zelt::Result::tool(HVXRETVAL_NVM_INSTALL_UPDATE_ERR_CODE_NO_VOLTREG_SUPPORT), 73,
          "Package installation failed. Because firmware update does not support voltage regulators on the "
          "device.\n"},
-        {HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_NO_SPACE, 20,
+        {zelt::Result::firmware(0, HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_SPACE,
+                                HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_NO_SPACE),
+         20,
+         "Package installation failed, because NVM is fragmented. Please use -recovery option in the install "
+         "command to update the package file.\n"},
+        // The driver's flash finding no room ends the same way.
+        {zelt::Result::system(ENOSPC, HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE), 20,
          "Package installation failed, because NVM is fragmented. Please use -recovery option in the install "
          "command to update the package file.\n"},
         // The firmware's own install result (here: the staged bytes are no package)
         // arrives as the tool's code for it, never as a no-room answer.
-        {HVXRETVAL_INSTALL_DATA_ERROR, 11, ""},
+        {zelt::Result::firmware(0, 0, HVXRETVAL_INSTALL_DATA_ERROR), 11, ""},
     };
     for (const Case& c : cases) {
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
-        const int status = zeltnvm_install_failure_status("p.pkg", c.rc);
+        const int status = zeltnvm_install_failure_status("p.pkg", c.result);
         const std::string err = testing::internal::GetCapturedStderr();
         testing::internal::GetCapturedStdout();
-        EXPECT_EQ(status, c.status) << c.rc;
-        EXPECT_EQ(err, c.err) << c.rc;
+        EXPECT_EQ(status, c.status) << c.result.code();
+        EXPECT_EQ(err, c.err) << c.result.code();
     }
 }
 

@@ -55,7 +55,7 @@ TEST_F(StagingLookup, AnUnreadableDirectoryIsAccessDeniedOnTheAccessCheckedFunct
 }
 
 TEST(StagingLookupMessage, AnAccessDenialAsksTheUserToRetryLater) {
-    UpdateMessages messages(false);
+    cli::UpdateMessages messages(false);
     testing::internal::CaptureStdout();
     messages.access_denied();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Access Denied. Please retry later.");

@@ -23,7 +23,7 @@
 #include "transport/function.h"
 #include "transport/fw_queries.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -33,7 +33,8 @@ namespace installer = zelt::device::installer;
 
 }  // namespace
 
-int zeltnvm_install_failure_status(const char* file, int32_t rc) {
+int zeltnvm_install_failure_status(const char* file, const zelt::Result& result) {
+    const int32_t rc = result.code();
     switch (rc) {
         case HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_ANTI_ROLLBACK:
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
@@ -55,7 +56,7 @@ int zeltnvm_install_failure_status(const char* file, int32_t rc) {
             return 57;
         default: break;
     }
-    if (installer::is_no_room(installer::install_result(rc))) {
+    if (installer::is_no_room(result)) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
                       "Package installation failed, because NVM is fragmented. Please use -recovery option in the "
                       "install command to update the package file.\n");
@@ -158,7 +159,7 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
     const zelt::Result rc = update.install(pkg);
     outcome.result = rc;
     if (installer::is_busy(rc)) return zeltnvm_display_error_msg(CMD_INSTALL, rc.code());
-    if (!rc.ok()) return zeltnvm_install_failure_status(file, rc.code());
+    if (!rc.ok()) return zeltnvm_install_failure_status(file, rc);
 
     outcome.completed = true;
     if (cfg_pkg && !args.recovery)
@@ -176,3 +177,5 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
     outcome.action = print_reboot_message(*row.target, row.package, cfg_pkg);
     return 0;
 }
+
+}  // namespace zelt::cli

@@ -20,7 +20,7 @@
 #include "host/host.h"
 #include "log/print.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -55,22 +55,17 @@ std::vector<std::string> candidate_files(zelt::host::Host& host, char** files, i
     return out;
 }
 
-bool fill_row(const zelt::device::Inventory& inventory, const char* name, zelt_update_row& row) {
-    const zelt::device::InventoryFunction* found = zelt::device::find_function(inventory, name);
-    if (!found) return false;
-    const zelt::device::zelt_nvm_device_info_t& rec = found->facts;
-    row.target = found;
-    std::memset(row.name, 0, sizeof row.name);
-    std::strncpy(row.name, name, sizeof row.name - 1);
+void fill_row(const zelt::device::InventoryFunction& function, zelt_update_row& row) {
+    const zelt::device::zelt_nvm_device_info_t& rec = function.facts;
+    row.target = &function;
     row.domain = rec.pci_info.domain_no;
     row.bus = rec.pci_info.bus_no;
     row.device = rec.pci_info.device_no;
     row.function = rec.pci_info.function_no;
     row.device_id = rec.pci_info.device_id;
-    const int type = zelt::device::device_type_of(*found);
+    const int type = zelt::device::device_type_of(function);
     row.device_type = type < 0 ? 0 : type;
     row.skip = 0;
-    return true;
 }
 
 void print_selection_failure(int rc) {
@@ -115,14 +110,15 @@ using zelt::cli::AdapterOutcome;
 using zelt::cli::InstallDecision;
 using zelt::cli::InstallOutcome;
 
-int install_command(const zelt::device::Inventory& inventory, const char* device, char** files, int count,
+int install_command(const zelt::device::Inventory& inventory, const zelt::device::InventoryFunction* selected,
+                    char** files, int count,
                     const zelt::cli::InstallArgs& args, const zelt::cli::RunContext& context,
                     std::vector<AdapterOutcome>& outcomes) {
     // The confirmation question goes to standard error when standard output holds a
     // document.
     const bool prompt_to_stderr = context.output.json();
     zelt::cli::AdapterLocks locks(context.host, context.lock_wait_ms);
-    if (args.recovery && !device) {
+    if (args.recovery && !selected) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "Please specify \"-dev=\" option for recovery to perform.\n");
         return -1;
     }
@@ -131,20 +127,20 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
                   ZELT_VERSION_MAJOR, ZELT_VERSION_MINOR, ZELT_VERSION_BUILD, ZELT_VERSION_FOURTH);
 
     // The adapters to consider, in discovery order.
-    std::vector<std::string> names;
-    if (device) {
-        names.emplace_back(device);
+    std::vector<const zelt::device::InventoryFunction*> targets;
+    if (selected) {
+        targets.push_back(selected);
     } else {
         for (int n = 0; n < static_cast<int>(inventory.adapters.size()); ++n) {
             const zelt::device::InventoryFunction* rep = zelt::device::zeltnvm_adapter_representative(inventory, n);
-            if (rep) names.emplace_back(rep->name());
+            if (rep) targets.push_back(rep);
         }
     }
-    const bool single = names.size() == 1;
+    const bool single = targets.size() == 1;
 
     std::vector<zelt_update_row> rows;
     std::vector<size_t> row_outcome;  // each row's entry in `outcomes`
-    for (const std::string& name : names) {
+    for (const zelt::device::InventoryFunction* target : targets) {
         if (args.online) {
             return zelt::cli::answer_unavailable("install -online");
         }
@@ -155,14 +151,14 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
             return 1;
         }
         AdapterOutcome out;
-        out.function = zelt::device::find_function(inventory, name.c_str());
-        if (out.function) out.adapter = zelt::device::zeltnvm_adapter_of(inventory, &out.function->facts) + 1;
-        zelt::cli::PackageChoice choice = zeltnvm_check_package_supported(inventory, name.c_str(), candidates, args);
+        out.function = target;
+        out.adapter = zelt::device::zeltnvm_adapter_of(inventory, &target->facts) + 1;
+        zelt::cli::PackageChoice choice = zeltnvm_check_package_supported(context.host, *target, candidates, args);
         if (choice.status != 0) {
             out.reason = selection_refusal(choice.status);
             out.failing_item = choice.failing_item;
             out.status = choice.status;
-            if (out.function) outcomes.push_back(std::move(out));
+            outcomes.push_back(std::move(out));
             if (single) {
                 print_selection_failure(choice.status);
                 return choice.status;
@@ -170,7 +166,7 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
             continue;
         }
         zelt_update_row row;
-        if (!fill_row(inventory, name.c_str(), row)) continue;
+        fill_row(*target, row);
         const int cfg = is_cfg_pkg(row.device_type, choice.chosen.bytes, args.recovery, args.force);
         const std::vector<std::string>& applicable = choice.applicable;
         const std::string version = choice.chosen.version;
@@ -231,10 +227,10 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
             continue;
         }
         if (cfg && !args.recovery)
-            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Device %s : Installing package file v%s\n", added.name,
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Device %s : Installing package file v%s\n", added.target->name(),
                           installed.c_str());
         else
-            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Device %s : Installing package file %s\n", added.name,
+            zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Device %s : Installing package file %s\n", added.target->name(),
                           added.package.file.c_str());
         const bool newer = !is_pkg_upgrade(installed.c_str(), version.c_str());
         if (!newer && !args.force && !cfg && !args.recovery) {
@@ -312,10 +308,12 @@ int install_command(const zelt::device::Inventory& inventory, const char* device
 
 }  // namespace
 
-InstallOutcome zeltnvm_install_command(const zelt::device::Inventory& inventory, const char* device, char** files,
-                                       int count, const zelt::cli::InstallArgs& args,
-                                       const zelt::cli::RunContext& context) {
+InstallOutcome zeltnvm_install_command(const zelt::device::Inventory& inventory,
+                                       const zelt::device::InventoryFunction* selected, char** files, int count,
+                                       const zelt::cli::InstallArgs& args, const zelt::cli::RunContext& context) {
     InstallOutcome outcome;
-    outcome.status = install_command(inventory, device, files, count, args, context, outcome.adapters);
+    outcome.status = install_command(inventory, selected, files, count, args, context, outcome.adapters);
     return outcome;
 }
+
+}  // namespace zelt::cli

@@ -13,6 +13,7 @@
 #include "common/result.h"
 #include "device/identity/identity.h"
 #include "device/inventory.h"
+#include "host/host.h"
 
 namespace zelt::cli {
 
@@ -85,11 +86,8 @@ struct InstallOutcome {
     std::vector<AdapterOutcome> adapters;
 };
 
-}  // namespace zelt::cli
-
 // One adapter considered by the install command.
 struct zelt_update_row {
-    char name[256];
     const zelt::device::InventoryFunction* target = nullptr;  // the function the update goes through
     uint32_t domain;
     uint32_t bus;
@@ -105,21 +103,23 @@ struct zelt_update_row {
     zelt::device::SavedIdentity saved;
 };
 
-// The install command on `device` (nullptr: every adapter), on the run context's host.
+// The install command on the selected function (nullptr: every adapter), on the run
+// context's host.
 // Under -json the confirmation question goes to standard error (standard output holds
 // a document). Each adapter's lock is taken, with the context's wait, after the
 // question and before the adapter is written to.
-zelt::cli::InstallOutcome zeltnvm_install_command(const zelt::device::Inventory& inventory, const char* device,
-                                                  char** files, int count, const zelt::cli::InstallArgs& args,
+zelt::cli::InstallOutcome zeltnvm_install_command(const zelt::device::Inventory& inventory,
+                                                  const zelt::device::InventoryFunction* selected, char** files, int count, const zelt::cli::InstallArgs& args,
                                                   const zelt::cli::RunContext& context);
 
 // True when `installed` is the same as or newer than `package` (both "a.b.c.d").
 bool is_pkg_upgrade(const char* installed, const char* package);
 
-// Package selection for one device among `files`. A file's properties count only
+// Package selection for one function among `files`, read through `host`. A file's properties count only
 // once the file has passed every check; the chosen package keeps the bytes that passed
 // them.
-zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, const char* dev,
+zelt::cli::PackageChoice zeltnvm_check_package_supported(zelt::host::Host& host,
+                                                         const zelt::device::InventoryFunction& function,
                                                          const std::vector<std::string>& files,
                                                          const zelt::cli::InstallArgs& args);
 
@@ -129,10 +129,10 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inv
 int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row,
                                    const zelt::cli::InstallArgs& args, zelt::cli::AdapterOutcome& outcome);
 
-// The message and exit status of an installation that ended with `rc` (not 0, not
-// busy): 67 anti-rollback, 73 voltage regulator, 20 no room or fragmented NVM, 10 no
-// administrative rights, 57 resources locked, 11 anything else.
-int zeltnvm_install_failure_status(const char* file, int32_t rc);
+// The message and exit status of an installation of `file` that failed with `result`
+// (not busy): 67 anti-rollback, 73 voltage regulator, 20 no room or fragmented NVM, 10
+// no administrative rights, 57 resources locked, 11 anything else.
+int zeltnvm_install_failure_status(const char* file, const zelt::Result& result);
 
 // How the new firmware takes effect (cold boot, reboot, or nothing for a live patch):
 // printed, and returned.
@@ -147,3 +147,5 @@ std::string zeltnvm_get_pkg_dir_type_version(std::span<const uint8_t> pkg, int d
 // window function, the firmware) reports, else the install log's last version. Empty when
 // neither is known.
 std::string zeltnvm_installed_pkg_version(const zelt::device::InventoryFunction& target);
+
+}  // namespace zelt::cli

@@ -82,7 +82,7 @@ report::Report install_report(ParsedCommand& parsed, const InstallArgs& args) {
     files.reserve(parsed.files.size());
     for (auto& f : parsed.files) files.push_back(f.data());
     const InstallOutcome outcome =
-        zeltnvm_install_command(*parsed.inventory, parsed.device_c_name(), files.data(),
+        zeltnvm_install_command(*parsed.inventory, parsed.device, files.data(),
                                 static_cast<int>(files.size()), args, *parsed.context);
     for (const AdapterOutcome& a : outcome.adapters) adapters.push_back(install_adapter_object(a));
     return r.ends(outcome.status);

@@ -18,7 +18,7 @@
 #include "transport/fw_queries.h"
 #include "transport/hwrm_channel.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -60,32 +60,26 @@ std::string zeltnvm_installed_pkg_version(const zelt::device::InventoryFunction&
     return "";
 }
 
-zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inventory& inventory, const char* dev,
+zelt::cli::PackageChoice zeltnvm_check_package_supported(zelt::host::Host& host,
+                                                         const zelt::device::InventoryFunction& function,
                                                          const std::vector<std::string>& files,
                                                          const zelt::cli::InstallArgs& args) {
     static constexpr const char* kFn = "zeltnvm_check_package_supported";
     zelt::cli::PackageChoice choice;
-    const zelt::device::InventoryFunction* target = zelt::device::find_function(inventory, dev);
-    if (!target) {
-        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Error %d getting device info for %s\n", ZELT_RC_DEVICE_NOT_FOUND,
-                      dev);
-        choice.status = 8;
-        return choice;
-    }
-    const zelt::device::zelt_nvm_device_info_t& rec = target->facts;
+    const zelt::device::zelt_nvm_device_info_t& rec = function.facts;
     int rc = 0;
     const zelt_pci_id_t id{rec.pci_info.vendor_id, rec.pci_info.device_id, rec.pci_info.sub_system_vendor_id,
                            rec.pci_info.sub_system_device_id};
     const int chip_rev = rec.pci_info.revision;
     // The prerequisite rule compares the package's required version with the version
     // of the package installed on this adapter.
-    const std::string installed = zeltnvm_installed_pkg_version(*target);
+    const std::string installed = zeltnvm_installed_pkg_version(function);
 
     int status = 4;
     for (const std::string& file : files) {
         const char* name = file.c_str();
         std::vector<uint8_t> pkg;
-        rc = zelpkgReadPackage(name, pkg);
+        rc = zelpkgReadPackage(host, name, pkg);
         if (rc != 0) {
             if (rc < -99)
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Package %s read error: %s\n", kFn, name,
@@ -132,7 +126,7 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inv
         const bool onboard_cfg = zelpkgRequireOnboardConfig(pkg.data(), pkg.size());
         if (onboard_cfg) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "RequireOnboardConfig property is enabled.\n");
-            if (!zelt::device::zeltnvmGetDirEntry(target->function, ZEL_DIR_TYPE_ONBOARD_CFG, 0, 0, nullptr).ok()) {
+            if (!zelt::device::zeltnvmGetDirEntry(function.function, ZEL_DIR_TYPE_ONBOARD_CFG, 0, 0, nullptr).ok()) {
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "NVM ONBOARD CFG directory not found.\n");
                 status = 69;
                 continue;
@@ -168,3 +162,5 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(const zelt::device::Inv
     choice.status = choice.applicable.empty() ? status : 0;
     return choice;
 }
+
+}  // namespace zelt::cli

@@ -2,7 +2,7 @@
 
 #include "log/print.h"
 
-using namespace zelt;
+namespace zelt::cli {
 
 namespace {
 
@@ -81,3 +81,5 @@ void UpdateMessages::not_recovered(bool force) {
         console_error("Syntax: zeltnvm -dev=<device name> -recovery install <pkg file> -force.\n");
     }
 }
+
+}  // namespace zelt::cli

@@ -9,6 +9,8 @@
 #include "device/installer/adapter_update.h"
 #include "log/monitor.h"
 
+namespace zelt::cli {
+
 class UpdateMessages final : public zelt::device::installer::UpdateObserver {
 public:
     // `recovery`: a -recovery installation, whose restore failures go to the console.
@@ -34,3 +36,5 @@ private:
     bool cold_boot_needed_ = false;
     std::optional<zelt::log::Monitor> dots_;  // the progress dots while the package installs
 };
+
+}  // namespace zelt::cli

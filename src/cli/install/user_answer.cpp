@@ -6,6 +6,8 @@
 
 #include "host/interrupt.h"
 
+namespace zelt::cli {
+
 zelt_answer zeltnvm_read_answer() {
     std::fflush(stdout);
     char word[5] = {};
@@ -22,3 +24,5 @@ zelt_answer zeltnvm_read_answer() {
     if (strcasecmp(word, "n") == 0 || strcasecmp(word, "no") == 0) return zelt_answer::no;
     return zelt_answer::other;
 }
+
+}  // namespace zelt::cli

@@ -16,20 +16,6 @@
 
 namespace zelt::device::installer {
 
-Result install_result(int32_t rc) {
-    // For callers that still hold the installation's integer: the firmware answers the
-    // no-space codes stand for get their origin back here. No other integer is read as
-    // a firmware answer.
-    switch (rc) {
-        case HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE:
-            return Result::firmware(0, HWRM_NVM_WRITE_CMD_ERR_NO_SPACE, rc);
-        case HVXRETVAL_NVM_INSTALL_UPDATE_CMD_ERR_CODE_NO_SPACE:
-            return Result::firmware(0, HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_SPACE, rc);
-        default:
-            return Result::tool(rc);
-    }
-}
-
 bool is_no_room(const Result& result) {
     return result.is_firmware_cmd_err(HWRM_NVM_WRITE_CMD_ERR_NO_SPACE) ||
            result.is_firmware_cmd_err(HWRM_NVM_INSTALL_UPDATE_CMD_ERR_NO_SPACE) ||

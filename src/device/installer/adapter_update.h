@@ -64,8 +64,6 @@ struct UpdateTarget {
 bool is_no_room(const Result& result);
 // True when the firmware was busy with another request.
 bool is_busy(const Result& result);
-// The installation's integer result with its origin.
-Result install_result(int32_t rc);
 
 class AdapterUpdate {
 public:
