@@ -28,7 +28,7 @@ TEST(ProgressDots, ShownByTheTextOutputOnlyAndNeverAfterTheEnd) {
         SCOPED_TRACE(c.format == cli::report::Format::kJson ? "json" : "text");
         StreamCapture cap;
         cli::report::Output output(c.format);
-        UpdateMessages messages(false);
+        zelt::cli::UpdateMessages messages(false);
         messages.install_starting();
         std::this_thread::sleep_for(std::chrono::milliseconds(1300));
         messages.install_ended();
