@@ -112,7 +112,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input in(data, size);
     auto fuzz_host = std::make_unique<FuzzHost>(in);
     auto channel = std::make_shared<zelt::transport::DriverChannel>(*fuzz_host);
-    zelt::host::install(std::move(fuzz_host));
     // A function addressed by number, reached through the firmware-channel device.
     const zelt::transport::Function fn{"", zelt::PciAddress{0, 0x3b, 0, 0}, channel};
     const zelt::transport::Function iface{"eth0", {}, channel};

@@ -14,17 +14,6 @@
 
 namespace zelt::host {
 
-namespace {
-std::unique_ptr<Host> g_host;
-}
-
-Host& current() {
-    if (!g_host) g_host = std::make_unique<LinuxHost>();
-    return *g_host;
-}
-
-void install(std::unique_ptr<Host> host) { g_host = std::move(host); }
-
 FILE* Host::open_file(std::string_view path, const char* mode) {
     return std::fopen(map_path(path).c_str(), mode);
 }

@@ -155,10 +155,4 @@ private:
     unsigned lock_wait_ms_ = 60'000;
 };
 
-// The process-wide host. `current()` is valid after `install()`; before that it is a
-// LinuxHost with no path mapping. Only the front end still reaches for it, until the
-// run context holds the host; the host and log layers use the host they are given.
-Host& current();
-void install(std::unique_ptr<Host> host);
-
 }  // namespace zelt::host

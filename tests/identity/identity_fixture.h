@@ -29,6 +29,7 @@
 #include "sim/state/sim_store.h"
 #include "tests/support/run_program.h"
 #include "wire/nvm_option_values.h"
+#include "tests/support/installed_host.h"
 
 namespace zelt::test {
 
@@ -50,8 +51,8 @@ protected:
             ASSERT_TRUE(sim::setup_from_json(nlohmann::json::parse(config), setup, error)) << error;
         }
         ASSERT_TRUE(sim::create_host(root_->path(), setup, error)) << error;
-        host::install(std::make_unique<sim::SimHost>(root_->path()));
-        ASSERT_EQ(device::zelt_nvm_init(host::current(), inventory_).code(), 0);
+        zelt::test::install_host(std::make_unique<sim::SimHost>(root_->path()));
+        ASSERT_EQ(device::zelt_nvm_init(zelt::test::current_host(), inventory_).code(), 0);
         saved_ = device::SavedIdentity{};
     }
     void TearDown() override { zeltnvm_close_log_file(); }
@@ -120,9 +121,9 @@ protected:
     // Opens the tool's log under the simulated root (the first open only writes the
     // configuration file) and returns a reader of what it holds.
     void openLog() {
-        zeltnvm_open_log_file(host::current());
+        zeltnvm_open_log_file(zelt::test::current_host());
         zeltnvm_close_log_file();
-        zeltnvm_open_log_file(host::current());
+        zeltnvm_open_log_file(zelt::test::current_host());
     }
     std::string logText() {
         std::ifstream in(root_->path() + "/var/log/zeltnvm.log");

@@ -28,6 +28,7 @@
 #include "tests/transport/function_values.h"
 #include "pkgbuild/pkgbuild.h"
 #include "test_signing_key/test_signing_key.h"
+#include "tests/support/installed_host.h"
 
 namespace zelt::test {
 
@@ -106,7 +107,7 @@ protected:
     static void makeHost(const TempDir& root) {
         std::string error;
         ASSERT_TRUE(sim::create_host(root.path(), sim::default_setup(), error)) << error;
-        host::install(std::make_unique<sim::SimHost>(root.path()));
+        zelt::test::install_host(std::make_unique<sim::SimHost>(root.path()));
     }
 
     // Runs `fn` on adapter0's flash inside a saved session of `root`.

@@ -10,6 +10,7 @@
 #include "tests/nvm/nvm_fixture.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
+#include "tests/support/installed_host.h"
 
 namespace zelt::test {
 namespace {
@@ -80,7 +81,7 @@ TEST_F(Items, ReadItemReportsADriverFailureAsAFailureNotALength) {
 TEST_F(Items, MessageReadsAndModifiesMoveInPiecesByRoad) {
     // The mailbox of a function reached through its PCI window takes small pieces;
     // the firmware channel of a driver's function large ones.
-    EXPECT_EQ(device::PciWindowChannel(host::current()).message_piece_size(), device::ZELTNVM_MSG_PIECE_SMALL);
+    EXPECT_EQ(device::PciWindowChannel(zelt::test::current_host()).message_piece_size(), device::ZELTNVM_MSG_PIECE_SMALL);
     constexpr uint32_t kLength = 70000;
     constexpr uint32_t kPiece = 65536;
     ASSERT_EQ(fn().channel->message_piece_size(), kPiece);
@@ -203,7 +204,7 @@ TEST_F(Items, RawFillRoundsUpToWholeWordsInPiecesOfAtMost4096) {
 TEST_F(Items, PciWindowFunctionsNeverUseTheDriverOrTheFirmwareChannel) {
     const PciAddress at{0, 3, 0, 0};
     const transport::Function window{transport::pci_window_name(at), at,
-                                     std::make_shared<device::PciWindowChannel>(host::current())};
+                                     std::make_shared<device::PciWindowChannel>(zelt::test::current_host())};
     std::vector<uint8_t> data(4096);
     clearRequests();
     (void)device::zeltnvmReadItem(window, ZEL_DIR_TYPE_VPD, 0, 0, data.data(), 4096, 0, nullptr);

@@ -23,6 +23,7 @@
 #include "sim/state/sim_store.h"
 #include "tests/support/run_program.h"
 #include "tests/transport/function_values.h"
+#include "tests/support/installed_host.h"
 
 namespace zelt::test {
 
@@ -34,7 +35,7 @@ protected:
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(sim::create_host(root_.path(), sim::default_setup(), error)) << error;
-        host::install(std::make_unique<sim::SimHost>(root_.path()));
+        zelt::test::install_host(std::make_unique<sim::SimHost>(root_.path()));
     }
 
     // zen0 as discovery finds it, reached through its driver (looked up once, so that

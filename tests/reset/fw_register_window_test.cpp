@@ -14,6 +14,7 @@
 #include "host/linux_host.h"
 #include "transport/mailbox.h"
 #include "wire/fw_register_address.h"
+#include "tests/support/installed_host.h"
 
 using namespace zelt;
 
@@ -94,10 +95,10 @@ protected:
     WindowHost& use(int device_type) {
         auto h = std::make_unique<WindowHost>(pf_of_type(device_type));
         WindowHost& ref = *h;
-        zelt::host::install(std::move(h));
+        zelt::test::install_host(std::move(h));
         return ref;
     }
-    void TearDown() override { zelt::host::install(std::make_unique<zelt::host::LinuxHost>()); }
+    void TearDown() override { zelt::test::install_host(std::make_unique<zelt::host::LinuxHost>()); }
 };
 
 TEST_F(FwRegisterWindow, ReadsByAddressSpaceAndChip) {
@@ -126,7 +127,7 @@ TEST_F(FwRegisterWindow, ReadsByAddressSpaceAndChip) {
     for (const Case& c : cases) {
         WindowHost& host = use(c.device_type);
         uint32_t value = 0x5A5A5A5A;
-        EXPECT_EQ(zelt::transport::zeltnvm_read_fw_reg(zelt::host::current(), zelt::PciAddress{0, kBus, 0, 0}, &value, c.address).code(), c.rc)
+        EXPECT_EQ(zelt::transport::zeltnvm_read_fw_reg(zelt::test::current_host(), zelt::PciAddress{0, kBus, 0, 0}, &value, c.address).code(), c.rc)
             << "type " << c.device_type << " address 0x" << std::hex << c.address;
         EXPECT_EQ(value, c.rc == 0 ? c.value : 0x5A5A5A5Au) << std::hex << c.address;
         if (c.window_selected < 0) {
@@ -144,11 +145,11 @@ TEST_F(FwRegisterWindow, FunctionThatCannotBeReadFails) {
     use(8);
     uint32_t value = 0;
     // No function at another bus; the configuration space cannot be read there.
-    EXPECT_EQ(zelt::transport::zeltnvm_read_fw_reg(zelt::host::current(), zelt::PciAddress{0, kBus + 1, 0, 0}, &value, 0x52A).code(), HVXRETVAL_REG_READ_FAILED);
+    EXPECT_EQ(zelt::transport::zeltnvm_read_fw_reg(zelt::test::current_host(), zelt::PciAddress{0, kBus + 1, 0, 0}, &value, 0x52A).code(), HVXRETVAL_REG_READ_FAILED);
     // A function that is not one of ours.
     WindowHost& host = use(8);
     host.put32(0, 0x12348086);
-    EXPECT_EQ(zelt::transport::zeltnvm_read_fw_reg(zelt::host::current(), zelt::PciAddress{0, kBus, 0, 0}, &value, 0x52A).code(), HVXRETVAL_REG_READ_FAILED);
+    EXPECT_EQ(zelt::transport::zeltnvm_read_fw_reg(zelt::test::current_host(), zelt::PciAddress{0, kBus, 0, 0}, &value, 0x52A).code(), HVXRETVAL_REG_READ_FAILED);
     EXPECT_TRUE(host.writes.empty());
 }
 
@@ -158,7 +159,7 @@ TEST_F(FwRegisterWindow, WindowInUseElsewhereIsBusy) {
     WindowHost& host = use(8);
     host.lock_taken_elsewhere = true;
     uint32_t value = 0x5A5A5A5A;
-    EXPECT_EQ(zelt::transport::zeltnvm_read_fw_reg(zelt::host::current(), zelt::PciAddress{0, kBus, 0, 0}, &value, 0x52A).code(), ZELT_RC_BUSY);
+    EXPECT_EQ(zelt::transport::zeltnvm_read_fw_reg(zelt::test::current_host(), zelt::PciAddress{0, kBus, 0, 0}, &value, 0x52A).code(), ZELT_RC_BUSY);
     EXPECT_EQ(value, 0x5A5A5A5Au);
     EXPECT_TRUE(host.writes.empty());
 }

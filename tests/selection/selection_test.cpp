@@ -18,6 +18,7 @@
 #include "wire/hwrm_nvm.h"
 #include "wire/hwrm_query.h"
 #include "device/discovery.h"
+#include "tests/support/installed_host.h"
 
 using namespace zelt::cli;
 
@@ -105,14 +106,14 @@ protected:
     void SetUp() override {
         auto host = std::make_unique<CounterHost>();
         host_ = host.get();
-        zelt::host::install(std::move(host));
+        zelt::test::install_host(std::move(host));
         add_function("eth3", "00:0a:f7:12:34:57", 0x3b, 1, 0x9803, "aaaa");
         add_function("eth2", "00:0a:f7:12:34:56", 0x3b, 0, 0x9803, "aaaa");
         add_function("zelt_pci_dev:0:5e:0.0", "00:0a:f7:aa:bb:00", 0x5e, 0, 0x7402, "bbbb");
         add_function("zelt_pci_dev:0:5e:0.1", "00:0a:f7:aa:bb:01", 0x5e, 1, 0x7402, "bbbb");
         inventory.group_adapters();
     }
-    void TearDown() override { zelt::host::install(std::make_unique<zelt::host::LinuxHost>()); }
+    void TearDown() override { zelt::test::install_host(std::make_unique<zelt::host::LinuxHost>()); }
 
     // The discovered function of that name (the test stops when there is none).
     const zelt::device::InventoryFunction& function(const char* name) {

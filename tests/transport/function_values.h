@@ -12,11 +12,12 @@
 #include "host/host.h"
 #include "transport/driver_channel.h"
 #include "transport/function.h"
+#include "tests/support/installed_host.h"
 
 namespace zelt::test {
 
 inline std::shared_ptr<const transport::Channel> driver_channel() {
-    return std::make_shared<transport::DriverChannel>(host::current());
+    return std::make_shared<transport::DriverChannel>(zelt::test::current_host());
 }
 
 inline transport::Function named(const char* name) {

@@ -6,6 +6,7 @@
 #include "transport/fw_queries.h"
 #include "transport/host_queries.h"
 #include "wire/hwrm_messages.h"
+#include "tests/support/installed_host.h"
 
 namespace zelt::test {
 namespace {
@@ -293,10 +294,10 @@ TEST_F(FwQueries, FailuresLeaveOutputsAlone) {
 TEST_F(FwQueries, HostFacts) {
     uint32_t major = 0, minor = 0;
     char name[8] = "";
-    ASSERT_EQ(transport::zeltnvm_get_os_information(host::current(), &major, &minor, name).code(), 0);
+    ASSERT_EQ(transport::zeltnvm_get_os_information(zelt::test::current_host(), &major, &minor, name).code(), 0);
     EXPECT_STREQ(name, "Linux");
     char host_name[transport::ZELT_SYSTEM_NAME_LEN];
-    ASSERT_EQ(transport::zeltnvm_get_system_name(host::current(), host_name).code(), 0);
+    ASSERT_EQ(transport::zeltnvm_get_system_name(zelt::test::current_host(), host_name).code(), 0);
     EXPECT_GT(std::strlen(host_name), 0u);
 }
 

@@ -27,6 +27,7 @@
 #include "wire/hwrm_answer.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
+#include "tests/support/installed_host.h"
 
 namespace zelt::test {
 namespace {
@@ -40,7 +41,7 @@ protected:
         std::string error;
         root = std::make_unique<TempDir>();
         ASSERT_TRUE(sim::create_host(root->path(), std::move(setup), error)) << error;
-        host::install(std::make_unique<sim::SimHost>(root->path()));
+        zelt::test::install_host(std::make_unique<sim::SimHost>(root->path()));
     }
     std::vector<nlohmann::json> requests(const std::string& channel) {
         std::vector<nlohmann::json> out;
@@ -241,7 +242,7 @@ TEST_F(SimTransport, ScheduledFaultsMapToResults) {
 TEST_F(SimTransport, HostFactsComeFromUname) {
     uint32_t major = 0, minor = 0;
     char name[8];
-    ASSERT_EQ(transport::zeltnvm_get_os_information(host::current(), &major, &minor, name).code(), 0);
+    ASSERT_EQ(transport::zeltnvm_get_os_information(zelt::test::current_host(), &major, &minor, name).code(), 0);
     EXPECT_EQ(major, 61u);  // "6.1.0-sim"
     EXPECT_EQ(minor, 0u);
 }

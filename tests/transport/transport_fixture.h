@@ -16,6 +16,7 @@
 #include "tests/transport/function_values.h"
 #include "tests/transport/fake_adapter_host.h"
 #include "transport/function.h"
+#include "tests/support/installed_host.h"
 
 namespace zelt::test {
 
@@ -24,9 +25,9 @@ protected:
     void SetUp() override {
         auto fake = std::make_unique<FakeAdapterHost>(dir.path());
         host = fake.get();
-        host::install(std::move(fake));
+        zelt::test::install_host(std::move(fake));
     }
-    void TearDown() override { host::install(std::make_unique<host::LinuxHost>()); }
+    void TearDown() override { zelt::test::install_host(std::make_unique<host::LinuxHost>()); }
 
     // The function of interface `ifname` on the fake host, reached through its driver.
     transport::Function eth(const char* ifname, PciAddress address = {}) {
