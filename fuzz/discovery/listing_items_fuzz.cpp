@@ -6,6 +6,8 @@
 
 #include "cli/device_queries.h"
 
+using namespace zelt::cli;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::span<const uint8_t> bytes(data, size);
     (void)zeltnvm_parse_installed_pkg_ver(bytes);
