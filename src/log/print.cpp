@@ -4,26 +4,11 @@
 #include <ctime>
 #include <string>
 
+#include "common/format_text.h"
 #include "host/host.h"
 #include "host/interrupt.h"
 #include "log/log_state.h"
 #include "log/time_text.h"
-
-namespace {
-
-std::string format_text(const char* format, va_list args) {
-    va_list copy;
-    va_copy(copy, args);
-    const int n = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    if (n <= 0) return {};
-    std::string text(static_cast<std::size_t>(n) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
-    text.resize(static_cast<std::size_t>(n));
-    return text;
-}
-
-}  // namespace
 
 namespace zelt {
 
@@ -50,10 +35,7 @@ void zeltnvm_print(int location, int level, const char* format, ...) {
     if (to_console && s.sink) {
         // The sink sees the message as the console would; it says whether the console
         // still gets it.
-        va_list copy;
-        va_copy(copy, args);
-        std::string text = format_text(format, copy);
-        va_end(copy);
+        std::string text = vformat_text(format, args);
         if (s.sink->console_message(level, text)) std::fputs(text.c_str(), level == ZELT_LVL_INFO ? stdout : stderr);
     } else if (to_console) {
         std::vfprintf(level == ZELT_LVL_INFO ? stdout : stderr, format, args);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "cli/report/output.h"
+#include "common/format_text.h"
 #include "device/inventory.h"
 #include "log/print.h"
 
@@ -44,16 +45,7 @@ const Json& Report::data() const { return body_->data; }
 void Report::text(int location, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int n = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string formatted;
-    if (n > 0) {
-        formatted.resize(static_cast<std::size_t>(n) + 1);
-        std::vsnprintf(formatted.data(), formatted.size(), format, args);
-        formatted.resize(static_cast<std::size_t>(n));
-    }
+    std::string formatted = vformat_text(format, args);
     va_end(args);
     text_raw(location, formatted);
 }
