@@ -11,6 +11,7 @@
 #include "sim/factory/factory_content.h"
 #include "sim/faults/faults.h"
 #include "sim/flash/flash_model.h"
+#include "sim/state/sim_files.h"
 #include "sim/state/sim_store.h"
 #include "sim/tree/host_tree.h"
 
@@ -53,7 +54,7 @@ bool read_initial_state(const json& aj, AdapterState& st, std::string& error) {
 }
 
 bool write_flash_image(const std::string& path, const AdapterDesc& a, std::string& error) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int fd = open_sim_file(path, O_RDWR | O_CREAT | O_TRUNC);
     if (fd < 0 || ::ftruncate(fd, a.nvm_size) != 0) {
         error = path + ": " + std::strerror(errno);
         if (fd >= 0) ::close(fd);

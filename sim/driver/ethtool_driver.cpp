@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "sim/driver/sim_devices.h"
 #include "sim/faults/faults.h"
@@ -143,11 +141,8 @@ int flash_device(EthtoolCall& c, void* data) {
     c.log["file"] = name;
     // Only names inside the firmware directory are loaded.
     if (name.empty() || name.front() == '/' || name.find("..") != std::string::npos) return fail(c.err, EINVAL);
-    std::ifstream in(c.session.paths().root + ZELT_FIRMWARE_DIR + name, std::ios::binary);
-    if (!in) return fail(c.err, ENOENT);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    std::string package = ss.str();
+    std::string package;
+    if (!read_whole_file(c.session.paths().root + ZELT_FIRMWARE_DIR + name, package)) return fail(c.err, ENOENT);
     c.log["size"] = package.size();
     if (package.empty()) return fail(c.err, EINVAL);
     uint32_t install_type = (f.region & 0xFFFF) == 0 && f.region != 0 ? f.region >> 16 : f.region;

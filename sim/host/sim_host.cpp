@@ -13,6 +13,7 @@
 
 #include "host/interrupt.h"
 #include "sim/driver/sim_devices.h"
+#include "sim/state/sim_files.h"
 #include "sim/state/sim_store.h"
 #include "sim/tree/config_space.h"
 #include "sim/tree/host_tree.h"
@@ -45,6 +46,13 @@ private:
 
 }  // namespace
 
+namespace {
+
+// The user a host described as not run by root simulates.
+constexpr unsigned kSimulatedUserId = 1000;
+
+}  // namespace
+
 SimHost::SimHost(std::string root) : tree_(std::move(root)) {}
 
 std::string SimHost::map_path(std::string_view path) const { return tree_.map_path(path); }
@@ -61,8 +69,19 @@ const HostDesc& SimHost::description() {
     return description_;
 }
 
+FILE* SimHost::open_file(std::string_view path, const char* mode) {
+    const std::string mapped = map_path(path);
+    // Files of the host's own trees are the simulated host's: never opened through a link.
+    if (mapped.size() != path.size()) return open_sim_stream(mapped, mode);
+    return host::Host::open_file(path, mode);
+}
+
 int SimHost::device_open(std::string_view path, int flags) {
-    if (path != ZELT_LFC_DEVICE_PATH) return ::open(map_path(path).c_str(), flags);
+    if (path != ZELT_LFC_DEVICE_PATH) {
+        const std::string mapped = map_path(path);
+        if (mapped.size() != path.size()) flags |= O_NOFOLLOW;
+        return ::open(mapped.c_str(), flags);
+    }
     if (!exists(path)) {
         errno = ENOENT;
         return -1;
@@ -162,10 +181,9 @@ bool SimHost::write_pci_config(const host::PciFunction& fn, unsigned offset, con
 void SimHost::syslog_info(std::string_view message) {
     // The simulated host keeps its system log as a file so tests can read it.
     make_directories("/var/log");
-    if (FILE* f = open_file("/var/log/syslog", "a")) {
-        std::fprintf(f, "%.*s\n", static_cast<int>(message.size()), message.data());
-        std::fclose(f);
-    }
+    std::string line(message);
+    line += '\n';
+    append_sim_file(map_path("/var/log/syslog"), line);
 }
 
 host::HostFacts SimHost::facts() {
@@ -173,7 +191,13 @@ host::HostFacts SimHost::facts() {
     return host::HostFacts{d.kernel_release, d.machine, d.hostname};
 }
 
-unsigned SimHost::real_user_id() { return description().root_user ? 0u : 1000u; }
+// The description can only take the administrator's rights away: a process that is not
+// root never passes for root, whatever the (user-writable) description says.
+unsigned SimHost::real_user_id() {
+    const unsigned uid = ::getuid();
+    if (description().root_user || uid != 0) return uid;
+    return kSimulatedUserId;
+}
 
 namespace {
 

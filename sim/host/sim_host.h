@@ -21,6 +21,7 @@ public:
     const std::string& root() const { return tree_.root(); }
     std::string map_path(std::string_view path) const override;
 
+    FILE* open_file(std::string_view path, const char* mode) override;
     int device_open(std::string_view path, int flags) override;
     long device_write(int fd, const void* data, size_t size) override;
     int device_ioctl(int fd, unsigned long request, void* arg) override;

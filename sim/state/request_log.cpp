@@ -1,6 +1,9 @@
 #include "sim/state/request_log.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "sim/state/sim_files.h"
 
 namespace zelt::sim {
 
@@ -16,21 +19,27 @@ std::string hex_bytes(const uint8_t* data, size_t size) {
 }
 
 void append_request_log(const SimPaths& paths, const nlohmann::json& record) {
-    std::ofstream out(paths.request_log(), std::ios::app);
-    out << record.dump() << '\n';
+    append_sim_file(paths.request_log(), record.dump() + '\n');
 }
 
 std::vector<nlohmann::json> read_request_log(const std::string& root) {
     std::vector<nlohmann::json> records;
-    std::ifstream in(SimPaths{root}.request_log());
-    std::string line;
-    while (std::getline(in, line)) {
-        nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+    std::string text;
+    if (!read_whole_file(SimPaths{root}.request_log(), text)) return records;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        nlohmann::json j = nlohmann::json::parse(text.substr(start, end - start), nullptr, false);
         if (!j.is_discarded()) records.push_back(std::move(j));
+        start = end + 1;
     }
     return records;
 }
 
-void clear_request_log(const std::string& root) { std::ofstream out(SimPaths{root}.request_log(), std::ios::trunc); }
+void clear_request_log(const std::string& root) {
+    const int fd = open_sim_file(SimPaths{root}.request_log(), O_WRONLY | O_CREAT | O_TRUNC);
+    if (fd >= 0) ::close(fd);
+}
 
 }  // namespace zelt::sim

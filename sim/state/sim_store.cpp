@@ -10,11 +10,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <list>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <sstream>
+
+#include "sim/state/sim_files.h"
 
 namespace zelt::sim {
 
@@ -34,7 +35,7 @@ struct FileStamp {
 FileStamp stamp_of(const std::string& path) {
     FileStamp f;
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return f;
+    if (::lstat(path.c_str(), &st) != 0) return f;
     f.exists = true;
     f.device = st.st_dev;
     f.inode = st.st_ino;
@@ -148,17 +149,33 @@ uint64_t wall_clock_us() {
 }
 
 bool read_whole_file(const std::string& path, std::string& data) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    data = ss.str();
-    return !in.bad();
+    const int fd = open_sim_file(path, O_RDONLY);
+    if (fd < 0) return false;
+    data.clear();
+    char buf[65536];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        data.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return ok;
 }
 
 bool write_file_atomic(const std::string& path, const std::string& data, std::string& error) {
+    // The temporary sits beside the file and is always created anew: whatever its name
+    // held (a leftover, or a link planted there) is removed first, never written through.
     std::string tmp = path + ".tmp";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (::unlink(tmp.c_str()) != 0 && errno != ENOENT) {
+        error = tmp + ": " + std::strerror(errno);
+        return false;
+    }
+    int fd = open_sim_file(tmp, O_WRONLY | O_CREAT | O_EXCL);
     if (fd < 0) {
         error = tmp + ": " + std::strerror(errno);
         return false;
@@ -184,7 +201,7 @@ bool write_file_atomic(const std::string& path, const std::string& data, std::st
 }
 
 std::unique_ptr<MappedFlash> MappedFlash::open(const std::string& path, std::string& error) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    int fd = open_sim_file(path, O_RDWR);
     if (fd < 0) {
         error = path + ": " + std::strerror(errno);
         return nullptr;
@@ -214,7 +231,7 @@ std::shared_ptr<MappedFlash> MappedFlash::reuse_or_open(const std::string& path,
     // A shared mapping sees every write to the file; only a file replaced or resized
     // under the same name needs a new one.
     struct stat st;
-    if (mapped && ::stat(path.c_str(), &st) == 0 && st.st_dev == mapped->device_ && st.st_ino == mapped->inode_ &&
+    if (mapped && ::lstat(path.c_str(), &st) == 0 && st.st_dev == mapped->device_ && st.st_ino == mapped->inode_ &&
         static_cast<size_t>(st.st_size) == mapped->size_)
         return mapped;
     return open(path, error);
@@ -223,7 +240,7 @@ std::shared_ptr<MappedFlash> MappedFlash::reuse_or_open(const std::string& path,
 MappedFlash::~MappedFlash() { ::munmap(base_, size_); }
 
 std::unique_ptr<FileLock> FileLock::acquire(const std::string& path, std::string& error) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int fd = open_sim_file(path, O_RDWR | O_CREAT);
     if (fd < 0) {
         error = path + ": " + std::strerror(errno);
         return nullptr;
@@ -261,7 +278,8 @@ std::unique_ptr<SimSession> SimSession::open(const std::string& root, std::strin
     s->paths_.root = root;
     while (s->paths_.root.size() > 1 && s->paths_.root.back() == '/') s->paths_.root.pop_back();
     struct stat st;
-    if (::stat(s->paths_.dir().c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    // lstat: a link in place of the directory would take every file of the host elsewhere.
+    if (::lstat(s->paths_.dir().c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         error = root + " is not a simulated host (no sim/ directory)";
         return nullptr;
     }
@@ -348,7 +366,7 @@ int64_t read_clock_offset(const std::string& root) {
         // The kept copy answers only for the very file it was read from, with the token
         // the lock file holds now.
         uint64_t token = 0;
-        int fd = ::open(paths.lock().c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = open_sim_file(paths.lock(), O_RDONLY);
         if (fd >= 0) {
             if (::pread(fd, &token, sizeof token, 0) != static_cast<ssize_t>(sizeof token)) token = 0;
             ::close(fd);

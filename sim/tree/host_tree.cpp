@@ -3,12 +3,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <set>
 
 #include "common/supported_devices.h"
+#include "sim/state/sim_files.h"
 #include "sim/tree/config_space.h"
 
 namespace zelt::sim {
@@ -29,9 +30,16 @@ struct Writer {
         if (ec && error.empty()) error = root + rel + ": " + ec.message();
     }
     void file(const std::string& rel, const std::string& data) {
-        std::ofstream out(root + rel, std::ios::binary | std::ios::trunc);
-        out.write(data.data(), static_cast<std::streamsize>(data.size()));
-        if (!out && error.empty()) error = root + rel + ": cannot be written";
+        const int fd = open_sim_file(root + rel, O_WRONLY | O_CREAT | O_TRUNC);
+        size_t done = 0;
+        while (fd >= 0 && done < data.size()) {
+            const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        const bool written = fd >= 0 && ::close(fd) == 0 && done == data.size();
+        if (!written && error.empty()) error = root + rel + ": cannot be written";
     }
     void link(const std::string& rel, const std::string& target) {
         std::error_code ec;
@@ -40,7 +48,7 @@ struct Writer {
         if (ec && error.empty()) error = root + rel + ": " + ec.message();
     }
     void sparse(const std::string& rel, uint64_t size) {
-        int fd = ::open((root + rel).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        int fd = open_sim_file(root + rel, O_WRONLY | O_CREAT | O_TRUNC);
         if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(size)) != 0) {
             if (error.empty()) error = root + rel + ": cannot be created";
         }

@@ -129,7 +129,7 @@ std::string config_path(const PciFunction& fn) {
 }  // namespace
 
 bool RootedTree::read_pci_config(const PciFunction& fn, unsigned offset, void* out, size_t size) const {
-    int fd = ::open(map_path(config_path(fn)).c_str(), O_RDONLY);
+    int fd = ::open(map_path(config_path(fn)).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
     ssize_t n = ::pread(fd, out, size, offset);
     ::close(fd);
@@ -138,7 +138,7 @@ bool RootedTree::read_pci_config(const PciFunction& fn, unsigned offset, void* o
 
 // The kernel passes a write of 1, 2 or 4 aligned bytes to the device as one access.
 bool RootedTree::write_pci_config(const PciFunction& fn, unsigned offset, const void* data, size_t size) const {
-    int fd = ::open(map_path(config_path(fn)).c_str(), O_WRONLY);
+    int fd = ::open(map_path(config_path(fn)).c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
     ssize_t n = ::pwrite(fd, data, size, offset);
     ::close(fd);
