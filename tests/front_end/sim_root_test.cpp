@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr uid_t kNobody = 65534;
-const std::string kVictimText = "the victim's own content\n";
+constexpr const char* kVictimText = "the victim's own content\n";
 
 // The simulator's files that a run writes, with a command that writes each of them.
 const char* const kPlantedNames[] = {"sim/lock", "sim/state.json.tmp", "sim/requests.log", "var/log/syslog"};
