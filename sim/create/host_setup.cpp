@@ -94,12 +94,8 @@ bool setup_from_json(const json& j, HostSetup& setup, std::string& error) {
             ++i;
         }
     }
-    for (const auto& f : s.host.faults) {
-        if (!is_known_fault(f.kind)) {
-            error = "unknown fault kind '" + f.kind + "'";
-            return false;
-        }
-    }
+    for (const auto& f : s.host.faults)
+        if (!check_fault(f, error)) return false;
     setup = std::move(s);
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "sim/driver/sim_devices.h"
@@ -293,8 +294,10 @@ int interface_device_ioctl(const std::string& root, unsigned long request, struc
     }
     if (rc != 0) log["errno"] = err;
     append_request_log(session->paths(), log);
+    const int signal = match_signal_fault(*session, adapter, *ref.function, -1, static_cast<int>(cmd));
     std::string save_error;
     if (!session->save(save_error) && rc == 0) return fail(err, EIO);
+    if (signal) ::raise(signal);
     return rc;
 }
 

@@ -2,6 +2,7 @@
 // entries, copies the data buffers to and from the firmware and writes their bus
 // addresses into the request at the offsets the caller gave.
 #include <cerrno>
+#include <csignal>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -162,8 +163,10 @@ int lfc_device_ioctl(const std::string& root, uint32_t domain, unsigned long req
             result = -1;
         }
     }
+    const int signal = match_signal_fault(*session, adapter, *ref.function, req_type, -1);
     std::string save_error;
     if (!session->save(save_error) && result == 0) return fail(err, EIO);
+    if (signal) ::raise(signal);
     return result;
 }
 

@@ -7,9 +7,9 @@ namespace zelt::sim {
 
 namespace {
 
-constexpr std::array<std::string_view, 9> kScheduled = {"hwrm_error",    "busy",          "timeout",
-                                                        "unresponsive",  "lfc_errno",     "ethtool_errno",
-                                                        "install_fault", "reset_fault",   "install_slow"};
+constexpr std::array<std::string_view, 11> kScheduled = {
+    "hwrm_error",  "busy",         "timeout", "unresponsive",       "lfc_errno", "ethtool_errno", "install_fault",
+    "reset_fault", "install_slow", "signal",  "install_resets_macs"};
 constexpr std::array<std::string_view, 7> kStructural = {"no_lfc_device", "driver_unloaded", "vfio",
                                                          "link_down",     "no_root",         "self_reset_status",
                                                          "boot_status"};
@@ -42,6 +42,18 @@ bool is_known_fault(const std::string& kind) {
     for (auto k : kScheduled)
         if (k == kind) return true;
     return false;
+}
+
+bool check_fault(const FaultDesc& fault, std::string& error) {
+    if (!is_known_fault(fault.kind)) {
+        error = "unknown fault kind '" + fault.kind + "'";
+        return false;
+    }
+    if (fault.kind == "signal" && (fault.signal < 1 || fault.signal > 31)) {
+        error = "a signal fault needs a signal number from 1 to 31";
+        return false;
+    }
+    return true;
 }
 
 bool apply_structural_fault(HostDesc& host, const FaultDesc& fault, std::string& error) {
@@ -93,7 +105,7 @@ const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& ada
         const FaultDesc& f = faults[i];
         // Installation and reset faults belong to the firmware's own work, not to a message.
         if (f.kind == "ethtool_errno" || f.kind == "install_fault" || f.kind == "install_slow" ||
-            f.kind == "reset_fault" ||
+            f.kind == "reset_fault" || f.kind == "signal" || f.kind == "install_resets_macs" ||
             is_structural_fault(f.kind))
             continue;
         if (!function_matches(f, adapter, function)) continue;
@@ -118,6 +130,22 @@ const FaultDesc* match_ethtool_fault(SimSession& session, const AdapterDesc& ada
         if (fires(session, i) && !hit) hit = &f;
     }
     return hit;
+}
+
+int match_signal_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function, int req_type,
+                       int ethtool_cmd) {
+    const auto& faults = session.host().faults;
+    int signal = 0;
+    for (size_t i = 0; i < faults.size(); ++i) {
+        const FaultDesc& f = faults[i];
+        if (f.kind != "signal" || !function_matches(f, adapter, function)) continue;
+        // A fault narrowed to a driver command waits for that command; any other for a
+        // firmware message.
+        if (ethtool_cmd >= 0 ? f.ethtool_cmd != ethtool_cmd : (f.ethtool_cmd >= 0 || (f.req_type >= 0 && f.req_type != req_type)))
+            continue;
+        if (fires(session, i) && signal == 0) signal = f.signal;
+    }
+    return signal;
 }
 
 }  // namespace zelt::sim

@@ -20,6 +20,13 @@
 //                   the directory is written, then kInstallSlowWriteMs pass, then the
 //                   items (adapter and function narrow it).
 //   "reset_fault"   the firmware's reset goes wrong, by `cmd_err` (sim/firmware/reset.h)
+//   "install_resets_macs" a successful installation puts the MAC address options of
+//                   the adapter's functions back to their factory values (adapter and
+//                   function narrow it).
+//   "signal"        once the firmware has answered the message (narrowed by `ethtool_cmd`:
+//                   once the driver has done that command), `signal` is raised in the
+//                   process that sent it: the tool itself, whose simulated firmware runs
+//                   behind its simulated host. It lets a test stop a run at a chosen step.
 // Each may be narrowed to an adapter, a function (PCI address or interface name), a
 // message number (`req_type`) and to the Nth matching request only (`nth`). "busy" and
 // "unresponsive" narrowed to an ethtool command (`ethtool_cmd`) hit that driver command
@@ -52,6 +59,9 @@ inline constexpr unsigned kInstallSlowWriteMs = 2000;
 // True for the kinds that are applied to the description instead of being scheduled.
 bool is_structural_fault(const std::string& kind);
 bool is_known_fault(const std::string& kind);
+// False with `error` for a fault of an unknown kind or with a value its kind cannot
+// take (a "signal" fault without a signal number from 1 to 31).
+bool check_fault(const FaultDesc& fault, std::string& error);
 
 // Applies a structural fault to the description. False with `error` when it names an
 // adapter or function that does not exist.
@@ -65,5 +75,11 @@ const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& ada
 // commands that reach the firmware (`reaches_firmware`: NVM, flash, dump, module, reset).
 const FaultDesc* match_ethtool_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,
                                      uint32_t ethtool_cmd, bool reaches_firmware);
+
+// The signal a "signal" fault raises once the firmware message `req_type` is answered,
+// or once the ethtool command `ethtool_cmd` is done (-1 for the other road); 0 when none
+// fires. Counts the request like the matchers above.
+int match_signal_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function, int req_type,
+                       int ethtool_cmd);
 
 }  // namespace zelt::sim

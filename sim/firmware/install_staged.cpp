@@ -18,6 +18,7 @@
 #include "sim/firmware/image_check.h"
 #include "sim/firmware/staged_package.h"
 #include "wire/hwrm_nvm.h"
+#include "wire/nvm_option_values.h"
 
 namespace zelt::sim {
 
@@ -383,6 +384,9 @@ uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uin
     const auto live_patch_prop = staged.property(kPropLivePatch);
     const bool live_patch = live_patch_prop && !live_patch_prop->empty();
     result.result = kInstallOk;
+    // Firmware that puts the functions' MAC addresses back to the factory's with an
+    // update: what the tool set must be written back afterwards.
+    if (install_fault(ctx, "install_resets_macs")) ctx.state.options.erase(ZELT_OPT_MAC_ADDRESS);
     result.reset_required = live_patch ? 0 : 1;
     result.installed_items[0] = static_cast<uint32_t>(mask);
     result.installed_items[1] = static_cast<uint32_t>(mask >> 32);

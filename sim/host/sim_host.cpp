@@ -33,7 +33,7 @@ public:
     UninterruptedCall() {
         sigset_t held;
         sigemptyset(&held);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&held, sig);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) sigaddset(&held, sig);
         pthread_sigmask(SIG_BLOCK, &held, &previous_);
     }
     ~UninterruptedCall() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }

@@ -90,6 +90,7 @@ struct FaultDesc {
     int err_no = 0;              // errno of a failing driver call
     unsigned nth = 0;            // fire only on the Nth matching request (1-based); 0: every time
     unsigned value = 0;          // what "self_reset_status" and "boot_status" set
+    int signal = 0;              // the signal "signal" raises
 };
 
 struct HostDesc {

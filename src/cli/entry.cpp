@@ -89,6 +89,12 @@ int run_command(int argc, char** argv, zelt::cli::RunContext& context, zelt::cli
 void zeltnvmExit(int signal) {
     // No dot may follow the last message, nor the thread outlive the log it writes beside.
     zelt::log::stop_running_monitor();
+    // A signal that came once the firmware had the package waited for the install log
+    // and the adapter's identity: the update is in place, though the run was stopped.
+    if (signal != 0 && zelt::host::signal_carried_through())
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                      "\nThe run was interrupted after the firmware update had completed; the install log and the "
+                      "adapter's identity were written back before it stopped.\n");
     zeltnvm_close_log_file();
     zeltnvm_stop_running_eye_scope();
     zeltnvm_release_pci_mailbox();

@@ -1,4 +1,5 @@
-// Interruption of a run by SIGINT or SIGTERM.
+// Interruption of a run by a signal: SIGINT, SIGTERM, SIGHUP (the terminal or the ssh
+// session went away), SIGQUIT and SIGPIPE (the reader of the output went away).
 //
 // The signal handler only records the signal. The thread that drives the adapter acts
 // on it at its next interruption point: after a driver call, ioctl or sleep of the
@@ -16,7 +17,7 @@ namespace zelt::host {
 // and does not return.
 using ExitRoutine = void (*)(int signal);
 
-// Installs the recording handler for SIGINT and SIGTERM. `routine` runs on the calling
+// Installs the recording handler for those signals. `routine` runs on the calling
 // thread only; interruption points on other threads do nothing. Blocking system calls
 // are restarted after the handler as before, except the host's sleeps, which end early.
 void catch_interrupts(ExitRoutine routine);
@@ -32,6 +33,33 @@ void interruption_point();
 
 // From now on signals are recorded but no longer acted on: the run is already ending.
 void stop_acting_on_interrupts();
+
+// Work that, once the firmware has taken it on, is carried to its end before a signal
+// stops the run: after a package is installed, the install log and the adapter's
+// identity (MAC addresses and the rest) are written back whatever comes meanwhile,
+// since a run stopped in between leaves an adapter without its own addresses.
+//
+// A CarryThrough is opened around such work and holds nothing at first: before the
+// firmware has the work a signal stops the run as anywhere else. The code that sends
+// the request handing the work to the firmware arms it just before (arm_carry_through)
+// and disarms it again when the request failed (disarm_carry_through: the firmware
+// took nothing on). While it is armed, interruption points leave a signal recorded;
+// once the CarryThrough closes, the next interruption point acts on it.
+class CarryThrough {
+public:
+    CarryThrough();
+    ~CarryThrough();
+    CarryThrough(const CarryThrough&) = delete;
+    CarryThrough& operator=(const CarryThrough&) = delete;
+};
+
+// Arms the open CarryThrough of the driving thread; nothing without one.
+void arm_carry_through();
+// Disarms it: signals are acted on again from the next interruption point.
+void disarm_carry_through();
+// True when a signal came while a CarryThrough was armed and the work was carried to
+// its end before the signal was acted on (the exit routine says so).
+bool signal_carried_through();
 
 // While one is alive, a signal makes a blocking system call fail with EINTR instead of
 // restarting it, so that a wait for the user (a prompt reading standard input) ends

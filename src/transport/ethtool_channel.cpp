@@ -145,8 +145,12 @@ Result zeltnvmSecureUpdate(const Function& fn, std::span<const uint8_t> package,
     if (!file.open(host, ZELT_FLASH_PACKAGE_PATH)) return Result::tool(HVXRETVAL_FILE_OPEN_FAILURE);
     if (!file.write(package) || !file.commit()) return Result::tool(HVXRETVAL_FILE_WRITE_FAILURE);
     zelt::host::RemoveOnInterrupt remove_staged(file.final_path());
+    // A flash the firmware accepts is carried through by the caller's CarryThrough; one
+    // it refuses leaves the run to stop at once.
+    zelt::host::arm_carry_through();
     Result rc = zeltnvmEthtoolFlashItem(fn, ZELT_FLASH_PACKAGE_NAME, ethtoolFlashPackageRegion(install_type));
     host.remove_file(ZELT_FLASH_PACKAGE_PATH);
+    if (!rc.ok()) zelt::host::disarm_carry_through();
     return rc;
 }
 

@@ -206,3 +206,78 @@ TEST(InstallFailure, FirstFailingAdapterGivesTheRunsStatus) {
 }
 
 }  // namespace
+
+namespace {
+
+// A run over both adapters ends 0 only when each was updated or was already up to
+// date: an adapter the selection refused, or left with several applicable packages,
+// gives the run its status even when the other one is updated, and the text form says
+// which adapter was left and why.
+TEST(InstallFailure, AnAdapterLeftBehindFailsTheRun) {
+    constexpr const char* kOnlyZen2 = R"({"properties": {"version": "229.0.1.0", "device_ids": [29953]},
+                                         "items": [{"type": 2, "directive": "Install", "item_length": 65536}]})";
+    constexpr const char* kDamaged = R"({"properties": {"version": "229.0.1.0"},
+                                        "items": [{"type": 2, "directive": "Install", "item_length": 65536}],
+                                        "faults": [{"xor": 255, "offset": -1}]})";
+    // Older than adapter0's 228.1.107.0, and needing more than adapter1's 224.0.150.0.
+    constexpr const char* kNeedsNewer = R"({"properties": {"version": "228.0.0.0", "required_pkg": "225.0.0.0"},
+                                           "items": [{"type": 2, "directive": "Install", "item_length": 65536}]})";
+    struct Package {
+        const char* name;
+        const char* description;  // nullptr: the example package of version 229.0.<n>.0
+    };
+    struct Case {
+        const char* name;
+        std::vector<Package> packages;  // also the file arguments, in this order
+        int status;
+        int completed;        // adapters that report completion
+        const char* refusal;  // on standard error
+    } cases[] = {
+        {"two packages apply to both adapters",
+         {{"a.pkg", nullptr}, {"b.pkg", nullptr}},
+         76,
+         0,
+         "ERROR: Multiple supported package files found.\n\ta.pkg\n\tb.pkg\n"},
+        {"no package applies to adapter0",
+         {{"zen2.pkg", kOnlyZen2}},
+         4,
+         1,
+         "Orvanta-E Controller at PCI Domain:0000 Bus:03 Dev:00 is not updated: no package file applies to the "
+         "adapter.\n"},
+        {"adapter0's only candidate fails its verification",
+         {{"zen2.pkg", kOnlyZen2}, {"bad.pkg", kDamaged}},
+         12,
+         1,
+         "Orvanta-E Controller at PCI Domain:0000 Bus:03 Dev:00 is not updated: package verification failed.\n"},
+        {"adapter0 up to date, adapter1 lacks the prerequisite",
+         {{"old.pkg", kNeedsNewer}},
+         4,
+         0,
+         "Orvanta-E Controller at PCI Domain:0000 Bus:13 Dev:00 is not updated: no package file applies to the "
+         "adapter.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        InstallHost host;
+        std::vector<std::string> args = {"-y", "install"};
+        int n = 0;
+        for (const Package& p : c.packages) {
+            ++n;
+            if (p.description)
+                host.package(p.name, p.description);
+            else
+                host.example(p.name, "229.0." + std::to_string(n) + ".0");
+            args.emplace_back(p.name);
+        }
+        const RunResult r = host.zeltnvm(args);
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        EXPECT_TRUE(contains(r.err, c.refusal)) << r.err;
+        size_t completions = 0;
+        for (size_t at = r.out.find("Firmware update is completed."); at != std::string::npos;
+             at = r.out.find("Firmware update is completed.", at + 1))
+            ++completions;
+        EXPECT_EQ(completions, static_cast<size_t>(c.completed)) << r.out;
+    }
+}
+
+}  // namespace

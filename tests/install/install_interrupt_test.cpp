@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -18,6 +20,7 @@
 #include <initializer_list>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -230,6 +233,88 @@ TEST(InstallInterrupted, AtThePromptEndsWithoutAnAnswer) {
     EXPECT_EQ(status, 1);
     EXPECT_LT(took, std::chrono::seconds(kSlowdown));
     EXPECT_TRUE(read_bytes(flash) == before);
+}
+
+}  // namespace
+
+namespace {
+
+// What the run prints when a signal waited for the install log and the identity.
+constexpr const char* kCarriedThrough = "The run was interrupted after the firmware update had completed";
+
+// Hang-up, quit, broken pipe and termination are handled like Ctrl-C. One that comes
+// as the firmware accepts the package waits for the install log and the MAC addresses
+// and ends the run with 1; one that comes with a refused flash ends it at once, with 1.
+// Either way the staged package is gone.
+TEST(InstallInterrupted, SignalsAtTheFlashLeaveNoStagedFile) {
+    struct Case {
+        int signal;
+        bool refused;  // the driver refuses the flash
+    } cases[] = {{SIGHUP, false}, {SIGQUIT, false}, {SIGPIPE, false}, {SIGTERM, false}, {SIGHUP, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.refused ? ", flash refused" : ""));
+        InstallHost host;
+        host.example("new.pkg", "229.0.1.0");
+        host.fault({"signal", "--signal", std::to_string(c.signal), "--ethtool-cmd", "51", "--function", "zen2"});
+        if (c.refused) host.fault({"ethtool_errno", "--ethtool-cmd", "51", "--errno", "30", "--function", "zen2"});
+        const RunResult r = host.zeltnvm({"-dev=zen2", "-y", "install", "new.pkg"});
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_EQ(staged_files(host), std::vector<std::string>{});
+        EXPECT_EQ(contains(r.out, "Firmware update is completed."), !c.refused) << r.out;
+        EXPECT_EQ(contains(r.err, kCarriedThrough), !c.refused) << r.err;
+        EXPECT_FALSE(contains(r.err, "Package installation failed")) << r.err;
+    }
+}
+
+// The install logs of the host's adapters as `zeltsim show --log` prints them, each
+// entry without its time (the two hosts' clocks differ).
+std::string install_logs(const InstallHost& host) {
+    const RunResult show = host.zeltsim("show", {"--log"});
+    EXPECT_EQ(show.status, 0) << show.err;
+    std::istringstream lines(show.out);
+    std::string out;
+    for (std::string line; std::getline(lines, line);) {
+        const size_t tab = line.find('\t');
+        out += (tab == std::string::npos ? line : line.substr(tab)) + "\n";
+    }
+    return out;
+}
+
+// Ctrl-C as the firmware accepts the package, on firmware that resets the MAC
+// addresses with an update: the run still reports the new entry of the install log and
+// writes the addresses back, so the adapter is left as a twin host's after an install
+// that was not interrupted.
+TEST(InstallInterrupted, AfterTheFlashTheLogAndMacAddressesAreWrittenBackFirst) {
+    // The address of the adapter's first function (the one its NVM keeps a function
+    // configuration for).
+    const std::vector<std::string> macs = {"00-1b-22-03-44-55"};
+    InstallHost interrupted, twin;
+    for (const InstallHost* host : {&interrupted, &twin}) {
+        host->example("new.pkg", "229.0.1.0");
+        host->fault({"install_resets_macs", "--adapter", "adapter1"});
+        for (size_t i = 0; i < macs.size(); ++i) {
+            const RunResult r =
+                host->zeltnvm({"-dev=zen2", "setoption=mac_address:" + std::to_string(i) + "#" + macs[i]});
+            ASSERT_EQ(r.status, 0) << r.out << r.err;
+        }
+    }
+    interrupted.fault({"signal", "--signal", std::to_string(SIGINT), "--ethtool-cmd", "51", "--function", "zen2"});
+    const std::vector<std::string> install = {"-dev=zen2", "-y", "install", "new.pkg"};
+    const RunResult done = twin.zeltnvm(install);
+    ASSERT_EQ(done.status, 0) << done.out << done.err;
+    const RunResult stopped = interrupted.zeltnvm(install);
+    EXPECT_EQ(stopped.status, 1) << stopped.out << stopped.err;
+    EXPECT_TRUE(contains(stopped.err, kCarriedThrough)) << stopped.err;
+
+    for (size_t i = 0; i < macs.size(); ++i) {
+        const std::string get = "getoption=mac_address:" + std::to_string(i);
+        const RunResult mac = interrupted.zeltnvm({"-dev=zen2", get});
+        EXPECT_TRUE(contains(mac.out, "mac_address = " + macs[i])) << mac.out;
+        EXPECT_EQ(mac.out, twin.zeltnvm({"-dev=zen2", get}).out);
+    }
+    const std::string log = install_logs(interrupted);
+    EXPECT_TRUE(contains(log, "\t229.0.1.0\t")) << log;
+    EXPECT_EQ(log, install_logs(twin));
 }
 
 }  // namespace

@@ -182,14 +182,14 @@ TEST(InstallJson, FailuresCarryTheStatusResultAndMessage) {
     }
 }
 
-// In a run over every adapter, one that no package applies to is skipped without a
-// word in the text form; the document reports it as refused, and why.
+// In a run over every adapter, one that no package applies to does not stop the
+// others; the document reports it as refused, and why, and the run ends with its status.
 TEST(InstallJson, AnAdapterNoPackageAppliesToIsRefused) {
     InstallHost host;
     host.package("zen2.pkg", R"({"properties": {"version": "229.0.1.0", "device_ids": [29953]},
                                  "items": [{"type": 2, "directive": "Install", "item_length": 65536}]})");
     const RunResult r = host.zeltnvm({"-json", "-y", "install", "zen2.pkg"});
-    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.status, 4) << r.out << r.err;
     const Json doc = install_document(host, r);
     const Json refused = adapter_at(doc, kAdapter0);
     ASSERT_TRUE(refused.is_object()) << r.out;
@@ -198,6 +198,10 @@ TEST(InstallJson, AnAdapterNoPackageAppliesToIsRefused) {
     EXPECT_EQ(refused["status"], 4);
     EXPECT_EQ(refused["controller"], nullptr);
     EXPECT_EQ(adapter_at(doc, kAdapter1)["decision"], "updated") << r.out;
+    EXPECT_EQ(doc["message"],
+              "Orvanta-E Controller at PCI Domain:0000 Bus:03 Dev:00 is not updated: no package file applies to the "
+              "adapter.")
+        << r.out;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 //   zeltsim fault <dir> <kind> [--adapter <name>] [--function <address|ifname>]
 //                      [--req-type <n>] [--error-code <n>] [--cmd-err <n>]
 //                      [--errno <n>] [--ethtool-cmd <n>] [--nth <n>] [--value <n>]
+//                      [--signal <n>]
 //   zeltsim fault <dir> --clear
 #include <cstdio>
 #include <cstdlib>
@@ -31,11 +32,11 @@ const char kUsage[] =
     "                          [--item <adapter> <index>]\n"
     "       zeltsim fault <dir> <kind> [--adapter <name>] [--function <address|ifname>] [--req-type <n>]\n"
     "                          [--error-code <n>] [--cmd-err <n>] [--errno <n>] [--ethtool-cmd <n>] [--nth <n>]\n"
-    "                          [--value <n>]\n"
+    "                          [--value <n>] [--signal <n>]\n"
     "       zeltsim fault <dir> --clear\n"
     "fault kinds: hwrm_error busy timeout unresponsive lfc_errno ethtool_errno install_fault\n"
     "             reset_fault install_slow no_lfc_device driver_unloaded vfio link_down no_root\n"
-    "             self_reset_status boot_status\n";
+    "             self_reset_status boot_status signal install_resets_macs\n";
 
 int usage() {
     std::fputs(kUsage, stderr);
@@ -131,8 +132,10 @@ int cmd_fault(const std::vector<std::string>& args) {
             else if (opt == "--ethtool-cmd" && numeric && n <= 0xFFFF) f.ethtool_cmd = static_cast<int>(n);
             else if (opt == "--nth" && numeric && n <= 0xFFFFFF) f.nth = static_cast<unsigned>(n);
             else if (opt == "--value" && numeric && n <= 0xFF) f.value = static_cast<unsigned>(n);
+            else if (opt == "--signal" && numeric && n <= 0xFF) f.signal = static_cast<int>(n);
             else return usage();
         }
+        if (!check_fault(f, error)) return failure(error);
         if (!f.adapter.empty() && !host.find_adapter(f.adapter)) return failure("no adapter named " + f.adapter);
         if (is_structural_fault(f.kind)) {
             if (!apply_structural_fault(host, f, error)) return failure(error);

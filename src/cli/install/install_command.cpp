@@ -110,6 +110,27 @@ using zelt::cli::AdapterOutcome;
 using zelt::cli::InstallDecision;
 using zelt::cli::InstallOutcome;
 
+// The status of a run over several adapters: the first adapter's, in discovery order,
+// that was neither updated nor already up to date, so that a script sees an adapter
+// left behind however it was left (refused by the selection, several packages, a
+// failed installation); 0 when there is none.
+int first_failing_status(const std::vector<AdapterOutcome>& outcomes) {
+    for (const AdapterOutcome& out : outcomes)
+        if (out.status != 0) return out.status;
+    return 0;
+}
+
+// In a run over several adapters the selection's refusal of one adapter does not end
+// the run; it is said, so that the run's status can be traced to the adapter.
+void print_adapter_refused(const zelt::device::InventoryFunction& target, const char* reason) {
+    const zelt::device::zelt_nvm_device_info_t& rec = target.facts;
+    const int type = zelt::device::device_type_of(target);
+    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                  "\n%s Controller at PCI Domain:%04x Bus:%02x Dev:%02x is not updated: %s.\n",
+                  family_label(type < 0 ? 0 : type, true), rec.pci_info.domain_no, rec.pci_info.bus_no,
+                  rec.pci_info.device_no, reason);
+}
+
 int install_command(const zelt::device::Inventory& inventory, const zelt::device::InventoryFunction* selected,
                     char** files, int count,
                     const zelt::cli::InstallArgs& args, const zelt::cli::RunContext& context,
@@ -163,6 +184,7 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
                 print_selection_failure(choice.status);
                 return choice.status;
             }
+            print_adapter_refused(*target, outcomes.back().reason.c_str());
             continue;
         }
         zelt_update_row row;
@@ -257,7 +279,7 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
     }
     bool any = false;
     for (const zelt_update_row& r : rows) any = any || r.skip == 0;
-    if (!any) return 0;
+    if (!any) return first_failing_status(outcomes);
 
     if (!args.yes && !args.recovery) {
         static constexpr const char* kQuestion = "\nDo you want to continue (Y/N)?";
@@ -269,16 +291,15 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
         }
         switch (zeltnvm_read_answer()) {
             case zelt_answer::yes: break;
-            case zelt_answer::no: return 0;
+            case zelt_answer::no: return first_failing_status(outcomes);
             case zelt_answer::other:
                 zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Invalid input value. Exiting\n");
                 return 1;
         }
     }
 
-    // The run's status is the first failing adapter's: a later adapter's success must
-    // not hide an earlier failure from a script.
-    int rc = 0;
+    // Every row is tried; the run's status is then the first failing adapter's (see
+    // first_failing_status): a later adapter's success must not hide an earlier failure.
     for (size_t i = 0; i < rows.size(); ++i) {
         zelt_update_row& r = rows[i];
         if (r.skip != 0) continue;
@@ -291,7 +312,6 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
             out.decision = InstallDecision::kRefused;
             out.reason = "the adapter is busy";
             out.status = busy_rc;
-            if (rc == 0) rc = busy_rc;
             continue;
         }
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\n");
@@ -301,9 +321,8 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
         const int adapter_rc = zeltnvm_invoke_firmware_update(inventory, r, args, out);
         std::vector<uint8_t>().swap(r.package.bytes);  // done with: one package in memory less
         out.status = adapter_rc;
-        if (rc == 0) rc = adapter_rc;
     }
-    return rc;
+    return first_failing_status(outcomes);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "device/nvm/nvm_directory.h"
 #include "device/nvm/nvm_items.h"
 #include "device/reset/device_reset.h"
+#include "host/interrupt.h"
 #include "log/print.h"
 #include "package/package_reader.h"
 #include "wire/hwrm_nvm.h"
@@ -98,22 +99,25 @@ Result AdapterUpdate::install_with_retry(std::span<const uint8_t> pkg) {
 }
 
 Result AdapterUpdate::install(std::span<const uint8_t> pkg) {
+    // Armed by the request that hands the package to the firmware: once the firmware
+    // has it, a signal waits for the install log and the identity to be written back.
+    carry_ = std::make_unique<host::CarryThrough>();
     observer_.install_starting();
     const Result rc = install_with_retry(pkg);
     if (is_access_denied(rc)) observer_.access_denied();
     observer_.install_ended();
-    if (is_busy(rc)) return rc;
-
-    if (target_.cfg_pkg && !saved_log_.empty())
-        (void)zeltnvmWritePackageLog(fn(), saved_log_);
-    else
-        (void)zeltnvmReadAndUpdatePackageLog(fn());
-    if (!rc.ok()) return rc;
-
-    if (!target_.recovery) {
-        const Result mac = zelt_nvm_apply_mac(saved_);
-        if (!mac.ok() && mac.code() != kNotRestored) observer_.restore_failed(Piece::kMacAddresses);
+    if (!is_busy(rc)) {
+        if (target_.cfg_pkg && !saved_log_.empty())
+            (void)zeltnvmWritePackageLog(fn(), saved_log_);
+        else
+            (void)zeltnvmReadAndUpdatePackageLog(fn());
+        if (rc.ok() && !target_.recovery) {
+            const Result mac = zelt_nvm_apply_mac(saved_);
+            if (!mac.ok() && mac.code() != kNotRestored) observer_.restore_failed(Piece::kMacAddresses);
+        }
     }
+    // After a recovery the identity is written back by finish_recovery, which ends it.
+    if (!target_.recovery || !rc.ok()) carry_.reset();
     return rc;
 }
 
@@ -148,6 +152,7 @@ Result AdapterUpdate::finish_recovery(bool all_vpd_fields) {
     }
     if (cert_chain_not_applied_) observer_.restore_failed(Piece::kCertChain);
     saved_ = SavedIdentity{};
+    carry_.reset();
     return status;
 }
 

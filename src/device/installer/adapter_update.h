@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -20,6 +21,7 @@
 #include "device/identity/identity.h"
 #include "device/inventory.h"
 #include "device/reset/device_reset.h"
+#include "host/interrupt.h"
 
 namespace zelt::device::installer {
 
@@ -82,6 +84,8 @@ public:
     // log (or puts a configuration package's saved log back). After an ordinary
     // installation that succeeded, writes the MAC addresses back. The installation's
     // result.
+    // Once the firmware has accepted the package, a signal is acted on only after that
+    // (after finish_recovery for a -recovery installation): see host::CarryThrough.
     Result install(std::span<const uint8_t> pkg);
 
     // After a successful -recovery installation: the multi-function mode, MAC
@@ -106,6 +110,7 @@ private:
     std::string saved_log_;                // a configuration package's install log, kept as it was
     bool onboard_cfg_not_applied_ = false;  // writing it back before the installation failed
     bool cert_chain_not_applied_ = false;
+    std::unique_ptr<host::CarryThrough> carry_;  // from the installation to the identity's write-back
 };
 
 }  // namespace zelt::device::installer

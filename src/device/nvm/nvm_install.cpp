@@ -3,6 +3,7 @@
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
 #include "device/nvm/nvm_items.h"
+#include "host/interrupt.h"
 #include "log/print.h"
 #include "transport/fw_queries.h"
 #include "transport/hwrm_exchange.h"
@@ -103,8 +104,12 @@ Result zeltnvm_linux_SecureUpdate(const Function& fn, const uint8_t* data, uint3
     uint8_t result = 0;
     uint8_t reset_required = 0;
     uint32_t installed[2] = {0, 0};
+    // An installation the firmware completes is carried through by the caller's
+    // CarryThrough; one it refuses leaves the run to stop at once.
+    zelt::host::arm_carry_through();
     rc = zeltnvm_install_update(fn, install_type, &problem_item, &result, &reset_required, installed);
     if (rc.ok() && result == 0) return Result();
+    zelt::host::disarm_carry_through();
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR,
                   "%s: prob_item = %d inst_result = %d reset_req = %d inst_items[0]=%d inst_items[1] = %d\n",
                   "zeltnvm_linux_SecureUpdate", problem_item, result, reset_required, static_cast<int>(installed[0]),
