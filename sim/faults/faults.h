@@ -20,6 +20,10 @@
 //                   the directory is written, then kInstallSlowWriteMs pass, then the
 //                   items (adapter and function narrow it).
 //   "reset_fault"   the firmware's reset goes wrong, by `cmd_err` (sim/firmware/reset.h)
+//   "dir_length"    the firmware's directory answer claims `value` bytes of data and of
+//                   room for the items of directory type `dir_type` (every type when
+//                   not given); the flash itself is unchanged (adapter and function
+//                   narrow it)
 // Each may be narrowed to an adapter, a function (PCI address or interface name), a
 // message number (`req_type`) and to the Nth matching request only (`nth`). "busy" and
 // "unresponsive" narrowed to an ethtool command (`ethtool_cmd`) hit that driver command
