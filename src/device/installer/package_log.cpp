@@ -5,6 +5,7 @@
 
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
+#include "common/printable_text.h"
 #include "device/installer/installer.h"
 #include "device/nvm/item_bounds.h"
 #include "device/nvm/nvm_directory.h"
@@ -105,7 +106,8 @@ Result zeltnvmReadAndUpdatePackageLog(const transport::Function& fn) {
         for (const std::string& line : reports) {
             std::string message = line;
             while (!message.empty() && message.back() == '\n') message.pop_back();
-            fn.channel->host().syslog_info(message);
+            // The entry's fields come from the package and the firmware.
+            fn.channel->host().syslog_info(printable_text(message));
         }
     }
     return zeltnvmWritePackageLog(fn, text);
