@@ -1,6 +1,7 @@
 #include "device/nvm/item_bounds.h"
 
 #include <new>
+#include <stdexcept>
 
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
@@ -22,11 +23,16 @@ Result check_item_length(uint16_t type, uint64_t length) {
 }
 
 ResultOr<std::vector<uint8_t>> zeroed_buffer(size_t size) {
+    const auto no_memory = [size] {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Out of memory for a buffer of %zu bytes.\n", size);
+        return Result::tool(HVXRETVAL_MALLOC_FAILURE);
+    };
     try {
         return std::vector<uint8_t>(size, 0);
     } catch (const std::bad_alloc&) {
-        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Out of memory for a buffer of %zu bytes.\n", size);
-        return Result::tool(HVXRETVAL_MALLOC_FAILURE);
+        return no_memory();
+    } catch (const std::length_error&) {  // more than a vector can hold at all
+        return no_memory();
     }
 }
 
