@@ -27,6 +27,10 @@
 //                   once the driver has done that command), `signal` is raised in the
 //                   process that sent it: the tool itself, whose simulated firmware runs
 //                   behind its simulated host. It lets a test stop a run at a chosen step.
+//   "dir_length"    the firmware's directory answer claims `value` bytes of data and of
+//                   room for the items of directory type `dir_type` (every type when
+//                   not given); the flash itself is unchanged (adapter and function
+//                   narrow it)
 // Each may be narrowed to an adapter, a function (PCI address or interface name), a
 // message number (`req_type`) and to the Nth matching request only (`nth`). "busy" and
 // "unresponsive" narrowed to an ethtool command (`ethtool_cmd`) hit that driver command

@@ -36,10 +36,30 @@ void get_dir_info(FirmwareContext& ctx, Exchange& ex) {
     ex.answer(out);
 }
 
+// A "dir_length" fault: the directory answer claims `value` bytes of data and room for
+// the items of its directory type, whatever the flash holds.
+void apply_length_faults(const FirmwareContext& ctx, std::vector<uint8_t>& dir) {
+    if (!ctx.faults) return;
+    for (const FaultDesc& f : *ctx.faults) {
+        if (f.kind != "dir_length") continue;
+        if (!f.adapter.empty() && f.adapter != ctx.adapter.name) continue;
+        if (!f.function.empty() && f.function != ctx.function.address() && f.function != ctx.function.ifname) continue;
+        for (size_t at = 0; at + FlashModel::kEntryLength <= dir.size(); at += FlashModel::kEntryLength) {
+            zelnvm_directory_entry_t e;
+            std::memcpy(&e, dir.data() + at, sizeof e);
+            if (e.type == 0 || (f.dir_type >= 0 && e.type != f.dir_type)) continue;
+            e.item_length = f.value;
+            e.data_length = f.value;
+            std::memcpy(dir.data() + at, &e, sizeof e);
+        }
+    }
+}
+
 void get_dir_entries(FirmwareContext& ctx, Exchange& ex) {
     hwrm_nvm_get_dir_entries_input in;
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     std::vector<uint8_t> dir = ctx.flash.raw_directory();
+    apply_length_faults(ctx, dir);
     // The caller's buffer may be larger than the directory.
     std::span<uint8_t> buf =
         ex.dma_at(offsetof(hwrm_nvm_get_dir_entries_input, host_dest_addr), dir.size(), /*exact=*/false);

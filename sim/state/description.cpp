@@ -262,6 +262,7 @@ FaultDesc fault_from_json(const json& j) {
     f.nth = static_cast<unsigned>(number(j, "nth", 0));
     f.value = static_cast<unsigned>(number(j, "value", 0));
     f.signal = static_cast<int>(number(j, "signal", 0));
+    f.dir_type = j.contains("dir_type") ? static_cast<int>(number(j, "dir_type", 0) & 0xFFFF) : -1;
     return f;
 }
 
@@ -311,6 +312,7 @@ json fault_to_json(const FaultDesc& f) {
     if (f.nth) j["nth"] = f.nth;
     if (f.value) j["value"] = f.value;
     if (f.signal) j["signal"] = f.signal;
+    if (f.dir_type >= 0) j["dir_type"] = f.dir_type;
     return j;
 }
 

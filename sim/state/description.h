@@ -89,8 +89,10 @@ struct FaultDesc {
     uint8_t cmd_err = 0;
     int err_no = 0;              // errno of a failing driver call
     unsigned nth = 0;            // fire only on the Nth matching request (1-based); 0: every time
-    unsigned value = 0;          // what "self_reset_status" and "boot_status" set
+    unsigned value = 0;          // what "self_reset_status" and "boot_status" set; the
+                                 // length "dir_length" reports
     int signal = 0;              // the signal "signal" raises
+    int dir_type = -1;           // NVM directory type "dir_length" lies about; -1: every type
 };
 
 struct HostDesc {

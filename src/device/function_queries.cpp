@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/hvxretval.h"
+#include "device/nvm/item_bounds.h"
 #include "device/nvm/nvm_directory.h"
 #include "device/nvm/nvm_item_version.h"
 #include "device/nvm/nvm_items.h"
@@ -56,7 +57,10 @@ ResultOr<uint32_t> item_length(const Function& fn, uint16_t type, uint16_t ordin
 ResultOr<std::vector<uint8_t>> read_whole_item(const Function& fn, uint16_t type, uint16_t ordinal, uint16_t ext) {
     const auto length = item_length(fn, type, ordinal, ext);
     if (!length.ok()) return length.result();
-    std::vector<uint8_t> buf(*length);
+    if (const Result bounded = check_item_length(type, *length); !bounded.ok()) return bounded;
+    auto made = zeroed_buffer(*length);
+    if (!made.ok()) return made.result();
+    std::vector<uint8_t> buf = std::move(*made);
     if (*length == 0) return buf;
     const auto read = zeltnvmReadItem(fn, type, ordinal, ext, buf.data(), *length, 0, nullptr);
     if (!read.ok()) return read.result();

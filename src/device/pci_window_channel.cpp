@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/hvxretval.h"
+#include "device/nvm/item_bounds.h"
 #include "device/nvm/nvm_directory.h"
 #include "device/nvm/nvm_install.h"
 #include "device/nvm/nvm_items.h"
@@ -37,11 +38,16 @@ Result PciWindowChannel::write_item(const Function& fn, transport::ItemId id, ui
                                     std::span<const uint8_t> data) const {
     size_t size = data.size();
     zelnvm_directory_entry_t entry{};
-    if (zeltnvmGetDirEntry(fn, id.type, id.ordinal, id.ext, &entry).ok())
-        size = std::max<size_t>(size, (entry.data_length + 3u) / 4u * 4u);
-    std::vector<uint8_t> out(size, 0);
-    std::copy(data.begin(), data.end(), out.begin());
-    return zeltnvm_linux_WriteItem(fn, id.type, id.ordinal, id.ext, attr, out.data(), static_cast<uint32_t>(size));
+    if (zeltnvmGetDirEntry(fn, id.type, id.ordinal, id.ext, &entry).ok()) {
+        // The old data past the new is overwritten with zeros, as far as the entry's
+        // length can be believed.
+        if (const Result bounded = check_item_length(id.type, entry.data_length); !bounded.ok()) return bounded;
+        size = std::max<size_t>(size, (uint64_t{entry.data_length} + 3u) / 4u * 4u);
+    }
+    auto out = zeroed_buffer(size);
+    if (!out.ok()) return out.result();
+    std::copy(data.begin(), data.end(), out->begin());
+    return zeltnvm_linux_WriteItem(fn, id.type, id.ordinal, id.ext, attr, out->data(), static_cast<uint32_t>(size));
 }
 
 Result PciWindowChannel::erase_item(const Function&, uint32_t) const {

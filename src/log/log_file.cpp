@@ -1,5 +1,8 @@
 #include "log/print.h"
 
+#include <sys/types.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -8,6 +11,7 @@
 
 #include "host/host.h"
 #include "host/output_file.h"
+#include "host/owned_file.h"
 #include "log/log_config.h"
 #include "log/log_state.h"
 
@@ -28,6 +32,13 @@ const char* const ZELT_DEFAULT_CONFIG =
     "ZELT_NVM_LOG_LEVEL=7\n";
 
 namespace log {
+
+namespace {
+
+// Owner read and write, group read: the log names devices and what was done to them.
+constexpr mode_t kLogFileMode = 0640;
+
+}  // namespace
 
 LogState& state() {
     static LogState s;
@@ -117,9 +128,17 @@ void zeltnvm_open_log_file(host::Host& h) {
     if (s.level_mask == 0) return;
 
     h.make_directories(zelt::log::parent_of(ZELT_LOG_PATH));
-    s.log = h.open_file(ZELT_LOG_PATH, "a+");
+    const host::OwnedFile opened = host::open_owned_append(h, ZELT_LOG_PATH, zelt::log::kLogFileMode);
+    s.log = opened.file;
     if (s.log) {
         s.host = &h;
+    } else if (opened.outcome == host::OwnedOpen::kRefused) {
+        // Someone else's file, or a link, where the log should be: the run goes on without
+        // a log rather than write where that file leads. The log only records; no command
+        // depends on it, and stopping would let whoever planted the file stop every update.
+        std::fprintf(stderr,
+                     "WARNING: %s is not a regular file of this user; running without the log file.\n",
+                     ZELT_LOG_PATH);
     } else {
         // On standard output like any console message, so a sink sees it too.
         constexpr const char* kText = "ERROR: Log file creation failed\n";

@@ -21,6 +21,11 @@
 namespace zelt::transport {
 namespace {
 
+// The largest dump the driver may hand out: a dump holds the firmware's memory and the
+// crash data it keeps, far less than this. A longer length is a damaged answer, not a
+// buffer to make.
+constexpr uint32_t kDumpMaxBytes = 256u << 20;
+
 // A zero-filled ethtool argument buffer of `size` bytes starting with an
 // ethtool_eeprom or ethtool_dump head; aligned for the head's words.
 class ArgBuffer {
@@ -207,6 +212,11 @@ Result zeltnvmEthtoolCoredump(const Function& fn, FILE* fp, int type) {
     ethtool_dump flag;
     rc = getDumpFlag(fn, flag);
     if (rc.ok() && flag.len == 0) rc = Result::tool(HVXRETVAL_INVALID_DATA_LENGTH);
+    if (rc.ok() && flag.len > kDumpMaxBytes) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "The driver reports a dump of %u bytes; at most %u are possible.\n",
+                      flag.len, kDumpMaxBytes);
+        rc = Result::tool(HVXRETVAL_INVALID_DATA_LENGTH);
+    }
     if (rc.ok()) {
         const uint32_t len = flag.len;
         ArgBuffer buf(sizeof(ethtool_dump) + static_cast<size_t>(len));

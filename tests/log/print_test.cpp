@@ -1,7 +1,9 @@
 // The print routine's routing and the configuration and log files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <functional>
 #include <regex>
 
 #include "log/print.h"
@@ -140,6 +142,56 @@ TEST_F(LogTest, LogThatCannotBeOpenedIsReportedAndPrintingGoesOn) {
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "still printed\n");
     EXPECT_EQ(cap.out(), "ERROR: Log file creation failed\nstill printed\n");
     EXPECT_EQ(zeltnvm_log_stream(), nullptr);
+}
+
+// What is found where the log should be: a link is never followed (its target stays as
+// it was), and anything but a plain file of this user is left alone; the run goes on
+// without a log and says so once.
+TEST_F(LogTest, LogPathThatIsNotOurOwnFileIsRefusedAndNotWritten) {
+    const std::string target = root_.file("etc/passwd-like");
+    struct Case {
+        const char* what;
+        std::function<void()> plant;
+    } cases[] = {
+        {"symbolic link", [&] { std::filesystem::create_symlink(target, log_path()); }},
+        {"dangling link", [&] { std::filesystem::create_symlink(root_.file("etc/nothing"), log_path()); }},
+        {"second name of another file", [&] { std::filesystem::create_hard_link(target, log_path()); }},
+        {"named pipe", [&] { ASSERT_EQ(::mkfifo(log_path().c_str(), 0600), 0); }},
+        {"another user's file", [&] {
+             write_text_file(log_path(), "");
+             ASSERT_EQ(::chown(log_path().c_str(), 65534, 65534), 0);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Only root can give a file away.
+        if (std::string(c.what) == "another user's file" && ::geteuid() != 0) continue;
+        std::filesystem::create_directories(root_.file("var/log"));
+        std::filesystem::create_directories(root_.file("etc"));
+        write_text_file(target, "root:x:0:0\n");
+        c.plant();
+        StreamCapture cap;
+        open_with_mask("7");
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "still printed\n");
+        EXPECT_EQ(cap.out(), "still printed\n");
+        EXPECT_EQ(cap.err(), "WARNING: /var/log/zeltnvm.log is not a regular file of this user; running without the "
+                             "log file.\n");
+        EXPECT_EQ(zeltnvm_log_stream(), nullptr);
+        EXPECT_EQ(read_text_file(target), "root:x:0:0\n");
+        EXPECT_FALSE(std::filesystem::exists(root_.file("etc/nothing")));
+        zeltnvm_close_log_file();
+        std::filesystem::remove(log_path());
+    }
+}
+
+TEST_F(LogTest, NewLogIsReadableByOwnerAndGroupOnlyWhateverTheUmask) {
+    const mode_t old = ::umask(0);
+    open_with_mask("7");
+    ::umask(old);
+    ASSERT_NE(zeltnvm_log_stream(), nullptr);
+    struct stat st {};
+    ASSERT_EQ(::stat(log_path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 // Console routing: information to standard output, everything else to standard

@@ -144,6 +144,27 @@ TEST_F(PackageCommands, UnreadableFileStopsTheLoopUnlessContinue) {
     EXPECT_NE(cont.out.find("Package File: " + good + "\nPackage verification successful\n"), std::string::npos);
 }
 
+// A package's texts may carry terminal sequences: the text form shows them escaped, the
+// JSON form keeps them as they are, escaped by JSON itself.
+TEST_F(PackageCommands, ControlCharactersOfPackageTextsAreShownEscaped) {
+    const std::string file =
+        package("esc.pkg",
+                {{ZELPKG_PROP_PKG_DESCRIPTION, pkgbuild::text_value("Evil \x1b[31mred\x1b[0m\rfake")},
+                 {ZELPKG_PROP_PKG_VERSION, pkgbuild::text_value("1.2.\x1b]0;title\x07")}},
+                {config_item(40, 0, 16)});
+    const RunResult view = zeltnvm({"view", file});
+    ASSERT_EQ(view.status, 0) << view.err;
+    EXPECT_NE(view.out.find("Package Description    : Evil \\x1b[31mred\\x1b[0m\\x0dfake\n"), std::string::npos)
+        << view.out;
+    EXPECT_NE(view.out.find("Package Version        : 1.2.\\x1b]0;title\\x07\n"), std::string::npos) << view.out;
+    EXPECT_EQ(view.out.find_first_of("\x1b\r\x07"), std::string::npos);
+
+    const RunResult json = zeltnvm({"view", "-json", file});
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_NE(json.out.find("\"description\": \"Evil \\u001b[31mred\\u001b[0m\\rfake\""), std::string::npos)
+        << json.out;
+}
+
 TEST_F(PackageCommands, ViewOfAWrappedPackage) {
     Bytes wrapped;
     ASSERT_EQ(pkgbuild::build_example_package("229.9.9.9", pkgbuild::test_signing_key(), &wrapped, true), 0);

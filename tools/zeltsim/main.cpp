@@ -6,7 +6,7 @@
 //   zeltsim fault <dir> <kind> [--adapter <name>] [--function <address|ifname>]
 //                      [--req-type <n>] [--error-code <n>] [--cmd-err <n>]
 //                      [--errno <n>] [--ethtool-cmd <n>] [--nth <n>] [--value <n>]
-//                      [--signal <n>]
+//                      [--signal <n>] [--dir-type <n>]
 //   zeltsim fault <dir> --clear
 #include <cstdio>
 #include <cstdlib>
@@ -32,11 +32,11 @@ const char kUsage[] =
     "                          [--item <adapter> <index>]\n"
     "       zeltsim fault <dir> <kind> [--adapter <name>] [--function <address|ifname>] [--req-type <n>]\n"
     "                          [--error-code <n>] [--cmd-err <n>] [--errno <n>] [--ethtool-cmd <n>] [--nth <n>]\n"
-    "                          [--value <n>] [--signal <n>]\n"
+    "                          [--value <n>] [--signal <n>] [--dir-type <n>]\n"
     "       zeltsim fault <dir> --clear\n"
     "fault kinds: hwrm_error busy timeout unresponsive lfc_errno ethtool_errno install_fault\n"
     "             reset_fault install_slow no_lfc_device driver_unloaded vfio link_down no_root\n"
-    "             self_reset_status boot_status signal install_resets_macs\n";
+    "             self_reset_status boot_status signal install_resets_macs dir_length\n";
 
 int usage() {
     std::fputs(kUsage, stderr);
@@ -131,8 +131,9 @@ int cmd_fault(const std::vector<std::string>& args) {
             else if (opt == "--errno" && numeric && n <= 4095) f.err_no = static_cast<int>(n);
             else if (opt == "--ethtool-cmd" && numeric && n <= 0xFFFF) f.ethtool_cmd = static_cast<int>(n);
             else if (opt == "--nth" && numeric && n <= 0xFFFFFF) f.nth = static_cast<unsigned>(n);
-            else if (opt == "--value" && numeric && n <= 0xFF) f.value = static_cast<unsigned>(n);
+            else if (opt == "--value" && numeric && n <= 0xFFFFFFFF) f.value = static_cast<unsigned>(n);
             else if (opt == "--signal" && numeric && n <= 0xFF) f.signal = static_cast<int>(n);
+            else if (opt == "--dir-type" && numeric && n <= 0xFFFF) f.dir_type = static_cast<int>(n);
             else return usage();
         }
         if (!check_fault(f, error)) return failure(error);

@@ -6,6 +6,7 @@
 #include "device/discovery_lookup.h"
 #include "device/identity/identity.h"
 #include "device/identity/identity_internal.h"
+#include "device/nvm/item_bounds.h"
 #include "device/nvm/nvm_items.h"
 #include "transport/hwrm_exchange.h"
 #include "transport/nvm_variables.h"
@@ -30,7 +31,10 @@ bool at_location(const InventoryFunction& target, const PciAddress& saved) {
 int device_type_of(const InventoryFunction& target) { return device::device_type_of(target); }
 
 Result read_item(const transport::Function& fn, const zelnvm_directory_entry_t& entry, SavedItem& out) {
-    std::vector<uint8_t> data(std::max<uint32_t>(entry.data_length, 1));
+    if (const Result bounded = device::check_item_length(entry.type, entry.data_length); !bounded.ok()) return bounded;
+    auto made = device::zeroed_buffer(std::max<uint32_t>(entry.data_length, 1));
+    if (!made.ok()) return made.result();
+    std::vector<uint8_t> data = std::move(*made);
     const ResultOr<size_t> n = device::zeltnvmReadItem(fn, entry.type, entry.ordinal, entry.ext, data.data(),
                                                        static_cast<uint32_t>(data.size()), 0, nullptr);
     if (!n.ok()) return n.result();

@@ -10,6 +10,7 @@
 #include "common/hvxretval.h"
 #include "device/identity/identity.h"
 #include "device/identity/identity_internal.h"
+#include "device/nvm/item_bounds.h"
 #include "device/nvm/nvm_directory.h"
 #include "device/nvm/nvm_items.h"
 #include "formats/vpd/vpd.h"
@@ -29,6 +30,8 @@ Result read_vpd_item(const zelt::transport::Function& dev, std::vector<uint8_t>&
     zelnvm_directory_entry_t entry{};
     if (!zelt::device::zeltnvmGetDirEntry(dev, ZEL_DIR_TYPE_VPD, 0, 0, &entry).ok() || entry.data_length == 0)
         return Result::tool(kNoVpd);
+    // A length past what the NVM can hold is a damaged entry, not a VPD to read.
+    if (!zelt::device::check_item_length(ZEL_DIR_TYPE_VPD, entry.data_length).ok()) return Result::tool(kNoVpd);
     std::unique_ptr<uint8_t[]> buf(new (std::nothrow) uint8_t[entry.data_length]);
     if (!buf) return Result::tool(kNoMemory);
     const auto n =

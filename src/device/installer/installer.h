@@ -54,11 +54,14 @@ Result zeltnvmInstallPackage(const transport::Function& fn, std::span<const uint
 // Reports each log entry flagged "F" to the system log once (then flags it "0"),
 // drops the oldest entries until at most ZELTNVM_PKG_LOG_LIMIT bytes remain, and writes
 // the log back (length rounded up to 4, zero-filled). Returns the write's result; an
-// empty log is not written and gives HVXRETVAL_INVALID_LENGTH_PARAMETER.
+// empty log is not written and gives HVXRETVAL_INVALID_LENGTH_PARAMETER. A log that
+// cannot be read, or whose entry claims more than an install log can hold, is not
+// written either and gives that failure.
 Result zeltnvmReadAndUpdatePackageLog(const transport::Function& fn);
 
 // The install log item's data (type 1, ordinal 0, ext 0), read through the function's
-// channel; empty when the item is absent, empty or unreadable.
+// channel; empty when the item is absent, empty, unreadable or claims more than an
+// install log can hold.
 std::string zeltnvmReadPackageLog(const transport::Function& fn);
 
 // Writes `text` as the install log item (attribute 0) through the function's channel,

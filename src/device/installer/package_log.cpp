@@ -1,10 +1,13 @@
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
+#include "common/printable_text.h"
 #include "device/installer/installer.h"
+#include "device/nvm/item_bounds.h"
 #include "device/nvm/nvm_directory.h"
 #include "device/nvm/nvm_items.h"
 #include "host/host.h"
@@ -19,16 +22,29 @@ std::string entryField(const std::string& entry, int position) {
     return zeltnvmPackageLogEntryField(entry, position, &field) ? std::string(field) : std::string();
 }
 
-// The log item's text: its data without the erased or zero bytes at its end. Empty
-// when the item is absent or cannot be read.
-std::string readLogData(const zelt::transport::Function& fn) {
+// The log item's data. Empty when the item is absent or holds no data; the failure
+// when it cannot be read or claims more than an install log can hold, so that a
+// damaged entry is never answered with a buffer of its size.
+ResultOr<std::string> readLogData(const zelt::transport::Function& fn) {
     zelnvm_directory_entry_t entry{};
     const auto index = zelt::device::zeltnvmGetDirEntry(fn, ZEL_DIR_TYPE_PKG_LOG, 0, 0, &entry);
-    if (!index.ok() || entry.data_length == 0 || !fn.channel) return {};
+    if (!index.ok()) return index.result().is(HVXRETVAL_ITEM_NOT_FOUND) ? ResultOr<std::string>(std::string())
+                                                                         : ResultOr<std::string>(index.result());
+    if (entry.data_length == 0) return std::string();
+    if (!fn.channel) return Result::tool(HVXRETVAL_INVALID_PARAMETER);
     // Room for the data even when a damaged entry claims more data than it has room for.
-    std::vector<uint8_t> buf(std::max(entry.item_length, entry.data_length) + zelt::device::ZELTNVM_PKG_LOG_SLACK, 0);
-    if (!fn.channel->read_item(fn, *index, 0, buf.data(), entry.data_length).ok()) return {};
-    return std::string(buf.begin(), buf.begin() + entry.data_length);
+    const uint32_t room = std::max(entry.item_length, entry.data_length);
+    if (const Result bounded = zelt::device::check_item_length(ZEL_DIR_TYPE_PKG_LOG, room); !bounded.ok())
+        return bounded;
+    auto buf = zelt::device::zeroed_buffer(size_t{room} + zelt::device::ZELTNVM_PKG_LOG_SLACK);
+    if (!buf.ok()) return buf.result();
+    const Result read = fn.channel->read_item(fn, *index, 0, buf->data(), entry.data_length);
+    if (!read.ok()) return read;
+    try {
+        return std::string(buf->begin(), buf->begin() + entry.data_length);
+    } catch (const std::bad_alloc&) {
+        return Result::tool(HVXRETVAL_MALLOC_FAILURE);
+    }
 }
 
 }  // namespace
@@ -63,27 +79,35 @@ std::string zeltnvmUpdatePackageLogText(std::string_view label, const uint8_t* d
     return text;
 }
 
-std::string zeltnvmReadPackageLog(const transport::Function& fn) { return readLogData(fn); }
+std::string zeltnvmReadPackageLog(const transport::Function& fn) {
+    ResultOr<std::string> text = readLogData(fn);
+    return text.ok() ? std::move(*text) : std::string();
+}
 
 Result zeltnvmWritePackageLog(const transport::Function& fn, const std::string& text) {
     // Nothing to write back: leave the item as it is.
     if (text.empty()) return Result::tool(HVXRETVAL_INVALID_LENGTH_PARAMETER);
     if (!fn.channel) return Result::tool(HVXRETVAL_INVALID_PARAMETER);
-    std::vector<uint8_t> out((text.size() + 3) / 4 * 4, 0);
-    std::memcpy(out.data(), text.data(), text.size());
-    return fn.channel->write_item(fn, transport::ItemId{ZEL_DIR_TYPE_PKG_LOG, 0, 0}, 0, out);
+    auto out = zeroed_buffer((text.size() + 3) / 4 * 4);
+    if (!out.ok()) return out.result();
+    std::memcpy(out->data(), text.data(), text.size());
+    return fn.channel->write_item(fn, transport::ItemId{ZEL_DIR_TYPE_PKG_LOG, 0, 0}, 0, *out);
 }
 
 Result zeltnvmReadAndUpdatePackageLog(const transport::Function& fn) {
-    const std::string old = zeltnvmReadPackageLog(fn);
+    // A log that cannot be read is left as it is: writing back what could be read would
+    // lose its entries.
+    const ResultOr<std::string> old = readLogData(fn);
+    if (!old.ok()) return old.result();
     std::vector<std::string> reports;
-    std::string text = zeltnvmUpdatePackageLogText(fn.name, reinterpret_cast<const uint8_t*>(old.data()), old.size(),
-                                                   ZELTNVM_PKG_LOG_LIMIT, reports);
+    std::string text = zeltnvmUpdatePackageLogText(fn.name, reinterpret_cast<const uint8_t*>(old->data()),
+                                                   old->size(), ZELTNVM_PKG_LOG_LIMIT, reports);
     if (fn.channel) {
         for (const std::string& line : reports) {
             std::string message = line;
             while (!message.empty() && message.back() == '\n') message.pop_back();
-            fn.channel->host().syslog_info(message);
+            // The entry's fields come from the package and the firmware.
+            fn.channel->host().syslog_info(printable_text(message));
         }
     }
     return zeltnvmWritePackageLog(fn, text);

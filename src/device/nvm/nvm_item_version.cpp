@@ -1,10 +1,10 @@
 #include "device/nvm/nvm_item_version.h"
 
 #include <cstring>
-#include <memory>
-#include <new>
+#include <vector>
 
 #include "common/hvxretval.h"
+#include "device/nvm/item_bounds.h"
 #include "device/nvm/nvm_directory.h"
 #include "device/nvm/nvm_items.h"
 #include "formats/image/item_version.h"
@@ -33,14 +33,16 @@ Result zeltnvmGetItemVersionString(const transport::Function& fn, uint16_t type,
     const auto index = zeltnvmGetDirEntry(fn, type, ordinal, ext, &entry);
     if (!index.ok()) return index.result();
 
+    if (const Result bounded = check_item_length(entry.type, entry.data_length); !bounded.ok()) return bounded;
     size_t offset = 0;
     size_t length = 0;
     int rc = zeltnvmItemVersionReadRange(entry.type, entry.attr, entry.data_length, selector, &offset, &length);
     if (rc != 0) return Result::tool(rc);
 
-    std::unique_ptr<uint8_t[]> image(new (std::nothrow) uint8_t[length > 0 ? length : 1]);
-    if (!image) return Result::tool(HVXRETVAL_MALLOC_FAILURE);
-    const Result read = fn.channel->read_item(fn, *index, static_cast<uint32_t>(offset), image.get(),
+    auto made = zeroed_buffer(length > 0 ? length : 1);
+    if (!made.ok()) return made.result();
+    std::vector<uint8_t>& image = *made;
+    const Result read = fn.channel->read_item(fn, *index, static_cast<uint32_t>(offset), image.data(),
                                               static_cast<uint32_t>(length));
     if (!read.ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: reading item type %u failed with %d\n",
@@ -52,7 +54,7 @@ Result zeltnvmGetItemVersionString(const transport::Function& fn, uint16_t type,
     uint8_t raw[kRawVersionBytes] = {};
     size_t raw_length = sizeof raw;
     int format = 0;
-    rc = zeltnvmGetItemBufVersion(entry.type, image.get(), length, selector, raw, &raw_length, &format, entry.attr);
+    rc = zeltnvmGetItemBufVersion(entry.type, image.data(), length, selector, raw, &raw_length, &format, entry.attr);
     if (rc != 0) return Result::tool(rc);
     zeltnvmVersionString(raw, raw_length, format, text, capacity);
     return Result();

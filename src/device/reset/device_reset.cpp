@@ -11,6 +11,7 @@
 #include "device/discovery_records.h"
 #include "device/recovery.h"
 #include "host/host.h"
+#include "host/interrupt.h"
 #include "log/print.h"
 #include "transport/function.h"
 #include "transport/fw_queries.h"
@@ -40,8 +41,31 @@ double host_seconds(const Function& fn) {
     return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) / 1e6;
 }
 
-// Waits on the host of `fn`'s channel.
-void sleep_ms(const Function& fn, unsigned ms) { fn.channel->host().sleep_ms(ms); }
+// The longest single sleep of a wait: between two slices a pending interrupt ends the
+// run, so a long wait never outlasts the user's patience by more than this.
+constexpr unsigned kSleepSliceMs = 1000;
+
+// Waits on the host of `fn`'s channel, in slices.
+void sleep_ms(const Function& fn, unsigned ms) {
+    host::Host& host = fn.channel->host();
+    while (ms > 0) {
+        const unsigned slice = ms < kSleepSliceMs ? ms : kSleepSliceMs;
+        host.sleep_ms(slice);
+        host::interruption_point();
+        ms -= slice;
+    }
+}
+
+// One of the firmware's wait periods in milliseconds, logged when it had to be clamped.
+uint32_t firmware_wait_ms(const char* what, uint32_t tenths) {
+    bool clamped = false;
+    const uint32_t ms = zelt_reset_wait_ms(tenths, &clamped);
+    if (clamped)
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR,
+                      "The firmware asks for a %s of %llu ms; waiting at most %u ms.\n", what,
+                      static_cast<unsigned long long>(tenths) * 100u, ms);
+    return ms;
+}
 
 zelt::Result send_fw_reset(const Function& fn, uint8_t proc_type, uint8_t selfrst, uint8_t flags) {
     if (!fn.channel) return zelt::Result::tool(HVXRETVAL_INVALID_PARAMETER);
@@ -101,9 +125,17 @@ zelt::Result zelt_get_timeout_vals(const Function& fn, uint32_t* min_wait_ms, ui
     hwrm_error_recovery_qcfg_output cfg{};
     const zelt::Result rc = error_recovery_cfg(fn, cfg);
     if (!rc.ok()) return rc;
-    if (min_wait_ms) *min_wait_ms = le32_to_cpu(cfg.normal_func_wait_period) * 100u;
-    if (max_timeout_ms) *max_timeout_ms = le32_to_cpu(cfg.max_bailout_time_after_reset) * 100u;
+    if (min_wait_ms) *min_wait_ms = firmware_wait_ms("wait after a reset", le32_to_cpu(cfg.normal_func_wait_period));
+    if (max_timeout_ms)
+        *max_timeout_ms = firmware_wait_ms("bail-out time", le32_to_cpu(cfg.max_bailout_time_after_reset));
     return zelt::Result();
+}
+
+uint32_t zelt_reset_wait_ms(uint32_t tenths, bool* clamped) {
+    const uint64_t ms = uint64_t{tenths} * 100u;
+    const bool over = ms > ZELT_RESET_WAIT_MAX_MS;
+    if (clamped) *clamped = over;
+    return over ? ZELT_RESET_WAIT_MAX_MS : static_cast<uint32_t>(ms);
 }
 
 zelt::Result zelt_get_fw_reset_counter(const Function& fn, uint32_t* value, int device_type) {

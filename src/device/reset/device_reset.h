@@ -61,8 +61,18 @@ zelt::Result zelt_hot_fw_reset(const zelt::transport::Function& fn, uint8_t flag
 // Resets the boot processor only.
 zelt::Result zeltnvm_warm_fw_reset(const zelt::transport::Function& fn);
 
+// The longest wait a reset takes from the firmware's answer. The firmware gives its
+// waits in tenths of a second in 32-bit fields, so a damaged answer could ask for weeks
+// while the adapter stays locked. Five minutes is more than twice the longest wait the
+// tool uses when the firmware gives none.
+inline constexpr uint32_t ZELT_RESET_WAIT_MAX_MS = 5u * 60u * 1000u;
+
+// A wait period of the firmware (`tenths` of a second) in milliseconds, computed without
+// overflow and clamped to ZELT_RESET_WAIT_MAX_MS; `clamped` (optional) says whether it was.
+uint32_t zelt_reset_wait_ms(uint32_t tenths, bool* clamped = nullptr);
+
 // The firmware's wait periods in milliseconds: the minimum wait after a reset and the
-// maximum time to bail out.
+// maximum time to bail out, each as zelt_reset_wait_ms gives it (a clamped one is logged).
 zelt::Result zelt_get_timeout_vals(const zelt::transport::Function& fn, uint32_t* min_wait_ms,
                                    uint32_t* max_timeout_ms);
 // The firmware's reset counter.
