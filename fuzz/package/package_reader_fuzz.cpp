@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "fuzz/package/verify_work_bound.h"
 #include "package/package_checks.h"
 #include "package/package_properties.h"
 #include "package/package_reader.h"
@@ -11,7 +12,8 @@ using namespace zelt;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> pkg(data, data + size);
-    zelpkgLoadPackage(pkg);
+    // The package as the commands see it (unwrapped), verified within the work bound.
+    if (zelpkgLoadPackage(pkg) == 0) zelt::fuzz::verify_within_bound(pkg.data(), pkg.size());
     // Operations run over the raw bytes too: they check the header themselves.
     for (const std::vector<uint8_t>& b : {pkg, std::vector<uint8_t>(data, data + size)}) {
         zelpkg_file_header_t h;

@@ -29,8 +29,10 @@ namespace zelt::cli {
 
 namespace {
 
-// Package lengths and offsets are 32-bit: no package file is larger than 4 GiB.
-constexpr uint64_t kLargestPackageFile = uint64_t{1} << 32;
+// Package lengths and offsets are 32-bit and every package file is read here, so
+// this is the one size limit: a file of 4 GiB or more is refused before any of it is
+// read (its length would not fit the 32 bits it is later handed on in).
+constexpr uint64_t kLargestPackageFile = UINT32_MAX;
 
 }  // namespace
 

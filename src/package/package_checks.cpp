@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <unordered_map>
 
 #include "common/directory_types.h"
@@ -30,9 +32,10 @@ struct PropertyRef {
 // Walks the property stream the way the verification reads it: every property header
 // and value must lie before `end`, and the walk must not end past the manifest.
 int32_t walk_properties(const uint8_t* p, uint64_t manifest_offset, uint64_t end, PropertyRef& version,
-                        PropertyRef& required) {
+                        PropertyRef& required, VerifyWork& work) {
     uint64_t pos = sizeof(zelpkg_file_header_t);
     while (pos < manifest_offset) {
+        ++work.steps;
         if (pos + sizeof(zelpkg_property_t) > end) return HVXRETVAL_INVALID_PROP_STREAM;
         const uint8_t id = p[pos];
         const uint16_t len = load_u16(p + pos + 1);
@@ -70,12 +73,33 @@ void read_record(const uint8_t* p, uint64_t offset, uint32_t meta_len, uint32_t 
     std::memcpy(&r.direntry, p + offset + meta_len, std::min<size_t>(sizeof(r.direntry), dir_len));
 }
 
+// Data ranges of the records checked so far, by start. None shares a byte with
+// another, so the item checks over them read each byte of the package at most once.
+class DataRanges {
+public:
+    // Adds [start, start + length) (length > 0); false, and nothing added, when it
+    // shares a byte with a range already held. Only the neighbours by start can.
+    bool add(uint64_t start, uint64_t length) {
+        const uint64_t stop = start + length;
+        const auto next = ranges_.lower_bound(start);
+        if (next != ranges_.end() && next->first < stop) return false;
+        if (next != ranges_.begin() && std::prev(next)->second > start) return false;
+        ranges_.emplace_hint(next, start, stop);
+        return true;
+    }
+
+private:
+    std::map<uint64_t, uint64_t> ranges_;  // start -> end
+};
+
 }  // namespace
 
-int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index) {
+int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index, VerifyWork* work_out) {
     int32_t scratch_index;
     int32_t& index = item_index != nullptr ? *item_index : scratch_index;
     index = -1;
+    VerifyWork scratch_work;
+    VerifyWork& work = work_out != nullptr ? *work_out : scratch_work;
 
     const uint8_t* p = bytes(pkg);
     if (p == nullptr || length < sizeof(zelpkg_file_header_t)) return HVXRETVAL_INVALID_FILE_HEADER;
@@ -87,7 +111,7 @@ int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index) {
     const uint64_t end = length - trailer_length;
 
     PropertyRef version, required;
-    int32_t rc = walk_properties(p, manifest_offset, end, version, required);
+    int32_t rc = walk_properties(p, manifest_offset, end, version, required, work);
     if (rc != HVXRETVAL_SUCCESS) return rc;
     rc = check_prerequisite(version, required);
     if (rc != HVXRETVAL_SUCCESS) return rc;
@@ -103,12 +127,21 @@ int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index) {
         return HVXRETVAL_INVALID_MANIFEST;
     index = 0;
 
-    // First record of each (type, ordinal, ext), for the duplicate rule.
-    std::unordered_map<uint64_t, zelpkg_manifest_item_t> first_of;
     const uint64_t stride = static_cast<uint64_t>(meta_len) + dir_len;
     const uint64_t records = static_cast<uint64_t>(manifest_offset) + manifest_length;
+    // Item data starts after the manifest header and the records that lie before the
+    // trailer (a record that does not is refused when the walk reaches it).
+    const uint64_t fitting = stride == 0 ? items : std::min<uint64_t>(items, (end - records) / stride);
+    const uint64_t data_floor =
+        std::max<uint64_t>(records + fitting * stride, uint64_t{manifest_offset} + sizeof(zelpkg_manifest_header));
+
+    // First record of each (type, ordinal, ext), for the duplicate rule.
+    std::unordered_map<uint64_t, zelpkg_manifest_item_t> first_of;
+    DataRanges ranges;
     zelpkg_manifest_item_t r;
     for (uint32_t i = 0; i < items; ++i, ++index) {
+        ++work.steps;
+        if (i == ZELPKG_MAX_ITEMS) return HVXRETVAL_INVALID_MANIFEST;
         const uint64_t offset = records + i * stride;
         if (offset + stride > end) return HVXRETVAL_INVALID_MANIFEST;
         read_record(p, offset, meta_len, dir_len, r);
@@ -120,7 +153,10 @@ int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index) {
         if (e.item_length < e.data_length) return HVXRETVAL_INVALID_DATA_LENGTH;
         if (e.data_length != 0) {
             if (e.item_location > end || end - e.item_location < e.data_length) return HVXRETVAL_INVALID_MANIFEST;
+            if (e.item_location < data_floor) return HVXRETVAL_INVALID_DATA_OFFSET;
+            if (!ranges.add(e.item_location, e.data_length)) return HVXRETVAL_OVERLAPPING_ITEM;
             if (directive != ZELPKG_ITEM_PATCH_IF_PRESENT) {
+                work.steps += e.data_length;
                 rc = zelt::pkg::verify_item_in_package(pkg, length, e);
                 if (rc != HVXRETVAL_SUCCESS) return rc;
             }
@@ -132,6 +168,7 @@ int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index) {
 
     index = -1;
     if (trailer_length < sizeof(zelpkg_file_trailer_t)) return HVXRETVAL_SUCCESS;
+    work.steps += end;
     if (file_crc32(p, end) != load_u32(p + length - 4)) return HVXRETVAL_INVALID_CHECKSUM;
     return HVXRETVAL_SUCCESS;
 }

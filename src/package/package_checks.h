@@ -15,11 +15,24 @@ struct zelt_pci_id_t {
     uint16_t subsys;
 };
 
+// Work done by one verification, so that a caller can hold it to a bound: one step
+// per property and per record looked at, and one per byte handed to a pass over the
+// data (item verification, checksum). A sound or refused package of n bytes costs at
+// most about 3n + ZELPKG_MAX_ITEMS steps.
+struct VerifyWork {
+    uint64_t steps = 0;
+};
+
 // Structure, property stream, prerequisite rule, manifest, every item record (its
 // directive, lengths, data bounds, item verification, duplicates) and the checksum.
 // 0 when sound, else the first failure; `item_index` (when given) is the 0-based index
 // of the item being checked at the failure, -1 when the failure is not an item's.
-int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index);
+//
+// The item data of a record must lie after the manifest header and the records
+// (INVALID_DATA_OFFSET) and share no byte with the data of an earlier record
+// (OVERLAPPING_ITEM), so no byte is verified twice; a manifest of more than
+// ZELPKG_MAX_ITEMS records is refused at the first record past it (INVALID_MANIFEST).
+int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index, VerifyWork* work = nullptr);
 
 // 0 when the package applies to the identity and chip revision (-1 = not known); else
 // UNSUPPORTED_DEVICE_ID, UNSUPPORTED_CHIP_REV, UNSUPPORTED_SUBSYS_VENDOR or

@@ -115,4 +115,9 @@ enum zelpkg_property_id : uint8_t {
 // Largest value a property can hold (its length is a u16).
 constexpr uint32_t ZELPKG_MAX_PROPERTY_LENGTH = 0xFFFF;
 
+// Most records a package may carry. The adapter names the record that failed an
+// installation in one byte, so a record at index 256 or beyond could not be told
+// apart from an earlier one; the NVM directory the items go to holds far fewer.
+constexpr uint32_t ZELPKG_MAX_ITEMS = 256;
+
 }  // namespace zelt

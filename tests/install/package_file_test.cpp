@@ -91,32 +91,69 @@ TEST(PackageFileArgument, DirectoryFailsAtOnce) {
     }
 }
 
-// A sparse file one byte over 4 GiB that begins like a package is refused by its size,
-// before any of it is read: the runs stay small in memory.
+// A sparse file of `size` bytes that begins like a package.
+void sparse_package(const std::string& path, uint64_t size) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "PKG0", 4), 4);
+    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0);
+    ::close(fd);
+}
+
+// Sparse files of 4 GiB and one byte over it that begin like a package are refused by
+// their size, before any of them is read: the runs stay small in memory. (A length of
+// 4 GiB does not fit the 32 bits a package's length is handed on in.)
 TEST(PackageFileArgument, OversizedFileIsRefusedWithoutReadingIt) {
     Host host;
     const std::string big = host.work_file("big.pkg");
-    {
-        const int fd = ::open(big.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::write(fd, "PKG0", 4), 4);
-        ASSERT_EQ(::ftruncate(fd, (off_t{1} << 32) + 1), 0);
-        ::close(fd);
-    }
-    const std::string refusal = "big.pkg: larger than the largest package (4 GiB)\n";
-    RunResult r = run_bounded(host, {"-dev=zen0", "-y", "install", "big.pkg"});
-    EXPECT_EQ(r.status, 4) << r.out << r.err;
-    EXPECT_TRUE(contains(r.out + r.err, refusal)) << r.out << r.err;
+    for (const uint64_t size : {uint64_t{1} << 32, (uint64_t{1} << 32) + 1}) {
+        sparse_package(big, size);
+        const std::string refusal = "big.pkg: larger than the largest package (4 GiB)\n";
+        RunResult r = run_bounded(host, {"-dev=zen0", "-y", "install", "big.pkg"});
+        EXPECT_EQ(r.status, 4) << size << r.out << r.err;
+        EXPECT_TRUE(contains(r.out + r.err, refusal)) << size << r.out << r.err;
 
-    r = run_bounded(host, {"view", "big.pkg"});
-    EXPECT_NE(r.status, 0);
-    EXPECT_TRUE(contains(r.out + r.err, refusal)) << r.out << r.err;
-    EXPECT_TRUE(contains(r.err, "Command 'view' error: FILE_OPEN_FAILURE (errno: 27, ")) << r.err;
+        r = run_bounded(host, {"view", "big.pkg"});
+        EXPECT_NE(r.status, 0);
+        EXPECT_TRUE(contains(r.out + r.err, refusal)) << size << r.out << r.err;
+        EXPECT_TRUE(contains(r.err, "Command 'view' error: FILE_OPEN_FAILURE (errno: 27, ")) << size << r.err;
+    }
 
     // The largest resident size of any program this test has waited for, in KiB.
     rusage usage{};
     ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &usage), 0);
     EXPECT_LT(usage.ru_maxrss, 100 * 1024);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+// One byte less, 4 GiB - 1, is the largest package length there is: the size check lets
+// it through and the run goes on to read it. Under a 1 GiB address-space limit the
+// read cannot be had, which ends the run without a 4 GiB read.
+TEST(PackageFileArgument, LargestPackageLengthPassesTheSizeCheck) {
+    if (kAddressSanitizer) GTEST_SKIP() << "the address sanitizer cannot run under an address-space limit";
+    Host host;
+    sparse_package(host.work_file("big.pkg"), (uint64_t{1} << 32) - 1);
+    std::vector<std::string> argv = {ZELT_PROGRAM("zeltnvm"), "verify", "-v", "big.pkg"};
+    RunOptions o;
+    o.env = {{"ZELTNVM_SIM", host.root()}};
+    o.cwd = host.work_dir();
+    o.wrapper = {"prlimit", "--as=1073741824", "timeout", "-s", "KILL", "60"};
+    const RunResult r = zelt::test::run_program(argv, o);
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.status, kKilled);
+    EXPECT_FALSE(contains(r.out + r.err, "larger than the largest package")) << r.out << r.err;
+    EXPECT_TRUE(contains(r.out + r.err, "Package 'big.pkg' read error: MALLOC_FAILURE")) << r.out << r.err;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "common/directory_types.h"
 #include "package/package_records.h"
 #include "tests/support/run_program.h"
+#include "tests/support/shared_data_records.h"
 #include "pkgbuild/pkgbuild.h"
 #include "test_signing_key/test_signing_key.h"
 
@@ -85,19 +86,34 @@ TEST_F(PackageCommands, VerifyFailuresNameTheItem) {
     pkgbuild::apply_faults(&item_fault, {{pkgbuild::Fault::XOR_BYTE, 12 + 512 + 20 + 5 * 88 + 100, 1},
                                          {pkgbuild::Fault::FIX_CHECKSUM, 0, 0}});
     pkgbuild::apply_faults(&package_fault, {{pkgbuild::Fault::XOR_BYTE, -1, 1}});
+
+    // 16 MiB of data that 4096 records point at: the second record is refused before
+    // the data is looked at again.
+    pkgbuild::PackageSpec plan;
+    plan.verify = false;
+    plan.items.push_back(config_item(40, 0, 16u << 20));
+    for (uint16_t i = 1; i < 4096; ++i) plan.items.push_back(config_item(41, i, 1));
+    Bytes shared;
+    std::string error;
+    ASSERT_EQ(pkgbuild::build_package(plan, &shared, &error), 0) << error;
+    point_records_at_first_data(shared);
+    pkgbuild::apply_faults(&shared, {{pkgbuild::Fault::FIX_CHECKSUM, 0, 0}});
+
     struct Case {
         const char* name;
         Bytes bytes;
         std::string err;
+        std::string code;
         int status;
     } cases[] = {
-        {"item.pkg", item_fault, "Packaged item #1 verification error: INVALID_CHECKSUM\n", 256 - 26},
-        {"sum.pkg", package_fault, "Package verification error: INVALID_CHECKSUM\n", 256 - 26},
+        {"item.pkg", item_fault, "Packaged item #1 verification error: INVALID_CHECKSUM\n", "INVALID_CHECKSUM", 256 - 26},
+        {"sum.pkg", package_fault, "Package verification error: INVALID_CHECKSUM\n", "INVALID_CHECKSUM", 256 - 26},
+        {"shared.pkg", shared, "Packaged item #2 verification error: OVERLAPPING_ITEM\n", "OVERLAPPING_ITEM", 256 - 63},
     };
     for (const Case& c : cases) {
         const RunResult r = zeltnvm({"verify", save(c.name, c.bytes)});
         EXPECT_EQ(r.status, c.status) << c.name;
-        EXPECT_EQ(r.err, c.err + "Command 'verify' error: INVALID_CHECKSUM\n") << c.name;
+        EXPECT_EQ(r.err, c.err + "Command 'verify' error: " + c.code + "\n") << c.name;
     }
 }
 
