@@ -132,11 +132,6 @@ std::unique_ptr<host::RegisterWindow> SimHost::map_registers(std::string_view, s
     return nullptr;
 }
 
-// One process drives a simulated host's mailbox at a time anyway; the lock is a token.
-std::unique_ptr<host::NamedLock> SimHost::acquire_named_lock(std::string_view, unsigned) {
-    return std::make_unique<host::NamedLock>();
-}
-
 bool SimHost::read_pci_config(const host::PciFunction& fn, unsigned offset, void* out, size_t size) {
     if (!tree_.read_pci_config(fn, offset, out, size)) return false;
     if (!config_window_data(offset, size)) return true;
