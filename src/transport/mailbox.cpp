@@ -39,6 +39,7 @@ void MailboxRun::mark_unresponsive(const PciAddress& address, uint8_t state) {
 namespace {
 
 constexpr unsigned kPollSpins = 64;          // CTRL polls before the first sleep
+constexpr unsigned kLongPollMs = 10;        // between polls of the waits for an idle mailbox
 constexpr unsigned kConfigPollMs = 100;      // while waiting for a silent function
 constexpr uint64_t kFunctionWaitMs = 3000;
 constexpr uint64_t kBusyAfterResetMs = 6000;
@@ -132,10 +133,11 @@ private:
     bool poll_ctrl(uint64_t ms, Pred ready);
     // Waits for data valid to be `set` before `deadline` (ms).
     bool wait_data_valid(bool set, uint64_t deadline);
-    void pause(unsigned& spins) {
+    // Spins a while, then sleeps `ms` between polls.
+    void pause(unsigned& spins, unsigned ms = 1) {
         if (++spins < kPollSpins) return;
         spins = 0;
-        host_.sleep_ms(1);
+        host_.sleep_ms(ms);
     }
     int32_t send_payload(const Message& msg, uint32_t& add_status);
     bool read_block(uint8_t* out, size_t room, uint32_t dwords, uint64_t& deadline);
@@ -172,7 +174,7 @@ bool Mailbox::poll_ctrl(uint64_t ms, Pred ready) {
     for (;;) {
         if (ready(ctrl())) return true;
         if (now_ms(host_) >= deadline) return false;
-        pause(spins);
+        pause(spins, kLongPollMs);
     }
 }
 
