@@ -74,13 +74,21 @@ void Bar0Window::write(uint32_t offset, uint32_t value) const {
     window_->write32(offset, value);
 }
 
+void Bar0Window::select(uint32_t address) const {
+    const uint32_t base = bar::window_base(address);
+    if (base_known_ && base == base_) return;
+    write(bar::kWindowRegister, base);
+    base_ = base;
+    base_known_ = true;
+}
+
 uint32_t Bar0Window::read_chip(uint32_t address) const {
-    write(bar::kWindowRegister, bar::window_base(address));
+    select(address);
     return read(bar::window_offset(address));
 }
 
 void Bar0Window::write_chip(uint32_t address, uint32_t value) const {
-    write(bar::kWindowRegister, bar::window_base(address));
+    select(address);
     write(bar::window_offset(address), value);
 }
 

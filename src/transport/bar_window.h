@@ -47,9 +47,14 @@ bool config_window_read(host::Host& host, const PciAddress& address, uint32_t ch
 class Bar0Window {
 public:
     explicit Bar0Window(std::unique_ptr<host::RegisterWindow> window) : window_(std::move(window)) {}
+    Bar0Window(Bar0Window&&) noexcept = default;
+    Bar0Window& operator=(Bar0Window&&) noexcept = default;
 
     bool mapped() const { return window_ != nullptr; }
-    void unmap() { window_.reset(); }
+    void unmap() {
+        window_.reset();
+        base_known_ = false;
+    }
     // The host's window, for the interruption path that must release the mailbox
     // without allocating.
     host::RegisterWindow* raw() const { return window_.get(); }
@@ -57,12 +62,17 @@ public:
     // A dword at a BAR0 byte offset; all ones when unmapped or out of the window.
     uint32_t read(uint32_t offset) const;
     void write(uint32_t offset, uint32_t value) const;
-    // A chip register through the sliding window.
+    // A chip register through the sliding window. The window register is written only
+    // when the base changes: the bus's lock keeps other processes off it meanwhile.
     uint32_t read_chip(uint32_t address) const;
     void write_chip(uint32_t address, uint32_t value) const;
 
 private:
+    void select(uint32_t address) const;
+
     std::unique_ptr<host::RegisterWindow> window_;
+    mutable uint32_t base_ = 0;
+    mutable bool base_known_ = false;
 };
 
 // Maps the function's BAR0. Failure: the mailbox status ZELT_PCI_IOCTL_MMAP_PERMISSION_DENIED
