@@ -11,6 +11,7 @@
 #include "tests/support/fake_chip_host.h"
 #include "transport/fw_health.h"
 #include "transport/mailbox.h"
+#include "transport/mailbox_release.h"
 #include "wire/hwrm_header.h"
 #include "wire/hwrm_messages.h"
 
@@ -71,7 +72,9 @@ TEST_F(Mailbox, AnswersAndFailuresByFirmwareBehaviour) {
         int32_t status;
         uint32_t add_status;
         int doorbells;
+        uint32_t indirect = 0;  // newest family: CTRL address named by the signature block
     } cases[] = {
+        {"newest family, indirect mailbox", 8, bar::kCtrlSignature, HWRM_VER_GET, false, 0, 0, 0, 1, 0x88200040},
         {"plain answer", 5, bar::kCtrlSignature, HWRM_VER_GET, false, 0, 0, 0, 1},
         {"newest family", 8, bar::kCtrlSignature, HWRM_VER_GET, false, 0, 0, 0, 1},
         {"no mailbox signature", 5, 0, HWRM_VER_GET, false, 0, transport::ZELT_PCI_IOCTL_SIGNATURE_MISMATCH, 0, 0},
@@ -91,6 +94,12 @@ TEST_F(Mailbox, AnswersAndFailuresByFirmwareBehaviour) {
         FakeChipHost host(pf_of_type(c.device_type));
         host.chip.ctrl_address = transport::is_newest_family(c.device_type) ? bar::kMailboxCtrlNewest
                                                                             : bar::kMailboxCtrlOlder;
+        if (c.indirect) {
+            host.chip.regs[bar::kMailboxCtrlNewest] = 0;
+            host.chip.regs[bar::kIndirectBlock + bar::kIndirectSignatureOffset] = bar::kIndirectSignature;
+            host.chip.regs[bar::kIndirectBlock + bar::kIndirectCtrlAddressOffset] = c.indirect;
+            host.chip.ctrl_address = c.indirect;
+        }
         host.chip.ctrl() = c.ctrl;
         host.chip.silent = c.silent;
         host.chip.answer = [&c](FakeChip& chip) {
@@ -224,6 +233,24 @@ TEST_F(Mailbox, DataIsNotSentToFirmwareThatDoesNotRun) {
     EXPECT_EQ(run(host, x).status, transport::ZELT_PCI_IOCTL_HOST_TIMEOUT);
     EXPECT_TRUE(host.chip.received.empty());
     expect_released(host, "unhealthy");
+}
+
+// What the fault handler does while a window is mapped: the host's bits go, the
+// firmware's stay; once the window is forgotten nothing is touched.
+TEST_F(Mailbox, ReleaseOnFaultClearsOnlyTheHostBits) {
+    FakeChip chip;
+    FakeWindow window(chip);
+    const uint32_t firmware = bar::kCtrlSignature | bar::kCtrlFrts | bar::kCtrlMultiHost;
+    chip.ctrl() = firmware | kHostBits;
+    transport::mailbox_release_arm(&window, chip.ctrl_address);
+    EXPECT_TRUE(transport::mailbox_release_now());
+    EXPECT_EQ(chip.ctrl(), firmware);
+    chip.ctrl() |= kHostBits;
+    EXPECT_FALSE(transport::mailbox_release_now());  // released once only
+    transport::mailbox_release_arm(&window, chip.ctrl_address);
+    transport::mailbox_release_forget();
+    EXPECT_FALSE(transport::mailbox_release_now());
+    EXPECT_EQ(chip.ctrl(), firmware | kHostBits);
 }
 
 }  // namespace
