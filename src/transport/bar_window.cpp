@@ -64,6 +64,25 @@ bool config_window_read(host::Host& host, const PciAddress& a, uint32_t chip_add
            config_write16(host, a, bar::kConfigSelect, select) && config_read32(host, a, bar::kConfigData, value);
 }
 
+std::string serial_number_text(uint32_t first, uint32_t second) {
+    // Eight bytes printed into a 16-byte buffer: the last digit gives way to the
+    // terminator, so the text keeps the first 15 digits.
+    char text[17];
+    std::snprintf(text, sizeof text, "%02x%02x%02x%02x%02x%02x%02x%02x", first & 0xFF, (first >> 8) & 0xFF,
+                  (first >> 16) & 0xFF, first >> 24, second & 0xFF, (second >> 8) & 0xFF, (second >> 16) & 0xFF,
+                  second >> 24);
+    return std::string(text, 15);
+}
+
+std::string zeltnvm_read_dev_serial_no(host::Host& host, const PciAddress& address) {
+    uint32_t first = 0;
+    uint32_t second = 0;
+    if (!config_read32(host, address, wire::bar::kConfigSerialLow, first) ||
+        !config_read32(host, address, wire::bar::kConfigSerialHigh, second))
+        return {};
+    return serial_number_text(first, second);
+}
+
 uint32_t Bar0Window::read(uint32_t offset) const {
     if (!window_ || static_cast<size_t>(offset) + 4 > window_->size()) return 0xFFFFFFFFu;
     return window_->read32(offset);

@@ -43,6 +43,13 @@ bool config_direct_window_read(host::Host& host, const PciAddress& address, uint
 // when BAR0 cannot be mapped.
 bool config_window_read(host::Host& host, const PciAddress& address, uint32_t chip_address, uint32_t& value);
 
+// The device serial number text of the function: configuration dwords 0x140 and 0x144,
+// least significant byte of the first dword first, as the first 15 hexadecimal digits.
+// Empty when configuration space cannot be read.
+std::string zeltnvm_read_dev_serial_no(host::Host& host, const PciAddress& address);
+// The serial number text of the two dwords.
+std::string serial_number_text(uint32_t first, uint32_t second);
+
 // The mapped BAR0 of one function; unmapped when destroyed or by unmap().
 class Bar0Window {
 public:

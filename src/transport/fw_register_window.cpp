@@ -1,7 +1,6 @@
 // Firmware registers read by encoded address: configuration-space offsets, chip
 // registers through the BAR0 window (or the configuration-space window when BAR0
-// cannot be mapped), and on the newest chips the configuration direct window. Also the
-// device serial number from configuration space.
+// cannot be mapped), and on the newest chips the configuration direct window.
 #include <cstdio>
 
 #include "common/hvxretval.h"
@@ -87,25 +86,6 @@ int32_t read_fw_reg(host::Host& host, const PciAddress& a, uint32_t* value, uint
 
 Result zeltnvm_read_fw_reg(host::Host& host, const PciAddress& address, uint32_t* value, uint32_t reg) {
     return Result::tool(read_fw_reg(host, address, value, reg));
-}
-
-std::string serial_number_text(uint32_t first, uint32_t second) {
-    // Eight bytes printed into a 16-byte buffer: the last digit gives way to the
-    // terminator, so the text keeps the first 15 digits.
-    char text[17];
-    std::snprintf(text, sizeof text, "%02x%02x%02x%02x%02x%02x%02x%02x", first & 0xFF, (first >> 8) & 0xFF,
-                  (first >> 16) & 0xFF, first >> 24, second & 0xFF, (second >> 8) & 0xFF, (second >> 16) & 0xFF,
-                  second >> 24);
-    return std::string(text, 15);
-}
-
-std::string zeltnvm_read_dev_serial_no(host::Host& host, const PciAddress& address) {
-    uint32_t first = 0;
-    uint32_t second = 0;
-    if (!config_read32(host, address, wire::bar::kConfigSerialLow, first) ||
-        !config_read32(host, address, wire::bar::kConfigSerialHigh, second))
-        return {};
-    return serial_number_text(first, second);
 }
 
 }  // namespace zelt::transport

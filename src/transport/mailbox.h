@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "common/pci_address.h"
@@ -86,12 +85,5 @@ Result mailbox_exchange(host::Host& host, MailboxRun& run, const PciAddress& add
 // configuration direct window. HVXRETVAL_REG_READ_FAILED when the function or register
 // cannot be read; 16 (busy) when another process holds the bus's PCI lock.
 Result zeltnvm_read_fw_reg(host::Host& host, const PciAddress& address, uint32_t* value, uint32_t reg);
-
-// The device serial number text of the function: configuration dwords 0x140 and 0x144,
-// least significant byte of the first dword first, as the first 15 hexadecimal digits.
-// Empty when configuration space cannot be read.
-std::string zeltnvm_read_dev_serial_no(host::Host& host, const PciAddress& address);
-// The serial number text of the two dwords.
-std::string serial_number_text(uint32_t first, uint32_t second);
 
 }  // namespace zelt::transport

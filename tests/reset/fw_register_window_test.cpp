@@ -8,6 +8,7 @@
 #include "common/hvxretval.h"
 #include "host/run_lock.h"
 #include "tests/support/fake_chip_host.h"
+#include "transport/bar_window.h"
 #include "transport/mailbox.h"
 #include "transport/pci_bus_lock.h"
 #include "wire/fw_register_address.h"
