@@ -75,12 +75,14 @@ std::string serial_number_text(uint32_t first, uint32_t second) {
 }
 
 std::string zeltnvm_read_dev_serial_no(host::Host& host, const PciAddress& address) {
-    uint32_t first = 0;
-    uint32_t second = 0;
-    if (!config_read32(host, address, wire::bar::kConfigSerialLow, first) ||
-        !config_read32(host, address, wire::bar::kConfigSerialHigh, second))
-        return {};
-    return serial_number_text(first, second);
+    // Both dwords in one read.
+    uint8_t b[8];
+    if (!host.read_pci_config(pci_function_at(address), wire::bar::kConfigSerialLow, b, sizeof b)) return {};
+    auto dword = [&](int at) {
+        return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+               static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+    };
+    return serial_number_text(dword(0), dword(4));
 }
 
 uint32_t Bar0Window::read(uint32_t offset) const {
