@@ -235,6 +235,28 @@ TEST_F(Mailbox, DataIsNotSentToFirmwareThatDoesNotRun) {
     expect_released(host, "unhealthy");
 }
 
+// In recovery mode the exchange runs with bus mastering on, and the command word is put
+// back afterwards; outside recovery it is left alone.
+TEST_F(Mailbox, BusMasteringForRecoveryExchanges) {
+    for (const bool recovery : {false, true}) {
+        FakeChipHost host(pf_of_type(5));
+        host.put16(bar::kConfigCommand, 0x0002);
+        uint16_t during = 0;
+        host.chip.answer = [&](FakeChip&) {
+            std::memcpy(&during, &host.config[bar::kConfigCommand], 2);
+            return response_block(bar::kBlockResponse, 64);
+        };
+        run_ = MailboxRun{};
+        run_.recovery_mode = recovery;
+        Exchange x(HWRM_VER_GET);
+        ASSERT_EQ(run(host, x).status, 0) << recovery;
+        EXPECT_EQ(during, recovery ? 0x0006 : 0x0002) << recovery;
+        uint16_t after;
+        std::memcpy(&after, &host.config[bar::kConfigCommand], 2);
+        EXPECT_EQ(after, 0x0002) << recovery;
+    }
+}
+
 // What the fault handler does while a window is mapped: the host's bits go, the
 // firmware's stay; once the window is forgotten nothing is touched.
 TEST_F(Mailbox, ReleaseOnFaultClearsOnlyTheHostBits) {
