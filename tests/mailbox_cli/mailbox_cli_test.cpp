@@ -170,6 +170,23 @@ TEST(MailboxRoad, FaultsLeaveTheChipClean) {
     }
 }
 
+// A multi-host adapter's answer carrying another tag than the request's is refused as
+// busy, never taken as the request's answer.
+TEST(MailboxRoad, MultiHostAnswerOfAnotherTag) {
+    SimulatedHost host(R"({"adapters": [{"device_type": 5, "device_id": 29953, "ports": 2, "multi_host": true}]})");
+    host.fault({"no_lfc_device"});
+    const RunResult good = host.zeltnvm({"-dev=zen0", "device_info"});
+    EXPECT_EQ(good.status, 0) << good.out << good.err;
+    host.fault({"mailbox_tag"});
+    log_everything(host);
+    const RunResult r = host.zeltnvm({"-dev=zen0", "device_info"});
+    EXPECT_NE(r.status, 0) << r.out << r.err;
+    const std::string log = tool_log(host);
+    EXPECT_TRUE(contains(log, "mismatched with ramdom_address")) << log;
+    EXPECT_TRUE(contains(log, "status:0x2 add_status: 0x3")) << log;
+    expect_chips_released(host);
+}
+
 // The bus lock file of the simulated host, made the way the tool makes it.
 int open_bus_lock(const SimulatedHost& host, const std::string& bus) {
     const std::string dir = host.root() + "/run/zeltnvm";
