@@ -57,6 +57,9 @@ public:
     virtual size_t size() const = 0;
     virtual uint32_t read32(size_t offset) = 0;
     virtual void write32(size_t offset, uint32_t value) = 0;
+    // The registers as mapped memory, for code that may only use plain volatile
+    // accesses (a signal handler); nullptr when the window is not mapped memory.
+    virtual volatile uint32_t* mapped_registers() { return nullptr; }
 };
 
 // How a read of a regular file ended.

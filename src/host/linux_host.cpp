@@ -67,6 +67,7 @@ public:
         if (offset + 4 > size_) return;
         *reinterpret_cast<volatile uint32_t*>(static_cast<char*>(base_) + offset) = value;
     }
+    volatile uint32_t* mapped_registers() override { return static_cast<volatile uint32_t*>(base_); }
 
 private:
     void* base_;

@@ -13,7 +13,8 @@ namespace bar = wire::bar;
 
 // A signal handler reaches only what is global. Lock-free atomics keep the reads in
 // the handler safe whatever the interrupted code was doing.
-std::atomic<host::RegisterWindow*> g_armed_window{nullptr};
+std::atomic<volatile uint32_t*> g_armed_window{nullptr};
+std::atomic<size_t> g_armed_size{0};
 std::atomic<uint32_t> g_armed_ctrl{0};
 std::atomic<bool> g_handler_installed{false};
 // The handling the process had before, put back by the handler.
@@ -29,13 +30,13 @@ extern "C" void release_on_fault(int signal) {
 }  // namespace
 
 bool mailbox_release_now() {
-    host::RegisterWindow* window = g_armed_window.exchange(nullptr);
-    if (!window) return false;
+    volatile uint32_t* regs = g_armed_window.exchange(nullptr);
+    if (!regs) return false;
     const uint32_t ctrl = g_armed_ctrl.load();
-    window->write32(bar::kWindowRegister, bar::window_base(ctrl));
-    const uint32_t value = window->read32(bar::window_offset(ctrl));
-    window->write32(bar::kWindowRegister, bar::window_base(ctrl));
-    window->write32(bar::window_offset(ctrl), value & bar::kCtrlHostMask & ~bar::kCtrlDataValid);
+    const size_t at = bar::window_offset(ctrl);
+    if (at + 4 > g_armed_size.load() || bar::kWindowRegister + 4 > g_armed_size.load()) return false;
+    regs[bar::kWindowRegister / 4] = bar::window_base(ctrl);
+    regs[at / 4] = regs[at / 4] & bar::kCtrlHostMask & ~bar::kCtrlDataValid;
     return true;
 }
 
@@ -46,8 +47,11 @@ void mailbox_release_arm(host::RegisterWindow* window, uint32_t ctrl_address) {
         sigemptyset(&action.sa_mask);
         ::sigaction(SIGSEGV, &action, &g_previous_action);
     }
+    g_armed_window.store(nullptr);
+    if (!window || !window->mapped_registers()) return;
     g_armed_ctrl.store(ctrl_address);
-    g_armed_window.store(window);
+    g_armed_size.store(window->size());
+    g_armed_window.store(window->mapped_registers());
 }
 
 void mailbox_release_forget() { g_armed_window.store(nullptr); }
