@@ -9,6 +9,7 @@
 #include "device/nvm/nvm_item_version.h"
 #include "device/nvm/nvm_items.h"
 #include "host/host.h"
+#include "transport/bar_window.h"
 #include "transport/fw_queries.h"
 #include "transport/hwrm_exchange.h"
 #include "transport/nvm_variables.h"
@@ -26,8 +27,6 @@ namespace {
 
 // Room for the version texts the firmware reports.
 constexpr size_t kVersionTextLen = 256;
-// Offset of the device serial number capability's two dwords.
-constexpr uint32_t kSerialNumberOffset = 0x140;
 
 // One NVM option read by message. `dimensions` 0 reads a device-wide option, 1 the
 // instance `index`.
@@ -99,20 +98,9 @@ ResultOr<std::array<uint8_t, 6>> permanent_mac(const Function& fn) {
 
 ResultOr<std::string> serial_number_text(const Function& fn) {
     if (!fn.channel) return Result::tool(HVXRETVAL_INVALID_PARAMETER);
-    const PciAddress& addr = fn.address;
-    host::PciFunction pci;
-    pci.domain = static_cast<uint16_t>(addr.domain);
-    pci.bus = static_cast<uint8_t>(addr.bus);
-    pci.dev = static_cast<uint8_t>(addr.device);
-    pci.func = static_cast<uint8_t>(addr.function);
-    // The capability's two dwords, least significant byte first.
-    uint8_t bytes[8];
-    if (!fn.channel->host().read_pci_config(pci, kSerialNumberOffset, bytes, sizeof bytes))
-        return Result::tool(HVXRETVAL_FAILURE);
-    char text[17];
-    std::snprintf(text, sizeof text, "%02x%02x%02x%02x%02x%02x%02x%02x", bytes[0], bytes[1], bytes[2], bytes[3],
-                  bytes[4], bytes[5], bytes[6], bytes[7]);
-    return std::string(text, 15);
+    std::string text = transport::zeltnvm_read_dev_serial_no(fn.channel->host(), fn.address);
+    if (text.empty()) return Result::tool(HVXRETVAL_FAILURE);
+    return text;
 }
 
 ResultOr<uint32_t> fw_reset_counter(const Function& fn, int device_type) {
