@@ -378,6 +378,34 @@ TEST(BarMailboxMultiHost, AnswerWithAnotherTag) {
     EXPECT_EQ(x.state, bar::ZELT_PCI_IOCTL_GET_SECONDARY_HEADER);
 }
 
+TEST_F(BarMailboxTest, ZeltsimShowsWhatTheHostLeftInTheChip) {
+    std::string out;
+    ASSERT_EQ(run_zeltsim({"show", root(), "--chips"}, &out), 0);
+    EXPECT_EQ(out, "BAR0 windows:\n  (never mapped)\n");
+    struct Case {
+        uint32_t left;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {0, "HRTS 0 HCTS 0 data valid 0"},
+        {bar::kCtrlHrts, "HRTS 1 HCTS 0 data valid 0"},
+        {bar::kCtrlHcts | bar::kCtrlDataValid, "HRTS 0 HCTS 1 data valid 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        auto w = host().map_registers(kOlderBar, 0);
+        ASSERT_TRUE(w);
+        HostSide side(*w, bar::kMailboxCtrlOlder);
+        side.set_reg(bar::kMailboxCtrlOlder, (side.ctrl() & ~(bar::kCtrlHrts | bar::kCtrlHcts | bar::kCtrlDataValid)) | c.left);
+        ASSERT_EQ(run_zeltsim({"show", root(), "--chips"}, &out), 0);
+        EXPECT_NE(out.find("0000:13:00.0: open 1,"), std::string::npos) << out;
+        w.reset();
+        ASSERT_EQ(run_zeltsim({"show", root(), "--chips"}, &out), 0);
+        EXPECT_NE(out.find("0000:13:00.0: open 0,"), std::string::npos) << out;
+        EXPECT_NE(out.find(c.shown), std::string::npos) << out;
+    }
+}
+
 TEST_F(BarMailboxTest, MappingAndSignatureFaults) {
     // A VF has no BAR0 of its own here, and a path that is no resource file maps nothing.
     for (const char* path : {"/sys/bus/pci/devices/0000:03:00.0/resource2", "/sys/bus/pci/devices/0000:99:00.0/resource0"}) {
@@ -454,6 +482,24 @@ TEST_F(BarMailboxTest, HealthRegistersAndConfigurationWindows) {
     ASSERT_EQ(run_zeltsim({"fault", root(), "unresponsive", "--adapter", "adapter1"}), 0);
     ASSERT_TRUE(host().read_pci_config(older, bar::kConfigSubsystemId, &ssid, 2));
     EXPECT_EQ(ssid, 0xFFFF);
+}
+
+}  // namespace
+}  // namespace zelt::sim::test
+
+namespace zelt::sim::test {
+namespace {
+
+TEST_F(BarMailboxTest, NamedLocksAreSharedWithinOneHostOnly) {
+    SimHost same(root());
+    SimHostTestHost other(R"({"adapters": [{"device_type": 5, "ports": 1}]})");
+    auto held = host().acquire_named_lock("ZELTNVM_PCI_LOCK_0000_13", 0);
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(same.acquire_named_lock("ZELTNVM_PCI_LOCK_0000_13", 30));
+    EXPECT_TRUE(same.acquire_named_lock("ZELTNVM_PCI_LOCK_0000_03", 0));  // another bus
+    EXPECT_TRUE(other.host().acquire_named_lock("ZELTNVM_PCI_LOCK_0000_13", 0));
+    held.reset();
+    EXPECT_TRUE(same.acquire_named_lock("ZELTNVM_PCI_LOCK_0000_13", 0));
 }
 
 }  // namespace
