@@ -1,8 +1,6 @@
 #include "sim/host/sim_host.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #include <pthread.h>
@@ -131,45 +129,6 @@ int SimHost::interface_ioctl(unsigned long request, struct ifreq* ifr) {
 
 std::unique_ptr<host::RegisterWindow> SimHost::map_registers(std::string_view resource_path, size_t size) {
     return map_sim_registers(*this, resource_path, size);
-}
-
-namespace {
-
-// A named lock of a simulated host: an exclusive flock on <root>/sim/named-locks/<name>,
-// so every process on one simulated host shares it and two hosts never do.
-class SimNamedLock : public host::NamedLock {
-public:
-    explicit SimNamedLock(int fd) : fd_(fd) {}
-    ~SimNamedLock() override { ::close(fd_); }
-    SimNamedLock(const SimNamedLock&) = delete;
-    SimNamedLock& operator=(const SimNamedLock&) = delete;
-
-private:
-    int fd_;
-};
-
-}  // namespace
-
-std::unique_ptr<host::NamedLock> SimHost::acquire_named_lock(std::string_view name, unsigned timeout_ms) {
-    if (name.empty() || name.find('/') != std::string_view::npos) {
-        errno = EINVAL;
-        return nullptr;
-    }
-    const std::string dir = SimPaths{root()}.dir() + "/named-locks";
-    ::mkdir(dir.c_str(), 0700);
-    const int fd = ::open((dir + "/" + std::string(name)).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return nullptr;
-    // Waits in real time, as the semaphore does, polling every 10 ms.
-    for (unsigned waited = 0;; waited += 10) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::make_unique<SimNamedLock>(fd);
-        if (errno != EWOULDBLOCK && errno != EINTR) break;
-        if (waited >= timeout_ms) break;
-        ::usleep(10'000);
-    }
-    const int err = errno;
-    ::close(fd);
-    errno = err;
-    return nullptr;
 }
 
 namespace {

@@ -486,21 +486,3 @@ TEST_F(BarMailboxTest, HealthRegistersAndConfigurationWindows) {
 
 }  // namespace
 }  // namespace zelt::sim::test
-
-namespace zelt::sim::test {
-namespace {
-
-TEST_F(BarMailboxTest, NamedLocksAreSharedWithinOneHostOnly) {
-    SimHost same(root());
-    SimHostTestHost other(R"({"adapters": [{"device_type": 5, "ports": 1}]})");
-    auto held = host().acquire_named_lock("ZELTNVM_PCI_LOCK_0000_13", 0);
-    ASSERT_TRUE(held);
-    EXPECT_FALSE(same.acquire_named_lock("ZELTNVM_PCI_LOCK_0000_13", 30));
-    EXPECT_TRUE(same.acquire_named_lock("ZELTNVM_PCI_LOCK_0000_03", 0));  // another bus
-    EXPECT_TRUE(other.host().acquire_named_lock("ZELTNVM_PCI_LOCK_0000_13", 0));
-    held.reset();
-    EXPECT_TRUE(same.acquire_named_lock("ZELTNVM_PCI_LOCK_0000_13", 0));
-}
-
-}  // namespace
-}  // namespace zelt::sim::test
