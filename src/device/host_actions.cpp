@@ -71,8 +71,6 @@ Result zeltnvm_disable_enable_driver_num_vf(host::Host& host, const Inventory& i
                                             const InventoryFunction& function, unsigned count,
                                             HostActionObserver& observer) {
     if (has_no_driver(function)) return Result();
-    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "adapter->nic_info.driver_type = 0x%x\n",
-                  function.facts.nic_info.driver_type);
     for (const InventoryFunction* f : adapter_functions(inventory, function)) {
         if (f->facts.sriov.Active_VFs == 0) continue;
         if (count == 0) observer.turning_off_vfs(f->address());
