@@ -5,7 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+
+#include "sim/chip/bar_chip.h"
+#include "sim/state/sim_store.h"
 
 struct ifreq;
 
@@ -14,6 +18,13 @@ namespace zelt::sim {
 // ioctl on an open firmware-channel device whose selection write chose `domain`.
 // Returns 0, or -1 with `err` set to the errno the driver fails with.
 int lfc_device_ioctl(const std::string& root, uint32_t domain, unsigned long request, void* arg, int& err);
+
+// One message that came through the PCI mailbox of a function, answered by the same
+// firmware from the same state as the firmware-channel driver's messages: the data
+// buffer of the message is the host's payload (host to device) or goes back as
+// payload blocks (device to host). Logs the request; the caller saves the session.
+MailboxAnswer mailbox_firmware_answer(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,
+                                      std::span<const uint8_t> request, std::span<uint8_t> payload);
 
 // SIOCETHTOOL, SIOCGIFHWADDR and SIOCGIFMTU on a network interface.
 int interface_device_ioctl(const std::string& root, unsigned long request, struct ifreq* ifr, int& err);

@@ -10,6 +10,11 @@ namespace {
 constexpr std::array<std::string_view, 9> kScheduled = {"hwrm_error",    "busy",          "timeout",
                                                         "unresponsive",  "lfc_errno",     "ethtool_errno",
                                                         "install_fault", "reset_fault",   "install_slow"};
+// Faults of the chip behind the register window: those that hold while scheduled, and
+// those of one mailbox exchange (counted like message faults).
+constexpr std::array<std::string_view, 4> kChipStanding = {"no_mailbox", "mailbox_busy", "bar_denied",
+                                                           "fw_not_operational"};
+constexpr std::array<std::string_view, 3> kMailboxExchange = {"mailbox_silent", "mailbox_oversize", "mailbox_tag"};
 constexpr std::array<std::string_view, 7> kStructural = {"no_lfc_device", "driver_unloaded", "vfio",
                                                          "link_down",     "no_root",         "self_reset_status",
                                                          "boot_status"};
@@ -37,8 +42,16 @@ bool is_structural_fault(const std::string& kind) {
     return false;
 }
 
+bool is_chip_fault(const std::string& kind) {
+    for (auto k : kChipStanding)
+        if (k == kind) return true;
+    for (auto k : kMailboxExchange)
+        if (k == kind) return true;
+    return false;
+}
+
 bool is_known_fault(const std::string& kind) {
-    if (is_structural_fault(kind)) return true;
+    if (is_structural_fault(kind) || is_chip_fault(kind)) return true;
     for (auto k : kScheduled)
         if (k == kind) return true;
     return false;
@@ -93,7 +106,7 @@ const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& ada
         const FaultDesc& f = faults[i];
         // Installation and reset faults belong to the firmware's own work, not to a message.
         if (f.kind == "ethtool_errno" || f.kind == "install_fault" || f.kind == "install_slow" ||
-            f.kind == "reset_fault" ||
+            f.kind == "reset_fault" || is_chip_fault(f.kind) ||
             is_structural_fault(f.kind))
             continue;
         if (!function_matches(f, adapter, function)) continue;
@@ -102,6 +115,31 @@ const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& ada
         if (fires(session, i) && !hit) hit = &f;
     }
     return hit;
+}
+
+const FaultDesc* chip_fault(const HostDesc& host, const AdapterDesc& adapter, const FunctionDesc& function,
+                            const std::string& kind) {
+    for (const FaultDesc& f : host.faults)
+        if (f.kind == kind && function_matches(f, adapter, function)) return &f;
+    return nullptr;
+}
+
+MailboxFaults match_mailbox_faults(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,
+                                   uint16_t req_type) {
+    MailboxFaults out;
+    const auto& faults = session.host().faults;
+    for (size_t i = 0; i < faults.size(); ++i) {
+        const FaultDesc& f = faults[i];
+        bool exchange = false;
+        for (auto k : kMailboxExchange) exchange = exchange || k == f.kind;
+        if (!exchange || !function_matches(f, adapter, function)) continue;
+        if (f.req_type >= 0 && f.req_type != req_type) continue;
+        if (!fires(session, i)) continue;
+        if (f.kind == "mailbox_silent") out.silent = true;
+        else if (f.kind == "mailbox_oversize") out.oversize = true;
+        else out.wrong_tag = true;
+    }
+    return out;
 }
 
 const FaultDesc* match_ethtool_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,

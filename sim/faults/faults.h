@@ -20,6 +20,20 @@
 //                   the directory is written, then kInstallSlowWriteMs pass, then the
 //                   items (adapter and function narrow it).
 //   "reset_fault"   the firmware's reset goes wrong, by `cmd_err` (sim/firmware/reset.h)
+//
+// Faults of the chip behind the BAR0 register window (adapter and function narrow
+// them). These hold while scheduled:
+//   "no_mailbox"         the mailbox CTRL register carries no signature (nor does the
+//                        indirect signature block of the newest chips)
+//   "mailbox_busy"       the mailbox's busy-after-reset bit never clears
+//   "bar_denied"         mapping the BAR0 resource file is refused (EACCES)
+//   "fw_not_operational" the firmware health register reads `value` (default 0x0001)
+//                        instead of a running firmware's 0x8000
+// These hit one mailbox exchange, narrowed by `req_type` and counted by `nth`:
+//   "mailbox_silent"     the firmware never answers the handshake
+//   "mailbox_oversize"   the response block announces 36 bytes more than the answer
+//                        (a 64-byte answer comes as a 100-byte block)
+//   "mailbox_tag"        a multi-host answer carries another tag than the request's
 // Each may be narrowed to an adapter, a function (PCI address or interface name), a
 // message number (`req_type`) and to the Nth matching request only (`nth`). "busy" and
 // "unresponsive" narrowed to an ethtool command (`ethtool_cmd`) hit that driver command
@@ -56,6 +70,7 @@ inline constexpr unsigned kInstallSlowWriteMs = 2000;
 // True for the kinds that are applied to the description instead of being scheduled.
 bool is_structural_fault(const std::string& kind);
 bool is_known_fault(const std::string& kind);
+bool is_chip_fault(const std::string& kind);
 
 // Applies a structural fault to the description. False with `error` when it names an
 // adapter or function that does not exist.
@@ -65,6 +80,19 @@ bool apply_structural_fault(HostDesc& host, const FaultDesc& fault, std::string&
 // whose filters match counts the request, so `nth` counts matching requests.
 const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,
                                      uint16_t req_type);
+// A chip fault of `kind` scheduled on the function (not counted), or nullptr.
+const FaultDesc* chip_fault(const HostDesc& host, const AdapterDesc& adapter, const FunctionDesc& function,
+                            const std::string& kind);
+
+// The exchange faults that fire for one mailbox message (each matching one counted).
+struct MailboxFaults {
+    bool silent = false;
+    bool oversize = false;
+    bool wrong_tag = false;
+};
+MailboxFaults match_mailbox_faults(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,
+                                   uint16_t req_type);
+
 // The same for an ethtool command on an interface. "busy" and "unresponsive" only hit
 // commands that reach the firmware (`reaches_firmware`: NVM, flash, dump, module, reset).
 const FaultDesc* match_ethtool_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,

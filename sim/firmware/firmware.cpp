@@ -29,7 +29,22 @@ uint64_t DmaMap::map_response(std::span<uint8_t> response) {
     return response_bus_;
 }
 
+void DmaMap::carry_through_mailbox(std::span<uint8_t> host_payload) {
+    mailbox_ = true;
+    host_payload_ = host_payload;
+}
+
 std::span<uint8_t> DmaMap::find(uint64_t bus_address, uint64_t length, bool exact) const {
+    if (mailbox_) {
+        if (!host_payload_.empty()) {
+            // The payload arrives in whole dwords: up to three bytes of padding follow.
+            const bool fits = length <= host_payload_.size() && (!exact || host_payload_.size() - length < 4);
+            return fits ? host_payload_.first(length) : std::span<uint8_t>{};
+        }
+        if (length > kMaxMailboxBlockBytes) return {};
+        device_blocks_.emplace_back(length, 0);
+        return device_blocks_.back();
+    }
     for (const Mapping& m : maps_) {
         if (bus_address != m.bus) continue;
         if (length == m.bytes.size() || (!exact && length < m.bytes.size())) return m.bytes.first(length);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <span>
 #include <vector>
 
@@ -34,6 +35,9 @@ inline constexpr uint16_t kFwErrNoResources = 4;
 inline constexpr uint16_t kFwErrNotFound = 6;
 inline constexpr uint16_t kFwErrUnsupported = 0xFFFF;
 
+// The longest data block a mailbox block header can announce (24 bits of length).
+inline constexpr uint64_t kMaxMailboxBlockBytes = 0x00FFFFFC;
+
 // Host memory made visible to the device for one message.
 class DmaMap {
 public:
@@ -49,6 +53,14 @@ public:
     // buffer is exactly that long (or, with `exact` false, at least that long).
     std::span<uint8_t> find(uint64_t bus_address, uint64_t length, bool exact = true) const;
 
+    // The mailbox road: a message's data travels through the mailbox instead of DMA, so
+    // the one data buffer a message has is found whatever address its field holds. When
+    // the host sent a payload, the buffer is that payload (rounded up to whole dwords
+    // by the transfer); otherwise it is a fresh zeroed buffer that the answer fills and
+    // that goes back to the host as a payload block.
+    void carry_through_mailbox(std::span<uint8_t> host_payload);
+    const std::deque<std::vector<uint8_t>>& device_blocks() const { return device_blocks_; }
+
 private:
     struct Mapping {
         uint64_t bus;
@@ -58,6 +70,10 @@ private:
     std::vector<Mapping> maps_;
     uint64_t response_bus_ = 0;
     size_t response_size_ = 0;
+    bool mailbox_ = false;
+    std::span<uint8_t> host_payload_;
+    // Buffers handed to the answer; a deque keeps earlier ones where they are.
+    mutable std::deque<std::vector<uint8_t>> device_blocks_;
 };
 
 struct FirmwareContext {

@@ -16,6 +16,8 @@
 #include "sim/state/sim_store.h"
 #include "sim/tree/config_space.h"
 #include "sim/tree/host_tree.h"
+#include "sim/host/sim_window.h"
+#include "wire/pci_mailbox_registers.h"
 #include "wire/fw_register_address.h"
 #include "wire/lfc.h"
 
@@ -125,11 +127,8 @@ int SimHost::interface_ioctl(unsigned long request, struct ifreq* ifr) {
     return rc;
 }
 
-// The register window and the PCI mailbox behind it are not simulated yet: mapping
-// fails as it does for a process without access to the resource file.
-std::unique_ptr<host::RegisterWindow> SimHost::map_registers(std::string_view, size_t) {
-    errno = ENOENT;
-    return nullptr;
+std::unique_ptr<host::RegisterWindow> SimHost::map_registers(std::string_view resource_path, size_t size) {
+    return map_sim_registers(*this, resource_path, size);
 }
 
 // One process drives a simulated host's mailbox at a time anyway; the lock is a token.
@@ -137,24 +136,51 @@ std::unique_ptr<host::NamedLock> SimHost::acquire_named_lock(std::string_view, u
     return std::make_unique<host::NamedLock>();
 }
 
+namespace {
+
+// Lays `value` over the bytes [offset, offset + size) read from configuration space
+// where they overlap the `width` bytes at `at`.
+void overlay(void* out, unsigned offset, size_t size, unsigned at, uint32_t value, unsigned width) {
+    for (unsigned i = 0; i < width; ++i) {
+        if (at + i >= offset && at + i < offset + size)
+            static_cast<uint8_t*>(out)[at + i - offset] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+bool overlaps(unsigned offset, size_t size, unsigned at, unsigned width) {
+    return offset < at + width && offset + size > at;
+}
+
+}  // namespace
+
 bool SimHost::read_pci_config(const host::PciFunction& fn, unsigned offset, void* out, size_t size) {
     if (!tree_.read_pci_config(fn, offset, out, size)) return false;
+    // A function that does not answer reads all ones in its subsystem id.
+    if (overlaps(offset, size, wire::bar::kConfigSubsystemId, 2) && sim_function_silent(*this, fn))
+        overlay(out, offset, size, wire::bar::kConfigSubsystemId, 0xFFFF, 2);
     if (!config_window_data(offset, size)) return true;
-    uint8_t select[2];
-    if (!tree_.read_pci_config(fn, ZELT_PCI_CFG_WINDOW_SELECT, select, sizeof select)) return true;
+    uint8_t select_bytes[2];
+    if (!tree_.read_pci_config(fn, ZELT_PCI_CFG_WINDOW_SELECT, select_bytes, sizeof select_bytes)) return true;
+    const auto select = static_cast<uint16_t>(select_bytes[0] | select_bytes[1] << 8);
     uint32_t value = 0;
-    if (!config_window_read(root(), fn, static_cast<uint16_t>(select[0] | select[1] << 8), value)) return true;
-    // Lay the data dword over the bytes read.
-    for (unsigned i = 0; i < 4; ++i) {
-        const unsigned at = ZELT_PCI_CFG_WINDOW_DATA + i;
-        if (at >= offset && at < offset + size)
-            static_cast<uint8_t*>(out)[at - offset] = static_cast<uint8_t>(value >> (8 * i));
-    }
+    if (!config_bar_window_read(*this, fn, select, value) && !config_window_read(root(), fn, select, value))
+        return true;
+    overlay(out, offset, size, ZELT_PCI_CFG_WINDOW_DATA, value, 4);
     return true;
 }
 
 bool SimHost::write_pci_config(const host::PciFunction& fn, unsigned offset, const void* data, size_t size) {
-    // The window's registers are read only here: a write of the data dword alone is dropped.
+    // The data dword reaches BAR0 when the select word names it; the direct window's
+    // registers are read only, so any other write of the data dword is dropped.
+    if (offset == ZELT_PCI_CFG_WINDOW_DATA && size == 4) {
+        uint8_t select_bytes[2];
+        if (tree_.read_pci_config(fn, ZELT_PCI_CFG_WINDOW_SELECT, select_bytes, sizeof select_bytes)) {
+            uint32_t value;
+            std::memcpy(&value, data, 4);
+            config_bar_window_write(*this, fn, static_cast<uint16_t>(select_bytes[0] | select_bytes[1] << 8), value);
+        }
+        return true;
+    }
     if (offset >= ZELT_PCI_CFG_WINDOW_DATA && offset + size <= ZELT_PCI_CFG_WINDOW_DATA + 4) return true;
     return tree_.write_pci_config(fn, offset, data, size);
 }

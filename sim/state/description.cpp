@@ -186,6 +186,7 @@ void adapter_from_json(const json& j, unsigned index, unsigned& next_ifname, Ada
         throw std::invalid_argument("nvm_size must be a multiple of 4096 between 256 KiB and 64 MiB");
     a.ports = static_cast<unsigned>(number(j, "ports", 2));
     a.multi_host = flag(j, "multi_host", false);
+    a.indirect_mailbox = flag(j, "indirect_mailbox", false);
     a.secure_boot = flag(j, "secure_boot", true);
     a.self_reset_status = status_byte(j, "self_reset_status");
     a.boot_status = status_byte(j, "boot_status");
@@ -372,6 +373,7 @@ json to_json(const HostDesc& host) {
         if (a.self_reset_status != 0) adapters.back()["self_reset_status"] = a.self_reset_status;
         if (a.boot_status != 0) adapters.back()["boot_status"] = a.boot_status;
         if (!a.pcie_version.empty()) adapters.back()["pcie_version"] = a.pcie_version;
+        if (a.indirect_mailbox) adapters.back()["indirect_mailbox"] = true;
     }
     j["adapters"] = adapters;
     json faults = json::array();

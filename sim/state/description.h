@@ -62,6 +62,9 @@ struct AdapterDesc {
     uint32_t nvm_size = 0;           // bytes of flash
     unsigned ports = 0;
     bool multi_host = false;
+    // The newest chips' mailbox is found through its signature block instead of at its
+    // usual CTRL address.
+    bool indirect_mailbox = false;
     bool secure_boot = true;
     // What the firmware's status query reports: the self-reset status (3: the new
     // firmware needs a cold boot of the system) and the pending boot action status

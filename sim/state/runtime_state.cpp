@@ -142,7 +142,19 @@ void adapter_from_json(const json& j, AdapterState& a) {
 json to_json(const RuntimeState& state) {
     json adapters = json::object();
     for (const auto& [name, a] : state.adapters) adapters[name] = adapter_to_json(a);
-    return json{{"clock_offset_us", state.clock_offset_us}, {"fault_hits", state.fault_hits}, {"adapters", adapters}};
+    json out{{"clock_offset_us", state.clock_offset_us}, {"fault_hits", state.fault_hits}, {"adapters", adapters}};
+    // Written only once a window was mapped, so state files of hosts that never used
+    // the register window stay as they were.
+    if (!state.chips.empty()) {
+        json chips = json::object();
+        for (const auto& [address, c] : state.chips)
+            chips[address] = json{{"window_base", c.window_base},
+                                  {"host_ctrl", c.host_ctrl},
+                                  {"open_windows", c.open_windows},
+                                  {"windows_mapped", c.windows_mapped}};
+        out["chips"] = chips;
+    }
+    return out;
 }
 
 bool state_from_json(const json& j, RuntimeState& state, std::string& error) {
@@ -152,6 +164,15 @@ bool state_from_json(const json& j, RuntimeState& state, std::string& error) {
         if (j.contains("fault_hits")) s.fault_hits = j.at("fault_hits").get<std::vector<uint32_t>>();
         if (j.contains("adapters"))
             for (const auto& [name, aj] : j.at("adapters").items()) adapter_from_json(aj, s.adapters[name]);
+        if (j.contains("chips")) {
+            for (const auto& [address, cj] : j.at("chips").items()) {
+                ChipState& c = s.chips[address];
+                c.window_base = cj.value("window_base", 0u);
+                c.host_ctrl = cj.value("host_ctrl", 0u);
+                c.open_windows = cj.value("open_windows", 0u);
+                c.windows_mapped = cj.value("windows_mapped", 0u);
+            }
+        }
         state = std::move(s);
         return true;
     } catch (const std::exception& e) {

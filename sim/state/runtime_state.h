@@ -67,10 +67,22 @@ struct AdapterState {
     bool operator==(const AdapterState&) const = default;
 };
 
+// The register side of a function's chip that outlives a mapping of its BAR0: the
+// sliding window's base, the mailbox CTRL bits the host side left set (HRTS, HCTS, data
+// valid) when its last window went away, and how many windows are mapped now.
+struct ChipState {
+    uint32_t window_base = 0;
+    uint32_t host_ctrl = 0;
+    uint32_t open_windows = 0;
+    uint32_t windows_mapped = 0;  // mappings made so far
+    bool operator==(const ChipState&) const = default;
+};
+
 struct RuntimeState {
     int64_t clock_offset_us = 0;          // virtual clock = wall clock + offset
     std::vector<uint32_t> fault_hits;     // matching requests seen, per scheduled fault
     std::map<std::string, AdapterState> adapters;  // by adapter name
+    std::map<std::string, ChipState> chips;        // by PCI address of the function
     bool operator==(const RuntimeState&) const = default;
 };
 

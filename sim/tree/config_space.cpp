@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "common/supported_devices.h"
+#include "sim/chip/bar_chip.h"
+#include "sim/faults/faults.h"
 #include "sim/firmware/reset.h"
 #include "sim/state/sim_store.h"
 #include "wire/fw_register_address.h"
@@ -16,9 +18,11 @@ void put32(std::vector<uint8_t>& c, unsigned off, uint32_t v) { std::memcpy(&c[o
 
 }  // namespace
 
+uint64_t bar0_size(const AdapterDesc& a) { return a.device_type > 7 ? kBar0SizeNewest : kBar0SizeOlder; }
+
 uint64_t bar0_address(const FunctionDesc& f) {
     uint64_t rid = (uint64_t{f.domain} << 16) | (uint64_t{f.bus} << 8) | (uint64_t{f.dev} << 3) | f.func;
-    return 0x380000000000ull + rid * (kBar0Size + kBar2Size) * 2;
+    return 0x380000000000ull + rid * (kBar0SizeNewest + kBar2Size) * 2;
 }
 
 std::vector<uint8_t> build_config_space(const AdapterDesc& a, const FunctionDesc& f) {
@@ -34,7 +38,7 @@ std::vector<uint8_t> build_config_space(const AdapterDesc& a, const FunctionDesc
     for (const auto& fn : a.functions) pfs += fn.is_vf ? 0 : 1;
     c[0x0E] = (!f.is_vf && pfs > 1) ? 0x80 : 0x00;
     if (!f.is_vf) {
-        uint64_t bar0 = bar0_address(f), bar2 = bar0 + kBar0Size;
+        uint64_t bar0 = bar0_address(f), bar2 = bar0 + bar0_size(a);
         put32(c, 0x10, static_cast<uint32_t>(bar0) | 0x0C);  // 64-bit prefetchable memory
         put32(c, 0x14, static_cast<uint32_t>(bar0 >> 32));
         put32(c, 0x18, static_cast<uint32_t>(bar2) | 0x0C);
@@ -77,6 +81,10 @@ bool config_window_read(const std::string& root, const host::PciFunction& fn, ui
     FunctionRef ref = find_function(session->host(), fn.domain, fn.bus, fn.dev, fn.func);
     if (!ref || ref.function->is_vf || ref.adapter->device_type <= 7) return false;
     value = sim_window_register(session->adapter_state(ref.adapter->name), session->now_us(), window_offset);
+    if (window_offset == ZELT_CFG_WINDOW_FW_HEALTH) {
+        if (const FaultDesc* f = chip_fault(session->host(), *ref.adapter, *ref.function, "fw_not_operational"))
+            value = f->value ? f->value : kHealthNotOperational;
+    }
     return true;
 }
 

@@ -15,8 +15,12 @@ namespace zelt::sim {
 inline constexpr unsigned kConfigSpaceBytes = 4096;
 inline constexpr unsigned kPcieCapOffset = 0xAC;
 inline constexpr unsigned kDsnCapOffset = 0x13C;
-inline constexpr uint64_t kBar0Size = 1u << 20;
 inline constexpr uint64_t kBar2Size = 64u << 10;
+// BAR0 of the newest chips (device type above 7) and of the older ones. Both hold the
+// request area, the doorbell and the register window's aperture at 0x7000..0x7FFF.
+inline constexpr uint64_t kBar0SizeNewest = 2u << 20;
+inline constexpr uint64_t kBar0SizeOlder = 1u << 20;
+uint64_t bar0_size(const AdapterDesc& adapter);
 
 std::vector<uint8_t> build_config_space(const AdapterDesc& adapter, const FunctionDesc& function);
 

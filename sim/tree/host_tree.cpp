@@ -58,7 +58,7 @@ std::string hex_line(unsigned value, int digits) {
     return buf;
 }
 
-std::string resource_text(const FunctionDesc& f) {
+std::string resource_text(const AdapterDesc& a, const FunctionDesc& f) {
     std::string text;
     char line[80];
     auto add = [&](uint64_t start, uint64_t size, uint64_t flags) {
@@ -69,9 +69,9 @@ std::string resource_text(const FunctionDesc& f) {
     };
     bool bars = !f.is_vf;
     uint64_t bar0 = bar0_address(f);
-    add(bars ? bar0 : 0, bars ? kBar0Size : 0, bars ? 0x14220c : 0);
+    add(bars ? bar0 : 0, bars ? bar0_size(a) : 0, bars ? 0x14220c : 0);
     add(0, 0, 0);
-    add(bars ? bar0 + kBar0Size : 0, bars ? kBar2Size : 0, bars ? 0x14220c : 0);
+    add(bars ? bar0 + bar0_size(a) : 0, bars ? kBar2Size : 0, bars ? 0x14220c : 0);
     for (int k = 0; k < 4; ++k) add(0, 0, 0);  // BAR3..BAR5 and the expansion ROM
     return text;
 }
@@ -138,10 +138,10 @@ bool render_host_tree(const std::string& root, const HostDesc& host, std::string
             w.file(dev + "/revision", hex_line(a.revision, 2));
             w.file(dev + "/irq", "0\n");
             w.file(dev + "/numa_node", "-1\n");
-            w.file(dev + "/resource", resource_text(f));
+            w.file(dev + "/resource", resource_text(a, f));
             w.file(dev + "/uevent", uevent_text(a, f));
             if (!f.is_vf) {
-                w.sparse(dev + "/resource0", kBar0Size);
+                w.sparse(dev + "/resource0", bar0_size(a));
                 w.file(dev + "/sriov_totalvfs", std::to_string(f.total_vfs) + "\n");
                 w.file(dev + "/sriov_numvfs", std::to_string(f.num_vfs) + "\n");
             }

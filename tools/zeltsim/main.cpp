@@ -2,7 +2,7 @@
 //
 //   zeltsim create <dir> [--config <file>]
 //   zeltsim show <dir> [--adapters] [--directory] [--options] [--log] [--faults]
-//                      [--requests] [--item <adapter> <index>]
+//                      [--requests] [--chips] [--item <adapter> <index>]
 //   zeltsim fault <dir> <kind> [--adapter <name>] [--function <address|ifname>]
 //                      [--req-type <n>] [--error-code <n>] [--cmd-err <n>]
 //                      [--errno <n>] [--ethtool-cmd <n>] [--nth <n>] [--value <n>]
@@ -29,7 +29,7 @@ using namespace zelt::sim;
 
 const char kUsage[] =
     "usage: zeltsim create <dir> [--config <file>]\n"
-    "       zeltsim show <dir> [--adapters] [--directory] [--options] [--log] [--faults] [--requests]\n"
+    "       zeltsim show <dir> [--adapters] [--directory] [--options] [--log] [--faults] [--requests] [--chips]\n"
     "                          [--item <adapter> <index>]\n"
     "       zeltsim fault <dir> <kind> [--adapter <name>] [--function <address|ifname>] [--req-type <n>]\n"
     "                          [--error-code <n>] [--cmd-err <n>] [--errno <n>] [--ethtool-cmd <n>] [--nth <n>]\n"
@@ -39,7 +39,8 @@ const char kUsage[] =
     "       zeltsim bind <dir> <pci address>\n"
     "fault kinds: hwrm_error busy timeout unresponsive lfc_errno ethtool_errno install_fault\n"
     "             reset_fault install_slow no_lfc_device driver_unloaded vfio link_down no_root\n"
-    "             self_reset_status boot_status\n";
+    "             self_reset_status boot_status no_mailbox mailbox_silent mailbox_oversize\n"
+    "             mailbox_tag mailbox_busy bar_denied fw_not_operational\n";
 
 int usage() {
     std::fputs(kUsage, stderr);
@@ -88,6 +89,7 @@ int cmd_show(const std::vector<std::string>& args) {
         else if (a == "--log") what.install_log = true;
         else if (a == "--faults") what.faults = true;
         else if (a == "--requests") what.requests = true;
+        else if (a == "--chips") what.chips = true;
         else if (a == "--item" && i + 2 < args.size()) {
             long long index;
             if (!parse_number(args[i + 2], index) || index < 0 || index > 0xFFFF) return usage();
@@ -164,7 +166,8 @@ int cmd_fault(const std::vector<std::string>& args) {
             else if (opt == "--errno" && numeric && n <= 4095) f.err_no = static_cast<int>(n);
             else if (opt == "--ethtool-cmd" && numeric && n <= 0xFFFF) f.ethtool_cmd = static_cast<int>(n);
             else if (opt == "--nth" && numeric && n <= 0xFFFFFF) f.nth = static_cast<unsigned>(n);
-            else if (opt == "--value" && numeric && n <= 0xFF) f.value = static_cast<unsigned>(n);
+            else if (opt == "--value" && numeric && n <= (f.kind == "fw_not_operational" ? 0xFFFF : 0xFF))
+                f.value = static_cast<unsigned>(n);
             else return usage();
         }
         if (!f.adapter.empty() && !host.find_adapter(f.adapter)) return failure("no adapter named " + f.adapter);

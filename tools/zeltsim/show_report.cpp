@@ -7,6 +7,7 @@
 #include "common/supported_devices.h"
 #include "sim/flash/flash_model.h"
 #include "sim/state/request_log.h"
+#include "wire/pci_mailbox_registers.h"
 
 namespace zelt::sim {
 
@@ -140,7 +141,7 @@ bool show_report(SimSession& s, const ShowSelection& what, std::string& out, std
         return show_item(s, what.item_adapter, what.item_index, out, error);
     }
     bool all = !what.adapters && !what.directory && !what.options && !what.install_log && !what.faults &&
-               !what.requests;
+               !what.requests && !what.chips;
     const HostDesc& host = s.host();
     if (all || what.adapters) {
         add(out, "Simulated host %s: kernel %s, /dev/zelt_lfc %s, %s\n", host.hostname.c_str(),
@@ -159,6 +160,17 @@ bool show_report(SimSession& s, const ShowSelection& what, std::string& out, std
         for (size_t i = 0; i < host.faults.size(); ++i) {
             uint32_t hits = i < s.state().fault_hits.size() ? s.state().fault_hits[i] : 0;
             add(out, "  %zu: %s (matched %u times)\n", i, fault_to_json(host.faults[i]).dump().c_str(), hits);
+        }
+    }
+    if (what.chips) {
+        // What the host side left in each chip when its last BAR0 window went away.
+        out += "BAR0 windows:\n";
+        if (s.state().chips.empty()) out += "  (never mapped)\n";
+        for (const auto& [address, c] : s.state().chips) {
+            add(out, "  %s: open %u, mapped %u times, window base 0x%08x, HRTS %u HCTS %u data valid %u\n",
+                address.c_str(), c.open_windows, c.windows_mapped, c.window_base,
+                (c.host_ctrl & wire::bar::kCtrlHrts) ? 1u : 0u, (c.host_ctrl & wire::bar::kCtrlHcts) ? 1u : 0u,
+                (c.host_ctrl & wire::bar::kCtrlDataValid) ? 1u : 0u);
         }
     }
     if (what.requests) {

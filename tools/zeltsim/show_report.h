@@ -15,6 +15,7 @@ struct ShowSelection {
     bool install_log = false;
     bool faults = false;
     bool requests = false;
+    bool chips = false;  // the BAR0 windows and the mailbox bits the host left set
     std::string item_adapter;  // with item_index >= 0: hex dump of that item's data
     int item_index = -1;
 };
