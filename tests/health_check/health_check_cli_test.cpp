@@ -100,6 +100,46 @@ TEST(DeviceHealthCheck, KestraReportsItsRedundancyStatus) {
     }
 }
 
+// The firmware health register comes first: a firmware that does not run is not
+// healthy and is asked nothing more; a window the host refuses to map is logged and
+// the check goes on without it.
+TEST(DeviceHealthCheck, FirmwareHealthRegister) {
+    constexpr const char* kKernelSecurity =
+        "Permission denied or failed to access the device resources because of kernel security. So checking the "
+        "device nvm redundancy.\n";
+    struct Case {
+        const char* name;
+        const char* dev;
+        std::vector<std::string> fault;
+        bool verbose;
+        std::string out;
+        bool security_logged;
+        int vpd_writes;
+    } cases[] = {
+        {"newest firmware not running", "zen0", {"fw_not_operational", "--adapter", "adapter0"}, false,
+         std::string(kNotHealthy) + kAdvice, false, 0},
+        {"older firmware not running, verbose", "zen2", {"fw_not_operational", "--adapter", "adapter1"}, true,
+         kNotHealthy, false, 0},
+        {"window refused on the newest adapter", "zen0", {"bar_denied"}, false, kHealthy, true, 0},
+        {"window refused on the older adapter", "zen2", {"bar_denied"}, false, kHealthy, true, 1},
+        {"older firmware running", "zen2", {}, false, kHealthy, false, 1},
+    };
+    Host original;
+    original.start_log();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Host host(zelt::test::SimulatedHost::CopyOf{original});
+        if (!c.fault.empty()) host.fault(c.fault);
+        std::vector<std::string> args = {std::string("-dev=") + c.dev, "device_health_check"};
+        if (c.verbose) args.push_back("-v");
+        const RunResult r = host.zeltnvm(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(contains(host.log(), kKernelSecurity), c.security_logged) << host.log();
+        EXPECT_EQ(host.requests(0xFFFE), c.vpd_writes);
+    }
+}
+
 // Each set bit explains itself in verbose mode, in the order of the findings, and the
 // advice to run with -v is left out.
 TEST(DeviceHealthCheck, VerboseExplainsEveryWarning) {
