@@ -131,11 +131,6 @@ std::unique_ptr<host::RegisterWindow> SimHost::map_registers(std::string_view re
     return map_sim_registers(*this, resource_path, size);
 }
 
-// One process drives a simulated host's mailbox at a time anyway; the lock is a token.
-std::unique_ptr<host::NamedLock> SimHost::acquire_named_lock(std::string_view, unsigned) {
-    return std::make_unique<host::NamedLock>();
-}
-
 namespace {
 
 // Lays `value` over the bytes [offset, offset + size) read from configuration space

@@ -27,7 +27,6 @@ public:
     void device_close(int fd) override;
     int interface_ioctl(unsigned long request, struct ifreq* ifr) override;
     std::unique_ptr<host::RegisterWindow> map_registers(std::string_view resource_path, size_t size) override;
-    std::unique_ptr<host::NamedLock> acquire_named_lock(std::string_view name, unsigned timeout_ms) override;
     // Configuration space as the files hold it, with the direct window of the newest
     // chips answered from the firmware's state.
     bool read_pci_config(const host::PciFunction& fn, unsigned offset, void* out, size_t size) override;

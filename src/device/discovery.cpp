@@ -396,7 +396,11 @@ void get_sriov_info(Host& host, zelt_nvm_device_info_t& rec) {
 
 
 Roads live_roads(host::Host& host) {
-    return Roads{std::make_shared<transport::DriverChannel>(host), std::make_shared<PciWindowChannel>(host)};
+    // One mailbox road for the run: both channels share what it learns about functions
+    // that stopped answering.
+    auto mailbox = std::make_shared<const transport::MailboxRoad>(host);
+    return Roads{std::make_shared<transport::DriverChannel>(host, mailbox),
+                 std::make_shared<PciWindowChannel>(host, mailbox)};
 }
 
 Result zelt_nvm_discover(Host& host, const Roads& roads, Inventory& inventory) {

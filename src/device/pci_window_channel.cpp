@@ -23,7 +23,7 @@ constexpr uint32_t kVersionTextLen = 256;
 }  // namespace
 
 Result PciWindowChannel::send(const Function& fn, const transport::Message& msg) const {
-    return transport::send_by_mailbox(fn, msg);
+    return mailbox_->send(fn, msg);
 }
 
 uint32_t PciWindowChannel::message_piece_size() const { return ZELTNVM_MSG_PIECE_SMALL; }

@@ -3,13 +3,18 @@
 // installed by firmware message. There is no driver to give texts or dumps.
 #pragma once
 
+#include <memory>
+
 #include "transport/channel.h"
+#include "transport/mailbox_road.h"
 
 namespace zelt::device {
 
 class PciWindowChannel final : public transport::Channel {
 public:
-    explicit PciWindowChannel(host::Host& host) : Channel(host) {}
+    // `mailbox` is the run's mailbox road (a road of its own when none is given).
+    explicit PciWindowChannel(host::Host& host, std::shared_ptr<const transport::MailboxRoad> mailbox = {})
+        : Channel(host), mailbox_(mailbox ? std::move(mailbox) : std::make_shared<const transport::MailboxRoad>(host)) {}
 
     Result send(const transport::Function& fn, const transport::Message& msg) const override;
     // The mailbox's small pieces.
@@ -37,6 +42,9 @@ public:
     Result reset(const transport::Function& fn, const transport::ResetRequest& request) const override;
     bool crashdump_available(const transport::Function& fn) const override;
     Result coredump(const transport::Function& fn, FILE* fp, int type) const override;
+
+private:
+    std::shared_ptr<const transport::MailboxRoad> mailbox_;
 };
 
 }  // namespace zelt::device

@@ -2,7 +2,7 @@
 //
 // Everything the utility asks of the system goes through `Host`: files under
 // absolute host paths, the firmware-channel device, socket ioctls on network
-// interfaces, the BAR0 register window, named locks, the PCI function scan, the
+// interfaces, the BAR0 register window, the PCI function scan, the
 // system log, host facts, the host actions done with shell commands on Linux, and
 // the clock.
 //
@@ -59,12 +59,6 @@ public:
     virtual void write32(size_t offset, uint32_t value) = 0;
 };
 
-// A held named lock (POSIX named semaphore on Linux). Released on destruction.
-class NamedLock {
-public:
-    virtual ~NamedLock() = default;
-};
-
 // How a read of a regular file ended.
 enum class FileRead { kOk, kOpenFailed, kNotRegular, kTooLarge, kNoMemory, kReadFailed };
 
@@ -115,11 +109,9 @@ public:
     // network interface named in `ifr`. Returns 0, or -1 with errno set.
     virtual int interface_ioctl(unsigned long request, struct ifreq* ifr) = 0;
 
-    // ---- Register window, locks, PCI ---------------------------------------------
+    // ---- Register window, PCI ---------------------------------------------
     // Maps `size` bytes of a resource file (sysfs resource0). nullptr with errno set on failure.
     virtual std::unique_ptr<RegisterWindow> map_registers(std::string_view resource_path, size_t size) = 0;
-    // Takes a named lock, waiting at most `timeout_ms`. nullptr when it could not be had.
-    virtual std::unique_ptr<NamedLock> acquire_named_lock(std::string_view name, unsigned timeout_ms) = 0;
     // The PCI functions of the host, as libpci reports them.
     virtual bool scan_pci(std::vector<PciFunction>& functions) = 0;
     // Reads `size` bytes of a function's configuration space from `offset`.

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <net/if.h>
-#include <semaphore.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
@@ -74,18 +73,6 @@ private:
     size_t size_;
 };
 
-class SemaphoreLock : public NamedLock {
-public:
-    explicit SemaphoreLock(sem_t* sem) : sem_(sem) {}
-    ~SemaphoreLock() override {
-        ::sem_post(sem_);
-        ::sem_close(sem_);
-    }
-
-private:
-    sem_t* sem_;
-};
-
 }  // namespace
 
 std::unique_ptr<RegisterWindow> LinuxHost::map_registers(std::string_view resource_path, size_t size) {
@@ -101,25 +88,6 @@ std::unique_ptr<RegisterWindow> LinuxHost::map_registers(std::string_view resour
     return std::make_unique<MappedWindow>(base, size);
 }
 
-std::unique_ptr<NamedLock> LinuxHost::acquire_named_lock(std::string_view name, unsigned timeout_ms) {
-    std::string sem_name = "/" + std::string(name);
-    sem_t* sem = ::sem_open(sem_name.c_str(), O_CREAT, 0600, 1);
-    if (sem == SEM_FAILED) return nullptr;
-    struct timespec deadline;
-    ::clock_gettime(CLOCK_REALTIME, &deadline);
-    deadline.tv_sec += timeout_ms / 1000;
-    deadline.tv_nsec += static_cast<long>(timeout_ms % 1000) * 1000000L;
-    if (deadline.tv_nsec >= 1000000000L) {
-        deadline.tv_sec += 1;
-        deadline.tv_nsec -= 1000000000L;
-    }
-    while (::sem_timedwait(sem, &deadline) != 0) {
-        if (errno == EINTR) continue;
-        ::sem_close(sem);
-        return nullptr;
-    }
-    return std::make_unique<SemaphoreLock>(sem);
-}
 
 bool LinuxHost::scan_pci(std::vector<PciFunction>& functions) { return tree_.scan_pci(functions); }
 

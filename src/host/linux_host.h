@@ -23,7 +23,6 @@ public:
     int interface_ioctl(unsigned long request, struct ifreq* ifr) override;
 
     std::unique_ptr<RegisterWindow> map_registers(std::string_view resource_path, size_t size) override;
-    std::unique_ptr<NamedLock> acquire_named_lock(std::string_view name, unsigned timeout_ms) override;
     bool scan_pci(std::vector<PciFunction>& functions) override;
     bool read_pci_config(const PciFunction& fn, unsigned offset, void* out, size_t size) override;
     bool write_pci_config(const PciFunction& fn, unsigned offset, const void* data, size_t size) override;

@@ -15,17 +15,29 @@ namespace zelt::transport {
 inline constexpr uint32_t kPieceChannel = 65536;
 inline constexpr uint32_t kPieceMailbox = 4096;
 
-Result DriverChannel::send(const Function& fn, const Message& msg) const {
-    return send_by_firmware_channel(host(), fn, msg);
+namespace {
+
+// Whether /dev/zelt_lfc can be opened on `host` (opened only to learn that).
+bool firmware_channel_present(host::Host& host) {
+    const int fd = host.device_open(ZELT_LFC_DEVICE_PATH, O_RDWR);
+    if (fd < 0) return false;
+    host.device_close(fd);
+    return true;
 }
 
-uint32_t DriverChannel::message_piece_size() const {
-    // The device is opened only to learn whether the channel is there.
-    const int fd = host().device_open(ZELT_LFC_DEVICE_PATH, O_RDWR);
-    if (fd < 0) return kPieceMailbox;
-    host().device_close(fd);
-    return kPieceChannel;
+}  // namespace
+
+DriverChannel::DriverChannel(host::Host& host, std::shared_ptr<const MailboxRoad> mailbox)
+    : Channel(host),
+      mailbox_(mailbox ? std::move(mailbox) : std::make_shared<const MailboxRoad>(host)),
+      by_mailbox_(!firmware_channel_present(host)) {}
+
+Result DriverChannel::send(const Function& fn, const Message& msg) const {
+    if (by_mailbox_) return mailbox_->send(fn, msg);
+    return send_by_firmware_channel(host(), *mailbox_, fn, msg);
 }
+
+uint32_t DriverChannel::message_piece_size() const { return by_mailbox_ ? kPieceMailbox : kPieceChannel; }
 
 Result DriverChannel::read_item(const Function& fn, uint32_t index, uint32_t offset, uint8_t* data,
                                 uint32_t length) const {

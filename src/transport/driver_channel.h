@@ -1,18 +1,27 @@
 // The road through a function's network driver: firmware messages through the
-// firmware-channel device /dev/zelt_lfc (the PCI mailbox when the device cannot be
-// opened), NVM items, package flashing, driver texts and dumps through ethtool.
+// firmware-channel device /dev/zelt_lfc, or through the PCI mailbox when the host has
+// no such device (decided when the channel is made); NVM items, package flashing,
+// driver texts and dumps through ethtool.
 #pragma once
 
+#include <memory>
+
 #include "transport/channel.h"
+#include "transport/mailbox_road.h"
 
 namespace zelt::transport {
 
 class DriverChannel final : public Channel {
 public:
-    explicit DriverChannel(host::Host& host) : Channel(host) {}
+    // Messages by mailbox when /dev/zelt_lfc cannot be opened now; `mailbox` is the run's
+    // mailbox road (a road of its own when none is given).
+    explicit DriverChannel(host::Host& host, std::shared_ptr<const MailboxRoad> mailbox = {});
+
+    // Whether messages go through the PCI mailbox.
+    bool messages_by_mailbox() const { return by_mailbox_; }
 
     Result send(const Function& fn, const Message& msg) const override;
-    // Large pieces when /dev/zelt_lfc can be opened, else the mailbox's small ones.
+    // Large pieces through /dev/zelt_lfc, the mailbox's small ones through the mailbox.
     uint32_t message_piece_size() const override;
     Result read_item(const Function& fn, uint32_t index, uint32_t offset, uint8_t* data,
                      uint32_t length) const override;
@@ -28,6 +37,10 @@ public:
     Result reset(const Function& fn, const ResetRequest& request) const override;
     bool crashdump_available(const Function& fn) const override;
     Result coredump(const Function& fn, FILE* fp, int type) const override;
+
+private:
+    std::shared_ptr<const MailboxRoad> mailbox_;
+    bool by_mailbox_;
 };
 
 }  // namespace zelt::transport

@@ -13,6 +13,7 @@
 #include "host/host.h"
 #include "log/print.h"
 #include "transport/mailbox.h"
+#include "transport/mailbox_road.h"
 #include "wire/hwrm_answer.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
@@ -81,12 +82,12 @@ uint16_t requestType(const void* req, uint32_t req_len) {
 
 namespace zelt::transport {
 
-Result send_by_mailbox(const Function& fn, const Message& msg) {
+Result send_by_mailbox(host::Host& host, MailboxRun& run, const Function& fn, const Message& msg) {
     if (msg.req_len >= sizeof(hwrm_input_header)) {
         auto* hdr = static_cast<hwrm_input_header*>(msg.req);
         hdr->target_id = cpu_to_le16(HWRM_TARGET_ID_MAILBOX);
     }
-    zelt::Result rc = zelt::transport::mailbox_exchange(fn.address, msg);
+    zelt::Result rc = zelt::transport::mailbox_exchange(host, run, fn.address, msg);
     if (!rc.ok()) return rc;
     HwrmAnswerStatus status = answerStatus(msg.resp, msg.resp_len);
     if (status.error_code == 0) return checkAnswerEcho(msg);
@@ -171,9 +172,9 @@ Result send_message(const Function& fn, const Message& m) {
     return fn.channel->send(fn, m);
 }
 
-Result send_by_firmware_channel(host::Host& host, const Function& fn, const Message& m) {
+Result send_by_firmware_channel(host::Host& host, const MailboxRoad& mailbox, const Function& fn, const Message& m) {
     ChannelDevice channel(host);
-    if (!channel.is_open()) return send_by_mailbox(fn, m);
+    if (!channel.is_open()) return mailbox.send(fn, m);
 
     zelt_lfc_generic_msg select{};
     select.key = ZELT_LFC_SELECT_DOMAIN_KEY;

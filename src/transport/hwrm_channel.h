@@ -42,12 +42,16 @@ struct Message {
 // channel: HVXRETVAL_INVALID_PARAMETER.
 Result send_message(const Function& fn, const Message& msg);
 
+struct MailboxRun;
+class MailboxRoad;
+
 // The two message roads the channels use. Through /dev/zelt_lfc of `host` (opened,
-// selected and closed for each message), or through the PCI mailbox when the device
-// cannot be opened:
-Result send_by_firmware_channel(host::Host& host, const Function& fn, const Message& msg);
-// Through the PCI mailbox of the function:
-Result send_by_mailbox(const Function& fn, const Message& msg);
+// selected and closed for each message), or through `mailbox` when the device has gone
+// since the channel was chosen:
+Result send_by_firmware_channel(host::Host& host, const MailboxRoad& mailbox, const Function& fn,
+                                const Message& msg);
+// Through the PCI mailbox of the function, with the run's mailbox state:
+Result send_by_mailbox(host::Host& host, MailboxRun& run, const Function& fn, const Message& msg);
 
 // The result of a firmware error answer. `mailbox`: the answer came through the PCI
 // mailbox, where a modify refused for security keeps its raw cmd_err. `saved_errno`

@@ -1,12 +1,11 @@
-// The PCI mailbox: firmware messages exchanged through the adapter's mapped PCI
-// memory window, used for recovery names and when /dev/zelt_lfc cannot be opened;
-// and encoded firmware register reads through the same window.
-//
-// Until the mailbox handshake is built, an exchange answers "unsupported operation"
-// after a log line (mailbox.cpp). Register reads are in fw_register_window.cpp.
+// The PCI mailbox: firmware messages exchanged through the adapter's mapped BAR0 with
+// the register handshake, for functions no driver holds and when /dev/zelt_lfc cannot
+// be opened; and encoded firmware register reads through the chip windows.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "common/pci_address.h"
 #include "common/result.h"
@@ -17,12 +16,6 @@ class Host;
 }
 
 namespace zelt::transport {
-
-// Name of the cross-process lock of one PCI domain and bus (printf form: domain, bus),
-// held for one mailbox exchange or one windowed register access, and how long a taker
-// waits for it.
-inline constexpr const char* ZELT_PCI_LOCK_NAME_FORMAT = "ZELTNVM_PCI_LOCK_%04x_%02x";
-inline constexpr unsigned ZELT_PCI_LOCK_TIMEOUT_MS = 1000;
 
 // Mailbox status values.
 enum zelt_pci_ioctl_error : int32_t {
@@ -44,42 +37,61 @@ enum zelt_pci_ioctl_error : int32_t {
     ZELT_PCI_IOCTL_RETRY = 15,
 };
 
-struct zelt_device_info {
-    uint16_t domain;
-    uint16_t bus;
-    uint16_t device;
-    uint16_t func;
-    uint8_t ushi_fw_state;
-    uint8_t rsvd;
+// A function that stopped answering during this run, and the transfer state it
+// stopped in.
+struct UnresponsiveFunction {
+    PciAddress address;
+    uint8_t ushi_fw_state = 0;
 };
 
-struct zelt_pci_request {
-    void* hwrm_req;
-    uint32_t hwrm_req_size;
-    uint32_t payload_length;  // host-to-device data (writes)
-    void* payload_data;
-    uint32_t dma_addr_offset;
+// What one run's mailbox exchanges share: owned by the channel that drives them.
+struct MailboxRun {
+    // The function is reached in recovery mode: a silent function is still tried, and
+    // the firmware health is not asked.
+    bool recovery_mode = false;
+    // The recovery firmware image runs: the firmware health is not asked.
+    bool fastboot_running = false;
+    // Functions found unresponsive; they are not waited for again.
+    std::vector<UnresponsiveFunction> unresponsive;
+    // Source of the multi-host request tags.
+    uint32_t tag_state = 0;
+
+    bool is_unresponsive(const PciAddress& address) const;
+    void mark_unresponsive(const PciAddress& address, uint8_t state);
 };
 
-struct zelt_pci_response {
-    void* hwrm_resp;
-    uint32_t hwrm_resp_size;
-    uint32_t payload_length;  // device-to-host data (reads)
-    void* payload_data;
+// The outcome of one mailbox exchange: the mailbox status, and the transfer state a
+// failed transfer reached.
+struct MailboxOutcome {
+    int32_t status = ZELT_PCI_IOCTL_SUCCESS;
+    uint32_t add_status = 0;
 };
 
-// One message through the mailbox of the function at `address`. The request's
-// target_id is already set for the mailbox; the answer's own error status is left to
-// the caller. A failing mailbox status is returned as the tool's result (busy as 16).
-Result mailbox_exchange(const PciAddress& address, const Message& msg);
+// One message through the mailbox of the function at `address` (request already framed
+// with the mailbox target id): configuration read, bus lock, mapping and mailbox check,
+// request, response, release; repeated while the firmware asks for a retry (at most
+// kMailboxRetries times). Every failure leaves HRTS, HCTS and data valid clear and
+// BAR0 unmapped.
+inline constexpr int kMailboxRetries = 8;
+MailboxOutcome zeltnvm_issue_pci_ioctl(host::Host& host, MailboxRun& run, const PciAddress& address,
+                                       const Message& msg);
 
-// Reads one firmware register of the function at `address` through the PCI
-// configuration space of `host`, the register named by an encoded address
-// (wire/fw_register_address.h): a configuration-space offset, or on the newest chips
-// the configuration direct window. HVXRETVAL_REG_READ_FAILED when the function or
-// register cannot be read; 16 (busy) when another process holds the bus's PCI lock for
-// longer than ZELT_PCI_LOCK_TIMEOUT_MS; HVXRETVAL_UNSUPPORTED_OPERATION for registers
-// behind the BAR0 window.
+// The same as the tool's result: busy (2) as 16, other statuses as they are.
+Result mailbox_exchange(host::Host& host, MailboxRun& run, const PciAddress& address, const Message& msg);
+
+// Reads one firmware register of the function at `address` by encoded address
+// (wire/fw_register_address.h): a configuration-space offset; a chip register through
+// the BAR0 window, falling back to the configuration-space window when BAR0 cannot be
+// mapped for a reason other than refused permission; on the newest family the
+// configuration direct window. HVXRETVAL_REG_READ_FAILED when the function or register
+// cannot be read; 16 (busy) when another process holds the bus's PCI lock.
 Result zeltnvm_read_fw_reg(host::Host& host, const PciAddress& address, uint32_t* value, uint32_t reg);
+
+// The device serial number text of the function: configuration dwords 0x140 and 0x144,
+// least significant byte of the first dword first, as the first 15 hexadecimal digits.
+// Empty when configuration space cannot be read.
+std::string zeltnvm_read_dev_serial_no(host::Host& host, const PciAddress& address);
+// The serial number text of the two dwords.
+std::string serial_number_text(uint32_t first, uint32_t second);
 
 }  // namespace zelt::transport

@@ -33,7 +33,10 @@ TEST_F(Channel, FillsTheDeviceRecordsAndClosesTheDevice) {
         writeAnswer(resp, len, out);
         return 0;
     };
-    ASSERT_EQ(zelt_nvm_ver_get_status(at("eth0", 2, 0x3b, 0x1f, 6)).code(), 0);
+    const transport::Function fn = at("eth0", 2, 0x3b, 0x1f, 6);
+    // Making the channel looked for the device once; the message opens it once more.
+    host->opens = host->closes = 0;
+    ASSERT_EQ(zelt_nvm_ver_get_status(fn).code(), 0);
     ASSERT_EQ(host->messages.size(), 1u);
     const auto& m = host->messages[0];
     EXPECT_EQ(m.selected_domain, 2u);
@@ -212,29 +215,29 @@ TEST_F(Channel, ShortSelectionWriteFails) {
     hwrm_err_output resp{};
     EXPECT_EQ(sendBare("eth0", HWRM_FUNC_QCFG, resp), HVXRETVAL_FAILURE);
     EXPECT_TRUE(host->messages.empty());
-    EXPECT_EQ(host->closes, 1);
+    EXPECT_EQ(host->closes, host->opens);
 }
 
-// The PCI window channel, and the driver channel without its channel device, take the
-// mailbox with the mailbox target id; the mailbox is not part of this build yet.
+// The PCI window channel, and the driver channel made while its channel device is
+// missing, take the mailbox with the mailbox target id and never open the device.
 TEST_F(Channel, MailboxPathTakesOverWithoutTheDevice) {
     const PciAddress address{0, 0x3b, 0, 0};
+    host->channel_present = false;
+    auto driver = std::make_shared<transport::DriverChannel>(*host);
+    EXPECT_TRUE(driver->messages_by_mailbox());
     const struct {
         const char* dev;
-        bool channel_present;
         std::shared_ptr<const transport::Channel> channel;
-    } cases[] = {{"zelt_pci_dev:0:3b:0.0", true, std::make_shared<device::PciWindowChannel>(*host)},
-                 {"eth0", false, std::make_shared<transport::DriverChannel>(*host)}};
+    } cases[] = {{"zelt_pci_dev:0:3b:0.0", std::make_shared<device::PciWindowChannel>(*host)}, {"eth0", driver}};
     for (const auto& c : cases) {
-        host->channel_present = c.channel_present;
         host->opens = 0;
         hwrm_nvm_flush_input req{};
         transport::hwrmInitRequest(req.hdr, HWRM_NVM_FLUSH);
         hwrm_err_output resp{};
-        EXPECT_EQ(transport::send_message(transport::Function{c.dev, address, c.channel},
-                                          {&req, sizeof req, &resp, sizeof resp, nullptr})
-                      .code(),
-                  HVXRETVAL_UNSUPPORTED_OPERATION)
+        // The fake host has no chip behind the function's configuration space.
+        EXPECT_FALSE(transport::send_message(transport::Function{c.dev, address, c.channel},
+                                             {&req, sizeof req, &resp, sizeof resp, nullptr})
+                         .ok())
             << c.dev;
         EXPECT_EQ(req.hdr.target_id, HWRM_TARGET_ID_MAILBOX) << c.dev;
         EXPECT_EQ(host->opens, 0) << c.dev;
