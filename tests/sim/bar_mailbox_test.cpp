@@ -378,6 +378,34 @@ TEST(BarMailboxMultiHost, AnswerWithAnotherTag) {
     EXPECT_EQ(x.state, bar::ZELT_PCI_IOCTL_GET_SECONDARY_HEADER);
 }
 
+TEST_F(BarMailboxTest, ZeltsimShowsWhatTheHostLeftInTheChip) {
+    std::string out;
+    ASSERT_EQ(run_zeltsim({"show", root(), "--chips"}, &out), 0);
+    EXPECT_EQ(out, "BAR0 windows:\n  (never mapped)\n");
+    struct Case {
+        uint32_t left;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {0, "HRTS 0 HCTS 0 data valid 0"},
+        {bar::kCtrlHrts, "HRTS 1 HCTS 0 data valid 0"},
+        {bar::kCtrlHcts | bar::kCtrlDataValid, "HRTS 0 HCTS 1 data valid 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        auto w = host().map_registers(kOlderBar, 0);
+        ASSERT_TRUE(w);
+        HostSide side(*w, bar::kMailboxCtrlOlder);
+        side.set_reg(bar::kMailboxCtrlOlder, (side.ctrl() & ~(bar::kCtrlHrts | bar::kCtrlHcts | bar::kCtrlDataValid)) | c.left);
+        ASSERT_EQ(run_zeltsim({"show", root(), "--chips"}, &out), 0);
+        EXPECT_NE(out.find("0000:13:00.0: open 1,"), std::string::npos) << out;
+        w.reset();
+        ASSERT_EQ(run_zeltsim({"show", root(), "--chips"}, &out), 0);
+        EXPECT_NE(out.find("0000:13:00.0: open 0,"), std::string::npos) << out;
+        EXPECT_NE(out.find(c.shown), std::string::npos) << out;
+    }
+}
+
 TEST_F(BarMailboxTest, MappingAndSignatureFaults) {
     // A VF has no BAR0 of its own here, and a path that is no resource file maps nothing.
     for (const char* path : {"/sys/bus/pci/devices/0000:03:00.0/resource2", "/sys/bus/pci/devices/0000:99:00.0/resource0"}) {
