@@ -135,6 +135,17 @@ TEST_F(HostActions, FailingWriteStopsAtThatFunction) {
     EXPECT_EQ(driver(kPf1), "vfio-pci");
 }
 
+// A function of the adapter that no driver held when the run began (a run before this
+// one released it) has nothing to release: the rest of the adapter is still unbound.
+TEST_F(HostActions, FunctionAlreadyReleasedIsPassedOver) {
+    ASSERT_EQ(host_->unbind_driver(kPf1, "zelt_en"), 0);
+    discover();
+    ASSERT_EQ(fn("zen0").adapter_pf_count, 2);  // the released function is still one of the adapter's
+    ASSERT_TRUE(device::zeltnvm_unbind_driver(*host_, inventory_, fn("zen0")).ok());
+    EXPECT_EQ(driver(kPf0), "");
+    EXPECT_FALSE(has(log(), "0000:03:00.1 > /sys/bus/pci/drivers/zelt_en/unbind"));
+}
+
 TEST_F(HostActions, FailingVfWriteStopsAtThatFunction) {
     ASSERT_EQ(host_->set_vf_count(kPf0, 2), 0);
     ASSERT_EQ(host_->set_vf_count(kPf1, 3), 0);
