@@ -107,8 +107,8 @@ Result rewrite_vpd(const transport::Function& fn) {
         return Result::tool(kHealthNvmReadFailed);
     }
     const auto length = static_cast<uint32_t>(*read);
-    const Result written = zeltnvm_update_vpd_data(fn, ZEL_DIR_TYPE_VPD, kOrdinal, 0, entry.attr, 0, data.get(), length,
-                                                   entry.item_length > length ? entry.item_length : length, 0);
+    // Written back in place: the item keeps its allocation and its directory entry.
+    const Result written = zeltnvm_modify_nvm(fn, *index, 0, data.get(), length);
     if (!written.ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Failed to write VPD data and rc = %d\n", kFn,
                       written.code());

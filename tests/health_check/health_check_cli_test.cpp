@@ -136,7 +136,7 @@ TEST(DeviceHealthCheck, FirmwareHealthRegister) {
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(contains(host.log(), kKernelSecurity), c.security_logged) << host.log();
-        EXPECT_EQ(host.requests(0xFFFE), c.vpd_writes);
+        EXPECT_EQ(host.requests(0xFFF4), c.vpd_writes);
     }
 }
 
@@ -195,16 +195,31 @@ int Host::vpd_index(const std::string& adapter) const {
     return -1;
 }
 
-// Older adapters prove their NVM by writing the VPD item back as it was read.
+// Older adapters prove their NVM by writing the VPD item back as it was read, by
+// either road to the function; a second check finds the same item again.
 TEST(DeviceHealthCheck, OlderAdapterRewritesItsVpdUnchanged) {
-    Host host;
-    const int index = host.vpd_index("adapter1");
-    const std::string before = host.item("adapter1", index);
-    const RunResult r = host.zeltnvm({"-dev=zen2", "device_health_check", "-v"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, kHealthy);
-    EXPECT_EQ(host.requests(0xFFFE), 1);  // the whole-item write went out
-    EXPECT_EQ(host.item("adapter1", host.vpd_index("adapter1")), before);
+    struct Case {
+        const char* name;
+        std::vector<std::string> fault;
+        const char* dev;
+    } cases[] = {
+        {"through the driver", {}, "-dev=zen2"},
+        {"through the PCI window", {"driver_unloaded", "--function", "zen2"}, "-dev=zelt_pci_dev:0000:13:00.0"},
+    };
+    zelt::test::SimulatedHost original;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Host host(zelt::test::SimulatedHost::CopyOf{original});
+        if (!c.fault.empty()) host.fault(c.fault);
+        const std::string before = host.item("adapter1", host.vpd_index("adapter1"));
+        for (int run = 1; run <= 2; ++run) {
+            const RunResult r = host.zeltnvm({c.dev, "device_health_check", "-v"});
+            EXPECT_EQ(r.status, 0) << run << r.err;
+            EXPECT_EQ(r.out, kHealthy) << run;
+            EXPECT_EQ(host.item("adapter1", host.vpd_index("adapter1")), before) << run;
+        }
+        EXPECT_EQ(host.requests(0xFFF4), 2);  // the item was written back each time
+    }
 }
 
 TEST(DeviceHealthCheck, OlderAdapterNvmFailures) {
@@ -221,7 +236,7 @@ TEST(DeviceHealthCheck, OlderAdapterNvmFailures) {
         {"directory unreadable", {"hwrm_error", "--req-type", "0xFFFB", "--error-code", "1"}, 65,
          "Error: Device nvm read failed. Might be device is not in healthy state.\n",
          "zeltnvm_invoke_device_health_check: Failed to get VPD data at index 0 and rc = "},
-        {"item write refused", {"hwrm_error", "--req-type", "0xFFFE", "--error-code", "1"}, 66,
+        {"item write refused", {"hwrm_error", "--req-type", "0xFFF4", "--error-code", "1"}, 66,
          "Error: Device nvm write failed. Might be device is not in healthy state.\n", ""},
     };
     Host original;
