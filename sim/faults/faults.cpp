@@ -191,4 +191,15 @@ int match_signal_fault(SimSession& session, const AdapterDesc& adapter, const Fu
     return signal;
 }
 
+bool set_redundancy_status(SimSession& session, const std::string& adapter, uint32_t word, std::string& error) {
+    bool found = false;
+    for (const auto& a : session.host().adapters) {
+        if (!adapter.empty() && adapter != a.name) continue;
+        found = true;
+        session.state().adapters[a.name].fw_status = word;
+    }
+    if (!found) error = "no adapter named '" + adapter + "'";
+    return found;
+}
+
 }  // namespace zelt::sim

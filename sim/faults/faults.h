@@ -61,6 +61,10 @@
 //                     status of the adapter(s) (3: a cold boot is needed; 0 clears it)
 //   "boot_status"     the firmware status query reports `value` as the pending boot
 //                     action (2: reboot, 3: cold boot; 0 reports the run-time status)
+//
+// "redundancy" sets the NVM redundancy status word the firmware's health query reports
+// (`zeltsim fault <dir> redundancy --status <word>`; 0, the default, is healthy). It
+// is run-time state of the firmware, not part of the description.
 #pragma once
 
 #include <cstdint>
@@ -113,5 +117,9 @@ const FaultDesc* match_ethtool_fault(SimSession& session, const AdapterDesc& ada
 // fires. Counts the request like the matchers above.
 int match_signal_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function, int req_type,
                        int ethtool_cmd);
+
+// Sets the redundancy status word of the adapter named `adapter` (every adapter when
+// empty). False with `error` when no adapter has that name.
+bool set_redundancy_status(SimSession& session, const std::string& adapter, uint32_t word, std::string& error);
 
 }  // namespace zelt::sim

@@ -249,6 +249,9 @@ int SimHost::set_vf_count(std::string_view pci_address, unsigned count) {
     return change_host(root(), [&](HostDesc& host) {
         FunctionRef ref = find_function(host, std::string(pci_address));
         if (!ref || ref.function->is_vf || count > ref.function->total_vfs) return false;
+        if (count == ref.function->num_vfs) return true;
+        // As on a real host, only the PF's own driver can change its VF count.
+        if (ref.function->driver != kEthernetDriver) return false;
         return set_active_vfs(*ref.adapter, ref.function->pf_index, count);
     });
 }

@@ -269,6 +269,20 @@ FaultDesc fault_from_json(const json& j) {
 
 }  // namespace
 
+bool bind_ethernet_driver(HostDesc& host, const std::string& address, std::string& error) {
+    FunctionRef ref = find_function(host, address);
+    if (!ref) {
+        error = "no function at " + address;
+        return false;
+    }
+    if (!ref.function->driver.empty()) {
+        error = address + " is bound to " + ref.function->driver;
+        return false;
+    }
+    ref.function->driver = kEthernetDriver;
+    return true;
+}
+
 bool set_active_vfs(AdapterDesc& a, unsigned pf_index, unsigned count) {
     FunctionDesc* pf = nullptr;
     for (auto& f : a.functions)

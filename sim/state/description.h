@@ -121,6 +121,11 @@ bool host_from_json(const nlohmann::json& j, HostDesc& host, std::string& error)
 // added or removed at the PF's routing ids. False when the PF cannot have that many.
 bool set_active_vfs(AdapterDesc& adapter, unsigned pf_index, unsigned count);
 
+// Binds the function at `address` to the Ethernet driver again, as an administrator
+// would after it was unbound. False with `error` when there is no such function or a
+// driver already holds it.
+bool bind_ethernet_driver(HostDesc& host, const std::string& address, std::string& error);
+
 // A function and the adapter it belongs to; both null when not found.
 struct FunctionRef {
     AdapterDesc* adapter = nullptr;

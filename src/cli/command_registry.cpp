@@ -5,6 +5,7 @@
 
 #include "cli/argument_rules.h"
 #include "cli/device_queries.h"
+#include "cli/health_check_command.h"
 #include "cli/help/help_texts.h"
 #include "cli/install/install_report.h"
 #include "cli/option_commands.h"
@@ -191,7 +192,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .rule = between(3, 5), .help = kHelpDeviceHealthCheck,
      .usage = "zeltnvm -dev=<interface name> device_health_check [<parameters>]", .group = G::debug,
      .summary = "Checks the health of the device",
-     .failure = "Device health Check command failed. Please review zeltnvm.log for more details."},
+     .failure = "Device health Check command failed. Please review zeltnvm.log for more details.",
+     .after_scan = typed<zeltnvm_device_health_check_command>, .available = true},
     {.command = CMD_DSCDUMP, .word = "dscdump", .implicit_device = true, .rule = at_least(4), .help = kHelpDscdump,
      .usage = "zeltnvm -dev=<interface name> dscdump <parameters>", .group = G::debug,
      .summary = "Retrieves the DSC dump of the device"},

@@ -7,7 +7,9 @@
 //                      [--req-type <n>] [--error-code <n>] [--cmd-err <n>]
 //                      [--errno <n>] [--ethtool-cmd <n>] [--nth <n>] [--value <n>]
 //                      [--signal <n>] [--dir-type <n>]
+//   zeltsim fault <dir> redundancy [--adapter <name>] --status <word>
 //   zeltsim fault <dir> --clear
+//   zeltsim bind <dir> <pci address>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -33,7 +35,9 @@ const char kUsage[] =
     "       zeltsim fault <dir> <kind> [--adapter <name>] [--function <address|ifname>] [--req-type <n>]\n"
     "                          [--error-code <n>] [--cmd-err <n>] [--errno <n>] [--ethtool-cmd <n>] [--nth <n>]\n"
     "                          [--value <n>] [--signal <n>] [--dir-type <n>]\n"
+    "       zeltsim fault <dir> redundancy [--adapter <name>] --status <word>\n"
     "       zeltsim fault <dir> --clear\n"
+    "       zeltsim bind <dir> <pci address>\n"
     "fault kinds: hwrm_error busy timeout unresponsive lfc_errno ethtool_errno install_fault\n"
     "             reset_fault install_slow no_lfc_device driver_unloaded vfio link_down no_root\n"
     "             self_reset_status boot_status signal install_resets_macs dir_length\n"
@@ -106,12 +110,42 @@ int cmd_show(const std::vector<std::string>& args) {
     return 0;
 }
 
+// fault <dir> redundancy: the NVM redundancy status word the firmware reports.
+int cmd_redundancy(SimSession& session, const std::vector<std::string>& args) {
+    std::string adapter, error;
+    long long word = -1;
+    for (size_t i = 2; i < args.size(); i += 2) {
+        if (i + 1 >= args.size()) return usage();
+        if (args[i] == "--adapter") adapter = args[i + 1];
+        else if (args[i] != "--status" || !parse_number(args[i + 1], word) || word < 0 || word > 0xFFFFFFFFll)
+            return usage();
+    }
+    if (word < 0) return usage();
+    if (!set_redundancy_status(session, adapter, static_cast<uint32_t>(word), error)) return failure(error);
+    if (!session.save(error)) return failure(error);
+    return 0;
+}
+
+// bind <dir> <pci address>: the Ethernet driver takes the function again.
+int cmd_bind(const std::vector<std::string>& args) {
+    if (args.size() != 2) return usage();
+    std::string error;
+    auto session = SimSession::open(args[0], error);
+    if (!session) return failure(error);
+    if (!bind_ethernet_driver(session->host(), args[1], error)) return failure(error);
+    session->description_changed();
+    if (!session->save(error)) return failure(error);
+    if (!render_host_tree(args[0], session->host(), error)) return failure(error);
+    return 0;
+}
+
 int cmd_fault(const std::vector<std::string>& args) {
     if (args.size() < 2) return usage();
     std::string error;
     auto session = SimSession::open(args[0], error);
     if (!session) return failure(error);
     HostDesc& host = session->host();
+    if (args[1] == "redundancy") return cmd_redundancy(*session, args);
     if (args[1] == "--clear") {
         if (args.size() != 2) return usage();
         host.faults.clear();
@@ -166,5 +200,6 @@ int main(int argc, char** argv) {
     if (command == "create") return cmd_create(args);
     if (command == "show") return cmd_show(args);
     if (command == "fault") return cmd_fault(args);
+    if (command == "bind") return cmd_bind(args);
     return usage();
 }
