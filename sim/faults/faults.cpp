@@ -7,9 +7,10 @@ namespace zelt::sim {
 
 namespace {
 
-constexpr std::array<std::string_view, 9> kScheduled = {"hwrm_error",    "busy",          "timeout",
-                                                        "unresponsive",  "lfc_errno",     "ethtool_errno",
-                                                        "install_fault", "reset_fault",   "install_slow"};
+constexpr std::array<std::string_view, 10> kScheduled = {"hwrm_error",    "busy",          "timeout",
+                                                         "unresponsive",  "lfc_errno",     "ethtool_errno",
+                                                         "install_fault", "reset_fault",   "install_slow",
+                                                         "eyescope_slow"};
 constexpr std::array<std::string_view, 7> kStructural = {"no_lfc_device", "driver_unloaded", "vfio",
                                                          "link_down",     "no_root",         "self_reset_status",
                                                          "boot_status"};
@@ -93,7 +94,7 @@ const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& ada
         const FaultDesc& f = faults[i];
         // Installation and reset faults belong to the firmware's own work, not to a message.
         if (f.kind == "ethtool_errno" || f.kind == "install_fault" || f.kind == "install_slow" ||
-            f.kind == "reset_fault" ||
+            f.kind == "reset_fault" || f.kind == "eyescope_slow" ||
             is_structural_fault(f.kind))
             continue;
         if (!function_matches(f, adapter, function)) continue;

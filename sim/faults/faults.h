@@ -20,6 +20,10 @@
 //                   the directory is written, then kInstallSlowWriteMs pass, then the
 //                   items (adapter and function narrow it).
 //   "reset_fault"   the firmware's reset goes wrong, by `cmd_err` (sim/firmware/reset.h)
+//   "eyescope_slow" an eye-scope test started lasts kEyeScopeSlowStretch times longer
+//                   and every progress query takes kEyeScopeSlowQueryMs of real time,
+//                   so that a test can be stopped or interrupted while it runs
+//                   (adapter and function narrow it)
 // Each may be narrowed to an adapter, a function (PCI address or interface name), a
 // message number (`req_type`) and to the Nth matching request only (`nth`). "busy" and
 // "unresponsive" narrowed to an ethtool command (`ethtool_cmd`) hit that driver command
@@ -45,6 +49,9 @@
 #include "sim/state/sim_store.h"
 
 namespace zelt::sim {
+
+inline constexpr unsigned kEyeScopeSlowQueryMs = 100;
+inline constexpr unsigned kEyeScopeSlowStretch = 10;
 
 // Real-time pause inside the flash write of an "install_slow" installation.
 inline constexpr unsigned kInstallSlowWriteMs = 2000;

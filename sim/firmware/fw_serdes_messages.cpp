@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <thread>
 
+#include "sim/faults/faults.h"
 #include "sim/firmware/fw_exchange.h"
 #include "sim/firmware/serdes_model.h"
 #include "wire/hwrm_messages.h"
@@ -154,6 +156,18 @@ void legacy_projection(FirmwareContext& ctx, Exchange& ex, const hwrm_selftest_r
 
 // ---- The eye scope ---------------------------------------------------------------------
 
+// Whether an "eyescope_slow" fault is scheduled for the function.
+bool eye_scope_slow(const FirmwareContext& ctx) {
+    if (!ctx.faults) return false;
+    for (const FaultDesc& f : *ctx.faults) {
+        if (f.kind != "eyescope_slow") continue;
+        if (!f.adapter.empty() && f.adapter != ctx.adapter.name) continue;
+        if (!f.function.empty() && f.function != ctx.function.address() && f.function != ctx.function.ifname) continue;
+        return true;
+    }
+    return false;
+}
+
 uint16_t test_progress(const FirmwareContext& ctx, unsigned lane) {
     const EyeScopeTest& t = ctx.state.eye_scope;
     if (!t.active || t.lane != lane) return 0;
@@ -241,11 +255,14 @@ void eye_scope(FirmwareContext& ctx, Exchange& ex, const hwrm_selftest_retrieve_
         case HWRM_SERDES_ACTION_START: {
             const uint16_t running = test.active ? test_progress(ctx, test.lane) : 1000;
             if (running < 1000) return ex.error(kFwErrNoResources);  // one test at a time
+            const uint64_t stretch = eye_scope_slow(ctx) ? kEyeScopeSlowStretch : 1;
             test = EyeScopeTest{true, in.options, in.flags, in.targetBER, ctx.now_us,
-                                kEyeScopeStepUs * (uint64_t(in.targetBER) + 1)};
+                                kEyeScopeStepUs * (uint64_t(in.targetBER) + 1) * stretch};
             return answer_lengths(ex, 0, 0, resp_flags);
         }
-        case HWRM_SERDES_ACTION_PROGRESS: return answer_lengths(ex, 0, test_progress(ctx, in.options), resp_flags);
+        case HWRM_SERDES_ACTION_PROGRESS:
+            if (eye_scope_slow(ctx)) std::this_thread::sleep_for(std::chrono::milliseconds(kEyeScopeSlowQueryMs));
+            return answer_lengths(ex, 0, test_progress(ctx, in.options), resp_flags);
         case HWRM_SERDES_ACTION_RETRIEVE: break;
         default: return ex.error(kFwErrInvalidParams);
     }

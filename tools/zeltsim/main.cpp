@@ -35,7 +35,7 @@ const char kUsage[] =
     "       zeltsim fault <dir> --clear\n"
     "fault kinds: hwrm_error busy timeout unresponsive lfc_errno ethtool_errno install_fault\n"
     "             reset_fault install_slow no_lfc_device driver_unloaded vfio link_down no_root\n"
-    "             self_reset_status boot_status\n";
+    "             self_reset_status boot_status eyescope_slow\n";
 
 int usage() {
     std::fputs(kUsage, stderr);
