@@ -1,6 +1,7 @@
 // The PCIe eye scope: the firmware's summary of a lane, or its full eye measured to a
 // target BER (plotted, written to an eye-scope file and projected to BER 1e-12), and
 // the stop of a running test.
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -219,7 +220,8 @@ void project(const eye::ScopeGrid& grid, int generation, Report& r) {
 }
 
 // Retrieves, plots and (unless stopping) writes and projects the full eye.
-int plot_full_eye(ParsedCommand& parsed, int lane, int target, bool stopping, Report& r) {
+// `target` is the one requested; the plot shows BERs down to `plot_target`.
+int plot_full_eye(ParsedCommand& parsed, int lane, int target, int plot_target, bool stopping, Report& r) {
     host::Host& host = parsed.context->host;
     const transport::Function& fn = parsed.device->function;
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Plotting PCI eye diagram...\n");
@@ -234,7 +236,7 @@ int plot_full_eye(ParsedCommand& parsed, int lane, int target, bool stopping, Re
         if (name.empty()) return HVXRETVAL_FILE_OPEN_FAILURE;
         r.data()["file"] = name;
     }
-    const auto lines = eye::scope_plot(data.grid, target);
+    const auto lines = eye::scope_plot(data.grid, plot_target);
     show_lines(r, lines);
     r.data()["plot"] = lines;
     if (!stopping) project(data.grid, pcie_link_of(parsed).generation, r);
@@ -256,7 +258,7 @@ int full_eye(ParsedCommand& parsed, int lane, int target, Report& r) {
         // Older firmware has no test to start: the full eye is measured as it is retrieved.
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
                       "Failed to start eye scope for Target BER 1e-8. So fallback to legacy method.\n");
-        return plot_full_eye(parsed, lane, target, false, r);
+        return plot_full_eye(parsed, lane, target, target, false, r);
     }
     if (progress >= 1 && progress <= 999) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
@@ -301,7 +303,7 @@ int full_eye(ParsedCommand& parsed, int lane, int target, Report& r) {
         if (progress > 999) break;
     }
     r.text(ZELT_LOC_CONSOLE, "\n");
-    return plot_full_eye(parsed, lane, target, false, r);
+    return plot_full_eye(parsed, lane, target, target, false, r);
 }
 
 int stop(ParsedCommand& parsed, int lanes, Report& r) {
@@ -317,7 +319,10 @@ int stop(ParsedCommand& parsed, int lanes, Report& r) {
         if (progress >= 1 && progress <= 999) {
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "Stopping PCI Eye Scope test\n");
             r.data()["stopped_lane"] = lane;
-            return plot_full_eye(parsed, lane, eye::kTargetBerCount - 1, true, r);
+            // The test keeps its own depth; the plot shows every depth the firmware supports.
+            uint8_t support = 0;
+            if (!transport::zelt_query_target_ber_support(fn, &support).ok()) support = 0;
+            return plot_full_eye(parsed, lane, 0, std::min<int>(support, eye::kTargetBerCount - 1), true, r);
         }
     }
     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "PCI Eye Scope test not running\n");

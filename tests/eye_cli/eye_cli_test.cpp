@@ -251,10 +251,12 @@ TEST_F(EyeCliTest, InterruptDuringFullEyeStopsTheTestOnTheAdapter) {
     EXPECT_FALSE(has(read_text_file(out), "Extrapolation for BER at 1e-12 is completed"));
 }
 
-// The projected eye agrees with the channel model's opening at BER 1e-12. The fit runs
-// on whole scan steps whose BER is only known down to the test's depth (1e-8), and it
-// places the side's last error-free cell and one step beyond the scan at assumed BERs,
-// so it may miss by about a step: 1/32 UI across the eye, two rows (7 mV) in height.
+// The projected eye agrees with the channel model's opening at BER 1e-12 to one scan
+// step per side: 2/32 UI across, 2 x 3.52 mV in height. Each side's fit starts at its
+// innermost cell with errors and puts the assumed 1e-8 point one whole step further in,
+// so where inside that step the true edge lies is not known to it; the model's eye also
+// closes faster than a Gaussian near its edge (its amplitude falls there too), which the
+// straight Q-scale line does not follow. Measured: within 0.7 of a step per side.
 TEST_F(EyeCliTest, ProjectedMarginsAgreeWithTheChannelModel) {
     for (int lane = 1; lane <= 3; ++lane) {
         SCOPED_TRACE(lane);
@@ -262,7 +264,7 @@ TEST_F(EyeCliTest, ProjectedMarginsAgreeWithTheChannelModel) {
         ASSERT_TRUE(doc["ok"].get<bool>()) << doc.dump(2);
         sim::SerdesLaneDesc model;
         model.loss_db = kLanes[std::to_string(lane)]["loss_db"];
-        EXPECT_NEAR(doc["eye_width_ui"].get<double>(), 2 * sim::lane_opening_ui(model, 1e-12), 1.0 / 32);
+        EXPECT_NEAR(doc["eye_width_ui"].get<double>(), 2 * sim::lane_opening_ui(model, 1e-12), 2.0 / 32);
         EXPECT_NEAR(doc["eye_height_mv"].get<double>(), 2 * sim::lane_opening_mv(model, 1e-12), 2 * 3.52);
     }
 }
