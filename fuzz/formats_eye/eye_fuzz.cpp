@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const auto kind = options & 1 ? eye::LegacyKind::Ethernet : eye::LegacyKind::Pcie;
             const auto lines = eye::legacy_plot(counts, kind);
             for (size_t i = 3; i < lines.size(); ++i)
-                if (lines[i].size() != 10 + 63) __builtin_trap();
+                if (lines[i].size() != 11 + 63) __builtin_trap();  // "%6dmV : " and 63 cells
             break;
         }
         case 1: {  // one projection direction
