@@ -206,7 +206,9 @@ serdes_rx_settings rx_settings(const SerdesLaneDesc& lane) {
 uint32_t cell_bits(double ber, int target, bool pow2, double fraction) {
     if (pow2) {
         int exponent = 30 + 3 * target + static_cast<int>(std::floor(std::log2(std::max(fraction, 1e-3))));
-        if (ber > 0) exponent = std::min(exponent, static_cast<int>(std::floor(std::log2(2147483648.0 / ber))));
+        // Compared in floating point: for a BER near zero the cap is beyond any int.
+        const double cap = ber > 0 ? std::floor(std::log2(2147483648.0 / ber)) : HUGE_VAL;
+        if (cap < exponent) exponent = static_cast<int>(cap);
         return static_cast<uint32_t>(std::max(exponent, 8));
     }
     double bits = std::min(4e9, std::pow(10.0, 9 + target) * fraction);
