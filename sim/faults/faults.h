@@ -20,6 +20,10 @@
 //                   the directory is written, then kInstallSlowWriteMs pass, then the
 //                   items (adapter and function narrow it).
 //   "reset_fault"   the firmware's reset goes wrong, by `cmd_err` (sim/firmware/reset.h)
+//   "eyescope_slow" an eye-scope test started lasts kEyeScopeSlowStretch times longer
+//                   and every progress query takes kEyeScopeSlowQueryMs of real time,
+//                   so that a test can be stopped or interrupted while it runs
+//                   (adapter and function narrow it)
 //   "install_resets_macs" a successful installation puts the MAC address options of
 //                   the adapter's functions back to their factory values (adapter and
 //                   function narrow it).
@@ -74,6 +78,9 @@
 #include "sim/state/sim_store.h"
 
 namespace zelt::sim {
+
+inline constexpr unsigned kEyeScopeSlowQueryMs = 100;
+inline constexpr unsigned kEyeScopeSlowStretch = 10;
 
 // Real-time pause inside the flash write of an "install_slow" installation.
 inline constexpr unsigned kInstallSlowWriteMs = 2000;

@@ -161,6 +161,52 @@ uint8_t status_byte(const json& j, const char* key) {
     return static_cast<uint8_t>(n);
 }
 
+SerdesLaneDesc lane_from_json(const json& j, const SerdesLaneDesc& base) {
+    SerdesLaneDesc l = base;
+    l.loss_db = j.value("loss_db", l.loss_db);
+    l.jitter_ui = j.value("jitter_ui", l.jitter_ui);
+    l.noise_mv = j.value("noise_mv", l.noise_mv);
+    if (!(l.loss_db >= 0 && l.loss_db <= 60) || !(l.jitter_ui > 0 && l.jitter_ui < 0.5) ||
+        !(l.noise_mv > 0 && l.noise_mv < 500))
+        throw std::invalid_argument("a SerDes lane needs loss_db 0 to 60, jitter_ui above 0 and below 0.5, "
+                                    "noise_mv above 0 and below 500");
+    return l;
+}
+
+json lane_to_json(const SerdesLaneDesc& l) {
+    return json{{"loss_db", l.loss_db}, {"jitter_ui", l.jitter_ui}, {"noise_mv", l.noise_mv}};
+}
+
+// "serdes": {"lane": {...}, "pcie_lanes": {"3": {...}}, "ethernet_lanes": {...},
+//            "target_ber_support": 2, "bits_pow2": true}
+void serdes_from_json(const json& j, SerdesDesc& s) {
+    if (j.contains("lane")) s.lane = lane_from_json(j.at("lane"), s.lane);
+    for (const char* key : {"pcie_lanes", "ethernet_lanes"}) {
+        if (!j.contains(key)) continue;
+        auto& lanes = std::string(key) == "pcie_lanes" ? s.pcie_lanes : s.ethernet_lanes;
+        for (const auto& [lane, lj] : j.at(key).items()) {
+            const unsigned long n = std::stoul(lane);
+            if (n > 255) throw std::invalid_argument("SerDes lane numbers are 0 to 255");
+            lanes[static_cast<unsigned>(n)] = lane_from_json(lj, s.lane);
+        }
+    }
+    s.target_ber_support = static_cast<int>(j.value("target_ber_support", s.target_ber_support));
+    if (s.target_ber_support < -1 || s.target_ber_support > 4)
+        throw std::invalid_argument("target_ber_support must be 0 to 4");
+    s.bits_pow2 = flag(j, "bits_pow2", s.bits_pow2);
+}
+
+json serdes_to_json(const SerdesDesc& s) {
+    json j{{"lane", lane_to_json(s.lane)}, {"target_ber_support", s.target_ber_support},
+           {"bits_pow2", s.bits_pow2}};
+    for (const auto& [key, lanes] : {std::pair{"pcie_lanes", &s.pcie_lanes}, std::pair{"ethernet_lanes", &s.ethernet_lanes}}) {
+        json m = json::object();
+        for (const auto& [n, l] : *lanes) m[std::to_string(n)] = lane_to_json(l);
+        j[key] = m;
+    }
+    return j;
+}
+
 void adapter_from_json(const json& j, unsigned index, unsigned& next_ifname, AdapterDesc& a) {
     a.name = text(j, "name", "adapter" + std::to_string(index));
     uint16_t type = static_cast<uint16_t>(number(j, "device_type", ZELT_DEVICE_TYPE_KESTRA));
@@ -208,6 +254,7 @@ void adapter_from_json(const json& j, unsigned index, unsigned& next_ifname, Ada
     }
     if (j.contains("missing_options"))
         for (const auto& n : j.at("missing_options")) a.missing_options.push_back(n.get<uint16_t>());
+    if (j.contains("serdes")) serdes_from_json(j.at("serdes"), a.serdes);
 
     FunctionDesc base;
     base.domain = static_cast<uint16_t>(number(j, "domain", 0));
@@ -315,6 +362,16 @@ bool set_active_vfs(AdapterDesc& a, unsigned pf_index, unsigned count) {
     return true;
 }
 
+const SerdesLaneDesc& SerdesDesc::pcie(unsigned lane_no) const {
+    auto it = pcie_lanes.find(lane_no);
+    return it == pcie_lanes.end() ? lane : it->second;
+}
+
+const SerdesLaneDesc& SerdesDesc::ethernet(unsigned lane_no) const {
+    auto it = ethernet_lanes.find(lane_no);
+    return it == ethernet_lanes.end() ? lane : it->second;
+}
+
 json fault_to_json(const FaultDesc& f) {
     json j{{"kind", f.kind}};
     if (!f.adapter.empty()) j["adapter"] = f.adapter;
@@ -378,6 +435,7 @@ json to_json(const HostDesc& host) {
         if (a.boot_status != 0) adapters.back()["boot_status"] = a.boot_status;
         if (!a.pcie_version.empty()) adapters.back()["pcie_version"] = a.pcie_version;
         if (a.indirect_mailbox) adapters.back()["indirect_mailbox"] = true;
+        if (!(a.serdes == SerdesDesc{})) adapters.back()["serdes"] = serdes_to_json(a.serdes);
     }
     j["adapters"] = adapters;
     json faults = json::array();

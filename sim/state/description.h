@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,29 @@ struct FunctionDesc {
     std::string address() const;
 };
 
+// The channel of one SerDes lane, from which the firmware computes its eye: the loss
+// shrinks the amplitude and closes the eye horizontally, the random jitter and the
+// noise set how fast errors fall off towards the eye's centre.
+struct SerdesLaneDesc {
+    double loss_db = 6.0;      // channel loss at the lane's Nyquist frequency
+    double jitter_ui = 0.01;   // rms random jitter
+    double noise_mv = 4.0;     // rms voltage noise at the sampler
+    bool operator==(const SerdesLaneDesc&) const = default;
+};
+
+// The adapter's SerDes lanes and eye scope. Lanes not listed use `lane`.
+struct SerdesDesc {
+    SerdesLaneDesc lane;
+    std::map<unsigned, SerdesLaneDesc> pcie_lanes;
+    std::map<unsigned, SerdesLaneDesc> ethernet_lanes;
+    int target_ber_support = -1;  // highest eye-scope target index; -1: by family
+    bool bits_pow2 = true;        // eye-scope bit counts are reported as exponents of two
+    bool operator==(const SerdesDesc&) const = default;
+
+    const SerdesLaneDesc& pcie(unsigned lane_no) const;
+    const SerdesLaneDesc& ethernet(unsigned lane_no) const;
+};
+
 struct AdapterDesc {
     std::string name;                // "adapter0", ...
     uint16_t device_id = 0;          // PF device id
@@ -78,6 +102,7 @@ struct AdapterDesc {
     uint8_t cable_awg = 26;
     uint8_t insertion_loss = 5;
     std::vector<uint16_t> missing_options;  // NVM variables this adapter does not have
+    SerdesDesc serdes;
     std::vector<FunctionDesc> functions;    // PFs first, then VFs
 };
 

@@ -81,7 +81,13 @@ json adapter_to_json(const AdapterState& a) {
                 {"options", options},
                 {"registers", regs},
                 {"last_install", install},
-                {"pcie_counters", a.pcie_counters}};
+                {"pcie_counters", a.pcie_counters},
+                {"eye_scope", json{{"active", a.eye_scope.active},
+                                   {"lane", a.eye_scope.lane},
+                                   {"flags", a.eye_scope.flags},
+                                   {"target", a.eye_scope.target},
+                                   {"start_us", a.eye_scope.start_us},
+                                   {"duration_us", a.eye_scope.duration_us}}}};
 }
 
 void adapter_from_json(const json& j, AdapterState& a) {
@@ -135,6 +141,15 @@ void adapter_from_json(const json& j, AdapterState& a) {
     }
     if (j.contains("pcie_counters")) a.pcie_counters = j.at("pcie_counters").get<std::vector<uint64_t>>();
     a.pcie_counters.resize(12, 0);
+    if (j.contains("eye_scope")) {
+        const json& e = j.at("eye_scope");
+        a.eye_scope.active = e.value("active", false);
+        a.eye_scope.lane = e.value("lane", 0u);
+        a.eye_scope.flags = e.value("flags", uint8_t{0});
+        a.eye_scope.target = e.value("target", uint8_t{0});
+        a.eye_scope.start_us = e.value("start_us", uint64_t{0});
+        a.eye_scope.duration_us = e.value("duration_us", uint64_t{0});
+    }
 }
 
 }  // namespace

@@ -39,6 +39,17 @@ struct InstallResult {
     bool operator==(const InstallResult&) const = default;
 };
 
+// An eye-scope test the firmware runs on one PCIe lane, timed on the virtual clock.
+struct EyeScopeTest {
+    bool active = false;       // started and not yet retrieved
+    unsigned lane = 0;
+    uint8_t flags = 0;         // full eye or summary
+    uint8_t target = 0;        // target BER index
+    uint64_t start_us = 0;
+    uint64_t duration_us = 0;
+    bool operator==(const EyeScopeTest&) const = default;
+};
+
 struct AdapterState {
     std::string running_fw_version;  // "a.b.c.d"
     std::string running_pkg_version;
@@ -62,6 +73,7 @@ struct AdapterState {
     std::map<uint32_t, uint32_t> registers;  // direct register access, by firmware address
     InstallResult last_install;
     std::vector<uint64_t> pcie_counters = std::vector<uint64_t>(12, 0);
+    EyeScopeTest eye_scope;
     // A session saves the state only when it compares unequal to what was loaded, so a
     // field added here must be comparable (give a record type a defaulted operator==).
     bool operator==(const AdapterState&) const = default;

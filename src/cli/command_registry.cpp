@@ -6,6 +6,7 @@
 #include "cli/argument_rules.h"
 #include "cli/device_queries.h"
 #include "cli/health_check_command.h"
+#include "cli/eye_commands.h"
 #include "cli/help/help_texts.h"
 #include "cli/install/install_report.h"
 #include "cli/option_commands.h"
@@ -127,7 +128,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .argument = K::text_always, .rule = exactly(4), .help = kHelpEtherdiagram,
      .usage = "zeltnvm -dev=<interface name> ether_serdes_eye_diagram <lane_number>", .group = G::query,
      .summary = "Displays the Ethernet SerDes eye diagram of a lane",
-     .failure = "Ethernet serdes eye diagram command failed. Please review zeltnvm.log for more details."},
+     .failure = "Ethernet serdes eye diagram command failed. Please review zeltnvm.log for more details.",
+     .after_scan = typed<ether_serdes_eye_diagram_command>, .available = true},
     {.command = CMD_RESET, .word = "reset", .implicit_device = true, .argument = K::text_always, .help = kHelpReset,
      .usage = "zeltnvm -dev=<interface name> reset", .group = G::configure,
      .summary = "Resets the firmware of the device", .after_scan = typed<zeltnvm_reset_command>, .available = true,
@@ -135,7 +137,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {.command = CMD_PCIDIAGRAM, .word = "pci_eye_diagram", .implicit_device = true, .argument = K::text_always,
      .rule = between(4, 5), .help = kHelpPcidiagram,
      .usage = "zeltnvm -dev=<interface name> pci_eye_diagram <lane_number> [-margin] [-v|-V]", .group = G::query,
-     .summary = "Displays the PCIe eye diagram of a lane.\nThis command is not supported on HVX9Kxxxx devices"},
+     .summary = "Displays the PCIe eye diagram of a lane.\nThis command is not supported on HVX9Kxxxx devices",
+     .after_scan = typed<pci_eye_diagram_command>, .available = true},
     {.command = CMD_RESMGMT, .word = "resmgmt", .implicit_device = true, .argument = K::text_always,
      .rule = at_least(4), .help = kHelpResmgmt, .usage = "zeltnvm -dev=<interface name> resmgmt save <file>",
      .group = G::configure, .summary = "Saves, restores or shows the hardware resource profile",
@@ -163,7 +166,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {.command = CMD_PCIEYESCOPE, .word = "pci_eye_scope", .implicit_device = true, .rule = at_least(4),
      .help = kHelpPcieyescope, .usage = "zeltnvm -dev=<interface name> pci_eye_scope <parameters>", .group = G::query,
      .summary = "Runs the PCIe eye scope test",
-     .failure = "PCI Eye Scope test failed. Please review zeltnvm.log for more details."},
+     .failure = "PCI Eye Scope test failed. Please review zeltnvm.log for more details.",
+     .after_scan = typed<pci_eye_scope_command>, .available = true},
     {.command = CMD_PRBS_TEST, .word = "prbs_test", .implicit_device = true, .rule = at_least(4),
      .help = kHelpPrbsTest,
      .usage = "zeltnvm -dev=<interface name> prbs_test enable/disable [prbs_mode <mode> rx_lane_mask <mask> "

@@ -286,6 +286,9 @@ struct hwrm_port_phy_qcfg_output {
 ZELT_HWRM_OUTPUT(hwrm_port_phy_qcfg_output, 104);
 ZELT_WIRE_FIELD(hwrm_port_phy_qcfg_output, link, 8);
 ZELT_WIRE_FIELD(hwrm_port_phy_qcfg_output, active_fec_signal_mode, 9);
+// active_fec_signal_mode: the signal mode in the low four bits (0 NRZ, 1 PAM4), the FEC above.
+inline constexpr uint8_t HWRM_PORT_PHY_QCFG_SIGNAL_MODE_MASK = 0x0F;
+inline constexpr uint8_t HWRM_PORT_PHY_QCFG_SIGNAL_MODE_PAM4 = 0x01;
 ZELT_WIRE_FIELD(hwrm_port_phy_qcfg_output, link_speed, 10);
 ZELT_WIRE_FIELD(hwrm_port_phy_qcfg_output, support_speeds, 14);
 ZELT_WIRE_FIELD(hwrm_port_phy_qcfg_output, support_pam4_speeds, 88);

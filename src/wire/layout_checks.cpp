@@ -5,5 +5,6 @@
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 #include "wire/hwrm_query.h"
+#include "wire/hwrm_selftest.h"
 #include "wire/lfc.h"
 #include "wire/nvm_directory.h"

@@ -42,7 +42,7 @@ const char kUsage[] =
     "             reset_fault install_slow no_lfc_device driver_unloaded vfio link_down no_root\n"
     "             self_reset_status boot_status signal install_resets_macs dir_length\n"
     "             no_mailbox mailbox_silent mailbox_oversize mailbox_tag mailbox_busy bar_denied\n"
-    "             fw_not_operational\n";
+    "             fw_not_operational eyescope_slow\n";
 
 int usage() {
     std::fputs(kUsage, stderr);
