@@ -25,6 +25,7 @@ bool read_initial_state(const json& aj, AdapterState& st, std::string& error) {
     try {
         st.temperature = static_cast<int8_t>(aj.value("temperature", 52));
         st.fw_status = aj.value("fw_status", 0u);
+        st.temperature_flags = aj.value("temperature_flags", uint8_t{0});
         st.option_action_status = aj.value("option_action_status", uint8_t{0});
         st.crash_dump_length = aj.value("crash_dump_length", 0u);
         if (aj.contains("options")) {

@@ -5,6 +5,7 @@
 
 #include "sim/firmware/fw_exchange.h"
 #include "sim/firmware/option_values.h"
+#include "wire/hwrm_factory_defaults.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 #include "wire/hwrm_query.h"
@@ -241,10 +242,16 @@ void set_variable(FirmwareContext& ctx, Exchange& ex) {
     ex.answer(out);
 }
 
+// Every option set since the factory goes; the description's values take over again
+// once the system reboots.
 void factory_defaults(FirmwareContext& ctx, Exchange& ex) {
+    hwrm_nvm_factory_defaults_input in;
+    if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    if (in.mode != HWRM_NVM_FACTORY_DEFAULTS_MODE_RESTORE) return ex.error(kFwErrInvalidParams);
     ctx.state.options.clear();
     ctx.state.option_action_status = 2;
-    hwrm_status_output out{};
+    hwrm_nvm_factory_defaults_output out{};
+    out.result = HWRM_NVM_FACTORY_DEFAULTS_RESULT_RESTORED;
     ex.answer(out);
 }
 

@@ -5,10 +5,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
+
 #include "formats/crypto/crc32.h"
 #include "sim/firmware/fw_exchange.h"
 #include "sim/firmware/install_staged.h"
 #include "sim/firmware/reset.h"
+#include "wire/hwrm_attestation.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_query.h"
 
@@ -22,6 +26,9 @@ constexpr uint32_t kRegHeartbeat = 0x000A0004;
 constexpr uint32_t kRegResetCount = 0x000A0008;
 constexpr uint32_t kRegResetInProgress = 0x000A000C;
 constexpr uint32_t kRegErrorRecoveryCount = 0x000A0010;
+
+// Temperature answer flag: the values are in the second set of fields, plus 64.
+constexpr uint8_t kTempOffsetEncoding = 0x10;
 
 uint32_t host_register_base(const AdapterDesc& a) { return a.device_type < 8 ? 0x4F000000u : 0x80000000u; }
 
@@ -212,8 +219,11 @@ void fw_qstatus(FirmwareContext& ctx, Exchange& ex) {
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     hwrm_fw_qstatus_output out{};
     out.selfrst_status = ctx.adapter.self_reset_status;
-    out.nvm_option_action_status =
-        ctx.adapter.boot_status != 0 ? ctx.adapter.boot_status : ctx.state.option_action_status;
+    // An installation waiting for its reset reports the device reset as the pending
+    // action when nothing else waits.
+    uint8_t action = ctx.adapter.boot_status != 0 ? ctx.adapter.boot_status : ctx.state.option_action_status;
+    if (action == 0 && ctx.state.reset_pending) action = kBootActionDeviceReset;
+    out.nvm_option_action_status = action;
     ex.answer(out);
 }
 
@@ -256,10 +266,18 @@ void temp_monitor_query(FirmwareContext& ctx, Exchange& ex) {
     hwrm_temp_monitor_query_input in;
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     hwrm_temp_monitor_query_output out{};
-    out.temp = static_cast<uint8_t>(ctx.state.temperature);
-    out.phy_temp = static_cast<uint8_t>(ctx.state.temperature - 4);
-    out.om_temp = static_cast<uint8_t>(ctx.state.temperature - 12);
-    out.flags = 0;
+    // The wider encoding carries each value plus 64 in the second set of fields.
+    const int temps[3] = {ctx.state.temperature, ctx.state.temperature - 4, ctx.state.temperature - 12};
+    out.flags = ctx.state.temperature_flags;
+    if (out.flags & kTempOffsetEncoding) {
+        out.temp2 = static_cast<uint8_t>(temps[0] + 64);
+        out.phy_temp2 = static_cast<uint8_t>(temps[1] + 64);
+        out.om_temp2 = static_cast<uint8_t>(temps[2] + 64);
+    } else {
+        out.temp = static_cast<uint8_t>(temps[0]);
+        out.phy_temp = static_cast<uint8_t>(temps[1]);
+        out.om_temp = static_cast<uint8_t>(temps[2]);
+    }
     out.warn_threshold = 95;
     out.critical_threshold = 105;
     out.fatal_threshold = 110;
@@ -302,23 +320,42 @@ void mfg_prvsn_get_state(FirmwareContext&, Exchange& ex) {
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     hwrm_mfg_prvsn_get_state_output out{};
     out.get_state_valid = 1;
-    out.slot_status = 0x0003;  // slots 0 and 1 provisioned
+    // Slots 0 and 1 verified by the two kinds of agent, slot 2 still being verified;
+    // the others hold no agent.
+    out.slot_status = HWRM_PRVSN_STATE_SPDM | HWRM_PRVSN_STATE_CERBERUS << HWRM_PRVSN_SLOT_BITS |
+                      HWRM_PRVSN_STATE_NOT_READY << (2 * HWRM_PRVSN_SLOT_BITS);
     ex.answer(out);
 }
 
+// HMAC-SHA256 over the configuration the adapter holds (every option value set, in
+// option and index order), keyed per adapter by its serial number: it changes when an
+// option changes and stays the same otherwise.
 void mfg_get_nvm_measurement(FirmwareContext& ctx, Exchange& ex) {
     hwrm_mfg_get_nvm_measurement_input in;
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
-    hwrm_mfg_get_nvm_measurement_output out{};
-    out.hash_state = 1;
-    out.calc_time = 120;
-    // A digest of the directory: changes whenever an item changes.
-    std::vector<uint8_t> dir = ctx.flash.raw_directory();
-    uint32_t h = crc32i(ZELT_CRC32_INIT, dir.data(), dir.size());
-    for (int i = 0; i < 8; ++i) {
-        h = crc32i(ZELT_CRC32_INIT, &h, sizeof h);
-        std::memcpy(out.hash + i * 4, &h, 4);
+    std::vector<uint8_t> message;
+    const auto put16 = [&](uint16_t v) {
+        message.push_back(static_cast<uint8_t>(v));
+        message.push_back(static_cast<uint8_t>(v >> 8));
+    };
+    for (const auto& [num, var] : ctx.state.options) {
+        for (const auto& [index, value] : var.values) {
+            put16(static_cast<uint16_t>(num));
+            for (uint16_t i : index.i) put16(i);
+            put16(static_cast<uint16_t>(value.size()));
+            message.insert(message.end(), value.begin(), value.end());
+        }
     }
+    const std::string key = "measure:" + std::to_string(ctx.adapter.dsn) + ":" + ctx.adapter.name;
+    hwrm_mfg_get_nvm_measurement_output out{};
+    unsigned length = 0;
+    if (!HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()), message.data(), message.size(), out.hash,
+              &length) ||
+        length != sizeof out.hash) {
+        out.hash_state = HWRM_NVM_MEASUREMENT_HASH_ERROR;
+        std::memset(out.hash, 0, sizeof out.hash);
+    }
+    out.calc_time = HWRM_NVM_MEASUREMENT_CALC_LIVE;
     ex.answer(out);
 }
 

@@ -16,6 +16,7 @@
 #include "formats/vpd/vpd.h"
 #include "sim/faults/faults.h"
 #include "sim/firmware/image_check.h"
+#include "sim/firmware/reset.h"
 #include "sim/firmware/staged_package.h"
 #include "wire/hwrm_nvm.h"
 #include "wire/nvm_option_values.h"
@@ -392,6 +393,9 @@ uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uin
     result.installed_items[1] = static_cast<uint32_t>(mask >> 32);
     if (!live_patch) {
         ctx.state.reset_pending = true;
+        // The newest chips write the secondary images only when they synchronise, so
+        // an update leaves the two copies out of step until then.
+        if (ctx.adapter.device_type > 7) ctx.state.fw_status |= kFwStatusImagesUpdated;
         if (!log.version.empty()) ctx.state.pending_pkg_version = log.version;
         std::string fw = installed_firmware_version(staged, mask);
         if (!fw.empty()) ctx.state.pending_fw_version = fw;

@@ -34,6 +34,12 @@ enum class ResetFault : uint8_t {
 
 // Sync status bit the firmware reports when synchronising its copies failed.
 inline constexpr uint32_t kSyncStatusFailed = 0x40000000;
+// Redundancy status bits an update of the newest chips leaves set (the SRT and CRT
+// copies differ) until the images are synchronised.
+inline constexpr uint32_t kFwStatusImagesUpdated = 0x0008 | 0x0020;
+// Pending boot action of the firmware status query: a device reset activates an
+// installation.
+inline constexpr uint8_t kBootActionDeviceReset = 1;
 
 // Offsets of the firmware registers that the newest chips (device type above 7) put
 // behind the configuration direct window; the health word is at

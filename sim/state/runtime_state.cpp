@@ -78,6 +78,7 @@ json adapter_to_json(const AdapterState& a) {
                 {"sync_count", a.sync_count},
                 {"flush_count", a.flush_count},
                 {"temperature", a.temperature},
+                {"temperature_flags", a.temperature_flags},
                 {"options", options},
                 {"registers", regs},
                 {"last_install", install},
@@ -98,6 +99,7 @@ void adapter_from_json(const json& j, AdapterState& a) {
     a.running_cfg_version = j.value("running_cfg_version", "");
     a.reset_pending = j.value("reset_pending", false);
     a.option_action_status = j.value("option_action_status", uint8_t{0});
+    a.temperature_flags = j.value("temperature_flags", uint8_t{0});
     a.fw_status = j.value("fw_status", 0u);
     a.dump_flag = j.value("dump_flag", 0u);
     a.crash_dump_length = j.value("crash_dump_length", 0u);

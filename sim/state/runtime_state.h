@@ -66,6 +66,7 @@ struct AdapterState {
     uint32_t sync_count = 0;
     uint32_t flush_count = 0;
     int8_t temperature = 52;
+    uint8_t temperature_flags = 0;   // flags of the temperature answer (0x10: values + 64)
     uint32_t fw_status = 0;          // redundancy/health status word (0: healthy)
     uint32_t dump_flag = 0;          // dump flag set through the Ethernet driver
     uint32_t crash_dump_length = 0;  // bytes of crash dump the driver holds (0: none)

@@ -4,6 +4,10 @@
 #include <vector>
 
 #include "cli/argument_rules.h"
+#include "cli/device_commands/attestation_commands.h"
+#include "cli/device_commands/device_status_commands.h"
+#include "cli/device_commands/factory_defaults_command.h"
+#include "cli/device_commands/fw_sync_command.h"
 #include "cli/device_queries.h"
 #include "cli/health_check_command.h"
 #include "cli/eye_commands.h"
@@ -113,7 +117,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {.command = CMD_MODULEINFO, .word = "moduleinfo", .rule = checked(rules::listdev), .help = kHelpModuleinfo,
      .usage = "zeltnvm -dev=<interface name> moduleinfo", .group = G::query,
      .summary = "Query the cable information of the optical module",
-     .failure = "Failed to query the module information."},
+     .failure = "Failed to query the module information.", .after_scan = typed<moduleinfo_command>,
+     .available = true},
     {.command = CMD_COREDUMP, .word = "coredump", .implicit_device = true, .rule = between(3, 4),
      .help = kHelpCoredump, .usage = "zeltnvm -dev=<interface name> coredump [<file name>]", .group = G::debug,
      .summary = "Retrieves coredump data from the device and from the ddr (if available).\n"
@@ -150,10 +155,12 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {.command = CMD_DEVICETEMP, .word = "device_temperature", .implicit_device = true,
      .rule = checked(rules::listdev), .help = kHelpDevicetemp,
      .usage = "zeltnvm -dev=<interface name> device_temperature", .group = G::query,
-     .summary = "Query the device temperature in Celsius", .failure = "Failed to query the device information."},
+     .summary = "Query the device temperature in Celsius", .failure = "Failed to query the device information.",
+     .after_scan = typed<device_temperature_command>, .available = true},
     {.command = CMD_PCIECOUNTERS, .word = "pcie_counters", .implicit_device = true, .rule = checked(rules::listdev),
      .help = kHelpPciecounters, .usage = "zeltnvm -dev=<interface name> pcie_counters", .group = G::query,
-     .summary = "Query the PCIe counters of the device"},
+     .summary = "Query the PCIe counters of the device", .after_scan = typed<pcie_counters_command>,
+     .available = true},
     {.command = CMD_TRUSTEDVF, .word = "vf", .implicit_device = true,
      .rule = {.min_count = 5, .max_count = 6, .check = rules::trusted_vf}, .help = kHelpTrustedvf,
      .usage = "Configure trusted VF: zeltnvm -dev=<interface name> vf <vf_index> trust <enable/disable>",
@@ -184,14 +191,14 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .rule = checked(rules::restore_factory_defaults), .help = kHelpRestoreFactoryDefaults,
      .usage = "zeltnvm -dev=<interface name> restore_factory_defaults [-y]", .group = G::configure,
      .summary = "Restores the NVM factory defaults.\nThis command is supported only on HVX9Kxxxx devices",
-     .writes_adapter = true},
+     .after_scan = typed<restore_factory_defaults_command>, .available = true, .writes_adapter = true},
     {.command = CMD_LOOPBACK, .word = "loopback", .implicit_device = true, .help = kHelpLoopback,
      .usage = "zeltnvm -dev=<interface name> loopback [phy_remote/phy_local/mac_local/external/disable]",
      .group = G::configure, .summary = "Configures or queries the loopback mode"},
     {.command = CMD_FWSYNC, .word = "fw_sync", .implicit_device = true, .rule = exactly(3), .help = kHelpFwsync,
      .usage = "zeltnvm -dev=<interface name> fw_sync", .group = G::firmware_update,
      .summary = "Synchronises the firmware images of the device", .failure = "FW sync command failed.",
-     .writes_adapter = true},
+     .after_scan = typed<fw_sync_command>, .available = true, .writes_adapter = true},
     {.command = CMD_DEVICE_HEALTH_CHECK, .word = "device_health_check", .implicit_device = true,
      .rule = between(3, 5), .help = kHelpDeviceHealthCheck,
      .usage = "zeltnvm -dev=<interface name> device_health_check [<parameters>]", .group = G::debug,
@@ -251,7 +258,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {.command = CMD_GET_PRVSN_STATE, .word = "cert_provision_state", .implicit_device = true,
      .help = kHelpGetPrvsnState, .usage = "zeltnvm -dev=<interface name> cert_provision_state [<slot>]",
      .group = G::query,
-     .summary = "Query the certificate provisioning state.\nThis command is supported only on HVX9Kxxxx devices"},
+     .summary = "Query the certificate provisioning state.\nThis command is supported only on HVX9Kxxxx devices",
+     .after_scan = typed<cert_provision_state_command>, .available = true},
     {.command = CMD_GET_PTP_EXT, .word = "get_ptp_extended", .implicit_device = true, .help = kHelpGetPtpExt,
      .usage = "zeltnvm -dev=<interface name> get_ptp_extended", .group = G::query,
      .summary = "Query the extended PTP parameters.\nThis command is supported only on HVX9Kxxxx devices"},
@@ -261,7 +269,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .writes_adapter = true},
     {.command = CMD_NVM_MEASUREMENT, .word = "nvm_measurement", .implicit_device = true, .help = kHelpNvmMeasurement,
      .usage = "zeltnvm -dev=<interface name> nvm_measurement", .group = G::query,
-     .summary = "Query the NVM configuration measurement.\nThis command is supported only on HVX9Kxxxx devices"},
+     .summary = "Query the NVM configuration measurement.\nThis command is supported only on HVX9Kxxxx devices",
+     .after_scan = typed<nvm_measurement_command>, .available = true},
     {.command = CMD_SET_SYNC_ETHERNET, .word = "set_sync_ethernet", .implicit_device = true,
      .help = kHelpSetSyncEthernet, .usage = "zeltnvm -dev=<interface name> set_sync_ethernet <parameters>",
      .group = G::configure,

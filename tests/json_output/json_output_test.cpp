@@ -95,6 +95,20 @@ const std::vector<Case>& cases() {
         {"bad option", {"-json", "-zzz", "pkgver"}, "pkgver", false, "zzz"},
         {"syntax error", {"-json", "listdev", "extra"}, "listdev", false, "Invalid syntax"},
         {"unknown command", {"-json", "nosuchcommand"}, "envelope", false, "nosuchcommand"},
+        {"device_temperature", {"-dev=zen0", "device_temperature", "-json"}, "device_temperature", true, ""},
+        {"pcie_counters", {"-dev=zen0", "-json", "pcie_counters"}, "pcie_counters", true, ""},
+        {"moduleinfo", {"-dev=zen0", "moduleinfo", "-json"}, "moduleinfo", true, ""},
+        {"cert_provision_state", {"-dev=zen0", "cert_provision_state", "1", "-json"}, "cert_provision_state", true,
+         ""},
+        {"cert_provision_state of a bad slot", {"-dev=zen0", "-json", "cert_provision_state", "9"},
+         "cert_provision_state", false, "slot"},
+        {"nvm_measurement", {"-dev=zen0", "nvm_measurement", "-json"}, "nvm_measurement", true, ""},
+        // The setoption above left a reboot pending.
+        {"fw_sync with a reboot pending", {"-dev=zen0", "fw_sync", "-json"}, "fw_sync", true, ""},
+        {"restore_factory_defaults", {"-dev=zen0", "restore_factory_defaults", "-y", "-json"},
+         "restore_factory_defaults", true, ""},
+        {"restore_factory_defaults on an older adapter", {"-dev=zen2", "-json", "restore_factory_defaults", "-y"},
+         "restore_factory_defaults", false, "doesn't support"},
     };
     return kCases;
 }
