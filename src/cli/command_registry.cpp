@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/argument_rules.h"
+#include "cli/backup/backup_command.h"
 #include "cli/device_queries.h"
 #include "cli/help/help_texts.h"
 #include "cli/install/install_report.h"
@@ -11,6 +12,7 @@
 #include "cli/package_commands.h"
 #include "cli/report/command_report.h"
 #include "cli/reset_command.h"
+#include "cli/saveoptions/save_options.h"
 #include "cli/version.h"
 #include "common/hvxretval.h"
 #include "log/print.h"
@@ -80,7 +82,7 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {.command = CMD_BACKUP, .word = "backup", .implicit_device = true, .help = kHelpBackup,
      .usage = "zeltnvm -dev=<interface name> backup <package file>", .group = G::debug,
      .summary = "Saves the NVM contents of the device to a package file",
-     .failure = "Failed to backup NVM contents."},
+     .failure = "Failed to backup NVM contents.", .after_scan = typed<backup_command>, .available = true},
     {.command = CMD_INSTALL, .word = "install", .argument = K::file_spec, .rule = checked(rules::install),
      .help = kHelpInstall, .usage = "zeltnvm -dev=<interface name> install [-force] [-y] [-noidcheck] <package file>",
      .group = G::firmware_update, .summary = "Installs the firmware package file on the device",
@@ -142,7 +144,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {.command = CMD_SAVEOPTIONS, .word = "saveoptions", .implicit_device = true, .rule = exactly(4),
      .help = kHelpSaveoptions, .usage = "zeltnvm -dev=<interface name> saveoptions <file>", .group = G::query,
      .summary = "Saves the NVM configuration options of the device to a script file",
-     .failure = "Failed to save NVM configuration options. Please review zeltnvm.log for more details."},
+     .failure = "Failed to save NVM configuration options. Please review zeltnvm.log for more details.",
+     .after_scan = typed<saveoptions_command>, .available = true},
     {.command = CMD_DEVICETEMP, .word = "device_temperature", .implicit_device = true,
      .rule = checked(rules::listdev), .help = kHelpDevicetemp,
      .usage = "zeltnvm -dev=<interface name> device_temperature", .group = G::query,
