@@ -8,6 +8,7 @@
 #include "cli/device_queries.h"
 #include "cli/help/help_texts.h"
 #include "cli/install/install_report.h"
+#include "cli/nvm_listing/nvm_listing.h"
 #include "cli/option_commands.h"
 #include "cli/package_commands.h"
 #include "cli/report/command_report.h"
@@ -92,7 +93,7 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .usage = "zeltnvm -dev=<interface name> verify", .group = G::firmware_update,
      .summary = "Verifies the NVM components of the device or of package files",
      .failure = "NVM components verification failed. Please review debug log file for more information.",
-     .package_files = true, .available = true},
+     .after_scan = typed<nvm_device_command>, .package_files = true, .available = true},
     {.command = CMD_LISTDEV, .word = "listdev", .rule = checked(rules::listdev), .help = kHelpListdev,
      .usage = "zeltnvm listdev", .group = G::query, .summary = "Lists the supported devices",
      .after_scan = typed<listdev_command>, .available = true},
@@ -200,11 +201,12 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .summary = "Retrieves the DSC dump of the device"},
     {.command = CMD_LIST, .word = "list", .argument = K::file_spec, .help = kHelpList,
      .usage = "zeltnvm -dev=<interface name> list [-type=<type>] [-sort[=<pattern>]]", .group = G::query,
-     .summary = "Lists the NVM directory of the device or the items of package files", .package_files = true,
-     .available = true},
+     .summary = "Lists the NVM directory of the device or the items of package files",
+     .after_scan = typed<nvm_device_command>, .package_files = true, .available = true},
     {.command = CMD_VIEW, .word = "view", .argument = K::file_spec, .help = kHelpView,
      .usage = "zeltnvm -dev=<interface name> view [-type=<type>]", .group = G::query,
-     .summary = "Displays the NVM items of the device or of package files", .package_files = true, .available = true},
+     .summary = "Displays the NVM items of the device or of package files",
+     .after_scan = typed<nvm_device_command>, .package_files = true, .available = true},
     {.command = CMD_SET_TXFIR, .word = "set_txfir", .implicit_device = true, .rule = exactly(9),
      .help = kHelpSetTxfir,
      .usage = "zeltnvm -dev=<interface name> set_txfir <NRZ/PAM4> <lane mask> <v1> <v2> <v3> <v4>",
