@@ -1,10 +1,13 @@
 #include "sim/factory/factory_content.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "common/directory_entry.h"
 #include "common/directory_types.h"
+#include "formats/image/image_records.h"
 #include "pkgbuild/pkgbuild.h"
+#include "sim/firmware/install_staged.h"
 #include "test_signing_key/test_signing_key.h"
 
 namespace zelt::sim {
@@ -16,6 +19,22 @@ std::vector<uint16_t> version_numbers(const std::string& text) {
     std::sscanf(text.c_str(), "%u.%u.%u.%u", &v[0], &v[1], &v[2], &v[3]);
     return {static_cast<uint16_t>(v[0]), static_cast<uint16_t>(v[1]), static_cast<uint16_t>(v[2]),
             static_cast<uint16_t>(v[3])};
+}
+
+// Stamps a secure-boot image with the revisions the adapter's counters ask for, so
+// that the adapter takes its own images back (a backup reinstalled, a repair).
+void stamp_revisions(uint16_t type, const AntiRollbackCounters& fuses, std::vector<uint8_t>& image) {
+    const size_t at = type == ZEL_DIR_TYPE_SBI ? SBI_HEADER_OFFSET_IN_SBI : 0;
+    AuthenticatedBootImageHeader_t h;
+    if (image.size() < at + sizeof h) return;
+    std::memcpy(&h, image.data() + at, sizeof h);
+    if (type == ZEL_DIR_TYPE_SBI) {
+        h.sbi.CustomerRevisionID = fuses.crid;
+        h.sbi.SBIRevisionID = fuses.sbi_rev;
+    } else {
+        h.sbi.CustomerRevisionID = type == ZEL_DIR_TYPE_SRT ? fuses.srt_rev : fuses.crt_rev;
+    }
+    std::memcpy(image.data() + at, &h, sizeof h);
 }
 
 }  // namespace
@@ -41,8 +60,9 @@ int factory_items(const AdapterDesc& a, std::vector<FactoryItem>& items, std::st
         item.item_length = static_cast<uint32_t>((item.data.size() / 4096 + 2) * 4096);  // room to grow
         items.push_back(std::move(item));
     }
+    // Trailer-signed images carry the Trailer attribute, as an installed one does.
     for (uint16_t type : {uint16_t{ZEL_DIR_TYPE_AVS}, uint16_t{ZEL_DIR_TYPE_CCM}}) {
-        FactoryItem item{type, 0, 0, 0, 0, {}};
+        FactoryItem item{type, 0, 0, ZEL_DIR_ATTR_TRAILER, 0, {}};
         if (int rc = pb::trailer_image(type, version, 8u << 10, key, &item.data); rc != 0) {
             error = "trailer image of type " + std::to_string(type);
             return rc;
@@ -62,8 +82,12 @@ int factory_items(const AdapterDesc& a, std::vector<FactoryItem>& items, std::st
     if (newest) {
         uint32_t packed = (uint32_t{version[0]} << 24) | (uint32_t{version[1] & 0xFFu} << 16) |
                           (uint32_t{version[2] & 0xFFu} << 8) | (version[3] & 0xFFu);
-        for (uint16_t type : {uint16_t{ZEL_DIR_TYPE_SBI}, uint16_t{ZEL_DIR_TYPE_SRT}, uint16_t{ZEL_DIR_TYPE_CRT}})
-            items.push_back({type, 0, 0, 0, 0, pb::secure_boot_image(type, packed, type == ZEL_DIR_TYPE_SBI ? 16u << 10 : 96u << 10)});
+        for (uint16_t type : {uint16_t{ZEL_DIR_TYPE_SBI}, uint16_t{ZEL_DIR_TYPE_SRT}, uint16_t{ZEL_DIR_TYPE_CRT}}) {
+            FactoryItem item{type, 0, 0, 0, 0,
+                             pb::secure_boot_image(type, packed, type == ZEL_DIR_TYPE_SBI ? 16u << 10 : 96u << 10)};
+            stamp_revisions(type, anti_rollback_counters(a), item.data);
+            items.push_back(std::move(item));
+        }
     }
 
     FactoryItem vpd{ZEL_DIR_TYPE_VPD, 0, 0, 0, 1024, {}};

@@ -8,15 +8,18 @@
 #include "cli/device_commands/device_status_commands.h"
 #include "cli/device_commands/factory_defaults_command.h"
 #include "cli/device_commands/fw_sync_command.h"
+#include "cli/backup/backup_command.h"
 #include "cli/device_queries.h"
 #include "cli/health_check_command.h"
 #include "cli/eye_commands.h"
 #include "cli/help/help_texts.h"
 #include "cli/install/install_report.h"
+#include "cli/nvm_listing/nvm_listing.h"
 #include "cli/option_commands.h"
 #include "cli/package_commands.h"
 #include "cli/report/command_report.h"
 #include "cli/reset_command.h"
+#include "cli/saveoptions/save_options.h"
 #include "cli/version.h"
 #include "common/hvxretval.h"
 #include "log/print.h"
@@ -86,7 +89,7 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {.command = CMD_BACKUP, .word = "backup", .implicit_device = true, .help = kHelpBackup,
      .usage = "zeltnvm -dev=<interface name> backup <package file>", .group = G::debug,
      .summary = "Saves the NVM contents of the device to a package file",
-     .failure = "Failed to backup NVM contents."},
+     .failure = "Failed to backup NVM contents.", .after_scan = typed<backup_command>, .available = true},
     {.command = CMD_INSTALL, .word = "install", .argument = K::file_spec, .rule = checked(rules::install),
      .help = kHelpInstall, .usage = "zeltnvm -dev=<interface name> install [-force] [-y] [-noidcheck] <package file>",
      .group = G::firmware_update, .summary = "Installs the firmware package file on the device",
@@ -96,7 +99,7 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .usage = "zeltnvm -dev=<interface name> verify", .group = G::firmware_update,
      .summary = "Verifies the NVM components of the device or of package files",
      .failure = "NVM components verification failed. Please review debug log file for more information.",
-     .package_files = true, .available = true},
+     .after_scan = typed<nvm_device_command>, .package_files = true, .available = true},
     {.command = CMD_LISTDEV, .word = "listdev", .rule = checked(rules::listdev), .help = kHelpListdev,
      .usage = "zeltnvm listdev", .group = G::query, .summary = "Lists the supported devices",
      .after_scan = typed<listdev_command>, .available = true},
@@ -151,7 +154,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {.command = CMD_SAVEOPTIONS, .word = "saveoptions", .implicit_device = true, .rule = exactly(4),
      .help = kHelpSaveoptions, .usage = "zeltnvm -dev=<interface name> saveoptions <file>", .group = G::query,
      .summary = "Saves the NVM configuration options of the device to a script file",
-     .failure = "Failed to save NVM configuration options. Please review zeltnvm.log for more details."},
+     .failure = "Failed to save NVM configuration options. Please review zeltnvm.log for more details.",
+     .after_scan = typed<saveoptions_command>, .available = true},
     {.command = CMD_DEVICETEMP, .word = "device_temperature", .implicit_device = true,
      .rule = checked(rules::listdev), .help = kHelpDevicetemp,
      .usage = "zeltnvm -dev=<interface name> device_temperature", .group = G::query,
@@ -210,11 +214,12 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .summary = "Retrieves the DSC dump of the device"},
     {.command = CMD_LIST, .word = "list", .argument = K::file_spec, .help = kHelpList,
      .usage = "zeltnvm -dev=<interface name> list [-type=<type>] [-sort[=<pattern>]]", .group = G::query,
-     .summary = "Lists the NVM directory of the device or the items of package files", .package_files = true,
-     .available = true},
+     .summary = "Lists the NVM directory of the device or the items of package files",
+     .after_scan = typed<nvm_device_command>, .package_files = true, .available = true},
     {.command = CMD_VIEW, .word = "view", .argument = K::file_spec, .help = kHelpView,
      .usage = "zeltnvm -dev=<interface name> view [-type=<type>]", .group = G::query,
-     .summary = "Displays the NVM items of the device or of package files", .package_files = true, .available = true},
+     .summary = "Displays the NVM items of the device or of package files",
+     .after_scan = typed<nvm_device_command>, .package_files = true, .available = true},
     {.command = CMD_SET_TXFIR, .word = "set_txfir", .implicit_device = true, .rule = exactly(9),
      .help = kHelpSetTxfir,
      .usage = "zeltnvm -dev=<interface name> set_txfir <NRZ/PAM4> <lane mask> <v1> <v2> <v3> <v4>",

@@ -28,6 +28,16 @@ TEST_F(ItemVersion, ReadsOnlyTheBytesThatHoldTheVersion) {
     ASSERT_EQ(device::zeltnvm_write_nvm_dir(fn(), ZEL_DIR_TYPE_AVS, 1, 0, ZEL_DIR_ATTR_TRAILER, 0, avs_bytes.data(),
                                     avs.data_length, 0, 0).code(),
               0);
+    // A copy of the CCM image stored without the Trailer attribute: its version is read
+    // from the start of the data.
+    zelnvm_directory_entry_t ccm;
+    const int32_t ccm_index = indexOrCode(device::zeltnvmGetDirEntry(fn(), ZEL_DIR_TYPE_CCM, 0, 0, &ccm));
+    ASSERT_GE(ccm_index, 0);
+    const auto ccm_bytes = readFlashItem(static_cast<uint32_t>(ccm_index), 0, ccm.data_length);
+    ASSERT_EQ(device::zeltnvm_write_nvm_dir(fn(), ZEL_DIR_TYPE_CCM, 1, 0, 0, 0, ccm_bytes.data(), ccm.data_length, 0,
+                                            0)
+                  .code(),
+              0);
 
     struct Case {
         uint16_t type, ordinal;
@@ -36,7 +46,7 @@ TEST_F(ItemVersion, ReadsOnlyTheBytesThatHoldTheVersion) {
         bool from_end;
     } cases[] = {
         {ZEL_DIR_TYPE_BOOTCODE, 0, 0, 0, false},  {ZEL_DIR_TYPE_BOOTCODE, 0, 1, 0, false},
-        {ZEL_DIR_TYPE_SRT, 0, 0, 64, false},      {ZEL_DIR_TYPE_CCM, 0, 0, 19, false},
+        {ZEL_DIR_TYPE_SRT, 0, 0, 64, false},      {ZEL_DIR_TYPE_CCM, 1, 0, 19, false},
         {ZEL_DIR_TYPE_AVS, 1, 0, 288, true},      {ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, false},
     };
     for (const auto& c : cases) {
