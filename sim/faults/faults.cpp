@@ -7,9 +7,9 @@ namespace zelt::sim {
 
 namespace {
 
-constexpr std::array<std::string_view, 12> kScheduled = {
+constexpr std::array<std::string_view, 13> kScheduled = {
     "hwrm_error",  "busy",         "timeout", "unresponsive",       "lfc_errno", "ethtool_errno", "install_fault",
-    "reset_fault", "install_slow", "signal",  "install_resets_macs", "dir_length"};
+    "reset_fault", "install_slow", "signal",  "install_resets_macs", "dir_length", "coredump_segments"};
 constexpr std::array<std::string_view, 7> kStructural = {"no_lfc_device", "driver_unloaded", "vfio",
                                                          "link_down",     "no_root",         "self_reset_status",
                                                          "boot_status"};
@@ -106,7 +106,7 @@ const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& ada
         // Installation and reset faults belong to the firmware's own work, not to a message.
         if (f.kind == "ethtool_errno" || f.kind == "install_fault" || f.kind == "install_slow" ||
             f.kind == "reset_fault" || f.kind == "signal" || f.kind == "install_resets_macs" ||
-            f.kind == "dir_length" ||
+            f.kind == "dir_length" || f.kind == "coredump_segments" ||
             is_structural_fault(f.kind))
             continue;
         if (!function_matches(f, adapter, function)) continue;

@@ -31,6 +31,9 @@
 //                   room for the items of directory type `dir_type` (every type when
 //                   not given); the flash itself is unchanged (adapter and function
 //                   narrow it)
+//   "coredump_segments" the firmware's core dump lists `value` segments (0: none); past
+//                   its own few, the extra ones are small generated segments (adapter
+//                   and function narrow it)
 // Each may be narrowed to an adapter, a function (PCI address or interface name), a
 // message number (`req_type`) and to the Nth matching request only (`nth`). "busy" and
 // "unresponsive" narrowed to an ethtool command (`ethtool_cmd`) hit that driver command

@@ -77,8 +77,9 @@ bool reserved_clear(const uint8_t (&field)[N]) {
     return true;
 }
 
-// Handlers of the two message families; each returns false for a message it does not know.
+// Handlers of the message families; each returns false for a message it does not know.
 bool answer_nvm_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_query_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_dump_message(FirmwareContext& ctx, Exchange& ex);
 
 }  // namespace zelt::sim

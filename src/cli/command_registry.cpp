@@ -5,6 +5,7 @@
 
 #include "cli/argument_rules.h"
 #include "cli/device_queries.h"
+#include "cli/dump_commands.h"
 #include "cli/help/help_texts.h"
 #include "cli/install/install_report.h"
 #include "cli/option_commands.h"
@@ -116,7 +117,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .help = kHelpCoredump, .usage = "zeltnvm -dev=<interface name> coredump [<file name>]", .group = G::debug,
      .summary = "Retrieves coredump data from the device and from the ddr (if available).\n"
                  "A .core file will be generated in the same directory",
-     .failure = "CoreDump command failed. Please review zeltnvm.log for more details."},
+     .failure = "CoreDump command failed. Please review zeltnvm.log for more details.",
+     .after_scan = typed<zeltnvm_coredump_command>, .available = true},
     {.command = CMD_OPTIONHELP, .word = "optionhelp", .implicit_device = true, .rule = checked(rules::option),
      .help = kHelpOptionhelp, .usage = "zeltnvm -dev=<interface name> optionhelp=<NVM_config_option_name>",
      .group = G::query, .summary = "Displays the help of an NVM configuration option",

@@ -8,6 +8,7 @@
 //                      [--errno <n>] [--ethtool-cmd <n>] [--nth <n>] [--value <n>]
 //                      [--signal <n>] [--dir-type <n>]
 //   zeltsim fault <dir> --clear
+//   zeltsim coredump-info <file>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -20,6 +21,7 @@
 #include "sim/faults/faults.h"
 #include "sim/state/sim_store.h"
 #include "sim/tree/host_tree.h"
+#include "tools/zeltsim/coredump_info.h"
 #include "tools/zeltsim/show_report.h"
 
 namespace {
@@ -34,9 +36,11 @@ const char kUsage[] =
     "                          [--error-code <n>] [--cmd-err <n>] [--errno <n>] [--ethtool-cmd <n>] [--nth <n>]\n"
     "                          [--value <n>] [--signal <n>] [--dir-type <n>]\n"
     "       zeltsim fault <dir> --clear\n"
+    "       zeltsim coredump-info <file>\n"
     "fault kinds: hwrm_error busy timeout unresponsive lfc_errno ethtool_errno install_fault\n"
     "             reset_fault install_slow no_lfc_device driver_unloaded vfio link_down no_root\n"
-    "             self_reset_status boot_status signal install_resets_macs dir_length\n";
+    "             self_reset_status boot_status signal install_resets_macs dir_length\n"
+    "             coredump_segments\n";
 
 int usage() {
     std::fputs(kUsage, stderr);
@@ -163,5 +167,6 @@ int main(int argc, char** argv) {
     if (command == "create") return cmd_create(args);
     if (command == "show") return cmd_show(args);
     if (command == "fault") return cmd_fault(args);
+    if (command == "coredump-info") return args.size() == 1 ? coredump_info(args[0]) : usage();
     return usage();
 }
