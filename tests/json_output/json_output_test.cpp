@@ -75,6 +75,8 @@ const std::vector<Case>& cases() {
         {"verify of a missing file", {"-json", "verify", "missing.pkg"}, "verify", false, "verify"},
         {"list of a bad file", {"-json", "list", "garbage.pkg"}, "list", false, "list"},
         {"reset", {"-dev=zen0", "reset", "-json"}, "reset", true, ""},
+        {"coredump", {"-dev=zen0", "coredump", "-json"}, "coredump", true, ""},
+        {"coredump ddr on an older family", {"-dev=zen2", "-json", "coredump", "ddr"}, "coredump", false, "ddr_dump"},
         {"missing device", {"-json", "-dev=eth9", "listdev"}, "listdev", false, "eth9"},
         {"bad option", {"-json", "-zzz", "pkgver"}, "pkgver", false, "zzz"},
         {"syntax error", {"-json", "listdev", "extra"}, "listdev", false, "Invalid syntax"},
