@@ -134,6 +134,52 @@ TEST(CoredumpCommand, FailedStepsStillGiveACompleteFile) {
     }
 }
 
+// The driver's own dump, when the driver gives one, is the file, unchanged: the live
+// dump when its dump facility is on, the crash dump kept in host memory with "ddr"
+// after a crash.
+TEST(CoredumpCommand, TheDriversDumpIsWrittenUnchanged) {
+    struct Case {
+        const char* name;
+        const char* config;        // simulated host configuration
+        bool crash;                // the adapter's firmware crashed first
+        std::vector<std::string> args;
+        uintmax_t size;            // bytes of the file
+    } cases[] = {
+        {"live dump of the driver", R"({"adapters": [{"device_type": 8, "device_id": 38913, "live_dump_length": 5000}]})",
+         false, {"-dev=zen0", "coredump"}, 5000},
+        {"crash dump in ddr", "", true, {"-dev=zen0", "coredump", "ddr"}, 24576},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Host host(c.config);
+        if (c.crash) {
+            const RunResult crash = host.zeltsim("fault", {"crash", "--adapter", "adapter0"});
+            ASSERT_EQ(crash.status, 0) << crash.err;
+        }
+        const RunResult r = host.zeltnvm(c.args);
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        EXPECT_TRUE(contains(r.out, "Generated CoreDump file")) << r.out;
+        const auto files = host.core_files();
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(std::filesystem::file_size(files[0]), c.size);
+    }
+}
+
+// Interrupted while the segments are read, the command leaves no file behind: no dump,
+// no temporary.
+TEST(CoredumpCommand, AnInterruptedDumpLeavesNothing) {
+    Host host;
+    std::vector<std::string> before;
+    for (const auto& e : std::filesystem::directory_iterator(host.work_dir())) before.push_back(e.path().string());
+    host.fault({"signal", "--signal", "2", "--req-type", "0xFF19", "--nth", "3"});
+    const RunResult r = host.zeltnvm({"-dev=zen0", "coredump"});
+    EXPECT_NE(r.status, 0) << r.out << r.err;
+    for (const auto& e : std::filesystem::directory_iterator(host.work_dir())) {
+        const std::string name = e.path().filename().string();
+        EXPECT_TRUE(name == "host" || name == "zeltnvm.log") << name;
+    }
+}
+
 // Refusals before anything is written.
 TEST(CoredumpCommand, RefusalsWriteNoFile) {
     struct Case {

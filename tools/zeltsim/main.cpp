@@ -8,6 +8,7 @@
 //                      [--errno <n>] [--ethtool-cmd <n>] [--nth <n>] [--value <n>]
 //                      [--signal <n>] [--dir-type <n>]
 //   zeltsim fault <dir> --clear
+//   zeltsim fault <dir> crash --adapter <name>
 //   zeltsim coredump-info <file>
 #include <cstdio>
 #include <cstdlib>
@@ -36,11 +37,15 @@ const char kUsage[] =
     "                          [--error-code <n>] [--cmd-err <n>] [--errno <n>] [--ethtool-cmd <n>] [--nth <n>]\n"
     "                          [--value <n>] [--signal <n>] [--dir-type <n>]\n"
     "       zeltsim fault <dir> --clear\n"
+    "       zeltsim fault <dir> crash --adapter <name>\n"
     "       zeltsim coredump-info <file>\n"
     "fault kinds: hwrm_error busy timeout unresponsive lfc_errno ethtool_errno install_fault\n"
     "             reset_fault install_slow no_lfc_device driver_unloaded vfio link_down no_root\n"
     "             self_reset_status boot_status signal install_resets_macs dir_length\n"
     "             coredump_segments\n";
+
+// Bytes of the crash dump a "crash" leaves in host memory.
+constexpr uint32_t kCrashDumpBytes = 24576;
 
 int usage() {
     std::fputs(kUsage, stderr);
@@ -117,6 +122,14 @@ int cmd_fault(const std::vector<std::string>& args) {
         if (args.size() != 2) return usage();
         host.faults.clear();
         session->state().fault_hits.clear();
+    } else if (args[1] == "crash") {
+        // The adapter's firmware crashed now: the driver holds a crash dump in host
+        // memory and the firmware reports the time of the crash.
+        if (args.size() != 4 || args[2] != "--adapter") return usage();
+        if (!host.find_adapter(args[3])) return failure("no adapter named " + args[3]);
+        AdapterState& st = session->state().adapters[args[3]];
+        st.crash_dump_length = kCrashDumpBytes;
+        st.crash_time = static_cast<uint32_t>(session->now_us() / 1000000u);
     } else {
         FaultDesc f;
         f.kind = args[1];
@@ -153,7 +166,7 @@ int cmd_fault(const std::vector<std::string>& args) {
     if (!session->save(error)) return failure(error);
     // Only a fault that changes the host itself changes its file tree; a scheduled one
     // is looked up on every request.
-    const bool structural = args[1] != "--clear" && is_structural_fault(args[1]);
+    const bool structural = args[1] != "--clear" && args[1] != "crash" && is_structural_fault(args[1]);
     if (structural && !render_host_tree(args[0], host, error)) return failure(error);
     return 0;
 }
