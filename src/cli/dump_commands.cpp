@@ -14,6 +14,7 @@
 #include "common/hvxretval.h"
 #include "device/discovery_lookup.h"
 #include "device/dumps/core_dump.h"
+#include "device/dumps/dsc_dump.h"
 #include "device/function_queries.h"
 #include "host/host.h"
 #include "host/output_file.h"
@@ -201,7 +202,117 @@ int coredump(ParsedCommand& parsed, const CoredumpArgs& args, Report& r) {
     return rc;
 }
 
+constexpr unsigned kMaxLane = 65535;
+constexpr int kRcBadLane = 16;
+
+// A C integer literal (decimal, 0x hexadecimal or 0 octal) up to 65535, nothing after it.
+std::optional<uint16_t> parse_lane(const std::string& text) {
+    if (text.empty() || text[0] == '-' || text[0] == '+') return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long v = std::strtoul(text.c_str(), &end, 0);
+    if (errno != 0 || end == text.c_str() || *end != '\0' || v > kMaxLane) return std::nullopt;
+    return static_cast<uint16_t>(v);
+}
+
+int dscdump(ParsedCommand& parsed, const DscdumpArgs& args, Report& r) {
+    r.data()["file"] = nullptr;
+    const device::InventoryFunction* target = parsed.device;
+    if (!target) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "specified device not found\n");
+        return ZELT_RC_DEVICE_NOT_FOUND;
+    }
+    r.data()["device"] = report::function_object(*target);
+    const std::optional<uint16_t> lane = parse_lane(args.lane);
+    if (!lane) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Invalid lane provided. Valid range is from 0 to %u\n", kMaxLane);
+        return kRcBadLane;
+    }
+    std::optional<uint16_t> level;
+    if (!args.level.empty()) {
+        level = device::dsc_level_by_name(args.level);
+        if (!level) {
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                          "Invalid diag level provided. Please run \"zeltnvm -dev=<interface name> dscdump -h\" for "
+                          "valid syntax.");
+            return HVXRETVAL_INVALID_PARAMETER_VALUE;
+        }
+    }
+    r.data()["lane"] = *lane;
+    r.data()["level"] = level ? Json(device::dsc_level_name(*level)) : Json(nullptr);
+
+    host::Host& host = parsed.context->host;
+    const host::HostFacts facts = host.facts();
+    const std::string name = dump_file_name(facts.hostname, host.local_time(host.now().tv_sec), "dmp");
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: User provided diag_level = 0x%x\n", __func__,
+                  level ? *level : 0xFFFFu);
+    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
+                  "\nNote : While the dscdump operation is running, FW does not service other commands that operate "
+                  "on the PHY.\n       System logs may indicate command timeouts while the dscdump operation is in "
+                  "progress.");
+    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "\nRetrieving DSC Dump, please wait...");
+    std::fflush(stdout);
+    device::DscDump dump;
+    {
+        log::Monitor dots;
+        dump = device::take_dsc_dump(target->function, *lane, level);
+    }
+    Json levels = Json::array();
+    for (const auto& o : dump.levels) {
+        Json l;
+        l["level"] = device::dsc_level_name(o.level);
+        l["start"] = o.start;
+        l["retrieve"] = o.retrieve;
+        l["length"] = o.length;
+        levels.push_back(l);
+    }
+    r.data()["levels"] = levels;
+    r.data()["length"] = dump.data.size();
+
+    if (!dump.data.empty()) {
+        const int written = write_new_dump_file(host, name, dump.data);
+        if (written != 0) return written;
+        r.data()["file"] = name;
+    }
+    switch (dump.result) {
+        case 0:
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n\nGenerated DSC Dump file %s\n", name.c_str());
+            break;
+        case HVXRETVAL_FAILURE:
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\n\nFirmware doesn't support dscdump on this hardware.");
+            break;
+        case HVXRETVAL_UNSUPPORTED_PLATFORM:
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\n\nCommand not supported on this Platform.");
+            break;
+        case device::ZELTNVM_DSC_BAD_LANE:
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                          "\n\nInvalid lane number provided. Given lane number is not supported by hardware.");
+            break;
+        case device::ZELTNVM_DSC_BUSY:
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                          "Firmware is unable to service the request at the present time. Please retry the command.");
+            break;
+        default: zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\n\nError: Failed to retrieve DSC Dump."); break;
+    }
+    return dump.result;
+}
+
 }  // namespace
+
+DscdumpArgs DscdumpArgs::from(const ScanOptions&, const ParsedCommand& parsed) {
+    DscdumpArgs args;
+    std::vector<std::string> words;
+    for (const std::string& w : parsed.args)
+        if (!w.empty() && w[0] != '-') words.push_back(w);
+    if (!words.empty()) args.lane = words[0];
+    if (words.size() > 1) args.level = words[1];
+    return args;
+}
+
+report::Report zeltnvm_dscdump_command(ParsedCommand& parsed, const DscdumpArgs& args) {
+    Report r = report::open_report(parsed);
+    return r.ends(dscdump(parsed, args, r));
+}
 
 CoredumpArgs CoredumpArgs::from(const ScanOptions&, const ParsedCommand& parsed) {
     CoredumpArgs args;

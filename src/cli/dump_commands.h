@@ -22,4 +22,13 @@ struct CoredumpArgs {
 
 zelt::cli::report::Report zeltnvm_coredump_command(ParsedCommand& parsed, const CoredumpArgs& args);
 
+struct DscdumpArgs {
+    std::string lane;   // as typed
+    std::string level;  // as typed; empty: every level
+
+    static DscdumpArgs from(const ScanOptions& scan, const ParsedCommand& parsed);
+};
+
+zelt::cli::report::Report zeltnvm_dscdump_command(ParsedCommand& parsed, const DscdumpArgs& args);
+
 }  // namespace zelt::cli

@@ -108,4 +108,40 @@ ZELT_HWRM_OUTPUT(hwrm_dbg_coredump_retrieve_output, 16);
 ZELT_WIRE_FIELD(hwrm_dbg_coredump_retrieve_output, flags, 8);
 ZELT_WIRE_FIELD(hwrm_dbg_coredump_retrieve_output, data_len, 10);
 
+// ---- hwrm_port_dsc_dump (0x00D9) -------------------------------------------------------
+// SerDes diagnostic data of one lane of the port: first started (`dsc_dump_config` 1, no
+// buffer), then retrieved (`dsc_dump_config` 0) into the buffer.
+inline constexpr uint8_t HWRM_DSC_DUMP_CONFIG_RETRIEVE = 0;
+inline constexpr uint8_t HWRM_DSC_DUMP_CONFIG_START = 1;
+inline constexpr uint32_t HWRM_DSC_DUMP_BUFFER = 32768;
+// Diagnostic levels 0 to 12.
+inline constexpr uint16_t HWRM_DSC_DUMP_LEVELS = 13;
+
+struct hwrm_port_dsc_dump_input {
+    hwrm_input_header hdr;
+    uint64_t resp_data_addr;
+    uint16_t data_len;
+    uint16_t port_id;
+    uint16_t diag_level;
+    uint16_t lane_number;
+    uint8_t dsc_dump_config;
+    uint8_t unused_0[7];
+};
+ZELT_HWRM_INPUT(hwrm_port_dsc_dump_input, 40);
+ZELT_WIRE_FIELD(hwrm_port_dsc_dump_input, resp_data_addr, 16);
+ZELT_WIRE_FIELD(hwrm_port_dsc_dump_input, data_len, 24);
+ZELT_WIRE_FIELD(hwrm_port_dsc_dump_input, port_id, 26);
+ZELT_WIRE_FIELD(hwrm_port_dsc_dump_input, diag_level, 28);
+ZELT_WIRE_FIELD(hwrm_port_dsc_dump_input, lane_number, 30);
+ZELT_WIRE_FIELD(hwrm_port_dsc_dump_input, dsc_dump_config, 32);
+
+struct hwrm_port_dsc_dump_output {
+    hwrm_output_header hdr;
+    uint32_t total_data_len;  // bytes the firmware put into the buffer
+    uint8_t unused_0[3];
+    uint8_t valid;
+};
+ZELT_HWRM_OUTPUT(hwrm_port_dsc_dump_output, 16);
+ZELT_WIRE_FIELD(hwrm_port_dsc_dump_output, total_data_len, 8);
+
 }  // namespace zelt
