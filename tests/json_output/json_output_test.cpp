@@ -76,6 +76,8 @@ const std::vector<Case>& cases() {
         {"list of a bad file", {"-json", "list", "garbage.pkg"}, "list", false, "list"},
         {"reset", {"-dev=zen0", "reset", "-json"}, "reset", true, ""},
         {"coredump", {"-dev=zen0", "coredump", "-json"}, "coredump", true, ""},
+        {"dscdump of every level", {"-dev=zen0", "-json", "dscdump", "0"}, "dscdump", true, ""},
+        {"dscdump of a bad lane", {"-dev=zen0", "-json", "dscdump", "0x10000"}, "dscdump", false, "lane"},
         {"coredump ddr on an older family", {"-dev=zen2", "-json", "coredump", "ddr"}, "coredump", false, "ddr_dump"},
         {"missing device", {"-json", "-dev=eth9", "listdev"}, "listdev", false, "eth9"},
         {"bad option", {"-json", "-zzz", "pkgver"}, "pkgver", false, "zzz"},
