@@ -17,7 +17,7 @@ class Script {
 public:
     Script(const uint8_t* data, size_t size) : data_(data), size_(size) {}
     zelt::Result page(std::span<uint8_t> buf, zelt::device::DumpPage& answer) {
-        if (size_ - at_ < 6) return zelt::Result::tool(HVXRETVAL_FAILURE);
+        if (size_ - at_ < 6) return zelt::Result::tool(zelt::HVXRETVAL_FAILURE);
         const uint8_t* p = data_ + at_;
         at_ += 6;
         answer.data_len = static_cast<uint32_t>(p[0] | (p[1] << 8));
