@@ -28,6 +28,7 @@ bool read_initial_state(const json& aj, AdapterState& st, std::string& error) {
         st.temperature_flags = aj.value("temperature_flags", uint8_t{0});
         st.option_action_status = aj.value("option_action_status", uint8_t{0});
         st.crash_dump_length = aj.value("crash_dump_length", 0u);
+        st.live_dump_length = aj.value("live_dump_length", 0u);
         if (aj.contains("options")) {
             for (const auto& o : aj.at("options")) {
                 uint32_t num = o.at("num").get<uint32_t>();

@@ -20,8 +20,9 @@ struct HostSetup {
 // Reads a configuration file's JSON. Besides the description fields, an adapter may
 // give "options" ([{"num": 157, "index": 0, "bits": 8, "value": 2}], "index" also as
 // "1.0.0.0"), "temperature", "temperature_flags" (the temperature answer's flags),
-// "fw_status", "crash_dump_length" and "option_action_status" (1: a device reset is
-// pending, 2: a system reboot is pending, 3: a cold boot is pending).
+// "fw_status", "crash_dump_length", "live_dump_length" (bytes of the driver's live dump;
+// 0, the default, turns its dump facility off) and "option_action_status" (1: a device
+// reset is pending, 2: a system reboot is pending, 3: a cold boot is pending).
 bool setup_from_json(const nlohmann::json& j, HostSetup& setup, std::string& error);
 
 // The default host.

@@ -173,7 +173,10 @@ int set_dump(EthtoolCall& c, void* data) {
     return 0;
 }
 
-uint32_t dump_length(const AdapterState& st) { return st.dump_flag == ZELT_ETHTOOL_DUMP_FLAG_CRASH ? st.crash_dump_length : 0; }
+// The crash dump with the crash flag set, else the live dump (when the facility is on).
+uint32_t dump_length(const AdapterState& st) {
+    return st.dump_flag == ZELT_ETHTOOL_DUMP_FLAG_CRASH ? st.crash_dump_length : st.live_dump_length;
+}
 
 int get_dump_flag(EthtoolCall& c, void* data) {
     ethtool_dump d{};

@@ -7,9 +7,10 @@ namespace zelt::sim {
 
 namespace {
 
-constexpr std::array<std::string_view, 13> kScheduled = {
+constexpr std::array<std::string_view, 14> kScheduled = {
     "hwrm_error",  "busy",         "timeout", "unresponsive",        "lfc_errno",  "ethtool_errno", "install_fault",
-    "reset_fault", "install_slow", "signal",  "install_resets_macs", "dir_length", "eyescope_slow"};
+    "reset_fault", "install_slow", "signal",  "install_resets_macs", "dir_length", "eyescope_slow",
+    "coredump_segments"};
 // Faults of the chip behind the register window: those that hold while scheduled, and
 // those of one mailbox exchange (counted like message faults).
 constexpr std::array<std::string_view, 4> kChipStanding = {"no_mailbox", "mailbox_busy", "bar_denied",
@@ -123,7 +124,8 @@ const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& ada
         // Installation and reset faults belong to the firmware's own work, not to a message.
         if (f.kind == "ethtool_errno" || f.kind == "install_fault" || f.kind == "install_slow" ||
             f.kind == "reset_fault" || f.kind == "signal" || f.kind == "install_resets_macs" ||
-            f.kind == "dir_length" || f.kind == "eyescope_slow" || is_chip_fault(f.kind) ||
+            f.kind == "dir_length" || f.kind == "eyescope_slow" || f.kind == "coredump_segments" ||
+            is_chip_fault(f.kind) ||
             is_structural_fault(f.kind))
             continue;
         if (!function_matches(f, adapter, function)) continue;

@@ -49,6 +49,9 @@
 //   "mailbox_oversize"   the response block announces 36 bytes more than the answer
 //                        (a 64-byte answer comes as a 100-byte block)
 //   "mailbox_tag"        a multi-host answer carries another tag than the request's
+//   "coredump_segments" the firmware's core dump lists `value` segments (0: none); past
+//                   its own few, the extra ones are small generated segments (adapter
+//                   and function narrow it)
 // Each may be narrowed to an adapter, a function (PCI address or interface name), a
 // message number (`req_type`) and to the Nth matching request only (`nth`). "busy" and
 // "unresponsive" narrowed to an ethtool command (`ethtool_cmd`) hit that driver command

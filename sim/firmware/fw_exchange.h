@@ -81,5 +81,6 @@ bool reserved_clear(const uint8_t (&field)[N]) {
 bool answer_nvm_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_query_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_serdes_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_dump_message(FirmwareContext& ctx, Exchange& ex);
 
 }  // namespace zelt::sim

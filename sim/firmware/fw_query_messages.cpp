@@ -393,12 +393,12 @@ void dbg_qcaps(FirmwareContext& ctx, Exchange& ex) {
     ex.answer(out);
 }
 
-// The simulated firmware never crashes, so it holds no crash dump and no crash time.
-void dbg_crashdump_header(FirmwareContext&, Exchange& ex) {
+// The time of the last crash ("zeltsim fault <dir> crash"); 0 when the firmware never crashed.
+void dbg_crashdump_header(FirmwareContext& ctx, Exchange& ex) {
     hwrm_dbg_crashdump_header_input in;
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     hwrm_dbg_crashdump_header_output out{};
-    out.crash_time = 0;
+    out.crash_time = ctx.state.crash_time;
     ex.answer(out);
 }
 

@@ -70,6 +70,8 @@ json adapter_to_json(const AdapterState& a) {
                 {"fw_status", a.fw_status},
                 {"dump_flag", a.dump_flag},
                 {"crash_dump_length", a.crash_dump_length},
+                {"crash_time", a.crash_time},
+                {"live_dump_length", a.live_dump_length},
                 {"reset_count", a.reset_count},
                 {"down_until_us", a.down_until_us},
                 {"error_recovery_count", a.error_recovery_count},
@@ -103,6 +105,8 @@ void adapter_from_json(const json& j, AdapterState& a) {
     a.fw_status = j.value("fw_status", 0u);
     a.dump_flag = j.value("dump_flag", 0u);
     a.crash_dump_length = j.value("crash_dump_length", 0u);
+    a.crash_time = j.value("crash_time", 0u);
+    a.live_dump_length = j.value("live_dump_length", 0u);
     a.reset_count = j.value("reset_count", 0u);
     a.down_until_us = j.value("down_until_us", uint64_t{0});
     a.error_recovery_count = j.value("error_recovery_count", 0u);

@@ -70,6 +70,8 @@ struct AdapterState {
     uint32_t fw_status = 0;          // redundancy/health status word (0: healthy)
     uint32_t dump_flag = 0;          // dump flag set through the Ethernet driver
     uint32_t crash_dump_length = 0;  // bytes of crash dump the driver holds (0: none)
+    uint32_t crash_time = 0;         // seconds since the epoch of the last crash (0: none)
+    uint32_t live_dump_length = 0;   // bytes of live dump the driver gives (0: its dump facility is off)
     std::map<uint32_t, OptionVar> options;
     std::map<uint32_t, uint32_t> registers;  // direct register access, by firmware address
     InstallResult last_install;

@@ -12,6 +12,7 @@
 #include "cli/device_queries.h"
 #include "cli/health_check_command.h"
 #include "cli/eye_commands.h"
+#include "cli/dump_commands.h"
 #include "cli/help/help_texts.h"
 #include "cli/install/install_report.h"
 #include "cli/nvm_listing/nvm_listing.h"
@@ -126,7 +127,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .help = kHelpCoredump, .usage = "zeltnvm -dev=<interface name> coredump [<file name>]", .group = G::debug,
      .summary = "Retrieves coredump data from the device and from the ddr (if available).\n"
                  "A .core file will be generated in the same directory",
-     .failure = "CoreDump command failed. Please review zeltnvm.log for more details."},
+     .failure = "CoreDump command failed. Please review zeltnvm.log for more details.",
+     .after_scan = typed<zeltnvm_coredump_command>, .available = true},
     {.command = CMD_OPTIONHELP, .word = "optionhelp", .implicit_device = true, .rule = checked(rules::option),
      .help = kHelpOptionhelp, .usage = "zeltnvm -dev=<interface name> optionhelp=<NVM_config_option_name>",
      .group = G::query, .summary = "Displays the help of an NVM configuration option",
@@ -211,7 +213,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .after_scan = typed<zeltnvm_device_health_check_command>, .available = true},
     {.command = CMD_DSCDUMP, .word = "dscdump", .implicit_device = true, .rule = at_least(4), .help = kHelpDscdump,
      .usage = "zeltnvm -dev=<interface name> dscdump <parameters>", .group = G::debug,
-     .summary = "Retrieves the DSC dump of the device"},
+     .summary = "Retrieves the DSC dump of the device", .after_scan = typed<zeltnvm_dscdump_command>,
+     .available = true},
     {.command = CMD_LIST, .word = "list", .argument = K::file_spec, .help = kHelpList,
      .usage = "zeltnvm -dev=<interface name> list [-type=<type>] [-sort[=<pattern>]]", .group = G::query,
      .summary = "Lists the NVM directory of the device or the items of package files",

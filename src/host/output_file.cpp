@@ -106,6 +106,24 @@ bool OutputFile::commit() {
     return false;
 }
 
+bool OutputFile::commit_new() {
+    if (!file_) {
+        errno = EBADF;
+        return false;
+    }
+    bool ok = std::fflush(file_) == 0 && !std::ferror(file_) && ::fsync(::fileno(file_)) == 0;
+    if (std::fclose(file_) != 0) ok = false;
+    file_ = nullptr;
+    // link() never replaces and never follows a link at the final name: anything there
+    // (a file, a dangling or planted symbolic link) makes it fail with EEXIST.
+    if (ok && ::link(temp_.c_str(), final_.c_str()) == 0) {
+        discard();
+        return true;
+    }
+    keeping_errno([&] { discard(); });
+    return false;
+}
+
 void OutputFile::discard() {
     if (file_) {
         std::fclose(file_);

@@ -40,6 +40,10 @@ public:
     // Flushes the data to the disk, closes the temporary and renames it to the final
     // name. False with errno set on failure; the temporary is removed then.
     bool commit();
+    // The same, except that the final name must not exist yet: whatever stands there (a
+    // file or a symbolic link, dangling or not) is left alone and the commit fails with
+    // EEXIST.
+    bool commit_new();
     // Removes the temporary without touching the final name.
     void discard();
 

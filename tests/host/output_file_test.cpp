@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -62,6 +63,47 @@ TEST(OutputFile, LinksPlantedUnderEitherNameAreNotFollowed) {
     EXPECT_FALSE(std::filesystem::is_symlink(dir.file("work/out.bin")));
     EXPECT_EQ(zelt::test::read_text_file(dir.file("work/out.bin")), "data");
     EXPECT_EQ(names_in(dir.file("work")), std::vector<std::string>{"out.bin"});
+}
+
+// A file that must be new: whatever already stands under its name (a file, a link to
+// a file, a dangling link) is neither followed, appended to nor replaced, and the
+// temporary goes.
+TEST(OutputFile, ANewFileNeverTakesAnExistingName) {
+    struct Case {
+        const char* name;
+        void (*plant)(const zelt::test::TempDir& dir);
+    } cases[] = {
+        {"regular file", [](const zelt::test::TempDir& d) { zelt::test::write_text_file(d.file("out.bin"), "old"); }},
+        {"link to a file",
+         [](const zelt::test::TempDir& d) { std::filesystem::create_symlink(d.file("victim"), d.file("out.bin")); }},
+        {"dangling link",
+         [](const zelt::test::TempDir& d) { std::filesystem::create_symlink(d.file("absent"), d.file("out.bin")); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        zelt::test::TempDir dir;
+        zelt::host::LinuxHost host(dir.path());
+        zelt::test::write_text_file(dir.file("victim"), "precious");
+        c.plant(dir);
+        const auto before = names_in(dir.path());
+        zelt::host::OutputFile out;
+        ASSERT_TRUE(out.open(host, dir.file("out.bin")));
+        ASSERT_TRUE(out.write(std::string_view("data")));
+        EXPECT_FALSE(out.commit_new());
+        EXPECT_EQ(errno, EEXIST);
+        EXPECT_EQ(zelt::test::read_text_file(dir.file("victim")), "precious");
+        EXPECT_FALSE(std::filesystem::exists(dir.file("absent")));
+        EXPECT_EQ(names_in(dir.path()), before);
+    }
+    // A free name gets the file, and only the file.
+    zelt::test::TempDir dir;
+    zelt::host::LinuxHost host(dir.path());
+    zelt::host::OutputFile out;
+    ASSERT_TRUE(out.open(host, dir.file("out.bin")));
+    ASSERT_TRUE(out.write(std::string_view("data")));
+    ASSERT_TRUE(out.commit_new());
+    EXPECT_EQ(zelt::test::read_text_file(dir.file("out.bin")), "data");
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"out.bin"});
 }
 
 TEST(OutputFile, AFailedRenameLeavesNothingBehind) {

@@ -10,6 +10,8 @@
 //   zeltsim fault <dir> redundancy [--adapter <name>] --status <word>
 //   zeltsim fault <dir> --clear
 //   zeltsim bind <dir> <pci address>
+//   zeltsim fault <dir> crash --adapter <name>
+//   zeltsim coredump-info <file>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -22,6 +24,7 @@
 #include "sim/faults/faults.h"
 #include "sim/state/sim_store.h"
 #include "sim/tree/host_tree.h"
+#include "tools/zeltsim/coredump_info.h"
 #include "tools/zeltsim/show_report.h"
 
 namespace {
@@ -38,11 +41,13 @@ const char kUsage[] =
     "       zeltsim fault <dir> redundancy [--adapter <name>] --status <word>\n"
     "       zeltsim fault <dir> --clear\n"
     "       zeltsim bind <dir> <pci address>\n"
+    "       zeltsim fault <dir> crash --adapter <name>\n"
+    "       zeltsim coredump-info <file>\n"
     "fault kinds: hwrm_error busy timeout unresponsive lfc_errno ethtool_errno install_fault\n"
     "             reset_fault install_slow no_lfc_device driver_unloaded vfio link_down no_root\n"
     "             self_reset_status boot_status signal install_resets_macs dir_length\n"
     "             no_mailbox mailbox_silent mailbox_oversize mailbox_tag mailbox_busy bar_denied\n"
-    "             fw_not_operational eyescope_slow\n";
+    "             fw_not_operational eyescope_slow coredump_segments\n";
 
 int usage() {
     std::fputs(kUsage, stderr);
@@ -150,6 +155,14 @@ int cmd_fault(const std::vector<std::string>& args) {
         if (args.size() != 2) return usage();
         host.faults.clear();
         session->state().fault_hits.clear();
+    } else if (args[1] == "crash") {
+        // The adapter's firmware crashed now: the driver holds a crash dump in host
+        // memory and the firmware reports the time of the crash.
+        if (args.size() != 4 || args[2] != "--adapter") return usage();
+        if (!host.find_adapter(args[3])) return failure("no adapter named " + args[3]);
+        AdapterState& st = session->state().adapters[args[3]];
+        st.crash_dump_length = kCrashDumpBytes;
+        st.crash_time = static_cast<uint32_t>(session->now_us() / 1000000u);
     } else {
         FaultDesc f;
         f.kind = args[1];
@@ -186,7 +199,7 @@ int cmd_fault(const std::vector<std::string>& args) {
     if (!session->save(error)) return failure(error);
     // Only a fault that changes the host itself changes its file tree; a scheduled one
     // is looked up on every request.
-    const bool structural = args[1] != "--clear" && is_structural_fault(args[1]);
+    const bool structural = args[1] != "--clear" && args[1] != "crash" && is_structural_fault(args[1]);
     if (structural && !render_host_tree(args[0], host, error)) return failure(error);
     return 0;
 }
@@ -201,5 +214,6 @@ int main(int argc, char** argv) {
     if (command == "show") return cmd_show(args);
     if (command == "fault") return cmd_fault(args);
     if (command == "bind") return cmd_bind(args);
+    if (command == "coredump-info") return args.size() == 1 ? coredump_info(args[0]) : usage();
     return usage();
 }
