@@ -49,6 +49,9 @@ const char kUsage[] =
     "             no_mailbox mailbox_silent mailbox_oversize mailbox_tag mailbox_busy bar_denied\n"
     "             fw_not_operational eyescope_slow coredump_segments\n";
 
+// Bytes of the crash dump a "crash" leaves in host memory.
+constexpr uint32_t kCrashDumpBytes = 24576;
+
 int usage() {
     std::fputs(kUsage, stderr);
     return 2;
