@@ -80,5 +80,6 @@ bool reserved_clear(const uint8_t (&field)[N]) {
 // Handlers of the two message families; each returns false for a message it does not know.
 bool answer_nvm_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_query_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_ntuple_message(FirmwareContext& ctx, Exchange& ex);
 
 }  // namespace zelt::sim

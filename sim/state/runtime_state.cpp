@@ -81,7 +81,8 @@ json adapter_to_json(const AdapterState& a) {
                 {"options", options},
                 {"registers", regs},
                 {"last_install", install},
-                {"pcie_counters", a.pcie_counters}};
+                {"pcie_counters", a.pcie_counters},
+                {"features", a.features}};
 }
 
 void adapter_from_json(const json& j, AdapterState& a) {
@@ -135,6 +136,7 @@ void adapter_from_json(const json& j, AdapterState& a) {
     }
     if (j.contains("pcie_counters")) a.pcie_counters = j.at("pcie_counters").get<std::vector<uint64_t>>();
     a.pcie_counters.resize(12, 0);
+    if (j.contains("features")) a.features = j.at("features").get<std::map<std::string, std::string>>();
 }
 
 }  // namespace

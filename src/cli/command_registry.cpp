@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/argument_rules.h"
+#include "cli/device_commands/ntuple_filter_command.h"
 #include "cli/device_queries.h"
 #include "cli/help/help_texts.h"
 #include "cli/install/install_report.h"
@@ -171,10 +172,12 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {.command = CMD_ADDNTUPLE, .word = "add_ntuple_filter", .implicit_device = true, .rule = exactly(8),
      .help = kHelpAddntuple,
      .usage = "zeltnvm -dev=<interface name> add_ntuple_filter <MAC> <port> <port mask> <vf index> <ip type>",
-     .group = G::configure, .summary = "Adds an ntuple flow filter", .writes_adapter = true},
+     .group = G::configure, .summary = "Adds an ntuple flow filter", .failure = "Failed to add ntuple filter.",
+     .after_scan = typed<add_ntuple_filter_command>, .available = true, .writes_adapter = true},
     {.command = CMD_FREENTUPLE, .word = "free_ntuple_filter", .implicit_device = true, .rule = exactly(4),
      .help = kHelpFreentuple, .usage = "zeltnvm -dev=<interface name> free_ntuple_filter <filter id>",
-     .group = G::configure, .summary = "Removes an ntuple flow filter", .writes_adapter = true},
+     .group = G::configure, .summary = "Removes an ntuple flow filter", .failure = "Failed to free ntuple filter.",
+     .after_scan = typed<free_ntuple_filter_command>, .available = true, .writes_adapter = true},
     {.command = CMD_RESTORE_FACTORY_DEFAULTS, .word = "restore_factory_defaults", .implicit_device = true,
      .rule = checked(rules::restore_factory_defaults), .help = kHelpRestoreFactoryDefaults,
      .usage = "zeltnvm -dev=<interface name> restore_factory_defaults [-y]", .group = G::configure,
