@@ -12,12 +12,12 @@ inline constexpr int kResultInvalidArgument = 16;
 inline constexpr int kResultNotSupportedHere = 2;
 
 // Prints `message` on the error stream; returns kResultInvalidArgument.
-int argument_error(const char *message);
+int argument_error(const char* message);
 
 // The function the command acts on (nullptr when none is selected).
-const device::InventoryFunction *selected_function(const ParsedCommand &parsed);
+const device::InventoryFunction* selected_function(const ParsedCommand& parsed);
 
 // Prints that no function record was found; returns -1.
 int device_missing();
 
-} // namespace zelt::cli
+}  // namespace zelt::cli

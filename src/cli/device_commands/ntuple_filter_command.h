@@ -12,17 +12,14 @@ namespace zelt::cli {
 
 // The words after the command word, as typed.
 struct NtupleFilterArgs {
-  std::vector<std::string> words;
+    std::vector<std::string> words;
 
-  static NtupleFilterArgs from(const ScanOptions &scan,
-                               const ParsedCommand &parsed);
+    static NtupleFilterArgs from(const ScanOptions& scan, const ParsedCommand& parsed);
 };
 
 // add_ntuple_filter <MAC> <port> <port mask> <vf index> <ip type>
-report::Report add_ntuple_filter_command(ParsedCommand &parsed,
-                                         const NtupleFilterArgs &args);
+report::Report add_ntuple_filter_command(ParsedCommand& parsed, const NtupleFilterArgs& args);
 // free_ntuple_filter <filter id>
-report::Report free_ntuple_filter_command(ParsedCommand &parsed,
-                                          const NtupleFilterArgs &args);
+report::Report free_ntuple_filter_command(ParsedCommand& parsed, const NtupleFilterArgs& args);
 
-} // namespace zelt::cli
+}  // namespace zelt::cli

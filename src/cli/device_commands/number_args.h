@@ -23,4 +23,4 @@ std::optional<uint64_t> hex_arg(std::string_view text);
 // A MAC address: six groups of two hexadecimal digits separated by '-' or ':'.
 std::optional<std::array<uint8_t, 6>> mac_arg(std::string_view text);
 
-} // namespace zelt::cli
+}  // namespace zelt::cli

@@ -15,22 +15,21 @@ namespace zelt::device {
 enum class NtupleIpType : uint8_t { ipv4 = 1, ipv6 = 2, arp_reply = 3 };
 
 struct NtupleFilterSpec {
-  std::array<uint8_t, 6> mac{};
-  uint16_t dst_port = 0;      // IPv4/IPv6 only
-  uint16_t dst_port_mask = 0; // IPv4/IPv6 only
-  uint16_t vf_index = 0;      // IPv4/IPv6: the VF the traffic goes to
-  NtupleIpType ip_type = NtupleIpType::ipv4;
+    std::array<uint8_t, 6> mac{};
+    uint16_t dst_port = 0;       // IPv4/IPv6 only
+    uint16_t dst_port_mask = 0;  // IPv4/IPv6 only
+    uint16_t vf_index = 0;       // IPv4/IPv6: the VF the traffic goes to
+    NtupleIpType ip_type = NtupleIpType::ipv4;
 };
 
 // Whether the function's firmware can steer n-tuple filters.
-ResultOr<bool> ntuple_filter_supported(const transport::Function &fn);
+ResultOr<bool> ntuple_filter_supported(const transport::Function& fn);
 
 // Creates the L2 filter for the MAC address and the flow filter on it; returns
 // the flow filter's id.
-ResultOr<uint64_t> add_ntuple_filter(const transport::Function &fn,
-                                     const NtupleFilterSpec &spec);
+ResultOr<uint64_t> add_ntuple_filter(const transport::Function& fn, const NtupleFilterSpec& spec);
 
 // Removes the flow filter with `filter_id`.
-Result free_ntuple_filter(const transport::Function &fn, uint64_t filter_id);
+Result free_ntuple_filter(const transport::Function& fn, uint64_t filter_id);
 
-} // namespace zelt::device
+}  // namespace zelt::device
