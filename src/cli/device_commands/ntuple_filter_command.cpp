@@ -52,13 +52,13 @@ int add_filter(ParsedCommand& parsed, const std::vector<std::string>& words, Rep
     AdapterLocks locks(parsed.context->host, parsed.context->lock_wait_ms);
     if (const int rc = lock_and_check(parsed, locks, *target); rc != 0) return rc;
 
-    device::NtupleFilterSpec spec;
-    spec.mac = *mac;
-    spec.dst_port = static_cast<uint16_t>(*port);
-    spec.dst_port_mask = static_cast<uint16_t>(*mask);
-    spec.vf_index = static_cast<uint16_t>(*vf);
-    spec.ip_type = static_cast<device::NtupleIpType>(*type);
-    const auto id = device::add_ntuple_filter(target->function, spec);
+    device::NtupleFilterMatch match;
+    match.mac = *mac;
+    match.dst_port = static_cast<uint16_t>(*port);
+    match.dst_port_mask = static_cast<uint16_t>(*mask);
+    match.vf_index = static_cast<uint16_t>(*vf);
+    match.ip_type = static_cast<device::NtupleIpType>(*type);
+    const auto id = device::add_ntuple_filter(target->function, match);
     if (!id.ok()) return zeltnvm_display_error_msg(parsed.command, id.result().code());
     char text[24];
     std::snprintf(text, sizeof text, "%" PRIX64, *id);

@@ -14,7 +14,7 @@ namespace zelt::device {
 // The traffic a filter matches, as the command names it.
 enum class NtupleIpType : uint8_t { ipv4 = 1, ipv6 = 2, arp_reply = 3 };
 
-struct NtupleFilterSpec {
+struct NtupleFilterMatch {
     std::array<uint8_t, 6> mac{};
     uint16_t dst_port = 0;       // IPv4/IPv6 only
     uint16_t dst_port_mask = 0;  // IPv4/IPv6 only
@@ -27,7 +27,7 @@ ResultOr<bool> ntuple_filter_supported(const transport::Function& fn);
 
 // Creates the L2 filter for the MAC address and the flow filter on it; returns
 // the flow filter's id.
-ResultOr<uint64_t> add_ntuple_filter(const transport::Function& fn, const NtupleFilterSpec& spec);
+ResultOr<uint64_t> add_ntuple_filter(const transport::Function& fn, const NtupleFilterMatch& match);
 
 // Removes the flow filter with `filter_id`.
 Result free_ntuple_filter(const transport::Function& fn, uint64_t filter_id);
