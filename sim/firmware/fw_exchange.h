@@ -82,5 +82,6 @@ bool answer_nvm_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_query_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_serdes_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_dump_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_ntuple_message(FirmwareContext& ctx, Exchange& ex);
 
 }  // namespace zelt::sim

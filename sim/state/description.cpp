@@ -234,6 +234,7 @@ void adapter_from_json(const json& j, unsigned index, unsigned& next_ifname, Ada
     a.multi_host = flag(j, "multi_host", false);
     a.indirect_mailbox = flag(j, "indirect_mailbox", false);
     a.secure_boot = flag(j, "secure_boot", true);
+    a.ntuple = flag(j, "ntuple", type > 7);
     a.self_reset_status = status_byte(j, "self_reset_status");
     a.boot_status = status_byte(j, "boot_status");
     a.pcie_version = text(j, "pcie_version", "");
@@ -423,6 +424,7 @@ json to_json(const HostDesc& host) {
                                 {"ports", a.ports},
                                 {"multi_host", a.multi_host},
                                 {"secure_boot", a.secure_boot},
+                                {"ntuple", a.ntuple},
                                 {"missing_options", a.missing_options},
                                 {"module", json{{"type", a.module_sfp ? "sfp" : "qsfp"},
                                                 {"vendor", a.module_vendor},

@@ -90,6 +90,7 @@ struct AdapterDesc {
     // usual CTRL address.
     bool indirect_mailbox = false;
     bool secure_boot = true;
+    bool ntuple = false;             // n-tuple flow filters (default: device types 8 and above)
     // What the firmware's status query reports: the self-reset status (3: the new
     // firmware needs a cold boot of the system) and the pending boot action status
     // (2: a reboot is pending, 3: a cold boot is pending; 0 reports the run-time one).

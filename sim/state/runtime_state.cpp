@@ -90,7 +90,8 @@ json adapter_to_json(const AdapterState& a) {
                                    {"flags", a.eye_scope.flags},
                                    {"target", a.eye_scope.target},
                                    {"start_us", a.eye_scope.start_us},
-                                   {"duration_us", a.eye_scope.duration_us}}}};
+                                   {"duration_us", a.eye_scope.duration_us}}},
+                {"features", a.features}};
 }
 
 void adapter_from_json(const json& j, AdapterState& a) {
@@ -156,6 +157,7 @@ void adapter_from_json(const json& j, AdapterState& a) {
         a.eye_scope.start_us = e.value("start_us", uint64_t{0});
         a.eye_scope.duration_us = e.value("duration_us", uint64_t{0});
     }
+    if (j.contains("features")) a.features = j.at("features").get<std::map<std::string, std::string>>();
 }
 
 }  // namespace

@@ -77,6 +77,9 @@ struct AdapterState {
     InstallResult last_install;
     std::vector<uint64_t> pcie_counters = std::vector<uint64_t>(12, 0);
     EyeScopeTest eye_scope;
+    // Per-feature state of the device commands, each kept by its feature as a JSON text
+    // under the feature's name.
+    std::map<std::string, std::string> features;
     // A session saves the state only when it compares unequal to what was loaded, so a
     // field added here must be comparable (give a record type a defaulted operator==).
     bool operator==(const AdapterState&) const = default;

@@ -9,6 +9,7 @@
 #include "cli/device_commands/factory_defaults_command.h"
 #include "cli/device_commands/fw_sync_command.h"
 #include "cli/backup/backup_command.h"
+#include "cli/device_commands/ntuple_filter_command.h"
 #include "cli/device_queries.h"
 #include "cli/health_check_command.h"
 #include "cli/eye_commands.h"
@@ -189,10 +190,12 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {.command = CMD_ADDNTUPLE, .word = "add_ntuple_filter", .implicit_device = true, .rule = exactly(8),
      .help = kHelpAddntuple,
      .usage = "zeltnvm -dev=<interface name> add_ntuple_filter <MAC> <port> <port mask> <vf index> <ip type>",
-     .group = G::configure, .summary = "Adds an ntuple flow filter", .writes_adapter = true},
+     .group = G::configure, .summary = "Adds an ntuple flow filter", .failure = "Failed to add ntuple filter.",
+     .at_word = ends_run<add_ntuple_filter_command>, .available = true, .writes_adapter = true},
     {.command = CMD_FREENTUPLE, .word = "free_ntuple_filter", .implicit_device = true, .rule = exactly(4),
      .help = kHelpFreentuple, .usage = "zeltnvm -dev=<interface name> free_ntuple_filter <filter id>",
-     .group = G::configure, .summary = "Removes an ntuple flow filter", .writes_adapter = true},
+     .group = G::configure, .summary = "Removes an ntuple flow filter", .failure = "Failed to free ntuple filter.",
+     .at_word = ends_run<free_ntuple_filter_command>, .available = true, .writes_adapter = true},
     {.command = CMD_RESTORE_FACTORY_DEFAULTS, .word = "restore_factory_defaults", .implicit_device = true,
      .rule = checked(rules::restore_factory_defaults), .help = kHelpRestoreFactoryDefaults,
      .usage = "zeltnvm -dev=<interface name> restore_factory_defaults [-y]", .group = G::configure,

@@ -3,6 +3,7 @@
 #include "wire/hwrm_answer.h"
 #include "wire/hwrm_header.h"
 #include "wire/hwrm_messages.h"
+#include "wire/hwrm_ntuple.h"
 #include "wire/hwrm_nvm.h"
 #include "wire/hwrm_query.h"
 #include "wire/hwrm_selftest.h"
