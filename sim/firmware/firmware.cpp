@@ -84,7 +84,8 @@ void firmware_answer(FirmwareContext& ctx, std::span<const uint8_t> request, std
         case HeaderVerdict::invalid: ex.error(kFwErrInvalidParams); return;
         case HeaderVerdict::ok: break;
     }
-    if (answer_nvm_message(ctx, ex) || answer_query_message(ctx, ex)) {
+    if (answer_nvm_message(ctx, ex) || answer_query_message(ctx, ex) || answer_vf_message(ctx, ex) ||
+        answer_loopback_message(ctx, ex)) {
         if (!ex.answered()) ex.error(kFwErrFail);
         return;
     }

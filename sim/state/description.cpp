@@ -187,6 +187,8 @@ void adapter_from_json(const json& j, unsigned index, unsigned& next_ifname, Ada
     a.ports = static_cast<unsigned>(number(j, "ports", 2));
     a.multi_host = flag(j, "multi_host", false);
     a.secure_boot = flag(j, "secure_boot", true);
+    a.trusted_vf = flag(j, "trusted_vf", true);
+    a.loopback = flag(j, "loopback", true);
     a.self_reset_status = status_byte(j, "self_reset_status");
     a.boot_status = status_byte(j, "boot_status");
     a.pcie_version = text(j, "pcie_version", "");
@@ -351,6 +353,8 @@ json to_json(const HostDesc& host) {
                                 {"ports", a.ports},
                                 {"multi_host", a.multi_host},
                                 {"secure_boot", a.secure_boot},
+                                {"trusted_vf", a.trusted_vf},
+                                {"loopback", a.loopback},
                                 {"missing_options", a.missing_options},
                                 {"module", json{{"type", a.module_sfp ? "sfp" : "qsfp"},
                                                 {"vendor", a.module_vendor},

@@ -63,6 +63,8 @@ struct AdapterDesc {
     unsigned ports = 0;
     bool multi_host = false;
     bool secure_boot = true;
+    bool trusted_vf = true;          // the firmware can mark VFs trusted
+    bool loopback = true;            // the ports can be set to the loopback modes
     // What the firmware's status query reports: the self-reset status (3: the new
     // firmware needs a cold boot of the system) and the pending boot action status
     // (2: a reboot is pending, 3: a cold boot is pending; 0 reports the run-time one).

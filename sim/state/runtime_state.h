@@ -39,6 +39,20 @@ struct InstallResult {
     bool operator==(const InstallResult&) const = default;
 };
 
+// What a physical function configured for one of its VFs.
+struct VfSettings {
+    bool trusted = false;
+    std::vector<uint8_t> mac;  // default MAC address set by the PF (empty: none)
+    bool operator==(const VfSettings&) const = default;
+};
+
+// The loopback set on one port: the MAC's and the PHY's (0: none).
+struct PortLoopback {
+    uint8_t mac = 0;
+    uint8_t phy = 0;
+    bool operator==(const PortLoopback&) const = default;
+};
+
 struct AdapterState {
     std::string running_fw_version;  // "a.b.c.d"
     std::string running_pkg_version;
@@ -62,6 +76,8 @@ struct AdapterState {
     std::map<uint32_t, uint32_t> registers;  // direct register access, by firmware address
     InstallResult last_install;
     std::vector<uint64_t> pcie_counters = std::vector<uint64_t>(12, 0);
+    std::map<uint16_t, VfSettings> vfs;  // by the VF's firmware id
+    std::map<uint32_t, PortLoopback> loopback;  // by port
     // A session saves the state only when it compares unequal to what was loaded, so a
     // field added here must be comparable (give a record type a defaulted operator==).
     bool operator==(const AdapterState&) const = default;
