@@ -10,6 +10,7 @@
 
 #include "formats/crypto/crc32.h"
 #include "sim/firmware/fw_exchange.h"
+#include "wire/hwrm_vf.h"
 #include "sim/firmware/install_staged.h"
 #include "sim/firmware/reset.h"
 #include "wire/hwrm_attestation.h"
@@ -98,6 +99,7 @@ void ver_get(FirmwareContext& ctx, Exchange& ex) {
     out.roce_fw_bld_8b = v[2];
     out.dev_caps_cfg = HWRM_VER_GET_DEV_CAPS_CFG_SECURE_FW;
     if (ctx.adapter.secure_boot) out.dev_caps_cfg |= HWRM_VER_GET_DEV_CAPS_CFG_SECURE_BOOT;
+    if (ctx.adapter.trusted_vf) out.dev_caps_cfg |= HWRM_VER_GET_DEV_CAPS_CFG_TRUSTED_VF;
     put_text(out.hwrm_fw_name, "HWRM");
     put_text(out.mgmt_fw_name, "MGMT");
     put_text(out.netctrl_fw_name, "NCSI");
@@ -165,6 +167,7 @@ void func_qcaps(FirmwareContext& ctx, Exchange& ex) {
 void func_qcfg(FirmwareContext& ctx, Exchange& ex) {
     hwrm_func_qcfg_input in;
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
+    if (in.fid != HWRM_FID_SELF && answer_vf_qcfg(ctx, ex, in.fid)) return;
     if (in.fid != HWRM_FID_SELF) return ex.error(kFwErrInvalidParams);
     const AdapterDesc& a = ctx.adapter;
     const FunctionDesc& f = ctx.function;
@@ -199,6 +202,7 @@ void port_phy_qcfg(FirmwareContext& ctx, Exchange& ex) {
     out.support_speeds = newest ? 0x0BC0 : 0x03C0;
     out.support_pam4_speeds = newest ? 0x0007 : 0x0000;
     out.media_type = 3;
+    out.lpbk = sim_phy_loopback(ctx);
     put_text(out.phy_vendor_name, "HALVEX");
     put_text(out.phy_vendor_partnumber, "HXQ-SIM");
     ex.answer(out);

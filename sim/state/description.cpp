@@ -235,6 +235,8 @@ void adapter_from_json(const json& j, unsigned index, unsigned& next_ifname, Ada
     a.indirect_mailbox = flag(j, "indirect_mailbox", false);
     a.secure_boot = flag(j, "secure_boot", true);
     a.ntuple = flag(j, "ntuple", type > 7);
+    a.trusted_vf = flag(j, "trusted_vf", true);
+    a.loopback = flag(j, "loopback", true);
     a.self_reset_status = status_byte(j, "self_reset_status");
     a.boot_status = status_byte(j, "boot_status");
     a.pcie_version = text(j, "pcie_version", "");
@@ -425,6 +427,8 @@ json to_json(const HostDesc& host) {
                                 {"multi_host", a.multi_host},
                                 {"secure_boot", a.secure_boot},
                                 {"ntuple", a.ntuple},
+                                {"trusted_vf", a.trusted_vf},
+                                {"loopback", a.loopback},
                                 {"missing_options", a.missing_options},
                                 {"module", json{{"type", a.module_sfp ? "sfp" : "qsfp"},
                                                 {"vendor", a.module_vendor},

@@ -52,6 +52,10 @@ json adapter_to_json(const AdapterState& a) {
     }
     json regs = json::object();
     for (const auto& [addr, value] : a.registers) regs[std::to_string(addr)] = value;
+    json vfs = json::object();
+    for (const auto& [fid, vf] : a.vfs) vfs[std::to_string(fid)] = json{{"trusted", vf.trusted}, {"mac", to_hex(vf.mac)}};
+    json loopback = json::object();
+    for (const auto& [port, l] : a.loopback) loopback[std::to_string(port)] = json{{"mac", l.mac}, {"phy", l.phy}};
     const InstallResult& r = a.last_install;
     json install = json{{"valid", r.valid},
                         {"result", r.result},
@@ -91,7 +95,9 @@ json adapter_to_json(const AdapterState& a) {
                                    {"target", a.eye_scope.target},
                                    {"start_us", a.eye_scope.start_us},
                                    {"duration_us", a.eye_scope.duration_us}}},
-                {"features", a.features}};
+                {"features", a.features},
+                {"vfs", vfs},
+                {"loopback", loopback}};
 }
 
 void adapter_from_json(const json& j, AdapterState& a) {
@@ -158,6 +164,20 @@ void adapter_from_json(const json& j, AdapterState& a) {
         a.eye_scope.duration_us = e.value("duration_us", uint64_t{0});
     }
     if (j.contains("features")) a.features = j.at("features").get<std::map<std::string, std::string>>();
+    if (j.contains("vfs")) {
+        for (const auto& [fid, vj] : j.at("vfs").items()) {
+            VfSettings& vf = a.vfs[static_cast<uint16_t>(std::stoul(fid))];
+            vf.trusted = vj.value("trusted", false);
+            vf.mac = from_hex(vj.value("mac", ""));
+        }
+    }
+    if (j.contains("loopback")) {
+        for (const auto& [port, lj] : j.at("loopback").items()) {
+            PortLoopback& l = a.loopback[static_cast<uint32_t>(std::stoul(port))];
+            l.mac = lj.value("mac", uint8_t{0});
+            l.phy = lj.value("phy", uint8_t{0});
+        }
+    }
 }
 
 }  // namespace

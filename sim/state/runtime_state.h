@@ -50,6 +50,20 @@ struct EyeScopeTest {
     bool operator==(const EyeScopeTest&) const = default;
 };
 
+// What a physical function configured for one of its VFs.
+struct VfSettings {
+    bool trusted = false;
+    std::vector<uint8_t> mac;  // default MAC address set by the PF (empty: none)
+    bool operator==(const VfSettings&) const = default;
+};
+
+// The loopback set on one port: the MAC's and the PHY's (0: none).
+struct PortLoopback {
+    uint8_t mac = 0;
+    uint8_t phy = 0;
+    bool operator==(const PortLoopback&) const = default;
+};
+
 struct AdapterState {
     std::string running_fw_version;  // "a.b.c.d"
     std::string running_pkg_version;
@@ -80,6 +94,8 @@ struct AdapterState {
     // Per-feature state of the device commands, each kept by its feature as a JSON text
     // under the feature's name.
     std::map<std::string, std::string> features;
+    std::map<uint16_t, VfSettings> vfs;  // by the VF's firmware id
+    std::map<uint32_t, PortLoopback> loopback;  // by port
     // A session saves the state only when it compares unequal to what was loaded, so a
     // field added here must be comparable (give a record type a defaulted operator==).
     bool operator==(const AdapterState&) const = default;

@@ -15,6 +15,8 @@ bool option(const ArgumentLine& line, ScanOptions& scan);
 bool install(const ArgumentLine& line, ScanOptions& scan);
 // vf: "trust" after the VF index.
 bool trusted_vf(const ArgumentLine& line, ScanOptions& scan);
+// loopback: nothing after the word, or one mode word.
+bool loopback(const ArgumentLine& line, ScanOptions& scan);
 // restore_factory_defaults: nothing after the word, or the answer -y.
 bool restore_factory_defaults(const ArgumentLine& line, ScanOptions& scan);
 

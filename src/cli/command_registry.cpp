@@ -10,6 +10,8 @@
 #include "cli/device_commands/fw_sync_command.h"
 #include "cli/backup/backup_command.h"
 #include "cli/device_commands/ntuple_filter_command.h"
+#include "cli/device_commands/loopback_command.h"
+#include "cli/device_commands/vf_command.h"
 #include "cli/device_queries.h"
 #include "cli/health_check_command.h"
 #include "cli/eye_commands.h"
@@ -171,7 +173,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {.command = CMD_TRUSTEDVF, .word = "vf", .implicit_device = true,
      .rule = {.min_count = 5, .max_count = 6, .check = rules::trusted_vf}, .help = kHelpTrustedvf,
      .usage = "Configure trusted VF: zeltnvm -dev=<interface name> vf <vf_index> trust <enable/disable>",
-     .group = G::configure, .summary = "Configures or queries a trusted VF", .writes_adapter = true},
+     .group = G::configure, .summary = "Configures or queries a trusted VF",
+     .after_scan = typed<zeltnvm_vf_command>, .available = true, .writes_adapter = true},
     {.command = CMD_DEVINFO, .word = "device_info", .implicit_device = true, .rule = checked(rules::listdev),
      .help = kHelpDevinfo, .usage = "zeltnvm device_info", .group = G::query,
      .summary = "Displays the details of every supported device",
@@ -202,8 +205,13 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .summary = "Restores the NVM factory defaults.\nThis command is supported only on HVX9Kxxxx devices",
      .after_scan = typed<restore_factory_defaults_command>, .available = true, .writes_adapter = true},
     {.command = CMD_LOOPBACK, .word = "loopback", .implicit_device = true, .help = kHelpLoopback,
+     .writes_adapter = true},
+    {.command = CMD_LOOPBACK, .word = "loopback", .implicit_device = true,
+     .rule = {.min_count = 3, .max_count = 4, .check = rules::loopback},
+     .help = kHelpLoopback,
      .usage = "zeltnvm -dev=<interface name> loopback [phy_remote/phy_local/mac_local/external/disable]",
-     .group = G::configure, .summary = "Configures or queries the loopback mode"},
+     .group = G::configure, .summary = "Configures or queries the loopback mode",
+     .after_scan = typed<zeltnvm_loopback_command>, .available = true, .writes_adapter = true},
     {.command = CMD_FWSYNC, .word = "fw_sync", .implicit_device = true, .rule = exactly(3), .help = kHelpFwsync,
      .usage = "zeltnvm -dev=<interface name> fw_sync", .group = G::firmware_update,
      .summary = "Synchronises the firmware images of the device", .failure = "FW sync command failed.",

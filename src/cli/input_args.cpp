@@ -7,6 +7,7 @@
 #include "cli/display_error.h"
 #include "cli/report/output.h"
 #include "common/hvxretval.h"
+#include "device/features/loopback.h"
 
 namespace zelt::cli {
 namespace {
@@ -100,6 +101,11 @@ bool install(const ArgumentLine& line, ScanOptions&) {
 // The selector, then the word, the VF index and "trust".
 bool trusted_vf(const ArgumentLine& line, ScanOptions&) {
     return line.word_index() == 2 && line.after_word(1) == "trust";
+}
+
+bool loopback(const ArgumentLine& line, ScanOptions&) {
+    return line.count_after_word() == 0 ||
+           (line.count_after_word() == 1 && device::loopback_mode_from_word(line.after_word(0)));
 }
 
 // The selector, then the word, alone or with the answer -y.

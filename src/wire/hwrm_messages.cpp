@@ -7,12 +7,15 @@ namespace zelt {
 
 namespace {
 
-constexpr std::array<std::pair<uint16_t, std::string_view>, 64> kNames{{
+constexpr std::array<std::pair<uint16_t, std::string_view>, 67> kNames{{
     {HWRM_VER_GET, "hwrm_ver_get"},
     {HWRM_ERROR_RECOVERY_QCFG, "hwrm_error_recovery_qcfg"},
     {HWRM_FUNC_VF_CFG, "hwrm_func_vf_cfg"},
     {HWRM_FUNC_QCAPS, "hwrm_func_qcaps"},
     {HWRM_FUNC_QCFG, "hwrm_func_qcfg"},
+    {HWRM_FUNC_CFG, "hwrm_func_cfg"},
+    {HWRM_PORT_PHY_CFG, "hwrm_port_phy_cfg"},
+    {HWRM_PORT_MAC_CFG, "hwrm_port_mac_cfg"},
     {HWRM_PORT_PHY_QCFG, "hwrm_port_phy_qcfg"},
     {HWRM_PORT_MAC_QCFG, "hwrm_port_mac_qcfg"},
     {HWRM_PORT_PHY_QCAPS, "hwrm_port_phy_qcaps"},
