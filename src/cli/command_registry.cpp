@@ -204,8 +204,6 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .usage = "zeltnvm -dev=<interface name> restore_factory_defaults [-y]", .group = G::configure,
      .summary = "Restores the NVM factory defaults.\nThis command is supported only on HVX9Kxxxx devices",
      .after_scan = typed<restore_factory_defaults_command>, .available = true, .writes_adapter = true},
-    {.command = CMD_LOOPBACK, .word = "loopback", .implicit_device = true, .help = kHelpLoopback,
-     .writes_adapter = true},
     {.command = CMD_LOOPBACK, .word = "loopback", .implicit_device = true,
      .rule = {.min_count = 3, .max_count = 4, .check = rules::loopback},
      .help = kHelpLoopback,
