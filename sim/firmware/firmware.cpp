@@ -34,6 +34,16 @@ void DmaMap::carry_through_mailbox(std::span<uint8_t> host_payload) {
     host_payload_ = host_payload;
 }
 
+std::span<uint8_t> DmaMap::find_source(uint64_t bus_address, uint64_t length) const {
+    if (mailbox_ && host_payload_.empty()) return {};
+    return find(bus_address, length);
+}
+
+bool DmaMap::names_source(uint64_t bus_address, uint64_t length) const {
+    if (bus_address != 0) return true;
+    return mailbox_ && (!host_payload_.empty() || length != 0);
+}
+
 std::span<uint8_t> DmaMap::find(uint64_t bus_address, uint64_t length, bool exact) const {
     if (mailbox_) {
         if (!host_payload_.empty()) {

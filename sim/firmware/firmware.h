@@ -59,6 +59,15 @@ public:
     // by the transfer); otherwise it is a fresh zeroed buffer that the answer fills and
     // that goes back to the host as a payload block.
     void carry_through_mailbox(std::span<uint8_t> host_payload);
+    // Data the firmware takes from the host: as find(), except that through the
+    // mailbox only a payload the host sent counts, never a fresh buffer, so a write
+    // whose payload did not arrive finds nothing to write.
+    std::span<uint8_t> find_source(uint64_t bus_address, uint64_t length) const;
+    // True when a message names a host buffer for the firmware to take data from: by
+    // DMA, a bus address in its field; through the mailbox also a payload the host sent
+    // or a data length the request names (the mailbox road leaves the address field
+    // of a single-host request empty).
+    bool names_source(uint64_t bus_address, uint64_t length) const;
     const std::deque<std::vector<uint8_t>>& device_blocks() const { return device_blocks_; }
 
 private:

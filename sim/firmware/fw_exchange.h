@@ -53,11 +53,26 @@ public:
         return dma_.find(bus, length, exact);
     }
 
+    // The host's data buffer named at `field_offset`, for a message that writes it
+    // somewhere: empty unless the host's data is really there (see DmaMap::find_source).
+    std::span<uint8_t> source_at(size_t field_offset, uint64_t length) const {
+        return dma_.find_source(bus_at(field_offset), length);
+    }
+    // True when the request names a host buffer to take `length` bytes from.
+    bool names_source(size_t field_offset, uint64_t length) const {
+        return dma_.names_source(bus_at(field_offset), length);
+    }
+
     uint16_t req_type() const { return word(0); }
     uint16_t seq_id() const { return word(4); }
     bool answered() const { return answered_; }
 
 private:
+    uint64_t bus_at(size_t field_offset) const {
+        uint64_t bus = 0;
+        if (request_.size() >= field_offset + 8) std::memcpy(&bus, request_.data() + field_offset, 8);
+        return bus;
+    }
     uint16_t word(size_t off) const {
         uint16_t v = 0;
         if (request_.size() >= off + 2) std::memcpy(&v, request_.data() + off, 2);

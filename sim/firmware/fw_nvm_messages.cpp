@@ -86,7 +86,7 @@ void nvm_modify(FirmwareContext& ctx, Exchange& ex) {
     // No modify flags are defined: a set one asks for something this firmware cannot do.
     if (!ex.request(in) || in.flags != 0 || !reserved_clear(in.unused_0) || in.len == 0)
         return ex.error(kFwErrInvalidParams);
-    std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_modify_input, host_src_addr), in.len);
+    std::span<uint8_t> buf = ex.source_at(offsetof(hwrm_nvm_modify_input, host_src_addr), in.len);
     if (buf.size() != in.len) return ex.error(kFwErrInvalidParams);
     if (ctx.flash.modify(in.dir_idx, in.offset, buf) != FlashStatus::ok) return ex.error(kFwErrInvalidParams);
     hwrm_nvm_modify_output out{};
@@ -100,7 +100,7 @@ void nvm_write(FirmwareContext& ctx, Exchange& ex) {
         return ex.error(kFwErrInvalidParams);
     uint32_t index = 0;
     FlashStatus st;
-    if (in.host_src_addr == 0) {
+    if (!ex.names_source(offsetof(hwrm_nvm_write_input, host_src_addr), in.dir_data_length)) {
         // A creation replaces an item of the same type, ordinal and ext with an empty one
         // of the asked size; it never leaves two entries that a lookup cannot tell apart.
         if (ctx.flash.find(in.dir_type, in.dir_ordinal, in.dir_ext) >= 0)
@@ -108,7 +108,7 @@ void nvm_write(FirmwareContext& ctx, Exchange& ex) {
         else
             st = ctx.flash.create(in.dir_type, in.dir_ordinal, in.dir_ext, in.dir_attr, in.dir_item_length, index);
     } else {
-        std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_write_input, host_src_addr), in.dir_data_length);
+        std::span<uint8_t> buf = ex.source_at(offsetof(hwrm_nvm_write_input, host_src_addr), in.dir_data_length);
         if (buf.size() != in.dir_data_length) return ex.error(kFwErrInvalidParams);
         st = ctx.flash.write(in.dir_type, in.dir_ordinal, in.dir_ext, in.dir_attr, buf, in.dir_item_length, index);
     }
@@ -122,7 +122,7 @@ void nvm_write(FirmwareContext& ctx, Exchange& ex) {
 void raw_write_blk(FirmwareContext& ctx, Exchange& ex) {
     hwrm_nvm_raw_write_blk_input in;
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
-    std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_raw_write_blk_input, host_src_addr), in.len);
+    std::span<uint8_t> buf = ex.source_at(offsetof(hwrm_nvm_raw_write_blk_input, host_src_addr), in.len);
     if (buf.size() != in.len) return ex.error(kFwErrInvalidParams);
     if (ctx.flash.raw_write(in.dest_addr, buf) != FlashStatus::ok) return ex.error(kFwErrInvalidParams);
     hwrm_nvm_raw_write_blk_output out{};
@@ -232,7 +232,7 @@ void set_variable(FirmwareContext& ctx, Exchange& ex) {
     if (!option_exists(ctx, in.option_num)) return ex.error(kFwErrInvalidParams, HWRM_NVM_VARIABLE_CMD_ERR_VAR_NOT_EXIST);
     size_t bytes = (in.data_len + 7u) / 8u;
     if (bytes == 0) return ex.error(kFwErrInvalidParams);
-    std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_set_variable_input, src_data_addr), bytes);
+    std::span<uint8_t> buf = ex.source_at(offsetof(hwrm_nvm_set_variable_input, src_data_addr), bytes);
     if (buf.size() != bytes) return ex.error(kFwErrInvalidParams);
     OptionVar& var = ctx.state.options[in.option_num];
     var.bits = in.data_len;

@@ -167,6 +167,25 @@ TEST_F(Items, WholeItemWritesCarryDataAndSizes) {
     EXPECT_EQ(e.attr, ZEL_DIR_ATTR_IPV4);
 }
 
+// Through the PCI mailbox the data follows the request as a payload; the item must end
+// up holding it, never an empty item of the asked size.
+TEST_F(Items, WholeItemWriteThroughThePciMailboxKeepsItsData) {
+    const PciAddress at{0, 3, 0, 0};
+    const transport::Function window{transport::pci_window_name(at), at,
+                                     std::make_shared<device::PciWindowChannel>(zelt::test::current_host())};
+    const auto fru = pattern(701, 5);
+    ASSERT_EQ(device::zeltnvm_write_nvm_dir(window, ZEL_DIR_TYPE_FRU, 0, 0, 0, 0, fru.data(), 701, 1024, 0).code(), 0);
+    zelnvm_directory_entry_t e;
+    const int32_t index = indexOrCode(device::zeltnvmGetDirEntry(fn(), ZEL_DIR_TYPE_FRU, 0, 0, &e));
+    ASSERT_GE(index, 0);
+    EXPECT_EQ(e.data_length, 701u);
+    EXPECT_EQ(e.item_length, 1024u);
+    EXPECT_EQ(readFlashItem(static_cast<uint32_t>(index), 0, 701), fru);
+    std::vector<uint8_t> back(701);
+    ASSERT_EQ(device::zeltnvm_linux_GetItem(window, static_cast<uint32_t>(index), 0, back.data(), 701).code(), 0);
+    EXPECT_EQ(back, fru);
+}
+
 TEST_F(Items, RawFillRoundsUpToWholeWordsInPiecesOfAtMost4096) {
     struct Case {
         uint32_t length;
