@@ -196,50 +196,6 @@ TEST_F(StrictRequestTest, FirmwareEchoesTheSequenceId) {
     }
 }
 
-// Through the mailbox the data of a write comes as the host's payload and the request's
-// address field stays empty: a write whose payload did not arrive is refused and
-// changes nothing, never taken as a creation or as a write of zeros.
-TEST_F(StrictRequestTest, MailboxWriteWithoutItsPayloadIsRefused) {
-    uint16_t fru = 0;
-    (void)entry_of(81, fru);
-    hwrm_nvm_write_input write{};
-    write.dir_type = 81;
-    write.dir_data_length = 64;
-    write.dir_item_length = 4096;
-    hwrm_nvm_modify_input modify{};
-    modify.dir_idx = fru;
-    modify.len = 4;
-    hwrm_nvm_raw_write_blk_input raw{};
-    raw.len = 8;
-    const struct {
-        const char* name;
-        Bytes request;
-    } cases[] = {
-        {"whole-item write", firmware_request(HWRM_NVM_WRITE, write)},
-        {"modify", firmware_request(HWRM_NVM_MODIFY, modify)},
-        {"raw write", firmware_request(HWRM_NVM_RAW_WRITE_BLK, raw)},
-    };
-    for (const auto& c : cases) {
-        const std::string before = snapshot();
-        std::string error;
-        auto session = SimSession::open(root(), error);
-        ASSERT_TRUE(session) << error;
-        const AdapterDesc& adapter = *session->host().find_adapter("adapter0");
-        FirmwareContext ctx{adapter, adapter.functions.front(), session->adapter_state(adapter.name),
-                            FlashModel(session->flash(adapter.name)), session->now_us(), &session->host().faults};
-        HwrmReply reply;
-        reply.response.assign(64, 0);
-        DmaMap map;
-        map.carry_through_mailbox({});
-        Bytes request = c.request;
-        put(request, offsetof(hwrm_input_header, resp_addr), map.map_response(reply.response));
-        firmware_answer(ctx, request, reply.response, map);
-        ASSERT_TRUE(session->save(error)) << error;
-        EXPECT_EQ(reply.error_code(), kFwErrInvalidParams) << c.name;
-        EXPECT_TRUE(snapshot() == before) << c.name;
-    }
-}
-
 // ---- the firmware-channel driver ------------------------------------------------
 
 TEST_F(StrictRequestTest, ChannelDriverRefusesBrokenRecordsWithEinval) {

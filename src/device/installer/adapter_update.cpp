@@ -23,7 +23,10 @@ bool is_no_room(const Result& result) {
            (result.origin() == Origin::kSystem && result.sys_errno() == ENOSPC);
 }
 
-bool is_busy(const Result& result) { return result.origin() == Origin::kTool && result.code() == -ZELT_RC_BUSY; }
+// Busy comes back as -16 from the driver road and as +16 from the PCI mailbox.
+bool is_busy(const Result& result) {
+    return result.origin() == Origin::kTool && (result.code() == -ZELT_RC_BUSY || result.code() == ZELT_RC_BUSY);
+}
 
 AdapterUpdate::AdapterUpdate(const UpdateTarget& target, SavedIdentity saved, UpdateObserver& observer)
     : target_(target), saved_(std::move(saved)), observer_(observer) {}
