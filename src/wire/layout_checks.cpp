@@ -1,5 +1,6 @@
 // Includes every wire header once so that their layout checks run in every build.
 #include "wire/ethtool_nvm.h"
+#include "wire/fastboot_registers.h"
 #include "wire/hwrm_answer.h"
 #include "wire/hwrm_header.h"
 #include "wire/hwrm_messages.h"
