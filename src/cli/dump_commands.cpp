@@ -31,6 +31,8 @@ using zelt::cli::report::Report;
 
 constexpr int kRcNotSupportedHere = 7;
 constexpr int kRcNoDdrDump = 48;
+// The PCI window was refused for lack of permission.
+constexpr int kRcWindowPermission = 10;
 
 formats::CoreDumpTime dump_time(const std::tm& t) {
     formats::CoreDumpTime out;
@@ -131,7 +133,19 @@ int coredump(ParsedCommand& parsed, const CoredumpArgs& args, Report& r) {
     if (const int mode = zeltnvm_check_device_mode(*target); mode != 0) return mode;
     const transport::Function& fn = target->function;
     if (args.ddr) {
-        const auto available = device::crashdump_in_ddr(fn);
+        const auto available = device::crashdump_in_ddr_or_health(parsed.context->host, fn, type);
+        if (!available.ok()) {
+            const int code = available.result().code();
+            if (code == HVXRETVAL_PCI_IOCTL_MMAP_PERMISSION_DENIED) {
+                zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\nPermission denied to access the device resources.\n");
+                return kRcWindowPermission;
+            }
+            if (code == HVXRETVAL_PCI_IOCTL_BAR0_MMAP_FAILED) {
+                zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\nFailed to access the device resources.\n");
+                return code;
+            }
+            if (code == ZELT_RC_BUSY) return code;
+        }
         if (!available.ok() || !*available) {
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Coredump not available in ddr.\n");
             return kRcNoDdrDump;

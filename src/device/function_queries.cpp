@@ -10,6 +10,7 @@
 #include "device/nvm/nvm_items.h"
 #include "host/host.h"
 #include "transport/bar_window.h"
+#include "transport/fw_health.h"
 #include "transport/fw_queries.h"
 #include "transport/hwrm_exchange.h"
 #include "transport/nvm_variables.h"
@@ -139,6 +140,17 @@ ResultOr<bool> crashdump_in_ddr(const Function& fn) {
     // driver then says whether it holds one.
     return (le32_to_cpu(caps.flags) & HWRM_DBG_QCAPS_FLAGS_CRASHDUMP_HOST_DDR) != 0 &&
            fn.channel->crashdump_available(fn);
+}
+
+ResultOr<bool> crashdump_in_ddr_or_health(host::Host& host, const Function& fn, int device_type) {
+    hwrm_dbg_qcaps_output caps{};
+    if (zeltnvm_query_dbg_qcaps(fn, &caps).ok())
+        return (le32_to_cpu(caps.flags) & HWRM_DBG_QCAPS_FLAGS_CRASHDUMP_HOST_DDR) != 0 &&
+               fn.channel->crashdump_available(fn);
+    // The firmware does not answer: a crashed firmware left its dump with the driver.
+    const auto health = transport::zeltnvm_get_fw_health_status(host, fn.address, device_type);
+    if (!health.ok()) return health.result();
+    return health->status_word == kFwHealthCrashed && fn.channel->crashdump_available(fn);
 }
 
 }  // namespace zelt::device

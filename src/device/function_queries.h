@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "host/host.h"
 #include "transport/function.h"
 
 namespace zelt::device {
@@ -39,5 +40,12 @@ ResultOr<uint32_t> fw_reset_counter(const transport::Function& fn, int device_ty
 ResultOr<uint64_t> crashdump_timestamp(const transport::Function& fn);
 // Whether the firmware keeps its crash dump in host memory and the driver holds one.
 ResultOr<bool> crashdump_in_ddr(const transport::Function& fn);
+// The firmware health word of a firmware that crashed.
+inline constexpr uint32_t kFwHealthCrashed = 3;
+// The same question when the firmware may be down: a debug capability query that fails
+// is answered from the health register read through the PCI window, and a crashed
+// firmware defers to the driver's check. Window failures are returned as they come
+// (-160 permission denied, -161 any other, 16 bus busy).
+ResultOr<bool> crashdump_in_ddr_or_health(host::Host& host, const transport::Function& fn, int device_type);
 
 }  // namespace zelt::device

@@ -202,6 +202,50 @@ TEST(CoredumpCommand, RefusalsWriteNoFile) {
     }
 }
 
+// A firmware that stops answering: "ddr" falls back to the health register read through
+// the PCI window (a crashed firmware defers to the driver's crash dump), and a dump cut
+// short by the firmware not responding (0x8100) ends with a failure status, not 0.
+TEST(CoredumpCommand, FirmwareThatStopsAnswering) {
+    struct Case {
+        const char* name;
+        std::vector<std::vector<std::string>> faults;  // zeltsim fault arguments, in order
+        bool crash;                                    // the driver holds a crash dump
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+        bool file;                                     // a .core file is left
+    } cases[] = {
+        {"crashed firmware, dump held by the driver",
+         {{"hwrm_error", "--req-type", "0xFF20", "--error-code", "4"}, {"fw_not_operational", "--value", "3"}}, true,
+         {"-dev=zen0", "coredump", "ddr"}, 0, "Generated CoreDump file", true},
+        {"crashed firmware, no dump with the driver",
+         {{"hwrm_error", "--req-type", "0xFF20", "--error-code", "4"}, {"fw_not_operational", "--value", "3"}}, false,
+         {"-dev=zen0", "coredump", "ddr"}, 48, "Coredump not available in ddr.\n", false},
+        {"firmware down but not crashed",
+         {{"hwrm_error", "--req-type", "0xFF20", "--error-code", "4"}, {"fw_not_operational", "--value", "1"}}, true,
+         {"-dev=zen0", "coredump", "ddr"}, 48, "Coredump not available in ddr.\n", false},
+        {"window refused",
+         {{"hwrm_error", "--req-type", "0xFF20", "--error-code", "4"}, {"bar_denied"}}, true,
+         {"-dev=zen0", "coredump", "ddr"}, 10, "\nPermission denied to access the device resources.\n", false},
+        {"firmware not responding part-way",
+         {{"hwrm_error", "--req-type", "0xFF19", "--nth", "2", "--error-code", "0x8100"}}, false,
+         {"-dev=zen0", "coredump"}, 1, "Error: Firmware not responding. Failed to retrieve coredump.", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Host host;
+        for (const auto& fault : c.faults) host.fault(fault);
+        if (c.crash) {
+            const RunResult crash = host.zeltsim("fault", {"crash", "--adapter", "adapter0"});
+            ASSERT_EQ(crash.status, 0) << crash.err;
+        }
+        const RunResult r = host.zeltnvm(c.args);
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        EXPECT_TRUE(contains(r.out + r.err, c.message)) << r.out << r.err;
+        EXPECT_EQ(host.core_files().size(), c.file ? 1u : 0u);
+    }
+}
+
 // A damaged file is refused by the reader with what is wrong.
 TEST(CoredumpReader, RefusesDamagedFiles) {
     f::CoreSegmentHeader h;

@@ -81,7 +81,13 @@ Report Report::ends(const Result& result) {
 
 void Report::set_result(const Result& result) { body_->result = result; }
 const Result& Report::result() const { return body_->result; }
-int Report::status() const { return body_->result.code() & 0xFF; }
+// The exit status is the result code's low 8 bits; a failure whose low 8 bits are zero
+// (0x8100, firmware not responding, for one) ends with 1 so it never reads as success.
+int Report::status() const {
+    const int code = body_->result.code();
+    const int status = code & 0xFF;
+    return (code != 0 && status == 0) ? 1 : status;
+}
 
 void Report::absorb(Report&& inner) {
     if (!inner.body_) return;
