@@ -126,6 +126,8 @@ void firmware_reset(FirmwareContext& ctx, unsigned restart_ms) {
     }
     activate_stored_cfg_version(st);
     st.reset_pending = false;
+    // Option values never flushed to the NVM are gone.
+    st.unflushed_options.clear();
     st.option_action_status = 0;
     st.reset_count++;
     st.down_until_us = ctx.now_us + uint64_t{restart_ms} * 1000u;

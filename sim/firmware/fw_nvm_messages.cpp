@@ -144,6 +144,14 @@ void flush(FirmwareContext& ctx, Exchange& ex) {
     hwrm_nvm_flush_input in;
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     ctx.state.flush_count++;
+    // The values set since the last flush go into the NVM, where they wait for a reboot.
+    if (!ctx.state.unflushed_options.empty()) ctx.state.option_action_status = 2;
+    for (auto& [num, var] : ctx.state.unflushed_options) {
+        OptionVar& stored = ctx.state.options[num];
+        stored.bits = var.bits;
+        for (auto& [index, value] : var.values) stored.values[index] = std::move(value);
+    }
+    ctx.state.unflushed_options.clear();
     hwrm_nvm_flush_output out{};
     ex.answer(out);
 }
@@ -201,6 +209,15 @@ OptionIndex option_index(const In& in) {
     return idx;
 }
 
+// The value set at `index` of option `num` in `options`, or nullptr.
+const std::vector<uint8_t>* option_value_set(const std::map<uint32_t, OptionVar>& options, uint32_t num,
+                                             const OptionIndex& index) {
+    const auto var = options.find(num);
+    if (var == options.end()) return nullptr;
+    const auto value = var->second.values.find(index);
+    return value == var->second.values.end() ? nullptr : &value->second;
+}
+
 void get_variable(FirmwareContext& ctx, Exchange& ex) {
     hwrm_nvm_get_variable_input in;
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
@@ -210,16 +227,12 @@ void get_variable(FirmwareContext& ctx, Exchange& ex) {
     std::span<uint8_t> buf = ex.dma_at(offsetof(hwrm_nvm_get_variable_input, dest_data_addr), bytes);
     if (buf.size() != bytes) return ex.error(kFwErrInvalidParams);
     std::fill(buf.begin(), buf.end(), 0);
-    bool stored = false;
-    auto var = ctx.state.options.find(in.option_num);
-    if (var != ctx.state.options.end()) {
-        auto value = var->second.values.find(option_index(in));
-        if (value != var->second.values.end()) {
-            std::copy_n(value->second.begin(), std::min(bytes, value->second.size()), buf.begin());
-            stored = true;
-        }
-    }
-    if (!stored) option_initial_value(ctx, in.option_num, option_index(in), buf);
+    const std::vector<uint8_t>* value = option_value_set(ctx.state.unflushed_options, in.option_num, option_index(in));
+    if (!value) value = option_value_set(ctx.state.options, in.option_num, option_index(in));
+    if (value)
+        std::copy_n(value->begin(), std::min(bytes, value->size()), buf.begin());
+    else
+        option_initial_value(ctx, in.option_num, option_index(in), buf);
     hwrm_nvm_get_variable_output out{};
     out.data_len = in.data_len;
     out.option_num = in.option_num;
@@ -234,10 +247,9 @@ void set_variable(FirmwareContext& ctx, Exchange& ex) {
     if (bytes == 0) return ex.error(kFwErrInvalidParams);
     std::span<uint8_t> buf = ex.source_at(offsetof(hwrm_nvm_set_variable_input, src_data_addr), bytes);
     if (buf.size() != bytes) return ex.error(kFwErrInvalidParams);
-    OptionVar& var = ctx.state.options[in.option_num];
+    OptionVar& var = ctx.state.unflushed_options[in.option_num];
     var.bits = in.data_len;
     var.values[option_index(in)] = std::vector<uint8_t>(buf.begin(), buf.end());
-    ctx.state.option_action_status = 2;
     hwrm_nvm_set_variable_output out{};
     ex.answer(out);
 }
@@ -249,6 +261,7 @@ void factory_defaults(FirmwareContext& ctx, Exchange& ex) {
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     if (in.mode != HWRM_NVM_FACTORY_DEFAULTS_MODE_RESTORE) return ex.error(kFwErrInvalidParams);
     ctx.state.options.clear();
+    ctx.state.unflushed_options.clear();
     ctx.state.option_action_status = 2;
     hwrm_nvm_factory_defaults_output out{};
     out.result = HWRM_NVM_FACTORY_DEFAULTS_RESULT_RESTORED;

@@ -43,13 +43,33 @@ std::vector<uint8_t> from_hex(const std::string& s) {
     return out;
 }
 
-json adapter_to_json(const AdapterState& a) {
-    json options = json::object();
-    for (const auto& [num, var] : a.options) {
+json options_to_json(const std::map<uint32_t, OptionVar>& options) {
+    json out = json::object();
+    for (const auto& [num, var] : options) {
         json values = json::object();
         for (const auto& [idx, bytes] : var.values) values[idx.key()] = to_hex(bytes);
-        options[std::to_string(num)] = json{{"bits", var.bits}, {"values", values}};
+        out[std::to_string(num)] = json{{"bits", var.bits}, {"values", values}};
     }
+    return out;
+}
+
+void options_from_json(const json& j, std::map<uint32_t, OptionVar>& options) {
+    for (const auto& [num, oj] : j.items()) {
+        OptionVar var;
+        var.bits = oj.value("bits", uint16_t{8});
+        if (oj.contains("values")) {
+            for (const auto& [key, hex] : oj.at("values").items()) {
+                OptionIndex idx;
+                if (!OptionIndex::parse(key, idx)) throw std::invalid_argument("bad option index " + key);
+                var.values[idx] = from_hex(hex.get<std::string>());
+            }
+        }
+        options[static_cast<uint32_t>(std::stoul(num))] = std::move(var);
+    }
+}
+
+json adapter_to_json(const AdapterState& a) {
+    const json options = options_to_json(a.options);
     json regs = json::object();
     for (const auto& [addr, value] : a.registers) regs[std::to_string(addr)] = value;
     json vfs = json::object();
@@ -86,6 +106,7 @@ json adapter_to_json(const AdapterState& a) {
                 {"temperature", a.temperature},
                 {"temperature_flags", a.temperature_flags},
                 {"options", options},
+                {"unflushed_options", options_to_json(a.unflushed_options)},
                 {"registers", regs},
                 {"last_install", install},
                 {"pcie_counters", a.pcie_counters},
@@ -122,20 +143,8 @@ void adapter_from_json(const json& j, AdapterState& a) {
     a.sync_count = j.value("sync_count", 0u);
     a.flush_count = j.value("flush_count", 0u);
     a.temperature = static_cast<int8_t>(j.value("temperature", 52));
-    if (j.contains("options")) {
-        for (const auto& [num, oj] : j.at("options").items()) {
-            OptionVar var;
-            var.bits = oj.value("bits", uint16_t{8});
-            if (oj.contains("values")) {
-                for (const auto& [key, hex] : oj.at("values").items()) {
-                    OptionIndex idx;
-                    if (!OptionIndex::parse(key, idx)) throw std::invalid_argument("bad option index " + key);
-                    var.values[idx] = from_hex(hex.get<std::string>());
-                }
-            }
-            a.options[static_cast<uint32_t>(std::stoul(num))] = std::move(var);
-        }
-    }
+    if (j.contains("options")) options_from_json(j.at("options"), a.options);
+    if (j.contains("unflushed_options")) options_from_json(j.at("unflushed_options"), a.unflushed_options);
     if (j.contains("registers"))
         for (const auto& [addr, value] : j.at("registers").items())
             a.registers[static_cast<uint32_t>(std::stoul(addr))] = value.get<uint32_t>();

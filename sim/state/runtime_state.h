@@ -86,7 +86,10 @@ struct AdapterState {
     uint32_t crash_dump_length = 0;  // bytes of crash dump the driver holds (0: none)
     uint32_t crash_time = 0;         // seconds since the epoch of the last crash (0: none)
     uint32_t live_dump_length = 0;   // bytes of live dump the driver gives (0: its dump facility is off)
-    std::map<uint32_t, OptionVar> options;
+    std::map<uint32_t, OptionVar> options;  // the values the NVM holds
+    // Values set since the last flush: read back before the NVM's, written to the NVM by
+    // a flush, lost at the next reset.
+    std::map<uint32_t, OptionVar> unflushed_options;
     std::map<uint32_t, uint32_t> registers;  // direct register access, by firmware address
     InstallResult last_install;
     std::vector<uint64_t> pcie_counters = std::vector<uint64_t>(12, 0);

@@ -119,6 +119,31 @@ TEST(OptionCommands, AWrittenValueIsReadBackByALaterRun) {
     EXPECT_NE(stored.find("516[0] = 04 (8 bits)"), std::string::npos) << stored;
 }
 
+// A value reaches the NVM only through the flush after the set: a failed flush is
+// reported (the command still succeeds: the value reads back until the adapter resets),
+// and the next reset brings back the value the NVM holds. A flushed value waiting for
+// a reboot is covered by the advice test below.
+TEST(OptionCommands, OnlyAFlushedValueSurvivesAReset) {
+    for (const char* device : {"-dev=zen0", "-dev=zen2"}) {
+        SCOPED_TRACE(device);
+        SimHost host;
+        const std::string nvm_value = host.zeltnvm({device, "getoption=mba_vlan_value:1"}).out;
+        ASSERT_NE(nvm_value, "mba_vlan_value = 0x103\n");
+        host.fault({"hwrm_error", "--req-type", "0xFFF0", "--error-code", "4"});
+        const RunResult set = host.zeltnvm({device, "setoption=mba_vlan_value:1#0x103"});
+        EXPECT_EQ(set.status, 0) << set.out << set.err;
+        EXPECT_NE(set.out.find("NVM Flush failed. Need to cold boot for option to set!"), std::string::npos)
+            << set.out;
+        EXPECT_EQ(host.zeltnvm({device, "getoption=mba_vlan_value:1"}).out, "mba_vlan_value = 0x103\n");
+        host.fault({"--clear"});
+        // Nothing reached the NVM, so no reboot waits and the reset runs.
+        const RunResult reset = host.zeltnvm({device, "reset"});
+        ASSERT_EQ(reset.status, 0) << reset.out << reset.err;
+        EXPECT_EQ(reset.out.find("reboot is pending"), std::string::npos) << reset.out;
+        EXPECT_EQ(host.zeltnvm({device, "getoption=mba_vlan_value:1"}).out, nvm_value);
+    }
+}
+
 // With -dec a value prints as its label when it has one, else as a decimal number.
 TEST(OptionCommands, DecimalOutputReadsBackTheWrittenValue) {
     struct DecCase {

@@ -187,6 +187,10 @@ TEST_F(LfcDriverTest, MacAndConfigurationVersionOptionsStartFromTheAdapter) {
                    set, {&value, 16, ZELT_LFC_DMA_HOST_TO_DEVICE})
                    .rc),
               0);
+    ASSERT_EQ((send_kestra<hwrm_nvm_flush_input, hwrm_nvm_flush_output>(
+                   zeroed_request<hwrm_nvm_flush_input>(HWRM_NVM_FLUSH))
+                   .rc),
+              0);
     EXPECT_EQ(stored(), (std::vector<uint8_t>{3, 0, 2}));
     EXPECT_EQ(running(), (std::vector<uint8_t>{2, 5, 1}));
 

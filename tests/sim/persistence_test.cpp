@@ -16,7 +16,17 @@ class PersistenceTest : public SimHostTest {
 protected:
     void SetUp() override { create(); }
 
+    // Sets the option and flushes it to the NVM, as the tool does.
     int set_option(uint16_t num, uint16_t index, uint8_t value) {
+        const int rc = set_unflushed(num, index, value);
+        if (rc != 0) return rc;
+        return send_kestra<hwrm_nvm_flush_input, hwrm_nvm_flush_output>(
+                   zeroed_request<hwrm_nvm_flush_input>(HWRM_NVM_FLUSH))
+            .rc;
+    }
+
+    // Sets the option only: one request.
+    int set_unflushed(uint16_t num, uint16_t index, uint8_t value) {
         auto set = zeroed_request<hwrm_nvm_set_variable_input>(HWRM_NVM_SET_VARIABLE);
         set.option_num = num;
         set.data_len = 8;
@@ -98,7 +108,7 @@ TEST_F(PersistenceTest, OnlyRequestsThatChangeSomethingRewriteTheState) {
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
 
-    ASSERT_EQ(set_option(201, 1, 0x42), 0);
+    ASSERT_EQ(set_unflushed(201, 1, 0x42), 0);
     after = file_stat("state.json");
     EXPECT_NE(after.st_ino, before.st_ino);
     EXPECT_EQ(file_stat("description.json").st_ino, description.st_ino);

@@ -66,11 +66,17 @@ void show_directory(SimSession& s, const AdapterDesc& a, std::string& out) {
 void show_options(SimSession& s, const AdapterDesc& a, std::string& out) {
     const AdapterState& st = s.adapter_state(a.name);
     add(out, "Options of %s:\n", a.name.c_str());
-    if (st.options.empty()) out += "  (all at their defaults)\n";
+    if (st.options.empty() && st.unflushed_options.empty()) out += "  (all at their defaults)\n";
     for (const auto& [num, var] : st.options) {
         for (const auto& [idx, bytes] : var.values)
             add(out, "  %u[%s] = %s (%u bits)\n", num, idx.key().c_str(), hex_bytes(bytes.data(), bytes.size()).c_str(),
                 var.bits);
+    }
+    // Values set but not flushed: read back until the next reset drops them.
+    for (const auto& [num, var] : st.unflushed_options) {
+        for (const auto& [idx, bytes] : var.values)
+            add(out, "  %u[%s] = %s (%u bits, not flushed)\n", num, idx.key().c_str(),
+                hex_bytes(bytes.data(), bytes.size()).c_str(), var.bits);
     }
 }
 
