@@ -3,9 +3,13 @@
 // utility's package code.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "common/directory_types.h"
+#include "formats/image/image_records.h"
 #include "sim/firmware/image_check.h"
 #include "sim/firmware/staged_package.h"
 #include "pkgbuild/pkgbuild.h"
@@ -171,6 +175,115 @@ TEST_F(BuiltPackage, RefusesWhatEachCheckGuards) {
         int bad = -2;
         EXPECT_FALSE(accepted(b, bad)) << c.name;
         EXPECT_EQ(bad, c.bad_record) << c.name;
+    }
+}
+
+// One item per package, each refusal of the firmware's item checks on its own: the
+// change is made, then every checksum that would also see it is made to agree, so only
+// the check the row names can refuse. Each kind of item also has a row the checks accept
+// at their limit, so a check that refuses too much is seen as well.
+TEST(StagedItemChecks, EachItemCheckRefusesAloneAndAcceptsAtItsLimit) {
+    enum Fix : unsigned { kNone = 0, kImageCrc = 1, kDataChecksum = 2 };
+    // Offsets of the record's directory entry.
+    constexpr size_t kEntryType = 0, kEntryAttr = 6, kEntryChecksum = 20;
+    struct Edit {
+        Bytes& pkg;
+        size_t entry;  // the record's directory entry
+        size_t data;   // the item's data
+        size_t length;
+        uint8_t& image(long at) { return pkg[data + (at < 0 ? length + at : at)]; }
+        void image_u16(long at, uint16_t v) { std::memcpy(&image(at), &v, 2); }
+        void entry_u16(size_t at, uint16_t v) { std::memcpy(pkg.data() + entry + at, &v, 2); }
+    };
+    using Change = void (*)(Edit&);
+    const char* kFirmware = R"({"type": "chimpBoot", "firmware": {"version": [229, 0, 1, 0], "body_size": 512}})";
+    const char* kTrailer = R"({"type": "MBA", "attr": 16, "trailer": {"version": [1, 2, 3], "body_size": 512}})";
+    const char* kSbi = R"({"type": "SBIImage", "secure_boot": {"fw_version": 1, "size": 1024}})";
+    const char* kSrt = R"({"type": "SRTImage", "secure_boot": {"fw_version": 1, "size": 1024}})";
+    const char* kVpd = R"({"type": "VPD", "vpd": {"product": "Orvanta test adapter", "fields": {"SN": "123456"}}})";
+    constexpr size_t kMagicAt = offsetof(AuthenticatedBootImageHeader_t, sbi.MagicNumber);
+    struct Case {
+        const char* name;
+        const char* item;
+        Change change;
+        unsigned fix;
+        bool accepted;
+    } cases[] = {
+        {"signed firmware as built", kFirmware, [](Edit&) {}, kNone, true},
+        {"signed firmware claimed as another type", kFirmware,
+         [](Edit& e) { e.entry_u16(kEntryType, ZEL_DIR_TYPE_KONG_FW); }, kNone, false},
+        {"trailer image as built", kTrailer, [](Edit&) {}, kNone, true},
+        {"trailer image without the trailer attribute", kTrailer,
+         [](Edit& e) { e.entry_u16(kEntryAttr, 0); }, kNone, false},
+        {"trailer signature word", kTrailer, [](Edit& e) { e.image(-8) ^= 1; }, kImageCrc | kDataChecksum, false},
+        {"trailer length the whole image", kTrailer,
+         [](Edit& e) { e.image_u16(-10, static_cast<uint16_t>(e.length)); }, kImageCrc | kDataChecksum, true},
+        {"trailer length past the image", kTrailer,
+         [](Edit& e) { e.image_u16(-10, static_cast<uint16_t>(e.length + 1)); }, kImageCrc | kDataChecksum, false},
+        {"trailer length below the signed trailer", kTrailer,
+         [](Edit& e) { e.image_u16(-10, ZELNVM_TRAILER_SIGNED_SIZE - 1); }, kImageCrc | kDataChecksum, false},
+        {"trailer CRC", kTrailer, [](Edit& e) { e.image(-1) ^= 1; }, kDataChecksum, false},
+        {"trailer names another type", kTrailer,
+         [](Edit& e) { e.image_u16(-12, ZEL_DIR_TYPE_AVS); }, kImageCrc | kDataChecksum, false},
+        {"trailer image body", kTrailer, [](Edit& e) { e.image(0) ^= 1; }, kImageCrc | kDataChecksum, false},
+        {"SBI image as built", kSbi, [](Edit&) {}, kNone, true},
+        {"SBI header tag", kSbi, [](Edit& e) { e.image(SBI_HEADER_OFFSET_IN_SBI) ^= 1; }, kDataChecksum, false},
+        {"SBI header magic", kSbi, [](Edit& e) { e.image(SBI_HEADER_OFFSET_IN_SBI + kMagicAt) ^= 1; }, kDataChecksum,
+         false},
+        {"SRT image keeps no data checksum", kSrt,
+         [](Edit& e) { e.pkg[e.entry + kEntryChecksum] ^= 1; }, kNone, true},
+        {"SRT header tag", kSrt, [](Edit& e) { e.image(0) ^= 1; }, kNone, false},
+        {"VPD as built", kVpd, [](Edit&) {}, kNone, true},
+        {"VPD product name", kVpd, [](Edit& e) { e.image(10) ^= 1; }, kDataChecksum, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes pkg;
+        std::string error;
+        const std::string description = std::string(R"({"verify": false, "items": [)") + c.item + "]}";
+        ASSERT_EQ(pkgbuild::build_from_description(description, "", pkgbuild::test_signing_key(), &pkg, &error), 0)
+            << error;
+        const size_t entry = get_u32(pkg, 8) + 20 + 64;
+        zelnvm_directory_entry_t e{};
+        std::memcpy(&e, pkg.data() + entry, sizeof e);
+        Edit edit{pkg, entry, e.item_location, e.data_length};
+        c.change(edit);
+        const std::span<const uint8_t> image(pkg.data() + e.item_location, e.data_length);
+        if (c.fix & kImageCrc) put_u32(pkg, e.item_location + e.data_length - 4, firmware_crc32(image.first(image.size() - 4)));
+        if (c.fix & kDataChecksum) put_u32(pkg, entry + kEntryChecksum, firmware_crc32(image));
+        fix_package_crc(pkg);
+        int bad = -2;
+        EXPECT_EQ(accepted(pkg, bad), c.accepted);
+        EXPECT_EQ(bad, c.accepted ? -1 : 0);
+    }
+}
+
+// The package version and the version it requires: the required one must be lower.
+// The package writer refuses to write anything else, so the required version of a
+// written package is changed in place (same length) and the checksum made to agree.
+TEST(StagedItemChecks, RequiredVersionMustBeLower) {
+    struct Case {
+        const char* required;
+        bool accepted;
+    } cases[] = {{"229.0.0.9", true}, {"229.0.1.0", false}, {"229.0.2.0", false}};
+    Bytes built;
+    std::string error;
+    ASSERT_EQ(pkgbuild::build_from_description(
+                  R"({"properties": {"version": "229.0.1.0", "required_pkg": "229.0.0.9"},
+                      "items": [{"type": "sharedCfg", "filler": 64}]})",
+                  "", pkgbuild::test_signing_key(), &built, &error),
+              0)
+        << error;
+    const std::string written = "229.0.0.9";
+    const auto at = std::search(built.begin(), built.end(), written.begin(), written.end());
+    ASSERT_NE(at, built.end());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.required);
+        Bytes pkg = built;
+        std::memcpy(pkg.data() + (at - built.begin()), c.required, written.size());
+        fix_package_crc(pkg);
+        int bad = -2;
+        EXPECT_EQ(accepted(pkg, bad), c.accepted);
     }
 }
 
