@@ -108,6 +108,70 @@ INSTANTIATE_TEST_SUITE_P(
                     FillCase{SET, "oobm_watchdog#4294967296", -8}, FillCase{SET, "oobm_watchdog#4294967295", 0, 756, 0, 0, 4294967295u},
                     FillCase{SET, "mba_link_speed:0#-1", -8}, FillCase{SET, "mba_vlan_value:0#nolabel", -8}));
 
+// Each value list of the catalogue, reached through an option that uses it, with labels
+// pinned to the numbers the catalogue documents (a later label and the last one of each
+// list), so a label mapped to the wrong number is seen even where a set and a get go
+// through the same table. Labels match case-insensitively.
+TEST(OptionFill, LabelsCarryTheirDocumentedNumbers) {
+    struct Case {
+        const char* text;
+        uint32_t value;
+    } cases[] = {
+        {"bw_reservation_valid:0#enabled", 1},
+        {"disable_ntuple:0#True", 1},
+        {"disable_gre_ver_check#False", 0},
+        {"mba_boot_type:0#BSS", 1},
+        {"mba_boot_type:0#Interrupt_0x19", 3},
+        {"mba_link_speed:0#25G", 3},
+        {"mba_link_speed:0#50G", 5},
+        {"mba_boot_protocol:0#None", 7},
+        {"dcbx_mode:0#CEE_Mode", 2},
+        {"dcbx_mode:0#Both", 3},
+        {"mf_mode:0#NPAR_1.0", 2},
+        {"firmware_link_speed_d0:0#200G_PAM4", 7},
+        {"firmware_link_speed_d0:0#2.5G", 14},
+        {"firmware_link_speed_d3:0#100M", 15},
+        {"firmware_link_speed_d3:0#100G_PAM4", 9},
+        {"an_protocol:0#BAM_only", 3},
+        {"an_protocol:0#Consortium_only", 4},
+        {"drv_flow_control:0#RX_TX", 3},
+        {"drv_flow_control:0#None", 4},
+        {"drv_speed_capability_mask:0#100G", 32},
+        {"firmware_speed_cap_mask_d3:0#100M", 32768},
+        {"autodetect_speed_exclude_mask:0#100G_PAM4", 256},
+        {"autodetect_speed_exclude_mask:0#2.5G", 16384},
+        {"drv_link_speed:0#Autoneg", 0},
+        {"drv_link_speed:0#5G", 14},
+        {"secondary_ext_phy_link_speed_d0:0#100M", 15},
+        {"fwd_err_correct:0#CL74_And_CL91", 3},
+        {"fwd_err_correct:0#RS272 2xN", 32},
+        {"tx_sched_alloc_mode#Flexible_Mode", 1},
+        {"pf_pci_bar2_size:0#1M", 5},
+        {"pf_pci_bar2_size:0#1G", 15},
+        {"vf_pci_bar2_size:0#4K", 1},
+        {"vf_pci_bar2_size:0#64M", 15},
+        {"pairing_tunnel_type#L2_ETYPE", 11},
+        {"port_hide#P3|P4", 6},
+        {"port_hide#P2|P3|P4", 7},
+        {"oobm_port_selection#Port 2|Port 4", 10},
+        {"oobm_port_selection#Port 1|Port 2|Port 3|Port 4", 15},
+        {"default_evb_mode:0#VEPA", 1},
+        {"default_evb_mode:0#None", 3},
+        {"pcie_relaxed_ordering#Auto", 2},
+        {"afm_rm_resc_strategy#Dynamic", 2},
+        {"logical_link_mode:0#Disabled", 2},
+        {"ptp_sync_in_freq#8_KHz", 2},
+        {"performance_profile#RoCE", 1},
+        {"rx_buffer_pool_mode#ECN", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        auto opt = make_option(SET);
+        ASSERT_EQ(zeltnvm_fill_option_Info(&opt, c.text), 0);
+        EXPECT_EQ(opt.opt_value, c.value);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     CosPrecedence, OptionFill,
     testing::Values(FillCase{SET, "cos_precedence_order#0:0:0:0", 0, 938, 0, 0, 0},
