@@ -62,6 +62,15 @@ bool option_initial_value(const FirmwareContext& ctx, uint16_t num, const Option
         std::fill_n(out.begin(), std::min(out.size(), ZELT_OPT_MF_MODE_BYTES), ZELT_MF_MODE_FACTORY);
         return true;
     }
+    if (num == ZELT_OPT_NETWORK_PORT_MODE && index == OptionIndex{} && !out.empty()) {
+        // The factory port mode names the adapter's port count.
+        switch (ctx.adapter.ports) {
+            case 1: out[0] = ZELT_PORT_MODE_ONE_PORT; return true;
+            case 2: out[0] = ZELT_PORT_MODE_TWO_PORTS; return true;
+            case 4: out[0] = ZELT_PORT_MODE_FOUR_PORTS; return true;
+            default: return false;
+        }
+    }
     if (num == ZELT_OPT_PF_BAR2_SIZE && index.i[0] < ctx.adapter.ports) {
         const uint8_t value[ZELT_OPT_PF_BAR2_SIZE_BYTES] = {ZELT_PF_BAR2_SIZE_FACTORY & 0xFF,
                                                             ZELT_PF_BAR2_SIZE_FACTORY >> 8};

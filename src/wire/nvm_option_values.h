@@ -25,6 +25,14 @@ inline constexpr uint16_t ZELT_OPT_PF_BAR2_SIZE = 104;
 inline constexpr size_t ZELT_OPT_PF_BAR2_SIZE_BYTES = 2;
 inline constexpr uint16_t ZELT_PF_BAR2_SIZE_FACTORY = 5;
 
+// The adapter's network port mode (1 byte, device scope): an entry of the port-mode list
+// whose label starts with the port count. Adapters leave the factory in the mode that
+// matches their port count. (The option list knows it as ZELTNVM_OPT_NETWORK_PORT_MODE.)
+inline constexpr uint16_t ZELT_OPT_NETWORK_PORT_MODE = 301;
+inline constexpr uint8_t ZELT_PORT_MODE_ONE_PORT = 9;    // "1x100G"
+inline constexpr uint8_t ZELT_PORT_MODE_TWO_PORTS = 12;  // "2x100G"
+inline constexpr uint8_t ZELT_PORT_MODE_FOUR_PORTS = 11; // "4x25G"
+
 // MAC m0..m5 is kept as m1 m0 0 0 m5 m4 m3 m2: two little-endian 32-bit words, m0 m1 in
 // the low half of the first, m2..m5 from the most significant byte down in the second.
 inline void zeltOptMacEncode(const uint8_t mac[6], uint8_t value[ZELT_OPT_MAC_ADDRESS_BYTES]) {

@@ -48,6 +48,9 @@ TEST(OptionCommands, RequestsAreRefusedBeforeAnythingIsWritten) {
          "This is the device port configuration. Please specify the port index.\n"
          "Getting option(an_protocol) value failed\n",
          ""},
+        // The default adapters have two ports: index 2 is the first refused (index 1 reads, below).
+        {{"-dev=zen0", "getoption=an_protocol:2"}, 248,
+         "Invalid device port index.Please specify the correct port index\nGetting option(an_protocol) value failed\n", ""},
         {{"-dev=zen0", "getoption=an_protocol:5"}, 248,
          "Invalid device port index.Please specify the correct port index\nGetting option(an_protocol) value failed\n", ""},
         {{"-dev=zen0", "getoption=enable_sriov:1"}, 125,
@@ -96,6 +99,7 @@ TEST(OptionCommands, AWrittenValueIsReadBackByALaterRun) {
     const RoundTripCase cases[] = {
         {"-dev=zen0", "setoption=mba_link_speed:0#10g", "getoption=mba_link_speed:0", "mba_link_speed = 10G\n\n"},
         {"-dev=zen0", "setoption=mba_vlan_value:1#0x102", "getoption=mba_vlan_value:1", "mba_vlan_value = 0x102\n"},
+        {"-dev=zen0", "setoption=an_protocol:1#BAM_only", "getoption=an_protocol:1", "an_protocol = BAM_only\n\n"},
         {"-dev=zen0", "setoption=mba:130#Enabled", "getoption=mba:130", "mba = Enabled\n\n"},
         {"-dev=zen0", "setoption=ptp_tsio_pin_cfg#1:2:3:4", "getoption=ptp_tsio_pin_cfg",
          "ptp_tsio_pin_cfg = pps_in:pps_out:sync_in:sync_out\n"},

@@ -36,6 +36,28 @@ TEST(PackageProperties, ValuesRunningPastTheStreamAreRefused) {
     const uint8_t* ptr = nullptr;
     EXPECT_EQ(zelpkgGetPropertyPtr(stream.data(), stream.size(), 1, &ptr), HVXRETVAL_INVALID_PROP_LENGTH);
     EXPECT_EQ(zelpkgCalcPropertyStreamLength(stream.data(), stream.size()), HVXRETVAL_INVALID_PROP_STREAM);
+    // Both sides of the end: a value ending exactly at the stream's end is read, one
+    // byte short of its length is refused.
+    struct Case {
+        size_t stream_length;
+        bool readable;
+    } cases[] = {{9, true}, {8, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stream_length);
+        Bytes exact = stream_of({{1, text("abcdef")}});
+        exact.resize(c.stream_length);
+        char got[16] = {};
+        const uint8_t* at = nullptr;
+        if (c.readable) {
+            EXPECT_GE(zelpkgGetProperty(exact.data(), exact.size(), 1, got, sizeof(got)), 0);
+            EXPECT_STREQ(got, "abcdef");
+            EXPECT_GE(zelpkgGetPropertyPtr(exact.data(), exact.size(), 1, &at), 0);
+            EXPECT_EQ(zelpkgCalcPropertyStreamLength(exact.data(), exact.size()), 9);
+        } else {
+            EXPECT_EQ(zelpkgGetProperty(exact.data(), exact.size(), 1, got, sizeof(got)), HVXRETVAL_INVALID_PROP_LENGTH);
+            EXPECT_EQ(zelpkgGetPropertyPtr(exact.data(), exact.size(), 1, &at), HVXRETVAL_INVALID_PROP_LENGTH);
+        }
+    }
     // A header cut after its id byte is never read past the end.
     const Bytes cut = {9, 3};
     EXPECT_EQ(zelpkgGetProperty(cut.data(), cut.size(), 9, value, sizeof(value)), HVXRETVAL_ITEM_NOT_FOUND);
