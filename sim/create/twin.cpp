@@ -15,6 +15,7 @@
 #include "options/option_parse.h"
 #include "options/option_record.h"
 #include "sim/firmware/staged_package.h"
+#include "sim/flash/flash_model.h"
 
 namespace zelt::sim {
 
@@ -26,6 +27,8 @@ constexpr uint8_t kPropSubsystemId = 11;
 // The first bytes of a VPD item hold its image version; the VPD itself follows.
 constexpr size_t kVpdImageHeader = 4;
 constexpr uint32_t kInstallLogLength = 8192;
+// The largest flash a simulated adapter has.
+constexpr uint32_t kLargestFlash = 64u << 20;
 constexpr const char* kTwinName = "adapter0";
 constexpr const char* kSetoptionLine = "zeltnvm -dev=$INTERFACE setoption=";
 
@@ -223,6 +226,19 @@ bool twin_setup(std::span<const uint8_t> backup, const std::string& options_scri
                                       [](const FactoryItem& i) { return i.type == ZEL_DIR_TYPE_UPDATE; });
     items.insert(staging, FactoryItem{ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, kInstallLogLength,
                                       std::vector<uint8_t>(log.begin(), log.end())});
+    // The flash has the family's size, or as many times twice that as the items need: a
+    // backup of an adapter with a larger flash keeps its staging item's full length.
+    uint64_t needed = FlashModel::kDirectoryBytes;
+    for (const FactoryItem& item : items) {
+        const uint64_t length = std::max<uint64_t>(item.item_length, item.data.size());
+        needed += (length + FlashModel::kBlock - 1) / FlashModel::kBlock * FlashModel::kBlock;
+    }
+    uint32_t& nvm_size = s.host.adapters[0].nvm_size;
+    while (nvm_size < needed && nvm_size <= kLargestFlash / 2) nvm_size *= 2;
+    if (nvm_size < needed) {
+        error = "the backup's items need more flash than the simulator offers";
+        return false;
+    }
     s.nvm_items[kTwinName] = std::move(items);
     if (!options_script.empty() &&
         !apply_script(options_script, device_type, s.initial[kTwinName], s.host.adapters[0], error))

@@ -3,7 +3,9 @@
 //
 // The twin's NVM holds exactly the backup's items (same types, ordinals, extensions,
 // attributes, data and item lengths; placement may differ), its staging item included,
-// and a fresh install log naming the backup. The adapter's device id, subsystem id and
+// and a fresh install log naming the backup; its flash has the family's size, doubled
+// as often as the items need (a backup does not record the flash size). The adapter's
+// device id, subsystem id and
 // package version come from the backup's properties, its firmware version from the
 // boot code item, its product name, part and serial number from the VPD item. The
 // option values are those of a saveoptions script when one is given (the MAC address
