@@ -162,6 +162,10 @@ TEST_F(ResMgmtCliTest, UnconfiguredGroupsAndStrategiesShowSo) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "min :\nPF 0 = Not Configured\nPF 1 = Not Configured\nPF 2 = Not Configured\n");
 
+    r = resmgmt(*host, {"strategy"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "strategy :\nPF 0 : unknown\nPF 1 : unknown\nPF 2 : unknown\n");
+
     ASSERT_EQ(resmgmt(*host, {"strategy", "minimal", "minimal-static", "maximal"}).status, 0);
     r = resmgmt(*host, {"strategy"});
     ASSERT_EQ(r.status, 0) << r.err;

@@ -178,7 +178,7 @@ int report_set_failure(const char* word, int rc) {
 
 // The text a PF's group value shows as (also the word `save` replays).
 std::string value_text(const ResGroup& g, const GroupValue& v) {
-    if (&g == &kStrategy) return v.value < 3 ? kStrategyWords[v.value] : "unknown";
+    if (&g == &kStrategy) return v.valid && v.value < 3 ? kStrategyWords[v.value] : "unknown";
     if (v.type == kTypePercentage) return res_percentage_text(v.value);
     return std::to_string(v.value);
 }
