@@ -55,7 +55,8 @@ bool read_initial_state(const json& aj, AdapterState& st, std::string& error) {
     }
 }
 
-bool write_flash_image(const std::string& path, const AdapterDesc& a, std::string& error) {
+bool write_flash_image(const std::string& path, const AdapterDesc& a, const std::vector<FactoryItem>* given,
+                       std::string& error) {
     int fd = open_sim_file(path, O_RDWR | O_CREAT | O_TRUNC);
     if (fd < 0 || ::ftruncate(fd, a.nvm_size) != 0) {
         error = path + ": " + std::strerror(errno);
@@ -66,7 +67,9 @@ bool write_flash_image(const std::string& path, const AdapterDesc& a, std::strin
     auto mapped = MappedFlash::open(path, error);
     if (!mapped) return false;
     std::vector<FactoryItem> items;
-    if (factory_items(a, items, error) != 0) {
+    if (given) {
+        items = *given;
+    } else if (factory_items(a, items, error) != 0) {
         error = a.name + ": building the factory content failed: " + error;
         return false;
     }
@@ -76,7 +79,7 @@ bool write_flash_image(const std::string& path, const AdapterDesc& a, std::strin
         uint32_t index;
         FlashStatus st = flash.write(item.type, item.ordinal, item.ext, item.attr, item.data, item.item_length, index);
         if (st != FlashStatus::ok) {
-            error = a.name + ": factory item of type " + std::to_string(item.type) + " does not fit: " +
+            error = a.name + ": item of type " + std::to_string(item.type) + " does not fit: " +
                     flash_status_name(st);
             return false;
         }
@@ -134,7 +137,10 @@ bool create_host(const std::string& root, HostSetup setup, std::string& error) {
 
     RuntimeState state;
     for (const auto& a : host.adapters) {
-        if (!write_flash_image(paths.flash(a.name), a, error)) return false;
+        const auto given = setup.nvm_items.find(a.name);
+        if (!write_flash_image(paths.flash(a.name), a, given == setup.nvm_items.end() ? nullptr : &given->second,
+                               error))
+            return false;
         AdapterState st = setup.initial.count(a.name) ? setup.initial[a.name] : AdapterState{};
         st.running_fw_version = a.fw_version;
         st.running_pkg_version = a.pkg_version;

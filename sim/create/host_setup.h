@@ -6,15 +6,20 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include <vector>
+
+#include "sim/factory/factory_content.h"
 #include "sim/state/description.h"
 #include "sim/state/runtime_state.h"
 
 namespace zelt::sim {
 
-// A host to create: its description and each adapter's initial firmware state.
+// A host to create: its description, each adapter's initial firmware state and, for an
+// adapter that does not start from the factory content, the items its NVM holds.
 struct HostSetup {
     HostDesc host;
-    std::map<std::string, AdapterState> initial;  // by adapter name
+    std::map<std::string, AdapterState> initial;               // by adapter name
+    std::map<std::string, std::vector<FactoryItem>> nvm_items;  // by adapter name
 };
 
 // Reads a configuration file's JSON. Besides the description fields, an adapter may

@@ -23,6 +23,7 @@
 #include "cli/package_commands.h"
 #include "cli/report/command_report.h"
 #include "cli/reset_command.h"
+#include "cli/resmgmt/resource_profile.h"
 #include "cli/saveoptions/save_options.h"
 #include "cli/version.h"
 #include "common/hvxretval.h"
@@ -153,9 +154,9 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .summary = "Displays the PCIe eye diagram of a lane.\nThis command is not supported on HVX9Kxxxx devices",
      .after_scan = typed<pci_eye_diagram_command>, .available = true},
     {.command = CMD_RESMGMT, .word = "resmgmt", .implicit_device = true, .argument = K::text_always,
-     .rule = at_least(4), .help = kHelpResmgmt, .usage = "zeltnvm -dev=<interface name> resmgmt save <file>",
-     .group = G::configure, .summary = "Saves, restores or shows the hardware resource profile",
-     .writes_adapter = true},
+     .rule = at_least(4), .help = kHelpResmgmt, .usage = "zeltnvm -dev=<interface name> resmgmt profile [symmetric]",
+     .group = G::configure, .summary = "Shows, sets or saves the resource profile of the physical functions",
+     .after_scan = typed<resmgmt_command>, .available = true, .writes_adapter = true},
     {.command = CMD_SAVEOPTIONS, .word = "saveoptions", .implicit_device = true, .rule = exactly(4),
      .help = kHelpSaveoptions, .usage = "zeltnvm -dev=<interface name> saveoptions <file>", .group = G::query,
      .summary = "Saves the NVM configuration options of the device to a script file",

@@ -231,9 +231,9 @@ int zelt_verify_nvm_value(const zelt::device::InventoryFunction* device, zeltnvm
         if (rc != 0) return rc;
     }
     const int type = zeltnvm_option_device_type(device);
-    if (opt->option == ZELTNVM_OPT_PF_PCI_BAR2_SIZE || opt->option == ZELTNVM_OPT_VF_PCI_BAR2_SIZE) {
+    if (uint16_t family = 0; zeltnvm_family_index(opt->option, type, &family)) {
         opt->dimensions = static_cast<uint16_t>(opt->dimensions + 1);
-        opt->index_1 = type < kKestraFirst ? 1 : 2;
+        opt->index_1 = family;
     }
     if (opt->command != ZELTNVM_OPTION_SET) return 0;
 

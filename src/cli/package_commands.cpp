@@ -304,11 +304,9 @@ int list_items(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, Json* 
             const char* name = zeltnvmDirectoryTypeName(e.type);
             char unnamed[16];
             std::snprintf(unnamed, sizeof(unnamed), "<%u>", e.type);
-            if (o.tab)
-                std::snprintf(buf, sizeof(buf), "%s", name ? name : unnamed);
-            else
-                std::snprintf(buf, sizeof(buf), "%4u %-*s ", static_cast<unsigned>(i + 1), type_width,
-                              name ? name : unnamed);
+            // The item number and the padded name lead the row with -tab too.
+            std::snprintf(buf, sizeof(buf), "%4u %-*s ", static_cast<unsigned>(i + 1), type_width,
+                          name ? name : unnamed);
         }
         text += buf;
         const std::string versions = item_versions(pkg, e, o.verbosity);
@@ -356,10 +354,9 @@ int list_items(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, Json* 
         }
     }
     if (o.totals) {
-        if (!o.tab) {
-            std::snprintf(buf, sizeof(buf), "%26s%.15s\n", "", "---------------");
-            text += buf;
-        }
+        // The dash rule stands above the sums in either layout.
+        std::snprintf(buf, sizeof(buf), "%26s%.15s\n", "", "---------------");
+        text += buf;
         std::snprintf(buf, sizeof(buf), o.tab ? "%lu\t%lu\n" : "%33lu/%lu\n", data_total, item_total);
         text += buf;
     }

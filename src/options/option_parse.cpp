@@ -187,6 +187,12 @@ int parse_generic_value(zeltnvm_option* opt, const nvm_mapping_table_row_t& row,
 
 }  // namespace
 
+bool zeltnvm_family_index(uint16_t option, int device_type, uint16_t* index) {
+    if (option != ZELTNVM_OPT_PF_PCI_BAR2_SIZE && option != ZELTNVM_OPT_VF_PCI_BAR2_SIZE) return false;
+    *index = device_type < 8 ? 1 : 2;
+    return true;
+}
+
 bool zeltnvm_parse_number(const std::string& text, uint32_t* out) {
     uint64_t v = 0;
     size_t i = 0;

@@ -62,6 +62,10 @@ bool zeltnvm_is_two_element_option(uint16_t option);
 // the count (4 or 2), or -8 when the text is not in that form.
 int zeltnvm_option_elements(const zeltnvm_option* opt, uint32_t elements[4]);
 
+// The BAR2 size options (104, 403) are kept per adapter family under a second index:
+// 1 before device type 8, 2 from it on. True with that index for those options.
+bool zeltnvm_family_index(uint16_t option, int device_type, uint16_t* index);
+
 // Reads a whole text as an unsigned C integer literal (0x hexadecimal, leading 0 octal,
 // else decimal; "0x" alone is 0). False when any character does not belong to the
 // number or the value does not fit 32 bits.

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -118,6 +119,10 @@ TEST_F(BackupCliTest, BackupHoldsTheKeptItemsAndTheAdapterProperties) {
 
         r = host_.zeltnvm({"verify", file});
         EXPECT_EQ(r.status, 0) << r.out << r.err;
+        // list of the file: one row per kept item, the staging item without data.
+        r = host_.zeltnvm({"list", "-tab", "-num", "-type=2", file});
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        EXPECT_NE(r.out.find("\n2\t0\t0\t0\t"), std::string::npos) << r.out;
 
         const std::vector<uint8_t> pkg = read_bytes(host_.work_file(file));
         std::vector<zelnvm_directory_entry_t> expected;
@@ -127,6 +132,8 @@ TEST_F(BackupCliTest, BackupHoldsTheKeptItemsAndTheAdapterProperties) {
         }
         const std::vector<zelpkg_manifest_item_t> items = package_items(pkg);
         ASSERT_EQ(items.size(), expected.size());
+        r = host_.zeltnvm({"list", "-tab", file});
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), static_cast<long>(items.size() + 1)) << r.out;
         ASSERT_FALSE(items.empty());
         for (size_t i = 0; i < items.size(); ++i) {
             const zelnvm_directory_entry_t& got = items[i].direntry;
@@ -261,6 +268,8 @@ TEST_F(BackupCliTest, InstallingTheBackupBringsBackTheEarlierVersion) {
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     r = host_.zeltnvm({"-dev=zen0", "pkgver"});
     EXPECT_EQ(r.out, before);
+    r = host_.zeltnvm({"-dev=zen0", "verify"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
 
     // The NVM holds the backed-up items again, each with the data it had.
     r = host_.zeltnvm({"-dev=zen0", "backup=after.pkg"});

@@ -159,7 +159,12 @@ TEST_F(NvmListingCliTest, ListingLayouts) {
         {{"-dev=zen2", "list", "-type=VPD"},
          "item type         ord.ext    data/length  attr version         \n"
          "   7 VPD             0.0       312/1024    0000                 \n"},
-        {{"-dev=zen2", "list", "-tab", "-type=VPD"}, "VPD\t0\t0\t312\t1024\t0\t\n"},
+        {{"-dev=zen2", "list", "-tab", "-type=VPD"}, "   7 VPD          \t0\t0\t312\t1024\t0\t\n"},
+        {{"-dev=zen2", "list", "-tab", "-tot", "-type=portCfg"},
+         "  10 portCfg      \t0\t0\t1024\t1024\t0\t\n"
+         "  11 portCfg      \t1\t0\t1024\t1024\t0\t\n"
+         "                          ---------------\n"
+         "2048\t2048\n"},
         {{"-dev=zen2", "list", "-tot", "-type=portCfg"},
          "item type         ord.ext    data/length  attr version         \n"
          "  10 portCfg         0.0      1024/1024    0000                 \n"

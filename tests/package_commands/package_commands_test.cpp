@@ -122,7 +122,13 @@ TEST_F(PackageCommands, ListTabAndTotals) {
                                      {config_item(40, 0, 100), config_item(41, 1, 50), config_item(42, 0, 10)});
     const RunResult tab = zeltnvm({"list", "-tab", file});
     EXPECT_EQ(tab.status, 0);
-    EXPECT_EQ(tab.out, file + "\nsharedCfg\t0\t0\t100\t4096\t0\t\nportCfg\t1\t0\t50\t4096\t0\t\nfuncCfg\t0\t0\t10\t4096\t0\t\n");
+    EXPECT_EQ(tab.out, file + "\n   1 sharedCfg    \t0\t0\t100\t4096\t0\t\n   2 portCfg      \t1\t0\t50\t4096\t0\t\n"
+                              "   3 funcCfg      \t0\t0\t10\t4096\t0\t\n");
+
+    const RunResult tab_tot = zeltnvm({"list", "-tab", "-tot", "-type=portCfg", file});
+    EXPECT_EQ(tab_tot.out, file + "\n   2 portCfg      \t1\t0\t50\t4096\t0\t\n"
+                                  "                          ---------------\n"
+                                  "50\t4096\n");
 
     const RunResult tot = zeltnvm({"list", "-tot", "-type=portCfg", file});
     EXPECT_EQ(tot.out, "Package File: " + file +

@@ -27,6 +27,19 @@ public:
         EXPECT_EQ(r.status, 0) << r.err;
     }
 
+    // The rehearsal twin of a backup package (and a saveoptions script, when given):
+    // `zeltsim create --from-backup`, which must succeed.
+    struct FromBackup {
+        std::string backup;   // path of the backup package
+        std::string options;  // path of the script; empty for none
+    };
+    explicit SimulatedHost(const FromBackup& from) {
+        std::vector<std::string> argv = {ZELT_PROGRAM("zeltsim"), "create", root(), "--from-backup", from.backup};
+        if (!from.options.empty()) argv.insert(argv.end(), {"--options", from.options});
+        const RunResult r = run_program(argv);
+        EXPECT_EQ(r.status, 0) << r.err;
+    }
+
     // A copy of `original`: its simulated host and its working directory, taken as they
     // are now. Cheaper than creating a host when many tests need the same start.
     struct CopyOf {

@@ -1,6 +1,7 @@
 // zeltsim: creates simulated adapter hosts, shows their state and schedules faults.
 //
 //   zeltsim create <dir> [--config <file>]
+//   zeltsim create <dir> --from-backup <backup.pkg> [--options <saveoptions script>]
 //   zeltsim show <dir> [--adapters] [--directory] [--options] [--log] [--faults]
 //                      [--requests] [--chips] [--item <adapter> <index>]
 //   zeltsim fault <dir> <kind> [--adapter <name>] [--function <address|ifname>]
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "sim/create/host_setup.h"
+#include "sim/create/twin.h"
 #include "sim/faults/faults.h"
 #include "sim/state/sim_store.h"
 #include "sim/tree/host_tree.h"
@@ -33,6 +35,7 @@ using namespace zelt::sim;
 
 const char kUsage[] =
     "usage: zeltsim create <dir> [--config <file>]\n"
+    "       zeltsim create <dir> --from-backup <backup.pkg> [--options <saveoptions script>]\n"
     "       zeltsim show <dir> [--adapters] [--directory] [--options] [--log] [--faults] [--requests] [--chips]\n"
     "                          [--item <adapter> <index>]\n"
     "       zeltsim fault <dir> <kind> [--adapter <name>] [--function <address|ifname>] [--req-type <n>]\n"
@@ -69,7 +72,36 @@ bool parse_number(const std::string& text, long long& out) {
     return errno == 0 && end && *end == '\0' && !text.empty();
 }
 
+bool read_file(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::stringstream ss;
+    ss << in.rdbuf();
+    out = ss.str();
+    return !in.bad();
+}
+
+// create <dir> --from-backup <backup.pkg> [--options <script>]: the rehearsal twin.
+int cmd_create_twin(const std::vector<std::string>& args) {
+    std::string backup_path, options_path;
+    for (size_t i = 1; i + 1 < args.size(); i += 2) {
+        if (args[i] == "--from-backup") backup_path = args[i + 1];
+        else if (args[i] == "--options") options_path = args[i + 1];
+        else return usage();
+    }
+    if (backup_path.empty() || args.size() % 2 == 0) return usage();
+    std::string backup, script, error;
+    if (!read_file(backup_path, backup)) return failure(backup_path + ": cannot be read");
+    if (!options_path.empty() && !read_file(options_path, script)) return failure(options_path + ": cannot be read");
+    HostSetup setup;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(backup.data());
+    if (!twin_setup({bytes, backup.size()}, script, setup, error)) return failure(backup_path + ": " + error);
+    if (!create_host(args[0], std::move(setup), error)) return failure(error);
+    return 0;
+}
+
 int cmd_create(const std::vector<std::string>& args) {
+    if (args.size() >= 3 && (args[1] == "--from-backup" || args[1] == "--options")) return cmd_create_twin(args);
     if (args.size() != 1 && !(args.size() == 3 && args[1] == "--config")) return usage();
     HostSetup setup;
     std::string error;

@@ -63,7 +63,7 @@ inline constexpr const char* kHelpUsage =
     "\n"
     "        Configure commands\n"
     "                setoption                : Configure an NVM configuration option\n"
-    "                resmgmt                  : Saves, restores or shows the hardware resource profile\n"
+    "                resmgmt                  : Shows, sets or saves the resource profile of the physical functions\n"
     "                cfgtunnel                : Configures the tunnel destination port or the RSS mode\n"
     "                vf                       : Configures or queries a trusted VF\n"
     "                prbs_test                : Runs the PRBS test on the lanes of the port\n"
@@ -249,12 +249,16 @@ inline constexpr const char* kHelpPcidiagram =
 inline constexpr const char* kHelpResmgmt =
     "\n"
     "DESCRIPTION\n"
-    "        Saves, restores or shows the hardware resource profile\n"
+    "        Shows, sets or saves the resource profile of the physical functions\n"
     "\n"
     "SYNTAX\n"
+    "        zeltnvm -dev=<interface name> resmgmt profile [symmetric]\n"
+    "        zeltnvm -dev=<interface name> resmgmt min|max|roce_max [<percent per PF>...]\n"
+    "        zeltnvm -dev=<interface name> resmgmt max_cmpl [<rings per PF>...]\n"
+    "        zeltnvm -dev=<interface name> resmgmt strategy [maximal|minimal|minimal-static per PF...]\n"
     "        zeltnvm -dev=<interface name> resmgmt save <file>\n"
-    "        zeltnvm -dev=<interface name> resmgmt restore <file>\n"
-    "        zeltnvm -dev=<interface name> resmgmt show";
+    "                percent: 1 to 100 with at most one decimal (12.5); one value per PF\n"
+    "                save: writes the resmgmt lines that set the profile again";
 
 inline constexpr const char* kHelpSaveoptions =
     "\n"

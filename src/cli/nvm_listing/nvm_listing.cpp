@@ -64,7 +64,7 @@ std::string nvm_versions(const Function& fn, const zelnvm_directory_entry_t& e, 
 class Table {
 public:
     Table(const NvmListArgs& args, bool numbered)
-        : a_(args), numbered_(numbered && !args.tab), type_width_(args.numeric ? 4 : 12),
+        : a_(args), numbered_(numbered), type_width_(args.numeric ? 4 : 12),
           version_width_(args.verbosity >= 1 ? 40 : 16) {}
 
     std::string heading(int version_width = 0) const {
@@ -99,11 +99,11 @@ public:
             std::snprintf(buf, sizeof buf, "Unknown[%u]", e.type);
             type_text = buf;
         }
-        // Laid out as the package file listing lays out its rows: a name is followed by a
-        // blank, a number (-num) is not.
-        if (a_.tab)
+        // Laid out as the package file listing lays out its rows: a name is padded and
+        // followed by a blank (with -tab too), a number (-num) is not.
+        if (a_.tab && a_.numeric) {
             line += type_text;
-        else {
+        } else {
             std::snprintf(buf, sizeof buf, a_.numeric ? "%-*.*s" : "%-*.*s ", type_width_, type_width_,
                           type_text.c_str());
             line += buf;
@@ -144,10 +144,8 @@ public:
     std::string totals(unsigned long data, unsigned long item) const {
         char buf[96];
         std::string text;
-        if (!a_.tab) {
-            std::snprintf(buf, sizeof buf, "%26s%.15s\n", "", "---------------");
-            text += buf;
-        }
+        std::snprintf(buf, sizeof buf, "%26s%.15s\n", "", "---------------");
+        text += buf;
         std::snprintf(buf, sizeof buf, a_.tab ? "%lu\t%lu\n" : "%33lu/%lu\n", data, item);
         return text + buf;
     }

@@ -1,0 +1,96 @@
+// `zeltnvm backup` of a simulated adapter whose 8 MiB flash is full, beside `cat` of an
+// 8 MiB file into another in the same run. The backup's "x_cat" counter is its wall
+// time over cat's.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tests/support/run_program.h"
+
+namespace {
+
+using zelt::test::run_program;
+
+constexpr uint32_t kFlashBytes = 8u << 20;
+// Two signed images that, with the staging item, the install log and the directory,
+// leave less than 1 MiB of the flash free.
+constexpr uint32_t kImageBody = (kFlashBytes - (1u << 20)) / 2;
+
+struct Setup {
+    zelt::test::TempDir dir;
+    std::string error;
+
+    Setup() {
+        // The adapter is made as the twin of a package holding the items, which is how a
+        // simulated flash is filled with given content.
+        const std::string body = std::to_string(kImageBody);
+        zelt::test::write_text_file(
+            dir.file("full.json"),
+            R"({"properties": {"version": "229.0.1.0", "device_ids": [29953]},
+                "items": [{"type": 2, "directive": "Install", "item_length": 65536},
+                          {"type": "chimpBoot", "directive": "Install",
+                           "firmware": {"version": [229, 0, 1, 0], "text": "229.0.1", "body_size": )" +
+                body + R"(}},
+                          {"type": "bonoFW", "directive": "Install",
+                           "firmware": {"version": [229, 0, 1, 0], "text": "229.0.1", "body_size": )" +
+                body + "}}]}");
+        auto r = run_program({ZELT_PROGRAM("zeltpkg"), "build", dir.file("full.json"), dir.file("full.pkg")});
+        if (r.status != 0) {
+            error = "zeltpkg build failed: " + r.err;
+            return;
+        }
+        r = run_program({ZELT_PROGRAM("zeltsim"), "create", dir.file("host"), "--from-backup", dir.file("full.pkg")});
+        if (r.status != 0) {
+            error = "zeltsim create failed: " + r.err;
+            return;
+        }
+        zelt::test::write_text_file(dir.file("flat.bin"), std::string(kFlashBytes, '\x5a'));
+    }
+};
+
+Setup& setup() {
+    static Setup s;
+    return s;
+}
+
+// Wall seconds of one cat run, measured by the cat benchmark of this run.
+double g_cat_seconds = 0;
+
+double timed_run(benchmark::State& state, const std::vector<std::string>& argv, const zelt::test::RunOptions& o) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = run_program(argv, o);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (r.status != 0) state.SkipWithError((argv[0] + " failed: " + r.out + r.err).c_str());
+    return seconds;
+}
+
+void BM_Cat(benchmark::State& state) {
+    Setup& s = setup();
+    if (!s.error.empty()) return state.SkipWithError(s.error.c_str());
+    zelt::test::RunOptions o;
+    o.cwd = s.dir.path();
+    double total = 0;
+    for (auto _ : state) total += timed_run(state, {"/bin/sh", "-c", "cat flat.bin > copy.bin"}, o);
+    g_cat_seconds = total / static_cast<double>(state.iterations());
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kFlashBytes);
+}
+BENCHMARK(BM_Cat)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_Backup(benchmark::State& state) {
+    Setup& s = setup();
+    if (!s.error.empty()) return state.SkipWithError(s.error.c_str());
+    zelt::test::RunOptions o;
+    o.env = {{"ZELTNVM_SIM", s.dir.file("host")}};
+    o.cwd = s.dir.path();
+    double total = 0;
+    for (auto _ : state) total += timed_run(state, {ZELT_PROGRAM("zeltnvm"), "-dev=zen0", "backup=nvm.pkg"}, o);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kFlashBytes);
+    if (g_cat_seconds > 0) state.counters["x_cat"] = total / static_cast<double>(state.iterations()) / g_cat_seconds;
+}
+BENCHMARK(BM_Backup)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();

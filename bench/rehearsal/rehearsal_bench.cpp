@@ -1,0 +1,109 @@
+// A rehearsal of a 32 MiB update: a twin made by `zeltsim create --from-backup` from the
+// backup of a simulated adapter with a 64 MiB flash, then `zeltnvm -y -force install`
+// and `zeltnvm reset` on the twin, beside `openssl dgst -sha256` of the package in the
+// same run. The rehearsal's "x_openssl" counter is its wall time over openssl's.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tests/support/run_program.h"
+
+namespace {
+
+using zelt::test::run_program;
+
+constexpr uint32_t kPackageBytes = 32u << 20;
+
+// One adapter with the largest flash the simulator offers.
+constexpr const char* kHost =
+    R"({"adapters": [{"device_type": 5, "device_id": 29953, "ports": 2, "nvm_size": 67108864}]})";
+
+struct Setup {
+    zelt::test::TempDir dir;
+    std::string error;
+
+    bool run(const std::vector<std::string>& argv, const std::string& what, bool on_host = false) {
+        zelt::test::RunOptions o;
+        if (on_host) o.env = {{"ZELTNVM_SIM", dir.file("host")}};
+        o.cwd = dir.path();
+        const auto r = run_program(argv, o);
+        if (r.status != 0) error = what + " failed: " + r.out + r.err;
+        return r.status == 0;
+    }
+
+    Setup() {
+        zelt::test::write_text_file(dir.file("config.json"), kHost);
+        // Two signed images of just under 16 MiB, as the install benchmark has them.
+        const std::string body = std::to_string(kPackageBytes / 2 - 1024);
+        zelt::test::write_text_file(
+            dir.file("big.json"),
+            R"({"properties": {"version": "229.0.1.0", "device_ids": [29953]},
+                "items": [{"type": 2, "directive": "Install", "item_length": 65536},
+                          {"type": "chimpBoot", "directive": "Install",
+                           "firmware": {"version": [229, 0, 1, 0], "text": "229.0.1", "body_size": )" +
+                body + R"(}},
+                          {"type": "bonoFW", "directive": "Replace",
+                           "firmware": {"version": [229, 0, 1, 0], "text": "229.0.1", "body_size": )" +
+                body + "}}]}");
+        // The production adapter has taken the package once (its staging item has the
+        // package's length); its backup is what the twin is made from.
+        run({ZELT_PROGRAM("zeltsim"), "create", dir.file("host"), "--config", dir.file("config.json")},
+            "zeltsim create") &&
+            run({ZELT_PROGRAM("zeltpkg"), "build", dir.file("big.json"), dir.file("big.pkg")}, "zeltpkg build") &&
+            run({ZELT_PROGRAM("zeltnvm"), "-y", "install", "big.pkg"}, "install", true) &&
+            run({ZELT_PROGRAM("zeltnvm"), "-dev=zen0", "backup=backup.pkg"}, "backup", true);
+    }
+};
+
+Setup& setup() {
+    static Setup s;
+    return s;
+}
+
+// Wall seconds of one openssl run, measured by the openssl benchmark of this run.
+double g_openssl_seconds = 0;
+
+double timed_run(benchmark::State& state, const std::vector<std::string>& argv, const zelt::test::RunOptions& o) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto r = run_program(argv, o);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (r.status != 0) state.SkipWithError((argv[0] + " failed: " + r.out + r.err).c_str());
+    return seconds;
+}
+
+void BM_OpensslSha256(benchmark::State& state) {
+    Setup& s = setup();
+    if (!s.error.empty()) return state.SkipWithError(s.error.c_str());
+    double total = 0;
+    for (auto _ : state) total += timed_run(state, {"/usr/bin/openssl", "dgst", "-sha256", s.dir.file("big.pkg")}, {});
+    g_openssl_seconds = total / static_cast<double>(state.iterations());
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kPackageBytes);
+}
+BENCHMARK(BM_OpensslSha256)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_Rehearsal(benchmark::State& state) {
+    Setup& s = setup();
+    if (!s.error.empty()) return state.SkipWithError(s.error.c_str());
+    double total = 0;
+    for (auto _ : state) {
+        zelt::test::TempDir twin;
+        zelt::test::RunOptions o;
+        o.env = {{"ZELTNVM_SIM", twin.file("host")}};
+        o.cwd = s.dir.path();
+        total += timed_run(state, {ZELT_PROGRAM("zeltsim"), "create", twin.file("host"), "--from-backup",
+                                   s.dir.file("backup.pkg")},
+                           {});
+        total += timed_run(state, {ZELT_PROGRAM("zeltnvm"), "-y", "-force", "install", "big.pkg"}, o);
+        total += timed_run(state, {ZELT_PROGRAM("zeltnvm"), "reset"}, o);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kPackageBytes);
+    if (g_openssl_seconds > 0)
+        state.counters["x_openssl"] = total / static_cast<double>(state.iterations()) / g_openssl_seconds;
+}
+BENCHMARK(BM_Rehearsal)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();
