@@ -36,9 +36,9 @@ std::vector<uint8_t> patch_image(uint8_t target, const std::string& version, Spo
     h.payload_len = static_cast<uint32_t>(payload.size()) + (fault == Spoil::length ? 1 : 0);
     h.payload_crc32 = crc32_of(payload) ^ (fault == Spoil::crc ? 1u : 0u);
     std::memcpy(h.version, version.data(), version.size());
-    std::vector<uint8_t> image(sizeof h);
+    std::vector<uint8_t> image(sizeof h + payload.size());
     std::memcpy(image.data(), &h, sizeof h);
-    image.insert(image.end(), payload.begin(), payload.end());
+    std::memcpy(image.data() + sizeof h, payload.data(), payload.size());
     return image;
 }
 
