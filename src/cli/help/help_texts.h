@@ -30,8 +30,7 @@ inline constexpr const char* kHelpUsage =
     "                install                  : Installs the firmware package file on the device\n"
     "                verify                   : Verifies the NVM components of the device or of package files\n"
     "                fw_sync                  : Synchronises the firmware images of the device\n"
-    "                livepatch                : Queries, activates, deactivates or updates firmware live patches.\n"
-    "                                           This command is supported only on HVX9Kxxxx devices\n"
+    "                livepatch                : Queries, activates, deactivates or updates firmware live patches\n"
     "\n"
     "        Query commands\n"
     "                version                  : Query zeltnvm version\n"
@@ -440,8 +439,9 @@ inline constexpr const char* kHelpMsixMaxVectors =
     "        This command is supported only on HVX9Kxxxx devices\n"
     "\n"
     "SYNTAX\n"
-    "        Query: zeltnvm -dev=<interface name> msix_max_vectors <pf>\n"
-    "        Configure: zeltnvm -dev=<interface name> msix_max_vectors <pf> <start_vf> <msix> ... (eight pairs)\n"
+    "        zeltnvm -dev=<interface name> msix_max_vectors <pf> [<start_vf> <msix>]...\n"
+    "                With the PF alone its table is shown; with eight pairs of start_vf and msix\n"
+    "                (one per row) the table is applied.\n"
     "                start_vf: the firmware function id of the row's first VF (row 0: the PF's first VF)\n"
     "                msix: MSI-X vectors of each VF of the row; rows after the last used one are 0 0";
 
