@@ -92,7 +92,7 @@ std::optional<PrbsRequest> parse(const ParsedCommand& parsed, const std::vector<
             }
             case 1:
             case 2: {
-                const auto mask = c_integer_arg(value, max_mask);
+                const auto mask = decimal_arg(value, max_mask);
                 if (!mask) {
                     zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
                                   which == 1 ? "Invalid rx lane mask provided. Valid range is from 0 to %u\n"
