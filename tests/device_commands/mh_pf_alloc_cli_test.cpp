@@ -10,6 +10,7 @@
 namespace zelt::test {
 namespace {
 
+constexpr int kGetVariable = 0xFFF1;
 constexpr int kSetVariable = 0xFFF2;
 constexpr int kFlush = 0xFFF0;
 
@@ -73,6 +74,20 @@ TEST(MhPfAllocCommand, ChecksAndOutcomes) {
          "Error: Invalid syntax. Please run \"zeltnvm mh_pf_alloc -h\" for help.\n",
          0},
         {"older adapter", {"4", "0", "4", "0"}, "zen2", {}, 2, "Command doesn't support on this hardware.\n", 0},
+        {"firmware refuses the read",
+         {},
+         "zen0",
+         {"hwrm_error", "--req-type", std::to_string(kGetVariable), "--error-code", "2"},
+         1,
+         "Failed to query mh_pf_alloc.\n",
+         0},
+        {"no rights to read",
+         {},
+         "zen0",
+         {"hwrm_error", "--req-type", std::to_string(kGetVariable), "--error-code", "3"},
+         10,
+         "\n\nThis operation does not have administrative privileges for given interface\n",
+         0},
         {"firmware refuses the write",
          {"4", "0", "4", "0"},
          "zen0",
