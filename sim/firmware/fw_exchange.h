@@ -43,6 +43,17 @@ public:
         answered_ = true;
     }
 
+    // An error answer whose two status words (opaque_0, opaque_1) say more about why.
+    void error_with_status(uint16_t error_code, uint32_t opaque_0, uint16_t opaque_1) {
+        error(error_code);
+        hwrm_err_output err;
+        if (response_.size() < sizeof err) return;
+        std::memcpy(&err, response_.data(), sizeof err);
+        err.opaque_0 = opaque_0;
+        err.opaque_1 = opaque_1;
+        std::memcpy(response_.data(), &err, sizeof err);
+    }
+
     // The DMA buffer whose bus address the request holds at `field_offset`, when it is
     // exactly `length` bytes long (with `exact` false: its first `length` bytes, when it
     // is at least that long); empty otherwise.
@@ -100,6 +111,11 @@ bool answer_dump_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_ntuple_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_vf_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_loopback_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_tunnel_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_txfir_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_prbs_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_msix_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_livepatch_message(FirmwareContext& ctx, Exchange& ex);
 // The PHY loopback set on the function's port (hwrm_port_phy_qcfg `lpbk`).
 uint8_t sim_phy_loopback(FirmwareContext& ctx);
 // hwrm_func_qcfg of one of the asking PF's VFs (by firmware id); false when `fid` is

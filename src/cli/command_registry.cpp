@@ -9,8 +9,14 @@
 #include "cli/device_commands/factory_defaults_command.h"
 #include "cli/device_commands/fw_sync_command.h"
 #include "cli/backup/backup_command.h"
+#include "cli/device_commands/mh_pf_alloc_command.h"
+#include "cli/device_commands/msix_command.h"
 #include "cli/device_commands/ntuple_filter_command.h"
+#include "cli/device_commands/livepatch_command.h"
 #include "cli/device_commands/loopback_command.h"
+#include "cli/device_commands/prbs_command.h"
+#include "cli/device_commands/tunnel_command.h"
+#include "cli/device_commands/txfir_command.h"
 #include "cli/device_commands/vf_command.h"
 #include "cli/device_queries.h"
 #include "cli/health_check_command.h"
@@ -121,7 +127,9 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
     {.command = CMD_CFGTUNNEL, .word = "cfgtunnel", .implicit_device = true, .argument = K::text_always,
      .rule = at_least(4), .help = kHelpCfgtunnel,
      .usage = "zeltnvm -dev=<interface name> cfgtunnel vxlan_ipv4 [dst_port [<port>]]", .group = G::configure,
-     .summary = "Configures the tunnel destination port or the RSS mode", .writes_adapter = true},
+     .summary = "Configures the tunnel destination port or the RSS mode",
+     .failure = "Failed to configure the custom tunnel.", .after_scan = typed<cfgtunnel_command>,
+     .available = true, .writes_adapter = true},
     {.command = CMD_MODULEINFO, .word = "moduleinfo", .rule = checked(rules::listdev), .help = kHelpModuleinfo,
      .usage = "zeltnvm -dev=<interface name> moduleinfo", .group = G::query,
      .summary = "Query the cable information of the optical module",
@@ -190,7 +198,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .help = kHelpPrbsTest,
      .usage = "zeltnvm -dev=<interface name> prbs_test enable/disable [prbs_mode <mode> rx_lane_mask <mask> "
               "tx_lane_mask <mask> duration <seconds>]",
-     .group = G::configure, .summary = "Runs the PRBS test on the lanes of the port"},
+     .group = G::configure, .summary = "Runs the PRBS test on the lanes of the port",
+     .after_scan = typed<prbs_test_command>, .available = true},
     {.command = CMD_ADDNTUPLE, .word = "add_ntuple_filter", .implicit_device = true, .rule = exactly(8),
      .help = kHelpAddntuple,
      .usage = "zeltnvm -dev=<interface name> add_ntuple_filter <MAC> <port> <port mask> <vf index> <ip type>",
@@ -237,25 +246,25 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .help = kHelpSetTxfir,
      .usage = "zeltnvm -dev=<interface name> set_txfir <NRZ/PAM4> <lane mask> <v1> <v2> <v3> <v4>",
      .group = G::configure, .summary = "Configures the transmit equalisation settings of lanes",
-     .writes_adapter = true},
+     .after_scan = typed<set_txfir_command>, .available = true, .writes_adapter = true},
     {.command = CMD_GET_TXFIR, .word = "get_txfir", .implicit_device = true, .rule = exactly(5),
      .help = kHelpGetTxfir, .usage = "zeltnvm -dev=<interface name> get_txfir <NRZ/PAM4> <lane number>",
-     .group = G::query, .summary = "Query the transmit equalisation settings of a lane"},
+     .group = G::query, .summary = "Query the transmit equalisation settings of a lane",
+     .after_scan = typed<get_txfir_command>, .available = true},
     {.command = CMD_MH_PF_ALLOC, .word = "mh_pf_alloc", .implicit_device = true, .help = kHelpMhPfAlloc,
      .usage = "zeltnvm -dev=<interface name> mh_pf_alloc [<ep0> <ep1> <ep2> <ep3>]", .group = G::configure,
      .summary = "Configures the PF allocation of a multi-host adapter.\n"
                  "This command is supported only on HVX9Kxxxx devices",
-     .writes_adapter = true},
+     .after_scan = typed<mh_pf_alloc_command>, .available = true, .writes_adapter = true},
     {.command = CMD_MSIX_MAX_VECTORS, .word = "msix_max_vectors", .implicit_device = true,
      .help = kHelpMsixMaxVectors,
      .usage = "zeltnvm -dev=<interface name> msix_max_vectors <pf> [<start_vf> <msix>]...", .group = G::configure,
      .summary = "Configures the MSI-X vectors of the functions.\nThis command is supported only on HVX9Kxxxx devices",
-     .writes_adapter = true},
+     .after_scan = typed<msix_max_vectors_command>, .available = true, .writes_adapter = true},
     {.command = CMD_LIVEPATCH, .word = "livepatch", .implicit_device = true, .help = kHelpLivepatch,
      .usage = "zeltnvm -dev=<interface name> livepatch [activate/deactivate [<target>]]", .group = G::firmware_update,
-     .summary = "Queries, activates, deactivates or updates firmware live patches.\n"
-                 "This command is supported only on HVX9Kxxxx devices",
-     .writes_adapter = true},
+     .summary = "Queries, activates, deactivates or updates firmware live patches",
+     .after_scan = typed<livepatch_command>, .available = true, .writes_adapter = true},
     {.command = CMD_TSIO_FUNCTION_PIN, .word = "tsio_function_pin", .implicit_device = true, .rule = at_least(3),
      .help = kHelpTsioFunctionPin,
      .usage = "zeltnvm -dev=<interface name> tsio_function_pin [<pin> <enable/disable> <usage>]",

@@ -3,11 +3,13 @@
 #include <array>
 #include <utility>
 
+#include "wire/hwrm_txfir.h"
+
 namespace zelt {
 
 namespace {
 
-constexpr std::array<std::pair<uint16_t, std::string_view>, 67> kNames{{
+constexpr std::array<std::pair<uint16_t, std::string_view>, 68> kNames{{
     {HWRM_VER_GET, "hwrm_ver_get"},
     {HWRM_ERROR_RECOVERY_QCFG, "hwrm_error_recovery_qcfg"},
     {HWRM_FUNC_VF_CFG, "hwrm_func_vf_cfg"},
@@ -27,6 +29,7 @@ constexpr std::array<std::pair<uint16_t, std::string_view>, 67> kNames{{
     {HWRM_TUNNEL_DST_PORT_QUERY, "hwrm_tunnel_dst_port_query"},
     {HWRM_TUNNEL_DST_PORT_ALLOC, "hwrm_tunnel_dst_port_alloc"},
     {HWRM_TUNNEL_DST_PORT_FREE, "hwrm_tunnel_dst_port_free"},
+    {HWRM_PORT_TX_FIR_CFG, "hwrm_port_tx_fir_cfg"},
     {HWRM_PORT_TX_FIR_QCFG, "hwrm_port_tx_fir_qcfg"},
     {HWRM_FW_LIVEPATCH_QUERY, "hwrm_fw_livepatch_query"},
     {HWRM_FW_LIVEPATCH, "hwrm_fw_livepatch"},

@@ -30,8 +30,7 @@ inline constexpr const char* kHelpUsage =
     "                install                  : Installs the firmware package file on the device\n"
     "                verify                   : Verifies the NVM components of the device or of package files\n"
     "                fw_sync                  : Synchronises the firmware images of the device\n"
-    "                livepatch                : Queries, activates, deactivates or updates firmware live patches.\n"
-    "                                           This command is supported only on HVX9Kxxxx devices\n"
+    "                livepatch                : Queries, activates, deactivates or updates firmware live patches\n"
     "\n"
     "        Query commands\n"
     "                version                  : Query zeltnvm version\n"
@@ -187,11 +186,16 @@ inline constexpr const char* kHelpGetoption =
 inline constexpr const char* kHelpCfgtunnel =
     "\n"
     "DESCRIPTION\n"
-    "        Configures or queries the custom tunnel destination port and the RSS mode\n"
+    "        Queries, sets or frees the custom VXLAN destination UDP port of the adapter, or\n"
+    "        queries or sets whether RSS hashes tunnelled packets on their inner or outer headers.\n"
+    "        A VXLAN over IPv4 port is also stored in the NVM option ipv4ovxlan_udp_port.\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> cfgtunnel vxlan_ipv4 [dst_port [<port>]]\n"
-    "        zeltnvm -dev=<interface name> cfgtunnel rss_mode [inner/outer]";
+    "        zeltnvm -dev=<interface name> cfgtunnel vxlan_ipv6 [dst_port [<port>]]\n"
+    "        zeltnvm -dev=<interface name> cfgtunnel rss_mode [inner/outer]\n"
+    "                <port>: 1 to 65534 sets the port (none may be configured yet); 0 frees it.\n"
+    "                Without a port the configured port is shown.";
 
 inline constexpr const char* kHelpModuleinfo =
     "\n"
@@ -312,11 +316,14 @@ inline constexpr const char* kHelpPcieyescope =
 inline constexpr const char* kHelpPrbsTest =
     "\n"
     "DESCRIPTION\n"
-    "        Runs the PRBS test on the lanes of the port\n"
+    "        Starts or stops the PRBS test on the SerDes lanes of the port. With a duration the\n"
+    "        test is stopped again once the duration has passed (or when the run is interrupted).\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> prbs_test enable/disable [prbs_mode <mode> rx_lane_mask <mask> tx_lane_mask <mask> duration <seconds>]\n"
-    "                prbs_mode: PRBS31 (default), PRBS7, PRBS9, PRBS11, PRBS15, PRBS23, PRBS58";
+    "                prbs_mode: PRBS31 (default), PRBS7, PRBS9, PRBS11, PRBS15, PRBS23, PRBS58\n"
+    "                rx_lane_mask, tx_lane_mask: one bit per lane, 0 (default) for every lane\n"
+    "                duration: 1 to 65535 seconds";
 
 inline constexpr const char* kHelpAddntuple =
     "\n"
@@ -397,47 +404,63 @@ inline constexpr const char* kHelpView =
 inline constexpr const char* kHelpSetTxfir =
     "\n"
     "DESCRIPTION\n"
-    "        Configures the transmit equalisation settings of lanes\n"
+    "        Sets the four transmit equalisation (TX FIR) values of the port's SerDes lanes\n"
+    "        for NRZ or PAM4 signalling. PAM4 is supported only on HVX9Kxxxx devices.\n"
     "\n"
     "SYNTAX\n"
-    "        zeltnvm -dev=<interface name> set_txfir <NRZ/PAM4> <lane mask> <v1> <v2> <v3> <v4>";
+    "        zeltnvm -dev=<interface name> set_txfir <NRZ/PAM4> <lane mask> <v1> <v2> <v3> <v4>\n"
+    "                lane mask: 1 to 255, one bit per lane\n"
+    "                v1 to v4: 0 to 4294967295";
 
 inline constexpr const char* kHelpGetTxfir =
     "\n"
     "DESCRIPTION\n"
-    "        Queries the transmit equalisation settings of a lane\n"
+    "        Queries the four transmit equalisation (TX FIR) values of one SerDes lane of the\n"
+    "        port for NRZ or PAM4 signalling. PAM4 is supported only on HVX9Kxxxx devices.\n"
     "\n"
     "SYNTAX\n"
-    "        zeltnvm -dev=<interface name> get_txfir <NRZ/PAM4> <lane number>";
+    "        zeltnvm -dev=<interface name> get_txfir <NRZ/PAM4> <lane number>\n"
+    "                lane number: 0 to 255";
 
 inline constexpr const char* kHelpMhPfAlloc =
     "\n"
     "DESCRIPTION\n"
-    "        Configures or queries the PF allocation of a multi-host adapter.\n"
+    "        Queries or sets how many physical functions each of the four host endpoints of a\n"
+    "        multi-host adapter gets. A new allocation is stored in the NVM configuration and\n"
+    "        takes effect after a cold boot.\n"
     "        This command is supported only on HVX9Kxxxx devices\n"
     "\n"
     "SYNTAX\n"
-    "        zeltnvm -dev=<interface name> mh_pf_alloc [<ep0> <ep1> <ep2> <ep3>]";
+    "        zeltnvm -dev=<interface name> mh_pf_alloc [<ep0> <ep1> <ep2> <ep3>]\n"
+    "                Endpoints 0 and 2 must both have functions; two or four endpoints may have\n"
+    "                functions, at most 16 in all.";
 
 inline constexpr const char* kHelpMsixMaxVectors =
     "\n"
     "DESCRIPTION\n"
-    "        Configures or queries the MSI-X vectors of the functions.\n"
+    "        Shows the MSI-X vector table of a PF's virtual functions, or applies a new one\n"
+    "        (it takes effect after a system reboot).\n"
     "        This command is supported only on HVX9Kxxxx devices\n"
     "\n"
     "SYNTAX\n"
-    "        zeltnvm -dev=<interface name> msix_max_vectors <pf> [<start_vf> <msix>]...";
+    "        zeltnvm -dev=<interface name> msix_max_vectors <pf> [<start_vf> <msix>]...\n"
+    "                With the PF alone its table is shown; with eight pairs of start_vf and msix\n"
+    "                (one per row) the table is applied.\n"
+    "                start_vf: the firmware function id of the row's first VF (row 0: the PF's first VF)\n"
+    "                msix: MSI-X vectors of each VF of the row; rows after the last used one are 0 0";
 
 inline constexpr const char* kHelpLivepatch =
     "\n"
     "DESCRIPTION\n"
-    "        Queries, activates, deactivates or updates firmware live patches.\n"
-    "        This command is supported only on HVX9Kxxxx devices\n"
+    "        Shows the active and the NVM-stored live patch of the adapter's firmware, activates\n"
+    "        the stored patch, deactivates the running one, or sends the patch image of a\n"
+    "        package (.pkg) or image file (.bin) to the firmware without storing it in the NVM.\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> livepatch [activate/deactivate [<target>]]\n"
     "        zeltnvm -dev=<interface name> livepatch update [<target>] <file>\n"
-    "                target: common_fw, secure_fw or chimp_fw";
+    "                target: common_fw (default) or secure_fw on HVX9Kxxxx devices,\n"
+    "                        chimp_fw (default) on the others";
 
 inline constexpr const char* kHelpTsioFunctionPin =
     "\n"
