@@ -1,9 +1,14 @@
 // install -online against a download service that the test serves on 127.0.0.1: the
 // package each adapter gets is found, downloaded, checked like a package file and
 // installed; every failure says why, ends with its status and leaves the NVM alone.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 #include <filesystem>
 #include <string>
@@ -208,6 +213,82 @@ TEST_F(InstallOnline, FailuresEndWithTheirStatusAndLeaveTheAdaptersAlone) {
             EXPECT_TRUE(online.server().requests().empty());
         }
     }
+}
+
+// A port of 127.0.0.1 that nothing listens on just now; 0 when none could be had.
+int free_loopback_port() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    int port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        port = ntohs(addr.sin_port);
+    if (fd >= 0) ::close(fd);
+    return port;
+}
+
+bool accepts_connections(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    if (fd >= 0) ::close(fd);
+    return ok;
+}
+
+// A service whose certificate nobody vouches for is not trusted: the download stops
+// at the handshake, so neither its answer nor a package it names is taken.
+TEST_F(InstallOnline, RefusesAServiceWithAnUntrustedCertificate) {
+    const std::string openssl = "/usr/bin/openssl";
+    if (::access(openssl.c_str(), X_OK) != 0) GTEST_SKIP() << "no openssl command";
+    TempDir keys;
+    const RunResult made = zelt::test::run_program(
+        {openssl, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", keys.file("key.pem"), "-out",
+         keys.file("cert.pem"), "-subj", "/CN=127.0.0.1", "-days", "1", "-addext", "subjectAltName=IP:127.0.0.1"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    const int port = free_loopback_port();
+    ASSERT_NE(port, 0);
+    // The server answers any request with a page of its own: only the certificate
+    // check can refuse it.
+    const pid_t server = fork();
+    ASSERT_GE(server, 0);
+    if (server == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        const std::string accept = "127.0.0.1:" + std::to_string(port);
+        ::execl(openssl.c_str(), openssl.c_str(), "s_server", "-accept", accept.c_str(), "-cert",
+                keys.file("cert.pem").c_str(), "-key", keys.file("key.pem").c_str(), "-www", "-quiet",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    struct Stopper {
+        pid_t pid;
+        ~Stopper() {
+            ::kill(pid, SIGTERM);
+            ::waitpid(pid, nullptr, 0);
+        }
+    } stopper{server};
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!accepts_connections(port) && std::chrono::steady_clock::now() < give_up)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(accepts_connections(port));
+
+    OnlineHost online(*original_);
+    online.configure("ZELT_NVM_ONLINE_URL=https://127.0.0.1:" + std::to_string(port) + "\n");
+    const std::vector<std::vector<uint8_t>> before = online.flash();
+    const RunResult r = online.zeltnvm({"-dev=zen0", "-y", "install", "-online"});
+    EXPECT_EQ(r.status, 14) << r.out << r.err;
+    EXPECT_TRUE(contains(r.err, "curl_easy_perform: status: SSL certificate problem")) << r.err;
+    EXPECT_TRUE(contains(r.err, "This adapter is not supported for online firmware update.\n")) << r.err;
+    EXPECT_TRUE(online.flash() == before);
+    EXPECT_TRUE(online.leftovers().empty());
 }
 
 }  // namespace
