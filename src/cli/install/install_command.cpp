@@ -188,7 +188,7 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
             const bool metadata_failed = rc != 0;
             if (rc == 0) rc = zeltnvm_download_online_fw_pkg_file(*online, *target, file);
             if (rc != 0) {
-                out.reason = metadata_failed ? "the online update service names no package for the adapter"
+                out.reason = metadata_failed ? "the online update service gave no package for the adapter"
                                              : "the adapter's package could not be downloaded";
                 out.status = rc;
                 outcomes.push_back(std::move(out));
