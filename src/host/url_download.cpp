@@ -134,12 +134,12 @@ DownloadOutcome download_url(const char* library, std::string_view url, int fd, 
     const auto setopt = reinterpret_cast<SetoptFn>(lookup("curl_easy_setopt"));
     const auto perform = reinterpret_cast<PerformFn>(lookup("curl_easy_perform"));
     const auto cleanup = reinterpret_cast<CleanupFn>(lookup("curl_easy_cleanup"));
-    const auto strerror = reinterpret_cast<StrerrorFn>(lookup("curl_easy_strerror"));
+    const auto describe = reinterpret_cast<StrerrorFn>(lookup("curl_easy_strerror"));
     const auto getinfo = reinterpret_cast<GetinfoFn>(lookup("curl_easy_getinfo"));
     const std::pair<const char*, bool> needed[] = {
         {"curl_easy_init", init != nullptr},       {"curl_easy_setopt", setopt != nullptr},
         {"curl_easy_perform", perform != nullptr}, {"curl_easy_cleanup", cleanup != nullptr},
-        {"curl_easy_strerror", strerror != nullptr}, {"curl_easy_getinfo", getinfo != nullptr},
+        {"curl_easy_strerror", describe != nullptr}, {"curl_easy_getinfo", getinfo != nullptr},
     };
     for (const auto& [name, found] : needed)
         if (!found) return stopped(DownloadStep::kLookup, 1, name, "not found in " + std::string(library));
@@ -158,7 +158,7 @@ DownloadOutcome download_url(const char* library, std::string_view url, int fd, 
 
     int rc = 0;
     auto failed = [&](const char* name) {
-        return stopped(DownloadStep::kOption, rc, name, strerror(rc));
+        return stopped(DownloadStep::kOption, rc, name, describe(rc));
     };
     if ((rc = setopt(handle, kOptUrl, target.c_str())) != 0) return failed("CURLOPT_URL");
     if ((rc = setopt(handle, kOptSslVerifyPeer, 1L)) != 0) return failed("CURLOPT_SSL_VERIFYPEER");
@@ -196,7 +196,7 @@ DownloadOutcome download_url(const char* library, std::string_view url, int fd, 
         out.http_status = http_status;
         return out;
     }
-    const std::string text = error_text[0] != '\0' ? std::string(error_text) : std::string(strerror(rc));
+    const std::string text = error_text[0] != '\0' ? std::string(error_text) : std::string(describe(rc));
     DownloadStep step = DownloadStep::kTransfer;
     if (sink.too_large || rc == kCodeFileSizeExceeded) {
         step = DownloadStep::kTooLarge;
