@@ -196,7 +196,8 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
                 if (single || (last && downloaded == 0)) {
                     const zelt::device::zelt_nvm_device_info_t& rec = target->facts;
                     const int type = zelt::device::device_type_of(*target);
-                    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO, "\n%s Controller #%d at PCI Domain:%04x Bus:%02x Dev:%02x\n\n",
+                    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
+                                  "\n%s Controller #%d at PCI Domain:%04x Bus:%02x Dev:%02x\n\n",
                                   family_label(type < 0 ? 0 : type, true), static_cast<int>(rows.size()) + 1,
                                   rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no);
                     if (metadata_failed)
