@@ -8,6 +8,7 @@
 #include <csignal>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <nlohmann/json.hpp>
 
@@ -254,6 +255,11 @@ int SimHost::set_vf_count(std::string_view pci_address, unsigned count) {
         if (ref.function->driver != kEthernetDriver) return false;
         return set_active_vfs(*ref.adapter, ref.function->pf_index, count);
     });
+}
+
+host::DownloadOutcome SimHost::download(std::string_view url, int fd, const host::DownloadLimits& limits) {
+    const char* library = std::getenv("ZELTNVM_SIM_URL_LIBRARY");
+    return host::download_url(library && *library ? library : host::kUrlLibrary, url, fd, limits);
 }
 
 bool SimHost::module_loaded(std::string_view module) {

@@ -44,6 +44,12 @@ public:
     struct timeval now() override;
     void sleep_ms(unsigned milliseconds) override;
 
+    // A real download (tests serve it on the loopback address). The library is the
+    // system's, unless ZELTNVM_SIM_URL_LIBRARY names another file to load in its place,
+    // so that a test can run on a host where the library cannot be loaded; the real
+    // host never reads that variable.
+    host::DownloadOutcome download(std::string_view url, int fd, const host::DownloadLimits& limits) override;
+
 private:
     host::RootedTree tree_;
     // The description as this process first read it (host facts, rights).

@@ -14,6 +14,10 @@
 
 namespace zelt::host {
 
+DownloadOutcome Host::download(std::string_view url, int fd, const DownloadLimits& limits) {
+    return download_url(kUrlLibrary, url, fd, limits);
+}
+
 FILE* Host::open_file(std::string_view path, const char* mode) {
     return std::fopen(map_path(path).c_str(), mode);
 }

@@ -27,6 +27,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/url_download.h"
+
 namespace zelt::host {
 
 // One PCI function as the PCI scan reports it.
@@ -111,6 +113,11 @@ public:
     // ioctl(2) of a socket request (SIOCETHTOOL, SIOCGIFHWADDR, SIOCGIFMTU) on a
     // network interface named in `ifr`. Returns 0, or -1 with errno set.
     virtual int interface_ioctl(unsigned long request, struct ifreq* ifr) = 0;
+
+    // ---- Downloads ---------------------------------------------------------------
+    // Downloads `url` into the file open for writing on `fd` with the URL transfer
+    // library (host/url_download.h), loaded by its name when a download is asked for.
+    virtual DownloadOutcome download(std::string_view url, int fd, const DownloadLimits& limits);
 
     // ---- Register window, PCI ---------------------------------------------
     // Maps `size` bytes of a resource file (sysfs resource0). nullptr with errno set on failure.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <string>
 #include <utility>
@@ -29,9 +30,11 @@ CarryState g_carry;
 // strings, touched only by the driving thread.
 const std::string* g_remove_on_interrupt[RemoveOnInterrupt::kMaxRemoveOnInterrupt] = {};
 
+// Newest first, so that the files made in a registered directory go before it.
 void remove_registered_files() {
-    for (const std::string*& path : g_remove_on_interrupt) {
-        if (path) ::unlink(path->c_str());
+    for (int i = RemoveOnInterrupt::kMaxRemoveOnInterrupt - 1; i >= 0; --i) {
+        const std::string*& path = g_remove_on_interrupt[i];
+        if (path && ::unlink(path->c_str()) != 0 && errno == EISDIR) ::rmdir(path->c_str());
         path = nullptr;
     }
 }

@@ -74,7 +74,8 @@ public:
 
 // While one is alive, the file at `path` (a path of the real file system, already
 // mapped) is removed when the run is interrupted: a temporary or staged file never
-// outlives an interrupted run. Registrations nest; at most kMaxRemoveOnInterrupt are
+// outlives an interrupted run. A directory is removed when it is empty by then; the
+// newest registrations go first, so a directory registered before its files goes too. Registrations nest; at most kMaxRemoveOnInterrupt are
 // alive at once (a further one is not registered).
 class RemoveOnInterrupt {
 public:

@@ -4,11 +4,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "cli/adapter_lock.h"
 #include "cli/command_registry.h"
 #include "cli/display_error.h"
+#include "cli/install/online_update.h"
 #include "cli/install/user_answer.h"
 #include "cli/package_commands.h"
 #include "cli/report/output.h"
@@ -161,20 +163,73 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
 
     std::vector<zelt_update_row> rows;
     std::vector<size_t> row_outcome;  // each row's entry in `outcomes`
+    // The online update's settings and download directory, removed when the run ends.
+    std::unique_ptr<OnlineUpdate> online;
+    int downloaded = 0;  // adapters whose package was downloaded
     for (const zelt::device::InventoryFunction* target : targets) {
-        if (args.online) {
-            return zelt::cli::answer_unavailable("install -online");
-        }
-        const std::vector<std::string> candidates = candidate_files(context.host, files, count, args);
-        if (candidates.empty()) {
-            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
-                          "No package files found in the given path. Package installation failed");
-            return 1;
-        }
         AdapterOutcome out;
         out.function = target;
         out.adapter = zelt::device::zeltnvm_adapter_of(inventory, &target->facts) + 1;
+        std::vector<std::string> candidates;
+        std::string download_name;  // the downloaded package's name, "" without -online
+        if (args.online) {
+            if (args.recovery) {
+                zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                              "online option is not supported along with recovery options.\n");
+                return 14;
+            }
+            if (!online) {
+                int status = 0;
+                online = zeltnvm_open_online_update(context.host, status);
+                if (!online) return status;
+            }
+            std::string file;
+            int rc = zeltnvm_check_online_firmware_update_supported(*online, *target);
+            const bool metadata_failed = rc != 0;
+            if (rc == 0) rc = zeltnvm_download_online_fw_pkg_file(*online, *target, file);
+            if (rc != 0) {
+                out.reason = metadata_failed ? "the online update service gave no package for the adapter"
+                                             : "the adapter's package could not be downloaded";
+                out.status = rc;
+                outcomes.push_back(std::move(out));
+                const bool last = target == targets.back();
+                if (single || (last && downloaded == 0)) {
+                    const zelt::device::zelt_nvm_device_info_t& rec = target->facts;
+                    const int type = zelt::device::device_type_of(*target);
+                    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_INFO,
+                                  "\n%s Controller #%d at PCI Domain:%04x Bus:%02x Dev:%02x\n\n",
+                                  family_label(type < 0 ? 0 : type, true), static_cast<int>(rows.size()) + 1,
+                                  rec.pci_info.domain_no, rec.pci_info.bus_no, rec.pci_info.device_no);
+                    if (metadata_failed)
+                        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                                      "This adapter is not supported for online firmware update.\n\n");
+                    else
+                        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                                      "\nInvalid package file. Package installation failed.\n\n");
+                    return rc;
+                }
+                print_adapter_refused(*target, outcomes.back().reason.c_str());
+                continue;
+            }
+            ++downloaded;
+            candidates.push_back(file);
+            download_name = file.substr(file.rfind('/') + 1);
+        } else {
+            candidates = candidate_files(context.host, files, count, args);
+            if (candidates.empty()) {
+                zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
+                              "No package files found in the given path. Package installation failed");
+                return 1;
+            }
+        }
         zelt::cli::PackageChoice choice = zeltnvm_check_package_supported(context.host, *target, candidates, args);
+        if (!download_name.empty()) {
+            // The checked bytes are what gets installed: the download has served its
+            // purpose, and messages name it by its own name, not its private path.
+            online->dir->remove(download_name);
+            if (!choice.chosen.file.empty()) choice.chosen.file = download_name;
+            for (std::string& f : choice.applicable) f = download_name;
+        }
         if (choice.status != 0) {
             out.reason = selection_refusal(choice.status);
             out.failing_item = choice.failing_item;
