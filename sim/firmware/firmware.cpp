@@ -111,7 +111,10 @@ void firmware_answer(FirmwareContext& ctx, std::span<const uint8_t> request, std
     }
     if (answer_nvm_message(ctx, ex) || answer_query_message(ctx, ex) || answer_serdes_message(ctx, ex) ||
         answer_dump_message(ctx, ex) || answer_ntuple_message(ctx, ex) || answer_vf_message(ctx, ex) ||
-        answer_loopback_message(ctx, ex)) {
+        answer_loopback_message(ctx, ex) ||
+        answer_tsio_message(ctx, ex) ||
+        answer_ptp_ext_message(ctx, ex) ||
+        answer_synce_message(ctx, ex)) {
         if (!ex.answered()) ex.error(kFwErrFail);
         return;
     }

@@ -100,6 +100,9 @@ bool answer_dump_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_ntuple_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_vf_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_loopback_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_tsio_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_ptp_ext_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_synce_message(FirmwareContext& ctx, Exchange& ex);
 // The PHY loopback set on the function's port (hwrm_port_phy_qcfg `lpbk`).
 uint8_t sim_phy_loopback(FirmwareContext& ctx);
 // hwrm_func_qcfg of one of the asking PF's VFs (by firmware id); false when `fid` is
