@@ -113,7 +113,8 @@ void firmware_answer(FirmwareContext& ctx, std::span<const uint8_t> request, std
         answer_dump_message(ctx, ex) || answer_ntuple_message(ctx, ex) || answer_vf_message(ctx, ex) ||
         answer_loopback_message(ctx, ex) ||
         answer_tunnel_message(ctx, ex) || answer_txfir_message(ctx, ex) || answer_prbs_message(ctx, ex) ||
-        answer_msix_message(ctx, ex) || answer_livepatch_message(ctx, ex)) {
+        answer_msix_message(ctx, ex) || answer_livepatch_message(ctx, ex) || answer_tsio_message(ctx, ex) ||
+        answer_ptp_ext_message(ctx, ex) || answer_synce_message(ctx, ex)) {
         if (!ex.answered()) ex.error(kFwErrFail);
         return;
     }

@@ -116,6 +116,9 @@ bool answer_txfir_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_prbs_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_msix_message(FirmwareContext& ctx, Exchange& ex);
 bool answer_livepatch_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_tsio_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_ptp_ext_message(FirmwareContext& ctx, Exchange& ex);
+bool answer_synce_message(FirmwareContext& ctx, Exchange& ex);
 // The PHY loopback set on the function's port (hwrm_port_phy_qcfg `lpbk`).
 uint8_t sim_phy_loopback(FirmwareContext& ctx);
 // hwrm_func_qcfg of one of the asking PF's VFs (by firmware id); false when `fid` is

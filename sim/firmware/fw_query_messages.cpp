@@ -161,6 +161,8 @@ void func_qcaps(FirmwareContext& ctx, Exchange& ex) {
     out.max_stat_ctx = 128;
     if (newest) out.flags_ext = HWRM_FUNC_QCAPS_FLAGS_EXT_REBOOT_CAP_ENABLED;
     if (sim_hot_reset_capable(a)) out.flags_ext |= HWRM_FUNC_QCAPS_FLAGS_EXT_HOT_RESET_IF_SUPPORT;
+    if (a.ptp) out.flags |= HWRM_FUNC_QCAPS_FLAGS_PTP_SUPPORTED;
+    if (a.synce) out.flags_ext |= HWRM_FUNC_QCAPS_FLAGS_EXT_SYNCE_SUPPORTED;
     ex.answer(out);
 }
 

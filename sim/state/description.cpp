@@ -237,6 +237,8 @@ void adapter_from_json(const json& j, unsigned index, unsigned& next_ifname, Ada
     a.ntuple = flag(j, "ntuple", type > 7);
     a.trusted_vf = flag(j, "trusted_vf", true);
     a.loopback = flag(j, "loopback", true);
+    a.ptp = flag(j, "ptp", type > 7);
+    a.synce = flag(j, "synce", type > 7);
     a.self_reset_status = status_byte(j, "self_reset_status");
     a.boot_status = status_byte(j, "boot_status");
     a.pcie_version = text(j, "pcie_version", "");
@@ -429,6 +431,8 @@ json to_json(const HostDesc& host) {
                                 {"ntuple", a.ntuple},
                                 {"trusted_vf", a.trusted_vf},
                                 {"loopback", a.loopback},
+                                {"ptp", a.ptp},
+                                {"synce", a.synce},
                                 {"missing_options", a.missing_options},
                                 {"module", json{{"type", a.module_sfp ? "sfp" : "qsfp"},
                                                 {"vendor", a.module_vendor},

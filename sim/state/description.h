@@ -93,6 +93,8 @@ struct AdapterDesc {
     bool ntuple = false;             // n-tuple flow filters (default: device types 8 and above)
     bool trusted_vf = true;          // the firmware can mark VFs trusted
     bool loopback = true;            // the ports can be set to the loopback modes
+    bool ptp = false;                // PTP clock with its TSIO pins (default: device types 8 and above)
+    bool synce = false;              // synchronous Ethernet (default: device types 8 and above)
     // What the firmware's status query reports: the self-reset status (3: the new
     // firmware needs a cold boot of the system) and the pending boot action status
     // (2: a reboot is pending, 3: a cold boot is pending; 0 reports the run-time one).

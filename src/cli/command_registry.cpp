@@ -17,11 +17,15 @@
 #include "cli/device_commands/prbs_command.h"
 #include "cli/device_commands/tunnel_command.h"
 #include "cli/device_commands/txfir_command.h"
+#include "cli/device_commands/ptp_ext_command.h"
+#include "cli/device_commands/synce_command.h"
+#include "cli/device_commands/tsio_command.h"
 #include "cli/device_commands/vf_command.h"
 #include "cli/device_queries.h"
 #include "cli/health_check_command.h"
 #include "cli/eye_commands.h"
 #include "cli/dump_commands.h"
+#include "cli/help/general_usage.h"
 #include "cli/help/help_texts.h"
 #include "cli/install/install_report.h"
 #include "cli/nvm_listing/nvm_listing.h"
@@ -190,8 +194,8 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .failure = "Device information command failed. Please review zeltnvm.log for more details.",
      .at_word = ends_run<device_info_command>, .available = true},
     {.command = CMD_PCIEYESCOPE, .word = "pci_eye_scope", .implicit_device = true, .rule = at_least(4),
-     .help = kHelpPcieyescope, .usage = "zeltnvm -dev=<interface name> pci_eye_scope <parameters>", .group = G::query,
-     .summary = "Runs the PCIe eye scope test",
+     .help = kHelpPcieyescope, .usage = "zeltnvm -dev=<interface name> pci_eye_scope <lane_number>",
+     .group = G::query, .summary = "Runs the PCIe eye scope test.\nThis command is supported only on HVX9Kxxxx devices",
      .failure = "PCI Eye Scope test failed. Please review zeltnvm.log for more details.",
      .after_scan = typed<pci_eye_scope_command>, .available = true},
     {.command = CMD_PRBS_TEST, .word = "prbs_test", .implicit_device = true, .rule = at_least(4),
@@ -222,16 +226,17 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .after_scan = typed<zeltnvm_loopback_command>, .available = true, .writes_adapter = true},
     {.command = CMD_FWSYNC, .word = "fw_sync", .implicit_device = true, .rule = exactly(3), .help = kHelpFwsync,
      .usage = "zeltnvm -dev=<interface name> fw_sync", .group = G::firmware_update,
-     .summary = "Synchronises the firmware images of the device", .failure = "FW sync command failed.",
+     .summary = "Synchronises the firmware images of the device.\nThis command is supported only on HVX9Kxxxx devices",
+     .failure = "FW sync command failed.",
      .after_scan = typed<fw_sync_command>, .available = true, .writes_adapter = true},
     {.command = CMD_DEVICE_HEALTH_CHECK, .word = "device_health_check", .implicit_device = true,
      .rule = between(3, 5), .help = kHelpDeviceHealthCheck,
-     .usage = "zeltnvm -dev=<interface name> device_health_check [<parameters>]", .group = G::debug,
+     .usage = "zeltnvm -dev=<interface name> device_health_check [-v]", .group = G::debug,
      .summary = "Checks the health of the device",
      .failure = "Device health Check command failed. Please review zeltnvm.log for more details.",
      .after_scan = typed<zeltnvm_device_health_check_command>, .available = true},
     {.command = CMD_DSCDUMP, .word = "dscdump", .implicit_device = true, .rule = at_least(4), .help = kHelpDscdump,
-     .usage = "zeltnvm -dev=<interface name> dscdump <parameters>", .group = G::debug,
+     .usage = "zeltnvm -dev=<interface name> dscdump <lane_number> [<diag level>]", .group = G::debug,
      .summary = "Retrieves the DSC dump of the device", .after_scan = typed<zeltnvm_dscdump_command>,
      .available = true},
     {.command = CMD_LIST, .word = "list", .argument = K::file_spec, .help = kHelpList,
@@ -271,17 +276,17 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .group = G::configure,
      .summary = "Configures or queries the time-synchronisation pins.\n"
                  "This command is supported only on HVX9Kxxxx devices",
-     .writes_adapter = true},
+     .after_scan = typed<tsio_function_pin_command>, .available = true, .writes_adapter = true},
     {.command = CMD_DUTY_CYCLE, .word = "duty_cycle", .implicit_device = true, .rule = at_least(7),
-     .help = kHelpDutyCycle, .usage = "zeltnvm -dev=<interface name> duty_cycle <parameters>", .group = G::configure,
+     .help = kHelpDutyCycle, .usage = "zeltnvm -dev=<interface name> duty_cycle period <ns> up <ns>", .group = G::configure,
      .summary = "Configures the duty cycle of a time-synchronisation pin.\n"
                  "This command is supported only on HVX9Kxxxx devices",
-     .writes_adapter = true},
+     .after_scan = typed<duty_cycle_command>, .available = true, .writes_adapter = true},
     {.command = CMD_DLL_SOURCE, .word = "dll_source", .implicit_device = true, .rule = at_least(7),
-     .help = kHelpDllSource, .usage = "zeltnvm -dev=<interface name> dll_source <parameters>", .group = G::configure,
+     .help = kHelpDllSource, .usage = "zeltnvm -dev=<interface name> dll_source source <0-4> frequency <0-3>", .group = G::configure,
      .summary = "Configures the DLL source of a time-synchronisation pin.\n"
                  "This command is supported only on HVX9Kxxxx devices",
-     .writes_adapter = true},
+     .after_scan = typed<dll_source_command>, .available = true, .writes_adapter = true},
     {.command = CMD_GET_PRVSN_STATE, .word = "cert_provision_state", .implicit_device = true,
      .help = kHelpGetPrvsnState, .usage = "zeltnvm -dev=<interface name> cert_provision_state [<slot>]",
      .group = G::query,
@@ -289,23 +294,26 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .after_scan = typed<cert_provision_state_command>, .available = true},
     {.command = CMD_GET_PTP_EXT, .word = "get_ptp_extended", .implicit_device = true, .help = kHelpGetPtpExt,
      .usage = "zeltnvm -dev=<interface name> get_ptp_extended", .group = G::query,
-     .summary = "Query the extended PTP parameters.\nThis command is supported only on HVX9Kxxxx devices"},
+     .summary = "Query the extended PTP parameters.\nThis command is supported only on HVX9Kxxxx devices",
+     .after_scan = typed<get_ptp_extended_command>, .available = true},
     {.command = CMD_SET_PTP_EXT, .word = "set_ptp_extended", .implicit_device = true, .help = kHelpSetPtpExt,
-     .usage = "zeltnvm -dev=<interface name> set_ptp_extended <parameters>", .group = G::configure,
+     .usage = "zeltnvm -dev=<interface name> set_ptp_extended <name> <value> [<name> <value>]...", .group = G::configure,
      .summary = "Configures the extended PTP parameters.\nThis command is supported only on HVX9Kxxxx devices",
-     .writes_adapter = true},
+     .after_scan = typed<set_ptp_extended_command>, .available = true, .writes_adapter = true},
     {.command = CMD_NVM_MEASUREMENT, .word = "nvm_measurement", .implicit_device = true, .help = kHelpNvmMeasurement,
      .usage = "zeltnvm -dev=<interface name> nvm_measurement", .group = G::query,
      .summary = "Query the NVM configuration measurement.\nThis command is supported only on HVX9Kxxxx devices",
      .after_scan = typed<nvm_measurement_command>, .available = true},
     {.command = CMD_SET_SYNC_ETHERNET, .word = "set_sync_ethernet", .implicit_device = true,
-     .help = kHelpSetSyncEthernet, .usage = "zeltnvm -dev=<interface name> set_sync_ethernet <parameters>",
+     .help = kHelpSetSyncEthernet, .usage = "zeltnvm -dev=<interface name> set_sync_ethernet [frequency_profile 25MHz] "
+              "[primary_clock_state Enable/Disable] [secondary_clock_state Enable/Disable]",
      .group = G::configure,
      .summary = "Configures synchronous Ethernet.\nThis command is supported only on HVX9Kxxxx devices",
-     .writes_adapter = true},
+     .after_scan = typed<set_sync_ethernet_command>, .available = true, .writes_adapter = true},
     {.command = CMD_GET_SYNC_ETHERNET, .word = "get_sync_ethernet", .implicit_device = true,
      .help = kHelpGetSyncEthernet, .usage = "zeltnvm -dev=<interface name> get_sync_ethernet", .group = G::query,
-     .summary = "Query the synchronous Ethernet configuration.\nThis command is supported only on HVX9Kxxxx devices"},
+     .summary = "Query the synchronous Ethernet configuration.\nThis command is supported only on HVX9Kxxxx devices",
+     .after_scan = typed<get_sync_ethernet_command>, .available = true},
 }};
 
 // The table is indexed by command value.
@@ -345,6 +353,10 @@ int answer_unavailable(const CommandRow& row) { return answer_unavailable(row.wo
 
 int zeltnvm_display_help(int command) {
     if (command < 0 || command >= ZELT_CMD_COUNT) return 0;
+    if (command == CMD_HELP) {
+        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s\n", general_usage().c_str());
+        return 0;
+    }
     zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s\n", zelt::cli::command_row(command).help);
     return 0;
 }

@@ -130,6 +130,9 @@ inline constexpr uint32_t HWRM_FUNC_QCAPS_FLAGS_ERR_RECOVER_RELOAD = 0x00800000;
 inline constexpr uint32_t HWRM_FUNC_QCAPS_FLAGS_CRASHDUMP_HOST_SUPPORTED = 0x20000000;
 inline constexpr uint32_t HWRM_FUNC_QCAPS_FLAGS_EXT_HOT_RESET_IF_SUPPORT = 0x00000008;
 inline constexpr uint32_t HWRM_FUNC_QCAPS_FLAGS_EXT_REBOOT_CAP_ENABLED = 0x00002000;
+// The function's PTP hardware clock, and synchronous Ethernet.
+inline constexpr uint32_t HWRM_FUNC_QCAPS_FLAGS_PTP_SUPPORTED = 0x04000000;
+inline constexpr uint32_t HWRM_FUNC_QCAPS_FLAGS_EXT_SYNCE_SUPPORTED = 0x00040000;
 
 struct hwrm_func_qcaps_output {
     hwrm_output_header hdr;

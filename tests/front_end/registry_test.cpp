@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/command_registry.h"
+#include "cli/help/general_usage.h"
 #include "common/hvxretval.h"
 #include "tests/front_end/cli_fixture.h"
 #include "tests/log/log_fixture.h"
@@ -30,7 +31,7 @@ TEST(CommandRegistry, EveryRowIsFoundByItsWordAndPrintsItsHelp) {
 
         StreamCapture cap;
         EXPECT_EQ(zeltnvm_display_help(c), 0);
-        EXPECT_EQ(cap.out(), std::string(row.help) + "\n");
+        EXPECT_EQ(cap.out(), (c == CMD_HELP ? cli::general_usage() : std::string(row.help)) + "\n");
         EXPECT_GT(std::string(row.help).size(), 20u);
     }
     StreamCapture cap;
@@ -38,10 +39,12 @@ TEST(CommandRegistry, EveryRowIsFoundByItsWordAndPrintsItsHelp) {
     EXPECT_EQ(cap.out(), "");
 }
 
-// The general usage is written by hand: every row's summary must stand in it under the
-// row's group, and its usage line must open the syntax of its own help.
+// Every row's summary stands in the general usage under the row's group, its usage
+// line opens the syntax of its own help, every command line of that syntax names the
+// row's word, and the summary and the help agree on the chip family it is limited to.
 TEST(CommandRegistry, RowsAgreeWithTheGeneralUsageAndTheirHelp) {
-    const std::string usage = cli::command_row(CMD_HELP).help;
+    const std::string usage = cli::general_usage();
+    const std::string newest_only = "This command is supported only on HVX9Kxxxx devices";
     const std::pair<cli::CommandGroup, const char*> titles[] = {
         {cli::CommandGroup::firmware_update, "Firmware update commands\n"},
         {cli::CommandGroup::query, "Query commands\n"},
@@ -51,7 +54,22 @@ TEST(CommandRegistry, RowsAgreeWithTheGeneralUsageAndTheirHelp) {
     for (const CommandRow& row : cli::command_rows()) {
         if (row.command == CMD_HELP) continue;
         SCOPED_TRACE(row.word);
-        EXPECT_NE(std::string(row.help).find(std::string("SYNTAX\n        ") + row.usage), std::string::npos);
+        const std::string help = row.help;
+        EXPECT_EQ(help.rfind("\nDESCRIPTION\n        ", 0), 0u);
+        EXPECT_NE(help.find(std::string("SYNTAX\n        ") + row.usage), std::string::npos);
+        EXPECT_NE(row.group, cli::CommandGroup::none);
+        const std::string syntax = help.substr(help.find("\nSYNTAX\n") + 8);
+        for (size_t at = 0; at < syntax.size();) {
+            const size_t end = std::min(syntax.find('\n', at), syntax.size());
+            const std::string line = syntax.substr(at, end - at);
+            if (line.find("zeltnvm ") != std::string::npos) {
+                EXPECT_TRUE(line.find(std::string(" ") + row.word) != std::string::npos) << line;
+            }
+            at = end + 1;
+        }
+        const std::string description = help.substr(0, help.find("\nSYNTAX\n"));
+        EXPECT_EQ(description.find(newest_only) != std::string::npos,
+                  std::string(row.summary).find(newest_only) != std::string::npos);
         std::string entry = std::string(16, ' ') + row.word;
         entry.resize(std::max<size_t>(entry.size(), 41), ' ');
         entry += ": ";
@@ -119,6 +137,25 @@ TEST_F(CliTest, UnavailableCommandsGiveTheOneAnswer) {
         EXPECT_EQ(r.status, HVXRETVAL_UNSUPPORTED_OPERATION & 0xFF);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, std::string("Command '") + row.word + "' is not available in this build.\n");
+    }
+}
+
+// Through the program: -h prints the general usage, and every command word followed by
+// -h prints that command's help, with or without a -dev= that names a function.
+TEST_F(CliTest, UsageAndEveryCommandHelp) {
+    make_host(1);
+    RunResult r = run({"-h"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, cli::general_usage() + "\n");
+    for (const CommandRow& row : cli::command_rows()) {
+        if (row.command == CMD_HELP) continue;
+        for (const std::vector<std::string>& line :
+             {std::vector<std::string>{row.word, "-h"}, std::vector<std::string>{"-dev=zen0", row.word, "-h"}}) {
+            SCOPED_TRACE(testing::PrintToString(line));
+            r = run(line);
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.out, std::string(row.help) + "\n");
+        }
     }
 }
 

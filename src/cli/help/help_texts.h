@@ -1,9 +1,12 @@
-// Help texts: the general usage and one text per command word. Only the command
-// registry includes this header; each row points at its text.
+// Help texts: the general usage's fixed sections and one text per command word. Only
+// the command registry and the general usage include this header; each row points at
+// its text.
 #pragma once
 
 namespace zelt::cli::help_text {
 
+// The general usage: these sections come first, the command list (made from the
+// command rows) follows, then the examples.
 inline constexpr const char* kHelpUsage =
     "NAME\n"
     "        zeltnvm\n"
@@ -24,77 +27,9 @@ inline constexpr const char* kHelpUsage =
     "                -savemac                 : Deprecated: MAC addresses are always kept across a package update\n"
     "                -y|--yes                 : Specify this option to answer 'yes' in prompt\n"
     "                -force                   : Force installation or NVM options configuration\n"
-    "\n"
-    "COMMANDS\n"
-    "        Firmware update commands\n"
-    "                install                  : Installs the firmware package file on the device\n"
-    "                verify                   : Verifies the NVM components of the device or of package files\n"
-    "                fw_sync                  : Synchronises the firmware images of the device\n"
-    "                livepatch                : Queries, activates, deactivates or updates firmware live patches\n"
-    "\n"
-    "        Query commands\n"
-    "                version                  : Query zeltnvm version\n"
-    "                list                     : Lists the NVM directory of the device or the items of package files\n"
-    "                view                     : Displays the NVM items of the device or of package files\n"
-    "                listdev                  : Lists the supported devices\n"
-    "                saveoptions              : Saves the NVM configuration options of the device to a script file\n"
-    "                devid                    : Displays the PCI IDs of the device or of package files\n"
-    "                device_info              : Displays the details of every supported device\n"
-    "                getoption                : Query an NVM configuration option\n"
-    "                pkgver                   : Displays the package version of the device or of package files\n"
-    "                device_temperature       : Query the device temperature in Celsius\n"
-    "                moduleinfo               : Query the cable information of the optical module\n"
-    "                ether_serdes_eye_diagram : Displays the Ethernet SerDes eye diagram of a lane\n"
-    "                pci_eye_diagram          : Displays the PCIe eye diagram of a lane.\n"
-    "                                           This command is not supported on HVX9Kxxxx devices\n"
-    "                pcie_counters            : Query the PCIe counters of the device\n"
-    "                get_ptp_extended         : Query the extended PTP parameters.\n"
-    "                                           This command is supported only on HVX9Kxxxx devices\n"
-    "                get_sync_ethernet        : Query the synchronous Ethernet configuration.\n"
-    "                                           This command is supported only on HVX9Kxxxx devices\n"
-    "                get_txfir                : Query the transmit equalisation settings of a lane\n"
-    "                optionhelp               : Displays the help of an NVM configuration option\n"
-    "                pci_eye_scope            : Runs the PCIe eye scope test\n"
-    "                cert_provision_state     : Query the certificate provisioning state.\n"
-    "                                           This command is supported only on HVX9Kxxxx devices\n"
-    "                nvm_measurement          : Query the NVM configuration measurement.\n"
-    "                                           This command is supported only on HVX9Kxxxx devices\n"
-    "\n"
-    "        Configure commands\n"
-    "                setoption                : Configure an NVM configuration option\n"
-    "                resmgmt                  : Shows, sets or saves the resource profile of the physical functions\n"
-    "                cfgtunnel                : Configures the tunnel destination port or the RSS mode\n"
-    "                vf                       : Configures or queries a trusted VF\n"
-    "                prbs_test                : Runs the PRBS test on the lanes of the port\n"
-    "                add_ntuple_filter        : Adds an ntuple flow filter\n"
-    "                free_ntuple_filter       : Removes an ntuple flow filter\n"
-    "                msix_max_vectors         : Configures the MSI-X vectors of the functions.\n"
-    "                                           This command is supported only on HVX9Kxxxx devices\n"
-    "                tsio_function_pin        : Configures or queries the time-synchronisation pins.\n"
-    "                                           This command is supported only on HVX9Kxxxx devices\n"
-    "                duty_cycle               : Configures the duty cycle of a time-synchronisation pin.\n"
-    "                                           This command is supported only on HVX9Kxxxx devices\n"
-    "                dll_source               : Configures the DLL source of a time-synchronisation pin.\n"
-    "                                           This command is supported only on HVX9Kxxxx devices\n"
-    "                set_ptp_extended         : Configures the extended PTP parameters.\n"
-    "                                           This command is supported only on HVX9Kxxxx devices\n"
-    "                set_sync_ethernet        : Configures synchronous Ethernet.\n"
-    "                                           This command is supported only on HVX9Kxxxx devices\n"
-    "                set_txfir                : Configures the transmit equalisation settings of lanes\n"
-    "                reset                    : Resets the firmware of the device\n"
-    "                restore_factory_defaults : Restores the NVM factory defaults.\n"
-    "                                           This command is supported only on HVX9Kxxxx devices\n"
-    "                mh_pf_alloc              : Configures the PF allocation of a multi-host adapter.\n"
-    "                                           This command is supported only on HVX9Kxxxx devices\n"
-    "                loopback                 : Configures or queries the loopback mode\n"
-    "\n"
-    "        Debug commands\n"
-    "                coredump                 : Retrieves coredump data from the device and from the ddr (if available).\n"
-    "                                           A .core file will be generated in the same directory\n"
-    "                backup                   : Saves the NVM contents of the device to a package file\n"
-    "                device_health_check      : Checks the health of the device\n"
-    "                dscdump                  : Retrieves the DSC dump of the device\n"
-    "\n"
+    "\n";
+
+inline constexpr const char* kHelpUsageExamples =
     "EXAMPLES\n"
     "        To display supported devices     : zeltnvm listdev\n"
     "        To install firmware              : zeltnvm -dev=<ethX> install <package file>\n"
@@ -115,7 +50,7 @@ inline constexpr const char* kHelpDevid =
     "\n"
     "DESCRIPTION\n"
     "        Displays the PCI vendor, device and subsystem IDs of the device,\n"
-    "        or the IDs a package file applies to\n"
+    "        or the IDs a package file applies to; changes nothing\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> devid\n"
@@ -124,7 +59,8 @@ inline constexpr const char* kHelpDevid =
 inline constexpr const char* kHelpPkgver =
     "\n"
     "DESCRIPTION\n"
-    "        Displays the package version of the device or of package files\n"
+    "        Displays the package version installed on the device or held by package files;\n"
+    "        changes nothing\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> pkgver\n"
@@ -133,7 +69,8 @@ inline constexpr const char* kHelpPkgver =
 inline constexpr const char* kHelpBackup =
     "\n"
     "DESCRIPTION\n"
-    "        Saves the NVM contents of the device into a package file\n"
+    "        Saves the NVM contents of the device into a package file; the device is\n"
+    "        only read\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> backup <package file>";
@@ -142,7 +79,7 @@ inline constexpr const char* kHelpInstall =
     "\n"
     "DESCRIPTION\n"
     "        Installs a firmware package file on the device, keeping the device's\n"
-    "        MAC addresses, VPD and certificates\n"
+    "        MAC addresses, VPD and certificates; the new firmware runs after a reset\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> install [-force] [-y] [-noidcheck] <package file>\n"
@@ -152,7 +89,8 @@ inline constexpr const char* kHelpInstall =
 inline constexpr const char* kHelpVerify =
     "\n"
     "DESCRIPTION\n"
-    "        Verifies the NVM components of the device or of package files\n"
+    "        Verifies the NVM components of the device or of package files; changes\n"
+    "        nothing\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> verify\n"
@@ -161,7 +99,7 @@ inline constexpr const char* kHelpVerify =
 inline constexpr const char* kHelpListdev =
     "\n"
     "DESCRIPTION\n"
-    "        Lists the supported devices\n"
+    "        Lists the supported devices found on this system\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm listdev";
@@ -169,7 +107,8 @@ inline constexpr const char* kHelpListdev =
 inline constexpr const char* kHelpSetoption =
     "\n"
     "DESCRIPTION\n"
-    "        Configures an NVM configuration option of the device\n"
+    "        Configures an NVM configuration option of the device; most options take\n"
+    "        effect after a reset or reboot\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> setoption=<option name>:[function/port index]#<val>";
@@ -200,7 +139,8 @@ inline constexpr const char* kHelpCfgtunnel =
 inline constexpr const char* kHelpModuleinfo =
     "\n"
     "DESCRIPTION\n"
-    "        Queries the cable information of the module\n"
+    "        Queries the cable length, AWG and insertion loss of the plugged-in module;\n"
+    "        needs the link up\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> moduleinfo";
@@ -212,12 +152,13 @@ inline constexpr const char* kHelpCoredump =
     "        A .core file will be generated in the same directory\n"
     "\n"
     "SYNTAX\n"
-    "        zeltnvm -dev=<interface name> coredump [<file name>]";
+    "        zeltnvm -dev=<interface name> coredump [<file name>]\n"
+    "        zeltnvm -dev=<interface name> coredump ddr";
 
 inline constexpr const char* kHelpOptionhelp =
     "\n"
     "DESCRIPTION\n"
-    "        Displays the help of an NVM configuration option\n"
+    "        Displays the description and the valid values of an NVM configuration option\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> optionhelp=<NVM_config_option_name>";
@@ -225,7 +166,7 @@ inline constexpr const char* kHelpOptionhelp =
 inline constexpr const char* kHelpEtherdiagram =
     "\n"
     "DESCRIPTION\n"
-    "        Displays the Ethernet SerDes eye diagram of a lane\n"
+    "        Displays the Ethernet SerDes eye diagram of a lane of the function's port\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> ether_serdes_eye_diagram <lane_number>";
@@ -233,7 +174,8 @@ inline constexpr const char* kHelpEtherdiagram =
 inline constexpr const char* kHelpReset =
     "\n"
     "DESCRIPTION\n"
-    "        Resets the firmware of the device to activate a new firmware\n"
+    "        Resets the firmware of the device so that newly installed firmware runs;\n"
+    "        traffic on every function of the adapter stops while it restarts\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> reset";
@@ -247,8 +189,8 @@ inline constexpr const char* kHelpPcidiagram =
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> pci_eye_diagram <lane_number> [-margin] [-v|-V]\n"
     "                lane_number: the PCIe lane\n"
-    "                -margin: show the eye margins\n"
-    "                -v|-V: show more detail";
+    "                -margin: show the eye margins and the test result\n"
+    "                -v|-V: also plot the eye";
 
 inline constexpr const char* kHelpResmgmt =
     "\n"
@@ -267,7 +209,8 @@ inline constexpr const char* kHelpResmgmt =
 inline constexpr const char* kHelpSaveoptions =
     "\n"
     "DESCRIPTION\n"
-    "        Saves the NVM configuration options of the device to a script file\n"
+    "        Saves the NVM configuration options of the device to a script file that\n"
+    "        setoption commands can replay\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> saveoptions <file>";
@@ -275,7 +218,7 @@ inline constexpr const char* kHelpSaveoptions =
 inline constexpr const char* kHelpDevicetemp =
     "\n"
     "DESCRIPTION\n"
-    "        Queries the device temperature in Celsius\n"
+    "        Queries the device, PHY and optical module temperatures in Celsius\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> device_temperature";
@@ -283,7 +226,7 @@ inline constexpr const char* kHelpDevicetemp =
 inline constexpr const char* kHelpPciecounters =
     "\n"
     "DESCRIPTION\n"
-    "        Queries the PCIe counters of the device\n"
+    "        Queries the PCIe error, traffic and link state counters of the device\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> pcie_counters";
@@ -291,7 +234,8 @@ inline constexpr const char* kHelpPciecounters =
 inline constexpr const char* kHelpTrustedvf =
     "\n"
     "DESCRIPTION\n"
-    "        Configures or queries a trusted VF\n"
+    "        Configures or queries whether a VF of the function is trusted; needs\n"
+    "        active VFs and a firmware that can trust them\n"
     "\n"
     "SYNTAX\n"
     "        Configure trusted VF: zeltnvm -dev=<interface name> vf <vf_index> trust <enable/disable>\n"
@@ -308,10 +252,13 @@ inline constexpr const char* kHelpDevinfo =
 inline constexpr const char* kHelpPcieyescope =
     "\n"
     "DESCRIPTION\n"
-    "        Runs the PCIe eye scope test\n"
+    "        Runs the PCIe eye scope test on a lane and shows its summary or full eye.\n"
+    "        This command is supported only on HVX9Kxxxx devices\n"
     "\n"
     "SYNTAX\n"
-    "        zeltnvm -dev=<interface name> pci_eye_scope <parameters>";
+    "        zeltnvm -dev=<interface name> pci_eye_scope <lane_number>\n"
+    "        zeltnvm -dev=<interface name> pci_eye_scope full_eye <lane_number> [<target BER>]\n"
+    "        zeltnvm -dev=<interface name> pci_eye_scope stop";
 
 inline constexpr const char* kHelpPrbsTest =
     "\n"
@@ -328,7 +275,8 @@ inline constexpr const char* kHelpPrbsTest =
 inline constexpr const char* kHelpAddntuple =
     "\n"
     "DESCRIPTION\n"
-    "        Adds an ntuple flow filter\n"
+    "        Adds an ntuple flow filter that steers matching traffic to a VF or the\n"
+    "        function and prints its filter ID; needs ntuple filter support\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> add_ntuple_filter <MAC> <port> <port mask> <vf index> <ip type>\n"
@@ -337,7 +285,7 @@ inline constexpr const char* kHelpAddntuple =
 inline constexpr const char* kHelpFreentuple =
     "\n"
     "DESCRIPTION\n"
-    "        Removes an ntuple flow filter\n"
+    "        Removes an ntuple flow filter by the filter ID add_ntuple_filter printed\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> free_ntuple_filter <filter id>";
@@ -345,7 +293,7 @@ inline constexpr const char* kHelpFreentuple =
 inline constexpr const char* kHelpRestoreFactoryDefaults =
     "\n"
     "DESCRIPTION\n"
-    "        Restores the NVM factory defaults.\n"
+    "        Restores every NVM configuration option to its factory value.\n"
     "        This command is supported only on HVX9Kxxxx devices\n"
     "\n"
     "SYNTAX\n"
@@ -354,7 +302,7 @@ inline constexpr const char* kHelpRestoreFactoryDefaults =
 inline constexpr const char* kHelpLoopback =
     "\n"
     "DESCRIPTION\n"
-    "        Configures or queries the loopback mode\n"
+    "        Configures or queries the loopback mode of the function's port\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> loopback [phy_remote/phy_local/mac_local/external/disable]";
@@ -362,7 +310,8 @@ inline constexpr const char* kHelpLoopback =
 inline constexpr const char* kHelpFwsync =
     "\n"
     "DESCRIPTION\n"
-    "        Synchronises the firmware images of the device\n"
+    "        Synchronises the secondary firmware images of the device with the primary ones.\n"
+    "        This command is supported only on HVX9Kxxxx devices\n"
     "\n"
     "SYNTAX\n"
     "        zeltnvm -dev=<interface name> fw_sync";
@@ -370,18 +319,23 @@ inline constexpr const char* kHelpFwsync =
 inline constexpr const char* kHelpDeviceHealthCheck =
     "\n"
     "DESCRIPTION\n"
-    "        Checks the health of the device\n"
+    "        Checks whether the firmware runs normally and the NVM holds redundant,\n"
+    "        matching boot images; -v explains each finding\n"
     "\n"
     "SYNTAX\n"
-    "        zeltnvm -dev=<interface name> device_health_check [<parameters>]";
+    "        zeltnvm -dev=<interface name> device_health_check [-v]";
 
 inline constexpr const char* kHelpDscdump =
     "\n"
     "DESCRIPTION\n"
-    "        Retrieves the DSC dump of the device\n"
+    "        Retrieves the SerDes diagnostic data of a lane into a file in the current\n"
+    "        directory; the PHY serves no other command meanwhile\n"
     "\n"
     "SYNTAX\n"
-    "        zeltnvm -dev=<interface name> dscdump <parameters>";
+    "        zeltnvm -dev=<interface name> dscdump <lane_number> [<diag level>]\n"
+    "                diag level: diag_lane, diag_core, diag_event, diag_eye, diag_reg_core, diag_reg_lane,\n"
+    "                diag_uc_core, diag_uc_lane, diag_lane_debug, diag_ber_vert, diag_ber_horz,\n"
+    "                diag_event_safe or diag_timestamp (default: every level)";
 
 inline constexpr const char* kHelpList =
     "\n"
@@ -465,43 +419,50 @@ inline constexpr const char* kHelpLivepatch =
 inline constexpr const char* kHelpTsioFunctionPin =
     "\n"
     "DESCRIPTION\n"
-    "        Configures or queries the time-synchronisation pins.\n"
+    "        Shows the time-synchronisation (TSIO) pins of the PTP clock, or sets the\n"
+    "        state and usage of one pin.\n"
     "        This command is supported only on HVX9Kxxxx devices\n"
     "\n"
     "SYNTAX\n"
-    "        zeltnvm -dev=<interface name> tsio_function_pin [<pin> <enable/disable> <usage>]";
+    "        zeltnvm -dev=<interface name> tsio_function_pin [<pin> <enable/disable> <usage>]\n"
+    "                pin: 0 to 3\n"
+    "                usage: none, pps_in, pps_out, sync_in, sync_out, synce_primary_clock_out or\n"
+    "                synce_secondary_clock_out (the SyncE clocks on pins 2 and 3 only)";
 
 inline constexpr const char* kHelpDutyCycle =
     "\n"
     "DESCRIPTION\n"
-    "        Configures the duty cycle of a time-synchronisation pin.\n"
+    "        Sets the period and up time of the PTP clock's outgoing TSIO signal.\n"
     "        This command is supported only on HVX9Kxxxx devices\n"
     "\n"
     "SYNTAX\n"
-    "        zeltnvm -dev=<interface name> duty_cycle <parameters>";
+    "        zeltnvm -dev=<interface name> duty_cycle period <ns> up <ns>\n"
+    "                period, up: nanoseconds; the period is at least the up time";
 
 inline constexpr const char* kHelpDllSource =
     "\n"
     "DESCRIPTION\n"
-    "        Configures the DLL source of a time-synchronisation pin.\n"
+    "        Sets the DLL source and frequency of the PTP hardware clock.\n"
     "        This command is supported only on HVX9Kxxxx devices\n"
     "\n"
     "SYNTAX\n"
-    "        zeltnvm -dev=<interface name> dll_source <parameters>";
+    "        zeltnvm -dev=<interface name> dll_source source <0-4> frequency <0-3>";
 
 inline constexpr const char* kHelpGetPrvsnState =
     "\n"
     "DESCRIPTION\n"
-    "        Queries the certificate provisioning state.\n"
+    "        Queries the certificate provisioning state of a slot.\n"
     "        This command is supported only on HVX9Kxxxx devices\n"
     "\n"
     "SYNTAX\n"
-    "        zeltnvm -dev=<interface name> cert_provision_state [<slot>]";
+    "        zeltnvm -dev=<interface name> cert_provision_state [<slot>]\n"
+    "                slot: 0 to 7 (default 0)";
 
 inline constexpr const char* kHelpGetPtpExt =
     "\n"
     "DESCRIPTION\n"
-    "        Queries the extended PTP parameters.\n"
+    "        Shows which functions are the PTP clock's master and secondary, the ones\n"
+    "        that used it last and its last failover; needs the PTP clock.\n"
     "        This command is supported only on HVX9Kxxxx devices\n"
     "\n"
     "SYNTAX\n"
@@ -510,16 +471,21 @@ inline constexpr const char* kHelpGetPtpExt =
 inline constexpr const char* kHelpSetPtpExt =
     "\n"
     "DESCRIPTION\n"
-    "        Configures the extended PTP parameters.\n"
+    "        Sets the PTP clock's master and secondary functions, the secondary's mode\n"
+    "        and the failover timer; needs the PTP clock.\n"
     "        This command is supported only on HVX9Kxxxx devices\n"
     "\n"
     "SYNTAX\n"
-    "        zeltnvm -dev=<interface name> set_ptp_extended <parameters>";
+    "        zeltnvm -dev=<interface name> set_ptp_extended <name> <value> [<name> <value>]...\n"
+    "                primary_pf <pf> | primary_vf_pf <pf> primary_vf <vf>\n"
+    "                secondary_pf <pf> | secondary_vf_pf <pf> secondary_vf <vf>\n"
+    "                secondary_mode switch/all/pf_only\n"
+    "                failover_timer <ms>: 0 chosen by the firmware, 4294967295 never";
 
 inline constexpr const char* kHelpNvmMeasurement =
     "\n"
     "DESCRIPTION\n"
-    "        Queries the NVM configuration measurement.\n"
+    "        Queries the HMAC SHA256 measurement of the NVM configuration.\n"
     "        This command is supported only on HVX9Kxxxx devices\n"
     "\n"
     "SYNTAX\n"
@@ -528,16 +494,19 @@ inline constexpr const char* kHelpNvmMeasurement =
 inline constexpr const char* kHelpSetSyncEthernet =
     "\n"
     "DESCRIPTION\n"
-    "        Configures synchronous Ethernet.\n"
+    "        Sets the synchronous Ethernet frequency profile and enables or disables\n"
+    "        its primary and secondary clocks; needs SyncE support.\n"
     "        This command is supported only on HVX9Kxxxx devices\n"
     "\n"
     "SYNTAX\n"
-    "        zeltnvm -dev=<interface name> set_sync_ethernet <parameters>";
+    "        zeltnvm -dev=<interface name> set_sync_ethernet [frequency_profile 25MHz] [primary_clock_state Enable/Disable] [secondary_clock_state Enable/Disable]\n"
+    "                a clock state needs a frequency profile, given or already configured";
 
 inline constexpr const char* kHelpGetSyncEthernet =
     "\n"
     "DESCRIPTION\n"
-    "        Queries the synchronous Ethernet configuration.\n"
+    "        Queries the synchronous Ethernet frequency profile and clock states; needs\n"
+    "        SyncE support.\n"
     "        This command is supported only on HVX9Kxxxx devices\n"
     "\n"
     "SYNTAX\n"
