@@ -5,6 +5,7 @@
 
 #include "sim/firmware/fw_exchange.h"
 #include "sim/firmware/option_values.h"
+#include "sim/firmware/reset.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 
@@ -109,6 +110,10 @@ void firmware_answer(FirmwareContext& ctx, std::span<const uint8_t> request, std
         case HeaderVerdict::invalid: ex.error(kFwErrInvalidParams); return;
         case HeaderVerdict::ok: break;
     }
+    // A recovery image finding an erased NVM starts it afresh with an empty directory, so
+    // that a complete package can be written into it.
+    if (ctx.state.chip.boot == FirmwareBoot::recovery && ctx.flash.size() != 0 && !ctx.flash.has_directory())
+        ctx.flash.format();
     if (answer_nvm_message(ctx, ex) || answer_query_message(ctx, ex) || answer_serdes_message(ctx, ex) ||
         answer_dump_message(ctx, ex) || answer_ntuple_message(ctx, ex) || answer_vf_message(ctx, ex) ||
         answer_loopback_message(ctx, ex) ||
@@ -134,8 +139,15 @@ void firmware_reset(FirmwareContext& ctx, unsigned restart_ms) {
     st.option_action_status = 0;
     st.reset_count++;
     st.down_until_us = ctx.now_us + uint64_t{restart_ms} * 1000u;
+    chip_boot_from_nvm(st.chip, ctx.adapter.device_type, nvm_boot_image_verifies(ctx.flash));
 }
 
 bool firmware_restarting(FirmwareContext& ctx) { return ctx.now_us < ctx.state.down_until_us; }
+
+bool firmware_down(FirmwareContext& ctx) {
+    const FirmwareBoot boot = ctx.state.chip.boot;
+    return firmware_restarting(ctx) || ctx.flash.size() == 0 || boot == FirmwareBoot::nvm_failed ||
+           boot == FirmwareBoot::halted;
+}
 
 }  // namespace zelt::sim
