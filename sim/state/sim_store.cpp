@@ -194,17 +194,24 @@ bool read_whole_file(const std::string& path, std::string& data) {
     const int fd = open_sim_file(path, O_RDONLY);
     if (fd < 0) return false;
     data.clear();
-    char buf[65536];
+    // Read straight into the string, sized from the file (a staged package runs to tens
+    // of megabytes); a file that grows meanwhile is read to its end all the same.
+    struct stat st;
+    size_t have = 0;
+    // One byte more than the file holds, so the read that finds its end needs no more room.
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) data.resize(static_cast<size_t>(st.st_size) + 1);
     bool ok = true;
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (have == data.size()) data.resize(have + 65536);
+        const ssize_t n = ::read(fd, data.data() + have, data.size() - have);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             ok = n == 0;
             break;
         }
-        data.append(buf, static_cast<size_t>(n));
+        have += static_cast<size_t>(n);
     }
+    data.resize(have);
     ::close(fd);
     return ok;
 }
