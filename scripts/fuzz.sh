@@ -23,7 +23,10 @@ if [ ! -f "$dir/build.ninja" ]; then
       echo -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) >/dev/null
 fi
 # shellcheck disable=SC2086
-cmake --build "$dir" --target $targets >/dev/null
+if ! cmake --build "$dir" --target $targets >"$dir/fuzz-build.log" 2>&1; then
+  cat "$dir/fuzz-build.log"
+  exit 1
+fi
 
 printf '%-36s %8s %12s %10s\n' target seconds executions exec/s
 status=0
