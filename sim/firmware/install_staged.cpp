@@ -40,6 +40,14 @@ using Bytes = std::vector<uint8_t>;
 
 uint64_t round_up(uint64_t n, uint64_t unit) { return (n + unit - 1) / unit * unit; }
 
+// A copy of the whole flash, made with one memcpy (the sanitizer build copies that way
+// many times faster than the element copy of a vector).
+Bytes copy_of(std::span<const uint8_t> bytes) {
+    Bytes copy(bytes.size());
+    if (!bytes.empty()) std::memcpy(copy.data(), bytes.data(), bytes.size());
+    return copy;
+}
+
 bool is_write_directive(uint8_t directive) {
     return directive == kDirectiveAlways || directive == kDirectiveReplaceIfPresent ||
            directive == kDirectiveCreateIfAbsent;
@@ -111,7 +119,7 @@ const FaultDesc* install_fault(const FirmwareContext& ctx, const char* kind = "i
 class Installation {
 public:
     Installation(const FirmwareContext& ctx, const StagedPackage& pkg, bool may_defrag)
-        : image_(ctx.flash.bytes().begin(), ctx.flash.bytes().end()), flash_(image_), pkg_(pkg),
+        : image_(copy_of(ctx.flash.bytes())), flash_(image_), pkg_(pkg),
           may_defrag_(may_defrag) {}
 
     const Bytes& image() const { return image_; }

@@ -19,7 +19,7 @@ std::string hex_bytes(const uint8_t* data, size_t size) {
 }
 
 void append_request_log(const SimPaths& paths, const nlohmann::json& record) {
-    append_sim_file(paths.request_log(), record.dump() + '\n');
+    append_request_text(paths, record.dump() + '\n');
 }
 
 std::vector<nlohmann::json> read_request_log(const std::string& root) {

@@ -45,17 +45,59 @@ FileStamp stamp_of(const std::string& path) {
     return f;
 }
 
+}  // namespace
+
+// A descriptor of a host file kept open between sessions, with the identity of the file
+// it was opened on and the process that opened it. `in_use` (changed under
+// kept_mutex()) marks a lock file that a session of this process holds locked: another
+// session of the process opens the file anew, so that the two locks still exclude each
+// other. A forked child shares the parent's open file, and with it the parent's flock,
+// so a child never uses a descriptor its parent opened.
+struct KeptFile {
+    int fd = -1;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    pid_t owner = 0;
+    bool in_use = false;
+
+    explicit KeptFile(int descriptor) : fd(descriptor), owner(::getpid()) {
+        struct stat st;
+        if (::fstat(fd, &st) == 0) {
+            device = st.st_dev;
+            inode = st.st_ino;
+        }
+    }
+    ~KeptFile() {
+        if (fd >= 0) ::close(fd);
+    }
+    KeptFile(const KeptFile&) = delete;
+    KeptFile& operator=(const KeptFile&) = delete;
+
+    // True when `path` names this very file (a regular file, not through a link) and
+    // this process opened it.
+    bool is(const std::string& path) const {
+        if (owner != ::getpid()) return false;
+        struct stat st;
+        return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == device && st.st_ino == inode;
+    }
+};
+
+namespace {
+
 // The description and state of a host as this process last read or wrote them, with
-// the generation token and file identities they belong to, and the flash mappings.
+// the generation token and file identities they belong to, the flash mappings and the
+// open lock file and request log.
 struct KeptHost {
     std::string root;
     bool valid = false;
     uint64_t token = 0;
     FileStamp description;
     FileStamp state;
-    HostDesc host;
-    RuntimeState runtime;
+    std::shared_ptr<const HostDesc> host;
+    std::shared_ptr<const RuntimeState> runtime;
     std::map<std::string, std::shared_ptr<MappedFlash>> flash;
+    std::shared_ptr<KeptFile> lock;
+    std::shared_ptr<KeptFile> request_log;
 };
 
 // A process normally works on one host; a few are kept so tests switching between
@@ -90,15 +132,15 @@ KeptHost& kept_host(const std::string& root) {
 
 // Remembers what a session read or wrote, for the next session of this process.
 void keep(const std::string& root, uint64_t token, const FileStamp& description, const FileStamp& state,
-          const HostDesc& host, const RuntimeState& runtime) {
+          std::shared_ptr<const HostDesc> host, std::shared_ptr<const RuntimeState> runtime) {
     std::lock_guard<std::mutex> guard(kept_mutex());
     KeptHost& kept = kept_host(root);
     kept.valid = true;
     kept.token = token;
     kept.description = description;
     kept.state = state;
-    kept.host = host;
-    kept.runtime = runtime;
+    kept.host = std::move(host);
+    kept.runtime = std::move(runtime);
 }
 
 // A fresh nonzero generation token, drawn from the kernel each time so that processes
@@ -152,17 +194,24 @@ bool read_whole_file(const std::string& path, std::string& data) {
     const int fd = open_sim_file(path, O_RDONLY);
     if (fd < 0) return false;
     data.clear();
-    char buf[65536];
+    // Read straight into the string, sized from the file (a staged package runs to tens
+    // of megabytes); a file that grows meanwhile is read to its end all the same.
+    struct stat st;
+    size_t have = 0;
+    // One byte more than the file holds, so the read that finds its end needs no more room.
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) data.resize(static_cast<size_t>(st.st_size) + 1);
     bool ok = true;
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (have == data.size()) data.resize(have + 65536);
+        const ssize_t n = ::read(fd, data.data() + have, data.size() - have);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             ok = n == 0;
             break;
         }
-        data.append(buf, static_cast<size_t>(n));
+        have += static_cast<size_t>(n);
     }
+    data.resize(have);
     ::close(fd);
     return ok;
 }
@@ -239,19 +288,25 @@ std::shared_ptr<MappedFlash> MappedFlash::reuse_or_open(const std::string& path,
 
 MappedFlash::~MappedFlash() { ::munmap(base_, size_); }
 
+FileLock::FileLock(std::shared_ptr<KeptFile> file) : file_(std::move(file)), fd_(file_->fd) {}
+
 std::unique_ptr<FileLock> FileLock::acquire(const std::string& path, std::string& error) {
     int fd = open_sim_file(path, O_RDWR | O_CREAT);
     if (fd < 0) {
         error = path + ": " + std::strerror(errno);
         return nullptr;
     }
-    while (::flock(fd, LOCK_EX) != 0) {
+    return acquire(std::make_shared<KeptFile>(fd), path, error);
+}
+
+std::unique_ptr<FileLock> FileLock::acquire(std::shared_ptr<KeptFile> file, const std::string& path,
+                                            std::string& error) {
+    while (::flock(file->fd, LOCK_EX) != 0) {
         if (errno == EINTR) continue;
         error = path + ": " + std::strerror(errno);
-        ::close(fd);
         return nullptr;
     }
-    return std::unique_ptr<FileLock>(new FileLock(fd));
+    return std::unique_ptr<FileLock>(new FileLock(std::move(file)));
 }
 
 uint64_t FileLock::read_token() const {
@@ -270,21 +325,54 @@ bool FileLock::write_token(uint64_t token, std::string& error) {
 
 FileLock::~FileLock() {
     ::flock(fd_, LOCK_UN);
-    ::close(fd_);
+    std::lock_guard<std::mutex> guard(kept_mutex());
+    file_->in_use = false;
 }
 
 std::unique_ptr<SimSession> SimSession::open(const std::string& root, std::string& error) {
     std::unique_ptr<SimSession> s(new SimSession());
     s->paths_.root = root;
     while (s->paths_.root.size() > 1 && s->paths_.root.back() == '/') s->paths_.root.pop_back();
-    struct stat st;
-    // lstat: a link in place of the directory would take every file of the host elsewhere.
-    if (::lstat(s->paths_.dir().c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        error = root + " is not a simulated host (no sim/ directory)";
-        return nullptr;
+    const std::string lock_path = s->paths_.lock();
+    // The lock file this process kept open, when no session of it holds it now and the
+    // name still leads to it (the lock file found where it was also shows the sim/
+    // directory still in its place).
+    std::shared_ptr<KeptFile> kept_lock;
+    {
+        std::lock_guard<std::mutex> guard(kept_mutex());
+        KeptHost& kept = kept_host(s->paths_.root);
+        if (kept.lock && !kept.lock->in_use) kept_lock = kept.lock;
+        if (kept_lock) kept_lock->in_use = true;
     }
-    s->lock_ = FileLock::acquire(s->paths_.lock(), error);
-    if (!s->lock_) return nullptr;
+    if (kept_lock && !kept_lock->is(lock_path)) {
+        std::lock_guard<std::mutex> guard(kept_mutex());
+        kept_lock->in_use = false;
+        kept_lock.reset();
+    }
+    if (kept_lock) {
+        s->lock_ = FileLock::acquire(kept_lock, lock_path, error);
+        if (!s->lock_) {
+            std::lock_guard<std::mutex> guard(kept_mutex());
+            kept_lock->in_use = false;
+            return nullptr;
+        }
+    } else {
+        struct stat st;
+        // lstat: a link in place of the directory would take every file of the host elsewhere.
+        if (::lstat(s->paths_.dir().c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            error = root + " is not a simulated host (no sim/ directory)";
+            return nullptr;
+        }
+        s->lock_ = FileLock::acquire(lock_path, error);
+        if (!s->lock_) return nullptr;
+        // Kept for the next session unless one of this process holds the kept file now.
+        std::lock_guard<std::mutex> guard(kept_mutex());
+        KeptHost& kept = kept_host(s->paths_.root);
+        if (!kept.lock || !kept.lock->in_use) {
+            kept.lock = s->lock_->file();
+            kept.lock->in_use = true;
+        }
+    }
     if (!s->load(error)) return nullptr;
     s->state_.fault_hits.resize(s->host_.faults.size(), 0);
     return s;
@@ -301,23 +389,23 @@ bool SimSession::load(std::string& error) {
         KeptHost& kept = kept_host(paths_.root);
         if (kept.valid && token != 0 && kept.token == token && kept.description == description &&
             kept.state == state) {
-            host_ = kept.host;
-            state_ = kept.runtime;
-            loaded_state_ = state_;
+            host_ = *kept.host;
+            state_ = *kept.runtime;
+            loaded_state_ = kept.runtime;
             return true;
         }
         kept.valid = false;
     }
     if (!parse_description(paths_.description(), host_, error)) return false;
     if (!parse_state(paths_.state(), state_, error)) return false;
-    loaded_state_ = state_;
+    loaded_state_ = std::make_shared<const RuntimeState>(state_);
     if (token == 0) {
         // A host no session has saved yet gets its first token, so that a host created
         // again under the same name can never pass for this one.
         token = new_token();
         if (!lock_->write_token(token, error)) return true;  // usable, just not kept
     }
-    keep(paths_.root, token, description, state, host_, state_);
+    keep(paths_.root, token, description, state, std::make_shared<const HostDesc>(host_), loaded_state_);
     return true;
 }
 
@@ -336,7 +424,7 @@ std::span<uint8_t> SimSession::flash(const std::string& adapter) {
 }
 
 bool SimSession::save(std::string& error) {
-    const bool state_dirty = !(state_ == loaded_state_);
+    const bool state_dirty = !loaded_state_ || !(state_ == *loaded_state_);
     if (!description_dirty_ && !state_dirty) return true;
     uint64_t token;
     {
@@ -351,11 +439,35 @@ bool SimSession::save(std::string& error) {
         return false;
     description_dirty_ = false;
     if (state_dirty && !write_file_atomic(paths_.state(), to_json(state_).dump(1) + "\n", error)) return false;
-    loaded_state_ = state_;
+    loaded_state_ = std::make_shared<const RuntimeState>(state_);
     FileStamp description = stamp_of(paths_.description());
     FileStamp state = stamp_of(paths_.state());
-    keep(paths_.root, token, description, state, host_, state_);
+    keep(paths_.root, token, description, state, std::make_shared<const HostDesc>(host_), loaded_state_);
     return true;
+}
+
+bool append_request_text(const SimPaths& paths, std::string_view text) {
+    const std::string path = paths.request_log();
+    std::shared_ptr<KeptFile> log;
+    {
+        std::lock_guard<std::mutex> guard(kept_mutex());
+        log = kept_host(paths.root).request_log;
+    }
+    if (!log || !log->is(path)) {
+        const int fd = open_sim_file(path, O_WRONLY | O_CREAT | O_APPEND);
+        if (fd < 0) return false;
+        log = std::make_shared<KeptFile>(fd);
+        std::lock_guard<std::mutex> guard(kept_mutex());
+        kept_host(paths.root).request_log = log;
+    }
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(log->fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done == text.size();
 }
 
 int64_t read_clock_offset(const std::string& root) {
@@ -374,7 +486,7 @@ int64_t read_clock_offset(const std::string& root) {
         std::lock_guard<std::mutex> guard(kept_mutex());
         for (const KeptHost& kept : kept_hosts())
             if (kept.root == paths.root && kept.valid && token != 0 && kept.token == token && kept.state == state)
-                return kept.runtime.clock_offset_us;
+                return kept.runtime->clock_offset_us;
     }
     std::string text;
     if (!read_whole_file(paths.state(), text)) return 0;

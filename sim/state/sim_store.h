@@ -17,6 +17,11 @@
 // reuses the kept copy only when the token and the identity of both files (device,
 // inode, size, modification time) are what they were when the copy was taken, so a
 // change made by any other process is always read again.
+//
+// A process also keeps the lock file and the request log open between sessions (the
+// simulated firmware takes the lock for every request, and a command sends hundreds):
+// a session uses the kept descriptor only while the name still leads to the file it
+// was opened on, and never while another session of the process holds it.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +29,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "sim/state/description.h"
 #include "sim/state/runtime_state.h"
@@ -60,10 +66,15 @@ private:
     uint64_t inode_ = 0;
 };
 
+struct KeptFile;
+
 // An exclusive flock held for the lifetime of the object.
 class FileLock {
 public:
     static std::unique_ptr<FileLock> acquire(const std::string& path, std::string& error);
+    // Locks a file that is already open (kept for later sessions).
+    static std::unique_ptr<FileLock> acquire(std::shared_ptr<KeptFile> file, const std::string& path,
+                                             std::string& error);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
@@ -72,8 +83,12 @@ public:
     uint64_t read_token() const;
     bool write_token(uint64_t token, std::string& error);
 
+    // The open lock file, for keeping it after the lock is let go.
+    const std::shared_ptr<KeptFile>& file() const { return file_; }
+
 private:
-    explicit FileLock(int fd) : fd_(fd) {}
+    explicit FileLock(std::shared_ptr<KeptFile> file);
+    std::shared_ptr<KeptFile> file_;
     int fd_;
 };
 
@@ -105,7 +120,7 @@ private:
     std::unique_ptr<FileLock> lock_;
     HostDesc host_;
     RuntimeState state_;
-    RuntimeState loaded_state_;  // the state as the files hold it
+    std::shared_ptr<const RuntimeState> loaded_state_;  // the state as the files hold it
     bool description_dirty_ = false;
     std::map<std::string, std::shared_ptr<MappedFlash>> flash_;
 };
@@ -113,6 +128,10 @@ private:
 // The virtual clock offset of a host as its state file holds it, read without taking
 // the lock (the file is only ever replaced whole); 0 when the file is missing.
 int64_t read_clock_offset(const std::string& root);
+
+// Appends `text` to the host's request log, through the descriptor the process keeps
+// for it while the name still leads to that file.
+bool append_request_text(const SimPaths& paths, std::string_view text);
 
 // Writes a file through a temporary name and a rename, so readers never see half of it.
 bool write_file_atomic(const std::string& path, const std::string& data, std::string& error);

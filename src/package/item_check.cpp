@@ -12,6 +12,15 @@ int32_t verify_item_in_package(const void* pkg, size_t length, const zelnvm_dire
     return zeltnvmVerifyItemAtOffset(static_cast<const uint8_t*>(pkg), length, entry.item_location, entry);
 }
 
+crypto::RangeDigest item_digests_wanted(const zelnvm_directory_entry_t& entry) {
+    return item_digest_range(entry.item_location, entry);
+}
+
+int32_t verify_item_in_package(const void* pkg, size_t length, const zelnvm_directory_entry_t& entry,
+                               const crypto::RangeDigest& digests) {
+    return zeltnvmVerifyItemAtOffset(static_cast<const uint8_t*>(pkg), length, entry.item_location, entry, digests);
+}
+
 bool has_component_trailer(const void* data, size_t length) {
     return data != nullptr &&
            zeltnvmComponentTrailerParse(static_cast<const uint8_t*>(data), length, nullptr) == HVXRETVAL_SUCCESS;

@@ -6,12 +6,19 @@
 #include <cstdint>
 
 #include "common/directory_entry.h"
+#include "formats/crypto/range_digests.h"
 
 namespace zelt::pkg {
 
 // Item verification of the entry's data_length bytes at item_location of the package
 // (the caller has checked that they lie within it).
 int32_t verify_item_in_package(const void* pkg, size_t length, const zelnvm_directory_entry_t& entry);
+
+// What one pass over the package computes for the item (its checksums and signed
+// digest), and the same verification with those results in place of passes of its own.
+crypto::RangeDigest item_digests_wanted(const zelnvm_directory_entry_t& entry);
+int32_t verify_item_in_package(const void* pkg, size_t length, const zelnvm_directory_entry_t& entry,
+                               const crypto::RangeDigest& digests);
 
 }  // namespace zelt::pkg
 

@@ -5,11 +5,13 @@
 #include <iterator>
 #include <map>
 #include <unordered_map>
+#include <vector>
 
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
 #include "common/supported_devices.h"
 #include "formats/crypto/crc32.h"
+#include "formats/crypto/range_digests.h"
 #include "package/byte_access.h"
 #include "package/item_check.h"
 #include "package/package_properties.h"
@@ -139,37 +141,75 @@ int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index, Verify
     std::unordered_map<uint64_t, zelpkg_manifest_item_t> first_of;
     DataRanges ranges;
     zelpkg_manifest_item_t r;
-    for (uint32_t i = 0; i < items; ++i, ++index) {
-        ++work.steps;
-        if (i == ZELPKG_MAX_ITEMS) return HVXRETVAL_INVALID_MANIFEST;
-        const uint64_t offset = records + i * stride;
-        if (offset + stride > end) return HVXRETVAL_INVALID_MANIFEST;
-        read_record(p, offset, meta_len, dir_len, r);
-        const zelnvm_directory_entry_t& e = r.direntry;
-        const uint8_t directive = r.metadata.directive;
-        if (directive == ZELPKG_ITEM_PATCH_IF_PRESENT && zelt::is_patch_forbidden_type(e.type))
-            return HVXRETVAL_INVALID_DIRECTIVE;
-        if (directive != ZELPKG_ITEM_REMOVE_IF_PRESENT && e.item_length == 0) return HVXRETVAL_ZERO_LENGTH_ITEM;
-        if (e.item_length < e.data_length) return HVXRETVAL_INVALID_DATA_LENGTH;
-        if (e.data_length != 0) {
-            if (e.item_location > end || end - e.item_location < e.data_length) return HVXRETVAL_INVALID_MANIFEST;
-            if (e.item_location < data_floor) return HVXRETVAL_INVALID_DATA_OFFSET;
-            if (!ranges.add(e.item_location, e.data_length)) return HVXRETVAL_OVERLAPPING_ITEM;
-            if (directive != ZELPKG_ITEM_PATCH_IF_PRESENT) {
-                work.steps += e.data_length;
-                rc = zelt::pkg::verify_item_in_package(pkg, length, e);
-                if (rc != HVXRETVAL_SUCCESS) return rc;
+    // The records are walked first, and the data of the sound ones before the first
+    // unsound record is verified after: every checksum and signed digest is computed
+    // in one pass over the package, and the failures are still reported in record order.
+    struct ToVerify {
+        uint32_t index;
+        zelnvm_directory_entry_t entry;
+    };
+    std::vector<ToVerify> to_verify;
+    int32_t record_rc = HVXRETVAL_SUCCESS;
+    uint32_t record_index = 0;
+    for (uint32_t i = 0; i < items && record_rc == HVXRETVAL_SUCCESS; ++i) {
+        record_index = i;
+        record_rc = [&]() -> int32_t {
+            ++work.steps;
+            if (i == ZELPKG_MAX_ITEMS) return HVXRETVAL_INVALID_MANIFEST;
+            const uint64_t offset = records + i * stride;
+            if (offset + stride > end) return HVXRETVAL_INVALID_MANIFEST;
+            read_record(p, offset, meta_len, dir_len, r);
+            const zelnvm_directory_entry_t& e = r.direntry;
+            const uint8_t directive = r.metadata.directive;
+            if (directive == ZELPKG_ITEM_PATCH_IF_PRESENT && zelt::is_patch_forbidden_type(e.type))
+                return HVXRETVAL_INVALID_DIRECTIVE;
+            if (directive != ZELPKG_ITEM_REMOVE_IF_PRESENT && e.item_length == 0) return HVXRETVAL_ZERO_LENGTH_ITEM;
+            if (e.item_length < e.data_length) return HVXRETVAL_INVALID_DATA_LENGTH;
+            if (e.data_length != 0) {
+                if (e.item_location > end || end - e.item_location < e.data_length) return HVXRETVAL_INVALID_MANIFEST;
+                if (e.item_location < data_floor) return HVXRETVAL_INVALID_DATA_OFFSET;
+                if (!ranges.add(e.item_location, e.data_length)) return HVXRETVAL_OVERLAPPING_ITEM;
+                if (directive != ZELPKG_ITEM_PATCH_IF_PRESENT) {
+                    work.steps += e.data_length;
+                    to_verify.push_back({i, e});
+                }
             }
-        }
-        auto [first, inserted] = first_of.try_emplace(item_key(e), r);
-        if (!inserted && !same_entry(first->second.direntry, e) && first->second.metadata.directive == directive)
-            return HVXRETVAL_DUPLICATE_ITEM;
+            auto [first, inserted] = first_of.try_emplace(item_key(e), r);
+            if (!inserted && !same_entry(first->second.direntry, e) && first->second.metadata.directive == directive)
+                return HVXRETVAL_DUPLICATE_ITEM;
+            return HVXRETVAL_SUCCESS;
+        }();
+    }
+
+    // One pass: each item's digests, and the package checksum when every record was
+    // sound and the package has a trailer.
+    const bool whole_file_crc = record_rc == HVXRETVAL_SUCCESS && trailer_length >= sizeof(zelpkg_file_trailer_t);
+    std::vector<crypto::RangeDigest> digests;
+    digests.reserve(to_verify.size() + 1);
+    for (const ToVerify& v : to_verify) digests.push_back(zelt::pkg::item_digests_wanted(v.entry));
+    if (whole_file_crc) {
+        crypto::RangeDigest file;
+        file.end = end;
+        file.crc_mark = end;
+        digests.push_back(file);
+        work.steps += end;
+    }
+    const bool digested = crypto::compute_range_digests({p, length}, digests);
+    for (size_t k = 0; k < to_verify.size(); ++k) {
+        index = static_cast<int32_t>(to_verify[k].index);
+        rc = digested ? zelt::pkg::verify_item_in_package(pkg, length, to_verify[k].entry, digests[k])
+                      : zelt::pkg::verify_item_in_package(pkg, length, to_verify[k].entry);
+        if (rc != HVXRETVAL_SUCCESS) return rc;
+    }
+    if (record_rc != HVXRETVAL_SUCCESS) {
+        index = static_cast<int32_t>(record_index);
+        return record_rc;
     }
 
     index = -1;
-    if (trailer_length < sizeof(zelpkg_file_trailer_t)) return HVXRETVAL_SUCCESS;
-    work.steps += end;
-    if (file_crc32(p, end) != load_u32(p + length - 4)) return HVXRETVAL_INVALID_CHECKSUM;
+    if (!whole_file_crc) return HVXRETVAL_SUCCESS;
+    const uint32_t crc = digested ? digests.back().crc : file_crc32(p, end);
+    if (crc != load_u32(p + length - 4)) return HVXRETVAL_INVALID_CHECKSUM;
     return HVXRETVAL_SUCCESS;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "formats/crypto/crc32.h"
+#include "formats/crypto/range_digests.h"
 #include "formats/crypto/sha256.h"
 #include "tests/formats_crypto/openssl_reference.h"
 
@@ -75,6 +76,87 @@ TEST(Crc32, ContinuesAcrossChunks) {
     for (size_t split : {0u, 1u, 15u, 64u, 65u, 4999u, 5000u}) {
         const uint32_t first = crc32i(ZELT_CRC32_INIT, data.data(), split);
         EXPECT_EQ(crc32i(~first, data.data() + split, data.size() - split), whole) << "split " << split;
+    }
+}
+
+// The CRC of a range follows from the CRCs up to its two ends, at any split and length
+// (lengths past 2^32 bits exercise the high powers of the shift).
+TEST(Crc32, SuffixFromTwoPrefixes) {
+    const auto data = random_bytes(200000, 3);
+    for (size_t split : {0u, 1u, 7u, 4096u, 65536u, 199999u, 200000u}) {
+        const uint32_t a = file_crc32(data.data(), split);
+        const uint32_t ab = file_crc32(data.data(), data.size());
+        EXPECT_EQ(zelt::crypto::crc32_of_suffix(ab, a, data.size() - split),
+                  file_crc32(data.data() + split, data.size() - split))
+            << "split " << split;
+    }
+    // Against zlib's combination of two CRCs, for lengths far beyond any buffer.
+    const uint32_t a = 0x1234abcdu, b = 0x9e3779b9u;
+    for (uint64_t n : {uint64_t{1}, uint64_t{1} << 20, (uint64_t{5} << 30) + 3, (uint64_t{1} << 40) - 1}) {
+        const uint32_t ab = static_cast<uint32_t>(crc32_combine(a, b, static_cast<z_off_t>(n)));
+        EXPECT_EQ(zelt::crypto::crc32_of_suffix(ab, a, n), b) << "length " << n;
+    }
+}
+
+// One pass gives every range's CRC, CRC up to its mark and SHA-256 exactly as separate
+// passes over each range do: ranges that overlap, share ends, lie inside one another,
+// are empty, or cross the pass's chunk boundaries.
+TEST(RangeDigests, MatchSeparatePasses) {
+    const auto data = random_bytes(300000, 4);
+    using zelt::crypto::RangeDigest;
+    auto range = [](uint64_t begin, uint64_t end, uint64_t mark, bool sha, uint64_t sha_end) {
+        RangeDigest r;
+        r.begin = begin;
+        r.end = end;
+        r.crc_mark = mark;
+        r.want_sha = sha;
+        r.sha_end = sha_end;
+        return r;
+    };
+    std::vector<RangeDigest> ranges = {
+        range(0, 300000, 300000, false, 0),            // the whole buffer
+        range(1000, 250000, 249996, true, 249740),     // a firmware image inside it
+        range(65536, 65536 * 3, 65536 * 2, true, 65537),  // on the chunk boundaries
+        range(70000, 70001, 70000, true, 70001),       // one byte
+        range(5, 5, 5, true, 5),                       // empty
+        range(299000, 300000, 299999, false, 299000),  // the buffer's tail
+        range(1000, 250000, 1000, false, 1000),        // the same span as another, mark at its start
+    };
+    ASSERT_TRUE(zelt::crypto::compute_range_digests(data, ranges));
+    for (const RangeDigest& r : ranges) {
+        const uint8_t* p = data.data();
+        SCOPED_TRACE(std::to_string(r.begin) + ".." + std::to_string(r.end));
+        EXPECT_EQ(r.crc, file_crc32(p + r.begin, r.end - r.begin));
+        EXPECT_EQ(r.crc_to_mark, file_crc32(p + r.begin, r.crc_mark - r.begin));
+        if (r.want_sha)
+            EXPECT_EQ(r.sha, zelt::crypto::sha256({p + r.begin, static_cast<size_t>(r.sha_end - r.begin)}));
+    }
+}
+
+TEST(RangeDigests, RangesOutsideTheBufferAreRefused) {
+    const auto data = random_bytes(1000, 5);
+    using zelt::crypto::RangeDigest;
+    struct Case {
+        const char* what;
+        uint64_t begin, end, mark;
+        bool sha;
+        uint64_t sha_end;
+    } cases[] = {
+        {"past the end", 10, 1001, 10, false, 0},
+        {"ends before it begins", 20, 10, 20, false, 0},
+        {"mark past the end", 10, 20, 21, false, 0},
+        {"mark before the start", 10, 20, 9, false, 0},
+        {"digest past the end", 10, 20, 20, true, 21},
+    };
+    for (const Case& c : cases) {
+        std::vector<RangeDigest> ranges(2);
+        ranges[0].end = ranges[0].crc_mark = 1000;
+        ranges[1].begin = c.begin;
+        ranges[1].end = c.end;
+        ranges[1].crc_mark = c.mark;
+        ranges[1].want_sha = c.sha;
+        ranges[1].sha_end = c.sha_end;
+        EXPECT_FALSE(zelt::crypto::compute_range_digests(data, ranges)) << c.what;
     }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 #include "common/hvxretval.h"
 #include "package/package_checks.h"
@@ -37,6 +38,43 @@ TEST(PackageVerify, PrerequisiteRule) {
         const VerifyResult r = verify(pkg);
         EXPECT_EQ(r.rc, c.expected) << c.version << " needs " << c.required;
         EXPECT_EQ(r.index, -1);
+    }
+}
+
+// The records are walked before the item data is checked in one pass, but the failure
+// reported is still the first in record order, with its record's index.
+TEST(PackageVerify, FailuresAreReportedInRecordOrder) {
+    const Bytes good =
+        build_package({{9, text("1.0")}}, {item(40, Bytes(64, 1)), item(41, Bytes(32, 2)), item(42, Bytes(16, 3))});
+    ASSERT_EQ(verify(good).rc, 0);
+    // Entry fields: item length at +12, data checksum at +20.
+    auto bad_data = [](size_t record) {
+        return [record](Bytes& pkg) { set_u32(pkg, record_offset(pkg, record) + 64 + 20, 0xBAD0BAD0u); };
+    };
+    auto zero_length = [](size_t record) {
+        return [record](Bytes& pkg) { set_u32(pkg, record_offset(pkg, record) + 64 + 12, 0); };
+    };
+    struct Case {
+        const char* what;
+        std::vector<std::function<void(Bytes&)>> changes;
+        bool break_package_checksum;
+        int32_t rc;
+        int32_t index;
+    } cases[] = {
+        {"bad data before an unsound record", {bad_data(1), zero_length(2)}, false, HVXRETVAL_INVALID_CHECKSUM, 1},
+        {"an unsound record before bad data", {zero_length(1), bad_data(2)}, false, HVXRETVAL_ZERO_LENGTH_ITEM, 1},
+        {"bad data in the last record", {bad_data(2)}, false, HVXRETVAL_INVALID_CHECKSUM, 2},
+        {"bad data and a bad package checksum", {bad_data(0)}, true, HVXRETVAL_INVALID_CHECKSUM, 0},
+        {"only a bad package checksum", {}, true, HVXRETVAL_INVALID_CHECKSUM, -1},
+    };
+    for (const Case& c : cases) {
+        Bytes pkg = good;
+        for (const auto& change : c.changes) change(pkg);
+        fix_checksum(pkg);
+        if (c.break_package_checksum) pkg.back() ^= 0x01;
+        const VerifyResult r = verify(pkg);
+        EXPECT_EQ(r.rc, c.rc) << c.what;
+        EXPECT_EQ(r.index, c.index) << c.what;
     }
 }
 

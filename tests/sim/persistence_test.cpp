@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <vector>
 
 #include "tests/sim/sim_test_support.h"
 #include "wire/hwrm_nvm.h"
@@ -157,6 +158,50 @@ TEST_F(PersistenceTest, ConcurrentProcessesDoNotLoseChanges) {
         ASSERT_NE(it, st.options.end()) << c;
         EXPECT_EQ(it->second.values.size(), static_cast<size_t>(kEach));
     }
+}
+
+// A process keeps the lock file open between its sessions; children it forks share
+// that open file, and with it any flock on it, so each must lock a file of its own.
+// The parent holds a session just before forking; the children then change the state
+// with a pause inside each session, which loses changes unless they exclude each other.
+TEST_F(PersistenceTest, ChildrenOfAProcessThatKeptTheLockStillExcludeEachOther) {
+    std::string error;
+    int64_t before = 0;
+    {
+        auto session = SimSession::open(root(), error);
+        ASSERT_TRUE(session) << error;
+        before = session->state().clock_offset_us;
+    }
+    constexpr int kChildren = 3;
+    constexpr int kEach = 20;
+    std::vector<pid_t> pids;
+    for (int c = 0; c < kChildren; ++c) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            bool ok = true;
+            for (int i = 0; i < kEach && ok; ++i) {
+                std::string child_error;
+                auto session = SimSession::open(root(), child_error);
+                ok = session != nullptr;
+                if (!ok) break;
+                const int64_t seen = session->state().clock_offset_us;
+                usleep(500);
+                session->state().clock_offset_us = seen + 1;
+                ok = session->save(child_error);
+            }
+            _exit(ok ? 0 : 1);
+        }
+        pids.push_back(pid);
+    }
+    for (pid_t pid : pids) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    auto session = SimSession::open(root(), error);
+    ASSERT_TRUE(session) << error;
+    EXPECT_EQ(session->state().clock_offset_us, before + kChildren * kEach);
 }
 
 }  // namespace

@@ -168,6 +168,39 @@ uint32_t crc32_portable(uint32_t crc, const void* buf, size_t len) {
     return ~update_slice8(crc, static_cast<const uint8_t*>(buf), len);
 }
 
+namespace {
+
+// Product of two polynomials modulo the CRC polynomial, in the reflected bit order the
+// CRC register uses (bit 31 is x^0).
+uint32_t multiply_mod_poly(uint32_t a, uint32_t b) {
+    uint32_t product = 0;
+    for (uint32_t bit = 1u << 31; bit != 0; bit >>= 1) {
+        if (a & bit) product ^= b;
+        b = (b & 1u) ? (b >> 1) ^ 0xEDB88320u : b >> 1;
+    }
+    return product;
+}
+
+// x^(8 * bytes) modulo the CRC polynomial, by squaring: x^(2^k) for k = 3 upwards.
+uint32_t x_to_8n_mod_poly(uint64_t bytes) {
+    uint32_t result = 1u << 31;  // x^0
+    uint32_t power = 1u << 23;   // x^8
+    for (; bytes != 0; bytes >>= 1) {
+        if (bytes & 1u) result = multiply_mod_poly(power, result);
+        power = multiply_mod_poly(power, power);
+    }
+    return result;
+}
+
+}  // namespace
+
+uint32_t crc32_of_suffix(uint32_t crc_ab, uint32_t crc_a, uint64_t len_b) {
+    // crc(a b) = crc(a) * x^(8 |b|) + crc(b) (the start value and the final complement
+    // cancel out between the two terms), so crc(b) is what is left after taking away
+    // the shifted crc(a).
+    return crc_ab ^ multiply_mod_poly(x_to_8n_mod_poly(len_b), crc_a);
+}
+
 bool crc32_has_fast_path() {
 #ifdef ZELT_CRC32_HAVE_CLMUL
     return cpu_features().pclmul;

@@ -58,6 +58,12 @@ uint32_t crc32_portable(uint32_t crc, const void* buf, size_t len);
 // True when the carry-less multiplication path is used on this processor.
 bool crc32_has_fast_path();
 
+// The CRC-32 of bytes b from the CRC-32 of bytes a (`crc_a`), the CRC-32 of a followed
+// by b (`crc_ab`) and the length of b. The CRC is linear over GF(2), so one pass over a
+// buffer that notes the running CRC at some offsets gives the CRC of any range between
+// two of them, without a second pass over the range.
+uint32_t crc32_of_suffix(uint32_t crc_ab, uint32_t crc_a, uint64_t len_b);
+
 }  // namespace crypto
 
 }  // namespace zelt

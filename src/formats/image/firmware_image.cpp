@@ -83,7 +83,12 @@ int zeltnvmViewApeBinHdr(const uint8_t* image, size_t length, std::string* out) 
     return HVXRETVAL_SUCCESS;
 }
 
-int zeltnvmVerifyFirmware(const uint8_t* image, size_t length) {
+namespace {
+
+// The firmware image check; the image CRC and signed digest are computed here when the
+// caller did not bring them.
+int verify_firmware(const uint8_t* image, size_t length, const uint32_t* image_crc,
+                    const uint8_t* signed_digest) {
     if (image == nullptr || length < 32) return HVXRETVAL_INVALID_DATA_LENGTH;
     const Bytes bytes(image, length);
     apebinHeader hdr;
@@ -92,10 +97,25 @@ int zeltnvmVerifyFirmware(const uint8_t* image, size_t length) {
     if (hdr.device != DEVICE_BASIL_FAMILY) return HVXRETVAL_INVALID_FILE_HEADER;
     uint32_t stored_crc = 0;
     load_record(bytes, length - FW_IMAGE_CRC_SIZE, &stored_crc);
-    if (file_crc32(image, length - FW_IMAGE_CRC_SIZE) != stored_crc) return HVXRETVAL_INVALID_CHECKSUM;
+    const uint32_t crc = image_crc != nullptr ? *image_crc : file_crc32(image, length - FW_IMAGE_CRC_SIZE);
+    if (crc != stored_crc) return HVXRETVAL_INVALID_CHECKSUM;
     if (length < FW_IMAGE_MIN_SIGNED_LENGTH) return HVXRETVAL_INVALID_DATA_LENGTH;
     const size_t signed_length = length - FW_IMAGE_TAIL_SIZE;
-    return zeltnvmVerifyRSAsignatureAtOffset(image, 0, signed_length, image + signed_length);
+    if (signed_digest == nullptr)
+        return zeltnvmVerifyRSAsignatureAtOffset(image, 0, signed_length, image + signed_length);
+    return crypto::rsa_verify_sha256_digest(crypto::builtin_public_key(), std::span<const uint8_t, 32>(signed_digest, 32),
+                                            std::span<const uint8_t>(image + signed_length, ZELT_RSA_SIG_SIZE));
+}
+
+}  // namespace
+
+int zeltnvmVerifyFirmware(const uint8_t* image, size_t length) {
+    return verify_firmware(image, length, nullptr, nullptr);
+}
+
+int zeltnvmVerifyFirmwareDigested(const uint8_t* image, size_t length, uint32_t image_crc,
+                                  std::span<const uint8_t, 32> signed_digest) {
+    return verify_firmware(image, length, &image_crc, signed_digest.data());
 }
 
 int zeltnvmVerifySBIHeader(const uint8_t* header) {

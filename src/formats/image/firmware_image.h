@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "formats/image/byte_view.h"
@@ -26,6 +27,11 @@ int zeltnvmViewApeBinHdr(const uint8_t* image, size_t length, std::string* out);
 // -28), header signature (-21), device family (-20), CRC-32 (HVXRETVAL_INVALID_CHECKSUM,
 // -26), length below 288 (-28), RSA signature (-29, or -1).
 int zeltnvmVerifyFirmware(const uint8_t* image, size_t length);
+
+// The same check with the image's CRC-32 (of all but its last 4 bytes) and the SHA-256
+// of its signed part (all but its last 260 bytes) computed beforehand by the caller.
+int zeltnvmVerifyFirmwareDigested(const uint8_t* image, size_t length, uint32_t image_crc,
+                                  std::span<const uint8_t, 32> signed_digest);
 
 // 0 when the 64-byte secure-boot header carries its Tag and MagicNumber, else
 // HVXRETVAL_INVALID_SIGNATURE (-21).

@@ -61,21 +61,29 @@ int verify_secure_boot_header(Bytes image, size_t at) {
 
 }  // namespace
 
-int zeltnvmVerifyItemAtOffset(const uint8_t* buffer, size_t buffer_length, size_t offset,
-                              const zelnvm_directory_entry_t& entry) {
+namespace {
+
+// The item check; the data checksum and a firmware image's checksum and signed digest
+// come from `digests` when the caller computed them.
+int verify_item(const uint8_t* buffer, size_t buffer_length, size_t offset, const zelnvm_directory_entry_t& entry,
+                const crypto::RangeDigest* digests) {
     if (buffer == nullptr || !range_inside(buffer_length, offset, entry.data_length)) {
         return HVXRETVAL_INVALID_DATA_LENGTH;
     }
     const Bytes image(buffer + offset, entry.data_length);
 
-    if (!skips_data_checksum(entry) && file_crc32(image.data(), image.size()) != entry.data_chksum) {
-        return HVXRETVAL_INVALID_CHECKSUM;
+    if (!skips_data_checksum(entry)) {
+        const uint32_t crc = digests != nullptr ? digests->crc : file_crc32(image.data(), image.size());
+        if (crc != entry.data_chksum) return HVXRETVAL_INVALID_CHECKSUM;
     }
 
     const unsigned type = entry.type;
     if (type == ZEL_DIR_TYPE_UNUSED) return HVXRETVAL_SUCCESS;
     if (zelt::is_signed_firmware_type(type)) {
-        const int rc = zeltnvmVerifyFirmware(image.data(), image.size());
+        const int rc = digests != nullptr && digests->want_sha
+                           ? zeltnvmVerifyFirmwareDigested(image.data(), image.size(), digests->crc_to_mark,
+                                                           digests->sha)
+                           : zeltnvmVerifyFirmware(image.data(), image.size());
         return rc != 0 ? rc : check_type(image, type);
     }
     if (zelt::is_trailer_type(type)) {
@@ -93,6 +101,36 @@ int zeltnvmVerifyItemAtOffset(const uint8_t* buffer, size_t buffer_length, size_
             return vpd_verify_image(image.data(), image.size());
         default: return HVXRETVAL_SUCCESS;
     }
+}
+
+}  // namespace
+
+int zeltnvmVerifyItemAtOffset(const uint8_t* buffer, size_t buffer_length, size_t offset,
+                              const zelnvm_directory_entry_t& entry) {
+    return verify_item(buffer, buffer_length, offset, entry, nullptr);
+}
+
+crypto::RangeDigest item_digest_range(uint64_t offset, const zelnvm_directory_entry_t& entry) {
+    crypto::RangeDigest r;
+    r.begin = offset;
+    r.end = offset + entry.data_length;
+    // A firmware image ends in its signature and its own checksum: the checksum covers
+    // all but its last 4 bytes, the signature all but the last 260.
+    const bool firmware = zelt::is_signed_firmware_type(entry.type) && entry.data_length >= FW_IMAGE_MIN_SIGNED_LENGTH;
+    r.crc_mark = firmware ? r.end - FW_IMAGE_CRC_SIZE : r.end;
+    r.want_sha = firmware;
+    r.sha_end = firmware ? r.end - FW_IMAGE_TAIL_SIZE : r.begin;
+    return r;
+}
+
+int zeltnvmVerifyItemAtOffset(const uint8_t* buffer, size_t buffer_length, size_t offset,
+                              const zelnvm_directory_entry_t& entry, const crypto::RangeDigest& digests) {
+    // Digests of another range than this item's are never used.
+    const crypto::RangeDigest expected = item_digest_range(offset, entry);
+    if (digests.begin != expected.begin || digests.end != expected.end || digests.crc_mark != expected.crc_mark ||
+        digests.want_sha != expected.want_sha || digests.sha_end != expected.sha_end)
+        return verify_item(buffer, buffer_length, offset, entry, nullptr);
+    return verify_item(buffer, buffer_length, offset, entry, &digests);
 }
 
 int zeltnvmVerifyItem(const uint8_t* image, size_t available, const zelnvm_directory_entry_t& entry) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "common/directory_entry.h"
+#include "formats/crypto/range_digests.h"
 
 namespace zelt {
 
@@ -36,5 +37,13 @@ int zeltnvmVerifyItem(const uint8_t* image, size_t available, const zelnvm_direc
 // (an item inside a package).
 int zeltnvmVerifyItemAtOffset(const uint8_t* buffer, size_t buffer_length, size_t offset,
                               const zelnvm_directory_entry_t& entry);
+
+// The checksums and the signed digest of an item's data, computed beforehand over the
+// buffer that holds it, so that a caller verifying many items reads each byte once:
+// item_digest_range gives what to compute for the item at `offset`, and the check
+// below takes the computed range in place of passes of its own.
+crypto::RangeDigest item_digest_range(uint64_t offset, const zelnvm_directory_entry_t& entry);
+int zeltnvmVerifyItemAtOffset(const uint8_t* buffer, size_t buffer_length, size_t offset,
+                              const zelnvm_directory_entry_t& entry, const crypto::RangeDigest& digests);
 
 }  // namespace zelt
