@@ -9,6 +9,7 @@
 #include "cli/adapter_lock.h"
 #include "cli/command_registry.h"
 #include "cli/display_error.h"
+#include "cli/host_action_messages.h"
 #include "cli/install/user_answer.h"
 #include "cli/package_commands.h"
 #include "cli/report/output.h"
@@ -16,7 +17,7 @@
 #include "cli/version.h"
 #include "device/discovery_lookup.h"
 #include "device/discovery_records.h"
-#include "device/recovery.h"
+#include "device/recovery/recovery.h"
 #include "host/host.h"
 #include "log/print.h"
 
@@ -106,6 +107,18 @@ const char* selection_refusal(int status) {
     }
 }
 
+// What the console shows while an adapter is prepared for recovery.
+class RecoveryMessages final : public zelt::device::RecoveryObserver {
+public:
+    void say(const std::string& text, bool error) override {
+        zeltnvm_print(ZELT_LOC_BOTH, error ? ZELT_LVL_ERROR : ZELT_LVL_INFO, "%s", text.c_str());
+    }
+    void turning_off_vfs(const zelt::PciAddress& pf) override { vfs_.turning_off_vfs(pf); }
+
+private:
+    zelt::cli::HostActionMessages vfs_;
+};
+
 using zelt::cli::AdapterOutcome;
 using zelt::cli::InstallDecision;
 using zelt::cli::InstallOutcome;
@@ -162,6 +175,10 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
     std::vector<zelt_update_row> rows;
     std::vector<size_t> row_outcome;  // each row's entry in `outcomes`
     for (const zelt::device::InventoryFunction* target : targets) {
+        if (args.online && args.recovery) {
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "online option is not supported along with recovery options.\n");
+            return 14;
+        }
         if (args.online) {
             return zelt::cli::answer_unavailable("install -online");
         }
@@ -204,18 +221,30 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
                 outcomes.push_back(std::move(out));
                 return outcomes.back().status;
             }
-            auto prepared = zelt::device::zeltnvm_invoke_recovery_process(*row.target, static_cast<int>(rows.size()),
-                                                                          args.force, cfg != 0);
-            if (!prepared) {
-                if (prepared.result() == zelt::Result::tool(zelt::device::kRecoveryUnavailable))
-                    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Recovery is not available in this build.\n");
+            RecoveryMessages recovery_messages;
+            zelt::device::RecoveryRequest request;
+            request.force = args.force;
+            request.cfg_section = cfg != 0;
+            request.onboard_cfg_required = choice.chosen.onboard_cfg_required;
+            zelt::device::RecoveryPreparation prepared = zelt::device::zeltnvm_invoke_recovery_process(
+                context.host, inventory, *row.target, request, recovery_messages);
+            out.recovery = true;
+            out.recovery_steps = prepared.state->steps;
+            out.recovery_image = prepared.state->image;
+            out.next_action = prepared.state->next_action;
+            if (prepared.state->steps.found_again) out.reached_as = prepared.state->function().name();
+            if (!prepared.result.ok()) {
+                if (!out.next_action.empty())
+                    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\nNext step: %s\n", out.next_action.c_str());
                 out.reason = "the recovery preparation failed";
-                out.result = prepared.result();
-                out.status = prepared.result().code();
+                out.result = prepared.result;
+                out.status = prepared.result.code();
                 outcomes.push_back(std::move(out));
                 return outcomes.back().status;
             }
-            row.saved = std::move(prepared).value();
+            row.saved = std::move(prepared.state->saved);
+            row.target = &prepared.state->function();
+            row.recovery = std::move(prepared.state);
         }
         row.package = std::move(choice.chosen);
         row.cfg_pkg = cfg;
