@@ -20,6 +20,8 @@
 #include "device/recovery/recovery.h"
 #include "host/host.h"
 #include "log/print.h"
+#include "package/anti_rollback.h"
+#include "transport/fw_queries.h"
 
 namespace zelt::cli {
 
@@ -118,6 +120,39 @@ public:
 private:
     zelt::cli::HostActionMessages vfs_;
 };
+
+// The anti-rollback rule before a recovery of a Kestra adapter: 0 to go on (also when
+// the adapter's counters cannot be read: a bricked adapter does not answer), else the
+// status to end with, its message printed.
+int anti_rollback_status(const zelt::device::InventoryFunction& target, const std::vector<uint8_t>& pkg) {
+    hwrm_mfg_otp_qcfg_output otp{};
+    if (const zelt::Result rc = zelt::transport::zeltnvm_query_mfg_otp_details(target.function, &otp); !rc.ok()) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "query_mfg_otp_details failed with status %d\n", rc.code());
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Might be query_mfg_otp failure or fw not responding.\n");
+        return 0;
+    }
+    const zelt::SecureRevisions device{otp.crid, otp.sbi_rev_id, otp.srt_rev_id, otp.crt_rev_id};
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
+                  "nvm_sbi_crid = %d nvm_sbi_revid = %d nvm_srt_revid = %d nvm_crt_revid = %d\n", device.crid,
+                  device.sbi, device.srt, device.crt);
+    zelt::SecureRevisions package;
+    int status = zelt::zelpkgSecureRevisions(pkg.data(), pkg.size(), &package);
+    if (status == 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
+                      "pkg_sbi_crid = %d pkg_sbi_revid = %d pkg_srt_revid = %d pkg_crt_revid = %d\n", package.crid,
+                      package.sbi, package.srt, package.crt);
+        status = zelt::zelpkgAntiRollbackStatus(package, device);
+    }
+    if (status == zelt::ZELPKG_ANTI_ROLLBACK_REFUSED) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                      "Anti-rollback FW is installed. Device recovery is not supported for the current "
+                      "configuration.\n");
+    } else if (status != 0) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                      "Package file validation failed. Please check zeltnvm.log file for more details.\n");
+    }
+    return status;
+}
 
 using zelt::cli::AdapterOutcome;
 using zelt::cli::InstallDecision;
@@ -220,6 +255,15 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
                 out.status = zeltnvm_display_error_msg(CMD_INSTALL, locked);
                 outcomes.push_back(std::move(out));
                 return outcomes.back().status;
+            }
+            if (row.device_type == 8) {
+                const int refused = anti_rollback_status(*row.target, choice.chosen.bytes);
+                if (refused != 0) {
+                    out.reason = "the package does not pass the adapter's anti-rollback counters";
+                    out.status = refused;
+                    outcomes.push_back(std::move(out));
+                    return refused;
+                }
             }
             RecoveryMessages recovery_messages;
             zelt::device::RecoveryRequest request;
