@@ -22,8 +22,9 @@ constexpr uint32_t kEraseLength = 0x3000;
 constexpr uint32_t kEraseOffsetOlder = 0;
 constexpr uint32_t kEraseOffsetKestra = 0x100000;
 
-std::string rerun_advice(const std::string& name) {
-    return "Run the recovery again with -dev=" + name + " (zeltnvm -dev=" + name +
+// The advice to run the recovery again, as a sentence (`first`) or after "then".
+std::string rerun_advice(const std::string& name, bool first = true) {
+    return std::string(first ? "Run" : "run") + " the recovery again with -dev=" + name + " (zeltnvm -dev=" + name +
            " -recovery install <package file>).";
 }
 
@@ -103,7 +104,7 @@ RecoveryPreparation zeltnvm_invoke_recovery_process(host::Host& host, const Inve
             return fail(Result::tool(kRecoveryUnbindFailed),
                         "Some functions of the adapter may still be bound to the driver: unbind them (or unload the "
                         "driver), then " +
-                            rerun_advice(window_name));
+                            rerun_advice(window_name, false));
         }
         state.steps.unbound = true;
         name = window_name;
@@ -137,7 +138,7 @@ RecoveryPreparation zeltnvm_invoke_recovery_process(host::Host& host, const Inve
         observer.say("\nFailed to enter into recovery mode. Cannot perform the device recovery.\n", true);
         return fail(Result::tool(kRecoveryImageFailed),
                     "Check that the recovery image for the adapter is in /lib/firmware/diagfw/, then " +
-                        rerun_advice(name) + after_unbind);
+                        rerun_advice(name, false) + after_unbind);
     }
     state.steps.protection_unlocked = true;
     state.steps.image_started = true;
