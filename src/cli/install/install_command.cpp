@@ -155,6 +155,19 @@ int anti_rollback_status(const zelt::device::InventoryFunction& target, const st
 }
 
 using zelt::cli::AdapterOutcome;
+
+// After a recovery installation: what the administrator must do next. A failed
+// installation leaves the recovery image running; the recovery is run again.
+void tell_next_action(AdapterOutcome& out, int status) {
+    if (status != 0 && !out.completed) {
+        const std::string& name = out.reached_as.empty() ? std::string(out.function->name()) : out.reached_as;
+        out.next_action = "Run the recovery again with -dev=" + name + " and -force (zeltnvm -dev=" + name +
+                          " -recovery install <package file> -force).";
+    }
+    if (!out.next_action.empty())
+        zeltnvm_print(ZELT_LOC_BOTH, status != 0 ? ZELT_LVL_ERROR : ZELT_LVL_INFO, "\nNext step: %s\n",
+                      out.next_action.c_str());
+}
 using zelt::cli::InstallDecision;
 using zelt::cli::InstallOutcome;
 
@@ -394,6 +407,7 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
         const int adapter_rc = zeltnvm_invoke_firmware_update(inventory, r, args, out);
         std::vector<uint8_t>().swap(r.package.bytes);  // done with: one package in memory less
         out.status = adapter_rc;
+        if (out.recovery) tell_next_action(out, adapter_rc);
     }
     return first_failing_status(outcomes);
 }
