@@ -19,8 +19,21 @@ constexpr uint32_t kWrongTagFlip = 0x00A5A500u;
 
 }  // namespace
 
-BarChip::BarChip(const ChipConfig& config, const ChipState& state, ChipFirmware& firmware)
-    : config_(config), firmware_(firmware), window_base_(state.window_base), ctrl_(state.host_ctrl & kHostBits) {}
+BarChip::BarChip(const ChipConfig& config, const ChipState& state, ChipFirmware& firmware,
+                 const RecoveryChipState& recovery)
+    : config_(config),
+      firmware_(firmware),
+      window_base_(state.window_base),
+      ctrl_(state.host_ctrl & kHostBits),
+      recovery_(recovery) {}
+
+void BarChip::boot_from_nvm(RecoveryChipState& chip) { firmware_.boot_from_nvm(chip, config_.recovery.device_type); }
+
+uint32_t BarChip::health() {
+    // The health word of the firmware booted from the NVM, else of what the chip runs.
+    if (recovery_.boot == FirmwareBoot::nvm) return firmware_.health();
+    return chip_boot_health(recovery_);
+}
 
 ChipState BarChip::state() const {
     ChipState s;
@@ -71,13 +84,32 @@ uint32_t BarChip::read_register(uint32_t address) {
         }
     }
     if (!config_.newest) {
-        if (address == bar::kHealthStatus) return firmware_.health();
+        if (address == bar::kHealthStatus) return health();
         if (address == bar::kHealthSignature) return kHealthSignatureWord;
+    }
+    if (RecoveryChip::handles(config_.recovery.device_type, address)) {
+        bool changed = false;
+        const uint32_t value = RecoveryChip(config_.recovery, recovery_, *this).read(address, changed);
+        if (changed) {
+            firmware_.store_chip(recovery_);
+            recovery_unsaved_ = false;
+        }
+        return value;
     }
     return 0;
 }
 
 void BarChip::write_register(uint32_t address, uint32_t value) {
+    if (RecoveryChip::handles(config_.recovery.device_type, address)) {
+        // Chip memory is kept with the next change of a register (or when the window goes).
+        if (RecoveryChip(config_.recovery, recovery_, *this).write(address, value, /*privileged=*/false)) {
+            firmware_.store_chip(recovery_);
+            recovery_unsaved_ = false;
+        } else {
+            recovery_unsaved_ = true;
+        }
+        return;
+    }
     if (!config_.mailbox_present) return;
     const uint32_t ctrl = mailbox_ctrl_address();
     if (address == ctrl) write_ctrl(value);
@@ -182,7 +214,13 @@ void BarChip::queue_block(uint32_t type, uint32_t tagged_type, std::span<const u
 
 void BarChip::respond(std::span<uint8_t> payload) {
     ctrl_ &= ~bar::kCtrlFcts;
+    if (recovery_unsaved_) {
+        // The message may change the chip; what the host loaded so far goes first.
+        firmware_.store_chip(recovery_);
+        recovery_unsaved_ = false;
+    }
     MailboxAnswer answer = firmware_.answer(request_bytes_, payload);
+    firmware_.reload_chip(recovery_);
     if (answer.silent) {
         phase_ = Phase::silent;
         return;

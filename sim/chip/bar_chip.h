@@ -23,6 +23,7 @@
 #include <span>
 #include <vector>
 
+#include "sim/chip/recovery_chip.h"
 #include "sim/state/runtime_state.h"
 
 namespace zelt::sim {
@@ -67,6 +68,19 @@ public:
     virtual ExchangeFaults doorbell(std::span<const uint8_t> request) = 0;
     // Answers a request with the payload the host sent (the tag removed).
     virtual MailboxAnswer answer(std::span<const uint8_t> request, std::span<uint8_t> payload) = 0;
+
+    // The chip's recovery side, whose state the whole adapter shares: keeps a changed
+    // state, boots the processors from the NVM, and gives the state as the adapter
+    // holds it now (after a message the firmware may have changed it). A firmware
+    // without an adapter behind it keeps nothing and always boots.
+    virtual void store_chip(const RecoveryChipState& chip) { (void)chip; }
+    virtual void boot_from_nvm(RecoveryChipState& chip, uint16_t device_type) {
+        chip_boot_from_nvm(chip, device_type, true);
+    }
+    virtual bool reload_chip(RecoveryChipState& chip) {
+        (void)chip;
+        return false;
+    }
 };
 
 struct ChipConfig {
@@ -75,11 +89,13 @@ struct ChipConfig {
     bool multi_host = false;    // CTRL bit 19
     bool mailbox_present = true;
     size_t bar_size = 0;
+    RecoveryChipConfig recovery;
 };
 
-class BarChip {
+class BarChip : private RecoveryChipHost {
 public:
-    BarChip(const ChipConfig& config, const ChipState& state, ChipFirmware& firmware);
+    BarChip(const ChipConfig& config, const ChipState& state, ChipFirmware& firmware,
+            const RecoveryChipState& recovery = {});
 
     // 32-bit accesses at a byte offset of BAR0 (dword aligned; outside BAR0 a read
     // gives all ones and a write is dropped).
@@ -93,6 +109,10 @@ public:
     uint32_t mailbox_ctrl_address() const;
     // The state that outlives the mapping: window base and the host's CTRL bits.
     ChipState state() const;
+    // The recovery side's state (processors, protection, load windows).
+    const RecoveryChipState& recovery_state() const { return recovery_; }
+    // True when chip memory was written since the state was last kept.
+    bool recovery_unsaved() const { return recovery_unsaved_; }
 
 private:
     enum class Phase { idle, host_turn, host_sending, answering, sending, silent };
@@ -102,6 +122,8 @@ private:
     void ring(uint32_t value);
     void respond(std::span<uint8_t> payload);
     void queue_block(uint32_t type, uint32_t tagged_type, std::span<const uint8_t> bytes, size_t announced);
+    uint32_t health();
+    void boot_from_nvm(RecoveryChipState& chip) override;
 
     ChipConfig config_;
     ChipFirmware& firmware_;
@@ -116,6 +138,8 @@ private:
     ExchangeFaults faults_;
     std::vector<uint32_t> payload_in_;
     std::deque<uint32_t> out_;
+    RecoveryChipState recovery_;
+    bool recovery_unsaved_ = false;
 };
 
 }  // namespace zelt::sim

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "sim/create/recovery_images.h"
 #include "sim/factory/factory_content.h"
 #include "sim/faults/faults.h"
 #include "sim/flash/flash_model.h"
@@ -142,6 +143,7 @@ bool create_host(const std::string& root, HostSetup setup, std::string& error) {
     }
     state.fault_hits.assign(host.faults.size(), 0);
     if (!render_host_tree(root, host, error)) return false;
+    if (!write_recovery_images(root, host, error)) return false;
     if (!write_file_atomic(paths.state(), to_json(state).dump(1) + "\n", error)) return false;
     // The description goes last: its presence marks a complete host.
     return write_file_atomic(paths.description(), to_json(host).dump(2) + "\n", error);

@@ -29,7 +29,8 @@ bool setup_from_json(const nlohmann::json& j, HostSetup& setup, std::string& err
 HostSetup default_setup();
 
 // Creates the host directory at `root` (which must not hold a simulated host yet):
-// file tree, flash images with the factory content, description and state. Structural
+// file tree, flash images with the factory content, the recovery images, description
+// and state. Structural
 // faults of the description are applied to it first.
 bool create_host(const std::string& root, HostSetup setup, std::string& error);
 

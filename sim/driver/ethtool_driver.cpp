@@ -280,6 +280,8 @@ int interface_device_ioctl(const std::string& root, unsigned long request, struc
         }
     } else if (reaches_firmware(cmd) && (firmware_restarting(call.ctx) || call.ctx.flash.size() == 0)) {
         rc = fail(err, EAGAIN);  // the firmware restarts: try again later
+    } else if (reaches_firmware(cmd) && firmware_down(call.ctx)) {
+        rc = fail(err, ETIMEDOUT);  // no firmware runs: the driver waits its request out
     } else {
         switch (cmd) {
             case ETHTOOL_GDRVINFO: rc = get_drvinfo(call, data); break;

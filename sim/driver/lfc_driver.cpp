@@ -134,7 +134,7 @@ int lfc_device_ioctl(const std::string& root, uint32_t domain, unsigned long req
     } else if (fault && fault->kind == "lfc_errno") {
         err = fault->err_no ? fault->err_no : EIO;
         result = -1;
-    } else if (firmware_restarting(ctx) || ctx.flash.size() == 0) {
+    } else if (firmware_down(ctx)) {
         time_out();
     } else if (fault && fault->kind == "hwrm_error") {
         firmware_error_answer(hwrm_req, response, fault->error_code, fault->cmd_err);

@@ -48,7 +48,7 @@ MailboxAnswer mailbox_firmware_answer(SimSession& session, const AdapterDesc& ad
     const FaultDesc* fault = match_message_fault(session, adapter, function, req_type);
     if (fault && (fault->kind == "busy" || fault->kind == "timeout" || fault->kind == "unresponsive")) {
         out.silent = true;
-    } else if (firmware_restarting(ctx) || ctx.flash.size() == 0) {
+    } else if (firmware_down(ctx)) {
         out.silent = true;
     } else if (fault && fault->kind == "hwrm_error") {
         firmware_error_answer(request, response, fault->error_code, fault->cmd_err);

@@ -1,7 +1,13 @@
 #include "sim/faults/faults.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
+#include <vector>
+
+#include "common/directory_types.h"
+#include "sim/firmware/reset.h"
+#include "sim/flash/flash_model.h"
 
 namespace zelt::sim {
 
@@ -191,6 +197,30 @@ int match_signal_fault(SimSession& session, const AdapterDesc& adapter, const Fu
         if (fires(session, i) && signal == 0) signal = f.signal;
     }
     return signal;
+}
+
+bool brick_adapter(SimSession& session, const std::string& adapter, std::string& error) {
+    const AdapterDesc* a = session.host().find_adapter(adapter);
+    if (!a) {
+        error = "no adapter named '" + adapter + "'";
+        return false;
+    }
+    FlashModel flash(session.flash(adapter));
+    const int index = flash.has_directory() ? flash.find(ZEL_DIR_TYPE_BOOTCODE, 0, 0) : -1;
+    if (index < 0) {
+        error = adapter + ": the NVM holds no boot code";
+        return false;
+    }
+    // A write cut short: a run of the image's middle reads erased.
+    const zelnvm_directory_entry_t entry = flash.entry(static_cast<uint32_t>(index));
+    const uint32_t length = std::min<uint32_t>(256, entry.data_length / 2);
+    if (flash.raw_fill(entry.item_location + entry.data_length / 4, length, 0xFF) != FlashStatus::ok) {
+        error = adapter + ": the boot code cannot be damaged";
+        return false;
+    }
+    // The adapter restarts now and its boot ROM finds the image broken.
+    chip_boot_from_nvm(session.adapter_state(adapter).chip, a->device_type, nvm_boot_image_verifies(flash));
+    return true;
 }
 
 bool set_redundancy_status(SimSession& session, const std::string& adapter, uint32_t word, std::string& error) {

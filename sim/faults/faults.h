@@ -69,6 +69,12 @@
 //   "boot_status"     the firmware status query reports `value` as the pending boot
 //                     action (2: reboot, 3: cold boot; 0 reports the run-time status)
 //
+// "brick" damages an adapter the way a failed flash does: its NVM boot code image no
+// longer verifies (`zeltsim fault <dir> brick --adapter <name>`). The adapter restarts
+// at once and its firmware stays down: no message is answered on any road and the
+// health register does not read operational, until a recovery image is loaded or the
+// NVM is repaired and the chip reset. It is a change of the NVM, not a scheduled fault.
+//
 // "redundancy" sets the NVM redundancy status word the firmware's health query reports
 // (`zeltsim fault <dir> redundancy --status <word>`; 0, the default, is healthy). It
 // is run-time state of the firmware, not part of the description.
@@ -127,6 +133,10 @@ const FaultDesc* match_ethtool_fault(SimSession& session, const AdapterDesc& ada
 // fires. Counts the request like the matchers above.
 int match_signal_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function, int req_type,
                        int ethtool_cmd);
+
+// Bricks the adapter named `adapter` (see "brick" above). False with `error` when no
+// adapter has that name or its NVM holds no boot code.
+bool brick_adapter(SimSession& session, const std::string& adapter, std::string& error);
 
 // Sets the redundancy status word of the adapter named `adapter` (every adapter when
 // empty). False with `error` when no adapter has that name.

@@ -5,6 +5,7 @@
 
 #include "sim/firmware/fw_exchange.h"
 #include "sim/firmware/option_values.h"
+#include "sim/firmware/reset.h"
 #include "wire/hwrm_messages.h"
 #include "wire/hwrm_nvm.h"
 
@@ -129,8 +130,15 @@ void firmware_reset(FirmwareContext& ctx, unsigned restart_ms) {
     st.option_action_status = 0;
     st.reset_count++;
     st.down_until_us = ctx.now_us + uint64_t{restart_ms} * 1000u;
+    chip_boot_from_nvm(st.chip, ctx.adapter.device_type, nvm_boot_image_verifies(ctx.flash));
 }
 
 bool firmware_restarting(FirmwareContext& ctx) { return ctx.now_us < ctx.state.down_until_us; }
+
+bool firmware_down(FirmwareContext& ctx) {
+    const FirmwareBoot boot = ctx.state.chip.boot;
+    return firmware_restarting(ctx) || ctx.flash.size() == 0 || boot == FirmwareBoot::nvm_failed ||
+           boot == FirmwareBoot::halted;
+}
 
 }  // namespace zelt::sim

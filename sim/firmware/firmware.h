@@ -114,6 +114,10 @@ void firmware_reset(FirmwareContext& ctx, unsigned restart_ms);
 // True while the firmware restarts after a reset.
 bool firmware_restarting(FirmwareContext& ctx);
 
+// True when no firmware answers: it restarts, the NVM boot image did not verify, or
+// the processors are halted with no recovery image running.
+bool firmware_down(FirmwareContext& ctx);
+
 // Installs the package staged in the update item (the outcome is stored in the
 // state and returned). Shared by the install message and the Ethernet driver's flash
 // command. Returns 0 or a `cmd_err` value of a refused installation. Defined with the

@@ -62,6 +62,13 @@ uint16_t function_id(const AdapterDesc& a, const FunctionDesc& f) {
 }
 
 uint32_t read_register(FirmwareContext& ctx, uint32_t addr) {
+    // The chip's recovery registers, by their chip address.
+    const uint32_t chip_address = addr + host_register_base(ctx.adapter);
+    if (RecoveryChip::handles(ctx.adapter.device_type, chip_address)) {
+        FirmwareChipHost boot(ctx, 0);
+        bool changed = false;
+        return RecoveryChip(recovery_chip_config(ctx.adapter), ctx.state.chip, boot).read(chip_address, changed);
+    }
     switch (addr) {
         case kRegHealthStatus: return firmware_restarting(ctx) ? 0x0 : 0x8000;
         case kRegHeartbeat: return static_cast<uint32_t>(ctx.now_us / 100000u);
@@ -83,7 +90,10 @@ void ver_get(FirmwareContext& ctx, Exchange& ex) {
     out.hwrm_intf_min_8b = HWRM_INTF_MIN;
     out.hwrm_intf_upd_8b = HWRM_INTF_UPD;
     uint8_t v[4];
-    parse_version(ctx.state.running_fw_version, v);
+    // A recovery image reports its own version until the chip boots from its NVM again.
+    parse_version(ctx.state.chip.boot == FirmwareBoot::recovery ? ctx.state.chip.recovery_version
+                                                                 : ctx.state.running_fw_version,
+                  v);
     out.hwrm_fw_maj_8b = v[0];
     out.hwrm_fw_min_8b = v[1];
     out.hwrm_fw_bld_8b = v[2];
@@ -382,7 +392,18 @@ void dbg_write_direct(FirmwareContext& ctx, Exchange& ex) {
     hwrm_dbg_write_direct_input in;
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     if (in.write_len32 == 0 || in.write_len32 > 8) return ex.error(kFwErrInvalidParams);
-    for (uint32_t i = 0; i < in.write_len32; ++i) ctx.state.registers[in.write_addr + i * 4] = in.write_data[i];
+    for (uint32_t i = 0; i < in.write_len32; ++i) {
+        const uint32_t addr = in.write_addr + i * 4;
+        const uint32_t chip_address = addr + host_register_base(ctx.adapter);
+        if (RecoveryChip::handles(ctx.adapter.device_type, chip_address)) {
+            // The firmware's own write: register protection does not stop it.
+            FirmwareChipHost boot(ctx, 0);
+            RecoveryChip(recovery_chip_config(ctx.adapter), ctx.state.chip, boot)
+                .write(chip_address, in.write_data[i], /*privileged=*/true);
+        } else {
+            ctx.state.registers[addr] = in.write_data[i];
+        }
+    }
     hwrm_dbg_write_direct_output out{};
     ex.answer(out);
 }

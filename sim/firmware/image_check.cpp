@@ -154,6 +154,8 @@ bool firmware_signature_valid(std::span<const uint8_t> message, std::span<const 
     return EVP_DigestVerify(ctx.get(), signature.data(), signature.size(), message.data(), message.size()) == 1;
 }
 
+bool firmware_signed_image_valid(std::span<const uint8_t> image) { return signed_firmware_valid(image); }
+
 bool firmware_item_valid(std::span<const uint8_t> image, const zelnvm_directory_entry_t& entry) {
     if (image.size() != entry.data_length) return false;
     if (!skips_data_checksum(entry) && firmware_crc32(image) != entry.data_chksum) return false;

@@ -18,6 +18,10 @@ uint32_t firmware_crc32(std::span<const uint8_t> bytes);
 // `message` under the public key compiled into the firmware.
 bool firmware_signature_valid(std::span<const uint8_t> message, std::span<const uint8_t> signature);
 
+// True when `image` is a signed firmware image of this adapter family: its header, its
+// CRC-32 and its signature.
+bool firmware_signed_image_valid(std::span<const uint8_t> image);
+
 // True when `image` (the entry's data_length bytes) passes every check its entry
 // calls for.
 bool firmware_item_valid(std::span<const uint8_t> image, const zelnvm_directory_entry_t& entry);

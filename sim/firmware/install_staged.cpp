@@ -12,6 +12,7 @@
 #include "common/directory_types.h"
 #include "formats/image/image_records.h"
 #include "formats/image/item_version.h"
+#include "formats/image/secure_boot_identity.h"
 #include "formats/patch/patch.h"
 #include "formats/vpd/vpd.h"
 #include "sim/faults/faults.h"
@@ -25,7 +26,8 @@ namespace zelt::sim {
 
 AntiRollbackCounters anti_rollback_counters(const AdapterDesc& adapter) {
     if (!adapter.secure_boot) return {};
-    return AntiRollbackCounters{1, 2, 3, 3};
+    constexpr image::SecureBootIdentity id = image::kSimulatedSecureBootIdentity;
+    return AntiRollbackCounters{id.crid, id.sbi_revision, id.srt_revision, id.crt_revision};
 }
 
 std::string voltage_regulator_name(const AdapterDesc& adapter) {

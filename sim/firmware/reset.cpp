@@ -1,5 +1,8 @@
 #include "sim/firmware/reset.h"
 
+#include "common/directory_types.h"
+#include "sim/firmware/image_check.h"
+#include "sim/firmware/install_staged.h"
 #include "wire/fw_register_address.h"
 
 namespace zelt::sim {
@@ -8,6 +11,8 @@ namespace {
 
 constexpr uint32_t kNormalWait = 30;   // 3 s
 constexpr uint32_t kMaxBailout = 100;  // 10 s
+// embedded_proc_type of a reset of the boot processor alone (the warm reset).
+constexpr uint8_t kResetBootProcessor = 0;
 
 bool fault_matches(const FaultDesc& f, const FirmwareContext& ctx, ResetFault kind) {
     if (f.kind != "reset_fault" || f.cmd_err != static_cast<uint8_t>(kind)) return false;
@@ -29,12 +34,35 @@ bool has_fault(const FirmwareContext& ctx, ResetFault kind) {
 bool sim_hot_reset_capable(const AdapterDesc& adapter) { return adapter.device_type > 5; }
 
 void sim_fw_reset(FirmwareContext& ctx, const hwrm_fw_reset_input& request) {
-    (void)request;
+    // A recovery image restarting its own boot processor stays the running image; any
+    // other reset ends it and the chip boots from its NVM.
+    if (ctx.state.chip.boot == FirmwareBoot::recovery && request.embedded_proc_type == kResetBootProcessor) return;
     const uint32_t counter = ctx.state.reset_count;
     unsigned restart_ms = sim_hot_reset_capable(ctx.adapter) ? kResetRestartMs : 0;
     if (has_fault(ctx, ResetFault::stays_down)) restart_ms = kResetStuckMs;
     firmware_reset(ctx, restart_ms);
     if (has_fault(ctx, ResetFault::counter_stuck)) ctx.state.reset_count = counter;
+}
+
+RecoveryChipConfig recovery_chip_config(const AdapterDesc& adapter) {
+    const AntiRollbackCounters fuses = anti_rollback_counters(adapter);
+    return RecoveryChipConfig{adapter.device_type, fuses.crid, fuses.sbi_rev};
+}
+
+bool nvm_boot_image_verifies(const FlashModel& flash) {
+    if (flash.size() == 0 || !flash.has_directory()) return false;
+    const int index = flash.find(ZEL_DIR_TYPE_BOOTCODE, 0, 0);
+    if (index < 0) return false;
+    const zelnvm_directory_entry_t entry = flash.entry(static_cast<uint32_t>(index));
+    std::vector<uint8_t> image(entry.data_length);
+    if (flash.read(static_cast<uint32_t>(index), 0, image) != FlashStatus::ok) return false;
+    return firmware_item_valid(image, entry);
+}
+
+void FirmwareChipHost::boot_from_nvm(RecoveryChipState& chip) {
+    if (&chip != &ctx_.state.chip) ctx_.state.chip = chip;
+    firmware_reset(ctx_, restart_ms_);
+    if (&chip != &ctx_.state.chip) chip = ctx_.state.chip;
 }
 
 uint16_t sim_registered_vfs(FirmwareContext& ctx) {
@@ -66,7 +94,9 @@ void sim_window_recovery_registers(hwrm_error_recovery_qcfg_output& out) {
 uint32_t sim_window_register(const AdapterState& state, uint64_t now_us, uint16_t offset) {
     const bool restarting = now_us < state.down_until_us;
     switch (offset) {
-        case ZELT_CFG_WINDOW_FW_HEALTH: return restarting ? 0x0 : 0x8000;
+        case ZELT_CFG_WINDOW_FW_HEALTH:
+            if (state.chip.boot != FirmwareBoot::nvm) return chip_boot_health(state.chip);
+            return restarting ? 0x0 : 0x8000;
         case kWindowHeartbeat: return static_cast<uint32_t>(now_us / 100000u);
         case kWindowResetCount: return state.reset_count;
         case kWindowResetInProgress: return restarting ? 1 : 0;

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "sim/chip/recovery_chip.h"
 #include "sim/firmware/firmware.h"
 #include "wire/hwrm_query.h"
 
@@ -69,5 +70,23 @@ uint32_t sim_window_register(const AdapterState& state, uint64_t now_us, uint16_
 uint16_t sim_registered_vfs(FirmwareContext& ctx);
 // The firmware's wait periods in units of 100 ms.
 void sim_reset_wait_periods(FirmwareContext& ctx, uint32_t& normal_wait, uint32_t& max_bailout);
+
+// The recovery registers of the adapter's chip: its family, CRID and SBI counter.
+RecoveryChipConfig recovery_chip_config(const AdapterDesc& adapter);
+
+// True when the NVM holds a boot code image that passes the firmware's image check.
+bool nvm_boot_image_verifies(const FlashModel& flash);
+
+// The chip's processors restart from the NVM through the firmware's reset: what the
+// reset activates takes effect and the firmware runs when the boot image verifies.
+class FirmwareChipHost : public RecoveryChipHost {
+public:
+    FirmwareChipHost(FirmwareContext& ctx, unsigned restart_ms) : ctx_(ctx), restart_ms_(restart_ms) {}
+    void boot_from_nvm(RecoveryChipState& chip) override;
+
+private:
+    FirmwareContext& ctx_;
+    unsigned restart_ms_;
+};
 
 }  // namespace zelt::sim

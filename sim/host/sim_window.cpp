@@ -7,6 +7,7 @@
 #include "sim/driver/sim_devices.h"
 #include "sim/faults/faults.h"
 #include "sim/firmware/firmware.h"
+#include "sim/firmware/reset.h"
 #include "sim/host/sim_host.h"
 #include "sim/state/sim_store.h"
 #include "sim/tree/config_space.h"
@@ -28,7 +29,7 @@ public:
     WindowFirmware(SimHost& host, std::string address) : host_(host), address_(std::move(address)) {}
 
     // Loads the chip's configuration and lasting state. False when the function has no BAR0.
-    bool load(SimSession& session, ChipConfig& config, ChipState& state) {
+    bool load(SimSession& session, ChipConfig& config, ChipState& state, RecoveryChipState& recovery) {
         FunctionRef ref = find_function(session.host(), address_);
         if (!ref || ref.function->is_vf) return false;
         const AdapterDesc& a = *ref.adapter;
@@ -37,6 +38,8 @@ public:
         config.multi_host = a.multi_host;
         config.mailbox_present = !chip_fault(session.host(), a, *ref.function, "no_mailbox");
         config.bar_size = bar0_size(a);
+        config.recovery = recovery_chip_config(a);
+        recovery = session.adapter_state(a.name).chip;
         busy_stuck_ = chip_fault(session.host(), a, *ref.function, "mailbox_busy") != nullptr;
         const FaultDesc* sick = chip_fault(session.host(), a, *ref.function, "fw_not_operational");
         not_operational_ = sick != nullptr;
@@ -73,6 +76,23 @@ public:
         return out;
     }
 
+    void store_chip(const RecoveryChipState& chip) override {
+        with_function([&](SimSession& s, FunctionRef ref) { s.adapter_state(ref.adapter->name).chip = chip; });
+    }
+
+    void boot_from_nvm(RecoveryChipState& chip, uint16_t) override {
+        with_function([&](SimSession& s, FunctionRef ref) {
+            FirmwareContext ctx{*ref.adapter, *ref.function, s.adapter_state(ref.adapter->name),
+                                FlashModel(s.flash(ref.adapter->name)), s.now_us(), &s.host().faults};
+            FirmwareChipHost(ctx, 0).boot_from_nvm(chip);
+            down_until_us_ = ctx.state.down_until_us;
+        });
+    }
+
+    bool reload_chip(RecoveryChipState& chip) override {
+        return with_function([&](SimSession& s, FunctionRef ref) { chip = s.adapter_state(ref.adapter->name).chip; });
+    }
+
     // Runs `work` on the function under a locked session and saves what it changed.
     template <class Work>
     bool with_function(Work work) {
@@ -107,8 +127,9 @@ public:
         counted_ = counted;
         ChipConfig config;
         ChipState state;
+        RecoveryChipState recovery;
         firmware_.with_function([&](SimSession& s, FunctionRef) {
-            if (!firmware_.load(s, config, state)) return;
+            if (!firmware_.load(s, config, state, recovery)) return;
             if (size_ == 0) size_ = config.bar_size;
             if (size_ > config.bar_size) return;
             if (counted_) {
@@ -120,18 +141,20 @@ public:
         });
         if (!loaded_) return false;
         config.bar_size = size_;
-        chip_ = std::make_unique<BarChip>(config, state, firmware_);
+        chip_ = std::make_unique<BarChip>(config, state, firmware_, recovery);
         return true;
     }
 
     ~SimRegisterWindow() override {
         if (!loaded_) return;
-        firmware_.with_function([&](SimSession& s, FunctionRef) {
+        firmware_.with_function([&](SimSession& s, FunctionRef ref) {
             ChipState& lasting = s.state().chips[firmware_.address()];
             if (chip_) {
                 ChipState now = chip_->state();
                 lasting.window_base = now.window_base;
                 lasting.host_ctrl = now.host_ctrl;
+                // Chip memory written since the last register change.
+                if (chip_->recovery_unsaved()) s.adapter_state(ref.adapter->name).chip = chip_->recovery_state();
             }
             if (counted_ && lasting.open_windows > 0) --lasting.open_windows;
         });

@@ -43,6 +43,43 @@ std::vector<uint8_t> from_hex(const std::string& s) {
     return out;
 }
 
+json chip_to_json(const RecoveryChipState& c) {
+    json regs = json::object();
+    for (const auto& [addr, value] : c.registers) regs[std::to_string(addr)] = value;
+    json memory = json::object();
+    for (const auto& [addr, page] : c.memory) memory[std::to_string(addr)] = to_hex(page);
+    json downloads = json::array();
+    for (const auto& [start, end] : c.downloads) downloads.push_back({start, end});
+    return json{{"boot", static_cast<unsigned>(c.boot)},
+                {"locked_at_boot", c.locked_at_boot},
+                {"protection_gated", c.protection_gated},
+                {"health", c.health},
+                {"reset_reads", c.reset_reads},
+                {"recovery_version", c.recovery_version},
+                {"registers", regs},
+                {"memory", memory},
+                {"downloads", downloads}};
+}
+
+void chip_from_json(const json& j, RecoveryChipState& c) {
+    const unsigned boot = j.value("boot", 0u);
+    if (boot > static_cast<unsigned>(FirmwareBoot::recovery)) throw std::invalid_argument("bad boot state");
+    c.boot = static_cast<FirmwareBoot>(boot);
+    c.locked_at_boot = j.value("locked_at_boot", true);
+    c.protection_gated = j.value("protection_gated", false);
+    c.health = j.value("health", 0u);
+    c.reset_reads = j.value("reset_reads", 0u);
+    c.recovery_version = j.value("recovery_version", "");
+    if (j.contains("registers"))
+        for (const auto& [addr, value] : j.at("registers").items())
+            c.registers[static_cast<uint32_t>(std::stoul(addr))] = value.get<uint32_t>();
+    if (j.contains("memory"))
+        for (const auto& [addr, hex] : j.at("memory").items())
+            c.memory[static_cast<uint32_t>(std::stoul(addr))] = from_hex(hex.get<std::string>());
+    if (j.contains("downloads"))
+        for (const auto& d : j.at("downloads")) c.downloads.emplace_back(d.at(0).get<uint32_t>(), d.at(1).get<uint32_t>());
+}
+
 json adapter_to_json(const AdapterState& a) {
     json options = json::object();
     for (const auto& [num, var] : a.options) {
@@ -64,7 +101,7 @@ json adapter_to_json(const AdapterState& a) {
                         {"installed_items", {r.installed_items[0], r.installed_items[1]}},
                         {"install_type", r.install_type},
                         {"when_us", r.when_us}};
-    return json{{"running_fw_version", a.running_fw_version},
+    json out{{"running_fw_version", a.running_fw_version},
                 {"running_pkg_version", a.running_pkg_version},
                 {"pending_fw_version", a.pending_fw_version},
                 {"pending_pkg_version", a.pending_pkg_version},
@@ -98,6 +135,10 @@ json adapter_to_json(const AdapterState& a) {
                 {"features", a.features},
                 {"vfs", vfs},
                 {"loopback", loopback}};
+    // Written only once the chip left its healthy boot, so state files of adapters
+    // that never went through a recovery stay as they were.
+    if (a.chip != RecoveryChipState{}) out["chip"] = chip_to_json(a.chip);
+    return out;
 }
 
 void adapter_from_json(const json& j, AdapterState& a) {
@@ -178,6 +219,7 @@ void adapter_from_json(const json& j, AdapterState& a) {
             l.phy = lj.value("phy", uint8_t{0});
         }
     }
+    if (j.contains("chip")) chip_from_json(j.at("chip"), a.chip);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json_fwd.hpp>
@@ -64,6 +65,31 @@ struct PortLoopback {
     bool operator==(const PortLoopback&) const = default;
 };
 
+// What the adapter's processors run: the firmware from the NVM, nothing (the NVM boot
+// image did not verify, or the host halted the processors to load a recovery image),
+// or a recovery image the host loaded into chip memory.
+enum class FirmwareBoot : uint8_t { nvm = 0, nvm_failed = 1, halted = 2, recovery = 3 };
+
+// The chip registers and memory a recovery works with (processor control, reset
+// control, register protection, the boot ROM's fastboot registers, the load windows).
+// They belong to the whole chip, so every function of the adapter sees the same.
+struct RecoveryChipState {
+    FirmwareBoot boot = FirmwareBoot::nvm;
+    // The firmware that booted from the NVM set the protection rules; rules not written
+    // since read as its locked values, else as the chip's open reset values.
+    bool locked_at_boot = true;
+    // Older families without a booted firmware: the protection block reads 0xDEADDEAD
+    // until its clock is enabled through cpmu_cntl_1.
+    bool protection_gated = false;
+    uint32_t health = 0;            // boot ROM / boot loader health word while not running from the NVM
+    uint32_t reset_reads = 0;       // reads of soft_reset_0 left before its primate-reset bit clears
+    std::string recovery_version;   // "a.b.c.d" of the recovery image running
+    std::map<uint32_t, uint32_t> registers;           // written registers by chip address
+    std::map<uint32_t, std::vector<uint8_t>> memory;  // written chip memory, 4 KiB pages by address
+    std::vector<std::pair<uint32_t, uint32_t>> downloads;  // [start, end) of the runs the host wrote since the last start
+    bool operator==(const RecoveryChipState&) const = default;
+};
+
 struct AdapterState {
     std::string running_fw_version;  // "a.b.c.d"
     std::string running_pkg_version;
@@ -96,6 +122,7 @@ struct AdapterState {
     std::map<std::string, std::string> features;
     std::map<uint16_t, VfSettings> vfs;  // by the VF's firmware id
     std::map<uint32_t, PortLoopback> loopback;  // by port
+    RecoveryChipState chip;
     // A session saves the state only when it compares unequal to what was loaded, so a
     // field added here must be comparable (give a record type a defaulted operator==).
     bool operator==(const AdapterState&) const = default;

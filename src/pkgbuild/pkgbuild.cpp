@@ -119,6 +119,26 @@ Bytes secure_boot_image(uint16_t dir_type, uint32_t fw_version, uint32_t size) {
     return img;
 }
 
+Bytes secure_boot_image(uint16_t dir_type, uint32_t fw_version, uint32_t size, const image::SecureBootIdentity& id) {
+    Bytes img = secure_boot_image(dir_type, fw_version, size);
+    const size_t at = dir_type == ZEL_DIR_TYPE_SBI ? SBI_HEADER_OFFSET_IN_SBI : 0;
+    AuthenticatedBootImageHeader_t h;
+    std::memcpy(&h, img.data() + at, sizeof h);
+    if (dir_type == ZEL_DIR_TYPE_SBI) {
+        h.sbi.CustomerRevisionID = id.crid;
+        h.sbi.SBIRevisionID = id.sbi_revision;
+    } else {
+        h.sbi.CustomerRevisionID = dir_type == ZEL_DIR_TYPE_SRT ? id.srt_revision : id.crt_revision;
+    }
+    std::memcpy(img.data() + at, &h, sizeof h);
+    return img;
+}
+
+uint32_t secure_boot_version(const std::vector<uint16_t>& v) {
+    auto part = [&](size_t i) { return i < v.size() ? uint32_t{v[i]} : 0u; };
+    return (part(0) << 24) | ((part(1) & 0xFFu) << 16) | ((part(2) & 0xFFu) << 8) | (part(3) & 0xFFu);
+}
+
 Bytes text_value(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 Bytes u16_values(const std::vector<uint16_t>& values) {
@@ -263,6 +283,25 @@ int build_example_package(const std::string& version, std::span<const uint8_t> k
         it.description = type == ZEL_DIR_TYPE_AVS ? "Voltage scaling table" : "Configuration microcode";
         const int rc = trailer_image(type, v, 8 * 1024, key, &it.data);
         if (rc != 0) return rc;
+        plan.items.push_back(std::move(it));
+    }
+    // Secure-boot images only replace those an adapter has, so the one package serves
+    // the families without them too.
+    struct SecureBoot {
+        uint16_t type;
+        uint32_t size;
+        const char* description;
+    } secure_boot[] = {
+        {ZEL_DIR_TYPE_SBI, 16 * 1024, "Secure boot loader"},
+        {ZEL_DIR_TYPE_SRT, 96 * 1024, "Secure runtime image"},
+        {ZEL_DIR_TYPE_CRT, 96 * 1024, "Customer runtime image"},
+    };
+    for (const SecureBoot& sb : secure_boot) {
+        ItemSpec it;
+        it.type = sb.type;
+        it.directive = ZELPKG_ITEM_REPLACE_IF_PRESENT;
+        it.description = sb.description;
+        it.data = secure_boot_image(sb.type, secure_boot_version(v), sb.size, image::kSimulatedSecureBootIdentity);
         plan.items.push_back(std::move(it));
     }
     plan.wrap = wrap;

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/image/secure_boot_identity.h"
+
 namespace zelt::pkgbuild {
 
 using Bytes = std::vector<uint8_t>;
@@ -45,6 +47,12 @@ Bytes fru_image(const std::string& product, const std::string& serial, const std
 
 // A secure-boot image (SBI at offset 256, SRT and CRT at 0) with its header.
 Bytes secure_boot_image(uint16_t dir_type, uint32_t fw_version, uint32_t size);
+// The same, stamped with a secure-boot identity: an SBI carries the CRID and the SBI
+// revision, an SRT or CRT its own revision.
+Bytes secure_boot_image(uint16_t dir_type, uint32_t fw_version, uint32_t size, const image::SecureBootIdentity& id);
+
+// The version "a.b.c.d" packed as a secure-boot header's firmware version.
+uint32_t secure_boot_version(const std::vector<uint16_t>& version);
 
 // `size` deterministic bytes for configuration items and other unchecked data.
 Bytes filler(uint16_t seed, uint32_t size);
@@ -92,10 +100,11 @@ struct Fault {
 };
 void apply_faults(Bytes* package, const std::vector<Fault>& faults);
 
-// The example package: signed boot code, management firmware, secondary boot code and
-// trailer-signed AVS and CCM images of `version` ("a.b.c.d"), for every physical
-// function of the supported-device table; `wrap` puts it behind the firmware update
-// package header.
+// The example package: signed boot code, management firmware, secondary boot code,
+// trailer-signed AVS and CCM images of `version` ("a.b.c.d"), and the secure-boot
+// images (SBI, SRT, CRT; replaced where an adapter has them) carrying the simulated
+// adapters' secure-boot identity, for every physical function of the supported-device
+// table; `wrap` puts it behind the firmware update package header.
 int build_example_package(const std::string& version, std::span<const uint8_t> key, Bytes* package,
                           bool wrap = false);
 

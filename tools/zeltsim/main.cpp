@@ -11,6 +11,7 @@
 //   zeltsim fault <dir> --clear
 //   zeltsim bind <dir> <pci address>
 //   zeltsim fault <dir> crash --adapter <name>
+//   zeltsim fault <dir> brick --adapter <name>
 //   zeltsim coredump-info <file>
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +43,7 @@ const char kUsage[] =
     "       zeltsim fault <dir> --clear\n"
     "       zeltsim bind <dir> <pci address>\n"
     "       zeltsim fault <dir> crash --adapter <name>\n"
+    "       zeltsim fault <dir> brick --adapter <name>\n"
     "       zeltsim coredump-info <file>\n"
     "fault kinds: hwrm_error busy timeout unresponsive lfc_errno ethtool_errno install_fault\n"
     "             reset_fault install_slow no_lfc_device driver_unloaded vfio link_down no_root\n"
@@ -166,6 +168,10 @@ int cmd_fault(const std::vector<std::string>& args) {
         AdapterState& st = session->state().adapters[args[3]];
         st.crash_dump_length = kCrashDumpBytes;
         st.crash_time = static_cast<uint32_t>(session->now_us() / 1000000u);
+    } else if (args[1] == "brick") {
+        // A failed flash: the adapter's NVM boot image no longer verifies.
+        if (args.size() != 4 || args[2] != "--adapter") return usage();
+        if (!brick_adapter(*session, args[3], error)) return failure(error);
     } else {
         FaultDesc f;
         f.kind = args[1];
@@ -202,7 +208,8 @@ int cmd_fault(const std::vector<std::string>& args) {
     if (!session->save(error)) return failure(error);
     // Only a fault that changes the host itself changes its file tree; a scheduled one
     // is looked up on every request.
-    const bool structural = args[1] != "--clear" && args[1] != "crash" && is_structural_fault(args[1]);
+    const bool structural = args[1] != "--clear" && args[1] != "crash" && args[1] != "brick" &&
+                            is_structural_fault(args[1]);
     if (structural && !render_host_tree(args[0], host, error)) return failure(error);
     return 0;
 }

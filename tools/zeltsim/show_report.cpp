@@ -32,6 +32,15 @@ void show_adapter(SimSession& s, const AdapterDesc& a, std::string& out) {
         a.part_number.c_str(), static_cast<unsigned long long>(a.dsn));
     add(out, "  firmware %s, package %s, reset pending: %s, resets: %u\n", st.running_fw_version.c_str(),
         st.running_pkg_version.c_str(), st.reset_pending ? "yes" : "no", st.reset_count);
+    // What the processors run, when it is not the firmware booted from the NVM.
+    switch (st.chip.boot) {
+        case FirmwareBoot::nvm: break;
+        case FirmwareBoot::nvm_failed: add(out, "  firmware down: the NVM boot image does not verify\n"); break;
+        case FirmwareBoot::halted: add(out, "  firmware down: processors halted (health 0x%04x)\n", st.chip.health); break;
+        case FirmwareBoot::recovery:
+            add(out, "  running recovery image %s\n", st.chip.recovery_version.c_str());
+            break;
+    }
     if (st.last_install.valid)
         add(out, "  last install: type %u, result %u, problem item %u, reset required %u\n",
             st.last_install.install_type, st.last_install.result, st.last_install.problem_item,
