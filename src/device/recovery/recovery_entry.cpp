@@ -79,13 +79,20 @@ RecoveryPreparation zeltnvm_invoke_recovery_process(host::Host& host, const Inve
                   target.facts.nic_info.driver_type);
 
     // The function is reached on a mailbox road of the recovery's own, whose run knows
-    // that the function is in recovery.
+    // (once discovery has found the function again) that the function is in recovery.
     state.road = std::make_shared<transport::MailboxRoad>(host);
-    state.road->run().recovery_mode = true;
     std::string name = target.name();
-    if (target.facts.nic_info.driver_type != ZELT_DRIVER_NONE) {
+    // A function of the adapter the driver still holds, the target first: a run stopped
+    // half-way through unbinding may have left the target free and a sibling bound.
+    const InventoryFunction* bound = nullptr;
+    for (const InventoryFunction& f : inventory.functions) {
+        const bool same_bus = f.address().domain == at.domain && f.address().bus == at.bus;
+        if (!same_bus || f.facts.nic_info.driver_type == ZELT_DRIVER_NONE) continue;
+        if (!bound || &f == &target) bound = &f;
+    }
+    if (bound) {
         const std::string window_name = transport::pci_window_name(at);
-        if (Result rc = zeltnvm_disable_enable_driver_num_vf(host, inventory, target, 0, observer); !rc) {
+        if (Result rc = zeltnvm_disable_enable_driver_num_vf(host, inventory, *bound, 0, observer); !rc) {
             observer.say("\nFailed to disable sriov vf's. Please disable sriov vf's manually.\n", true);
             return fail(Result::tool(kRecoveryVfFailed),
                         "Turn the adapter's SR-IOV virtual functions off (write 0 to sriov_numvfs of each of its "
@@ -96,7 +103,7 @@ RecoveryPreparation zeltnvm_invoke_recovery_process(host::Host& host, const Inve
                                     "PCI device %04x:%02x:%x from the driver.\n",
                                     at.domain, at.bus, at.device),
                      false);
-        if (Result rc = zeltnvm_unbind_driver(host, inventory, target); !rc) {
+        if (Result rc = zeltnvm_unbind_driver(host, inventory, *bound); !rc) {
             observer.say("\nFailed to unbind the PF's from the driver. Please unbind/unload the\n", true);
             observer.say(recovery::text("orvanta drivers manually for the PCI device %04x:%02x:%x\n", at.domain, at.bus,
                                         at.device),
@@ -130,6 +137,9 @@ RecoveryPreparation zeltnvm_invoke_recovery_process(host::Host& host, const Inve
     state.function_index = static_cast<size_t>(again - state.inventory.functions.data());
     state.steps.found_again = true;
     const InventoryFunction& fn = *again;
+    // From here a silent firmware is tried all the same: the recovery image is about to
+    // replace it. (Discovery ran without this, so that it did not wait on every query.)
+    state.road->run().recovery_mode = true;
 
     observer.say("\nEntering recovery mode. Please wait... \n", false);
     if (Result rc = zeltnvm_fastboot_recovery_image(fn.function, state.device_type, observer, &state.image,
