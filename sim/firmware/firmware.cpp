@@ -110,6 +110,10 @@ void firmware_answer(FirmwareContext& ctx, std::span<const uint8_t> request, std
         case HeaderVerdict::invalid: ex.error(kFwErrInvalidParams); return;
         case HeaderVerdict::ok: break;
     }
+    // A recovery image finding an erased NVM starts it afresh with an empty directory, so
+    // that a complete package can be written into it.
+    if (ctx.state.chip.boot == FirmwareBoot::recovery && ctx.flash.size() != 0 && !ctx.flash.has_directory())
+        ctx.flash.format();
     if (answer_nvm_message(ctx, ex) || answer_query_message(ctx, ex) || answer_serdes_message(ctx, ex) ||
         answer_dump_message(ctx, ex) || answer_ntuple_message(ctx, ex) || answer_vf_message(ctx, ex) ||
         answer_loopback_message(ctx, ex)) {

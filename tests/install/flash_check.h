@@ -54,12 +54,13 @@ inline std::vector<std::string> damaged_items(std::vector<uint8_t> image) {
     return damaged;
 }
 
-// What is left in the host's firmware directory, where installations stage packages.
+// What is left in the host's firmware directory, where installations stage packages
+// (the directory of recovery images the host keeps there is not staging).
 inline std::vector<std::string> staged_files(const InstallHost& host) {
     std::vector<std::string> names;
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator(host.root() + "/lib/firmware", ec))
-        names.push_back(e.path().filename().string());
+        if (e.path().filename() != "diagfw") names.push_back(e.path().filename().string());
     return names;
 }
 

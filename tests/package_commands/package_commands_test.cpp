@@ -82,8 +82,8 @@ TEST_F(PackageCommands, VerifyFailuresNameTheItem) {
     ASSERT_EQ(pkgbuild::build_example_package("229.0.0.1", pkgbuild::test_signing_key(), &pkg), 0);
     Bytes item_fault = pkg, package_fault = pkg;
     // A byte inside the first item's data (the data follows the 512-byte stream, the
-    // manifest header and five records), with the package checksum made right again.
-    pkgbuild::apply_faults(&item_fault, {{pkgbuild::Fault::XOR_BYTE, 12 + 512 + 20 + 5 * 88 + 100, 1},
+    // manifest header and eight records), with the package checksum made right again.
+    pkgbuild::apply_faults(&item_fault, {{pkgbuild::Fault::XOR_BYTE, 12 + 512 + 20 + 8 * 88 + 100, 1},
                                          {pkgbuild::Fault::FIX_CHECKSUM, 0, 0}});
     pkgbuild::apply_faults(&package_fault, {{pkgbuild::Fault::XOR_BYTE, -1, 1}});
 

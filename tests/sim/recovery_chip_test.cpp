@@ -22,6 +22,7 @@
 #include "tests/sim/sim_test_support.h"
 #include "wire/fastboot_registers.h"
 #include "wire/ethtool_nvm.h"
+#include "wire/hwrm_nvm.h"
 #include "wire/hwrm_query.h"
 #include "wire/pci_mailbox_registers.h"
 
@@ -191,6 +192,37 @@ TEST_F(RecoveryChipHostTest, RecoveryImageLastsUntilTheChipResets) {
         reset.embedded_proc_type = c.proc_type;
         EXPECT_EQ((h.send_older<hwrm_fw_reset_input, hwrm_fw_reset_output>(reset).rc), 0);
         EXPECT_EQ(h.chip("adapter1").boot, c.after);
+    }
+}
+
+TEST(RecoveryChipNvm, RecoveryImageStartsAnErasedNvmAfresh) {
+    // Under a recovery image an erased NVM gets an empty directory that a package can be
+    // written into; the NVM firmware leaves an erased NVM as it is.
+    for (bool recovery : {true, false}) {
+        SCOPED_TRACE(recovery ? "under the recovery image" : "under the NVM firmware");
+        RecoveryHost h;
+        if (recovery) {
+            h.brick("adapter1");
+            ASSERT_EQ(h.older_fastboot(read_file(h.root() + fb::kRecoveryImageTypes4And5)), fb::kBpeStatRunning);
+        }
+        auto directory = [&](bool erase) {
+            std::string error;
+            auto session = SimSession::open(h.root(), error);
+            EXPECT_TRUE(session) << error;
+            if (!session) return false;
+            FlashModel flash(session->flash("adapter1"));
+            // The start of the NVM, directory included, as a complete re-flash erases it.
+            if (erase) {
+                EXPECT_EQ(flash.raw_fill(0, 0x3000, 0xFF), FlashStatus::ok);
+            }
+            return flash.has_directory();
+        };
+        ASSERT_FALSE(directory(true));
+        const HwrmReply info = h.send_older<hwrm_nvm_get_dir_info_input, hwrm_nvm_get_dir_info_output>(
+            zeroed_request<hwrm_nvm_get_dir_info_input>(HWRM_NVM_GET_DIR_INFO));
+        EXPECT_EQ(info.rc, 0);
+        EXPECT_EQ(info.as<hwrm_nvm_get_dir_info_output>().entries, 0u);
+        EXPECT_EQ(directory(false), recovery);
     }
 }
 
