@@ -342,4 +342,42 @@ TEST_F(DiscoveryTest, AdaptersNeedOneSerialNumberAndOneBus) {
     }
 }
 
+// Functions of different adapters listed in turn, two of them bricked (no driver, no
+// serial number): each function joins its own adapter, whichever adapter came last.
+TEST_F(DiscoveryTest, InterleavedFunctionsJoinTheirOwnAdapter) {
+    add(pf(0x3b, 0, 0x9803, "eth0", "aaaa"));
+    add(pf(0x5e, 0, 0x7402, "", ""));
+    add(pf(0x4c, 0, 0x9803, "eth2", "bbbb"));
+    add(pf(0x6f, 0, 0x7402, "", ""));
+    add(pf(0x3b, 1, 0x9803, "eth1", "aaaa"));
+    add(pf(0x5e, 1, 0x7402, "", ""));
+    add(pf(0x4c, 1, 0x9803, "eth3", "bbbb"));
+    ASSERT_EQ(discover(), 0);
+    ASSERT_EQ(zeltnvm_adapter_count(inventory), 4);
+    const struct {
+        const char* name;
+        const char* same_adapter_as;
+    } cases[] = {
+        {"eth1", "eth0"},
+        {"eth3", "eth2"},
+        {"zelt_pci_dev:0:5e:0.1", "zelt_pci_dev:0:5e:0.0"},
+    };
+    for (const auto& c : cases) {
+        const auto* f = zelt::device::find_function(inventory, c.name);
+        const auto* g = zelt::device::find_function(inventory, c.same_adapter_as);
+        ASSERT_TRUE(f && g) << c.name;
+        EXPECT_EQ(zelt::device::zeltnvm_adapter_of(inventory, &f->facts),
+                  zelt::device::zeltnvm_adapter_of(inventory, &g->facts))
+            << c.name;
+        EXPECT_EQ(f->adapter_pf_count, 2) << c.name;
+    }
+    // The two bricked adapters stay apart.
+    const auto* bricked = zelt::device::find_function(inventory, "zelt_pci_dev:0:5e:0.0");
+    const auto* other = zelt::device::find_function(inventory, "zelt_pci_dev:0:6f:0.0");
+    ASSERT_TRUE(bricked && other);
+    EXPECT_NE(zelt::device::zeltnvm_adapter_of(inventory, &bricked->facts),
+              zelt::device::zeltnvm_adapter_of(inventory, &other->facts));
+    EXPECT_EQ(other->adapter_pf_count, 1);
+}
+
 }  // namespace

@@ -179,6 +179,8 @@ const std::vector<Case>& cases() {
          "restore_factory_defaults", true, ""},
         {"restore_factory_defaults on an older adapter", {"-dev=zen2", "-json", "restore_factory_defaults", "-y"},
          "restore_factory_defaults", false, "doesn't support"},
+        {"install -recovery without -dev=", {"-json", "-recovery", "install", "update.pkg"}, "install", false,
+         "-dev="},
     };
     return kCases;
 }

@@ -38,6 +38,15 @@ struct FakeChip {
     std::function<std::vector<uint32_t>(FakeChip&)> answer;
     std::vector<uint32_t> received;  // dwords the host sent through DATA
 
+    // Chip register writes through the window other than the mailbox's, in order, and
+    // the chip's reaction to each (after the value was stored).
+    struct RegWrite {
+        uint32_t address;
+        uint32_t value;
+    };
+    std::vector<RegWrite> reg_writes;
+    std::function<void(FakeChip&, uint32_t address, uint32_t value)> on_write;
+
     enum class Phase { kIdle, kReceiving, kAnswering } phase = Phase::kIdle;
     bool saw_hrts = false;
     bool saw_hcts = false;
@@ -118,6 +127,8 @@ struct FakeChip {
                 ctrl() = (ctrl() & ~host) | (value & host);
             } else {
                 regs[address] = value;
+                reg_writes.push_back({address, value});
+                if (on_write) on_write(*this, address, value);
             }
         }
     }

@@ -149,7 +149,11 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
     target.force = args.force;
     target.cfg_pkg = cfg_pkg != 0;
     UpdateMessages messages(args.recovery);
-    installer::AdapterUpdate update(target, std::move(row.saved), messages);
+    if (row.recovery) {
+        target.inventory = &row.recovery->inventory;
+        target.function = &row.recovery->function();
+    }
+    installer::AdapterUpdate update(target, std::move(row.saved), messages, std::move(row.recovery));
 
     outcome.attempted = true;
     if (const zelt::Result prepared = update.prepare(pkg); !prepared.ok()) {

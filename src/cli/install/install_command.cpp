@@ -11,6 +11,7 @@
 #include "cli/command_registry.h"
 #include "cli/display_error.h"
 #include "cli/install/online_update.h"
+#include "cli/host_action_messages.h"
 #include "cli/install/user_answer.h"
 #include "cli/package_commands.h"
 #include "cli/report/output.h"
@@ -18,9 +19,11 @@
 #include "cli/version.h"
 #include "device/discovery_lookup.h"
 #include "device/discovery_records.h"
-#include "device/recovery.h"
+#include "device/recovery/recovery.h"
 #include "host/host.h"
 #include "log/print.h"
+#include "package/anti_rollback.h"
+#include "transport/fw_queries.h"
 
 namespace zelt::cli {
 
@@ -108,7 +111,65 @@ const char* selection_refusal(int status) {
     }
 }
 
+// What the console shows while an adapter is prepared for recovery.
+class RecoveryMessages final : public zelt::device::RecoveryObserver {
+public:
+    void say(const std::string& text, bool error) override {
+        zeltnvm_print(ZELT_LOC_BOTH, error ? ZELT_LVL_ERROR : ZELT_LVL_INFO, "%s", text.c_str());
+    }
+    void turning_off_vfs(const zelt::PciAddress& pf) override { vfs_.turning_off_vfs(pf); }
+
+private:
+    zelt::cli::HostActionMessages vfs_;
+};
+
+// The anti-rollback rule before a recovery of a Kestra adapter: 0 to go on (also when
+// the adapter's counters cannot be read: a bricked adapter does not answer), else the
+// status to end with, its message printed.
+int anti_rollback_status(const zelt::device::InventoryFunction& target, const std::vector<uint8_t>& pkg) {
+    hwrm_mfg_otp_qcfg_output otp{};
+    if (const zelt::Result rc = zelt::transport::zeltnvm_query_mfg_otp_details(target.function, &otp); !rc.ok()) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "query_mfg_otp_details failed with status %d\n", rc.code());
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Might be query_mfg_otp failure or fw not responding.\n");
+        return 0;
+    }
+    const zelt::SecureRevisions device{otp.crid, otp.sbi_rev_id, otp.srt_rev_id, otp.crt_rev_id};
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
+                  "nvm_sbi_crid = %d nvm_sbi_revid = %d nvm_srt_revid = %d nvm_crt_revid = %d\n", device.crid,
+                  device.sbi, device.srt, device.crt);
+    zelt::SecureRevisions package;
+    int status = zelt::zelpkgSecureRevisions(pkg.data(), pkg.size(), &package);
+    if (status == 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG,
+                      "pkg_sbi_crid = %d pkg_sbi_revid = %d pkg_srt_revid = %d pkg_crt_revid = %d\n", package.crid,
+                      package.sbi, package.srt, package.crt);
+        status = zelt::zelpkgAntiRollbackStatus(package, device);
+    }
+    if (status == zelt::ZELPKG_ANTI_ROLLBACK_REFUSED) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                      "Anti-rollback FW is installed. Device recovery is not supported for the current "
+                      "configuration.\n");
+    } else if (status != 0) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                      "Package file validation failed. Please check zeltnvm.log file for more details.\n");
+    }
+    return status;
+}
+
 using zelt::cli::AdapterOutcome;
+
+// After a recovery installation: what the administrator must do next. A failed
+// installation leaves the recovery image running; the recovery is run again.
+void tell_next_action(AdapterOutcome& out, int status) {
+    if (status != 0 && !out.completed) {
+        const std::string& name = out.reached_as.empty() ? std::string(out.function->name()) : out.reached_as;
+        out.next_action = "Run the recovery again with -dev=" + name + " and -force (zeltnvm -dev=" + name +
+                          " -recovery install <package file> -force).";
+    }
+    if (!out.next_action.empty())
+        zeltnvm_print(ZELT_LOC_BOTH, status != 0 ? ZELT_LVL_ERROR : ZELT_LVL_INFO, "\nNext step: %s\n",
+                      out.next_action.c_str());
+}
 using zelt::cli::InstallDecision;
 using zelt::cli::InstallOutcome;
 
@@ -259,18 +320,39 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
                 outcomes.push_back(std::move(out));
                 return outcomes.back().status;
             }
-            auto prepared = zelt::device::zeltnvm_invoke_recovery_process(*row.target, static_cast<int>(rows.size()),
-                                                                          args.force, cfg != 0);
-            if (!prepared) {
-                if (prepared.result() == zelt::Result::tool(zelt::device::kRecoveryUnavailable))
-                    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Recovery is not available in this build.\n");
+            if (row.device_type == 8) {
+                const int refused = anti_rollback_status(*row.target, choice.chosen.bytes);
+                if (refused != 0) {
+                    out.reason = "the package does not pass the adapter's anti-rollback counters";
+                    out.status = refused;
+                    outcomes.push_back(std::move(out));
+                    return refused;
+                }
+            }
+            RecoveryMessages recovery_messages;
+            zelt::device::RecoveryRequest request;
+            request.force = args.force;
+            request.cfg_section = cfg != 0;
+            request.onboard_cfg_required = choice.chosen.onboard_cfg_required;
+            zelt::device::RecoveryPreparation prepared = zelt::device::zeltnvm_invoke_recovery_process(
+                context.host, inventory, *row.target, request, recovery_messages);
+            out.recovery = true;
+            out.recovery_steps = prepared.state->steps;
+            out.recovery_image = prepared.state->image;
+            out.next_action = prepared.state->next_action;
+            if (prepared.state->steps.found_again) out.reached_as = prepared.state->function().name();
+            if (!prepared.result.ok()) {
+                if (!out.next_action.empty())
+                    zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "\nNext step: %s\n", out.next_action.c_str());
                 out.reason = "the recovery preparation failed";
-                out.result = prepared.result();
-                out.status = prepared.result().code();
+                out.result = prepared.result;
+                out.status = prepared.result.code();
                 outcomes.push_back(std::move(out));
                 return outcomes.back().status;
             }
-            row.saved = std::move(prepared).value();
+            row.saved = std::move(prepared.state->saved);
+            row.target = &prepared.state->function();
+            row.recovery = std::move(prepared.state);
         }
         row.package = std::move(choice.chosen);
         row.cfg_pkg = cfg;
@@ -376,6 +458,7 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
         const int adapter_rc = zeltnvm_invoke_firmware_update(inventory, r, args, out);
         std::vector<uint8_t>().swap(r.package.bytes);  // done with: one package in memory less
         out.status = adapter_rc;
+        if (out.recovery) tell_next_action(out, adapter_rc);
     }
     return first_failing_status(outcomes);
 }

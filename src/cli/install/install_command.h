@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -13,6 +14,7 @@
 #include "common/result.h"
 #include "device/identity/identity.h"
 #include "device/inventory.h"
+#include "device/recovery/recovery.h"
 #include "host/host.h"
 
 namespace zelt::cli {
@@ -77,6 +79,13 @@ struct AdapterOutcome {
     Result result;           // how the installation (or a refused recovery's preparation) failed
     int status = 0;          // the adapter's exit status
     PendingAction action = PendingAction::kNone;
+    // -recovery: the preparation's steps, the image it started, the name the adapter was
+    // reached by afterwards, and what the administrator must do next.
+    bool recovery = false;
+    device::RecoverySteps recovery_steps;
+    std::string recovery_image;
+    std::string reached_as;
+    std::string next_action;
 };
 
 // The install command's outcome: the run's exit status and every adapter considered,
@@ -101,6 +110,9 @@ struct zelt_update_row {
     // What the recovery preparation saved of the adapter's identity, written back by
     // the update (empty without -recovery).
     zelt::device::SavedIdentity saved;
+    // -recovery: the adapter's recovery (its function found again is `target`), handed
+    // to the adapter's update.
+    std::unique_ptr<zelt::device::RecoveryState> recovery;
 };
 
 // The install command on the selected function (nullptr: every adapter), on the run

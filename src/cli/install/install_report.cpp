@@ -1,5 +1,6 @@
 #include "cli/install/install_report.h"
 
+#include <utility>
 #include <vector>
 
 #include "cli/report/command_report.h"
@@ -33,6 +34,28 @@ Json action_value(PendingAction action) {
 
 Json text_or_null(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
 
+// The recovery preparation of a -recovery run: the steps that ran, in order, the
+// recovery image started, the name the adapter was reached by afterwards and what the
+// administrator must do next; null without -recovery.
+Json recovery_object(const AdapterOutcome& a) {
+    if (!a.recovery) return nullptr;
+    const device::RecoverySteps& s = a.recovery_steps;
+    Json steps = Json::array();
+    const std::pair<bool, const char*> ran[] = {
+        {s.vfs_disabled, "vfs_disabled"},   {s.unbound, "unbound"},
+        {s.found_again, "found_again"},     {s.image_started, "image_started"},
+        {s.identity_saved, "identity_saved"}, {s.nvm_erased, "nvm_erased"},
+        {s.defragmented, "defragmented"},   {s.defragment_failed, "defragment_failed"},
+        {a.attempted, "install_started"},   {a.completed, "installed"},
+    };
+    for (const auto& [done, name] : ran)
+        if (done) steps.push_back(name);
+    return Json{{"steps", steps},
+                {"image", text_or_null(a.recovery_image)},
+                {"reached_as", text_or_null(a.reached_as)},
+                {"next_action", text_or_null(a.next_action)}};
+}
+
 }  // namespace
 
 Json install_adapter_object(const AdapterOutcome& a) {
@@ -58,6 +81,7 @@ Json install_adapter_object(const AdapterOutcome& a) {
     j["failing_item"] = a.failing_item > 0 ? Json(a.failing_item) : Json(nullptr);
     j["result"] = a.attempted && !a.result.ok() ? report::result_object(a.result) : Json(nullptr);
     j["action"] = action_value(a.action);
+    j["recovery"] = recovery_object(a);
     return j;
 }
 

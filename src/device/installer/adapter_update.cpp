@@ -28,8 +28,9 @@ bool is_busy(const Result& result) {
     return result.origin() == Origin::kTool && (result.code() == -ZELT_RC_BUSY || result.code() == ZELT_RC_BUSY);
 }
 
-AdapterUpdate::AdapterUpdate(const UpdateTarget& target, SavedIdentity saved, UpdateObserver& observer)
-    : target_(target), saved_(std::move(saved)), observer_(observer) {}
+AdapterUpdate::AdapterUpdate(const UpdateTarget& target, SavedIdentity saved, UpdateObserver& observer,
+                             std::unique_ptr<RecoveryState> recovery)
+    : target_(target), saved_(std::move(saved)), observer_(observer), recovery_(std::move(recovery)) {}
 
 Result AdapterUpdate::prepare(std::span<const uint8_t> pkg) {
     if (target_.recovery) return prepare_recovery(pkg);
@@ -134,7 +135,10 @@ Result AdapterUpdate::reset_after_recovery() {
     }
     zelt_nvm_pci_info info{};
     zelt_fill_reset_info(*target_.inventory, *target_.function, &info);
-    return zeltnvm_post_recovery(&info, target_.force, observer_);
+    const Result status = zeltnvm_post_recovery(&info, target_.force, observer_);
+    // The adapter runs from its new NVM: its mailbox is asked as any other's again.
+    if (recovery_) recovery_->leave_recovery();
+    return status;
 }
 
 Result AdapterUpdate::finish_recovery(bool all_vpd_fields) {

@@ -20,6 +20,7 @@
 #include "common/result.h"
 #include "device/identity/identity.h"
 #include "device/inventory.h"
+#include "device/recovery/recovery.h"
 #include "device/reset/device_reset.h"
 #include "host/interrupt.h"
 
@@ -70,7 +71,10 @@ bool is_busy(const Result& result);
 class AdapterUpdate {
 public:
     // `saved`: what the recovery preparation saved (empty for an ordinary update).
-    AdapterUpdate(const UpdateTarget& target, SavedIdentity saved, UpdateObserver& observer);
+    // `recovery`: the adapter's recovery (-recovery), owned by the update from now on;
+    // the target's function and inventory are the ones it found again.
+    AdapterUpdate(const UpdateTarget& target, SavedIdentity saved, UpdateObserver& observer,
+                  std::unique_ptr<RecoveryState> recovery = nullptr);
 
     // Before the installation. Ordinary update: saves the MAC addresses and, for a
     // configuration package, the install log. -recovery: with -force writes back the
@@ -110,7 +114,8 @@ private:
     std::string saved_log_;                // a configuration package's install log, kept as it was
     bool onboard_cfg_not_applied_ = false;  // writing it back before the installation failed
     bool cert_chain_not_applied_ = false;
-    std::unique_ptr<host::CarryThrough> carry_;  // from the installation to the identity's write-back
+    std::unique_ptr<host::CarryThrough> carry_;
+    std::unique_ptr<RecoveryState> recovery_;  // from the installation to the identity's write-back
 };
 
 }  // namespace zelt::device::installer

@@ -9,7 +9,7 @@
 #include "common/hvxretval.h"
 #include "device/discovery_lookup.h"
 #include "device/discovery_records.h"
-#include "device/recovery.h"
+#include "device/recovery/recovery.h"
 #include "host/host.h"
 #include "host/interrupt.h"
 #include "log/print.h"
