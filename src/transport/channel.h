@@ -53,6 +53,19 @@ struct ItemId {
     uint16_t ext = 0;
 };
 
+// Operations that a platform as a whole may not offer (whatever the function): the
+// channel of such a platform refuses them with HVXRETVAL_UNSUPPORTED_PLATFORM.
+enum class PlatformOperation : uint8_t {
+    kModuleInfo,        // the optical module's EEPROM
+    kEyeDiagram,        // the older eye plot
+    kFecSignalMode,     // the active FEC signal mode
+    kTunnelPortSet,     // setting a custom tunnel port
+    kAdminPfQuery,      // whether a function is the admin PF
+    kTrustedVfCaps,     // whether the firmware can trust VFs
+    kStructuredData,    // structured data get and set
+    kItemsByMessage,    // item read, write and install by firmware message
+};
+
 class Channel {
 public:
     explicit Channel(host::Host& host) : host_(host) {}
@@ -103,8 +116,16 @@ public:
     // every path.
     virtual Result coredump(const Function& fn, FILE* fp, int type) const = 0;
 
+    // ---- Platform -------------------------------------------------------------------------
+    // Whether the platform the channel runs on offers `operation` at all.
+    virtual bool offers(PlatformOperation) const { return true; }
+
 private:
     host::Host& host_;
 };
+
+// Success when the function's platform offers `operation`, else
+// HVXRETVAL_UNSUPPORTED_PLATFORM (a function without a channel is not refused here).
+Result platform_offers(const Function& fn, PlatformOperation operation);
 
 }  // namespace zelt::transport
