@@ -7,10 +7,10 @@ namespace zelt::sim {
 
 namespace {
 
-constexpr std::array<std::string_view, 14> kScheduled = {
+constexpr std::array<std::string_view, 17> kScheduled = {
     "hwrm_error",  "busy",         "timeout", "unresponsive",        "lfc_errno",  "ethtool_errno", "install_fault",
     "reset_fault", "install_slow", "signal",  "install_resets_macs", "dir_length", "eyescope_slow",
-    "coredump_segments"};
+    "coredump_segments", "mgmt_unknown_callback", "mgmt_install_refused", "mgmt_callback_fails"};
 // Faults of the chip behind the register window: those that hold while scheduled, and
 // those of one mailbox exchange (counted like message faults).
 constexpr std::array<std::string_view, 4> kChipStanding = {"no_mailbox", "mailbox_busy", "bar_denied",
@@ -172,6 +172,27 @@ const FaultDesc* match_ethtool_fault(SimSession& session, const AdapterDesc& ada
         if (!relevant || !function_matches(f, adapter, function)) continue;
         if (f.ethtool_cmd >= 0 && static_cast<uint32_t>(f.ethtool_cmd) != ethtool_cmd) continue;
         if (f.kind != "ethtool_errno" && f.req_type >= 0) continue;  // narrowed to a firmware message
+        if (fires(session, i) && !hit) hit = &f;
+    }
+    return hit;
+}
+
+const FaultDesc* match_mgmt_fault(SimSession& session, const AdapterDesc* adapter, const FunctionDesc* function,
+                                  uint32_t callback) {
+    const auto& faults = session.host().faults;
+    const FaultDesc* hit = nullptr;
+    for (size_t i = 0; i < faults.size(); ++i) {
+        const FaultDesc& f = faults[i];
+        uint32_t target = f.value;
+        if (f.kind == "mgmt_unknown_callback") {
+            if (target == 0) target = 53;
+        } else if (f.kind == "mgmt_install_refused") {
+            target = 37;
+        } else if (f.kind != "mgmt_callback_fails") {
+            continue;
+        }
+        if (target != callback) continue;
+        if (adapter && function && !function_matches(f, *adapter, *function)) continue;
         if (fires(session, i) && !hit) hit = &f;
     }
     return hit;

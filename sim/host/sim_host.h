@@ -43,6 +43,8 @@ public:
 
     struct timeval now() override;
     void sleep_ms(unsigned milliseconds) override;
+    // A driver outside this host's own calls may have moved the virtual clock.
+    void clock_changed() { clock_loaded_ = false; }
 
 private:
     host::RootedTree tree_;

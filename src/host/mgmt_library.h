@@ -35,7 +35,11 @@ public:
     virtual void user_destroy(MgmtHandle handle) = 0;
 };
 
-// The platform's own library when this build links it; nullptr otherwise.
+// The status of every call when the build has no platform library.
+inline constexpr int kMgmtLibraryAbsent = -2;
+
+// The platform's own library when this build links it; otherwise a library whose
+// handles never open (kMgmtLibraryAbsent).
 std::unique_ptr<MgmtLibrary> platform_mgmt_library();
 
 }  // namespace zelt::host

@@ -1,6 +1,6 @@
 // The binding of MgmtLibrary to the platform's management library. It is compiled in
-// only when the build found the library (ZELT_HAVE_VMKMGMT); without it there is no
-// platform library and platform_mgmt_library() answers nullptr.
+// only when the build found the library (ZELT_HAVE_VMKMGMT); without it the platform
+// library is absent and every handle fails to open.
 #include "host/mgmt_library.h"
 
 #include <cstring>
@@ -53,7 +53,18 @@ public:
 
 std::unique_ptr<MgmtLibrary> platform_mgmt_library() { return std::make_unique<VmkMgmtLibrary>(); }
 #else
-std::unique_ptr<MgmtLibrary> platform_mgmt_library() { return nullptr; }
+namespace {
+
+class AbsentMgmtLibrary final : public MgmtLibrary {
+public:
+    int user_init(const MgmtSignature&, MgmtHandle&) override { return kMgmtLibraryAbsent; }
+    int invoke(MgmtHandle, uint32_t, void*, size_t, void*, size_t) override { return kMgmtLibraryAbsent; }
+    void user_destroy(MgmtHandle) override {}
+};
+
+}  // namespace
+
+std::unique_ptr<MgmtLibrary> platform_mgmt_library() { return std::make_unique<AbsentMgmtLibrary>(); }
 #endif
 
 }  // namespace zelt::host
