@@ -20,6 +20,11 @@ constexpr std::array<std::string_view, 7> kStructural = {"no_lfc_device", "drive
                                                          "link_down",     "no_root",         "self_reset_status",
                                                          "boot_status"};
 
+// Faults of the management callbacks, matched by callback number only.
+bool is_mgmt_fault(const std::string& kind) {
+    return kind == "mgmt_unknown_callback" || kind == "mgmt_install_refused" || kind == "mgmt_callback_fails";
+}
+
 bool function_matches(const FaultDesc& f, const AdapterDesc& a, const FunctionDesc& fn) {
     if (!f.adapter.empty() && f.adapter != a.name) return false;
     if (!f.function.empty() && f.function != fn.address() && f.function != fn.ifname) return false;
@@ -125,7 +130,7 @@ const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& ada
         if (f.kind == "ethtool_errno" || f.kind == "install_fault" || f.kind == "install_slow" ||
             f.kind == "reset_fault" || f.kind == "signal" || f.kind == "install_resets_macs" ||
             f.kind == "dir_length" || f.kind == "eyescope_slow" || f.kind == "coredump_segments" ||
-            is_chip_fault(f.kind) ||
+            is_chip_fault(f.kind) || is_mgmt_fault(f.kind) ||
             is_structural_fault(f.kind))
             continue;
         if (!function_matches(f, adapter, function)) continue;
