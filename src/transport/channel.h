@@ -59,11 +59,8 @@ enum class PlatformOperation : uint8_t {
     kModuleInfo,        // the optical module's EEPROM
     kEyeDiagram,        // the older eye plot
     kFecSignalMode,     // the active FEC signal mode
-    kTunnelPortSet,     // setting a custom tunnel port
     kAdminPfQuery,      // whether a function is the admin PF
     kTrustedVfCaps,     // whether the firmware can trust VFs
-    kStructuredData,    // structured data get and set
-    kItemsByMessage,    // item read, write and install by firmware message
 };
 
 class Channel {

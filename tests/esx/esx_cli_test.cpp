@@ -113,6 +113,9 @@ TEST(EsxProgram, RefusesWhatThePlatformDoesNotOffer) {
         {{"-online", "install"}, 14, "This adapter is not supported for online firmware update.\n\n"},
         {{"-dev=zen0", "-online", "-recovery", "install"}, 14,
          "This adapter is not supported for online firmware update.\n\n"},
+        {{"-dev=zen0", "ether_serdes_eye_diagram", "0"}, 256 - 59,
+         "Eye diagrams are not supported on this operating system.\n"},
+        {{"-dev=zen2", "pci_eye_diagram", "0"}, 256 - 59, "Eye diagrams are not supported on this operating system.\n"},
     };
     const SimulatedHost host(SimulatedHost::CopyOf{base_host()});
     for (const auto& c : cases) {
