@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
     platform.signal_handlers = false;
     platform.recovery = false;
     platform.downloads = false;
+    platform.log_path = "zeltnvm.log";  // in the working directory
     platform.discover = [&library](zelt::host::Host& on, zelt::device::Inventory& inventory) {
         auto channel = std::make_shared<const zelt::transport::MgmtChannel>(on, *library);
         return zelt::device::zelt_nvm_discover_by_callbacks(*library, channel, inventory);

@@ -58,7 +58,7 @@ int run_command(int argc, char** argv, zelt::cli::RunContext& context, zelt::cli
     }
     if (platform.signal_handlers) install_signal_handlers();
 
-    zeltnvm_open_log_file(context.host);
+    zeltnvm_open_log_file(context.host, platform.log_path);
     // The configuration file read with the log settings may set the lock wait.
     context.lock_wait_ms = context.host.lock_wait_ms();
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Halvex Management Utility Version v%u.%u.%u.%u\n", ZELT_VERSION_MAJOR,

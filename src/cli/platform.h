@@ -8,6 +8,7 @@
 #include "common/result.h"
 #include "device/inventory.h"
 #include "host/host.h"
+#include "log/print.h"
 
 namespace zelt::cli {
 
@@ -21,6 +22,8 @@ struct Platform {
     bool recovery = true;
     // Packages can be downloaded (install -online); without it every download fails with 14.
     bool downloads = true;
+    // Where the log is kept.
+    const char* log_path = ZELT_LOG_PATH;
     // Adapter discovery; empty: the firmware-channel and PCI-window roads of the host.
     std::function<Result(host::Host&, device::Inventory&)> discover;
 };

@@ -46,6 +46,12 @@ struct ModuleInfo {
     int insertion_loss = 0;  // dB; 255 when the module's vendor does not report it reliably
 };
 
+// The firmware's counters of resets and of error recoveries.
+struct FwCounters {
+    uint32_t reset = 0;
+    uint32_t error_recovery = 0;
+};
+
 // An NVM item by its identity.
 struct ItemId {
     uint16_t type = 0;
@@ -112,6 +118,13 @@ public:
     // Writes the dump (type 1: the crash dump) to `fp`, which it takes over and closes on
     // every path.
     virtual Result coredump(const Function& fn, FILE* fp, int type) const = 0;
+
+    // The firmware's counters as the driver reports them itself;
+    // HVXRETVAL_UNSUPPORTED_OPERATION on a road where they are read from the firmware's
+    // registers.
+    virtual ResultOr<FwCounters> fw_counters(const Function&) const {
+        return Result::tool(HVXRETVAL_UNSUPPORTED_OPERATION);
+    }
 
     // ---- Platform -------------------------------------------------------------------------
     // Whether the platform the channel runs on offers `operation` at all.

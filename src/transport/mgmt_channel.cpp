@@ -375,18 +375,16 @@ Result MgmtChannel::coredump(const Function&, FILE* fp, int) const {
 
 bool MgmtChannel::offers(PlatformOperation) const { return false; }
 
-Result MgmtChannel::fw_counters(const Function& fn, uint32_t& reset_counter, uint32_t& err_recovery_counter) const {
+ResultOr<FwCounters> MgmtChannel::fw_counters(const Function& fn) const {
     MgmtSession session(library_);
     if (!session.is_open()) return session.open_result();
     mgmt::FwCountersPayload counters{};
     if (!session.invoke(fn.name, mgmt::kCbFwCounters, counters).ok()) return interface_failure();
-    reset_counter = counters.reset_counter;
-    err_recovery_counter = counters.err_recovery_counter;
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "fw_counters.fw_reset_counter = %d\n",
-                  static_cast<int>(reset_counter));
+                  static_cast<int>(counters.reset_counter));
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "fw_counters.fw_err_recovery_counter = %d\n",
-                  static_cast<int>(err_recovery_counter));
-    return Result();
+                  static_cast<int>(counters.err_recovery_counter));
+    return FwCounters{counters.reset_counter, counters.err_recovery_counter};
 }
 
 Result zeltnvm_get_device_pci_ids(host::MgmtLibrary& library, const std::string& ifname, PciAddress& address) {

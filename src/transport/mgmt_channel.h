@@ -40,9 +40,8 @@ public:
     bool crashdump_available(const Function& fn) const override;
     Result coredump(const Function& fn, FILE* fp, int type) const override;
     bool offers(PlatformOperation operation) const override;
-
-    // The firmware's reset and error-recovery counters.
-    Result fw_counters(const Function& fn, uint32_t& reset_counter, uint32_t& err_recovery_counter) const;
+    // The firmware's counters from the driver's counter callback.
+    ResultOr<FwCounters> fw_counters(const Function& fn) const override;
 
 private:
     host::MgmtLibrary& library_;
