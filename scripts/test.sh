@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the normal build (g++), then one clang build
+# Builds everything (both programs, zeltnvm and zeltnvm-esx, the tools and the tests)
+# and runs every test: the normal build (g++), then one clang build
 # under AddressSanitizer and UndefinedBehaviorSanitizer that runs the tests again and
 # builds the libFuzzer targets, each of which then runs for a short time.
 set -euo pipefail

@@ -33,9 +33,6 @@ void put_text(char (&field)[N], const std::string& text) {
     std::memcpy(field, text.data(), std::min(text.size(), N - 1));
 }
 
-// The driver's version text of the running firmware and the installed package.
-std::string firmware_version_text(const AdapterState& st) { return st.running_fw_version + "/pkg " + st.running_pkg_version; }
-
 // The module EEPROM (lower page and upper page 0) of the plugged-in module.
 std::vector<uint8_t> module_eeprom(const AdapterDesc& a) {
     std::vector<uint8_t> m(640, 0);
@@ -71,8 +68,8 @@ int get_drvinfo(EthtoolCall& c, void* data) {
     ethtool_drvinfo info{};
     info.cmd = ETHTOOL_GDRVINFO;
     put_text(info.driver, ZELT_EN_DRIVER_NAME);
-    put_text(info.version, "1.10.3-sim");
-    put_text(info.fw_version, firmware_version_text(c.ctx.state));
+    put_text(info.version, kSimDriverVersion);
+    put_text(info.fw_version, driver_firmware_version_text(c.ctx.state));
     put_text(info.bus_info, c.ref.function->address());
     info.eedump_len = c.ctx.flash.size();
     std::memcpy(data, &info, sizeof info);
@@ -233,6 +230,10 @@ bool needs_admin(uint32_t cmd) {
 }
 
 }  // namespace
+
+std::string driver_firmware_version_text(const AdapterState& st) {
+    return st.running_fw_version + "/pkg " + st.running_pkg_version;
+}
 
 int interface_device_ioctl(const std::string& root, unsigned long request, struct ifreq* ifr, int& err) {
     if (!ifr) return fail(err, EFAULT);

@@ -26,6 +26,18 @@ int lfc_device_ioctl(const std::string& root, uint32_t domain, unsigned long req
 MailboxAnswer mailbox_firmware_answer(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,
                                       std::span<const uint8_t> request, std::span<uint8_t> payload);
 
+// The driver's version text, and its text of the running firmware and installed package
+// ("<firmware>/pkg <package>"), as both drivers report them.
+inline constexpr const char* kSimDriverVersion = "1.10.3-sim";
+std::string driver_firmware_version_text(const AdapterState& state);
+
+// One callback of the driver's management interface, called through the management
+// library's stand-in: `header` is the request header (its status written here), `payload`
+// the callback's record. Returns the library's status: 0 when the call reached the
+// driver, non-zero when the invocation itself failed.
+int mgmt_callback(const std::string& root, uint32_t number, void* header, size_t header_size, void* payload,
+                  size_t payload_size);
+
 // SIOCETHTOOL, SIOCGIFHWADDR and SIOCGIFMTU on a network interface.
 int interface_device_ioctl(const std::string& root, unsigned long request, struct ifreq* ifr, int& err);
 

@@ -13,10 +13,10 @@ namespace zelt::sim {
 
 namespace {
 
-constexpr std::array<std::string_view, 14> kScheduled = {
+constexpr std::array<std::string_view, 17> kScheduled = {
     "hwrm_error",  "busy",         "timeout", "unresponsive",        "lfc_errno",  "ethtool_errno", "install_fault",
     "reset_fault", "install_slow", "signal",  "install_resets_macs", "dir_length", "eyescope_slow",
-    "coredump_segments"};
+    "coredump_segments", "mgmt_unknown_callback", "mgmt_install_refused", "mgmt_callback_fails"};
 // Faults of the chip behind the register window: those that hold while scheduled, and
 // those of one mailbox exchange (counted like message faults).
 constexpr std::array<std::string_view, 4> kChipStanding = {"no_mailbox", "mailbox_busy", "bar_denied",
@@ -25,6 +25,11 @@ constexpr std::array<std::string_view, 3> kMailboxExchange = {"mailbox_silent", 
 constexpr std::array<std::string_view, 7> kStructural = {"no_lfc_device", "driver_unloaded", "vfio",
                                                          "link_down",     "no_root",         "self_reset_status",
                                                          "boot_status"};
+
+// Faults of the management callbacks, matched by callback number only.
+bool is_mgmt_fault(const std::string& kind) {
+    return kind == "mgmt_unknown_callback" || kind == "mgmt_install_refused" || kind == "mgmt_callback_fails";
+}
 
 bool function_matches(const FaultDesc& f, const AdapterDesc& a, const FunctionDesc& fn) {
     if (!f.adapter.empty() && f.adapter != a.name) return false;
@@ -131,7 +136,7 @@ const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& ada
         if (f.kind == "ethtool_errno" || f.kind == "install_fault" || f.kind == "install_slow" ||
             f.kind == "reset_fault" || f.kind == "signal" || f.kind == "install_resets_macs" ||
             f.kind == "dir_length" || f.kind == "eyescope_slow" || f.kind == "coredump_segments" ||
-            is_chip_fault(f.kind) ||
+            is_chip_fault(f.kind) || is_mgmt_fault(f.kind) ||
             is_structural_fault(f.kind))
             continue;
         if (!function_matches(f, adapter, function)) continue;
@@ -178,6 +183,27 @@ const FaultDesc* match_ethtool_fault(SimSession& session, const AdapterDesc& ada
         if (!relevant || !function_matches(f, adapter, function)) continue;
         if (f.ethtool_cmd >= 0 && static_cast<uint32_t>(f.ethtool_cmd) != ethtool_cmd) continue;
         if (f.kind != "ethtool_errno" && f.req_type >= 0) continue;  // narrowed to a firmware message
+        if (fires(session, i) && !hit) hit = &f;
+    }
+    return hit;
+}
+
+const FaultDesc* match_mgmt_fault(SimSession& session, const AdapterDesc* adapter, const FunctionDesc* function,
+                                  uint32_t callback) {
+    const auto& faults = session.host().faults;
+    const FaultDesc* hit = nullptr;
+    for (size_t i = 0; i < faults.size(); ++i) {
+        const FaultDesc& f = faults[i];
+        uint32_t target = f.value;
+        if (f.kind == "mgmt_unknown_callback") {
+            if (target == 0) target = 53;
+        } else if (f.kind == "mgmt_install_refused") {
+            target = 37;
+        } else if (f.kind != "mgmt_callback_fails") {
+            continue;
+        }
+        if (target != callback) continue;
+        if (adapter && function && !function_matches(f, *adapter, *function)) continue;
         if (fires(session, i) && !hit) hit = &f;
     }
     return hit;

@@ -52,6 +52,12 @@
 //   "coredump_segments" the firmware's core dump lists `value` segments (0: none); past
 //                   its own few, the extra ones are small generated segments (adapter
 //                   and function narrow it)
+// Faults of the driver's management callbacks (adapter and function narrow them):
+//   "mgmt_unknown_callback" the driver does not know callback `value` (53 when not given):
+//                   it fails the call with an unknown-callback status and no answer
+//   "mgmt_install_refused"  the install callback (37) is refused by the firmware: driver
+//                   status 0x0BAD0015 with `error_code` and `cmd_err` in the answer
+//   "mgmt_callback_fails"   the invocation of callback `value` fails in the library
 // Each may be narrowed to an adapter, a function (PCI address or interface name), a
 // message number (`req_type`) and to the Nth matching request only (`nth`). "busy" and
 // "unresponsive" narrowed to an ethtool command (`ethtool_cmd`) hit that driver command
@@ -127,6 +133,12 @@ MailboxFaults match_mailbox_faults(SimSession& session, const AdapterDesc& adapt
 // commands that reach the firmware (`reaches_firmware`: NVM, flash, dump, module, reset).
 const FaultDesc* match_ethtool_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,
                                      uint32_t ethtool_cmd, bool reaches_firmware);
+
+// The management-callback fault that fires for callback `callback` on the function
+// (nullptr when none does; the function is null for the callbacks of no interface).
+// Counts the request like the matchers above.
+const FaultDesc* match_mgmt_fault(SimSession& session, const AdapterDesc* adapter, const FunctionDesc* function,
+                                  uint32_t callback);
 
 // The signal a "signal" fault raises once the firmware message `req_type` is answered,
 // or once the ethtool command `ethtool_cmd` is done (-1 for the other road); 0 when none

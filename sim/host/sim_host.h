@@ -43,6 +43,8 @@ public:
 
     struct timeval now() override;
     void sleep_ms(unsigned milliseconds) override;
+    // A driver outside this host's own calls may have moved the virtual clock.
+    void clock_changed() { clock_loaded_ = false; }
 
     // A real download (tests serve it on the loopback address). The library is the
     // system's, unless ZELTNVM_SIM_URL_LIBRARY names another file to load in its place,

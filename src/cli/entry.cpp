@@ -50,14 +50,15 @@ void finish_run() {
 }
 
 int run_command(int argc, char** argv, zelt::cli::RunContext& context, zelt::cli::report::Report& run) {
-    if (context.host.real_user_id() != 0) {
+    const Platform& platform = *context.platform;
+    if (platform.root_check && context.host.real_user_id() != 0) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                       "Error: Operation not permitted. This operation requires root privileges\n");
         return kNotRootStatus;
     }
-    install_signal_handlers();
+    if (platform.signal_handlers) install_signal_handlers();
 
-    zeltnvm_open_log_file(context.host);
+    zeltnvm_open_log_file(context.host, platform.log_path);
     // The configuration file read with the log settings may set the lock wait.
     context.lock_wait_ms = context.host.lock_wait_ms();
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Halvex Management Utility Version v%u.%u.%u.%u\n", ZELT_VERSION_MAJOR,
@@ -69,7 +70,9 @@ int run_command(int argc, char** argv, zelt::cli::RunContext& context, zelt::cli
     int first = 1;
     while (first < argc && zelt::cli::report::is_json_option(argv[first])) ++first;
     if (first < argc && !skips_discovery(argv[first])) {
-        int rc = zelt::device::zelt_nvm_init(context.host, inventory).code();
+        int rc = (platform.discover ? platform.discover(context.host, inventory)
+                                    : zelt::device::zelt_nvm_init(context.host, inventory))
+                     .code();
         if (rc != 0) {
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                           "No supported devices found. Please make sure all the required drivers are loaded "
@@ -104,7 +107,16 @@ void zeltnvmExit(int signal) {
     }
 }
 
+Platform linux_platform() { return Platform{}; }
+
+bool offers_recovery(const RunContext& context) { return !context.platform || context.platform->recovery; }
+bool offers_downloads(const RunContext& context) { return !context.platform || context.platform->downloads; }
+
 int zeltnvm_main(int argc, char** argv, zelt::host::Host& host) {
+    return zeltnvm_main(argc, argv, host, linux_platform());
+}
+
+int zeltnvm_main(int argc, char** argv, zelt::host::Host& host, const Platform& platform) {
     namespace report = zelt::cli::report;
     // Every run ends in one report: printed as it goes in the text form, written as
     // one document at the end in the JSON form.
@@ -115,7 +127,8 @@ int zeltnvm_main(int argc, char** argv, zelt::host::Host& host) {
                                   .lock_wait_ms = host.lock_wait_ms(),
                                   .verbosity = 0,
                                   .debug = false,
-                                  .tool_identification = zeltnvm_tool_identification()};
+                                  .tool_identification = zeltnvm_tool_identification(platform.name),
+                                  .platform = &platform};
     const int result = run_command(argc, argv, context, run);
     return zelt::cli::end_run(output, run, result);
 }

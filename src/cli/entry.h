@@ -1,6 +1,7 @@
 // Entry of the front end, called by the program's main once the host is chosen.
 #pragma once
 
+#include "cli/platform.h"
 #include "host/host.h"
 
 namespace zelt::cli {
@@ -9,6 +10,9 @@ namespace zelt::cli {
 // the command's result; 40 when the real user is not root. It builds the run's
 // context (host, output, lock settings, tool identification) that every command gets.
 int zeltnvm_main(int argc, char** argv, zelt::host::Host& host);
+// The same for the program of `platform`: without the root check and the signal
+// handlers when the platform says so, with its discovery and its install limits.
+int zeltnvm_main(int argc, char** argv, zelt::host::Host& host, const Platform& platform);
 
 // The exit routine: stops the progress dots, closes the log, stops a running PCIe
 // eye-scope test, releases the PCI mailbox. With `signal` 0 (the normal end) it

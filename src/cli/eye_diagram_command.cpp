@@ -70,6 +70,11 @@ int run_eye_diagram(ParsedCommand& parsed, const EyeDiagramArgs& args, Kind kind
                       kind == Kind::Pcie ? "PCIe" : "SerDes", lanes - 1);
         return HVXRETVAL_INVALID_PARAMETER;
     }
+    if (const Result refused = transport::platform_offers(fn, transport::PlatformOperation::kEyeDiagram);
+        !refused.ok()) {
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Eye diagrams are not supported on this operating system.\n");
+        return refused.code();
+    }
     bool margin = false;
     for (size_t i = 1; i < args.words.size(); ++i)
         if (args.words[i].rfind("-margin", 0) == 0) margin = true;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "cli/platform.h"
 #include "host/host.h"
 
 namespace zelt::cli {
@@ -27,6 +28,8 @@ struct RunContext {
     bool debug = false;
     // "zeltnvm v<version> for <platform> built <date> <time> by <account>".
     std::string tool_identification;
+    // The program's platform.
+    const Platform* platform = nullptr;
 };
 
 }  // namespace zelt::cli

@@ -11,10 +11,10 @@ namespace zelt::cli {
 #define ZELT_BUILD_ACCOUNT "unknown"
 #endif
 
-std::string zeltnvm_tool_identification() {
+std::string zeltnvm_tool_identification(const char* platform) {
     char text[256];
     std::snprintf(text, sizeof text, "zeltnvm v%u.%u.%u.%u for %s built %s %s by %s", ZELT_VERSION_MAJOR,
-                  ZELT_VERSION_MINOR, ZELT_VERSION_BUILD, ZELT_VERSION_FOURTH, ZELT_PLATFORM_NAME, __DATE__, __TIME__,
+                  ZELT_VERSION_MINOR, ZELT_VERSION_BUILD, ZELT_VERSION_FOURTH, platform, __DATE__, __TIME__,
                   ZELT_BUILD_ACCOUNT);
     return text;
 }

@@ -111,7 +111,7 @@ std::optional<unsigned> parse_lock_wait_seconds(FILE* config) {
 
 }  // namespace log
 
-void zeltnvm_open_log_file(host::Host& h) {
+void zeltnvm_open_log_file(host::Host& h, const char* log_path) {
     zelt::log::LogState& s = zelt::log::state();
     if (s.log) return;  // opened once per run
 
@@ -127,8 +127,8 @@ void zeltnvm_open_log_file(host::Host& h) {
     std::fclose(conf);
     if (s.level_mask == 0) return;
 
-    h.make_directories(zelt::log::parent_of(ZELT_LOG_PATH));
-    const host::OwnedFile opened = host::open_owned_append(h, ZELT_LOG_PATH, zelt::log::kLogFileMode);
+    if (std::strchr(log_path, '/')) h.make_directories(zelt::log::parent_of(log_path));
+    const host::OwnedFile opened = host::open_owned_append(h, log_path, zelt::log::kLogFileMode);
     s.log = opened.file;
     if (s.log) {
         s.host = &h;
@@ -138,7 +138,7 @@ void zeltnvm_open_log_file(host::Host& h) {
         // depends on it, and stopping would let whoever planted the file stop every update.
         std::fprintf(stderr,
                      "WARNING: %s is not a regular file of this user; running without the log file.\n",
-                     ZELT_LOG_PATH);
+                     log_path);
     } else {
         // On standard output like any console message, so a sink sees it too.
         constexpr const char* kText = "ERROR: Log file creation failed\n";

@@ -43,8 +43,9 @@ void zeltnvm_print(int location, int level, const char* format, ...) __attribute
 // the log for appending when the mask is not 0. Called once at start-up with the
 // run's host: its files hold the configuration and the log, its clock stamps the
 // log's lines until the log is closed. The lock wait the configuration sets is set
-// on that host.
-void zeltnvm_open_log_file(host::Host& host);
+// on that host. `log_path`: where the log is kept (a relative path is taken in the
+// working directory).
+void zeltnvm_open_log_file(host::Host& host, const char* log_path = ZELT_LOG_PATH);
 // Closes the log; does nothing when none is open.
 void zeltnvm_close_log_file();
 

@@ -46,11 +46,27 @@ struct ModuleInfo {
     int insertion_loss = 0;  // dB; 255 when the module's vendor does not report it reliably
 };
 
+// The firmware's counters of resets and of error recoveries.
+struct FwCounters {
+    uint32_t reset = 0;
+    uint32_t error_recovery = 0;
+};
+
 // An NVM item by its identity.
 struct ItemId {
     uint16_t type = 0;
     uint16_t ordinal = 0;
     uint16_t ext = 0;
+};
+
+// Operations that a platform as a whole may not offer (whatever the function): the
+// channel of such a platform refuses them with HVXRETVAL_UNSUPPORTED_PLATFORM.
+enum class PlatformOperation : uint8_t {
+    kModuleInfo,        // the optical module's EEPROM
+    kEyeDiagram,        // the older eye plot
+    kFecSignalMode,     // the active FEC signal mode
+    kAdminPfQuery,      // whether a function is the admin PF
+    kTrustedVfCaps,     // whether the firmware can trust VFs
 };
 
 class Channel {
@@ -103,8 +119,23 @@ public:
     // every path.
     virtual Result coredump(const Function& fn, FILE* fp, int type) const = 0;
 
+    // The firmware's counters as the driver reports them itself;
+    // HVXRETVAL_UNSUPPORTED_OPERATION on a road where they are read from the firmware's
+    // registers.
+    virtual ResultOr<FwCounters> fw_counters(const Function&) const {
+        return Result::tool(HVXRETVAL_UNSUPPORTED_OPERATION);
+    }
+
+    // ---- Platform -------------------------------------------------------------------------
+    // Whether the platform the channel runs on offers `operation` at all.
+    virtual bool offers(PlatformOperation) const { return true; }
+
 private:
     host::Host& host_;
 };
+
+// Success when the function's platform offers `operation`, else
+// HVXRETVAL_UNSUPPORTED_PLATFORM (a function without a channel is not refused here).
+Result platform_offers(const Function& fn, PlatformOperation operation);
 
 }  // namespace zelt::transport

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/hvxretval.h"
 #include "transport/answer_text.h"
 
 namespace zelt::transport {
@@ -28,6 +29,15 @@ std::optional<PciAddress> parse_pci_window_name(std::string_view name) {
     PciAddress address;
     if (!zeltParsePciSlot(rest.substr(1), address)) return std::nullopt;
     return address;
+}
+
+}  // namespace zelt::transport
+
+namespace zelt::transport {
+
+Result platform_offers(const Function& fn, PlatformOperation operation) {
+    if (fn.channel && !fn.channel->offers(operation)) return Result::tool(HVXRETVAL_UNSUPPORTED_PLATFORM);
+    return Result();
 }
 
 }  // namespace zelt::transport

@@ -46,6 +46,7 @@ namespace zelt::transport {
 
 zelt::Result zelt_query_admin_pf_status(const Function& fn,
                                    int* admin) {
+    if (zelt::Result refused = platform_offers(fn, PlatformOperation::kAdminPfQuery); !refused.ok()) return refused;
     hwrm_func_qcaps_output resp{};
     zelt::Result rc = funcQcaps(fn, resp);
     if (!rc.ok()) return rc;
@@ -85,6 +86,7 @@ zelt::Result zeltnvm_get_supported_speeds(const Function& fn, uint16_t* speeds, 
 }
 
 zelt::Result zeltnvm_get_active_fec_signal_mode(const Function& fn, uint8_t* mode) {
+    if (zelt::Result refused = platform_offers(fn, PlatformOperation::kFecSignalMode); !refused.ok()) return refused;
     hwrm_port_phy_qcfg_output phy{};
     zelt::Result rc = portOfFunction(fn, phy);
     if (rc.ok() && mode) *mode = phy.active_fec_signal_mode;

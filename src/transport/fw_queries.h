@@ -63,6 +63,10 @@ Result zeltnvm_read_counter_register(const Function& fn, uint32_t reg, int devic
 // The firmware's error recovery counter. Device type 6 needs the error-recovery
 // capability (-58 without it); a firmware without a counter register gives 9.
 Result zelt_get_error_recovery_counter(const Function& fn, uint32_t* value, int device_type);
+// A counter the function's driver reports itself (`reset`: the reset counter, else the
+// error-recovery counter): true with its result in `rc` and the value in `value`; false
+// where the counter is read from the firmware's registers.
+bool driver_fw_counter(const Function& fn, bool reset, uint32_t* value, Result& rc);
 
 // ---- Status, time, health, synchronisation --------------------------------------------
 // nvm_option_action_status when `option_query` is set, else selfrst_status, of

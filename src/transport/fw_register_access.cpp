@@ -52,7 +52,17 @@ zelt::Result zeltnvm_read_counter_register(const Function& fn, uint32_t reg, int
     return readDirect(fn, (reg & 0xFFFFFFFCu) - 0x4F000000u, value);
 }
 
+bool driver_fw_counter(const Function& fn, bool reset, uint32_t* value, Result& rc) {
+    if (!fn.channel) return false;
+    const ResultOr<FwCounters> counters = fn.channel->fw_counters(fn);
+    if (counters.result().is(HVXRETVAL_UNSUPPORTED_OPERATION)) return false;
+    rc = counters.result();
+    if (counters.ok() && value) *value = reset ? counters->reset : counters->error_recovery;
+    return true;
+}
+
 zelt::Result zelt_get_error_recovery_counter(const Function& fn, uint32_t* value, int device_type) {
+    if (zelt::Result rc; driver_fw_counter(fn, false, value, rc)) return rc;
     if (device_type == 6) {
         hwrm_func_qcaps_input req{};
         req.fid = cpu_to_le16(HWRM_FID_SELF);

@@ -9,4 +9,5 @@
 #include "wire/hwrm_query.h"
 #include "wire/hwrm_selftest.h"
 #include "wire/lfc.h"
+#include "wire/mgmt_callbacks.h"
 #include "wire/nvm_directory.h"

@@ -128,8 +128,9 @@ TEST(RangeDigests, MatchSeparatePasses) {
         SCOPED_TRACE(std::to_string(r.begin) + ".." + std::to_string(r.end));
         EXPECT_EQ(r.crc, file_crc32(p + r.begin, r.end - r.begin));
         EXPECT_EQ(r.crc_to_mark, file_crc32(p + r.begin, r.crc_mark - r.begin));
-        if (r.want_sha)
+        if (r.want_sha) {
             EXPECT_EQ(r.sha, zelt::crypto::sha256({p + r.begin, static_cast<size_t>(r.sha_end - r.begin)}));
+        }
     }
 }
 

@@ -61,7 +61,16 @@ public:
 
     // zeltnvm with `args` against this host, from the working directory.
     RunResult zeltnvm(const std::vector<std::string>& args, const std::string& input = "") const {
-        std::vector<std::string> argv = {ZELT_PROGRAM("zeltnvm")};
+        return run_tool("zeltnvm", args, input);
+    }
+    // zeltnvm-esx, the program over the driver's management callbacks, the same way.
+    RunResult zeltnvm_esx(const std::vector<std::string>& args, const std::string& input = "") const {
+        return run_tool("zeltnvm-esx", args, input);
+    }
+    // `program` (zeltnvm or zeltnvm-esx) with `args` against this host.
+    RunResult run_tool(const std::string& program, const std::vector<std::string>& args,
+                       const std::string& input = "") const {
+        std::vector<std::string> argv = {ZELT_PROGRAM(program)};
         argv.insert(argv.end(), args.begin(), args.end());
         RunOptions o;
         o.env = {{"ZELTNVM_SIM", root()}};

@@ -52,7 +52,8 @@ const char kUsage[] =
     "             reset_fault install_slow no_lfc_device driver_unloaded vfio link_down no_root\n"
     "             self_reset_status boot_status signal install_resets_macs dir_length\n"
     "             no_mailbox mailbox_silent mailbox_oversize mailbox_tag mailbox_busy bar_denied\n"
-    "             fw_not_operational eyescope_slow coredump_segments\n";
+    "             fw_not_operational eyescope_slow coredump_segments mgmt_unknown_callback\n"
+    "             mgmt_install_refused mgmt_callback_fails\n";
 
 // Bytes of the crash dump a "crash" leaves in host memory.
 constexpr uint32_t kCrashDumpBytes = 24576;

@@ -228,6 +228,10 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
     std::unique_ptr<OnlineUpdate> online;
     int downloaded = 0;  // adapters whose package was downloaded
     for (const zelt::device::InventoryFunction* target : targets) {
+        if (args.online && !zelt::cli::offers_downloads(context)) {
+            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "This adapter is not supported for online firmware update.\n\n");
+            return zelt::cli::kNoDownloadStatus;
+        }
         AdapterOutcome out;
         out.function = target;
         out.adapter = zelt::device::zeltnvm_adapter_of(inventory, &target->facts) + 1;
@@ -311,6 +315,13 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
         out.package_file = choice.chosen.file;
         out.package_version = version;
 
+        if (args.recovery && !zelt::cli::offers_recovery(context)) {
+            zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Recovery is not supported on this operating system.\n");
+            out.reason = "recovery is not supported on this operating system";
+            out.status = zelt::device::kRecoveryUnavailable;
+            outcomes.push_back(std::move(out));
+            return outcomes.back().status;
+        }
         if (args.recovery) {
             // Recovery writes to the adapter from its preparation on.
             const int locked = locks.take(*row.target);

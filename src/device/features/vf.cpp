@@ -34,6 +34,8 @@ Result vf_qcfg(const Function& fn, uint16_t fid, hwrm_func_qcfg_output& out) {
 }  // namespace
 
 Result zelt_is_trusted_vf_supported(const Function& fn, bool* supported) {
+    if (Result refused = transport::platform_offers(fn, transport::PlatformOperation::kTrustedVfCaps); !refused.ok())
+        return refused;
     hwrm_ver_get_input req{};
     req.hwrm_intf_maj = HWRM_INTF_MAJ;
     req.hwrm_intf_min = HWRM_INTF_MIN;

@@ -139,6 +139,7 @@ uint32_t zelt_reset_wait_ms(uint32_t tenths, bool* clamped) {
 }
 
 zelt::Result zelt_get_fw_reset_counter(const Function& fn, uint32_t* value, int device_type) {
+    if (zelt::Result rc; transport::driver_fw_counter(fn, true, value, rc)) return rc;
     hwrm_error_recovery_qcfg_output cfg{};
     const zelt::Result rc = error_recovery_cfg(fn, cfg);
     if (!rc.ok()) return rc;
