@@ -28,9 +28,9 @@ install(CODE "
   else()
     set(_zelt_etc \"\${CMAKE_INSTALL_PREFIX}/etc\")
   endif()
-  file(INSTALL DESTINATION \"\$ENV{DESTDIR}\${_zelt_etc}\" TYPE FILE
+  file(INSTALL DESTINATION \"\${_zelt_etc}\" TYPE FILE
        FILES \"${ZELT_PACKAGING_DIR}/zeltnvm.conf\")
-  file(INSTALL DESTINATION \"\$ENV{DESTDIR}\${_zelt_etc}/logrotate.d\" TYPE FILE RENAME zeltnvm
+  file(INSTALL DESTINATION \"\${_zelt_etc}/logrotate.d\" TYPE FILE RENAME zeltnvm
        FILES \"${ZELT_PACKAGING_DIR}/zeltnvm.logrotate\")
 " COMPONENT zeltnvm)
 

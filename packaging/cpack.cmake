@@ -1,9 +1,8 @@
 # The Debian packages: "zeltnvm" (the utility) and "zeltnvm-tools" (simulator and
 # package builder). The version is the utility's own, read from its header.
-file(STRINGS ${CMAKE_SOURCE_DIR}/src/cli/version.h _zelt_version_lines
-     REGEX "constexpr unsigned ZELT_VERSION_(MAJOR|MINOR|BUILD|FOURTH) = [0-9]+;")
+file(READ ${CMAKE_SOURCE_DIR}/src/cli/version.h _zelt_version_header)
 foreach(_part MAJOR MINOR BUILD FOURTH)
-  string(REGEX MATCH "ZELT_VERSION_${_part} = ([0-9]+);" _m "${_zelt_version_lines}")
+  string(REGEX MATCH "ZELT_VERSION_${_part} = ([0-9]+)" _m "${_zelt_version_header}")
   set(_zelt_${_part} ${CMAKE_MATCH_1})
 endforeach()
 
