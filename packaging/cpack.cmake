@@ -17,6 +17,8 @@ set(CPACK_COMPONENTS_ALL zeltnvm tools)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+# Debug information stays in the build tree; the packaged programs are stripped.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libpci3, libtomcrypt1, libtommath1")
 set(CPACK_DEBIAN_ZELTNVM_PACKAGE_NAME zeltnvm)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME zeltnvm-tools)

@@ -5,9 +5,9 @@
 #
 #   scripts/package.sh <output dir> [<build dir>]
 #
-# Without a build dir the programs are built in <output dir>/build as a release build
-# without the simulated host; with one, that configured and built tree is packaged as
-# it is (the tests do this to keep quick).
+# Without a build dir the programs are built in <output dir>/build (optimised as the
+# tested build is, without the simulated host; stripped in the package); with one, that
+# configured and built tree is packaged as it is (the tests do this to keep quick).
 set -euo pipefail
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
   echo "usage: $0 <output dir> [<build dir>]" >&2
@@ -22,7 +22,7 @@ else
   build=$out/build
   launcher=()
   command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZELT_WITH_SIM=OFF -DZELT_TESTS=OFF \
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZELT_WITH_SIM=OFF -DZELT_TESTS=OFF \
         -DZELT_BENCH=OFF "${launcher[@]}" >/dev/null
   cmake --build "$build" --target zeltnvm zeltsim zeltpkg
 fi
