@@ -65,6 +65,9 @@ TEST_F(Ethtool, ReadRefusesWhatTheEncodingCannotCarry) {
     EXPECT_EQ(transport::zeltnvmGetItem(eth("eth0"), 3, 0x00FFFFF1, buf, 16).code(), HVXRETVAL_INVALID_OFFSET_PARAMETER);
     EXPECT_TRUE(host->ethtool_calls.empty());
     EXPECT_EQ(transport::zeltnvmGetItem(eth("eth0"), 3, 0x00FFFFF0, buf, 16).code(), 0);
+    // The last index the encoding carries is read.
+    EXPECT_EQ(transport::zeltnvmGetItem(eth("eth0"), 254, 0, buf, 16).code(), 0);
+    EXPECT_EQ(host->ethtool_calls.back().head<ethtool_eeprom>().offset, 255u << 24);
 }
 
 TEST_F(Ethtool, ReadStopsAtTheFailingPiece) {
