@@ -89,6 +89,10 @@ TEST(PackageVerify, ItemRecordFaults) {
         EXPECT_EQ(r.rc, c.expected) << c.name;
         EXPECT_EQ(r.index, c.expected == 0 ? -1 : 1) << c.name;
     }
+    // No item data at all: the last record ends exactly where the trailer begins.
+    const Bytes only_removal =
+        build_package({}, {item(40, Bytes{}).with_directive(ZELPKG_ITEM_REMOVE_IF_PRESENT).with_item_length(0)});
+    EXPECT_EQ(verify(only_removal).rc, 0);
 }
 
 TEST(PackageVerify, CorruptedRecordsAndStreams) {
