@@ -355,14 +355,18 @@ TEST(ItemVersion, ReadRangeForDeviceItems) {
         {"expansion ROM with trailer: whole", 6, T, 70000, 1, 0, 0, 70000},
         {"CCM: header", 19, 0, 5000, 1, 0, 0, 19},
         {"CCM shorter than its header", 19, 0, 18, 0, HVXRETVAL_HEADER_NOT_FOUND, 0, 0},
+        {"CCM of just its header", 19, 0, 19, 0, 0, 0, 19},
         {"iSCSI primary: header", 22, 0, 5000, 0, 0, 0, 16},
         {"iSCSI secondary: whole", 22, 0, 5000, 1, 0, 0, 5000},
         {"iSCSI shorter than its header", 22, 0, 15, 0, HVXRETVAL_HEADER_NOT_FOUND, 0, 0},
+        {"iSCSI of just its header", 22, 0, 16, 0, 0, 0, 16},
         {"trailer primary: last 288", 21, T, 9000, 0, 0, 8712, 288},
         {"trailer secondary: whole", 21, T, 9000, 1, 0, 0, 9000},
         {"trailer item under 288", 21, T, 287, 0, HVXRETVAL_TRAILER_NOT_FOUND, 0, 0},
+        {"trailer item of just 288", 21, T, 288, 0, 0, 0, 288},
         {"firmware: whole", 4, 0, 9000, 0, 0, 0, 9000},
         {"item under 8 bytes", 1, 0, 7, 0, HVXRETVAL_INVALID_DATA_LENGTH, 0, 0},
+        {"item of 8 bytes", 1, 0, 8, 0, 0, 0, 8},
     };
     for (const auto& c : cases) {
         size_t offset = 99, length = 99;
