@@ -58,6 +58,25 @@ protected:
     MailboxRun run_;
 };
 
+// The request area ends at the doorbell: a request filling it is sent, one byte more
+// is refused before anything is written.
+TEST_F(Mailbox, RequestsUpToTheWholeRequestAreaAreSent) {
+    const uint32_t area = bar::kRequestAreaEnd - bar::kRequestArea;
+    for (const uint32_t len : {area, area + 1}) {
+        FakeChipHost host(pf_of_type(5));
+        host.chip.answer = [](FakeChip&) { return response_block(bar::kBlockResponse, 64); };
+        Exchange x(HWRM_VER_GET);
+        std::vector<uint8_t> req(len, 0);
+        std::memcpy(req.data(), x.req.data(), x.req.size());
+        x.msg.req = req.data();
+        x.msg.req_len = len;
+        const bool fits = len <= area;
+        EXPECT_EQ(run(host, x).status, fits ? 0 : transport::ZELT_PCI_IOCTL_FAILURE) << len;
+        EXPECT_EQ(host.chip.doorbells, fits ? 1 : 0) << len;
+        expect_released(host, "request");
+    }
+}
+
 TEST_F(Mailbox, AnswersAndFailuresByFirmwareBehaviour) {
     const uint32_t mh = bar::kCtrlMultiHost;
     struct Case {
