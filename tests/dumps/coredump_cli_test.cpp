@@ -259,12 +259,28 @@ TEST(CoredumpReader, RefusesDamagedFiles) {
         if (with_record) out.insert(out.end(), record.begin(), record.end());
         return out;
     };
+    f::CoreSegmentHeader empty_h = h;
+    empty_h.length = 0;
+    const auto empty_header = f::encode_core_segment_header(empty_h);
+    auto joined = [&](std::initializer_list<std::span<const uint8_t>> parts) {
+        std::vector<uint8_t> out;
+        for (auto part : parts) out.insert(out.end(), part.begin(), part.end());
+        return out;
+    };
     struct Case {
         const char* name;
         std::vector<uint8_t> bytes;
         const char* error;  // part of the reason; nullptr: accepted
+        size_t segments = 1;
+        uint32_t length = 5;  // of the one segment
     } cases[] = {
         {"whole", file(5, true), nullptr},
+        // The smallest files read: the record alone, and a data-less segment whose
+        // header ends where the record begins.
+        {"record alone", joined({record}), nullptr, 0},
+        {"empty segment", joined({empty_header, record}), nullptr, 1, 0},
+        {"segment header cut short", joined({std::span(empty_header).first(empty_header.size() - 1), record}),
+         "truncated segment header"},
         {"too short", std::vector<uint8_t>(100, 0), "too short"},
         {"length past the record", file(3, true), "runs past the dump record"},
         {"no record", file(5 + 1024, false), "no dump record signature"},
@@ -276,9 +292,10 @@ TEST(CoredumpReader, RefusesDamagedFiles) {
         const bool ok = f::read_core_dump(c.bytes, dump, error);
         if (!c.error) {
             EXPECT_TRUE(ok) << error;
-            ASSERT_EQ(dump.segments.size(), 1u);
+            ASSERT_EQ(dump.segments.size(), c.segments);
+            if (c.segments == 0) continue;
             EXPECT_EQ(dump.segments[0].header.component_id, 7u);
-            EXPECT_EQ(dump.segments[0].header.length, 5u);
+            EXPECT_EQ(dump.segments[0].header.length, c.length);
         } else {
             EXPECT_FALSE(ok);
             EXPECT_TRUE(contains(error, c.error)) << error;

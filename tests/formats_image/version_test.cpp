@@ -160,6 +160,7 @@ TEST(ItemVersion, HeaderSources) {
         {"SRT secondary", 62, 0, srt_image(0x01020304), 1, HVXRETVAL_UNSUPPORTED_DETAIL, ""},
         {"SRT too short", 62, 0, head(srt_image(1), 59), 0,
          HVXRETVAL_INVALID_LENGTH_PARAMETER, ""},
+        {"SRT of 60 bytes, the version its last word", 62, 0, head(srt_image(0x01020304), 60), 0, 0, "1.2.3.4"},
         {"CCM primary", 19, 0, ccm_image(), 0, 0, "7.20.1.0"},
         {"CCM secondary", 19, 0, ccm_image(), 1, 0, "CCM-A.0"},
         {"CCM text cut at 125 characters", 19, 0, long_ccm_text, 1, 0,
@@ -173,6 +174,7 @@ TEST(ItemVersion, HeaderSources) {
         {"iSCSI text offset outside the image", 22, 0, iscsi_image(64, ""), 1, HVXRETVAL_VERSION_INFO_NOT_FOUND, ""},
         {"iSCSI text offset far outside", 22, 0, iscsi_image(0xFFFF, ""), 1, HVXRETVAL_VERSION_INFO_NOT_FOUND, ""},
         {"iSCSI of 15 bytes", 22, 0, Image(15, 0), 0, HVXRETVAL_INVALID_LENGTH_PARAMETER, ""},
+        {"iSCSI of 16 bytes", 22, 0, head(iscsi_image(20, "iscsi v4"), 16), 0, 0, "4.5.6.0"},
     };
     for (const auto& c : cases) expect_version(c);
 }
@@ -182,6 +184,8 @@ TEST(ItemVersion, TrailerSource) {
     long_version[long_version.size() - 32 + 3] = 17;  // version_length past the version field
     Image huge_version = long_version;
     huge_version[huge_version.size() - 32 + 3] = 129;
+    Image longest_raw = long_version;  // the most a raw version holds, still past the field
+    longest_raw[longest_raw.size() - 32 + 3] = 128;
     const VersionCase cases[] = {
         {"ASCII", 21, ZEL_DIR_ATTR_TRAILER, with_trailer(zelt::test::pattern(100), 21, 0, {'3', '.', '1'}), 0, 0,
          "3.1"},
@@ -198,6 +202,9 @@ TEST(ItemVersion, TrailerSource) {
         {"no trailer", 21, 0, zelt::test::pattern(300), 0, HVXRETVAL_VERSION_INFO_NOT_FOUND, ""},
         {"version_length past the version field", 21, 0, long_version, 0, HVXRETVAL_INVALID_DATA_LENGTH, ""},
         {"version_length above 128", 21, 0, huge_version, 0, HVXRETVAL_INSUFFICIENT_SPACE, ""},
+        {"version_length 128", 21, 0, longest_raw, 0, HVXRETVAL_INVALID_DATA_LENGTH, ""},
+        {"version field full", 21, 0, with_trailer({}, 21, 0, {'1', '2', '3', '4', '5', '6', '7', '8', '9', '0', 'a', 'b', 'c', 'd', 'e', 'f'}), 0, 0,
+         "1234567890abcdef"},
     };
     for (const auto& c : cases) expect_version(c);
 }
@@ -348,14 +355,18 @@ TEST(ItemVersion, ReadRangeForDeviceItems) {
         {"expansion ROM with trailer: whole", 6, T, 70000, 1, 0, 0, 70000},
         {"CCM: header", 19, 0, 5000, 1, 0, 0, 19},
         {"CCM shorter than its header", 19, 0, 18, 0, HVXRETVAL_HEADER_NOT_FOUND, 0, 0},
+        {"CCM of just its header", 19, 0, 19, 0, 0, 0, 19},
         {"iSCSI primary: header", 22, 0, 5000, 0, 0, 0, 16},
         {"iSCSI secondary: whole", 22, 0, 5000, 1, 0, 0, 5000},
         {"iSCSI shorter than its header", 22, 0, 15, 0, HVXRETVAL_HEADER_NOT_FOUND, 0, 0},
+        {"iSCSI of just its header", 22, 0, 16, 0, 0, 0, 16},
         {"trailer primary: last 288", 21, T, 9000, 0, 0, 8712, 288},
         {"trailer secondary: whole", 21, T, 9000, 1, 0, 0, 9000},
         {"trailer item under 288", 21, T, 287, 0, HVXRETVAL_TRAILER_NOT_FOUND, 0, 0},
+        {"trailer item of just 288", 21, T, 288, 0, 0, 0, 288},
         {"firmware: whole", 4, 0, 9000, 0, 0, 0, 9000},
         {"item under 8 bytes", 1, 0, 7, 0, HVXRETVAL_INVALID_DATA_LENGTH, 0, 0},
+        {"item of 8 bytes", 1, 0, 8, 0, 0, 0, 8},
     };
     for (const auto& c : cases) {
         size_t offset = 99, length = 99;

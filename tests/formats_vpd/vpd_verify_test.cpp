@@ -48,6 +48,9 @@ TEST(VpdVerify, ResourceByResource) {
          card("Card").large(0x91, {'V', '1', 9, 'a', 'b'}).end().build(), HVXRETVAL_INVALID_DATA_LENGTH, rw},
         {"resource runs past the buffer", card("Card").raw({0x91, 0x20, 0x00, 'R', 'W', 0}).build(),
          HVXRETVAL_INVALID_DATA_LENGTH, rw},
+        // A whole header with no data, ending the buffer: read, then the End tag is missing.
+        {"empty resource ends at the buffer end", card("Card").raw({0x91, 0x00, 0x00}).build(),
+         HVXRETVAL_END_TAG_NOT_FOUND, rw},
         {"no End tag", card("Card").build(), HVXRETVAL_END_TAG_NOT_FOUND, ro},
         {"unused zero bytes and unknown resources are skipped",
          card("Card").zeros(3).raw({0x1A, 0xDE, 0xAD}).end().build(), HVXRETVAL_SUCCESS, rw + 6},

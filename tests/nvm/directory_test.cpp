@@ -107,6 +107,33 @@ TEST_F(Directory, AFailedListingIsNeitherAnIndexNorNotFound) {
     EXPECT_FALSE(zeltnvmListDirectory(fn()).ok());
 }
 
+// Entries packed at the defined record size are read; one byte less per entry, or
+// one byte less in the answer than the entries need, is a damaged directory.
+TEST(DirectoryParse, EntrySizeAndAnswerLengthOnBothSides) {
+    struct Case {
+        uint32_t count;
+        uint32_t entry_size;
+        size_t raw_size;
+        int32_t code;
+    } cases[] = {
+        {3, 24, 72, 0},
+        {3, 23, 72, HVXRETVAL_INVALID_DATA_LENGTH},
+        {3, 32, 96, 0},
+        {3, 32, 95, HVXRETVAL_INVALID_DATA_LENGTH},
+    };
+    std::vector<uint8_t> raw(96);
+    for (size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<uint8_t>(i);
+    for (const Case& c : cases) {
+        std::vector<zelnvm_directory_entry_t> entries;
+        EXPECT_EQ(device::zeltnvmParseDirectory(raw.data(), c.raw_size, c.count, c.entry_size, entries).code(), c.code)
+            << c.entry_size << " " << c.raw_size;
+        if (c.code != 0) continue;
+        ASSERT_EQ(entries.size(), c.count);
+        // The last entry starts at its stride, not at a packed 24-byte offset.
+        EXPECT_EQ(entries.back().type, static_cast<uint16_t>(raw[2 * c.entry_size] | raw[2 * c.entry_size + 1] << 8));
+    }
+}
+
 TEST(DirectoryFlags, RenderEachBitInOrder) {
     EXPECT_EQ(zeltnvmExtensionFlags(0), "");
     EXPECT_EQ(zeltnvmExtensionFlags(ZEL_DIR_EXT_INACTIVE | ZEL_DIR_EXT_UPDATE | 0x8000), "Inactive Update ");

@@ -4,6 +4,7 @@
 
 #include "common/directory_types.h"
 #include "common/hvxretval.h"
+#include "device/nvm/item_bounds.h"
 #include "device/nvm/nvm_directory.h"
 #include "device/nvm/nvm_items.h"
 #include "device/pci_window_channel.h"
@@ -34,6 +35,23 @@ protected:
         return out;
     }
 };
+
+// The largest length the adapter may claim for an item is taken; one byte more is a
+// damaged entry.
+TEST(ItemBounds, TheLargestItemIsTakenAndOneByteMoreRefused) {
+    struct Case {
+        uint16_t type;
+        uint64_t length;
+        int32_t code;
+    } cases[] = {
+        {ZEL_DIR_TYPE_PKG_LOG, device::ZELTNVM_PKG_LOG_ITEM_MAX, 0},
+        {ZEL_DIR_TYPE_PKG_LOG, device::ZELTNVM_PKG_LOG_ITEM_MAX + 1ull, HVXRETVAL_INVALID_DATA_LENGTH},
+        {ZEL_DIR_TYPE_VPD, device::ZELTNVM_NVM_SIZE_CEILING, 0},
+        {ZEL_DIR_TYPE_VPD, device::ZELTNVM_NVM_SIZE_CEILING + 1ull, HVXRETVAL_INVALID_DATA_LENGTH},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(device::check_item_length(c.type, c.length).code(), c.code) << c.type << " " << c.length;
+}
 
 TEST_F(Items, ReadItemReadsTheWholeItemThroughTheDriverAndVerifiesIt) {
     zelnvm_directory_entry_t e;

@@ -334,7 +334,9 @@ INSTANTIATE_TEST_SUITE_P(
                     VerifyCase{SET, "autodetect_speed_exclude_mask:0#0", 0, 16, 2},
                     VerifyCase{SET, "mf_mode:0#2", 0, 5, 1}, VerifyCase{SET, "mf_mode:0#0", -8},
                     VerifyCase{SET, "mba_vlan_value:1#4094", 0, 16, 2}, VerifyCase{SET, "mba_vlan_value:1#4095", -8},
-                    VerifyCase{SET, "oobm_session_timeout#19", -8}, VerifyCase{SET, "oobm_session_timeout#86400", 0, 32, 4},
+                    VerifyCase{SET, "oobm_session_timeout#19", -8}, VerifyCase{SET, "oobm_session_timeout#20", 0, 32, 4},
+                    VerifyCase{SET, "oobm_session_timeout#86400", 0, 32, 4},
+                    VerifyCase{SET, "oobm_session_timeout#86401", -8},
                     // in range but wider than the 16-bit option
                     VerifyCase{SET, "partition_bw_reservation:0#65536", -8},
                     VerifyCase{SET, "partition_bw_reservation:0#65535", 0, 16, 2},

@@ -127,6 +127,10 @@ TEST(PackageVerify, ItemRecordFaults) {
         EXPECT_EQ(r.rc, c.expected) << c.name;
         EXPECT_EQ(r.index, c.expected == 0 ? -1 : 1) << c.name;
     }
+    // No item data at all: the last record ends exactly where the trailer begins.
+    const Bytes only_removal =
+        build_package({}, {item(40, Bytes{}).with_directive(ZELPKG_ITEM_REMOVE_IF_PRESENT).with_item_length(0)});
+    EXPECT_EQ(verify(only_removal).rc, 0);
 }
 
 TEST(PackageVerify, CorruptedRecordsAndStreams) {
@@ -190,6 +194,8 @@ TEST(PackageDeviceMatch, Rules) {
         {"1-byte id list matches any", {{2, {0x99}}}, -1, 0},
         {"chip above maximum", {{4, {0x0F}}}, 0x10, HVXRETVAL_UNSUPPORTED_CHIP_REV},
         {"chip below minimum", {{3, {0x11}}}, 0x10, HVXRETVAL_UNSUPPORTED_CHIP_REV},
+        {"chip at maximum", {{4, {0x10}}}, 0x10, 0},
+        {"chip at minimum", {{3, {0x10}}}, 0x10, 0},
         {"unknown chip revision", {{3, {0x11}}}, -1, 0},
         {"any subsystem vendor", {{10, u16s({0xFFFF})}}, -1, 0},
         {"other subsystem vendor", {{10, u16s({0x1000})}}, -1, HVXRETVAL_UNSUPPORTED_SUBSYS_VENDOR},

@@ -43,6 +43,8 @@ TEST_F(VfCommand, ChecksAndRefusals) {
         bool sends;        // the command reaches the firmware
     } cases[] = {
         {"query", {"-dev=zen0", "vf", "1", "trust"}, {}, 0, "Trusted VF : Disabled\n", "", true},
+        // The last index passes the tool's check and reaches the firmware, which has no such VF.
+        {"index 127, the last", {"-dev=zen0", "vf", "127", "trust"}, {}, 1, "", "Trusted VF's not configured.", true},
         {"index above 127", {"-dev=zen0", "vf", "128", "trust", "enable"}, {}, 8, "",
          "Given VF index is invalid. Valid range is from 0 to 127.\nError: Failed to Execute Command.\n", false},
         {"index not a number", {"-dev=zen0", "vf", "1a", "trust"}, {}, 8, "",

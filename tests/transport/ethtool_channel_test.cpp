@@ -65,6 +65,9 @@ TEST_F(Ethtool, ReadRefusesWhatTheEncodingCannotCarry) {
     EXPECT_EQ(transport::zeltnvmGetItem(eth("eth0"), 3, 0x00FFFFF1, buf, 16).code(), HVXRETVAL_INVALID_OFFSET_PARAMETER);
     EXPECT_TRUE(host->ethtool_calls.empty());
     EXPECT_EQ(transport::zeltnvmGetItem(eth("eth0"), 3, 0x00FFFFF0, buf, 16).code(), 0);
+    // The last index the encoding carries is read.
+    EXPECT_EQ(transport::zeltnvmGetItem(eth("eth0"), 254, 0, buf, 16).code(), 0);
+    EXPECT_EQ(host->ethtool_calls.back().head<ethtool_eeprom>().offset, 255u << 24);
 }
 
 TEST_F(Ethtool, ReadStopsAtTheFailingPiece) {
@@ -249,6 +252,7 @@ struct DumpDriver {
     std::string dump;
     uint32_t flag = 0;
     int fail_clear = 0;
+    uint32_t claimed = 0;  // a length to report instead of the dump's own
     std::vector<uint32_t> flags_set;
 
     int operator()(const FakeAdapterHost::EthtoolCall& call, void* arg) {
@@ -261,7 +265,7 @@ struct DumpDriver {
                 return 0;
             case ETHTOOL_GET_DUMP_FLAG:
                 d->flag = flag;
-                d->len = flag ? static_cast<uint32_t>(dump.size()) : 0;
+                d->len = flag ? (claimed ? claimed : static_cast<uint32_t>(dump.size())) : 0;
                 return 0;
             case ETHTOOL_GET_DUMP_DATA:
                 if (d->len < dump.size()) return EINVAL;
@@ -306,6 +310,15 @@ TEST_F(Ethtool, CoredumpFailures) {
     driver->fail_clear = EIO;
     EXPECT_EQ(transport::zeltnvmEthtoolCoredump(eth("eth0"), std::fopen(dir.file("out.core").c_str(), "wb"), 1).code(), HVXRETVAL_FAILURE);
     EXPECT_EQ(read_text_file(dir.file("out.core")), "dump");
+    // A length past the largest dump a driver can hold is a damaged answer: no buffer
+    // is made for it and no data asked for.
+    driver->fail_clear = 0;
+    driver->claimed = (256u << 20) + 1;
+    const size_t calls = host->ethtool_calls.size();
+    EXPECT_EQ(transport::zeltnvmEthtoolCoredump(eth("eth0"), std::fopen(dir.file("out.core").c_str(), "wb"), 1).code(),
+              HVXRETVAL_INVALID_DATA_LENGTH);
+    for (size_t i = calls; i < host->ethtool_calls.size(); ++i)
+        EXPECT_NE(host->ethtool_calls[i].cmd, static_cast<uint32_t>(ETHTOOL_GET_DUMP_DATA));
 }
 
 }  // namespace

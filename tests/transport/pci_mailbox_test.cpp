@@ -58,6 +58,25 @@ protected:
     MailboxRun run_;
 };
 
+// The request area ends at the doorbell: a request filling it is sent, one byte more
+// is refused before anything is written.
+TEST_F(Mailbox, RequestsUpToTheWholeRequestAreaAreSent) {
+    const uint32_t area = bar::kRequestAreaEnd - bar::kRequestArea;
+    for (const uint32_t len : {area, area + 1}) {
+        FakeChipHost host(pf_of_type(5));
+        host.chip.answer = [](FakeChip&) { return response_block(bar::kBlockResponse, 64); };
+        Exchange x(HWRM_VER_GET);
+        std::vector<uint8_t> req(len, 0);
+        std::memcpy(req.data(), x.req.data(), x.req.size());
+        x.msg.req = req.data();
+        x.msg.req_len = len;
+        const bool fits = len <= area;
+        EXPECT_EQ(run(host, x).status, fits ? 0 : transport::ZELT_PCI_IOCTL_FAILURE) << len;
+        EXPECT_EQ(host.chip.doorbells, fits ? 1 : 0) << len;
+        expect_released(host, "request");
+    }
+}
+
 TEST_F(Mailbox, AnswersAndFailuresByFirmwareBehaviour) {
     const uint32_t mh = bar::kCtrlMultiHost;
     struct Case {
@@ -66,7 +85,7 @@ TEST_F(Mailbox, AnswersAndFailuresByFirmwareBehaviour) {
         uint32_t ctrl;  // initial CTRL
         uint16_t req_type;
         bool silent;
-        // 0: an answer of the record's size; 100: a 100-byte block; 'T': tagged with the
+        // 0: an answer of the record's size; 65, 100: a block of that many bytes; 'T': tagged with the
         // request's tag; 'W': tagged with another tag.
         int answer;
         int32_t status;
@@ -81,6 +100,8 @@ TEST_F(Mailbox, AnswersAndFailuresByFirmwareBehaviour) {
         {"busy after reset", 5, bar::kCtrlSignature | bar::kCtrlBusyAfterReset, HWRM_VER_GET, false, 0,
          transport::ZELT_PCI_IOCTL_BUSY, 0, 0},
         {"answer longer than the record", 5, bar::kCtrlSignature, HWRM_VER_GET, false, 100,
+         transport::ZELT_PCI_IOCTL_INVALID_HWRM_RESP_LENGTH, bar::ZELT_PCI_IOCTL_SET_HCTS, 1},
+        {"answer one byte longer than the record", 5, bar::kCtrlSignature, HWRM_VER_GET, false, 65,
          transport::ZELT_PCI_IOCTL_INVALID_HWRM_RESP_LENGTH, bar::ZELT_PCI_IOCTL_SET_HCTS, 1},
         {"multi-host answer", 5, bar::kCtrlSignature | mh, HWRM_VER_GET, false, 'T', 0, 0, 1},
         {"multi-host answer of another tag", 5, bar::kCtrlSignature | mh, HWRM_VER_GET, false, 'W',
@@ -106,7 +127,7 @@ TEST_F(Mailbox, AnswersAndFailuresByFirmwareBehaviour) {
             const uint32_t tag = chip.request_word(bar::kTagOffsetResponseAddress);
             if (c.answer == 'T') return response_block(bar::kBlockTaggedResponse, 64, {tag});
             if (c.answer == 'W') return response_block(bar::kBlockTaggedResponse, 64, {tag ^ 1});
-            return response_block(bar::kBlockResponse, c.answer == 100 ? 100 : 64);
+            return response_block(bar::kBlockResponse, c.answer != 0 ? static_cast<uint32_t>(c.answer) : 64);
         };
         run_ = MailboxRun{};
         Exchange x(c.req_type);
@@ -167,7 +188,9 @@ TEST_F(Mailbox, DataBuffersInBothDirections) {
     const struct {
         uint32_t first, second;  // payload block lengths
         int32_t status;
-    } reads[] = {{8, 4, 0}, {8, 8, transport::ZELT_PCI_IOCTL_INVALID_PAYLOAD_LENGTH}};
+    } reads[] = {{8, 4, 0},
+                 {8, 5, transport::ZELT_PCI_IOCTL_INVALID_PAYLOAD_LENGTH},
+                 {8, 8, transport::ZELT_PCI_IOCTL_INVALID_PAYLOAD_LENGTH}};
     for (const auto& r : reads) {
         FakeChipHost host(pf_of_type(5));
         host.chip.answer = [&r](FakeChip&) {
