@@ -38,5 +38,7 @@ bool offers_downloads(const RunContext& context);
 
 // The status of a download on a platform without downloads.
 inline constexpr int kNoDownloadStatus = 14;
+// The status of a recovery asked for on a platform that cannot run one.
+inline constexpr int kNoRecoveryStatus = 2;
 
 }  // namespace zelt::cli

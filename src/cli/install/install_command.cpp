@@ -318,7 +318,7 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
         if (args.recovery && !zelt::cli::offers_recovery(context)) {
             zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Recovery is not supported on this operating system.\n");
             out.reason = "recovery is not supported on this operating system";
-            out.status = zelt::device::kRecoveryUnavailable;
+            out.status = zelt::cli::kNoRecoveryStatus;
             outcomes.push_back(std::move(out));
             return outcomes.back().status;
         }
