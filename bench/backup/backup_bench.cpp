@@ -7,9 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/timed_run.h"
 #include "tests/support/run_program.h"
 
 namespace {
+
+using zelt::bench::report_ratio;
+using zelt::bench::timed_run;
 
 using zelt::test::run_program;
 
@@ -58,14 +62,6 @@ Setup& setup() {
 // Wall seconds of one cat run, measured by the cat benchmark of this run.
 double g_cat_seconds = 0;
 
-double timed_run(benchmark::State& state, const std::vector<std::string>& argv, const zelt::test::RunOptions& o) {
-    const auto start = std::chrono::steady_clock::now();
-    const auto r = run_program(argv, o);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (r.status != 0) state.SkipWithError((argv[0] + " failed: " + r.out + r.err).c_str());
-    return seconds;
-}
-
 void BM_Cat(benchmark::State& state) {
     Setup& s = setup();
     if (!s.error.empty()) return state.SkipWithError(s.error.c_str());
@@ -73,7 +69,7 @@ void BM_Cat(benchmark::State& state) {
     o.cwd = s.dir.path();
     double total = 0;
     for (auto _ : state) total += timed_run(state, {"/bin/sh", "-c", "cat flat.bin > copy.bin"}, o);
-    g_cat_seconds = total / static_cast<double>(state.iterations());
+    g_cat_seconds = zelt::bench::mean_seconds(state, total);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kFlashBytes);
 }
 BENCHMARK(BM_Cat)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
@@ -87,7 +83,7 @@ void BM_Backup(benchmark::State& state) {
     double total = 0;
     for (auto _ : state) total += timed_run(state, {ZELT_PROGRAM("zeltnvm"), "-dev=zen0", "backup=nvm.pkg"}, o);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kFlashBytes);
-    if (g_cat_seconds > 0) state.counters["x_cat"] = total / static_cast<double>(state.iterations()) / g_cat_seconds;
+    report_ratio(state, "x_cat", total, g_cat_seconds);
 }
 BENCHMARK(BM_Backup)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

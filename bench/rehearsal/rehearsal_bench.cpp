@@ -8,9 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/timed_run.h"
 #include "tests/support/run_program.h"
 
 namespace {
+
+using zelt::bench::report_ratio;
+using zelt::bench::timed_run;
 
 using zelt::test::run_program;
 
@@ -65,20 +69,12 @@ Setup& setup() {
 // Wall seconds of one openssl run, measured by the openssl benchmark of this run.
 double g_openssl_seconds = 0;
 
-double timed_run(benchmark::State& state, const std::vector<std::string>& argv, const zelt::test::RunOptions& o) {
-    const auto start = std::chrono::steady_clock::now();
-    const auto r = run_program(argv, o);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (r.status != 0) state.SkipWithError((argv[0] + " failed: " + r.out + r.err).c_str());
-    return seconds;
-}
-
 void BM_OpensslSha256(benchmark::State& state) {
     Setup& s = setup();
     if (!s.error.empty()) return state.SkipWithError(s.error.c_str());
     double total = 0;
     for (auto _ : state) total += timed_run(state, {"/usr/bin/openssl", "dgst", "-sha256", s.dir.file("big.pkg")}, {});
-    g_openssl_seconds = total / static_cast<double>(state.iterations());
+    g_openssl_seconds = zelt::bench::mean_seconds(state, total);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kPackageBytes);
 }
 BENCHMARK(BM_OpensslSha256)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
@@ -99,8 +95,7 @@ void BM_Rehearsal(benchmark::State& state) {
         total += timed_run(state, {ZELT_PROGRAM("zeltnvm"), "reset"}, o);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kPackageBytes);
-    if (g_openssl_seconds > 0)
-        state.counters["x_openssl"] = total / static_cast<double>(state.iterations()) / g_openssl_seconds;
+    report_ratio(state, "x_openssl", total, g_openssl_seconds);
 }
 BENCHMARK(BM_Rehearsal)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
