@@ -195,7 +195,7 @@ bool twin_setup(std::span<const uint8_t> backup, const std::string& options_scri
         if (e.type == 0 || r.directive == kDirectiveRemoveIfPresent) continue;
         const std::span<const uint8_t> data = pkg.data(r);
         items.push_back({e.type, e.ordinal, e.ext, e.attr, e.item_length, std::vector<uint8_t>(data.begin(), data.end())});
-        if (e.type == ZEL_DIR_TYPE_PORT_CFG) ports.insert(e.ordinal);
+        if (e.type == ZEL_DIR_TYPE_PORT_CFG) ports.insert(uint16_t{e.ordinal});  // a copy: the packed field may be misaligned
         if (e.type == ZEL_DIR_TYPE_VPD) read_identity(data, adapter);
         if (e.type == ZEL_DIR_TYPE_BOOTCODE) {
             char text[64] = {};

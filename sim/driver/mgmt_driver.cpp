@@ -20,6 +20,13 @@ namespace mgmt = wire::mgmt;
 
 namespace {
 
+// A copy of a field of a packed wire record: the fields may sit at any address, so they
+// are never bound to a reference (as the JSON log's assignment would).
+template <typename T>
+T field_value(T value) {
+    return value;
+}
+
 template <size_t N>
 void put_text(char (&field)[N], const std::string& text) {
     std::memset(field, 0, N);
@@ -117,7 +124,7 @@ uint32_t dir_entries(Call& c) {
     auto* p = c.as<mgmt::DirEntriesPayload>();
     if (!p) return mgmt::kStatusFailure;
     const std::vector<uint8_t> raw = c.ctx.flash.raw_directory();
-    c.log["length"] = p->length;
+    c.log["length"] = field_value(p->length);
     if (p->length != raw.size() || raw.size() > sizeof p->entries) return mgmt::kStatusFailure;
     std::memcpy(p->entries, raw.data(), raw.size());
     return mgmt::kStatusOk;
@@ -126,9 +133,9 @@ uint32_t dir_entries(Call& c) {
 uint32_t item_read(Call& c) {
     auto* p = c.as<mgmt::ItemReadPayload>();
     if (!p) return mgmt::kStatusFailure;
-    c.log["index"] = p->index;
-    c.log["offset"] = p->offset;
-    c.log["len"] = p->length;
+    c.log["index"] = field_value(p->index);
+    c.log["offset"] = field_value(p->offset);
+    c.log["len"] = field_value(p->length);
     if (p->length == 0 || p->length > mgmt::kItemPiece) return mgmt::kStatusFailure;
     if (c.ctx.flash.read(p->index, p->offset, {p->data, p->length}) != FlashStatus::ok) return mgmt::kStatusFailure;
     return mgmt::kStatusOk;
@@ -137,15 +144,15 @@ uint32_t item_read(Call& c) {
 uint32_t item_erase(Call& c) {
     auto* p = c.as<mgmt::ItemErasePayload>();
     if (!p) return mgmt::kStatusFailure;
-    c.log["index"] = p->index;
+    c.log["index"] = field_value(p->index);
     return c.ctx.flash.erase_entry(p->index) == FlashStatus::ok ? mgmt::kStatusOk : mgmt::kStatusFailure;
 }
 
 uint32_t item_create(Call& c) {
     auto* p = c.as<mgmt::ItemCreatePayload>();
     if (!p) return mgmt::kStatusFailure;
-    c.log["type"] = p->type;
-    c.log["item_length"] = p->item_length;
+    c.log["type"] = field_value(p->type);
+    c.log["item_length"] = field_value(p->item_length);
     uint32_t index = 0;
     if (p->type == 0 || p->type == 0xFFFF) return mgmt::kStatusFailure;
     if (c.ctx.flash.create(p->type, p->ordinal, p->ext, p->attr, p->item_length, index) != FlashStatus::ok)
@@ -158,9 +165,9 @@ uint32_t item_create(Call& c) {
 uint32_t item_write(Call& c) {
     auto* p = c.as<mgmt::ItemWritePayload>();
     if (!p) return mgmt::kStatusFailure;
-    c.log["index"] = p->index;
-    c.log["offset"] = p->offset;
-    c.log["len"] = p->length;
+    c.log["index"] = field_value(p->index);
+    c.log["offset"] = field_value(p->offset);
+    c.log["len"] = field_value(p->length);
     FlashModel& flash = c.ctx.flash;
     if (p->length == 0 || p->length > mgmt::kItemPiece || p->index >= flash.entry_count()) return mgmt::kStatusFailure;
     const zelnvm_directory_entry_t e = flash.entry(p->index);
@@ -177,8 +184,8 @@ uint32_t item_write(Call& c) {
 uint32_t install(Call& c, const FaultDesc* refused) {
     auto* p = c.as<mgmt::InstallPayload>();
     if (!p) return mgmt::kStatusFailure;
-    c.log["install_type"] = p->install_type;
-    c.log["flags"] = p->flags;
+    c.log["install_type"] = field_value(p->install_type);
+    c.log["flags"] = field_value(p->flags);
     if (refused) {
         p->error_code = refused->error_code;
         p->cmd_err = refused->cmd_err;
@@ -202,7 +209,7 @@ uint32_t set_time(Call& c) {
     if (p->year < 1970 || p->month < 1 || p->month > 12 || p->day < 1 || p->day > 31 || p->hour > 23 ||
         p->minute > 59 || p->second > 60)
         return mgmt::kStatusFailure;
-    c.log["year"] = p->year;
+    c.log["year"] = field_value(p->year);
     c.ctx.state.fw_time_year = p->year;
     c.ctx.state.fw_time_seconds = ((p->month * 31u + p->day) * 24u + p->hour) * 3600u + p->minute * 60u + p->second;
     return mgmt::kStatusOk;
@@ -222,13 +229,13 @@ template <class Record>
 uint32_t passthrough(Call& c) {
     auto* p = c.as<Record>();
     if (!p) return mgmt::kStatusFailure;
-    c.log["req_type"] = p->req_type;
-    c.log["timeout"] = p->timeout_ms;
-    c.log["len_req"] = p->request_size;
-    c.log["num_ind"] = p->num_indications;
+    c.log["req_type"] = field_value(p->req_type);
+    c.log["timeout"] = field_value(p->timeout_ms);
+    c.log["len_req"] = field_value(p->request_size);
+    c.log["num_ind"] = field_value(p->num_indications);
     if (p->num_indications) {
-        c.log["data_length"] = p->data_length;
-        c.log["direction"] = p->direction;
+        c.log["data_length"] = field_value(p->data_length);
+        c.log["direction"] = field_value(p->direction);
     }
     if (p->request_size < sizeof(hwrm_input_header) || p->request_size > mgmt::kHwrmRequestBytes ||
         p->response_size < sizeof(hwrm_err_output) || p->response_size > mgmt::kHwrmResponseBytes || p->one != 1)

@@ -84,7 +84,8 @@ Result passthrough(host::MgmtLibrary& library, const Function& fn, const Message
     }
     const MgmtSession::Outcome outcome = session.invoke(fn.name, callback, *record);
     // The answer comes back with the length the driver left, never past the caller's record.
-    std::memcpy(m.resp, record->response, std::min(resp_len, record->response_size));
+    const uint32_t answered = record->response_size;  // a copy of a packed field
+    std::memcpy(m.resp, record->response, std::min(resp_len, answered));
     const HwrmAnswerStatus status = answer_status(m);
     if (outcome.ok()) {
         if (transfer) std::memcpy(m.data->data, record->data, m.data->length);
