@@ -63,7 +63,7 @@ Result passthrough(host::MgmtLibrary& library, const Function& fn, const Message
     if (!session.is_open()) return session.open_result();
     auto record = new_payload<Record>();
     if (!record) {
-        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "Failed to allocate Memory.");
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to allocate Memory.\n");
         return Result::tool(HVXRETVAL_MALLOC_FAILURE);
     }
     const uint32_t resp_len = std::min<uint32_t>(m.resp_len, mgmt::kHwrmResponseBytes);
