@@ -5,17 +5,17 @@
 
 #include "transport/mailbox.h"
 #include "transport/pci_bus_lock.h"
+#include "common/format_text.h"
 #include "wire/pci_mailbox_registers.h"
 
 namespace zelt::device::recovery {
 
 std::string text(const char* format, ...) {
-    char buffer[512];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
+    std::string out = vformat_text(format, args);
     va_end(args);
-    return buffer;
+    return out;
 }
 
 ResultOr<ChipSession> ChipSession::open(host::Host& host, const PciAddress& address, RecoveryObserver& observer,
