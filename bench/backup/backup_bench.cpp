@@ -67,10 +67,7 @@ void BM_Cat(benchmark::State& state) {
     if (!s.error.empty()) return state.SkipWithError(s.error.c_str());
     zelt::test::RunOptions o;
     o.cwd = s.dir.path();
-    double total = 0;
-    for (auto _ : state) total += timed_run(state, {"/bin/sh", "-c", "cat flat.bin > copy.bin"}, o);
-    g_cat_seconds = zelt::bench::mean_seconds(state, total);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kFlashBytes);
+    g_cat_seconds = zelt::bench::timed_runs(state, {"/bin/sh", "-c", "cat flat.bin > copy.bin"}, o, kFlashBytes);
 }
 BENCHMARK(BM_Cat)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
