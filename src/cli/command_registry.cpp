@@ -203,7 +203,7 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .usage = "zeltnvm -dev=<interface name> prbs_test enable/disable [prbs_mode <mode> rx_lane_mask <mask> "
               "tx_lane_mask <mask> duration <seconds>]",
      .group = G::configure, .summary = "Runs the PRBS test on the lanes of the port",
-     .after_scan = typed<prbs_test_command>, .available = true},
+     .after_scan = typed<prbs_test_command>, .available = true, .writes_adapter = true},
     {.command = CMD_ADDNTUPLE, .word = "add_ntuple_filter", .implicit_device = true, .rule = exactly(8),
      .help = kHelpAddntuple,
      .usage = "zeltnvm -dev=<interface name> add_ntuple_filter <MAC> <port> <port mask> <vf index> <ip type>",

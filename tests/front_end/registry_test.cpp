@@ -99,6 +99,17 @@ TEST(CommandRegistry, AvailableRowsHaveAHandlerAndUnavailableRowsNone) {
     }
 }
 
+// A command that changes an adapter's state holds the adapter's lock while it runs, so
+// another process's install or option write cannot interleave with it. install takes
+// each adapter's lock itself, after its confirmation.
+TEST(CommandRegistry, EveryConfiguringCommandHoldsTheAdapterLock) {
+    for (const CommandRow& row : cli::command_rows()) {
+        if (row.group != cli::CommandGroup::configure || !row.available) continue;
+        SCOPED_TRACE(row.word);
+        EXPECT_TRUE(row.writes_adapter);
+    }
+}
+
 // Words after the command word that satisfy the row's argument rule with the single
 // adapter's function taken as the device. "trust" fills every place, which also meets
 // the rule that wants it after the VF index.
