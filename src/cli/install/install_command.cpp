@@ -17,12 +17,14 @@
 #include "cli/report/output.h"
 #include "cli/run_context.h"
 #include "cli/version.h"
+#include "common/directory_types.h"
 #include "device/discovery_lookup.h"
 #include "device/discovery_records.h"
 #include "device/recovery/recovery.h"
 #include "host/host.h"
 #include "log/print.h"
 #include "package/anti_rollback.h"
+#include "package/package_reader.h"
 #include "transport/fw_queries.h"
 
 namespace zelt::cli {
@@ -345,6 +347,12 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
             request.force = args.force;
             request.cfg_section = cfg != 0;
             request.onboard_cfg_required = choice.chosen.onboard_cfg_required;
+            if (args.force) {
+                zelpkg_manifest_item_t record{};
+                request.update_record_status =
+                    zelpkgFindItem(choice.chosen.bytes.data(), choice.chosen.bytes.size(), ZEL_DIR_TYPE_UPDATE, 0, 0,
+                                   &record);
+            }
             zelt::device::RecoveryPreparation prepared = zelt::device::zeltnvm_invoke_recovery_process(
                 context.host, inventory, *row.target, request, recovery_messages);
             out.recovery = true;
