@@ -203,6 +203,36 @@ TEST_F(RecoveryE2e, ForceRebuildsTheNvmWithTheAdaptersIdentity) {
     }
 }
 
+// A piece the -force recovery cannot write back (its NVM write fails: the writes after
+// the erase come in this order) is told at once and named, with its value where it has
+// one, in the next step; the recovery itself still succeeds.
+TEST_F(RecoveryE2e, ForceNamesWhatItCouldNotBringBack) {
+    struct Case {
+        const char* nth;      // the failing NVM write
+        const char* message;  // told when it fails
+        const char* lost;     // in the next step
+    } cases[] = {
+        {"1", "Failed to restore \"OnboardCfg\" directory.", "could not bring back: the onboard configuration."},
+        {"2", "Failed to restore the certificate chain.", "could not bring back: the certificate chain."},
+        {"4", "Failed to restore the FRU directory.", "could not bring back: the FRU record."},
+        {"5", "Failed to restore the VPD directory.", R"(VPD serial number "HX0200004117")"},
+    };
+    InstallHost full(SimulatedHost::CopyOf{*original_});
+    full.example("full.pkg", "229.0.1.0", {"--with-config"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.nth);
+        InstallHost host(SimulatedHost::CopyOf{full});
+        host.fault({"brick", "--adapter", kLumo.sim_name});
+        host.fault({"hwrm_error", "--adapter", kLumo.sim_name, "--req-type", "65534", "--nth", c.nth,
+                    "--error-code", "2"});
+        const RunResult r = host.zeltnvm({"-dev=zen2", "-recovery", "-force", "install", "full.pkg"});
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        EXPECT_TRUE(contains(r.out + r.err, c.message)) << r.out << r.err;
+        EXPECT_TRUE(contains(r.out + r.err, "recovered successfully.")) << r.out;
+        EXPECT_TRUE(contains(r.out + r.err, c.lost)) << r.out << r.err;
+    }
+}
+
 // The older family polls for its recovery image 200 times, 100 ms apart: on the
 // simulated host's clock, so the 20 s it gives the image pass in an instant.
 TEST_F(RecoveryE2e, OlderFamilyGivesUpOnAnImageThatNeverRunsOnTheVirtualClock) {
