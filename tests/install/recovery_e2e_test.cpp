@@ -233,6 +233,26 @@ TEST_F(RecoveryE2e, ForceNamesWhatItCouldNotBringBack) {
     }
 }
 
+// A -force run that stops after the erase (here: the staging item cannot be created)
+// still puts back what it saved and needs no package, so the run it asks for finds the
+// identity to save again and brings all of it back.
+TEST_F(RecoveryE2e, ForceRunStoppedAfterTheEraseLeavesTheIdentityForTheNextRun) {
+    InstallHost host(SimulatedHost::CopyOf{*original_});
+    host.example("full.pkg", "229.0.1.0", {"--with-config"});
+    const std::string before = identity(host, kLumo.dev);
+    host.fault({"brick", "--adapter", kLumo.sim_name});
+    host.fault({"hwrm_error", "--adapter", kLumo.sim_name, "--req-type", "65534", "--nth", "3", "--error-code", "2"});
+    const RunResult failed = host.zeltnvm({"-dev=zen2", "-recovery", "-force", "install", "full.pkg"});
+    EXPECT_NE(failed.status, 0) << failed.out << failed.err;
+    EXPECT_TRUE(contains(failed.out + failed.err, "Device recovery process failed.")) << failed.out << failed.err;
+    EXPECT_FALSE(contains(failed.out + failed.err, "could not bring back")) << failed.out << failed.err;
+    host.fault({"--clear"});
+    const RunResult again = host.zeltnvm({"-dev=" + std::string(kLumo.window), "-recovery", "-force", "install", "full.pkg"});
+    EXPECT_EQ(again.status, 0) << again.out << again.err;
+    bind_again(host, kLumo);
+    EXPECT_EQ(identity(host, kLumo.dev), before);
+}
+
 // The older family polls for its recovery image 200 times, 100 ms apart: on the
 // simulated host's clock, so the 20 s it gives the image pass in an instant.
 TEST_F(RecoveryE2e, OlderFamilyGivesUpOnAnImageThatNeverRunsOnTheVirtualClock) {

@@ -155,6 +155,16 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
     }
     installer::AdapterUpdate update(target, std::move(row.saved), messages, std::move(row.recovery));
 
+    // What the recovery could not bring back, whichever way the update ends.
+    struct TellLost {
+        const installer::AdapterUpdate& update;
+        zelt::cli::AdapterOutcome& outcome;
+        ~TellLost() {
+            outcome.lost.clear();
+            for (const std::string& piece : update.lost()) outcome.lost += (outcome.lost.empty() ? "" : "; ") + piece;
+        }
+    } tell_lost{update, outcome};
+
     outcome.attempted = true;
     if (const zelt::Result prepared = update.prepare(pkg); !prepared.ok()) {
         outcome.result = prepared;
@@ -173,14 +183,6 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
     if (args.recovery) {
         // The recovery resets the adapter itself, unless its BAR2 size changed.
         const zelt::Result status = update.finish_recovery(row.package.onboard_cfg_required);
-        if (!update.lost().empty()) {
-            // What the erase took and nothing put back comes first in the advice.
-            std::string lost;
-            for (const std::string& piece : update.lost()) lost += (lost.empty() ? "" : "; ") + piece;
-            std::string advice = "The recovery could not bring back: " + lost + ". Program them again by hand.";
-            if (!outcome.next_action.empty()) advice += " " + outcome.next_action;
-            outcome.next_action = std::move(advice);
-        }
         if (messages.cold_boot_needed()) outcome.action = zelt::cli::PendingAction::kColdBoot;
         else if (!status.ok()) outcome.action = zelt::cli::PendingAction::kReset;
         if (!status.ok()) outcome.result = status;

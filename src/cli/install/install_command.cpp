@@ -161,12 +161,18 @@ int anti_rollback_status(const zelt::device::InventoryFunction& target, const st
 using zelt::cli::AdapterOutcome;
 
 // After a recovery installation: what the administrator must do next. A failed
-// installation leaves the recovery image running; the recovery is run again.
+// installation leaves the recovery image running; the recovery is run again. What
+// could not be brought back of the adapter's identity comes first.
 void tell_next_action(AdapterOutcome& out, int status) {
     if (status != 0 && !out.completed) {
         const std::string& name = out.reached_as.empty() ? std::string(out.function->name()) : out.reached_as;
         out.next_action = "Run the recovery again with -dev=" + name + " and -force (zeltnvm -dev=" + name +
                           " -recovery install <package file> -force).";
+    }
+    if (!out.lost.empty()) {
+        std::string advice = "The recovery could not bring back: " + out.lost + ". Program them again by hand.";
+        if (!out.next_action.empty()) advice += " " + out.next_action;
+        out.next_action = std::move(advice);
     }
     if (!out.next_action.empty())
         zeltnvm_print(ZELT_LOC_BOTH, status != 0 ? ZELT_LVL_ERROR : ZELT_LVL_INFO, "\nNext step: %s\n",

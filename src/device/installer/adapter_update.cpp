@@ -58,7 +58,22 @@ Result AdapterUpdate::prepare_recovery(std::span<const uint8_t> pkg) {
         observer_.nvm_not_healthy();
         return lookup.result();
     }
-    return create_staging_item(pkg);
+    const Result created = create_staging_item(pkg);
+    if (!created.ok()) keep_what_was_saved();
+    return created;
+}
+
+void AdapterUpdate::keep_what_was_saved() {
+    if (!target_.recovery || !target_.force) return;
+    const InventoryFunction& fn = *target_.function;
+    if (saved_.cert_alias && !zelt_nvm_apply_cert_nvm_dirs(fn, saved_, false, true).ok())
+        restore_failed(Piece::kCertAlias);
+    if (saved_.fru && !zelt_nvm_apply_fru(fn, saved_).ok()) restore_failed(Piece::kFru);
+    if (const Result vpd = zelt_nvm_apply_vpd_item(fn, saved_); !vpd.ok() && vpd.code() != kNotRestored) {
+        restore_failed(Piece::kVpd);
+        for (std::string& field : zelt_nvm_vpd_fields_lost(fn, saved_)) lost_.push_back(std::move(field));
+    }
+    saved_.vpd_item.reset();
 }
 
 Result AdapterUpdate::create_staging_item(std::span<const uint8_t> pkg) {
@@ -120,6 +135,7 @@ Result AdapterUpdate::install(std::span<const uint8_t> pkg) {
             if (!mac.ok() && mac.code() != kNotRestored) observer_.restore_failed(Piece::kMacAddresses);
         }
     }
+    if (!rc.ok()) keep_what_was_saved();
     // After a recovery the identity is written back by finish_recovery, which ends it.
     if (!target_.recovery || !rc.ok()) carry_.reset();
     return rc;

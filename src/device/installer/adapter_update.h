@@ -82,6 +82,9 @@ public:
     // onboard configuration (ordinal 0, and 2 when the NVM held two such items); writes
     // back the certificate chain; then makes sure the staging item exists (created from
     // the package only with -force). A failure is the status to end the command with.
+    // With -force, a preparation or installation that fails after the erase still puts
+    // back the saved items that need no package (certificate alias, FRU, VPD), so that
+    // the next run finds them to save again.
     Result prepare(std::span<const uint8_t> pkg);
 
     // Installs the package (one retry when the NVM had no room or was fragmented; a
@@ -112,6 +115,7 @@ private:
     Result install_with_retry(std::span<const uint8_t> pkg);
     Result reset_after_recovery();
     void restore_failed(Piece piece);
+    void keep_what_was_saved();
     const transport::Function& fn() const { return target_.function->function; }
 
     UpdateTarget target_;
