@@ -501,12 +501,12 @@ int zeltnvm_pkgver_device(const zelt::device::InventoryFunction& function, Repor
         device["firmware_responding"] = false;
         device["driver_package_version"] = value_or_null(last_known);
         devices_of(report).push_back(std::move(device));
-        report.text(ZELT_LOC_BOTH, "\nError: Firmware not responding. ");
-        if (!last_known.empty())
-            report.text(ZELT_LOC_BOTH, "The driver last saw package version %s. ", last_known.c_str());
-        report.text(ZELT_LOC_BOTH,
-                    "The adapter may need recovery: zeltnvm -dev=%s -recovery install <package file>\n\n",
-                    fn.c_name());
+        const std::string seen =
+            last_known.empty() ? std::string() : "The driver last saw package version " + last_known + ". ";
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                      "\nError: Firmware not responding. %sThe adapter may need recovery: zeltnvm -dev=%s -recovery "
+                      "install <package file>\n\n",
+                      seen.c_str(), fn.c_name());
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: version query failed with status %d\n", fn.c_name(),
                       silent.code());
         return HVXRETVAL_FW_NOT_IN_OPERATIONAL_STATE;

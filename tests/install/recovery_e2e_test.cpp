@@ -281,7 +281,14 @@ TEST_F(RecoveryE2e, PkgverOnABrickedAdapterFails) {
     const RunResult r = host.zeltnvm({"-dev=zen2", "pkgver"});
     EXPECT_EQ(r.status, 256 - 159) << r.out << r.err;
     EXPECT_TRUE(contains(r.out, "Active Package version    : N/A")) << r.out;
-    EXPECT_TRUE(contains(r.out, "Firmware not responding. The driver last saw package version 224.0.150.0.")) << r.out;
+    EXPECT_TRUE(contains(r.out + r.err, "Firmware not responding. The driver last saw package version 224.0.150.0."))
+        << r.out << r.err;
+    const RunResult json = host.zeltnvm({"-dev=zen2", "pkgver", "-json"});
+    const nlohmann::json doc = nlohmann::json::parse(json.out, nullptr, false);
+    ASSERT_FALSE(doc.is_discarded()) << json.out;
+    EXPECT_EQ(doc["devices"][0]["firmware_responding"], false) << json.out;
+    EXPECT_EQ(doc["devices"][0]["driver_package_version"], "224.0.150.0") << json.out;
+    EXPECT_TRUE(contains(doc["message"].get<std::string>(), "Firmware not responding")) << json.out;
     // The healthy adapter of the same host reads as before.
     const RunResult healthy = host.zeltnvm({"-dev=zen0", "pkgver"});
     EXPECT_EQ(healthy.status, 0) << healthy.out;
