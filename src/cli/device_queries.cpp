@@ -480,11 +480,37 @@ int zeltnvm_pkgver_device(const zelt::device::InventoryFunction& function, Repor
     }
     std::string on_nvm;
     zeltnvm_get_installed_pkg_ver(fn, on_nvm);
+    // The driver answers with the version it learnt when it last reached the firmware,
+    // whether the firmware still runs or not. When the NVM cannot be read, the firmware
+    // is asked directly: one that does not answer runs no package at all, and an
+    // adapter in that state must not read as healthy.
+    zelt::Result silent;
+    if (on_nvm.empty()) {
+        const zelt::Result probe = zelt::transport::zelt_nvm_ver_get_status(fn);
+        const int code = probe.code();
+        if (!probe.ok() && code != ZELT_RC_BUSY && code != -ZELT_RC_BUSY) silent = probe;
+    }
+    std::string last_known;
+    if (!silent.ok()) last_known.swap(active);
     Json device = zelt::cli::report::function_object(function);
     device["active_package_version"] = value_or_null(active);
     device["nvm_package_version"] = value_or_null(on_nvm);
     report.text(ZELT_LOC_CONSOLE, "%-25s : %s\n", "Active Package version", active.empty() ? kNA : active.c_str());
     report.text(ZELT_LOC_CONSOLE, "%-25s : %s\n", "Package version on NVM", on_nvm.empty() ? kNA : on_nvm.c_str());
+    if (!silent.ok()) {
+        device["firmware_responding"] = false;
+        device["driver_package_version"] = value_or_null(last_known);
+        devices_of(report).push_back(std::move(device));
+        const std::string seen =
+            last_known.empty() ? std::string() : "The driver last saw package version " + last_known + ". ";
+        zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
+                      "\nError: Firmware not responding. %sThe adapter may need recovery: zeltnvm -dev=%s -recovery "
+                      "install <package file>\n\n",
+                      seen.c_str(), fn.c_name());
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s: version query failed with status %d\n", fn.c_name(),
+                      silent.code());
+        return HVXRETVAL_FW_NOT_IN_OPERATIONAL_STATE;
+    }
     const int device_type = zeltnvm_table_device_type(rec.pci_info.device_id);
     if (device_type > 7) {
         struct Image {

@@ -249,6 +249,13 @@ std::vector<uint16_t> example_device_ids() {
 }  // namespace
 
 int build_example_package(const std::string& version, std::span<const uint8_t> key, Bytes* package, bool wrap) {
+    ExampleOptions options;
+    options.wrap = wrap;
+    return build_example_package(version, key, package, options);
+}
+
+int build_example_package(const std::string& version, std::span<const uint8_t> key, Bytes* package,
+                          const ExampleOptions& options) {
     const std::vector<uint16_t> v = parse_version(version);
     PackageSpec plan;
     plan.properties = {
@@ -259,6 +266,7 @@ int build_example_package(const std::string& version, std::span<const uint8_t> k
         {ZELPKG_PROP_CREATED_WITH, text_value("zeltpkg example")},
         {ZELPKG_PROP_PKG_VERSION, text_value(version)},
     };
+    if (options.require_onboard_cfg) plan.properties.push_back({ZELPKG_PROP_REQUIRE_ONBOARD_CFG, Bytes{1}});
     struct Firmware {
         uint16_t type;
         uint32_t size;
@@ -301,10 +309,51 @@ int build_example_package(const std::string& version, std::span<const uint8_t> k
         it.type = sb.type;
         it.directive = ZELPKG_ITEM_REPLACE_IF_PRESENT;
         it.description = sb.description;
-        it.data = secure_boot_image(sb.type, secure_boot_version(v), sb.size, image::kSimulatedSecureBootIdentity);
+        it.data = secure_boot_image(sb.type, secure_boot_version(v), sb.size, options.secure_boot);
         plan.items.push_back(std::move(it));
     }
-    plan.wrap = wrap;
+    if (options.config_section) {
+        struct Config {
+            uint16_t type;
+            uint16_t ordinal;
+            uint32_t size;
+            const char* description;
+        } config[] = {
+            {ZEL_DIR_TYPE_SHARED_CFG, 0, 2048, "Shared configuration"},
+            {ZEL_DIR_TYPE_PORT_CFG, 0, 1024, "Port 0 configuration"},
+            {ZEL_DIR_TYPE_PORT_CFG, 1, 1024, "Port 1 configuration"},
+            {ZEL_DIR_TYPE_FUNC_CFG, 0, 1024, "Function configuration"},
+            {ZEL_DIR_TYPE_CFG_TABLE, 0, 4096, "Configuration table"},
+            {ZEL_DIR_TYPE_FACTORY_CFG, 0, 1024, "Factory configuration"},
+        };
+        for (const Config& c : config) {
+            ItemSpec it;
+            it.type = c.type;
+            it.ordinal = c.ordinal;
+            it.description = c.description;
+            it.data = filler(static_cast<uint16_t>(c.type * 16 + c.ordinal), c.size);
+            plan.items.push_back(std::move(it));
+        }
+        // The staging item's size, for an NVM that has to be rebuilt from scratch.
+        ItemSpec update;
+        update.type = ZEL_DIR_TYPE_UPDATE;
+        update.description = "Update staging area";
+        update.item_length = kExampleStagingLength;
+        plan.items.push_back(std::move(update));
+    }
+    if (options.vpd_template) {
+        // A template never replaces a board's own VPD.
+        ItemSpec it;
+        it.type = ZEL_DIR_TYPE_VPD;
+        it.directive = ZELPKG_ITEM_CREATE_IF_ABSENT;
+        it.description = "VPD template";
+        const std::string p = kExampleVpdPlaceholder;
+        if (int rc = vpd_image(kExampleVpdProduct, {{"PN", p}, {"SN", p}, {"MN", p}, {"EC", p}}, &it.data); rc != 0)
+            return rc;
+        it.item_length = 1024;
+        plan.items.push_back(std::move(it));
+    }
+    plan.wrap = options.wrap;
     plan.wrap_version = version;
     std::string error;
     return build_package(plan, package, &error);

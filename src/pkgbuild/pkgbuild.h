@@ -100,6 +100,29 @@ struct Fault {
 };
 void apply_faults(Bytes* package, const std::vector<Fault>& faults);
 
+// What the example package carries beyond its firmware.
+struct ExampleOptions {
+    bool wrap = false;  // behind the firmware update package header
+    // A configuration section: shared, port (0 and 1) and function configuration, the
+    // configuration table and the factory configuration, and the staging item's record
+    // (kExampleStagingLength),
+    // as a package that may rebuild an erased NVM needs.
+    bool config_section = false;
+    // A VPD template (created only where the adapter has no VPD item): a generic product
+    // name and placeholder fields, for the board's own fields to be written into.
+    bool vpd_template = false;
+    // The package requires the adapter's onboard configuration item.
+    bool require_onboard_cfg = false;
+    // The secure-boot identity its SBI, SRT and CRT carry.
+    image::SecureBootIdentity secure_boot = image::kSimulatedSecureBootIdentity;
+};
+
+// The VPD template's fields (see ExampleOptions::vpd_template).
+inline constexpr const char* kExampleVpdProduct = "Orvanta Ethernet adapter";
+inline constexpr const char* kExampleVpdPlaceholder = "TEMPLATE";
+// The staging item size the configuration section asks for.
+inline constexpr uint32_t kExampleStagingLength = 1u << 20;
+
 // The example package: signed boot code, management firmware, secondary boot code,
 // trailer-signed AVS and CCM images of `version` ("a.b.c.d"), and the secure-boot
 // images (SBI, SRT, CRT; replaced where an adapter has them) carrying the simulated
@@ -107,6 +130,9 @@ void apply_faults(Bytes* package, const std::vector<Fault>& faults);
 // table; `wrap` puts it behind the firmware update package header.
 int build_example_package(const std::string& version, std::span<const uint8_t> key, Bytes* package,
                           bool wrap = false);
+// The same with the extras of `options`.
+int build_example_package(const std::string& version, std::span<const uint8_t> key, Bytes* package,
+                          const ExampleOptions& options);
 
 // Builds from a JSON description; relative file names are taken from `base_dir`. Items
 // are signed with the description's "key" file, or with `default_key` when it names none.

@@ -19,9 +19,13 @@ class InstallHost : public SimulatedHost {
 public:
     using SimulatedHost::SimulatedHost;
 
-    // The example package of `version` as `name` in the working directory.
-    void example(const std::string& name, const std::string& version) const {
-        const RunResult r = run_program({ZELT_PROGRAM("zeltpkg"), "example", "--version", version, work_file(name)});
+    // The example package of `version` as `name` in the working directory, with the
+    // further zeltpkg example options `extra`.
+    void example(const std::string& name, const std::string& version, const std::vector<std::string>& extra = {}) const {
+        std::vector<std::string> argv = {ZELT_PROGRAM("zeltpkg"), "example", "--version", version};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        argv.push_back(work_file(name));
+        const RunResult r = run_program(argv);
         ASSERT_EQ(r.status, 0) << r.err;
     }
     // A package built from the JSON `description` as `name` in the working directory.

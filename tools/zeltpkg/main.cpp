@@ -1,8 +1,10 @@
 // zeltpkg: builds firmware packages.
 //
-//   zeltpkg example [--version <a.b.c.d>] [--key <private key>] [--wrap] <file>
+//   zeltpkg example [--version <a.b.c.d>] [--key <private key>] [--wrap] [--with-config]
+//                   [--with-vpd] [--require-onboard-cfg] [--crid <number>] <file>
 //   zeltpkg build <description.json> <file>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -19,7 +21,8 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: zeltpkg example [--version <a.b.c.d>] [--key <private key>] [--wrap] <file>\n"
+                 "usage: zeltpkg example [--version <a.b.c.d>] [--key <private key>] [--wrap] [--with-config]\n"
+                 "                       [--with-vpd] [--require-onboard-cfg] [--crid <number>] <file>\n"
                  "       zeltpkg build <description.json> <file>\n");
     return 2;
 }
@@ -46,13 +49,22 @@ int write_all(const std::string& path, const std::vector<uint8_t>& data) {
 int example(int argc, char** argv) {
     std::string version = zelt::pkgbuild::kExamplePackageVersion;
     std::string key_path, file;
-    bool wrap = false;
+    zelt::pkgbuild::ExampleOptions options;
     for (int i = 0; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--version" && i + 1 < argc) version = argv[++i];
         else if (a == "--key" && i + 1 < argc) key_path = argv[++i];
-        else if (a == "--wrap") wrap = true;
-        else if (!a.empty() && a[0] != '-' && file.empty()) file = a;
+        else if (a == "--wrap") options.wrap = true;
+        else if (a == "--with-config") options.config_section = true;
+        else if (a == "--with-vpd") options.vpd_template = true;
+        else if (a == "--require-onboard-cfg") options.require_onboard_cfg = true;
+        else if (a == "--crid" && i + 1 < argc) {
+            // The customer revision id the secure-boot items carry (decimal or 0x hex).
+            char* end = nullptr;
+            const unsigned long crid = std::strtoul(argv[++i], &end, 0);
+            if (end == argv[i] || *end != '\0' || crid > 0xFFFF) return usage();
+            options.secure_boot.crid = static_cast<uint16_t>(crid);
+        } else if (!a.empty() && a[0] != '-' && file.empty()) file = a;
         else return usage();
     }
     if (file.empty()) return usage();
@@ -66,7 +78,7 @@ int example(int argc, char** argv) {
         key = {reinterpret_cast<const uint8_t*>(key_text.data()), key_text.size()};
     }
     std::vector<uint8_t> pkg;
-    const int rc = zelt::pkgbuild::build_example_package(version, key, &pkg, wrap);
+    const int rc = zelt::pkgbuild::build_example_package(version, key, &pkg, options);
     if (rc != 0) {
         std::fprintf(stderr, "zeltpkg: %s\n", hvxretvalStringify(rc).c_str());
         return 1;

@@ -167,6 +167,16 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
     }
     installer::AdapterUpdate update(target, std::move(row.saved), messages, std::move(row.recovery));
 
+    // What the recovery could not bring back, whichever way the update ends.
+    struct TellLost {
+        const installer::AdapterUpdate& update;
+        zelt::cli::AdapterOutcome& outcome;
+        ~TellLost() {
+            outcome.lost.clear();
+            for (const std::string& piece : update.lost()) outcome.lost += (outcome.lost.empty() ? "" : "; ") + piece;
+        }
+    } tell_lost{update, outcome};
+
     outcome.attempted = true;
     if (const zelt::Result prepared = update.prepare(pkg); !prepared.ok()) {
         outcome.result = prepared;

@@ -17,12 +17,14 @@
 #include "cli/report/output.h"
 #include "cli/run_context.h"
 #include "cli/version.h"
+#include "common/directory_types.h"
 #include "device/discovery_lookup.h"
 #include "device/discovery_records.h"
 #include "device/recovery/recovery.h"
 #include "host/host.h"
 #include "log/print.h"
 #include "package/anti_rollback.h"
+#include "package/package_reader.h"
 #include "transport/fw_queries.h"
 
 namespace zelt::cli {
@@ -159,12 +161,18 @@ int anti_rollback_status(const zelt::device::InventoryFunction& target, const st
 using zelt::cli::AdapterOutcome;
 
 // After a recovery installation: what the administrator must do next. A failed
-// installation leaves the recovery image running; the recovery is run again.
+// installation leaves the recovery image running; the recovery is run again. What
+// could not be brought back of the adapter's identity comes first.
 void tell_next_action(AdapterOutcome& out, int status) {
     if (status != 0 && !out.completed) {
         const std::string& name = out.reached_as.empty() ? std::string(out.function->name()) : out.reached_as;
         out.next_action = "Run the recovery again with -dev=" + name + " and -force (zeltnvm -dev=" + name +
                           " -recovery install <package file> -force).";
+    }
+    if (!out.lost.empty()) {
+        std::string advice = "The recovery could not bring back: " + out.lost + ". Program them again by hand.";
+        if (!out.next_action.empty()) advice += " " + out.next_action;
+        out.next_action = std::move(advice);
     }
     if (!out.next_action.empty())
         zeltnvm_print(ZELT_LOC_BOTH, status != 0 ? ZELT_LVL_ERROR : ZELT_LVL_INFO, "\nNext step: %s\n",
@@ -345,6 +353,12 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
             request.force = args.force;
             request.cfg_section = cfg != 0;
             request.onboard_cfg_required = choice.chosen.onboard_cfg_required;
+            if (args.force) {
+                zelpkg_manifest_item_t record{};
+                request.update_record_status =
+                    zelpkgFindItem(choice.chosen.bytes.data(), choice.chosen.bytes.size(), ZEL_DIR_TYPE_UPDATE, 0, 0,
+                                   &record);
+            }
             zelt::device::RecoveryPreparation prepared = zelt::device::zeltnvm_invoke_recovery_process(
                 context.host, inventory, *row.target, request, recovery_messages);
             out.recovery = true;

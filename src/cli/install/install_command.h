@@ -87,6 +87,9 @@ struct AdapterOutcome {
     std::string recovery_image;
     std::string reached_as;
     std::string next_action;
+    // What the recovery could not bring back of the adapter's identity ("; " between
+    // pieces), told first in the next action; empty when nothing.
+    std::string lost;
 };
 
 // The install command's outcome: the run's exit status and every adapter considered,

@@ -51,6 +51,9 @@ void UpdateMessages::restore_failed(Piece piece) {
         case Piece::kCertChain:
             console_error("Failed to restore the certificate chain. Please import the certificate manually.\n");
             return;
+        case Piece::kVpd:
+            console_error("Failed to restore the VPD directory. Please program the device VPD manually.\n");
+            return;
     }
 }
 

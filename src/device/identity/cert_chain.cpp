@@ -1,5 +1,6 @@
 // The adapter's certificate chain (two ordinals) and certificate alias, kept across an
-// installation that erases the NVM. Only the newest chips carry them.
+// installation that erases the NVM. The newest chips carry all three; an older one may
+// hold a chain, which an erase must not lose either.
 #include <cstdio>
 
 #include "common/directory_types.h"
@@ -15,8 +16,6 @@ namespace zelt::device {
 namespace id = identity;
 
 namespace {
-
-constexpr int kCertDeviceType = 8;
 
 void log_debug(const char* text) { zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "%s", text); }
 
@@ -85,7 +84,6 @@ void zelt_nvm_save_cert_chain(const InventoryFunction& target, SavedIdentity& sa
     saved.cert_chain[0].reset();
     saved.cert_chain[1].reset();
     saved.cert_alias.reset();
-    if (id::device_type_of(target) != kCertDeviceType) return;
     PciAddress from{};
     if (!id::location_of(target, from)) return;
 
@@ -111,7 +109,7 @@ Result zelt_nvm_apply_cert_nvm_dirs(const InventoryFunction& target, SavedIdenti
     const bool have_alias = alias && saved.cert_alias;
     if (!have_chain && !have_alias) return Result();
     const PciAddress& from = have_chain ? saved.cert_chain[0]->from : saved.cert_alias->from;
-    if (id::device_type_of(target) != kCertDeviceType || !id::at_location(target, from)) {
+    if (!id::at_location(target, from)) {
         log_debug("Saved certificates belong to another adapter; not written.\n");
         return Result::tool(kNotRestored);
     }

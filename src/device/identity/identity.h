@@ -79,6 +79,9 @@ struct SavedIdentity {
     std::optional<Saved<MfMode>> mf_mode;
     std::optional<Saved<uint32_t>> bar2_size;       // PCI BAR2 size option value
     std::optional<Saved<VpdFields>> vpd;
+    // The whole VPD item (type 5, ordinal 0): put back as it was when the NVM has no
+    // VPD item after an installation that erased it.
+    std::optional<Saved<SavedItem>> vpd_item;
 };
 
 // The status of a piece that is not written back: nothing is saved for this adapter,
@@ -96,12 +99,13 @@ Result zelt_nvm_apply_mac(SavedIdentity& saved);
 
 // ---- Certificates, FRU, onboard configuration ---------------------------------------
 
-// Device type 8 and above: saves chain ordinal 0, ordinal 1 (only after ordinal 0) and
-// the alias.
+// Saves chain ordinal 0, ordinal 1 (only after ordinal 0) and the alias, on every
+// family that holds them: an erased NVM must not lose a certificate an older adapter
+// carries.
 void zelt_nvm_save_cert_chain(const InventoryFunction& target, SavedIdentity& saved);
 // Writes back the saved chain ordinals (`chain`) and/or the alias (`alias`) to the
 // adapter they came from; each written piece is then forgotten. Success, or
-// kNotRestored on a failure (also for another adapter or device type).
+// kNotRestored on a failure (also for another adapter).
 Result zelt_nvm_apply_cert_nvm_dirs(const InventoryFunction& target, SavedIdentity& saved, bool chain, bool alias);
 
 // Saves FRU ordinal 0.
@@ -141,20 +145,35 @@ Result zeltnvm_get_vpd_info_from_image(const transport::Function& dev, VpdFields
 // "MN", ...) which is appended when missing. Success, or 1.
 Result zelt_nvm_restore_device_vpd_info(const transport::Function& dev, const char* field, const char* value);
 
+// Saves the whole VPD item (nothing when the adapter has none).
+void zelt_nvm_save_vpd_item(const InventoryFunction& target, SavedIdentity& saved);
+// Creates the VPD item again from the saved bytes when the adapter has no VPD item
+// (an NVM erase removed it and the package brought none); a VPD item already there is
+// left alone. Success (written, or not needed), kNotRestored when nothing is saved for
+// this adapter, or the write's failure. The saved item is kept for the comparison of
+// zelt_nvm_vpd_fields_lost.
+Result zelt_nvm_apply_vpd_item(const InventoryFunction& target, const SavedIdentity& saved);
+
 // Writes the saved VPD fields back: the serial number, and with `all_fields` also the
 // product name, part number and manufacturer number. An empty or "N/A" value (or none
-// saved) is not written. Returns the console advice, one text per field, in field
-// order: to ask the manufacturer to program a field that was not written, or which
-// field could not be restored. Fields saved from another adapter are not written.
+// saved) is not written, nor is a field that already reads the saved value. Returns
+// the console advice, one text per field, in field order: to ask the manufacturer to
+// program a field that was not written, or which field could not be restored. Fields
+// saved from another adapter are not written.
 std::vector<std::string> zelt_nvm_restore_saved_vpd(const InventoryFunction& target, const SavedIdentity& saved,
                                                      bool all_fields);
+// The fields of the saved VPD item (product name and read-only keywords but the
+// checksum) that the adapter's VPD no longer holds, one text each: VPD <what> "<old
+// value>", then (now "<new value>") or (now missing) when the VPD is readable, in the
+// saved item's order. Empty when nothing is saved for this adapter or nothing was lost.
+std::vector<std::string> zelt_nvm_vpd_fields_lost(const InventoryFunction& target, const SavedIdentity& saved);
 
 // ---- Recovery ----------------------------------------------------------------------
 
 // Saves everything a -recovery -force installation erases, in this order: the VPD
 // serial number (with `onboard_cfg_required` also product name, part number and
-// manufacturer number), MAC addresses, certificates, FRU, onboard configuration,
-// multi-function mode and the PCI BAR2 size.
+// manufacturer number) and the whole VPD item, MAC addresses, certificates, FRU,
+// onboard configuration, multi-function mode and the PCI BAR2 size.
 SavedIdentity zelt_nvm_save_identity_for_recovery(const InventoryFunction& target, bool onboard_cfg_required);
 
 }  // namespace zelt::device

@@ -31,6 +31,7 @@ SavedIdentity zelt_nvm_save_identity_for_recovery(const InventoryFunction& targe
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD Product Name  = %s\n", vpd.value.product_name.c_str());
     }
     if (located) s.vpd = std::move(vpd);
+    zelt_nvm_save_vpd_item(target, s);
     zelt_nvm_save_mac(target, s);
     zelt_nvm_save_cert_chain(target, s);
     zelt_nvm_save_fru_dir(target, s);

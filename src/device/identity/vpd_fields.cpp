@@ -133,8 +133,19 @@ Result zelt_nvm_restore_device_vpd_info(const transport::Function& dev, const ch
 
 namespace {
 
+// The current text of `field` ("PRODUCT_NAME" or a keyword); empty when unreadable.
+std::string current_field(const transport::Function& dev, const char* field) {
+    if (std::strcmp(field, VPD_FIELD_PRODUCT_NAME) == 0) {
+        VpdFields now;
+        return zeltnvm_get_vpd_info_from_image(dev, now).ok() ? now.product_name : std::string();
+    }
+    ResultOr<std::string> now = zeltnvm_get_vpd_each_field_data(dev, field);
+    return now.ok() ? std::move(now).value() : std::string();
+}
+
 // Writes one saved field back, or adds to `advice` when there is nothing sound to write
-// or the write failed.
+// or the write failed. A field that already reads the saved value is left as it is:
+// rewriting it would rebuild the item and drop what lies outside the read-only fields.
 void restore_field(const transport::Function& dev, const char* field, const std::string& text, const char* what,
                    std::vector<std::string>& advice) {
     const char* value = text.c_str();
@@ -144,11 +155,94 @@ void restore_field(const transport::Function& dev, const char* field, const std:
         advice.push_back(std::string("Please check with the manufacturer, to program the device vpd ") + what + ".\n");
         return;
     }
+    if (current_field(dev, field) == text) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Device vpd %s already reads %s.\n", what, value);
+        return;
+    }
     if (!zelt_nvm_restore_device_vpd_info(dev, field, value).ok())
         advice.push_back(std::string("\nFailed to restore the device vpd ") + what + ".\n");
 }
 
+// The saved item's fields as a table; false when it cannot be read as one.
+bool saved_table(const SavedIdentity& saved, vpd_identity_table& table) {
+    return saved.vpd_item && !saved.vpd_item->value.data.empty() && read_table(saved.vpd_item->value.data, table) == 0;
+}
+
+// How a field is named to the administrator.
+std::string field_name(const std::string& keyword) {
+    if (keyword == "SN") return "serial number";
+    if (keyword == "PN") return "part number";
+    if (keyword == "MN") return "manufacturer number";
+    if (keyword == "EC") return "engineering change level";
+    return "field " + keyword;
+}
+
 }  // namespace
+
+void zelt_nvm_save_vpd_item(const InventoryFunction& target, SavedIdentity& saved) {
+    saved.vpd_item.reset();
+    Saved<SavedItem> vpd{};
+    if (!identity::location_of(target, vpd.from)) return;
+    std::vector<uint8_t> item;
+    zelnvm_directory_entry_t entry{};
+    if (!read_vpd_item(target.function, item, &entry).ok()) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD NVM Directory for ordinal 0 not saved.\n");
+        return;
+    }
+    vpd.value.data = std::move(item);
+    vpd.value.item_length = std::max<uint32_t>(entry.item_length, static_cast<uint32_t>(vpd.value.data.size()));
+    vpd.value.attr = entry.attr;
+    const int len = static_cast<int>(vpd.value.data.size());
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "vpd_ordinal_0_len = %d(0x%x)\n", len, len);
+    saved.vpd_item = std::move(vpd);
+}
+
+Result zelt_nvm_apply_vpd_item(const InventoryFunction& target, const SavedIdentity& saved) {
+    if (!saved.vpd_item || saved.vpd_item->value.data.empty()) return Result::tool(kNotRestored);
+    if (!identity::at_location(target, saved.vpd_item->from)) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Saved VPD belongs to another adapter; not written.\n");
+        return Result::tool(kNotRestored);
+    }
+    const transport::Function& dev = target.function;
+    std::vector<uint8_t> present;
+    if (read_vpd_item(dev, present).ok()) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "VPD NVM Directory present after the installation; kept.\n");
+        return Result();
+    }
+    const SavedItem& item = saved.vpd_item->value;
+    const auto len = static_cast<uint32_t>(item.data.size());
+    zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Restoring the VPD NVM Directory from the saved copy, len = %d\n",
+                  static_cast<int>(len));
+    const Result rc =
+        zeltnvm_update_vpd_data(dev, ZEL_DIR_TYPE_VPD, 0, 0, item.attr, 0, item.data.data(), len, item.item_length, 0);
+    if (!rc.ok())
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to restore the VPD NVM Directory, status = %d\n",
+                      rc.code());
+    return rc;
+}
+
+std::vector<std::string> zelt_nvm_vpd_fields_lost(const InventoryFunction& target, const SavedIdentity& saved) {
+    std::vector<std::string> lost;
+    vpd_identity_table before;
+    if (!saved_table(saved, before) || !identity::at_location(target, saved.vpd_item->from)) return lost;
+    vpd_identity_table now;
+    std::vector<uint8_t> item;
+    const bool readable = read_vpd_item(target.function, item).ok() && read_table(item, now) == 0;
+    auto note = [&lost, readable](const std::string& what, const std::string& was, const std::string* is) {
+        if (is && *is == was) return;
+        std::string text = "VPD " + what + " \"" + was + "\"";
+        if (readable) text += is ? " (now \"" + *is + "\")" : " (now missing)";
+        lost.push_back(std::move(text));
+    };
+    note("product name", before.product_name, readable ? &now.product_name : nullptr);
+    for (const vpd_identity_field& f : before.fields) {
+        const std::string* is = nullptr;
+        for (const vpd_identity_field& g : now.fields)
+            if (readable && std::strcmp(f.keyword, g.keyword) == 0) is = &g.value;
+        note(field_name(f.keyword), f.value, is);
+    }
+    return lost;
+}
 
 std::vector<std::string> zelt_nvm_restore_saved_vpd(const InventoryFunction& target, const SavedIdentity& saved,
                                                      bool all_fields) {

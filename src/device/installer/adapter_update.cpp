@@ -58,7 +58,22 @@ Result AdapterUpdate::prepare_recovery(std::span<const uint8_t> pkg) {
         observer_.nvm_not_healthy();
         return lookup.result();
     }
-    return create_staging_item(pkg);
+    const Result created = create_staging_item(pkg);
+    if (!created.ok()) keep_what_was_saved();
+    return created;
+}
+
+void AdapterUpdate::keep_what_was_saved() {
+    if (!target_.recovery || !target_.force) return;
+    const InventoryFunction& fn = *target_.function;
+    if (saved_.cert_alias && !zelt_nvm_apply_cert_nvm_dirs(fn, saved_, false, true).ok())
+        restore_failed(Piece::kCertAlias);
+    if (saved_.fru && !zelt_nvm_apply_fru(fn, saved_).ok()) restore_failed(Piece::kFru);
+    if (const Result vpd = zelt_nvm_apply_vpd_item(fn, saved_); !vpd.ok() && vpd.code() != kNotRestored) {
+        restore_failed(Piece::kVpd);
+        for (std::string& field : zelt_nvm_vpd_fields_lost(fn, saved_)) lost_.push_back(std::move(field));
+    }
+    saved_.vpd_item.reset();
 }
 
 Result AdapterUpdate::create_staging_item(std::span<const uint8_t> pkg) {
@@ -120,6 +135,7 @@ Result AdapterUpdate::install(std::span<const uint8_t> pkg) {
             if (!mac.ok() && mac.code() != kNotRestored) observer_.restore_failed(Piece::kMacAddresses);
         }
     }
+    if (!rc.ok()) keep_what_was_saved();
     // After a recovery the identity is written back by finish_recovery, which ends it.
     if (!target_.recovery || !rc.ok()) carry_.reset();
     return rc;
@@ -141,23 +157,40 @@ Result AdapterUpdate::reset_after_recovery() {
     return status;
 }
 
+void AdapterUpdate::restore_failed(Piece piece) {
+    observer_.restore_failed(piece);
+    switch (piece) {
+        case Piece::kMacAddresses: lost_.push_back("the function MAC addresses"); return;
+        case Piece::kOnboardCfg: lost_.push_back("the onboard configuration"); return;
+        case Piece::kCertChain: lost_.push_back("the certificate chain"); return;
+        case Piece::kCertAlias: lost_.push_back("the certificate alias"); return;
+        case Piece::kFru: lost_.push_back("the FRU record"); return;
+        case Piece::kVpd: return;  // its fields are told one by one after the reset
+    }
+}
+
 Result AdapterUpdate::finish_recovery(bool all_vpd_fields) {
     const InventoryFunction& fn = *target_.function;
     (void)zelt_nvm_apply_mf_mode_config(fn, saved_);
-    if (onboard_cfg_not_applied_) observer_.restore_failed(Piece::kOnboardCfg);
+    if (onboard_cfg_not_applied_) restore_failed(Piece::kOnboardCfg);
     onboard_cfg_not_applied_ = false;
     const Result mac = zelt_nvm_apply_mac(saved_);
-    if (!mac.ok() && mac.code() != kNotRestored) observer_.restore_failed(Piece::kMacAddresses);
+    if (!mac.ok() && mac.code() != kNotRestored) restore_failed(Piece::kMacAddresses);
     if (saved_.cert_alias && !zelt_nvm_apply_cert_nvm_dirs(fn, saved_, false, true).ok())
-        observer_.restore_failed(Piece::kCertAlias);
-    if (saved_.fru && !zelt_nvm_apply_fru(fn, saved_).ok()) observer_.restore_failed(Piece::kFru);
+        restore_failed(Piece::kCertAlias);
+    if (saved_.fru && !zelt_nvm_apply_fru(fn, saved_).ok()) restore_failed(Piece::kFru);
+    // The erase took the VPD with it and the package brought none: the board's own item
+    // goes back before the reset, so that a failed reset cannot lose it.
+    if (const Result vpd = zelt_nvm_apply_vpd_item(fn, saved_); !vpd.ok() && vpd.code() != kNotRestored)
+        restore_failed(Piece::kVpd);
 
     const Result status = reset_after_recovery();
     if (status.ok() && target_.force) {
         for (const std::string& advice : zelt_nvm_restore_saved_vpd(fn, saved_, all_vpd_fields))
             observer_.vpd_advice(advice);
+        for (std::string& field : zelt_nvm_vpd_fields_lost(fn, saved_)) lost_.push_back(std::move(field));
     }
-    if (cert_chain_not_applied_) observer_.restore_failed(Piece::kCertChain);
+    if (cert_chain_not_applied_) restore_failed(Piece::kCertChain);
     saved_ = SavedIdentity{};
     carry_.reset();
     return status;

@@ -16,6 +16,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "common/result.h"
 #include "device/identity/identity.h"
@@ -27,7 +28,7 @@
 namespace zelt::device::installer {
 
 // A piece of the identity that could not be written back.
-enum class Piece { kMacAddresses, kOnboardCfg, kCertChain, kCertAlias, kFru };
+enum class Piece { kMacAddresses, kOnboardCfg, kCertChain, kCertAlias, kFru, kVpd };
 
 // What the command layer is told while an adapter is updated. Every method is called
 // at most once per update, in the order of the update's steps.
@@ -81,6 +82,9 @@ public:
     // onboard configuration (ordinal 0, and 2 when the NVM held two such items); writes
     // back the certificate chain; then makes sure the staging item exists (created from
     // the package only with -force). A failure is the status to end the command with.
+    // With -force, a preparation or installation that fails after the erase still puts
+    // back the saved items that need no package (certificate alias, FRU, VPD), so that
+    // the next run finds them to save again.
     Result prepare(std::span<const uint8_t> pkg);
 
     // Installs the package (one retry when the NVM had no room or was fragmented; a
@@ -93,19 +97,25 @@ public:
     Result install(std::span<const uint8_t> pkg);
 
     // After a successful -recovery installation: the multi-function mode, MAC
-    // addresses, certificate alias and FRU are written back, then the adapter is reset
-    // (unless its PCI BAR2 size changed), then with -force the VPD fields (all of them
-    // with `all_vpd_fields`, else the serial number) are rewritten. Everything saved is
-    // then forgotten. The reset's exit status.
+    // addresses, certificate alias and FRU are written back, and the VPD item when the
+    // NVM lost it; then the adapter is reset (unless its PCI BAR2 size changed), then
+    // with -force the VPD fields (all of them with `all_vpd_fields`, else the serial
+    // number) are rewritten. Everything saved is then forgotten. The reset's exit
+    // status.
     Result finish_recovery(bool all_vpd_fields);
 
     const SavedIdentity& saved() const { return saved_; }
+    // What a -recovery installation could not bring back of the adapter's identity, one
+    // text per piece or VPD field (with the value it had), in the order found.
+    const std::vector<std::string>& lost() const { return lost_; }
 
 private:
     Result prepare_recovery(std::span<const uint8_t> pkg);
     Result create_staging_item(std::span<const uint8_t> pkg);
     Result install_with_retry(std::span<const uint8_t> pkg);
     Result reset_after_recovery();
+    void restore_failed(Piece piece);
+    void keep_what_was_saved();
     const transport::Function& fn() const { return target_.function->function; }
 
     UpdateTarget target_;
@@ -116,6 +126,7 @@ private:
     bool cert_chain_not_applied_ = false;
     std::unique_ptr<host::CarryThrough> carry_;
     std::unique_ptr<RecoveryState> recovery_;  // from the installation to the identity's write-back
+    std::vector<std::string> lost_;
 };
 
 }  // namespace zelt::device::installer

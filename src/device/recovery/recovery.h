@@ -80,6 +80,9 @@ struct RecoveryRequest {
     bool force = false;             // -force: erase the NVM and keep the identity aside
     bool cfg_section = false;       // the package has a configuration section
     bool onboard_cfg_required = false;  // the package needs the onboard configuration (more VPD fields saved)
+    // 0 when the package has the staging item's record (which -force needs to create the
+    // staging item in the erased NVM), else the status of looking for it.
+    int32_t update_record_status = 0;
 };
 
 // The outcome of the recovery preparation.
@@ -91,8 +94,10 @@ struct RecoveryPreparation {
 };
 
 // Prepares the adapter of `target` (a function of `inventory`) for a recovery
-// installation: refuses -force with a package without a configuration section (59,
-// before anything is touched); with a driver bound turns the VFs off (52), unbinds the
+// installation: refuses -force with a package without a configuration section (59) or
+// without the staging item's record (its lookup status), before anything is touched,
+// since the erase would leave an NVM the package cannot fill; with a driver bound
+// turns the VFs off (52), unbinds the
 // adapter (53) and finds the function again by its PCI window name (58); starts the
 // recovery image (55); with -force saves the identity and erases the NVM's start (the
 // erase's status), without it defragments the NVM (a failed defragmentation is only

@@ -72,6 +72,14 @@ RecoveryPreparation zeltnvm_invoke_recovery_process(host::Host& host, const Inve
         return fail(Result::tool(kRecoveryNeedsCfgSection),
                     "Give a package file that holds the configuration section, or run the recovery without -force.");
     }
+    if (request.force && request.update_record_status != 0) {
+        zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Failed to find the update directory in the given pkg file.\n");
+        observer.say("\nRecovery -force option will erase the complete NVM. But package file does not contain the "
+                     "update directory.\n",
+                     true);
+        return fail(Result::tool(request.update_record_status),
+                    "Give a package file that holds the update directory, or run the recovery without -force.");
+    }
     const PciAddress at = target.address();
     const int type = device_type_of(target);
     state.device_type = type < 0 ? 0 : type;
