@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <vector>
 
 #include "sim/create/recovery_images.h"
 #include "sim/factory/factory_content.h"
@@ -56,10 +59,28 @@ bool read_initial_state(const json& aj, AdapterState& st, std::string& error) {
     }
 }
 
+// Writes `size` erased (0xFF) bytes to the empty file `fd` in large writes: the pages
+// a mapping of a hole would fault in one at a time are made in a few calls, and the
+// flash's mapping then touches only the pages the items change.
+bool fill_erased(int fd, uint64_t size) {
+    const std::vector<uint8_t> erased(std::min<uint64_t>(size, 1u << 20), 0xFF);
+    for (uint64_t done = 0; done < size;) {
+        const ssize_t n = ::pwrite(fd, erased.data(), std::min<uint64_t>(erased.size(), size - done),
+                                   static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        done += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
 bool write_flash_image(const std::string& path, const AdapterDesc& a, const std::vector<FactoryItem>* given,
                        std::string& error) {
     int fd = open_sim_file(path, O_RDWR | O_CREAT | O_TRUNC);
-    if (fd < 0 || ::ftruncate(fd, a.nvm_size) != 0) {
+    if (fd < 0 || !fill_erased(fd, a.nvm_size)) {
         error = path + ": " + std::strerror(errno);
         if (fd >= 0) ::close(fd);
         return false;
@@ -67,16 +88,14 @@ bool write_flash_image(const std::string& path, const AdapterDesc& a, const std:
     ::close(fd);
     auto mapped = MappedFlash::open(path, error);
     if (!mapped) return false;
-    std::vector<FactoryItem> items;
-    if (given) {
-        items = *given;
-    } else if (factory_items(a, items, error) != 0) {
+    std::vector<FactoryItem> built;
+    if (!given && factory_items(a, built, error) != 0) {
         error = a.name + ": building the factory content failed: " + error;
         return false;
     }
     FlashModel flash(mapped->bytes());
-    flash.format();
-    for (const FactoryItem& item : items) {
+    flash.format_erased();
+    for (const FactoryItem& item : given ? *given : built) {
         uint32_t index;
         FlashStatus st = flash.write(item.type, item.ordinal, item.ext, item.attr, item.data, item.item_length, index);
         if (st != FlashStatus::ok) {

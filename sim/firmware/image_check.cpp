@@ -96,29 +96,29 @@ bool type_matches(std::span<const uint8_t> image, unsigned claimed) {
            (found == ZEL_DIR_TYPE_BOOTCODE && claimed == ZEL_DIR_TYPE_BOOTCODE_2);
 }
 
-// Header, CRC-32 of everything before the last 4 bytes, and the signature over
-// everything before the 260-byte tail.
-bool signed_firmware_valid(std::span<const uint8_t> image) {
+// Header, CRC-32 of everything before the last 4 bytes (`head_crc`), and the signature
+// over everything before the 260-byte tail.
+bool signed_firmware_valid(std::span<const uint8_t> image, uint32_t head_crc) {
     if (image.size() < FW_IMAGE_MIN_SIGNED_LENGTH) return false;
     apebinHeader hdr;
     std::memcpy(&hdr, image.data(), sizeof hdr);
     if (hdr.signature != APEBIN_SIGNATURE || hdr.device != DEVICE_BASIL_FAMILY) return false;
     const size_t crc_at = image.size() - FW_IMAGE_CRC_SIZE;
-    if (firmware_crc32(image.first(crc_at)) != load_u32(image, crc_at)) return false;
+    if (head_crc != load_u32(image, crc_at)) return false;
     const size_t signed_length = image.size() - FW_IMAGE_TAIL_SIZE;
     return firmware_signature_valid(image.first(signed_length), image.subspan(signed_length, kSignatureSize));
 }
 
 // The signed component trailer at the end of the image: its CRC-32 over everything
-// before the CRC field, and the signature over everything before the trailer.
-bool trailer_valid(std::span<const uint8_t> image) {
+// before the CRC field (`head_crc`), and the signature over everything before the trailer.
+bool trailer_valid(std::span<const uint8_t> image, uint32_t head_crc) {
     if (image.size() < ZELNVM_TRAILER_SIGNED_SIZE) return false;
     zelnvm_component_trailer_base_t base;
     std::memcpy(&base, image.data() + image.size() - sizeof base, sizeof base);
     if (base.sig != ZELNVM_TRAILER_SIGNATURE || base.trailer_length < ZELNVM_TRAILER_SIGNED_SIZE ||
         base.trailer_length > image.size())
         return false;
-    if (firmware_crc32(image.first(image.size() - 4)) != base.chksum) return false;
+    if (head_crc != base.chksum) return false;
     const size_t signed_length = image.size() - ZELNVM_TRAILER_SIGNED_SIZE;
     return firmware_signature_valid(image.first(signed_length), image.subspan(signed_length, kSignatureSize));
 }
@@ -154,16 +154,41 @@ bool firmware_signature_valid(std::span<const uint8_t> message, std::span<const 
     return EVP_DigestVerify(ctx.get(), signature.data(), signature.size(), message.data(), message.size()) == 1;
 }
 
-bool firmware_signed_image_valid(std::span<const uint8_t> image) { return signed_firmware_valid(image); }
+uint32_t firmware_crc32_continue(uint32_t crc, std::span<const uint8_t> bytes) {
+    return static_cast<uint32_t>(crc32_z(crc, bytes.data(), bytes.size()));
+}
+
+uint32_t firmware_crc32_of_suffix(uint32_t crc_ab, uint32_t crc_a, uint64_t len_b) {
+    // The CRC is linear: crc(a b) = shift(crc(a), len b) ^ crc(b), and combining with
+    // a zero CRC gives the shift alone.
+    return crc_ab ^ static_cast<uint32_t>(crc32_combine64(crc_a, 0, static_cast<z_off64_t>(len_b)));
+}
+
+ImageCrcs firmware_image_crcs(std::span<const uint8_t> image) {
+    const size_t head = image.size() >= 4 ? image.size() - 4 : 0;
+    ImageCrcs crcs;
+    crcs.head = firmware_crc32(image.first(head));
+    crcs.whole = firmware_crc32_continue(crcs.head, image.subspan(head));
+    return crcs;
+}
+
+bool firmware_signed_image_valid(std::span<const uint8_t> image) {
+    return signed_firmware_valid(image, firmware_image_crcs(image).head);
+}
 
 bool firmware_item_valid(std::span<const uint8_t> image, const zelnvm_directory_entry_t& entry) {
+    return firmware_item_valid(image, entry, firmware_image_crcs(image));
+}
+
+bool firmware_item_valid(std::span<const uint8_t> image, const zelnvm_directory_entry_t& entry,
+                         const ImageCrcs& crcs) {
     if (image.size() != entry.data_length) return false;
-    if (!skips_data_checksum(entry) && firmware_crc32(image) != entry.data_chksum) return false;
+    if (!skips_data_checksum(entry) && crcs.whole != entry.data_chksum) return false;
     const unsigned type = entry.type;
     if (type == ZEL_DIR_TYPE_UNUSED) return true;
-    if (zelt::is_signed_firmware_type(type)) return signed_firmware_valid(image) && type_matches(image, type);
+    if (zelt::is_signed_firmware_type(type)) return signed_firmware_valid(image, crcs.head) && type_matches(image, type);
     if (zelt::is_trailer_type(type))
-        return (entry.attr & ZEL_DIR_ATTR_TRAILER) != 0 && trailer_valid(image) && type_matches(image, type);
+        return (entry.attr & ZEL_DIR_ATTR_TRAILER) != 0 && trailer_valid(image, crcs.head) && type_matches(image, type);
     switch (type) {
         case ZEL_DIR_TYPE_SBI: return secure_boot_header_valid(image, SBI_HEADER_OFFSET_IN_SBI);
         case ZEL_DIR_TYPE_SRT:

@@ -6,6 +6,7 @@
 #include <bit>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -40,13 +41,22 @@ using Bytes = std::vector<uint8_t>;
 
 uint64_t round_up(uint64_t n, uint64_t unit) { return (n + unit - 1) / unit * unit; }
 
-// A copy of the whole flash, made with one memcpy (the sanitizer build copies that way
-// many times faster than the element copy of a vector).
-Bytes copy_of(std::span<const uint8_t> bytes) {
-    Bytes copy(bytes.size());
-    if (!bytes.empty()) std::memcpy(copy.data(), bytes.data(), bytes.size());
-    return copy;
-}
+// A copy of the whole flash, made with one memcpy into memory that is not cleared
+// first (the flash runs to 64 MiB; the sanitizer build also copies that way many times
+// faster than the element copy of a vector).
+class FlashCopy {
+public:
+    explicit FlashCopy(std::span<const uint8_t> bytes)
+        : bytes_(std::make_unique_for_overwrite<uint8_t[]>(bytes.size())), size_(bytes.size()) {
+        if (size_ != 0) std::memcpy(bytes_.get(), bytes.data(), size_);
+    }
+    std::span<uint8_t> bytes() { return {bytes_.get(), size_}; }
+    std::span<const uint8_t> bytes() const { return {bytes_.get(), size_}; }
+
+private:
+    std::unique_ptr<uint8_t[]> bytes_;
+    size_t size_;
+};
 
 bool is_write_directive(uint8_t directive) {
     return directive == kDirectiveAlways || directive == kDirectiveReplaceIfPresent ||
@@ -119,10 +129,10 @@ const FaultDesc* install_fault(const FirmwareContext& ctx, const char* kind = "i
 class Installation {
 public:
     Installation(const FirmwareContext& ctx, const StagedPackage& pkg, bool may_defrag)
-        : image_(copy_of(ctx.flash.bytes())), flash_(image_), pkg_(pkg),
+        : image_(ctx.flash.bytes()), flash_(image_.bytes()), pkg_(pkg),
           may_defrag_(may_defrag) {}
 
-    const Bytes& image() const { return image_; }
+    std::span<const uint8_t> image() const { return image_.bytes(); }
     FlashModel& flash() { return flash_; }
 
     // Applies one manifest record. Returns 0 (check `result`) or a refusal's cmd_err.
@@ -235,7 +245,7 @@ private:
         return refusal;
     }
 
-    Bytes image_;
+    FlashCopy image_;
     FlashModel flash_;
     const StagedPackage& pkg_;
     bool may_defrag_;
@@ -300,12 +310,13 @@ uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uin
         return cmd_err;
     };
 
-    // The staged package.
+    // The staged package, read where it lies: the flash is not changed before the
+    // installation is done with the package's bytes.
     int staging = ctx.flash.find(ZEL_DIR_TYPE_UPDATE, 0, 0);
-    Bytes pkg;
+    std::span<const uint8_t> pkg;
     if (staging >= 0) {
-        pkg.resize(ctx.flash.entry(static_cast<uint32_t>(staging)).data_length);
-        if (ctx.flash.read(static_cast<uint32_t>(staging), 0, pkg) != FlashStatus::ok) pkg.clear();
+        const auto index = static_cast<uint32_t>(staging);
+        pkg = ctx.flash.view(index, 0, ctx.flash.entry(index).data_length);
     }
     if (pkg.empty()) {
         result.result = kInstallNothingStaged;
@@ -327,7 +338,7 @@ uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uin
 
     const size_t pkg_length = staged_package_length(pkg);
     if (pkg_length == 0) return fail_logged(kInstallBadPackage, kInstallNoProblemItem);
-    pkg.resize(pkg_length);
+    pkg = pkg.first(pkg_length);
 
     // Every item is checked before anything is written.
     StagedPackage staged;
@@ -381,6 +392,12 @@ uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uin
     if (uint8_t refusal = write_log(inst.flash(), install_log_line(log), may_defrag, code)) return finish(refusal);
     if (code != kInstallOk) return fail_logged(code, kInstallNoProblemItem);
 
+    // What the state needs from the package, taken before the flash (and with it the
+    // staged package's bytes) is written.
+    const auto live_patch_prop = staged.property(kPropLivePatch);
+    const bool live_patch = live_patch_prop && !live_patch_prop->empty();
+    const std::string fw = live_patch ? std::string() : installed_firmware_version(staged, mask);
+
     // Everything is in place: the copy becomes the flash. A slow part takes its time
     // between the directory and the items.
     if (install_fault(ctx, "install_slow")) {
@@ -392,8 +409,6 @@ uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uin
     } else {
         ctx.flash.raw_write(0, inst.image());
     }
-    const auto live_patch_prop = staged.property(kPropLivePatch);
-    const bool live_patch = live_patch_prop && !live_patch_prop->empty();
     result.result = kInstallOk;
     // Firmware that puts the functions' MAC addresses back to the factory's with an
     // update: what the tool set must be written back afterwards.
@@ -407,7 +422,6 @@ uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uin
         // an update leaves the two copies out of step until then.
         if (ctx.adapter.device_type > 7) ctx.state.fw_status |= kFwStatusImagesUpdated;
         if (!log.version.empty()) ctx.state.pending_pkg_version = log.version;
-        std::string fw = installed_firmware_version(staged, mask);
         if (!fw.empty()) ctx.state.pending_fw_version = fw;
     }
     return finish(0);

@@ -54,9 +54,8 @@ bool nvm_boot_image_verifies(const FlashModel& flash) {
     const int index = flash.find(ZEL_DIR_TYPE_BOOTCODE, 0, 0);
     if (index < 0) return false;
     const zelnvm_directory_entry_t entry = flash.entry(static_cast<uint32_t>(index));
-    std::vector<uint8_t> image(entry.data_length);
-    if (flash.read(static_cast<uint32_t>(index), 0, image) != FlashStatus::ok) return false;
-    return firmware_item_valid(image, entry);
+    const std::span<const uint8_t> image = flash.view(static_cast<uint32_t>(index), 0, entry.data_length);
+    return image.size() == entry.data_length && firmware_item_valid(image, entry);
 }
 
 void FirmwareChipHost::boot_from_nvm(RecoveryChipState& chip) {

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <map>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "common/directory_types.h"
 #include "sim/firmware/image_check.h"
@@ -99,7 +101,56 @@ bool properties_valid(std::span<const uint8_t> b, const Layout& l) {
     return true;
 }
 
-bool record_valid(std::span<const uint8_t> b, const Layout& l, const StagedRecord& r) {
+// The running CRC-32 of the package bytes before the trailer, noted at the offsets the
+// item checks need (where each item's data starts, where its own CRC field starts, and
+// where it ends), so that every checksum comes from one pass over the bytes.
+class PackageCrcs {
+public:
+    PackageCrcs(std::span<const uint8_t> b, const Layout& l) {
+        std::vector<uint64_t> marks{0, l.end};
+        // Records of zero bytes all read alike: the first one stands for them all.
+        for (uint32_t i = 0; i < l.records && (i == 0 || l.stride() > 0); ++i) {
+            auto r = read_record(b, l, i);
+            if (!r) break;
+            const zelnvm_directory_entry_t& e = r->entry;
+            if (e.data_length == 0 || e.item_location > l.end || l.end - e.item_location < e.data_length) continue;
+            const uint64_t end = uint64_t{e.item_location} + e.data_length;
+            marks.insert(marks.end(), {e.item_location, end - std::min<uint64_t>(4, e.data_length), end});
+        }
+        std::sort(marks.begin(), marks.end());
+        marks.erase(std::unique(marks.begin(), marks.end()), marks.end());
+        uint32_t crc = firmware_crc32({});
+        uint64_t at = 0;
+        for (uint64_t mark : marks) {
+            crc = firmware_crc32_continue(crc, b.subspan(at, mark - at));
+            at = mark;
+            running_.emplace_back(mark, crc);
+        }
+        whole_ = crc;
+    }
+
+    // CRC-32 of all the bytes before the trailer.
+    uint32_t whole() const { return whole_; }
+
+    // The CRCs of the item at [location, location + length).
+    ImageCrcs item(uint64_t location, uint64_t length) const {
+        const uint64_t end = location + length, head_end = end - std::min<uint64_t>(4, length);
+        const uint32_t start = at(location);
+        return ImageCrcs{firmware_crc32_of_suffix(at(head_end), start, head_end - location),
+                         firmware_crc32_of_suffix(at(end), start, length)};
+    }
+
+private:
+    uint32_t at(uint64_t mark) const {
+        auto it = std::lower_bound(running_.begin(), running_.end(), std::make_pair(mark, uint32_t{0}));
+        return it->second;
+    }
+
+    std::vector<std::pair<uint64_t, uint32_t>> running_;
+    uint32_t whole_ = 0;
+};
+
+bool record_valid(std::span<const uint8_t> b, const Layout& l, const StagedRecord& r, const PackageCrcs& crcs) {
     const zelnvm_directory_entry_t& e = r.entry;
     if (r.directive == kDirectivePatchIfPresent && zelt::is_patch_forbidden_type(e.type)) return false;
     if (r.directive != kDirectiveRemoveIfPresent && e.item_length == 0) return false;
@@ -107,7 +158,8 @@ bool record_valid(std::span<const uint8_t> b, const Layout& l, const StagedRecor
     if (e.data_length == 0) return true;
     if (e.item_location > l.end || l.end - e.item_location < e.data_length) return false;
     // A patch text is judged when it is applied.
-    return r.directive == kDirectivePatchIfPresent || firmware_item_valid(b.subspan(e.item_location, e.data_length), e);
+    return r.directive == kDirectivePatchIfPresent ||
+           firmware_item_valid(b.subspan(e.item_location, e.data_length), e, crcs.item(e.item_location, e.data_length));
 }
 
 }  // namespace
@@ -172,10 +224,11 @@ bool check_staged_package(std::span<const uint8_t> pkg, StagedPackage& out, int&
     // The first record of each identity; a later one with the same identity and
     // directive must be the same record.
     std::map<std::tuple<uint16_t, uint16_t, uint16_t>, StagedRecord> first_of;
+    const PackageCrcs crcs(pkg, l);
     for (uint32_t i = 0; i < l.records; ++i) {
         bad_record = static_cast<int>(i);
         auto r = read_record(pkg, l, i);
-        if (!r || !record_valid(pkg, l, *r)) return false;
+        if (!r || !record_valid(pkg, l, *r, crcs)) return false;
         const zelnvm_directory_entry_t& e = r->entry;
         // Copies of the packed fields: a reference to one may be misaligned.
         const std::tuple<uint16_t, uint16_t, uint16_t> identity{uint16_t(e.type), uint16_t(e.ordinal),
@@ -188,7 +241,7 @@ bool check_staged_package(std::span<const uint8_t> pkg, StagedPackage& out, int&
     }
     bad_record = -1;
 
-    return !out.checksum || firmware_crc32(pkg.first(l.end)) == *out.checksum;
+    return !out.checksum || crcs.whole() == *out.checksum;
 }
 
 }  // namespace zelt::sim

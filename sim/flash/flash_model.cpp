@@ -64,6 +64,10 @@ uint64_t FlashModel::blocks_for(uint32_t length) {
 
 void FlashModel::format() {
     fill_bytes(bytes_.data(), bytes_.size(), kErased);
+    format_erased();
+}
+
+void FlashModel::format_erased() {
     put32(bytes_.data(), kMagic);
     uint16_t version = 1, entry_length = kEntryLength;
     std::memcpy(bytes_.data() + 4, &version, 2);
@@ -201,14 +205,22 @@ FlashStatus FlashModel::write(uint16_t type, uint16_t ordinal, uint16_t ext, uin
     } else if (FlashStatus st = allocate(blocks_for(item_length), existing, location); st != FlashStatus::ok) {
         return st;
     }
-    fill_bytes(bytes_.data() + location, blocks_for(item_length), kErased);
+    // The data, then erased bytes to the end of the allocation (each byte written once).
     copy_bytes(bytes_.data() + location, data.data(), data.size());
+    fill_bytes(bytes_.data() + location + data.size(), blocks_for(item_length) - data.size(), kErased);
     zelnvm_directory_entry_t e{type, ordinal, ext, attr, location, item_length, data_length, 0};
     update_checksum(e);
     put_entry(slot, e);
     if (slot == entry_count()) set_count(slot + 1);
     index = slot;
     return FlashStatus::ok;
+}
+
+std::span<const uint8_t> FlashModel::view(uint32_t index, uint32_t offset, uint32_t length) const {
+    if (index >= entry_count() || entry(index).type == 0) return {};
+    zelnvm_directory_entry_t e = entry(index);
+    if (!sane(e) || offset > e.item_length || length > e.item_length - offset) return {};
+    return bytes_.subspan(uint64_t{e.item_location} + offset, length);
 }
 
 FlashStatus FlashModel::read(uint32_t index, uint32_t offset, std::span<uint8_t> out) const {

@@ -48,6 +48,8 @@ public:
 
     // Erases the whole flash and writes an empty directory.
     void format();
+    // Writes an empty directory on a flash whose bytes are all erased already.
+    void format_erased();
     // True when the directory area holds a directory.
     bool has_directory() const;
 
@@ -66,6 +68,9 @@ public:
     // it no longer fits in its blocks) or creates it. `item_length` 0 means the data length.
     FlashStatus write(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr, std::span<const uint8_t> data,
                       uint32_t item_length, uint32_t& index);
+    // `length` bytes of an item's allocation from `offset`, in place (valid until the
+    // flash is next changed); empty when the index or the range is not the item's.
+    std::span<const uint8_t> view(uint32_t index, uint32_t offset, uint32_t length) const;
     // Reads bytes of an item's allocation.
     FlashStatus read(uint32_t index, uint32_t offset, std::span<uint8_t> out) const;
     // Overwrites bytes inside an item's allocation; the data length grows to cover them.

@@ -89,12 +89,16 @@ bool OutputFile::write(std::string_view text) {
     return write(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
-bool OutputFile::commit() {
+bool OutputFile::commit() { return close_and_rename(true); }
+
+bool OutputFile::commit_transient() { return close_and_rename(false); }
+
+bool OutputFile::close_and_rename(bool to_disk) {
     if (!file_) {
         errno = EBADF;
         return false;
     }
-    bool ok = std::fflush(file_) == 0 && !std::ferror(file_) && ::fsync(::fileno(file_)) == 0;
+    bool ok = std::fflush(file_) == 0 && !std::ferror(file_) && (!to_disk || ::fsync(::fileno(file_)) == 0);
     if (std::fclose(file_) != 0) ok = false;
     file_ = nullptr;
     if (ok && ::rename(temp_.c_str(), final_.c_str()) == 0) {

@@ -40,6 +40,9 @@ public:
     // Flushes the data to the disk, closes the temporary and renames it to the final
     // name. False with errno set on failure; the temporary is removed then.
     bool commit();
+    // The same without waiting for the disk: for a file only read back on this boot and
+    // removed soon after (the rename alone keeps readers from seeing half of it).
+    bool commit_transient();
     // The same, except that the final name must not exist yet: whatever stands there (a
     // file or a symbolic link, dangling or not) is left alone and the commit fails with
     // EEXIST.
@@ -51,6 +54,7 @@ public:
     const std::string& final_path() const { return final_; }
 
 private:
+    bool close_and_rename(bool to_disk);
     std::string final_;
     std::string temp_;
     FILE* file_ = nullptr;

@@ -145,10 +145,11 @@ Result zeltnvmSecureUpdate(const Function& fn, std::span<const uint8_t> package,
     if (!host.is_directory(ZELT_FIRMWARE_DIR)) host.make_directories("/lib/firmware");
     // What a run killed outright left behind is nobody's now.
     zelt::host::remove_leftover_temporaries(host, ZELT_FLASH_PACKAGE_PATH);
-    // Renamed into place whole, so the driver never reads a torn package.
+    // Renamed into place whole, so the driver never reads a torn package. The file
+    // lives only until the flash returns, so it is not waited onto the disk.
     zelt::host::OutputFile file;
     if (!file.open(host, ZELT_FLASH_PACKAGE_PATH)) return Result::tool(HVXRETVAL_FILE_OPEN_FAILURE);
-    if (!file.write(package) || !file.commit()) return Result::tool(HVXRETVAL_FILE_WRITE_FAILURE);
+    if (!file.write(package) || !file.commit_transient()) return Result::tool(HVXRETVAL_FILE_WRITE_FAILURE);
     zelt::host::RemoveOnInterrupt remove_staged(file.final_path());
     // A flash the firmware accepts is carried through by the caller's CarryThrough; one
     // it refuses leaves the run to stop at once.

@@ -178,6 +178,44 @@ TEST_F(BuiltPackage, RefusesWhatEachCheckGuards) {
     }
 }
 
+// Every checksum comes from one pass over the package, so an item whose data lies
+// inside another item's (or starts where another's does) must still be judged by its
+// own bytes: accepted with the checksum of its range, refused with any other.
+TEST_F(BuiltPackage, ItemsSharingBytesAreEachJudgedByTheirOwnRange) {
+    const uint32_t manifest = get_u32(pkg, 8);
+    const size_t record1 = record0 + get_u32(pkg, manifest + 12) + get_u32(pkg, manifest + 16);
+    const size_t entry1 = record1 + get_u32(pkg, manifest + 12);
+    struct Case {
+        const char* name;
+        uint32_t offset;  // into the firmware image
+        uint32_t length;
+        bool right_checksum;
+    } cases[] = {
+        {"inside the image", 100, 1000, true},
+        {"at the image's start", 0, 700, true},
+        {"ending with the image", firmware.data_length - 300, 300, true},
+        {"inside the image, wrong checksum", 100, 1000, false},
+        {"at the image's start, wrong checksum", 0, 700, false},
+    };
+    for (const Case& c : cases) {
+        Bytes b = pkg;
+        const uint32_t at = firmware.item_location + c.offset;
+        const uint32_t crc = firmware_crc32(std::span<const uint8_t>(b).subspan(at, c.length));
+        put_u32(b, entry1 + 8, at);
+        put_u32(b, entry1 + 12, c.length);
+        put_u32(b, entry1 + 16, c.length);
+        put_u32(b, entry1 + 20, c.right_checksum ? crc : crc ^ 1);
+        uint16_t attr;
+        std::memcpy(&attr, b.data() + entry1 + 6, 2);
+        attr = static_cast<uint16_t>(attr & ~ZEL_DIR_ATTR_NO_CHKSUM);
+        std::memcpy(b.data() + entry1 + 6, &attr, 2);
+        fix_package_crc(b);
+        int bad = -2;
+        EXPECT_EQ(accepted(b, bad), c.right_checksum) << c.name;
+        EXPECT_EQ(bad, c.right_checksum ? -1 : 1) << c.name;
+    }
+}
+
 // One item per package, each refusal of the firmware's item checks on its own: the
 // change is made, then every checksum that would also see it is made to agree, so only
 // the check the row names can refuse. Each kind of item also has a row the checks accept

@@ -14,6 +14,8 @@
 //   zeltsim fault <dir> crash --adapter <name>
 //   zeltsim fault <dir> brick --adapter <name>
 //   zeltsim coredump-info <file>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -75,13 +77,24 @@ bool parse_number(const std::string& text, long long& out) {
     return errno == 0 && end && *end == '\0' && !text.empty();
 }
 
+// Reads a file the user names (links followed) into a string sized from the file, one
+// copy of the bytes: a backup runs to tens of megabytes.
 bool read_file(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::stringstream ss;
-    ss << in.rdbuf();
-    out = ss.str();
-    return !in.bad();
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    out.clear();
+    struct stat st;
+    if (::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        out.resize(static_cast<size_t>(st.st_size));
+    size_t have = std::fread(out.data(), 1, out.size(), f);
+    // A file that grew meanwhile (or one fstat gave no size for) is read to its end.
+    char chunk[65536];
+    for (size_t n; have == out.size() && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0; have += n)
+        out.append(chunk, n);
+    out.resize(have);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
 }
 
 // create <dir> --from-backup <backup.pkg> [--options <script>]: the rehearsal twin.
