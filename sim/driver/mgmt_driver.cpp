@@ -116,14 +116,14 @@ uint32_t dir_info(Call& c) {
     auto* p = c.as<mgmt::DirInfoPayload>();
     if (!p) return mgmt::kStatusFailure;
     p->entries = c.ctx.flash.entry_count();
-    p->entry_length = FlashModel::kEntryLength;
+    p->entry_length = directory_entry_length(c.ctx);
     return mgmt::kStatusOk;
 }
 
 uint32_t dir_entries(Call& c) {
     auto* p = c.as<mgmt::DirEntriesPayload>();
     if (!p) return mgmt::kStatusFailure;
-    const std::vector<uint8_t> raw = c.ctx.flash.raw_directory();
+    const std::vector<uint8_t> raw = directory_answer(c.ctx, c.ctx.flash.raw_directory());
     c.log["length"] = field_value(p->length);
     if (p->length != raw.size() || raw.size() > sizeof p->entries) return mgmt::kStatusFailure;
     std::memcpy(p->entries, raw.data(), raw.size());

@@ -95,6 +95,11 @@ struct FirmwareContext {
     const std::vector<FaultDesc>* faults = nullptr;
 };
 
+// The NVM directory as the firmware reports it: the length of each entry (the
+// adapter's, or the flash's own), and the raw entries laid out that far apart.
+uint32_t directory_entry_length(const FirmwareContext& ctx);
+std::vector<uint8_t> directory_answer(const FirmwareContext& ctx, std::vector<uint8_t> flash_directory);
+
 // Answers `request` into `response` (zero-filled by the caller, exactly the size the
 // caller gave). The answer's common header echoes the request and its last byte is
 // the `valid` byte. A request whose `resp_addr` is not the mapped response gets no

@@ -33,7 +33,7 @@ void get_dir_info(FirmwareContext& ctx, Exchange& ex) {
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
     hwrm_nvm_get_dir_info_output out{};
     out.entries = ctx.flash.entry_count();
-    out.entry_length = FlashModel::kEntryLength;
+    out.entry_length = directory_entry_length(ctx);
     ex.answer(out);
 }
 
@@ -59,8 +59,9 @@ void apply_length_faults(const FirmwareContext& ctx, std::vector<uint8_t>& dir) 
 void get_dir_entries(FirmwareContext& ctx, Exchange& ex) {
     hwrm_nvm_get_dir_entries_input in;
     if (!ex.request(in)) return ex.error(kFwErrInvalidParams);
-    std::vector<uint8_t> dir = ctx.flash.raw_directory();
-    apply_length_faults(ctx, dir);
+    std::vector<uint8_t> flash_dir = ctx.flash.raw_directory();
+    apply_length_faults(ctx, flash_dir);
+    const std::vector<uint8_t> dir = directory_answer(ctx, std::move(flash_dir));
     // The caller's buffer may be larger than the directory.
     std::span<uint8_t> buf =
         ex.dma_at(offsetof(hwrm_nvm_get_dir_entries_input, host_dest_addr), dir.size(), /*exact=*/false);
@@ -286,6 +287,16 @@ void get_dev_info(FirmwareContext& ctx, Exchange& ex) {
 }
 
 }  // namespace
+
+uint32_t directory_entry_length(const FirmwareContext& ctx) {
+    return ctx.adapter.dir_entry_length != 0 ? ctx.adapter.dir_entry_length : FlashModel::kEntryLength;
+}
+
+std::vector<uint8_t> directory_answer(const FirmwareContext& ctx, std::vector<uint8_t> flash_directory) {
+    const uint32_t length = directory_entry_length(ctx);
+    if (length == FlashModel::kEntryLength) return flash_directory;
+    return restride_directory(flash_directory, ctx.flash.entry_count(), FlashModel::kEntryLength, length);
+}
 
 bool answer_nvm_message(FirmwareContext& ctx, Exchange& ex) {
     switch (ex.req_type()) {

@@ -103,6 +103,14 @@ void FlashModel::put_entry(uint32_t index, const zelnvm_directory_entry_t& e) {
     std::memset(p + sizeof e, 0, kEntryLength - sizeof e);
 }
 
+std::vector<uint8_t> restride_directory(std::span<const uint8_t> raw, uint32_t entries, uint32_t from, uint32_t to) {
+    std::vector<uint8_t> out(static_cast<size_t>(entries) * to, 0);
+    const size_t kept = std::min(from, to);
+    for (size_t i = 0; i < entries && (i + 1) * from <= raw.size(); ++i)
+        std::memcpy(out.data() + i * to, raw.data() + i * from, kept);
+    return out;
+}
+
 std::vector<uint8_t> FlashModel::raw_directory() const {
     uint32_t n = entry_count();
     const uint8_t* p = entry_ptr(0);

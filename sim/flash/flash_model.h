@@ -31,6 +31,10 @@ enum class FlashStatus {
 
 const char* flash_status_name(FlashStatus status);
 
+// A raw directory of `entries` entries `from` bytes apart laid out `to` bytes apart:
+// each entry's first bytes, cut to `to` or followed by zeros.
+std::vector<uint8_t> restride_directory(std::span<const uint8_t> raw, uint32_t entries, uint32_t from, uint32_t to);
+
 class FlashModel {
 public:
     static constexpr uint32_t kBlock = 4096;

@@ -260,6 +260,9 @@ void adapter_from_json(const json& j, unsigned index, unsigned& next_ifname, Ada
     if (j.contains("missing_options"))
         for (const auto& n : j.at("missing_options")) a.missing_options.push_back(n.get<uint16_t>());
     if (j.contains("serdes")) serdes_from_json(j.at("serdes"), a.serdes);
+    a.dir_entry_length = static_cast<uint32_t>(number(j, "dir_entry_length", 0));
+    if (a.dir_entry_length > kMaxDirEntryLength)
+        throw std::invalid_argument("dir_entry_length must be at most " + std::to_string(kMaxDirEntryLength));
 
     FunctionDesc base;
     base.domain = static_cast<uint16_t>(number(j, "domain", 0));
@@ -445,6 +448,7 @@ json to_json(const HostDesc& host) {
         if (a.boot_status != 0) adapters.back()["boot_status"] = a.boot_status;
         if (!a.pcie_version.empty()) adapters.back()["pcie_version"] = a.pcie_version;
         if (a.indirect_mailbox) adapters.back()["indirect_mailbox"] = true;
+        if (a.dir_entry_length != 0) adapters.back()["dir_entry_length"] = a.dir_entry_length;
         if (!(a.serdes == SerdesDesc{})) adapters.back()["serdes"] = serdes_to_json(a.serdes);
     }
     j["adapters"] = adapters;

@@ -70,6 +70,10 @@ struct SerdesDesc {
     const SerdesLaneDesc& ethernet(unsigned lane_no) const;
 };
 
+// The largest directory entry length a description may give: large enough for a
+// directory answer past any limit of the tool, small enough to be served.
+inline constexpr uint32_t kMaxDirEntryLength = 1u << 20;
+
 struct AdapterDesc {
     std::string name;                // "adapter0", ...
     uint16_t device_id = 0;          // PF device id
@@ -107,6 +111,10 @@ struct AdapterDesc {
     uint8_t cable_awg = 26;
     uint8_t insertion_loss = 5;
     std::vector<uint16_t> missing_options;  // NVM variables this adapter does not have
+    // Bytes per entry the firmware reports for its NVM directory and lays the entries out
+    // at (the first bytes of each entry, cut or padded with zeros); 0: the firmware's
+    // own length (32).
+    uint32_t dir_entry_length = 0;
     SerdesDesc serdes;
     std::vector<FunctionDesc> functions;    // PFs first, then VFs
 };

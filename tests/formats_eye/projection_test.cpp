@@ -76,6 +76,21 @@ TEST(ProjectDirection, UnmeasuredAndShortLastPoints) {
     const double q = std::sqrt(-std::log10(confidence_factor(0) / (1'000'000 * 1e-5 * 8e9)));
     const double slope = (q - 0.5486620049392715) / (484.375 - 500);
     EXPECT_EQ(p.margin, int(std::fabs((std::sqrt(12.0) - (q - slope * 484.375)) / slope)));
+
+    // The drop takes both conditions, each at its limit: 19 errors in under half the
+    // time go, 20 errors or exactly half the time stay.
+    struct LastPoint {
+        uint32_t errors;
+        uint64_t time;
+        size_t points;
+    } last_points[] = {{19, 499'999, 1}, {20, 499'999, 2}, {19, 500'000, 2}};
+    for (const LastPoint& c : last_points) {
+        Scan u;
+        u.set(0, 0, 1'000'000);
+        u.set(1, c.errors, c.time);
+        p = project_direction(u.data, {ProjectionForm::Quill, ScanAxis::Horizontal, ScanKind::Pcie, 1, 8e9});
+        EXPECT_EQ(p.points.size(), c.points) << c.errors << " errors in " << c.time;
+    }
 }
 
 TEST(ProjectDirection, BrumeOffsets) {

@@ -26,6 +26,15 @@ protected:
             }
         });
     }
+    // The directory entry length adapter0's firmware reports.
+    void setEntryLength(uint32_t length) {
+        std::string error;
+        auto session = sim::SimSession::open(root_.path(), error);
+        ASSERT_TRUE(session) << error;
+        session->host().adapters[0].dir_entry_length = length;
+        session->description_changed();
+        ASSERT_TRUE(session->save(error)) << error;
+    }
     uint32_t flashEntryCount() {
         uint32_t n = 0;
         withFlash([&](sim::FlashModel& f) { n = f.entry_count(); });
@@ -105,6 +114,52 @@ TEST_F(Directory, AFailedListingIsNeitherAnIndexNorNotFound) {
     EXPECT_FALSE(lookup.result().is(HVXRETVAL_ITEM_NOT_FOUND));
     EXPECT_EQ(lookup.result().origin(), Origin::kSystem);
     EXPECT_FALSE(zeltnvmListDirectory(fn()).ok());
+}
+
+// The firmware reports how long each directory entry is and lays the entries out that
+// far apart; only the first 24 bytes of each are read. An entry shorter than that is
+// refused before the entries are asked for; an answer larger than the usual buffer is
+// asked for again into one that holds it, up to the 16 MiB limit.
+TEST_F(Directory, EntryLengthTheFirmwareReportsOnBothSidesOfEachLimit) {
+    growDirectoryTo(32);  // 32 entries: 128 bytes each fill the usual 4096-byte buffer exactly
+    std::vector<zelnvm_directory_entry_t> expected;
+    withFlash([&](sim::FlashModel& f) {
+        for (uint32_t i = 0; i < f.entry_count(); ++i) expected.push_back(f.entry(i));
+    });
+    ASSERT_EQ(expected.size(), 32u);
+    (void)fn();
+
+    struct Case {
+        uint32_t entry_length;
+        int32_t code;
+        size_t info_requests, entries_requests;
+    } cases[] = {
+        {24, 0, 1, 1},
+        {23, HVXRETVAL_INVALID_DATA_LENGTH, 1, 0},
+        {1, HVXRETVAL_INVALID_DATA_LENGTH, 1, 0},
+        {40, 0, 1, 1},
+        {128, 0, 1, 1},
+        {129, 0, 2, 1},
+        {512u << 10, 0, 2, 1},
+        {(512u << 10) + 1, HVXRETVAL_INVALID_DATA_LENGTH, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entry_length);
+        setEntryLength(c.entry_length);
+        clearRequests();
+        const auto got = zeltnvmListDirectory(fn());
+        EXPECT_EQ(requests("lfc", HWRM_NVM_GET_DIR_INFO).size(), c.info_requests);
+        EXPECT_EQ(requests("lfc", HWRM_NVM_GET_DIR_ENTRIES).size(), c.entries_requests);
+        if (c.code != 0) {
+            ASSERT_FALSE(got.ok());
+            EXPECT_EQ(got.result().code(), c.code);
+            continue;
+        }
+        ASSERT_TRUE(got.ok()) << got.result().code();
+        ASSERT_EQ(got->size(), expected.size());
+        for (size_t i = 0; i < got->size(); ++i)
+            EXPECT_EQ(std::memcmp(&(*got)[i], &expected[i], sizeof expected[i]), 0) << "entry " << i;
+    }
 }
 
 // Entries packed at the defined record size are read; one byte less per entry, or

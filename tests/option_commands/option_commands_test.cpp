@@ -214,6 +214,29 @@ TEST(OptionCommands, OptionsTheAdapterLacksAndPrivilegedOptionsOffTheAdminFuncti
     EXPECT_EQ(host.stored_options().find("914["), std::string::npos);  // the privileged option is unchanged
 }
 
+// The default adapters report no port hide support (option 19 reads 0), so port_hide
+// is refused there; a host description that gives an adapter the capability reaches
+// it. Its labels are pinned to their numbers both ways: a label set is stored as its
+// number, and a number the description stores reads as its label.
+TEST(OptionCommands, AnOptionTheDefaultAdaptersRefuseIsReachedThroughTheDescription) {
+    SimHost plain;
+    const RunResult refused = plain.zeltnvm({"-dev=zen0", "setoption=port_hide#1"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "port hide configuration is not supported on this hardware\n");
+
+    SimHost host(R"({"adapters":[{"device_type":8,"options":[{"num":19,"value":1}]},)"
+                 R"({"device_type":8,"options":[{"num":19,"value":1},{"num":13,"bits":4,"value":7}]}]})");
+    const RunResult set = host.zeltnvm({"-dev=zen0", "setoption=port_hide#P2 - Valid for 2 port adapter"});
+    EXPECT_EQ(set.status, 0) << set.out << set.err;
+    EXPECT_EQ(set.out.rfind("port_hide is set successfully\n", 0), 0u) << set.out;
+    const std::string stored = host.stored_options();
+    EXPECT_NE(stored.find("Options of adapter0:\n  13[0] = 01 (4 bits)\n"), std::string::npos) << stored;
+
+    const RunResult read = host.zeltnvm({"-dev=zen2", "getoption=port_hide"});
+    EXPECT_EQ(read.status, 0) << read.err;
+    EXPECT_EQ(read.out, "port_hide = P2|P3|P4\n\n");
+}
+
 TEST(OptionCommands, OptionListAndHelp) {
     SimHost host;
     const RunResult list = host.zeltnvm({"-dev=zen0", "optionhelp=?"});

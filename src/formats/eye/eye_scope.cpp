@@ -56,10 +56,15 @@ char grid_char(bool major_row, bool major_column) {
     return major_column ? ':' : ' ';
 }
 
-// The smallest N >= 1 with 10^N * ber >= 1, at most `cap`.
+// The smallest N >= 1 with 10^N * ber >= 1, at most `cap`. The powers of ten are
+// built by multiplying, which is exact this far (up to 10^22).
 int exponent_digit(double ber, int cap) {
     int n = 1;
-    while (n < cap && std::pow(10.0, n) * ber < 1.0) ++n;
+    double power = 10.0;
+    while (n < cap && power * ber < 1.0) {
+        ++n;
+        power *= 10.0;
+    }
     return n;
 }
 
@@ -76,11 +81,12 @@ std::vector<std::string> scope_plot(const ScopeGrid& grid, int target_index) {
     const int cap = 8 + std::max(0, std::min(target_index, kTargetBerCount - 1));
     for (int r = 0; r < kScopeRows; r += 3) {
         std::string line = text_of("%6ldmV :  ", static_cast<long>(kScopeTopMv - r * kScopePlotMvPerRow));
+        char cells[kScopeColumns];
         for (int c = 0; c < kScopeColumns; ++c) {
             const double ber = grid.at(r, c);
-            if (ber != 0) line += "0123456789ABCDEF"[exponent_digit(ber, cap)];
-            else line += grid_char(r % 5 == 0, c % 5 == 0);
+            cells[c] = ber != 0 ? "0123456789ABCDEF"[exponent_digit(ber, cap)] : grid_char(r % 5 == 0, c % 5 == 0);
         }
+        line.append(cells, sizeof cells);
         lines.push_back(line);
     }
     lines.push_back(kScopeRuler);
@@ -112,11 +118,13 @@ std::vector<std::string> legacy_plot(std::span<const uint32_t> counts, LegacyKin
     for (int row = top; row >= -top; row -= step, slot += kLegacyRowSlots) {
         const long mv = kind == LegacyKind::Pcie ? pcie_ladder_mv(row) : ethernet_ladder_mv(row);
         std::string line = text_of("%6ldmV : ", mv);
+        char cells[63];
         for (int phase = -31; phase <= 31; ++phase) {
             const size_t i = slot + size_t(phase + 31);
             const int digit = legacy_digit(i < counts.size() ? counts[i] : 0, kind);
-            line += digit ? char('0' + digit) : grid_char(row % 5 == 0, phase % 5 == 0);
+            cells[phase + 31] = digit ? char('0' + digit) : grid_char(row % 5 == 0, phase % 5 == 0);
         }
+        line.append(cells, sizeof cells);
         lines.push_back(line);
     }
     return lines;

@@ -1,7 +1,9 @@
 #include "formats/eye/projection.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 
 namespace zelt::formats::eye {
 
@@ -15,9 +17,13 @@ constexpr double kSqrt12 = 3.4641016151377544;   // q of BER 1e-12
 constexpr double kEdgeQ = 0.5486620049392715;    // q of BER 0.5
 constexpr double kGoodLog = -8;
 
-double poisson_cdf(unsigned count, double mean) {
+// P(X <= count) for a Poisson mean; `log_factorials[j]` holds lgamma(j + 1) for every
+// j up to the count, computed once by the caller since a bisection asks for the same
+// count a hundred times.
+double poisson_cdf(unsigned count, double mean, const std::vector<double>& log_factorials) {
+    const double log_mean = std::log(mean);
     double sum = 0;
-    for (unsigned j = 0; j <= count; ++j) sum += std::exp(-mean + j * std::log(mean) - std::lgamma(j + 1.0));
+    for (unsigned j = 0; j <= count; ++j) sum += std::exp(-mean + j * log_mean - log_factorials[j]);
     return sum;
 }
 
@@ -85,10 +91,12 @@ int steps_left(const ProjectionScan& scan, int i) {
 }  // namespace
 
 double poisson_upper_bound(unsigned count, double tail) {
+    std::vector<double> log_factorials(size_t{count} + 1);
+    for (unsigned j = 0; j <= count; ++j) log_factorials[j] = std::lgamma(j + 1.0);
     double lo = 0, hi = count + 10.0 + 10.0 * std::sqrt(count + 1.0);
     for (int it = 0; it < 100; ++it) {
         const double mid = (lo + hi) / 2;
-        if (poisson_cdf(count, mid) > tail) lo = mid;
+        if (poisson_cdf(count, mid, log_factorials) > tail) lo = mid;
         else hi = mid;
     }
     return (lo + hi) / 2;
@@ -138,11 +146,19 @@ DirectionProjection project_direction(std::span<const uint8_t> data, const Proje
         const auto& prev = pts[pts.size() - 2];
         if (double(last.time) < double(prev.time) / 2 && last.errors < 20) pts.pop_back();
     }
+    // The factor depends on the count alone and counts above 400 share one, so each
+    // distinct factor is computed once per direction.
+    std::map<uint64_t, double> factors;
+    auto factor_of = [&factors](uint32_t errors) {
+        const uint64_t key = std::min<uint64_t>(errors, 400);
+        const auto known = factors.find(key);
+        return known != factors.end() ? known->second : factors.emplace(key, confidence_factor(key)).first->second;
+    };
     for (size_t i = 0; i < pts.size(); ++i) {
         auto& p = pts[i];
         if (first_good < 0 && std::log10(p.ber) <= kGoodLog) first_good = int(i);
         if (first_unclipped < 0 && p.errors < kClippedCount) first_unclipped = int(i);
-        p.ber *= confidence_factor(p.errors);
+        p.ber *= factor_of(p.errors);
         // A BER above 1 (a saturated point after the confidence factor) counts as q 0
         // instead of taking the root of a negative number.
         p.q = std::sqrt(std::max(0.0, -std::log10(p.ber)));
