@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 namespace zelt::test {
 
@@ -85,23 +86,25 @@ RunResult run_program(const std::vector<std::string>& argv, const RunOptions& op
     int status = 0;
     waitpid(pid, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    if (!options.keep_mode_lines) result.err = without_mode_lines(std::move(result.err));
+    if (!options.keep_note_lines) result.err = without_note_lines(result.err);
     return result;
 }
 
-std::string without_mode_lines(std::string err) {
-    static const char* const kModeLines[] = {"SIMULATED HOST: ", "WARNING: this build trusts the public test signing key"};
-    for (bool dropped = true; dropped;) {
-        dropped = false;
-        for (const char* start : kModeLines) {
-            const size_t end = err.find('\n');
-            if (err.rfind(start, 0) == 0 && end != std::string::npos) {
-                err.erase(0, end + 1);
-                dropped = true;
-            }
-        }
+std::string without_note_lines(const std::string& err) {
+    std::string kept;
+    bool first = true;
+    for (size_t at = 0; at < err.size();) {
+        const size_t end = err.find('\n', at);
+        const size_t next = end == std::string::npos ? err.size() : end + 1;
+        const std::string_view line(err.data() + at, next - at);
+        const bool note = (first && line.starts_with("SIMULATED HOST: ")) ||
+                          line.starts_with("WARNING: this build trusts the public test signing key") ||
+                          line.starts_with("Hint: ") || line.starts_with("Log file: ");
+        if (!note || end == std::string::npos) kept.append(line);
+        first = false;
+        at = next;
     }
-    return err;
+    return kept;
 }
 
 TempDir::TempDir() {
