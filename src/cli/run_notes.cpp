@@ -48,7 +48,13 @@ bool is_pci_address_without_domain(std::string_view text) {
            is_hex(text.substr(dot + 1));
 }
 
-void hint(const std::string& text) { zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "Hint: %s\n", text.c_str()); }
+// Hints are advice for the person at the console: straight to standard error, never
+// a message of the run's report (whose last error a JSON reader takes as the failure).
+void hint(const std::string& text) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "Hint: %s\n", text.c_str());
+    std::fflush(stderr);
+}
 
 const char* signal_name(int signal) {
     switch (signal) {
@@ -129,11 +135,11 @@ void show_next_steps(host::Host& host, const report::Output& output, const RunNo
     }
     if (log_named) {
         if (notes.log_open)
-            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "Log file: %s\n", notes.log_path.c_str());
+            std::fprintf(stderr, "Log file: %s\n", notes.log_path.c_str());
         else
-            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR,
-                          "Log file: %s (not written by this run: see ZELT_NVM_LOG_LEVEL in %s)\n",
-                          notes.log_path.c_str(), zelt::host::absolute_path(host.map_path(ZELT_CONFIG_PATH)).c_str());
+            std::fprintf(stderr, "Log file: %s (not written by this run: see ZELT_NVM_LOG_LEVEL in %s)\n",
+                         notes.log_path.c_str(), zelt::host::absolute_path(host.map_path(ZELT_CONFIG_PATH)).c_str());
+        std::fflush(stderr);
     }
     if (lfc_missing)
         hint(std::string(ZELT_LFC_DEVICE_PATH) +
