@@ -20,6 +20,7 @@ public:
 
     const std::string& root() const { return tree_.root(); }
     std::string map_path(std::string_view path) const override;
+    std::string simulated_root() const override { return root(); }
 
     FILE* open_file(std::string_view path, const char* mode) override;
     int device_open(std::string_view path, int flags) override;

@@ -8,6 +8,7 @@
 #include "cli/command_registry.h"
 #include "cli/device_queries.h"
 #include "cli/report/output.h"
+#include "cli/run_notes.h"
 #include "cli/scan_state.h"
 #include "device/discovery.h"
 #include "log/print.h"
@@ -26,6 +27,7 @@ StepResult take_implicit_device(ScanState& s, const CommandRow& row) {
     if (p.device || !row.implicit_device) return std::nullopt;
     if (zeltnvm_adapter_count(*p.inventory) > 1) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Please provide \"-dev=\" option.\n");
+        hint_choose_selector();
         return -1;
     }
     const char* name = zeltnvm_first_device_name(*p.inventory);
@@ -34,6 +36,7 @@ StepResult take_implicit_device(ScanState& s, const CommandRow& row) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR,
                       "No supported devices found. Please make sure all the required drivers are loaded "
                       "properly\n");
+        if (!p.context->platform || !p.context->platform->discover) hint_no_devices(p.context->host);
         return -1;
     }
     // The taken selector counts as one more argument of the command line.

@@ -172,7 +172,7 @@ int coredump(ParsedCommand& parsed, const CoredumpArgs& args, Report& r) {
     std::optional<std::vector<uint8_t>> bytes;
     device::CoreDump dump;
     {
-        log::Monitor dots;
+        log::Monitor dots("Retrieving");
         bytes = driver_dump(fn, args.ddr);
         if (!bytes) {
             device::CoreDumpSetup setup;
@@ -268,7 +268,7 @@ int dscdump(ParsedCommand& parsed, const DscdumpArgs& args, Report& r) {
     std::fflush(stdout);
     device::DscDump dump;
     {
-        log::Monitor dots;
+        log::Monitor dots("Retrieving");
         dump = device::take_dsc_dump(target->function, *lane, level);
     }
     Json levels = Json::array();

@@ -9,6 +9,7 @@
 #include "cli/cli_helper.h"
 #include "cli/exit_cleanup.h"
 #include "cli/report/output.h"
+#include "cli/run_notes.h"
 #include "device/discovery.h"
 #include "cli/version.h"
 #include "host/host.h"
@@ -43,13 +44,18 @@ void install_signal_handlers() {
 
 // The normal end of a run: a signal recorded since the last interruption point still
 // ends it with status 1; one that comes during the cleanup no longer does.
-void finish_run() {
+// The log's end line is written once no signal can end the run any more.
+int finish_run(int rc, const RunContext& context, const zelt::device::Inventory& inventory, RunNotes& notes) {
     zelt::host::interruption_point();
     zelt::host::stop_acting_on_interrupts();
+    notes.found_functions = !inventory.functions.empty() && !context.platform->discover;
+    log_run_end(report::Report::status_of(rc));
     zeltnvmExit(0);
+    return rc;
 }
 
-int run_command(int argc, char** argv, zelt::cli::RunContext& context, zelt::cli::report::Report& run) {
+int run_command(int argc, char** argv, zelt::cli::RunContext& context, zelt::cli::report::Report& run,
+                RunNotes& notes) {
     const Platform& platform = *context.platform;
     if (platform.root_check && context.host.real_user_id() != 0) {
         zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
@@ -59,6 +65,7 @@ int run_command(int argc, char** argv, zelt::cli::RunContext& context, zelt::cli
     if (platform.signal_handlers) install_signal_handlers();
 
     zeltnvm_open_log_file(context.host, platform.log_path);
+    log_run_start(context.host, platform.log_path, argc, argv, notes);
     // The configuration file read with the log settings may set the lock wait.
     context.lock_wait_ms = context.host.lock_wait_ms();
     zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Halvex Management Utility Version v%u.%u.%u.%u\n", ZELT_VERSION_MAJOR,
@@ -77,14 +84,14 @@ int run_command(int argc, char** argv, zelt::cli::RunContext& context, zelt::cli
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO,
                           "No supported devices found. Please make sure all the required drivers are loaded "
                           "properly\n");
-            finish_run();
-            return rc;
+            // Only the Linux roads are found through the host's drivers and devices.
+            if (!platform.discover) hint_no_devices(context.host);
+            return finish_run(rc, context, inventory, notes);
         }
     }
 
     int rc = cliHelper(argc, argv, context, inventory, run);
-    finish_run();
-    return rc;
+    return finish_run(rc, context, inventory, notes);
 }
 
 }  // namespace
@@ -92,6 +99,7 @@ int run_command(int argc, char** argv, zelt::cli::RunContext& context, zelt::cli
 void zeltnvmExit(int signal) {
     // No dot may follow the last message, nor the thread outlive the log it writes beside.
     zelt::log::stop_running_monitor();
+    if (signal != 0) log_run_interrupted(signal);
     // A signal that came once the firmware had the package waited for the install log
     // and the adapter's identity: the update is in place, though the run was stopped.
     if (signal != 0 && zelt::host::signal_carried_through())
@@ -129,8 +137,13 @@ int zeltnvm_main(int argc, char** argv, zelt::host::Host& host, const Platform& 
                                   .debug = false,
                                   .tool_identification = zeltnvm_tool_identification(platform.name),
                                   .platform = &platform};
-    const int result = run_command(argc, argv, context, run);
-    return zelt::cli::end_run(output, run, result);
+    // What the user must not overlook comes before everything else.
+    show_run_modes(host, report::command_word_of(argc, argv));
+    RunNotes notes;
+    const int result = run_command(argc, argv, context, run, notes);
+    const int status = zelt::cli::end_run(output, run, result);
+    show_next_steps(host, output, notes, status);
+    return status;
 }
 
 }  // namespace zelt::cli

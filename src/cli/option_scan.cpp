@@ -10,6 +10,7 @@
 #include "cli/command_registry.h"
 #include "cli/device_queries.h"
 #include "cli/device_selection.h"
+#include "cli/run_notes.h"
 #include "cli/scan_state.h"
 #include "common/directory_types.h"
 #include "host/host.h"
@@ -88,6 +89,7 @@ StepResult device_option(ScanState& s, const char* selector) {
     const device::InventoryFunction* found = select_device(*s.parsed.inventory, selector, name);
     if (!found) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Invalid or unsupported device selector: '%s'\n", selector);
+        hint_unknown_selector(selector);
         return kBadSelectorResult;
     }
     s.parsed.select(*found, std::move(name));

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/report/command_report.h"
+#include "cli/run_notes.h"
 #include "log/print.h"
 
 namespace zelt::cli {
@@ -26,6 +27,13 @@ zelt::cli::report::Report version_command(zelt::cli::ParsedCommand& parsed) {
                   ZELT_VERSION_FOURTH);
     r.data()["tool"] = "Halvex Orvanta-C/E/S firmware update and configuration utility";
     r.data()["version"] = version;
+    // The modes the run's standard error warned about, for programs that read the JSON.
+    const std::string root = parsed.context ? parsed.context->host.simulated_root() : std::string();
+    if (root.empty())
+        r.data()["simulated_host"] = nullptr;
+    else
+        r.data()["simulated_host"] = root;
+    r.data()["trusts_test_key"] = trusts_test_key();
     r.text(ZELT_LOC_CONSOLE, "%s\n", "Halvex Orvanta-C/E/S firmware update and configuration utility");
     r.text(ZELT_LOC_CONSOLE, "Version v%s\n", version);
     return r.ends(0);

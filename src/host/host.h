@@ -75,6 +75,8 @@ public:
     // Where an absolute host path lives (under the simulated root for the simulated
     // host). Relative paths are returned unchanged.
     virtual std::string map_path(std::string_view path) const = 0;
+    // The directory a simulated host keeps its files under; empty for the real host.
+    virtual std::string simulated_root() const { return {}; }
 
     // fopen(3) of a host path. Returns nullptr with errno set on failure.
     virtual FILE* open_file(std::string_view path, const char* mode);

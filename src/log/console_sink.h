@@ -1,10 +1,19 @@
-// Where the console side of the print routine and the progress dots go while the
-// front end collects a run's output (for a report rendered at the end, e.g. as JSON).
+// Where the console side of the print routine and the progress of long operations go
+// while the front end collects a run's output (for a report rendered at the end, e.g.
+// as JSON).
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace zelt::log {
+
+// Where a long operation stands when the progress monitor looks, once a second.
+struct ProgressState {
+    std::string phase;   // what is being done ("Flashing"); never empty
+    int permille = -1;   // done, in tenths of a percent; -1 while the road does not say
+    unsigned seconds = 0;  // whole seconds since the operation started
+};
 
 class ConsoleSink {
 public:
@@ -13,7 +22,10 @@ public:
     // Returns true when the message is still to be written to its stream.
     virtual bool console_message(int level, std::string_view text) = 0;
     // One tick of the progress monitor (a second of a long operation).
-    virtual void progress_tick() = 0;
+    virtual void progress_tick(const ProgressState& state) = 0;
+    // The operation that ticked at least once has ended (not called when the run is
+    // stopped by a signal in the middle of it).
+    virtual void progress_ended(const ProgressState& state) = 0;
 };
 
 // Installs `sink` (nullptr: none) for the process; returns the sink it replaces.

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "common/hvxretval.h"
 #include "log/clock.h"
@@ -179,8 +181,10 @@ TEST(Monitor, WritesDotsUntilStoppedAndJoins) {
 TEST(Monitor, TicksGoToTheSinkAndTheExitPathStopsThem) {
     struct CountingSink : log::ConsoleSink {
         bool console_message(int, std::string_view) override { return true; }
-        void progress_tick() override { ++ticks; }
+        void progress_tick(const log::ProgressState&) override { ++ticks; }
+        void progress_ended(const log::ProgressState&) override { ++ended; }
         std::atomic<int> ticks{0};
+        std::atomic<int> ended{0};
     } sink;
     log::stop_running_monitor();  // nothing running: no effect
     StreamCapture cap;
@@ -193,8 +197,49 @@ TEST(Monitor, TicksGoToTheSinkAndTheExitPathStopsThem) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     }  // its owner ends it later: nothing left to stop
     EXPECT_EQ(sink.ticks, 1);
+    // Stopped by the exit path, the operation did not end: no closing line.
+    EXPECT_EQ(sink.ended, 0);
     log::set_console_sink(previous);
     EXPECT_EQ(cap.out(), "");
+}
+
+// What the sink is shown: the phase the operation is in and how far the transfer
+// loops say it is; a new phase starts again from "unknown". Nothing reported outside a
+// running monitor reaches the next one.
+TEST(Monitor, TicksCarryThePhaseAndTheReportedFraction) {
+    struct RecordingSink : log::ConsoleSink {
+        bool console_message(int, std::string_view) override { return true; }
+        void progress_tick(const log::ProgressState& s) override {
+            std::lock_guard<std::mutex> lock(mutex);
+            ticks.push_back(s);
+        }
+        void progress_ended(const log::ProgressState& s) override {
+            std::lock_guard<std::mutex> lock(mutex);
+            ended.push_back(s);
+        }
+        std::mutex mutex;
+        std::vector<log::ProgressState> ticks, ended;
+    } sink;
+    log::ConsoleSink* previous = log::set_console_sink(&sink);
+    log::report_progress(1, 2);  // no monitor: ignored
+    {
+        log::Monitor progress("Staging");
+        log::report_progress(3, 4);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+        log::set_progress_phase("Installing");
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        log::report_progress(9, 4);  // past the end reads as all of it
+    }
+    log::set_console_sink(previous);
+    ASSERT_GE(sink.ticks.size(), 2u);
+    EXPECT_EQ(sink.ticks[0].phase, "Staging");
+    EXPECT_EQ(sink.ticks[0].permille, 750);
+    EXPECT_EQ(sink.ticks[1].phase, "Installing");
+    EXPECT_EQ(sink.ticks[1].permille, -1);
+    ASSERT_EQ(sink.ended.size(), 1u);
+    EXPECT_EQ(sink.ended[0].phase, "Installing");
+    EXPECT_EQ(sink.ended[0].permille, 1000);
+    EXPECT_GE(sink.ended[0].seconds, 2u);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 namespace zelt::test {
 
@@ -85,7 +86,25 @@ RunResult run_program(const std::vector<std::string>& argv, const RunOptions& op
     int status = 0;
     waitpid(pid, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (!options.keep_note_lines) result.err = without_note_lines(result.err);
     return result;
+}
+
+std::string without_note_lines(const std::string& err) {
+    std::string kept;
+    bool first = true;
+    for (size_t at = 0; at < err.size();) {
+        const size_t end = err.find('\n', at);
+        const size_t next = end == std::string::npos ? err.size() : end + 1;
+        const std::string_view line(err.data() + at, next - at);
+        const bool note = (first && line.starts_with("SIMULATED HOST: ")) ||
+                          line.starts_with("WARNING: this build trusts the public test signing key") ||
+                          line.starts_with("Hint: ") || line.starts_with("Log file: ");
+        if (!note || end == std::string::npos) kept.append(line);
+        first = false;
+        at = next;
+    }
+    return kept;
 }
 
 TempDir::TempDir() {

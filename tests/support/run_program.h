@@ -20,7 +20,16 @@ struct RunOptions {
     std::string input;                                     // standard input
     std::string cwd;                                       // working directory (empty: unchanged)
     std::vector<std::string> wrapper;                      // prefix, such as setpriv arguments
+    // Keep the lines a run adds to its standard error beside the command's messages:
+    // the first line of a run on a simulated host ("SIMULATED HOST: <dir>"), the
+    // warning of a build that trusts the test signing key, "Hint: ..." lines and the
+    // "Log file: <path>" line. Dropped by default, so that tests compare what the
+    // command itself wrote; the tests of those lines keep them.
+    bool keep_note_lines = false;
 };
+
+// Removes those lines from a run's standard error.
+std::string without_note_lines(const std::string& err);
 
 // Runs `argv` (argv[0] is a path) and waits for it.
 RunResult run_program(const std::vector<std::string>& argv, const RunOptions& options = {});

@@ -12,7 +12,7 @@ void console_error(const char* text) { zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERR
 
 using zelt::device::installer::Piece;
 
-void UpdateMessages::install_starting() { dots_.emplace(); }
+void UpdateMessages::install_starting() { dots_.emplace("Flashing"); }
 
 void UpdateMessages::install_ended() {
     dots_.reset();

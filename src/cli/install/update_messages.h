@@ -34,7 +34,7 @@ public:
 private:
     bool recovery_;
     bool cold_boot_needed_ = false;
-    std::optional<zelt::log::Monitor> dots_;  // the progress dots while the package installs
+    std::optional<zelt::log::Monitor> dots_;  // the progress while the package installs
 };
 
 }  // namespace zelt::cli

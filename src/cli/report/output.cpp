@@ -3,11 +3,23 @@
 #include <cstring>
 
 #include "cli/command_registry.h"
+#include "host/run_facts.h"
 #include "log/print.h"
 
 namespace zelt::cli::report {
 
 namespace {
+
+ProgressView::Mode progress_mode(Format format) {
+    if (format == Format::kJson) return ProgressView::Mode::kSilent;
+    return host::stdout_is_terminal() ? ProgressView::Mode::kTerminal : ProgressView::Mode::kPipe;
+}
+
+// Failure messages that send the user to the log to find out more.
+bool points_to_log(std::string_view text) {
+    return text.find("debug log file") != std::string_view::npos ||
+           text.find("zeltnvm.log file") != std::string_view::npos;
+}
 
 }  // namespace
 
@@ -33,7 +45,7 @@ std::string command_word_of(int argc, char** argv) {
     return {};
 }
 
-Output::Output(Format format) : format_(format) {
+Output::Output(Format format) : format_(format), progress_(progress_mode(format), stdout) {
     if (json()) {
         renderer_ = std::make_unique<JsonRenderer>();
     } else {
@@ -55,7 +67,10 @@ void Output::show_text(const Entry& entry) {
 }
 
 bool Output::console_message(int level, std::string_view text) {
+    const bool to_stdout = level == ZELT_LVL_INFO && (showing_text_ || !json());
+    if (to_stdout && !text.empty()) stdout_at_line_start_ = text.back() == '\n';
     if (showing_text_) return true;
+    if (points_to_log(text)) pointed_to_log_ = true;
     if (open_) {
         // Messages are kept through the open report's body, which stays put while the
         // report value moves.
@@ -64,10 +79,12 @@ bool Output::console_message(int level, std::string_view text) {
     return !json() || level != ZELT_LVL_INFO;
 }
 
-void Output::progress_tick() {
-    if (json()) return;
-    std::fputc('.', stdout);
-    std::fflush(stdout);
+void Output::progress_tick(const log::ProgressState& state) {
+    if (progress_.tick(state)) stdout_at_line_start_ = false;
+}
+
+void Output::progress_ended(const log::ProgressState& state) {
+    if (progress_.ended(state)) stdout_at_line_start_ = false;
 }
 
 }  // namespace zelt::cli::report

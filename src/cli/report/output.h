@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/report/progress_view.h"
 #include "cli/report/renderer.h"
 #include "cli/report/report.h"
 #include "log/console_sink.h"
@@ -44,7 +45,13 @@ public:
     // ConsoleSink: messages land in the open report; the JSON form keeps them off
     // standard output (errors still go to standard error) and shows no progress.
     bool console_message(int level, std::string_view text) override;
-    void progress_tick() override;
+    void progress_tick(const log::ProgressState& state) override;
+    void progress_ended(const log::ProgressState& state) override;
+
+    // A console message of the run sent the user to the log file.
+    bool pointed_to_log() const { return pointed_to_log_; }
+    // Standard output's last character was a line feed (or nothing was written).
+    bool stdout_at_line_start() const { return stdout_at_line_start_; }
 
 private:
     friend class Report;
@@ -56,6 +63,9 @@ private:
     log::ConsoleSink* previous_sink_ = nullptr;
     Report::Body* open_ = nullptr;  // the report console messages land in
     bool showing_text_ = false;     // a text piece is being printed: not a message
+    ProgressView progress_;
+    bool pointed_to_log_ = false;
+    bool stdout_at_line_start_ = true;
 };
 
 }  // namespace zelt::cli::report

@@ -83,8 +83,9 @@ void Report::set_result(const Result& result) { body_->result = result; }
 const Result& Report::result() const { return body_->result; }
 // The exit status is the result code's low 8 bits; a failure whose low 8 bits are zero
 // (0x8100, firmware not responding, for one) ends with 1 so it never reads as success.
-int Report::status() const {
-    const int code = body_->result.code();
+int Report::status() const { return status_of(body_->result.code()); }
+
+int Report::status_of(int code) {
     const int status = code & 0xFF;
     return (code != 0 && status == 0) ? 1 : status;
 }

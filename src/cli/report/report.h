@@ -104,6 +104,8 @@ public:
     const Result& result() const;
     // The exit status the run ends with: the result code's low 8 bits.
     int status() const;
+    // The exit status of a run that ends with result `code`.
+    static int status_of(int code);
 
     // Takes over what `inner` (a report opened inside this one) holds: its entries,
     // its data (merged into this report's data), its command word when this one has

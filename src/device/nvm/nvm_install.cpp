@@ -4,6 +4,7 @@
 #include "common/hvxretval.h"
 #include "device/nvm/nvm_items.h"
 #include "host/interrupt.h"
+#include "log/monitor.h"
 #include "log/print.h"
 #include "transport/fw_queries.h"
 #include "transport/hwrm_exchange.h"
@@ -95,6 +96,7 @@ Result zeltnvm_linux_SecureUpdate(const Function& fn, const uint8_t* data, uint3
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Failed to find the Update dir index.\n", kStep);
         return rc;
     }
+    zelt::log::set_progress_phase("Staging");
     rc = zeltnvm_modify_nvm(fn, index, 0, data, length);
     if (!rc.ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Failed to modify the staging area.\n", kStep);
@@ -107,6 +109,7 @@ Result zeltnvm_linux_SecureUpdate(const Function& fn, const uint8_t* data, uint3
     // An installation the firmware completes is carried through by the caller's
     // CarryThrough; one it refuses leaves the run to stop at once.
     zelt::host::arm_carry_through();
+    zelt::log::set_progress_phase("Installing");
     rc = zeltnvm_install_update(fn, install_type, &problem_item, &result, &reset_required, installed);
     if (rc.ok() && result == 0) return Result();
     zelt::host::disarm_carry_through();

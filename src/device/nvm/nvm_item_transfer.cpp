@@ -9,6 +9,7 @@
 #include "device/nvm/nvm_directory.h"
 #include "device/nvm/nvm_items.h"
 #include "formats/image/verify_item.h"
+#include "log/monitor.h"
 #include "log/print.h"
 #include "transport/hwrm_exchange.h"
 #include "wire/hwrm_messages.h"
@@ -75,6 +76,8 @@ Result transferPieces(const char* step, Direction dir, const Function& fn, uint3
             }
         }
         done += n;
+        // A long transfer (a package staged piece by piece) shows how far it is.
+        log::report_progress(done, length);
     }
     return Result();
 }
