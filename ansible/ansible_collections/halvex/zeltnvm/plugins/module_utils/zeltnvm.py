@@ -38,13 +38,13 @@ class Zeltnvm(object):
     def run(self, args, allow_failure=False):
         """Runs the program with `args` and -json; returns the parsed document.
 
-        Standard input holds one empty line, so a question the program asks is never
-        answered yes by accident: callers give -y where a confirmation belongs. A run whose status is
+        Callers give -y wherever the program would ask for a confirmation, so a run
+        never waits for an answer. A run whose status is
         not 0 raises ZeltnvmError unless `allow_failure`; a run that gives no JSON
         document raises it always.
         """
         argv = [self.program] + list(args) + ['-json']
-        rc, out, err = self.module.run_command(argv, data='\n', binary_data=True)
+        rc, out, err = self.module.run_command(argv)
         self.runs.append({'argv': argv, 'rc': rc})
         doc = None
         try:
