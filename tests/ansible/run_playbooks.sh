@@ -12,14 +12,16 @@ if ! command -v ansible-playbook >/dev/null 2>&1; then
 fi
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
 collection=$src/ansible/ansible_collections/halvex/zeltnvm
 rollout=$collection/playbooks/rollout.yml
 version=229.0.120.0
 
 export ANSIBLE_CONFIG=$work/ansible.cfg ANSIBLE_HOME=$work/ansible-home
 export ANSIBLE_COLLECTIONS_PATH=$src/ansible ANSIBLE_NOCOLOR=1 ANSIBLE_FORCE_COLOR=0
-export ANSIBLE_PYTHON_INTERPRETER=/usr/bin/python3 ANSIBLE_LOCALHOST_WARNING=0
+export ANSIBLE_PYTHON_INTERPRETER=/usr/bin/python3 ANSIBLE_LOCALHOST_WARNING=0 ANSIBLE_PIPELINING=1
+# Nothing is written into the source tree.
+export PYTHONDONTWRITEBYTECODE=1
 printf '[defaults]\nretry_files_enabled = False\nforks = 4\nlocal_tmp = %s/tmp\n' "$work" >"$ANSIBLE_CONFIG"
 
 "$build/zeltpkg" example "$work/example.pkg" >/dev/null
@@ -27,10 +29,21 @@ printf '[defaults]\nretry_files_enabled = False\nforks = 4\nlocal_tmp = %s/tmp\n
 fail() { echo "FAIL: $*" >&2; exit 1; }
 step() { echo "== $*"; }
 
-# hosts <set> <count>: that many fresh simulated hosts h1.. in $work/<set> and their
-# inventory $work/<set>/inventory.yml.
+# A zeltnvm that does not know install's -plan, as an older program on a host: the
+# option is an unknown one, which the program refuses as it refuses any.
+cat >"$work/zeltnvm-without-plan" <<WRAPPER
+#!/bin/bash
+args=()
+for a in "\$@"; do [ "\$a" = -plan ] && a=-no-such-option; args+=("\$a"); done
+exec "$build/zeltnvm" "\${args[@]}"
+WRAPPER
+chmod +x "$work/zeltnvm-without-plan"
+
+# hosts <set> <count> [<numbers>]: that many fresh simulated hosts h1.. in $work/<set>
+# and their inventory $work/<set>/inventory.yml; the hosts of <numbers> run the
+# zeltnvm without -plan.
 hosts() {
-  local set=$work/$1 n=$2 i
+  local set=$work/$1 n=$2 old=" ${3:-} " i
   mkdir -p "$set"
   {
     echo "all:"
@@ -46,6 +59,7 @@ hosts() {
       echo "    h$i:"
       echo "      zeltnvm_environment: {ZELTNVM_SIM: $set/h$i}"
       echo "      zeltnvm_package_dest: $set/h$i-work/example.pkg"
+      if [[ "$old" == *" $i "* ]]; then echo "      zeltnvm_program: $work/zeltnvm-without-plan"; fi
     done
   } >"$set/inventory.yml"
 }
@@ -63,12 +77,33 @@ playbook() { ansible-playbook "$@" >"$work/last.log" 2>&1; }
 show_log() { cat "$work/last.log" >&2; }
 
 step "every module has its documentation"
-for m in zeltnvm_info zeltnvm_firmware zeltnvm_option; do
-  ansible-doc -t module "halvex.zeltnvm.$m" >"$work/doc.txt" || fail "ansible-doc $m"
-  grep -q "EXAMPLES" "$work/doc.txt" && grep -q "RETURN VALUES" "$work/doc.txt" || fail "ansible-doc $m lacks examples or return values"
+modules=(zeltnvm_info zeltnvm_firmware zeltnvm_option)
+ansible-doc -t module "${modules[@]/#/halvex.zeltnvm.}" >"$work/doc.txt" || fail "ansible-doc of the modules"
+for m in "${modules[@]}"; do
+  # Each module's page: its name, then its examples and return values before the next page.
+  awk -v m="halvex.zeltnvm.$m" 'index($0, "> " toupper(m)) == 1 || index($0, "> " m) == 1 { on = 1; next }
+       on && /^> / { exit } on && /^EXAMPLES/ { e = 1 } on && /^RETURN VALUES/ { r = 1 }
+       END { exit !(e && r) }' "$work/doc.txt" || fail "ansible-doc $m lacks its examples or return values"
 done
-ansible-doc -t role -r "$collection/roles" rollout >/dev/null 2>&1 || ansible-doc -t role halvex.zeltnvm.rollout >/dev/null ||
-  fail "ansible-doc of the role"
+ansible-doc -t role halvex.zeltnvm.rollout >/dev/null || fail "ansible-doc of the role"
+
+step "sanity checks of the collection"
+if command -v ansible-test >/dev/null 2>&1; then
+  # ansible-test wants the collection under a path ending ansible_collections/<ns>/<name>
+  # and writes its output there; the checks that need packages from the network are left out.
+  mkdir -p "$work/sanity/ansible_collections/halvex"
+  cp -r "$collection" "$work/sanity/ansible_collections/halvex/"
+  (cd "$work/sanity/ansible_collections/halvex/zeltnvm" &&
+    ansible-test sanity --local --python "$(python3 -c 'import sys; print("%d.%d" % sys.version_info[:2])')" \
+      --skip-test ansible-doc --skip-test import --skip-test pep8 --skip-test pylint \
+      --skip-test runtime-metadata --skip-test validate-modules --skip-test yamllint) >"$work/last.log" 2>&1 ||
+    { show_log; fail "ansible-test sanity"; }
+else
+  echo "ansible-test is not installed: its checks are left out"
+fi
+for f in "$collection"/plugins/modules/*.py "$collection"/plugins/module_utils/*.py; do
+  python3 -m py_compile "$f" || fail "$f does not compile"
+done
 
 step "rolling update in batches of two"
 hosts rollout 4
@@ -92,13 +127,16 @@ jq -se 'all(.[]; .changed == false and all(.adapters[]; .decision == "up_to_date
 [ "$before" = "$(for i in 1 2 3 4; do snapshot "$work/rollout/h$i"; done)" ] || fail "the second rollout wrote to an NVM"
 
 step "check mode changes no NVM byte"
-hosts check 4
+hosts check 4 "3 4"
 before=$(for i in 1 2 3 4; do snapshot "$work/check/h$i"; done)
 playbook -i "$work/check/inventory.yml" "$rollout" --check || { show_log; fail "the check run failed"; }
 [ "$before" = "$(for i in 1 2 3 4; do snapshot "$work/check/h$i"; done)" ] || fail "the check run changed a host"
 jq -se --arg v "$version" 'all(.[]; .check_mode and .changed
       and all(.adapters[]; .decision == "would_update" and .versions.after.nvm == $v))' \
   "$work"/check/reports/h*.json >/dev/null || fail "the check run's reports"
+# Hosts whose program has no plan decide from the versions, and decide the same.
+jq -se '[.[] | .plan_source] == ["plan", "plan", "versions", "versions"]' "$work"/check/reports/h[1-4].json \
+  >/dev/null || fail "the hosts without -plan: $(jq -c .plan_source "$work"/check/reports/h*.json)"
 
 step "a host whose installation fails stops the rollout after its batch"
 hosts fault 4

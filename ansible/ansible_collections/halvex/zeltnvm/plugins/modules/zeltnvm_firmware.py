@@ -184,7 +184,10 @@ def program_plan(z, params):
     args = dev_args(params['device']) + ['install', params['package'], '-plan']
     if params['force']:
         args.append('-force')
-    doc = z.run(args, allow_failure=True)
+    try:
+        doc = z.run(args, allow_failure=True)
+    except ZeltnvmError:
+        return None  # no document at all: a program that cannot plan
     data = data_of(doc)
     if data.get('plan') is not True:
         return None
