@@ -388,7 +388,7 @@ Json& devices_of(Report& report) {
 // of the short listing learns the functions behind each adapter it names.
 Json adapter_functions(const zelt::device::Inventory& inventory, int n) {
     Json functions = Json::array();
-    const ZELT_NVM_CHIP_INFO& adapter = inventory.adapters[static_cast<size_t>(n)];
+    const auto& adapter = inventory.adapters[static_cast<size_t>(n)];
     for (const auto& f : inventory.functions)
         if (zelt::device::on_adapter(adapter, f.facts)) functions.push_back(zelt::cli::report::function_object(f));
     return functions;

@@ -129,7 +129,10 @@ adapters:
           C(reload_drivers) or C(reset); null when nothing.
       type: str
     reset:
-      description: The reset's outcome as C(zeltnvm reset) reports it, null when none ran.
+      description:
+        - The reset's outcome as C(zeltnvm reset) reports it (C(reset), C(reset_issued),
+          C(reboot_pending), C(cold_boot_pending)), C(would_reset) in check mode, null
+          when none ran.
       type: str
     health:
       description: The health check after the reset, C(healthy) and C(findings), null when none ran.
@@ -173,8 +176,17 @@ def versions_by_address(z):
 
 
 def adapter_holding(adapters, pci_address):
+    """The adapter one of whose functions is at `pci_address`.
+
+    A program that does not list the functions names only one per adapter; the
+    functions of an adapter share its PCI domain and bus, which then decide.
+    """
     for a in adapters:
         if any(f.get('pci_address') == pci_address for f in a['functions']):
+            return a
+    bus = (pci_address or '').rsplit(':', 1)[0]
+    for a in adapters:
+        if bus and (a.get('pci_address') or '').rsplit(':', 1)[0] == bus:
             return a
     return None
 
@@ -333,7 +345,9 @@ def run(module, z):
                 entry['versions']['after'] = {'running': entry['versions']['before']['running'],
                                               'nvm': entry['versions']['package']}
                 entry['staged_not_active'] = True
-                entry['action'] = 'reset' if params['reset'] else 'reboot'
+                entry['action'] = p['action'] or 'reboot'
+                if params['reset'] and entry['action'] == 'reboot':
+                    entry['reset'] = 'would_reset'
                 continue
             if not install(z, params, entry):
                 failed = entry
