@@ -105,7 +105,7 @@ constexpr std::array<CommandRow, ZELT_CMD_COUNT> kRows{{
      .usage = "zeltnvm -dev=<interface name> backup <package file>", .group = G::debug,
      .summary = "Saves the NVM contents of the device to a package file",
      .failure = "Failed to backup NVM contents.", .after_scan = typed<backup_command>, .available = true},
-    {.command = CMD_INSTALL, .word = "install", .argument = K::file_spec, .rule = checked(rules::install),
+    {.command = CMD_INSTALL, .word = "install", .argument = K::file_spec, .rule = {.check = rules::install, .plan = true},
      .help = kHelpInstall, .usage = "zeltnvm -dev=<interface name> install [-force] [-y] [-noidcheck] <package file>",
      .group = G::firmware_update, .summary = "Installs the firmware package file on the device",
      .failure = "Package installation failed. Please review debug log file for more information.",

@@ -40,14 +40,20 @@ public:
     // The words after the command word: how many, and the one at `n` ("" past the end).
     int count_after_word() const;
     std::string_view after_word(int n) const { return (*this)[word_index_ + 1 + n]; }
+    // How many -plan options the command line holds (no rule counts them as words).
+    int plan_options() const { return plan_options_; }
 
 private:
     // The words counted: the program name, the taken selector, and the command line
-    // without its -json options (which no rule counts).
+    // without its -json and -plan options (which no rule counts).
     std::vector<std::string_view> words_;
     std::string taken_selector_;
     int word_index_ = 0;
+    int plan_options_ = 0;
 };
+
+// True for the option word "-plan" (any number of leading dashes).
+bool is_plan_option(std::string_view word);
 
 // The argument rule of a command: a word count (program name included) and an optional
 // check of the words themselves. The default accepts everything.
@@ -56,6 +62,9 @@ struct ArgumentRule {
     int max_count = INT_MAX;
     // Further check; may add to the scan's record (a -force among the words sets force).
     bool (*check)(const ArgumentLine&, ScanOptions&) = nullptr;
+    // The command takes one -plan (outside the count); other commands refuse it, so
+    // that no command mistakes it for a dry run and writes.
+    bool plan = false;
 };
 
 // A row's command after the scan: parses the scan's record into the handler's own

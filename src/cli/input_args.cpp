@@ -16,13 +16,22 @@ bool contains(std::string_view text, std::string_view part) { return text.find(p
 
 }  // namespace
 
+bool is_plan_option(std::string_view word) {
+    const size_t dashes = word.find_first_not_of('-');
+    return dashes != 0 && dashes != std::string_view::npos && word.substr(dashes) == "plan";
+}
+
 ArgumentLine::ArgumentLine(const ParsedCommand& parsed) {
     if (parsed.device_taken && parsed.device) taken_selector_ = std::string("-dev=") + parsed.device_name;
     words_.reserve(parsed.words.size() + 2);
     words_.emplace_back("zeltnvm");
     if (parsed.device_taken) words_.emplace_back(taken_selector_);
     for (const std::string& w : parsed.words) {
-        if (!report::is_json_option(w)) words_.emplace_back(w);
+        if (is_plan_option(w)) {
+            ++plan_options_;
+        } else if (!report::is_json_option(w)) {
+            words_.emplace_back(w);
+        }
     }
     // As the scan takes it: the first word that is not an option (the program name and
     // a taken selector are not the command line's words).
@@ -120,7 +129,7 @@ int zeltnvm_check_input_args(const ParsedCommand& parsed, ScanOptions& scan) {
     const ArgumentRule& rule = command_row(parsed.command).rule;
     const ArgumentLine line(parsed);
     const int argc = line.count();
-    bool ok = argc >= rule.min_count && argc <= rule.max_count;
+    bool ok = argc >= rule.min_count && argc <= rule.max_count && line.plan_options() <= (rule.plan ? 1 : 0);
     if (ok && rule.check) ok = rule.check(line, scan);
     if (ok) return 0;
     zeltnvm_print_syntax_error(parsed.command);

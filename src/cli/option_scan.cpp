@@ -189,6 +189,8 @@ StepResult scan_option(ScanState& s, std::size_t index) {
         opts.online = true;
     } else if (std::strcmp(o, "recovery") == 0) {
         opts.recovery = true;
+    } else if (std::strcmp(o, "plan") == 0) {
+        opts.plan = true;
     } else if (std::strcmp(o, "dec") == 0) {
         opts.dec = true;
     } else {

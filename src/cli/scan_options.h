@@ -27,6 +27,7 @@ struct ScanOptions {
     bool prompt = false;         // -y, -yes
     bool online = false;         // -online
     bool recovery = false;       // -recovery
+    bool plan = false;           // -plan: install shows what it would do, writing nothing
 };
 
 // Longest argument the front end accepts, plus one.

@@ -93,6 +93,8 @@ Result zelt_write_direct_reg(const Function& fn, uint32_t addr, uint32_t value, 
 // ---- NVM device, manufacturing and debug queries -------------------------------------
 // Running configuration version: major, minor, update.
 Result zeltnvm_get_active_cfg_version(const Function& fn, uint8_t ver[3]);
+// The NVM's size and the bytes no item holds, as the firmware reports them.
+Result zeltnvm_get_nvm_space(const Function& fn, uint32_t* nvram_size, uint32_t* available);
 Result zeltnvm_query_mfg_otp_details(const Function& fn, hwrm_mfg_otp_qcfg_output* buf);
 Result zeltnvm_get_cert_provision_state(const Function& fn, hwrm_mfg_prvsn_get_state_output* buf);
 Result zeltnvm_get_nvm_measurement(const Function& fn, hwrm_mfg_get_nvm_measurement_output* buf);

@@ -126,6 +126,17 @@ zelt::Result zeltnvm_get_active_cfg_version(const Function& fn, uint8_t ver[3]) 
     return rc;
 }
 
+zelt::Result zeltnvm_get_nvm_space(const Function& fn, uint32_t* nvram_size, uint32_t* available) {
+    hwrm_nvm_get_dev_info_input req{};
+    hwrm_nvm_get_dev_info_output resp{};
+    zelt::Result rc = exchange(fn, HWRM_NVM_GET_DEV_INFO, req, resp);
+    if (rc.ok()) {
+        if (nvram_size) *nvram_size = le32_to_cpu(resp.nvram_size);
+        if (available) *available = le32_to_cpu(resp.available_size);
+    }
+    return rc;
+}
+
 zelt::Result zeltnvm_query_mfg_otp_details(const Function& fn, hwrm_mfg_otp_qcfg_output* buf) {
     hwrm_mfg_otp_qcfg_input req{};
     req.enables = cpu_to_le16(HWRM_MFG_OTP_QCFG_ENABLES_ALL);

@@ -181,6 +181,9 @@ const std::vector<Case>& cases() {
          "restore_factory_defaults", false, "doesn't support"},
         {"install -recovery without -dev=", {"-json", "-recovery", "install", "update.pkg"}, "install", false,
          "-dev="},
+        {"install -plan", {"-json", "-plan", "install", "update.pkg"}, "install", true, ""},
+        {"install -plan of no package", {"-dev=zen0", "install", "-plan", "garbage.pkg", "-json"}, "install", false,
+         "Invalid package file"},
     };
     return kCases;
 }

@@ -95,8 +95,9 @@ std::string zeltnvm_get_pkg_dir_type_version(std::span<const uint8_t> pkg, int d
     return version;
 }
 
-zelt::cli::PendingAction print_reboot_message(const zelt::device::InventoryFunction& device,
-                                              const zelt::cli::ChosenPackage& package, int cfg_pkg) {
+zelt::cli::PendingAction zeltnvm_pending_action(const zelt::device::InventoryFunction& device,
+                                               const zelt::cli::ChosenPackage& package, int cfg_pkg,
+                                               const char** message) {
     using zelt::cli::PendingAction;
     const int known_type = zelt::device::device_type_of(device);
     const uint16_t type = known_type < 0 ? 0 : static_cast<uint16_t>(known_type);
@@ -109,28 +110,39 @@ zelt::cli::PendingAction print_reboot_message(const zelt::device::InventoryFunct
     }
     const char* kConfigColdBoot = "A system cold boot is needed for configuration package update to take effect.\n";
     const char* kFirmwareColdBoot = "A system cold boot is needed for firmware update to take effect.\n";
+    const char* ignored = nullptr;
+    const char*& say = message ? *message : ignored;
+    say = nullptr;
     uint8_t selfrst = 0;
     if (type >= 8) {
         if (cfg_pkg) {
-            zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kConfigColdBoot);
+            say = kConfigColdBoot;
             return PendingAction::kColdBoot;
         }
         (void)zeltnvmFwQueryStatus(device.function, 0, 0, &selfrst);
     } else if (type <= 5 && cfg_pkg) {
-        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kConfigColdBoot);
+        say = kConfigColdBoot;
         return PendingAction::kColdBoot;
     }
     if (selfrst == kFwSelfResetColdBoot) {
-        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kFirmwareColdBoot);
+        say = kFirmwareColdBoot;
         return PendingAction::kColdBoot;
     }
     if (type <= 5 && !pkg_pcie.empty() && pkg_pcie != nvm_pcie) {
-        zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", kFirmwareColdBoot);
+        say = kFirmwareColdBoot;
         return PendingAction::kColdBoot;
     }
     if (package.livepatch) return PendingAction::kNone;
-    zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "A system reboot is needed for firmware update to take effect.\n");
+    say = "A system reboot is needed for firmware update to take effect.\n";
     return PendingAction::kReboot;
+}
+
+zelt::cli::PendingAction print_reboot_message(const zelt::device::InventoryFunction& device,
+                                              const zelt::cli::ChosenPackage& package, int cfg_pkg) {
+    const char* message = nullptr;
+    const zelt::cli::PendingAction action = zeltnvm_pending_action(device, package, cfg_pkg, &message);
+    if (message) zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_INFO, "%s", message);
+    return action;
 }
 
 int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zelt_update_row& row,

@@ -197,7 +197,7 @@ void print_adapter_refused(const zelt::device::InventoryFunction& target, const 
 int install_command(const zelt::device::Inventory& inventory, const zelt::device::InventoryFunction* selected,
                     char** files, int count,
                     const zelt::cli::InstallArgs& args, const zelt::cli::RunContext& context,
-                    std::vector<AdapterOutcome>& outcomes) {
+                    std::vector<AdapterOutcome>& outcomes, zelt::cli::InstallRows& work) {
     // The confirmation question goes to standard error when standard output holds a
     // document.
     const bool prompt_to_stderr = context.output.json();
@@ -222,8 +222,8 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
     }
     const bool single = targets.size() == 1;
 
-    std::vector<zelt_update_row> rows;
-    std::vector<size_t> row_outcome;  // each row's entry in `outcomes`
+    std::vector<zelt_update_row>& rows = work.rows;
+    std::vector<size_t>& row_outcome = work.outcome_of;  // each row's entry in `outcomes`
     // The online update's settings and download directory, removed when the run ends.
     std::unique_ptr<OnlineUpdate> online;
     int downloaded = 0;  // adapters whose package was downloaded
@@ -428,6 +428,8 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
     bool any = false;
     for (const zelt_update_row& r : rows) any = any || r.skip == 0;
     if (!any) return first_failing_status(outcomes);
+    // A plan ends here: everything before the question only reads.
+    if (args.plan) return first_failing_status(outcomes);
 
     if (!args.yes && !args.recovery) {
         static constexpr const char* kQuestion = "\nDo you want to continue (Y/N)?";
@@ -478,9 +480,12 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
 
 InstallOutcome zeltnvm_install_command(const zelt::device::Inventory& inventory,
                                        const zelt::device::InventoryFunction* selected, char** files, int count,
-                                       const zelt::cli::InstallArgs& args, const zelt::cli::RunContext& context) {
+                                       const zelt::cli::InstallArgs& args, const zelt::cli::RunContext& context,
+                                       InstallRows* rows) {
     InstallOutcome outcome;
-    outcome.status = install_command(inventory, selected, files, count, args, context, outcome.adapters);
+    InstallRows own;
+    outcome.status = install_command(inventory, selected, files, count, args, context, outcome.adapters,
+                                     rows ? *rows : own);
     return outcome;
 }
 

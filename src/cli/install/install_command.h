@@ -33,6 +33,7 @@ struct InstallArgs {
     bool yes = false;        // -y: no confirmation question
     bool noidcheck = false;  // -noidcheck: with -recovery, skip the identity check
     int32_t type = 0;        // -type=: the install type handed to the firmware
+    bool plan = false;       // -plan: stop before the question; nothing is written
 
     static InstallArgs from(const ScanOptions& scan, const ParsedCommand& parsed);
 };
@@ -115,14 +116,25 @@ struct zelt_update_row {
     std::unique_ptr<zelt::device::RecoveryState> recovery;
 };
 
+// The adapters the selection numbered, each with its row and its entry in the
+// outcome's adapters.
+struct InstallRows {
+    std::vector<zelt_update_row> rows;
+    std::vector<size_t> outcome_of;  // rows[i]'s index in InstallOutcome::adapters
+};
+
 // The install command on the selected function (nullptr: every adapter), on the run
 // context's host.
 // Under -json the confirmation question goes to standard error (standard output holds
 // a document). Each adapter's lock is taken, with the context's wait, after the
 // question and before the adapter is written to.
+// With args.plan the command ends where the question would be asked: every adapter has
+// its decision and status as the install would have them, nothing has been written,
+// and `rows` (when given) keeps what the selection chose for each numbered adapter.
 zelt::cli::InstallOutcome zeltnvm_install_command(const zelt::device::Inventory& inventory,
                                                   const zelt::device::InventoryFunction* selected, char** files, int count, const zelt::cli::InstallArgs& args,
-                                                  const zelt::cli::RunContext& context);
+                                                  const zelt::cli::RunContext& context,
+                                                  zelt::cli::InstallRows* rows = nullptr);
 
 // True when `installed` is the same as or newer than `package` (both "a.b.c.d").
 bool is_pkg_upgrade(const char* installed, const char* package);
@@ -145,6 +157,13 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
 // (not busy): 67 anti-rollback, 73 voltage regulator, 20 no room or fragmented NVM, 10
 // no administrative rights, 57 resources locked, 11 anything else.
 int zeltnvm_install_failure_status(const char* file, const zelt::Result& result);
+
+// How the new firmware takes effect (cold boot, reboot, or nothing for a live patch),
+// read from the adapter and the package without writing anything; `message` (when
+// given) gets the console line that says so, nullptr when there is none.
+zelt::cli::PendingAction zeltnvm_pending_action(const zelt::device::InventoryFunction& device,
+                                               const zelt::cli::ChosenPackage& package, int cfg_pkg,
+                                               const char** message);
 
 // How the new firmware takes effect (cold boot, reboot, or nothing for a live patch):
 // printed, and returned.

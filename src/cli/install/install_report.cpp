@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/install/install_plan.h"
 #include "cli/report/command_report.h"
 #include "log/print.h"
 
@@ -92,11 +93,13 @@ InstallArgs InstallArgs::from(const ScanOptions& scan, const ParsedCommand&) {
             .online = scan.online,
             .yes = scan.prompt,
             .noidcheck = scan.noidcheck,
-            .type = scan.type};
+            .type = scan.type,
+            .plan = scan.plan};
 }
 
 report::Report install_report(ParsedCommand& parsed, const InstallArgs& args) {
     report::Report r = report::open_report(parsed);
+    if (args.plan) r.data()["plan"] = true;
     Json& adapters = r.data()["adapters"] = Json::array();
     if (!args.pattern && parsed.files.empty() && !args.online) {
         zeltnvm_print(ZELT_LOC_BOTH, ZELT_LVL_ERROR, "Command requires a filename argument\n");
@@ -105,6 +108,7 @@ report::Report install_report(ParsedCommand& parsed, const InstallArgs& args) {
     std::vector<char*> files;
     files.reserve(parsed.files.size());
     for (auto& f : parsed.files) files.push_back(f.data());
+    if (args.plan) return r.ends(plan_install(r, parsed, args, files.data(), static_cast<int>(files.size())));
     const InstallOutcome outcome =
         zeltnvm_install_command(*parsed.inventory, parsed.device, files.data(),
                                 static_cast<int>(files.size()), args, *parsed.context);

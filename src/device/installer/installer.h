@@ -51,6 +51,26 @@ bool is_access_denied(const Result& result);
 Result zeltnvmInstallPackage(const transport::Function& fn, std::span<const uint8_t> pkg, uint32_t install_type,
                              uint16_t pci_device_id);
 
+// The size a staging item created for `pkg` gets: the larger of the item_length of the
+// package's own update record and the package length rounded up to whole
+// ZELTNVM_STAGING_UNITs. The record lookup's failure when the package has none;
+// HVXRETVAL_INVALID_LENGTH when the size does not fit 32 bits.
+ResultOr<uint32_t> zeltnvmStagingItemSize(std::span<const uint8_t> pkg);
+
+// Whether the NVM has room to stage `pkg`, read without writing anything.
+struct StagingRoom {
+    uint32_t needed = 0;       // bytes the staged package takes in the NVM
+    uint32_t available = 0;    // bytes it can have there
+    bool fits = false;
+    bool reuses_item = false;  // the staging item the NVM holds is large enough as it is
+};
+// The staging item the installation would use: the one in the NVM when it holds the
+// package (needed: the package length; available: the item's length), else a new one
+// of zeltnvmStagingItemSize (available: the NVM's free bytes plus the old item's,
+// which the new one replaces; defragmenting makes the free bytes one run). The
+// directory's or the firmware's failure, or the size's, as it is.
+ResultOr<StagingRoom> zeltnvmStagingRoom(const transport::Function& fn, std::span<const uint8_t> pkg);
+
 // Reports each log entry flagged "F" to the system log once (then flags it "0"),
 // drops the oldest entries until at most ZELTNVM_PKG_LOG_LIMIT bytes remain, and writes
 // the log back (length rounded up to 4, zero-filled). Returns the write's result; an
