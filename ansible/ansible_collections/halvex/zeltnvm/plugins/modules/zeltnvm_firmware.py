@@ -213,6 +213,15 @@ def program_plan(z, params):
             'decision': e.get('decision'), 'status': e.get('status') or 0,
             'reason': e.get('reason'), 'action': e.get('action'),
         })
+        room = e.get('room') or {}
+        if entries[-1]['decision'] == 'update' and entries[-1]['status'] != 0:
+            # An update the install would start and then fail (no room for the staged
+            # package): refused here, before anything is written.
+            entries[-1]['decision'] = 'refused'
+            entries[-1]['reason'] = entries[-1]['reason'] or (
+                'the NVM has no room for the package (%s bytes needed, %s available)'
+                % (room.get('needed'), room.get('available')) if room.get('fits') is False
+                else 'the installation would end with status %s' % entries[-1]['status'])
     if not entries and doc.get('status') != 0:
         raise ZeltnvmError('zeltnvm cannot plan the installation of %s: %s'
                            % (params['package'], failure_text(doc)), doc=doc, rc=doc.get('status'))
