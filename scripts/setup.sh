@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
           libpci-dev libtomcrypt-dev libtommath-dev libgtest-dev libgmock-dev libbenchmark-dev
           zlib1g-dev libssl-dev openssl util-linux nlohmann-json3-dev python3-jsonschema libxml2-utils
-          bash-completion man-db groff-base)
+          bash-completion man-db groff-base ansible-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -384,6 +384,16 @@ Json& devices_of(Report& report) {
     return devices;
 }
 
+// Every supported physical function of adapter `n` in discovery order, so that a caller
+// of the short listing learns the functions behind each adapter it names.
+Json adapter_functions(const zelt::device::Inventory& inventory, int n) {
+    Json functions = Json::array();
+    const auto& adapter = inventory.adapters[static_cast<size_t>(n)];
+    for (const auto& f : inventory.functions)
+        if (zelt::device::on_adapter(adapter, f.facts)) functions.push_back(zelt::cli::report::function_object(f));
+    return functions;
+}
+
 }  // namespace
 
 int list_devices(zelt::host::Host& host, const zelt::device::Inventory& inventory, ListingForm form, Report& report) {
@@ -409,6 +419,7 @@ int list_devices(zelt::host::Host& host, const zelt::device::Inventory& inventor
         } else {
             report.text(ZELT_LOC_BOTH, "Device #%d\n----------\n", n + 1);
         }
+        if (short_mode) device["functions"] = adapter_functions(inventory, n);
         rc = list_device(host, *rep, form, report, device);
         if (rc != 0) {
             device["result"] = zelt::cli::report::result_object(zelt::Result::from_code(rc));
