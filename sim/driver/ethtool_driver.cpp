@@ -225,6 +225,16 @@ bool reaches_firmware(uint32_t cmd) {
     return cmd != ETHTOOL_GDRVINFO && cmd != ETHTOOL_GLINK;
 }
 
+// The function behind a network interface of the Ethernet driver, in a description
+// that is only looked at.
+const FunctionDesc* find_interface_in(const HostDesc& host, const std::string& ifname) {
+    if (ifname.empty()) return nullptr;
+    for (const auto& a : host.adapters)
+        for (const auto& f : a.functions)
+            if (f.ifname == ifname && f.driver == kEthernetDriver) return &f;
+    return nullptr;
+}
+
 bool needs_admin(uint32_t cmd) {
     return cmd == ETHTOOL_SEEPROM || cmd == ETHTOOL_FLASHDEV || cmd == ETHTOOL_SET_DUMP || cmd == ETHTOOL_RESET;
 }
@@ -239,21 +249,30 @@ int interface_device_ioctl(const std::string& root, unsigned long request, struc
     if (!ifr) return fail(err, EFAULT);
     std::string ifname(ifr->ifr_name, strnlen(ifr->ifr_name, IFNAMSIZ));
     std::string error;
+    if (request == SIOCGIFHWADDR || request == SIOCGIFMTU) {
+        // Address and MTU come from the description alone: looked at in place, under the lock.
+        const FunctionDesc* found = nullptr;
+        if (!read_host_description(
+                root,
+                [&](const HostDesc& host) {
+                    found = find_interface_in(host, ifname);
+                    if (!found) return;
+                    if (request == SIOCGIFHWADDR) {
+                        std::memset(&ifr->ifr_hwaddr, 0, sizeof ifr->ifr_hwaddr);
+                        ifr->ifr_hwaddr.sa_family = ARPHRD_ETHER;
+                        std::memcpy(ifr->ifr_hwaddr.sa_data, found->mac.data(), 6);
+                    } else {
+                        ifr->ifr_mtu = static_cast<int>(found->mtu);
+                    }
+                },
+                error))
+            return fail(err, EIO);
+        return found ? 0 : fail(err, ENODEV);
+    }
     auto session = SimSession::open(root, error);
     if (!session) return fail(err, EIO);
     FunctionRef ref = find_interface(session->host(), ifname);
     if (!ref) return fail(err, ENODEV);
-
-    if (request == SIOCGIFHWADDR) {
-        std::memset(&ifr->ifr_hwaddr, 0, sizeof ifr->ifr_hwaddr);
-        ifr->ifr_hwaddr.sa_family = ARPHRD_ETHER;
-        std::memcpy(ifr->ifr_hwaddr.sa_data, ref.function->mac.data(), 6);
-        return 0;
-    }
-    if (request == SIOCGIFMTU) {
-        ifr->ifr_mtu = static_cast<int>(ref.function->mtu);
-        return 0;
-    }
     if (request != SIOCETHTOOL) return fail(err, ENOTTY);
     void* data = ifr->ifr_data;
     if (!data) return fail(err, EFAULT);

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -329,18 +330,21 @@ FileLock::~FileLock() {
     file_->in_use = false;
 }
 
-std::unique_ptr<SimSession> SimSession::open(const std::string& root, std::string& error) {
-    std::unique_ptr<SimSession> s(new SimSession());
-    s->paths_.root = root;
-    while (s->paths_.root.size() > 1 && s->paths_.root.back() == '/') s->paths_.root.pop_back();
-    const std::string lock_path = s->paths_.lock();
+namespace {
+
+// Takes the host's lock, through the lock file this process kept open when no session
+// of it holds it now and the name still leads to it (the lock file found where it was
+// also shows the sim/ directory still in its place).
+std::unique_ptr<FileLock> lock_host(const SimPaths& paths, const std::string& root, std::string& error) {
+    const std::string lock_path = paths.lock();
+    std::unique_ptr<FileLock> lock;
     // The lock file this process kept open, when no session of it holds it now and the
     // name still leads to it (the lock file found where it was also shows the sim/
     // directory still in its place).
     std::shared_ptr<KeptFile> kept_lock;
     {
         std::lock_guard<std::mutex> guard(kept_mutex());
-        KeptHost& kept = kept_host(s->paths_.root);
+        KeptHost& kept = kept_host(paths.root);
         if (kept.lock && !kept.lock->in_use) kept_lock = kept.lock;
         if (kept_lock) kept_lock->in_use = true;
     }
@@ -350,8 +354,8 @@ std::unique_ptr<SimSession> SimSession::open(const std::string& root, std::strin
         kept_lock.reset();
     }
     if (kept_lock) {
-        s->lock_ = FileLock::acquire(kept_lock, lock_path, error);
-        if (!s->lock_) {
+        lock = FileLock::acquire(kept_lock, lock_path, error);
+        if (!lock) {
             std::lock_guard<std::mutex> guard(kept_mutex());
             kept_lock->in_use = false;
             return nullptr;
@@ -359,53 +363,95 @@ std::unique_ptr<SimSession> SimSession::open(const std::string& root, std::strin
     } else {
         struct stat st;
         // lstat: a link in place of the directory would take every file of the host elsewhere.
-        if (::lstat(s->paths_.dir().c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        if (::lstat(paths.dir().c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
             error = root + " is not a simulated host (no sim/ directory)";
             return nullptr;
         }
-        s->lock_ = FileLock::acquire(lock_path, error);
-        if (!s->lock_) return nullptr;
+        lock = FileLock::acquire(lock_path, error);
+        if (!lock) return nullptr;
         // Kept for the next session unless one of this process holds the kept file now.
         std::lock_guard<std::mutex> guard(kept_mutex());
-        KeptHost& kept = kept_host(s->paths_.root);
+        KeptHost& kept = kept_host(paths.root);
         if (!kept.lock || !kept.lock->in_use) {
-            kept.lock = s->lock_->file();
+            kept.lock = lock->file();
             kept.lock->in_use = true;
         }
     }
+    return lock;
+}
+
+// The description and state as the files hold them, shared with the kept copy: the
+// kept copy itself when nothing changed since it was taken, else what the files hold
+// now (kept for later). Runs under the lock.
+bool load_shared(FileLock& lock, const SimPaths& paths, std::shared_ptr<const HostDesc>& host,
+                 std::shared_ptr<const RuntimeState>& state, std::string& error) {
+    uint64_t token = lock.read_token();
+    FileStamp description_stamp = stamp_of(paths.description());
+    FileStamp state_stamp = stamp_of(paths.state());
+    {
+        std::lock_guard<std::mutex> guard(kept_mutex());
+        KeptHost& kept = kept_host(paths.root);
+        if (kept.valid && token != 0 && kept.token == token && kept.description == description_stamp &&
+            kept.state == state_stamp) {
+            host = kept.host;
+            state = kept.runtime;
+            return true;
+        }
+        kept.valid = false;
+    }
+    auto parsed_host = std::make_shared<HostDesc>();
+    auto parsed_state = std::make_shared<RuntimeState>();
+    if (!parse_description(paths.description(), *parsed_host, error)) return false;
+    if (!parse_state(paths.state(), *parsed_state, error)) return false;
+    host = parsed_host;
+    state = parsed_state;
+    if (token == 0) {
+        // A host no session has saved yet gets its first token, so that a host created
+        // again under the same name can never pass for this one.
+        token = new_token();
+        if (!lock.write_token(token, error)) return true;  // usable, just not kept
+    }
+    keep(paths.root, token, description_stamp, state_stamp, host, state);
+    return true;
+}
+
+SimPaths paths_of(const std::string& root) {
+    SimPaths paths{root};
+    while (paths.root.size() > 1 && paths.root.back() == '/') paths.root.pop_back();
+    return paths;
+}
+
+}  // namespace
+
+bool read_host_description(const std::string& root, const std::function<void(const HostDesc&)>& read,
+                           std::string& error) {
+    const SimPaths paths = paths_of(root);
+    std::unique_ptr<FileLock> lock = lock_host(paths, root, error);
+    if (!lock) return false;
+    std::shared_ptr<const HostDesc> host;
+    std::shared_ptr<const RuntimeState> state;
+    if (!load_shared(*lock, paths, host, state, error)) return false;
+    read(*host);
+    return true;
+}
+
+std::unique_ptr<SimSession> SimSession::open(const std::string& root, std::string& error) {
+    std::unique_ptr<SimSession> s(new SimSession());
+    s->paths_ = paths_of(root);
+    s->lock_ = lock_host(s->paths_, root, error);
+    if (!s->lock_) return nullptr;
     if (!s->load(error)) return nullptr;
     s->state_.fault_hits.resize(s->host_.faults.size(), 0);
     return s;
 }
 
-// Takes the kept copy when nothing changed since it was taken, else reads the files
-// and keeps what they hold. Runs under the lock.
+// The session works on its own copy of what the files hold; the shared one stays as
+// loaded, for `save` to see what changed. Runs under the lock.
 bool SimSession::load(std::string& error) {
-    uint64_t token = lock_->read_token();
-    FileStamp description = stamp_of(paths_.description());
-    FileStamp state = stamp_of(paths_.state());
-    {
-        std::lock_guard<std::mutex> guard(kept_mutex());
-        KeptHost& kept = kept_host(paths_.root);
-        if (kept.valid && token != 0 && kept.token == token && kept.description == description &&
-            kept.state == state) {
-            host_ = *kept.host;
-            state_ = *kept.runtime;
-            loaded_state_ = kept.runtime;
-            return true;
-        }
-        kept.valid = false;
-    }
-    if (!parse_description(paths_.description(), host_, error)) return false;
-    if (!parse_state(paths_.state(), state_, error)) return false;
-    loaded_state_ = std::make_shared<const RuntimeState>(state_);
-    if (token == 0) {
-        // A host no session has saved yet gets its first token, so that a host created
-        // again under the same name can never pass for this one.
-        token = new_token();
-        if (!lock_->write_token(token, error)) return true;  // usable, just not kept
-    }
-    keep(paths_.root, token, description, state, std::make_shared<const HostDesc>(host_), loaded_state_);
+    std::shared_ptr<const HostDesc> host;
+    if (!load_shared(*lock_, paths_, host, loaded_state_, error)) return false;
+    host_ = *host;
+    state_ = *loaded_state_;
     return true;
 }
 

@@ -25,6 +25,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <span>
@@ -124,6 +125,12 @@ private:
     bool description_dirty_ = false;
     std::map<std::string, std::shared_ptr<MappedFlash>> flash_;
 };
+
+// Runs `read` on the host's description under the host's lock, without copying it
+// when this process already holds it as the files are now; for requests that only
+// look at the description. False with `error` when the host cannot be locked or read.
+bool read_host_description(const std::string& root, const std::function<void(const HostDesc&)>& read,
+                           std::string& error);
 
 // The virtual clock offset of a host as its state file holds it, read without taking
 // the lock (the file is only ever replaced whole); 0 when the file is missing.
