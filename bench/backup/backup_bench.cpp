@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/support/timed_run.h"
+#include "bench/support/two_image_package.h"
 #include "tests/support/run_program.h"
 
 namespace {
@@ -29,17 +30,8 @@ struct Setup {
     Setup() {
         // The adapter is made as the twin of a package holding the items, which is how a
         // simulated flash is filled with given content.
-        const std::string body = std::to_string(kImageBody);
-        zelt::test::write_text_file(
-            dir.file("full.json"),
-            R"({"properties": {"version": "229.0.1.0", "device_ids": [29953]},
-                "items": [{"type": 2, "directive": "Install", "item_length": 65536},
-                          {"type": "chimpBoot", "directive": "Install",
-                           "firmware": {"version": [229, 0, 1, 0], "text": "229.0.1", "body_size": )" +
-                body + R"(}},
-                          {"type": "bonoFW", "directive": "Install",
-                           "firmware": {"version": [229, 0, 1, 0], "text": "229.0.1", "body_size": )" +
-                body + "}}]}");
+        zelt::test::write_text_file(dir.file("full.json"),
+                                    zelt::bench::two_image_package_json(kImageBody, "Install"));
         auto r = run_program({ZELT_PROGRAM("zeltpkg"), "build", dir.file("full.json"), dir.file("full.pkg")});
         if (r.status != 0) {
             error = "zeltpkg build failed: " + r.err;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bench/support/timed_run.h"
+#include "bench/support/two_image_package.h"
 #include "tests/support/run_program.h"
 
 namespace {
@@ -18,17 +19,12 @@ using zelt::test::run_program;
 
 constexpr uint32_t kPackageBytes = 32u << 20;
 
-// One adapter with the largest NVM the simulator offers: the factory content, a staging
-// item for the whole package and the package's new boot image.
-constexpr const char* kHost =
-    R"({"adapters": [{"device_type": 5, "device_id": 29953, "ports": 2, "nvm_size": 67108864}]})";
-
 struct Setup {
     zelt::test::TempDir dir;
     std::string error;
 
     Setup() {
-        zelt::test::write_text_file(dir.file("config.json"), kHost);
+        zelt::test::write_text_file(dir.file("config.json"), zelt::bench::kLargestFlashHost);
         auto r = run_program({ZELT_PROGRAM("zeltsim"), "create", dir.file("host"), "--config", dir.file("config.json")});
         if (r.status != 0) {
             error = "zeltsim create failed: " + r.err;
@@ -37,17 +33,8 @@ struct Setup {
         // Two signed images of just under 16 MiB: a boot image that is written, and a
         // second image that replaces one only where the adapter has it (this one has
         // not, so the NVM needs room for one image beside the staged package).
-        const std::string body = std::to_string(kPackageBytes / 2 - 1024);
-        zelt::test::write_text_file(
-            dir.file("big.json"),
-            R"({"properties": {"version": "229.0.1.0", "device_ids": [29953]},
-                "items": [{"type": 2, "directive": "Install", "item_length": 65536},
-                          {"type": "chimpBoot", "directive": "Install",
-                           "firmware": {"version": [229, 0, 1, 0], "text": "229.0.1", "body_size": )" +
-                body + R"(}},
-                          {"type": "bonoFW", "directive": "Replace",
-                           "firmware": {"version": [229, 0, 1, 0], "text": "229.0.1", "body_size": )" +
-                body + "}}]}");
+        zelt::test::write_text_file(dir.file("big.json"),
+                                    zelt::bench::two_image_package_json(kPackageBytes / 2 - 1024, "Replace"));
         r = run_program({ZELT_PROGRAM("zeltpkg"), "build", dir.file("big.json"), dir.file("big.pkg")});
         if (r.status != 0) error = "zeltpkg build failed: " + r.err;
     }

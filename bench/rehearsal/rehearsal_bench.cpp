@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench/support/timed_run.h"
+#include "bench/support/two_image_package.h"
 #include "tests/support/run_program.h"
 
 namespace {
@@ -19,10 +20,6 @@ using zelt::bench::timed_run;
 using zelt::test::run_program;
 
 constexpr uint32_t kPackageBytes = 32u << 20;
-
-// One adapter with the largest flash the simulator offers.
-constexpr const char* kHost =
-    R"({"adapters": [{"device_type": 5, "device_id": 29953, "ports": 2, "nvm_size": 67108864}]})";
 
 struct Setup {
     zelt::test::TempDir dir;
@@ -38,19 +35,10 @@ struct Setup {
     }
 
     Setup() {
-        zelt::test::write_text_file(dir.file("config.json"), kHost);
+        zelt::test::write_text_file(dir.file("config.json"), zelt::bench::kLargestFlashHost);
         // Two signed images of just under 16 MiB, as the install benchmark has them.
-        const std::string body = std::to_string(kPackageBytes / 2 - 1024);
-        zelt::test::write_text_file(
-            dir.file("big.json"),
-            R"({"properties": {"version": "229.0.1.0", "device_ids": [29953]},
-                "items": [{"type": 2, "directive": "Install", "item_length": 65536},
-                          {"type": "chimpBoot", "directive": "Install",
-                           "firmware": {"version": [229, 0, 1, 0], "text": "229.0.1", "body_size": )" +
-                body + R"(}},
-                          {"type": "bonoFW", "directive": "Replace",
-                           "firmware": {"version": [229, 0, 1, 0], "text": "229.0.1", "body_size": )" +
-                body + "}}]}");
+        zelt::test::write_text_file(dir.file("big.json"),
+                                    zelt::bench::two_image_package_json(kPackageBytes / 2 - 1024, "Replace"));
         // The production adapter has taken the package once (its staging item has the
         // package's length); its backup is what the twin is made from.
         run({ZELT_PROGRAM("zeltsim"), "create", dir.file("host"), "--config", dir.file("config.json")},

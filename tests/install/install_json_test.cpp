@@ -7,38 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "tests/install/install_document.h"
 #include "tests/install/install_host.h"
 
 using zelt::test::contains;
+using zelt::test::adapter_at;
+using zelt::test::install_document;
 using zelt::test::InstallHost;
 using zelt::test::RunResult;
 using Json = nlohmann::json;
 
 namespace {
-
-// The run's document, checked against the install schema by the validator of the
-// system's packages (python3-jsonschema, by its full path so that another Python on
-// PATH does not stand in for it).
-Json install_document(const InstallHost& host, const RunResult& r) {
-    const std::string doc_file = host.work_file("document.json");
-    zelt::test::write_text_file(doc_file, r.out);
-    const std::string dir = std::string(ZELT_SOURCE_DIR) + "/docs/schema/";
-    const RunResult check = zelt::test::run_program(
-        {"/usr/bin/python3", "-m", "jsonschema", "--base-uri", "file://" + dir, "-i", doc_file, dir + "install.json"});
-    EXPECT_EQ(check.status, 0) << check.out << check.err << r.out;
-    Json doc = Json::parse(r.out, nullptr, false);
-    EXPECT_FALSE(doc.is_discarded()) << r.out;
-    if (doc.is_discarded()) return Json::object();
-    EXPECT_EQ(doc.value("status", -1), r.status) << r.out;
-    return doc;
-}
-
-// The adapter object at `pci_address`, or null.
-Json adapter_at(const Json& doc, const std::string& pci_address) {
-    for (const Json& a : doc.value("adapters", Json::array()))
-        if (a.value("pci_address", "") == pci_address) return a;
-    return nullptr;
-}
 
 constexpr const char* kAdapter0 = "0000:03:00.0";  // zen0, device type 8, 228.1.107.0
 constexpr const char* kAdapter1 = "0000:13:00.0";  // zen2, device type 5, 224.0.150.0

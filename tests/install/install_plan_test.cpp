@@ -10,11 +10,14 @@
 #include <vector>
 
 #include "cli/install/install_plan.h"
+#include "tests/install/install_document.h"
 #include "tests/install/install_host.h"
 
 namespace {
 
 using zelt::test::contains;
+using zelt::test::adapter_at;
+using zelt::test::install_document;
 using zelt::test::InstallHost;
 using zelt::test::read_text_file;
 using zelt::test::RunResult;
@@ -31,27 +34,6 @@ std::string host_snapshot(const InstallHost& host) {
     for (const char* file : {"adapter0.flash", "adapter1.flash", "state.json"})
         all += std::string("\n== ") + file + "\n" + read_text_file(host.root() + "/sim/" + file);
     return all;
-}
-
-// The run's document, checked against the install schema.
-Json plan_document(const InstallHost& host, const RunResult& r) {
-    const std::string doc_file = host.work_file("plan.json");
-    zelt::test::write_text_file(doc_file, r.out);
-    const std::string dir = std::string(ZELT_SOURCE_DIR) + "/docs/schema/";
-    const RunResult check = zelt::test::run_program(
-        {"/usr/bin/python3", "-m", "jsonschema", "--base-uri", "file://" + dir, "-i", doc_file, dir + "install.json"});
-    EXPECT_EQ(check.status, 0) << check.out << check.err << r.out;
-    Json doc = Json::parse(r.out, nullptr, false);
-    EXPECT_FALSE(doc.is_discarded()) << r.out;
-    if (doc.is_discarded()) return Json::object();
-    EXPECT_EQ(doc.value("status", -1), r.status) << r.out;
-    return doc;
-}
-
-Json adapter_at(const Json& doc, const std::string& pci_address) {
-    for (const Json& a : doc.value("adapters", Json::array()))
-        if (a.value("pci_address", "") == pci_address) return a;
-    return nullptr;
 }
 
 TEST(InstallPlan, ListsBothAdaptersAndWritesNothing) {
@@ -71,7 +53,7 @@ TEST(InstallPlan, ListsBothAdaptersAndWritesNothing) {
 
     const RunResult r = host.zeltnvm({"-json", "install", "new.pkg", "-plan"});
     ASSERT_EQ(r.status, 0) << r.out << r.err;
-    const Json doc = plan_document(host, r);
+    const Json doc = install_document(host, r);
     EXPECT_EQ(doc["plan"], true);
     ASSERT_EQ(doc["adapters"].size(), 2u) << r.out;
     struct Expected {
@@ -191,7 +173,7 @@ TEST(InstallPlan, DecisionsAreTheInstallsAndFlagsAreRaised) {
         plan.insert(plan.end(), {"-json", "-plan", "install", "pkg.pkg"});
         const RunResult p = host.zeltnvm(plan);
         EXPECT_EQ(p.status, c.status) << p.out << p.err;
-        const Json planned = plan_document(host, p);
+        const Json planned = install_document(host, p);
 
         std::vector<std::string> install = c.options;
         install.insert(install.end(), {"-json", "-y", "install", "pkg.pkg"});
