@@ -13,7 +13,6 @@ namespace {
 
 // Bits of CTRL the host writes; the firmware owns the rest.
 constexpr uint32_t kHostBits = bar::kCtrlHrts | bar::kCtrlHcts | bar::kCtrlDataValid;
-constexpr size_t kRequestAreaDwords = (bar::kRequestAreaEnd - bar::kRequestArea) / 4;
 // What a tag that is not the request's differs by.
 constexpr uint32_t kWrongTagFlip = 0x00A5A500u;
 

@@ -46,9 +46,8 @@ constexpr const ResGroup* kAllGroups[] = {&kMin, &kMax, &kRoceMax, &kMaxCmpl, &k
 constexpr uint32_t kTypeAbsolute = 0;
 constexpr uint32_t kTypePercentage = 1;
 
-// Allocation strategies, by stored value.
+// Allocation strategies, by stored value (1 is "minimal", named only by its word).
 constexpr uint32_t kStrategyMaximal = 0;
-constexpr uint32_t kStrategyMinimal = 1;
 constexpr uint32_t kStrategyMinimalStatic = 2;
 constexpr const char* kStrategyWords[] = {"maximal", "minimal", "minimal-static"};
 
