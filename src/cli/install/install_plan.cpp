@@ -95,18 +95,6 @@ const char* decision_word(InstallDecision decision) {
     return "refused";
 }
 
-Json action_value(PendingAction action) {
-    switch (action) {
-        case PendingAction::kNone: break;
-        case PendingAction::kReset: return "reset";
-        case PendingAction::kReboot: return "reboot";
-        case PendingAction::kColdBoot: return "cold_boot";
-    }
-    return nullptr;
-}
-
-Json text_or_null(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
-
 Json plan_object(const AdapterOutcome& out, const AdapterPlan& plan) {
     Json j = Json::object();
     j["adapter"] = out.adapter > 0 ? Json(out.adapter) : Json(nullptr);
@@ -115,13 +103,13 @@ Json plan_object(const AdapterOutcome& out, const AdapterPlan& plan) {
     j["controller"] = out.number > 0 ? Json(out.number) : Json(nullptr);
     j["package"] = out.package_file.empty()
                        ? Json(nullptr)
-                       : Json{{"file", out.package_file}, {"version", text_or_null(out.package_version)}};
-    j["versions"] = Json{{"running", text_or_null(plan.running)},
-                         {"nvm", text_or_null(plan.nvm)},
-                         {"package", text_or_null(out.package_version)},
-                         {"firmware", text_or_null(plan.firmware)}};
+                       : Json{{"file", out.package_file}, {"version", json_text_or_null(out.package_version)}};
+    j["versions"] = Json{{"running", json_text_or_null(plan.running)},
+                         {"nvm", json_text_or_null(plan.nvm)},
+                         {"package", json_text_or_null(out.package_version)},
+                         {"firmware", json_text_or_null(plan.firmware)}};
     j["decision"] = decision_word(out.decision);
-    j["reason"] = text_or_null(out.reason);
+    j["reason"] = json_text_or_null(out.reason);
     j["status"] = plan.status;
     j["flags"] = Json{{"downgrade", plan.flags.downgrade},
                       {"staged_not_active", plan.flags.staged_not_active},
@@ -132,7 +120,7 @@ Json plan_object(const AdapterOutcome& out, const AdapterPlan& plan) {
                                  {"reuses_item", plan.room->reuses_item}}
                           : Json(nullptr);
     j["identity"] = plan.identity;
-    j["action"] = action_value(plan.action);
+    j["action"] = install_action_json(plan.action);
     return j;
 }
 
@@ -167,12 +155,26 @@ void plan_text(report::Report& r, const AdapterOutcome& out, const AdapterPlan& 
         std::string pieces;
         for (const std::string& p : plan.identity) pieces += (pieces.empty() ? "" : ", ") + p;
         line("Identity saved", pieces.empty() ? std::string("nothing") : pieces);
-        const Json action = action_value(plan.action);
+        const Json action = install_action_json(plan.action);
         line("Needed afterwards", action.is_null() ? std::string("nothing") : action.get<std::string>());
     }
 }
 
 }  // namespace
+
+report::Json install_action_json(PendingAction action) {
+    switch (action) {
+        case PendingAction::kNone: break;
+        case PendingAction::kReset: return "reset";
+        case PendingAction::kReboot: return "reboot";
+        case PendingAction::kColdBoot: return "cold_boot";
+    }
+    return nullptr;
+}
+
+report::Json json_text_or_null(const std::string& text) {
+    return text.empty() ? report::Json(nullptr) : report::Json(text);
+}
 
 PlanFlags plan_flags(const std::string& running, const std::string& nvm, const std::string& package,
                      bool activation_pending) {

@@ -32,4 +32,11 @@ PlanFlags plan_flags(const std::string& running, const std::string& nvm, const s
 // would be updated or is up to date).
 int plan_install(report::Report& r, ParsedCommand& parsed, const InstallArgs& args, char** files, int count);
 
+// The JSON word of what new firmware still needs (`reset`, `reboot`, `cold_boot`), null
+// for nothing; shared by the install's and the plan's adapter objects.
+report::Json install_action_json(PendingAction action);
+
+// A text, or null when it is empty.
+report::Json json_text_or_null(const std::string& text);
+
 }  // namespace zelt::cli

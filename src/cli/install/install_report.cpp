@@ -22,19 +22,6 @@ const char* decision_name(const AdapterOutcome& a) {
     return a.attempted ? "failed" : "not_installed";
 }
 
-// What the new firmware still needs; null when nothing.
-Json action_value(PendingAction action) {
-    switch (action) {
-        case PendingAction::kNone: break;
-        case PendingAction::kReset: return "reset";
-        case PendingAction::kReboot: return "reboot";
-        case PendingAction::kColdBoot: return "cold_boot";
-    }
-    return nullptr;
-}
-
-Json text_or_null(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
-
 // The recovery preparation of a -recovery run: the steps that ran, in order, the
 // recovery image started, the name the adapter was reached by afterwards and what the
 // administrator must do next; null without -recovery.
@@ -52,9 +39,9 @@ Json recovery_object(const AdapterOutcome& a) {
     for (const auto& [done, name] : ran)
         if (done) steps.push_back(name);
     return Json{{"steps", steps},
-                {"image", text_or_null(a.recovery_image)},
-                {"reached_as", text_or_null(a.reached_as)},
-                {"next_action", text_or_null(a.next_action)}};
+                {"image", json_text_or_null(a.recovery_image)},
+                {"reached_as", json_text_or_null(a.reached_as)},
+                {"next_action", json_text_or_null(a.next_action)}};
 }
 
 }  // namespace
@@ -68,20 +55,20 @@ Json install_adapter_object(const AdapterOutcome& a) {
     if (a.package_file.empty()) {
         j["package"] = nullptr;
     } else {
-        j["package"] = Json{{"file", a.package_file}, {"version", text_or_null(a.package_version)}};
+        j["package"] = Json{{"file", a.package_file}, {"version", json_text_or_null(a.package_version)}};
     }
     const std::string before = a.version_before.value_or("");
     // A completed update leaves the package's version on the NVM (a configuration
     // package, which has none, leaves the firmware as it was).
     Json after = nullptr;
-    if (a.completed) after = text_or_null(a.package_version.empty() ? before : a.package_version);
-    j["versions"] = Json{{"before", text_or_null(before)}, {"after", after}};
+    if (a.completed) after = json_text_or_null(a.package_version.empty() ? before : a.package_version);
+    j["versions"] = Json{{"before", json_text_or_null(before)}, {"after", after}};
     j["decision"] = decision_name(a);
-    j["reason"] = text_or_null(a.reason);
+    j["reason"] = json_text_or_null(a.reason);
     j["status"] = a.status;
     j["failing_item"] = a.failing_item > 0 ? Json(a.failing_item) : Json(nullptr);
     j["result"] = a.attempted && !a.result.ok() ? report::result_object(a.result) : Json(nullptr);
-    j["action"] = action_value(a.action);
+    j["action"] = install_action_json(a.action);
     j["recovery"] = recovery_object(a);
     return j;
 }

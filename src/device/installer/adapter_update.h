@@ -82,7 +82,7 @@ public:
     // onboard configuration (ordinal 0, and 2 when the NVM held two such items); writes
     // back the certificate chain; then makes sure the staging item exists (created from
     // the package only with -force). A failure is the status to end the command with.
-    // With -force, a preparation or installation that fails after the erase still puts
+    // With -force, a preparation or installation that fails after the erase still writes
     // back the saved items that need no package (certificate alias, FRU, VPD), so that
     // the next run finds them to save again.
     Result prepare(std::span<const uint8_t> pkg);
