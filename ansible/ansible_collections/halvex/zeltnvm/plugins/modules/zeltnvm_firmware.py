@@ -25,13 +25,9 @@ description:
     PCI ids.
   - The installation stops at the first adapter that fails; adapters after it are
     reported as C(not_attempted).
-  - Runs C(zeltnvm) with the task's environment, so C(ZELTNVM_SIM) set by a play
-    selects a simulated host.
+extends_documentation_fragment:
+  - halvex.zeltnvm.zeltnvm
 options:
-  zeltnvm:
-    description: Path or name of the C(zeltnvm) program on the managed host.
-    type: str
-    default: zeltnvm
   package:
     description: Path of the package file on the managed host.
     type: path

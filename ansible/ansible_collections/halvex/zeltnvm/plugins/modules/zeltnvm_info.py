@@ -18,14 +18,10 @@ description:
     adapter, its functions, its running and NVM package versions, whether an update
     waits for a reset or a reboot, its health and chosen option values.
   - The facts are also set as C(zeltnvm_adapters).
-  - Runs C(zeltnvm) with the task's environment, so C(ZELTNVM_SIM) set by a play
-    selects a simulated host.
   - Reads only; check mode gives the same result.
+extends_documentation_fragment:
+  - halvex.zeltnvm.zeltnvm
 options:
-  zeltnvm:
-    description: Path or name of the C(zeltnvm) program on the managed host.
-    type: str
-    default: zeltnvm
   health:
     description:
       - Run the adapter health check on every adapter and return its findings.

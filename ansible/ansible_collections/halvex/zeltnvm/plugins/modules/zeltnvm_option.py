@@ -20,13 +20,9 @@ description:
   - A value is the same when it matches the value's label (such as C(Enabled), in any
     case), its number (decimal or C(0x) hexadecimal), a MAC address written with
     C(-) or C(:), or the elements of a list option written as C(a:b:c:d).
-  - Runs C(zeltnvm) with the task's environment, so C(ZELTNVM_SIM) set by a play
-    selects a simulated host.
+extends_documentation_fragment:
+  - halvex.zeltnvm.zeltnvm
 options:
-  zeltnvm:
-    description: Path or name of the C(zeltnvm) program on the managed host.
-    type: str
-    default: zeltnvm
   device:
     description: The function to configure, as C(-dev=) takes it (interface, PCI address or MAC address).
     type: str
