@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, only when some are missing.
 set -euo pipefail
-packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev lld
           libpci-dev libtomcrypt-dev libtommath-dev libgtest-dev libgmock-dev libbenchmark-dev
           zlib1g-dev libssl-dev openssl util-linux nlohmann-json3-dev python3-jsonschema libxml2-utils
           bash-completion man-db groff-base ansible-core)

@@ -25,13 +25,22 @@ CC=clang CXX=clang++ scripts/build.sh build-asan -DZELT_SANITIZE=ON -DZELT_FUZZ=
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -j"$jobs" --output-on-failure -LE ansible
 
-echo "== fuzz targets (short runs)"
-for f in build-asan/fuzz/*; do
-  [ -f "$f" ] && [ -x "$f" ] || continue
+echo "== fuzz targets (short runs, $jobs at a time)"
+# One target's short run; its last line is printed, or its whole tail when it fails.
+fuzz_one() {
+  local f=$1 name corpus seeds out rc=0
   name=$(basename "$f")
   corpus="build-asan/corpus-$name"
   mkdir -p "$corpus"
   seeds=$(ls -d fuzz/*/seeds/"$name" 2>/dev/null | head -n 1 || true)
-  echo "-- $name"
-  "$f" -max_total_time="${FUZZ_SECONDS:-3}" -timeout=20 -rss_limit_mb=2048 "$corpus" $seeds 2>&1 | tail -n 1
-done
+  out=$("$f" -max_total_time="${FUZZ_SECONDS:-3}" -timeout=20 -rss_limit_mb=2048 "$corpus" $seeds 2>&1) || rc=$?
+  if [ "$rc" -eq 0 ]; then
+    printf -- '-- %s\n%s\n' "$name" "$(tail -n 1 <<<"$out")"
+  else
+    printf -- '-- %s FAILED (%s)\n%s\n' "$name" "$rc" "$(tail -n 40 <<<"$out")"
+  fi
+  return "$rc"
+}
+export -f fuzz_one
+find build-asan/fuzz -maxdepth 1 -type f -executable -print0 | sort -z |
+  xargs -0 -r -n 1 -P "$jobs" bash -c 'fuzz_one "$1"' _
