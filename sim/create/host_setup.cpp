@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <thread>
 #include <vector>
 
 #include "sim/create/recovery_images.h"
@@ -164,18 +165,37 @@ bool create_host(const std::string& root, HostSetup setup, std::string& error) {
     }
     host.faults = scheduled;
 
+    // The flash files (the bulk of the bytes, and the signing of the factory content)
+    // are written on a second thread while this one makes the file tree, the recovery
+    // images and the state. A failure of the flash files is reported first, as one
+    // of theirs stops the creation before the rest is made.
+    std::string flash_error;
+    bool flash_written = true;
+    std::thread flash_writer([&] {
+        try {
+            for (const auto& a : host.adapters)
+                if (!(flash_written = write_flash_image(paths.flash(a.name), a, setup, flash_error))) return;
+        } catch (const std::exception& e) {
+            flash_written = false;
+            flash_error = std::string("writing the flash images failed: ") + e.what();
+        }
+    });
     RuntimeState state;
     for (const auto& a : host.adapters) {
-        if (!write_flash_image(paths.flash(a.name), a, setup, error)) return false;
         AdapterState st = setup.initial.count(a.name) ? setup.initial[a.name] : AdapterState{};
         st.running_fw_version = a.fw_version;
         st.running_pkg_version = a.pkg_version;
         state.adapters[a.name] = st;
     }
     state.fault_hits.assign(host.faults.size(), 0);
-    if (!render_host_tree(root, host, error)) return false;
-    if (!write_recovery_images(root, host, error)) return false;
-    if (!write_file_atomic(paths.state(), to_json(state).dump(1) + "\n", error)) return false;
+    const bool rest_written = render_host_tree(root, host, error) && write_recovery_images(root, host, error) &&
+                              write_file_atomic(paths.state(), to_json(state).dump(1) + "\n", error);
+    flash_writer.join();
+    if (!flash_written) {
+        error = flash_error;
+        return false;
+    }
+    if (!rest_written) return false;
     // The description goes last: its presence marks a complete host.
     if (!write_file_atomic(paths.description(), to_json(host).dump(2) + "\n", error)) return false;
     made.keep();
