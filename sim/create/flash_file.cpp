@@ -46,7 +46,8 @@ public:
 
     bool erase(uint64_t at, uint64_t length, std::string& error) {
         if (length == 0) return true;
-        if (erased_.empty()) erased_.assign(static_cast<size_t>(std::min<uint64_t>(length, kErasedChunk)), kErased);
+        if (erased_.size() < std::min<uint64_t>(length, kErasedChunk))
+            erased_.assign(static_cast<size_t>(std::min<uint64_t>(length, kErasedChunk)), kErased);
         while (length > 0) {
             const size_t n = static_cast<size_t>(std::min<uint64_t>(length, erased_.size()));
             if (!write(at, {erased_.data(), n}, error)) return false;
