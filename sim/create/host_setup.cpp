@@ -171,7 +171,7 @@ bool create_host(const std::string& root, HostSetup setup, std::string& error) {
     // of theirs stops the creation before the rest is made.
     std::string flash_error;
     bool flash_written = true;
-    std::thread flash_writer([&] {
+    std::jthread flash_writer([&] {
         try {
             for (const auto& a : host.adapters)
                 if (!(flash_written = write_flash_image(paths.flash(a.name), a, setup, flash_error))) return;

@@ -261,12 +261,6 @@ bool setup_from_backup(const StagedPackage& pkg, const std::string& options_scri
 
 }  // namespace
 
-bool twin_setup(std::span<const uint8_t> backup, const std::string& options_script, HostSetup& setup,
-                std::string& error) {
-    StagedPackage pkg;
-    return check_backup(backup, pkg, error) && setup_from_backup(pkg, options_script, setup, error);
-}
-
 TwinResult create_twin(const std::string& root, std::span<const uint8_t> backup, const std::string& options_script,
                        std::string& error) {
     const SimPaths paths{root};
@@ -284,7 +278,7 @@ TwinResult create_twin(const std::string& root, std::span<const uint8_t> backup,
     std::string check_error;
     bool sound = false;
     std::atomic<bool> checked = false;
-    std::thread checker([&] {
+    std::jthread checker([&] {
         try {
             sound = check_backup(backup, pkg, check_error);
         } catch (const std::exception& e) {
