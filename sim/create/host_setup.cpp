@@ -9,12 +9,12 @@
 #include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <thread>
 #include <vector>
 
 #include "sim/create/recovery_images.h"
 #include "sim/factory/factory_content.h"
 #include "sim/faults/faults.h"
-#include "sim/flash/flash_model.h"
 #include "sim/state/sim_files.h"
 #include "sim/state/sim_store.h"
 #include "sim/tree/host_tree.h"
@@ -59,52 +59,27 @@ bool read_initial_state(const json& aj, AdapterState& st, std::string& error) {
     }
 }
 
-// Writes `size` erased (0xFF) bytes to the empty file `fd` in large writes: the pages
-// a mapping of a hole would fault in one at a time are made in a few calls, and the
-// flash's mapping then touches only the pages the items change.
-bool fill_erased(int fd, uint64_t size) {
-    const std::vector<uint8_t> erased(std::min<uint64_t>(size, 1u << 20), 0xFF);
-    for (uint64_t done = 0; done < size;) {
-        const ssize_t n = ::pwrite(fd, erased.data(), std::min<uint64_t>(erased.size(), size - done),
-                                   static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        done += static_cast<uint64_t>(n);
-    }
-    return true;
+// The erased bytes the adapter's flash file was given beforehand (as many as it holds now).
+uint64_t erased_already(const std::string& path, const AdapterDesc& a, const HostSetup& setup) {
+    const auto given = setup.erased_flash.find(a.name);
+    struct stat st;
+    if (given == setup.erased_flash.end() || ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    return std::min<uint64_t>(given->second, static_cast<uint64_t>(st.st_size));
 }
 
-bool write_flash_image(const std::string& path, const AdapterDesc& a, const std::vector<FactoryItem>* given,
-                       std::string& error) {
-    int fd = open_sim_file(path, O_RDWR | O_CREAT | O_TRUNC);
-    if (fd < 0 || !fill_erased(fd, a.nvm_size)) {
-        error = path + ": " + std::strerror(errno);
-        if (fd >= 0) ::close(fd);
-        return false;
-    }
-    ::close(fd);
-    auto mapped = MappedFlash::open(path, error);
-    if (!mapped) return false;
+bool write_flash_image(const std::string& path, const AdapterDesc& a, const HostSetup& setup, std::string& error) {
+    const auto given = setup.nvm_items.find(a.name);
+    if (given != setup.nvm_items.end())
+        return write_flash_file(path, a.nvm_size, given->second, erased_already(path, a, setup), a.name, error);
     std::vector<FactoryItem> built;
-    if (!given && factory_items(a, built, error) != 0) {
+    if (factory_items(a, built, error) != 0) {
         error = a.name + ": building the factory content failed: " + error;
         return false;
     }
-    FlashModel flash(mapped->bytes());
-    flash.format_erased();
-    for (const FactoryItem& item : given ? *given : built) {
-        uint32_t index;
-        FlashStatus st = flash.write(item.type, item.ordinal, item.ext, item.attr, item.data, item.item_length, index);
-        if (st != FlashStatus::ok) {
-            error = a.name + ": item of type " + std::to_string(item.type) + " does not fit: " +
-                    flash_status_name(st);
-            return false;
-        }
-    }
-    return true;
+    std::vector<NvmItem> items;
+    items.reserve(built.size());
+    for (const FactoryItem& f : built) items.push_back({f.type, f.ordinal, f.ext, f.attr, f.item_length, f.data, {}});
+    return write_flash_file(path, a.nvm_size, items, 0, a.name, error);
 }
 
 }  // namespace
@@ -131,6 +106,40 @@ HostSetup default_setup() {
     return s;
 }
 
+namespace {
+
+// The entries of the root and of its sim/ directory (not through a link), by path.
+std::vector<std::filesystem::path> host_entries(const std::string& root) {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> entries;
+    std::error_code ec;
+    for (const fs::path& dir : {fs::path(root), fs::path(root) / "sim"}) {
+        if (!fs::is_directory(fs::symlink_status(dir, ec))) continue;
+        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(it->path());
+    }
+    return entries;
+}
+
+}  // namespace
+
+NewHostDir::NewHostDir(std::string root) : root_(std::move(root)) {
+    std::error_code ec;
+    existed_ = std::filesystem::exists(std::filesystem::symlink_status(root_, ec));
+    if (existed_)
+        for (const auto& p : host_entries(root_)) before_.insert(p.string());
+}
+
+NewHostDir::~NewHostDir() {
+    if (kept_) return;
+    std::error_code ec;
+    if (!existed_) {
+        std::filesystem::remove_all(root_, ec);
+        return;
+    }
+    for (const auto& p : host_entries(root_))
+        if (!before_.count(p.string())) std::filesystem::remove_all(p, ec);
+}
+
 bool create_host(const std::string& root, HostSetup setup, std::string& error) {
     namespace fs = std::filesystem;
     SimPaths paths{root};
@@ -139,6 +148,7 @@ bool create_host(const std::string& root, HostSetup setup, std::string& error) {
         error = root + " already holds a simulated host";
         return false;
     }
+    NewHostDir made(root);
     fs::create_directories(paths.dir(), ec);
     if (ec) {
         error = paths.dir() + ": " + ec.message();
@@ -155,23 +165,41 @@ bool create_host(const std::string& root, HostSetup setup, std::string& error) {
     }
     host.faults = scheduled;
 
+    // The flash files (the bulk of the bytes, and the signing of the factory content)
+    // are written on a second thread while this one makes the file tree, the recovery
+    // images and the state. A failure of the flash files is reported first, as one
+    // of theirs stops the creation before the rest is made.
+    std::string flash_error;
+    bool flash_written = true;
+    std::jthread flash_writer([&] {
+        try {
+            for (const auto& a : host.adapters)
+                if (!(flash_written = write_flash_image(paths.flash(a.name), a, setup, flash_error))) return;
+        } catch (const std::exception& e) {
+            flash_written = false;
+            flash_error = std::string("writing the flash images failed: ") + e.what();
+        }
+    });
     RuntimeState state;
     for (const auto& a : host.adapters) {
-        const auto given = setup.nvm_items.find(a.name);
-        if (!write_flash_image(paths.flash(a.name), a, given == setup.nvm_items.end() ? nullptr : &given->second,
-                               error))
-            return false;
         AdapterState st = setup.initial.count(a.name) ? setup.initial[a.name] : AdapterState{};
         st.running_fw_version = a.fw_version;
         st.running_pkg_version = a.pkg_version;
         state.adapters[a.name] = st;
     }
     state.fault_hits.assign(host.faults.size(), 0);
-    if (!render_host_tree(root, host, error)) return false;
-    if (!write_recovery_images(root, host, error)) return false;
-    if (!write_file_atomic(paths.state(), to_json(state).dump(1) + "\n", error)) return false;
+    const bool rest_written = render_host_tree(root, host, error) && write_recovery_images(root, host, error) &&
+                              write_file_atomic(paths.state(), to_json(state).dump(1) + "\n", error);
+    flash_writer.join();
+    if (!flash_written) {
+        error = flash_error;
+        return false;
+    }
+    if (!rest_written) return false;
     // The description goes last: its presence marks a complete host.
-    return write_file_atomic(paths.description(), to_json(host).dump(2) + "\n", error);
+    if (!write_file_atomic(paths.description(), to_json(host).dump(2) + "\n", error)) return false;
+    made.keep();
+    return true;
 }
 
 }  // namespace zelt::sim

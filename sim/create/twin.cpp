@@ -1,11 +1,15 @@
 #include "sim/create/twin.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
-#include <nlohmann/json.hpp>
+#include <thread>
 
 #include "common/directory_types.h"
 #include "common/supported_devices.h"
@@ -16,6 +20,7 @@
 #include "options/option_record.h"
 #include "sim/firmware/staged_package.h"
 #include "sim/flash/flash_model.h"
+#include "sim/state/sim_store.h"
 
 namespace zelt::sim {
 
@@ -158,43 +163,50 @@ std::string install_log_entry(const StagedPackage& pkg, const std::string& versi
            "\t0x1fff\t0\ttwin\t0\n";
 }
 
-}  // namespace
-
-bool twin_setup(std::span<const uint8_t> backup, const std::string& options_script, HostSetup& setup,
-                std::string& error) {
-    StagedPackage pkg;
+bool check_backup(std::span<const uint8_t> backup, StagedPackage& pkg, std::string& error) {
     int bad_record = -1;
-    if (!check_staged_package(backup, pkg, bad_record)) {
-        error = bad_record >= 0 ? "the backup is damaged: item record " + std::to_string(bad_record + 1) +
-                                      " or its data does not check out"
-                                : "the backup is damaged: its layout or its checksum does not check out";
-        return false;
-    }
+    if (check_staged_package(backup, pkg, bad_record)) return true;
+    error = bad_record >= 0 ? "the backup is damaged: item record " + std::to_string(bad_record + 1) +
+                                  " or its data does not check out"
+                            : "the backup is damaged: its layout or its checksum does not check out";
+    return false;
+}
+
+// The adapter the backup's properties name: its description fields and device type.
+bool backup_adapter(const StagedPackage& pkg, nlohmann::json& adapter, int& device_type, std::string& error) {
     const auto ids = pkg.property(kPropDeviceIds);
     if (!ids || ids->size() < 2) {
         error = "the backup names no device id: it was not written by backup";
         return false;
     }
     const uint16_t device_id = le16(*ids, 0);
-    const int device_type = zeltnvm_table_device_type(device_id);
+    device_type = zeltnvm_table_device_type(device_id);
     if (device_type < 0 || zeltnvm_get_func_type(device_id) != ZELT_FUNCTION_PF) {
         char text[64];
         std::snprintf(text, sizeof text, "device id %04x is not an adapter the simulator knows", device_id);
         error = text;
         return false;
     }
-
-    nlohmann::json adapter{{"name", kTwinName}, {"device_type", device_type}, {"device_id", device_id}};
+    adapter = nlohmann::json{{"name", kTwinName}, {"device_type", device_type}, {"device_id", device_id}};
     if (const auto sub = pkg.property(kPropSubsystemId); sub && sub->size() == 2) adapter["subsys_device_id"] = le16(*sub, 0);
+    return true;
+}
+
+// The setup of the twin of a backup that checked out (`pkg` reads the backup's bytes).
+bool setup_from_backup(const StagedPackage& pkg, const std::string& options_script, HostSetup& setup,
+                       std::string& error) {
+    nlohmann::json adapter;
+    int device_type = -1;
+    if (!backup_adapter(pkg, adapter, device_type, error)) return false;
     const std::string version = pkg.property_text(kPropVersion);
 
-    std::vector<FactoryItem> items;
+    std::vector<NvmItem> items;
     std::set<uint16_t> ports;
     for (const StagedRecord& r : pkg.records) {
         const zelnvm_directory_entry_t& e = r.entry;
         if (e.type == 0 || r.directive == kDirectiveRemoveIfPresent) continue;
         const std::span<const uint8_t> data = pkg.data(r);
-        items.push_back({e.type, e.ordinal, e.ext, e.attr, e.item_length, std::vector<uint8_t>(data.begin(), data.end())});
+        items.push_back({e.type, e.ordinal, e.ext, e.attr, e.item_length, data, {}});
         if (e.type == ZEL_DIR_TYPE_PORT_CFG) ports.insert(uint16_t{e.ordinal});  // a copy: the packed field may be misaligned
         if (e.type == ZEL_DIR_TYPE_VPD) read_identity(data, adapter);
         if (e.type == ZEL_DIR_TYPE_BOOTCODE) {
@@ -221,15 +233,15 @@ bool twin_setup(std::span<const uint8_t> backup, const std::string& options_scri
     }
     // The install log is not part of a backup: the twin starts one that names it, placed
     // before the staging item as on a new adapter.
-    const std::string log = install_log_entry(pkg, version, items.size());
-    const auto staging = std::find_if(items.begin(), items.end(),
-                                      [](const FactoryItem& i) { return i.type == ZEL_DIR_TYPE_UPDATE; });
-    items.insert(staging, FactoryItem{ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, kInstallLogLength,
-                                      std::vector<uint8_t>(log.begin(), log.end())});
+    const auto log = std::make_shared<const std::string>(install_log_entry(pkg, version, items.size()));
+    const auto staging =
+        std::find_if(items.begin(), items.end(), [](const NvmItem& i) { return i.type == ZEL_DIR_TYPE_UPDATE; });
+    items.insert(staging, NvmItem{ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, kInstallLogLength,
+                                  {reinterpret_cast<const uint8_t*>(log->data()), log->size()}, log});
     // The flash has the family's size, or as many times twice that as the items need: a
     // backup of an adapter with a larger flash keeps its staging item's full length.
     uint64_t needed = FlashModel::kDirectoryBytes;
-    for (const FactoryItem& item : items) {
+    for (const NvmItem& item : items) {
         const uint64_t length = std::max<uint64_t>(item.item_length, item.data.size());
         needed += (length + FlashModel::kBlock - 1) / FlashModel::kBlock * FlashModel::kBlock;
     }
@@ -245,6 +257,60 @@ bool twin_setup(std::span<const uint8_t> backup, const std::string& options_scri
         return false;
     setup = std::move(s);
     return true;
+}
+
+}  // namespace
+
+TwinResult create_twin(const std::string& root, std::span<const uint8_t> backup, const std::string& options_script,
+                       std::string& error) {
+    const SimPaths paths{root};
+    std::error_code ec;
+    if (std::filesystem::exists(paths.description(), ec)) {
+        error = root + " already holds a simulated host";
+        return TwinResult::failed;
+    }
+    NewHostDir made(root);
+    // The backup is checked on a second thread while this one writes erased flash: at
+    // least the size of the family the backup's device id names (read before the check;
+    // a damaged backup removes the file again), and more while the check goes on, as
+    // the items may need a larger flash (what they do not need is cut off).
+    StagedPackage pkg;
+    std::string check_error;
+    bool sound = false;
+    std::atomic<bool> checked = false;
+    std::jthread checker([&] {
+        try {
+            sound = check_backup(backup, pkg, check_error);
+        } catch (const std::exception& e) {
+            check_error = std::string("the backup cannot be checked: ") + e.what();
+        }
+        checked = true;
+    });
+    uint64_t erased = 0;
+    {
+        StagedPackage unchecked;
+        unchecked.bytes = backup;
+        nlohmann::json adapter;
+        int device_type = -1;
+        HostSetup family;
+        std::string ignored;
+        if (backup_adapter(unchecked, adapter, device_type, ignored) &&
+            setup_from_json(nlohmann::json{{"adapters", nlohmann::json::array({adapter})}}, family, ignored) &&
+            (std::filesystem::create_directories(paths.dir(), ec), !ec))
+            erased = write_erased_file(paths.flash(kTwinName), family.host.adapters[0].nvm_size, kLargestFlash,
+                                       [&] { return !checked; }, ignored);
+    }
+    checker.join();
+    if (!sound) {
+        error = check_error;
+        return TwinResult::bad_backup;
+    }
+    HostSetup setup;
+    if (!setup_from_backup(pkg, options_script, setup, error)) return TwinResult::bad_backup;
+    if (erased > 0) setup.erased_flash[kTwinName] = erased;
+    if (!create_host(root, std::move(setup), error)) return TwinResult::failed;
+    made.keep();
+    return TwinResult::ok;
 }
 
 }  // namespace zelt::sim

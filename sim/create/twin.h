@@ -20,11 +20,19 @@
 
 namespace zelt::sim {
 
-// Builds the setup of the twin of `backup` (the package file's bytes). `options_script`
-// is the text of a saveoptions script, or empty for none. False with a message in
-// `error` for a damaged or unusable backup, or a script line that is not a valid
-// option setting.
-bool twin_setup(std::span<const uint8_t> backup, const std::string& options_script, HostSetup& setup,
-                std::string& error);
+enum class TwinResult {
+    ok,
+    bad_backup,  // the backup (or the options script) is damaged or unusable
+    failed,      // the host could not be made
+};
+
+// Creates the twin of `backup` (the package file's bytes) at `root`, which must not
+// hold a simulated host yet. `options_script` is the text of a saveoptions script, or
+// empty for none. bad_backup, with a message in `error`, for a damaged or unusable
+// backup or a script line that is not a valid option setting; failed when the host
+// cannot be made. The backup is checked while the flash file is being written, and on
+// failure nothing is left behind under `root`.
+TwinResult create_twin(const std::string& root, std::span<const uint8_t> backup, const std::string& options_script,
+                       std::string& error);
 
 }  // namespace zelt::sim

@@ -18,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -77,9 +78,25 @@ bool parse_number(const std::string& text, long long& out) {
     return errno == 0 && end && *end == '\0' && !text.empty();
 }
 
-// Reads a file the user names (links followed) into a string sized from the file, one
+// An allocator whose elements start out uncleared: a buffer that a read fills next
+// need not be zeroed first.
+struct UninitializedBytes : std::allocator<uint8_t> {
+    template <class U>
+    struct rebind {
+        using other = UninitializedBytes;
+    };
+    template <class U>
+    void construct(U*) noexcept {}
+    template <class U, class... A>
+    void construct(U* p, A&&... a) {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+};
+
+// Reads a file the user names (links followed) into a buffer sized from the file, one
 // copy of the bytes: a backup runs to tens of megabytes.
-bool read_file(const std::string& path, std::string& out) {
+template <class Bytes>
+bool read_file(const std::string& path, Bytes& out) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;
     out.clear();
@@ -90,7 +107,7 @@ bool read_file(const std::string& path, std::string& out) {
     // A file that grew meanwhile (or one fstat gave no size for) is read to its end.
     char chunk[65536];
     for (size_t n; have == out.size() && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0; have += n)
-        out.append(chunk, n);
+        out.insert(out.end(), chunk, chunk + n);
     out.resize(have);
     const bool ok = !std::ferror(f);
     std::fclose(f);
@@ -106,14 +123,16 @@ int cmd_create_twin(const std::vector<std::string>& args) {
         else return usage();
     }
     if (backup_path.empty() || args.size() % 2 == 0) return usage();
-    std::string backup, script, error;
+    std::vector<uint8_t, UninitializedBytes> backup;
+    std::string script, error;
     if (!read_file(backup_path, backup)) return failure(backup_path + ": cannot be read");
     if (!options_path.empty() && !read_file(options_path, script)) return failure(options_path + ": cannot be read");
-    HostSetup setup;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(backup.data());
-    if (!twin_setup({bytes, backup.size()}, script, setup, error)) return failure(backup_path + ": " + error);
-    if (!create_host(args[0], std::move(setup), error)) return failure(error);
-    return 0;
+    switch (create_twin(args[0], backup, script, error)) {
+        case TwinResult::ok: return 0;
+        case TwinResult::bad_backup: return failure(backup_path + ": " + error);
+        case TwinResult::failed: break;
+    }
+    return failure(error);
 }
 
 int cmd_create(const std::vector<std::string>& args) {
