@@ -36,7 +36,7 @@ constexpr uint64_t kLargestPackageFile = UINT32_MAX;
 
 }  // namespace
 
-int32_t zelpkgReadFile(zelt::host::Host& host, const char* file, std::vector<uint8_t>& data) {
+int32_t zelpkgReadFile(zelt::host::Host& host, const char* file, zelt::ByteBuffer& data) {
     data.clear();
     if (file == nullptr) return HVXRETVAL_FILE_OPEN_FAILURE;
     using zelt::host::FileRead;
@@ -62,7 +62,7 @@ int32_t zelpkgReadFile(zelt::host::Host& host, const char* file, std::vector<uin
     return HVXRETVAL_SUCCESS;
 }
 
-int32_t zelpkgReadPackage(zelt::host::Host& host, const char* file, std::vector<uint8_t>& data) {
+int32_t zelpkgReadPackage(zelt::host::Host& host, const char* file, zelt::ByteBuffer& data) {
     const int32_t rc = zelpkgReadFile(host, file, data);
     if (rc != HVXRETVAL_SUCCESS) return rc;
     return zelpkgLoadPackage(data);
@@ -139,19 +139,19 @@ std::string hex4(unsigned v) {
 }
 
 // A text property up to 255 bytes, or "" when absent.
-std::string text_property(const std::vector<uint8_t>& pkg, uint8_t id) {
+std::string text_property(const zelt::ByteBuffer& pkg, uint8_t id) {
     char value[256] = {};
     if (zelpkgGetProperty(pkg.data(), pkg.size(), id, value, sizeof(value) - 1) < 0) return "";
     return value;
 }
 
-uint16_t u16_property(const std::vector<uint8_t>& pkg, uint8_t id, uint16_t fallback) {
+uint16_t u16_property(const zelt::ByteBuffer& pkg, uint8_t id, uint16_t fallback) {
     uint8_t v[2] = {};
     if (zelpkgGetProperty(pkg.data(), pkg.size(), id, v, sizeof(v)) < 0) return fallback;
     return static_cast<uint16_t>(v[0] | (v[1] << 8));
 }
 
-int devid(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, FileOut out) {
+int devid(const zelt::ByteBuffer& pkg, const PackageFileArgs& o, FileOut out) {
     const uint16_t subsys_vendor = u16_property(pkg, ZELPKG_PROP_SUBSYS_VENDOR, ZELT_PCI_VENDOR_ID);
     const uint16_t subsys = u16_property(pkg, ZELPKG_PROP_SUBSYS_ID, 0xFFFF);
     const uint8_t* ids = nullptr;
@@ -181,7 +181,7 @@ int devid(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, FileOut out
 }
 
 // The package's own properties as the JSON form shows them.
-void package_properties(const std::vector<uint8_t>& pkg, Json& file) {
+void package_properties(const zelt::ByteBuffer& pkg, Json& file) {
     std::string stamp = text_property(pkg, ZELPKG_PROP_UPDATED_ON);
     if (stamp.empty()) stamp = text_property(pkg, ZELPKG_PROP_CREATED_ON);
     uint32_t sum = 0;
@@ -197,7 +197,7 @@ void package_properties(const std::vector<uint8_t>& pkg, Json& file) {
     file["description"] = text_or_null(text_property(pkg, ZELPKG_PROP_PKG_DESCRIPTION));
 }
 
-int pkgver(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, FileOut out) {
+int pkgver(const zelt::ByteBuffer& pkg, const PackageFileArgs& o, FileOut out) {
     package_properties(pkg, out.file);
     auto or_na = [](const std::string& s) { return s.empty() ? std::string("N/A") : s; };
     const std::string version = text_property(pkg, ZELPKG_PROP_PKG_VERSION);
@@ -223,7 +223,7 @@ int pkgver(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, FileOut ou
     return HVXRETVAL_SUCCESS;
 }
 
-int verify(const std::vector<uint8_t>& pkg, FileOut out) {
+int verify(const zelt::ByteBuffer& pkg, FileOut out) {
     int32_t index = -1;
     const int32_t rc = zelpkgVerify(pkg.data(), pkg.size(), &index);
     out.file["verified"] = rc == HVXRETVAL_SUCCESS;
@@ -240,10 +240,10 @@ int verify(const std::vector<uint8_t>& pkg, FileOut out) {
     return rc;
 }
 
-int list_items(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, Json* items, std::string* text);
+int list_items(const zelt::ByteBuffer& pkg, const PackageFileArgs& o, Json* items, std::string* text);
 
 // The JSON form of view carries the package's properties and its items.
-int view(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, FileOut out) {
+int view(const zelt::ByteBuffer& pkg, const PackageFileArgs& o, FileOut out) {
     std::string text;
     const int32_t rc = zelpkgView(pkg.data(), pkg.size(), o.type, o.verbosity, text);
     package_properties(pkg, out.file);
@@ -255,7 +255,7 @@ int view(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, FileOut out)
 
 // The item's primary version and one secondary version per verbosity level, joined by
 // ", " and stopping at the first that does not exist.
-std::string item_versions(const std::vector<uint8_t>& pkg, const zelnvm_directory_entry_t& e, unsigned verbosity) {
+std::string item_versions(const zelt::ByteBuffer& pkg, const zelnvm_directory_entry_t& e, unsigned verbosity) {
     if (!zelpkgItemDataInBounds(pkg.data(), pkg.size(), e)) return "";
     const uint8_t* data = pkg.data() + e.item_location;
     std::string joined, v;
@@ -271,7 +271,7 @@ std::string item_versions(const std::vector<uint8_t>& pkg, const zelnvm_director
 
 // The item table of list: its text (unless `text` is nullptr) and its rows (unless
 // `items` is nullptr).
-int list_items(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, Json* items_out, std::string* text_out) {
+int list_items(const zelt::ByteBuffer& pkg, const PackageFileArgs& o, Json* items_out, std::string* text_out) {
     constexpr uint32_t kMaxListItems = 100;
     uint32_t count = 0;
     int32_t rc = zelpkgGetItemCount(pkg.data(), pkg.size(), &count);
@@ -366,7 +366,7 @@ int list_items(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, Json* 
     return HVXRETVAL_SUCCESS;
 }
 
-int list(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, FileOut out) {
+int list(const zelt::ByteBuffer& pkg, const PackageFileArgs& o, FileOut out) {
     std::string text;
     Json items = Json::array();
     const int rc = list_items(pkg, o, &items, &text);
@@ -387,7 +387,7 @@ int list(const std::vector<uint8_t>& pkg, const PackageFileArgs& o, FileOut out)
 int invoke_package_command(zelt::host::Host& host, const char* file, int command, const PackageFileArgs& o, Report& report,
                            Json& file_object) {
     FileOut out{report, file_object};
-    std::vector<uint8_t> pkg;
+    zelt::ByteBuffer pkg;
     const int32_t rc = zelpkgReadPackage(host, file, pkg);
     if (rc != HVXRETVAL_SUCCESS) {
         if (o.verbosity > 0)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/parsed_command.h"
+#include "common/byte_buffer.h"
 #include "cli/report/report.h"
 #include "host/host.h"
 #include "package/package_writer.h"
@@ -19,13 +20,13 @@ namespace zelt::cli {
 // opened, and also (with a message naming the file) when it is not a regular file or
 // is larger than any package can be; INVALID_LENGTH when it is empty, MALLOC_FAILURE,
 // FILE_READ_FAILURE on a short read.
-int32_t zelpkgReadFile(zelt::host::Host& host, const char* file, std::vector<uint8_t>& data);
+int32_t zelpkgReadFile(zelt::host::Host& host, const char* file, zelt::ByteBuffer& data);
 
 // Reads a package file. A file behind the firmware update package header is handed on
 // as the package it wraps, so the bytes always begin with "PKG0". Results as
 // zelpkgReadFile, then INVALID_FILE_HEADER or INVALID_CHECKSUM for a bad wrapper and
 // the header checks of the package; on any failure `data` is left empty.
-int32_t zelpkgReadPackage(zelt::host::Host& host, const char* file, std::vector<uint8_t>& data);
+int32_t zelpkgReadPackage(zelt::host::Host& host, const char* file, zelt::ByteBuffer& data);
 
 // 1 when the package is a configuration package for a device of `device_type` (with
 // the run's -recovery and -force), else 0.

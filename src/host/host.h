@@ -27,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/byte_buffer.h"
 #include "host/url_download.h"
 
 namespace zelt::host {
@@ -91,7 +92,11 @@ public:
     // pipe without a writer, a device, a socket or a directory is refused without
     // waiting on it, and an oversized file without reading any of it. On failure
     // `data` is empty and errno tells why (EISDIR, ENODEV or EFBIG for the refusals).
-    virtual FileRead read_regular_file(std::string_view path, uint64_t max_size, std::vector<uint8_t>& data);
+    // The buffer is not cleared before the read, and a large file is read by two
+    // threads, each into its half.
+    virtual FileRead read_regular_file(std::string_view path, uint64_t max_size, ByteBuffer& data);
+    // The same into a plain vector (cleared before the read: for small files).
+    FileRead read_regular_file(std::string_view path, uint64_t max_size, std::vector<uint8_t>& data);
     // Writes a whole file (created or truncated). False on failure.
     virtual bool write_file(std::string_view path, std::string_view data);
     // Target of a symbolic link. False when the path is not a readable link.

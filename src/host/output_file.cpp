@@ -82,7 +82,24 @@ bool OutputFile::write(std::span<const uint8_t> data) {
         errno = EBADF;
         return false;
     }
-    return data.empty() || std::fwrite(data.data(), 1, data.size(), file_) == data.size();
+    if (data.empty()) return true;
+    // Straight to the descriptor, after whatever a writer printed into the stream: the
+    // bytes are not copied through the stream's buffer on their way.
+    if (std::fflush(file_) != 0) return false;
+    const int fd = ::fileno(file_);
+    const uint8_t* p = data.data();
+    size_t left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
 }
 
 bool OutputFile::write(std::string_view text) {

@@ -29,7 +29,10 @@ int32_t zelpkgPldmPackageOffset(const void* file, size_t length, size_t* offset)
     return HVXRETVAL_SUCCESS;
 }
 
-int32_t zelpkgLoadPackage(std::vector<uint8_t>& file) {
+namespace {
+
+template <class Bytes>
+int32_t load_package(Bytes& file) {
     size_t offset = 0;
     int32_t rc = zelpkgPldmPackageOffset(file.data(), file.size(), &offset);
     if (rc == HVXRETVAL_SUCCESS) {
@@ -42,6 +45,12 @@ int32_t zelpkgLoadPackage(std::vector<uint8_t>& file) {
     }
     return rc;
 }
+
+}  // namespace
+
+int32_t zelpkgLoadPackage(std::vector<uint8_t>& file) { return load_package(file); }
+
+int32_t zelpkgLoadPackage(ByteBuffer& file) { return load_package(file); }
 
 namespace {
 

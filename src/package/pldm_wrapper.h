@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/byte_buffer.h"
+
 namespace zelt {
 
 // Identifier of the header's format version 1.0, in file byte order.
@@ -40,6 +42,7 @@ int32_t zelpkgPldmPackageOffset(const void* file, size_t length, size_t* offset)
 // (so the result begins with "PKG0") and checks the package's file header. 0 on
 // success; on failure `file` is cleared and the result returned.
 int32_t zelpkgLoadPackage(std::vector<uint8_t>& file);
+int32_t zelpkgLoadPackage(ByteBuffer& file);
 
 // Wraps a package in the header: one device record naming the vendor and device ids,
 // one component (the package itself), the version text (at most 255 bytes).

@@ -90,11 +90,15 @@ TEST(Crc32, SuffixFromTwoPrefixes) {
                   file_crc32(data.data() + split, data.size() - split))
             << "split " << split;
     }
-    // Against zlib's combination of two CRCs, for lengths far beyond any buffer.
+    // Against zlib's combination of two CRCs, for lengths far beyond any buffer, both
+    // ways: the suffix from the whole, and the whole joined from its two parts.
     const uint32_t a = 0x1234abcdu, b = 0x9e3779b9u;
-    for (uint64_t n : {uint64_t{1}, uint64_t{1} << 20, (uint64_t{5} << 30) + 3, (uint64_t{1} << 40) - 1}) {
+    for (uint64_t n : {uint64_t{0}, uint64_t{1}, uint64_t{1} << 20, (uint64_t{5} << 30) + 3, (uint64_t{1} << 40) - 1}) {
         const uint32_t ab = static_cast<uint32_t>(crc32_combine(a, b, static_cast<z_off_t>(n)));
-        EXPECT_EQ(zelt::crypto::crc32_of_suffix(ab, a, n), b) << "length " << n;
+        if (n != 0) {
+            EXPECT_EQ(zelt::crypto::crc32_of_suffix(ab, a, n), b) << "length " << n;
+        }
+        EXPECT_EQ(zelt::crypto::crc32_combine(a, b, n), ab) << "length " << n;
     }
 }
 
@@ -130,6 +134,68 @@ TEST(RangeDigests, MatchSeparatePasses) {
         EXPECT_EQ(r.crc_to_mark, file_crc32(p + r.begin, r.crc_mark - r.begin));
         if (r.want_sha) {
             EXPECT_EQ(r.sha, zelt::crypto::sha256({p + r.begin, static_cast<size_t>(r.sha_end - r.begin)}));
+        }
+    }
+}
+
+// Shared between two threads (the SHA-256s dealt out, the CRC cut in two and joined),
+// the results are those of one thread and of separate passes, whatever the layout:
+// one image taking most of the buffer (the whole CRC goes to the other thread), two
+// equal images (the cut falls inside ranges), CRC-only ranges, ranges nested, sharing
+// ends or empty, odd boundaries, and a first range that starts well into the buffer.
+TEST(RangeDigests, TwoThreadsMatchOne) {
+    constexpr uint64_t kSize = (1u << 20) + 3;
+    const auto data = random_bytes(kSize, 6);
+    using zelt::crypto::RangeDigest;
+    struct R {
+        uint64_t begin, end, mark;
+        bool sha;
+        uint64_t sha_end;
+    };
+    struct Layout {
+        const char* what;
+        std::vector<R> ranges;
+    } layouts[] = {
+        {"one image and the file", {{100, kSize - 8, kSize - 12, true, kSize - 300}, {0, kSize, kSize, false, 0}}},
+        {"two images and the file",
+         {{64, 524351, 524347, true, 524091}, {524351, kSize - 4, kSize - 8, true, kSize - 264}, {0, kSize, kSize - 4, false, 0}}},
+        {"CRCs only", {{0, kSize, kSize, false, 0}, {1, 777777, 3333, false, 0}, {524287, 524289, 524288, false, 0}}},
+        {"nested and sharing ends",
+         {{10, 900001, 500000, true, 900001}, {10, 900001, 10, true, 10}, {300000, 300001, 300000, true, 300001},
+          {900001, 900001, 900001, true, 900001}, {5, kSize, 900001, false, 0}}},
+        {"one long and many short",
+         {{0, 800000, 800000, true, 799999}, {800000, 800100, 800050, true, 800100}, {800100, 800300, 800200, true, 800299},
+          {800300, 900000, 850000, true, 899000}, {900000, kSize, kSize, true, kSize}}},
+        {"starting late", {{700001, 1000003, 999999, true, 999000}, {700001, kSize, kSize, false, 0}}},
+        {"all empty", {{4097, 4097, 4097, true, 4097}, {4097, 4097, 4097, false, 4097}}},
+    };
+    for (const Layout& layout : layouts) {
+        SCOPED_TRACE(layout.what);
+        std::vector<RangeDigest> one, two;
+        for (const R& r : layout.ranges) {
+            RangeDigest d;
+            d.begin = r.begin;
+            d.end = r.end;
+            d.crc_mark = r.mark;
+            d.want_sha = r.sha;
+            d.sha_end = r.sha_end;
+            one.push_back(d);
+        }
+        two = one;
+        ASSERT_TRUE(zelt::crypto::compute_range_digests(data, one, {1, 0}));
+        ASSERT_TRUE(zelt::crypto::compute_range_digests(data, two, {2, 0}));
+        for (size_t i = 0; i < one.size(); ++i) {
+            const RangeDigest& r = two[i];
+            const uint8_t* p = data.data();
+            SCOPED_TRACE(std::to_string(r.begin) + ".." + std::to_string(r.end));
+            EXPECT_EQ(r.crc, file_crc32(p + r.begin, r.end - r.begin));
+            EXPECT_EQ(r.crc_to_mark, file_crc32(p + r.begin, r.crc_mark - r.begin));
+            EXPECT_EQ(r.crc, one[i].crc);
+            EXPECT_EQ(r.crc_to_mark, one[i].crc_to_mark);
+            if (r.want_sha) {
+                EXPECT_EQ(r.sha, zelt::crypto::sha256({p + r.begin, static_cast<size_t>(r.sha_end - r.begin)}));
+                EXPECT_EQ(r.sha, one[i].sha);
+            }
         }
     }
 }

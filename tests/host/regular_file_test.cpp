@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,24 @@ TEST(HostReadRegularFile, ReadsUpToTheBoundAndRefusesTheRest) {
     std::vector<uint8_t> data;
     ASSERT_EQ(host.read_regular_file(dir.file("eight"), 8, data), FileRead::kOk);
     EXPECT_EQ(data, (std::vector<uint8_t>{'P', 'K', 'G', '0', 0, 1, 2, 3}));
+}
+
+// A file large enough to be read in two halves by two threads comes back whole, every
+// byte in its place, at any length around where the halves meet.
+TEST(HostReadRegularFile, LargeFilesComeBackWhole) {
+    zelt::test::TempDir dir;
+    zelt::host::LinuxHost host;
+    std::mt19937 gen(7);
+    std::vector<uint8_t> bytes((size_t{9} << 20) + 5);
+    for (uint8_t& b : bytes) b = static_cast<uint8_t>(gen());
+    for (size_t size : {(size_t{8} << 20) - 1, size_t{8} << 20, bytes.size()}) {
+        std::ofstream(dir.file("big.pkg"), std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(size));
+        zelt::ByteBuffer data;
+        ASSERT_EQ(host.read_regular_file(dir.file("big.pkg"), UINT32_MAX, data), FileRead::kOk) << size;
+        ASSERT_EQ(data.size(), size);
+        EXPECT_TRUE(std::equal(data.begin(), data.end(), bytes.begin())) << size;
+    }
 }
 
 }  // namespace

@@ -150,7 +150,7 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
     const char* file = row.package.file.c_str();
     const int cfg_pkg = row.cfg_pkg;
     // The bytes verified when the package was chosen, not the file as it is now.
-    const std::vector<uint8_t>& pkg = row.package.bytes;
+    const zelt::ByteBuffer& pkg = row.package.bytes;
 
     installer::UpdateTarget target;
     target.inventory = &inventory;

@@ -128,7 +128,7 @@ private:
 // The anti-rollback rule before a recovery of a Kestra adapter: 0 to go on (also when
 // the adapter's counters cannot be read: a bricked adapter does not answer), else the
 // status to end with, its message printed.
-int anti_rollback_status(const zelt::device::InventoryFunction& target, const std::vector<uint8_t>& pkg) {
+int anti_rollback_status(const zelt::device::InventoryFunction& target, std::span<const uint8_t> pkg) {
     hwrm_mfg_otp_qcfg_output otp{};
     if (const zelt::Result rc = zelt::transport::zeltnvm_query_mfg_otp_details(target.function, &otp); !rc.ok()) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "query_mfg_otp_details failed with status %d\n", rc.code());
@@ -483,7 +483,7 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
                       family_label(r.device_type, false), static_cast<int>(i) + 1);
         std::fflush(stdout);
         const int adapter_rc = zeltnvm_invoke_firmware_update(inventory, r, args, out);
-        std::vector<uint8_t>().swap(r.package.bytes);  // done with: one package in memory less
+        zelt::ByteBuffer().swap(r.package.bytes);  // done with: one package in memory less
         out.status = adapter_rc;
         if (out.recovery) tell_next_action(out, adapter_rc);
     }

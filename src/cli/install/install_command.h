@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_buffer.h"
 #include "common/result.h"
 #include "device/identity/identity.h"
 #include "device/inventory.h"
@@ -41,7 +42,7 @@ struct InstallArgs {
 // The package file chosen for one adapter, and what the package says of itself.
 struct ChosenPackage {
     std::string file;                   // as named on the command line or matched by its pattern
-    std::vector<uint8_t> bytes;         // the package as read and verified: what gets installed
+    zelt::ByteBuffer bytes;             // the package as read and verified: what gets installed
     std::string version;                // the package version, "" when it has none
     bool onboard_cfg_required = false;  // needs the adapter's onboard configuration item
     bool livepatch = false;             // a live patch: takes effect without a reboot

@@ -78,7 +78,7 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(zelt::host::Host& host,
     int status = 4;
     for (const std::string& file : files) {
         const char* name = file.c_str();
-        std::vector<uint8_t> pkg;
+        zelt::ByteBuffer pkg;
         rc = zelpkgReadPackage(host, name, pkg);
         if (rc != 0) {
             if (rc < -99)

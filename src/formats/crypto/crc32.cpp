@@ -201,6 +201,11 @@ uint32_t crc32_of_suffix(uint32_t crc_ab, uint32_t crc_a, uint64_t len_b) {
     return crc_ab ^ multiply_mod_poly(x_to_8n_mod_poly(len_b), crc_a);
 }
 
+uint32_t crc32_combine(uint32_t crc_a, uint32_t crc_b, uint64_t len_b) {
+    // The same relation read the other way: crc(a b) = crc(a) * x^(8 |b|) + crc(b).
+    return crc_b ^ multiply_mod_poly(x_to_8n_mod_poly(len_b), crc_a);
+}
+
 bool crc32_has_fast_path() {
 #ifdef ZELT_CRC32_HAVE_CLMUL
     return cpu_features().pclmul;

@@ -64,6 +64,10 @@ bool crc32_has_fast_path();
 // two of them, without a second pass over the range.
 uint32_t crc32_of_suffix(uint32_t crc_ab, uint32_t crc_a, uint64_t len_b);
 
+// The CRC-32 of bytes a followed by bytes b from the CRC-32 of each and the length of
+// b: how the CRCs of pieces computed apart are joined.
+uint32_t crc32_combine(uint32_t crc_a, uint32_t crc_b, uint64_t len_b);
+
 }  // namespace crypto
 
 }  // namespace zelt

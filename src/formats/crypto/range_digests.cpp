@@ -1,6 +1,8 @@
 #include "formats/crypto/range_digests.h"
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "formats/crypto/crc32.h"
@@ -12,14 +14,110 @@ namespace {
 // Small enough to stay in the second-level cache between the passes over one chunk.
 constexpr uint64_t kChunk = 64 * 1024;
 
+// A byte costs SHA-256 about six times what it costs the CRC (the SHA instructions
+// against carry-less multiplication folding); the work is shared out by this weight.
+constexpr uint64_t kShaWeight = 6;
+
 bool well_formed(const RangeDigest& r, uint64_t size) {
     return r.begin <= r.end && r.end <= size && r.begin <= r.crc_mark && r.crc_mark <= r.end &&
            (!r.want_sha || (r.begin <= r.sha_end && r.sha_end <= r.end));
 }
 
+// The work of one thread: the SHA-256 of some of the ranges and one piece of the CRC,
+// [crc_begin, crc_end), both ends among the noted offsets.
+struct Lane {
+    std::vector<size_t> sha;  // indices of the ranges whose SHA-256 this lane computes
+    uint64_t crc_begin = 0;
+    uint64_t crc_end = 0;
+    // noted[k]: the CRC-32 of [crc_begin, offsets[k]), for the offsets in the piece.
+    std::vector<uint32_t> noted;
+};
+
+size_t index_of(const std::vector<uint64_t>& offsets, uint64_t offset) {
+    return static_cast<size_t>(std::lower_bound(offsets.begin(), offsets.end(), offset) - offsets.begin());
+}
+
+// Walks the lane's bytes chunk by chunk: the CRC piece, noted at every offset it
+// passes, and each of its SHA-256 ranges, so that a chunk is read from memory once.
+void walk(const uint8_t* p, std::span<const RangeDigest> ranges, const std::vector<uint64_t>& offsets, Lane& lane,
+          std::vector<SHA256_CTX>& sha) {
+    const bool has_crc = lane.crc_begin < lane.crc_end;
+    uint64_t lo = has_crc ? lane.crc_begin : UINT64_MAX;
+    uint64_t hi = has_crc ? lane.crc_end : 0;
+    for (size_t i : lane.sha) {
+        lo = std::min(lo, ranges[i].begin);
+        hi = std::max(hi, ranges[i].sha_end);
+    }
+    lane.noted.assign(offsets.size(), 0);
+    size_t next = index_of(offsets, lane.crc_begin) + 1;  // the next offset to note
+    uint32_t crc = 0;  // of no bytes; crc32i continues from its complement
+    for (uint64_t chunk = lo; chunk < hi; chunk += kChunk) {
+        const uint64_t chunk_end = std::min(chunk + kChunk, hi);
+        // The next chunk is asked into the cache while this one is worked on: hashing
+        // straight from memory is markedly slower than from the cache.
+        for (uint64_t line = chunk_end; line < std::min(chunk_end + kChunk, hi); line += 64)
+            __builtin_prefetch(p + line, 0, 2);
+        if (has_crc) {
+            const uint64_t to = std::min(chunk_end, lane.crc_end);
+            for (uint64_t at = std::max(chunk, lane.crc_begin); at < to;) {
+                const uint64_t stop = std::min(to, offsets[next]);
+                crc = crc32i(~crc, p + at, stop - at);
+                at = stop;
+                if (at == offsets[next]) lane.noted[next++] = crc;
+            }
+        }
+        for (size_t i : lane.sha) {
+            const RangeDigest& r = ranges[i];
+            const uint64_t from = std::max(chunk, r.begin), to = std::min(chunk_end, r.sha_end);
+            if (from < to) SHA256Update(&sha[i], p + from, to - from);
+        }
+    }
+}
+
+// How the work is cut in two: the first `first_lane_shas` SHA-256 ranges (by start)
+// and the CRC up to `split` for the first lane, the rest for the second. With
+// split == back and every SHA-256 in the first lane, one thread does it all.
+struct LanePlan {
+    size_t first_lane_shas = 0;
+    uint64_t split = 0;
+};
+
+LanePlan plan_lanes(std::span<const RangeDigest> ranges, const std::vector<size_t>& by_start, uint64_t front,
+                    uint64_t back, const DigestThreads& threads) {
+    const size_t count = by_start.size();
+    std::vector<uint64_t> before(count + 1, 0);  // SHA-256 bytes of the first k ranges
+    for (size_t k = 0; k < count; ++k)
+        before[k + 1] = before[k] + ranges[by_start[k]].sha_end - ranges[by_start[k]].begin;
+    const uint64_t sha_bytes = before[count], crc_bytes = back - front;
+    LanePlan best{count, back};
+    if (threads.threads < 2 || sha_bytes + crc_bytes < threads.min_bytes_to_share) return best;
+
+    // The time of a lane, in CRC bytes: a lane that computes the CRC of the bytes it
+    // hashes has them in its cache for the hash, so the CRC costs it little more than
+    // on its own.
+    auto work = [&](uint64_t sha, uint64_t crc) { return sha * kShaWeight + crc; };
+    uint64_t best_time = work(sha_bytes, crc_bytes);
+    auto consider = [&](size_t k, uint64_t split) {
+        const uint64_t time = std::max(work(before[k], split - front), work(sha_bytes - before[k], back - split));
+        if (time < best_time) {
+            best_time = time;
+            best = {k, split};
+        }
+    };
+    // Every hash on one lane and the CRC on the other; the hashes cut between two
+    // ranges, each lane with the CRC of its part; or, with no hash, the CRC cut in half.
+    consider(count, front);
+    for (size_t k = 1; k < count; ++k) consider(k, ranges[by_start[k]].begin);
+    if (count == 0) consider(0, front + crc_bytes / 2);
+    // Not worth a thread when it saves little.
+    if (best_time * 10 > work(sha_bytes, crc_bytes) * 9) return {count, back};
+    return best;
+}
+
 }  // namespace
 
-bool compute_range_digests(std::span<const uint8_t> bytes, std::span<RangeDigest> ranges) {
+bool compute_range_digests(std::span<const uint8_t> bytes, std::span<RangeDigest> ranges,
+                           const DigestThreads& threads) {
     for (const RangeDigest& r : ranges)
         if (!well_formed(r, bytes.size())) return false;
     if (ranges.empty()) return true;
@@ -28,43 +126,70 @@ bool compute_range_digests(std::span<const uint8_t> bytes, std::span<RangeDigest
     // every range's start, mark and end; the CRC of a range follows from the notes at
     // its ends.
     std::vector<uint64_t> offsets;
-    offsets.reserve(ranges.size() * 3);
+    offsets.reserve(ranges.size() * 3 + 1);
     for (const RangeDigest& r : ranges) offsets.insert(offsets.end(), {r.begin, r.crc_mark, r.end});
     std::sort(offsets.begin(), offsets.end());
     offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
-    std::vector<uint32_t> noted(offsets.size(), 0);  // CRC-32 of [offsets.front(), offsets[k])
+    const uint64_t front = offsets.front(), back = offsets.back();
+
+    std::vector<SHA256_CTX> sha(ranges.size());
+    std::vector<size_t> by_start;  // the ranges with a SHA-256, by where they start
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        if (!ranges[i].want_sha) continue;
+        SHA256Init(&sha[i]);
+        by_start.push_back(i);
+    }
+    std::stable_sort(by_start.begin(), by_start.end(),
+                     [&](size_t a, size_t b) { return ranges[a].begin < ranges[b].begin; });
+
+    const LanePlan plan = plan_lanes(ranges, by_start, front, back, threads);
+    Lane lanes[2];
+    lanes[0].sha.assign(by_start.begin(), by_start.begin() + static_cast<std::ptrdiff_t>(plan.first_lane_shas));
+    lanes[1].sha.assign(by_start.begin() + static_cast<std::ptrdiff_t>(plan.first_lane_shas), by_start.end());
+    const uint64_t split = plan.split;  // where the second lane's CRC piece starts
+    const bool share = split < back || !lanes[1].sha.empty();
+    if (share) {
+        const auto at = std::lower_bound(offsets.begin(), offsets.end(), split);
+        if (*at != split) offsets.insert(at, split);
+    }
+    lanes[0].crc_begin = front;
+    lanes[0].crc_end = split;
+    lanes[1].crc_begin = split;
+    lanes[1].crc_end = back;
 
     const uint8_t* p = bytes.data();
-    std::vector<SHA256_CTX> sha(ranges.size());
-    for (size_t i = 0; i < ranges.size(); ++i)
-        if (ranges[i].want_sha) SHA256Init(&sha[i]);
-
-    uint32_t crc = 0;  // of no bytes; crc32i continues from its complement
-    size_t next = 1;   // the next offset to note
-    for (uint64_t chunk = offsets.front(); chunk < offsets.back(); chunk += kChunk) {
-        const uint64_t chunk_end = std::min(chunk + kChunk, offsets.back());
-        for (uint64_t at = chunk; at < chunk_end;) {
-            const uint64_t stop = std::min(chunk_end, offsets[next]);
-            crc = crc32i(~crc, p + at, stop - at);
-            at = stop;
-            if (at == offsets[next]) noted[next++] = crc;
+    if (!share) {
+        walk(p, ranges, offsets, lanes[0], sha);
+    } else {
+        std::thread second;
+        try {
+            second = std::thread([&] { walk(p, ranges, offsets, lanes[1], sha); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the caller's thread walks both lanes.
         }
-        for (size_t i = 0; i < ranges.size(); ++i) {
-            const RangeDigest& r = ranges[i];
-            if (!r.want_sha) continue;
-            const uint64_t lo = std::max(chunk, r.begin), hi = std::min(chunk_end, r.sha_end);
-            if (lo < hi) SHA256Update(&sha[i], p + lo, hi - lo);
-        }
+        walk(p, ranges, offsets, lanes[0], sha);
+        if (second.joinable())
+            second.join();
+        else
+            walk(p, ranges, offsets, lanes[1], sha);
     }
 
-    auto noted_at = [&](uint64_t offset) {
-        return noted[static_cast<size_t>(std::lower_bound(offsets.begin(), offsets.end(), offset) - offsets.begin())];
+    // The CRC of [a, b) from the notes: within one piece from the notes at its ends,
+    // across the cut by joining the two parts.
+    auto crc_between = [&](uint64_t a, uint64_t b) {
+        const Lane& first = lanes[0];
+        const Lane& second = lanes[1];
+        if (b <= split) return crc32_of_suffix(first.noted[index_of(offsets, b)], first.noted[index_of(offsets, a)], b - a);
+        if (a >= split)
+            return crc32_of_suffix(second.noted[index_of(offsets, b)], second.noted[index_of(offsets, a)], b - a);
+        const uint32_t head =
+            crc32_of_suffix(first.noted[index_of(offsets, split)], first.noted[index_of(offsets, a)], split - a);
+        return crc32_combine(head, second.noted[index_of(offsets, b)], b - split);
     };
     for (size_t i = 0; i < ranges.size(); ++i) {
         RangeDigest& r = ranges[i];
-        const uint32_t at_begin = noted_at(r.begin);
-        r.crc = crc32_of_suffix(noted_at(r.end), at_begin, r.end - r.begin);
-        r.crc_to_mark = crc32_of_suffix(noted_at(r.crc_mark), at_begin, r.crc_mark - r.begin);
+        r.crc = crc_between(r.begin, r.end);
+        r.crc_to_mark = crc_between(r.begin, r.crc_mark);
         if (r.want_sha) SHA256Final(&sha[i], r.sha.data());
     }
     return true;
