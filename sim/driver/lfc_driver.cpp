@@ -61,7 +61,7 @@ int lfc_device_ioctl(const std::string& root, uint32_t domain, unsigned long req
     if (!session) return fail(err, EIO);
 
     uint32_t dev = (req.hdr.devfn >> 3) & 0x1F, fn = req.hdr.devfn & 7;
-    FunctionRef ref = find_function(session->host(), domain, req.hdr.bus, dev, fn);
+    ConstFunctionRef ref = find_function(session->host_view(), domain, req.hdr.bus, dev, fn);
 
     nlohmann::json log{{"channel", "lfc"},
                        {"function", ref ? ref.function->address() : std::string()},
@@ -114,7 +114,7 @@ int lfc_device_ioctl(const std::string& root, uint32_t domain, unsigned long req
 
     const AdapterDesc& adapter = *ref.adapter;
     FirmwareContext ctx{adapter, *ref.function, session->adapter_state(adapter.name),
-                        FlashModel(session->flash(adapter.name)), session->now_us(), &session->host().faults};
+                        FlashModel(session->flash(adapter.name)), session->now_us(), &session->host_view().faults};
     std::vector<uint8_t> response(msg.len_resp, 0);
     const uint64_t response_bus = map.map_response(response);
     std::memcpy(hwrm_req.data() + offsetof(hwrm_input_header, resp_addr), &response_bus, sizeof response_bus);

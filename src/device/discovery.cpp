@@ -405,7 +405,9 @@ Roads live_roads(host::Host& host) {
 
 Result zelt_nvm_discover(Host& host, const Roads& roads, Inventory& inventory) {
     inventory = Inventory{};
+    // The records are large: room for the most a run keeps, so they are never moved.
     std::vector<zelt_nvm_device_info_t> records;
+    records.reserve(ZELT_MAX_FUNCTIONS);
     int rc = enumerate_pci_devices(host, records);
     if (rc != 0) return Result::tool(rc);
     std::vector<zelt_nvm_drv_info_t> interfaces;
@@ -421,6 +423,7 @@ Result zelt_nvm_discover(Host& host, const Roads& roads, Inventory& inventory) {
     }
     for (auto& rec : records) get_link_info(host, roads, rec);
     for (auto& rec : records) get_sriov_info(host, rec);
+    inventory.functions.reserve(records.size());
     for (const auto& rec : records) inventory.add(rec, function_of(rec, roads));
     // Step 8: adapters told apart by serial number and PCI domain and bus, and their PF counts.
     inventory.group_adapters();
