@@ -99,6 +99,15 @@ struct KeptHost {
     std::map<std::string, std::shared_ptr<MappedFlash>> flash;
     std::shared_ptr<KeptFile> lock;
     std::shared_ptr<KeptFile> request_log;
+    // The last text read of each file and what it parsed to, so that the very same bytes
+    // read again (by another reader of the process, or after another process changed
+    // only the other file) are not parsed again.
+    std::string description_text;
+    std::shared_ptr<const HostDesc> description_parsed;
+    std::string state_text;
+    std::shared_ptr<const RuntimeState> state_parsed;
+    std::string state_json_text;  // the state as the clock reader parsed it
+    std::shared_ptr<const nlohmann::json> state_json;
 };
 
 // A process normally works on one host; a few are kept so tests switching between
@@ -157,30 +166,56 @@ uint64_t new_token() {
     return t;
 }
 
-bool parse_description(const std::string& path, HostDesc& host, std::string& error) {
+// The description file parsed, through the text kept for `root`.
+std::shared_ptr<const HostDesc> parse_description(const std::string& root, const std::string& path,
+                                                  std::string& error) {
     std::string text;
     if (!read_whole_file(path, text)) {
         error = path + ": cannot be read";
-        return false;
+        return nullptr;
+    }
+    {
+        std::lock_guard<std::mutex> guard(kept_mutex());
+        KeptHost& kept = kept_host(root);
+        if (kept.description_parsed && kept.description_text == text) return kept.description_parsed;
     }
     nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
-    if (j.is_discarded() || !host_from_json(j, host, error)) {
+    auto host = std::make_shared<HostDesc>();
+    if (j.is_discarded() || !host_from_json(j, *host, error)) {
         error = path + ": " + (j.is_discarded() ? std::string("not JSON") : error);
-        return false;
+        return nullptr;
     }
-    return true;
+    std::lock_guard<std::mutex> guard(kept_mutex());
+    KeptHost& kept = kept_host(root);
+    kept.description_text = std::move(text);
+    kept.description_parsed = host;
+    return host;
 }
 
-// A missing state file is an empty state.
-bool parse_state(const std::string& path, RuntimeState& state, std::string& error) {
+// The state file parsed, through the text kept for `root`; a missing file is an empty
+// state.
+std::shared_ptr<const RuntimeState> parse_state(const std::string& root, const std::string& path,
+                                                std::string& error) {
     std::string text;
-    if (!read_whole_file(path, text)) return true;
-    nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
-    if (j.is_discarded() || !state_from_json(j, state, error)) {
-        error = path + ": " + (j.is_discarded() ? std::string("not JSON") : error);
-        return false;
+    if (!read_whole_file(path, text)) return std::make_shared<const RuntimeState>();
+    std::shared_ptr<const nlohmann::json> parsed;
+    {
+        std::lock_guard<std::mutex> guard(kept_mutex());
+        KeptHost& kept = kept_host(root);
+        if (kept.state_parsed && kept.state_text == text) return kept.state_parsed;
+        if (kept.state_json && kept.state_json_text == text) parsed = kept.state_json;
     }
-    return true;
+    if (!parsed) parsed = std::make_shared<const nlohmann::json>(nlohmann::json::parse(text, nullptr, false));
+    auto state = std::make_shared<RuntimeState>();
+    if (parsed->is_discarded() || !state_from_json(*parsed, *state, error)) {
+        error = path + ": " + (parsed->is_discarded() ? std::string("not JSON") : error);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> guard(kept_mutex());
+    KeptHost& kept = kept_host(root);
+    kept.state_text = std::move(text);
+    kept.state_parsed = state;
+    return state;
 }
 
 }  // namespace
@@ -399,10 +434,10 @@ bool load_shared(FileLock& lock, const SimPaths& paths, std::shared_ptr<const Ho
         }
         kept.valid = false;
     }
-    auto parsed_host = std::make_shared<HostDesc>();
-    auto parsed_state = std::make_shared<RuntimeState>();
-    if (!parse_description(paths.description(), *parsed_host, error)) return false;
-    if (!parse_state(paths.state(), *parsed_state, error)) return false;
+    std::shared_ptr<const HostDesc> parsed_host = parse_description(paths.root, paths.description(), error);
+    if (!parsed_host) return false;
+    std::shared_ptr<const RuntimeState> parsed_state = parse_state(paths.root, paths.state(), error);
+    if (!parsed_state) return false;
     host = parsed_host;
     state = parsed_state;
     if (token == 0) {
@@ -577,9 +612,20 @@ int64_t read_clock_offset(const std::string& root) {
     }
     std::string text;
     if (!read_whole_file(paths.state(), text)) return 0;
-    nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
-    if (!j.is_object()) return 0;
-    return j.value("clock_offset_us", int64_t{0});
+    auto j = std::make_shared<const nlohmann::json>(nlohmann::json::parse(text, nullptr, false));
+    if (!j->is_object()) return 0;
+    const int64_t offset = j->value("clock_offset_us", int64_t{0});
+    // Kept for the first session, which reads the same file under the lock.
+    std::lock_guard<std::mutex> guard(kept_mutex());
+    KeptHost& kept = kept_host(paths.root);
+    kept.state_json_text = std::move(text);
+    kept.state_json = std::move(j);
+    return offset;
+}
+
+std::shared_ptr<const HostDesc> read_description_file(const std::string& root, std::string& error) {
+    const SimPaths paths = paths_of(root);
+    return parse_description(paths.root, paths.description(), error);
 }
 
 uint64_t SimSession::now_us() const {

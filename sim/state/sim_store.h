@@ -146,6 +146,10 @@ private:
 bool read_host_description(const std::string& root, const std::function<void(const HostDesc&)>& read,
                            std::string& error);
 
+// The host's description as its file holds it, read without taking the lock (the file
+// is only ever replaced whole); null with `error` when it cannot be read or parsed.
+std::shared_ptr<const HostDesc> read_description_file(const std::string& root, std::string& error);
+
 // The virtual clock offset of a host as its state file holds it, read without taking
 // the lock (the file is only ever replaced whole); 0 when the file is missing.
 int64_t read_clock_offset(const std::string& root);
