@@ -58,7 +58,7 @@ void fill_dump(uint8_t* out, uint32_t length, uint32_t flag) {
 
 struct EthtoolCall {
     SimSession& session;
-    FunctionRef ref;
+    ConstFunctionRef ref;
     FirmwareContext ctx;
     nlohmann::json& log;
     int& err;
@@ -271,7 +271,7 @@ int interface_device_ioctl(const std::string& root, unsigned long request, struc
     }
     auto session = SimSession::open(root, error);
     if (!session) return fail(err, EIO);
-    FunctionRef ref = find_interface(session->host(), ifname);
+    ConstFunctionRef ref = find_interface(session->host_view(), ifname);
     if (!ref) return fail(err, ENODEV);
     if (request != SIOCETHTOOL) return fail(err, ENOTTY);
     void* data = ifr->ifr_data;
@@ -284,11 +284,11 @@ int interface_device_ioctl(const std::string& root, unsigned long request, struc
     EthtoolCall call{*session, ref,
                      FirmwareContext{adapter, *ref.function, session->adapter_state(adapter.name),
                                      FlashModel(session->flash(adapter.name)), session->now_us(),
-                                     &session->host().faults},
+                                     &session->host_view().faults},
                      log, err};
     int rc;
     const FaultDesc* fault = match_ethtool_fault(*session, adapter, *ref.function, cmd, reaches_firmware(cmd));
-    if (!session->host().root_user && needs_admin(cmd)) {
+    if (!session->host_view().root_user && needs_admin(cmd)) {
         rc = fail(err, EACCES);
     } else if (fault) {
         if (fault->kind == "busy") {

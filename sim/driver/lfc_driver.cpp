@@ -61,28 +61,25 @@ int lfc_device_ioctl(const std::string& root, uint32_t domain, unsigned long req
     if (!session) return fail(err, EIO);
 
     uint32_t dev = (req.hdr.devfn >> 3) & 0x1F, fn = req.hdr.devfn & 7;
-    FunctionRef ref = find_function(session->host(), domain, req.hdr.bus, dev, fn);
+    ConstFunctionRef ref = find_function(session->host_view(), domain, req.hdr.bus, dev, fn);
 
-    nlohmann::json log{{"channel", "lfc"},
-                       {"function", ref ? ref.function->address() : std::string()},
-                       {"domain", domain},
-                       {"bus", req.hdr.bus},
-                       {"devfn", req.hdr.devfn},
-                       {"ver", req.hdr.ver},
-                       {"req_kind", req.hdr.req_type},
-                       {"req_type", req_type},
-                       {"len_req", msg.len_req},
-                       {"len_resp", msg.len_resp},
-                       {"timeout", msg.timeout},
-                       {"request", hex_bytes(hwrm_req.data(), hwrm_req.size())}};
+    LfcRequestRecord log;
+    log.function = ref ? ref.function->address() : std::string();
+    log.domain = domain;
+    log.bus = req.hdr.bus;
+    log.devfn = req.hdr.devfn;
+    log.ver = req.hdr.ver;
+    log.req_kind = req.hdr.req_type;
+    log.req_type = req_type;
+    log.len_req = msg.len_req;
+    log.len_resp = msg.len_resp;
+    log.timeout = msg.timeout;
+    log.request = hex_bytes(hwrm_req.data(), hwrm_req.size());
     uint16_t target_id;
     std::memcpy(&target_id, hwrm_req.data() + 6, 2);
-    log["target_id"] = target_id;
-    nlohmann::json dma_log = nlohmann::json::array();
-    for (const auto& d : dmas)
-        dma_log.push_back({{"length", d.length}, {"offset", d.offset}, {"read_or_write", d.read_or_write}});
-    log["dma"] = dma_log;
-    append_request_log(session->paths(), log);
+    log.target_id = target_id;
+    for (const auto& d : dmas) log.dma.push_back({d.length, d.offset, d.read_or_write});
+    append_request_line(session->paths(), lfc_request_line(log));
 
     if (!ref) return fail(err, ENODEV);
 
@@ -114,7 +111,7 @@ int lfc_device_ioctl(const std::string& root, uint32_t domain, unsigned long req
 
     const AdapterDesc& adapter = *ref.adapter;
     FirmwareContext ctx{adapter, *ref.function, session->adapter_state(adapter.name),
-                        FlashModel(session->flash(adapter.name)), session->now_us(), &session->host().faults};
+                        FlashModel(session->flash(adapter.name)), session->now_us(), &session->host_view().faults};
     std::vector<uint8_t> response(msg.len_resp, 0);
     const uint64_t response_bus = map.map_response(response);
     std::memcpy(hwrm_req.data() + offsetof(hwrm_input_header, resp_addr), &response_bus, sizeof response_bus);

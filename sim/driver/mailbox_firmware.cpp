@@ -44,7 +44,7 @@ MailboxAnswer mailbox_firmware_answer(SimSession& session, const AdapterDesc& ad
         std::memcpy(request.data() + offsetof(hwrm_input_header, resp_addr), &response_bus, sizeof response_bus);
 
     FirmwareContext ctx{adapter, function, session.adapter_state(adapter.name), FlashModel(session.flash(adapter.name)),
-                        session.now_us(), &session.host().faults};
+                        session.now_us(), &session.host_view().faults};
     const FaultDesc* fault = match_message_fault(session, adapter, function, req_type);
     if (fault && (fault->kind == "busy" || fault->kind == "timeout" || fault->kind == "unresponsive")) {
         out.silent = true;

@@ -39,7 +39,7 @@ bool function_matches(const FaultDesc& f, const AdapterDesc& a, const FunctionDe
 
 // Counts the request against a fault whose filters match; true when it fires.
 bool fires(SimSession& session, size_t index) {
-    const FaultDesc& f = session.host().faults[index];
+    const FaultDesc& f = session.host_view().faults[index];
     auto& hits = session.state().fault_hits;
     if (hits.size() <= index) hits.resize(index + 1, 0);
     uint32_t n = ++hits[index];
@@ -128,7 +128,7 @@ bool apply_structural_fault(HostDesc& host, const FaultDesc& fault, std::string&
 
 const FaultDesc* match_message_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,
                                      uint16_t req_type) {
-    const auto& faults = session.host().faults;
+    const auto& faults = session.host_view().faults;
     const FaultDesc* hit = nullptr;
     for (size_t i = 0; i < faults.size(); ++i) {
         const FaultDesc& f = faults[i];
@@ -157,7 +157,7 @@ const FaultDesc* chip_fault(const HostDesc& host, const AdapterDesc& adapter, co
 MailboxFaults match_mailbox_faults(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,
                                    uint16_t req_type) {
     MailboxFaults out;
-    const auto& faults = session.host().faults;
+    const auto& faults = session.host_view().faults;
     for (size_t i = 0; i < faults.size(); ++i) {
         const FaultDesc& f = faults[i];
         bool exchange = false;
@@ -174,7 +174,7 @@ MailboxFaults match_mailbox_faults(SimSession& session, const AdapterDesc& adapt
 
 const FaultDesc* match_ethtool_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function,
                                      uint32_t ethtool_cmd, bool reaches_firmware) {
-    const auto& faults = session.host().faults;
+    const auto& faults = session.host_view().faults;
     const FaultDesc* hit = nullptr;
     for (size_t i = 0; i < faults.size(); ++i) {
         const FaultDesc& f = faults[i];
@@ -190,7 +190,7 @@ const FaultDesc* match_ethtool_fault(SimSession& session, const AdapterDesc& ada
 
 const FaultDesc* match_mgmt_fault(SimSession& session, const AdapterDesc* adapter, const FunctionDesc* function,
                                   uint32_t callback) {
-    const auto& faults = session.host().faults;
+    const auto& faults = session.host_view().faults;
     const FaultDesc* hit = nullptr;
     for (size_t i = 0; i < faults.size(); ++i) {
         const FaultDesc& f = faults[i];
@@ -211,7 +211,7 @@ const FaultDesc* match_mgmt_fault(SimSession& session, const AdapterDesc* adapte
 
 int match_signal_fault(SimSession& session, const AdapterDesc& adapter, const FunctionDesc& function, int req_type,
                        int ethtool_cmd) {
-    const auto& faults = session.host().faults;
+    const auto& faults = session.host_view().faults;
     int signal = 0;
     for (size_t i = 0; i < faults.size(); ++i) {
         const FaultDesc& f = faults[i];
@@ -226,7 +226,7 @@ int match_signal_fault(SimSession& session, const AdapterDesc& adapter, const Fu
 }
 
 bool brick_adapter(SimSession& session, const std::string& adapter, std::string& error) {
-    const AdapterDesc* a = session.host().find_adapter(adapter);
+    const AdapterDesc* a = session.host_view().find_adapter(adapter);
     if (!a) {
         error = "no adapter named '" + adapter + "'";
         return false;
@@ -251,7 +251,7 @@ bool brick_adapter(SimSession& session, const std::string& adapter, std::string&
 
 bool set_redundancy_status(SimSession& session, const std::string& adapter, uint32_t word, std::string& error) {
     bool found = false;
-    for (const auto& a : session.host().adapters) {
+    for (const auto& a : session.host_view().adapters) {
         if (!adapter.empty() && adapter != a.name) continue;
         found = true;
         session.state().adapters[a.name].fw_status = word;

@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <nlohmann/json.hpp>
 
 #include "host/interrupt.h"
 #include "sim/driver/sim_devices.h"
@@ -61,15 +60,12 @@ SimHost::SimHost(std::string root) : tree_(std::move(root)) {}
 std::string SimHost::map_path(std::string_view path) const { return tree_.map_path(path); }
 
 const HostDesc& SimHost::description() {
-    if (!description_loaded_) {
-        std::string text, error;
-        if (read_whole_file(SimPaths{root()}.description(), text)) {
-            nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
-            if (!j.is_discarded()) host_from_json(j, description_, error);
-        }
-        description_loaded_ = true;
+    if (!description_) {
+        std::string error;
+        description_ = read_description_file(root(), error);
+        if (!description_) description_ = std::make_shared<const HostDesc>();
     }
-    return description_;
+    return *description_;
 }
 
 FILE* SimHost::open_file(std::string_view path, const char* mode) {

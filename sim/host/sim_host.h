@@ -7,6 +7,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 
 #include "host/host.h"
 #include "host/rooted_tree.h"
@@ -60,8 +61,7 @@ private:
 
     std::map<int, uint32_t> open_channels_;  // descriptor -> selected PCI domain
     int next_fd_ = 0x5a00;
-    bool description_loaded_ = false;
-    HostDesc description_;
+    std::shared_ptr<const HostDesc> description_;  // null until first read
     bool clock_loaded_ = false;
     int64_t clock_offset_us_ = 0;
 };

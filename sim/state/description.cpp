@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <nlohmann/json.hpp>
 
 #include "common/supported_devices.h"
@@ -22,26 +23,47 @@ const AdapterDesc* HostDesc::find_adapter(const std::string& name) const {
     return nullptr;
 }
 
-FunctionRef find_function(HostDesc& host, uint32_t domain, uint32_t bus, uint32_t dev, uint32_t func) {
-    for (auto& a : host.adapters)
-        for (auto& f : a.functions)
+ConstFunctionRef find_function(const HostDesc& host, uint32_t domain, uint32_t bus, uint32_t dev, uint32_t func) {
+    for (const auto& a : host.adapters)
+        for (const auto& f : a.functions)
             if (f.domain == domain && f.bus == bus && f.dev == dev && f.func == func) return {&a, &f};
     return {};
 }
 
-FunctionRef find_function(HostDesc& host, const std::string& address) {
-    for (auto& a : host.adapters)
-        for (auto& f : a.functions)
+ConstFunctionRef find_function(const HostDesc& host, const std::string& address) {
+    for (const auto& a : host.adapters)
+        for (const auto& f : a.functions)
             if (f.address() == address) return {&a, &f};
     return {};
 }
 
-FunctionRef find_interface(HostDesc& host, const std::string& ifname) {
+ConstFunctionRef find_interface(const HostDesc& host, const std::string& ifname) {
     if (ifname.empty()) return {};
-    for (auto& a : host.adapters)
-        for (auto& f : a.functions)
+    for (const auto& a : host.adapters)
+        for (const auto& f : a.functions)
             if (f.ifname == ifname && f.driver == kEthernetDriver) return {&a, &f};
     return {};
+}
+
+namespace {
+
+// The writable form of a lookup made on the writable description.
+FunctionRef writable(ConstFunctionRef ref) {
+    return {const_cast<AdapterDesc*>(ref.adapter), const_cast<FunctionDesc*>(ref.function)};
+}
+
+}  // namespace
+
+FunctionRef find_function(HostDesc& host, uint32_t domain, uint32_t bus, uint32_t dev, uint32_t func) {
+    return writable(find_function(std::as_const(host), domain, bus, dev, func));
+}
+
+FunctionRef find_function(HostDesc& host, const std::string& address) {
+    return writable(find_function(std::as_const(host), address));
+}
+
+FunctionRef find_interface(HostDesc& host, const std::string& ifname) {
+    return writable(find_interface(std::as_const(host), ifname));
 }
 
 std::string format_mac(const MacAddress& mac) {

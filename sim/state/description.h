@@ -175,6 +175,16 @@ FunctionRef find_function(HostDesc& host, const std::string& address);
 // The function behind a network interface of the Ethernet driver.
 FunctionRef find_interface(HostDesc& host, const std::string& ifname);
 
+// The same lookups for requests that only read the description.
+struct ConstFunctionRef {
+    const AdapterDesc* adapter = nullptr;
+    const FunctionDesc* function = nullptr;
+    explicit operator bool() const { return function != nullptr; }
+};
+ConstFunctionRef find_function(const HostDesc& host, uint32_t domain, uint32_t bus, uint32_t dev, uint32_t func);
+ConstFunctionRef find_function(const HostDesc& host, const std::string& address);
+ConstFunctionRef find_interface(const HostDesc& host, const std::string& ifname);
+
 nlohmann::json fault_to_json(const FaultDesc& fault);
 bool fault_from_json(const nlohmann::json& j, FaultDesc& fault, std::string& error);
 

@@ -9,6 +9,7 @@
 // Ethtool requests: {"channel":"ethtool","ifname":"zen0","cmd":11,...command fields}.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,34 @@
 namespace zelt::sim {
 
 void append_request_log(const SimPaths& paths, const nlohmann::json& record);
+
+// A firmware-channel request as the log records it.
+struct LfcDmaRecord {
+    uint32_t length = 0;
+    uint32_t offset = 0;
+    uint32_t read_or_write = 0;
+};
+struct LfcRequestRecord {
+    std::string function;  // PCI address of the function; empty when none matched
+    uint32_t domain = 0;
+    uint32_t bus = 0;
+    uint32_t devfn = 0;
+    uint32_t ver = 0;
+    uint32_t req_kind = 0;
+    uint32_t req_type = 0;
+    uint32_t target_id = 0;
+    uint32_t len_req = 0;
+    uint32_t len_resp = 0;
+    uint32_t timeout = 0;
+    std::vector<LfcDmaRecord> dma;
+    std::string request;  // the request bytes in hex
+};
+// The record's log line without its newline: the same text as the record's JSON object
+// dumped (keys in order), written directly, since the driver logs every request. Its
+// texts are ASCII (an address and hex digits).
+std::string lfc_request_line(const LfcRequestRecord& record);
+// Appends one line (a newline is added).
+void append_request_line(const SimPaths& paths, std::string line);
 // Every record of a host's log, oldest first (unparsable lines are skipped).
 std::vector<nlohmann::json> read_request_log(const std::string& root);
 // Empties the log.

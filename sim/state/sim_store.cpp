@@ -99,6 +99,15 @@ struct KeptHost {
     std::map<std::string, std::shared_ptr<MappedFlash>> flash;
     std::shared_ptr<KeptFile> lock;
     std::shared_ptr<KeptFile> request_log;
+    // The last text read of each file and what it parsed to, so that the very same bytes
+    // read again (by another reader of the process, or after another process changed
+    // only the other file) are not parsed again.
+    std::string description_text;
+    std::shared_ptr<const HostDesc> description_parsed;
+    std::string state_text;
+    std::shared_ptr<const RuntimeState> state_parsed;
+    std::string state_json_text;  // the state as the clock reader parsed it
+    std::shared_ptr<const nlohmann::json> state_json;
 };
 
 // A process normally works on one host; a few are kept so tests switching between
@@ -157,30 +166,56 @@ uint64_t new_token() {
     return t;
 }
 
-bool parse_description(const std::string& path, HostDesc& host, std::string& error) {
+// The description file parsed, through the text kept for `root`.
+std::shared_ptr<const HostDesc> parse_description(const std::string& root, const std::string& path,
+                                                  std::string& error) {
     std::string text;
     if (!read_whole_file(path, text)) {
         error = path + ": cannot be read";
-        return false;
+        return nullptr;
+    }
+    {
+        std::lock_guard<std::mutex> guard(kept_mutex());
+        KeptHost& kept = kept_host(root);
+        if (kept.description_parsed && kept.description_text == text) return kept.description_parsed;
     }
     nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
-    if (j.is_discarded() || !host_from_json(j, host, error)) {
+    auto host = std::make_shared<HostDesc>();
+    if (j.is_discarded() || !host_from_json(j, *host, error)) {
         error = path + ": " + (j.is_discarded() ? std::string("not JSON") : error);
-        return false;
+        return nullptr;
     }
-    return true;
+    std::lock_guard<std::mutex> guard(kept_mutex());
+    KeptHost& kept = kept_host(root);
+    kept.description_text = std::move(text);
+    kept.description_parsed = host;
+    return host;
 }
 
-// A missing state file is an empty state.
-bool parse_state(const std::string& path, RuntimeState& state, std::string& error) {
+// The state file parsed, through the text kept for `root`; a missing file is an empty
+// state.
+std::shared_ptr<const RuntimeState> parse_state(const std::string& root, const std::string& path,
+                                                std::string& error) {
     std::string text;
-    if (!read_whole_file(path, text)) return true;
-    nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
-    if (j.is_discarded() || !state_from_json(j, state, error)) {
-        error = path + ": " + (j.is_discarded() ? std::string("not JSON") : error);
-        return false;
+    if (!read_whole_file(path, text)) return std::make_shared<const RuntimeState>();
+    std::shared_ptr<const nlohmann::json> parsed;
+    {
+        std::lock_guard<std::mutex> guard(kept_mutex());
+        KeptHost& kept = kept_host(root);
+        if (kept.state_parsed && kept.state_text == text) return kept.state_parsed;
+        if (kept.state_json && kept.state_json_text == text) parsed = kept.state_json;
     }
-    return true;
+    if (!parsed) parsed = std::make_shared<const nlohmann::json>(nlohmann::json::parse(text, nullptr, false));
+    auto state = std::make_shared<RuntimeState>();
+    if (parsed->is_discarded() || !state_from_json(*parsed, *state, error)) {
+        error = path + ": " + (parsed->is_discarded() ? std::string("not JSON") : error);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> guard(kept_mutex());
+    KeptHost& kept = kept_host(root);
+    kept.state_text = std::move(text);
+    kept.state_parsed = state;
+    return state;
 }
 
 }  // namespace
@@ -399,10 +434,10 @@ bool load_shared(FileLock& lock, const SimPaths& paths, std::shared_ptr<const Ho
         }
         kept.valid = false;
     }
-    auto parsed_host = std::make_shared<HostDesc>();
-    auto parsed_state = std::make_shared<RuntimeState>();
-    if (!parse_description(paths.description(), *parsed_host, error)) return false;
-    if (!parse_state(paths.state(), *parsed_state, error)) return false;
+    std::shared_ptr<const HostDesc> parsed_host = parse_description(paths.root, paths.description(), error);
+    if (!parsed_host) return false;
+    std::shared_ptr<const RuntimeState> parsed_state = parse_state(paths.root, paths.state(), error);
+    if (!parsed_state) return false;
     host = parsed_host;
     state = parsed_state;
     if (token == 0) {
@@ -441,18 +476,44 @@ std::unique_ptr<SimSession> SimSession::open(const std::string& root, std::strin
     s->lock_ = lock_host(s->paths_, root, error);
     if (!s->lock_) return nullptr;
     if (!s->load(error)) return nullptr;
-    s->state_.fault_hits.resize(s->host_.faults.size(), 0);
+    // One hit counter per scheduled fault.
+    if (s->loaded_state_->fault_hits.size() != s->shared_host_->faults.size())
+        s->state().fault_hits.resize(s->shared_host_->faults.size(), 0);
     return s;
 }
 
-// The session works on its own copy of what the files hold; the shared one stays as
+// The session reads what the files hold through the shared copy, which stays as
 // loaded, for `save` to see what changed. Runs under the lock.
-bool SimSession::load(std::string& error) {
-    std::shared_ptr<const HostDesc> host;
-    if (!load_shared(*lock_, paths_, host, loaded_state_, error)) return false;
-    host_ = *host;
-    state_ = *loaded_state_;
-    return true;
+bool SimSession::load(std::string& error) { return load_shared(*lock_, paths_, shared_host_, loaded_state_, error); }
+
+HostDesc& SimSession::host() {
+    if (!own_host_) own_host_ = std::make_unique<HostDesc>(*shared_host_);
+    return *own_host_;
+}
+
+RuntimeState& SimSession::state() {
+    if (!own_state_) {
+        own_state_ = std::make_unique<RuntimeState>(*loaded_state_);
+        // Adapters this session already took move over as they are (a node moved between
+        // maps keeps its address), so references handed out stay valid.
+        while (!own_adapters_.empty()) {
+            auto node = own_adapters_.extract(own_adapters_.begin());
+            own_state_->adapters.erase(node.key());
+            own_state_->adapters.insert(std::move(node));
+        }
+    }
+    return *own_state_;
+}
+
+AdapterState& SimSession::adapter_state(const std::string& adapter) {
+    if (own_state_) return own_state_->adapters[adapter];
+    auto it = own_adapters_.find(adapter);
+    if (it != own_adapters_.end()) return it->second;
+    // An adapter the state does not hold yet starts from the defaults, as it would in
+    // the whole state.
+    auto loaded = loaded_state_->adapters.find(adapter);
+    return own_adapters_.emplace(adapter, loaded == loaded_state_->adapters.end() ? AdapterState{} : loaded->second)
+        .first->second;
 }
 
 std::span<uint8_t> SimSession::flash(const std::string& adapter) {
@@ -469,8 +530,19 @@ std::span<uint8_t> SimSession::flash(const std::string& adapter) {
     return it->second ? it->second->bytes() : std::span<uint8_t>();
 }
 
+// Whether the state differs from what was loaded; only the parts this session copied
+// can differ.
+bool SimSession::state_changed() const {
+    if (own_state_) return !(*own_state_ == *loaded_state_);
+    for (const auto& [name, adapter] : own_adapters_) {
+        auto loaded = loaded_state_->adapters.find(name);
+        if (loaded == loaded_state_->adapters.end() || !(loaded->second == adapter)) return true;
+    }
+    return false;
+}
+
 bool SimSession::save(std::string& error) {
-    const bool state_dirty = !loaded_state_ || !(state_ == *loaded_state_);
+    const bool state_dirty = state_changed();
     if (!description_dirty_ && !state_dirty) return true;
     uint64_t token;
     {
@@ -481,14 +553,18 @@ bool SimSession::save(std::string& error) {
     // The token changes before the files do: whatever happens to the writes, no process
     // keeps using what it read before.
     if (!lock_->write_token(token, error)) return false;
-    if (description_dirty_ && !write_file_atomic(paths_.description(), to_json(host_).dump(2) + "\n", error))
+    if (description_dirty_ && !write_file_atomic(paths_.description(), to_json(host_view()).dump(2) + "\n", error))
         return false;
+    if (description_dirty_) shared_host_ = std::make_shared<const HostDesc>(host_view());
     description_dirty_ = false;
-    if (state_dirty && !write_file_atomic(paths_.state(), to_json(state_).dump(1) + "\n", error)) return false;
-    loaded_state_ = std::make_shared<const RuntimeState>(state_);
+    if (state_dirty) {
+        const RuntimeState& written = state();
+        if (!write_file_atomic(paths_.state(), to_json(written).dump(1) + "\n", error)) return false;
+        loaded_state_ = std::make_shared<const RuntimeState>(written);
+    }
     FileStamp description = stamp_of(paths_.description());
     FileStamp state = stamp_of(paths_.state());
-    keep(paths_.root, token, description, state, std::make_shared<const HostDesc>(host_), loaded_state_);
+    keep(paths_.root, token, description, state, shared_host_, loaded_state_);
     return true;
 }
 
@@ -536,11 +612,25 @@ int64_t read_clock_offset(const std::string& root) {
     }
     std::string text;
     if (!read_whole_file(paths.state(), text)) return 0;
-    nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
-    if (!j.is_object()) return 0;
-    return j.value("clock_offset_us", int64_t{0});
+    auto j = std::make_shared<const nlohmann::json>(nlohmann::json::parse(text, nullptr, false));
+    if (!j->is_object()) return 0;
+    const int64_t offset = j->value("clock_offset_us", int64_t{0});
+    // Kept for the first session, which reads the same file under the lock.
+    std::lock_guard<std::mutex> guard(kept_mutex());
+    KeptHost& kept = kept_host(paths.root);
+    kept.state_json_text = std::move(text);
+    kept.state_json = std::move(j);
+    return offset;
 }
 
-uint64_t SimSession::now_us() const { return static_cast<uint64_t>(static_cast<int64_t>(wall_clock_us()) + state_.clock_offset_us); }
+std::shared_ptr<const HostDesc> read_description_file(const std::string& root, std::string& error) {
+    const SimPaths paths = paths_of(root);
+    return parse_description(paths.root, paths.description(), error);
+}
+
+uint64_t SimSession::now_us() const {
+    const int64_t offset = own_state_ ? own_state_->clock_offset_us : loaded_state_->clock_offset_us;
+    return static_cast<uint64_t>(static_cast<int64_t>(wall_clock_us()) + offset);
+}
 
 }  // namespace zelt::sim

@@ -97,14 +97,25 @@ private:
 // images mapped on first use. `save` writes the state when it differs from what was
 // loaded (and the description when it was marked changed) atomically; a session
 // dropped without `save` changes nothing but the flash bytes it touched.
+//
+// A session shares what the files hold with the process's kept copy and copies a
+// part only when it asks for it writable: host() copies the description, state() the
+// whole state, adapter_state() that one adapter's state. Most requests read the
+// description and change at most one adapter, so they copy little.
 class SimSession {
 public:
     static std::unique_ptr<SimSession> open(const std::string& root, std::string& error);
 
     const SimPaths& paths() const { return paths_; }
-    HostDesc& host() { return host_; }
-    RuntimeState& state() { return state_; }
-    AdapterState& adapter_state(const std::string& adapter) { return state_.adapters[adapter]; }
+    // The description, read only (no copy).
+    const HostDesc& host_view() const { return own_host_ ? *own_host_ : *shared_host_; }
+    // The description, writable (copied on first use).
+    HostDesc& host();
+    // The whole state, writable (copied on first use; adapters already taken by
+    // adapter_state() keep their place).
+    RuntimeState& state();
+    // One adapter's state, writable; only that adapter is copied.
+    AdapterState& adapter_state(const std::string& adapter);
     // The adapter's flash bytes; empty span when the image is missing.
     std::span<uint8_t> flash(const std::string& adapter);
 
@@ -117,11 +128,14 @@ public:
 private:
     SimSession() = default;
     bool load(std::string& error);
+    bool state_changed() const;
     SimPaths paths_;
     std::unique_ptr<FileLock> lock_;
-    HostDesc host_;
-    RuntimeState state_;
-    std::shared_ptr<const RuntimeState> loaded_state_;  // the state as the files hold it
+    std::shared_ptr<const HostDesc> shared_host_;        // the description as the files hold it
+    std::unique_ptr<HostDesc> own_host_;                 // this session's copy, once asked for
+    std::shared_ptr<const RuntimeState> loaded_state_;   // the state as the files hold it
+    std::unique_ptr<RuntimeState> own_state_;            // this session's copy, once asked for
+    std::map<std::string, AdapterState> own_adapters_;   // adapters copied while there is no own_state_
     bool description_dirty_ = false;
     std::map<std::string, std::shared_ptr<MappedFlash>> flash_;
 };
@@ -131,6 +145,10 @@ private:
 // look at the description. False with `error` when the host cannot be locked or read.
 bool read_host_description(const std::string& root, const std::function<void(const HostDesc&)>& read,
                            std::string& error);
+
+// The host's description as its file holds it, read without taking the lock (the file
+// is only ever replaced whole); null with `error` when it cannot be read or parsed.
+std::shared_ptr<const HostDesc> read_description_file(const std::string& root, std::string& error);
 
 // The virtual clock offset of a host as its state file holds it, read without taking
 // the lock (the file is only ever replaced whole); 0 when the file is missing.

@@ -78,11 +78,11 @@ bool config_window_read(const std::string& root, const host::PciFunction& fn, ui
     std::string error;
     auto session = SimSession::open(root, error);
     if (!session) return false;
-    FunctionRef ref = find_function(session->host(), fn.domain, fn.bus, fn.dev, fn.func);
+    ConstFunctionRef ref = find_function(session->host_view(), fn.domain, fn.bus, fn.dev, fn.func);
     if (!ref || ref.function->is_vf || ref.adapter->device_type <= 7) return false;
     value = sim_window_register(session->adapter_state(ref.adapter->name), session->now_us(), window_offset);
     if (window_offset == ZELT_CFG_WINDOW_FW_HEALTH) {
-        if (const FaultDesc* f = chip_fault(session->host(), *ref.adapter, *ref.function, "fw_not_operational"))
+        if (const FaultDesc* f = chip_fault(session->host_view(), *ref.adapter, *ref.function, "fw_not_operational"))
             value = f->value ? f->value : kHealthNotOperational;
     }
     return true;

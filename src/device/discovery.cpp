@@ -18,9 +18,11 @@
 #include "device/function_queries.h"
 #include "device/pci_window_channel.h"
 #include "log/print.h"
+#include "transport/bar_window.h"
 #include "transport/driver_channel.h"
 #include "transport/fw_queries.h"
 #include "transport/function.h"
+#include "wire/pci_mailbox_registers.h"
 
 namespace zelt::device {
 
@@ -199,6 +201,21 @@ bool join(std::vector<zelt_nvm_device_info_t>& records, const std::vector<zelt_n
 
 uint16_t le16_at(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
+// The device serial number further on in the configuration space, read on from the
+// bytes just read (the file is read once); left empty when the file ends before it, for
+// the function's own query to find.
+void read_serial_number(FILE* f, ZELT_NVM_NIC_INFO& nic) {
+    uint8_t skipped[zelt::wire::bar::kConfigSerialLow - ZELT_PCI_CFG_DATA_LEN];
+    uint8_t b[8];
+    if (std::fread(skipped, 1, sizeof skipped, f) != sizeof skipped || std::fread(b, 1, sizeof b, f) != sizeof b)
+        return;
+    auto dword = [&](int at) {
+        return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+               static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+    };
+    copy_text(nic.serial_number, zelt::transport::serial_number_text(dword(0), dword(4)));
+}
+
 // Step 4: identity and link width/speed from the configuration space.
 void get_pci_ids(Host& host, zelt_nvm_device_info_t& rec) {
     ZELT_NVM_PCI_INFO& pci = rec.pci_info;
@@ -219,13 +236,14 @@ void get_pci_ids(Host& host, zelt_nvm_device_info_t& rec) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to open %s : %d(%s)\n", path, err, std::strerror(err));
     } else {
         size_t n = std::fread(pci.cfgData, 1, ZELT_PCI_CFG_DATA_LEN, f);
-        std::fclose(f);
         if (n != static_cast<size_t>(ZELT_PCI_CFG_DATA_LEN)) {
             zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "Failed to read config data from %s : cnt(%d) cfg_data_len(%d)\n",
                           path, static_cast<int>(n), ZELT_PCI_CFG_DATA_LEN);
         } else {
             ok = true;
+            read_serial_number(f, rec.nic_info);
         }
+        std::fclose(f);
     }
     if (!ok) {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s : Failed to Get PCI cfg data\n", rec.nic_info.dev_name);
@@ -300,7 +318,9 @@ void get_nic_info(Host& host, const Roads& roads, zelt_nvm_device_info_t& rec, u
                       name.c_str(), pci.domain_no, pci.bus_no, pci.device_no, pci.function_no);
         nic.valid = 1;
     }
-    if (const auto serial = zelt::device::serial_number_text(fn); serial.ok()) copy_text(nic.serial_number, *serial);
+    if (nic.serial_number[0] == '\0') {
+        if (const auto serial = zelt::device::serial_number_text(fn); serial.ok()) copy_text(nic.serial_number, *serial);
+    }
     if (nic.serial_number[0] == '\0') {
         zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s(0x%x:0x%x:0x%x.0x%x) : Invalid Device Serial Number\n",
                       name.c_str(), pci.domain_no, pci.bus_no, pci.device_no, pci.function_no);
@@ -405,7 +425,9 @@ Roads live_roads(host::Host& host) {
 
 Result zelt_nvm_discover(Host& host, const Roads& roads, Inventory& inventory) {
     inventory = Inventory{};
+    // The records are large: room for the most a run keeps, so they are never moved.
     std::vector<zelt_nvm_device_info_t> records;
+    records.reserve(ZELT_MAX_FUNCTIONS);
     int rc = enumerate_pci_devices(host, records);
     if (rc != 0) return Result::tool(rc);
     std::vector<zelt_nvm_drv_info_t> interfaces;
@@ -421,6 +443,7 @@ Result zelt_nvm_discover(Host& host, const Roads& roads, Inventory& inventory) {
     }
     for (auto& rec : records) get_link_info(host, roads, rec);
     for (auto& rec : records) get_sriov_info(host, rec);
+    inventory.functions.reserve(records.size());
     for (const auto& rec : records) inventory.add(rec, function_of(rec, roads));
     // Step 8: adapters told apart by serial number and PCI domain and bus, and their PF counts.
     inventory.group_adapters();
