@@ -324,6 +324,24 @@ bool FileLock::write_token(uint64_t token, std::string& error) {
     return true;
 }
 
+namespace {
+
+constexpr off_t kClockAt = sizeof(uint64_t);  // the clock follows the token in the lock file
+
+}  // namespace
+
+bool FileLock::read_clock(int64_t& offset_us) const {
+    return ::pread(fd_, &offset_us, sizeof offset_us, kClockAt) == static_cast<ssize_t>(sizeof offset_us);
+}
+
+bool FileLock::write_clock(int64_t offset_us, std::string& error) {
+    if (::pwrite(fd_, &offset_us, sizeof offset_us, kClockAt) != static_cast<ssize_t>(sizeof offset_us)) {
+        error = std::string("lock file: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
 FileLock::~FileLock() {
     ::flock(fd_, LOCK_UN);
     std::lock_guard<std::mutex> guard(kept_mutex());
@@ -452,6 +470,9 @@ bool SimSession::load(std::string& error) {
     if (!load_shared(*lock_, paths_, host, loaded_state_, error)) return false;
     host_ = *host;
     state_ = *loaded_state_;
+    int64_t clock = 0;
+    clock_in_lock_file_ = lock_->read_clock(clock);
+    if (clock_in_lock_file_) state_.clock_offset_us = clock;
     return true;
 }
 
@@ -470,7 +491,20 @@ std::span<uint8_t> SimSession::flash(const std::string& adapter) {
 }
 
 bool SimSession::save(std::string& error) {
-    const bool state_dirty = !loaded_state_ || !(state_ == *loaded_state_);
+    // The clock is written to the lock file on its own; the rest of the state is
+    // compared as loaded, with the clock it was loaded with.
+    const int64_t clock = state_.clock_offset_us;
+    bool state_dirty = !loaded_state_;
+    if (loaded_state_) {
+        state_.clock_offset_us = loaded_state_->clock_offset_us;
+        state_dirty = !(state_ == *loaded_state_);
+        state_.clock_offset_us = clock;
+    }
+    int64_t stored_clock = 0;
+    if (!lock_->read_clock(stored_clock) || stored_clock != clock) {
+        if (!lock_->write_clock(clock, error)) return false;
+    }
+    clock_in_lock_file_ = true;
     if (!description_dirty_ && !state_dirty) return true;
     uint64_t token;
     {
@@ -517,8 +551,21 @@ bool append_request_text(const SimPaths& paths, std::string_view text) {
 }
 
 int64_t read_clock_offset(const std::string& root) {
-    SimPaths paths{root};
-    while (paths.root.size() > 1 && paths.root.back() == '/') paths.root.pop_back();
+    const SimPaths paths = paths_of(root);
+    {
+        const int fd = open_sim_file(paths.lock(), O_RDONLY);
+        if (fd >= 0) {
+            int64_t first = 0, second = 0;
+            bool held = false;
+            for (int attempt = 0; attempt < 8 && !held; ++attempt) {
+                if (::pread(fd, &first, sizeof first, kClockAt) != static_cast<ssize_t>(sizeof first)) break;
+                held = ::pread(fd, &second, sizeof second, kClockAt) == static_cast<ssize_t>(sizeof second) &&
+                       first == second;
+            }
+            ::close(fd);
+            if (held) return first;
+        }
+    }
     FileStamp state = stamp_of(paths.state());
     {
         // The kept copy answers only for the very file it was read from, with the token
@@ -539,6 +586,26 @@ int64_t read_clock_offset(const std::string& root) {
     nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
     if (!j.is_object()) return 0;
     return j.value("clock_offset_us", int64_t{0});
+}
+
+bool advance_clock(const std::string& root, int64_t delta_us, int64_t& offset_us, std::string& error) {
+    const SimPaths paths = paths_of(root);
+    {
+        std::unique_ptr<FileLock> lock = lock_host(paths, root, error);
+        if (!lock) return false;
+        int64_t clock = 0;
+        if (lock->read_clock(clock)) {
+            offset_us = clock + delta_us;
+            return lock->write_clock(offset_us, error);
+        }
+    }
+    // A host whose lock file holds no clock yet: a whole session moves it there.
+    auto session = SimSession::open(root, error);
+    if (!session) return false;
+    session->state().clock_offset_us += delta_us;
+    if (!session->save(error)) return false;
+    offset_us = session->state().clock_offset_us;
+    return true;
 }
 
 uint64_t SimSession::now_us() const { return static_cast<uint64_t>(static_cast<int64_t>(wall_clock_us()) + state_.clock_offset_us); }
