@@ -276,14 +276,11 @@ struct timeval SimHost::now() {
 
 void SimHost::sleep_ms(unsigned milliseconds) {
     std::string error;
-    auto session = SimSession::open(root(), error);
-    if (!session) return;
-    session->state().clock_offset_us += int64_t{milliseconds} * 1000;
-    if (session->save(error)) {
-        clock_offset_us_ = session->state().clock_offset_us;
+    int64_t offset = 0;
+    if (advance_clock(root(), int64_t{milliseconds} * 1000, offset, error)) {
+        clock_offset_us_ = offset;
         clock_loaded_ = true;
     }
-    session.reset();
     host::interruption_point();
 }
 

@@ -359,6 +359,24 @@ bool FileLock::write_token(uint64_t token, std::string& error) {
     return true;
 }
 
+namespace {
+
+constexpr off_t kClockAt = sizeof(uint64_t);  // the clock follows the token in the lock file
+
+}  // namespace
+
+bool FileLock::read_clock(int64_t& offset_us) const {
+    return ::pread(fd_, &offset_us, sizeof offset_us, kClockAt) == static_cast<ssize_t>(sizeof offset_us);
+}
+
+bool FileLock::write_clock(int64_t offset_us, std::string& error) {
+    if (::pwrite(fd_, &offset_us, sizeof offset_us, kClockAt) != static_cast<ssize_t>(sizeof offset_us)) {
+        error = std::string("lock file: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
 FileLock::~FileLock() {
     ::flock(fd_, LOCK_UN);
     std::lock_guard<std::mutex> guard(kept_mutex());
@@ -484,7 +502,12 @@ std::unique_ptr<SimSession> SimSession::open(const std::string& root, std::strin
 
 // The session reads what the files hold through the shared copy, which stays as
 // loaded, for `save` to see what changed. Runs under the lock.
-bool SimSession::load(std::string& error) { return load_shared(*lock_, paths_, shared_host_, loaded_state_, error); }
+bool SimSession::load(std::string& error) {
+    if (!load_shared(*lock_, paths_, shared_host_, loaded_state_, error)) return false;
+    clock_in_lock_file_ = lock_->read_clock(clock_us_);
+    if (!clock_in_lock_file_) clock_us_ = loaded_state_->clock_offset_us;
+    return true;
+}
 
 HostDesc& SimSession::host() {
     if (!own_host_) own_host_ = std::make_unique<HostDesc>(*shared_host_);
@@ -494,6 +517,7 @@ HostDesc& SimSession::host() {
 RuntimeState& SimSession::state() {
     if (!own_state_) {
         own_state_ = std::make_unique<RuntimeState>(*loaded_state_);
+        own_state_->clock_offset_us = clock_us_;
         // Adapters this session already took move over as they are (a node moved between
         // maps keeps its address), so references handed out stay valid.
         while (!own_adapters_.empty()) {
@@ -542,7 +566,17 @@ bool SimSession::state_changed() const {
 }
 
 bool SimSession::save(std::string& error) {
+    // The clock is written to the lock file on its own; the rest of the state is
+    // compared as loaded, with the clock it was loaded with.
+    const int64_t clock = own_state_ ? own_state_->clock_offset_us : clock_us_;
+    if (own_state_) own_state_->clock_offset_us = loaded_state_->clock_offset_us;
     const bool state_dirty = state_changed();
+    if (own_state_) own_state_->clock_offset_us = clock;
+    // The lock has been held since the session read the clock, so the lock file still
+    // holds what was read.
+    if ((!clock_in_lock_file_ || clock != clock_us_) && !lock_->write_clock(clock, error)) return false;
+    clock_us_ = clock;
+    clock_in_lock_file_ = true;
     if (!description_dirty_ && !state_dirty) return true;
     uint64_t token;
     {
@@ -593,8 +627,21 @@ bool append_request_text(const SimPaths& paths, std::string_view text) {
 }
 
 int64_t read_clock_offset(const std::string& root) {
-    SimPaths paths{root};
-    while (paths.root.size() > 1 && paths.root.back() == '/') paths.root.pop_back();
+    const SimPaths paths = paths_of(root);
+    {
+        const int fd = open_sim_file(paths.lock(), O_RDONLY);
+        if (fd >= 0) {
+            int64_t first = 0, second = 0;
+            bool held = false;
+            for (int attempt = 0; attempt < 8 && !held; ++attempt) {
+                if (::pread(fd, &first, sizeof first, kClockAt) != static_cast<ssize_t>(sizeof first)) break;
+                held = ::pread(fd, &second, sizeof second, kClockAt) == static_cast<ssize_t>(sizeof second) &&
+                       first == second;
+            }
+            ::close(fd);
+            if (held) return first;
+        }
+    }
     FileStamp state = stamp_of(paths.state());
     {
         // The kept copy answers only for the very file it was read from, with the token
@@ -628,8 +675,28 @@ std::shared_ptr<const HostDesc> read_description_file(const std::string& root, s
     return parse_description(paths.root, paths.description(), error);
 }
 
+bool advance_clock(const std::string& root, int64_t delta_us, int64_t& offset_us, std::string& error) {
+    const SimPaths paths = paths_of(root);
+    {
+        std::unique_ptr<FileLock> lock = lock_host(paths, root, error);
+        if (!lock) return false;
+        int64_t clock = 0;
+        if (lock->read_clock(clock)) {
+            offset_us = clock + delta_us;
+            return lock->write_clock(offset_us, error);
+        }
+    }
+    // A host whose lock file holds no clock yet: a whole session moves it there.
+    auto session = SimSession::open(root, error);
+    if (!session) return false;
+    session->state().clock_offset_us += delta_us;
+    if (!session->save(error)) return false;
+    offset_us = session->state().clock_offset_us;
+    return true;
+}
+
 uint64_t SimSession::now_us() const {
-    const int64_t offset = own_state_ ? own_state_->clock_offset_us : loaded_state_->clock_offset_us;
+    const int64_t offset = own_state_ ? own_state_->clock_offset_us : clock_us_;
     return static_cast<uint64_t>(static_cast<int64_t>(wall_clock_us()) + offset);
 }
 

@@ -5,11 +5,16 @@
 //   <root>/sim/state.json         firmware run-time state and the virtual clock
 //   <root>/sim/<adapter>.flash    flash image of each adapter
 //   <root>/sim/requests.log       what the simulated drivers received, one JSON object a line
-//   <root>/sim/lock               the lock file
+//   <root>/sim/lock               the lock file: the generation token, then the virtual clock
 //   <root>/sys, <root>/proc, <root>/dev, <root>/lib/firmware   the host's file tree
 //
 // Every process that reads or changes the state holds an exclusive flock on the lock
 // file for the whole read-modify-write, so concurrent commands never interleave.
+//
+// The virtual clock's offset lives in the lock file, beside the token: a sleep moves it
+// with one write under the lock instead of rewriting the state file (a poll loop sleeps
+// thousands of times). The state file's copy of the offset is only read for a host
+// whose lock file does not hold one yet.
 //
 // A process keeps the description and state it last read or wrote (and its flash
 // mappings) in memory. The lock file holds a generation token that every saving
@@ -83,6 +88,9 @@ public:
     // The generation token kept in the lock file (0 when none was written yet).
     uint64_t read_token() const;
     bool write_token(uint64_t token, std::string& error);
+    // The virtual clock's offset kept in the lock file; false when it holds none yet.
+    bool read_clock(int64_t& offset_us) const;
+    bool write_clock(int64_t offset_us, std::string& error);
 
     // The open lock file, for keeping it after the lock is let go.
     const std::shared_ptr<KeptFile>& file() const { return file_; }
@@ -137,8 +145,15 @@ private:
     std::unique_ptr<RuntimeState> own_state_;            // this session's copy, once asked for
     std::map<std::string, AdapterState> own_adapters_;   // adapters copied while there is no own_state_
     bool description_dirty_ = false;
+    bool clock_in_lock_file_ = false;  // the lock file held the clock when the session opened
+    int64_t clock_us_ = 0;             // the virtual clock's offset while there is no own_state_
     std::map<std::string, std::shared_ptr<MappedFlash>> flash_;
 };
+
+// Moves the host's virtual clock `delta_us` forward under the host's lock and sets
+// `offset_us` to its new offset. False with `error` when the host cannot be locked or
+// the clock cannot be written.
+bool advance_clock(const std::string& root, int64_t delta_us, int64_t& offset_us, std::string& error);
 
 // Runs `read` on the host's description under the host's lock, without copying it
 // when this process already holds it as the files are now; for requests that only
@@ -150,8 +165,9 @@ bool read_host_description(const std::string& root, const std::function<void(con
 // is only ever replaced whole); null with `error` when it cannot be read or parsed.
 std::shared_ptr<const HostDesc> read_description_file(const std::string& root, std::string& error);
 
-// The virtual clock offset of a host as its state file holds it, read without taking
-// the lock (the file is only ever replaced whole); 0 when the file is missing.
+// The virtual clock offset of a host, read without taking the lock: from the lock file
+// (read until two reads agree, so a write in progress is never taken half done), else
+// from the state file (only ever replaced whole); 0 when neither holds one.
 int64_t read_clock_offset(const std::string& root);
 
 // Appends `text` to the host's request log, through the descriptor the process keeps

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "sim/firmware/serdes_model.h"
+#include "sim/state/sim_store.h"
 #include "tests/front_end/cli_fixture.h"
 
 namespace zelt::test {
@@ -274,7 +275,7 @@ TEST_F(EyeCliTest, EyeScopeFileHasItsHeaderAndNeverFollowsAPlantedLink) {
     // user's; the run starts now on the virtual clock.
     const std::string victim = cwd_.file("victim.txt");
     write_text_file(victim, "keep me\n");
-    const int64_t offset_s = state()["clock_offset_us"].get<int64_t>() / 1000000;
+    const int64_t offset_s = sim::read_clock_offset(root_.path()) / 1000000;
     const time_t start = std::time(nullptr) + offset_s;
     for (time_t t = start - 2; t < start + 60; ++t) {
         struct tm tm;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/install/flash_check.h"
+#include "sim/state/sim_store.h"
 #include "tests/install/install_host.h"
 #include "wire/fastboot_registers.h"
 
@@ -259,10 +260,7 @@ TEST_F(RecoveryE2e, OlderFamilyGivesUpOnAnImageThatNeverRunsOnTheVirtualClock) {
     InstallHost host(SimulatedHost::CopyOf{*original_});
     host.fault({"brick", "--adapter", kLumo.sim_name});
     write_text_file(host.root() + kLumo.image, std::string(4096, 'Z'));
-    const auto clock_us = [&host] {
-        const nlohmann::json state = nlohmann::json::parse(read_text_file(host.root() + "/sim/state.json"), nullptr, false);
-        return state.is_object() ? state.value("clock_offset_us", int64_t{0}) : int64_t{0};
-    };
+    const auto clock_us = [&host] { return zelt::sim::read_clock_offset(host.root()); };
     const int64_t virtual_before = clock_us();
     const auto wall_before = std::chrono::steady_clock::now();
     const RunResult r = host.zeltnvm({"-dev=zen2", "-recovery", "install", "ex.pkg"});
