@@ -4,12 +4,12 @@
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
 #include <openssl/param_build.h>
-#include <zlib.h>
 
 #include <cstring>
 #include <memory>
 
 #include "common/directory_types.h"
+#include "formats/crypto/crc32.h"
 #include "formats/crypto/rsa.h"
 #include "formats/image/image_records.h"
 #include "formats/vpd/vpd.h"
@@ -142,9 +142,7 @@ bool skips_data_checksum(const zelnvm_directory_entry_t& e) {
 
 }  // namespace
 
-uint32_t firmware_crc32(std::span<const uint8_t> bytes) {
-    return static_cast<uint32_t>(crc32_z(crc32_z(0, nullptr, 0), bytes.data(), bytes.size()));
-}
+uint32_t firmware_crc32(std::span<const uint8_t> bytes) { return crypto::crc32(bytes); }
 
 bool firmware_signature_valid(std::span<const uint8_t> message, std::span<const uint8_t> signature) {
     if (signature.size() != kSignatureSize) return false;
@@ -155,13 +153,12 @@ bool firmware_signature_valid(std::span<const uint8_t> message, std::span<const 
 }
 
 uint32_t firmware_crc32_continue(uint32_t crc, std::span<const uint8_t> bytes) {
-    return static_cast<uint32_t>(crc32_z(crc, bytes.data(), bytes.size()));
+    // The register runs on the complement of the CRC so far.
+    return crc32i(~crc, bytes.data(), bytes.size());
 }
 
 uint32_t firmware_crc32_of_suffix(uint32_t crc_ab, uint32_t crc_a, uint64_t len_b) {
-    // The CRC is linear: crc(a b) = shift(crc(a), len b) ^ crc(b), and combining with
-    // a zero CRC gives the shift alone.
-    return crc_ab ^ static_cast<uint32_t>(crc32_combine64(crc_a, 0, static_cast<z_off64_t>(len_b)));
+    return crypto::crc32_of_suffix(crc_ab, crc_a, len_b);
 }
 
 ImageCrcs firmware_image_crcs(std::span<const uint8_t> image) {

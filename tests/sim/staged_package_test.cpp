@@ -2,6 +2,7 @@
 // package and item checksums and the item signatures, each judged without the
 // utility's package code.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -57,6 +58,38 @@ Bytes records_only(uint32_t records) {
 bool accepted(const Bytes& pkg, int& bad) {
     StagedPackage out;
     return check_staged_package(pkg, out, bad);
+}
+
+// The firmware's CRC-32, its continuation and the CRC of a range from two running CRCs,
+// against zlib over ranges that start and end off any word or vector boundary.
+TEST(FirmwareCrc, AgreesWithZlibAtOddOffsetsAndLengths) {
+    Bytes buf(70000);
+    uint32_t x = 0x2545F491;
+    for (uint8_t& b : buf) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        b = static_cast<uint8_t>(x);
+    }
+    auto zlib_crc = [](uint32_t crc, std::span<const uint8_t> b) {
+        return static_cast<uint32_t>(crc32_z(crc, b.data(), b.size()));
+    };
+    struct Case {
+        size_t offset, head, tail;  // a range of `head` then `tail` bytes from `offset`
+    } cases[] = {{0, 0, 0}, {1, 0, 1}, {3, 1, 2}, {7, 15, 17}, {5, 63, 65}, {13, 255, 1},
+                 {1, 4095, 4097}, {11, 1, 65535}, {4093, 33333, 31111}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.offset << "+" << c.head << "+" << c.tail);
+        const std::span<const uint8_t> a = std::span<const uint8_t>(buf).subspan(c.offset, c.head);
+        const std::span<const uint8_t> b = std::span<const uint8_t>(buf).subspan(c.offset + c.head, c.tail);
+        const std::span<const uint8_t> ab = std::span<const uint8_t>(buf).subspan(c.offset, c.head + c.tail);
+        const uint32_t crc_a = firmware_crc32(a);
+        EXPECT_EQ(crc_a, zlib_crc(0, a));
+        const uint32_t crc_ab = firmware_crc32_continue(crc_a, b);
+        EXPECT_EQ(crc_ab, zlib_crc(0, ab));
+        EXPECT_EQ(firmware_crc32_of_suffix(crc_ab, crc_a, b.size()), zlib_crc(0, b));
+        const ImageCrcs image = firmware_image_crcs(ab);
+        EXPECT_EQ(image.whole, zlib_crc(0, ab));
+        EXPECT_EQ(image.head, zlib_crc(0, ab.first(ab.size() >= 4 ? ab.size() - 4 : 0)));
+    }
 }
 
 TEST(StagedPackage, LastRecordMayEndExactlyWhereTheTrailerStarts) {
