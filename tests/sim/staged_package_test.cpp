@@ -329,6 +329,58 @@ TEST(StagedItemChecks, EachItemCheckRefusesAloneAndAcceptsAtItsLimit) {
     }
 }
 
+// A package large enough that its items are checked on two threads: the record
+// reported is the first that fails, whichever check fails it and whichever thread
+// judges it, as when the records are checked one after another.
+TEST(StagedItemChecks, FirstBadRecordOfALargePackage) {
+    Bytes built;
+    std::string error;
+    std::string items;
+    for (const char* type : {"chimpBoot", "kongFW", "bonoFW", "apeFW"}) {
+        if (!items.empty()) items += ",";
+        items += std::string(R"({"type": ")") + type +
+                 R"(", "firmware": {"version": [229, 0, 1, 0], "body_size": 524288}})";
+    }
+    ASSERT_EQ(pkgbuild::build_from_description(R"({"verify": false, "items": [)" + items + "]}", "",
+                                               pkgbuild::test_signing_key(), &built, &error),
+              0)
+        << error;
+    const uint32_t manifest = get_u32(built, 8);
+    const size_t metadata = get_u32(built, manifest + 12), stride = metadata + get_u32(built, manifest + 16);
+    auto entry_at = [&](int record) { return manifest + 20 + record * stride + metadata; };
+    struct Case {
+        const char* name;
+        std::vector<int> bad_signatures;
+        int bad_length;  // a record whose data is longer than its allocation, or -1
+        int expected;
+    } cases[] = {
+        {"all sound", {}, -1, -1},
+        {"the last signature", {3}, -1, 3},
+        {"two signatures", {1, 3}, -1, 1},
+        {"a signature before a bad length", {0}, 3, 0},
+        {"a bad length before a signature", {3}, 2, 2},
+        {"a bad length after a signature", {2}, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes pkg = built;
+        for (int r : c.bad_signatures) {
+            // A byte of the signed body, with every CRC made to agree: only the signature sees it.
+            zelnvm_directory_entry_t e{};
+            std::memcpy(&e, pkg.data() + entry_at(r), sizeof e);
+            pkg[e.item_location + 40] ^= 1;
+            const std::span<const uint8_t> image(pkg.data() + e.item_location, e.data_length);
+            put_u32(pkg, e.item_location + e.data_length - 4, firmware_crc32(image.first(image.size() - 4)));
+            put_u32(pkg, entry_at(r) + 20, firmware_crc32(image));
+        }
+        if (c.bad_length >= 0) put_u32(pkg, entry_at(c.bad_length) + 12, get_u32(pkg, entry_at(c.bad_length) + 16) - 1);
+        fix_package_crc(pkg);
+        int bad = -2;
+        EXPECT_EQ(accepted(pkg, bad), c.expected < 0);
+        EXPECT_EQ(bad, c.expected);
+    }
+}
+
 // The package version and the version it requires: the required one must be lower.
 // The package writer refuses to write anything else, so the required version of a
 // written package is changed in place (same length) and the checksum made to agree.
