@@ -154,23 +154,25 @@ public:
             installed = true;  // an item without data only asks for the item to exist
             return 0;
         }
-        uint8_t refusal = place(d.type, d.ordinal, d.ext, d.attr, data, d.item_length, result);
+        uint8_t refusal = place(d.type, d.ordinal, d.ext, d.attr, data, d.item_length, result, record.data_crc);
         installed = refusal == 0 && result == kInstallOk;
         return refusal;
     }
 
-    // Writes a whole item, defragmenting the copy first when that is allowed and needed.
+    // Writes a whole item, defragmenting the flash first when that is allowed and
+    // needed. `data_crc` is the data's CRC-32 when it is known already.
     uint8_t place(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr, std::span<const uint8_t> data,
-                  uint32_t item_length, uint8_t& result) {
+                  uint32_t item_length, uint8_t& result, std::optional<uint32_t> data_crc = std::nullopt) {
         uint32_t index;
-        FlashStatus st = data.empty() && flash_.find(type, ordinal, ext) < 0
-                             ? flash_.create(type, ordinal, ext, attr, item_length, index)
-                             : flash_.write(type, ordinal, ext, attr, data, item_length, index);
+        auto put = [&] {
+            return data.empty() && flash_.find(type, ordinal, ext) < 0
+                       ? flash_.create(type, ordinal, ext, attr, item_length, index)
+                       : flash_.write(type, ordinal, ext, attr, data, item_length, index, data_crc);
+        };
+        FlashStatus st = put();
         if (st == FlashStatus::fragmented && may_defrag_) {
             flash_.defragment();
-            st = data.empty() && flash_.find(type, ordinal, ext) < 0
-                     ? flash_.create(type, ordinal, ext, attr, item_length, index)
-                     : flash_.write(type, ordinal, ext, attr, data, item_length, index);
+            st = put();
         }
         switch (st) {
             case FlashStatus::ok: return 0;

@@ -290,6 +290,7 @@ bool check_staged_package(std::span<const uint8_t> pkg, StagedPackage& out, int&
             break;
         }
         const zelnvm_directory_entry_t& e = r->entry;
+        if (e.data_length != 0) r->data_crc = crcs.item(e.item_location, e.data_length).whole;
         // Copies of the packed fields: a reference to one may be misaligned.
         const std::tuple<uint16_t, uint16_t, uint16_t> identity{uint16_t(e.type), uint16_t(e.ordinal),
                                                                 uint16_t(e.ext)};

@@ -218,7 +218,8 @@ FlashStatus FlashModel::create(uint16_t type, uint16_t ordinal, uint16_t ext, ui
 }
 
 FlashStatus FlashModel::write(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
-                              std::span<const uint8_t> data, uint32_t item_length, uint32_t& index) {
+                              std::span<const uint8_t> data, uint32_t item_length, uint32_t& index,
+                              std::optional<uint32_t> data_crc) {
     if (!has_directory()) return FlashStatus::no_directory;
     uint32_t data_length = static_cast<uint32_t>(data.size());
     item_length = std::max(item_length, data_length);
@@ -241,7 +242,11 @@ FlashStatus FlashModel::write(uint16_t type, uint16_t ordinal, uint16_t ext, uin
     copy_bytes(bytes_.data() + location, data.data(), data.size());
     fill_bytes(bytes_.data() + location + data.size(), blocks_for(item_length) - data.size(), kErased);
     zelnvm_directory_entry_t e{type, ordinal, ext, attr, location, item_length, data_length, 0};
-    update_checksum(e);
+    if (data_crc) {
+        e.data_chksum = *data_crc;
+    } else {
+        update_checksum(e);
+    }
     put_entry(slot, e);
     if (slot == entry_count()) set_count(slot + 1);
     index = slot;

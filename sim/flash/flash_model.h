@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -75,8 +76,9 @@ public:
                        uint32_t& index);
     // Writes a whole item: replaces the data of the entry with that identity (moving it when
     // it no longer fits in its blocks) or creates it. `item_length` 0 means the data length.
+    // `data_crc`, when given, is the CRC-32 of `data` known already (the entry's checksum).
     FlashStatus write(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr, std::span<const uint8_t> data,
-                      uint32_t item_length, uint32_t& index);
+                      uint32_t item_length, uint32_t& index, std::optional<uint32_t> data_crc = std::nullopt);
     // `length` bytes of an item's allocation from `offset`, in place (valid until the
     // flash is next changed); empty when the index or the range is not the item's.
     std::span<const uint8_t> view(uint32_t index, uint32_t offset, uint32_t length) const;
