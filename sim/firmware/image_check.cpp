@@ -7,6 +7,9 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 #include "common/directory_types.h"
 #include "formats/crypto/crc32.h"
@@ -96,22 +99,26 @@ bool type_matches(std::span<const uint8_t> image, unsigned claimed) {
            (found == ZEL_DIR_TYPE_BOOTCODE && claimed == ZEL_DIR_TYPE_BOOTCODE_2);
 }
 
+// The signature's answer when it was checked already, else nothing.
+using KnownSignature = std::optional<bool>;
+
 // Header, CRC-32 of everything before the last 4 bytes (`head_crc`), and the signature
 // over everything before the 260-byte tail.
-bool signed_firmware_valid(std::span<const uint8_t> image, uint32_t head_crc) {
+bool signed_firmware_valid(std::span<const uint8_t> image, uint32_t head_crc, KnownSignature signature = {}) {
     if (image.size() < FW_IMAGE_MIN_SIGNED_LENGTH) return false;
     apebinHeader hdr;
     std::memcpy(&hdr, image.data(), sizeof hdr);
     if (hdr.signature != APEBIN_SIGNATURE || hdr.device != DEVICE_BASIL_FAMILY) return false;
     const size_t crc_at = image.size() - FW_IMAGE_CRC_SIZE;
     if (head_crc != load_u32(image, crc_at)) return false;
+    if (signature) return *signature;
     const size_t signed_length = image.size() - FW_IMAGE_TAIL_SIZE;
     return firmware_signature_valid(image.first(signed_length), image.subspan(signed_length, kSignatureSize));
 }
 
 // The signed component trailer at the end of the image: its CRC-32 over everything
 // before the CRC field (`head_crc`), and the signature over everything before the trailer.
-bool trailer_valid(std::span<const uint8_t> image, uint32_t head_crc) {
+bool trailer_valid(std::span<const uint8_t> image, uint32_t head_crc, KnownSignature signature = {}) {
     if (image.size() < ZELNVM_TRAILER_SIGNED_SIZE) return false;
     zelnvm_component_trailer_base_t base;
     std::memcpy(&base, image.data() + image.size() - sizeof base, sizeof base);
@@ -119,6 +126,7 @@ bool trailer_valid(std::span<const uint8_t> image, uint32_t head_crc) {
         base.trailer_length > image.size())
         return false;
     if (head_crc != base.chksum) return false;
+    if (signature) return *signature;
     const size_t signed_length = image.size() - ZELNVM_TRAILER_SIGNED_SIZE;
     return firmware_signature_valid(image.first(signed_length), image.subspan(signed_length, kSignatureSize));
 }
@@ -130,6 +138,24 @@ bool secure_boot_header_valid(std::span<const uint8_t> image, size_t at) {
     return hdr.unh.Tag == SBI_HEADER_TAG && hdr.sbi.MagicNumber == SBI_HEADER_MAGIC;
 }
 
+// The signature of a signed firmware image or a component trailer's image alone, where
+// the image is long enough to hold one; false otherwise.
+bool item_signature_valid(std::span<const uint8_t> image, unsigned type) {
+    size_t tail;
+    if (zelt::is_signed_firmware_type(type)) {
+        if (image.size() < FW_IMAGE_MIN_SIGNED_LENGTH) return false;
+        tail = FW_IMAGE_TAIL_SIZE;
+    } else {
+        if (image.size() < ZELNVM_TRAILER_SIGNED_SIZE) return false;
+        tail = ZELNVM_TRAILER_SIGNED_SIZE;
+    }
+    const size_t signed_length = image.size() - tail;
+    return firmware_signature_valid(image.first(signed_length), image.subspan(signed_length, kSignatureSize));
+}
+
+// Images shorter than this are checked on one thread: a second costs more than it saves.
+constexpr size_t kTwoThreadImageBytes = 1u << 20;
+
 bool skips_data_checksum(const zelnvm_directory_entry_t& e) {
     switch (e.type) {
         case ZEL_DIR_TYPE_SRT:
@@ -137,6 +163,28 @@ bool skips_data_checksum(const zelnvm_directory_entry_t& e) {
         case ZEL_DIR_TYPE_SRT_LIVEPATCH:
         case ZEL_DIR_TYPE_CRT_LIVEPATCH: return true;
         default: return (e.attr & ZEL_DIR_ATTR_NO_CHKSUM) != 0;
+    }
+}
+
+// Every check the entry calls for, with the image's CRCs and, when known, its signature.
+bool item_valid(std::span<const uint8_t> image, const zelnvm_directory_entry_t& entry, const ImageCrcs& crcs,
+                KnownSignature signature) {
+    if (image.size() != entry.data_length) return false;
+    if (!skips_data_checksum(entry) && crcs.whole != entry.data_chksum) return false;
+    const unsigned type = entry.type;
+    if (type == ZEL_DIR_TYPE_UNUSED) return true;
+    if (zelt::is_signed_firmware_type(type))
+        return signed_firmware_valid(image, crcs.head, signature) && type_matches(image, type);
+    if (zelt::is_trailer_type(type))
+        return (entry.attr & ZEL_DIR_ATTR_TRAILER) != 0 && trailer_valid(image, crcs.head, signature) &&
+               type_matches(image, type);
+    switch (type) {
+        case ZEL_DIR_TYPE_SBI: return secure_boot_header_valid(image, SBI_HEADER_OFFSET_IN_SBI);
+        case ZEL_DIR_TYPE_SRT:
+        case ZEL_DIR_TYPE_CRT: return secure_boot_header_valid(image, 0);
+        // A 4-byte format revision, then the VPD resource list.
+        case ZEL_DIR_TYPE_VPD: return image.size() > 4 && vpd_verify_image(image.data(), image.size()) == 0;
+        default: return true;
     }
 }
 
@@ -174,26 +222,31 @@ bool firmware_signed_image_valid(std::span<const uint8_t> image) {
 }
 
 bool firmware_item_valid(std::span<const uint8_t> image, const zelnvm_directory_entry_t& entry) {
+    const unsigned type = entry.type;
+    const bool signed_image = zelt::is_signed_firmware_type(type) || zelt::is_trailer_type(type);
+    if (signed_image && image.size() >= kTwoThreadImageBytes && image.size() == entry.data_length) {
+        // A large signed image: its CRCs are taken on a second thread while this one
+        // checks the signature (each a pass over the image). The answer is the same as
+        // from checking the CRCs first.
+        ImageCrcs crcs;
+        std::optional<std::thread> helper;
+        try {
+            helper.emplace([&] { crcs = firmware_image_crcs(image); });
+        } catch (const std::system_error&) {
+            // No second thread to be had: the checks below run one after the other.
+        }
+        if (helper) {
+            const bool signature = item_signature_valid(image, type);
+            helper->join();
+            return item_valid(image, entry, crcs, signature);
+        }
+    }
     return firmware_item_valid(image, entry, firmware_image_crcs(image));
 }
 
 bool firmware_item_valid(std::span<const uint8_t> image, const zelnvm_directory_entry_t& entry,
                          const ImageCrcs& crcs) {
-    if (image.size() != entry.data_length) return false;
-    if (!skips_data_checksum(entry) && crcs.whole != entry.data_chksum) return false;
-    const unsigned type = entry.type;
-    if (type == ZEL_DIR_TYPE_UNUSED) return true;
-    if (zelt::is_signed_firmware_type(type)) return signed_firmware_valid(image, crcs.head) && type_matches(image, type);
-    if (zelt::is_trailer_type(type))
-        return (entry.attr & ZEL_DIR_ATTR_TRAILER) != 0 && trailer_valid(image, crcs.head) && type_matches(image, type);
-    switch (type) {
-        case ZEL_DIR_TYPE_SBI: return secure_boot_header_valid(image, SBI_HEADER_OFFSET_IN_SBI);
-        case ZEL_DIR_TYPE_SRT:
-        case ZEL_DIR_TYPE_CRT: return secure_boot_header_valid(image, 0);
-        // A 4-byte format revision, then the VPD resource list.
-        case ZEL_DIR_TYPE_VPD: return image.size() > 4 && vpd_verify_image(image.data(), image.size()) == 0;
-        default: return true;
-    }
+    return item_valid(image, entry, crcs, std::nullopt);
 }
 
 }  // namespace zelt::sim
