@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "sim/driver/sim_devices.h"
+#include "sim/driver/staged_file.h"
 #include "sim/faults/faults.h"
 #include "sim/firmware/firmware.h"
 #include "sim/state/request_log.h"
@@ -139,8 +140,9 @@ int flash_device(EthtoolCall& c, void* data) {
     c.log["file"] = name;
     // Only names inside the firmware directory are loaded.
     if (name.empty() || name.front() == '/' || name.find("..") != std::string::npos) return fail(c.err, EINVAL);
-    std::string package;
-    if (!read_whole_file(c.session.paths().root + ZELT_FIRMWARE_DIR + name, package)) return fail(c.err, ENOENT);
+    const std::unique_ptr<StagedFile> file = StagedFile::open(c.session.paths().root + ZELT_FIRMWARE_DIR + name);
+    if (!file) return fail(c.err, ENOENT);
+    const std::span<const uint8_t> package = file->bytes();
     c.log["size"] = package.size();
     if (package.empty()) return fail(c.err, EINVAL);
     uint32_t install_type = (f.region & 0xFFFF) == 0 && f.region != 0 ? f.region >> 16 : f.region;
@@ -152,8 +154,7 @@ int flash_device(EthtoolCall& c, void* data) {
     uint16_t attr = staging >= 0 ? flash.entry(static_cast<uint32_t>(staging)).attr : ZEL_DIR_ATTR_NO_CHKSUM;
     uint32_t item_length = staging >= 0 ? flash.entry(static_cast<uint32_t>(staging)).item_length : 0;
     uint32_t index;
-    FlashStatus st = flash.write(2, 0, 0, attr,
-                                 {reinterpret_cast<const uint8_t*>(package.data()), package.size()}, item_length, index);
+    FlashStatus st = flash.write(2, 0, 0, attr, package, item_length, index);
     if (st == FlashStatus::no_space || st == FlashStatus::fragmented || st == FlashStatus::directory_full)
         return fail(c.err, ENOSPC);
     if (st != FlashStatus::ok) return fail(c.err, EIO);

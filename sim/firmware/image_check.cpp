@@ -4,12 +4,15 @@
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
 #include <openssl/param_build.h>
-#include <zlib.h>
 
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 #include "common/directory_types.h"
+#include "formats/crypto/crc32.h"
 #include "formats/crypto/rsa.h"
 #include "formats/image/image_records.h"
 #include "formats/vpd/vpd.h"
@@ -96,22 +99,26 @@ bool type_matches(std::span<const uint8_t> image, unsigned claimed) {
            (found == ZEL_DIR_TYPE_BOOTCODE && claimed == ZEL_DIR_TYPE_BOOTCODE_2);
 }
 
+// The signature's answer when it was checked already, else nothing.
+using KnownSignature = std::optional<bool>;
+
 // Header, CRC-32 of everything before the last 4 bytes (`head_crc`), and the signature
 // over everything before the 260-byte tail.
-bool signed_firmware_valid(std::span<const uint8_t> image, uint32_t head_crc) {
+bool signed_firmware_valid(std::span<const uint8_t> image, uint32_t head_crc, KnownSignature signature = {}) {
     if (image.size() < FW_IMAGE_MIN_SIGNED_LENGTH) return false;
     apebinHeader hdr;
     std::memcpy(&hdr, image.data(), sizeof hdr);
     if (hdr.signature != APEBIN_SIGNATURE || hdr.device != DEVICE_BASIL_FAMILY) return false;
     const size_t crc_at = image.size() - FW_IMAGE_CRC_SIZE;
     if (head_crc != load_u32(image, crc_at)) return false;
+    if (signature) return *signature;
     const size_t signed_length = image.size() - FW_IMAGE_TAIL_SIZE;
     return firmware_signature_valid(image.first(signed_length), image.subspan(signed_length, kSignatureSize));
 }
 
 // The signed component trailer at the end of the image: its CRC-32 over everything
 // before the CRC field (`head_crc`), and the signature over everything before the trailer.
-bool trailer_valid(std::span<const uint8_t> image, uint32_t head_crc) {
+bool trailer_valid(std::span<const uint8_t> image, uint32_t head_crc, KnownSignature signature = {}) {
     if (image.size() < ZELNVM_TRAILER_SIGNED_SIZE) return false;
     zelnvm_component_trailer_base_t base;
     std::memcpy(&base, image.data() + image.size() - sizeof base, sizeof base);
@@ -119,6 +126,7 @@ bool trailer_valid(std::span<const uint8_t> image, uint32_t head_crc) {
         base.trailer_length > image.size())
         return false;
     if (head_crc != base.chksum) return false;
+    if (signature) return *signature;
     const size_t signed_length = image.size() - ZELNVM_TRAILER_SIGNED_SIZE;
     return firmware_signature_valid(image.first(signed_length), image.subspan(signed_length, kSignatureSize));
 }
@@ -130,6 +138,24 @@ bool secure_boot_header_valid(std::span<const uint8_t> image, size_t at) {
     return hdr.unh.Tag == SBI_HEADER_TAG && hdr.sbi.MagicNumber == SBI_HEADER_MAGIC;
 }
 
+// The signature of a signed firmware image or a component trailer's image alone, where
+// the image is long enough to hold one; false otherwise.
+bool item_signature_valid(std::span<const uint8_t> image, unsigned type) {
+    size_t tail;
+    if (zelt::is_signed_firmware_type(type)) {
+        if (image.size() < FW_IMAGE_MIN_SIGNED_LENGTH) return false;
+        tail = FW_IMAGE_TAIL_SIZE;
+    } else {
+        if (image.size() < ZELNVM_TRAILER_SIGNED_SIZE) return false;
+        tail = ZELNVM_TRAILER_SIGNED_SIZE;
+    }
+    const size_t signed_length = image.size() - tail;
+    return firmware_signature_valid(image.first(signed_length), image.subspan(signed_length, kSignatureSize));
+}
+
+// Images shorter than this are checked on one thread: a second costs more than it saves.
+constexpr size_t kTwoThreadImageBytes = 1u << 20;
+
 bool skips_data_checksum(const zelnvm_directory_entry_t& e) {
     switch (e.type) {
         case ZEL_DIR_TYPE_SRT:
@@ -140,11 +166,31 @@ bool skips_data_checksum(const zelnvm_directory_entry_t& e) {
     }
 }
 
+// Every check the entry calls for, with the image's CRCs and, when known, its signature.
+bool item_valid(std::span<const uint8_t> image, const zelnvm_directory_entry_t& entry, const ImageCrcs& crcs,
+                KnownSignature signature) {
+    if (image.size() != entry.data_length) return false;
+    if (!skips_data_checksum(entry) && crcs.whole != entry.data_chksum) return false;
+    const unsigned type = entry.type;
+    if (type == ZEL_DIR_TYPE_UNUSED) return true;
+    if (zelt::is_signed_firmware_type(type))
+        return signed_firmware_valid(image, crcs.head, signature) && type_matches(image, type);
+    if (zelt::is_trailer_type(type))
+        return (entry.attr & ZEL_DIR_ATTR_TRAILER) != 0 && trailer_valid(image, crcs.head, signature) &&
+               type_matches(image, type);
+    switch (type) {
+        case ZEL_DIR_TYPE_SBI: return secure_boot_header_valid(image, SBI_HEADER_OFFSET_IN_SBI);
+        case ZEL_DIR_TYPE_SRT:
+        case ZEL_DIR_TYPE_CRT: return secure_boot_header_valid(image, 0);
+        // A 4-byte format revision, then the VPD resource list.
+        case ZEL_DIR_TYPE_VPD: return image.size() > 4 && vpd_verify_image(image.data(), image.size()) == 0;
+        default: return true;
+    }
+}
+
 }  // namespace
 
-uint32_t firmware_crc32(std::span<const uint8_t> bytes) {
-    return static_cast<uint32_t>(crc32_z(crc32_z(0, nullptr, 0), bytes.data(), bytes.size()));
-}
+uint32_t firmware_crc32(std::span<const uint8_t> bytes) { return crypto::crc32(bytes); }
 
 bool firmware_signature_valid(std::span<const uint8_t> message, std::span<const uint8_t> signature) {
     if (signature.size() != kSignatureSize) return false;
@@ -155,13 +201,12 @@ bool firmware_signature_valid(std::span<const uint8_t> message, std::span<const 
 }
 
 uint32_t firmware_crc32_continue(uint32_t crc, std::span<const uint8_t> bytes) {
-    return static_cast<uint32_t>(crc32_z(crc, bytes.data(), bytes.size()));
+    // The register runs on the complement of the CRC so far.
+    return crc32i(~crc, bytes.data(), bytes.size());
 }
 
 uint32_t firmware_crc32_of_suffix(uint32_t crc_ab, uint32_t crc_a, uint64_t len_b) {
-    // The CRC is linear: crc(a b) = shift(crc(a), len b) ^ crc(b), and combining with
-    // a zero CRC gives the shift alone.
-    return crc_ab ^ static_cast<uint32_t>(crc32_combine64(crc_a, 0, static_cast<z_off64_t>(len_b)));
+    return crypto::crc32_of_suffix(crc_ab, crc_a, len_b);
 }
 
 ImageCrcs firmware_image_crcs(std::span<const uint8_t> image) {
@@ -177,26 +222,31 @@ bool firmware_signed_image_valid(std::span<const uint8_t> image) {
 }
 
 bool firmware_item_valid(std::span<const uint8_t> image, const zelnvm_directory_entry_t& entry) {
+    const unsigned type = entry.type;
+    const bool signed_image = zelt::is_signed_firmware_type(type) || zelt::is_trailer_type(type);
+    if (signed_image && image.size() >= kTwoThreadImageBytes && image.size() == entry.data_length) {
+        // A large signed image: its CRCs are taken on a second thread while this one
+        // checks the signature (each a pass over the image). The answer is the same as
+        // from checking the CRCs first.
+        ImageCrcs crcs;
+        std::optional<std::thread> helper;
+        try {
+            helper.emplace([&] { crcs = firmware_image_crcs(image); });
+        } catch (const std::system_error&) {
+            // No second thread to be had: the checks below run one after the other.
+        }
+        if (helper) {
+            const bool signature = item_signature_valid(image, type);
+            helper->join();
+            return item_valid(image, entry, crcs, signature);
+        }
+    }
     return firmware_item_valid(image, entry, firmware_image_crcs(image));
 }
 
 bool firmware_item_valid(std::span<const uint8_t> image, const zelnvm_directory_entry_t& entry,
                          const ImageCrcs& crcs) {
-    if (image.size() != entry.data_length) return false;
-    if (!skips_data_checksum(entry) && crcs.whole != entry.data_chksum) return false;
-    const unsigned type = entry.type;
-    if (type == ZEL_DIR_TYPE_UNUSED) return true;
-    if (zelt::is_signed_firmware_type(type)) return signed_firmware_valid(image, crcs.head) && type_matches(image, type);
-    if (zelt::is_trailer_type(type))
-        return (entry.attr & ZEL_DIR_ATTR_TRAILER) != 0 && trailer_valid(image, crcs.head) && type_matches(image, type);
-    switch (type) {
-        case ZEL_DIR_TYPE_SBI: return secure_boot_header_valid(image, SBI_HEADER_OFFSET_IN_SBI);
-        case ZEL_DIR_TYPE_SRT:
-        case ZEL_DIR_TYPE_CRT: return secure_boot_header_valid(image, 0);
-        // A 4-byte format revision, then the VPD resource list.
-        case ZEL_DIR_TYPE_VPD: return image.size() > 4 && vpd_verify_image(image.data(), image.size()) == 0;
-        default: return true;
-    }
+    return item_valid(image, entry, crcs, std::nullopt);
 }
 
 }  // namespace zelt::sim

@@ -1,7 +1,8 @@
 // The firmware's own checks of an item image before it is installed or patched: the
 // data checksum, signed firmware images, component trailers, secure-boot headers and
-// VPD. CRC-32 comes from zlib and the RSA/SHA-256 signature check from OpenSSL, so the
-// firmware judges an image with code apart from the tool that built or sent it.
+// VPD. The RSA/SHA-256 signature check comes from OpenSSL, so the firmware judges an
+// image's signature with code apart from the tool that built or sent it; the CRC-32 is
+// the project's folding CRC, which its own tests hold against zlib's.
 #pragma once
 
 #include <cstdint>

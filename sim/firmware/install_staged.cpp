@@ -41,23 +41,6 @@ using Bytes = std::vector<uint8_t>;
 
 uint64_t round_up(uint64_t n, uint64_t unit) { return (n + unit - 1) / unit * unit; }
 
-// A copy of the whole flash, made with one memcpy into memory that is not cleared
-// first (the flash runs to 64 MiB; the sanitizer build also copies that way many times
-// faster than the element copy of a vector).
-class FlashCopy {
-public:
-    explicit FlashCopy(std::span<const uint8_t> bytes)
-        : bytes_(std::make_unique_for_overwrite<uint8_t[]>(bytes.size())), size_(bytes.size()) {
-        if (size_ != 0) std::memcpy(bytes_.get(), bytes.data(), size_);
-    }
-    std::span<uint8_t> bytes() { return {bytes_.get(), size_}; }
-    std::span<const uint8_t> bytes() const { return {bytes_.get(), size_}; }
-
-private:
-    std::unique_ptr<uint8_t[]> bytes_;
-    size_t size_;
-};
-
 bool is_write_directive(uint8_t directive) {
     return directive == kDirectiveAlways || directive == kDirectiveReplaceIfPresent ||
            directive == kDirectiveCreateIfAbsent;
@@ -125,15 +108,20 @@ const FaultDesc* install_fault(const FirmwareContext& ctx, const char* kind = "i
     return nullptr;
 }
 
-// An installation in progress on a copy of the flash.
+// An installation in progress on an overlay of the flash.
 class Installation {
 public:
     Installation(const FirmwareContext& ctx, const StagedPackage& pkg, bool may_defrag)
-        : image_(ctx.flash.bytes()), flash_(image_.bytes()), pkg_(pkg),
-          may_defrag_(may_defrag) {}
+        : overlay_(ctx.flash.bytes()), flash_(overlay_), pkg_(pkg), may_defrag_(may_defrag) {}
 
-    std::span<const uint8_t> image() const { return image_.bytes(); }
     FlashModel& flash() { return flash_; }
+
+    // Writes the blocks the installation changed inside [from, to) to `target`.
+    void commit(FlashModel& target, uint64_t from, uint64_t to) {
+        const std::span<uint8_t> bytes = overlay_.bytes();
+        for (const FlashOverlay::Run& run : overlay_.written(from, to))
+            target.raw_write(static_cast<uint32_t>(run.offset), bytes.subspan(run.offset, run.length));
+    }
 
     // Applies one manifest record. Returns 0 (check `result`) or a refusal's cmd_err.
     uint8_t apply(const StagedRecord& record, uint8_t& result, bool& installed) {
@@ -166,23 +154,25 @@ public:
             installed = true;  // an item without data only asks for the item to exist
             return 0;
         }
-        uint8_t refusal = place(d.type, d.ordinal, d.ext, d.attr, data, d.item_length, result);
+        uint8_t refusal = place(d.type, d.ordinal, d.ext, d.attr, data, d.item_length, result, record.data_crc);
         installed = refusal == 0 && result == kInstallOk;
         return refusal;
     }
 
-    // Writes a whole item, defragmenting the copy first when that is allowed and needed.
+    // Writes a whole item, defragmenting the flash first when that is allowed and
+    // needed. `data_crc` is the data's CRC-32 when it is known already.
     uint8_t place(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr, std::span<const uint8_t> data,
-                  uint32_t item_length, uint8_t& result) {
+                  uint32_t item_length, uint8_t& result, std::optional<uint32_t> data_crc = std::nullopt) {
         uint32_t index;
-        FlashStatus st = data.empty() && flash_.find(type, ordinal, ext) < 0
-                             ? flash_.create(type, ordinal, ext, attr, item_length, index)
-                             : flash_.write(type, ordinal, ext, attr, data, item_length, index);
+        auto put = [&] {
+            return data.empty() && flash_.find(type, ordinal, ext) < 0
+                       ? flash_.create(type, ordinal, ext, attr, item_length, index)
+                       : flash_.write(type, ordinal, ext, attr, data, item_length, index, data_crc);
+        };
+        FlashStatus st = put();
         if (st == FlashStatus::fragmented && may_defrag_) {
             flash_.defragment();
-            st = data.empty() && flash_.find(type, ordinal, ext) < 0
-                     ? flash_.create(type, ordinal, ext, attr, item_length, index)
-                     : flash_.write(type, ordinal, ext, attr, data, item_length, index);
+            st = put();
         }
         switch (st) {
             case FlashStatus::ok: return 0;
@@ -245,7 +235,7 @@ private:
         return refusal;
     }
 
-    FlashCopy image_;
+    FlashOverlay overlay_;
     FlashModel flash_;
     const StagedPackage& pkg_;
     bool may_defrag_;
@@ -398,16 +388,16 @@ uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uin
     const bool live_patch = live_patch_prop && !live_patch_prop->empty();
     const std::string fw = live_patch ? std::string() : installed_firmware_version(staged, mask);
 
-    // Everything is in place: the copy becomes the flash. A slow part takes its time
+    // Everything is in place: the changes reach the flash. A slow part takes its time
     // between the directory and the items.
+    const uint64_t flash_size = ctx.flash.size();
     if (install_fault(ctx, "install_slow")) {
-        const std::span<const uint8_t> image(inst.image());
-        const size_t head = std::min<size_t>(FlashModel::kDirectoryBytes, image.size());
-        ctx.flash.raw_write(0, image.first(head));
+        const uint64_t head = std::min<uint64_t>(FlashModel::kDirectoryBytes, flash_size);
+        inst.commit(ctx.flash, 0, head);
         std::this_thread::sleep_for(std::chrono::milliseconds(kInstallSlowWriteMs));
-        ctx.flash.raw_write(static_cast<uint32_t>(head), image.subspan(head));
+        inst.commit(ctx.flash, head, flash_size);
     } else {
-        ctx.flash.raw_write(0, inst.image());
+        inst.commit(ctx.flash, 0, flash_size);
     }
     result.result = kInstallOk;
     // Firmware that puts the functions' MAC addresses back to the factory's with an

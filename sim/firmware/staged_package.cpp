@@ -1,8 +1,11 @@
 #include "sim/firmware/staged_package.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
+#include <system_error>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -150,16 +153,68 @@ private:
     uint32_t whole_ = 0;
 };
 
-bool record_valid(std::span<const uint8_t> b, const Layout& l, const StagedRecord& r, const PackageCrcs& crcs) {
+// The checks of a record that need no pass over its data: its directive, its lengths
+// and where its data lies.
+bool record_fits(const Layout& l, const StagedRecord& r) {
     const zelnvm_directory_entry_t& e = r.entry;
     if (r.directive == kDirectivePatchIfPresent && zelt::is_patch_forbidden_type(e.type)) return false;
     if (r.directive != kDirectiveRemoveIfPresent && e.item_length == 0) return false;
     if (e.item_length < e.data_length) return false;
     if (e.data_length == 0) return true;
-    if (e.item_location > l.end || l.end - e.item_location < e.data_length) return false;
-    // A patch text is judged when it is applied.
-    return r.directive == kDirectivePatchIfPresent ||
-           firmware_item_valid(b.subspan(e.item_location, e.data_length), e, crcs.item(e.item_location, e.data_length));
+    return e.item_location <= l.end && l.end - e.item_location >= e.data_length;
+}
+
+// True when the record's data is judged by the item checks (signatures, checksums); a
+// patch text is judged when it is applied.
+bool needs_item_check(const StagedRecord& r) {
+    return r.entry.data_length != 0 && r.directive != kDirectivePatchIfPresent;
+}
+
+bool item_valid(std::span<const uint8_t> b, const StagedRecord& r, const PackageCrcs& crcs) {
+    const zelnvm_directory_entry_t& e = r.entry;
+    return firmware_item_valid(b.subspan(e.item_location, e.data_length), e, crcs.item(e.item_location, e.data_length));
+}
+
+// Packages with less item data than this are checked on one thread: starting a second
+// costs more than it saves.
+constexpr uint64_t kTwoThreadItemBytes = 1u << 20;
+
+// Index of the first record whose item checks fail, or records.size() when none does.
+// The checks of independent items run on two threads (each signature is a SHA-256 over
+// the item's data); the answer is the same as from checking them in order.
+size_t first_invalid_item(std::span<const uint8_t> b, const std::vector<StagedRecord>& records,
+                          const PackageCrcs& crcs) {
+    std::vector<size_t> checked;
+    uint64_t bytes = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (!needs_item_check(records[i])) continue;
+        checked.push_back(i);
+        bytes += records[i].entry.data_length;
+    }
+    std::atomic<size_t> next{0};
+    std::atomic<size_t> first_bad{records.size()};
+    auto work = [&] {
+        for (size_t k; (k = next.fetch_add(1)) < checked.size();) {
+            const size_t i = checked[k];
+            // A later record need not be judged once an earlier one has failed.
+            if (i > first_bad.load()) break;
+            if (item_valid(b, records[i], crcs)) continue;
+            size_t seen = first_bad.load();
+            while (i < seen && !first_bad.compare_exchange_weak(seen, i)) {
+            }
+        }
+    };
+    std::optional<std::thread> helper;
+    if (checked.size() >= 2 && bytes >= kTwoThreadItemBytes) {
+        try {
+            helper.emplace(work);
+        } catch (const std::system_error&) {
+            // No second thread to be had: this one does all the work.
+        }
+    }
+    work();
+    if (helper) helper->join();
+    return first_bad.load();
 }
 
 }  // namespace
@@ -221,25 +276,42 @@ bool check_staged_package(std::span<const uint8_t> pkg, StagedPackage& out, int&
     if (l.trailer_length >= kChecksumSize) out.checksum = u32_at(pkg, pkg.size() - kChecksumSize);
     if (!properties_valid(pkg, l)) return false;
 
-    // The first record of each identity; a later one with the same identity and
+    // The records in order up to the first that is refused without looking at its
+    // data. The first record of each identity; a later one with the same identity and
     // directive must be the same record.
     std::map<std::tuple<uint16_t, uint16_t, uint16_t>, StagedRecord> first_of;
     const PackageCrcs crcs(pkg, l);
+    std::vector<StagedRecord> records;
+    std::optional<uint32_t> refused;
     for (uint32_t i = 0; i < l.records; ++i) {
-        bad_record = static_cast<int>(i);
         auto r = read_record(pkg, l, i);
-        if (!r || !record_valid(pkg, l, *r, crcs)) return false;
+        if (!r || !record_fits(l, *r)) {
+            refused = i;
+            break;
+        }
         const zelnvm_directory_entry_t& e = r->entry;
+        if (e.data_length != 0) r->data_crc = crcs.item(e.item_location, e.data_length).whole;
         // Copies of the packed fields: a reference to one may be misaligned.
         const std::tuple<uint16_t, uint16_t, uint16_t> identity{uint16_t(e.type), uint16_t(e.ordinal),
                                                                 uint16_t(e.ext)};
         auto [first, inserted] = first_of.try_emplace(identity, *r);
         if (!inserted && first->second.directive == r->directive &&
-            std::memcmp(&first->second.entry, &e, sizeof e) != 0)
-            return false;
-        out.records.push_back(*r);
+            std::memcmp(&first->second.entry, &e, sizeof e) != 0) {
+            refused = i;
+            break;
+        }
+        records.push_back(*r);
     }
-    bad_record = -1;
+    // Then the item checks of those records: the first record that fails either way is
+    // the one reported.
+    const size_t bad_item = first_invalid_item(pkg, records, crcs);
+    if (bad_item < records.size() || refused) {
+        bad_record = static_cast<int>(std::min<size_t>(bad_item, refused.value_or(records.size())));
+        records.resize(static_cast<size_t>(bad_record));
+        out.records = std::move(records);
+        return false;
+    }
+    out.records = std::move(records);
 
     return !out.checksum || crcs.whole() == *out.checksum;
 }

@@ -36,6 +36,9 @@ inline constexpr uint8_t kPropLivePatch = 23;
 struct StagedRecord {
     uint8_t directive = 0;
     zelnvm_directory_entry_t entry{};
+    // CRC-32 of the record's data, taken in the check's pass over the package (0 for
+    // a record without data).
+    uint32_t data_crc = 0;
 };
 
 // A package read by check_staged_package; `bytes` must outlive it. After a failed

@@ -37,6 +37,29 @@ void copy_bytes(uint8_t* to, const uint8_t* from, size_t n) {
 
 }  // namespace
 
+FlashModel::FlashModel(FlashOverlay& overlay) : bytes_(overlay.bytes()), overlay_(&overlay) {
+    // The directory is read at every step and may change at any: it is taken whole and
+    // always written back (a commit leaves unchanged blocks alone).
+    const uint64_t directory = std::min<uint64_t>(kDirectoryBytes, bytes_.size());
+    overlay.prepare_read(0, directory);
+    overlay.prepare_write(0, directory);
+}
+
+std::span<const uint8_t> FlashModel::bytes() const {
+    readable(0, bytes_.size());
+    return bytes_;
+}
+
+const uint8_t* FlashModel::readable(uint64_t offset, uint64_t length) const {
+    if (overlay_) overlay_->prepare_read(offset, length);
+    return bytes_.data() + offset;
+}
+
+uint8_t* FlashModel::writable(uint64_t offset, uint64_t length) {
+    if (overlay_) overlay_->prepare_write(offset, length);
+    return bytes_.data() + offset;
+}
+
 const char* flash_status_name(FlashStatus status) {
     switch (status) {
         case FlashStatus::ok: return "ok";
@@ -63,7 +86,7 @@ uint64_t FlashModel::blocks_for(uint32_t length) {
 }
 
 void FlashModel::format() {
-    fill_bytes(bytes_.data(), bytes_.size(), kErased);
+    fill_bytes(writable(0, bytes_.size()), bytes_.size(), kErased);
     format_erased();
 }
 
@@ -175,7 +198,7 @@ FlashStatus FlashModel::free_slot(uint32_t& index) const {
 }
 
 void FlashModel::update_checksum(zelnvm_directory_entry_t& e) const {
-    e.data_chksum = crc32i(ZELT_CRC32_INIT, bytes_.data() + e.item_location, e.data_length);
+    e.data_chksum = crc32i(ZELT_CRC32_INIT, readable(e.item_location, e.data_length), e.data_length);
 }
 
 FlashStatus FlashModel::create(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr, uint32_t item_length,
@@ -185,7 +208,7 @@ FlashStatus FlashModel::create(uint16_t type, uint16_t ordinal, uint16_t ext, ui
     if (FlashStatus st = free_slot(slot); st != FlashStatus::ok) return st;
     uint32_t location;
     if (FlashStatus st = allocate(blocks_for(item_length), -1, location); st != FlashStatus::ok) return st;
-    fill_bytes(bytes_.data() + location, blocks_for(item_length), kErased);
+    fill_bytes(writable(location, blocks_for(item_length)), blocks_for(item_length), kErased);
     zelnvm_directory_entry_t e{type, ordinal, ext, attr, location, item_length, 0, 0};
     update_checksum(e);
     put_entry(slot, e);
@@ -195,7 +218,8 @@ FlashStatus FlashModel::create(uint16_t type, uint16_t ordinal, uint16_t ext, ui
 }
 
 FlashStatus FlashModel::write(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
-                              std::span<const uint8_t> data, uint32_t item_length, uint32_t& index) {
+                              std::span<const uint8_t> data, uint32_t item_length, uint32_t& index,
+                              std::optional<uint32_t> data_crc) {
     if (!has_directory()) return FlashStatus::no_directory;
     uint32_t data_length = static_cast<uint32_t>(data.size());
     item_length = std::max(item_length, data_length);
@@ -214,10 +238,15 @@ FlashStatus FlashModel::write(uint16_t type, uint16_t ordinal, uint16_t ext, uin
         return st;
     }
     // The data, then erased bytes to the end of the allocation (each byte written once).
+    writable(location, blocks_for(item_length));
     copy_bytes(bytes_.data() + location, data.data(), data.size());
     fill_bytes(bytes_.data() + location + data.size(), blocks_for(item_length) - data.size(), kErased);
     zelnvm_directory_entry_t e{type, ordinal, ext, attr, location, item_length, data_length, 0};
-    update_checksum(e);
+    if (data_crc) {
+        e.data_chksum = *data_crc;
+    } else {
+        update_checksum(e);
+    }
     put_entry(slot, e);
     if (slot == entry_count()) set_count(slot + 1);
     index = slot;
@@ -228,6 +257,7 @@ std::span<const uint8_t> FlashModel::view(uint32_t index, uint32_t offset, uint3
     if (index >= entry_count() || entry(index).type == 0) return {};
     zelnvm_directory_entry_t e = entry(index);
     if (!sane(e) || offset > e.item_length || length > e.item_length - offset) return {};
+    readable(uint64_t{e.item_location} + offset, length);
     return bytes_.subspan(uint64_t{e.item_location} + offset, length);
 }
 
@@ -236,7 +266,7 @@ FlashStatus FlashModel::read(uint32_t index, uint32_t offset, std::span<uint8_t>
     zelnvm_directory_entry_t e = entry(index);
     if (!sane(e)) return FlashStatus::out_of_range;
     if (offset > e.item_length || out.size() > e.item_length - offset) return FlashStatus::out_of_range;
-    copy_bytes(out.data(), bytes_.data() + e.item_location + offset, out.size());
+    copy_bytes(out.data(), readable(uint64_t{e.item_location} + offset, out.size()), out.size());
     return FlashStatus::ok;
 }
 
@@ -245,7 +275,7 @@ FlashStatus FlashModel::modify(uint32_t index, uint32_t offset, std::span<const 
     zelnvm_directory_entry_t e = entry(index);
     if (!sane(e)) return FlashStatus::out_of_range;
     if (offset > e.item_length || data.size() > e.item_length - offset) return FlashStatus::out_of_range;
-    copy_bytes(bytes_.data() + e.item_location + offset, data.data(), data.size());
+    copy_bytes(writable(uint64_t{e.item_location} + offset, data.size()), data.data(), data.size());
     e.data_length = std::max<uint32_t>(e.data_length, offset + static_cast<uint32_t>(data.size()));
     update_checksum(e);
     put_entry(index, e);
@@ -255,13 +285,18 @@ FlashStatus FlashModel::modify(uint32_t index, uint32_t offset, std::span<const 
 FlashStatus FlashModel::erase_entry(uint32_t index) {
     if (index >= entry_count() || entry(index).type == 0) return FlashStatus::bad_index;
     zelnvm_directory_entry_t e = entry(index);
-    if (sane(e)) fill_bytes(bytes_.data() + e.item_location, blocks_for(e.item_length), kErased);
+    if (sane(e)) fill_bytes(writable(e.item_location, blocks_for(e.item_length)), blocks_for(e.item_length), kErased);
     put_entry(index, zelnvm_directory_entry_t{});
     return FlashStatus::ok;
 }
 
 FlashStatus FlashModel::raw_write(uint32_t offset, std::span<const uint8_t> data) {
     if (offset > size() || data.size() > size() - offset) return FlashStatus::out_of_range;
+    if (overlay_) {
+        // The overlay keeps what is written apart from the flash already.
+        copy_bytes(writable(offset, data.size()), data.data(), data.size());
+        return FlashStatus::ok;
+    }
     // Block by block, leaving alone the blocks that already hold the bytes: the flash is
     // a mapped file, and a whole image written back after an update would otherwise
     // dirty every page of it for the few blocks the update changed.
@@ -281,7 +316,7 @@ FlashStatus FlashModel::raw_write(uint32_t offset, std::span<const uint8_t> data
 
 FlashStatus FlashModel::raw_fill(uint32_t offset, uint32_t length, uint8_t pattern) {
     if (offset > size() || length > size() - offset) return FlashStatus::out_of_range;
-    fill_bytes(bytes_.data() + offset, length, pattern);
+    fill_bytes(writable(offset, length), length, pattern);
     return FlashStatus::ok;
 }
 
@@ -306,13 +341,14 @@ FlashStatus FlashModel::defragment() {
         uint64_t span = blocks_for(e.item_length);
         if (e.item_location != cursor) {
             // Items only ever move towards the start, so an overlapping move is safe.
-            std::memmove(bytes_.data() + cursor, bytes_.data() + e.item_location, span);
+            readable(e.item_location, span);
+            std::memmove(writable(cursor, span), bytes_.data() + e.item_location, span);
             e.item_location = cursor;
             put_entry(i, e);
         }
         cursor += span;
     }
-    fill_bytes(bytes_.data() + cursor, bytes_.size() - cursor, kErased);
+    fill_bytes(writable(cursor, bytes_.size() - cursor), bytes_.size() - cursor, kErased);
     return FlashStatus::ok;
 }
 

@@ -7,15 +7,18 @@
 // the flash is defragmented. Raw writes and fills go straight to the bytes, so
 // erasing the directory area makes the directory vanish, as on flash.
 //
-// The model works on a caller's byte span (a mapped flash image file); it never
+// The model works on a caller's byte span (a mapped flash image file), or on an
+// overlay of one whose changes reach the flash only when committed; it never
 // allocates the flash itself.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "common/directory_entry.h"
+#include "sim/flash/flash_overlay.h"
 
 namespace zelt::sim {
 
@@ -45,10 +48,13 @@ public:
     static constexpr uint32_t kMagic = 0x5244495A;  // "ZDIR"
 
     explicit FlashModel(std::span<uint8_t> bytes) : bytes_(bytes) {}
+    // The flash as the overlay has it: reads see the overlay's changes over the flash,
+    // and changes go to the overlay alone.
+    explicit FlashModel(FlashOverlay& overlay);
 
     uint32_t size() const { return static_cast<uint32_t>(bytes_.size()); }
     // The raw flash bytes (read-only), for taking a copy of the whole part.
-    std::span<const uint8_t> bytes() const { return bytes_; }
+    std::span<const uint8_t> bytes() const;
 
     // Erases the whole flash and writes an empty directory.
     void format();
@@ -70,8 +76,9 @@ public:
                        uint32_t& index);
     // Writes a whole item: replaces the data of the entry with that identity (moving it when
     // it no longer fits in its blocks) or creates it. `item_length` 0 means the data length.
+    // `data_crc`, when given, is the CRC-32 of `data` known already (the entry's checksum).
     FlashStatus write(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr, std::span<const uint8_t> data,
-                      uint32_t item_length, uint32_t& index);
+                      uint32_t item_length, uint32_t& index, std::optional<uint32_t> data_crc = std::nullopt);
     // `length` bytes of an item's allocation from `offset`, in place (valid until the
     // flash is next changed); empty when the index or the range is not the item's.
     std::span<const uint8_t> view(uint32_t index, uint32_t offset, uint32_t length) const;
@@ -106,8 +113,13 @@ private:
     FlashStatus allocate(uint64_t need, int except_index, uint32_t& location) const;
     FlashStatus free_slot(uint32_t& index) const;
     void update_checksum(zelnvm_directory_entry_t& e) const;
+    // The bytes at `offset` made ready for reading or writing `length` of them (over an
+    // overlay the blocks are taken from the flash as needed).
+    const uint8_t* readable(uint64_t offset, uint64_t length) const;
+    uint8_t* writable(uint64_t offset, uint64_t length);
 
     std::span<uint8_t> bytes_;
+    FlashOverlay* overlay_ = nullptr;
 };
 
 }  // namespace zelt::sim

@@ -1,8 +1,9 @@
-// The flash model: item placement, fragmentation and its cure, raw access, and
-// directories that raw writes have corrupted.
+// The flash model: item placement, fragmentation and its cure, raw access,
+// directories that raw writes have corrupted, and changes held in an overlay.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "sim/flash/flash_model.h"
@@ -119,6 +120,93 @@ TEST_F(FlashModelTest, DefragmentationRefusesItemsThatShareBlocks) {
     std::vector<uint8_t> data(3 * kBlock);
     ASSERT_EQ(flash.read(a, 0, data), FlashStatus::ok);
     EXPECT_EQ(data, std::vector<uint8_t>(3 * kBlock, 1));
+}
+
+// Each sequence of changes made through an overlay reads back as it does on the flash
+// itself, leaves the flash alone until committed, and once its written blocks are
+// committed leaves the flash as the same changes made on it directly. Items hold
+// patterned bytes, so a block the overlay failed to take from the flash reads wrong.
+TEST(FlashOverlayTest, ChangesMatchTheFlashAndReachItOnlyOnCommit) {
+    using Step = std::function<void(FlashModel&, std::vector<uint8_t>& seen)>;
+    auto read_item = [](FlashModel& f, uint16_t type, std::vector<uint8_t>& seen) {
+        const int i = f.find(type, 0, 0);
+        ASSERT_GE(i, 0);
+        const std::span<const uint8_t> view = f.view(static_cast<uint32_t>(i), 5, 3000);
+        seen.insert(seen.end(), view.begin(), view.end());
+        std::vector<uint8_t> data(f.entry(static_cast<uint32_t>(i)).item_length);
+        ASSERT_EQ(f.read(static_cast<uint32_t>(i), 0, data), FlashStatus::ok);
+        seen.insert(seen.end(), data.begin(), data.end());
+    };
+    auto patterned = [](size_t n, uint8_t seed) {
+        std::vector<uint8_t> b(n);
+        for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(i * 7 + seed);
+        return b;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"items read, not changed", {[&](FlashModel& f, auto& seen) { read_item(f, 41, seen); }}},
+        {"an item rewritten in place and a new one",
+         {[&](FlashModel& f, auto&) {
+              uint32_t i;
+              ASSERT_EQ(f.write(41, 0, 0, 0, patterned(2 * kBlock + 100, 9), 0, i), FlashStatus::ok);
+              ASSERT_EQ(f.write(50, 0, 0, 0, patterned(kBlock + 1, 3), 0, i), FlashStatus::ok);
+          },
+          [&](FlashModel& f, auto& seen) { read_item(f, 41, seen), read_item(f, 50, seen); }}},
+        {"a few bytes modified inside a block",
+         {[&](FlashModel& f, auto&) { ASSERT_EQ(f.modify(f.find(42, 0, 0), 4093, patterned(7, 1)), FlashStatus::ok); },
+          [&](FlashModel& f, auto& seen) { read_item(f, 42, seen); }}},
+        {"items erased and created",
+         {[&](FlashModel& f, auto&) {
+              uint32_t i;
+              ASSERT_EQ(f.erase_entry(f.find(41, 0, 0)), FlashStatus::ok);
+              ASSERT_EQ(f.create(51, 0, 0, 0, 5000, i), FlashStatus::ok);
+          },
+          [&](FlashModel& f, auto& seen) { read_item(f, 51, seen), read_item(f, 43, seen); }}},
+        {"items moved by defragmentation",
+         {[&](FlashModel& f, auto&) {
+              ASSERT_EQ(f.erase_entry(f.find(41, 0, 0)), FlashStatus::ok);
+              ASSERT_EQ(f.defragment(), FlashStatus::ok);
+          },
+          [&](FlashModel& f, auto& seen) { read_item(f, 42, seen), read_item(f, 43, seen); }}},
+        {"raw writes and fills off block boundaries",
+         {[&](FlashModel& f, auto&) {
+              ASSERT_EQ(f.raw_write(FlashModel::kDirectoryBytes + 3 * kBlock - 10, patterned(kBlock + 20, 5)),
+                        FlashStatus::ok);
+              ASSERT_EQ(f.raw_fill(FlashModel::kDirectoryBytes + 7 * kBlock + 1, 2, 0), FlashStatus::ok);
+              ASSERT_EQ(f.raw_fill(f.size() - 50, 50, 0x5A), FlashStatus::ok);
+          },
+          [&](FlashModel& f, auto& seen) { read_item(f, 42, seen), read_item(f, 43, seen); }}},
+    };
+    // Three items of patterned bytes and room for two more blocks, on a flash that ends
+    // inside a block.
+    std::vector<uint8_t> flash_bytes(FlashModel::kDirectoryBytes + 12 * kBlock + 100);
+    FlashModel made(flash_bytes);
+    made.format();
+    uint32_t index;
+    ASSERT_EQ(made.write(41, 0, 0, 0, patterned(2 * kBlock + 50, 1), 0, index), FlashStatus::ok);
+    ASSERT_EQ(made.write(42, 0, 0, 0, patterned(2 * kBlock, 2), 3 * kBlock, index), FlashStatus::ok);
+    ASSERT_EQ(made.write(43, 0, 0, 0, patterned(kBlock + 10, 3), 4 * kBlock, index), FlashStatus::ok);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> direct_bytes = flash_bytes, base = flash_bytes;
+        FlashModel direct(direct_bytes);
+        FlashOverlay overlay(base);
+        FlashModel over(overlay);
+        for (const Step& step : c.steps) {
+            std::vector<uint8_t> seen_direct, seen_over;
+            step(direct, seen_direct);
+            step(over, seen_over);
+            EXPECT_EQ(seen_over, seen_direct);
+        }
+        EXPECT_EQ(base, flash_bytes);
+        FlashModel target(base);
+        for (const FlashOverlay::Run& run : overlay.written(0, base.size()))
+            ASSERT_EQ(target.raw_write(static_cast<uint32_t>(run.offset), overlay.bytes().subspan(run.offset, run.length)),
+                      FlashStatus::ok);
+        EXPECT_EQ(base, direct_bytes);
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // package and item checksums and the item signatures, each judged without the
 // utility's package code.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -57,6 +58,38 @@ Bytes records_only(uint32_t records) {
 bool accepted(const Bytes& pkg, int& bad) {
     StagedPackage out;
     return check_staged_package(pkg, out, bad);
+}
+
+// The firmware's CRC-32, its continuation and the CRC of a range from two running CRCs,
+// against zlib over ranges that start and end off any word or vector boundary.
+TEST(FirmwareCrc, AgreesWithZlibAtOddOffsetsAndLengths) {
+    Bytes buf(70000);
+    uint32_t x = 0x2545F491;
+    for (uint8_t& b : buf) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        b = static_cast<uint8_t>(x);
+    }
+    auto zlib_crc = [](uint32_t crc, std::span<const uint8_t> b) {
+        return static_cast<uint32_t>(crc32_z(crc, b.data(), b.size()));
+    };
+    struct Case {
+        size_t offset, head, tail;  // a range of `head` then `tail` bytes from `offset`
+    } cases[] = {{0, 0, 0}, {1, 0, 1}, {3, 1, 2}, {7, 15, 17}, {5, 63, 65}, {13, 255, 1},
+                 {1, 4095, 4097}, {11, 1, 65535}, {4093, 33333, 31111}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.offset << "+" << c.head << "+" << c.tail);
+        const std::span<const uint8_t> a = std::span<const uint8_t>(buf).subspan(c.offset, c.head);
+        const std::span<const uint8_t> b = std::span<const uint8_t>(buf).subspan(c.offset + c.head, c.tail);
+        const std::span<const uint8_t> ab = std::span<const uint8_t>(buf).subspan(c.offset, c.head + c.tail);
+        const uint32_t crc_a = firmware_crc32(a);
+        EXPECT_EQ(crc_a, zlib_crc(0, a));
+        const uint32_t crc_ab = firmware_crc32_continue(crc_a, b);
+        EXPECT_EQ(crc_ab, zlib_crc(0, ab));
+        EXPECT_EQ(firmware_crc32_of_suffix(crc_ab, crc_a, b.size()), zlib_crc(0, b));
+        const ImageCrcs image = firmware_image_crcs(ab);
+        EXPECT_EQ(image.whole, zlib_crc(0, ab));
+        EXPECT_EQ(image.head, zlib_crc(0, ab.first(ab.size() >= 4 ? ab.size() - 4 : 0)));
+    }
 }
 
 TEST(StagedPackage, LastRecordMayEndExactlyWhereTheTrailerStarts) {
@@ -293,6 +326,58 @@ TEST(StagedItemChecks, EachItemCheckRefusesAloneAndAcceptsAtItsLimit) {
         int bad = -2;
         EXPECT_EQ(accepted(pkg, bad), c.accepted);
         EXPECT_EQ(bad, c.accepted ? -1 : 0);
+    }
+}
+
+// A package large enough that its items are checked on two threads: the record
+// reported is the first that fails, whichever check fails it and whichever thread
+// judges it, as when the records are checked one after another.
+TEST(StagedItemChecks, FirstBadRecordOfALargePackage) {
+    Bytes built;
+    std::string error;
+    std::string items;
+    for (const char* type : {"chimpBoot", "kongFW", "bonoFW", "apeFW"}) {
+        if (!items.empty()) items += ",";
+        items += std::string(R"({"type": ")") + type +
+                 R"(", "firmware": {"version": [229, 0, 1, 0], "body_size": 524288}})";
+    }
+    ASSERT_EQ(pkgbuild::build_from_description(R"({"verify": false, "items": [)" + items + "]}", "",
+                                               pkgbuild::test_signing_key(), &built, &error),
+              0)
+        << error;
+    const uint32_t manifest = get_u32(built, 8);
+    const size_t metadata = get_u32(built, manifest + 12), stride = metadata + get_u32(built, manifest + 16);
+    auto entry_at = [&](int record) { return manifest + 20 + record * stride + metadata; };
+    struct Case {
+        const char* name;
+        std::vector<int> bad_signatures;
+        int bad_length;  // a record whose data is longer than its allocation, or -1
+        int expected;
+    } cases[] = {
+        {"all sound", {}, -1, -1},
+        {"the last signature", {3}, -1, 3},
+        {"two signatures", {1, 3}, -1, 1},
+        {"a signature before a bad length", {0}, 3, 0},
+        {"a bad length before a signature", {3}, 2, 2},
+        {"a bad length after a signature", {2}, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes pkg = built;
+        for (int r : c.bad_signatures) {
+            // A byte of the signed body, with every CRC made to agree: only the signature sees it.
+            zelnvm_directory_entry_t e{};
+            std::memcpy(&e, pkg.data() + entry_at(r), sizeof e);
+            pkg[e.item_location + 40] ^= 1;
+            const std::span<const uint8_t> image(pkg.data() + e.item_location, e.data_length);
+            put_u32(pkg, e.item_location + e.data_length - 4, firmware_crc32(image.first(image.size() - 4)));
+            put_u32(pkg, entry_at(r) + 20, firmware_crc32(image));
+        }
+        if (c.bad_length >= 0) put_u32(pkg, entry_at(c.bad_length) + 12, get_u32(pkg, entry_at(c.bad_length) + 16) - 1);
+        fix_package_crc(pkg);
+        int bad = -2;
+        EXPECT_EQ(accepted(pkg, bad), c.expected < 0);
+        EXPECT_EQ(bad, c.expected);
     }
 }
 
