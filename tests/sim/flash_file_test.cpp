@@ -19,21 +19,21 @@ namespace {
 constexpr uint32_t kBlock = FlashModel::kBlock;
 constexpr uint64_t kFlashBytes = FlashModel::kDirectoryBytes + 16 * kBlock;
 
-struct ItemSpec {
+struct ItemShape {
     uint16_t type, ordinal, ext, attr;
     uint32_t item_length;
     size_t data_bytes;
 };
 
-std::vector<NvmItem> items_of(const std::vector<ItemSpec>& specs, std::vector<std::vector<uint8_t>>& data) {
+std::vector<NvmItem> items_of(const std::vector<ItemShape>& shapes, std::vector<std::vector<uint8_t>>& data) {
     data.clear();
-    for (size_t i = 0; i < specs.size(); ++i) {
-        data.emplace_back(specs[i].data_bytes);
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        data.emplace_back(shapes[i].data_bytes);
         for (size_t b = 0; b < data.back().size(); ++b) data.back()[b] = static_cast<uint8_t>(b * 7 + i + 1);
     }
     std::vector<NvmItem> items;
-    for (size_t i = 0; i < specs.size(); ++i) {
-        const ItemSpec& s = specs[i];
+    for (size_t i = 0; i < shapes.size(); ++i) {
+        const ItemShape& s = shapes[i];
         items.push_back({s.type, s.ordinal, s.ext, s.attr, s.item_length, data[i], {}});
     }
     return items;
@@ -60,7 +60,7 @@ std::vector<uint8_t> file_bytes(const std::string& path) {
 TEST(FlashFileTest, FileHoldsWhatTheModelWrites) {
     struct Case {
         const char* name;
-        std::vector<ItemSpec> items;
+        std::vector<ItemShape> items;
     };
     const std::vector<Case> cases = {
         {"no item", {}},
@@ -96,13 +96,13 @@ TEST(FlashFileTest, FileHoldsWhatTheModelWrites) {
 TEST(FlashFileTest, ItemsThatDoNotFitAreRefusedAsTheModelRefusesThem) {
     struct Case {
         const char* name;
-        std::vector<ItemSpec> items;
+        std::vector<ItemShape> items;
         const char* message;
     };
     const std::vector<Case> cases = {
         {"too long for the flash", {{4, 0, 0, 0, 0, 10 * kBlock}, {5, 0, 0, 0, 7 * kBlock, 0}},
          "adapter9: item of type 5 does not fit: no space"},
-        {"too many for the flash", std::vector<ItemSpec>(17, ItemSpec{4, 0, 0, 0, 0, 1}),
+        {"too many for the flash", std::vector<ItemShape>(17, ItemShape{4, 0, 0, 0, 0, 1}),
          "adapter9: item of type 4 does not fit: no space"},
     };
     for (const Case& c : cases) {
