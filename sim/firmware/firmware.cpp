@@ -139,7 +139,7 @@ void firmware_reset(FirmwareContext& ctx, unsigned restart_ms) {
     st.option_action_status = 0;
     st.reset_count++;
     st.down_until_us = ctx.now_us + uint64_t{restart_ms} * 1000u;
-    chip_boot_from_nvm(st.chip, ctx.adapter.device_type, nvm_boot_image_verifies(ctx.flash));
+    chip_boot_from_nvm(st.chip, ctx.adapter.device_type, nvm_boot_image_verifies(ctx.flash, st.verified_boot));
 }
 
 bool firmware_restarting(FirmwareContext& ctx) { return ctx.now_us < ctx.state.down_until_us; }

@@ -387,6 +387,20 @@ uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uin
     const auto live_patch_prop = staged.property(kPropLivePatch);
     const bool live_patch = live_patch_prop && !live_patch_prop->empty();
     const std::string fw = live_patch ? std::string() : installed_firmware_version(staged, mask);
+    // The boot code image written from verified package data, noted once the flash holds
+    // it so that the boot at the next reset can tell it by its CRC. A verified signed
+    // image ends in the CRC of the bytes before it.
+    std::optional<std::pair<uint32_t, uint32_t>> boot_written;  // data length, head CRC
+    for (uint32_t i = 0; i < count && i < 64; ++i) {
+        const StagedRecord& r = items[i];
+        const std::span<const uint8_t> data = staged.data(r);
+        if (!(mask >> i & 1) || !is_write_directive(r.directive) || r.entry.type != ZEL_DIR_TYPE_BOOTCODE ||
+            r.entry.ordinal != 0 || r.entry.ext != 0 || data.size() < sizeof(uint32_t))
+            continue;
+        uint32_t head_crc = 0;
+        std::memcpy(&head_crc, data.data() + data.size() - sizeof head_crc, sizeof head_crc);
+        boot_written.emplace(static_cast<uint32_t>(data.size()), head_crc);
+    }
 
     // Everything is in place: the changes reach the flash. A slow part takes its time
     // between the directory and the items.
@@ -399,6 +413,8 @@ uint8_t firmware_install_staged(FirmwareContext& ctx, uint32_t install_type, uin
     } else {
         inst.commit(ctx.flash, 0, flash_size);
     }
+    if (boot_written)
+        note_installed_boot_image(ctx.flash, boot_written->first, boot_written->second, ctx.state.verified_boot);
     result.result = kInstallOk;
     // Firmware that puts the functions' MAC addresses back to the factory's with an
     // update: what the tool set must be written back afterwards.

@@ -1,5 +1,7 @@
 #include "sim/firmware/reset.h"
 
+#include <cstring>
+
 #include "common/directory_types.h"
 #include "sim/firmware/image_check.h"
 #include "sim/firmware/install_staged.h"
@@ -49,13 +51,70 @@ RecoveryChipConfig recovery_chip_config(const AdapterDesc& adapter) {
     return RecoveryChipConfig{adapter.device_type, fuses.crid, fuses.sbi_rev};
 }
 
-bool nvm_boot_image_verifies(const FlashModel& flash) {
+namespace {
+
+// The boot code entry and its image bytes, when the NVM has them whole.
+bool boot_image(const FlashModel& flash, zelnvm_directory_entry_t& entry, std::span<const uint8_t>& image) {
     if (flash.size() == 0 || !flash.has_directory()) return false;
     const int index = flash.find(ZEL_DIR_TYPE_BOOTCODE, 0, 0);
     if (index < 0) return false;
-    const zelnvm_directory_entry_t entry = flash.entry(static_cast<uint32_t>(index));
-    const std::span<const uint8_t> image = flash.view(static_cast<uint32_t>(index), 0, entry.data_length);
-    return image.size() == entry.data_length && firmware_item_valid(image, entry);
+    entry = flash.entry(static_cast<uint32_t>(index));
+    image = flash.view(static_cast<uint32_t>(index), 0, entry.data_length);
+    return image.size() == entry.data_length;
+}
+
+// The record of a signed image verified in full, which ends in `head_crc` (stored
+// little-endian, as the image holds it).
+VerifiedBootImage verified_image(const zelnvm_directory_entry_t& entry, uint32_t head_crc) {
+    uint8_t tail[sizeof head_crc];
+    std::memcpy(tail, &head_crc, sizeof tail);
+    const uint32_t crc = firmware_crc32_continue(head_crc, tail);
+    VerifiedBootImage v;
+    v.valid = true;
+    v.location = entry.item_location;
+    v.data_length = entry.data_length;
+    v.entry_checksum = entry.data_chksum;
+    v.attr = entry.attr;
+    v.head_crc = head_crc;
+    v.crc = crc;
+    return v;
+}
+
+bool same_entry(const VerifiedBootImage& v, const zelnvm_directory_entry_t& entry) {
+    return v.valid && v.location == entry.item_location && v.data_length == entry.data_length &&
+           v.entry_checksum == entry.data_chksum && v.attr == entry.attr;
+}
+
+}  // namespace
+
+bool nvm_boot_image_verifies(const FlashModel& flash) {
+    zelnvm_directory_entry_t entry;
+    std::span<const uint8_t> image;
+    return boot_image(flash, entry, image) && firmware_item_valid(image, entry);
+}
+
+bool nvm_boot_image_verifies(const FlashModel& flash, VerifiedBootImage& verified) {
+    zelnvm_directory_entry_t entry;
+    std::span<const uint8_t> image;
+    if (!boot_image(flash, entry, image)) return false;
+    if (same_entry(verified, entry)) {
+        const ImageCrcs crcs = firmware_image_crcs(image);
+        if (crcs.head == verified.head_crc && crcs.whole == verified.crc) return true;
+    }
+    if (!firmware_item_valid(image, entry)) return false;
+    // A boot image that passed is a signed image: it ends in the CRC of what comes
+    // before, so its CRCs follow from its last 4 bytes without another pass.
+    uint32_t head_crc = 0;
+    std::memcpy(&head_crc, image.data() + image.size() - sizeof head_crc, sizeof head_crc);
+    verified = verified_image(entry, head_crc);
+    return true;
+}
+
+void note_installed_boot_image(const FlashModel& flash, uint32_t data_length, uint32_t head_crc,
+                               VerifiedBootImage& verified) {
+    zelnvm_directory_entry_t entry;
+    std::span<const uint8_t> image;
+    if (boot_image(flash, entry, image) && entry.data_length == data_length) verified = verified_image(entry, head_crc);
 }
 
 void FirmwareChipHost::boot_from_nvm(RecoveryChipState& chip) {

@@ -76,6 +76,18 @@ RecoveryChipConfig recovery_chip_config(const AdapterDesc& adapter);
 
 // True when the NVM holds a boot code image that passes the firmware's image check.
 bool nvm_boot_image_verifies(const FlashModel& flash);
+// The same, taking `verified` (what the firmware last verified in full) as the answer
+// for the image it describes: an image whose entry lies where it lay and whose bytes
+// have its CRCs (one CRC pass instead of the signature check). Any other image is
+// checked in full, and `verified` then describes it when it passes.
+bool nvm_boot_image_verifies(const FlashModel& flash, VerifiedBootImage& verified);
+
+// Notes in `verified` the boot code image an installation just wrote to `flash` from
+// package data it had verified in full: a signed image of `data_length` bytes ending in
+// `head_crc`, the CRC-32 of the bytes before it. Nothing is noted when the flash's boot
+// entry is not of that length.
+void note_installed_boot_image(const FlashModel& flash, uint32_t data_length, uint32_t head_crc,
+                               VerifiedBootImage& verified);
 
 // The chip's processors restart from the NVM through the firmware's reset: what the
 // reset activates takes effect and the firmware runs when the boot image verifies.

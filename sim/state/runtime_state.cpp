@@ -159,6 +159,13 @@ json adapter_to_json(const AdapterState& a) {
     // Written only once the chip left its healthy boot, so state files of adapters
     // that never went through a recovery stay as they were.
     if (a.chip != RecoveryChipState{}) out["chip"] = chip_to_json(a.chip);
+    // Written only once the firmware verified a boot image, for the same reason.
+    if (a.verified_boot.valid) {
+        const VerifiedBootImage& v = a.verified_boot;
+        out["verified_boot"] = json{{"location", v.location},       {"data_length", v.data_length},
+                                    {"entry_checksum", v.entry_checksum}, {"attr", v.attr},
+                                    {"head_crc", v.head_crc},       {"crc", v.crc}};
+    }
     return out;
 }
 
@@ -229,6 +236,24 @@ void adapter_from_json(const json& j, AdapterState& a) {
         }
     }
     if (j.contains("chip")) chip_from_json(j.at("chip"), a.chip);
+    if (j.contains("verified_boot")) {
+        // Only ever a shortcut: a record that does not read whole is dropped, and the
+        // next boot checks the image in full.
+        try {
+            const json& v = j.at("verified_boot");
+            VerifiedBootImage b;
+            b.location = v.at("location").get<uint32_t>();
+            b.data_length = v.at("data_length").get<uint32_t>();
+            b.entry_checksum = v.at("entry_checksum").get<uint32_t>();
+            b.attr = v.at("attr").get<uint16_t>();
+            b.head_crc = v.at("head_crc").get<uint32_t>();
+            b.crc = v.at("crc").get<uint32_t>();
+            b.valid = true;
+            a.verified_boot = b;
+        } catch (const json::exception&) {
+            a.verified_boot = VerifiedBootImage{};
+        }
+    }
 }
 
 }  // namespace

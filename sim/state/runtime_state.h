@@ -90,6 +90,24 @@ struct RecoveryChipState {
     bool operator==(const RecoveryChipState&) const = default;
 };
 
+// The boot code image the firmware last verified in full, signature included: where
+// its entry put it (location, data length, checksum, attributes) and the CRC-32 of its
+// bytes without their last 4 and of all of them. An image found at the same place with
+// the same CRCs is that image, so the boot at a reset need not check its signature
+// again. Both CRCs are kept because a signed image ends in the CRC of what comes
+// before: the CRC of every such image whole is the same residue, and only with the
+// first CRC does a rewritten image with a self-consistent CRC tell apart.
+struct VerifiedBootImage {
+    bool valid = false;
+    uint32_t location = 0;
+    uint32_t data_length = 0;
+    uint32_t entry_checksum = 0;
+    uint16_t attr = 0;
+    uint32_t head_crc = 0;
+    uint32_t crc = 0;
+    bool operator==(const VerifiedBootImage&) const = default;
+};
+
 struct AdapterState {
     std::string running_fw_version;  // "a.b.c.d"
     std::string running_pkg_version;
@@ -126,6 +144,7 @@ struct AdapterState {
     std::map<uint16_t, VfSettings> vfs;  // by the VF's firmware id
     std::map<uint32_t, PortLoopback> loopback;  // by port
     RecoveryChipState chip;
+    VerifiedBootImage verified_boot;
     // A session saves the state only when it compares unequal to what was loaded, so a
     // field added here must be comparable (give a record type a defaulted operator==).
     bool operator==(const AdapterState&) const = default;
