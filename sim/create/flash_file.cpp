@@ -127,7 +127,8 @@ bool plan_in_order(uint64_t size, std::span<const NvmItem> items, Layout& out) {
                                          static_cast<uint32_t>(cursor),
                                          std::max(item.item_length, data_length),
                                          data_length,
-                                         crc32i(ZELT_CRC32_INIT, item.data.data(), item.data.size())};
+                                         item.data_crc ? *item.data_crc
+                                                       : crc32i(ZELT_CRC32_INIT, item.data.data(), item.data.size())};
         std::vector<uint8_t> raw(FlashModel::kEntryLength, 0);
         std::memcpy(raw.data(), &e, sizeof e);
         std::memcpy(area.data() + FlashModel::kHeaderBytes + i * FlashModel::kEntryLength, raw.data(), raw.size());

@@ -5,13 +5,15 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
 namespace zelt::sim {
 
 // An item a new flash holds. `data` points into memory that `keep` (when set) or the
-// caller keeps alive for as long as the item is used.
+// caller keeps alive for as long as the item is used. `data_crc`, when given, is the
+// CRC-32 of `data` known already (the entry's checksum), so it is not taken again.
 struct NvmItem {
     uint16_t type = 0;
     uint16_t ordinal = 0;
@@ -20,6 +22,7 @@ struct NvmItem {
     uint32_t item_length = 0;  // 0: the data length
     std::span<const uint8_t> data;
     std::shared_ptr<const void> keep;
+    std::optional<uint32_t> data_crc;
 };
 
 // Makes `path` a file of erased bytes: `least` of them, then more in steps of 1 MiB

@@ -78,7 +78,7 @@ bool write_flash_image(const std::string& path, const AdapterDesc& a, const Host
     }
     std::vector<NvmItem> items;
     items.reserve(built.size());
-    for (const FactoryItem& f : built) items.push_back({f.type, f.ordinal, f.ext, f.attr, f.item_length, f.data, {}});
+    for (const FactoryItem& f : built) items.push_back({f.type, f.ordinal, f.ext, f.attr, f.item_length, f.data, {}, {}});
     return write_flash_file(path, a.nvm_size, items, 0, a.name, error);
 }
 

@@ -163,9 +163,13 @@ std::string install_log_entry(const StagedPackage& pkg, const std::string& versi
            "\t0x1fff\t0\ttwin\t0\n";
 }
 
+// A backup damaged on its way shows in its checksums (the package's, each item's data
+// checksum, the CRCs inside the images) and its layout. The signatures are not judged
+// here: the twin's firmware judges them itself when it installs or boots an image, as
+// the adapter's would.
 bool check_backup(std::span<const uint8_t> backup, StagedPackage& pkg, std::string& error) {
     int bad_record = -1;
-    if (check_staged_package(backup, pkg, bad_record)) return true;
+    if (check_staged_package(backup, pkg, bad_record, ItemChecks::without_signatures)) return true;
     error = bad_record >= 0 ? "the backup is damaged: item record " + std::to_string(bad_record + 1) +
                                   " or its data does not check out"
                             : "the backup is damaged: its layout or its checksum does not check out";
@@ -206,7 +210,7 @@ bool setup_from_backup(const StagedPackage& pkg, const std::string& options_scri
         const zelnvm_directory_entry_t& e = r.entry;
         if (e.type == 0 || r.directive == kDirectiveRemoveIfPresent) continue;
         const std::span<const uint8_t> data = pkg.data(r);
-        items.push_back({e.type, e.ordinal, e.ext, e.attr, e.item_length, data, {}});
+        items.push_back({e.type, e.ordinal, e.ext, e.attr, e.item_length, data, {}, r.data_crc});
         if (e.type == ZEL_DIR_TYPE_PORT_CFG) ports.insert(uint16_t{e.ordinal});  // a copy: the packed field may be misaligned
         if (e.type == ZEL_DIR_TYPE_VPD) read_identity(data, adapter);
         if (e.type == ZEL_DIR_TYPE_BOOTCODE) {
@@ -237,7 +241,7 @@ bool setup_from_backup(const StagedPackage& pkg, const std::string& options_scri
     const auto staging =
         std::find_if(items.begin(), items.end(), [](const NvmItem& i) { return i.type == ZEL_DIR_TYPE_UPDATE; });
     items.insert(staging, NvmItem{ZEL_DIR_TYPE_PKG_LOG, 0, 0, 0, kInstallLogLength,
-                                  {reinterpret_cast<const uint8_t*>(log->data()), log->size()}, log});
+                                  {reinterpret_cast<const uint8_t*>(log->data()), log->size()}, log, {}});
     // The flash has the family's size, or as many times twice that as the items need: a
     // backup of an adapter with a larger flash keeps its staging item's full length.
     uint64_t needed = FlashModel::kDirectoryBytes;

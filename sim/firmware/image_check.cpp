@@ -249,4 +249,9 @@ bool firmware_item_valid(std::span<const uint8_t> image, const zelnvm_directory_
     return item_valid(image, entry, crcs, std::nullopt);
 }
 
+bool firmware_item_sound(std::span<const uint8_t> image, const zelnvm_directory_entry_t& entry,
+                         const ImageCrcs& crcs) {
+    return item_valid(image, entry, crcs, true);
+}
+
 }  // namespace zelt::sim

@@ -46,4 +46,10 @@ bool firmware_item_valid(std::span<const uint8_t> image, const zelnvm_directory_
 bool firmware_item_valid(std::span<const uint8_t> image, const zelnvm_directory_entry_t& entry,
                          const ImageCrcs& crcs);
 
+// Every check of firmware_item_valid but the signatures (checksums, CRCs, headers,
+// trailers, the VPD), for copies of items whose signatures are judged again where the
+// copies are installed or booted.
+bool firmware_item_sound(std::span<const uint8_t> image, const zelnvm_directory_entry_t& entry,
+                         const ImageCrcs& crcs);
+
 }  // namespace zelt::sim

@@ -170,9 +170,12 @@ bool needs_item_check(const StagedRecord& r) {
     return r.entry.data_length != 0 && r.directive != kDirectivePatchIfPresent;
 }
 
-bool item_valid(std::span<const uint8_t> b, const StagedRecord& r, const PackageCrcs& crcs) {
+bool item_valid(std::span<const uint8_t> b, const StagedRecord& r, const PackageCrcs& crcs, ItemChecks checks) {
     const zelnvm_directory_entry_t& e = r.entry;
-    return firmware_item_valid(b.subspan(e.item_location, e.data_length), e, crcs.item(e.item_location, e.data_length));
+    const std::span<const uint8_t> image = b.subspan(e.item_location, e.data_length);
+    const ImageCrcs item_crcs = crcs.item(e.item_location, e.data_length);
+    return checks == ItemChecks::full ? firmware_item_valid(image, e, item_crcs)
+                                      : firmware_item_sound(image, e, item_crcs);
 }
 
 // Packages with less item data than this are checked on one thread: starting a second
@@ -183,7 +186,7 @@ constexpr uint64_t kTwoThreadItemBytes = 1u << 20;
 // The checks of independent items run on two threads (each signature is a SHA-256 over
 // the item's data); the answer is the same as from checking them in order.
 size_t first_invalid_item(std::span<const uint8_t> b, const std::vector<StagedRecord>& records,
-                          const PackageCrcs& crcs) {
+                          const PackageCrcs& crcs, ItemChecks checks) {
     std::vector<size_t> checked;
     uint64_t bytes = 0;
     for (size_t i = 0; i < records.size(); ++i) {
@@ -198,14 +201,14 @@ size_t first_invalid_item(std::span<const uint8_t> b, const std::vector<StagedRe
             const size_t i = checked[k];
             // A later record need not be judged once an earlier one has failed.
             if (i > first_bad.load()) break;
-            if (item_valid(b, records[i], crcs)) continue;
+            if (item_valid(b, records[i], crcs, checks)) continue;
             size_t seen = first_bad.load();
             while (i < seen && !first_bad.compare_exchange_weak(seen, i)) {
             }
         }
     };
     std::optional<std::thread> helper;
-    if (checked.size() >= 2 && bytes >= kTwoThreadItemBytes) {
+    if (checked.size() >= 2 && bytes >= kTwoThreadItemBytes && checks == ItemChecks::full) {
         try {
             helper.emplace(work);
         } catch (const std::system_error&) {
@@ -266,7 +269,7 @@ size_t staged_package_length(std::span<const uint8_t> staged) {
     return end <= staged.size() ? static_cast<size_t>(end) : 0;
 }
 
-bool check_staged_package(std::span<const uint8_t> pkg, StagedPackage& out, int& bad_record) {
+bool check_staged_package(std::span<const uint8_t> pkg, StagedPackage& out, int& bad_record, ItemChecks checks) {
     bad_record = -1;
     out = StagedPackage{};
     Layout l;
@@ -304,7 +307,7 @@ bool check_staged_package(std::span<const uint8_t> pkg, StagedPackage& out, int&
     }
     // Then the item checks of those records: the first record that fails either way is
     // the one reported.
-    const size_t bad_item = first_invalid_item(pkg, records, crcs);
+    const size_t bad_item = first_invalid_item(pkg, records, crcs, checks);
     if (bad_item < records.size() || refused) {
         bad_record = static_cast<int>(std::min<size_t>(bad_item, refused.value_or(records.size())));
         records.resize(static_cast<size_t>(bad_record));

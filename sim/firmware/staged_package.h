@@ -66,6 +66,11 @@ size_t staged_package_length(std::span<const uint8_t> staged);
 // manifest, every record and its item data, duplicate records, the CRC-32 in the
 // trailer) and fills `out`; false when any check fails. `bad_record` is the index of the record that failed, or
 // -1 when the failure is not one record's.
-bool check_staged_package(std::span<const uint8_t> pkg, StagedPackage& out, int& bad_record);
+// The item checks a package check runs: all of them, or all but the signatures (for a
+// copy of items whose signatures are judged where the copy is installed or booted).
+enum class ItemChecks { full, without_signatures };
+
+bool check_staged_package(std::span<const uint8_t> pkg, StagedPackage& out, int& bad_record,
+                          ItemChecks checks = ItemChecks::full);
 
 }  // namespace zelt::sim

@@ -34,7 +34,7 @@ std::vector<NvmItem> items_of(const std::vector<ItemShape>& shapes, std::vector<
     std::vector<NvmItem> items;
     for (size_t i = 0; i < shapes.size(); ++i) {
         const ItemShape& s = shapes[i];
-        items.push_back({s.type, s.ordinal, s.ext, s.attr, s.item_length, data[i], {}});
+        items.push_back({s.type, s.ordinal, s.ext, s.attr, s.item_length, data[i], {}, {}});
     }
     return items;
 }
@@ -121,7 +121,7 @@ TEST(FlashFileTest, FailedHostCreationLeavesNothingBehind) {
     HostSetup setup = default_setup();
     const std::string adapter = setup.host.adapters[0].name;
     std::vector<uint8_t> huge(setup.host.adapters[0].nvm_size, 0x5A);
-    setup.nvm_items[adapter] = {NvmItem{4, 0, 0, 0, 0, huge, {}}};
+    setup.nvm_items[adapter] = {NvmItem{4, 0, 0, 0, 0, huge, {}, {}}};
 
     test::TempDir dir;
     std::string error;

@@ -211,6 +211,45 @@ TEST_F(BuiltPackage, RefusesWhatEachCheckGuards) {
     }
 }
 
+// A check without the signatures (for a copy whose signatures are judged where it is
+// installed) still finds every change its checksums and layout show, and only a change
+// that the signature alone sees passes it.
+TEST_F(BuiltPackage, CheckWithoutSignaturesMissesOnlyWhatTheSignatureAloneSees) {
+    const size_t data = firmware.item_location;
+    const uint32_t length = firmware.data_length;
+    auto fix_item_crcs = [&](Bytes& b) {
+        const std::span<const uint8_t> image(b.data() + data, length);
+        put_u32(b, data + length - 4, firmware_crc32(image.first(image.size() - 4)));
+        put_u32(b, record0 + 64 + 20, firmware_crc32(image));
+    };
+    struct Case {
+        const char* name;
+        size_t at;        // byte of the package flipped
+        bool fix_items;   // the image's CRC and the entry's checksum made to agree
+        bool fix_package; // the package CRC made to agree
+        bool accepted;    // without the signatures
+    };
+    const Case cases[] = {
+        {"signature byte, every CRC agreeing", data + length - 100, true, true, true},
+        {"signed body byte, every CRC agreeing", data + 40, true, true, true},
+        {"package checksum", pkg.size() - 1, false, false, false},
+        {"item byte, package CRC agreeing", data + 40, false, true, false},
+        {"image CRC field, package CRC agreeing", data + length - 1, false, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes b = pkg;
+        b[c.at] ^= 1;
+        if (c.fix_items) fix_item_crcs(b);
+        if (c.fix_package) fix_package_crc(b);
+        StagedPackage out;
+        int bad = -2;
+        EXPECT_EQ(check_staged_package(b, out, bad, ItemChecks::without_signatures), c.accepted);
+        // The full check refuses every one of them.
+        EXPECT_FALSE(accepted(b, bad));
+    }
+}
+
 // Every checksum comes from one pass over the package, so an item whose data lies
 // inside another item's (or starts where another's does) must still be judged by its
 // own bytes: accepted with the checksum of its range, refused with any other.

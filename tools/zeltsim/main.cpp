@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_buffer.h"
+#include "host/linux_host.h"
 #include "sim/create/host_setup.h"
 #include "sim/create/twin.h"
 #include "sim/faults/faults.h"
@@ -78,21 +80,6 @@ bool parse_number(const std::string& text, long long& out) {
     return errno == 0 && end && *end == '\0' && !text.empty();
 }
 
-// An allocator whose elements start out uncleared: a buffer that a read fills next
-// need not be zeroed first.
-struct UninitializedBytes : std::allocator<uint8_t> {
-    template <class U>
-    struct rebind {
-        using other = UninitializedBytes;
-    };
-    template <class U>
-    void construct(U*) noexcept {}
-    template <class U, class... A>
-    void construct(U* p, A&&... a) {
-        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
-    }
-};
-
 // Reads a file the user names (links followed) into a buffer sized from the file, one
 // copy of the bytes: a backup runs to tens of megabytes.
 template <class Bytes>
@@ -114,6 +101,20 @@ bool read_file(const std::string& path, Bytes& out) {
     return ok;
 }
 
+// Reads a backup the way the tool reads a package: straight into an uncleared buffer,
+// a large file by two threads. A pipe or another file that is not regular is read as a
+// stream.
+bool read_backup(const std::string& path, zelt::ByteBuffer& out) {
+    // A package's offsets are 32-bit: no backup is larger.
+    constexpr uint64_t kLargestBackup = UINT32_MAX;
+    zelt::host::LinuxHost host;
+    switch (host.read_regular_file(path, kLargestBackup, out)) {
+        case zelt::host::FileRead::kOk: return true;
+        case zelt::host::FileRead::kNotRegular: return read_file(path, out);
+        default: return false;
+    }
+}
+
 // create <dir> --from-backup <backup.pkg> [--options <script>]: the rehearsal twin.
 int cmd_create_twin(const std::vector<std::string>& args) {
     std::string backup_path, options_path;
@@ -123,9 +124,9 @@ int cmd_create_twin(const std::vector<std::string>& args) {
         else return usage();
     }
     if (backup_path.empty() || args.size() % 2 == 0) return usage();
-    std::vector<uint8_t, UninitializedBytes> backup;
+    zelt::ByteBuffer backup;
     std::string script, error;
-    if (!read_file(backup_path, backup)) return failure(backup_path + ": cannot be read");
+    if (!read_backup(backup_path, backup)) return failure(backup_path + ": cannot be read");
     if (!options_path.empty() && !read_file(options_path, script)) return failure(options_path + ": cannot be read");
     switch (create_twin(args[0], backup, script, error)) {
         case TwinResult::ok: return 0;
