@@ -59,7 +59,7 @@ VerifiedBootImage record_of(const FlashModel& flash) {
 
 class BootImageRecord : public ::testing::Test {
 protected:
-    Bytes bytes = Bytes(FlashModel::kDirectoryBytes + 64 * FlashModel::kBlock, 0xFF);
+    Bytes bytes = Bytes(8u << 20, 0xFF);
     FlashModel flash{bytes};
     void SetUp() override { flash.format(); }
 
@@ -103,8 +103,9 @@ TEST_F(BootImageRecord, VerifiedImageChangedAfterwardsIsCheckedAgain) {
 TEST_F(BootImageRecord, RecordStandsOnlyForTheImageItDescribes) {
     // The flash holds an image whose signature does not verify; a record describing it
     // exactly is taken at its word (as the firmware would for an image it verified),
-    // any record that differs in one field gets the image checked in full.
-    write_boot(resigned_by_nobody(signed_boot_image()));
+    // any record that differs in one field gets the image checked in full. The image is
+    // large enough for its CRCs to be taken in pieces.
+    write_boot(resigned_by_nobody(signed_boot_image(3u << 20)));
     const VerifiedBootImage exact = record_of(flash);
     struct Case {
         const char* name;
