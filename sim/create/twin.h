@@ -31,7 +31,9 @@ enum class TwinResult {
 // empty for none. bad_backup, with a message in `error`, for a damaged or unusable
 // backup or a script line that is not a valid option setting; failed when the host
 // cannot be made. The backup is checked while the flash file is being written, and on
-// failure nothing is left behind under `root`.
+// failure nothing is left behind under `root`. The check is the backup's layout and
+// checksums; the signatures of its images are judged by the twin's firmware when it
+// installs or boots them.
 TwinResult create_twin(const std::string& root, std::span<const uint8_t> backup, const std::string& options_script,
                        std::string& error);
 

@@ -15,6 +15,7 @@
 #include "pkgbuild/pkgbuild.h"
 #include "sim/firmware/image_check.h"
 #include "sim/firmware/reset.h"
+#include "sim/firmware/staged_package.h"
 #include "sim/flash/flash_model.h"
 #include "sim/state/sim_store.h"
 #include "test_signing_key/test_signing_key.h"
@@ -179,6 +180,56 @@ TEST(BootImageRecordHost, DamageAfterAVerifiedInstallIsFoundAtTheReset) {
         ASSERT_TRUE(session) << error;
         EXPECT_EQ(session->adapter_state("adapter1").chip.boot, c.damage ? FirmwareBoot::nvm_failed : FirmwareBoot::nvm);
     }
+}
+
+uint32_t u32_at(const Bytes& b, size_t at) {
+    uint32_t v;
+    std::memcpy(&v, b.data() + at, sizeof v);
+    return v;
+}
+
+void put_u32_at(Bytes& b, size_t at, uint32_t v) { std::memcpy(b.data() + at, &v, sizeof v); }
+
+// A twin is made from a backup by its checksums alone; the signature of its boot image
+// is judged by the twin's firmware, which refuses at the first reset an image whose
+// signature fails though every CRC agrees.
+TEST(BootImageRecordHost, TwinJudgesTheBootImageSignatureOfItsBackupAtTheReset) {
+    test::SimulatedHost original;
+    test::RunResult r = original.zeltnvm({"-dev=zen2", "backup=backup.pkg"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::string text = test::read_text_file(original.work_file("backup.pkg"));
+    Bytes backup(text.begin(), text.end());
+
+    StagedPackage read;
+    int bad = -2;
+    ASSERT_TRUE(check_staged_package(backup, read, bad));
+    const uint32_t manifest = u32_at(backup, 8);
+    const size_t first_record = manifest + u32_at(backup, manifest + 4);
+    const size_t stride = u32_at(backup, manifest + 12) + u32_at(backup, manifest + 16);
+    size_t boot = read.records.size();
+    for (size_t i = 0; i < read.records.size(); ++i)
+        if (read.records[i].entry.type == ZEL_DIR_TYPE_BOOTCODE && read.records[i].entry.ordinal == 0) boot = i;
+    ASSERT_LT(boot, read.records.size());
+    const zelnvm_directory_entry_t e = read.records[boot].entry;
+    // A byte of the signature changed; the image's CRC, the record's data checksum and
+    // the package CRC made to agree.
+    backup[e.item_location + e.data_length - 100] ^= 0x01;
+    const std::span<const uint8_t> image(backup.data() + e.item_location, e.data_length);
+    put_u32_at(backup, e.item_location + e.data_length - 4, firmware_crc32(image.first(image.size() - 4)));
+    put_u32_at(backup, first_record + boot * stride + u32_at(backup, manifest + 12) + 20, firmware_crc32(image));
+    const uint32_t trailer = u32_at(backup, 4);
+    put_u32_at(backup, backup.size() - 4,
+               firmware_crc32(std::span<const uint8_t>(backup).first(backup.size() - trailer)));
+    ASSERT_FALSE(check_staged_package(backup, read, bad));
+    ASSERT_TRUE(check_staged_package(backup, read, bad, ItemChecks::without_signatures));
+    test::write_text_file(original.work_file("resigned.pkg"), std::string(backup.begin(), backup.end()));
+
+    test::SimulatedHost twin(test::SimulatedHost::FromBackup{original.work_file("resigned.pkg"), ""});
+    twin.zeltnvm({"-dev=zen0", "reset"});
+    std::string error;
+    auto session = SimSession::open(twin.root(), error);
+    ASSERT_TRUE(session) << error;
+    EXPECT_EQ(session->adapter_state("adapter0").chip.boot, FirmwareBoot::nvm_failed);
 }
 
 }  // namespace
