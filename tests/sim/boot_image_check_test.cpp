@@ -37,7 +37,7 @@ Bytes signed_boot_image(uint32_t body_bytes = 64u << 10) {
 // `image` with a byte of its signed body changed and its CRC field made to agree:
 // every CRC checks out, only the signature finds the change. The CRC-32 of such an
 // image whole is the same as that of the image it was made from.
-Bytes resigned_by_nobody(Bytes image) {
+Bytes with_bad_signature(Bytes image) {
     image[image.size() / 2] ^= 0x01;
     const uint32_t head = firmware_crc32(std::span<const uint8_t>(image).first(image.size() - 4));
     std::memcpy(image.data() + image.size() - 4, &head, sizeof head);
@@ -83,7 +83,7 @@ TEST_F(BootImageRecord, VerifiedImageChangedAfterwardsIsCheckedAgain) {
         {"a run of the image erased", [](FlashModel& f, uint32_t at) { ASSERT_EQ(f.raw_fill(at + 4096, 256, 0xFF), FlashStatus::ok); },
          false},
         {"rewritten in place with CRCs that agree and a signature that does not",
-         [&](FlashModel& f, uint32_t at) { ASSERT_EQ(f.raw_write(at, resigned_by_nobody(good)), FlashStatus::ok); },
+         [&](FlashModel& f, uint32_t at) { ASSERT_EQ(f.raw_write(at, with_bad_signature(good)), FlashStatus::ok); },
          false},
     };
     for (const Case& c : cases) {
@@ -106,7 +106,7 @@ TEST_F(BootImageRecord, RecordStandsOnlyForTheImageItDescribes) {
     // exactly is taken at its word (as the firmware would for an image it verified),
     // any record that differs in one field gets the image checked in full. The image is
     // large enough for its CRCs to be taken in pieces.
-    write_boot(resigned_by_nobody(signed_boot_image(3u << 20)));
+    write_boot(with_bad_signature(signed_boot_image(3u << 20)));
     const VerifiedBootImage exact = record_of(flash);
     struct Case {
         const char* name;
