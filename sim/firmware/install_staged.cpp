@@ -118,9 +118,8 @@ public:
 
     // Writes the blocks the installation changed inside [from, to) to `target`.
     void commit(FlashModel& target, uint64_t from, uint64_t to) {
-        const std::span<uint8_t> bytes = overlay_.bytes();
-        for (const FlashOverlay::Run& run : overlay_.written(from, to))
-            target.raw_write(static_cast<uint32_t>(run.offset), bytes.subspan(run.offset, run.length));
+        for (const FlashOverlay::Change& change : overlay_.changes(from, to))
+            target.raw_write(static_cast<uint32_t>(change.offset), change.bytes);
     }
 
     // Applies one manifest record. Returns 0 (check `result`) or a refusal's cmd_err.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/directory_types.h"
+#include "formats/crypto/crc32.h"
 #include "sim/firmware/image_check.h"
 
 namespace zelt::sim {
@@ -104,55 +105,6 @@ bool properties_valid(std::span<const uint8_t> b, const Layout& l) {
     return true;
 }
 
-// The running CRC-32 of the package bytes before the trailer, noted at the offsets the
-// item checks need (where each item's data starts, where its own CRC field starts, and
-// where it ends), so that every checksum comes from one pass over the bytes.
-class PackageCrcs {
-public:
-    PackageCrcs(std::span<const uint8_t> b, const Layout& l) {
-        std::vector<uint64_t> marks{0, l.end};
-        // Records of zero bytes all read alike: the first one stands for them all.
-        for (uint32_t i = 0; i < l.records && (i == 0 || l.stride() > 0); ++i) {
-            auto r = read_record(b, l, i);
-            if (!r) break;
-            const zelnvm_directory_entry_t& e = r->entry;
-            if (e.data_length == 0 || e.item_location > l.end || l.end - e.item_location < e.data_length) continue;
-            const uint64_t end = uint64_t{e.item_location} + e.data_length;
-            marks.insert(marks.end(), {e.item_location, end - std::min<uint64_t>(4, e.data_length), end});
-        }
-        std::sort(marks.begin(), marks.end());
-        marks.erase(std::unique(marks.begin(), marks.end()), marks.end());
-        uint32_t crc = firmware_crc32({});
-        uint64_t at = 0;
-        for (uint64_t mark : marks) {
-            crc = firmware_crc32_continue(crc, b.subspan(at, mark - at));
-            at = mark;
-            running_.emplace_back(mark, crc);
-        }
-        whole_ = crc;
-    }
-
-    // CRC-32 of all the bytes before the trailer.
-    uint32_t whole() const { return whole_; }
-
-    // The CRCs of the item at [location, location + length).
-    ImageCrcs item(uint64_t location, uint64_t length) const {
-        const uint64_t end = location + length, head_end = end - std::min<uint64_t>(4, length);
-        const uint32_t start = at(location);
-        return ImageCrcs{firmware_crc32_of_suffix(at(head_end), start, head_end - location),
-                         firmware_crc32_of_suffix(at(end), start, length)};
-    }
-
-private:
-    uint32_t at(uint64_t mark) const {
-        auto it = std::lower_bound(running_.begin(), running_.end(), std::make_pair(mark, uint32_t{0}));
-        return it->second;
-    }
-
-    std::vector<std::pair<uint64_t, uint32_t>> running_;
-    uint32_t whole_ = 0;
-};
-
 // The checks of a record that need no pass over its data: its directive, its lengths
 // and where its data lies.
 bool record_fits(const Layout& l, const StagedRecord& r) {
@@ -170,55 +122,128 @@ bool needs_item_check(const StagedRecord& r) {
     return r.entry.data_length != 0 && r.directive != kDirectivePatchIfPresent;
 }
 
-bool item_valid(std::span<const uint8_t> b, const StagedRecord& r, const PackageCrcs& crcs, ItemChecks checks) {
-    const zelnvm_directory_entry_t& e = r.entry;
-    const std::span<const uint8_t> image = b.subspan(e.item_location, e.data_length);
-    const ImageCrcs item_crcs = crcs.item(e.item_location, e.data_length);
-    return checks == ItemChecks::full ? firmware_item_valid(image, e, item_crcs)
-                                      : firmware_item_sound(image, e, item_crcs);
-}
-
 // Packages with less item data than this are checked on one thread: starting a second
 // costs more than it saves.
 constexpr uint64_t kTwoThreadItemBytes = 1u << 20;
 
-// Index of the first record whose item checks fail, or records.size() when none does.
-// The checks of independent items run on two threads (each signature is a SHA-256 over
-// the item's data); the answer is the same as from checking them in order.
-size_t first_invalid_item(std::span<const uint8_t> b, const std::vector<StagedRecord>& records,
-                          const PackageCrcs& crcs, ItemChecks checks) {
-    std::vector<size_t> checked;
-    uint64_t bytes = 0;
+// The item data ranges of the records in order of location, each once, when no two of
+// them share a byte: the pieces the package CRC is joined from, with the bytes between
+// them. Nothing when ranges overlap (only a crafted package has them).
+struct Piece {
+    uint64_t location;
+    uint64_t length;
+    size_t record;  // a record whose data this is
+};
+std::optional<std::vector<Piece>> disjoint_pieces(const std::vector<StagedRecord>& records) {
+    std::vector<Piece> pieces;
     for (size_t i = 0; i < records.size(); ++i) {
-        if (!needs_item_check(records[i])) continue;
-        checked.push_back(i);
-        bytes += records[i].entry.data_length;
+        const zelnvm_directory_entry_t& e = records[i].entry;
+        if (e.data_length != 0) pieces.push_back({e.item_location, e.data_length, i});
     }
-    std::atomic<size_t> next{0};
-    std::atomic<size_t> first_bad{records.size()};
-    auto work = [&] {
-        for (size_t k; (k = next.fetch_add(1)) < checked.size();) {
-            const size_t i = checked[k];
-            // A later record need not be judged once an earlier one has failed.
-            if (i > first_bad.load()) break;
-            if (item_valid(b, records[i], crcs, checks)) continue;
-            size_t seen = first_bad.load();
-            while (i < seen && !first_bad.compare_exchange_weak(seen, i)) {
+    std::sort(pieces.begin(), pieces.end(), [](const Piece& a, const Piece& b) {
+        return std::tie(a.location, a.length, a.record) < std::tie(b.location, b.length, b.record);
+    });
+    // Records naming the same range have the same bytes: one piece stands for them.
+    pieces.erase(std::unique(pieces.begin(), pieces.end(),
+                             [](const Piece& a, const Piece& b) {
+                                 return a.location == b.location && a.length == b.length;
+                             }),
+                 pieces.end());
+    for (size_t k = 1; k < pieces.size(); ++k)
+        if (pieces[k].location < pieces[k - 1].location + pieces[k - 1].length) return std::nullopt;
+    return pieces;
+}
+
+// The CRC-32 of every item's data and the item checks, in one pass over the package's
+// bytes. Each item's CRCs are taken by the thread that then checks the item, and the
+// CRC of all the bytes before the trailer is joined from the items' CRCs and those of
+// the bytes between them, which the calling thread takes.
+class ItemPass {
+public:
+    ItemPass(std::span<const uint8_t> b, const Layout& l, std::vector<StagedRecord>& records, bool want_whole,
+             ItemChecks checks)
+        : b_(b), l_(l), records_(records), checks_(checks), crcs_(records.size()), first_bad_(records.size()) {
+        uint64_t bytes = 0;
+        for (size_t i = 0; i < records.size(); ++i) {
+            if (records[i].entry.data_length == 0) continue;
+            work_.push_back(i);
+            bytes += records[i].entry.data_length;
+        }
+        if (want_whole) pieces_ = disjoint_pieces(records);
+        std::optional<std::thread> helper;
+        if (work_.size() >= 2 && bytes >= kTwoThreadItemBytes) {
+            try {
+                helper.emplace([this] { work(); });
+            } catch (const std::system_error&) {
+                // No second thread to be had: this one does all the work.
             }
         }
-    };
-    std::optional<std::thread> helper;
-    if (checked.size() >= 2 && bytes >= kTwoThreadItemBytes && checks == ItemChecks::full) {
-        try {
-            helper.emplace(work);
-        } catch (const std::system_error&) {
-            // No second thread to be had: this one does all the work.
+        if (want_whole) between_items();
+        work();
+        if (helper) helper->join();
+        for (size_t i = 0; i < first_bad(); ++i)
+            if (crcs_[i]) records_[i].data_crc = crcs_[i]->whole;
+    }
+
+    // Index of the first record whose item checks fail, or records.size() when none does.
+    size_t first_bad() const { return first_bad_.load(); }
+
+    // CRC-32 of all the bytes before the trailer; only meaningful when no item failed.
+    uint32_t whole() const {
+        if (!pieces_) return firmware_crc32(b_.first(l_.end));
+        uint32_t crc = gaps_.empty() ? firmware_crc32({}) : gaps_[0];
+        for (size_t k = 0; k < pieces_->size(); ++k) {
+            const Piece& p = (*pieces_)[k];
+            crc = crypto::crc32_combine(crc, crcs_[p.record]->whole, p.length);
+            const uint64_t from = p.location + p.length;
+            const uint64_t to = k + 1 < pieces_->size() ? (*pieces_)[k + 1].location : l_.end;
+            crc = crypto::crc32_combine(crc, gaps_[k + 1], to - from);
+        }
+        return crc;
+    }
+
+private:
+    // The CRC of the bytes before the first item, between each two, and after the last.
+    void between_items() {
+        if (!pieces_) return;
+        uint64_t at = 0;
+        for (const Piece& p : *pieces_) {
+            gaps_.push_back(firmware_crc32(b_.subspan(at, p.location - at)));
+            at = p.location + p.length;
+        }
+        gaps_.push_back(firmware_crc32(b_.subspan(at, l_.end - at)));
+    }
+
+    void work() {
+        for (size_t k; (k = next_.fetch_add(1)) < work_.size();) {
+            const size_t i = work_[k];
+            // A later record need not be judged once an earlier one has failed.
+            if (i > first_bad_.load()) break;
+            const StagedRecord& r = records_[i];
+            const std::span<const uint8_t> data = b_.subspan(r.entry.item_location, r.entry.data_length);
+            crcs_[i] = firmware_image_crcs(data);
+            if (!needs_item_check(r) || item_valid(data, r.entry, *crcs_[i])) continue;
+            size_t seen = first_bad_.load();
+            while (i < seen && !first_bad_.compare_exchange_weak(seen, i)) {
+            }
         }
     }
-    work();
-    if (helper) helper->join();
-    return first_bad.load();
-}
+
+    bool item_valid(std::span<const uint8_t> data, const zelnvm_directory_entry_t& e, const ImageCrcs& crcs) const {
+        return checks_ == ItemChecks::full ? firmware_item_valid(data, e, crcs) : firmware_item_sound(data, e, crcs);
+    }
+
+    std::span<const uint8_t> b_;
+    const Layout& l_;
+    std::vector<StagedRecord>& records_;
+    ItemChecks checks_;
+    std::vector<size_t> work_;  // the records with data, in order
+    std::vector<std::optional<ImageCrcs>> crcs_;  // per record, each written by one thread
+    std::optional<std::vector<Piece>> pieces_;
+    std::vector<uint32_t> gaps_;
+    std::atomic<size_t> next_{0};
+    std::atomic<size_t> first_bad_;
+};
 
 }  // namespace
 
@@ -283,7 +308,6 @@ bool check_staged_package(std::span<const uint8_t> pkg, StagedPackage& out, int&
     // data. The first record of each identity; a later one with the same identity and
     // directive must be the same record.
     std::map<std::tuple<uint16_t, uint16_t, uint16_t>, StagedRecord> first_of;
-    const PackageCrcs crcs(pkg, l);
     std::vector<StagedRecord> records;
     std::optional<uint32_t> refused;
     for (uint32_t i = 0; i < l.records; ++i) {
@@ -293,7 +317,6 @@ bool check_staged_package(std::span<const uint8_t> pkg, StagedPackage& out, int&
             break;
         }
         const zelnvm_directory_entry_t& e = r->entry;
-        if (e.data_length != 0) r->data_crc = crcs.item(e.item_location, e.data_length).whole;
         // Copies of the packed fields: a reference to one may be misaligned.
         const std::tuple<uint16_t, uint16_t, uint16_t> identity{uint16_t(e.type), uint16_t(e.ordinal),
                                                                 uint16_t(e.ext)};
@@ -306,8 +329,9 @@ bool check_staged_package(std::span<const uint8_t> pkg, StagedPackage& out, int&
         records.push_back(*r);
     }
     // Then the item checks of those records: the first record that fails either way is
-    // the one reported.
-    const size_t bad_item = first_invalid_item(pkg, records, crcs, checks);
+    // the one reported. The package CRC is only wanted when every record is sound.
+    const ItemPass pass(pkg, l, records, !refused && out.checksum, checks);
+    const size_t bad_item = pass.first_bad();
     if (bad_item < records.size() || refused) {
         bad_record = static_cast<int>(std::min<size_t>(bad_item, refused.value_or(records.size())));
         records.resize(static_cast<size_t>(bad_record));
@@ -316,7 +340,7 @@ bool check_staged_package(std::span<const uint8_t> pkg, StagedPackage& out, int&
     }
     out.records = std::move(records);
 
-    return !out.checksum || crcs.whole() == *out.checksum;
+    return !out.checksum || pass.whole() == *out.checksum;
 }
 
 }  // namespace zelt::sim

@@ -238,9 +238,17 @@ FlashStatus FlashModel::write(uint16_t type, uint16_t ordinal, uint16_t ext, uin
         return st;
     }
     // The data, then erased bytes to the end of the allocation (each byte written once).
-    writable(location, blocks_for(item_length));
-    copy_bytes(bytes_.data() + location, data.data(), data.size());
-    fill_bytes(bytes_.data() + location + data.size(), blocks_for(item_length) - data.size(), kErased);
+    // Over an overlay, data that is the flash's own bytes (a package staged in it) is
+    // written by reference rather than copied.
+    if (overlay_ && overlay_->in_base(data)) {
+        overlay_->write_from_base(location, data);
+        fill_bytes(writable(location + data.size(), blocks_for(item_length) - data.size()),
+                   blocks_for(item_length) - data.size(), kErased);
+    } else {
+        writable(location, blocks_for(item_length));
+        copy_bytes(bytes_.data() + location, data.data(), data.size());
+        fill_bytes(bytes_.data() + location + data.size(), blocks_for(item_length) - data.size(), kErased);
+    }
     zelnvm_directory_entry_t e{type, ordinal, ext, attr, location, item_length, data_length, 0};
     if (data_crc) {
         e.data_chksum = *data_crc;

@@ -4,8 +4,11 @@
 
 #include <cstring>
 #include <functional>
+#include <span>
+#include <utility>
 #include <vector>
 
+#include "formats/crypto/crc32.h"
 #include "sim/flash/flash_model.h"
 
 namespace zelt::sim {
@@ -206,6 +209,116 @@ TEST(FlashOverlayTest, ChangesMatchTheFlashAndReachItOnlyOnCommit) {
             ASSERT_EQ(target.raw_write(static_cast<uint32_t>(run.offset), overlay.bytes().subspan(run.offset, run.length)),
                       FlashStatus::ok);
         EXPECT_EQ(base, direct_bytes);
+    }
+}
+
+// Items written from bytes of the flash under the overlay (as an installation writes
+// the items of the package staged in the flash) are kept as references to those bytes.
+// Whatever follows such a write (a read, a write over part of a block, a change to the
+// bytes referred to, defragmentation), the overlay reads as the flash changed directly
+// does, and a commit in two parts leaves the flash the same as the direct changes, also
+// when it overwrites bytes that blocks still to be written refer to.
+TEST(FlashOverlayTest, WritesFromTheFlashItselfMatchTheFlashChangedDirectly) {
+    // `flash` is the bytes writes take their data from: the flash under the overlay, or
+    // the flash itself when it is changed directly.
+    using Step = std::function<void(FlashModel&, std::span<const uint8_t> flash)>;
+    auto data_of = [](FlashModel& f, std::span<const uint8_t> flash, uint16_t type, uint32_t from, uint32_t length) {
+        const zelnvm_directory_entry_t e = f.entry(static_cast<uint32_t>(f.find(type, 0, 0)));
+        return flash.subspan(e.item_location + from, length);
+    };
+    // With the data's checksum given, as an installation gives it: the write itself
+    // then reads nothing back.
+    auto write = [](FlashModel& f, uint16_t type, std::span<const uint8_t> data) {
+        uint32_t i;
+        ASSERT_EQ(f.write(type, 0, 0, 0, data, 0, i, crypto::crc32(data)), FlashStatus::ok);
+    };
+    auto read_all = [](FlashModel& f, std::vector<uint8_t>& seen) {
+        for (uint16_t type : {41, 42, 43, 60}) {
+            const int i = f.find(type, 0, 0);
+            if (i < 0) continue;
+            const zelnvm_directory_entry_t e = f.entry(static_cast<uint32_t>(i));
+            std::vector<uint8_t> data(e.item_length);
+            ASSERT_EQ(f.read(static_cast<uint32_t>(i), 0, data), FlashStatus::ok);
+            seen.insert(seen.end(), data.begin(), data.end());
+            seen.push_back(static_cast<uint8_t>(e.item_location / kBlock));
+        }
+    };
+    auto patterned = [](size_t n, uint8_t seed) {
+        std::vector<uint8_t> b(n);
+        for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(i * 13 + seed);
+        return b;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"a copy of whole blocks, then read",
+         {[&](FlashModel& f, auto flash) { write(f, 60, data_of(f, flash, 42, 0, 2 * kBlock)); }}},
+        {"from an unaligned source, ending inside a block",
+         {[&](FlashModel& f, auto flash) { write(f, 60, data_of(f, flash, 41, 5, 2 * kBlock + 40)); }}},
+        {"then a few bytes written inside a referenced block",
+         {[&](FlashModel& f, auto flash) { write(f, 60, data_of(f, flash, 42, 0, 2 * kBlock)); },
+          [&](FlashModel& f, auto) { ASSERT_EQ(f.modify(f.find(60, 0, 0), kBlock + 9, patterned(5, 4)), FlashStatus::ok); }}},
+        {"then the source item rewritten before the commit",
+         {[&](FlashModel& f, auto flash) { write(f, 60, data_of(f, flash, 41, 0, 2 * kBlock + 50)); },
+          [&](FlashModel& f, auto) { write(f, 41, patterned(2 * kBlock + 50, 77)); }}},
+        {"then the source item erased and its blocks taken by another",
+         {[&](FlashModel& f, auto flash) { write(f, 60, data_of(f, flash, 42, 0, kBlock)); },
+          [&](FlashModel& f, auto) {
+              ASSERT_EQ(f.erase_entry(f.find(42, 0, 0)), FlashStatus::ok);
+              write(f, 43, patterned(4 * kBlock, 5));
+          }}},
+        {"then moved by defragmentation",
+         {[&](FlashModel& f, auto flash) {
+              ASSERT_EQ(f.erase_entry(f.find(42, 0, 0)), FlashStatus::ok);
+              write(f, 60, data_of(f, flash, 41, 0, 2 * kBlock + 50));
+          },
+          [&](FlashModel& f, auto) {
+              ASSERT_EQ(f.erase_entry(f.find(41, 0, 0)), FlashStatus::ok);
+              ASSERT_EQ(f.defragment(), FlashStatus::ok);
+          }}},
+        {"an item rewritten in place from its own bytes, moved along",
+         {[&](FlashModel& f, auto flash) { write(f, 42, data_of(f, flash, 42, 100, 2 * kBlock - 100)); }}},
+        {"an item rewritten in place from its own bytes, unchanged",
+         {[&](FlashModel& f, auto flash) { write(f, 43, data_of(f, flash, 43, 0, kBlock + 10)); }}},
+    };
+    std::vector<uint8_t> flash_bytes(FlashModel::kDirectoryBytes + 16 * kBlock + 100);
+    FlashModel made(flash_bytes);
+    made.format();
+    uint32_t index;
+    ASSERT_EQ(made.write(41, 0, 0, 0, patterned(2 * kBlock + 50, 1), 0, index), FlashStatus::ok);
+    ASSERT_EQ(made.write(42, 0, 0, 0, patterned(2 * kBlock, 2), 3 * kBlock, index), FlashStatus::ok);
+    ASSERT_EQ(made.write(43, 0, 0, 0, patterned(kBlock + 10, 3), 2 * kBlock, index), FlashStatus::ok);
+    // The commit's first part ends inside item 42, so each part may overwrite bytes the
+    // other part's blocks refer to.
+    const uint64_t split = FlashModel::kDirectoryBytes + 4 * kBlock;
+    for (const Case& c : cases) {
+        // Committed as the steps left it, or after every item was read back (which
+        // takes every referenced block into the overlay).
+        for (bool read_first : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.name << (read_first ? ", read before the commit" : ""));
+            std::vector<uint8_t> direct_bytes = flash_bytes, base = flash_bytes;
+            FlashModel direct(direct_bytes);
+            FlashOverlay overlay(base);
+            FlashModel over(overlay);
+            for (const Step& step : c.steps) {
+                step(direct, direct_bytes);
+                step(over, base);
+            }
+            if (read_first) {
+                std::vector<uint8_t> seen_direct, seen_over;
+                read_all(direct, seen_direct);
+                read_all(over, seen_over);
+                EXPECT_EQ(seen_over, seen_direct);
+            }
+            EXPECT_EQ(base, flash_bytes);
+            FlashModel target(base);
+            for (auto [from, to] : {std::pair<uint64_t, uint64_t>{0, split}, {split, base.size()}}) {
+                for (const FlashOverlay::Change& change : overlay.changes(from, to))
+                    ASSERT_EQ(target.raw_write(static_cast<uint32_t>(change.offset), change.bytes), FlashStatus::ok);
+            }
+            EXPECT_EQ(base, direct_bytes);
+        }
     }
 }
 

@@ -288,6 +288,57 @@ TEST_F(BuiltPackage, ItemsSharingBytesAreEachJudgedByTheirOwnRange) {
     }
 }
 
+// The package CRC is joined from the CRCs of the items and of the bytes around them,
+// which different threads take: a change anywhere before the trailer must still reach
+// it. Items of odd lengths leave padding between them and before the trailer, and are
+// large enough to be checked on two threads. Each change is harmless to every other
+// check, so with the package CRC made to agree the package is accepted.
+TEST(StagedItemChecks, PackageChecksumSeesAChangeAnywhereBeforeTheTrailer) {
+    Bytes built;
+    std::string error;
+    ASSERT_EQ(pkgbuild::build_from_description(R"({"properties": {"description": "lab"},
+          "items": [{"type": "sharedCfg", "filler": 700001},
+                    {"type": "portCfg", "filler": 500003},
+                    {"type": "funcCfg", "filler": 5}]})",
+                                               "", pkgbuild::test_signing_key(), &built, &error),
+              0)
+        << error;
+    StagedPackage read;
+    int bad = -2;
+    ASSERT_TRUE(check_staged_package(built, read, bad));
+    ASSERT_EQ(read.records.size(), 3u);
+    const zelnvm_directory_entry_t first = read.records[0].entry, second = read.records[1].entry;
+    const size_t description = std::search(built.begin(), built.end(), std::begin("lab"), std::end("lab") - 1) -
+                               built.begin();
+    ASSERT_LT(description, first.item_location);
+    const uint32_t manifest = get_u32(built, 8);
+    const size_t stride = get_u32(built, manifest + 12) + get_u32(built, manifest + 16);
+    const size_t second_checksum = manifest + 20 + stride + get_u32(built, manifest + 12) + 20;
+    struct Case {
+        const char* name;
+        size_t at;
+        bool fix_item_checksum;  // of the second item
+    } cases[] = {
+        {"the property stream", description, false},
+        {"padding between the items", first.item_location + first.data_length, false},
+        {"padding before the trailer", built.size() - 5, false},
+        {"an item's data, its checksum made to agree", second.item_location + 1000, true},
+    };
+    for (const Case& c : cases) {
+        for (bool fix_package : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.name << (fix_package ? ", package CRC made to agree" : ""));
+            Bytes b = built;
+            b[c.at] ^= 0x20;
+            if (c.fix_item_checksum)
+                put_u32(b, second_checksum, firmware_crc32(std::span<const uint8_t>(b).subspan(second.item_location,
+                                                                                              second.data_length)));
+            if (fix_package) fix_package_crc(b);
+            EXPECT_EQ(accepted(b, bad), fix_package);
+            EXPECT_EQ(bad, -1);
+        }
+    }
+}
+
 // One item per package, each refusal of the firmware's item checks on its own: the
 // change is made, then every checksum that would also see it is made to agree, so only
 // the check the row names can refuse. Each kind of item also has a row the checks accept
