@@ -37,11 +37,13 @@ std::string hex(std::span<const uint8_t> d) {
     return s;
 }
 
-// Lengths around the fast path's 16- and 64-byte steps and a few large ones.
+// Every length up to a few of the wide path's 256-byte steps (so each of its 64-byte,
+// 16-byte and byte tails is met after zero, one and several steps, and the narrower
+// path's 16- and 64-byte steps likewise), and a few large ones.
 std::vector<size_t> interesting_lengths() {
     std::vector<size_t> lengths;
-    for (size_t n = 0; n <= 300; ++n) lengths.push_back(n);
-    for (size_t n : {511u, 512u, 513u, 4095u, 4096u, 4097u, 65536u + 13u, 1000003u}) lengths.push_back(n);
+    for (size_t n = 0; n <= 1100; ++n) lengths.push_back(n);
+    for (size_t n : {4095u, 4096u, 4097u, 65536u + 13u, 1000003u}) lengths.push_back(n);
     return lengths;
 }
 
@@ -55,13 +57,22 @@ TEST(Crc32, CheckValueAndTable) {
 }
 
 TEST(Crc32, EveryPathMatchesZlibAtEveryLengthAndAlignment) {
-    const auto data = random_bytes(1000003 + 16, 1);
+    const auto data = random_bytes(1000003 + 64, 1);
+    const auto paths = zelt::crypto::crc32_paths();
     for (size_t n : interesting_lengths()) {
-        for (size_t shift : {0u, 1u, 7u}) {
+        // Shifts off the 16-byte and the 64-byte (cache line) alignment.
+        for (size_t shift : {0u, 1u, 7u, 63u}) {
             if (n > 100000 && shift != 0) continue;
             const uint8_t* p = data.data() + shift;
             const uint32_t want = zlib_crc(p, n);
             EXPECT_EQ(file_crc32(p, n), want) << "length " << n << " shift " << shift;
+            for (const auto& path : paths) {
+                EXPECT_EQ(path.run(ZELT_CRC32_INIT, p, n), want) << path.name << " length " << n << " shift " << shift;
+                // Continued from a register that is not the start value.
+                if (n >= 5) {
+                    EXPECT_EQ(path.run(~zlib_crc(p, 5), p + 5, n - 5), want) << path.name << " length " << n;
+                }
+            }
             EXPECT_EQ(zelt::crypto::crc32_portable(ZELT_CRC32_INIT, p, n), want) << "length " << n;
             if (n <= 4096) {
                 EXPECT_EQ(zelt::crypto::crc32_bytewise(ZELT_CRC32_INIT, p, n), want) << "length " << n;
