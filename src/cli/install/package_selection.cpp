@@ -79,7 +79,9 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(zelt::host::Host& host,
     for (const std::string& file : files) {
         const char* name = file.c_str();
         zelt::ByteBuffer pkg;
-        rc = zelpkgReadPackage(host, name, pkg);
+        // Verified while it is read; the verdict is looked at after the other checks.
+        zelt::cli::PackageVerdict verdict;
+        rc = zelpkgReadPackage(host, name, pkg, verdict);
         if (rc != 0) {
             if (rc < -99)
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Package %s read error: %s\n", kFn, name,
@@ -133,8 +135,8 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(zelt::host::Host& host,
             }
         }
         if (live) zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Given package file is Livepatch package file.\n");
-        int32_t item = -1;
-        rc = zelpkgVerify(pkg.data(), pkg.size(), &item);
+        const int32_t item = verdict.item;
+        rc = verdict.rc;
         if (rc != 0) {
             if (item < 0)
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Package '%s' verification error: %s\n", kFn, name,
