@@ -327,6 +327,37 @@ TEST(Sha256, EveryPathMatchesOpenSslOnRandomBuffers) {
     }
 }
 
+// Two streams updated together give the digests of each on its own: in whole blocks,
+// with a partial block at the end, and after a first update that leaves part of a
+// block pending in one stream or the other (where the two are hashed apart).
+TEST(Sha256, PairedUpdatesMatchSeparateOnes) {
+    const auto a = random_bytes(140000, 11), b = random_bytes(140000, 12);
+    struct Case {
+        size_t head_a, head_b;  // a first update of each on its own
+        size_t paired;          // then this many bytes of each together, twice
+    } cases[] = {
+        {0, 0, 0},     {0, 0, 64},   {0, 0, 65536}, {0, 0, 100},
+        {0, 0, 30001}, {3, 0, 4096}, {0, 64, 4096}, {63, 65, 640},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.head_a) + "/" + std::to_string(c.head_b) + " then " + std::to_string(c.paired));
+        SHA256_CTX ca, cb;
+        SHA256Init(&ca);
+        SHA256Init(&cb);
+        SHA256Update(&ca, a.data(), c.head_a);
+        SHA256Update(&cb, b.data(), c.head_b);
+        for (int round = 0; round < 2; ++round) {
+            const size_t at_a = c.head_a + round * c.paired, at_b = c.head_b + round * c.paired;
+            SHA256UpdatePair(&ca, a.data() + at_a, &cb, b.data() + at_b, c.paired);
+        }
+        uint8_t out_a[32], out_b[32];
+        SHA256Final(&ca, out_a);
+        SHA256Final(&cb, out_b);
+        EXPECT_EQ(hex(out_a), hex(zelt::test::openssl_sha256({a.data(), c.head_a + 2 * c.paired})));
+        EXPECT_EQ(hex(out_b), hex(zelt::test::openssl_sha256({b.data(), c.head_b + 2 * c.paired})));
+    }
+}
+
 TEST(Sha256, IncrementalUpdatesInUnevenChunks) {
     const auto data = random_bytes(20000, 4);
     const auto want = zelt::test::openssl_sha256(data);
