@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <string>
 
@@ -37,12 +36,11 @@ constexpr uint64_t kLargestPackageFile = UINT32_MAX;
 
 }  // namespace
 
-namespace {
-
-// The result of a failed read or refused file, with the message some of them print.
-int32_t read_failure(zelt::host::FileRead how, const char* file) {
+int32_t zelpkgReadFile(zelt::host::Host& host, const char* file, zelt::ByteBuffer& data) {
+    data.clear();
+    if (file == nullptr) return HVXRETVAL_FILE_OPEN_FAILURE;
     using zelt::host::FileRead;
-    switch (how) {
+    switch (host.read_regular_file(file, kLargestPackageFile, data)) {
         case FileRead::kOk: break;
         case FileRead::kOpenFailed: return HVXRETVAL_FILE_OPEN_FAILURE;
         case FileRead::kNotRegular: {
@@ -60,19 +58,6 @@ int32_t read_failure(zelt::host::FileRead how, const char* file) {
         case FileRead::kNoMemory: return HVXRETVAL_MALLOC_FAILURE;
         case FileRead::kReadFailed: return HVXRETVAL_FILE_READ_FAILURE;
     }
-    return HVXRETVAL_SUCCESS;
-}
-
-// The bytes in which a wrapping header can lie: its size is a 16-bit field.
-constexpr uint64_t kWrapperReach = uint64_t{1} << 16;
-
-}  // namespace
-
-int32_t zelpkgReadFile(zelt::host::Host& host, const char* file, zelt::ByteBuffer& data) {
-    data.clear();
-    if (file == nullptr) return HVXRETVAL_FILE_OPEN_FAILURE;
-    if (const int32_t rc = read_failure(host.read_regular_file(file, kLargestPackageFile, data), file); rc != 0)
-        return rc;
     if (data.empty()) return HVXRETVAL_INVALID_LENGTH;
     return HVXRETVAL_SUCCESS;
 }
@@ -81,33 +66,6 @@ int32_t zelpkgReadPackage(zelt::host::Host& host, const char* file, zelt::ByteBu
     const int32_t rc = zelpkgReadFile(host, file, data);
     if (rc != HVXRETVAL_SUCCESS) return rc;
     return zelpkgLoadPackage(data);
-}
-
-int32_t zelpkgReadPackage(zelt::host::Host& host, const char* file, zelt::ByteBuffer& data, PackageVerdict& verdict) {
-    data.clear();
-    if (file == nullptr) return HVXRETVAL_FILE_OPEN_FAILURE;
-    std::unique_ptr<zelt::host::FileReading> reading;
-    if (const int32_t rc =
-            read_failure(host.start_reading_regular_file(file, kLargestPackageFile, data, reading), file);
-        rc != 0)
-        return rc;
-    // The package proper starts after the wrapping header when there is one; it is
-    // verified where it lies, as the bytes arrive. A verdict reached on bytes of a
-    // reading that then fails is never used: the reading's failure is the result.
-    PackageVerdict seen;
-    size_t offset = 0;
-    const int err = errno;  // waiting on the readers may leave errno set; a sound read does not
-    if (reading->wait_for(0, std::min<uint64_t>(data.size(), kWrapperReach)) &&
-        zelpkgPldmPackageOffset(data.data(), data.size(), &offset) == HVXRETVAL_SUCCESS) {
-        const zelt::ArrivingFrom package(*reading, offset);
-        seen.rc = zelpkgVerify(data.data() + offset, data.size() - offset, &seen.item, nullptr, &package);
-    }
-    if (const int32_t rc = read_failure(reading->finish(), file); rc != 0) return rc;
-    if (data.empty()) return HVXRETVAL_INVALID_LENGTH;
-    errno = err;
-    if (const int32_t rc = zelpkgLoadPackage(data); rc != 0) return rc;
-    verdict = seen;
-    return HVXRETVAL_SUCCESS;
 }
 
 zelpkg_file_output::~zelpkg_file_output() { close(); }
@@ -265,9 +223,9 @@ int pkgver(const zelt::ByteBuffer& pkg, const PackageFileArgs& o, FileOut out) {
     return HVXRETVAL_SUCCESS;
 }
 
-int verify(const PackageVerdict& verdict, FileOut out) {
-    const int32_t index = verdict.item;
-    const int32_t rc = verdict.rc;
+int verify(const zelt::ByteBuffer& pkg, FileOut out) {
+    int32_t index = -1;
+    const int32_t rc = zelpkgVerify(pkg.data(), pkg.size(), &index);
     out.file["verified"] = rc == HVXRETVAL_SUCCESS;
     out.file["failing_item"] = rc != HVXRETVAL_SUCCESS && index >= 0 ? Json(index + 1) : Json(nullptr);
     if (rc == HVXRETVAL_SUCCESS) {
@@ -430,10 +388,7 @@ int invoke_package_command(zelt::host::Host& host, const char* file, int command
                            Json& file_object) {
     FileOut out{report, file_object};
     zelt::ByteBuffer pkg;
-    // verify works out its checksums while the file is read.
-    PackageVerdict verdict;
-    const int32_t rc = command == CMD_VERIFY ? zelpkgReadPackage(host, file, pkg, verdict)
-                                             : zelpkgReadPackage(host, file, pkg);
+    const int32_t rc = zelpkgReadPackage(host, file, pkg);
     if (rc != HVXRETVAL_SUCCESS) {
         if (o.verbosity > 0)
             zeltnvm_print(ZELT_LOC_CONSOLE, ZELT_LVL_ERROR, "Package '%s' read error: %s\n", file,
@@ -443,7 +398,7 @@ int invoke_package_command(zelt::host::Host& host, const char* file, int command
     switch (command) {
         case CMD_DEVID: return devid(pkg, o, out);
         case CMD_PKGVER: return pkgver(pkg, o, out);
-        case CMD_VERIFY: return verify(verdict, out);
+        case CMD_VERIFY: return verify(pkg, out);
         case CMD_VIEW: return view(pkg, o, out);
         case CMD_LIST: return list(pkg, o, out);
         default:

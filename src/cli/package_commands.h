@@ -28,17 +28,6 @@ int32_t zelpkgReadFile(zelt::host::Host& host, const char* file, zelt::ByteBuffe
 // the header checks of the package; on any failure `data` is left empty.
 int32_t zelpkgReadPackage(zelt::host::Host& host, const char* file, zelt::ByteBuffer& data);
 
-// What zelpkgVerify says of a package (its result and failing item index).
-struct PackageVerdict {
-    int32_t rc = 0;
-    int32_t item = -1;
-};
-
-// zelpkgReadPackage that also verifies the package while it is being read, so that
-// the checksums are worked out as the bytes arrive instead of in a pass of their own.
-// On success `verdict` holds what zelpkgVerify says of `data`; it is not set on failure.
-int32_t zelpkgReadPackage(zelt::host::Host& host, const char* file, zelt::ByteBuffer& data, PackageVerdict& verdict);
-
 // 1 when the package is a configuration package for a device of `device_type` (with
 // the run's -recovery and -force), else 0.
 int is_cfg_pkg(int device_type, std::span<const uint8_t> pkg, bool recovery, bool force);

@@ -74,68 +74,89 @@ bool Host::read_file(std::string_view path, std::string& data) {
 
 namespace {
 
-// Opens a file for reading and checks it: a regular file of at most `max_size` bytes.
-// The descriptor and its size, or -1 with the refusal in `refusal` and errno set.
-int open_regular(const std::string& mapped, uint64_t max_size, uint64_t& size, FileRead& refusal) {
+// Reads [offset, offset + length) of the file into `p`. 0, or the errno of the
+// failure (EIO when the file ends before).
+int read_range(int fd, uint8_t* p, uint64_t offset, size_t length) {
+    while (length > 0) {
+        const ssize_t n = ::pread(fd, p, length, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n == 0 ? EIO : errno;
+        p += n;
+        offset += static_cast<uint64_t>(n);
+        length -= static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+// From this size on, the second half of a file is read by a second thread: the copy
+// out of the page cache and the faults of the buffer's fresh pages then run on two
+// processors.
+constexpr size_t kTwoReadersFrom = size_t{8} << 20;
+
+int read_whole(int fd, uint8_t* p, size_t size) {
+    if (size < kTwoReadersFrom) return read_range(fd, p, 0, size);
+    // The halves meet on a huge-page boundary of the buffer, so no page is faulted in
+    // by both threads.
+    constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+    const uintptr_t middle = (reinterpret_cast<uintptr_t>(p) + size / 2 + kHuge - 1) & ~(kHuge - 1);
+    const size_t half = static_cast<size_t>(middle - reinterpret_cast<uintptr_t>(p));
+    int second_result = 0;
+    std::thread second;
+    try {
+        second = std::thread([&] { second_result = read_range(fd, p + half, half, size - half); });
+    } catch (const std::system_error&) {
+        second_result = read_range(fd, p + half, half, size - half);
+    }
+    const int first_result = read_range(fd, p, 0, half);
+    if (second.joinable()) second.join();
+    return first_result != 0 ? first_result : second_result;
+}
+
+template <class Buffer>
+FileRead read_regular(const std::string& mapped, uint64_t max_size, Buffer& data) {
+    Buffer().swap(data);
     const int fd = ::open(mapped.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         // A socket cannot be opened at all; tell it apart from a missing file.
         struct stat st;
-        refusal = FileRead::kOpenFailed;
         if (errno == ENXIO && ::stat(mapped.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
             errno = ENODEV;
-            refusal = FileRead::kNotRegular;
+            return FileRead::kNotRegular;
         }
-        return -1;
+        return FileRead::kOpenFailed;
     }
-    auto refuse = [fd, &refusal](FileRead why, int err) {
-        ::close(fd);
-        errno = err;
-        refusal = why;
-        return -1;
-    };
+    struct Closer {
+        int fd;
+        ~Closer() {
+            const int saved = errno;
+            ::close(fd);
+            errno = saved;
+        }
+    } closer{fd};
     struct stat st;
-    if (::fstat(fd, &st) != 0) return refuse(FileRead::kOpenFailed, errno);
-    if (!S_ISREG(st.st_mode)) return refuse(FileRead::kNotRegular, S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
-    size = static_cast<uint64_t>(st.st_size);
-    if (size > max_size) return refuse(FileRead::kTooLarge, EFBIG);
-    return fd;
-}
-
-// Sizes `data` for `size` bytes without clearing them. False on ENOMEM.
-template <class Buffer>
-bool make_room(Buffer& data, uint64_t size) {
+    if (::fstat(fd, &st) != 0) return FileRead::kOpenFailed;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+        return FileRead::kNotRegular;
+    }
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    if (size > max_size) {
+        errno = EFBIG;
+        return FileRead::kTooLarge;
+    }
     try {
         data.reserve(static_cast<size_t>(size));
         advise_large_buffer(data.data(), static_cast<size_t>(size));
         data.resize(static_cast<size_t>(size));
-        return true;
     } catch (const std::bad_alloc&) {
-        errno = ENOMEM;
-        return false;
-    }
-}
-
-FileRead start_reading(const std::string& mapped, uint64_t max_size, ByteBuffer& data,
-                       std::unique_ptr<FileReading>& reading) {
-    ByteBuffer().swap(data);
-    reading.reset();
-    uint64_t size = 0;
-    FileRead refusal = FileRead::kOk;
-    const int fd = open_regular(mapped, max_size, size, refusal);
-    if (fd < 0) return refusal;
-    if (!make_room(data, size)) {
-        ::close(fd);
         errno = ENOMEM;
         return FileRead::kNoMemory;
     }
-    try {
-        reading = FileReading::start(fd, size, data);
-    } catch (const std::bad_alloc&) {
-        ::close(fd);
-        ByteBuffer().swap(data);
-        errno = ENOMEM;
-        return FileRead::kNoMemory;
+    if (const int err = read_whole(fd, data.data(), data.size()); err != 0) {
+        // Shrunk while being read, or an error: never hand on a partial file.
+        Buffer().swap(data);
+        errno = err;
+        return FileRead::kReadFailed;
     }
     return FileRead::kOk;
 }
@@ -143,36 +164,11 @@ FileRead start_reading(const std::string& mapped, uint64_t max_size, ByteBuffer&
 }  // namespace
 
 FileRead Host::read_regular_file(std::string_view path, uint64_t max_size, ByteBuffer& data) {
-    std::unique_ptr<FileReading> reading;
-    const FileRead started = start_reading(map_path(path), max_size, data, reading);
-    return started == FileRead::kOk ? reading->finish() : started;
-}
-
-FileRead Host::start_reading_regular_file(std::string_view path, uint64_t max_size, ByteBuffer& data,
-                                          std::unique_ptr<FileReading>& reading) {
-    return start_reading(map_path(path), max_size, data, reading);
+    return read_regular(map_path(path), max_size, data);
 }
 
 FileRead Host::read_regular_file(std::string_view path, uint64_t max_size, std::vector<uint8_t>& data) {
-    std::vector<uint8_t>().swap(data);
-    uint64_t size = 0;
-    FileRead refusal = FileRead::kOk;
-    const int fd = open_regular(map_path(path), max_size, size, refusal);
-    if (fd < 0) return refusal;
-    if (!make_room(data, size)) {
-        ::close(fd);
-        errno = ENOMEM;
-        return FileRead::kNoMemory;
-    }
-    const int err = read_file_range(fd, data.data(), 0, size);
-    ::close(fd);
-    if (err != 0) {
-        // Shrunk while being read, or an error: never hand on a partial file.
-        std::vector<uint8_t>().swap(data);
-        errno = err;
-        return FileRead::kReadFailed;
-    }
-    return FileRead::kOk;
+    return read_regular(map_path(path), max_size, data);
 }
 
 bool Host::write_file(std::string_view path, std::string_view data) {

@@ -28,7 +28,6 @@
 #include <vector>
 
 #include "common/byte_buffer.h"
-#include "host/file_reading.h"
 #include "host/url_download.h"
 
 namespace zelt::host {
@@ -66,6 +65,8 @@ public:
     virtual volatile uint32_t* mapped_registers() { return nullptr; }
 };
 
+// How a read of a regular file ended.
+enum class FileRead { kOk, kOpenFailed, kNotRegular, kTooLarge, kNoMemory, kReadFailed };
 
 class Host {
 public:
@@ -94,12 +95,6 @@ public:
     // The buffer is not cleared before the read, and a large file is read by two
     // threads, each into its half.
     virtual FileRead read_regular_file(std::string_view path, uint64_t max_size, ByteBuffer& data);
-    // The same, with the reading left to background threads once the file has passed
-    // the checks: on kOk, `reading` is reading the bytes into `data`, which may be used
-    // as they arrive (FileReading::wait_for) and whole once FileReading::finish() has
-    // said kOk. Any other result is as from read_regular_file, with nothing started.
-    FileRead start_reading_regular_file(std::string_view path, uint64_t max_size, ByteBuffer& data,
-                                        std::unique_ptr<FileReading>& reading);
     // The same into a plain vector (cleared before the read: for small files).
     FileRead read_regular_file(std::string_view path, uint64_t max_size, std::vector<uint8_t>& data);
     // Writes a whole file (created or truncated). False on failure.

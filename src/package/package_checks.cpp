@@ -96,21 +96,15 @@ private:
 
 }  // namespace
 
-int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index, VerifyWork* work_out,
-                     const ArrivingBytes* arriving) {
+int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index, VerifyWork* work_out) {
     int32_t scratch_index;
     int32_t& index = item_index != nullptr ? *item_index : scratch_index;
     index = -1;
     VerifyWork scratch_work;
     VerifyWork& work = work_out != nullptr ? *work_out : scratch_work;
-    // The first `upto` bytes are in the buffer (all of them when it is not being filled).
-    auto arrived = [&](uint64_t upto) {
-        return arriving == nullptr || arriving->wait_for(0, std::min<uint64_t>(upto, length));
-    };
 
     const uint8_t* p = bytes(pkg);
     if (p == nullptr || length < sizeof(zelpkg_file_header_t)) return HVXRETVAL_INVALID_FILE_HEADER;
-    if (!arrived(sizeof(zelpkg_file_header_t))) return HVXRETVAL_FILE_READ_FAILURE;
     const uint32_t trailer_length = load_u32(p + 4);
     const uint32_t manifest_offset = load_u32(p + 8);
     if (load_u32(p) != ZELPKG_FILE_SIG || manifest_offset < sizeof(zelpkg_file_header_t) ||
@@ -118,10 +112,6 @@ int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index, Verify
         return HVXRETVAL_INVALID_FILE_HEADER;
     const uint64_t end = length - trailer_length;
 
-    // The property stream ends before the manifest (its last property header may reach
-    // just past it), and the manifest header follows.
-    if (!arrived(uint64_t{manifest_offset} + std::max(sizeof(zelpkg_property_t), sizeof(zelpkg_manifest_header))))
-        return HVXRETVAL_FILE_READ_FAILURE;
     PropertyRef version, required;
     int32_t rc = walk_properties(p, manifest_offset, end, version, required, work);
     if (rc != HVXRETVAL_SUCCESS) return rc;
@@ -146,12 +136,6 @@ int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index, Verify
     const uint64_t fitting = stride == 0 ? items : std::min<uint64_t>(items, (end - records) / stride);
     const uint64_t data_floor =
         std::max<uint64_t>(records + fitting * stride, uint64_t{manifest_offset} + sizeof(zelpkg_manifest_header));
-
-    // Every record read below lies before this.
-    if (!arrived(records + std::min<uint64_t>(fitting, ZELPKG_MAX_ITEMS) * stride)) {
-        index = -1;
-        return HVXRETVAL_FILE_READ_FAILURE;
-    }
 
     // First record of each (type, ordinal, ext), for the duplicate rule.
     std::unordered_map<uint64_t, zelpkg_manifest_item_t> first_of;
@@ -210,13 +194,7 @@ int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index, Verify
         digests.push_back(file);
         work.steps += end;
     }
-    const bool digested = crypto::compute_range_digests({p, length}, digests, {}, arriving);
-    // The item checks and the trailer read bytes outside the digested ranges; and
-    // nothing is judged from a package that was not read whole.
-    if (!arrived(length)) {
-        index = -1;
-        return HVXRETVAL_FILE_READ_FAILURE;
-    }
+    const bool digested = crypto::compute_range_digests({p, length}, digests);
     for (size_t k = 0; k < to_verify.size(); ++k) {
         index = static_cast<int32_t>(to_verify[k].index);
         rc = digested ? zelt::pkg::verify_item_in_package(pkg, length, to_verify[k].entry, digests[k])

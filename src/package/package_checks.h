@@ -4,8 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/arriving_bytes.h"
-
 namespace zelt {
 
 // PCI identity of an adapter function; 0xFFFF in subsys_vendor or subsys means the
@@ -34,12 +32,7 @@ struct VerifyWork {
 // (INVALID_DATA_OFFSET) and share no byte with the data of an earlier record
 // (OVERLAPPING_ITEM), so no byte is verified twice; a manifest of more than
 // ZELPKG_MAX_ITEMS records is refused at the first record past it (INVALID_MANIFEST).
-//
-// With `arriving`, the package is still being read into `pkg`: each part is waited
-// for before it is looked at, and the checksums are worked out as the bytes come in.
-// FILE_READ_FAILURE (with `item_index` -1) when the reading fails.
-int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index, VerifyWork* work = nullptr,
-                     const ArrivingBytes* arriving = nullptr);
+int32_t zelpkgVerify(const void* pkg, size_t length, int32_t* item_index, VerifyWork* work = nullptr);
 
 // 0 when the package applies to the identity and chip revision (-1 = not known); else
 // UNSUPPORTED_DEVICE_ID, UNSUPPORTED_CHIP_REV, UNSUPPORTED_SUBSYS_VENDOR or

@@ -9,7 +9,6 @@
 
 #include "formats/crypto/crc32.h"
 #include "formats/crypto/range_digests.h"
-#include "tests/support/trickled_bytes.h"
 #include "formats/crypto/sha256.h"
 #include "tests/formats_crypto/openssl_reference.h"
 
@@ -208,58 +207,6 @@ TEST(RangeDigests, TwoThreadsMatchOne) {
                 EXPECT_EQ(r.sha, zelt::crypto::sha256({p + r.begin, static_cast<size_t>(r.sha_end - r.begin)}));
                 EXPECT_EQ(r.sha, one[i].sha);
             }
-        }
-    }
-}
-
-// Worked out while the buffer is still being filled, the digests are those of the
-// filled buffer, on one thread or two and whatever the pieces the bytes arrive in; a
-// filling that fails partway gives no digests at all.
-TEST(RangeDigests, ArrivingBytes) {
-    constexpr uint64_t kSize = (uint64_t{5} << 20) + 3;  // enough to share out between two threads
-    const auto data = random_bytes(kSize, 8);
-    using zelt::crypto::RangeDigest;
-    auto layout = [] {
-        std::vector<RangeDigest> ranges(3);
-        ranges[0] = {.begin = 64, .end = 2621503, .crc_mark = 2621499, .want_sha = true, .sha_end = 2621243};
-        ranges[1] = {.begin = 2621503, .end = kSize - 4, .crc_mark = kSize - 8, .want_sha = true, .sha_end = kSize - 264};
-        ranges[2] = {.begin = 0, .end = kSize - 4, .crc_mark = kSize - 4};
-        return ranges;
-    };
-    std::vector<RangeDigest> whole = layout();
-    ASSERT_TRUE(zelt::crypto::compute_range_digests(data, whole, {1, 0}));
-
-    struct Case {
-        unsigned threads;
-        size_t piece;
-        std::optional<uint64_t> fail_at;
-    } cases[] = {
-        {1, 4096, {}},           {2, 4096, {}},          {2, 100003, {}},
-        {1, 100003, 3000000},    {2, 65536, 3000000},    {2, 65536, 0},
-        {2, 65536, kSize - 1},  // only the last bytes, outside every range, never come
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.threads) + " threads, pieces of " + std::to_string(c.piece) +
-                     (c.fail_at ? ", failing at " + std::to_string(*c.fail_at) : ""));
-        zelt::test::TrickledBytes arriving(data, c.piece, c.fail_at);
-        std::vector<RangeDigest> ranges = layout();
-        const bool digested = zelt::crypto::compute_range_digests(arriving.bytes(), ranges, {c.threads, 0}, &arriving);
-        if (c.fail_at) {
-            // Every range reads bytes before the failure; the last case's failure lies
-            // past every range, so the digests are sound and only the final wait fails.
-            if (*c.fail_at < kSize - 4) {
-                EXPECT_FALSE(digested);
-            } else {
-                EXPECT_TRUE(digested);
-                EXPECT_FALSE(arriving.wait_for(0, kSize));
-            }
-            continue;
-        }
-        ASSERT_TRUE(digested);
-        for (size_t i = 0; i < ranges.size(); ++i) {
-            EXPECT_EQ(ranges[i].crc, whole[i].crc) << i;
-            EXPECT_EQ(ranges[i].crc_to_mark, whole[i].crc_to_mark) << i;
-            EXPECT_EQ(ranges[i].sha, whole[i].sha) << i;
         }
     }
 }

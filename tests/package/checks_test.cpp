@@ -7,7 +7,6 @@
 #include "common/hvxretval.h"
 #include "package/package_checks.h"
 #include "package_fixture.h"
-#include "tests/support/trickled_bytes.h"
 
 namespace zelt::test {
 namespace {
@@ -76,35 +75,6 @@ TEST(PackageVerify, FailuresAreReportedInRecordOrder) {
         const VerifyResult r = verify(pkg);
         EXPECT_EQ(r.rc, c.rc) << c.what;
         EXPECT_EQ(r.index, c.index) << c.what;
-    }
-}
-
-// Verified while it is still arriving, a package gets the verdict it gets whole; a
-// reading that fails anywhere (header, properties, records, item data, the trailer's
-// checksum) is a read failure, never a verdict on the bytes that did arrive.
-TEST(PackageVerify, WhileTheBytesArrive) {
-    Bytes good =
-        build_package({{9, text("1.0")}}, {item(40, Bytes(70000, 1)), item(41, Bytes(3000, 2)), item(42, Bytes(16, 3))});
-    Bytes bad_data = good;
-    set_u32(bad_data, record_offset(bad_data, 1) + 64 + 20, 0xBAD0BAD0u);
-    fix_checksum(bad_data);
-    for (const Bytes* pkg : {&good, &bad_data}) {
-        const VerifyResult whole = verify(*pkg);
-        for (size_t piece : {7u, 4096u}) {
-            TrickledBytes arriving(*pkg, piece);
-            VerifyResult r{};
-            r.rc = zelpkgVerify(arriving.bytes().data(), pkg->size(), &r.index, nullptr, &arriving);
-            EXPECT_EQ(r.rc, whole.rc) << piece;
-            EXPECT_EQ(r.index, whole.index) << piece;
-        }
-    }
-    ASSERT_EQ(verify(bad_data).rc, HVXRETVAL_INVALID_CHECKSUM);
-    for (uint64_t fail_at : {uint64_t{3}, uint64_t{40}, record_offset(good, 2) + 10, uint64_t{40000}, good.size() - 1}) {
-        TrickledBytes arriving(good, 16, fail_at);
-        VerifyResult r{};
-        r.rc = zelpkgVerify(arriving.bytes().data(), good.size(), &r.index, nullptr, &arriving);
-        EXPECT_EQ(r.rc, HVXRETVAL_FILE_READ_FAILURE) << fail_at;
-        EXPECT_EQ(r.index, -1) << fail_at;
     }
 }
 

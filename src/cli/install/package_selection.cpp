@@ -79,9 +79,7 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(zelt::host::Host& host,
     for (const std::string& file : files) {
         const char* name = file.c_str();
         zelt::ByteBuffer pkg;
-        // Verified while it is read; the verdict is looked at after the other checks.
-        zelt::cli::PackageVerdict verdict;
-        rc = zelpkgReadPackage(host, name, pkg, verdict);
+        rc = zelpkgReadPackage(host, name, pkg);
         if (rc != 0) {
             if (rc < -99)
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Package %s read error: %s\n", kFn, name,
@@ -135,8 +133,8 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(zelt::host::Host& host,
             }
         }
         if (live) zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_DEBUG, "Given package file is Livepatch package file.\n");
-        const int32_t item = verdict.item;
-        rc = verdict.rc;
+        int32_t item = -1;
+        rc = zelpkgVerify(pkg.data(), pkg.size(), &item);
         if (rc != 0) {
             if (item < 0)
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Package '%s' verification error: %s\n", kFn, name,

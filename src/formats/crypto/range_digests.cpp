@@ -31,8 +31,6 @@ struct Lane {
     uint64_t crc_end = 0;
     // noted[k]: the CRC-32 of [crc_begin, offsets[k]), for the offsets in the piece.
     std::vector<uint32_t> noted;
-    // Set when bytes the lane needed never arrived; its results are then worthless.
-    bool starved = false;
 };
 
 size_t index_of(const std::vector<uint64_t>& offsets, uint64_t offset) {
@@ -42,7 +40,7 @@ size_t index_of(const std::vector<uint64_t>& offsets, uint64_t offset) {
 // Walks the lane's bytes chunk by chunk: the CRC piece, noted at every offset it
 // passes, and each of its SHA-256 ranges, so that a chunk is read from memory once.
 void walk(const uint8_t* p, std::span<const RangeDigest> ranges, const std::vector<uint64_t>& offsets, Lane& lane,
-          std::vector<SHA256_CTX>& sha, const ArrivingBytes* arriving) {
+          std::vector<SHA256_CTX>& sha) {
     const bool has_crc = lane.crc_begin < lane.crc_end;
     uint64_t lo = has_crc ? lane.crc_begin : UINT64_MAX;
     uint64_t hi = has_crc ? lane.crc_end : 0;
@@ -55,19 +53,10 @@ void walk(const uint8_t* p, std::span<const RangeDigest> ranges, const std::vect
     uint32_t crc = 0;  // of no bytes; crc32i continues from its complement
     for (uint64_t chunk = lo; chunk < hi; chunk += kChunk) {
         const uint64_t chunk_end = std::min(chunk + kChunk, hi);
-        if (arriving != nullptr) {
-            // Bytes still being read arrive just before they are hashed, already in the
-            // cache; no prefetch of bytes that may not be there yet.
-            if (!arriving->wait_for(chunk, chunk_end)) {
-                lane.starved = true;
-                return;
-            }
-        } else {
-            // The next chunk is asked into the cache while this one is worked on:
-            // hashing straight from memory is markedly slower than from the cache.
-            for (uint64_t line = chunk_end; line < std::min(chunk_end + kChunk, hi); line += 64)
-                __builtin_prefetch(p + line, 0, 2);
-        }
+        // The next chunk is asked into the cache while this one is worked on: hashing
+        // straight from memory is markedly slower than from the cache.
+        for (uint64_t line = chunk_end; line < std::min(chunk_end + kChunk, hi); line += 64)
+            __builtin_prefetch(p + line, 0, 2);
         if (has_crc) {
             const uint64_t to = std::min(chunk_end, lane.crc_end);
             for (uint64_t at = std::max(chunk, lane.crc_begin); at < to;) {
@@ -128,7 +117,7 @@ LanePlan plan_lanes(std::span<const RangeDigest> ranges, const std::vector<size_
 }  // namespace
 
 bool compute_range_digests(std::span<const uint8_t> bytes, std::span<RangeDigest> ranges,
-                           const DigestThreads& threads, const ArrivingBytes* arriving) {
+                           const DigestThreads& threads) {
     for (const RangeDigest& r : ranges)
         if (!well_formed(r, bytes.size())) return false;
     if (ranges.empty()) return true;
@@ -170,21 +159,20 @@ bool compute_range_digests(std::span<const uint8_t> bytes, std::span<RangeDigest
 
     const uint8_t* p = bytes.data();
     if (!share) {
-        walk(p, ranges, offsets, lanes[0], sha, arriving);
+        walk(p, ranges, offsets, lanes[0], sha);
     } else {
         std::thread second;
         try {
-            second = std::thread([&] { walk(p, ranges, offsets, lanes[1], sha, arriving); });
+            second = std::thread([&] { walk(p, ranges, offsets, lanes[1], sha); });
         } catch (const std::system_error&) {
             // No thread to be had: the caller's thread walks both lanes.
         }
-        walk(p, ranges, offsets, lanes[0], sha, arriving);
+        walk(p, ranges, offsets, lanes[0], sha);
         if (second.joinable())
             second.join();
         else
-            walk(p, ranges, offsets, lanes[1], sha, arriving);
+            walk(p, ranges, offsets, lanes[1], sha);
     }
-    if (lanes[0].starved || lanes[1].starved) return false;
 
     // The CRC of [a, b) from the notes: within one piece from the notes at its ends,
     // across the cut by joining the two parts.

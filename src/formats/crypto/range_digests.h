@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <span>
 
-#include "common/arriving_bytes.h"
 #include "formats/crypto/sha256.h"
 
 namespace zelt::crypto {
@@ -45,11 +44,7 @@ struct DigestThreads {
 
 // Fills in the results of every range. False, and nothing computed, when a range is
 // not ordered as above or does not lie inside `bytes`.
-//
-// With `arriving`, `bytes` is still being filled: each chunk is waited for before it
-// is read, so the digests are worked out as the bytes come in. False, and the results
-// worthless, when the filling fails.
 bool compute_range_digests(std::span<const uint8_t> bytes, std::span<RangeDigest> ranges,
-                           const DigestThreads& threads = {}, const ArrivingBytes* arriving = nullptr);
+                           const DigestThreads& threads = {});
 
 }  // namespace zelt::crypto
