@@ -240,10 +240,7 @@ uint32_t update_on(Path path, uint32_t crc, const uint8_t* p, size_t len) {
     return update_slice8(crc, p, len);
 }
 
-uint32_t update(uint32_t crc, const uint8_t* p, size_t len) {
-    static const Path path = best_path();
-    return update_on(path, crc, p, len);
-}
+uint32_t update(uint32_t crc, const uint8_t* p, size_t len) { return update_on(best_path(), crc, p, len); }
 
 template <Path path>
 uint32_t crc32_on(uint32_t crc, const void* buf, size_t len) {
