@@ -43,6 +43,16 @@ void Crc32_Own(benchmark::State& s) {
 void Crc32_OwnPortable(benchmark::State& s) {
     run(s, [](const std::vector<uint8_t>& d) { return zelt::crypto::crc32_portable(ZELT_CRC32_INIT, d.data(), d.size()); });
 }
+// One named path of the CRC-32 (see crypto::crc32_paths), skipped where the
+// processor lacks it.
+void Crc32_Path(benchmark::State& s, const char* name) {
+    for (const auto& path : zelt::crypto::crc32_paths()) {
+        if (std::strcmp(path.name, name) != 0) continue;
+        run(s, [&](const std::vector<uint8_t>& d) { return path.run(ZELT_CRC32_INIT, d.data(), d.size()); });
+        return;
+    }
+    s.SkipWithError("not available on this processor");
+}
 void Crc32_Zlib(benchmark::State& s) {
     run(s, [](const std::vector<uint8_t>& d) {
         uLong crc = crc32(0L, Z_NULL, 0);
@@ -53,6 +63,19 @@ void Crc32_Zlib(benchmark::State& s) {
 void Sha256_Own(benchmark::State& s) {
     run(s, [](const std::vector<uint8_t>& d) { return zelt::crypto::sha256(d); });
 }
+// Both halves of the buffer as two streams hashed together (SHA256UpdatePair).
+void Sha256_OwnPairOfHalves(benchmark::State& s) {
+    run(s, [](const std::vector<uint8_t>& d) {
+        SHA256_CTX a, b;
+        SHA256Init(&a);
+        SHA256Init(&b);
+        SHA256UpdatePair(&a, d.data(), &b, d.data() + d.size() / 2, d.size() / 2);
+        zelt::crypto::Sha256Digest out{};
+        SHA256Final(&a, out.data());
+        SHA256Final(&b, out.data());
+        return out;
+    });
+}
 void Sha256_OwnPortable(benchmark::State& s) {
     run(s, [](const std::vector<uint8_t>& d) { return zelt::crypto::sha256_portable(d); });
 }
@@ -61,9 +84,12 @@ void Sha256_OpenSsl(benchmark::State& s) {
 }
 
 BENCHMARK(Crc32_Own)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Crc32_Path, clmul, "clmul")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Crc32_Path, wide, "wide")->Unit(benchmark::kMillisecond);
 BENCHMARK(Crc32_Zlib)->Unit(benchmark::kMillisecond);
 BENCHMARK(Crc32_OwnPortable)->Unit(benchmark::kMillisecond);
 BENCHMARK(Sha256_Own)->Unit(benchmark::kMillisecond);
+BENCHMARK(Sha256_OwnPairOfHalves)->Unit(benchmark::kMillisecond);
 BENCHMARK(Sha256_OpenSsl)->Unit(benchmark::kMillisecond);
 BENCHMARK(Sha256_OwnPortable)->Unit(benchmark::kMillisecond);
 

@@ -37,11 +37,13 @@ std::string hex(std::span<const uint8_t> d) {
     return s;
 }
 
-// Lengths around the fast path's 16- and 64-byte steps and a few large ones.
+// Every length up to a few of the wide path's 256-byte steps (so each of its 64-byte,
+// 16-byte and byte tails is met after zero, one and several steps, and the narrower
+// path's 16- and 64-byte steps likewise), and a few large ones.
 std::vector<size_t> interesting_lengths() {
     std::vector<size_t> lengths;
-    for (size_t n = 0; n <= 300; ++n) lengths.push_back(n);
-    for (size_t n : {511u, 512u, 513u, 4095u, 4096u, 4097u, 65536u + 13u, 1000003u}) lengths.push_back(n);
+    for (size_t n = 0; n <= 1100; ++n) lengths.push_back(n);
+    for (size_t n : {4095u, 4096u, 4097u, 65536u + 13u, 1000003u}) lengths.push_back(n);
     return lengths;
 }
 
@@ -55,13 +57,22 @@ TEST(Crc32, CheckValueAndTable) {
 }
 
 TEST(Crc32, EveryPathMatchesZlibAtEveryLengthAndAlignment) {
-    const auto data = random_bytes(1000003 + 16, 1);
+    const auto data = random_bytes(1000003 + 64, 1);
+    const auto paths = zelt::crypto::crc32_paths();
     for (size_t n : interesting_lengths()) {
-        for (size_t shift : {0u, 1u, 7u}) {
+        // Shifts off the 16-byte and the 64-byte (cache line) alignment.
+        for (size_t shift : {0u, 1u, 7u, 63u}) {
             if (n > 100000 && shift != 0) continue;
             const uint8_t* p = data.data() + shift;
             const uint32_t want = zlib_crc(p, n);
             EXPECT_EQ(file_crc32(p, n), want) << "length " << n << " shift " << shift;
+            for (const auto& path : paths) {
+                EXPECT_EQ(path.run(ZELT_CRC32_INIT, p, n), want) << path.name << " length " << n << " shift " << shift;
+                // Continued from a register that is not the start value.
+                if (n >= 5) {
+                    EXPECT_EQ(path.run(~zlib_crc(p, 5), p + 5, n - 5), want) << path.name << " length " << n;
+                }
+            }
             EXPECT_EQ(zelt::crypto::crc32_portable(ZELT_CRC32_INIT, p, n), want) << "length " << n;
             if (n <= 4096) {
                 EXPECT_EQ(zelt::crypto::crc32_bytewise(ZELT_CRC32_INIT, p, n), want) << "length " << n;
@@ -260,6 +271,37 @@ TEST(Sha256, EveryPathMatchesOpenSslOnRandomBuffers) {
             EXPECT_EQ(zelt::crypto::sha256(bytes), want) << "length " << n << " shift " << shift;
             EXPECT_EQ(zelt::crypto::sha256_portable(bytes), want) << "length " << n;
         }
+    }
+}
+
+// Two streams updated together give the digests of each on its own: in whole blocks,
+// with a partial block at the end, and after a first update that leaves part of a
+// block pending in one stream or the other (where the two are hashed apart).
+TEST(Sha256, PairedUpdatesMatchSeparateOnes) {
+    const auto a = random_bytes(140000, 11), b = random_bytes(140000, 12);
+    struct Case {
+        size_t head_a, head_b;  // a first update of each on its own
+        size_t paired;          // then this many bytes of each together, twice
+    } cases[] = {
+        {0, 0, 0},     {0, 0, 64},   {0, 0, 65536}, {0, 0, 100},
+        {0, 0, 30001}, {3, 0, 4096}, {0, 64, 4096}, {63, 65, 640},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.head_a) + "/" + std::to_string(c.head_b) + " then " + std::to_string(c.paired));
+        SHA256_CTX ca, cb;
+        SHA256Init(&ca);
+        SHA256Init(&cb);
+        SHA256Update(&ca, a.data(), c.head_a);
+        SHA256Update(&cb, b.data(), c.head_b);
+        for (int round = 0; round < 2; ++round) {
+            const size_t at_a = c.head_a + round * c.paired, at_b = c.head_b + round * c.paired;
+            SHA256UpdatePair(&ca, a.data() + at_a, &cb, b.data() + at_b, c.paired);
+        }
+        uint8_t out_a[32], out_b[32];
+        SHA256Final(&ca, out_a);
+        SHA256Final(&cb, out_b);
+        EXPECT_EQ(hex(out_a), hex(zelt::test::openssl_sha256({a.data(), c.head_a + 2 * c.paired})));
+        EXPECT_EQ(hex(out_b), hex(zelt::test::openssl_sha256({b.data(), c.head_b + 2 * c.paired})));
     }
 }
 

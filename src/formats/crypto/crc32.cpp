@@ -6,10 +6,10 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
-
-namespace zelt {
 #define ZELT_CRC32_HAVE_CLMUL 1
 #endif
+
+namespace zelt {
 
 namespace {
 
@@ -66,6 +66,9 @@ alignas(16) constexpr uint64_t kFold4[2] = {0x154442bd4ull, 0x1c6e41596ull};
 alignas(16) constexpr uint64_t kFold1[2] = {0x1751997d0ull, 0x0ccaa009eull};
 alignas(16) constexpr uint64_t kFold64[2] = {0x163cd6124ull, 0};
 alignas(16) constexpr uint64_t kBarrett[2] = {0x1DB710641ull, 0x1F7011641ull};
+// The same pair for a fold over 4x512 bits (four 512-bit registers, 256 bytes); the
+// fold over 512 bits (one 512-bit register onto the next) is kFold4 in every lane.
+alignas(16) constexpr uint64_t kFold16[2] = {0x11542778aull, 0x1322d1430ull};
 
 // Folds the 128-bit accumulator over 128 bits and adds the next block.
 __attribute__((target("pclmul,sse4.1"))) inline __m128i fold_block(__m128i acc, __m128i next, __m128i k) {
@@ -74,39 +77,14 @@ __attribute__((target("pclmul,sse4.1"))) inline __m128i fold_block(__m128i acc, 
     return _mm_xor_si128(_mm_xor_si128(lo, hi), next);
 }
 
-// Register in, register out. Needs len >= 64; consumes a multiple of 16 bytes and
-// reports how many through `used`.
-__attribute__((target("pclmul,sse4.1"))) uint32_t update_clmul(uint32_t crc, const uint8_t* p, size_t len,
-                                                                   size_t* used) {
+// Ends a fold: the four 128-bit lanes x1..x4 (in byte order) hold the register run
+// over the bytes before `p`; folds them into one, takes in the whole 16-byte blocks
+// that follow, and reduces to the 32-bit register. Adds what it consumed to `used`.
+__attribute__((target("pclmul,sse4.1"))) inline uint32_t finish_fold(__m128i x1, __m128i x2, __m128i x3,
+                                                                     __m128i x4, const uint8_t* p, size_t len,
+                                                                     size_t* used) {
     const uint8_t* const start = p;
-    __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i x2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-    __m128i x3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
-    __m128i x4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48));
-    x1 = _mm_xor_si128(x1, _mm_cvtsi32_si128(static_cast<int>(crc)));
-    p += 64;
-    len -= 64;
-
-    __m128i k = _mm_load_si128(reinterpret_cast<const __m128i*>(kFold4));
-    while (len >= 64) {
-        const __m128i h1 = _mm_clmulepi64_si128(x1, k, 0x11);
-        const __m128i h2 = _mm_clmulepi64_si128(x2, k, 0x11);
-        const __m128i h3 = _mm_clmulepi64_si128(x3, k, 0x11);
-        const __m128i h4 = _mm_clmulepi64_si128(x4, k, 0x11);
-        x1 = _mm_clmulepi64_si128(x1, k, 0x00);
-        x2 = _mm_clmulepi64_si128(x2, k, 0x00);
-        x3 = _mm_clmulepi64_si128(x3, k, 0x00);
-        x4 = _mm_clmulepi64_si128(x4, k, 0x00);
-        x1 = _mm_xor_si128(_mm_xor_si128(x1, h1), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-        x2 = _mm_xor_si128(_mm_xor_si128(x2, h2), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)));
-        x3 = _mm_xor_si128(_mm_xor_si128(x3, h3), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)));
-        x4 = _mm_xor_si128(_mm_xor_si128(x4, h4), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48)));
-        p += 64;
-        len -= 64;
-    }
-
-    // Fold the four lanes into one.
-    k = _mm_load_si128(reinterpret_cast<const __m128i*>(kFold1));
+    __m128i k = _mm_load_si128(reinterpret_cast<const __m128i*>(kFold1));
     x1 = fold_block(x1, x2, k);
     x1 = fold_block(x1, x3, k);
     x1 = fold_block(x1, x4, k);
@@ -132,22 +110,141 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t update_clmul(uint32_t crc, con
     x1 = _mm_clmulepi64_si128(_mm_and_si128(x1, mask32), k, 0x00);
     x1 = _mm_xor_si128(x1, t);
 
-    *used = static_cast<size_t>(p - start);
+    *used += static_cast<size_t>(p - start);
     return static_cast<uint32_t>(_mm_extract_epi32(x1, 1));
+}
+
+// Register in, register out. Needs len >= 64; consumes a multiple of 16 bytes and
+// reports how many through `used`.
+__attribute__((target("pclmul,sse4.1"))) uint32_t update_clmul(uint32_t crc, const uint8_t* p, size_t len,
+                                                                   size_t* used) {
+    const uint8_t* const start = p;
+    __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i x2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    __m128i x3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+    __m128i x4 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48));
+    x1 = _mm_xor_si128(x1, _mm_cvtsi32_si128(static_cast<int>(crc)));
+    p += 64;
+    len -= 64;
+
+    const __m128i k = _mm_load_si128(reinterpret_cast<const __m128i*>(kFold4));
+    while (len >= 64) {
+        const __m128i h1 = _mm_clmulepi64_si128(x1, k, 0x11);
+        const __m128i h2 = _mm_clmulepi64_si128(x2, k, 0x11);
+        const __m128i h3 = _mm_clmulepi64_si128(x3, k, 0x11);
+        const __m128i h4 = _mm_clmulepi64_si128(x4, k, 0x11);
+        x1 = _mm_clmulepi64_si128(x1, k, 0x00);
+        x2 = _mm_clmulepi64_si128(x2, k, 0x00);
+        x3 = _mm_clmulepi64_si128(x3, k, 0x00);
+        x4 = _mm_clmulepi64_si128(x4, k, 0x00);
+        x1 = _mm_xor_si128(_mm_xor_si128(x1, h1), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+        x2 = _mm_xor_si128(_mm_xor_si128(x2, h2), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)));
+        x3 = _mm_xor_si128(_mm_xor_si128(x3, h3), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)));
+        x4 = _mm_xor_si128(_mm_xor_si128(x4, h4), _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48)));
+        p += 64;
+        len -= 64;
+    }
+    *used = static_cast<size_t>(p - start);
+    return finish_fold(x1, x2, x3, x4, p, len, used);
+}
+
+#define ZELT_CRC32_WIDE_TARGET "avx512f,avx512bw,avx512vl,vpclmulqdq,pclmul,sse4.1"
+
+// Folds a 512-bit accumulator (four independent 128-bit lanes) over the distance of
+// `k` and adds the next 64 bytes.
+__attribute__((target(ZELT_CRC32_WIDE_TARGET))) inline __m512i fold_wide(__m512i acc, const uint8_t* next,
+                                                                         __m512i k) {
+    const __m512i hi = _mm512_clmulepi64_epi128(acc, k, 0x11);
+    const __m512i lo = _mm512_clmulepi64_epi128(acc, k, 0x00);
+    // 0x96: the exclusive or of all three operands.
+    return _mm512_ternarylogic_epi64(lo, hi, _mm512_loadu_si512(next), 0x96);
+}
+
+__attribute__((target(ZELT_CRC32_WIDE_TARGET))) inline __m512i fold_wide(__m512i acc, __m512i next, __m512i k) {
+    const __m512i hi = _mm512_clmulepi64_epi128(acc, k, 0x11);
+    const __m512i lo = _mm512_clmulepi64_epi128(acc, k, 0x00);
+    return _mm512_ternarylogic_epi64(lo, hi, next, 0x96);
+}
+
+// A pair of folding constants in each of the four 128-bit lanes.
+__attribute__((target(ZELT_CRC32_WIDE_TARGET))) inline __m512i every_lane(const uint64_t (&k)[2]) {
+    const auto lo = static_cast<long long>(k[0]), hi = static_cast<long long>(k[1]);
+    return _mm512_set_epi64(hi, lo, hi, lo, hi, lo, hi, lo);
+}
+
+// The same on 512-bit registers: four of them (256 bytes) folded per step. Needs
+// len >= 256; consumes a multiple of 16 bytes and reports how many through `used`.
+__attribute__((target(ZELT_CRC32_WIDE_TARGET))) uint32_t update_wide(uint32_t crc, const uint8_t* p, size_t len,
+                                                                     size_t* used) {
+    const uint8_t* const start = p;
+    __m512i x0 = _mm512_loadu_si512(p);
+    __m512i x1 = _mm512_loadu_si512(p + 64);
+    __m512i x2 = _mm512_loadu_si512(p + 128);
+    __m512i x3 = _mm512_loadu_si512(p + 192);
+    x0 = _mm512_xor_si512(x0, _mm512_zextsi128_si512(_mm_cvtsi32_si128(static_cast<int>(crc))));
+    p += 256;
+    len -= 256;
+
+    __m512i k = every_lane(kFold16);
+    while (len >= 256) {
+        x0 = fold_wide(x0, p, k);
+        x1 = fold_wide(x1, p + 64, k);
+        x2 = fold_wide(x2, p + 128, k);
+        x3 = fold_wide(x3, p + 192, k);
+        p += 256;
+        len -= 256;
+    }
+
+    // The four registers into one, then whole 64-byte blocks into it.
+    k = every_lane(kFold4);
+    x1 = fold_wide(x0, x1, k);
+    x2 = fold_wide(x1, x2, k);
+    x3 = fold_wide(x2, x3, k);
+    while (len >= 64) {
+        x3 = fold_wide(x3, p, k);
+        p += 64;
+        len -= 64;
+    }
+    *used = static_cast<size_t>(p - start);
+    return finish_fold(_mm512_maskz_extracti32x4_epi32(0xF, x3, 0), _mm512_maskz_extracti32x4_epi32(0xF, x3, 1),
+                       _mm512_maskz_extracti32x4_epi32(0xF, x3, 2), _mm512_maskz_extracti32x4_epi32(0xF, x3, 3), p,
+                       len, used);
 }
 
 #endif  // ZELT_CRC32_HAVE_CLMUL
 
-uint32_t update(uint32_t crc, const uint8_t* p, size_t len) {
+// The paths, slowest first; each is used only where the processor has it.
+enum class Path { kPortable, kClmul, kWide };
+
+Path best_path() {
 #ifdef ZELT_CRC32_HAVE_CLMUL
-    if (len >= 64 && zelt::crypto::cpu_features().pclmul) {
-        size_t used = 0;
+    const auto& cpu = zelt::crypto::cpu_features();
+    if (cpu.vpclmul512) return Path::kWide;
+    if (cpu.pclmul) return Path::kClmul;
+#endif
+    return Path::kPortable;
+}
+
+uint32_t update_on(Path path, uint32_t crc, const uint8_t* p, size_t len) {
+#ifdef ZELT_CRC32_HAVE_CLMUL
+    size_t used = 0;
+    if (path == Path::kWide && len >= 256)
+        crc = update_wide(crc, p, len, &used);
+    else if (path != Path::kPortable && len >= 64)
         crc = update_clmul(crc, p, len, &used);
-        p += used;
-        len -= used;
-    }
+    p += used;
+    len -= used;
+#else
+    (void)path;
 #endif
     return update_slice8(crc, p, len);
+}
+
+uint32_t update(uint32_t crc, const uint8_t* p, size_t len) { return update_on(best_path(), crc, p, len); }
+
+template <Path path>
+uint32_t crc32_on(uint32_t crc, const void* buf, size_t len) {
+    return ~update_on(path, crc, static_cast<const uint8_t*>(buf), len);
 }
 
 }  // namespace
@@ -204,6 +301,14 @@ uint32_t crc32_of_suffix(uint32_t crc_ab, uint32_t crc_a, uint64_t len_b) {
 uint32_t crc32_combine(uint32_t crc_a, uint32_t crc_b, uint64_t len_b) {
     // The same relation read the other way: crc(a b) = crc(a) * x^(8 |b|) + crc(b).
     return crc_b ^ multiply_mod_poly(x_to_8n_mod_poly(len_b), crc_a);
+}
+
+std::vector<Crc32Path> crc32_paths() {
+    std::vector<Crc32Path> paths{{"portable", &crc32_on<Path::kPortable>}};
+    const Path best = best_path();
+    if (best >= Path::kClmul) paths.push_back({"clmul", &crc32_on<Path::kClmul>});
+    if (best >= Path::kWide) paths.push_back({"wide", &crc32_on<Path::kWide>});
+    return paths;
 }
 
 bool crc32_has_fast_path() {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace zelt {
 
@@ -54,6 +55,16 @@ uint32_t crc32_bytewise(uint32_t crc, const void* buf, size_t len);
 
 // The portable slicing-by-8 loop (no special instructions).
 uint32_t crc32_portable(uint32_t crc, const void* buf, size_t len);
+
+// One way of running the register, by name, for tests and benchmarks that hold every
+// path against the others. Same contract as crc32i.
+struct Crc32Path {
+    const char* name;
+    uint32_t (*run)(uint32_t crc, const void* buf, size_t len);
+};
+
+// Every path this processor can run, slowest first; the last is what crc32i uses.
+std::vector<Crc32Path> crc32_paths();
 
 // True when the carry-less multiplication path is used on this processor.
 bool crc32_has_fast_path();

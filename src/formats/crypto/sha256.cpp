@@ -157,6 +157,103 @@ __attribute__((target("sha,sse4.1,ssse3"))) void blocks_shani(uint32_t state[8],
     _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[4]), s1);
 }
 
+// Four rounds of each of two streams, a and b, interleaved: one stream's rounds
+// depend each on the one before, so the instructions of the other fill the wait.
+#define ZELT_SHA_QROUND_PAIR(G, WA, WB)                                                     \
+    do {                                                                                \
+        const __m128i k = _mm_load_si128(reinterpret_cast<const __m128i*>(&K[4 * (G)])); \
+        __m128i ma = _mm_add_epi32((WA), k);                                            \
+        __m128i mb = _mm_add_epi32((WB), k);                                            \
+        a1 = _mm_sha256rnds2_epu32(a1, a0, ma);                                         \
+        b1 = _mm_sha256rnds2_epu32(b1, b0, mb);                                         \
+        ma = _mm_shuffle_epi32(ma, 0x0E);                                               \
+        mb = _mm_shuffle_epi32(mb, 0x0E);                                               \
+        a0 = _mm_sha256rnds2_epu32(a0, a1, ma);                                         \
+        b0 = _mm_sha256rnds2_epu32(b0, b1, mb);                                         \
+    } while (0)
+
+#define ZELT_SHA_SCHED_PAIR(A0, A1, A2, A3, B0, B1, B2, B3) \
+    do {                                                    \
+        ZELT_SHA_SCHED(A0, A1, A2, A3);                     \
+        ZELT_SHA_SCHED(B0, B1, B2, B3);                     \
+    } while (0)
+
+// H0..H7 into the ABEF / CDGH lanes the instructions work on, and back.
+__attribute__((target("sha,sse4.1,ssse3"))) inline void load_lanes(const uint32_t state[8], __m128i& s0,
+                                                                    __m128i& s1) {
+    __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[0]));
+    s1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[4]));
+    t = _mm_shuffle_epi32(t, 0xB1);
+    s1 = _mm_shuffle_epi32(s1, 0x1B);
+    s0 = _mm_alignr_epi8(t, s1, 8);
+    s1 = _mm_blend_epi16(s1, t, 0xF0);
+}
+
+__attribute__((target("sha,sse4.1,ssse3"))) inline void store_lanes(uint32_t state[8], __m128i s0, __m128i s1) {
+    const __m128i t = _mm_shuffle_epi32(s0, 0x1B);
+    s1 = _mm_shuffle_epi32(s1, 0xB1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[0]), _mm_blend_epi16(t, s1, 0xF0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[4]), _mm_alignr_epi8(s1, t, 8));
+}
+
+// Four message words, big-endian in memory.
+__attribute__((target("sha,sse4.1,ssse3"))) inline __m128i load_words(const uint8_t* p, __m128i byteswap) {
+    return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), byteswap);
+}
+
+// The same number of blocks of two streams at once.
+__attribute__((target("sha,sse4.1,ssse3"))) void blocks_shani_pair(uint32_t state_a[8], const uint8_t* da,
+                                                                    uint32_t state_b[8], const uint8_t* db,
+                                                                    size_t blocks) {
+    const __m128i byteswap = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
+    __m128i a0, a1, b0, b1;
+    load_lanes(state_a, a0, a1);
+    load_lanes(state_b, b0, b1);
+    for (; blocks != 0; --blocks, da += 64, db += 64) {
+        const __m128i save_a0 = a0, save_a1 = a1, save_b0 = b0, save_b1 = b1;
+        __m128i x0 = load_words(da, byteswap), x1 = load_words(da + 16, byteswap);
+        __m128i x2 = load_words(da + 32, byteswap), x3 = load_words(da + 48, byteswap);
+        __m128i y0 = load_words(db, byteswap), y1 = load_words(db + 16, byteswap);
+        __m128i y2 = load_words(db + 32, byteswap), y3 = load_words(db + 48, byteswap);
+        ZELT_SHA_QROUND_PAIR(0, x0, y0);
+        ZELT_SHA_QROUND_PAIR(1, x1, y1);
+        ZELT_SHA_QROUND_PAIR(2, x2, y2);
+        ZELT_SHA_QROUND_PAIR(3, x3, y3);
+        ZELT_SHA_SCHED_PAIR(x0, x1, x2, x3, y0, y1, y2, y3);
+        ZELT_SHA_QROUND_PAIR(4, x0, y0);
+        ZELT_SHA_SCHED_PAIR(x1, x2, x3, x0, y1, y2, y3, y0);
+        ZELT_SHA_QROUND_PAIR(5, x1, y1);
+        ZELT_SHA_SCHED_PAIR(x2, x3, x0, x1, y2, y3, y0, y1);
+        ZELT_SHA_QROUND_PAIR(6, x2, y2);
+        ZELT_SHA_SCHED_PAIR(x3, x0, x1, x2, y3, y0, y1, y2);
+        ZELT_SHA_QROUND_PAIR(7, x3, y3);
+        ZELT_SHA_SCHED_PAIR(x0, x1, x2, x3, y0, y1, y2, y3);
+        ZELT_SHA_QROUND_PAIR(8, x0, y0);
+        ZELT_SHA_SCHED_PAIR(x1, x2, x3, x0, y1, y2, y3, y0);
+        ZELT_SHA_QROUND_PAIR(9, x1, y1);
+        ZELT_SHA_SCHED_PAIR(x2, x3, x0, x1, y2, y3, y0, y1);
+        ZELT_SHA_QROUND_PAIR(10, x2, y2);
+        ZELT_SHA_SCHED_PAIR(x3, x0, x1, x2, y3, y0, y1, y2);
+        ZELT_SHA_QROUND_PAIR(11, x3, y3);
+        ZELT_SHA_SCHED_PAIR(x0, x1, x2, x3, y0, y1, y2, y3);
+        ZELT_SHA_QROUND_PAIR(12, x0, y0);
+        ZELT_SHA_SCHED_PAIR(x1, x2, x3, x0, y1, y2, y3, y0);
+        ZELT_SHA_QROUND_PAIR(13, x1, y1);
+        ZELT_SHA_SCHED_PAIR(x2, x3, x0, x1, y2, y3, y0, y1);
+        ZELT_SHA_QROUND_PAIR(14, x2, y2);
+        ZELT_SHA_SCHED_PAIR(x3, x0, x1, x2, y3, y0, y1, y2);
+        ZELT_SHA_QROUND_PAIR(15, x3, y3);
+        a0 = _mm_add_epi32(a0, save_a0);
+        a1 = _mm_add_epi32(a1, save_a1);
+        b0 = _mm_add_epi32(b0, save_b0);
+        b1 = _mm_add_epi32(b1, save_b1);
+    }
+    store_lanes(state_a, a0, a1);
+    store_lanes(state_b, b0, b1);
+}
+
+#undef ZELT_SHA_SCHED_PAIR
+#undef ZELT_SHA_QROUND_PAIR
 #undef ZELT_SHA_SCHED
 #undef ZELT_SHA_QROUND
 
@@ -240,6 +337,30 @@ void SHA256Update(SHA256_CTX* ctx, const void* data, size_t len) {
 }
 
 void SHA256Final(SHA256_CTX* ctx, uint8_t digest[ZELT_SHA256_DIGEST_SIZE]) { finish(ctx, digest, best_blocks()); }
+
+void SHA256UpdatePair(SHA256_CTX* a, const void* data_a, SHA256_CTX* b, const void* data_b, size_t len) {
+    const auto* pa = static_cast<const uint8_t*>(data_a);
+    const auto* pb = static_cast<const uint8_t*>(data_b);
+#ifdef ZELT_SHA256_HAVE_SHANI
+    // Whole blocks of both together when neither holds part of a block.
+    const bool aligned = (a->countLo & 511u) == 0 && (b->countLo & 511u) == 0;
+    if (aligned && len >= 64 && zelt::crypto::cpu_features().sha) {
+        const size_t whole = len & ~size_t{63};
+        blocks_shani_pair(a->digest, pa, b->digest, pb, whole / 64);
+        for (SHA256_CTX* ctx : {a, b}) {
+            const uint64_t bits = ((uint64_t{ctx->countHi} << 32) | ctx->countLo) + (uint64_t{whole} << 3);
+            ctx->countHi = static_cast<uint32_t>(bits >> 32);
+            ctx->countLo = static_cast<uint32_t>(bits);
+        }
+        pa += whole;
+        pb += whole;
+        len -= whole;
+    }
+#endif
+    const BlockFn blocks = best_blocks();
+    update(a, pa, len, blocks);
+    update(b, pb, len, blocks);
+}
 
 namespace crypto {
 

@@ -23,6 +23,11 @@ struct SHA256_CTX {
 
 void SHA256Init(SHA256_CTX* ctx);
 void SHA256Update(SHA256_CTX* ctx, const void* data, size_t len);
+// SHA256Update of two contexts, each with `len` bytes of its own. Where the processor
+// has the SHA instructions and neither context holds part of a block (every update so
+// far a multiple of 64 bytes), the whole blocks of both are hashed interleaved, which
+// takes markedly less time than the two one after the other.
+void SHA256UpdatePair(SHA256_CTX* a, const void* data_a, SHA256_CTX* b, const void* data_b, size_t len);
 // Writes the 32-byte digest and wipes the context.
 void SHA256Final(SHA256_CTX* ctx, uint8_t digest[ZELT_SHA256_DIGEST_SIZE]);
 
