@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "host/linux_host.h"
+#include "host/regular_input.h"
 
 namespace zelt::host {
 
@@ -112,10 +113,10 @@ int read_whole(int fd, uint8_t* p, size_t size) {
     return first_result != 0 ? first_result : second_result;
 }
 
-template <class Buffer>
-FileRead read_regular(const std::string& mapped, uint64_t max_size, Buffer& data) {
-    Buffer().swap(data);
-    const int fd = ::open(mapped.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}  // namespace
+
+FileRead open_regular_input(const std::string& mapped, uint64_t max_size, int& fd, uint64_t& size) {
+    fd = ::open(mapped.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         // A socket cannot be opened at all; tell it apart from a missing file.
         struct stat st;
@@ -125,6 +126,29 @@ FileRead read_regular(const std::string& mapped, uint64_t max_size, Buffer& data
         }
         return FileRead::kOpenFailed;
     }
+    auto refuse = [&](FileRead why, int err) {
+        ::close(fd);
+        fd = -1;
+        errno = err;
+        return why;
+    };
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return refuse(FileRead::kOpenFailed, errno);
+    if (!S_ISREG(st.st_mode)) return refuse(FileRead::kNotRegular, S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
+    size = static_cast<uint64_t>(st.st_size);
+    if (size > max_size) return refuse(FileRead::kTooLarge, EFBIG);
+    return FileRead::kOk;
+}
+
+namespace {
+
+template <class Buffer>
+FileRead read_regular(const std::string& mapped, uint64_t max_size, Buffer& data) {
+    Buffer().swap(data);
+    int fd = -1;
+    uint64_t size = 0;
+    if (const FileRead opened = open_regular_input(mapped, max_size, fd, size); opened != FileRead::kOk)
+        return opened;
     struct Closer {
         int fd;
         ~Closer() {
@@ -133,17 +157,6 @@ FileRead read_regular(const std::string& mapped, uint64_t max_size, Buffer& data
             errno = saved;
         }
     } closer{fd};
-    struct stat st;
-    if (::fstat(fd, &st) != 0) return FileRead::kOpenFailed;
-    if (!S_ISREG(st.st_mode)) {
-        errno = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
-        return FileRead::kNotRegular;
-    }
-    const uint64_t size = static_cast<uint64_t>(st.st_size);
-    if (size > max_size) {
-        errno = EFBIG;
-        return FileRead::kTooLarge;
-    }
     try {
         data.reserve(static_cast<size_t>(size));
         advise_large_buffer(data.data(), static_cast<size_t>(size));
@@ -169,6 +182,11 @@ FileRead Host::read_regular_file(std::string_view path, uint64_t max_size, ByteB
 
 FileRead Host::read_regular_file(std::string_view path, uint64_t max_size, std::vector<uint8_t>& data) {
     return read_regular(map_path(path), max_size, data);
+}
+
+SnapshotMade Host::snapshot_regular_file(std::string_view path, uint64_t max_size, std::string_view directory,
+                                         FileSnapshot& snapshot) {
+    return snapshot.make(map_path(path), max_size, map_path(directory));
 }
 
 bool Host::write_file(std::string_view path, std::string_view data) {

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "common/byte_buffer.h"
+#include "host/file_snapshot.h"
 #include "host/url_download.h"
 
 namespace zelt::host {
@@ -97,6 +98,12 @@ public:
     virtual FileRead read_regular_file(std::string_view path, uint64_t max_size, ByteBuffer& data);
     // The same into a plain vector (cleared before the read: for small files).
     FileRead read_regular_file(std::string_view path, uint64_t max_size, std::vector<uint8_t>& data);
+    // The regular file at `path` copied into a private unnamed file of the host
+    // directory `directory` and mapped read-only (host/file_snapshot.h), under the input
+    // rules of read_regular_file. kNoPlace when the directory cannot hold such a file:
+    // the caller reads the file instead.
+    virtual SnapshotMade snapshot_regular_file(std::string_view path, uint64_t max_size, std::string_view directory,
+                                               FileSnapshot& snapshot);
     // Writes a whole file (created or truncated). False on failure.
     virtual bool write_file(std::string_view path, std::string_view data);
     // Target of a symbolic link. False when the path is not a readable link.

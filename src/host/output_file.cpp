@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -172,6 +173,26 @@ void remove_leftover_temporaries(Host& host, std::string_view path) {
 bool write_file_replacing(Host& host, std::string_view path, std::span<const uint8_t> data, mode_t mode) {
     OutputFile out;
     return out.open(host, path, mode) && out.write(data) && out.commit();
+}
+
+bool link_replacing(Host& host, std::string_view path, int fd) {
+    const std::string final_path = host.map_path(path);
+    const std::string temp = temporary_beside(final_path);
+    const std::string source = "/proc/self/fd/" + std::to_string(fd);
+    // A leftover of a killed run of the same process id is unlinked, never followed.
+    ::unlink(temp.c_str());
+    // The staged file is read by others than this process: readable, as a written one is.
+    if (::fchmod(fd, 0644) != 0) return false;
+    // Through /proc the descriptor names the unnamed file itself; linkat never creates
+    // through a symbolic link planted at the new name.
+    if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        keeping_errno([&] { ::fchmod(fd, 0600); });
+        return false;
+    }
+    RemoveOnInterrupt guard(temp);
+    if (::rename(temp.c_str(), final_path.c_str()) == 0) return true;
+    keeping_errno([&] { ::unlink(temp.c_str()); });
+    return false;
 }
 
 }  // namespace zelt::host

@@ -70,4 +70,12 @@ void remove_leftover_temporaries(Host& host, std::string_view path);
 // failure, the final name then untouched.
 bool write_file_replacing(Host& host, std::string_view path, std::span<const uint8_t> data, mode_t mode = 0644);
 
+// Gives the unnamed file open on `fd` (a FileSnapshot's) the name `path`, replacing
+// whatever the name held: linked under the temporary name an OutputFile of `path` uses
+// and renamed into place, so a reader sees the whole file or none, and a run killed in
+// between leaves only a temporary that remove_leftover_temporaries clears. The file
+// must be on the same file system. False with errno set on failure; nothing is left
+// behind then and the final name is untouched.
+bool link_replacing(Host& host, std::string_view path, int fd);
+
 }  // namespace zelt::host

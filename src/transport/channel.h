@@ -14,6 +14,7 @@
 
 #include "common/pci_address.h"
 #include "common/result.h"
+#include "host/file_snapshot.h"
 
 namespace zelt::host {
 class Host;
@@ -97,6 +98,12 @@ public:
     // Stages a package of `install_type` and has the firmware install it.
     virtual Result install_package(const Function& fn, std::span<const uint8_t> package,
                                    uint32_t install_type) const = 0;
+    // The same for a package whose bytes are exactly a private snapshot's: a channel
+    // that stages through a file may stage the snapshot itself. Others install its bytes.
+    virtual Result install_snapshot(const Function& fn, const host::FileSnapshot& snapshot,
+                                    uint32_t install_type) const {
+        return install_package(fn, snapshot.bytes(), install_type);
+    }
 
     // ---- Driver and firmware facts ----------------------------------------------------
     // The function's PCI address and its driver's version and name.

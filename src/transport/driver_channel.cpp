@@ -55,6 +55,11 @@ Result DriverChannel::install_package(const Function& fn, std::span<const uint8_
     return zeltnvmSecureUpdate(fn, package, install_type);
 }
 
+Result DriverChannel::install_snapshot(const Function& fn, const host::FileSnapshot& snapshot,
+                                       uint32_t install_type) const {
+    return zeltnvmSecureUpdate(fn, snapshot.bytes(), install_type, &snapshot);
+}
+
 ResultOr<DriverInfo> DriverChannel::driver_info(const Function& fn) const { return zeltDrvInfo(fn, true); }
 
 ResultOr<std::string> DriverChannel::firmware_version(const Function& fn) const {

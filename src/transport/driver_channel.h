@@ -29,6 +29,9 @@ public:
     Result erase_item(const Function& fn, uint32_t index) const override;
     Result install_package(const Function& fn, std::span<const uint8_t> package,
                            uint32_t install_type) const override;
+    // Stages the snapshot by a link (see zeltnvmSecureUpdate).
+    Result install_snapshot(const Function& fn, const host::FileSnapshot& snapshot,
+                            uint32_t install_type) const override;
     ResultOr<DriverInfo> driver_info(const Function& fn) const override;
     ResultOr<std::string> firmware_version(const Function& fn) const override;
     ResultOr<std::string> package_version(const Function& fn) const override;

@@ -125,7 +125,8 @@ Result zeltnvmEthtoolFlashItem(const Function& fn, const std::string& fname, uin
     return send_ethtool_cmd(fn, ETHTOOL_FLASHDEV, &flash);
 }
 
-Result zeltnvmSecureUpdate(const Function& fn, std::span<const uint8_t> package, uint32_t install_type) {
+Result zeltnvmSecureUpdate(const Function& fn, std::span<const uint8_t> package, uint32_t install_type,
+                           const host::FileSnapshot* snapshot) {
     if (!fn.channel) return Result::tool(HVXRETVAL_INVALID_PARAMETER);
     auto& host = fn.channel->host();
     // Every installation on the host stages through the one file the driver reads: it is
@@ -147,10 +148,16 @@ Result zeltnvmSecureUpdate(const Function& fn, std::span<const uint8_t> package,
     zelt::host::remove_leftover_temporaries(host, ZELT_FLASH_PACKAGE_PATH);
     // Renamed into place whole, so the driver never reads a torn package. The file
     // lives only until the flash returns, so it is not waited onto the disk.
-    zelt::host::OutputFile file;
-    if (!file.open(host, ZELT_FLASH_PACKAGE_PATH)) return Result::tool(HVXRETVAL_FILE_OPEN_FAILURE);
-    if (!file.write(package) || !file.commit_transient()) return Result::tool(HVXRETVAL_FILE_WRITE_FAILURE);
-    zelt::host::RemoveOnInterrupt remove_staged(file.final_path());
+    // A private snapshot holding exactly these bytes is staged as it is, by a link: the
+    // package is not copied once more.
+    const bool same_bytes = snapshot != nullptr && snapshot->holds() && snapshot->bytes().data() == package.data() &&
+                            snapshot->bytes().size() == package.size();
+    if (!same_bytes || !zelt::host::link_replacing(host, ZELT_FLASH_PACKAGE_PATH, snapshot->descriptor())) {
+        zelt::host::OutputFile file;
+        if (!file.open(host, ZELT_FLASH_PACKAGE_PATH)) return Result::tool(HVXRETVAL_FILE_OPEN_FAILURE);
+        if (!file.write(package) || !file.commit_transient()) return Result::tool(HVXRETVAL_FILE_WRITE_FAILURE);
+    }
+    zelt::host::RemoveOnInterrupt remove_staged(host.map_path(ZELT_FLASH_PACKAGE_PATH));
     // A flash the firmware accepts is carried through by the caller's CarryThrough; one
     // it refuses leaves the run to stop at once.
     zelt::host::arm_carry_through();

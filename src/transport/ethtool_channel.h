@@ -39,7 +39,11 @@ Result zeltnvmEthtoolFlashItem(const Function& fn, const std::string& fname, uin
 // interrupted). Another run holding the lock for the whole wait: -16 (busy), after a
 // line naming it. File errors: -101 (open or lock), -104 (write; nothing is left
 // behind).
-Result zeltnvmSecureUpdate(const Function& fn, std::span<const uint8_t> package, uint32_t install_type);
+// When `snapshot` is given and holds exactly `package`'s bytes, the staged file is the
+// snapshot itself, linked into place instead of written out again; where the link
+// cannot be made the bytes are written as without it.
+Result zeltnvmSecureUpdate(const Function& fn, std::span<const uint8_t> package, uint32_t install_type,
+                           const host::FileSnapshot* snapshot = nullptr);
 
 // Cable data from the optical module's EEPROM.
 ResultOr<ModuleInfo> zeltnvmGetModuleInfo(const Function& fn);

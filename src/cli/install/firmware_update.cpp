@@ -150,7 +150,7 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
     const char* file = row.package.file.c_str();
     const int cfg_pkg = row.cfg_pkg;
     // The bytes verified when the package was chosen, not the file as it is now.
-    const zelt::ByteBuffer& pkg = row.package.bytes;
+    const std::span<const uint8_t> pkg = row.package.bytes;
 
     installer::UpdateTarget target;
     target.inventory = &inventory;
@@ -182,7 +182,7 @@ int zeltnvm_invoke_firmware_update(const zelt::device::Inventory& inventory, zel
         outcome.result = prepared;
         return prepared.code();
     }
-    const zelt::Result rc = update.install(pkg);
+    const zelt::Result rc = update.install(pkg, row.package.bytes.snapshot());
     outcome.result = rc;
     if (installer::is_busy(rc)) return zeltnvm_display_error_msg(CMD_INSTALL, rc.code());
     if (!rc.ok()) return zeltnvm_install_failure_status(file, rc);

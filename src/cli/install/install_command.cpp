@@ -483,7 +483,7 @@ int install_command(const zelt::device::Inventory& inventory, const zelt::device
                       family_label(r.device_type, false), static_cast<int>(i) + 1);
         std::fflush(stdout);
         const int adapter_rc = zeltnvm_invoke_firmware_update(inventory, r, args, out);
-        zelt::ByteBuffer().swap(r.package.bytes);  // done with: one package in memory less
+        r.package.bytes.release();  // done with: one package in memory less
         out.status = adapter_rc;
         if (out.recovery) tell_next_action(out, adapter_rc);
     }

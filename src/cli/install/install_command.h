@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/byte_buffer.h"
@@ -16,6 +17,7 @@
 #include "device/identity/identity.h"
 #include "device/inventory.h"
 #include "device/recovery/recovery.h"
+#include "host/file_snapshot.h"
 #include "host/host.h"
 
 namespace zelt::cli {
@@ -39,10 +41,39 @@ struct InstallArgs {
     static InstallArgs from(const ScanOptions& scan, const ParsedCommand& parsed);
 };
 
+// A package's bytes: a private snapshot of its file (host/file_snapshot.h), which
+// the installation can stage as it is, or the file read into memory (a wrapped package,
+// unwrapped in place, or where no snapshot could be made).
+class PackageBytes {
+public:
+    PackageBytes() = default;
+    explicit PackageBytes(zelt::ByteBuffer buffer) : buffer_(std::move(buffer)) {}
+    explicit PackageBytes(host::FileSnapshot snapshot) : snapshot_(std::move(snapshot)) {}
+
+    std::span<const uint8_t> span() const {
+        return snapshot_.holds() ? snapshot_.bytes() : std::span<const uint8_t>(buffer_);
+    }
+    operator std::span<const uint8_t>() const { return span(); }
+    const uint8_t* data() const { return span().data(); }
+    size_t size() const { return span().size(); }
+    bool empty() const { return span().empty(); }
+    // The snapshot holding the bytes; nullptr when they were read into memory.
+    const host::FileSnapshot* snapshot() const { return snapshot_.holds() ? &snapshot_ : nullptr; }
+    // Lets go of the bytes (memory or snapshot).
+    void release() {
+        zelt::ByteBuffer().swap(buffer_);
+        snapshot_.reset();
+    }
+
+private:
+    zelt::ByteBuffer buffer_;
+    host::FileSnapshot snapshot_;
+};
+
 // The package file chosen for one adapter, and what the package says of itself.
 struct ChosenPackage {
     std::string file;                   // as named on the command line or matched by its pattern
-    zelt::ByteBuffer bytes;             // the package as read and verified: what gets installed
+    PackageBytes bytes;                 // the package as read and verified: what gets installed
     std::string version;                // the package version, "" when it has none
     bool onboard_cfg_required = false;  // needs the adapter's onboard configuration item
     bool livepatch = false;             // a live patch: takes effect without a reboot

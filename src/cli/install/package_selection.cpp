@@ -13,10 +13,12 @@
 #include "package/package_checks.h"
 #include "package/package_properties.h"
 #include "package/package_reader.h"
+#include "package/pldm_wrapper.h"
 #include "transport/ethtool_channel.h"
 #include "transport/function.h"
 #include "transport/fw_queries.h"
 #include "transport/hwrm_channel.h"
+#include "wire/ethtool_nvm.h"
 
 namespace zelt::cli {
 
@@ -33,6 +35,37 @@ Version4 parse_version(const char* text) {
     Version4 v;
     if (text) std::sscanf(text, "%d.%d.%d.%d", &v.n[0], &v.n[1], &v.n[2], &v.n[3]);
     return v;
+}
+
+// Package lengths are handed on in 32 bits: the same bound as every package read.
+constexpr uint64_t kLargestPackageFile = UINT32_MAX;
+
+// Reads a package to install. A plain package file is kept as a private snapshot in
+// the firmware directory, where the installation can stage that very copy by a link
+// instead of writing the package out again. Whatever the snapshot cannot take (a
+// wrapped package, which is unwrapped in memory; an empty file; a directory that cannot
+// hold an unnamed file; any refusal of the file) is read as every package is read, so
+// results and messages are those of zelpkgReadPackage.
+int32_t read_install_package(zelt::host::Host& host, const char* name, zelt::cli::PackageBytes& bytes) {
+    zelt::host::FileSnapshot snapshot;
+    if (name != nullptr &&
+        host.snapshot_regular_file(name, kLargestPackageFile, ZELT_FIRMWARE_DIR, snapshot) ==
+            zelt::host::SnapshotMade::kOk &&
+        !snapshot.bytes().empty()) {
+        size_t offset = 0;
+        if (zelt::zelpkgPldmPackageOffset(snapshot.bytes().data(), snapshot.bytes().size(), &offset) ==
+                HVXRETVAL_SUCCESS &&
+            offset == 0) {
+            const int32_t rc = zelpkgGetHeader(snapshot.bytes().data(), snapshot.bytes().size(), nullptr);
+            if (rc == HVXRETVAL_SUCCESS) bytes = zelt::cli::PackageBytes(std::move(snapshot));
+            return rc;
+        }
+    }
+    snapshot.reset();
+    zelt::ByteBuffer data;
+    const int32_t rc = zelpkgReadPackage(host, name, data);
+    if (rc == HVXRETVAL_SUCCESS) bytes = zelt::cli::PackageBytes(std::move(data));
+    return rc;
 }
 
 }  // namespace
@@ -78,8 +111,8 @@ zelt::cli::PackageChoice zeltnvm_check_package_supported(zelt::host::Host& host,
     int status = 4;
     for (const std::string& file : files) {
         const char* name = file.c_str();
-        zelt::ByteBuffer pkg;
-        rc = zelpkgReadPackage(host, name, pkg);
+        zelt::cli::PackageBytes pkg;
+        rc = read_install_package(host, name, pkg);
         if (rc != 0) {
             if (rc < -99)
                 zeltnvm_print(ZELT_LOC_LOG, ZELT_LVL_ERROR, "%s: Package %s read error: %s\n", kFn, name,

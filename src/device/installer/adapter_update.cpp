@@ -102,8 +102,8 @@ Result AdapterUpdate::create_staging_item(std::span<const uint8_t> pkg) {
     return Result::success();
 }
 
-Result AdapterUpdate::install_with_retry(std::span<const uint8_t> pkg) {
-    auto once = [&] { return zeltnvmInstallPackage(fn(), pkg, target_.install_type, target_.device_id); };
+Result AdapterUpdate::install_with_retry(std::span<const uint8_t> pkg, const host::FileSnapshot* snapshot) {
+    auto once = [&] { return zeltnvmInstallPackage(fn(), pkg, target_.install_type, target_.device_id, snapshot); };
     const Result first = once();
     if (!is_no_room(first)) return first;
     if (first.code() == HVXRETVAL_NVM_WRITE_CMD_ERR_CODE_NO_SPACE) {
@@ -117,12 +117,12 @@ Result AdapterUpdate::install_with_retry(std::span<const uint8_t> pkg) {
     return once();
 }
 
-Result AdapterUpdate::install(std::span<const uint8_t> pkg) {
+Result AdapterUpdate::install(std::span<const uint8_t> pkg, const host::FileSnapshot* snapshot) {
     // Armed by the request that hands the package to the firmware: once the firmware
     // has it, a signal waits for the install log and the identity to be written back.
     carry_ = std::make_unique<host::CarryThrough>();
     observer_.install_starting();
-    const Result rc = install_with_retry(pkg);
+    const Result rc = install_with_retry(pkg, snapshot);
     if (is_access_denied(rc)) observer_.access_denied();
     observer_.install_ended();
     if (!is_busy(rc)) {

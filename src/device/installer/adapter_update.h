@@ -23,6 +23,7 @@
 #include "device/inventory.h"
 #include "device/recovery/recovery.h"
 #include "device/reset/device_reset.h"
+#include "host/file_snapshot.h"
 #include "host/interrupt.h"
 
 namespace zelt::device::installer {
@@ -94,7 +95,9 @@ public:
     // result.
     // Once the firmware has accepted the package, a signal is acted on only after that
     // (after finish_recovery for a -recovery installation): see host::CarryThrough.
-    Result install(std::span<const uint8_t> pkg);
+    // `snapshot`: the private file holding exactly `pkg`, staged as it is when the
+    // channel can (nullptr: none).
+    Result install(std::span<const uint8_t> pkg, const host::FileSnapshot* snapshot = nullptr);
 
     // After a successful -recovery installation: the multi-function mode, MAC
     // addresses, certificate alias and FRU are written back, and the VPD item when the
@@ -112,7 +115,7 @@ public:
 private:
     Result prepare_recovery(std::span<const uint8_t> pkg);
     Result create_staging_item(std::span<const uint8_t> pkg);
-    Result install_with_retry(std::span<const uint8_t> pkg);
+    Result install_with_retry(std::span<const uint8_t> pkg, const host::FileSnapshot* snapshot);
     Result reset_after_recovery();
     void restore_failed(Piece piece);
     void keep_what_was_saved();

@@ -82,10 +82,13 @@ Result access_denied() { return Result::system(EACCES, HVXRETVAL_DEVICE_DRIVER_I
 bool is_access_denied(const Result& result) { return result == access_denied(); }
 
 Result zeltnvmInstallPackage(const transport::Function& fn, std::span<const uint8_t> pkg, uint32_t install_type,
-                             uint16_t pci_device_id) {
+                             uint16_t pci_device_id, const host::FileSnapshot* snapshot) {
     if (pkg.data() == nullptr || !fn.channel) return Result::tool(HVXRETVAL_INVALID_POINTER_PARAMETER);
     const Result rc = prepareStagingItem(fn, pkg, pci_device_id);
     if (!rc.ok()) return rc;
+    if (snapshot != nullptr && snapshot->holds() && snapshot->bytes().data() == pkg.data() &&
+        snapshot->bytes().size() == pkg.size())
+        return fn.channel->install_snapshot(fn, *snapshot, install_type);
     return fn.channel->install_package(fn, pkg, install_type);
 }
 

@@ -16,6 +16,7 @@
 #include "formats/image/package_log.h"
 
 #include "common/result.h"
+#include "host/file_snapshot.h"
 #include "transport/function.h"
 
 namespace zelt::device {
@@ -48,8 +49,10 @@ inline constexpr size_t ZELTNVM_PKG_LOG_FORMAT_MAX = 128;
 Result access_denied();
 bool is_access_denied(const Result& result);
 
+// `snapshot`, when given and holding exactly `pkg`'s bytes, is handed to the channel
+// to stage as it is (Channel::install_snapshot).
 Result zeltnvmInstallPackage(const transport::Function& fn, std::span<const uint8_t> pkg, uint32_t install_type,
-                             uint16_t pci_device_id);
+                             uint16_t pci_device_id, const host::FileSnapshot* snapshot = nullptr);
 
 // The size a staging item created for `pkg` gets: the larger of the item_length of the
 // package's own update record and the package length rounded up to whole
