@@ -1,10 +1,12 @@
 // install and reset run as programs against simulated hosts (tests/install/install_host.h).
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "cli/install/install_command.h"
+#include "tests/install/flash_check.h"
 #include "tests/install/install_host.h"
 
 using namespace zelt::cli;
@@ -71,6 +73,35 @@ TEST(InstallCommand, UpdatesBothAdaptersAndResetActivatesTheNewVersion) {
 // The default host with adapter1 reporting adapter0's serial number.
 constexpr const char* kSharedSerialHost = R"({"adapters": [{"device_type": 8, "ports": 2},
   {"device_type": 5, "ports": 2, "total_vfs": 8, "dsn": "0x5a0b00c0de000100"}]})";
+
+// However the package file is taken in (kept as a private copy that is staged by a
+// link, unwrapped in memory, or read when the firmware directory is missing), the
+// adapter ends up with the package in a flash that checks, and no staged file, whole
+// or temporary, is left in the firmware directory.
+TEST(InstallCommand, EveryWayOfStagingFlashesThePackageAndLeavesNothing) {
+    const struct {
+        const char* name;
+        std::vector<std::string> example_options;
+        bool firmware_dir_missing;
+    } cases[] = {
+        {"plain package", {}, false},
+        {"wrapped package", {"--wrap"}, false},
+        {"no firmware directory", {}, true},
+    };
+    for (const auto& c : cases) {
+        Host host;
+        host.example("new.pkg", "229.0.1.0", c.example_options);
+        if (c.firmware_dir_missing) std::filesystem::remove_all(host.root() + "/lib/firmware");
+        const RunResult r = host.zeltnvm({"-dev=zen2", "-y", "install", "new.pkg"});
+        ASSERT_EQ(r.status, 0) << c.name << r.out << r.err;
+        EXPECT_TRUE(contains(r.out, "\nFirmware update is completed.\n")) << c.name << r.out;
+        EXPECT_TRUE(zelt::test::damaged_items(zelt::test::read_bytes(host.root() + "/sim/adapter1.flash")).empty())
+            << c.name;
+        EXPECT_EQ(zelt::test::staged_files(host), std::vector<std::string>{}) << c.name;
+        const RunResult info = host.zeltnvm({"-dev=zen2", "device_info"});
+        EXPECT_TRUE(contains(info.out, "Package version on NVM      : 229.0.1.0")) << c.name << info.out;
+    }
+}
 
 TEST(InstallCommand, AdaptersSharingASerialNumberStayTwoAdapters) {
     Host host(kSharedSerialHost);

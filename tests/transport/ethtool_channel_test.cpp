@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -7,6 +9,7 @@
 #include <span>
 
 #include "common/hvxretval.h"
+#include "host/file_snapshot.h"
 #include "tests/transport/transport_fixture.h"
 #include "transport/ethtool_channel.h"
 
@@ -159,6 +162,52 @@ TEST_F(Ethtool, SecureUpdateStoresAndFlashesThePackage) {
     EXPECT_EQ(transport::zeltnvmSecureUpdate(eth("eth0"), bytes(package).first(4), 2).code(), 17);
     EXPECT_EQ(staged, "PKG0");
     EXPECT_TRUE(std::filesystem::is_empty(dir.file("lib/firmware")));
+}
+
+// A snapshot holding exactly the package is staged by a link: the driver finds the same
+// bytes under the same name as when they are written out, and afterwards neither the
+// staged name nor a temporary is left while the snapshot keeps its bytes. A snapshot of
+// other bytes than those handed in is never staged: the package is written.
+TEST_F(Ethtool, SecureUpdateStagesASnapshotByLink) {
+    const std::string package = "PKG0 snapshot bytes";
+    hostFile("/pkg-file", package);
+    std::filesystem::create_directories(dir.file("lib/firmware"));
+    std::string staged;
+    std::vector<std::string> beside;
+    ino_t staged_inode = 0;
+    host->driver = [&](const FakeAdapterHost::EthtoolCall&, void*) {
+        staged = read_text_file(dir.file("lib/firmware/hvxupdate.pkg"));
+        struct stat st{};
+        ::stat(dir.file("lib/firmware/hvxupdate.pkg").c_str(), &st);
+        staged_inode = st.st_ino;
+        beside.clear();
+        for (const auto& e : std::filesystem::directory_iterator(dir.file("lib/firmware")))
+            beside.push_back(e.path().filename().string());
+        return 0;
+    };
+    host::FileSnapshot snapshot;
+    ASSERT_EQ(host->snapshot_regular_file("/pkg-file", 64, "/lib/firmware", snapshot), host::SnapshotMade::kOk);
+    struct stat snap{};
+    ASSERT_EQ(::fstat(snapshot.descriptor(), &snap), 0);
+    const std::string other = "PKG0 other bytes";
+    const struct {
+        const char* name;
+        std::span<const uint8_t> package;
+        std::string expected;
+        bool linked;  // the staged file is the snapshot itself
+    } cases[] = {
+        {"snapshot", snapshot.bytes(), package, true},
+        {"other bytes", bytes(other), other, false},
+        {"part of the snapshot", snapshot.bytes().first(4), "PKG0", false},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(transport::zeltnvmSecureUpdate(eth("eth0"), c.package, 2, &snapshot).code(), 0) << c.name;
+        EXPECT_EQ(staged, c.expected) << c.name;
+        EXPECT_EQ(staged_inode == snap.st_ino, c.linked) << c.name;
+        EXPECT_EQ(beside, std::vector<std::string>{"hvxupdate.pkg"}) << c.name;
+        EXPECT_TRUE(std::filesystem::is_empty(dir.file("lib/firmware"))) << c.name;
+        EXPECT_EQ(std::string(snapshot.bytes().begin(), snapshot.bytes().end()), package) << c.name;
+    }
 }
 
 TEST_F(Ethtool, SecureUpdateReportsAnUnwritableFirmwareDirectory) {
