@@ -16,6 +16,14 @@ namespace {
 
 constexpr uint32_t kBlock = FlashModel::kBlock;
 
+// `n` bytes that differ from block to block and from their neighbours: byte i is
+// i * step + seed.
+std::vector<uint8_t> patterned_bytes(size_t n, uint8_t seed, uint8_t step) {
+    std::vector<uint8_t> b(n);
+    for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(i * step + seed);
+    return b;
+}
+
 class FlashModelTest : public ::testing::Test {
 protected:
     // 2 directory blocks + 16 item blocks.
@@ -140,11 +148,7 @@ TEST(FlashOverlayTest, ChangesMatchTheFlashAndReachItOnlyOnCommit) {
         ASSERT_EQ(f.read(static_cast<uint32_t>(i), 0, data), FlashStatus::ok);
         seen.insert(seen.end(), data.begin(), data.end());
     };
-    auto patterned = [](size_t n, uint8_t seed) {
-        std::vector<uint8_t> b(n);
-        for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(i * 7 + seed);
-        return b;
-    };
+    auto patterned = [](size_t n, uint8_t seed) { return patterned_bytes(n, seed, 7); };
     struct Case {
         const char* name;
         std::vector<Step> steps;
@@ -243,11 +247,7 @@ TEST(FlashOverlayTest, WritesFromTheFlashItselfMatchTheFlashChangedDirectly) {
             seen.push_back(static_cast<uint8_t>(e.item_location / kBlock));
         }
     };
-    auto patterned = [](size_t n, uint8_t seed) {
-        std::vector<uint8_t> b(n);
-        for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(i * 13 + seed);
-        return b;
-    };
+    auto patterned = [](size_t n, uint8_t seed) { return patterned_bytes(n, seed, 13); };
     struct Case {
         const char* name;
         std::vector<Step> steps;
