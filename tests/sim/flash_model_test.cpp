@@ -24,6 +24,21 @@ std::vector<uint8_t> patterned_bytes(size_t n, uint8_t seed, uint8_t step) {
     return b;
 }
 
+// A formatted flash of `item_blocks` item blocks that ends 100 bytes into one more,
+// holding three items of patterned bytes (made with `step`): 41 (2 blocks and 50
+// bytes), 42 (2 blocks in an allocation of 3) and 43 (a block and 10 bytes in an
+// allocation of `third_allocation` bytes).
+void make_three_items(std::vector<uint8_t>& bytes, uint32_t item_blocks, uint8_t step, uint32_t third_allocation) {
+    bytes.assign(FlashModel::kDirectoryBytes + item_blocks * kBlock + 100, 0);
+    FlashModel made(bytes);
+    made.format();
+    uint32_t index;
+    ASSERT_EQ(made.write(41, 0, 0, 0, patterned_bytes(2 * kBlock + 50, 1, step), 0, index), FlashStatus::ok);
+    ASSERT_EQ(made.write(42, 0, 0, 0, patterned_bytes(2 * kBlock, 2, step), 3 * kBlock, index), FlashStatus::ok);
+    ASSERT_EQ(made.write(43, 0, 0, 0, patterned_bytes(kBlock + 10, 3, step), third_allocation, index),
+              FlashStatus::ok);
+}
+
 class FlashModelTest : public ::testing::Test {
 protected:
     // 2 directory blocks + 16 item blocks.
@@ -188,13 +203,8 @@ TEST(FlashOverlayTest, ChangesMatchTheFlashAndReachItOnlyOnCommit) {
     };
     // Three items of patterned bytes and room for two more blocks, on a flash that ends
     // inside a block.
-    std::vector<uint8_t> flash_bytes(FlashModel::kDirectoryBytes + 12 * kBlock + 100);
-    FlashModel made(flash_bytes);
-    made.format();
-    uint32_t index;
-    ASSERT_EQ(made.write(41, 0, 0, 0, patterned(2 * kBlock + 50, 1), 0, index), FlashStatus::ok);
-    ASSERT_EQ(made.write(42, 0, 0, 0, patterned(2 * kBlock, 2), 3 * kBlock, index), FlashStatus::ok);
-    ASSERT_EQ(made.write(43, 0, 0, 0, patterned(kBlock + 10, 3), 4 * kBlock, index), FlashStatus::ok);
+    std::vector<uint8_t> flash_bytes;
+    ASSERT_NO_FATAL_FAILURE(make_three_items(flash_bytes, 12, 7, 4 * kBlock));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<uint8_t> direct_bytes = flash_bytes, base = flash_bytes;
@@ -282,13 +292,8 @@ TEST(FlashOverlayTest, WritesFromTheFlashItselfMatchTheFlashChangedDirectly) {
         {"an item rewritten in place from its own bytes, unchanged",
          {[&](FlashModel& f, auto flash) { write(f, 43, data_of(f, flash, 43, 0, kBlock + 10)); }}},
     };
-    std::vector<uint8_t> flash_bytes(FlashModel::kDirectoryBytes + 16 * kBlock + 100);
-    FlashModel made(flash_bytes);
-    made.format();
-    uint32_t index;
-    ASSERT_EQ(made.write(41, 0, 0, 0, patterned(2 * kBlock + 50, 1), 0, index), FlashStatus::ok);
-    ASSERT_EQ(made.write(42, 0, 0, 0, patterned(2 * kBlock, 2), 3 * kBlock, index), FlashStatus::ok);
-    ASSERT_EQ(made.write(43, 0, 0, 0, patterned(kBlock + 10, 3), 2 * kBlock, index), FlashStatus::ok);
+    std::vector<uint8_t> flash_bytes;
+    ASSERT_NO_FATAL_FAILURE(make_three_items(flash_bytes, 16, 13, 2 * kBlock));
     // The commit's first part ends inside item 42, so each part may overwrite bytes the
     // other part's blocks refer to.
     const uint64_t split = FlashModel::kDirectoryBytes + 4 * kBlock;
