@@ -13,6 +13,7 @@
 
 #include "common/directory_entry.h"
 #include "formats/crypto/crc32.h"
+#include "host/huge_mapping.h"
 #include "sim/flash/flash_model.h"
 #include "sim/state/sim_files.h"
 #include "sim/state/sim_store.h"
@@ -22,8 +23,8 @@ namespace zelt::sim {
 namespace {
 
 constexpr uint8_t kErased = 0xFF;
-// Erased bytes are written from one buffer of this size.
-constexpr size_t kErasedChunk = 1u << 20;
+// An erased file grows by this much at a time.
+constexpr size_t kErasedChunk = host::kHugePieceBytes;
 
 class FlashFile {
 public:
@@ -44,17 +45,11 @@ public:
         return true;
     }
 
+    // In whole 2 MiB pieces where it can: the simulated firmware maps the file, and a
+    // file held in such pieces maps a piece at a time.
     bool erase(uint64_t at, uint64_t length, std::string& error) {
-        if (length == 0) return true;
-        if (erased_.size() < std::min<uint64_t>(length, kErasedChunk))
-            erased_.assign(static_cast<size_t>(std::min<uint64_t>(length, kErasedChunk)), kErased);
-        while (length > 0) {
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(length, erased_.size()));
-            if (!write(at, {erased_.data(), n}, error)) return false;
-            at += n;
-            length -= n;
-        }
-        return true;
+        const int err = host::write_repeated(fd_, at, length, kErased);
+        return err == 0 || fail(err, error);
     }
 
     // Cuts the file to `size` bytes when it is longer.
@@ -79,7 +74,6 @@ private:
     }
     std::string path_;
     int fd_;
-    std::vector<uint8_t> erased_;
 };
 
 std::unique_ptr<FlashFile> open_flash_file(const std::string& path, int flags, std::string& error) {
@@ -152,7 +146,7 @@ bool write_through_model(const std::string& path, uint64_t size, std::span<const
     if (write_erased_file(path, size, size, [] { return false; }, error) != size) return false;
     auto mapped = MappedFlash::open(path, error);
     if (!mapped) return false;
-    FlashModel flash(mapped->bytes());
+    FlashModel flash(mapped->bytes(), mapped.get());
     flash.format_erased();
     for (const NvmItem& item : items) {
         uint32_t index;

@@ -25,7 +25,7 @@ struct NvmItem {
     std::optional<uint32_t> data_crc;
 };
 
-// Makes `path` a file of erased bytes: `least` of them, then more in steps of 1 MiB
+// Makes `path` a file of erased bytes: `least` of them, then more in steps of 2 MiB
 // while `more()` says so, up to `most`. The number written, or 0 with `error` set.
 uint64_t write_erased_file(const std::string& path, uint64_t least, uint64_t most, const std::function<bool()>& more,
                            std::string& error);

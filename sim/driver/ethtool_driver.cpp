@@ -140,11 +140,10 @@ int flash_device(EthtoolCall& c, void* data) {
     c.log["file"] = name;
     // Only names inside the firmware directory are loaded.
     if (name.empty() || name.front() == '/' || name.find("..") != std::string::npos) return fail(c.err, EINVAL);
-    const std::unique_ptr<StagedFile> file = StagedFile::open(c.session.paths().root + ZELT_FIRMWARE_DIR + name);
-    if (!file) return fail(c.err, ENOENT);
-    const std::span<const uint8_t> package = file->bytes();
-    c.log["size"] = package.size();
-    if (package.empty()) return fail(c.err, EINVAL);
+    const std::unique_ptr<StagedFile> package = StagedFile::open(c.session.paths().root + ZELT_FIRMWARE_DIR + name);
+    if (!package) return fail(c.err, ENOENT);
+    c.log["size"] = package->size();
+    if (package->size() == 0) return fail(c.err, EINVAL);
     uint32_t install_type = (f.region & 0xFFFF) == 0 && f.region != 0 ? f.region >> 16 : f.region;
     c.log["install_type"] = install_type;
 
@@ -154,7 +153,7 @@ int flash_device(EthtoolCall& c, void* data) {
     uint16_t attr = staging >= 0 ? flash.entry(static_cast<uint32_t>(staging)).attr : ZEL_DIR_ATTR_NO_CHKSUM;
     uint32_t item_length = staging >= 0 ? flash.entry(static_cast<uint32_t>(staging)).item_length : 0;
     uint32_t index;
-    FlashStatus st = flash.write(2, 0, 0, attr, package, item_length, index);
+    FlashStatus st = flash.write(2, 0, 0, attr, *package, item_length, index);
     if (st == FlashStatus::no_space || st == FlashStatus::fragmented || st == FlashStatus::directory_full)
         return fail(c.err, ENOSPC);
     if (st != FlashStatus::ok) return fail(c.err, EIO);
@@ -284,7 +283,7 @@ int interface_device_ioctl(const std::string& root, unsigned long request, struc
     nlohmann::json log{{"channel", "ethtool"}, {"ifname", ifname}, {"function", ref.function->address()}, {"cmd", cmd}};
     EthtoolCall call{*session, ref,
                      FirmwareContext{adapter, *ref.function, session->adapter_state(adapter.name),
-                                     FlashModel(session->flash(adapter.name)), session->now_us(),
+                                     session->flash_model(adapter.name), session->now_us(),
                                      &session->host_view().faults},
                      log, err};
     int rc;

@@ -111,7 +111,7 @@ int lfc_device_ioctl(const std::string& root, uint32_t domain, unsigned long req
 
     const AdapterDesc& adapter = *ref.adapter;
     FirmwareContext ctx{adapter, *ref.function, session->adapter_state(adapter.name),
-                        FlashModel(session->flash(adapter.name)), session->now_us(), &session->host_view().faults};
+                        session->flash_model(adapter.name), session->now_us(), &session->host_view().faults};
     std::vector<uint8_t> response(msg.len_resp, 0);
     const uint64_t response_bus = map.map_response(response);
     std::memcpy(hwrm_req.data() + offsetof(hwrm_input_header, resp_addr), &response_bus, sizeof response_bus);

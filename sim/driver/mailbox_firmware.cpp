@@ -43,7 +43,7 @@ MailboxAnswer mailbox_firmware_answer(SimSession& session, const AdapterDesc& ad
     if (request.size() >= sizeof(hwrm_input_header))
         std::memcpy(request.data() + offsetof(hwrm_input_header, resp_addr), &response_bus, sizeof response_bus);
 
-    FirmwareContext ctx{adapter, function, session.adapter_state(adapter.name), FlashModel(session.flash(adapter.name)),
+    FirmwareContext ctx{adapter, function, session.adapter_state(adapter.name), session.flash_model(adapter.name),
                         session.now_us(), &session.host_view().faults};
     const FaultDesc* fault = match_message_fault(session, adapter, function, req_type);
     if (fault && (fault->kind == "busy" || fault->kind == "timeout" || fault->kind == "unresponsive")) {

@@ -310,7 +310,7 @@ int mgmt_callback(const std::string& root, uint32_t number, void* header_ptr, si
         log["function"] = ref.function->address();
         Call call{*session, ref,
                   FirmwareContext{adapter, *ref.function, session->adapter_state(adapter.name),
-                                  FlashModel(session->flash(adapter.name)), session->now_us(),
+                                  session->flash_model(adapter.name), session->now_us(),
                                   &session->host().faults},
                   log, payload, payload_size};
         const FaultDesc* fault = match_mgmt_fault(*session, ref.adapter, ref.function, number);

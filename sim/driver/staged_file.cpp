@@ -1,9 +1,10 @@
 #include "sim/driver/staged_file.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "sim/state/sim_files.h"
 
@@ -13,25 +14,24 @@ std::unique_ptr<StagedFile> StagedFile::open(const std::string& path) {
     const int fd = open_sim_file(path, O_RDONLY);
     if (fd < 0) return nullptr;
     struct stat st;
-    if (::fstat(fd, &st) != 0) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return nullptr;
     }
-    if (st.st_size <= 0) {
-        ::close(fd);
-        return std::unique_ptr<StagedFile>(new StagedFile(nullptr, 0));
-    }
-    // Populated at once: the whole package is read straight after, and one call that
-    // maps every page costs less than a fault for each run of them.
-    const size_t size = static_cast<size_t>(st.st_size);
-    void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    ::close(fd);
-    if (base == MAP_FAILED) return nullptr;
-    return std::unique_ptr<StagedFile>(new StagedFile(static_cast<const uint8_t*>(base), size));
+    return std::unique_ptr<StagedFile>(new StagedFile(fd, static_cast<uint64_t>(st.st_size)));
 }
 
-StagedFile::~StagedFile() {
-    if (size_ != 0) ::munmap(const_cast<uint8_t*>(base_), size_);
+StagedFile::~StagedFile() { ::close(fd_); }
+
+bool StagedFile::read(uint64_t offset, std::span<uint8_t> out) {
+    if (offset > size_ || out.size() > size_ - offset) return false;
+    for (size_t done = 0; done < out.size();) {
+        const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;  // an error, or the file cut short meanwhile
+        done += static_cast<size_t>(n);
+    }
+    return true;
 }
 
 }  // namespace zelt::sim

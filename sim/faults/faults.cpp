@@ -231,7 +231,7 @@ bool brick_adapter(SimSession& session, const std::string& adapter, std::string&
         error = "no adapter named '" + adapter + "'";
         return false;
     }
-    FlashModel flash(session.flash(adapter));
+    FlashModel flash = session.flash_model(adapter);
     const int index = flash.has_directory() ? flash.find(ZEL_DIR_TYPE_BOOTCODE, 0, 0) : -1;
     if (index < 0) {
         error = adapter + ": the NVM holds no boot code";

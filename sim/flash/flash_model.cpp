@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "formats/crypto/crc32.h"
+#include "sim/flash/populate.h"
 
 namespace zelt::sim {
 
@@ -60,6 +61,30 @@ uint8_t* FlashModel::writable(uint64_t offset, uint64_t length) {
     return bytes_.data() + offset;
 }
 
+void FlashModel::put(uint64_t offset, std::span<const uint8_t> data) {
+    if (data.empty()) return;
+    const auto flash = reinterpret_cast<uintptr_t>(bytes_.data()), from = reinterpret_cast<uintptr_t>(data.data());
+    const bool from_flash = from < flash + bytes_.size() && flash < from + data.size();
+    if (!overlay_ && backing_ && !from_flash && data.size() >= kPopulateBytes && backing_->write(offset, data)) return;
+    copy_bytes(writable(offset, data.size()), data.data(), data.size());
+}
+
+void FlashModel::fill(uint64_t offset, uint64_t length, uint8_t value) {
+    if (!overlay_ && backing_ && length >= kPopulateBytes) {
+        // Written from one buffer of the value, a piece at a time.
+        const std::vector<uint8_t> piece(static_cast<size_t>(std::min<uint64_t>(length, kPopulateBytes)), value);
+        uint64_t done = 0;
+        while (done < length) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(length - done, piece.size()));
+            if (!backing_->write(offset + done, {piece.data(), n})) break;
+            done += n;
+        }
+        offset += done;
+        length -= done;
+    }
+    if (length > 0) fill_bytes(writable(offset, length), length, value);
+}
+
 const char* flash_status_name(FlashStatus status) {
     switch (status) {
         case FlashStatus::ok: return "ok";
@@ -69,6 +94,7 @@ const char* flash_status_name(FlashStatus status) {
         case FlashStatus::bad_index: return "bad index";
         case FlashStatus::out_of_range: return "out of range";
         case FlashStatus::no_directory: return "no directory";
+        case FlashStatus::source_unreadable: return "source unreadable";
     }
     return "?";
 }
@@ -86,7 +112,7 @@ uint64_t FlashModel::blocks_for(uint32_t length) {
 }
 
 void FlashModel::format() {
-    fill_bytes(writable(0, bytes_.size()), bytes_.size(), kErased);
+    fill(0, bytes_.size(), kErased);
     format_erased();
 }
 
@@ -208,7 +234,7 @@ FlashStatus FlashModel::create(uint16_t type, uint16_t ordinal, uint16_t ext, ui
     if (FlashStatus st = free_slot(slot); st != FlashStatus::ok) return st;
     uint32_t location;
     if (FlashStatus st = allocate(blocks_for(item_length), -1, location); st != FlashStatus::ok) return st;
-    fill_bytes(writable(location, blocks_for(item_length)), blocks_for(item_length), kErased);
+    fill(location, blocks_for(item_length), kErased);
     zelnvm_directory_entry_t e{type, ordinal, ext, attr, location, item_length, 0, 0};
     update_checksum(e);
     put_entry(slot, e);
@@ -217,26 +243,66 @@ FlashStatus FlashModel::create(uint16_t type, uint16_t ordinal, uint16_t ext, ui
     return FlashStatus::ok;
 }
 
-FlashStatus FlashModel::write(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
-                              std::span<const uint8_t> data, uint32_t item_length, uint32_t& index,
-                              std::optional<uint32_t> data_crc) {
+FlashStatus FlashModel::place(uint16_t type, uint16_t ordinal, uint16_t ext, uint32_t data_length,
+                              uint32_t& item_length, uint32_t& slot, uint32_t& location) const {
     if (!has_directory()) return FlashStatus::no_directory;
-    uint32_t data_length = static_cast<uint32_t>(data.size());
     item_length = std::max(item_length, data_length);
-    int existing = find(type, ordinal, ext);
-    uint32_t slot;
+    const int existing = find(type, ordinal, ext);
     if (existing >= 0) {
         slot = static_cast<uint32_t>(existing);
     } else if (FlashStatus st = free_slot(slot); st != FlashStatus::ok) {
         return st;
     }
-    uint32_t location;
     if (existing >= 0 && sane(entry(slot)) && blocks_for(item_length) <= blocks_for(entry(slot).item_length)) {
         location = entry(slot).item_location;  // fits where it is
         item_length = std::max(item_length, entry(slot).item_length);
-    } else if (FlashStatus st = allocate(blocks_for(item_length), existing, location); st != FlashStatus::ok) {
-        return st;
+        return FlashStatus::ok;
     }
+    return allocate(blocks_for(item_length), existing, location);
+}
+
+void FlashModel::finish_write(uint32_t slot, const zelnvm_directory_entry_t& e, uint32_t& index) {
+    put_entry(slot, e);
+    if (slot == entry_count()) set_count(slot + 1);
+    index = slot;
+}
+
+FlashStatus FlashModel::write(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr, ItemSource& data,
+                              uint32_t item_length, uint32_t& index) {
+    if (data.size() > UINT32_MAX) return FlashStatus::no_space;
+    const auto data_length = static_cast<uint32_t>(data.size());
+    uint32_t slot, location;
+    if (FlashStatus st = place(type, ordinal, ext, data_length, item_length, slot, location); st != FlashStatus::ok)
+        return st;
+    // A piece at a time through one buffer, taking the CRC on the way: the source is
+    // read once, and no copy of the whole item is ever held.
+    std::vector<uint8_t> piece(static_cast<size_t>(std::min<uint64_t>(data_length, kPopulateBytes)));
+    uint32_t crc = crc32i(ZELT_CRC32_INIT, nullptr, 0);
+    for (uint64_t done = 0; done < data_length;) {
+        const std::span<uint8_t> part(piece.data(), static_cast<size_t>(std::min<uint64_t>(data_length - done, piece.size())));
+        if (!data.read(done, part)) {
+            // What was written of it is erased, and an entry it was to replace goes with it.
+            fill(location, blocks_for(item_length), kErased);
+            if (slot < entry_count() && entry(slot).type != 0) put_entry(slot, zelnvm_directory_entry_t{});
+            return FlashStatus::source_unreadable;
+        }
+        crc = crc32i(~crc, part.data(), part.size());
+        put(location + done, part);
+        done += part.size();
+    }
+    fill(location + data_length, blocks_for(item_length) - data_length, kErased);
+    finish_write(slot, zelnvm_directory_entry_t{type, ordinal, ext, attr, location, item_length, data_length, crc},
+                 index);
+    return FlashStatus::ok;
+}
+
+FlashStatus FlashModel::write(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr,
+                              std::span<const uint8_t> data, uint32_t item_length, uint32_t& index,
+                              std::optional<uint32_t> data_crc) {
+    uint32_t data_length = static_cast<uint32_t>(data.size());
+    uint32_t slot, location;
+    if (FlashStatus st = place(type, ordinal, ext, data_length, item_length, slot, location); st != FlashStatus::ok)
+        return st;
     // The data, then erased bytes to the end of the allocation (each byte written once).
     // Over an overlay, data that is the flash's own bytes (a package staged in it) is
     // written by reference rather than copied.
@@ -245,9 +311,10 @@ FlashStatus FlashModel::write(uint16_t type, uint16_t ordinal, uint16_t ext, uin
         fill_bytes(writable(location + data.size(), blocks_for(item_length) - data.size()),
                    blocks_for(item_length) - data.size(), kErased);
     } else {
-        writable(location, blocks_for(item_length));
-        copy_bytes(bytes_.data() + location, data.data(), data.size());
-        fill_bytes(bytes_.data() + location + data.size(), blocks_for(item_length) - data.size(), kErased);
+        // The CRC of the bytes before they are written, as they may lie in the flash.
+        if (!data_crc) data_crc = crc32i(ZELT_CRC32_INIT, data.data(), data.size());
+        put(location, data);
+        fill(location + data.size(), blocks_for(item_length) - data.size(), kErased);
     }
     zelnvm_directory_entry_t e{type, ordinal, ext, attr, location, item_length, data_length, 0};
     if (data_crc) {
@@ -255,9 +322,7 @@ FlashStatus FlashModel::write(uint16_t type, uint16_t ordinal, uint16_t ext, uin
     } else {
         update_checksum(e);
     }
-    put_entry(slot, e);
-    if (slot == entry_count()) set_count(slot + 1);
-    index = slot;
+    finish_write(slot, e, index);
     return FlashStatus::ok;
 }
 
@@ -283,7 +348,7 @@ FlashStatus FlashModel::modify(uint32_t index, uint32_t offset, std::span<const 
     zelnvm_directory_entry_t e = entry(index);
     if (!sane(e)) return FlashStatus::out_of_range;
     if (offset > e.item_length || data.size() > e.item_length - offset) return FlashStatus::out_of_range;
-    copy_bytes(writable(uint64_t{e.item_location} + offset, data.size()), data.data(), data.size());
+    put(uint64_t{e.item_location} + offset, data);
     e.data_length = std::max<uint32_t>(e.data_length, offset + static_cast<uint32_t>(data.size()));
     update_checksum(e);
     put_entry(index, e);
@@ -293,7 +358,7 @@ FlashStatus FlashModel::modify(uint32_t index, uint32_t offset, std::span<const 
 FlashStatus FlashModel::erase_entry(uint32_t index) {
     if (index >= entry_count() || entry(index).type == 0) return FlashStatus::bad_index;
     zelnvm_directory_entry_t e = entry(index);
-    if (sane(e)) fill_bytes(writable(e.item_location, blocks_for(e.item_length)), blocks_for(e.item_length), kErased);
+    if (sane(e)) fill(e.item_location, blocks_for(e.item_length), kErased);
     put_entry(index, zelnvm_directory_entry_t{});
     return FlashStatus::ok;
 }
@@ -314,17 +379,23 @@ FlashStatus FlashModel::raw_write(uint32_t offset, std::span<const uint8_t> data
         std::memmove(to, data.data(), data.size());  // bytes of the flash itself, moved
         return FlashStatus::ok;
     }
+    // Runs of blocks that differ are written together.
+    size_t run = 0;  // where the run of differing blocks before `done` starts
     for (size_t done = 0; done < data.size();) {
         const size_t n = std::min<size_t>(kBlock, data.size() - done);
-        if (std::memcmp(to + done, data.data() + done, n) != 0) copy_bytes(to + done, data.data() + done, n);
+        if (std::memcmp(to + done, data.data() + done, n) == 0) {
+            put(offset + run, data.subspan(run, done - run));
+            run = done + n;
+        }
         done += n;
     }
+    put(offset + run, data.subspan(run));
     return FlashStatus::ok;
 }
 
 FlashStatus FlashModel::raw_fill(uint32_t offset, uint32_t length, uint8_t pattern) {
     if (offset > size() || length > size() - offset) return FlashStatus::out_of_range;
-    fill_bytes(writable(offset, length), length, pattern);
+    fill(offset, length, pattern);
     return FlashStatus::ok;
 }
 

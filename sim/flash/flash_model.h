@@ -7,9 +7,9 @@
 // the flash is defragmented. Raw writes and fills go straight to the bytes, so
 // erasing the directory area makes the directory vanish, as on flash.
 //
-// The model works on a caller's byte span (a mapped flash image file), or on an
-// overlay of one whose changes reach the flash only when committed; it never
-// allocates the flash itself.
+// The model works on a caller's byte span (a mapped flash image file, whose large
+// writes may go through the file itself), or on an overlay of one whose changes reach
+// the flash only when committed; it never allocates the flash itself.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "common/directory_entry.h"
+#include "sim/flash/flash_backing.h"
 #include "sim/flash/flash_overlay.h"
 
 namespace zelt::sim {
@@ -30,6 +31,16 @@ enum class FlashStatus {
     bad_index,        // no live entry at that directory index
     out_of_range,     // offset or length outside the item or the flash
     no_directory,     // the directory area does not hold a directory (erased)
+    source_unreadable,  // the bytes to write could not be read from where they are
+};
+
+// Bytes written into an item from outside the flash, read a piece at a time (a file).
+class ItemSource {
+public:
+    virtual ~ItemSource() = default;
+    virtual uint64_t size() const = 0;
+    // Reads out.size() bytes from `offset`; false when not all of them can be read.
+    virtual bool read(uint64_t offset, std::span<uint8_t> out) = 0;
 };
 
 const char* flash_status_name(FlashStatus status);
@@ -48,6 +59,8 @@ public:
     static constexpr uint32_t kMagic = 0x5244495A;  // "ZDIR"
 
     explicit FlashModel(std::span<uint8_t> bytes) : bytes_(bytes) {}
+    // Over a mapping of a file: large writes go through `backing` (when not null).
+    FlashModel(std::span<uint8_t> bytes, FlashBacking* backing) : bytes_(bytes), backing_(backing) {}
     // The flash as the overlay has it: reads see the overlay's changes over the flash,
     // and changes go to the overlay alone.
     explicit FlashModel(FlashOverlay& overlay);
@@ -79,6 +92,11 @@ public:
     // `data_crc`, when given, is the CRC-32 of `data` known already (the entry's checksum).
     FlashStatus write(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr, std::span<const uint8_t> data,
                       uint32_t item_length, uint32_t& index, std::optional<uint32_t> data_crc = std::nullopt);
+    // The same with the data read from `data` a piece at a time. When it cannot all be
+    // read (source_unreadable), the item's new blocks are erased and an entry of that
+    // identity is deleted.
+    FlashStatus write(uint16_t type, uint16_t ordinal, uint16_t ext, uint16_t attr, ItemSource& data,
+                      uint32_t item_length, uint32_t& index);
     // `length` bytes of an item's allocation from `offset`, in place (valid until the
     // flash is next changed); empty when the index or the range is not the item's.
     std::span<const uint8_t> view(uint32_t index, uint32_t offset, uint32_t length) const;
@@ -112,14 +130,23 @@ private:
     // First-fit placement of `need` bytes; `except_index` is treated as free.
     FlashStatus allocate(uint64_t need, int except_index, uint32_t& location) const;
     FlashStatus free_slot(uint32_t& index) const;
+    // Where an item of that identity and length goes: its directory slot and location
+    // (the entry's own when it still fits there); `item_length` grows to what it gets.
+    FlashStatus place(uint16_t type, uint16_t ordinal, uint16_t ext, uint32_t data_length, uint32_t& item_length,
+                      uint32_t& slot, uint32_t& location) const;
+    void finish_write(uint32_t slot, const zelnvm_directory_entry_t& e, uint32_t& index);
     void update_checksum(zelnvm_directory_entry_t& e) const;
     // The bytes at `offset` made ready for reading or writing `length` of them (over an
     // overlay the blocks are taken from the flash as needed).
     const uint8_t* readable(uint64_t offset, uint64_t length) const;
     uint8_t* writable(uint64_t offset, uint64_t length);
+    // Writes bytes from outside the flash, or fills a range with one value.
+    void put(uint64_t offset, std::span<const uint8_t> data);
+    void fill(uint64_t offset, uint64_t length, uint8_t value);
 
     std::span<uint8_t> bytes_;
     FlashOverlay* overlay_ = nullptr;
+    FlashBacking* backing_ = nullptr;
 };
 
 }  // namespace zelt::sim

@@ -7,15 +7,9 @@
 #include <cstring>
 #include <new>
 
+#include "sim/flash/populate.h"
+
 namespace zelt::sim {
-
-namespace {
-
-// Writes of at least this much have their pages mapped in one call instead of a fault
-// for each.
-constexpr uint64_t kPopulateBytes = 256 * 1024;
-
-}  // namespace
 
 FlashOverlay::FlashOverlay(std::span<const uint8_t> base)
     : base_(base), state_((base.size() + kBlock - 1) / kBlock, kAbsent) {
@@ -55,11 +49,7 @@ void FlashOverlay::prepare_read(uint64_t offset, uint64_t length) {
 void FlashOverlay::prepare_write(uint64_t offset, uint64_t length) {
     if (length == 0 || offset >= base_.size()) return;
     const uint64_t end = std::min<uint64_t>(offset + length, base_.size());
-    if (end - offset >= kPopulateBytes) {
-        // Whole pages only; a kernel without the call leaves the faults to the writes.
-        const uint64_t first = (offset + kBlock - 1) / kBlock * kBlock, last = end / kBlock * kBlock;
-        if (last > first) ::madvise(bytes_ + first, last - first, MADV_POPULATE_WRITE);
-    }
+    populate_for_write(bytes_ + offset, end - offset);
     for (uint64_t b = offset / kBlock; b * kBlock < end; ++b) {
         // A block covered in part keeps the flash's bytes beside the written ones.
         if (offset > b * kBlock || end < block_end(b)) take(b);

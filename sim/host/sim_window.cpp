@@ -83,7 +83,7 @@ public:
     void boot_from_nvm(RecoveryChipState& chip, uint16_t) override {
         with_function([&](SimSession& s, FunctionRef ref) {
             FirmwareContext ctx{*ref.adapter, *ref.function, s.adapter_state(ref.adapter->name),
-                                FlashModel(s.flash(ref.adapter->name)), s.now_us(), &s.host().faults};
+                                s.flash_model(ref.adapter->name), s.now_us(), &s.host().faults};
             FirmwareChipHost(ctx, 0).boot_from_nvm(chip);
             down_until_us_ = ctx.state.down_until_us;
         });

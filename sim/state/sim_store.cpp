@@ -1,6 +1,7 @@
 #include "sim/state/sim_store.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/random.h>
@@ -8,6 +9,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -16,6 +18,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "host/huge_mapping.h"
 #include "sim/state/sim_files.h"
 
 namespace zelt::sim {
@@ -46,6 +49,19 @@ FileStamp stamp_of(const std::string& path) {
     return f;
 }
 
+// This process's id, asked of the kernel once, and again in a forked child.
+pid_t this_process() {
+    static std::atomic<pid_t> pid{0};
+    static const int hooked = ::pthread_atfork(nullptr, nullptr, [] { pid.store(0, std::memory_order_relaxed); });
+    (void)hooked;
+    pid_t p = pid.load(std::memory_order_relaxed);
+    if (p == 0) {
+        p = ::getpid();
+        pid.store(p, std::memory_order_relaxed);
+    }
+    return p;
+}
+
 }  // namespace
 
 // A descriptor of a host file kept open between sessions, with the identity of the file
@@ -61,7 +77,7 @@ struct KeptFile {
     pid_t owner = 0;
     bool in_use = false;
 
-    explicit KeptFile(int descriptor) : fd(descriptor), owner(::getpid()) {
+    explicit KeptFile(int descriptor) : fd(descriptor), owner(this_process()) {
         struct stat st;
         if (::fstat(fd, &st) == 0) {
             device = st.st_dev;
@@ -77,7 +93,7 @@ struct KeptFile {
     // True when `path` names this very file (a regular file, not through a link) and
     // this process opened it.
     bool is(const std::string& path) const {
-        if (owner != ::getpid()) return false;
+        if (owner != this_process()) return false;
         struct stat st;
         return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == device && st.st_ino == inode;
     }
@@ -298,14 +314,14 @@ std::unique_ptr<MappedFlash> MappedFlash::open(const std::string& path, std::str
         return nullptr;
     }
     size_t size = static_cast<size_t>(st.st_size);
-    void* base = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    int saved = errno;
-    ::close(fd);
+    // Mapped so that whole 2 MiB pieces of the file's page cache map as one page each.
+    void* base = host::map_file_aligned(fd, size, PROT_READ | PROT_WRITE, MAP_SHARED);
     if (base == MAP_FAILED) {
-        error = path + ": " + std::strerror(saved);
+        error = path + ": " + std::strerror(errno);
+        ::close(fd);
         return nullptr;
     }
-    std::unique_ptr<MappedFlash> mapped(new MappedFlash(static_cast<uint8_t*>(base), size));
+    std::unique_ptr<MappedFlash> mapped(new MappedFlash(fd, static_cast<uint8_t*>(base), size));
     mapped->device_ = st.st_dev;
     mapped->inode_ = st.st_ino;
     return mapped;
@@ -322,7 +338,21 @@ std::shared_ptr<MappedFlash> MappedFlash::reuse_or_open(const std::string& path,
     return open(path, error);
 }
 
-MappedFlash::~MappedFlash() { ::munmap(base_, size_); }
+MappedFlash::~MappedFlash() {
+    ::munmap(base_, size_);
+    ::close(fd_);
+}
+
+bool MappedFlash::write(uint64_t offset, std::span<const uint8_t> data) {
+    if (offset > size_ || data.size() > size_ - offset) return false;
+    for (size_t done = 0; done < data.size();) {
+        const ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;  // what was written is written again through the mapping
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
 
 FileLock::FileLock(std::shared_ptr<KeptFile> file) : file_(std::move(file)), fd_(file_->fd) {}
 
@@ -345,35 +375,55 @@ std::unique_ptr<FileLock> FileLock::acquire(std::shared_ptr<KeptFile> file, cons
     return std::unique_ptr<FileLock>(new FileLock(std::move(file)));
 }
 
-uint64_t FileLock::read_token() const {
-    uint64_t token = 0;
-    if (::pread(fd_, &token, sizeof token, 0) != static_cast<ssize_t>(sizeof token)) return 0;
-    return token;
-}
-
-bool FileLock::write_token(uint64_t token, std::string& error) {
-    if (::pwrite(fd_, &token, sizeof token, 0) != static_cast<ssize_t>(sizeof token)) {
-        error = std::string("lock file: ") + std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
 namespace {
 
 constexpr off_t kClockAt = sizeof(uint64_t);  // the clock follows the token in the lock file
 
 }  // namespace
 
+// The token and the clock are read together, once per lock: nobody else writes them
+// while it is held.
+void FileLock::read_header() const {
+    if (header_read_) return;
+    header_read_ = true;
+    uint8_t header[2 * sizeof(uint64_t)];
+    const ssize_t n = ::pread(fd_, header, sizeof header, 0);
+    if (n >= static_cast<ssize_t>(sizeof token_)) std::memcpy(&token_, header, sizeof token_);
+    clock_read_ = n == static_cast<ssize_t>(sizeof header);
+    if (clock_read_) std::memcpy(&clock_, header + kClockAt, sizeof clock_);
+}
+
+uint64_t FileLock::read_token() const {
+    read_header();
+    return token_;
+}
+
+bool FileLock::write_token(uint64_t token, std::string& error) {
+    if (::pwrite(fd_, &token, sizeof token, 0) != static_cast<ssize_t>(sizeof token)) {
+        error = std::string("lock file: ") + std::strerror(errno);
+        header_read_ = false;  // read again from the file when next asked
+        return false;
+    }
+    read_header();
+    token_ = token;
+    return true;
+}
+
 bool FileLock::read_clock(int64_t& offset_us) const {
-    return ::pread(fd_, &offset_us, sizeof offset_us, kClockAt) == static_cast<ssize_t>(sizeof offset_us);
+    read_header();
+    if (clock_read_) offset_us = clock_;
+    return clock_read_;
 }
 
 bool FileLock::write_clock(int64_t offset_us, std::string& error) {
     if (::pwrite(fd_, &offset_us, sizeof offset_us, kClockAt) != static_cast<ssize_t>(sizeof offset_us)) {
         error = std::string("lock file: ") + std::strerror(errno);
+        header_read_ = false;
         return false;
     }
+    read_header();
+    clock_ = offset_us;
+    clock_read_ = true;
     return true;
 }
 
@@ -552,6 +602,11 @@ std::span<uint8_t> SimSession::flash(const std::string& adapter) {
         it = flash_.emplace(adapter, mapped).first;
     }
     return it->second ? it->second->bytes() : std::span<uint8_t>();
+}
+
+FlashModel SimSession::flash_model(const std::string& adapter) {
+    const std::span<uint8_t> bytes = flash(adapter);
+    return FlashModel(bytes, flash_.at(adapter).get());
 }
 
 // Whether the state differs from what was loaded; only the parts this session copied

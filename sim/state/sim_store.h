@@ -37,6 +37,7 @@
 #include <string>
 #include <string_view>
 
+#include "sim/flash/flash_model.h"
 #include "sim/state/description.h"
 #include "sim/state/runtime_state.h"
 
@@ -52,20 +53,23 @@ struct SimPaths {
     std::string flash(const std::string& adapter) const { return dir() + "/" + adapter + ".flash"; }
 };
 
-// A flash image file mapped into memory (shared, so changes reach the file).
-class MappedFlash {
+// A flash image file mapped into memory (shared, so changes reach the file). Large
+// writes may go through the file instead (the mapping sees them at once).
+class MappedFlash : public FlashBacking {
 public:
     static std::unique_ptr<MappedFlash> open(const std::string& path, std::string& error);
     // Opens the file and maps it only when `path` is no longer the file `mapped` holds.
     static std::shared_ptr<MappedFlash> reuse_or_open(const std::string& path, std::shared_ptr<MappedFlash> mapped,
                                                       std::string& error);
-    ~MappedFlash();
+    ~MappedFlash() override;
     MappedFlash(const MappedFlash&) = delete;
     MappedFlash& operator=(const MappedFlash&) = delete;
     std::span<uint8_t> bytes() { return {base_, size_}; }
+    bool write(uint64_t offset, std::span<const uint8_t> data) override;
 
 private:
-    MappedFlash(uint8_t* base, size_t size) : base_(base), size_(size) {}
+    MappedFlash(int fd, uint8_t* base, size_t size) : fd_(fd), base_(base), size_(size) {}
+    int fd_;
     uint8_t* base_;
     size_t size_;
     uint64_t device_ = 0;  // the mapped file
@@ -97,8 +101,13 @@ public:
 
 private:
     explicit FileLock(std::shared_ptr<KeptFile> file);
+    void read_header() const;
     std::shared_ptr<KeptFile> file_;
     int fd_;
+    mutable bool header_read_ = false;
+    mutable bool clock_read_ = false;
+    mutable uint64_t token_ = 0;
+    mutable int64_t clock_ = 0;
 };
 
 // One locked session on a simulated host: the description and state loaded, flash
@@ -126,6 +135,8 @@ public:
     AdapterState& adapter_state(const std::string& adapter);
     // The adapter's flash bytes; empty span when the image is missing.
     std::span<uint8_t> flash(const std::string& adapter);
+    // The model of the adapter's flash, writing large runs through the image file.
+    FlashModel flash_model(const std::string& adapter);
 
     void description_changed() { description_dirty_ = true; }
     bool save(std::string& error);

@@ -2,7 +2,9 @@
 // directories that raw writes have corrupted, and changes held in an overlay.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <functional>
 #include <span>
 #include <utility>
@@ -146,6 +148,150 @@ TEST_F(FlashModelTest, DefragmentationRefusesItemsThatShareBlocks) {
     std::vector<uint8_t> data(3 * kBlock);
     ASSERT_EQ(flash.read(a, 0, data), FlashStatus::ok);
     EXPECT_EQ(data, std::vector<uint8_t>(3 * kBlock, 1));
+}
+
+// Bytes of an item read from a vector a piece at a time, failing from `fail_from` on.
+class VectorSource : public ItemSource {
+public:
+    explicit VectorSource(std::vector<uint8_t> bytes, uint64_t fail_from = UINT64_MAX)
+        : bytes_(std::move(bytes)), fail_from_(fail_from) {}
+    uint64_t size() const override { return bytes_.size(); }
+    bool read(uint64_t offset, std::span<uint8_t> out) override {
+        if (offset + out.size() > fail_from_) return false;
+        std::memcpy(out.data(), bytes_.data() + offset, out.size());
+        ++reads;
+        return true;
+    }
+    int reads = 0;
+
+private:
+    std::vector<uint8_t> bytes_;
+    uint64_t fail_from_;
+};
+
+// An item written from a source a piece at a time leaves the flash exactly as the same
+// item written from its bytes at once: same directory entry (checksum included), same
+// bytes, whether it is new, replaces an item in place or moves it.
+TEST(FlashModelSourceTest, AnItemReadPieceByPieceMatchesTheItemWrittenWhole) {
+    struct Case {
+        size_t length;
+        size_t earlier;  // data length of an item of the same identity written first (0: none)
+    };
+    const Case cases[] = {{0, 0},           {1, 0},          {kBlock, 0},         {256 * 1024 - 1, 0},
+                          {256 * 1024, 0},  {256 * 1024 + 1, 0}, {600 * 1024, 0}, {5000, 3 * kBlock},
+                          {600 * 1024, 100}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("length " + std::to_string(c.length) + ", earlier " + std::to_string(c.earlier));
+        std::vector<uint8_t> whole(FlashModel::kDirectoryBytes + 400 * kBlock), pieces;
+        FlashModel a(whole);
+        a.format();
+        uint32_t index;
+        ASSERT_EQ(a.write(7, 0, 0, 0, patterned_bytes(kBlock, 9, 3), 0, index), FlashStatus::ok);
+        if (c.earlier) {
+            ASSERT_EQ(a.write(9, 1, 0, 0, patterned_bytes(c.earlier, 4, 5), 0, index), FlashStatus::ok);
+        }
+        pieces = whole;
+        FlashModel b(pieces);
+        const std::vector<uint8_t> data = patterned_bytes(c.length, 2, 11);
+        uint32_t whole_index, pieces_index;
+        ASSERT_EQ(a.write(9, 1, 0, 0x10, data, 0, whole_index), FlashStatus::ok);
+        VectorSource source(data);
+        ASSERT_EQ(b.write(9, 1, 0, 0x10, source, 0, pieces_index), FlashStatus::ok);
+        EXPECT_EQ(pieces_index, whole_index);
+        EXPECT_EQ(b.raw_directory(), a.raw_directory());
+        EXPECT_TRUE(pieces == whole);
+        EXPECT_EQ(b.entry(pieces_index).data_chksum, crc32i(ZELT_CRC32_INIT, data.data(), data.size()));
+    }
+}
+
+// A source that cannot be read to its end leaves no part of the item: its blocks are
+// erased, and the item it was to replace is gone rather than left half overwritten.
+TEST(FlashModelSourceTest, ASourceThatFailsLeavesNoPartOfTheItem) {
+    std::vector<uint8_t> bytes(FlashModel::kDirectoryBytes + 400 * kBlock);
+    FlashModel flash(bytes);
+    flash.format();
+    uint32_t index;
+    const std::vector<uint8_t> other = patterned_bytes(kBlock, 9, 3);
+    ASSERT_EQ(flash.write(7, 0, 0, 0, other, 0, index), FlashStatus::ok);
+    ASSERT_EQ(flash.write(9, 1, 0, 0, patterned_bytes(600 * 1024, 4, 5), 0, index), FlashStatus::ok);
+    const uint32_t location = flash.entry(index).item_location;
+    VectorSource source(patterned_bytes(600 * 1024, 2, 11), 300 * 1024);
+    EXPECT_EQ(flash.write(9, 1, 0, 0, source, 0, index), FlashStatus::source_unreadable);
+    EXPECT_EQ(source.reads, 1);  // the first piece was written before the failure
+    EXPECT_EQ(flash.find(9, 1, 0), -1);
+    EXPECT_TRUE(std::all_of(bytes.begin() + location, bytes.begin() + location + 600 * 1024,
+                            [](uint8_t b) { return b == 0xFF; }));
+    std::vector<uint8_t> back(other.size());
+    ASSERT_EQ(flash.read(static_cast<uint32_t>(flash.find(7, 0, 0)), 0, back), FlashStatus::ok);
+    EXPECT_EQ(back, other);
+}
+
+// The file under a mapped flash, here the flash's own vector: records what goes through
+// it, and refuses writes when told to.
+class RecordingBacking : public FlashBacking {
+public:
+    explicit RecordingBacking(std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+    bool write(uint64_t offset, std::span<const uint8_t> data) override {
+        if (refuse) return false;
+        std::memcpy(bytes_.data() + offset, data.data(), data.size());
+        written += data.size();
+        return true;
+    }
+    bool refuse = false;
+    uint64_t written = 0;
+
+private:
+    std::vector<uint8_t>& bytes_;
+};
+
+// Large writes and fills go through the backing file, small ones through the bytes; a
+// backing that refuses leaves the same flash all the same. Each sequence ends with the
+// flash the model without a backing makes.
+TEST(FlashModelBackingTest, LargeWritesGoThroughTheFileAndEndTheSame) {
+    using Steps = std::function<void(FlashModel&)>;
+    struct Case {
+        const char* name;
+        Steps steps;
+        bool through_file;  // whether anything large is written
+    };
+    const auto write = [](uint16_t type, size_t n, uint8_t seed) {
+        return [=](FlashModel& f) {
+            uint32_t index;
+            ASSERT_EQ(f.write(type, 0, 0, 0, patterned_bytes(n, seed, 7), 0, index), FlashStatus::ok);
+        };
+    };
+    const Case cases[] = {
+        {"small item", write(5, 3 * kBlock, 1), false},
+        {"large item", write(5, 700 * 1024, 1), true},
+        {"large item erased", [&](FlashModel& f) {
+             write(5, 700 * 1024, 1)(f);
+             ASSERT_EQ(f.erase_entry(static_cast<uint32_t>(f.find(5, 0, 0))), FlashStatus::ok);
+         }, true},
+        {"raw write of a flash with one block changed", [&](FlashModel& f) {
+             write(5, 700 * 1024, 1)(f);
+             std::vector<uint8_t> image(f.bytes().begin(), f.bytes().end());
+             image[FlashModel::kDirectoryBytes + 100 * kBlock + 5] ^= 0x5A;
+             ASSERT_EQ(f.raw_write(0, image), FlashStatus::ok);
+         }, true},
+        {"large raw fill", [](FlashModel& f) { ASSERT_EQ(f.raw_fill(kBlock * 10, 512 * 1024, 0x3C), FlashStatus::ok); },
+         true},
+    };
+    for (const Case& c : cases) {
+        for (const bool refuse : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (refuse ? ", backing refuses" : ""));
+            std::vector<uint8_t> plain(FlashModel::kDirectoryBytes + 400 * kBlock);
+            FlashModel reference(plain);
+            reference.format();
+            std::vector<uint8_t> backed = plain;
+            RecordingBacking file(backed);
+            file.refuse = refuse;
+            FlashModel flash(backed, &file);
+            ASSERT_NO_FATAL_FAILURE(c.steps(reference));
+            ASSERT_NO_FATAL_FAILURE(c.steps(flash));
+            EXPECT_TRUE(backed == plain);
+            EXPECT_EQ(file.written > 0, c.through_file && !refuse);
+        }
+    }
 }
 
 // Each sequence of changes made through an overlay reads back as it does on the flash
