@@ -65,10 +65,20 @@ bool Host::read_file(std::string_view path, std::string& data) {
     FILE* f = open_file(path, "rb");
     if (!f) return false;
     data.clear();
+    // Read from the descriptor: the stream's own buffer would cost a status call and
+    // a further read for each of the many small files read this way (sysfs attributes).
+    const int fd = ::fileno(f);
     char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
-    bool ok = !std::ferror(f);
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        data.append(buf, static_cast<size_t>(n));
+    }
     std::fclose(f);
     return ok;
 }
