@@ -75,6 +75,12 @@ FILE* SimHost::open_file(std::string_view path, const char* mode) {
     return host::Host::open_file(path, mode);
 }
 
+bool SimHost::read_file(std::string_view path, std::string& data) {
+    const std::string mapped = map_path(path);
+    if (mapped.size() != path.size()) return read_sim_file(mapped, data);
+    return host::Host::read_file(path, data);
+}
+
 int SimHost::device_open(std::string_view path, int flags) {
     if (path != ZELT_LFC_DEVICE_PATH) {
         const std::string mapped = map_path(path);
@@ -134,7 +140,10 @@ void SimHost::device_close(int fd) {
 int SimHost::interface_ioctl(unsigned long request, struct ifreq* ifr) {
     int err = 0;
     int rc;
-    {
+    if (request == SIOCGIFHWADDR || request == SIOCGIFMTU) {
+        // Only looks at the description: nothing to leave half done.
+        rc = interface_device_ioctl(root(), request, ifr, err);
+    } else {
         UninterruptedCall call;
         rc = interface_device_ioctl(root(), request, ifr, err);
     }

@@ -24,6 +24,7 @@ public:
     std::string simulated_root() const override { return root(); }
 
     FILE* open_file(std::string_view path, const char* mode) override;
+    bool read_file(std::string_view path, std::string& data) override;
     int device_open(std::string_view path, int flags) override;
     long device_write(int fd, const void* data, size_t size) override;
     int device_ioctl(int fd, unsigned long request, void* arg) override;

@@ -46,6 +46,28 @@ int open_sim_file(const std::string& path, int flags, mode_t mode) {
     return -1;
 }
 
+bool read_sim_file(const std::string& path, std::string& data) {
+    const int fd = open_sim_file(path, O_RDONLY);
+    if (fd < 0) return false;
+    data.clear();
+    char buf[16384];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ok = false;
+            break;
+        }
+        data.append(buf, static_cast<size_t>(n));
+        // A regular file gives fewer bytes than asked for only at its end: most files of
+        // a simulated host (sysfs attributes) take one read and no second one to find it.
+        if (static_cast<size_t>(n) < sizeof buf) break;
+    }
+    ::close(fd);
+    return ok;
+}
+
 FILE* open_sim_stream(const std::string& path, const char* mode) {
     int flags = 0;
     const bool plus = std::strchr(mode, '+') != nullptr;

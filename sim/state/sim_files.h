@@ -20,6 +20,10 @@ namespace zelt::sim {
 // Returns -1 with errno set (ELOOP for a link, EINVAL for a file that is not regular).
 int open_sim_file(const std::string& path, int flags, mode_t mode = 0644);
 
+// Reads the whole of a file of the host (a regular file, not through a link) into
+// `data`: a small file in one read. False when it cannot be opened or read.
+bool read_sim_file(const std::string& path, std::string& data);
+
 // The same as a stdio stream; `mode` as for fopen(3) ("r", "w", "a", with "+" and "b").
 FILE* open_sim_stream(const std::string& path, const char* mode);
 

@@ -255,13 +255,15 @@ bool read_whole_file(const std::string& path, std::string& data) {
     bool ok = true;
     for (;;) {
         if (have == data.size()) data.resize(have + 65536);
-        const ssize_t n = ::read(fd, data.data() + have, data.size() - have);
+        const size_t asked = data.size() - have;
+        const ssize_t n = ::read(fd, data.data() + have, asked);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             ok = n == 0;
             break;
         }
         have += static_cast<size_t>(n);
+        if (static_cast<size_t>(n) < asked) break;  // a regular file's end
     }
     data.resize(have);
     ::close(fd);
@@ -529,11 +531,22 @@ SimPaths paths_of(const std::string& root) {
 bool read_host_description(const std::string& root, const std::function<void(const HostDesc&)>& read,
                            std::string& error) {
     const SimPaths paths = paths_of(root);
-    std::unique_ptr<FileLock> lock = lock_host(paths, root, error);
-    if (!lock) return false;
+    // The description this process last loaded under the lock, while its file is still
+    // the file it was loaded from: the file is only ever replaced whole, so it stands
+    // as loaded without taking the lock to look.
+    const FileStamp now = stamp_of(paths.description());
     std::shared_ptr<const HostDesc> host;
-    std::shared_ptr<const RuntimeState> state;
-    if (!load_shared(*lock, paths, host, state, error)) return false;
+    {
+        std::lock_guard<std::mutex> guard(kept_mutex());
+        const KeptHost& kept = kept_host(paths.root);
+        if (kept.valid && now.exists && kept.description == now) host = kept.host;
+    }
+    if (!host) {
+        std::unique_ptr<FileLock> lock = lock_host(paths, root, error);
+        if (!lock) return false;
+        std::shared_ptr<const RuntimeState> state;
+        if (!load_shared(*lock, paths, host, state, error)) return false;
+    }
     read(*host);
     return true;
 }

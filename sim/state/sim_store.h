@@ -166,9 +166,10 @@ private:
 // the clock cannot be written.
 bool advance_clock(const std::string& root, int64_t delta_us, int64_t& offset_us, std::string& error);
 
-// Runs `read` on the host's description under the host's lock, without copying it
-// when this process already holds it as the files are now; for requests that only
-// look at the description. False with `error` when the host cannot be locked or read.
+// Runs `read` on the host's description, for requests that only look at it: the copy
+// this process holds while the description file is still the one it was read from,
+// else the description loaded under the host's lock. False with `error` when the host
+// cannot be locked or read.
 bool read_host_description(const std::string& root, const std::function<void(const HostDesc&)>& read,
                            std::string& error);
 

@@ -1,5 +1,6 @@
 #include "host/host.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <glob.h>
 #include <sys/mman.h>
@@ -52,13 +53,20 @@ bool Host::is_directory(std::string_view path) {
 }
 
 bool Host::list_directory(std::string_view path, std::vector<std::string>& names) {
-    std::error_code ec;
-    std::filesystem::directory_iterator it(map_path(path), ec);
-    if (ec) return false;
+    // A plain directory stream: fewer system calls than a filesystem iterator, for the
+    // many small sysfs directories discovery lists.
+    DIR* dir = ::opendir(map_path(path).c_str());
+    if (!dir) return false;
     names.clear();
-    for (const auto& entry : it) names.push_back(entry.path().filename().string());
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    const bool ok = errno == 0;
+    ::closedir(dir);
     std::sort(names.begin(), names.end());
-    return true;
+    return ok;
 }
 
 bool Host::read_file(std::string_view path, std::string& data) {

@@ -108,10 +108,21 @@ bool RootedTree::scan_pci(std::vector<PciFunction>& functions) const {
         fn.func = d->func;
         fn.vendor_id = d->vendor_id;
         fn.device_id = d->device_id;
-        fn.subsys_vendor_id = pci_read_word(d, PCI_SUBSYSTEM_VENDOR_ID);
-        fn.subsys_id = pci_read_word(d, PCI_SUBSYSTEM_ID);
-        fn.class_code = (static_cast<uint32_t>(d->device_class) << 8) | pci_read_byte(d, PCI_CLASS_PROG);
-        fn.revision = pci_read_byte(d, PCI_REVISION_ID);
+        // The header's first 48 bytes in one read rather than a read for each field;
+        // field by field where the block cannot be read whole.
+        u8 header[48] = {};
+        if (pci_read_block(d, 0, header, sizeof header)) {
+            const auto word = [&](int at) { return static_cast<uint16_t>(header[at] | header[at + 1] << 8); };
+            fn.subsys_vendor_id = word(PCI_SUBSYSTEM_VENDOR_ID);
+            fn.subsys_id = word(PCI_SUBSYSTEM_ID);
+            fn.class_code = (static_cast<uint32_t>(d->device_class) << 8) | header[PCI_CLASS_PROG];
+            fn.revision = header[PCI_REVISION_ID];
+        } else {
+            fn.subsys_vendor_id = pci_read_word(d, PCI_SUBSYSTEM_VENDOR_ID);
+            fn.subsys_id = pci_read_word(d, PCI_SUBSYSTEM_ID);
+            fn.class_code = (static_cast<uint32_t>(d->device_class) << 8) | pci_read_byte(d, PCI_CLASS_PROG);
+            fn.revision = pci_read_byte(d, PCI_REVISION_ID);
+        }
         functions.push_back(fn);
     }
     return true;

@@ -1,10 +1,12 @@
 #include "transport/pci_info.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "common/hvxretval.h"
 #include "host/host.h"
@@ -23,14 +25,20 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
-// The uevent file of an interface, read line by line as 256-byte lines.
-// 1 found, 0 no such line, -1 unparsable, -2 the file cannot be opened.
+// The uevent file of an interface, taken line by line as 256-byte lines (a longer line
+// comes in pieces of 255 bytes, the last with its newline).
+// 1 found, 0 no such line, -1 unparsable, -2 the file cannot be read.
 int slotFromUevent(zelt::host::Host& host, const std::string& dev, zelt::PciAddress& slot) {
-    std::string path = "/sys/class/net/" + dev + "/device/uevent";
-    File f(host.open_file(path, "r"));
-    if (!f) return -2;
-    char line[256];
-    while (std::fgets(line, sizeof line, f.get())) {
+    std::string text;
+    if (!host.read_file("/sys/class/net/" + dev + "/device/uevent", text)) return -2;
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        size_t n = std::min<size_t>(rest.size(), 255);
+        if (const size_t newline = rest.substr(0, n).find('\n'); newline != std::string_view::npos) n = newline + 1;
+        // Up to a NUL byte, as the line read into a C string would be.
+        std::string_view line = rest.substr(0, n);
+        line = line.substr(0, line.find('\0'));
+        rest.remove_prefix(n);
         switch (zelt::transport::zeltUeventPciSlot(line, slot)) {
             case zelt::transport::SlotLine::kFound: return 1;
             case zelt::transport::SlotLine::kMalformed: return -1;

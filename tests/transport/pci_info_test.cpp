@@ -43,6 +43,9 @@ void driverInfo(FakeAdapterHost* host, const char* bus_info, int err = 0) {
 TEST_F(PciInfo, ResolvesNames) {
     uevent("enp59s0f1", "0001:3b:00.1");
     uevent("broken0", "not-a-slot");
+    // A line longer than a line buffer comes in pieces; the slot line after it is found.
+    hostFile("/sys/class/net/long0/device/uevent",
+             "MODALIAS=" + std::string(600, 'x') + "\nPCI_SLOT_NAME=0000:12:00.3\n");
     driverInfo(host, "0000:af:1f.7");
     const struct {
         const char* dev;
@@ -52,6 +55,7 @@ TEST_F(PciInfo, ResolvesNames) {
         {"enp59s0f1", 0, {1, 0x3b, 0, 1}},                // from sysfs
         {"ens5", 0, {0, 0xaf, 0x1f, 7}},                  // no uevent file: the driver's bus text
         {"broken0", -41, {}},                             // slot line that does not parse
+        {"long0", 0, {0, 0x12, 0, 3}},                    // after a line longer than the buffer
         {"../../../etc", -41, {}},                        // not an interface name
     };
     for (const auto& c : cases) {

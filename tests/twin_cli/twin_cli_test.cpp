@@ -28,8 +28,8 @@ using nlohmann::json;
 bool not_backed_up(unsigned type) { return type == 1 || type == 67 || type == 84 || type == 86; }
 
 // The items `list -vvv` shows, without their place in the directory and on the flash.
-std::vector<json> listed_items(const SimulatedHost& host, const std::string& dev) {
-    const RunResult r = host.zeltnvm({"-dev=" + dev, "-json", "-vvv", "list"});
+// The items of a `-json -vvv list` run that a backup keeps, without their places.
+std::vector<json> items_listed(const RunResult& r) {
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     const json doc = json::parse(r.out);
     std::vector<json> items;
@@ -40,6 +40,10 @@ std::vector<json> listed_items(const SimulatedHost& host, const std::string& dev
         items.push_back(item);
     }
     return items;
+}
+
+std::vector<json> listed_items(const SimulatedHost& host, const std::string& dev) {
+    return items_listed(host.zeltnvm({"-dev=" + dev, "-json", "-vvv", "list"}));
 }
 
 std::string without_pci_address(const std::string& text) {
@@ -148,6 +152,39 @@ TEST_F(TwinCliTest, TwinTakesTheOptionValuesOfTheScript) {
     // The MAC address saved for PF 1 is that PF's own address on the twin.
     r = twin->zeltnvm({"-dev=zen1", "device_info"});
     EXPECT_NE(r.out.find("02:5a:0b:00:09:09"), std::string::npos) << r.out;
+}
+
+// However the backup reaches zeltsim (a file beside the twin given by relative names, a
+// pipe), the twin holds the same items; a backup that cannot be read makes none.
+TEST_F(TwinCliTest, TheBackupReadFromAFileOrAPipeMakesTheSameTwin) {
+    RunResult r = original_.zeltnvm({"-dev=zen0", "backup=backup.pkg"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::string backup = read_text_file(original_.work_file("backup.pkg"));
+    const std::vector<json> original = listed_items(original_, "zen0");
+    struct Case {
+        const char* name;
+        const char* backup_argument;
+        bool piped;
+    };
+    for (const Case& c : {Case{"relative names", "b.pkg", false}, Case{"a pipe", "/dev/stdin", true}}) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        write_text_file(dir.file("b.pkg"), backup);
+        RunOptions o;
+        o.cwd = dir.path();
+        if (c.piped) o.input = backup;
+        r = run_program({ZELT_PROGRAM("zeltsim"), "create", "twin", "--from-backup", c.backup_argument}, o);
+        ASSERT_EQ(r.status, 0) << r.err;
+        o.env = {{"ZELTNVM_SIM", dir.file("twin")}};
+        o.input.clear();
+        EXPECT_EQ(items_listed(run_program({ZELT_PROGRAM("zeltnvm"), "-dev=zen0", "-json", "-vvv", "list"}, o)),
+                  original);
+    }
+    TempDir dir;
+    r = run_program({ZELT_PROGRAM("zeltsim"), "create", dir.file("twin"), "--from-backup", dir.file("missing.pkg")});
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("cannot be read"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("twin")));
 }
 
 TEST_F(TwinCliTest, DamagedBackupOrScriptMakesNoTwin) {

@@ -18,14 +18,17 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/byte_buffer.h"
+#include "host/file_snapshot.h"
 #include "host/linux_host.h"
 #include "sim/create/host_setup.h"
 #include "sim/create/twin.h"
@@ -101,18 +104,39 @@ bool read_file(const std::string& path, Bytes& out) {
     return ok;
 }
 
-// Reads a backup the way the tool reads a package: straight into an uncleared buffer,
-// a large file by two threads. A pipe or another file that is not regular is read as a
-// stream.
-bool read_backup(const std::string& path, zelt::ByteBuffer& out) {
+// A backup as read, and where its bytes are.
+struct BackupBytes {
+    zelt::host::FileSnapshot snapshot;
+    zelt::ByteBuffer buffer;
+    std::span<const uint8_t> bytes() const { return snapshot.holds() ? snapshot.bytes() : std::span<const uint8_t>(buffer); }
+};
+
+// Reads a backup the way the tool reads a package: a private copy of it in an unnamed
+// file of `place` (the directory the twin is made in), mapped; where no such copy can
+// be made, straight into an uncleared buffer. A pipe or another file that is not
+// regular is read as a stream.
+bool read_backup(const std::string& path, const std::string& place, BackupBytes& out) {
     // A package's offsets are 32-bit: no backup is larger.
     constexpr uint64_t kLargestBackup = UINT32_MAX;
     zelt::host::LinuxHost host;
-    switch (host.read_regular_file(path, kLargestBackup, out)) {
-        case zelt::host::FileRead::kOk: return true;
-        case zelt::host::FileRead::kNotRegular: return read_file(path, out);
+    switch (host.snapshot_regular_file(path, kLargestBackup, place, out.snapshot)) {
+        case zelt::host::SnapshotMade::kOk: return true;
+        case zelt::host::SnapshotMade::kNoPlace: break;
+        case zelt::host::SnapshotMade::kNotRegular: return read_file(path, out.buffer);
         default: return false;
     }
+    switch (host.read_regular_file(path, kLargestBackup, out.buffer)) {
+        case zelt::host::FileRead::kOk: return true;
+        case zelt::host::FileRead::kNotRegular: return read_file(path, out.buffer);
+        default: return false;
+    }
+}
+
+// The directory a host at `root` is made in.
+std::string parent_directory(const std::string& root) {
+    std::filesystem::path p = std::filesystem::absolute(root).lexically_normal();
+    if (!p.has_filename()) p = p.parent_path();  // a trailing separator
+    return p.parent_path().string();
 }
 
 // create <dir> --from-backup <backup.pkg> [--options <script>]: the rehearsal twin.
@@ -124,11 +148,11 @@ int cmd_create_twin(const std::vector<std::string>& args) {
         else return usage();
     }
     if (backup_path.empty() || args.size() % 2 == 0) return usage();
-    zelt::ByteBuffer backup;
+    BackupBytes backup;
     std::string script, error;
-    if (!read_backup(backup_path, backup)) return failure(backup_path + ": cannot be read");
+    if (!read_backup(backup_path, parent_directory(args[0]), backup)) return failure(backup_path + ": cannot be read");
     if (!options_path.empty() && !read_file(options_path, script)) return failure(options_path + ": cannot be read");
-    switch (create_twin(args[0], backup, script, error)) {
+    switch (create_twin(args[0], backup.bytes(), script, error)) {
         case TwinResult::ok: return 0;
         case TwinResult::bad_backup: return failure(backup_path + ": " + error);
         case TwinResult::failed: break;
