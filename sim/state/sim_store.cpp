@@ -611,7 +611,14 @@ std::span<uint8_t> SimSession::flash(const std::string& adapter) {
         std::lock_guard<std::mutex> guard(kept_mutex());
         KeptHost& kept = kept_host(paths_.root);
         std::shared_ptr<MappedFlash>& mapped = kept.flash[adapter];
-        mapped = MappedFlash::reuse_or_open(path, mapped, error);
+        // A mapping already found to be the adapter's file under the host's present
+        // generation token is taken as it is: a flash file is only ever made with a new
+        // host, and a new host has a new token.
+        const uint64_t token = lock_->read_token();
+        if (!mapped || token == 0 || mapped->checked_token() != token) {
+            mapped = MappedFlash::reuse_or_open(path, mapped, error);
+            if (mapped) mapped->set_checked_token(token);
+        }
         it = flash_.emplace(adapter, mapped).first;
     }
     return it->second ? it->second->bytes() : std::span<uint8_t>();

@@ -66,9 +66,14 @@ public:
     MappedFlash& operator=(const MappedFlash&) = delete;
     std::span<uint8_t> bytes() { return {base_, size_}; }
     bool write(uint64_t offset, std::span<const uint8_t> data) override;
+    // The generation token of the host when the mapping was last found to be the file
+    // at its path (0: never).
+    uint64_t checked_token() const { return checked_token_; }
+    void set_checked_token(uint64_t token) { checked_token_ = token; }
 
 private:
     MappedFlash(int fd, uint8_t* base, size_t size) : fd_(fd), base_(base), size_(size) {}
+    uint64_t checked_token_ = 0;
     int fd_;
     uint8_t* base_;
     size_t size_;

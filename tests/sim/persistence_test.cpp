@@ -4,9 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <vector>
 
+#include "sim/factory/factory_content.h"
 #include "tests/sim/sim_test_support.h"
 #include "wire/hwrm_nvm.h"
 
@@ -98,6 +100,31 @@ TEST_F(PersistenceTest, KeptStateFollowsChangesOfOtherProcesses) {
     in_other_process([&] { SimHost(root()).sleep_ms(7200 * 1000); });
     EXPECT_EQ(get_option(201, 1), 0x43);  // a request drops the clock this host object read
     EXPECT_GE(host().now().tv_sec - before, 7200);
+}
+
+// A host removed and made again under the same name, while this process keeps what it
+// read of the first one, is read afresh: its description, state and flash images.
+TEST_F(PersistenceTest, AHostMadeAgainUnderTheSameNameIsReadAfresh) {
+    const auto directory_entries = [&] {
+        const HwrmReply r = send_kestra<hwrm_nvm_get_dir_info_input, hwrm_nvm_get_dir_info_output>(
+            zeroed_request<hwrm_nvm_get_dir_info_input>(HWRM_NVM_GET_DIR_INFO));
+        EXPECT_EQ(r.rc, 0);
+        return r.as<hwrm_nvm_get_dir_info_output>().entries;
+    };
+    const uint32_t before = directory_entries();
+    // The same adapters, with one item fewer in the first one's flash.
+    HostSetup setup = default_setup();
+    std::vector<FactoryItem> built;
+    std::string error;
+    ASSERT_EQ(factory_items(setup.host.adapters[0], built, error), 0) << error;
+    ASSERT_EQ(before, built.size());
+    std::vector<NvmItem>& items = setup.nvm_items[setup.host.adapters[0].name];
+    for (size_t i = 0; i + 1 < built.size(); ++i)
+        items.push_back({built[i].type, built[i].ordinal, built[i].ext, built[i].attr, built[i].item_length,
+                         built[i].data, {}, {}});
+    for (const auto& entry : std::filesystem::directory_iterator(root())) std::filesystem::remove_all(entry.path());
+    ASSERT_TRUE(create_host(root(), std::move(setup), error)) << error;
+    EXPECT_EQ(directory_entries(), before - 1);
 }
 
 TEST_F(PersistenceTest, OnlyRequestsThatChangeSomethingRewriteTheState) {
