@@ -76,6 +76,7 @@ struct KeptFile {
     uint64_t inode = 0;
     pid_t owner = 0;
     bool in_use = false;
+    uint64_t checked_token = 0;  // the host's token when `is` last held (0: never)
 
     explicit KeptFile(int descriptor) : fd(descriptor), owner(this_process()) {
         struct stat st;
@@ -680,14 +681,23 @@ bool SimSession::save(std::string& error) {
 bool append_request_text(const SimPaths& paths, std::string_view text) {
     const std::string path = paths.request_log();
     std::shared_ptr<KeptFile> log;
+    uint64_t token = 0;
     {
         std::lock_guard<std::mutex> guard(kept_mutex());
-        log = kept_host(paths.root).request_log;
+        const KeptHost& kept = kept_host(paths.root);
+        log = kept.request_log;
+        if (kept.valid) token = kept.token;
     }
-    if (!log || !log->is(path)) {
-        const int fd = open_sim_file(path, O_WRONLY | O_CREAT | O_APPEND);
-        if (fd < 0) return false;
-        log = std::make_shared<KeptFile>(fd);
+    // The log found to be the file at its path under the host's present generation token
+    // is written as it is; the log is only ever made anew with a new host (clearing it
+    // empties it in place).
+    if (!log || token == 0 || log->checked_token != token) {
+        if (!log || !log->is(path)) {
+            const int fd = open_sim_file(path, O_WRONLY | O_CREAT | O_APPEND);
+            if (fd < 0) return false;
+            log = std::make_shared<KeptFile>(fd);
+        }
+        log->checked_token = token;
         std::lock_guard<std::mutex> guard(kept_mutex());
         kept_host(paths.root).request_log = log;
     }

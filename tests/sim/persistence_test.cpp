@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sim/factory/factory_content.h"
+#include "sim/state/request_log.h"
 #include "tests/sim/sim_test_support.h"
 #include "wire/hwrm_nvm.h"
 
@@ -125,6 +126,7 @@ TEST_F(PersistenceTest, AHostMadeAgainUnderTheSameNameIsReadAfresh) {
     for (const auto& entry : std::filesystem::directory_iterator(root())) std::filesystem::remove_all(entry.path());
     ASSERT_TRUE(create_host(root(), std::move(setup), error)) << error;
     EXPECT_EQ(directory_entries(), before - 1);
+    EXPECT_EQ(read_request_log(root()).size(), 1u);  // the new host's log has the request
 }
 
 TEST_F(PersistenceTest, OnlyRequestsThatChangeSomethingRewriteTheState) {
