@@ -6,26 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <memory>
-#include <new>
 #include <utility>
 
 #include "host/huge_mapping.h"
+#include "host/keeping_errno.h"
 #include "host/regular_input.h"
 
 namespace zelt::host {
-
-namespace {
-
-// Keeps errno across a cleanup call.
-template <class F>
-void keeping_errno(F cleanup) {
-    const int saved = errno;
-    cleanup();
-    errno = saved;
-}
-
-}  // namespace
 
 FileSnapshot::~FileSnapshot() { reset(); }
 

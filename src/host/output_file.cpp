@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "host/keeping_errno.h"
+
 namespace zelt::host {
 
 namespace {
@@ -36,14 +38,6 @@ bool is_temporary_of(std::string_view entry, std::string_view name) {
         return false;
     const std::string_view digits = entry.substr(prefix.size(), entry.size() - prefix.size() - kSuffix.size());
     return digits.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
-// Keeps errno across a cleanup call.
-template <class F>
-void keeping_errno(F cleanup) {
-    const int saved = errno;
-    cleanup();
-    errno = saved;
 }
 
 }  // namespace
